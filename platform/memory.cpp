@@ -1,0 +1,216 @@
+#include "platform/memory.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace kestra::mem {
+namespace {
+
+// A reference is a 24-bit slot index (from 1) and an 8-bit generation.
+constexpr unsigned kIndexBits = 24;
+constexpr std::uint32_t kIndexMask = (1u << kIndexBits) - 1;
+constexpr std::size_t kChunkSize = 4096;
+constexpr std::size_t kChunkCount = (std::size_t{1} << kIndexBits) / kChunkSize;
+
+struct Slot {
+    std::byte* data = nullptr;  // null while the slot is free
+    std::size_t size = 0;
+    std::uint32_t locks = 0;
+    std::uint8_t generation = 0;
+    Kind kind = Kind::Global;
+};
+
+class Table {
+public:
+    Ref allocate(std::size_t size, Kind kind) {
+        if (size > kMaxBlockSize) return 0;
+        // Every block occupies at least one byte so that addresses identify blocks.
+        auto* data = static_cast<std::byte*>(std::calloc(size == 0 ? 1 : size, 1));
+        if (!data) return 0;
+        std::lock_guard lock(mutex_);
+        std::uint32_t index;
+        if (!free_.empty()) {
+            index = free_.back();
+            free_.pop_back();
+        } else {
+            if (next_ > kIndexMask) {
+                std::free(data);
+                return 0;
+            }
+            index = next_++;
+            auto& chunk = chunks_[index / kChunkSize];
+            if (!chunk.load(std::memory_order_relaxed))
+                chunk.store(new Slot[kChunkSize], std::memory_order_release);
+        }
+        Slot& slot = slotAt(index);
+        slot.data = data;
+        slot.size = size;
+        slot.locks = 0;
+        slot.kind = kind;
+        ++live_[static_cast<int>(kind)];
+        byAddress_[reinterpret_cast<std::uintptr_t>(data)] = makeRef(index, slot.generation);
+        return makeRef(index, slot.generation);
+    }
+
+    bool free(Ref ref) {
+        std::byte* data;
+        {
+            std::lock_guard lock(mutex_);
+            Slot* slot = find(ref);
+            if (!slot) return false;
+            data = slot->data;
+            byAddress_.erase(reinterpret_cast<std::uintptr_t>(data));
+            --live_[static_cast<int>(slot->kind)];
+            slot->data = nullptr;
+            slot->size = 0;
+            slot->locks = 0;
+            ++slot->generation;
+            free_.push_back(ref & kIndexMask);
+        }
+        std::free(data);
+        return true;
+    }
+
+    bool resize(Ref ref, std::size_t size) {
+        if (size > kMaxBlockSize) return false;
+        std::lock_guard lock(mutex_);
+        Slot* slot = find(ref);
+        if (!slot) return false;
+        auto* data = static_cast<std::byte*>(std::calloc(size == 0 ? 1 : size, 1));
+        if (!data) return false;
+        std::memcpy(data, slot->data, std::min(size, slot->size));
+        byAddress_.erase(reinterpret_cast<std::uintptr_t>(slot->data));
+        std::free(slot->data);
+        slot->data = data;
+        slot->size = size;
+        byAddress_[reinterpret_cast<std::uintptr_t>(data)] = ref;
+        return true;
+    }
+
+    // Reads go without the lock: a block is used by one thread at a time, and its reference
+    // reaches another thread only through that thread's own synchronisation.
+    Slot* find(Ref ref) const {
+        std::uint32_t index = ref & kIndexMask;
+        if (index == 0) return nullptr;
+        Slot* chunk = chunks_[index / kChunkSize].load(std::memory_order_acquire);
+        if (!chunk) return nullptr;
+        Slot& slot = chunk[index % kChunkSize];
+        if (!slot.data || slot.generation != static_cast<std::uint8_t>(ref >> kIndexBits))
+            return nullptr;
+        return &slot;
+    }
+
+    std::optional<Location> locate(const void* address) {
+        auto key = reinterpret_cast<std::uintptr_t>(address);
+        std::lock_guard lock(mutex_);
+        auto it = byAddress_.upper_bound(key);
+        if (it == byAddress_.begin()) return std::nullopt;
+        --it;
+        Slot* slot = find(it->second);
+        if (!slot) return std::nullopt;
+        std::size_t offset = key - it->first;
+        if (offset >= std::max<std::size_t>(slot->size, 1)) return std::nullopt;
+        return Location{it->second, offset, slot->size - std::min(offset, slot->size)};
+    }
+
+    std::size_t live(Kind kind) {
+        std::lock_guard lock(mutex_);
+        return live_[static_cast<int>(kind)];
+    }
+
+private:
+    static Ref makeRef(std::uint32_t index, std::uint8_t generation) {
+        return index | (static_cast<Ref>(generation) << kIndexBits);
+    }
+    Slot& slotAt(std::uint32_t index) {
+        return chunks_[index / kChunkSize].load(std::memory_order_relaxed)[index % kChunkSize];
+    }
+
+    std::mutex mutex_;
+    std::unique_ptr<std::atomic<Slot*>[]> chunks_{new std::atomic<Slot*>[kChunkCount]()};
+    std::vector<std::uint32_t> free_;
+    std::uint32_t next_ = 1;
+    std::map<std::uintptr_t, Ref> byAddress_;
+    std::size_t live_[2] = {0, 0};
+};
+
+// Never destroyed: blocks may be released by static destructors of other modules.
+Table& table() {
+    static Table* instance = new Table;
+    return *instance;
+}
+
+}  // namespace
+
+Ref Allocate(std::size_t size, Kind kind) { return table().allocate(size, kind); }
+bool Free(Ref ref) { return table().free(ref); }
+bool Resize(Ref ref, std::size_t size) { return table().resize(ref, size); }
+
+std::span<std::byte> Bytes(Ref ref) {
+    auto* slot = table().find(ref);
+    return slot ? std::span<std::byte>(slot->data, slot->size) : std::span<std::byte>();
+}
+std::byte* Data(Ref ref) {
+    auto* slot = table().find(ref);
+    return slot ? slot->data : nullptr;
+}
+std::size_t Size(Ref ref) {
+    auto* slot = table().find(ref);
+    return slot ? slot->size : 0;
+}
+bool IsLive(Ref ref) { return table().find(ref) != nullptr; }
+std::optional<Kind> KindOf(Ref ref) {
+    auto* slot = table().find(ref);
+    return slot ? std::optional<Kind>(slot->kind) : std::nullopt;
+}
+std::byte* At(Ref ref, std::size_t offset, std::size_t length) {
+    auto* slot = table().find(ref);
+    if (!slot || offset > slot->size || length > slot->size - offset) return nullptr;
+    return slot->data + offset;
+}
+std::optional<Location> Locate(const void* address) { return table().locate(address); }
+std::uint32_t LockCount(Ref ref) {
+    auto* slot = table().find(ref);
+    return slot ? slot->locks : 0;
+}
+std::size_t LiveBlocks(Kind kind) { return table().live(kind); }
+
+Ref HostAllocate(std::uint32_t size) { return Allocate(size, Kind::Host); }
+
+namespace detail {
+std::byte* Lock(Ref ref) {
+    auto* slot = table().find(ref);
+    if (!slot) return nullptr;
+    ++slot->locks;
+    return slot->data;
+}
+bool Unlock(Ref ref) {
+    auto* slot = table().find(ref);
+    if (!slot || slot->locks == 0) return false;
+    return --slot->locks > 0;
+}
+}  // namespace detail
+
+}  // namespace kestra::mem
+
+using namespace kestra;
+
+HGLOBAL GlobalAlloc(UINT, std::size_t bytes) { return mem::Allocate(bytes, mem::Kind::Global); }
+
+void* GlobalLock(HGLOBAL handle) { return mem::detail::Lock(handle); }
+
+BOOL GlobalUnlock(HGLOBAL handle) { return mem::detail::Unlock(handle) ? TRUE : FALSE; }
+
+HGLOBAL GlobalReAlloc(HGLOBAL handle, std::size_t bytes, UINT) {
+    return mem::Resize(handle, bytes) ? handle : 0;
+}
+
+std::size_t GlobalSize(HGLOBAL handle) { return mem::Size(handle); }
+
+HGLOBAL GlobalFree(HGLOBAL handle) { return mem::Free(handle) ? 0 : handle; }

@@ -1,0 +1,112 @@
+// Process-wide block memory with 32-bit references.
+//
+// Records of the suite keep references to other blocks in 32-bit slots, so every block that
+// a slot can name lives in one table here and is named by a nonzero 32-bit reference: global
+// memory handles (GlobalAlloc) and blocks of the host allocator alike. The table knows each
+// block's size, so every dereference can be checked against it. A block stays at one address
+// for its whole life unless it is explicitly resized (GlobalReAlloc), so a block's address
+// may stand for the identity of what it holds (a project, for instance).
+//
+// References carry a generation, so a stale reference to a freed block resolves to nothing
+// instead of to whatever block took its place.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+
+#include "platform/win_types.h"
+
+namespace kestra::mem {
+
+using Ref = std::uint32_t;
+
+// The largest single block the table hands out. Anything larger is an error of the caller
+// (typically a count read from damaged data), answered with a failed allocation.
+inline constexpr std::size_t kMaxBlockSize = std::size_t{256} << 20;
+
+enum class Kind : std::uint8_t { Global, Host };
+
+// Allocates a zero-filled block; 0 when size is above kMaxBlockSize or memory is exhausted.
+Ref Allocate(std::size_t size, Kind kind);
+// Frees a block; false when the reference names no live block.
+bool Free(Ref ref);
+// Changes a block's size, keeping its contents (new bytes are zero). The block may move.
+bool Resize(Ref ref, std::size_t size);
+
+// The bytes of a live block, or an empty span for a dead or null reference.
+std::span<std::byte> Bytes(Ref ref);
+std::byte* Data(Ref ref);
+std::size_t Size(Ref ref);
+bool IsLive(Ref ref);
+std::optional<Kind> KindOf(Ref ref);
+// length bytes at offset inside the block, or nullptr when they do not all lie inside it.
+std::byte* At(Ref ref, std::size_t offset, std::size_t length);
+
+// Which block, if any, holds the given address; used where an interface passes a raw
+// pointer and its extent must be known.
+struct Location {
+    Ref ref;
+    std::size_t offset;     // of the address inside the block
+    std::size_t remaining;  // bytes from the address to the block's end
+};
+std::optional<Location> Locate(const void* address);
+
+// Lock counts of global handles (GlobalLock / GlobalUnlock).
+std::uint32_t LockCount(Ref ref);
+
+// Number of live blocks of a kind; tests use it to see that nothing leaked.
+std::size_t LiveBlocks(Kind kind);
+
+// The platform's own host allocator: a function from byte count to reference. Hosts register
+// it (or their own) with SetAppFmalloc.
+using HostAllocFn = Ref (*)(std::uint32_t size);
+Ref HostAllocate(std::uint32_t size);
+
+namespace detail {
+std::byte* Lock(Ref ref);
+bool Unlock(Ref ref);  // true while still locked
+}  // namespace detail
+
+}  // namespace kestra::mem
+
+// Windows global memory, on the table above. Every block is zero-initialised and movable.
+constexpr UINT GMEM_FIXED = 0x0000;
+constexpr UINT GMEM_MOVEABLE = 0x0002;
+constexpr UINT GMEM_ZEROINIT = 0x0040;
+constexpr UINT GHND = GMEM_MOVEABLE | GMEM_ZEROINIT;
+constexpr UINT GPTR = GMEM_FIXED | GMEM_ZEROINIT;
+
+HGLOBAL GlobalAlloc(UINT flags, std::size_t bytes);
+// The block's address (always the same one until the block is resized), or nullptr.
+void* GlobalLock(HGLOBAL handle);
+// TRUE while the block is still locked after this call, FALSE once its lock count is zero.
+BOOL GlobalUnlock(HGLOBAL handle);
+// Resizes in place of the handle; returns the handle, or 0 (the old block untouched).
+HGLOBAL GlobalReAlloc(HGLOBAL handle, std::size_t bytes, UINT flags);
+std::size_t GlobalSize(HGLOBAL handle);
+// 0 on success; the handle itself when it names no live block.
+HGLOBAL GlobalFree(HGLOBAL handle);
+
+// Locks a global handle for one scope.
+class GlobalLockGuard {
+public:
+    explicit GlobalLockGuard(HGLOBAL handle)
+        : handle_(handle), data_(static_cast<std::byte*>(GlobalLock(handle))) {}
+    ~GlobalLockGuard() {
+        if (data_) GlobalUnlock(handle_);
+    }
+    GlobalLockGuard(const GlobalLockGuard&) = delete;
+    GlobalLockGuard& operator=(const GlobalLockGuard&) = delete;
+
+    explicit operator bool() const { return data_ != nullptr; }
+    std::byte* data() const { return data_; }
+    std::span<std::byte> bytes() const {
+        return data_ ? std::span<std::byte>(data_, GlobalSize(handle_)) : std::span<std::byte>();
+    }
+
+private:
+    HGLOBAL handle_;
+    std::byte* data_;
+};

@@ -1,0 +1,42 @@
+// K32FABUTIL2: the string table service that keeps a project's texts.
+//
+// Every project block has its own table. Identifiers are dense from 0 in the order texts were
+// first added, and adding a text that is already there gives its identifier back, so equal
+// texts have equal identifiers. The table keeps project record offset 573 equal to the number
+// of identifiers; a caller that sets that count lower (as a loader does before it adds the
+// texts of an image) drops the identifiers above it. References are counted; a text whose
+// last reference is released keeps its identifier, so identifiers stay dense.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/win_types.h"
+
+extern "C" {
+
+// Identifier returned when a text cannot be added (no project, or the table is full).
+inline constexpr WORD kNoStringId = 0xFFFF;
+
+// Ordinal 2: adds a text (one reference) and returns its identifier.
+WORD StrTabAddText(const char* text, void* project);
+// Ordinal 3: adds one reference to an identifier. The holder (the list entry or record that
+// keeps the identifier) is not used. Returns 1, or 0 for an unknown identifier.
+BOOL StrTabAddReference(void* holder, WORD id, void* project);
+// Ordinal 5: writes the text, zero-terminated and cut to `room`, into `destination`; flag 1
+// also releases one reference. With no destination and room 0 it only releases (flag 1).
+// Returns 1 on success, 0 for an unknown identifier or a destination without room.
+BOOL StrTabGetText(WORD id, void* project, char* destination, DWORD room, DWORD flag);
+
+// Ordinals 6, 7, 10, 19: a text list that formats into one display line.
+std::uintptr_t StrTabListPrepare(void* project);
+BOOL StrTabListAdd(std::uintptr_t list, const char* text);
+// Writes the line (the texts joined by " / "), cut to room; returns its length.
+DWORD StrTabListFormat(std::uintptr_t list, char* destination, DWORD room);
+void StrTabListRelease(std::uintptr_t list);
+
+// References held on an identifier (0 for an unknown one).
+DWORD StrTabReferenceCount(WORD id, void* project);
+// Forgets the project's table; a host calls it when it releases the project.
+void StrTabDiscard(void* project);
+
+}  // extern "C"

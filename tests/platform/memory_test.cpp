@@ -1,0 +1,138 @@
+#include "platform/memory.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <set>
+#include <vector>
+
+namespace mem = kestra::mem;
+
+TEST(Memory, BlocksAreZeroedSizedAndNamedBy32BitReferences) {
+    HGLOBAL handle = GlobalAlloc(GHND, 1002);
+    ASSERT_NE(handle, 0u);
+    EXPECT_EQ(GlobalSize(handle), 1002u);
+    auto* bytes = static_cast<unsigned char*>(GlobalLock(handle));
+    ASSERT_NE(bytes, nullptr);
+    for (std::size_t i = 0; i < 1002; ++i) ASSERT_EQ(bytes[i], 0) << i;
+    EXPECT_EQ(mem::KindOf(handle), mem::Kind::Global);
+    GlobalUnlock(handle);
+    EXPECT_EQ(GlobalFree(handle), 0u);
+
+    mem::Ref host = mem::HostAllocate(16);
+    ASSERT_NE(host, 0u);
+    EXPECT_EQ(mem::KindOf(host), mem::Kind::Host);
+    EXPECT_TRUE(mem::Free(host));
+}
+
+TEST(Memory, LockingAlwaysGivesTheSameAddressAndCountsLocks) {
+    HGLOBAL handle = GlobalAlloc(GHND, 64);
+    void* first = GlobalLock(handle);
+    void* second = GlobalLock(handle);
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(mem::LockCount(handle), 2u);
+    EXPECT_EQ(GlobalUnlock(handle), TRUE);   // still locked once
+    EXPECT_EQ(GlobalUnlock(handle), FALSE);  // now unlocked
+    EXPECT_EQ(GlobalUnlock(handle), FALSE);  // unlocking an unlocked block changes nothing
+    EXPECT_EQ(mem::LockCount(handle), 0u);
+    EXPECT_EQ(GlobalLock(handle), first);
+    GlobalUnlock(handle);
+    GlobalFree(handle);
+}
+
+TEST(Memory, AStaleReferenceResolvesToNothingEvenWhenItsSlotIsReused) {
+    HGLOBAL handle = GlobalAlloc(GHND, 8);
+    ASSERT_EQ(GlobalFree(handle), 0u);
+    EXPECT_EQ(GlobalLock(handle), nullptr);
+    EXPECT_EQ(GlobalSize(handle), 0u);
+    EXPECT_EQ(GlobalFree(handle), handle);  // double free is refused
+    HGLOBAL reused = GlobalAlloc(GHND, 8);
+    EXPECT_NE(reused, handle);
+    EXPECT_EQ(GlobalLock(handle), nullptr);
+    EXPECT_FALSE(mem::IsLive(0));
+    EXPECT_EQ(GlobalLock(0), nullptr);
+    GlobalFree(reused);
+}
+
+TEST(Memory, BoundsCheckedAccessRefusesEveryRangeOutsideTheBlock) {
+    mem::Ref ref = mem::Allocate(100, mem::Kind::Host);
+    EXPECT_NE(mem::At(ref, 0, 100), nullptr);
+    EXPECT_NE(mem::At(ref, 100, 0), nullptr);
+    EXPECT_EQ(mem::At(ref, 99, 2), nullptr);
+    EXPECT_EQ(mem::At(ref, 101, 0), nullptr);
+    EXPECT_EQ(mem::At(ref, 1, SIZE_MAX), nullptr);  // would overflow offset + length
+    EXPECT_EQ(mem::At(ref, SIZE_MAX, 1), nullptr);
+    mem::Free(ref);
+    EXPECT_EQ(mem::At(ref, 0, 0), nullptr);
+}
+
+TEST(Memory, HugeRequestsFailInsteadOfExhaustingMemory) {
+    EXPECT_EQ(GlobalAlloc(GHND, mem::kMaxBlockSize + 1), 0u);
+    EXPECT_EQ(mem::HostAllocate(0xFFFFFFFFu), 0u);
+    HGLOBAL handle = GlobalAlloc(GHND, 4);
+    EXPECT_EQ(GlobalReAlloc(handle, mem::kMaxBlockSize + 1, GHND), 0u);
+    EXPECT_EQ(GlobalSize(handle), 4u);  // the failed resize left the block as it was
+    GlobalFree(handle);
+}
+
+TEST(Memory, ResizeKeepsContentsAndZeroesTheNewBytes) {
+    HGLOBAL handle = GlobalAlloc(GHND, 4);
+    std::memcpy(GlobalLock(handle), "abcd", 4);
+    GlobalUnlock(handle);
+    ASSERT_EQ(GlobalReAlloc(handle, 8, GHND), handle);
+    auto* bytes = static_cast<char*>(GlobalLock(handle));
+    EXPECT_EQ(std::string(bytes, 8), std::string("abcd\0\0\0\0", 8));
+    GlobalUnlock(handle);
+    ASSERT_EQ(GlobalReAlloc(handle, 2, GHND), handle);
+    EXPECT_EQ(GlobalSize(handle), 2u);
+    GlobalFree(handle);
+}
+
+TEST(Memory, LocateFindsTheBlockHoldingAnAddress) {
+    mem::Ref ref = mem::Allocate(32, mem::Kind::Host);
+    std::byte* data = mem::Data(ref);
+    auto start = mem::Locate(data);
+    ASSERT_TRUE(start);
+    EXPECT_EQ(start->ref, ref);
+    EXPECT_EQ(start->offset, 0u);
+    EXPECT_EQ(start->remaining, 32u);
+    auto inside = mem::Locate(data + 20);
+    ASSERT_TRUE(inside);
+    EXPECT_EQ(inside->offset, 20u);
+    EXPECT_EQ(inside->remaining, 12u);
+    int onTheStack = 0;
+    EXPECT_FALSE(mem::Locate(&onTheStack));
+    mem::Free(ref);
+    EXPECT_FALSE(mem::Locate(data));
+}
+
+TEST(Memory, ManyBlocksGetDistinctReferencesAndAreAllFreed) {
+    const std::size_t before = mem::LiveBlocks(mem::Kind::Host);
+    std::vector<mem::Ref> refs;
+    std::set<std::byte*> addresses;
+    for (int i = 0; i < 10000; ++i) {
+        refs.push_back(mem::HostAllocate(static_cast<std::uint32_t>(i % 7)));
+        ASSERT_NE(refs.back(), 0u);
+        addresses.insert(mem::Data(refs.back()));
+    }
+    EXPECT_EQ(std::set<mem::Ref>(refs.begin(), refs.end()).size(), refs.size());
+    EXPECT_EQ(addresses.size(), refs.size());  // even empty blocks have their own address
+    EXPECT_EQ(mem::LiveBlocks(mem::Kind::Host), before + refs.size());
+    for (mem::Ref ref : refs) ASSERT_TRUE(mem::Free(ref));
+    EXPECT_EQ(mem::LiveBlocks(mem::Kind::Host), before);
+}
+
+TEST(Memory, LockGuardUnlocksAtScopeEnd) {
+    HGLOBAL handle = GlobalAlloc(GHND, 10);
+    {
+        GlobalLockGuard lock(handle);
+        ASSERT_TRUE(lock);
+        EXPECT_EQ(lock.bytes().size(), 10u);
+        EXPECT_EQ(mem::LockCount(handle), 1u);
+    }
+    EXPECT_EQ(mem::LockCount(handle), 0u);
+    GlobalFree(handle);
+    GlobalLockGuard dead(handle);
+    EXPECT_FALSE(dead);
+    EXPECT_TRUE(dead.bytes().empty());
+}

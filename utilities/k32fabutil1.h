@@ -1,0 +1,4 @@
+// K32FABUTIL1: the utilities library's exports, one header per topic.
+#pragma once
+
+#include "utilities/services.h"
