@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Sets up a fresh Debian 12 machine for the suite and builds it.
+#
+#   ./setup.sh test    install what is missing, build, run every test (the CI command)
+#   ./setup.sh build   install what is missing and build
+#
+# The build tree is build/; every program, library and data file lands in build/bin/. It is
+# built with clang, AddressSanitizer and UndefinedBehaviorSanitizer, so that the same tree also
+# holds the libFuzzer targets that the tests run briefly.
+set -euo pipefail
+cd "$(dirname "$0")"
+
+packages=(
+    cmake ninja-build g++ clang libclang-rt-14-dev
+    libgtest-dev libgmock-dev libbenchmark-dev
+    qt6-base-dev xvfb xauth
+)
+
+install_missing() {
+    local missing=()
+    for package in "${packages[@]}"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+            missing+=("$package")
+    done
+    [ ${#missing[@]} -eq 0 ] && return
+    echo "Installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    $sudo apt-get update
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+}
+
+build() {
+    if [ ! -f build/CMakeCache.txt ]; then
+        cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+            -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+    fi
+    cmake --build build
+}
+
+run_tests() {
+    QT_QPA_PLATFORM=offscreen ctest --test-dir build --output-on-failure -j "$(nproc)"
+}
+
+case "${1:-test}" in
+    build) install_missing; build ;;
+    test) install_missing; build; run_tests ;;
+    *) echo "usage: $0 [test|build]" >&2; exit 2 ;;
+esac

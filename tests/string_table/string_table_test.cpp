@@ -1,0 +1,136 @@
+#include "string_table/string_table.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "kestra/project.h"
+#include "platform/module.h"
+
+using kestra::ProjectBlock;
+
+namespace {
+
+class StringTable : public ::testing::Test {
+protected:
+    void TearDown() override {
+        StrTabDiscard(&first_);
+        StrTabDiscard(&second_);
+    }
+    std::string text(WORD id, ProjectBlock& project, DWORD room = 256) {
+        std::vector<char> buffer(room + 1, '#');
+        if (!StrTabGetText(id, &project, buffer.data(), room, 0)) return "<none>";
+        return buffer.data();
+    }
+    ProjectBlock first_{};
+    ProjectBlock second_{};
+};
+
+}  // namespace
+
+TEST_F(StringTable, IdentifiersAreDenseInOrderOfFirstAdditionAndRepeatForEqualTexts) {
+    EXPECT_EQ(StrTabAddText("Title", &first_), 0);
+    EXPECT_EQ(StrTabAddText("Page 1", &first_), 1);
+    EXPECT_EQ(StrTabAddText("Title", &first_), 0);
+    EXPECT_EQ(StrTabAddText("", &first_), 2);
+    EXPECT_EQ(StrTabAddText(nullptr, &first_), 2);  // no text is the empty text
+    EXPECT_EQ(first_.record.stringCount, 3);
+    EXPECT_EQ(text(1, first_), "Page 1");
+    EXPECT_EQ(text(2, first_), "");
+}
+
+TEST_F(StringTable, EachProjectBlockHasItsOwnTable) {
+    StrTabAddText("alpha", &first_);
+    EXPECT_EQ(StrTabAddText("beta", &second_), 0);
+    EXPECT_EQ(text(0, first_), "alpha");
+    EXPECT_EQ(text(0, second_), "beta");
+    EXPECT_EQ(second_.record.stringCount, 1);
+}
+
+TEST_F(StringTable, ReferencesAreCountedAndReleasedByFetchWithFlag1) {
+    WORD id = StrTabAddText("shared", &first_);
+    EXPECT_EQ(StrTabReferenceCount(id, &first_), 1u);
+    StrTabAddText("shared", &first_);
+    EXPECT_TRUE(StrTabAddReference(nullptr, id, &first_));
+    EXPECT_EQ(StrTabReferenceCount(id, &first_), 3u);
+    char buffer[16];
+    EXPECT_TRUE(StrTabGetText(id, &first_, buffer, sizeof buffer, 1));
+    EXPECT_EQ(StrTabReferenceCount(id, &first_), 2u);
+    EXPECT_TRUE(StrTabGetText(id, &first_, nullptr, 0, 1));  // release only
+    EXPECT_TRUE(StrTabGetText(id, &first_, nullptr, 0, 1));
+    EXPECT_EQ(StrTabReferenceCount(id, &first_), 0u);
+    // The identifier stays valid and dense after its last release.
+    EXPECT_EQ(text(id, first_), "shared");
+    EXPECT_EQ(StrTabAddText("next", &first_), 1);
+    EXPECT_EQ(StrTabAddText("shared", &first_), id);
+}
+
+TEST_F(StringTable, TextsAreCutToTheRoomAndAlwaysTerminated) {
+    WORD id = StrTabAddText("abcdefgh", &first_);
+    EXPECT_EQ(text(id, first_, 4), "abc");
+    EXPECT_EQ(text(id, first_, 1), "");
+    char untouched = 'x';
+    EXPECT_FALSE(StrTabGetText(id, &first_, &untouched, 0, 0));
+    EXPECT_EQ(untouched, 'x');
+}
+
+TEST_F(StringTable, UnknownIdentifiersFailCleanly) {
+    StrTabAddText("only", &first_);
+    EXPECT_EQ(text(1, first_), "<none>");
+    EXPECT_EQ(text(0xFFFF, first_), "<none>");
+    EXPECT_FALSE(StrTabAddReference(nullptr, 7, &first_));
+    EXPECT_FALSE(StrTabGetText(7, &first_, nullptr, 0, 1));
+    EXPECT_EQ(text(0, second_), "<none>");
+    EXPECT_EQ(StrTabAddText("x", nullptr), kNoStringId);
+    EXPECT_FALSE(StrTabGetText(0, nullptr, nullptr, 0, 1));
+}
+
+TEST_F(StringTable, ALowerProjectCountDropsTheIdentifiersAboveIt) {
+    StrTabAddText("old 0", &first_);
+    StrTabAddText("old 1", &first_);
+    // A loader copies a record and sets its count to 0 before it adds the image's texts.
+    first_.record.stringCount = 0;
+    EXPECT_EQ(StrTabAddText("new 0", &first_), 0);
+    EXPECT_EQ(StrTabAddText("old 1", &first_), 1);  // a fresh identifier, not a stale one
+    EXPECT_EQ(first_.record.stringCount, 2);
+    EXPECT_EQ(text(0, first_), "new 0");
+}
+
+TEST_F(StringTable, FullTableRefusesNewTextsButKeepsFindingOldOnes) {
+    for (int i = 0; i < 0xFFFF; ++i)
+        ASSERT_EQ(StrTabAddText(std::to_string(i).c_str(), &first_), i);
+    EXPECT_EQ(StrTabAddText("one too many", &first_), kNoStringId);
+    EXPECT_EQ(StrTabAddText("17", &first_), 17);
+    EXPECT_EQ(first_.record.stringCount, 0xFFFF);
+}
+
+TEST(StringTableList, FormatsTheAddedTextsIntoOneLine) {
+    auto list = StrTabListPrepare(nullptr);
+    ASSERT_NE(list, 0u);
+    StrTabListAdd(list, "English");
+    StrTabListAdd(list, "Deutsch");
+    char line[32];
+    EXPECT_EQ(StrTabListFormat(list, line, sizeof line), 17u);
+    EXPECT_STREQ(line, "English / Deutsch");
+    EXPECT_EQ(StrTabListFormat(list, line, 5), 4u);
+    EXPECT_STREQ(line, "Engl");
+    StrTabListRelease(list);
+}
+
+TEST(StringTableModule, ServiceOrdinalsBindToTheirExports) {
+    HMODULE module = LoadLibrary("K32FABUTIL2");
+    ASSERT_NE(module, nullptr);
+    EXPECT_EQ(GetProcAddress(module, MAKEINTRESOURCE(2)), reinterpret_cast<void*>(&StrTabAddText));
+    EXPECT_EQ(GetProcAddress(module, MAKEINTRESOURCE(3)),
+              reinterpret_cast<void*>(&StrTabAddReference));
+    EXPECT_EQ(GetProcAddress(module, MAKEINTRESOURCE(5)), reinterpret_cast<void*>(&StrTabGetText));
+    EXPECT_EQ(GetProcAddress(module, MAKEINTRESOURCE(6)),
+              reinterpret_cast<void*>(&StrTabListPrepare));
+    EXPECT_EQ(GetProcAddress(module, MAKEINTRESOURCE(7)), reinterpret_cast<void*>(&StrTabListAdd));
+    EXPECT_EQ(GetProcAddress(module, MAKEINTRESOURCE(10)),
+              reinterpret_cast<void*>(&StrTabListFormat));
+    EXPECT_EQ(GetProcAddress(module, MAKEINTRESOURCE(19)),
+              reinterpret_cast<void*>(&StrTabListRelease));
+    FreeLibrary(module);
+}
