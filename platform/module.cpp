@@ -61,6 +61,13 @@ HMODULE loadedHandle(const char* path) {
     return static_cast<HMODULE>(handle);
 }
 
+// How often LoadLibrary has handed out each module's handle, for the entry point's calls.
+std::mutex loadsMutex;
+std::map<HMODULE, unsigned>& loadCounts() {
+    static auto* counts = new std::map<HMODULE, unsigned>;
+    return *counts;
+}
+
 std::string libraryFileName(std::string_view name) {
     std::string file = ToNativePath(name);
     if (FileNamePart(file).find('.') == std::string_view::npos) file += ".so";
@@ -140,11 +147,35 @@ HMODULE LoadLibrary(const char* fileName) {
         if (kp::FileExists(local)) handle = dlopen(local.c_str(), RTLD_NOW | RTLD_LOCAL);
     }
     if (!handle) handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
-    return static_cast<HMODULE>(handle);
+    if (!handle) return nullptr;
+    auto module = static_cast<HMODULE>(handle);
+    std::unique_lock lock(kp::loadsMutex);
+    if (kp::loadCounts()[module]++ == 0) {
+        lock.unlock();
+        auto entry = reinterpret_cast<DLLMAIN>(GetProcAddress(module, "DllMain"));
+        if (entry && !entry(module, DLL_PROCESS_ATTACH, nullptr)) {
+            lock.lock();
+            kp::loadCounts().erase(module);
+            lock.unlock();
+            dlclose(handle);
+            return nullptr;
+        }
+    }
+    return module;
 }
 
 BOOL FreeLibrary(HMODULE module) {
     if (!module || module == kp::programModule()) return FALSE;
+    std::unique_lock lock(kp::loadsMutex);
+    auto count = kp::loadCounts().find(module);
+    if (count != kp::loadCounts().end() && --count->second == 0) {
+        kp::loadCounts().erase(count);
+        lock.unlock();
+        if (auto entry = reinterpret_cast<DLLMAIN>(GetProcAddress(module, "DllMain")))
+            entry(module, DLL_PROCESS_DETACH, nullptr);
+    } else {
+        lock.unlock();
+    }
     return dlclose(module) == 0 ? TRUE : FALSE;
 }
 

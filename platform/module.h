@@ -82,6 +82,13 @@ const char* FindString(HMODULE module, std::uint32_t id);
         return ::kestra::platform::ModuleOf(&kModuleAnchor); \
     }())
 
+// A module may export an entry point named "DllMain" with this signature. LoadLibrary calls it
+// with DLL_PROCESS_ATTACH when it first loads the module, and a FALSE answer makes the load
+// fail; FreeLibrary calls it with DLL_PROCESS_DETACH before the module's last unload.
+using DLLMAIN = BOOL (*)(HMODULE module, DWORD reason, void* reserved);
+constexpr DWORD DLL_PROCESS_DETACH = 0;
+constexpr DWORD DLL_PROCESS_ATTACH = 1;
+
 // A name without a folder is looked for in the program folder first; a name without an
 // extension gets ".so".
 HMODULE LoadLibrary(const char* fileName);

@@ -1,5 +1,6 @@
 #include "platform/module.h"
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -80,4 +81,37 @@ TEST_F(TestModule, ResourcesLeaveWithTheModule) {
     FreeLibrary(extra);
     char buffer[16];
     EXPECT_GT(LoadString(module_, 101, buffer, sizeof buffer), 0);  // still loaded once
+}
+
+TEST(ModuleEntry, CalledOnFirstLoadAndLastUnloadAndCanRefuseTheLoad) {
+    HMODULE first = LoadLibrary("KTestModule");
+    ASSERT_NE(first, nullptr);
+    auto calls = reinterpret_cast<void (*)(int*, int*)>(GetProcAddress(first, "TestModuleEntryCalls"));
+    auto refuse = reinterpret_cast<void (*)(bool)>(GetProcAddress(first, "TestModuleRefuseAttach"));
+    int attach0, detach0, attach, detach;
+    calls(&attach0, &detach0);
+    HMODULE second = LoadLibrary("KTestModule");
+    calls(&attach, &detach);
+    EXPECT_EQ(attach, attach0);  // not called again while loaded
+    FreeLibrary(second);
+    calls(&attach, &detach);
+    EXPECT_EQ(detach, detach0);  // still loaded once
+
+    // A reference of the dynamic loader's own keeps the module mapped, so its counters can be
+    // read after LoadLibrary's last reference is gone.
+    void* keep = dlopen(kestra::platform::ModulePath(first).c_str(), RTLD_LAZY | RTLD_NOLOAD);
+    ASSERT_NE(keep, nullptr);
+    FreeLibrary(first);
+    calls(&attach, &detach);
+    EXPECT_EQ(detach, detach0 + 1);
+
+    refuse(true);
+    EXPECT_EQ(LoadLibrary("KTestModule"), nullptr);
+    calls(&attach, &detach);
+    EXPECT_EQ(attach, attach0 + 1);
+    refuse(false);
+    HMODULE again = LoadLibrary("KTestModule");
+    EXPECT_NE(again, nullptr);
+    FreeLibrary(again);
+    dlclose(keep);
 }
