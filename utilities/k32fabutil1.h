@@ -2,3 +2,6 @@
 #pragma once
 
 #include "utilities/services.h"
+#include "utilities/folders.h"
+#include "utilities/languages.h"
+#include "utilities/tags.h"

@@ -52,6 +52,11 @@ const std::set<std::string> kBuilt = {
     "FindFile", "GetIniFileName", "GetHelpFileName", "FindFirst", "FindNext",
     "FileFindInterrupt", "DIBNumColors", "PaletteSize", "DIBWidth", "DIBHeight", "FindDIBBits",
     "CreateDIB",
+    "ExpDuplicateFolder", "ExpDeleteFolder", "ExpGetValueFromFolder", "ExpPlaceValueInFolder",
+    "ExpValidateFolder", "ValidateParSets", "ExpRegisterNetNodeData", "ExpGetNetNodeData",
+    "ExpDeleteNetNodeData", "ExpDuplicateNetworkFolder", "ExpDeleteNetworkFolder",
+    "DeleteTagFolder", "AddTagElement", "DeleteTagElement", "GetTagElement", "GetBasedTagElement",
+    "ScanForExistingTag", "DuplicateTagFolder", "DefaultToMultiLang", "MultiLangToDefault",
 };
 
 class Ordinals : public ::testing::Test {
