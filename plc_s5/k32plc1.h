@@ -109,7 +109,8 @@ BOOL ExpValidatePLCAddress(kestra::uPLCADR* ref, const kestra::uPLCSETUP* setup,
 void SetToTagAddress(kestra::uPLCADR* destination, const kestra::uPLCADR* tagRef,
                      const kestra::uPLCSETUP* setup);
 BOOL IsTagContextValid(const void* context, const kestra::uPLCADR* tagRef);
-BOOL TagCheckFunction(std::uintptr_t, std::uintptr_t, std::uintptr_t);
+// The comparison callback of the tag folder (TAGCOMPARE): accepts every candidate.
+BOOL TagCheckFunction(const void*, const void*, const void*, const void*);
 void ExpConvertAddressProject2PLC(std::uintptr_t, std::uintptr_t, std::uintptr_t, std::uintptr_t,
                                   std::uintptr_t, std::uintptr_t);
 void ExpConvertAddressPLC2Project(std::uintptr_t, std::uintptr_t, std::uintptr_t, std::uintptr_t,

@@ -202,6 +202,15 @@ bool InitDefaults(ProjectBlock* project, const uPLCSETUP* network, uPLCSETUP* se
     }
 }
 
+AreaBytes FitAreas(const S5LinkParams& p, unsigned space) {
+    AreaBytes bytes{};
+    bytes.area[2] = FitArea2(p, space);
+    bytes.area[1] = FitArea1(p, space - bytes.area[2]);
+    if (p.absent[0] != S5LinkParams::kAbsent)
+        bytes.area[0] = std::min(RoundUpEven(p.size0), space - bytes.area[2] - bytes.area[1]);
+    return bytes;
+}
+
 unsigned LayoutAreas(uPLCADR& first, ProjectRecord& record, unsigned flags) {
     S5LinkParams& p = LinkParams(record);
     const ModelRow& row = *ModelRowFor(1);
@@ -210,12 +219,8 @@ unsigned LayoutAreas(uPLCADR& first, ProjectRecord& record, unsigned flags) {
     int start = first.byteOffset / kElementSize;
     if (!(flags & kKeepStart)) start += (flags & kSpinDown) ? -1 : 1;
 
-    // Bytes of each area, fitted in the order 3, 2, 1, 0 into what the others leave.
-    unsigned bytes[4] = {};
-    bytes[2] = FitArea2(p, space);
-    bytes[1] = FitArea1(p, space - bytes[2]);
-    if (p.absent[0] != S5LinkParams::kAbsent)
-        bytes[0] = std::min(RoundUpEven(p.size0), space - bytes[2] - bytes[1]);
+    const AreaBytes fitted = FitAreas(p, space);
+    const unsigned* bytes = fitted.area;
 
     auto areas = p.areas();
     unsigned firstArea = 0, lastArea = 3;

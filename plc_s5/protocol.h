@@ -22,6 +22,15 @@ enum AreaFlag : unsigned {
     kSingleArea = 0x04,   // lay out only the area selected by the next four bits
     kSelectArea0 = 0x08,  // kSelectArea0 << n selects area n
 };
+// Bytes each reserved area takes in `space` bytes of data block: areas 2, 1 and 0 are fitted
+// in that order into what the others leave (area 3 takes none); parts that do not fit are
+// dropped.
+struct AreaBytes {
+    unsigned area[4];
+};
+struct S5LinkParams;
+AreaBytes FitAreas(const S5LinkParams& params, unsigned space);
+
 // Lays out the reserved areas from the element of `first` (the reference of area 0, or with
 // kSingleArea of the area laid out); returns the start byte offset.
 unsigned LayoutAreas(uPLCADR& first, ProjectRecord& record, unsigned flags);

@@ -196,7 +196,7 @@ PagedOffset Saver::placeText(std::string_view text) {
     text = text.substr(0, kTextRoom);
     std::size_t offset = space_.place(1 + text.size());
     *at(offset) = static_cast<std::uint8_t>(text.size());
-    std::memcpy(at(offset + 1), text.data(), text.size());
+    if (!text.empty()) std::memcpy(at(offset + 1), text.data(), text.size());
     return Paged(offset);
 }
 
