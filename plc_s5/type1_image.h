@@ -221,6 +221,8 @@ static_assert(sizeof(Entry14) == 14);
 // Row and column of a field are its record bytes 0 and 1.
 inline std::uint8_t& FieldRow(FieldRecord& f) { return f.r0[0]; }
 inline std::uint8_t& FieldColumn(FieldRecord& f) { return f.r0[1]; }
+inline std::uint8_t FieldRow(const FieldRecord& f) { return f.r0[0]; }
+inline std::uint8_t FieldColumn(const FieldRecord& f) { return f.r0[1]; }
 
 // Builds the type 1 image of a project into a new global block. The project's reserved
 // image size (record byte 13) bounds the image.

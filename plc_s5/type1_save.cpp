@@ -9,7 +9,6 @@
 #include "platform/memory.h"
 #include "plc_s5/limits.h"
 #include "plc_s5/link_params.h"
-#include "plc_s5/numbers.h"
 #include "plc_s5/read_requests.h"
 #include "plc_s5/type1_image.h"
 #include "plc_s5/type1_layout.h"
@@ -57,9 +56,6 @@ struct FieldPlan {
     std::size_t size() const { return length + 3 * messages; }
 };
 
-std::uint8_t FieldHeadRow(const FieldRecord& f) { return static_cast<std::uint8_t>(f.r0[0] + 1); }
-std::uint8_t FieldHeadColumn(const FieldRecord& f) { return static_cast<std::uint8_t>(f.r0[1] + 1); }
-
 // Bytes a field of the format reads from the PLC.
 std::uint16_t ItemLength(unsigned format, unsigned width) {
     switch (format) {
@@ -72,11 +68,9 @@ std::uint16_t ItemLength(unsigned format, unsigned width) {
     }
 }
 
-// Formats the image form knows; any other is taken as WORD, in the field too.
-unsigned NormalisedFormat(FieldRecord& f, bool upToFloat) {
-    const unsigned format = f.plc.dataFormat;
-    const bool known = upToFloat ? (format >= kBit && format <= kFloat) : (format >= kBit && format < kTimerValue);
-    if (!known) f.plc.dataFormat = kWord;
+// Formats the image form knows (1 to 8); any other is taken as WORD, in the field too.
+unsigned NormalisedFormat(FieldRecord& f) {
+    if (f.plc.dataFormat < kBit || f.plc.dataFormat > kFloat) f.plc.dataFormat = kWord;
     return f.plc.dataFormat;
 }
 
@@ -90,7 +84,7 @@ void PlanAttributeField(FieldPlan& plan) {
         plan.length = kAttributeFieldSize;
         return;
     }
-    const unsigned format = NormalisedFormat(f, false);
+    const unsigned format = NormalisedFormat(f);
     image.runtimeKind = RuntimeKindOf(format, IsScaled(f.display));
     image.bit = f.plc.bit;
     image.dataBlock = f.plc.dataBlock;
@@ -103,7 +97,7 @@ void PlanAttributeField(FieldPlan& plan) {
 void PlanDataField(FieldPlan& plan) {
     FieldRecord& f = *plan.field;
     const sDISPFORMAT& d = f.display;
-    const unsigned format = NormalisedFormat(f, true);
+    const unsigned format = NormalisedFormat(f);
     const bool scaled = format == kWord && IsScaled(d);
     const NumericKind kind = NumericKindOf(format, scaled);
     std::uint16_t offset = f.plc.byteOffset;
@@ -135,8 +129,8 @@ void PlanDataField(FieldPlan& plan) {
 FieldPlan PlanField(FieldRecord& f) {
     FieldPlan plan{&f};
     auto& head = RecordAt<FieldHead>(plan.bytes);
-    head.row = FieldHeadRow(f);
-    head.column = FieldHeadColumn(f);
+    head.row = static_cast<std::uint8_t>(FieldRow(f) + 1);
+    head.column = static_cast<std::uint8_t>(FieldColumn(f) + 1);
     head.fieldClass = static_cast<std::uint8_t>(f.fieldClass);
     if (f.fieldClass == kClassPlcData)
         PlanDataField(plan);
