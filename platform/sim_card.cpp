@@ -230,7 +230,8 @@ DWORD SimCard::collectedRow() const {
 
 void SimCard::command(BYTE command) {
     if (!powered_) return;
-    addressCount_ = 0;
+    // Setup commands start a new address; confirmations use the one collected.
+    if (command != 0x10 && command != 0xD0) addressCount_ = 0;
     switch (command) {
         case 0xFF:  // reset
             mode_ = Mode::Idle;
