@@ -310,7 +310,7 @@ BYTE SimCard::readData() {
             if (!readLoaded_) startRead();
             if (column_ >= geometry().pageSize()) {  // sequential read goes on with the next page
                 row_ = (row_ + 1) % geometry().pages();
-                column_ = area_;
+                column_ = area_ < geometry().pageSize() ? area_ : 0;
             }
             return page(row_)[column_++];
         }

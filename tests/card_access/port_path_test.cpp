@@ -331,3 +331,32 @@ TEST(WholeCard, A16MegabyteCardIsWrittenAndReadBackThroughThePorts) {
         ASSERT_EQ(back, pattern(528, row)) << row;
     }
 }
+
+TEST(PowerCuts, EveryOperationOfASequenceCanBeCutAndTheCardShowsWhatLanded) {
+    // Erase block 1, write its four first pages: five operations. Cut after each count in
+    // turn and check that exactly the operations before the cut took effect.
+    for (unsigned cut = 0; cut <= 5; ++cut) {
+        SCOPED_TRACE(cut);
+        SimulatedReaderScope sim;
+        CSSFDCInterface card(ProgramFolderWithSeparator().c_str());
+        ASSERT_TRUE(card.initSSFDC(0x378));
+        sim.card->page(32)[0] = 0x00;  // old contents of block 1
+        const unsigned before = sim.card->operations();
+        sim.card->cutPowerAfter(cut);
+        bool failed = false;
+        ASSERT_TRUE(card.deleteBlock(32, failed));
+        EXPECT_EQ(failed, cut == 0);  // a dead card answers the status with 0xFF
+        std::vector<char> data(528, 0x24);
+        for (unsigned page = 0; page < 4; ++page) card.writePage(32 + page, data.data(), 528, 0);
+        EXPECT_EQ(sim.card->powered(), cut == 5);
+        EXPECT_EQ(sim.card->operations() - before, cut);
+        EXPECT_EQ(sim.card->page(32)[0], cut == 0 ? 0x00 : cut >= 2 ? 0x24 : 0xFF);
+        for (unsigned page = 1; page < 4; ++page)
+            EXPECT_EQ(sim.card->page(32 + page)[0], cut > page + 1 ? 0x24 : 0xFF) << page;
+
+        // With the power back the card answers again.
+        sim.card->restorePower();
+        CSSFDCStatus status;
+        EXPECT_TRUE(card.getSSFDCInfo(status));
+    }
+}

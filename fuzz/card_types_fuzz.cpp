@@ -1,0 +1,28 @@
+// "cardtype.ini" of any contents: the table loads, its lookups agree with each other.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "card_access/ssfdc_types.h"
+#include "platform/files.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static const std::string folder = [] {
+        std::string name = "/tmp/kestra-card-types-fuzz-XXXXXX";
+        return std::string(mkdtemp(name.data())) + "/";
+    }();
+    kestra::platform::WriteFileAtomically(folder + "cardtype.ini",
+                                          std::string_view(reinterpret_cast<const char*>(data), size));
+    CSSFDCTypes types(folder.c_str());
+    for (unsigned i = 0; i < types.getNumTypes(); ++i) {
+        const CSSFDCStatus* type = types.getSSFDCDataByIndex(i);
+        if (!type || std::strlen(type->Manufacturer) > 63) std::abort();
+        const CSSFDCStatus* first = types.getSSFDCData(static_cast<unsigned>(type->TypeCode));
+        if (!first || first > type) std::abort();  // the first of equal codes is found
+    }
+    if (types.getSSFDCDataByIndex(types.getNumTypes())) std::abort();
+    return 0;
+}
