@@ -1,5 +1,6 @@
 #include "platform/card_reader.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -104,18 +105,16 @@ std::optional<CardReaderSettings> ParseCardReaderSettings(
     CardReaderSettings settings;
     if (auto reader = lookup(kCardReaderVariable); reader && !reader->empty()) {
         std::string name = *reader;
-        if (name.starts_with("ppdev:")) {
-            settings.device = name.substr(6);
+        constexpr std::string_view kNamedDevice = "ppdev:";
+        if (name.starts_with(kNamedDevice)) {
+            settings.device = name.substr(kNamedDevice.size());
+            if (settings.device.empty()) return std::nullopt;
             name = "ppdev";
         }
-        bool known = false;
-        for (const auto& named : kBackendNames) {
-            if (name != named.name) continue;
-            settings.backend = named.backend;
-            known = true;
-        }
-        if (!known || (settings.backend == ReaderBackend::Ppdev && reader->ends_with(":")))
-            return std::nullopt;
+        const auto* named = std::find_if(std::begin(kBackendNames), std::end(kBackendNames),
+                                         [&](const NamedBackend& n) { return name == n.name; });
+        if (named == std::end(kBackendNames)) return std::nullopt;
+        settings.backend = named->backend;
     }
     auto card = lookup(kSimCardVariable);
     settings.simCard = card && !card->empty() ? *card : defaultSimCard();
