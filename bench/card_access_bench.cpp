@@ -56,7 +56,8 @@ struct Bench {
         setenv(pf::kWindowsFolderVariable, folder.c_str(), 1);
         setenv(pf::kCardReaderVariable, "sim", 1);
         setenv(pf::kSimCardVariable, "none", 1);
-        auto sim = pf::SimCard::Create(folder + "/card.img", *pf::SimCardGeometry::ForDeviceCode(0x73));
+        auto sim =
+            pf::SimCard::Create(folder + "/card.img", *pf::SimCardGeometry::ForDeviceCode(0x73));
         reader = std::make_shared<pf::SimParallelReader>(0x378, sim);
         scope = std::make_unique<pf::PortScope>(reader);
         card = std::make_unique<CSSFDCInterface>((pf::ProgramFolder() + "/").c_str());
@@ -111,6 +112,16 @@ void WholeCardRead(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(WholeCardWrite)->ArgName("simulated")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(WholeCardRead)->ArgName("simulated")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(WholeCardWrite)
+    ->ArgName("simulated")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+BENCHMARK(WholeCardRead)
+    ->ArgName("simulated")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
 BENCHMARK_MAIN();

@@ -43,6 +43,8 @@ extern const CardOperations kDriverOperations;
 bool OpenDriver();
 
 // Row address bytes a card with this many pages needs.
-inline unsigned RowAddressBytesFor(std::uint64_t pages) { return pages > 0x10000 ? 3 : 2; }
+inline unsigned RowAddressBytesFor(std::uint64_t pages) {
+    return pages > 0x10000 ? 3 : 2;
+}
 
 }  // namespace kestra::ssfdc

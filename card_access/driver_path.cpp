@@ -24,7 +24,9 @@ bool request(DWORD code, void* input, DWORD inputSize, void* output, DWORD outpu
     return returned == expected;
 }
 
-bool driverReset() { return request(driver::kReset, nullptr, 0, nullptr, 0, 0); }
+bool driverReset() {
+    return request(driver::kReset, nullptr, 0, nullptr, 0, 0);
+}
 
 bool driverReadId(std::uint32_t& id) {
     std::uint8_t bytes[4] = {};
@@ -64,8 +66,8 @@ bool driverErase(unsigned row) {
 
 }  // namespace
 
-const CardOperations kDriverOperations = {driverReset,     driverReadId,    driverReadStatus,
-                                          driverReadData,  driverWriteData, driverErase};
+const CardOperations kDriverOperations = {driverReset,    driverReadId,    driverReadStatus,
+                                          driverReadData, driverWriteData, driverErase};
 
 bool OpenDriver() {
     auto& reader = Reader();

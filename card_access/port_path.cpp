@@ -48,11 +48,19 @@ constexpr unsigned kByteWritePolls = 100;
 constexpr unsigned kProgramPolls = 10000;
 constexpr unsigned kErasePolls = 100000;
 
-WORD dataPort() { return static_cast<WORD>(Reader().port); }
-WORD statusPort() { return static_cast<WORD>(Reader().port + 1); }
-WORD controlPort() { return static_cast<WORD>(Reader().port + 2); }
+WORD dataPort() {
+    return static_cast<WORD>(Reader().port);
+}
+WORD statusPort() {
+    return static_cast<WORD>(Reader().port + 1);
+}
+WORD controlPort() {
+    return static_cast<WORD>(Reader().port + 2);
+}
 
-void writeControl() { WritePort(controlPort(), Reader().control); }
+void writeControl() {
+    WritePort(controlPort(), Reader().control);
+}
 void setControl(std::uint8_t bits) {
     Reader().control |= bits;
     writeControl();
@@ -69,7 +77,9 @@ void strobe(std::uint8_t value, std::uint8_t bit) {
     setControl(bit);
 }
 
-void latchWrite() { strobe(Reader().latch, kLatchStrobe); }
+void latchWrite() {
+    strobe(Reader().latch, kLatchStrobe);
+}
 void latchSet(std::uint8_t bits) {
     Reader().latch |= bits;
     latchWrite();
@@ -79,14 +89,17 @@ void latchClear(std::uint8_t bits) {
     latchWrite();
 }
 
-void busWrite(std::uint8_t value) { strobe(value, kWriteStrobe); }
+void busWrite(std::uint8_t value) {
+    strobe(value, kWriteStrobe);
+}
 
 std::uint8_t busRead() {
     setControl(kReadHold);
     clearControl(kLowNibble);
     const auto high = static_cast<std::uint8_t>((ReadPort(statusPort()) ^ kInvertedBit) & 0xF0);
     setControl(kLowNibble);
-    const auto low = static_cast<std::uint8_t>(((ReadPort(statusPort()) ^ kInvertedBit) >> 4) & 0x0F);
+    const auto low =
+        static_cast<std::uint8_t>(((ReadPort(statusPort()) ^ kInvertedBit) >> 4) & 0x0F);
     clearControl(kReadHold);
     return high | low;
 }
@@ -210,7 +223,7 @@ bool portErase(unsigned row) {
 
 }  // namespace
 
-const CardOperations kPortOperations = {portReset,     portReadId,    portReadStatus,
-                                        portReadData,  portWriteData, portErase};
+const CardOperations kPortOperations = {portReset,    portReadId,    portReadStatus,
+                                        portReadData, portWriteData, portErase};
 
 }  // namespace kestra::ssfdc

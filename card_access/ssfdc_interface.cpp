@@ -16,7 +16,9 @@ constexpr char kSimulationFile[] = "simcard.bin";
 constexpr unsigned kNoCardDevice = 0xFF;
 constexpr std::uint8_t kStatusFailed = 0x01;
 
-const kestra::ssfdc::CardOperations& operations() { return *Reader().operations; }
+const kestra::ssfdc::CardOperations& operations() {
+    return *Reader().operations;
+}
 
 // Chooses the access path the platform's card reader configuration names.
 bool chooseAccessPath() {
@@ -62,7 +64,9 @@ CSSFDCInterface& CSSFDCInterface::operator=(const CSSFDCInterface& other) {
     return *this;
 }
 
-CSSFDCInterface::~CSSFDCInterface() { CloseCardFile(kSimulationFile); }
+CSSFDCInterface::~CSSFDCInterface() {
+    CloseCardFile(kSimulationFile);
+}
 
 bool CSSFDCInterface::fail(ERRCODE error) {
     m_lastError = error;
@@ -178,12 +182,18 @@ int CSSFDCInterface::myWriteSSFDC(unsigned row, unsigned char* data, int length)
     return guarded([&] { return operations().writeData(row, data, unsigned(length)); }) ? 1 : 0;
 }
 
-ERRCODE CSSFDCInterface::getLastError() { return m_lastError; }
+ERRCODE CSSFDCInterface::getLastError() {
+    return m_lastError;
+}
 
-bool CSSFDCInterface::isSimulationMode() { return false; }
+bool CSSFDCInterface::isSimulationMode() {
+    return false;
+}
 
 void CSSFDCInterface::setSimCardSize(unsigned) {}
 
 void CSSFDCInterface::CloseCardFile(const char*) {}
 
-bool CSSFDCInterface::OpenCardFile(const char*) { return true; }
+bool CSSFDCInterface::OpenCardFile(const char*) {
+    return true;
+}

@@ -31,7 +31,7 @@ enum ERRCODE : std::int32_t {
 extern std::uint16_t iSSFDCPages;
 
 class CSSFDCInterface {
-public:
+  public:
     // The card type table is read from `folder` + "cardtype.ini". No card access.
     explicit CSSFDCInterface(const char* folder);
     // Copies share the card type table.
@@ -71,13 +71,13 @@ public:
     // Largest page a reader transfers: the size of the page buffer.
     static constexpr unsigned kPageBufferSize = 32768;
 
-protected:
+  protected:
     std::shared_ptr<CSSFDCTypes> m_types;
     CSSFDCStatus m_card;
     ERRCODE m_lastError = SSFDC_OK;
     char m_pageBuffer[kPageBufferSize];
 
-private:
+  private:
     bool fail(ERRCODE error);
     bool rowOnCard(unsigned row) const;
 };

@@ -2,7 +2,9 @@
 
 #include <cstring>
 
-CSSFDCStatus::CSSFDCStatus() { std::memset(static_cast<void*>(this), 0, sizeof(*this)); }
+CSSFDCStatus::CSSFDCStatus() {
+    std::memset(static_cast<void*>(this), 0, sizeof(*this));
+}
 
 CSSFDCStatus::CSSFDCStatus(const CSSFDCStatus& other) {
     std::memcpy(static_cast<void*>(this), &other, sizeof(*this));

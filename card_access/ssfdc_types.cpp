@@ -89,7 +89,9 @@ void CSSFDCTypes::enumTypes() {
     m_numTypes = static_cast<std::uint32_t>(names.size());
 }
 
-unsigned CSSFDCTypes::getNumTypes() { return m_numTypes; }
+unsigned CSSFDCTypes::getNumTypes() {
+    return m_numTypes;
+}
 
 CSSFDCStatus* CSSFDCTypes::getSSFDCData(unsigned code) {
     for (std::uint32_t i = 0; i < m_numTypes; ++i)

@@ -15,7 +15,7 @@
 #include "kestra/ssfdc_status.h"
 
 class CSSFDCTypes {
-public:
+  public:
     // The file is `folder` followed directly by "cardtype.ini" (the folder ends with its
     // separator); it is read at once.
     explicit CSSFDCTypes(const char* folder);
@@ -37,7 +37,7 @@ public:
     static constexpr std::size_t kPathSize = 256;
     static constexpr std::size_t kSectionNamesSize = 2048;
 
-private:
+  private:
     std::uint32_t m_numTypes = 0;
     std::shared_ptr<CSSFDCStatus[]> m_table;
     char m_iniPath[kPathSize] = {};

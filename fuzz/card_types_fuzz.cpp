@@ -14,8 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::string name = "/tmp/kestra-card-types-fuzz-XXXXXX";
         return std::string(mkdtemp(name.data())) + "/";
     }();
-    kestra::platform::WriteFileAtomically(folder + "cardtype.ini",
-                                          std::string_view(reinterpret_cast<const char*>(data), size));
+    kestra::platform::WriteFileAtomically(
+        folder + "cardtype.ini", std::string_view(reinterpret_cast<const char*>(data), size));
     CSSFDCTypes types(folder.c_str());
     for (unsigned i = 0; i < types.getNumTypes(); ++i) {
         const CSSFDCStatus* type = types.getSSFDCDataByIndex(i);

@@ -19,13 +19,18 @@ namespace {
 // A card of 4 blocks of 4 pages, 8 data and 0 spare bytes: pages end right where the spare
 // area would begin.
 std::shared_ptr<pf::SimCard> smallCard() {
-    static const std::string path = "/tmp/kestra-sim-card-fuzz-" + std::to_string(getpid()) + ".img";
+    static const std::string path =
+        "/tmp/kestra-sim-card-fuzz-" + std::to_string(getpid()) + ".img";
     static auto card = pf::SimCard::Create(path, pf::SimCardGeometry{0xEC, 0x73, 4, 4, 8, 0}, {3});
     return card;
 }
 
-constexpr DWORD kCodes[] = {pf::ssfdc::kReset,    pf::ssfdc::kReadId,    pf::ssfdc::kReadStatus,
-                            pf::ssfdc::kReadPage, pf::ssfdc::kWritePage, pf::ssfdc::kEraseBlock,
+constexpr DWORD kCodes[] = {pf::ssfdc::kReset,
+                            pf::ssfdc::kReadId,
+                            pf::ssfdc::kReadStatus,
+                            pf::ssfdc::kReadPage,
+                            pf::ssfdc::kWritePage,
+                            pf::ssfdc::kEraseBlock,
                             0x9C402580};
 
 void drive(const std::uint8_t* data, std::size_t size) {
@@ -36,14 +41,30 @@ void drive(const std::uint8_t* data, std::size_t size) {
     for (std::size_t i = 0; i + 1 < size; i += 2) {
         const std::uint8_t op = data[i], value = data[i + 1];
         switch (op % 9) {
-            case 0: card->command(value); break;
-            case 1: card->address(value); break;
-            case 2: card->writeData(value); break;
-            case 3: card->readData(); break;
-            case 4: card->setWriteProtect(value & 1); break;
-            case 5: card->cutPowerAfter(value % 4, value & 0x80); break;
-            case 6: card->failErase(value % 8); break;
-            case 7: card->busy(); break;
+            case 0:
+                card->command(value);
+                break;
+            case 1:
+                card->address(value);
+                break;
+            case 2:
+                card->writeData(value);
+                break;
+            case 3:
+                card->readData();
+                break;
+            case 4:
+                card->setWriteProtect(value & 1);
+                break;
+            case 5:
+                card->cutPowerAfter(value % 4, value & 0x80);
+                break;
+            case 6:
+                card->failErase(value % 8);
+                break;
+            case 7:
+                card->busy();
+                break;
             case 8: {  // a driver request with the following bytes as its input
                 const std::size_t inputSize = std::min<std::size_t>(value % 24, size - i - 2);
                 DWORD returned = 0, error = 0;

@@ -31,8 +31,8 @@ struct NamedBackend {
     ReaderBackend backend;
 };
 constexpr NamedBackend kBackendNames[] = {
-    {"sim", ReaderBackend::Simulated},   {"sim-driver", ReaderBackend::SimulatedDriver},
-    {"ppdev", ReaderBackend::Ppdev},     {"raw", ReaderBackend::RawPorts},
+    {"sim", ReaderBackend::Simulated}, {"sim-driver", ReaderBackend::SimulatedDriver},
+    {"ppdev", ReaderBackend::Ppdev},   {"raw", ReaderBackend::RawPorts},
     {"none", ReaderBackend::None},
 };
 
@@ -49,7 +49,9 @@ Configured& configured() {
     return state;
 }
 
-std::string defaultSimCard() { return JoinPath(WindowsFolder(), "simcard.img"); }
+std::string defaultSimCard() {
+    return JoinPath(WindowsFolder(), "simcard.img");
+}
 
 // The simulated card of the settings: the image file, made anew when it is missing.
 std::shared_ptr<SimCard> openSimCard(const CardReaderSettings& settings) {

@@ -54,7 +54,8 @@ struct CardReaderSettings {
     WORD simPort = 0x378;
 
     ReaderAccess access() const {
-        return backend == ReaderBackend::SimulatedDriver ? ReaderAccess::Driver : ReaderAccess::Ports;
+        return backend == ReaderBackend::SimulatedDriver ? ReaderAccess::Driver
+                                                         : ReaderAccess::Ports;
     }
     bool operator==(const CardReaderSettings&) const = default;
 };

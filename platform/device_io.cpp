@@ -54,14 +54,16 @@ std::shared_ptr<Device> InstallDevice(const std::string& name, std::shared_ptr<D
     return previous;
 }
 
-DWORD LastDeviceError() { return lastError; }
+DWORD LastDeviceError() {
+    return lastError;
+}
 
 }  // namespace kestra::platform
 
 namespace pf = kestra::platform;
 
-HANDLE CreateFile(const char* name, DWORD, DWORD shareMode, void*, DWORD creationDisposition,
-                  DWORD, HANDLE) {
+HANDLE CreateFile(const char* name, DWORD, DWORD shareMode, void*, DWORD creationDisposition, DWORD,
+                  HANDLE) {
     std::string_view path = name ? name : "";
     if (!path.starts_with(pf::kDevicePrefix) || creationDisposition != OPEN_EXISTING) {
         pf::fail(ERROR_FILE_NOT_FOUND);

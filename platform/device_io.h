@@ -34,7 +34,7 @@ namespace kestra::platform {
 // A device that serves control requests. Control returns false with a Windows error code in
 // `error` when the request fails; `returned` is the number of output bytes it produced.
 class Device {
-public:
+  public:
     virtual ~Device() = default;
     virtual bool control(DWORD code, const void* input, DWORD inputSize, void* output,
                          DWORD outputSize, DWORD& returned, DWORD& error) = 0;
@@ -48,14 +48,14 @@ std::shared_ptr<Device> InstallDevice(const std::string& name, std::shared_ptr<D
 DWORD LastDeviceError();
 
 class DeviceScope {
-public:
+  public:
     DeviceScope(std::string name, std::shared_ptr<Device> device)
         : name_(std::move(name)), previous_(InstallDevice(name_, std::move(device))) {}
     ~DeviceScope() { InstallDevice(name_, std::move(previous_)); }
     DeviceScope(const DeviceScope&) = delete;
     DeviceScope& operator=(const DeviceScope&) = delete;
 
-private:
+  private:
     std::string name_;
     std::shared_ptr<Device> previous_;
 };

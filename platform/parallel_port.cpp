@@ -24,13 +24,21 @@ namespace {
 constexpr WORD kRegisterMask = 0x3;
 enum Register : WORD { kData = 0, kStatus = 1, kControl = 2 };
 
-WORD baseOf(WORD port) { return static_cast<WORD>(port & ~kRegisterMask); }
-WORD registerOf(WORD port) { return static_cast<WORD>(port & kRegisterMask); }
+WORD baseOf(WORD port) {
+    return static_cast<WORD>(port & ~kRegisterMask);
+}
+WORD registerOf(WORD port) {
+    return static_cast<WORD>(port & kRegisterMask);
+}
 
 }  // namespace
 
-int PortSystem::open(const char* path, int flags) { return ::open(path, flags); }
-int PortSystem::close(int fd) { return ::close(fd); }
+int PortSystem::open(const char* path, int flags) {
+    return ::open(path, flags);
+}
+int PortSystem::close(int fd) {
+    return ::close(fd);
+}
 int PortSystem::ioctl(int fd, unsigned long request, void* argument) {
     return ::ioctl(fd, request, argument);
 }
@@ -39,14 +47,20 @@ int PortSystem::ioctl(int fd, unsigned long request, void* argument) {
 int PortSystem::ioperm(unsigned long from, unsigned long count, int on) {
     return ::ioperm(from, count, on);
 }
-BYTE PortSystem::inb(WORD port) { return ::inb(port); }
-void PortSystem::outb(BYTE value, WORD port) { ::outb(value, port); }
+BYTE PortSystem::inb(WORD port) {
+    return ::inb(port);
+}
+void PortSystem::outb(BYTE value, WORD port) {
+    ::outb(value, port);
+}
 #else
 int PortSystem::ioperm(unsigned long, unsigned long, int) {
     errno = ENOSYS;
     return -1;
 }
-BYTE PortSystem::inb(WORD) { return 0xFF; }
+BYTE PortSystem::inb(WORD) {
+    return 0xFF;
+}
 void PortSystem::outb(BYTE, WORD) {}
 #endif
 
@@ -59,7 +73,9 @@ std::shared_ptr<PortSystem> HostPortSystem() {
     return system;
 }
 
-std::string ParportDevice(int index) { return "/dev/parport" + std::to_string(index); }
+std::string ParportDevice(int index) {
+    return "/dev/parport" + std::to_string(index);
+}
 std::string ParportBaseFile(int index) {
     return "/proc/sys/dev/parport/parport" + std::to_string(index) + "/base-addr";
 }
@@ -101,10 +117,17 @@ BYTE PpdevPorts::in(WORD port) {
     if (fd < 0) return value;
     unsigned long request = 0;
     switch (registerOf(port)) {
-        case kData: request = PPRDATA; break;
-        case kStatus: request = PPRSTATUS; break;
-        case kControl: request = PPRCONTROL; break;
-        default: return value;
+        case kData:
+            request = PPRDATA;
+            break;
+        case kStatus:
+            request = PPRSTATUS;
+            break;
+        case kControl:
+            request = PPRCONTROL;
+            break;
+        default:
+            return value;
     }
     if (system_->ioctl(fd, request, &value) != 0) return 0xFF;
     return value;
@@ -115,9 +138,14 @@ void PpdevPorts::out(WORD port, BYTE value) {
     if (fd < 0) return;
     unsigned char byte = value;
     switch (registerOf(port)) {
-        case kData: system_->ioctl(fd, PPWDATA, &byte); break;
-        case kControl: system_->ioctl(fd, PPWCONTROL, &byte); break;
-        default: break;  // the status register cannot be written
+        case kData:
+            system_->ioctl(fd, PPWDATA, &byte);
+            break;
+        case kControl:
+            system_->ioctl(fd, PPWCONTROL, &byte);
+            break;
+        default:
+            break;  // the status register cannot be written
     }
 }
 
@@ -129,7 +157,9 @@ bool RawPorts::granted(WORD port) {
     return it->second;
 }
 
-BYTE RawPorts::in(WORD port) { return granted(port) ? system_->inb(port) : 0xFF; }
+BYTE RawPorts::in(WORD port) {
+    return granted(port) ? system_->inb(port) : 0xFF;
+}
 
 void RawPorts::out(WORD port, BYTE value) {
     if (granted(port)) system_->outb(value, port);

@@ -23,7 +23,7 @@
 namespace kestra::platform {
 
 class PortSystem {
-public:
+  public:
     virtual ~PortSystem() = default;
     virtual int open(const char* path, int flags);
     virtual int close(int fd);
@@ -44,7 +44,7 @@ std::string ParportBaseFile(int index);
 inline constexpr int kMaxParports = 16;
 
 class PpdevPorts final : public PortIo {
-public:
+  public:
     explicit PpdevPorts(std::shared_ptr<PortSystem> system, std::string device = {})
         : system_(std::move(system)), device_(std::move(device)) {}
     ~PpdevPorts() override;
@@ -54,7 +54,7 @@ public:
     BYTE in(WORD port) override;
     void out(WORD port, BYTE value) override;
 
-private:
+  private:
     // The claimed device serving the port at `base`, or -1.
     int deviceFor(WORD base);
     std::optional<std::string> findDevice(WORD base);
@@ -65,13 +65,13 @@ private:
 };
 
 class RawPorts final : public PortIo {
-public:
+  public:
     explicit RawPorts(std::shared_ptr<PortSystem> system) : system_(std::move(system)) {}
 
     BYTE in(WORD port) override;
     void out(WORD port, BYTE value) override;
 
-private:
+  private:
     bool granted(WORD port);
 
     std::shared_ptr<PortSystem> system_;

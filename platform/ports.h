@@ -14,7 +14,7 @@
 namespace kestra::platform {
 
 class PortIo {
-public:
+  public:
     virtual ~PortIo() = default;
     virtual BYTE in(WORD port) = 0;
     virtual void out(WORD port, BYTE value) = 0;
@@ -22,7 +22,7 @@ public:
 
 // Nothing attached: every read gives 0xFF, every write is lost.
 class OpenBus final : public PortIo {
-public:
+  public:
     BYTE in(WORD) override { return 0xFF; }
     void out(WORD, BYTE) override {}
 };
@@ -35,18 +35,22 @@ std::shared_ptr<PortIo> InstallPorts(std::shared_ptr<PortIo> ports);
 
 // Installs a backend for the lifetime of the scope.
 class PortScope {
-public:
+  public:
     explicit PortScope(std::shared_ptr<PortIo> ports) : previous_(InstallPorts(std::move(ports))) {}
     ~PortScope() { InstallPorts(std::move(previous_)); }
     PortScope(const PortScope&) = delete;
     PortScope& operator=(const PortScope&) = delete;
 
-private:
+  private:
     std::shared_ptr<PortIo> previous_;
 };
 
 // One access through the backend in use.
-inline BYTE ReadPort(WORD port) { return Ports().in(port); }
-inline void WritePort(WORD port, BYTE value) { Ports().out(port, value); }
+inline BYTE ReadPort(WORD port) {
+    return Ports().in(port);
+}
+inline void WritePort(WORD port, BYTE value) {
+    Ports().out(port, value);
+}
 
 }  // namespace kestra::platform

@@ -48,7 +48,8 @@ constexpr BYTE kStatusNotProtected = 0x80;
 void checkGeometry(const SimCardGeometry& g, ImageReader& at) {
     if (g.blocks == 0 || g.pagesPerBlock == 0 || g.dataSize == 0)
         at.fail("card geometry with a zero count");
-    if (std::uint64_t{g.dataSize} + g.spareSize > kSimMaxPageSize) at.fail("page size beyond 32768");
+    if (std::uint64_t{g.dataSize} + g.spareSize > kSimMaxPageSize)
+        at.fail("page size beyond 32768");
     if (std::uint64_t{g.blocks} * g.pagesPerBlock > kSimMaxPages)
         at.fail("more pages than three row address bytes number");
 }
@@ -75,8 +76,8 @@ BYTE* mapFile(int fd, std::uint64_t size, const std::string& path) {
 std::optional<SimCardGeometry> SimCardGeometry::ForDeviceCode(BYTE device, BYTE maker) {
     for (const auto& kind : kCardKinds) {
         if (kind.device != device) continue;
-        return SimCardGeometry{maker, device, kind.blocks, kind.pagesPerBlock, kind.dataSize,
-                               kind.dataSize / 32};
+        return SimCardGeometry{
+            maker, device, kind.blocks, kind.pagesPerBlock, kind.dataSize, kind.dataSize / 32};
     }
     return std::nullopt;
 }
@@ -89,7 +90,7 @@ SimCardLayout ParseSimCardHeader(std::span<const std::byte> image, std::uint64_t
         at.fail("card image signature");
     }
     SimCardLayout layout;
-    layout.geometry = SimCardGeometry{header.maker, header.device, header.blocks,
+    layout.geometry = SimCardGeometry{header.maker,         header.device,   header.blocks,
                                       header.pagesPerBlock, header.dataSize, header.spareSize};
     checkGeometry(layout.geometry, at);
     at.needBytes(header.badBlockCount, sizeof(le32), "factory bad block list");
@@ -174,9 +175,13 @@ SimCard::SimCard(std::string path, SimCardLayout layout, BYTE* mapping)
       pages_(mapping + layout_.headerSize),
       pageRegister_(layout_.geometry.pageSize(), 0xFF) {}
 
-SimCard::~SimCard() { ::munmap(mapping_, layout_.fileSize()); }
+SimCard::~SimCard() {
+    ::munmap(mapping_, layout_.fileSize());
+}
 
-void SimCard::flush() { ::msync(mapping_, layout_.fileSize(), MS_SYNC); }
+void SimCard::flush() {
+    ::msync(mapping_, layout_.fileSize(), MS_SYNC);
+}
 
 bool SimCard::factoryBad(DWORD block) const {
     return std::find(layout_.factoryBad.begin(), layout_.factoryBad.end(), block) !=
@@ -341,8 +346,8 @@ void SimCard::program() {
     if (!survivesPowerCut(target, result)) return;
     ++operations_;
     busyFor_ = busyLooks_.program;
-    failed_ = writeProtect_ || factoryBad(row / geometry().pagesPerBlock) ||
-              failingPages_.count(row) > 0;
+    failed_ =
+        writeProtect_ || factoryBad(row / geometry().pagesPerBlock) || failingPages_.count(row) > 0;
     if (!failed_) std::copy(result.begin(), result.end(), target.begin());
 }
 

@@ -104,7 +104,7 @@ std::vector<std::byte> MakeSimCardHeader(const SimCardGeometry& geometry,
                                          const std::vector<DWORD>& factoryBad);
 
 class SimCard {
-public:
+  public:
     // Makes a new card image: every page erased (0xFF), the factory-marked bad blocks filled
     // with 0x00. An existing file of that name is replaced.
     static std::shared_ptr<SimCard> Create(const std::string& path, const SimCardGeometry& geometry,
@@ -159,7 +159,7 @@ public:
     // Writes the mapped image out to the file.
     void flush();
 
-private:
+  private:
     SimCard(std::string path, SimCardLayout layout, BYTE* mapping);
 
     enum class Mode : std::uint8_t { Idle, ReadId, Status, Read, ProgramInput, EraseSetup };
@@ -177,8 +177,8 @@ private:
     BYTE* pages_;
 
     Mode mode_ = Mode::Idle;
-    DWORD area_ = 0;          // start column of the read area (0x00, 0x01, 0x50)
-    bool areaOnce_ = false;   // 0x01 selects the second half for one operation only
+    DWORD area_ = 0;         // start column of the read area (0x00, 0x01, 0x50)
+    bool areaOnce_ = false;  // 0x01 selects the second half for one operation only
     BYTE addressBytes_[4] = {};
     unsigned addressCount_ = 0;
     DWORD row_ = 0;

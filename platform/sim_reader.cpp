@@ -22,7 +22,9 @@ constexpr BYTE kBusyLine = 0x08;
 // Status bits 0-2 are not connected and read high.
 constexpr BYTE kUnusedStatusBits = 0x07;
 
-bool rising(BYTE before, BYTE after, BYTE bit) { return !(before & bit) && (after & bit); }
+bool rising(BYTE before, BYTE after, BYTE bit) {
+    return !(before & bit) && (after & bit);
+}
 }  // namespace
 
 BYTE SimParallelReader::in(WORD port) {
@@ -71,8 +73,8 @@ void SimParallelReader::strobeWrite() {
 }
 
 void SimParallelReader::strobeRead() {
-    const bool cardDrives = selected() && (latch_ & kCardDrivesBus) &&
-                            !(latch_ & (kCommandLatch | kAddressLatch));
+    const bool cardDrives =
+        selected() && (latch_ & kCardDrivesBus) && !(latch_ & (kCommandLatch | kAddressLatch));
     fromCard_ = cardDrives ? card_->readData() : 0xFF;
 }
 
@@ -90,7 +92,9 @@ void SimDriverDevice::sendAddress(DWORD row, bool withColumn) {
         card_->address(static_cast<BYTE>(row >> (8 * i)));
 }
 
-BYTE SimDriverDevice::readByte() { return card_ ? card_->readData() : 0xFF; }
+BYTE SimDriverDevice::readByte() {
+    return card_ ? card_->readData() : 0xFF;
+}
 
 bool SimDriverDevice::control(DWORD code, const void* input, DWORD inputSize, void* output,
                               DWORD outputSize, DWORD& returned, DWORD& error) {

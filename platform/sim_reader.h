@@ -31,7 +31,7 @@
 namespace kestra::platform {
 
 class SimParallelReader final : public PortIo {
-public:
+  public:
     explicit SimParallelReader(WORD base, std::shared_ptr<SimCard> card = nullptr)
         : base_(base), card_(std::move(card)) {}
 
@@ -52,7 +52,7 @@ public:
     const Accesses& accesses() const { return accesses_; }
     void resetAccesses() { accesses_ = {}; }
 
-private:
+  private:
     bool selected() const { return card_ && !(latch_ & 0x08); }
     void strobeWrite();
     void strobeRead();
@@ -67,7 +67,7 @@ private:
 };
 
 class SimDriverDevice final : public Device {
-public:
+  public:
     explicit SimDriverDevice(std::shared_ptr<SimCard> card = nullptr) : card_(std::move(card)) {}
 
     bool control(DWORD code, const void* input, DWORD inputSize, void* output, DWORD outputSize,
@@ -82,7 +82,7 @@ public:
     // Looks at the busy line a driver makes before it gives up on the card.
     static constexpr DWORD kReadyLooks = 1000000;
 
-private:
+  private:
     bool waitReady();
     void sendAddress(DWORD row, bool withColumn);
     BYTE readByte();

@@ -9,7 +9,7 @@
 #include <cstdint>
 
 class CSSFDCStatus {
-public:
+  public:
     CSSFDCStatus();
     CSSFDCStatus(const CSSFDCStatus& other);
     CSSFDCStatus& operator=(const CSSFDCStatus& other);

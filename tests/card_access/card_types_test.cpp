@@ -14,7 +14,7 @@ using kestra::testing::TempFolder;
 namespace {
 
 class CardTypes : public ::testing::Test {
-protected:
+  protected:
     std::string folder() const { return folder_.path() + "/"; }
     void writeTypes(const std::string& contents) { folder_.write("cardtype.ini", contents); }
 
@@ -22,8 +22,9 @@ protected:
 };
 
 std::string section(const std::string& name, int code, const std::string& manufacturer) {
-    return "[" + name + "]\r\nManufacturer=" + manufacturer + "\r\nTypeCode=" +
-           std::to_string(code) + "\r\nPages=32\r\nPageSize=528\r\nBlocks=1024\r\n";
+    return "[" + name + "]\r\nManufacturer=" + manufacturer +
+           "\r\nTypeCode=" + std::to_string(code) +
+           "\r\nPages=32\r\nPageSize=528\r\nBlocks=1024\r\n";
 }
 
 }  // namespace
@@ -92,7 +93,8 @@ TEST_F(CardTypes, OnlySectionNamesThatFitWholeIn2048BytesAreLoaded) {
     // of 67 bytes and one of 36 fill 2046 bytes; the name after them is lost.
     contents.clear();
     for (int i = 0; i < 30; ++i)
-        contents += section(std::string(65, char('a' + i % 26)) + std::to_string(i % 10), i + 1, "m");
+        contents +=
+            section(std::string(65, char('a' + i % 26)) + std::to_string(i % 10), i + 1, "m");
     contents += section(std::string(35, 'z'), 99, "m");
     contents += section("tail", 98, "m");
     writeTypes(contents);
@@ -148,13 +150,14 @@ TEST(ShippedCardTypes, AgreeWithTheCardsTheSimulatorKnows) {
     for (unsigned i = 0; i < types.getNumTypes(); ++i) {
         const CSSFDCStatus& type = *types.getSSFDCDataByIndex(i);
         SCOPED_TRACE(type.TypeCode);
-        auto geometry = kestra::platform::SimCardGeometry::ForDeviceCode(
-            static_cast<BYTE>(type.TypeCode));
+        auto geometry =
+            kestra::platform::SimCardGeometry::ForDeviceCode(static_cast<BYTE>(type.TypeCode));
         ASSERT_TRUE(geometry.has_value());
         EXPECT_EQ(std::uint32_t(type.Blocks), geometry->blocks);
         EXPECT_EQ(std::uint32_t(type.Pages), geometry->pagesPerBlock);
         EXPECT_EQ(std::uint32_t(type.PageSize), geometry->pageSize());
-        EXPECT_EQ(std::uint64_t(type.MB) << 20, std::uint64_t{geometry->pages()} * geometry->dataSize);
+        EXPECT_EQ(std::uint64_t(type.MB) << 20,
+                  std::uint64_t{geometry->pages()} * geometry->dataSize);
         EXPECT_EQ(type.LastAddr, type.Blocks * type.Pages - 1);
         EXPECT_EQ(types.getSSFDCData(type.TypeCode), &type);  // every code once
     }

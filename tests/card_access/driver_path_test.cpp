@@ -32,7 +32,7 @@ struct Request {
 // Records every request and passes it on to a simulated driver; `answer` may change what
 // a request returns.
 class RecordingDevice final : public Device {
-public:
+  public:
     explicit RecordingDevice(std::shared_ptr<SimCard> card) : driver_(std::move(card)) {}
 
     bool control(DWORD code, const void* input, DWORD inputSize, void* output, DWORD outputSize,
@@ -47,12 +47,12 @@ public:
     std::vector<Request> requests;
     std::function<void(DWORD code, bool& ok, DWORD& returned)> answer;
 
-private:
+  private:
     SimDriverDevice driver_;
 };
 
 class DriverPath : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         auto geometry = *SimCardGeometry::ForDeviceCode(0x73);
         card_ = SimCard::Create(configuration_.folder().file("card.img"), geometry);

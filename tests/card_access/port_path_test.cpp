@@ -25,25 +25,31 @@ constexpr std::uint64_t kWait = 3;
 constexpr std::uint64_t kStrobe = 3;
 constexpr std::uint64_t kBusRead = 6;
 // Command latch on, command, latch off, address latch on, the address bytes, latch off.
-std::uint64_t commandAndAddress(unsigned addressBytes) { return (5 + addressBytes) * kStrobe; }
+std::uint64_t commandAndAddress(unsigned addressBytes) {
+    return (5 + addressBytes) * kStrobe;
+}
 std::uint64_t pageReadAccesses(std::uint64_t n, unsigned rowBytes = 2) {
-    return 2 * kStrobe + commandAndAddress(1 + rowBytes) + kStrobe + n * (kWait + kBusRead) + kStrobe;
+    return 2 * kStrobe + commandAndAddress(1 + rowBytes) + kStrobe + n * (kWait + kBusRead) +
+           kStrobe;
 }
 std::uint64_t pageWriteAccesses(std::uint64_t n, unsigned rowBytes = 2) {
     return 3 * kStrobe + commandAndAddress(1 + rowBytes) + n * (kWait + kStrobe) + 3 * kStrobe +
            kWait + 3 * kStrobe;
 }
-const std::uint64_t kEraseAccesses = 3 * kStrobe + commandAndAddress(2) + 3 * kStrobe + kWait + 3 * kStrobe;
-const std::uint64_t kStatusAccesses = kWait + 2 * kStrobe + 3 * kStrobe + kStrobe + kBusRead + kStrobe;
+const std::uint64_t kEraseAccesses =
+    3 * kStrobe + commandAndAddress(2) + 3 * kStrobe + kWait + 3 * kStrobe;
+const std::uint64_t kStatusAccesses =
+    kWait + 2 * kStrobe + 3 * kStrobe + kStrobe + kBusRead + kStrobe;
 
 std::vector<char> pattern(std::size_t size, unsigned seed) {
     std::vector<char> bytes(size);
-    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 7 + seed * 13) ^ (i >> 8));
+    for (std::size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>((i * 7 + seed * 13) ^ (i >> 8));
     return bytes;
 }
 
 class PortPath : public ::testing::Test {
-protected:
+  protected:
     bool init(unsigned port = 0x378) { return card_.initSSFDC(port); }
     std::uint64_t accesses() const { return sim_.reader->accesses().total(); }
 
@@ -94,7 +100,8 @@ TEST_F(PortPath, NoCardAnsweringGivesNoCardAndAnUnknownCodeGivesAClearedRecord) 
     EXPECT_FALSE(card_.getSSFDCInfo(status));
     EXPECT_EQ(card_.getLastError(), SSFDC_ERR_UNKNOWN_TYPE);
     EXPECT_STREQ(status.Manufacturer, "");
-    EXPECT_EQ(status.Blocks + status.Pages + status.PageSize + status.TypeCode + status.BlockSize, 0);
+    EXPECT_EQ(status.Blocks + status.Pages + status.PageSize + status.TypeCode + status.BlockSize,
+              0);
     EXPECT_EQ(status.MB, 5);
 }
 

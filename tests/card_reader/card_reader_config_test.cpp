@@ -1,10 +1,9 @@
-#include "platform/card_reader.h"
-
 #include <gtest/gtest.h>
 
 #include <map>
 #include <string>
 
+#include "platform/card_reader.h"
 #include "platform/device_io.h"
 #include "platform/profile.h"
 #include "platform/sim_reader.h"
@@ -50,8 +49,10 @@ TEST(CardReaderSettings, NamesAndNumbersAreReadAndUnknownReadersRefused) {
     EXPECT_EQ(defaults->simCardType, 0x73);
     EXPECT_TRUE(defaults->simCard.ends_with("/simcard.img"));
 
-    auto driver = parse({{"KESTRA_CARD_READER", "sim-driver"}, {"KESTRA_SIM_PORT", "0x278"},
-                         {"KESTRA_SIM_CARD_TYPE", "121"}, {"KESTRA_SIM_CARD", "none"}});
+    auto driver = parse({{"KESTRA_CARD_READER", "sim-driver"},
+                         {"KESTRA_SIM_PORT", "0x278"},
+                         {"KESTRA_SIM_CARD_TYPE", "121"},
+                         {"KESTRA_SIM_CARD", "none"}});
     ASSERT_TRUE(driver);
     EXPECT_EQ(driver->access(), ReaderAccess::Driver);
     EXPECT_EQ(driver->simPort, 0x278);
@@ -138,7 +139,8 @@ TEST(ConfiguredReader, AnImageThatIsNoCardLeavesTheReaderEmpty) {
 TEST(Devices, OpenOnlyByDeviceNameAndWithoutSharingOnlyOnce) {
     auto device = std::make_shared<kestra::platform::SimDriverDevice>();
     kestra::platform::DeviceScope scope("TestDevice", device);
-    EXPECT_EQ(CreateFile("TestDevice", 0, 0, nullptr, OPEN_EXISTING, 0, nullptr), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(CreateFile("TestDevice", 0, 0, nullptr, OPEN_EXISTING, 0, nullptr),
+              INVALID_HANDLE_VALUE);
     EXPECT_EQ(kestra::platform::LastDeviceError(), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(CreateFile("\\\\.\\Absent", 0, 0, nullptr, OPEN_EXISTING, 0, nullptr),
               INVALID_HANDLE_VALUE);

@@ -22,7 +22,7 @@ namespace {
 // The system calls of the port backends, answered by simulated readers: parport device N
 // is the reader at the base address that its /proc file tells.
 class FakePortSystem final : public PortSystem {
-public:
+  public:
     std::map<int, std::shared_ptr<SimParallelReader>> parports;  // device number -> reader
     std::map<WORD, std::shared_ptr<SimParallelReader>> raw;      // base -> reader
     std::vector<std::string> calls;
@@ -44,14 +44,29 @@ public:
         auto* byte = static_cast<unsigned char*>(argument);
         const WORD base = reader.base();
         switch (request) {
-            case PPCLAIM: calls.push_back("claim " + std::to_string(fd)); return claimResult;
-            case PPRELEASE: calls.push_back("release " + std::to_string(fd)); return 0;
-            case PPWDATA: reader.out(base, *byte); return 0;
-            case PPWCONTROL: reader.out(base + 2, *byte); return 0;
-            case PPRDATA: *byte = reader.in(base); return 0;
-            case PPRSTATUS: *byte = reader.in(base + 1); return 0;
-            case PPRCONTROL: *byte = reader.in(base + 2); return 0;
-            default: return -1;
+            case PPCLAIM:
+                calls.push_back("claim " + std::to_string(fd));
+                return claimResult;
+            case PPRELEASE:
+                calls.push_back("release " + std::to_string(fd));
+                return 0;
+            case PPWDATA:
+                reader.out(base, *byte);
+                return 0;
+            case PPWCONTROL:
+                reader.out(base + 2, *byte);
+                return 0;
+            case PPRDATA:
+                *byte = reader.in(base);
+                return 0;
+            case PPRSTATUS:
+                *byte = reader.in(base + 1);
+                return 0;
+            case PPRCONTROL:
+                *byte = reader.in(base + 2);
+                return 0;
+            default:
+                return -1;
         }
     }
     int ioperm(unsigned long from, unsigned long count, int on) override {
@@ -65,11 +80,12 @@ public:
         calls.push_back("read " + path);
         for (const auto& [index, reader] : parports)
             if (path == kestra::platform::ParportBaseFile(index))
-                return std::to_string(reader->base()) + "\t" + std::to_string(reader->base() + 0x400) + "\n";
+                return std::to_string(reader->base()) + "\t" +
+                       std::to_string(reader->base() + 0x400) + "\n";
         return std::nullopt;
     }
 
-private:
+  private:
     SimParallelReader& readerAt(WORD port) { return *raw.at(static_cast<WORD>(port & ~3)); }
 };
 

@@ -56,7 +56,7 @@ BYTE status(SimCard& card) {
 }
 
 class SimCardTest : public ::testing::Test {
-protected:
+  protected:
     TempFolder folder_;
     std::shared_ptr<SimCard> card_ = SimCard::Create(folder_.file("card.img"), kSmall, {5});
 };
@@ -98,14 +98,14 @@ TEST(SimCardHeader, RefusesImagesThatDoNotDescribeThemselves) {
         kestra::WriteLe32(bytes.data() + offset, value);
         return bytes;
     };
-    EXPECT_THROW(ParseSimCardHeader(good, size + 1), ImageError);        // size
-    EXPECT_THROW(ParseSimCardHeader(corrupt(0, 0), size), ImageError);    // signature
-    EXPECT_THROW(ParseSimCardHeader(corrupt(8, 64), size), ImageError);   // header size
-    EXPECT_THROW(ParseSimCardHeader(corrupt(16, 0), size), ImageError);   // no blocks
-    EXPECT_THROW(ParseSimCardHeader(corrupt(24, 40000), size), ImageError);  // page size
-    EXPECT_THROW(ParseSimCardHeader(corrupt(20, 1u << 30), size), ImageError);  // pages
+    EXPECT_THROW(ParseSimCardHeader(good, size + 1), ImageError);                 // size
+    EXPECT_THROW(ParseSimCardHeader(corrupt(0, 0), size), ImageError);            // signature
+    EXPECT_THROW(ParseSimCardHeader(corrupt(8, 64), size), ImageError);           // header size
+    EXPECT_THROW(ParseSimCardHeader(corrupt(16, 0), size), ImageError);           // no blocks
+    EXPECT_THROW(ParseSimCardHeader(corrupt(24, 40000), size), ImageError);       // page size
+    EXPECT_THROW(ParseSimCardHeader(corrupt(20, 1u << 30), size), ImageError);    // pages
     EXPECT_THROW(ParseSimCardHeader(corrupt(32, 0x40000000), size), ImageError);  // lying count
-    EXPECT_THROW(ParseSimCardHeader(corrupt(68, 8), size), ImageError);   // bad block off card
+    EXPECT_THROW(ParseSimCardHeader(corrupt(68, 8), size), ImageError);  // bad block off card
     EXPECT_THROW(ParseSimCardHeader(std::span(good).first(63), size), ImageError);
 
     TempFolder folder;

@@ -23,7 +23,7 @@ namespace kestra::testing {
 
 // Sets (or, with nullopt, removes) one environment variable for the scope.
 class EnvironmentScope {
-public:
+  public:
     EnvironmentScope(std::string name, const std::optional<std::string>& value)
         : name_(std::move(name)) {
         if (const char* old = std::getenv(name_.c_str())) previous_ = old;
@@ -41,24 +41,26 @@ public:
     EnvironmentScope(const EnvironmentScope&) = delete;
     EnvironmentScope& operator=(const EnvironmentScope&) = delete;
 
-private:
+  private:
     std::string name_;
     std::optional<std::string> previous_;
 };
 
 // The program folder with its trailing separator, where the shipped "cardtype.ini" lies.
-inline std::string ProgramFolderWithSeparator() { return platform::ProgramFolder() + "/"; }
+inline std::string ProgramFolderWithSeparator() {
+    return platform::ProgramFolder() + "/";
+}
 
 // A temporary Windows folder and a reader configuration of the given name; the configured
 // simulated reader has no card, so that nothing but the test's own card answers.
 class ReaderConfigurationScope {
-public:
+  public:
     explicit ReaderConfigurationScope(const std::string& reader = "sim")
         : reader_(platform::kCardReaderVariable, reader),
           card_(platform::kSimCardVariable, std::string("none")) {}
     const TempFolder& folder() const { return folder_; }
 
-private:
+  private:
     TempFolder folder_;
     WindowsFolderScope windows_{folder_.path()};
     EnvironmentScope reader_;
@@ -67,7 +69,7 @@ private:
 
 // A new card of the given geometry in a reader at `base`, installed as the ports.
 class SimulatedReaderScope : public ReaderConfigurationScope {
-public:
+  public:
     explicit SimulatedReaderScope(const platform::SimCardGeometry& geometry, WORD base = 0x378,
                                   const std::vector<DWORD>& factoryBad = {})
         : card(platform::SimCard::Create(folder().file("card.img"), geometry, factoryBad)),
@@ -79,7 +81,7 @@ public:
     std::shared_ptr<platform::SimCard> card;
     std::shared_ptr<platform::SimParallelReader> reader;
 
-private:
+  private:
     platform::PortScope ports_;
 };
 
