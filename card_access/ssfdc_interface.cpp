@@ -1,7 +1,6 @@
 #include "card_access/ssfdc_interface.h"
 
 #include <cstring>
-#include <new>
 
 #include "card_access/card_operations.h"
 #include "platform/card_reader.h"
@@ -33,12 +32,14 @@ bool chooseAccessPath() {
     return true;
 }
 
-// Every export answers with its failure result rather than let an exception out.
+// Every export answers with its failure result rather than let an exception out; an
+// exception counts as a failure of the operation.
 template <typename Body>
-bool guarded(Body&& body) noexcept {
+bool guarded(ERRCODE& lastError, ERRCODE onException, Body&& body) noexcept {
     try {
         return body();
     } catch (...) {
+        lastError = onException;
         return false;
     }
 }
@@ -80,7 +81,7 @@ bool CSSFDCInterface::rowOnCard(unsigned row) const {
 
 bool CSSFDCInterface::initSSFDC(unsigned port) {
     m_lastError = SSFDC_OK;
-    return guarded([&] {
+    return guarded(m_lastError, SSFDC_ERR_INIT, [&] {
         Reader().port = port;
         if (!chooseAccessPath()) return fail(SSFDC_ERR_INIT);
         operations().reset();
@@ -92,7 +93,7 @@ bool CSSFDCInterface::initSSFDC(unsigned port) {
 
 bool CSSFDCInterface::getSSFDCInfo(CSSFDCStatus& out) {
     m_lastError = SSFDC_OK;
-    return guarded([&] {
+    return guarded(m_lastError, SSFDC_ERR_NOCARD, [&] {
         auto& reader = Reader();
         const auto& card = operations();
         if (!card.reset() || !card.readId(reader.lastId) || !card.readStatus(reader.lastStatus))
@@ -125,7 +126,7 @@ bool CSSFDCInterface::getSSFDCInfo(CSSFDCStatus& out) {
 
 bool CSSFDCInterface::readPage(unsigned row, char* data, unsigned length, unsigned offset) {
     m_lastError = SSFDC_OK;
-    return guarded([&] {
+    return guarded(m_lastError, SSFDC_ERR_READ, [&] {
         const auto pageSize = static_cast<std::uint32_t>(m_card.PageSize);
         if (std::uint64_t{offset} + length > pageSize || pageSize > kPageBufferSize ||
             (length > 0 && !data) || !rowOnCard(row))
@@ -144,7 +145,7 @@ bool CSSFDCInterface::readPage(unsigned row, char* data, unsigned length, unsign
 
 bool CSSFDCInterface::writePage(unsigned row, char* data, unsigned length, unsigned) {
     m_lastError = SSFDC_OK;
-    return guarded([&] {
+    return guarded(m_lastError, SSFDC_ERR_WRITE, [&] {
         // Bytes past the end of the page would never reach the card.
         if (length > static_cast<std::uint32_t>(m_card.PageSize) || (length > 0 && !data) ||
             !rowOnCard(row))
@@ -158,7 +159,7 @@ bool CSSFDCInterface::writePage(unsigned row, char* data, unsigned length, unsig
 bool CSSFDCInterface::deleteBlock(unsigned row, bool& failed) {
     m_lastError = SSFDC_OK;
     failed = false;
-    return guarded([&] {
+    return guarded(m_lastError, SSFDC_ERR_ERASE, [&] {
         if (!rowOnCard(row)) return fail(SSFDC_ERR_ERASE);
         if (!operations().erase(row)) return fail(SSFDC_ERR_ERASE);
         std::uint8_t status = 0;
@@ -169,17 +170,23 @@ bool CSSFDCInterface::deleteBlock(unsigned row, bool& failed) {
 }
 
 int CSSFDCInterface::myEraseSSFDC(unsigned row) {
-    return guarded([&] { return operations().erase(row); }) ? 1 : 0;
+    return guarded(m_lastError, m_lastError, [&] { return operations().erase(row); }) ? 1 : 0;
 }
 
 int CSSFDCInterface::myReadSSFDC(unsigned row, unsigned char* data, int length) {
     if (length < 0 || (length > 0 && !data)) return 0;
-    return guarded([&] { return operations().readData(row, data, unsigned(length)); }) ? 1 : 0;
+    return guarded(m_lastError, m_lastError,
+                   [&] { return operations().readData(row, data, unsigned(length)); })
+               ? 1
+               : 0;
 }
 
 int CSSFDCInterface::myWriteSSFDC(unsigned row, unsigned char* data, int length) {
     if (length < 0 || (length > 0 && !data)) return 0;
-    return guarded([&] { return operations().writeData(row, data, unsigned(length)); }) ? 1 : 0;
+    return guarded(m_lastError, m_lastError,
+                   [&] { return operations().writeData(row, data, unsigned(length)); })
+               ? 1
+               : 0;
 }
 
 ERRCODE CSSFDCInterface::getLastError() {
