@@ -532,12 +532,16 @@ TEST(Type1Image, AlarmTwoHundredFiftySixWithText) {
     GlobalFree(saved.handle);
 }
 
-TEST(Type1Image, MessageRangesWithUnknownTextsOrGapsStaySeparate) {
+TEST(Type1Image, MessageRangesWithUnknownTextsOrGapsStaySeparateAndUnsignedWordsStayUnsigned) {
     TestProject project;
-    auto pages = project.addPages({1});
+    auto pages = project.addPages({2});
+    FieldRecord& hex = TestProject::fields(*pages[0])[1];
+    MakeDataField(hex, 1, 0, kNumeric, kWord, 10, 2, 4);
+    hex.display.format = 3 << 3;
+    hex.display.maximum = 0xFFFF;
     FieldRecord& f = TestProject::fields(*pages[0])[0];
     MakeDataField(f, 0, 0, kMessage, kWord, 10, 0, 3);
-    f.display.maximum = 300;  // more values than a table holds
+    f.display.maximum = 40000;  // unsigned, and more values than a table holds
     const std::uint16_t a = project.text("A");
     project.setMessages(f, {Range(0, 0, a), Range(2, 2, a), Range(3, 3, 999), Range(255, 400, project.text("Z"))});
     const Saved saved = Save(project);
@@ -556,6 +560,7 @@ TEST(Type1Image, MessageRangesWithUnknownTextsOrGapsStaySeparate) {
     EXPECT_EQ(ranges[0].textId.get(), ranges[1].textId.get());
     EXPECT_EQ(ranges[2].firstKey.get(), 255);
     EXPECT_EQ(ranges[2].lastKey.get(), 255);
+    EXPECT_EQ(field[1].display.maximum.get(), 65535);  // a hexadecimal word is not signed
     StrTabDiscard(block);
     GlobalUnlock(loaded);
     GlobalFree(loaded);
