@@ -2,3 +2,6 @@
 #pragma once
 
 #include "utilities/services.h"
+#include "utilities/comm_params.h"
+#include "utilities/controls.h"
+#include "utilities/dialog_helpers.h"
