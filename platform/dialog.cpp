@@ -37,8 +37,10 @@ HWND topLevelOf(HWND window) {
     return detail::Live(window) ? window : nullptr;
 }
 
+// A control that can take the focus: its own styles say visible and enabled (the dialog itself
+// may not be shown yet).
 bool canTakeFocus(HWND control) {
-    return IsWindowVisible(control) && IsWindowEnabled(control);
+    return (control->style & WS_VISIBLE) && !(control->style & WS_DISABLED);
 }
 
 HWND createDialog(HINSTANCE instance, const DialogTemplate* t, HWND owner, DLGPROC proc,

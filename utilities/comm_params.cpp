@@ -234,10 +234,10 @@ BOOL setPort(HWND dialog, CommParamBlock& block) {
 constexpr int kLowestPortBaud = 6;
 constexpr int kHighestPortBaud = 8;
 
-// Steps a baud code and wraps it into lowest..highest.
+// Steps a baud code and wraps it into lowest..highest; showing leaves it as it is.
 int stepBaud(int code, WORD step, int lowest, int highest) {
-    if (step == kSpinUp) ++code;
-    if (step == kSpinDown) --code;
+    if (step != kSpinUp && step != kSpinDown) return code;
+    code += step == kSpinUp ? 1 : -1;
     if (code < lowest) code = highest;
     if (code > highest) code = lowest;
     return code;

@@ -52,6 +52,13 @@ const std::set<std::string> kBuilt = {
     "FindFile", "GetIniFileName", "GetHelpFileName", "FindFirst", "FindNext",
     "FileFindInterrupt", "DIBNumColors", "PaletteSize", "DIBWidth", "DIBHeight", "FindDIBBits",
     "CreateDIB",
+    "ComPCMsgProc", "StartPCSetupDlg", "SetComPort", "CheckPortSelection", "WriteIniCommParams",
+    "LoadIniCommParams", "ExecCommParameters",
+    "SpinControlProc", "XORMeterWndFn", "DlgNoAlphaEditProc", "CheckBoxOnlyProc",
+    "TarvelButtonProc", "StaticBmpFrameProc",
+    "CenterDialogBox", "XDialogFold", "SetCBStrings", "GetCBSelectionData", "SelectCBItem",
+    "CheckCBStrings", "GetCBStringForSelectionData", "ClearEditBox", "SetLBStrings",
+    "GetLBSelectionData", "GetLBStringForSelectionData", "SelectLBItem",
 };
 
 class Ordinals : public ::testing::Test {
