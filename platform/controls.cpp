@@ -824,6 +824,12 @@ void ScrollBy(HWND scrollBar, WORD code, int thumbPosition) {
                 reinterpret_cast<LPARAM>(scrollBar));
 }
 
+void SetTopByUser(HWND listBox, int top) {
+    if (!detail::Live(listBox) || listBox->kind != ControlKind::ListBox) return;
+    int last = std::max(0, static_cast<int>(listBox->control.items.size()) - 1);
+    listBox->control.top = std::clamp(top, 0, last);
+}
+
 void SelectByUser(HWND edit, int start, int end) {
     if (!detail::Live(edit) || edit->kind != ControlKind::Edit) return;
     setSelection(edit, byteOffset(edit->text, start), byteOffset(edit->text, end));

@@ -33,6 +33,8 @@ void FocusByUser(HWND window);
 void PickItem(HWND control, int index, bool doubleClick = false);
 // The user works a scroll bar control: its parent gets WM_HSCROLL or WM_VSCROLL.
 void ScrollBy(HWND scrollBar, WORD code, int thumbPosition = 0);
+// The user scrolled a list box so that `top` is its first visible item.
+void SetTopByUser(HWND listBox, int top);
 // The user changed an edit control's caret or selection with the mouse.
 void SelectByUser(HWND edit, int start, int end);
 // The user closes a top-level window (its close button): WM_CLOSE.
