@@ -51,6 +51,7 @@ std::vector<BoxButton> buttonsOf(UINT type) {
 }  // namespace
 
 struct QtHost::State {
+    QObject context;  // what the host's deferred calls belong to; they go with it
     std::unordered_map<HWND, QPointer<QWidget>> widgets;
     std::map<std::pair<HWND, UINT_PTR>, QTimer*> timers;
     std::unordered_map<HWND, QEventLoop*> loops;
@@ -135,7 +136,7 @@ void QtHost::focusChanged(HWND window) {
 void QtHost::posted() {
     if (state_->dispatchQueued) return;
     state_->dispatchQueued = true;
-    QTimer::singleShot(0, [state = state_.get()] {
+    QTimer::singleShot(0, &state_->context, [state = state_.get()] {
         state->dispatchQueued = false;
         DispatchPostedMessages();
     });
