@@ -81,13 +81,15 @@ HANDLE SetClipboardData(UINT format, HANDLE data) {
     auto& c = kp::clipboard();
     if (!c.open || format != CF_TEXT) return nullptr;
     HGLOBAL global = kp::ClipboardGlobal(data);
-    GlobalLockGuard lock(global);
-    if (!lock) return nullptr;
-    auto bytes = lock.bytes();
-    const auto* chars = reinterpret_cast<const char*>(bytes.data());
-    c.text = std::string(chars, strnlen(chars, bytes.size()));
-    kp::contentsChanged(false);
+    {
+        GlobalLockGuard lock(global);
+        if (!lock) return nullptr;
+        auto bytes = lock.bytes();
+        const auto* chars = reinterpret_cast<const char*>(bytes.data());
+        c.text = std::string(chars, strnlen(chars, bytes.size()));
+    }
     GlobalFree(global);  // the clipboard owns the data now and keeps the text
+    kp::contentsChanged(false);
     return data;
 }
 

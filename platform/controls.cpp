@@ -201,22 +201,18 @@ void scrollIntoView(HWND window, int index) {
     if (index >= c.top + visible) c.top = index - visible + 1;
 }
 
-// Selects an item (or nothing for -1); returns the index or LB_ERR.
+// Selects an item (nothing for -1 or an index out of range); returns the index or LB_ERR.
 LRESULT selectItem(HWND window, WPARAM index) {
     auto& c = window->control;
     auto wanted = static_cast<LONG_PTR>(index);
-    if (wanted < -1 || wanted >= static_cast<LONG_PTR>(c.items.size())) {
-        c.current = -1;
-        Changed(window, Aspect::State);
-        return LB_ERR;
-    }
-    c.current = static_cast<int>(wanted);
+    bool valid = wanted >= 0 && wanted < static_cast<LONG_PTR>(c.items.size());
+    c.current = valid ? static_cast<int>(wanted) : -1;
     scrollIntoView(window, c.current);
     if (window->kind == ControlKind::ComboBox)
-        window->text = c.current >= 0 ? c.items[static_cast<std::size_t>(c.current)].text : "";
+        window->text = valid ? c.items[static_cast<std::size_t>(c.current)].text : "";
     Changed(window, Aspect::State);
     if (window->redraw) InvalidateRect(window, nullptr, TRUE);
-    return wanted < 0 ? LB_ERR : wanted;
+    return valid ? wanted : LB_ERR;
 }
 
 int defaultItemHeight(HWND window) {
@@ -808,7 +804,7 @@ void PickItem(HWND control, int index, bool doubleClick) {
     selectItem(control, static_cast<WPARAM>(index));
     if (list) {
         if (!(control->style & LBS_NOTIFY)) return;
-        if (changed || doubleClick) Notify(control, LBN_SELCHANGE);
+        if (changed) Notify(control, LBN_SELCHANGE);
         if (doubleClick) Notify(control, LBN_DBLCLK);
     } else {
         Notify(control, CBN_SELCHANGE);
