@@ -230,6 +230,19 @@ BOOL setPort(HWND dialog, CommParamBlock& block) {
 
 // --- port settings dialog -------------------------------------------------------------------
 
+// OK stores the dialog's choices and closes it with 1; Cancel closes it with 0.
+template <typename Store>
+INT_PTR okOrCancel(HWND dialog, WPARAM wParam, Store store) {
+    switch (LOWORD(wParam)) {
+        case IDOK:
+            if (!store()) return FALSE;
+            EndDialog(dialog, 1);
+            return TRUE;
+        case IDCANCEL: EndDialog(dialog, 0); return TRUE;
+        default: return FALSE;
+    }
+}
+
 // The port settings dialog steps among 9600, 19200 and 38400.
 constexpr int kLowestPortBaud = 6;
 constexpr int kHighestPortBaud = 8;
@@ -277,9 +290,10 @@ INT_PTR portSettingsMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
             InvalidateRect(GetDlgItem(dialog, kBaudText), nullptr, TRUE);
             return TRUE;
         }
-        case WM_COMMAND: {
-            CommParamBlock* block = portBlock(dialog);
-            if (LOWORD(wParam) == IDOK && block) {
+        case WM_COMMAND:
+            return okOrCancel(dialog, wParam, [&] {
+                CommParamBlock* block = portBlock(dialog);
+                if (!block) return false;
                 int port = firstChecked(dialog, kPortButton, kPortCount);
                 if (port >= 0) *block->portIndex = static_cast<BYTE>(port);
                 BYTE settings = *block->lineSettings;
@@ -288,15 +302,8 @@ INT_PTR portSettingsMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
                 if (int s = firstChecked(dialog, kStopBitButton, 2); s >= 0)
                     settings = withFlag(settings, kTwoStopBits, s == 1);
                 *block->lineSettings = withBaudCode(settings, static_cast<int>(block->baudCode));
-                EndDialog(dialog, 1);
-                return TRUE;
-            }
-            if (LOWORD(wParam) == IDCANCEL) {
-                EndDialog(dialog, 0);
-                return TRUE;
-            }
-            return FALSE;
-        }
+                return true;
+            });
         default: return FALSE;
     }
 }
@@ -352,9 +359,10 @@ INT_PTR lineParametersMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM l
             SetDlgItemText(dialog, kLineBaudText, entry(block->baudTexts, code, kBaudCodeCount));
             return TRUE;
         }
-        case WM_COMMAND: {
-            LineParamBlock* block = lineBlock(dialog);
-            if (LOWORD(wParam) == IDOK && block) {
+        case WM_COMMAND:
+            return okOrCancel(dialog, wParam, [&] {
+                LineParamBlock* block = lineBlock(dialog);
+                if (!block) return false;
                 // Each group's first checked button, its last button when none is checked.
                 auto chosen = [&](int first, int count) {
                     int index = firstChecked(dialog, first, count);
@@ -365,15 +373,8 @@ INT_PTR lineParametersMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM l
                 settings = withFlag(settings, kTwoStopBits, chosen(kLineStopBitButton, 2) == 1);
                 block->working = settings;
                 *block->lineSettings = settings;
-                EndDialog(dialog, 1);
-                return TRUE;
-            }
-            if (LOWORD(wParam) == IDCANCEL) {
-                EndDialog(dialog, 0);
-                return TRUE;
-            }
-            return FALSE;
-        }
+                return true;
+            });
         default: return FALSE;
     }
 }

@@ -106,7 +106,7 @@ void QtHost::created(HWND window) {
 void QtHost::destroyed(HWND window) {
     for (auto it = state_->timers.begin(); it != state_->timers.end();)
         if (it->first.first == window) {
-            delete it->second;
+            it->second->deleteLater();  // it may be the timer whose tick is running
             it = state_->timers.erase(it);
         } else {
             ++it;

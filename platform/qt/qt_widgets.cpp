@@ -172,6 +172,14 @@ void paintOver(QWidget* widget, HWND window) {
     for (const RECT& mark : FocusMarks(window)) surface.focusRect(mark);
 }
 
+// The whole widget painted by the window's procedure.
+void paintByProcedure(QWidget* widget, HWND window) {
+    if (!Live(window)) return;
+    QPainter painter(widget);
+    PainterSurface surface(&painter);
+    PaintWindow(window, surface);
+}
+
 template <typename Base>
 class Hosted : public Base, public HostedWindow {
 public:
@@ -189,12 +197,7 @@ public:
     using QWidget::QWidget;
 
 protected:
-    void paintEvent(QPaintEvent*) override {
-        if (!Live(hwnd)) return;
-        QPainter painter(this);
-        PainterSurface surface(&painter);
-        PaintWindow(hwnd, surface);
-    }
+    void paintEvent(QPaintEvent*) override { paintByProcedure(this, hwnd); }
     void mousePressEvent(QMouseEvent* e) override { sendMouse(hwnd, e); }
     void mouseReleaseEvent(QMouseEvent* e) override { sendMouse(hwnd, e); }
     void mouseDoubleClickEvent(QMouseEvent* e) override { sendMouse(hwnd, e); }
@@ -211,12 +214,7 @@ public:
     void reject() override { CloseByUser(hwnd); }
 
 protected:
-    void paintEvent(QPaintEvent*) override {
-        if (!Live(hwnd)) return;
-        QPainter painter(this);
-        PainterSurface surface(&painter);
-        PaintWindow(hwnd, surface);
-    }
+    void paintEvent(QPaintEvent*) override { paintByProcedure(this, hwnd); }
     void closeEvent(QCloseEvent* e) override {
         e->ignore();
         CloseByUser(hwnd);
