@@ -7,9 +7,8 @@
 #include <cstring>
 #include <set>
 
-#include "kestra/dib.h"
-#include "platform/image_cursor.h"
 #include "platform/module.h"
+#include "platform/packed_dib.h"
 #include "platform/window_host.h"
 #include "platform/window_object.h"
 
@@ -408,74 +407,11 @@ const LOGFONT& FontRecord(HFONT font) {
 }
 
 HBITMAP BitmapFromPackedDib(std::span<const std::byte> dib) {
-    try {
-        ImageReader reader(dib);
-        std::uint32_t headerSize = reader.u32("header size");
-        std::int64_t width, height;
-        unsigned bits;
-        std::uint32_t colours = 0, compression = 0;
-        bool core = headerSize == 12;
-        if (core) {
-            width = reader.u16("width");
-            height = reader.u16("height");
-            reader.u16("planes");
-            bits = reader.u16("bit count");
-        } else if (headerSize >= kInfoHeaderSize) {
-            width = reader.s32("width");
-            height = reader.s32("height");
-            reader.u16("planes");
-            bits = reader.u16("bit count");
-            compression = reader.u32("compression");
-            reader.skip(12, "header");
-            colours = reader.u32("colours used");
-            reader.seek(headerSize);
-        } else {
-            return nullptr;
-        }
-        if (compression != 0 || width <= 0 || height == 0) return nullptr;
-        if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32) return nullptr;
-        bool topDown = height < 0;
-        std::int64_t rows = topDown ? -height : height;
-        if (width > 16384 || rows > 16384) return nullptr;
-        if (bits <= 8 && (colours == 0 || colours > (1u << bits))) colours = 1u << bits;
-        if (bits > 8) colours = 0;
-        std::vector<COLORREF> palette(colours);
-        std::size_t entry = core ? 3 : 4;
-        reader.needBytes(colours, entry, "palette");
-        for (COLORREF& c : palette) {
-            auto bgr = reader.take(entry, "palette entry");
-            c = RGB(std::to_integer<int>(bgr[2]), std::to_integer<int>(bgr[1]),
-                    std::to_integer<int>(bgr[0]));
-        }
-        auto rowBytes = static_cast<std::size_t>(DibRowBytes(static_cast<std::uint64_t>(width), bits));
-        reader.needBytes(static_cast<std::uint64_t>(rows), rowBytes, "pixels");
-        auto* bitmap = track(new HBITMAP__(static_cast<int>(width), static_cast<int>(rows)));
-        for (std::int64_t r = 0; r < rows; ++r) {
-            auto row = reader.take(rowBytes, "pixel row");
-            std::int64_t y = topDown ? r : rows - 1 - r;
-            for (std::int64_t x = 0; x < width; ++x) {
-                COLORREF c;
-                auto byteAt = [&](std::int64_t i) {
-                    return std::to_integer<unsigned>(row[static_cast<std::size_t>(i)]);
-                };
-                if (bits == 24 || bits == 32) {
-                    std::int64_t i = x * (bits / 8);
-                    c = RGB(static_cast<int>(byteAt(i + 2)), static_cast<int>(byteAt(i + 1)),
-                            static_cast<int>(byteAt(i)));
-                } else {
-                    unsigned perByte = 8 / bits;
-                    unsigned value = byteAt(x / perByte);
-                    unsigned shift = 8 - bits * (1 + static_cast<unsigned>(x % perByte));
-                    unsigned index = (value >> shift) & ((1u << bits) - 1);
-                    c = index < palette.size() ? palette[index] : 0;
-                }
-                bitmap->pixels[static_cast<std::size_t>(y * width + x)] = c;
-            }
-        }
-        return bitmap;
-    } catch (const ImageError&) {
-        return nullptr;
-    }
+    std::optional<DecodedDib> decoded = DecodePackedDib(dib);
+    if (!decoded) return nullptr;
+    auto* bitmap = track(new HBITMAP__(decoded->width, decoded->height));
+    bitmap->pixels = std::move(decoded->pixels);
+    return bitmap;
 }
 
 std::span<const std::byte> FindBitmapResource(HMODULE module, std::uint32_t id) {

@@ -114,6 +114,14 @@ TEST(PackedBitmaps, TruncatedLyingOrUnsupportedBitmapsAreRefused) {
     ASSERT_NE(clamped, nullptr) << "more colours than the bits can name: as many as they can";
     EXPECT_EQ(pixel(clamped, 0, 0), RGB(255, 255, 255));
     DeleteObject(clamped);
+
+    auto shortPalette = fourBitSample();
+    shortPalette[52] = std::byte{0x7F};  // bottom row: colours 7 and 15 of a palette of 3
+    HBITMAP beyond = kp::BitmapFromPackedDib(shortPalette);
+    ASSERT_NE(beyond, nullptr);
+    EXPECT_EQ(pixel(beyond, 0, 1), RGB(0, 0, 0)) << "an index past the palette is black";
+    EXPECT_EQ(pixel(beyond, 1, 1), RGB(0, 0, 0));
+    DeleteObject(beyond);
     EXPECT_EQ(kp::LiveGdiObjects(), before);
 }
 
