@@ -2,6 +2,9 @@
 #pragma once
 
 #include "utilities/services.h"
+#include "utilities/folders.h"
+#include "utilities/languages.h"
+#include "utilities/tags.h"
 #include "utilities/comm_params.h"
 #include "utilities/controls.h"
 #include "utilities/dialog_helpers.h"

@@ -121,11 +121,22 @@ using FieldRecord = tagFIELDREC;
 
 // Tag element (45 bytes).
 struct TagElement {
-    le16 key;                    // 0
-    le16 nameId;                 // 2
-    std::uint8_t r4[41];
+    le16 key;                    // 0: unique in the folder, at least 1
+    le16 nameId;                 // 2: string identifier of the name
+    std::uint8_t data[32];       // 4: the host's tag data; data 22 is the network node key
+    le16 parentKey;              // 36: 0 = top level
+    std::uint8_t flags;          // 38: bit 0 structure
+    std::uint8_t r39[6];
+
+    static constexpr std::uint8_t kStructure = 0x01;
+    static constexpr std::size_t kDataSize = 32;
+    static constexpr std::size_t kNodeKeyInData = 22;
+    std::uint16_t nodeKey() const { return ReadLe16(data + kNodeKeyInData); }
+    bool isStructure() const { return flags & kStructure; }
 };
 static_assert(sizeof(TagElement) == 45);
+static_assert(offsetof(TagElement, data) == 4 && offsetof(TagElement, parentKey) == 36);
+static_assert(offsetof(TagElement, flags) == 38);
 
 // Tag folder header (20 bytes), at extension offset 175.
 struct TagFolderHeader {
