@@ -9,13 +9,15 @@
 
 // The reader is compiled into this program as well as into its library (for coverage); the
 // program's copies serve every call, so the doubled definitions are harmless.
-extern "C" const char* __asan_default_options() { return "detect_odr_violation=0"; }
+extern "C" const char* __asan_default_options() {
+    return "detect_odr_violation=0";
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     auto bytes = std::as_bytes(std::span<const std::uint8_t>(data, size));
     auto decoded = kestra::platform::DecodePackedDib(bytes);
     if (decoded && decoded->pixels.size() != static_cast<std::size_t>(decoded->width) *
-                                                static_cast<std::size_t>(decoded->height))
+                                                 static_cast<std::size_t>(decoded->height))
         __builtin_trap();
     HBITMAP bitmap = kestra::platform::BitmapFromPackedDib(bytes);
     if (!bitmap) return 0;

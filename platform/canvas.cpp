@@ -108,20 +108,30 @@ T* object(HGDIOBJ handle, GdiObject::Kind kind) {
     if (!handle) return nullptr;
     auto* o = static_cast<GdiObject*>(handle);
     auto& g = gdi();
-    bool known = g.live.count(o) != 0 ||
-                 std::find(g.stock.begin(), g.stock.end(), handle) != g.stock.end() ||
-                 std::find(g.systemBrushes.begin(), g.systemBrushes.end(), handle) !=
-                     g.systemBrushes.end();
+    bool known =
+        g.live.count(o) != 0 ||
+        std::find(g.stock.begin(), g.stock.end(), handle) != g.stock.end() ||
+        std::find(g.systemBrushes.begin(), g.systemBrushes.end(), handle) != g.systemBrushes.end();
     if (!known || o->kind != kind) return nullptr;
     return static_cast<T*>(o);
 }
 
-HBRUSH__* brushOf(HBRUSH b) { return object<HBRUSH__>(b, GdiObject::Kind::Brush); }
-HPEN__* penOf(HPEN p) { return object<HPEN__>(p, GdiObject::Kind::Pen); }
-HFONT__* fontOf(HFONT f) { return object<HFONT__>(f, GdiObject::Kind::Font); }
-HBITMAP__* bitmapOf(HBITMAP b) { return object<HBITMAP__>(b, GdiObject::Kind::Bitmap); }
+HBRUSH__* brushOf(HBRUSH b) {
+    return object<HBRUSH__>(b, GdiObject::Kind::Brush);
+}
+HPEN__* penOf(HPEN p) {
+    return object<HPEN__>(p, GdiObject::Kind::Pen);
+}
+HFONT__* fontOf(HFONT f) {
+    return object<HFONT__>(f, GdiObject::Kind::Font);
+}
+HBITMAP__* bitmapOf(HBITMAP b) {
+    return object<HBITMAP__>(b, GdiObject::Kind::Bitmap);
+}
 
-bool liveDC(HDC dc) { return dc && gdi().contexts.count(dc) != 0; }
+bool liveDC(HDC dc) {
+    return dc && gdi().contexts.count(dc) != 0;
+}
 
 template <typename T>
 T* track(T* o) {
@@ -138,7 +148,9 @@ HDC makeDC(Surface* surface) {
     return dc;
 }
 
-const LOGFONT& dcFont(HDC dc) { return FontRecord(dc->font); }
+const LOGFONT& dcFont(HDC dc) {
+    return FontRecord(dc->font);
+}
 
 std::size_t codePoints(std::string_view text) {
     return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
@@ -149,7 +161,7 @@ std::size_t codePoints(std::string_view text) {
 // Focus rectangles on a window from outside its painting become the window's focus marks;
 // everything else goes to the host's surface for the window, if it has one.
 class WindowSurface : public Surface {
-public:
+  public:
     explicit WindowSurface(HWND window)
         : window_(window), inner_(CurrentWindowHost().windowSurface(window)) {}
     void fillRect(const RECT& r, COLORREF c) override {
@@ -183,10 +195,12 @@ public:
             marks.push_back(rect);
         detail::Changed(window_, Aspect::FocusMarks);
     }
-    SIZE textSize(std::string_view t, const LOGFONT& f) override { return measure().textSize(t, f); }
+    SIZE textSize(std::string_view t, const LOGFONT& f) override {
+        return measure().textSize(t, f);
+    }
     TEXTMETRIC textMetrics(const LOGFONT& f) override { return measure().textMetrics(f); }
 
-private:
+  private:
     Surface& measure() { return inner_ ? *inner_ : CurrentWindowHost().measuringSurface(); }
     HWND window_;
     Surface* inner_;
@@ -194,7 +208,7 @@ private:
 
 // Draws into a bitmap's pixels. Text is not drawn: the core has no fonts.
 class BitmapSurface : public Surface {
-public:
+  public:
     explicit BitmapSurface(HBITMAP__& bitmap) : bitmap_(bitmap) {}
     void fillRect(const RECT& r, COLORREF c) override {
         RECT clipped = clip(r);
@@ -225,7 +239,8 @@ public:
             top = std::min(top, p.y);
             bottom = std::max(bottom, p.y);
         }
-        for (LONG y = std::max<LONG>(top, 0); y <= std::min<LONG>(bottom, bitmap_.height - 1); ++y) {
+        for (LONG y = std::max<LONG>(top, 0); y <= std::min<LONG>(bottom, bitmap_.height - 1);
+             ++y) {
             std::vector<double> crossings;
             for (std::size_t i = 0; i < points.size(); ++i) {
                 POINT a = points[i], b = points[(i + 1) % points.size()];
@@ -234,7 +249,8 @@ public:
             }
             std::sort(crossings.begin(), crossings.end());
             for (std::size_t i = 0; i + 1 < crossings.size(); i += 2)
-                for (auto x = static_cast<LONG>(crossings[i]); x <= static_cast<LONG>(crossings[i + 1]); ++x)
+                for (auto x = static_cast<LONG>(crossings[i]);
+                     x <= static_cast<LONG>(crossings[i + 1]); ++x)
                     plot(x, y, fill);
         }
         for (std::size_t i = 0; i < points.size(); ++i)
@@ -244,10 +260,18 @@ public:
     void blit(const HBITMAP__& source, const RECT& from, const RECT& to, BlitOp op) override {
         copyScaled(source, from, to, [op](std::uint32_t& d, std::uint32_t s) {
             switch (op) {
-                case BlitOp::Copy: d = s; break;
-                case BlitOp::And: d &= s; break;
-                case BlitOp::Or: d |= s; break;
-                case BlitOp::Xor: d ^= s; break;
+                case BlitOp::Copy:
+                    d = s;
+                    break;
+                case BlitOp::And:
+                    d &= s;
+                    break;
+                case BlitOp::Or:
+                    d |= s;
+                    break;
+                case BlitOp::Xor:
+                    d ^= s;
+                    break;
             }
         });
     }
@@ -270,14 +294,15 @@ public:
     SIZE textSize(std::string_view t, const LOGFONT& f) override { return FixedTextSize(t, f); }
     TEXTMETRIC textMetrics(const LOGFONT& f) override { return FixedTextMetrics(f); }
 
-private:
+  private:
     RECT clip(const RECT& r) const {
         return {std::max<LONG>(r.left, 0), std::max<LONG>(r.top, 0),
                 std::min<LONG>(r.right, bitmap_.width), std::min<LONG>(r.bottom, bitmap_.height)};
     }
     std::uint32_t& at(LONG x, LONG y) {
-        return bitmap_.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(bitmap_.width) +
-                              static_cast<std::size_t>(x)];
+        return bitmap_
+            .pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(bitmap_.width) +
+                    static_cast<std::size_t>(x)];
     }
     bool inside(LONG x, LONG y) const {
         return x >= 0 && y >= 0 && x < bitmap_.width && y < bitmap_.height;
@@ -297,12 +322,12 @@ private:
             for (LONG x = 0; x < w; ++x) {
                 LONG sx = from.left + x * sw / w, sy = from.top + y * sh / h;
                 LONG dx = to.left + x, dy = to.top + y;
-                if (!inside(dx, dy) || sx < 0 || sy < 0 || sx >= source.width || sy >= source.height)
+                if (!inside(dx, dy) || sx < 0 || sy < 0 || sx >= source.width ||
+                    sy >= source.height)
                     continue;
-                combine(at(dx, dy),
-                        source.pixels[static_cast<std::size_t>(sy) *
-                                          static_cast<std::size_t>(source.width) +
-                                      static_cast<std::size_t>(sx)]);
+                combine(at(dx, dy), source.pixels[static_cast<std::size_t>(sy) *
+                                                      static_cast<std::size_t>(source.width) +
+                                                  static_cast<std::size_t>(sx)]);
             }
     }
     HBITMAP__& bitmap_;
@@ -328,7 +353,8 @@ TEXTMETRIC FixedTextMetrics(const LOGFONT& font) {
     height = std::clamp<LONG>(height, 1, 1000);
     LONG width = std::max<LONG>(1, (height * 6 + 6) / 13);
     LONG ascent = height * 10 / 13;
-    return {height, ascent, height - ascent, 0, 0, width, width, font.lfWeight ? font.lfWeight : FW_NORMAL};
+    return {height, ascent, height - ascent, 0,
+            0,      width,  width,           font.lfWeight ? font.lfWeight : FW_NORMAL};
 }
 
 void RecordingSurface::fillRect(const RECT& rect, COLORREF colour) {
@@ -372,8 +398,8 @@ void RecordingSurface::blit(const HBITMAP__& source, const RECT& from, const REC
     ops.push_back(std::move(op));
 }
 
-void RecordingSurface::maskFill(const HBITMAP__& source, const RECT& from, const RECT& to,
-                                COLORREF, COLORREF colour) {
+void RecordingSurface::maskFill(const HBITMAP__& source, const RECT& from, const RECT& to, COLORREF,
+                                COLORREF colour) {
     CanvasOp op{CanvasOp::Kind::Mask};
     op.source = from;
     op.rect = to;
@@ -392,9 +418,13 @@ SIZE RecordingSurface::textSize(std::string_view text, const LOGFONT& font) {
     return FixedTextSize(text, font);
 }
 
-TEXTMETRIC RecordingSurface::textMetrics(const LOGFONT& font) { return FixedTextMetrics(font); }
+TEXTMETRIC RecordingSurface::textMetrics(const LOGFONT& font) {
+    return FixedTextMetrics(font);
+}
 
-HDC CreateSurfaceDC(Surface& surface) { return makeDC(&surface); }
+HDC CreateSurfaceDC(Surface& surface) {
+    return makeDC(&surface);
+}
 
 const LOGFONT& DefaultFont() {
     static const LOGFONT font{0, 0, 0, 0, FW_NORMAL, 0, 0, 0, 0, 0, 0, 0, 0, {}};
@@ -438,7 +468,9 @@ SIZE BitmapSize(HBITMAP bitmap) {
     return b ? SIZE{b->width, b->height} : SIZE{0, 0};
 }
 
-std::size_t LiveGdiObjects() { return gdi().live.size(); }
+std::size_t LiveGdiObjects() {
+    return gdi().live.size();
+}
 
 void PaintWindow(HWND window, Surface& surface) {
     if (!detail::Live(window)) return;
@@ -483,7 +515,9 @@ HGDIOBJ GetStockObject(int index) {
     return kp::gdi().stock[static_cast<std::size_t>(index)];
 }
 
-HBRUSH CreateSolidBrush(COLORREF colour) { return kp::track(new HBRUSH__(colour & 0xFFFFFF)); }
+HBRUSH CreateSolidBrush(COLORREF colour) {
+    return kp::track(new HBRUSH__(colour & 0xFFFFFF));
+}
 
 HPEN CreatePen(int style, int width, COLORREF colour) {
     return kp::track(new HPEN__(style, std::max(width, 1), colour & 0xFFFFFF));
@@ -538,7 +572,8 @@ HDC BeginPaint(HWND window, PAINTSTRUCT* paint) {
         paint->hdc = dc;
         GetClientRect(window, &paint->rcPaint);
     }
-    BOOL erased = static_cast<BOOL>(SendMessage(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0));
+    BOOL erased =
+        static_cast<BOOL>(SendMessage(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0));
     if (paint) paint->fErase = !erased;
     return dc;
 }
@@ -560,7 +595,9 @@ HDC GetDC(HWND window) {
     return dc;
 }
 
-int ReleaseDC(HWND, HDC dc) { return DeleteDC(dc); }
+int ReleaseDC(HWND, HDC dc) {
+    return DeleteDC(dc);
+}
 
 HDC CreateCompatibleDC(HDC) {
     HDC dc = kp::makeDC(nullptr);
@@ -579,9 +616,12 @@ BOOL DeleteDC(HDC dc) {
 
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ handle) {
     if (!liveDC(dc) || !handle) return nullptr;
-    if (kp::brushOf(static_cast<HBRUSH>(handle))) return std::exchange(dc->brush, static_cast<HBRUSH>(handle));
-    if (kp::penOf(static_cast<HPEN>(handle))) return std::exchange(dc->pen, static_cast<HPEN>(handle));
-    if (kp::fontOf(static_cast<HFONT>(handle))) return std::exchange(dc->font, static_cast<HFONT>(handle));
+    if (kp::brushOf(static_cast<HBRUSH>(handle)))
+        return std::exchange(dc->brush, static_cast<HBRUSH>(handle));
+    if (kp::penOf(static_cast<HPEN>(handle)))
+        return std::exchange(dc->pen, static_cast<HPEN>(handle));
+    if (kp::fontOf(static_cast<HFONT>(handle)))
+        return std::exchange(dc->font, static_cast<HFONT>(handle));
     if (auto bitmap = static_cast<HBITMAP>(handle); kp::bitmapOf(bitmap) && dc->memory) {
         HBITMAP old = dc->bitmap;
         dc->bitmap = bitmap;
@@ -599,12 +639,18 @@ int GetDeviceCaps(HDC, int index) {
 COLORREF SetTextColor(HDC dc, COLORREF colour) {
     return liveDC(dc) ? std::exchange(dc->textColour, colour & 0xFFFFFF) : 0;
 }
-COLORREF GetTextColor(HDC dc) { return liveDC(dc) ? dc->textColour : 0; }
+COLORREF GetTextColor(HDC dc) {
+    return liveDC(dc) ? dc->textColour : 0;
+}
 COLORREF SetBkColor(HDC dc, COLORREF colour) {
     return liveDC(dc) ? std::exchange(dc->backColour, colour & 0xFFFFFF) : 0;
 }
-COLORREF GetBkColor(HDC dc) { return liveDC(dc) ? dc->backColour : 0; }
-int SetBkMode(HDC dc, int mode) { return liveDC(dc) ? std::exchange(dc->backMode, mode) : 0; }
+COLORREF GetBkColor(HDC dc) {
+    return liveDC(dc) ? dc->backColour : 0;
+}
+int SetBkMode(HDC dc, int mode) {
+    return liveDC(dc) ? std::exchange(dc->backMode, mode) : 0;
+}
 int SetStretchBltMode(HDC dc, int mode) {
     return liveDC(dc) ? std::exchange(dc->stretchMode, mode) : 0;
 }
@@ -619,7 +665,8 @@ BOOL MoveToEx(HDC dc, int x, int y, POINT* previous) {
 BOOL LineTo(HDC dc, int x, int y) {
     if (!liveDC(dc)) return FALSE;
     HPEN__* pen = kp::penOf(dc->pen);
-    if (pen && pen->style != PS_NULL) dc->surface->line(dc->position, {x, y}, pen->colour, pen->width);
+    if (pen && pen->style != PS_NULL)
+        dc->surface->line(dc->position, {x, y}, pen->colour, pen->width);
     dc->position = {x, y};
     return TRUE;
 }
@@ -630,8 +677,10 @@ BOOL Rectangle(HDC dc, int left, int top, int right, int bottom) {
     if (brush && !brush->hollow) dc->surface->fillRect({left, top, right, bottom}, brush->colour);
     HPEN__* pen = kp::penOf(dc->pen);
     if (pen && pen->style != PS_NULL) {
-        POINT corners[] = {{left, top}, {right - 1, top}, {right - 1, bottom - 1}, {left, bottom - 1}};
-        for (int i = 0; i < 4; ++i) dc->surface->line(corners[i], corners[(i + 1) % 4], pen->colour, 1);
+        POINT corners[] = {
+            {left, top}, {right - 1, top}, {right - 1, bottom - 1}, {left, bottom - 1}};
+        for (int i = 0; i < 4; ++i)
+            dc->surface->line(corners[i], corners[(i + 1) % 4], pen->colour, 1);
     }
     return TRUE;
 }
@@ -642,7 +691,8 @@ BOOL Polygon(HDC dc, const POINT* points, int count) {
     HPEN__* pen = kp::penOf(dc->pen);
     COLORREF fill = brush ? brush->colour : 0;
     COLORREF outline = pen && pen->style != PS_NULL ? pen->colour : fill;
-    dc->surface->polygon(std::span<const POINT>(points, static_cast<std::size_t>(count)), fill, outline);
+    dc->surface->polygon(std::span<const POINT>(points, static_cast<std::size_t>(count)), fill,
+                         outline);
     return TRUE;
 }
 
@@ -728,8 +778,8 @@ BOOL TextOut(HDC dc, int x, int y, const char* text, int length) {
     return TRUE;
 }
 
-BOOL ExtTextOut(HDC dc, int x, int y, UINT options, const RECT* rect, const char* text,
-                UINT length, const int*) {
+BOOL ExtTextOut(HDC dc, int x, int y, UINT options, const RECT* rect, const char* text, UINT length,
+                const int*) {
     if (!liveDC(dc)) return FALSE;
     if (rect && (options & ETO_OPAQUE)) dc->surface->fillRect(*rect, dc->backColour);
     if (!text || length == 0) return TRUE;
@@ -758,9 +808,11 @@ int DrawText(HDC dc, const char* text, int length, RECT* rect, UINT format) {
     LONG x = rect->left, y = rect->top;
     if (format & DT_CENTER) x = (rect->left + rect->right - size.cx) / 2;
     if (format & DT_RIGHT) x = rect->right - size.cx;
-    if ((format & DT_SINGLELINE) && (format & DT_VCENTER)) y = (rect->top + rect->bottom - size.cy) / 2;
+    if ((format & DT_SINGLELINE) && (format & DT_VCENTER))
+        y = (rect->top + rect->bottom - size.cy) / 2;
     if ((format & DT_SINGLELINE) && (format & DT_BOTTOM)) y = rect->bottom - size.cy;
-    if (dc->backMode == OPAQUE) dc->surface->fillRect({x, y, x + size.cx, y + size.cy}, dc->backColour);
+    if (dc->backMode == OPAQUE)
+        dc->surface->fillRect({x, y, x + size.cx, y + size.cy}, dc->backColour);
     dc->surface->text({x, y}, t, kp::dcFont(dc), dc->textColour,
                       (format & DT_NOCLIP) ? nullptr : rect);
     return size.cy;
@@ -782,10 +834,14 @@ BOOL GetTextMetrics(HDC dc, TEXTMETRIC* metrics) {
 namespace {
 kp::BlitOp blitOp(DWORD rop) {
     switch (rop) {
-        case SRCAND: return kp::BlitOp::And;
-        case SRCPAINT: return kp::BlitOp::Or;
-        case SRCINVERT: return kp::BlitOp::Xor;
-        default: return kp::BlitOp::Copy;
+        case SRCAND:
+            return kp::BlitOp::And;
+        case SRCPAINT:
+            return kp::BlitOp::Or;
+        case SRCINVERT:
+            return kp::BlitOp::Xor;
+        default:
+            return kp::BlitOp::Copy;
     }
 }
 }  // namespace

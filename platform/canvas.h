@@ -27,9 +27,15 @@ using HFONT = struct HFONT__*;
 constexpr COLORREF RGB(int r, int g, int b) {
     return static_cast<COLORREF>((r & 0xFF) | ((g & 0xFF) << 8) | ((b & 0xFF) << 16));
 }
-constexpr BYTE GetRValue(COLORREF c) { return static_cast<BYTE>(c & 0xFF); }
-constexpr BYTE GetGValue(COLORREF c) { return static_cast<BYTE>((c >> 8) & 0xFF); }
-constexpr BYTE GetBValue(COLORREF c) { return static_cast<BYTE>((c >> 16) & 0xFF); }
+constexpr BYTE GetRValue(COLORREF c) {
+    return static_cast<BYTE>(c & 0xFF);
+}
+constexpr BYTE GetGValue(COLORREF c) {
+    return static_cast<BYTE>((c >> 8) & 0xFF);
+}
+constexpr BYTE GetBValue(COLORREF c) {
+    return static_cast<BYTE>((c >> 16) & 0xFF);
+}
 
 // System colours.
 constexpr int COLOR_SCROLLBAR = 0;
@@ -126,8 +132,8 @@ constexpr int FW_BOLD = 700;
 
 struct LOGFONT {
     LONG lfHeight, lfWidth, lfEscapement, lfOrientation, lfWeight;
-    BYTE lfItalic, lfUnderline, lfStrikeOut, lfCharSet, lfOutPrecision, lfClipPrecision,
-        lfQuality, lfPitchAndFamily;
+    BYTE lfItalic, lfUnderline, lfStrikeOut, lfCharSet, lfOutPrecision, lfClipPrecision, lfQuality,
+        lfPitchAndFamily;
     char lfFaceName[32];
 };
 static_assert(sizeof(LOGFONT) == 60);  // the 32-bit logical font record
@@ -167,7 +173,7 @@ enum class BlitOp : std::uint8_t { Copy, And, Or, Xor };
 // Where a device context's drawing goes. Coordinates are the window's client coordinates
 // (a memory context: the bitmap's). Lines leave out their end point, as GDI lines do.
 class Surface {
-public:
+  public:
     virtual ~Surface() = default;
     virtual void fillRect(const RECT& rect, COLORREF colour) = 0;
     virtual void line(POINT from, POINT to, COLORREF colour, int width) = 0;
@@ -194,21 +200,21 @@ TEXTMETRIC FixedTextMetrics(const LOGFONT& font);
 struct CanvasOp {
     enum class Kind : std::uint8_t { Fill, Line, Polygon, Text, Blit, Mask, FocusRect };
     Kind kind;
-    RECT rect{};              // Fill, FocusRect; Blit and Mask: the destination
-    RECT source{};            // Blit and Mask
-    POINT from{}, to{};       // Line; Text: `from` is the position
+    RECT rect{};                // Fill, FocusRect; Blit and Mask: the destination
+    RECT source{};              // Blit and Mask
+    POINT from{}, to{};         // Line; Text: `from` is the position
     std::vector<POINT> points;  // Polygon
-    COLORREF colour = 0;      // Fill, Line, Text, Mask; Polygon: the fill
-    COLORREF outline = 0;     // Polygon
-    std::string text;         // Text
-    bool clipped = false;     // Text: whether `rect` clips it
+    COLORREF colour = 0;        // Fill, Line, Text, Mask; Polygon: the fill
+    COLORREF outline = 0;       // Polygon
+    std::string text;           // Text
+    bool clipped = false;       // Text: whether `rect` clips it
     BlitOp op = BlitOp::Copy;
     const HBITMAP__* bitmap = nullptr;
 };
 
 // Records every request; measures with the fixed metrics.
 class RecordingSurface : public Surface {
-public:
+  public:
     void fillRect(const RECT& rect, COLORREF colour) override;
     void line(POINT from, POINT to, COLORREF colour, int width) override;
     void polygon(std::span<const POINT> points, COLORREF fill, COLORREF outline) override;
@@ -226,7 +232,7 @@ public:
 
 // Draws nothing; measures with the fixed metrics.
 class NullSurface : public Surface {
-public:
+  public:
     void fillRect(const RECT&, COLORREF) override {}
     void line(POINT, POINT, COLORREF, int) override {}
     void polygon(std::span<const POINT>, COLORREF, COLORREF) override {}
@@ -270,8 +276,11 @@ std::size_t LiveGdiObjects();
 }  // namespace kestra::platform
 
 struct HBITMAP__ : kestra::platform::GdiObject {
-    HBITMAP__(int w, int h) : GdiObject(Kind::Bitmap), width(w), height(h),
-        pixels(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), 0xFFFFFF) {}
+    HBITMAP__(int w, int h)
+        : GdiObject(Kind::Bitmap),
+          width(w),
+          height(h),
+          pixels(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), 0xFFFFFF) {}
     int width, height;
     std::vector<std::uint32_t> pixels;  // COLORREF values, top row first
 };
@@ -313,8 +322,8 @@ BOOL PatBlt(HDC dc, int x, int y, int width, int height, DWORD rop);
 BOOL DrawFocusRect(HDC dc, const RECT* rect);
 BOOL DrawEdge(HDC dc, RECT* rect, UINT edge, UINT flags);
 BOOL TextOut(HDC dc, int x, int y, const char* text, int length);
-BOOL ExtTextOut(HDC dc, int x, int y, UINT options, const RECT* rect, const char* text,
-                UINT length, const int* spacing);
+BOOL ExtTextOut(HDC dc, int x, int y, UINT options, const RECT* rect, const char* text, UINT length,
+                const int* spacing);
 int DrawText(HDC dc, const char* text, int length, RECT* rect, UINT format);
 BOOL GetTextExtentPoint32(HDC dc, const char* text, int length, SIZE* size);
 BOOL GetTextMetrics(HDC dc, TEXTMETRIC* metrics);

@@ -37,7 +37,9 @@ void contentsChanged(bool fromHost) {
 
 }  // namespace
 
-std::optional<std::string> ClipboardText() { return clipboard().text; }
+std::optional<std::string> ClipboardText() {
+    return clipboard().text;
+}
 
 void SetClipboardText(std::string_view text) {
     clipboard().text = std::string(text);

@@ -21,12 +21,15 @@ using detail::Notify;
 
 // --- UTF-8 text positions -------------------------------------------------------------------
 
-bool continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+bool continuation(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
 
 int nextBoundary(const std::string& text, int at) {
     if (at >= static_cast<int>(text.size())) return static_cast<int>(text.size());
     ++at;
-    while (at < static_cast<int>(text.size()) && continuation(text[static_cast<std::size_t>(at)])) ++at;
+    while (at < static_cast<int>(text.size()) && continuation(text[static_cast<std::size_t>(at)]))
+        ++at;
     return at;
 }
 
@@ -38,14 +41,16 @@ int previousBoundary(const std::string& text, int at) {
 }
 
 int charCount(std::string_view text) {
-    return static_cast<int>(std::count_if(text.begin(), text.end(), [](char c) { return !continuation(c); }));
+    return static_cast<int>(
+        std::count_if(text.begin(), text.end(), [](char c) { return !continuation(c); }));
 }
 
 // Byte offset of a character index (clamped to the text).
 int byteOffset(const std::string& text, LONG_PTR index) {
     if (index < 0) return static_cast<int>(text.size());
     int at = 0;
-    for (LONG_PTR i = 0; i < index && at < static_cast<int>(text.size()); ++i) at = nextBoundary(text, at);
+    for (LONG_PTR i = 0; i < index && at < static_cast<int>(text.size()); ++i)
+        at = nextBoundary(text, at);
     return at;
 }
 
@@ -76,7 +81,8 @@ std::string utf8(char32_t c) {
 bool sameText(std::string_view a, std::string_view b, std::size_t length) {
     if (a.size() < length || b.size() < length) return false;
     for (std::size_t i = 0; i < length; ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i])))
             return false;
     return true;
 }
@@ -221,7 +227,9 @@ int defaultItemHeight(HWND window) {
 
 // --- buttons --------------------------------------------------------------------------------
 
-DWORD buttonType(HWND window) { return window->style & BS_TYPEMASK; }
+DWORD buttonType(HWND window) {
+    return window->style & BS_TYPEMASK;
+}
 
 bool isRadio(HWND window) {
     DWORD type = buttonType(window);
@@ -241,15 +249,17 @@ void clickAction(HWND window) {
         case BS_AUTOCHECKBOX:
             setCheck(window, window->control.check == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED);
             break;
-        case BS_AUTO3STATE: setCheck(window, (window->control.check + 1) % 3); break;
+        case BS_AUTO3STATE:
+            setCheck(window, (window->control.check + 1) % 3);
+            break;
         case BS_AUTORADIOBUTTON:
             for (HWND member : detail::GroupMembers(window))
-                if (member != window && isRadio(member) &&
-                    buttonType(member) == BS_AUTORADIOBUTTON)
+                if (member != window && isRadio(member) && buttonType(member) == BS_AUTORADIOBUTTON)
                     SendMessage(member, BM_SETCHECK, BST_UNCHECKED, 0);
             SendMessage(window, BM_SETCHECK, BST_CHECKED, 0);
             break;
-        default: break;
+        default:
+            break;
     }
     Notify(window, BN_CLICKED);
 }
@@ -288,8 +298,9 @@ void textEdited(HWND window) {
 bool replaceSelection(HWND window, std::string_view insert, bool limited) {
     auto& text = window->text;
     Selection s = selectionOf(window);
-    int kept = charCount(text) - charCount(std::string_view(text).substr(
-                                     static_cast<std::size_t>(s.from), static_cast<std::size_t>(s.to - s.from)));
+    int kept = charCount(text) -
+               charCount(std::string_view(text).substr(static_cast<std::size_t>(s.from),
+                                                       static_cast<std::size_t>(s.to - s.from)));
     if (limited && kept + charCount(insert) > window->control.limit) {
         Notify(window, EN_MAXTEXT);
         return false;
@@ -317,24 +328,34 @@ void deleteAround(HWND window, bool forward) {
 void editChar(HWND window, char32_t c) {
     auto& control = window->control;
     switch (c) {
-        case 0x01: setSelection(window, 0, static_cast<int>(window->text.size())); return;
-        case 0x03: SendMessage(window, WM_COPY, 0, 0); return;
-        case 0x16: SendMessage(window, WM_PASTE, 0, 0); return;
-        case 0x18: SendMessage(window, WM_CUT, 0, 0); return;
+        case 0x01:
+            setSelection(window, 0, static_cast<int>(window->text.size()));
+            return;
+        case 0x03:
+            SendMessage(window, WM_COPY, 0, 0);
+            return;
+        case 0x16:
+            SendMessage(window, WM_PASTE, 0, 0);
+            return;
+        case 0x18:
+            SendMessage(window, WM_CUT, 0, 0);
+            return;
         case 0x08:
             if (control.readOnly)
                 MessageBeep(0);
             else
                 deleteAround(window, false);
             return;
-        default: break;
+        default:
+            break;
     }
     if (c < 0x20) return;
     if (control.readOnly || ((window->style & ES_NUMBER) && (c < '0' || c > '9'))) {
         MessageBeep(0);
         return;
     }
-    if ((window->style & ES_UPPERCASE) && c < 0x80) c = static_cast<char32_t>(std::toupper(static_cast<int>(c)));
+    if ((window->style & ES_UPPERCASE) && c < 0x80)
+        c = static_cast<char32_t>(std::toupper(static_cast<int>(c)));
     if (!replaceSelection(window, utf8(c), true)) MessageBeep(0);
 }
 
@@ -345,22 +366,31 @@ void editKey(HWND window, WPARAM key) {
     int caret = c.selEnd;
     switch (key) {
         case VK_LEFT:
-            if (!extend && c.selStart != c.selEnd) caret = selectionOf(window).from;
-            else caret = previousBoundary(text, caret);
+            if (!extend && c.selStart != c.selEnd)
+                caret = selectionOf(window).from;
+            else
+                caret = previousBoundary(text, caret);
             break;
         case VK_RIGHT:
-            if (!extend && c.selStart != c.selEnd) caret = selectionOf(window).to;
-            else caret = nextBoundary(text, caret);
+            if (!extend && c.selStart != c.selEnd)
+                caret = selectionOf(window).to;
+            else
+                caret = nextBoundary(text, caret);
             break;
-        case VK_HOME: caret = 0; break;
-        case VK_END: caret = static_cast<int>(text.size()); break;
+        case VK_HOME:
+            caret = 0;
+            break;
+        case VK_END:
+            caret = static_cast<int>(text.size());
+            break;
         case VK_DELETE:
             if (c.readOnly)
                 MessageBeep(0);
             else
                 deleteAround(window, true);
             return;
-        default: return;
+        default:
+            return;
     }
     setSelection(window, extend ? c.selStart : caret, caret);
 }
@@ -385,8 +415,9 @@ void paintListBox(HWND window) {
     bool focused = GetFocus() == window;
     HWND parent = window->parent;
     auto drawItem = [&](UINT item, UINT action, UINT state, RECT rect, ULONG_PTR data) {
-        DRAWITEMSTRUCT draw{ODT_LISTBOX, static_cast<UINT>(window->id), item, action, state,
-                            window, dc, rect, data};
+        DRAWITEMSTRUCT draw{
+            ODT_LISTBOX, static_cast<UINT>(window->id), item, action, state, window, dc, rect,
+            data};
         SendMessage(parent, WM_DRAWITEM, window->id, reinterpret_cast<LPARAM>(&draw));
     };
     if (c.items.empty() && ownerDraw && focused)
@@ -433,17 +464,25 @@ LRESULT ButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (!Live(window)) return 0;
     auto& c = window->control;
     switch (message) {
-        case WM_NCCREATE: window->kind = ControlKind::Button; break;
+        case WM_NCCREATE:
+            window->kind = ControlKind::Button;
+            break;
         case WM_GETDLGCODE:
             switch (buttonType(window)) {
-                case BS_DEFPUSHBUTTON: return DLGC_BUTTON | DLGC_DEFPUSHBUTTON;
-                case BS_PUSHBUTTON: return DLGC_BUTTON | DLGC_UNDEFPUSHBUTTON;
+                case BS_DEFPUSHBUTTON:
+                    return DLGC_BUTTON | DLGC_DEFPUSHBUTTON;
+                case BS_PUSHBUTTON:
+                    return DLGC_BUTTON | DLGC_UNDEFPUSHBUTTON;
                 case BS_RADIOBUTTON:
-                case BS_AUTORADIOBUTTON: return DLGC_BUTTON | DLGC_RADIOBUTTON;
-                case BS_GROUPBOX: return DLGC_STATIC;
-                default: return DLGC_BUTTON;
+                case BS_AUTORADIOBUTTON:
+                    return DLGC_BUTTON | DLGC_RADIOBUTTON;
+                case BS_GROUPBOX:
+                    return DLGC_STATIC;
+                default:
+                    return DLGC_BUTTON;
             }
-        case BM_GETCHECK: return static_cast<LRESULT>(c.check);
+        case BM_GETCHECK:
+            return static_cast<LRESULT>(c.check);
         case BM_SETCHECK: {
             DWORD type = buttonType(window);
             if (type != BS_PUSHBUTTON && type != BS_DEFPUSHBUTTON && type != BS_GROUPBOX)
@@ -461,7 +500,8 @@ LRESULT ButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
             }
             return 0;
         case BM_SETSTYLE:
-            window->style = (window->style & ~BS_TYPEMASK) | (static_cast<DWORD>(wParam) & BS_TYPEMASK);
+            window->style =
+                (window->style & ~BS_TYPEMASK) | (static_cast<DWORD>(wParam) & BS_TYPEMASK);
             Changed(window, Aspect::Style);
             return 0;
         case BM_CLICK: {
@@ -512,7 +552,8 @@ LRESULT ButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
             if (c.pushed && reinterpret_cast<HWND>(lParam) != window)
                 SendMessage(window, BM_SETSTATE, FALSE, 0);
             return 0;
-        default: break;
+        default:
+            break;
     }
     return DefWindowProc(window, message, wParam, lParam);
 }
@@ -561,23 +602,38 @@ LRESULT EditProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         case EM_LIMITTEXT:
             c.limit = wParam == 0 || wParam > 0x7FFFFFFE ? 0x7FFFFFFE : static_cast<int>(wParam);
             return 0;
-        case EM_GETLIMITTEXT: return c.limit;
+        case EM_GETLIMITTEXT:
+            return c.limit;
         case EM_SETREADONLY:
             c.readOnly = wParam != 0;
-            window->style = c.readOnly ? (window->style | ES_READONLY) : (window->style & ~ES_READONLY);
+            window->style =
+                c.readOnly ? (window->style | ES_READONLY) : (window->style & ~ES_READONLY);
             Changed(window, Aspect::Style);
             return TRUE;
-        case EM_GETMODIFY: return c.modified ? TRUE : FALSE;
-        case EM_SETMODIFY: c.modified = wParam != 0; return 0;
-        case WM_CHAR: editChar(window, static_cast<char32_t>(wParam)); return 0;
-        case WM_KEYDOWN: editKey(window, wParam); return 0;
-        case WM_LBUTTONDOWN: SetFocus(window); return 0;
+        case EM_GETMODIFY:
+            return c.modified ? TRUE : FALSE;
+        case EM_SETMODIFY:
+            c.modified = wParam != 0;
+            return 0;
+        case WM_CHAR:
+            editChar(window, static_cast<char32_t>(wParam));
+            return 0;
+        case WM_KEYDOWN:
+            editKey(window, wParam);
+            return 0;
+        case WM_LBUTTONDOWN:
+            SetFocus(window);
+            return 0;
         case WM_SETFOCUS:
             Changed(window, Aspect::State);
             Notify(window, EN_SETFOCUS);
             return 0;
-        case WM_KILLFOCUS: Notify(window, EN_KILLFOCUS); return 0;
-        case WM_COPY: copySelection(window); return 0;
+        case WM_KILLFOCUS:
+            Notify(window, EN_KILLFOCUS);
+            return 0;
+        case WM_COPY:
+            copySelection(window);
+            return 0;
         case WM_CUT:
             if (c.readOnly) return 0;
             copySelection(window);
@@ -593,7 +649,8 @@ LRESULT EditProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
                 if (!replaceSelection(window, line, true)) MessageBeep(0);
             }
             return 0;
-        default: break;
+        default:
+            break;
     }
     return DefWindowProc(window, message, wParam, lParam);
 }
@@ -601,13 +658,18 @@ LRESULT EditProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 LRESULT StaticProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (!Live(window)) return 0;
     switch (message) {
-        case WM_NCCREATE: window->kind = ControlKind::Static; break;
-        case WM_NCHITTEST: return (window->style & SS_NOTIFY) ? HTCLIENT : HTTRANSPARENT;
-        case WM_GETDLGCODE: return DLGC_STATIC;
+        case WM_NCCREATE:
+            window->kind = ControlKind::Static;
+            break;
+        case WM_NCHITTEST:
+            return (window->style & SS_NOTIFY) ? HTCLIENT : HTTRANSPARENT;
+        case WM_GETDLGCODE:
+            return DLGC_STATIC;
         case WM_LBUTTONDOWN:
             if (window->style & SS_NOTIFY) Notify(window, 0);  // STN_CLICKED
             return 0;
-        default: break;
+        default:
+            break;
     }
     return DefWindowProc(window, message, wParam, lParam);
 }
@@ -617,12 +679,14 @@ LRESULT ListBoxProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     auto& c = window->control;
     auto count = static_cast<int>(c.items.size());
     switch (message) {
-        case WM_NCCREATE: window->kind = ControlKind::ListBox; break;
+        case WM_NCCREATE:
+            window->kind = ControlKind::ListBox;
+            break;
         case WM_CREATE: {
             c.itemHeight = defaultItemHeight(window);
             if ((window->style & LBS_OWNERDRAWFIXED) && window->parent) {
-                MEASUREITEMSTRUCT measure{ODT_LISTBOX, static_cast<UINT>(window->id), 0, 0,
-                                          static_cast<UINT>(c.itemHeight), 0};
+                MEASUREITEMSTRUCT measure{ODT_LISTBOX, static_cast<UINT>(window->id),   0,
+                                          0,           static_cast<UINT>(c.itemHeight), 0};
                 SendMessage(window->parent, WM_MEASUREITEM, window->id,
                             reinterpret_cast<LPARAM>(&measure));
                 if (measure.itemHeight > 0 && measure.itemHeight < 256)
@@ -630,22 +694,32 @@ LRESULT ListBoxProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
             }
             return 0;
         }
-        case LB_ADDSTRING: return insertItem(window, -1, lParam, true);
-        case LB_INSERTSTRING: return insertItem(window, static_cast<int>(wParam), lParam, false);
-        case LB_DELETESTRING: return deleteItem(window, wParam);
-        case LB_RESETCONTENT: resetItems(window); return 0;
-        case LB_SETCURSEL: return selectItem(window, static_cast<WPARAM>(static_cast<int>(wParam)));
-        case LB_GETCURSEL: return c.current;
+        case LB_ADDSTRING:
+            return insertItem(window, -1, lParam, true);
+        case LB_INSERTSTRING:
+            return insertItem(window, static_cast<int>(wParam), lParam, false);
+        case LB_DELETESTRING:
+            return deleteItem(window, wParam);
+        case LB_RESETCONTENT:
+            resetItems(window);
+            return 0;
+        case LB_SETCURSEL:
+            return selectItem(window, static_cast<WPARAM>(static_cast<int>(wParam)));
+        case LB_GETCURSEL:
+            return c.current;
         case LB_GETSEL:
             if (wParam >= c.items.size()) return LB_ERR;
             return static_cast<int>(wParam) == c.current ? 1 : 0;
-        case LB_SETSEL: return LB_ERR;  // single-selection lists only
-        case LB_GETTEXT: return copyItemText(window, wParam, lParam);
+        case LB_SETSEL:
+            return LB_ERR;  // single-selection lists only
+        case LB_GETTEXT:
+            return copyItemText(window, wParam, lParam);
         case LB_GETTEXTLEN:
             if (wParam >= c.items.size()) return LB_ERR;
             return hasStrings(window) ? static_cast<LRESULT>(c.items[wParam].text.size())
                                       : static_cast<LRESULT>(sizeof(ULONG_PTR));
-        case LB_GETCOUNT: return count;
+        case LB_GETCOUNT:
+            return count;
         case LB_GETITEMDATA:
             if (wParam >= c.items.size()) return LB_ERR;
             return static_cast<LRESULT>(c.items[wParam].data);
@@ -653,13 +727,16 @@ LRESULT ListBoxProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
             if (wParam >= c.items.size()) return LB_ERR;
             c.items[wParam].data = static_cast<ULONG_PTR>(lParam);
             return LB_OKAY;
-        case LB_FINDSTRING: return findItem(window, wParam, lParam, false);
-        case LB_FINDSTRINGEXACT: return findItem(window, wParam, lParam, true);
+        case LB_FINDSTRING:
+            return findItem(window, wParam, lParam, false);
+        case LB_FINDSTRINGEXACT:
+            return findItem(window, wParam, lParam, true);
         case LB_SELECTSTRING: {
             LRESULT found = findItem(window, wParam, lParam, false);
             return found == LB_ERR ? LB_ERR : selectItem(window, static_cast<WPARAM>(found));
         }
-        case LB_GETTOPINDEX: return c.top;
+        case LB_GETTOPINDEX:
+            return c.top;
         case LB_SETTOPINDEX:
             if (count == 0 && wParam == 0) return LB_OKAY;
             if (wParam >= c.items.size()) return LB_ERR;
@@ -673,7 +750,8 @@ LRESULT ListBoxProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
             Changed(window, Aspect::Items);
             InvalidateRect(window, nullptr, TRUE);
             return LB_OKAY;
-        case LB_GETITEMHEIGHT: return c.itemHeight;
+        case LB_GETITEMHEIGHT:
+            return c.itemHeight;
         case LB_GETITEMRECT: {
             auto* rect = reinterpret_cast<RECT*>(lParam);
             if (!rect || wParam >= c.items.size()) return LB_ERR;
@@ -693,28 +771,45 @@ LRESULT ListBoxProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_KEYDOWN: {
             int step = 0;
             switch (wParam) {
-                case VK_UP: step = -1; break;
-                case VK_DOWN: step = 1; break;
-                case VK_PRIOR: step = -visibleItems(window); break;
-                case VK_NEXT: step = visibleItems(window); break;
-                case VK_HOME: step = -count; break;
-                case VK_END: step = count; break;
-                default: return 0;
+                case VK_UP:
+                    step = -1;
+                    break;
+                case VK_DOWN:
+                    step = 1;
+                    break;
+                case VK_PRIOR:
+                    step = -visibleItems(window);
+                    break;
+                case VK_NEXT:
+                    step = visibleItems(window);
+                    break;
+                case VK_HOME:
+                    step = -count;
+                    break;
+                case VK_END:
+                    step = count;
+                    break;
+                default:
+                    return 0;
             }
             if (count == 0) return 0;
             int from = c.current < 0 ? (step > 0 ? -1 : count) : c.current;
             PickItem(window, std::clamp(from + step, 0, count - 1));
             return 0;
         }
-        case WM_GETDLGCODE: return DLGC_WANTARROWS | DLGC_WANTCHARS;
+        case WM_GETDLGCODE:
+            return DLGC_WANTARROWS | DLGC_WANTCHARS;
         case WM_SETFOCUS:
         case WM_KILLFOCUS:
             if (window->style & LBS_NOTIFY)
                 Notify(window, message == WM_SETFOCUS ? LBN_SETFOCUS : LBN_KILLFOCUS);
             InvalidateRect(window, nullptr, FALSE);
             return 0;
-        case WM_PAINT: paintListBox(window); return 0;
-        default: break;
+        case WM_PAINT:
+            paintListBox(window);
+            return 0;
+        default:
+            break;
     }
     return DefWindowProc(window, message, wParam, lParam);
 }
@@ -724,18 +819,27 @@ LRESULT ComboBoxProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     auto& c = window->control;
     auto count = static_cast<int>(c.items.size());
     switch (message) {
-        case WM_NCCREATE: window->kind = ControlKind::ComboBox; break;
-        case CB_ADDSTRING: return insertItem(window, -1, lParam, true);
-        case CB_INSERTSTRING: return insertItem(window, static_cast<int>(wParam), lParam, false);
-        case CB_DELETESTRING: return deleteItem(window, wParam);
+        case WM_NCCREATE:
+            window->kind = ControlKind::ComboBox;
+            break;
+        case CB_ADDSTRING:
+            return insertItem(window, -1, lParam, true);
+        case CB_INSERTSTRING:
+            return insertItem(window, static_cast<int>(wParam), lParam, false);
+        case CB_DELETESTRING:
+            return deleteItem(window, wParam);
         case CB_RESETCONTENT:
             resetItems(window);
             if ((window->style & 3) == CBS_DROPDOWNLIST) window->text.clear();
             return CB_OKAY;
-        case CB_SETCURSEL: return selectItem(window, static_cast<WPARAM>(static_cast<int>(wParam)));
-        case CB_GETCURSEL: return c.current;
-        case CB_GETCOUNT: return count;
-        case CB_GETLBTEXT: return copyItemText(window, wParam, lParam);
+        case CB_SETCURSEL:
+            return selectItem(window, static_cast<WPARAM>(static_cast<int>(wParam)));
+        case CB_GETCURSEL:
+            return c.current;
+        case CB_GETCOUNT:
+            return count;
+        case CB_GETLBTEXT:
+            return copyItemText(window, wParam, lParam);
         case CB_GETLBTEXTLEN:
             if (wParam >= c.items.size()) return CB_ERR;
             return static_cast<LRESULT>(c.items[wParam].text.size());
@@ -746,14 +850,19 @@ LRESULT ComboBoxProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
             if (wParam >= c.items.size()) return CB_ERR;
             c.items[wParam].data = static_cast<ULONG_PTR>(lParam);
             return CB_OKAY;
-        case CB_FINDSTRING: return findItem(window, wParam, lParam, false);
-        case CB_FINDSTRINGEXACT: return findItem(window, wParam, lParam, true);
+        case CB_FINDSTRING:
+            return findItem(window, wParam, lParam, false);
+        case CB_FINDSTRINGEXACT:
+            return findItem(window, wParam, lParam, true);
         case CB_SELECTSTRING: {
             LRESULT found = findItem(window, wParam, lParam, false);
             return found == CB_ERR ? CB_ERR : selectItem(window, static_cast<WPARAM>(found));
         }
-        case CB_LIMITTEXT: c.limit = wParam ? static_cast<int>(std::min<WPARAM>(wParam, 0x7FFFFFFE)) : 0x7FFFFFFE; return TRUE;
-        case CB_SHOWDROPDOWN: return TRUE;
+        case CB_LIMITTEXT:
+            c.limit = wParam ? static_cast<int>(std::min<WPARAM>(wParam, 0x7FFFFFFE)) : 0x7FFFFFFE;
+            return TRUE;
+        case CB_SHOWDROPDOWN:
+            return TRUE;
         case WM_KEYDOWN: {
             if (count == 0 || (wParam != VK_UP && wParam != VK_DOWN)) return 0;
             int next = c.current < 0 ? 0 : c.current + (wParam == VK_DOWN ? 1 : -1);
@@ -774,11 +883,19 @@ LRESULT ComboBoxProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
             Changed(window, Aspect::Text);
             Notify(window, CBN_EDITCHANGE);
             return 0;
-        case WM_GETDLGCODE: return DLGC_WANTARROWS | DLGC_WANTCHARS;
-        case WM_LBUTTONDOWN: SetFocus(window); return 0;
-        case WM_SETFOCUS: Notify(window, CBN_SETFOCUS); return 0;
-        case WM_KILLFOCUS: Notify(window, CBN_KILLFOCUS); return 0;
-        default: break;
+        case WM_GETDLGCODE:
+            return DLGC_WANTARROWS | DLGC_WANTCHARS;
+        case WM_LBUTTONDOWN:
+            SetFocus(window);
+            return 0;
+        case WM_SETFOCUS:
+            Notify(window, CBN_SETFOCUS);
+            return 0;
+        case WM_KILLFOCUS:
+            Notify(window, CBN_KILLFOCUS);
+            return 0;
+        default:
+            break;
     }
     return DefWindowProc(window, message, wParam, lParam);
 }
@@ -786,9 +903,13 @@ LRESULT ComboBoxProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 LRESULT ScrollBarProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (!Live(window)) return 0;
     switch (message) {
-        case WM_NCCREATE: window->kind = ControlKind::ScrollBar; break;
-        case WM_GETDLGCODE: return DLGC_WANTARROWS;
-        default: break;
+        case WM_NCCREATE:
+            window->kind = ControlKind::ScrollBar;
+            break;
+        case WM_GETDLGCODE:
+            return DLGC_WANTARROWS;
+        default:
+            break;
     }
     return DefWindowProc(window, message, wParam, lParam);
 }

@@ -19,7 +19,8 @@ namespace {
 
 bool sameName(const char* a, const char* b) {
     for (; *a && *b; ++a, ++b)
-        if (std::tolower(static_cast<unsigned char>(*a)) != std::tolower(static_cast<unsigned char>(*b)))
+        if (std::tolower(static_cast<unsigned char>(*a)) !=
+            std::tolower(static_cast<unsigned char>(*b)))
             return false;
     return *a == *b;
 }
@@ -66,8 +67,7 @@ HWND createDialog(HINSTANCE instance, const DialogTemplate* t, HWND owner, DLGPR
     } else if (detail::Live(owner)) {
         ClientToScreen(owner, &origin);
     }
-    MoveWindow(dialog, origin.x, origin.y,
-               frame.right - frame.left + insets.left + insets.right,
+    MoveWindow(dialog, origin.x, origin.y, frame.right - frame.left + insets.left + insets.right,
                frame.bottom - frame.top + insets.top + insets.bottom, FALSE);
     if (t->style & DS_CENTER) {
         RECT r;
@@ -82,11 +82,10 @@ HWND createDialog(HINSTANCE instance, const DialogTemplate* t, HWND owner, DLGPR
         const DialogItemTemplate& item = t->items[i];
         RECT r{item.x, item.y, item.x + item.cx, item.y + item.cy};
         MapDialogRect(dialog, &r);
-        HWND control = CreateWindowEx(item.exStyle, item.className, item.text,
-                                      item.style | WS_CHILD, r.left, r.top, r.right - r.left,
-                                      r.bottom - r.top, dialog,
-                                      reinterpret_cast<HMENU>(static_cast<UINT_PTR>(item.id)),
-                                      instance, nullptr);
+        HWND control = CreateWindowEx(
+            item.exStyle, item.className, item.text, item.style | WS_CHILD, r.left, r.top,
+            r.right - r.left, r.bottom - r.top, dialog,
+            reinterpret_cast<HMENU>(static_cast<UINT_PTR>(item.id)), instance, nullptr);
         if (!control) {
             DestroyWindow(dialog);
             return nullptr;
@@ -152,8 +151,10 @@ LRESULT DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
                 case WM_CTLCOLORBTN:
                 case WM_CTLCOLORDLG:
                 case WM_CTLCOLORSCROLLBAR:
-                case WM_CTLCOLORSTATIC: return handled;
-                default: return Live(dialog) ? GetWindowLongPtr(dialog, DWLP_MSGRESULT) : 0;
+                case WM_CTLCOLORSTATIC:
+                    return handled;
+                default:
+                    return Live(dialog) ? GetWindowLongPtr(dialog, DWLP_MSGRESULT) : 0;
             }
         }
         if (!Live(dialog)) return 0;
@@ -167,8 +168,8 @@ LRESULT DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
 namespace kp = kestra::platform;
 using kp::detail::Live;
 
-INT_PTR DialogBoxIndirectParam(HINSTANCE instance, const DialogTemplate* dialogTemplate,
-                               HWND owner, DLGPROC proc, LPARAM initParam) {
+INT_PTR DialogBoxIndirectParam(HINSTANCE instance, const DialogTemplate* dialogTemplate, HWND owner,
+                               DLGPROC proc, LPARAM initParam) {
     owner = kp::topLevelOf(owner);
     HWND dialog = kp::createDialog(instance, dialogTemplate, owner, proc, initParam, true);
     if (!dialog) return -1;
@@ -197,8 +198,8 @@ HWND CreateDialogParam(HINSTANCE instance, const char* templateName, HWND owner,
                                      owner, proc, initParam);
 }
 
-HWND CreateDialogIndirectParam(HINSTANCE instance, const DialogTemplate* dialogTemplate,
-                               HWND owner, DLGPROC proc, LPARAM initParam) {
+HWND CreateDialogIndirectParam(HINSTANCE instance, const DialogTemplate* dialogTemplate, HWND owner,
+                               DLGPROC proc, LPARAM initParam) {
     return kp::createDialog(instance, dialogTemplate, owner, proc, initParam, false);
 }
 
@@ -223,7 +224,9 @@ LRESULT DefDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
                         reinterpret_cast<LPARAM>(cancel));
             return 0;
         }
-        case DM_SETDEFID: dialog->defaultId = static_cast<int>(wParam); return TRUE;
+        case DM_SETDEFID:
+            dialog->defaultId = static_cast<int>(wParam);
+            return TRUE;
         case DM_GETDEFID: {
             int id = dialog->defaultId;
             if (!id)
@@ -242,8 +245,10 @@ LRESULT DefDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
             return 1;
         }
         case WM_INITDIALOG:
-        case WM_COMMAND: return 0;
-        default: return DefWindowProc(dialog, message, wParam, lParam);
+        case WM_COMMAND:
+            return 0;
+        default:
+            return DefWindowProc(dialog, message, wParam, lParam);
     }
 }
 
@@ -254,7 +259,9 @@ HWND GetDlgItem(HWND dialog, int id) {
     return nullptr;
 }
 
-int GetDlgCtrlID(HWND window) { return Live(window) ? static_cast<int>(window->id) : 0; }
+int GetDlgCtrlID(HWND window) {
+    return Live(window) ? static_cast<int>(window->id) : 0;
+}
 
 LRESULT SendDlgItemMessage(HWND dialog, int id, UINT message, WPARAM wParam, LPARAM lParam) {
     return SendMessage(GetDlgItem(dialog, id), message, wParam, lParam);

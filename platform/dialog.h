@@ -67,14 +67,14 @@ const DialogTemplate* FindDialogTemplate(HMODULE module, const char* name);
 // the template or a control class cannot be found.
 INT_PTR DialogBoxParam(HINSTANCE instance, const char* templateName, HWND owner, DLGPROC proc,
                        LPARAM initParam);
-INT_PTR DialogBoxIndirectParam(HINSTANCE instance, const DialogTemplate* dialogTemplate,
-                               HWND owner, DLGPROC proc, LPARAM initParam);
+INT_PTR DialogBoxIndirectParam(HINSTANCE instance, const DialogTemplate* dialogTemplate, HWND owner,
+                               DLGPROC proc, LPARAM initParam);
 // Creates the dialog without waiting for it; a template with WS_CHILD becomes a child of
 // `owner` (an embedded page).
 HWND CreateDialogParam(HINSTANCE instance, const char* templateName, HWND owner, DLGPROC proc,
                        LPARAM initParam);
-HWND CreateDialogIndirectParam(HINSTANCE instance, const DialogTemplate* dialogTemplate,
-                               HWND owner, DLGPROC proc, LPARAM initParam);
+HWND CreateDialogIndirectParam(HINSTANCE instance, const DialogTemplate* dialogTemplate, HWND owner,
+                               DLGPROC proc, LPARAM initParam);
 // Ends a modal dialog: its loop returns `result` once the current message is handled.
 BOOL EndDialog(HWND dialog, INT_PTR result);
 LRESULT DefDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

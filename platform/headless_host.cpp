@@ -30,7 +30,9 @@ void HeadlessHost::answerMessageBoxes(std::vector<int> answers) {
     answers_.insert(answers_.end(), answers.begin(), answers.end());
 }
 
-void HeadlessHost::script(DialogStep step) { steps_.push_back(std::move(step)); }
+void HeadlessHost::script(DialogStep step) {
+    steps_.push_back(std::move(step));
+}
 
 void HeadlessHost::advance(std::uint32_t milliseconds) {
     std::uint32_t target = clock_.tickCount() + milliseconds;
@@ -65,15 +67,21 @@ void HeadlessHost::runModal(HWND dialog) {
     modal_.pop_back();
 }
 
-void HeadlessHost::destroyed(HWND window) { outside_.erase(window); }
+void HeadlessHost::destroyed(HWND window) {
+    outside_.erase(window);
+}
 
-Surface* HeadlessHost::windowSurface(HWND window) { return &outside_[window]; }
+Surface* HeadlessHost::windowSurface(HWND window) {
+    return &outside_[window];
+}
 
 std::unique_ptr<Surface> HeadlessHost::bitmapSurface(HBITMAP bitmap) {
     return detail::MakeBitmapSurface(bitmap);
 }
 
-SIZE HeadlessHost::dialogBaseUnits(const char*, int) { return {6, 13}; }
+SIZE HeadlessHost::dialogBaseUnits(const char*, int) {
+    return {6, 13};
+}
 
 std::vector<CanvasOp> HeadlessHost::paint(HWND window) {
     RecordingSurface surface;

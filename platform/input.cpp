@@ -54,7 +54,9 @@ bool dialogKey(HWND dialog, HWND focus, UINT key, LRESULT code) {
             pressButton(dialog, id);
             return true;
         }
-        case VK_ESCAPE: pressButton(dialog, IDCANCEL); return true;
+        case VK_ESCAPE:
+            pressButton(dialog, IDCANCEL);
+            return true;
         case VK_LEFT:
         case VK_UP:
         case VK_RIGHT:
@@ -64,24 +66,30 @@ bool dialogKey(HWND dialog, HWND focus, UINT key, LRESULT code) {
             if (!next || next == focus) return true;
             SetFocus(next);
             LRESULT nextCode = SendMessage(next, WM_GETDLGCODE, 0, 0);
-            if ((nextCode & DLGC_RADIOBUTTON) &&
-                (next->style & BS_TYPEMASK) == BS_AUTORADIOBUTTON)
+            if ((nextCode & DLGC_RADIOBUTTON) && (next->style & BS_TYPEMASK) == BS_AUTORADIOBUTTON)
                 SendMessage(next, BM_CLICK, 0, 0);
             return true;
         }
-        default: return false;
+        default:
+            return false;
     }
 }
 
 UINT keyOfCharacter(char32_t c) {
     switch (c) {
-        case '\t': return VK_TAB;
+        case '\t':
+            return VK_TAB;
         case '\r':
-        case '\n': return VK_RETURN;
-        case '\b': return VK_BACK;
-        case 0x1B: return VK_ESCAPE;
-        case ' ': return VK_SPACE;
-        default: break;
+        case '\n':
+            return VK_RETURN;
+        case '\b':
+            return VK_BACK;
+        case 0x1B:
+            return VK_ESCAPE;
+        case ' ':
+            return VK_SPACE;
+        default:
+            break;
     }
     if (c >= 'a' && c <= 'z') return static_cast<UINT>(c - 'a' + 'A');
     if ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return static_cast<UINT>(c);
@@ -90,24 +98,33 @@ UINT keyOfCharacter(char32_t c) {
 
 char32_t characterOfKey(UINT key) {
     switch (key) {
-        case VK_TAB: return '\t';
-        case VK_RETURN: return '\r';
-        case VK_BACK: return '\b';
-        case VK_ESCAPE: return 0x1B;
-        case VK_SPACE: return ' ';
-        default: return 0;
+        case VK_TAB:
+            return '\t';
+        case VK_RETURN:
+            return '\r';
+        case VK_BACK:
+            return '\b';
+        case VK_ESCAPE:
+            return 0x1B;
+        case VK_SPACE:
+            return ' ';
+        default:
+            return 0;
     }
 }
 
 }  // namespace
 
-void HoldKey(UINT virtualKey, bool down) { detail::SetKeyDown(virtualKey, down); }
+void HoldKey(UINT virtualKey, bool down) {
+    detail::SetKeyDown(virtualKey, down);
+}
 
 void PressKey(HWND focus, UINT virtualKey, char32_t character) {
     if (!Live(focus)) return;
     if (!character) character = characterOfKey(virtualKey);
     MSG message{focus, WM_KEYDOWN, virtualKey, 1, 0, {}};
-    LRESULT code = SendMessage(focus, WM_GETDLGCODE, virtualKey, reinterpret_cast<LPARAM>(&message));
+    LRESULT code =
+        SendMessage(focus, WM_GETDLGCODE, virtualKey, reinterpret_cast<LPARAM>(&message));
     HWND dialog = detail::DialogOf(focus);
     if (dialog && dialog != focus && dialogKey(dialog, focus, virtualKey, code)) {
         DispatchPostedMessages();

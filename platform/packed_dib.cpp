@@ -55,7 +55,8 @@ std::optional<DecodedDib> DecodePackedDib(std::span<const std::byte> dib) {
         reader.needBytes(colours, entry, "palette");
         std::vector<std::uint32_t> palette(colours);
         for (std::uint32_t& c : palette) c = colourOf(reader.take(entry, "palette entry"));
-        auto rowBytes = static_cast<std::size_t>(DibRowBytes(static_cast<std::uint64_t>(width), bits));
+        auto rowBytes =
+            static_cast<std::size_t>(DibRowBytes(static_cast<std::uint64_t>(width), bits));
         reader.needBytes(static_cast<std::uint64_t>(rows), rowBytes, "pixels");
 
         DecodedDib out{static_cast<int>(width), static_cast<int>(rows),
@@ -69,10 +70,12 @@ std::optional<DecodedDib> DecodePackedDib(std::span<const std::byte> dib) {
                     c = colourOf(row.subspan(static_cast<std::size_t>(x * (bits / 8)), 3));
                 } else {
                     unsigned perByte = 8 / bits;
-                    auto value = std::to_integer<unsigned>(row[static_cast<std::size_t>(x / perByte)]);
+                    auto value =
+                        std::to_integer<unsigned>(row[static_cast<std::size_t>(x / perByte)]);
                     unsigned shift = 8 - bits * (1 + static_cast<unsigned>(x % perByte));
                     unsigned index = (value >> shift) & ((1u << bits) - 1);
-                    c = index < palette.size() ? palette[index] : 0;  // beyond a short palette: black
+                    c = index < palette.size() ? palette[index]
+                                               : 0;  // beyond a short palette: black
                 }
                 out.pixels[static_cast<std::size_t>(y * width + x)] = c;
             }

@@ -20,17 +20,16 @@ namespace {
 
 struct CaseLess {
     bool operator()(const std::string& a, const std::string& b) const {
-        return std::lexicographical_compare(
-            a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-                return std::tolower(static_cast<unsigned char>(x)) <
-                       std::tolower(static_cast<unsigned char>(y));
-            });
+        return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                            [](char x, char y) {
+                                                return std::tolower(static_cast<unsigned char>(x)) <
+                                                       std::tolower(static_cast<unsigned char>(y));
+                                            });
     }
 };
 
 bool sameName(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return std::tolower(static_cast<unsigned char>(x)) ==
                       std::tolower(static_cast<unsigned char>(y));
            });
@@ -47,7 +46,7 @@ struct Timer {
 // The built-in host of a process without a display: nobody answers a modal dialog, so it is
 // closed as the Escape key would close it.
 class StandaloneHost : public WindowHost {
-public:
+  public:
     void runModal(HWND dialog) override {
         DispatchPostedMessages();
         if (!dialog->ended)
@@ -60,7 +59,7 @@ public:
     std::unique_ptr<Surface> bitmapSurface(HBITMAP bitmap) override;
     SIZE dialogBaseUnits(const char*, int) override { return {6, 13}; }
 
-private:
+  private:
     NullSurface measuring_;
 };
 
@@ -189,20 +188,29 @@ std::unique_ptr<Surface> StandaloneHost::bitmapSurface(HBITMAP bitmap) {
 
 int WindowHost::systemMetric(int index) {
     switch (index) {
-        case SM_CXSCREEN: return 1024;
-        case SM_CYSCREEN: return 768;
+        case SM_CXSCREEN:
+            return 1024;
+        case SM_CYSCREEN:
+            return 768;
         case SM_CXVSCROLL:
-        case SM_CYHSCROLL: return 16;
-        case SM_CYCAPTION: return 18;
+        case SM_CYHSCROLL:
+            return 16;
+        case SM_CYCAPTION:
+            return 18;
         case SM_CXBORDER:
-        case SM_CYBORDER: return 1;
+        case SM_CYBORDER:
+            return 1;
         case SM_CXDLGFRAME:
-        case SM_CYDLGFRAME: return 3;
+        case SM_CYDLGFRAME:
+            return 3;
         case SM_CXFRAME:
-        case SM_CYFRAME: return 4;
+        case SM_CYFRAME:
+            return 4;
         case SM_CXEDGE:
-        case SM_CYEDGE: return 2;
-        default: return 0;
+        case SM_CYEDGE:
+            return 2;
+        default:
+            return 0;
     }
 }
 
@@ -218,8 +226,8 @@ WindowHost* SetWindowHost(WindowHost* host) {
 }
 
 std::string_view KindName(ControlKind kind) {
-    static constexpr std::string_view kNames[] = {"custom",   "button",   "edit",      "static",
-                                                  "listbox",  "combobox", "scrollbar", "dialog"};
+    static constexpr std::string_view kNames[] = {"custom",  "button",   "edit",      "static",
+                                                  "listbox", "combobox", "scrollbar", "dialog"};
     return kNames[static_cast<std::size_t>(kind)];
 }
 
@@ -263,9 +271,8 @@ int FireDueTimers() {
 
 void FireTimer(HWND window, UINT_PTR id) {
     auto& timers = core().timers;
-    auto found = std::find_if(timers.begin(), timers.end(), [&](const Timer& t) {
-        return t.window == window && t.id == id;
-    });
+    auto found = std::find_if(timers.begin(), timers.end(),
+                              [&](const Timer& t) { return t.window == window && t.id == id; });
     if (found == timers.end()) return;
     TIMERPROC procedure = found->procedure;
     DWORD now = CurrentClock().tickCount();
@@ -283,7 +290,9 @@ const std::vector<RECT>& FocusMarks(HWND window) {
 
 namespace detail {
 
-bool Live(HWND window) { return window && core().live.count(window) != 0; }
+bool Live(HWND window) {
+    return window && core().live.count(window) != 0;
+}
 
 RECT NonClientInsets(HWND window) {
     RECT insets{};
@@ -443,7 +452,9 @@ BOOL DestroyWindow(HWND window) {
     return TRUE;
 }
 
-BOOL IsWindow(HWND window) { return Live(window) ? TRUE : FALSE; }
+BOOL IsWindow(HWND window) {
+    return Live(window) ? TRUE : FALSE;
+}
 
 LRESULT SendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (!Live(window) || !window->proc) return 0;
@@ -463,8 +474,7 @@ BOOL PostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return TRUE;
 }
 
-LRESULT CallWindowProc(WNDPROC procedure, HWND window, UINT message, WPARAM wParam,
-                       LPARAM lParam) {
+LRESULT CallWindowProc(WNDPROC procedure, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return procedure ? procedure(window, message, wParam, lParam) : 0;
 }
 
@@ -511,8 +521,11 @@ LRESULT DefWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
             buffer[n] = 0;
             return static_cast<LRESULT>(n);
         }
-        case WM_GETTEXTLENGTH: return static_cast<LRESULT>(window->text.size());
-        case WM_CLOSE: DestroyWindow(window); return 0;
+        case WM_GETTEXTLENGTH:
+            return static_cast<LRESULT>(window->text.size());
+        case WM_CLOSE:
+            DestroyWindow(window);
+            return 0;
         case WM_ERASEBKGND: {
             HBRUSH background = window->windowClass->wc.hbrBackground;
             if (!background) return 0;
@@ -535,8 +548,10 @@ LRESULT DefWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
             window->font = reinterpret_cast<HFONT>(wParam);
             kp::detail::Changed(window, kp::Aspect::Font);
             return 0;
-        case WM_GETFONT: return reinterpret_cast<LRESULT>(window->font);
-        case WM_NCHITTEST: return HTCLIENT;
+        case WM_GETFONT:
+            return reinterpret_cast<LRESULT>(window->font);
+        case WM_NCHITTEST:
+            return HTCLIENT;
         case WM_CANCELMODE:
             if (GetCapture() == window) ReleaseCapture();
             return 0;
@@ -556,21 +571,30 @@ LRESULT DefWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
             SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
             return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
         }
-        default: return 0;
+        default:
+            return 0;
     }
 }
 
 LONG_PTR GetWindowLongPtr(HWND window, int index) {
     if (!Live(window)) return 0;
     switch (index) {
-        case GWLP_WNDPROC: return reinterpret_cast<LONG_PTR>(window->proc);
-        case GWLP_HINSTANCE: return reinterpret_cast<LONG_PTR>(window->instance);
-        case GWLP_HWNDPARENT: return reinterpret_cast<LONG_PTR>(window->parent);
-        case GWLP_ID: return static_cast<LONG_PTR>(window->id);
-        case GWL_STYLE: return static_cast<LONG_PTR>(window->style);
-        case GWL_EXSTYLE: return static_cast<LONG_PTR>(window->exStyle);
-        case GWLP_USERDATA: return window->userData;
-        default: return kp::readExtra<LONG_PTR>(window, index);
+        case GWLP_WNDPROC:
+            return reinterpret_cast<LONG_PTR>(window->proc);
+        case GWLP_HINSTANCE:
+            return reinterpret_cast<LONG_PTR>(window->instance);
+        case GWLP_HWNDPARENT:
+            return reinterpret_cast<LONG_PTR>(window->parent);
+        case GWLP_ID:
+            return static_cast<LONG_PTR>(window->id);
+        case GWL_STYLE:
+            return static_cast<LONG_PTR>(window->style);
+        case GWL_EXSTYLE:
+            return static_cast<LONG_PTR>(window->exStyle);
+        case GWLP_USERDATA:
+            return window->userData;
+        default:
+            return kp::readExtra<LONG_PTR>(window, index);
     }
 }
 
@@ -578,17 +602,30 @@ LONG_PTR SetWindowLongPtr(HWND window, int index, LONG_PTR value) {
     if (!Live(window)) return 0;
     LONG_PTR old = GetWindowLongPtr(window, index);
     switch (index) {
-        case GWLP_WNDPROC: window->proc = reinterpret_cast<WNDPROC>(value); break;
-        case GWLP_HINSTANCE: window->instance = reinterpret_cast<HINSTANCE>(value); break;
-        case GWLP_ID: window->id = static_cast<UINT_PTR>(value); break;
+        case GWLP_WNDPROC:
+            window->proc = reinterpret_cast<WNDPROC>(value);
+            break;
+        case GWLP_HINSTANCE:
+            window->instance = reinterpret_cast<HINSTANCE>(value);
+            break;
+        case GWLP_ID:
+            window->id = static_cast<UINT_PTR>(value);
+            break;
         case GWL_STYLE:
             window->style = static_cast<DWORD>(value);
             kp::detail::Changed(window, kp::Aspect::Style);
             break;
-        case GWL_EXSTYLE: window->exStyle = static_cast<DWORD>(value); break;
-        case GWLP_USERDATA: window->userData = value; break;
-        case GWLP_HWNDPARENT: break;
-        default: kp::writeExtra<LONG_PTR>(window, index, value); break;
+        case GWL_EXSTYLE:
+            window->exStyle = static_cast<DWORD>(value);
+            break;
+        case GWLP_USERDATA:
+            window->userData = value;
+            break;
+        case GWLP_HWNDPARENT:
+            break;
+        default:
+            kp::writeExtra<LONG_PTR>(window, index, value);
+            break;
     }
     return old;
 }
@@ -603,7 +640,9 @@ LONG SetWindowLong(HWND window, int index, LONG value) {
     return static_cast<LONG>(SetWindowLongPtr(window, index, value));
 }
 
-WORD GetWindowWord(HWND window, int index) { return kp::readExtra<WORD>(window, index); }
+WORD GetWindowWord(HWND window, int index) {
+    return kp::readExtra<WORD>(window, index);
+}
 WORD SetWindowWord(HWND window, int index, WORD value) {
     return kp::writeExtra<WORD>(window, index, value);
 }
@@ -651,8 +690,8 @@ HANDLE RemoveProp(HWND window, const char* name) {
 int GetWindowText(HWND window, char* buffer, int size) {
     if (!buffer || size <= 0) return 0;
     buffer[0] = 0;
-    return static_cast<int>(
-        SendMessage(window, WM_GETTEXT, static_cast<WPARAM>(size), reinterpret_cast<LPARAM>(buffer)));
+    return static_cast<int>(SendMessage(window, WM_GETTEXT, static_cast<WPARAM>(size),
+                                        reinterpret_cast<LPARAM>(buffer)));
 }
 
 int GetWindowTextLength(HWND window) {
@@ -662,10 +701,12 @@ int GetWindowTextLength(HWND window) {
 BOOL SetWindowText(HWND window, const char* text) {
     if (!Live(window)) return FALSE;
     return SendMessage(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text ? text : "")) ? TRUE
-                                                                                           : FALSE;
+                                                                                          : FALSE;
 }
 
-HWND GetParent(HWND window) { return Live(window) ? window->parent : nullptr; }
+HWND GetParent(HWND window) {
+    return Live(window) ? window->parent : nullptr;
+}
 
 HWND GetWindow(HWND window, UINT relation) {
     if (!Live(window)) return nullptr;
@@ -675,11 +716,16 @@ HWND GetWindow(HWND window, UINT relation) {
     const auto& siblings = window->parent->children;
     auto at = std::find(siblings.begin(), siblings.end(), window);
     switch (relation) {
-        case GW_HWNDFIRST: return siblings.front();
-        case GW_HWNDLAST: return siblings.back();
-        case GW_HWNDNEXT: return (at + 1 != siblings.end()) ? *(at + 1) : nullptr;
-        case GW_HWNDPREV: return at != siblings.begin() ? *(at - 1) : nullptr;
-        default: return nullptr;
+        case GW_HWNDFIRST:
+            return siblings.front();
+        case GW_HWNDLAST:
+            return siblings.back();
+        case GW_HWNDNEXT:
+            return (at + 1 != siblings.end()) ? *(at + 1) : nullptr;
+        case GW_HWNDPREV:
+            return at != siblings.begin() ? *(at - 1) : nullptr;
+        default:
+            return nullptr;
     }
 }
 
@@ -778,9 +824,10 @@ BOOL GetWindowRect(HWND window, RECT* rect) {
 BOOL GetClientRect(HWND window, RECT* rect) {
     if (!Live(window) || !rect) return FALSE;
     RECT insets = kp::detail::NonClientInsets(window);
-    *rect = {0, 0,
-             std::max<LONG>(0, window->rect.right - window->rect.left - insets.left - insets.right),
-             std::max<LONG>(0, window->rect.bottom - window->rect.top - insets.top - insets.bottom)};
+    *rect = {
+        0, 0,
+        std::max<LONG>(0, window->rect.right - window->rect.left - insets.left - insets.right),
+        std::max<LONG>(0, window->rect.bottom - window->rect.top - insets.top - insets.bottom)};
     return TRUE;
 }
 
@@ -843,7 +890,9 @@ HWND SetFocus(HWND window) {
     return Live(old) ? old : nullptr;
 }
 
-HWND GetFocus() { return kp::core().focus; }
+HWND GetFocus() {
+    return kp::core().focus;
+}
 
 HWND SetCapture(HWND window) {
     auto& c = kp::core();
@@ -863,7 +912,9 @@ BOOL ReleaseCapture() {
     return TRUE;
 }
 
-HWND GetCapture() { return kp::core().capture; }
+HWND GetCapture() {
+    return kp::core().capture;
+}
 
 short GetKeyState(int virtualKey) {
     return kp::core().keysDown.count(static_cast<UINT>(virtualKey)) ? static_cast<short>(0x8000)
@@ -876,9 +927,8 @@ UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC procedure) {
     if (!window) id = ++c.nextTimerId;
     elapse = std::max<UINT>(elapse, 10);
     std::uint32_t due = kp::CurrentClock().tickCount() + elapse;
-    auto found = std::find_if(c.timers.begin(), c.timers.end(), [&](const kp::Timer& t) {
-        return t.window == window && t.id == id;
-    });
+    auto found = std::find_if(c.timers.begin(), c.timers.end(),
+                              [&](const kp::Timer& t) { return t.window == window && t.id == id; });
     if (found != c.timers.end())
         *found = {window, id, elapse, due, procedure};
     else
@@ -889,14 +939,15 @@ UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC procedure) {
 
 BOOL KillTimer(HWND window, UINT_PTR id) {
     auto& timers = kp::core().timers;
-    auto removed = std::erase_if(timers, [&](const kp::Timer& t) {
-        return t.window == window && t.id == id;
-    });
+    auto removed =
+        std::erase_if(timers, [&](const kp::Timer& t) { return t.window == window && t.id == id; });
     if (removed) kp::CurrentWindowHost().timerKilled(window, id);
     return removed ? TRUE : FALSE;
 }
 
-int GetSystemMetrics(int index) { return kp::CurrentWindowHost().systemMetric(index); }
+int GetSystemMetrics(int index) {
+    return kp::CurrentWindowHost().systemMetric(index);
+}
 
 BOOL SetRect(RECT* rect, int left, int top, int right, int bottom) {
     if (!rect) return FALSE;
@@ -904,7 +955,9 @@ BOOL SetRect(RECT* rect, int left, int top, int right, int bottom) {
     return TRUE;
 }
 
-BOOL SetRectEmpty(RECT* rect) { return SetRect(rect, 0, 0, 0, 0); }
+BOOL SetRectEmpty(RECT* rect) {
+    return SetRect(rect, 0, 0, 0, 0);
+}
 
 BOOL InflateRect(RECT* rect, int dx, int dy) {
     if (!rect) return FALSE;
@@ -954,8 +1007,8 @@ BOOL UnionRect(RECT* out, const RECT* a, const RECT* b) {
     } else if (IsRectEmpty(b)) {
         *out = *a;
     } else {
-        *out = {std::min(a->left, b->left), std::min(a->top, b->top),
-                std::max(a->right, b->right), std::max(a->bottom, b->bottom)};
+        *out = {std::min(a->left, b->left), std::min(a->top, b->top), std::max(a->right, b->right),
+                std::max(a->bottom, b->bottom)};
     }
     return IsRectEmpty(out) ? FALSE : TRUE;
 }
@@ -968,11 +1021,10 @@ BOOL EqualRect(const RECT* a, const RECT* b) {
 }
 
 BOOL IsCharAlpha(UINT character) {
-    if (character < 0x80)
-        return std::isalpha(static_cast<unsigned char>(character)) ? TRUE : FALSE;
+    if (character < 0x80) return std::isalpha(static_cast<unsigned char>(character)) ? TRUE : FALSE;
     if (character < 0x100)  // Latin-1 letters
-        return (character >= 0xC0 && character != 0xD7 && character != 0xF7) ||
-                       character == 0xAA || character == 0xB5 || character == 0xBA
+        return (character >= 0xC0 && character != 0xD7 && character != 0xF7) || character == 0xAA ||
+                       character == 0xB5 || character == 0xBA
                    ? TRUE
                    : FALSE;
     // Latin extensions, Greek and Cyrillic.

@@ -80,8 +80,12 @@ constexpr LPARAM MAKELPARAM(int low, int high) {
 constexpr WPARAM MAKEWPARAM(int low, int high) {
     return static_cast<WPARAM>(static_cast<DWORD>(MAKELPARAM(low, high)));
 }
-constexpr int GET_X_LPARAM(LPARAM lp) { return static_cast<std::int16_t>(LOWORD(lp)); }
-constexpr int GET_Y_LPARAM(LPARAM lp) { return static_cast<std::int16_t>(HIWORD(lp)); }
+constexpr int GET_X_LPARAM(LPARAM lp) {
+    return static_cast<std::int16_t>(LOWORD(lp));
+}
+constexpr int GET_Y_LPARAM(LPARAM lp) {
+    return static_cast<std::int16_t>(HIWORD(lp));
+}
 
 // Class styles.
 constexpr UINT CS_VREDRAW = 0x0001;
@@ -285,9 +289,9 @@ int GetClassName(HWND window, char* buffer, int size);
 HWND CreateWindowEx(DWORD exStyle, const char* className, const char* windowName, DWORD style,
                     int x, int y, int width, int height, HWND parent, HMENU menu,
                     HINSTANCE instance, void* param);
-inline HWND CreateWindow(const char* className, const char* windowName, DWORD style, int x,
-                         int y, int width, int height, HWND parent, HMENU menu,
-                         HINSTANCE instance, void* param) {
+inline HWND CreateWindow(const char* className, const char* windowName, DWORD style, int x, int y,
+                         int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
+                         void* param) {
     return CreateWindowEx(0, className, windowName, style, x, y, width, height, parent, menu,
                           instance, param);
 }
@@ -296,8 +300,7 @@ BOOL IsWindow(HWND window);
 
 LRESULT SendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL PostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-LRESULT CallWindowProc(WNDPROC procedure, HWND window, UINT message, WPARAM wParam,
-                       LPARAM lParam);
+LRESULT CallWindowProc(WNDPROC procedure, HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT DefWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL PeekMessage(MSG* message, HWND window, UINT first, UINT last, UINT remove);
 LRESULT DispatchMessage(const MSG* message);
@@ -330,8 +333,7 @@ BOOL ShowWindow(HWND window, int command);  // TRUE when the window was visible 
 BOOL IsWindowVisible(HWND window);
 
 BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
-BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int width, int height,
-                  UINT flags);
+BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int width, int height, UINT flags);
 // Window rectangles are in screen coordinates; the client rectangle starts at 0, 0.
 BOOL GetWindowRect(HWND window, RECT* rect);
 BOOL GetClientRect(HWND window, RECT* rect);

@@ -33,19 +33,19 @@ namespace kestra::platform {
 
 // What about a window changed.
 enum class Aspect : std::uint8_t {
-    Text,        // window text (caption, control text)
-    Geometry,    // position or size
+    Text,      // window text (caption, control text)
+    Geometry,  // position or size
     Visibility,
     Enabled,
     Style,
-    State,       // check state, pushed state, selection, scroll position, edit selection
-    Items,       // list or combo box items
+    State,  // check state, pushed state, selection, scroll position, edit selection
+    Items,  // list or combo box items
     Font,
     FocusMarks,  // focus rectangles drawn on the window from outside its painting
 };
 
 class WindowHost {
-public:
+  public:
     virtual ~WindowHost() = default;
 
     // A window was made (after WM_NCCREATE, before WM_CREATE) or is about to be freed.
@@ -101,7 +101,7 @@ const std::vector<RECT>& FocusMarks(HWND window);
 
 // The host without a display: windows live only in the core.
 class HeadlessHost : public WindowHost {
-public:
+  public:
     struct MessageBoxRecord {
         HWND owner;
         std::string text;
@@ -146,7 +146,7 @@ public:
     std::unique_ptr<Surface> bitmapSurface(HBITMAP bitmap) override;
     SIZE dialogBaseUnits(const char* fontName, int pointSize) override;
 
-private:
+  private:
     int present(HWND owner, std::string_view text, std::string_view caption, UINT type);
 
     WindowHost* previousHost_;

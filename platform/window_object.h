@@ -11,8 +11,8 @@
 
 #include "platform/canvas.h"
 #include "platform/dialog.h"
-#include "platform/window_host.h"
 #include "platform/window.h"
+#include "platform/window_host.h"
 
 namespace kestra::platform {
 
@@ -67,7 +67,7 @@ inline constexpr int kDialogExtraBytes = 24;
 struct HWND__ {
     std::shared_ptr<kestra::platform::WindowClass> windowClass;
     WNDPROC proc = nullptr;
-    HWND parent = nullptr;  // the parent of a child window, the owner of a top-level one
+    HWND parent = nullptr;       // the parent of a child window, the owner of a top-level one
     std::vector<HWND> children;  // in creation (tab) order
     UINT_PTR id = 0;
     HINSTANCE instance = nullptr;

@@ -102,7 +102,9 @@ constexpr DialogTemplate kDialogs[] = {
 const kestra::platform::ResourceRegistration kDialogRegistration(
     &kDialogs, kestra::platform::ResourceKind::Dialogs, kDialogs, std::size(kDialogs));
 
-HMODULE thisModule() { return KESTRA_THIS_MODULE(); }
+HMODULE thisModule() {
+    return KESTRA_THIS_MODULE();
+}
 
 std::string loadText(UINT id) {
     char text[256];
@@ -112,10 +114,18 @@ std::string loadText(UINT id) {
 
 // --- settings byte --------------------------------------------------------------------------
 
-int baudCode(BYTE settings) { return settings & kBaudCodeMask; }
-int parity(BYTE settings) { return (settings & kParityMask) >> kParityShift; }
-int dataBitFlag(BYTE settings) { return (settings & kEightDataBits) ? 1 : 0; }
-int stopBitFlag(BYTE settings) { return (settings & kTwoStopBits) ? 1 : 0; }
+int baudCode(BYTE settings) {
+    return settings & kBaudCodeMask;
+}
+int parity(BYTE settings) {
+    return (settings & kParityMask) >> kParityShift;
+}
+int dataBitFlag(BYTE settings) {
+    return (settings & kEightDataBits) ? 1 : 0;
+}
+int stopBitFlag(BYTE settings) {
+    return (settings & kTwoStopBits) ? 1 : 0;
+}
 
 BYTE withParity(BYTE settings, int value) {
     return static_cast<BYTE>((settings & ~kParityMask) | ((value << kParityShift) & kParityMask));
@@ -206,7 +216,8 @@ int checkPorts(HWND dialog, CommParamBlock& block) {
             EnableWindow(GetDlgItem(dialog, kPortButton + i),
                          available[static_cast<std::size_t>(i)] ? TRUE : FALSE);
         if (taken != kNoPort)
-            CheckRadioButton(dialog, kPortButton, kPortButton + kPortCount - 1, kPortButton + taken);
+            CheckRadioButton(dialog, kPortButton, kPortButton + kPortCount - 1,
+                             kPortButton + taken);
     }
     return taken;
 }
@@ -238,8 +249,11 @@ INT_PTR okOrCancel(HWND dialog, WPARAM wParam, Store store) {
             if (!store()) return FALSE;
             EndDialog(dialog, 1);
             return TRUE;
-        case IDCANCEL: EndDialog(dialog, 0); return TRUE;
-        default: return FALSE;
+        case IDCANCEL:
+            EndDialog(dialog, 0);
+            return TRUE;
+        default:
+            return FALSE;
     }
 }
 
@@ -283,8 +297,8 @@ INT_PTR portSettingsMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
             CommParamBlock* block = portBlock(dialog);
             if (!block) return FALSE;
             SetFocus(GetDlgItem(dialog, kBaudSpin));
-            int code = stepBaud(static_cast<int>(block->baudCode), LOWORD(lParam),
-                                kLowestPortBaud, kHighestPortBaud);
+            int code = stepBaud(static_cast<int>(block->baudCode), LOWORD(lParam), kLowestPortBaud,
+                                kHighestPortBaud);
             block->baudCode = static_cast<DWORD>(code);
             SetDlgItemText(dialog, kBaudText, entry(block->baudTexts, code, kBaudCodeCount));
             InvalidateRect(GetDlgItem(dialog, kBaudText), nullptr, TRUE);
@@ -304,7 +318,8 @@ INT_PTR portSettingsMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
                 *block->lineSettings = withBaudCode(settings, static_cast<int>(block->baudCode));
                 return true;
             });
-        default: return FALSE;
+        default:
+            return FALSE;
     }
 }
 
@@ -375,14 +390,14 @@ INT_PTR lineParametersMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM l
                 *block->lineSettings = settings;
                 return true;
             });
-        default: return FALSE;
+        default:
+            return FALSE;
     }
 }
 
 INT_PTR CommParametersProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    return AtBoundary<INT_PTR>(FALSE, [&] {
-        return lineParametersMessage(dialog, message, wParam, lParam);
-    });
+    return AtBoundary<INT_PTR>(
+        FALSE, [&] { return lineParametersMessage(dialog, message, wParam, lParam); });
 }
 
 // --- INI storage ----------------------------------------------------------------------------
@@ -401,15 +416,16 @@ int loadSettings(CommParamBlock& block) {
     const char* section = block.iniSection;
     int result = 0;
 
-    auto rate = static_cast<long>(static_cast<int>(
-        GetPrivateProfileInt(section, "BaudRate", baudCode(settings), file)));
+    auto rate = static_cast<long>(
+        static_cast<int>(GetPrivateProfileInt(section, "BaudRate", baudCode(settings), file)));
     auto code = std::find(kBaudRates.begin(), kBaudRates.end(), rate);
     if (code != kBaudRates.end())
         settings = withBaudCode(settings, static_cast<int>(code - kBaudRates.begin()));
     else
         result = 1;
 
-    auto bits = static_cast<int>(GetPrivateProfileInt(section, "DataBits", dataBitFlag(settings), file));
+    auto bits =
+        static_cast<int>(GetPrivateProfileInt(section, "DataBits", dataBitFlag(settings), file));
     if (bits == 7 || bits == 8)
         settings = withFlag(settings, kEightDataBits, bits == 8);
     else
@@ -464,21 +480,18 @@ INT_PTR StartPCSetupDlg(HWND owner, CommParamBlock* block) {
 }
 
 INT_PTR ComPCMsgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    return AtBoundary<INT_PTR>(FALSE, [&] {
-        return portSettingsMessage(dialog, message, wParam, lParam);
-    });
+    return AtBoundary<INT_PTR>(
+        FALSE, [&] { return portSettingsMessage(dialog, message, wParam, lParam); });
 }
 
 int CheckPortSelection(HWND dialog, CommParamBlock* block) {
-    return AtBoundary<int>(kNoPort, [&] {
-        return block && block->portIndex ? checkPorts(dialog, *block) : kNoPort;
-    });
+    return AtBoundary<int>(
+        kNoPort, [&] { return block && block->portIndex ? checkPorts(dialog, *block) : kNoPort; });
 }
 
 BOOL SetComPort(HWND dialog, CommParamBlock* block) {
-    return AtBoundary<BOOL>(TRUE, [&] {
-        return block && block->portIndex ? setPort(dialog, *block) : TRUE;
-    });
+    return AtBoundary<BOOL>(
+        TRUE, [&] { return block && block->portIndex ? setPort(dialog, *block) : TRUE; });
 }
 
 int LoadIniCommParams(CommParamBlock* block) {
@@ -492,8 +505,8 @@ int WriteIniCommParams(CommParamBlock* block) {
 INT_PTR ExecCommParameters(HWND owner, LineParamBlock* block) {
     return AtBoundary<INT_PTR>(0, [&]() -> INT_PTR {
         if (!block || !block->lineSettings) return 0;
-        INT_PTR result = DialogBoxParam(thisModule(), "COMM_PARAMETERS", owner,
-                                        CommParametersProc, reinterpret_cast<LPARAM>(block));
+        INT_PTR result = DialogBoxParam(thisModule(), "COMM_PARAMETERS", owner, CommParametersProc,
+                                        reinterpret_cast<LPARAM>(block));
         return result == 1 ? 1 : 0;
     });
 }

@@ -28,12 +28,12 @@ extern "C" {
 
 struct CommParamBlock {
     BYTE* lineSettings;
-    BYTE* portIndex;              // 0 to 3
-    const char* const* devices;   // four device names, one per port
-    DWORD baudCode;               // the baud code being edited by the port settings dialog
+    BYTE* portIndex;                 // 0 to 3
+    const char* const* devices;      // four device names, one per port
+    DWORD baudCode;                  // the baud code being edited by the port settings dialog
     const char* const* baudTexts;    // indexed by baud code
     const char* const* parityTexts;  // none, odd, even
-    const char* caption;          // of message boxes
+    const char* caption;             // of message boxes
     const char* iniFile;
     const char* iniSection;
 };
@@ -57,9 +57,9 @@ INT_PTR ExecCommParameters(HWND owner, LineParamBlock* block);
 }  // extern "C"
 
 // Control numbers of the port settings dialog "Comm".
-inline constexpr int kPortButton = 102;      // 102 to 105: Com 1 to Com 4
-inline constexpr int kParityButton = 107;    // 107 to 109: None, Odd, Even
-inline constexpr int kStopBitButton = 110;   // 110, 111: 1, 2
+inline constexpr int kPortButton = 102;     // 102 to 105: Com 1 to Com 4
+inline constexpr int kParityButton = 107;   // 107 to 109: None, Odd, Even
+inline constexpr int kStopBitButton = 110;  // 110, 111: 1, 2
 inline constexpr int kBaudText = 113;
 inline constexpr int kBaudFrame = 2000;
 inline constexpr int kBaudSpin = 2001;

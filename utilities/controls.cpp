@@ -48,7 +48,7 @@ void toggleFocusOnParent(HWND window, const RECT& rect) {
 
 // A bitmap drawn into a device context through a memory context.
 class SelectedBitmap {
-public:
+  public:
     SelectedBitmap(HDC target, HBITMAP bitmap)
         : dc_(CreateCompatibleDC(target)), old_(SelectObject(dc_, bitmap)) {
         BITMAP info{};
@@ -66,7 +66,7 @@ public:
     LONG width() const { return width_; }
     LONG height() const { return height_; }
 
-private:
+  private:
     HDC dc_;
     HGDIOBJ old_;
     LONG width_ = 0, height_ = 0;
@@ -80,7 +80,9 @@ constexpr LONG kNoHalf = 255;
 constexpr UINT_PTR kRepeatTimer = 100;
 constexpr UINT kRepeatMilliseconds = 150;
 
-bool sideBySide(HWND spin) { return (GetWindowLongPtr(spin, GWL_STYLE) & 1) != 0; }
+bool sideBySide(HWND spin) {
+    return (GetWindowLongPtr(spin, GWL_STYLE) & 1) != 0;
+}
 
 LONG halfAt(HWND spin, POINT point) {
     RECT client;
@@ -130,10 +132,26 @@ void paintArrow(HDC dc, const RECT& r, int direction /* 0 up, 1 down, 2 left, 3 
     LONG cx = (r.left + r.right) / 2, cy = (r.top + r.bottom) / 2;
     POINT points[3];
     switch (direction) {
-        case 0: points[0] = {cx, cy - size / 2}; points[1] = {cx - size, cy + size / 2}; points[2] = {cx + size, cy + size / 2}; break;
-        case 1: points[0] = {cx, cy + size / 2}; points[1] = {cx - size, cy - size / 2}; points[2] = {cx + size, cy - size / 2}; break;
-        case 2: points[0] = {cx - size / 2, cy}; points[1] = {cx + size / 2, cy - size}; points[2] = {cx + size / 2, cy + size}; break;
-        default: points[0] = {cx + size / 2, cy}; points[1] = {cx - size / 2, cy - size}; points[2] = {cx - size / 2, cy + size}; break;
+        case 0:
+            points[0] = {cx, cy - size / 2};
+            points[1] = {cx - size, cy + size / 2};
+            points[2] = {cx + size, cy + size / 2};
+            break;
+        case 1:
+            points[0] = {cx, cy + size / 2};
+            points[1] = {cx - size, cy - size / 2};
+            points[2] = {cx + size, cy - size / 2};
+            break;
+        case 2:
+            points[0] = {cx - size / 2, cy};
+            points[1] = {cx + size / 2, cy - size};
+            points[2] = {cx + size / 2, cy + size};
+            break;
+        default:
+            points[0] = {cx + size / 2, cy};
+            points[1] = {cx - size / 2, cy - size};
+            points[2] = {cx - size / 2, cy + size};
+            break;
     }
     HGDIOBJ oldBrush = SelectObject(dc, GetSysColorBrush(COLOR_BTNTEXT));
     HGDIOBJ oldPen = SelectObject(dc, GetStockObject(NULL_PEN));
@@ -169,7 +187,8 @@ LRESULT spinProc(HWND spin, UINT message, WPARAM wParam, LPARAM lParam) {
             SetWindowLong(spin, kHeldLong, 0);
             SetWindowLong(spin, kHighlightLong, kNoHalf);
             return 0;
-        case WM_GETDLGCODE: return DLGC_WANTARROWS;
+        case WM_GETDLGCODE:
+            return DLGC_WANTARROWS;
         case WM_LBUTTONDOWN:
         case WM_LBUTTONDBLCLK: {
             SetFocus(spin);
@@ -207,12 +226,20 @@ LRESULT spinProc(HWND spin, UINT message, WPARAM wParam, LPARAM lParam) {
             PostMessage(GetParent(spin), kSpinStepMessage, reinterpret_cast<WPARAM>(spin), half);
             return 0;
         }
-        case WM_KEYUP: highlight(spin, kNoHalf); return 0;
+        case WM_KEYUP:
+            highlight(spin, kNoHalf);
+            return 0;
         case WM_SETFOCUS:
-        case WM_KILLFOCUS: toggleSpinFocus(spin); return 0;
-        case WM_ERASEBKGND: return 1;
-        case WM_PAINT: paintSpin(spin); return 0;
-        default: return DefWindowProc(spin, message, wParam, lParam);
+        case WM_KILLFOCUS:
+            toggleSpinFocus(spin);
+            return 0;
+        case WM_ERASEBKGND:
+            return 1;
+        case WM_PAINT:
+            paintSpin(spin);
+            return 0;
+        default:
+            return DefWindowProc(spin, message, wParam, lParam);
     }
 }
 
@@ -274,10 +301,12 @@ void paintMeter(HWND meter) {
         int y = r.top + (r.bottom - r.top - extent.cy) / 2;
         SetBkColor(dc, kMeterBlue);
         SetTextColor(dc, kMeterGrey);
-        ExtTextOut(dc, x, y, ETO_OPAQUE | ETO_CLIPPED, &filled, text, static_cast<UINT>(length), nullptr);
+        ExtTextOut(dc, x, y, ETO_OPAQUE | ETO_CLIPPED, &filled, text, static_cast<UINT>(length),
+                   nullptr);
         SetBkColor(dc, kMeterGrey);
         SetTextColor(dc, kMeterBlue);
-        ExtTextOut(dc, x, y, ETO_OPAQUE | ETO_CLIPPED, &rest, text, static_cast<UINT>(length), nullptr);
+        ExtTextOut(dc, x, y, ETO_OPAQUE | ETO_CLIPPED, &rest, text, static_cast<UINT>(length),
+                   nullptr);
     }
     EndPaint(meter, &paint);
 }
@@ -288,16 +317,24 @@ LRESULT meterProc(HWND meter, UINT message, WPARAM wParam, LPARAM lParam) {
             SetWindowLong(meter, kRangeLong, 100);
             SetWindowLong(meter, kPositionLong, 0);
             return 0;
-        case kMeterSetRange: SetWindowLong(meter, kRangeLong, static_cast<LONG>(wParam)); return 0;
-        case kMeterGetRange: return GetWindowLong(meter, kRangeLong);
+        case kMeterSetRange:
+            SetWindowLong(meter, kRangeLong, static_cast<LONG>(wParam));
+            return 0;
+        case kMeterGetRange:
+            return GetWindowLong(meter, kRangeLong);
         case kMeterSetPosition:
             SetWindowLong(meter, kPositionLong, static_cast<LONG>(wParam));
             InvalidateRect(meter, nullptr, FALSE);
             return 0;
-        case kMeterGetPosition: return GetWindowLong(meter, kPositionLong);
-        case WM_ERASEBKGND: return 1;
-        case WM_PAINT: paintMeter(meter); return 0;
-        default: return DefWindowProc(meter, message, wParam, lParam);
+        case kMeterGetPosition:
+            return GetWindowLong(meter, kPositionLong);
+        case WM_ERASEBKGND:
+            return 1;
+        case WM_PAINT:
+            paintMeter(meter);
+            return 0;
+        default:
+            return DefWindowProc(meter, message, wParam, lParam);
     }
 }
 
@@ -319,8 +356,11 @@ LRESULT noAlphaEditProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam) {
             if (GetProp(edit, "RET"))
                 return DLGC_WANTALLKEYS | base(editProc, edit, message, wParam, lParam);
             break;
-        case WM_DESTROY: RemoveProp(edit, "RET"); break;
-        default: break;
+        case WM_DESTROY:
+            RemoveProp(edit, "RET");
+            break;
+        default:
+            break;
     }
     return base(editProc, edit, message, wParam, lParam);
 }
@@ -386,8 +426,10 @@ void paintButtonBitmap(HWND button) {
     {
         SelectedBitmap source(dc, bitmap);
         bool stretch = options & kButtonStretch;
-        LONG width = stretch ? area.right - area.left : std::min(source.width(), area.right - area.left);
-        LONG height = stretch ? area.bottom - area.top : std::min(source.height(), area.bottom - area.top);
+        LONG width =
+            stretch ? area.right - area.left : std::min(source.width(), area.right - area.left);
+        LONG height =
+            stretch ? area.bottom - area.top : std::min(source.height(), area.bottom - area.top);
         if (emboss) {
             DrawState(dc, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)), nullptr,
                       reinterpret_cast<LPARAM>(bitmap), 0, area.left + 1, area.top + 1, width,
@@ -398,8 +440,8 @@ void paintButtonBitmap(HWND button) {
         } else {
             DWORD rop = ((options >> 8) & 0xFF) == 1 ? SRCAND : SRCCOPY;
             if (stretch) {
-                SetStretchBltMode(dc, (options & kButtonStretchBlackOnWhite) ? BLACKONWHITE
-                                                                               : COLORONCOLOR);
+                SetStretchBltMode(
+                    dc, (options & kButtonStretchBlackOnWhite) ? BLACKONWHITE : COLORONCOLOR);
                 StretchBlt(dc, area.left, area.top, width, height, source.dc(), 0, 0,
                            source.width(), source.height(), rop);
             } else {
@@ -425,7 +467,8 @@ LRESULT bitmapButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam
         DeleteObject(RemoveProp(button, "BBmp"));
         DeleteObject(RemoveProp(button, "BBmpD"));
         RemoveProp(button, "BmpOp");
-        GlobalFree(static_cast<HGLOBAL>(reinterpret_cast<std::uintptr_t>(RemoveProp(button, "HL"))));
+        GlobalFree(
+            static_cast<HGLOBAL>(reinterpret_cast<std::uintptr_t>(RemoveProp(button, "HL"))));
     }
     LRESULT result = base(buttonProc, button, message, wParam, lParam);
     switch (message) {
@@ -438,7 +481,9 @@ LRESULT bitmapButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam
                 });
             }
             break;
-        case WM_ENABLE: changeFlags(button, [&](ButtonFlags& f) { f.enabled = wParam ? 1 : 0; }); break;
+        case WM_ENABLE:
+            changeFlags(button, [&](ButtonFlags& f) { f.enabled = wParam ? 1 : 0; });
+            break;
         case BM_SETSTATE: {
             bool repaint = false;
             changeFlags(button, [&](ButtonFlags& f) {
@@ -451,7 +496,8 @@ LRESULT bitmapButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam
             if (repaint) InvalidateRect(button, nullptr, FALSE);
             break;
         }
-        default: break;
+        default:
+            break;
     }
     return result;
 }
@@ -460,7 +506,8 @@ LRESULT bitmapButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam
 
 LRESULT bitmapFrameProc(HWND frame, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-        case WM_ERASEBKGND: return 1;
+        case WM_ERASEBKGND:
+            return 1;
         case WM_PAINT: {
             base(staticProc, frame, message, wParam, lParam);
             PAINTSTRUCT paint;
@@ -471,15 +518,19 @@ LRESULT bitmapFrameProc(HWND frame, UINT message, WPARAM wParam, LPARAM lParam) 
             if (auto bitmap = static_cast<HBITMAP>(GetProp(frame, "SBmp"))) {
                 SelectedBitmap source(dc, bitmap);
                 BitBlt(dc, area.left, area.top, std::min(source.width(), area.right - area.left),
-                       std::min(source.height(), area.bottom - area.top), source.dc(), 0, 0, SRCCOPY);
+                       std::min(source.height(), area.bottom - area.top), source.dc(), 0, 0,
+                       SRCCOPY);
             } else {
                 FillRect(dc, &area, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
             }
             EndPaint(frame, &paint);
             return 0;
         }
-        case WM_DESTROY: DeleteObject(RemoveProp(frame, "SBmp")); break;
-        default: break;
+        case WM_DESTROY:
+            DeleteObject(RemoveProp(frame, "SBmp"));
+            break;
+        default:
+            break;
     }
     return base(staticProc, frame, message, wParam, lParam);
 }
@@ -489,7 +540,7 @@ LRESULT bitmapFrameProc(HWND frame, UINT message, WPARAM wParam, LPARAM lParam) 
 // Registers the library's classes when the library is mapped into the process and takes back
 // the ones it registered when it is unmapped; the entry point reports whether that worked.
 class ClassRegistration {
-public:
+  public:
     ClassRegistration() {
         module_ = kestra::platform::ModuleOf(this);
         WNDCLASS edit{}, button{}, statics{};
@@ -511,7 +562,7 @@ public:
     ClassRegistration& operator=(const ClassRegistration&) = delete;
     bool ok() const { return ok_; }
 
-private:
+  private:
     bool add(WNDCLASS& wc, const char* name) {
         WNDCLASS existing;
         if (GetClassInfo(nullptr, name, &existing)) return true;  // someone was first
@@ -563,11 +614,13 @@ LRESULT DlgNoAlphaEditProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 }
 
 LRESULT CheckBoxOnlyProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return AtBoundary<LRESULT>(0, [&] { return checkBoxOnlyProc(window, message, wParam, lParam); });
+    return AtBoundary<LRESULT>(0,
+                               [&] { return checkBoxOnlyProc(window, message, wParam, lParam); });
 }
 
 LRESULT TarvelButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return AtBoundary<LRESULT>(0, [&] { return bitmapButtonProc(window, message, wParam, lParam); });
+    return AtBoundary<LRESULT>(0,
+                               [&] { return bitmapButtonProc(window, message, wParam, lParam); });
 }
 
 LRESULT StaticBmpFrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -7,11 +7,11 @@
 //                                         control sits where the template puts it, and closes
 //
 // Dialogs without sample data of their own open with a procedure that only closes them.
+#include <unistd.h>
+
 #include <QApplication>
 #include <QTimer>
 #include <QWidget>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -37,9 +37,10 @@ const char* const kParityTexts[kParityCount] = {"None", "Odd", "Even"};
 
 // Four serial devices of which the second is missing, in a folder of their own.
 class SampleDevices {
-public:
+  public:
     SampleDevices() {
-        folder_ = std::filesystem::temp_directory_path() / ("dialog-gallery-" + std::to_string(getpid()));
+        folder_ =
+            std::filesystem::temp_directory_path() / ("dialog-gallery-" + std::to_string(getpid()));
         std::filesystem::create_directories(folder_);
         for (int i = 0; i < kPortCount; ++i) {
             paths_[i] = (folder_ / ("ttyS" + std::to_string(i))).string();
@@ -53,7 +54,7 @@ public:
     }
     const char* const* names() const { return names_; }
 
-private:
+  private:
     std::filesystem::path folder_;
     std::string paths_[kPortCount];
     const char* names_[kPortCount];
@@ -63,8 +64,9 @@ INT_PTR openPortSettings() {
     static SampleDevices devices;
     static BYTE settings = 8 | kEightDataBits | (2 << kParityShift);
     static BYTE port = 0;
-    static CommParamBlock block{&settings, &port, devices.names(), 0, kBaudTexts,
-                                kParityTexts, "dialog-gallery", "gallery.ini", "Line"};
+    static CommParamBlock block{&settings,  &port,        devices.names(),  0,
+                                kBaudTexts, kParityTexts, "dialog-gallery", "gallery.ini",
+                                "Line"};
     INT_PTR result = StartPCSetupDlg(nullptr, &block);
     std::printf("settings 0x%02X, port COM%d\n", settings, port + 1);
     return result;
@@ -100,7 +102,9 @@ INT_PTR closeOnly(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     return FALSE;
 }
 
-HMODULE utilities() { return kp::ModuleOf(reinterpret_cast<const void*>(&StartPCSetupDlg)); }
+HMODULE utilities() {
+    return kp::ModuleOf(reinterpret_cast<const void*>(&StartPCSetupDlg));
+}
 
 HWND topLevelOf(HWND window) {
     while (window && (GetWindowLongPtr(window, GWL_STYLE) & WS_CHILD)) window = GetParent(window);
@@ -112,7 +116,8 @@ HWND topLevelOf(HWND window) {
 int checkPlaces(kp::qt::QtHost& host, HWND dialog, const DialogTemplate& t) {
     // The controls were made in template order.
     std::vector<HWND> controls;
-    for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) controls.push_back(c);
+    for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+        controls.push_back(c);
     int misplaced = 0;
     for (std::size_t i = 0; i < t.itemCount; ++i) {
         const DialogItemTemplate& item = t.items[i];
@@ -131,7 +136,8 @@ int checkPlaces(kp::qt::QtHost& host, HWND dialog, const DialogTemplate& t) {
                     r.width() == expected.right - expected.left &&
                     (combo || r.height() == expected.bottom - expected.top);
         std::printf("control %5d %-18s at %3d,%3d size %3dx%-3d %s\n", item.id, item.className,
-                    r.left(), r.top(), r.width(), r.height(), same ? "as the template says" : "MISPLACED");
+                    r.left(), r.top(), r.width(), r.height(),
+                    same ? "as the template says" : "MISPLACED");
         if (!same) ++misplaced;
     }
     return misplaced;
@@ -157,10 +163,14 @@ int main(int argc, char** argv) {
     std::string screenshot, name;
     bool list = false;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--list") == 0) list = true;
-        else if (std::strcmp(argv[i], "--screenshot") == 0 && i + 1 < argc) screenshot = argv[++i];
-        else if (argv[i][0] == '-') return usage();
-        else name = argv[i];
+        if (std::strcmp(argv[i], "--list") == 0)
+            list = true;
+        else if (std::strcmp(argv[i], "--screenshot") == 0 && i + 1 < argc)
+            screenshot = argv[++i];
+        else if (argv[i][0] == '-')
+            return usage();
+        else
+            name = argv[i];
     }
     if (list) {
         for (const Sample& s : samples()) std::printf("%s\n", s.name);

@@ -17,15 +17,15 @@ using kestra::utilities::AtBoundary;
 struct ListMessages {
     UINT add, setData, getData, getCount, getSelection, setSelection, getText, getTextLength;
 };
-constexpr ListMessages kComboBox{CB_ADDSTRING,  CB_SETITEMDATA, CB_GETITEMDATA,
-                                 CB_GETCOUNT,   CB_GETCURSEL,   CB_SETCURSEL,
-                                 CB_GETLBTEXT,  CB_GETLBTEXTLEN};
-constexpr ListMessages kListBox{LB_ADDSTRING, LB_SETITEMDATA, LB_GETITEMDATA,
-                                LB_GETCOUNT,  LB_GETCURSEL,   LB_SETCURSEL,
-                                LB_GETTEXT,   LB_GETTEXTLEN};
+constexpr ListMessages kComboBox{CB_ADDSTRING, CB_SETITEMDATA, CB_GETITEMDATA, CB_GETCOUNT,
+                                 CB_GETCURSEL, CB_SETCURSEL,   CB_GETLBTEXT,   CB_GETLBTEXTLEN};
+constexpr ListMessages kListBox{LB_ADDSTRING, LB_SETITEMDATA, LB_GETITEMDATA, LB_GETCOUNT,
+                                LB_GETCURSEL, LB_SETCURSEL,   LB_GETTEXT,     LB_GETTEXTLEN};
 
 // Item data compare on their low 16 bits, as the string numbers they are.
-bool sameData(LRESULT a, LONG_PTR b) { return static_cast<WORD>(a) == static_cast<WORD>(b); }
+bool sameData(LRESULT a, LONG_PTR b) {
+    return static_cast<WORD>(a) == static_cast<WORD>(b);
+}
 
 std::vector<LONG> numbers(const LONG* list) {
     std::vector<LONG> out;
@@ -48,7 +48,8 @@ std::string itemText(HWND control, const ListMessages& m, int index) {
     LRESULT length = SendMessage(control, m.getTextLength, static_cast<WPARAM>(index), 0);
     if (length < 0) return {};
     std::string text(static_cast<std::size_t>(length) + sizeof(ULONG_PTR), '\0');
-    SendMessage(control, m.getText, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
+    SendMessage(control, m.getText, static_cast<WPARAM>(index),
+                reinterpret_cast<LPARAM>(text.data()));
     text.resize(static_cast<std::size_t>(length));
     return text;
 }
@@ -155,9 +156,13 @@ BOOL SetCBStrings(HWND combo, int base, const LONG* list) {
     return AtBoundary<BOOL>(FALSE, [&] { return setStrings(combo, base, list, kComboBox); });
 }
 
-LONG_PTR GetCBSelectionData(HWND combo) { return selectionData(combo, kComboBox); }
+LONG_PTR GetCBSelectionData(HWND combo) {
+    return selectionData(combo, kComboBox);
+}
 
-BOOL SelectCBItem(HWND combo, LONG_PTR data) { return selectData(combo, data, kComboBox); }
+BOOL SelectCBItem(HWND combo, LONG_PTR data) {
+    return selectData(combo, data, kComboBox);
+}
 
 BOOL GetCBStringForSelectionData(HWND combo, LONG_PTR data, char* buffer) {
     return AtBoundary<BOOL>(FALSE, [&] { return textForData(combo, data, buffer, kComboBox); });
@@ -179,9 +184,13 @@ BOOL SetLBStrings(HWND listBox, int base, const LONG* list) {
     return AtBoundary<BOOL>(FALSE, [&] { return setStrings(listBox, base, list, kListBox); });
 }
 
-LONG_PTR GetLBSelectionData(HWND listBox) { return selectionData(listBox, kListBox); }
+LONG_PTR GetLBSelectionData(HWND listBox) {
+    return selectionData(listBox, kListBox);
+}
 
-BOOL SelectLBItem(HWND listBox, LONG_PTR data) { return selectData(listBox, data, kListBox); }
+BOOL SelectLBItem(HWND listBox, LONG_PTR data) {
+    return selectData(listBox, data, kListBox);
+}
 
 BOOL GetLBStringForSelectionData(HWND listBox, LONG_PTR data, char* buffer) {
     return AtBoundary<BOOL>(FALSE, [&] { return textForData(listBox, data, buffer, kListBox); });

@@ -23,11 +23,16 @@ namespace {
 
 QMessageBox::Icon iconOf(UINT type) {
     switch (type & MB_ICONMASK) {
-        case MB_ICONERROR: return QMessageBox::Critical;
-        case MB_ICONQUESTION: return QMessageBox::Question;
-        case MB_ICONWARNING: return QMessageBox::Warning;
-        case MB_ICONINFORMATION: return QMessageBox::Information;
-        default: return QMessageBox::NoIcon;
+        case MB_ICONERROR:
+            return QMessageBox::Critical;
+        case MB_ICONQUESTION:
+            return QMessageBox::Question;
+        case MB_ICONWARNING:
+            return QMessageBox::Warning;
+        case MB_ICONINFORMATION:
+            return QMessageBox::Information;
+        default:
+            return QMessageBox::NoIcon;
     }
 }
 
@@ -39,12 +44,18 @@ struct BoxButton {
 std::vector<BoxButton> buttonsOf(UINT type) {
     using B = QMessageBox;
     switch (type & MB_TYPEMASK) {
-        case MB_OKCANCEL: return {{B::Ok, IDOK}, {B::Cancel, IDCANCEL}};
-        case MB_ABORTRETRYIGNORE: return {{B::Abort, IDABORT}, {B::Retry, IDRETRY}, {B::Ignore, IDIGNORE}};
-        case MB_YESNOCANCEL: return {{B::Yes, IDYES}, {B::No, IDNO}, {B::Cancel, IDCANCEL}};
-        case MB_YESNO: return {{B::Yes, IDYES}, {B::No, IDNO}};
-        case MB_RETRYCANCEL: return {{B::Retry, IDRETRY}, {B::Cancel, IDCANCEL}};
-        default: return {{B::Ok, IDOK}};
+        case MB_OKCANCEL:
+            return {{B::Ok, IDOK}, {B::Cancel, IDCANCEL}};
+        case MB_ABORTRETRYIGNORE:
+            return {{B::Abort, IDABORT}, {B::Retry, IDRETRY}, {B::Ignore, IDIGNORE}};
+        case MB_YESNOCANCEL:
+            return {{B::Yes, IDYES}, {B::No, IDNO}, {B::Cancel, IDCANCEL}};
+        case MB_YESNO:
+            return {{B::Yes, IDYES}, {B::No, IDNO}};
+        case MB_RETRYCANCEL:
+            return {{B::Retry, IDRETRY}, {B::Cancel, IDCANCEL}};
+        default:
+            return {{B::Ok, IDOK}};
     }
 }
 
@@ -64,20 +75,21 @@ struct QtHost::State {
 
 QtHost::QtHost() : state_(std::make_unique<State>()) {
     state_->previousHost = SetWindowHost(this);
-    state_->previousPresenter = SetMessageBoxPresenter(
-        [this](HWND owner, std::string_view text, std::string_view caption, UINT type) {
-            QMessageBox box(iconOf(type), QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())),
-                            QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
-                            QMessageBox::NoButton, widgetOf(owner));
-            auto buttons = buttonsOf(type);
-            for (const BoxButton& b : buttons) box.addButton(b.button);
-            std::size_t preferred = (type & MB_DEFMASK) >> 8;
-            if (preferred < buttons.size()) box.setDefaultButton(buttons[preferred].button);
-            auto pressed = static_cast<QMessageBox::StandardButton>(box.exec());
-            for (const BoxButton& b : buttons)
-                if (b.button == pressed) return b.answer;
-            return DefaultButton(type);
-        });
+    state_->previousPresenter = SetMessageBoxPresenter([this](HWND owner, std::string_view text,
+                                                              std::string_view caption, UINT type) {
+        QMessageBox box(iconOf(type),
+                        QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())),
+                        QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
+                        QMessageBox::NoButton, widgetOf(owner));
+        auto buttons = buttonsOf(type);
+        for (const BoxButton& b : buttons) box.addButton(b.button);
+        std::size_t preferred = (type & MB_DEFMASK) >> 8;
+        if (preferred < buttons.size()) box.setDefaultButton(buttons[preferred].button);
+        auto pressed = static_cast<QMessageBox::StandardButton>(box.exec());
+        for (const BoxButton& b : buttons)
+            if (b.button == pressed) return b.answer;
+        return DefaultButton(type);
+    });
     state_->clipboardConnection =
         QObject::connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, [] {
             QString text = QGuiApplication::clipboard()->text();
@@ -187,7 +199,9 @@ void QtHost::clipboardChanged(const std::optional<std::string>& text) {
         clipboard->clear();
 }
 
-Surface& QtHost::measuringSurface() { return state_->measuring; }
+Surface& QtHost::measuringSurface() {
+    return state_->measuring;
+}
 
 std::unique_ptr<Surface> QtHost::bitmapSurface(HBITMAP bitmap) {
     if (BitmapPixels(bitmap).empty()) return std::make_unique<NullSurface>();
@@ -196,7 +210,8 @@ std::unique_ptr<Surface> QtHost::bitmapSurface(HBITMAP bitmap) {
 
 SIZE QtHost::dialogBaseUnits(const char*, int pointSize) {
     QFontMetrics metrics(DialogFontOf(pointSize));
-    static const QString alphabet = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    static const QString alphabet =
+        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
     return {(metrics.horizontalAdvance(alphabet) + 26) / 52, metrics.height()};
 }
 
@@ -210,7 +225,8 @@ int QtHost::systemMetric(int index) {
 bool StartHost(int& argc, char** argv) {
     const char* forced = std::getenv("KESTRA_WINDOW_HOST");
     if (forced && std::strcmp(forced, "headless") == 0) return false;
-    if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") && !std::getenv("QT_QPA_PLATFORM"))
+    if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") &&
+        !std::getenv("QT_QPA_PLATFORM"))
         return false;
     if (!QApplication::instance()) {
         static QApplication* application = new QApplication(argc, argv);

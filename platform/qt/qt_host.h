@@ -24,7 +24,7 @@ namespace kestra::platform::qt {
 bool StartHost(int& argc, char** argv);
 
 class QtHost : public WindowHost {
-public:
+  public:
     // Needs a QApplication. Installs itself as the current host, with its message boxes and
     // the clipboard mirror; the destructor takes all three back.
     QtHost();
@@ -51,7 +51,7 @@ public:
     SIZE dialogBaseUnits(const char* fontName, int pointSize) override;
     int systemMetric(int index) override;
 
-private:
+  private:
     struct State;
     std::unique_ptr<State> state_;
 };

@@ -4,16 +4,19 @@
 #include <QApplication>
 #include <QFontMetrics>
 #include <QPolygon>
-#include <cstring>
 #include <algorithm>
+#include <cstring>
 
 namespace kestra::platform::qt {
 namespace {
 
-QColor colourOf(COLORREF c) { return QColor(GetRValue(c), GetGValue(c), GetBValue(c)); }
+QColor colourOf(COLORREF c) {
+    return QColor(GetRValue(c), GetGValue(c), GetBValue(c));
+}
 
 QRect rectOf(const RECT& r) {
-    return QRect(r.left, r.top, std::max<LONG>(0, r.right - r.left), std::max<LONG>(0, r.bottom - r.top));
+    return QRect(r.left, r.top, std::max<LONG>(0, r.right - r.left),
+                 std::max<LONG>(0, r.bottom - r.top));
 }
 
 QString textOf(std::string_view text) {
@@ -22,10 +25,14 @@ QString textOf(std::string_view text) {
 
 QPainter::CompositionMode modeOf(BlitOp op) {
     switch (op) {
-        case BlitOp::And: return QPainter::RasterOp_SourceAndDestination;
-        case BlitOp::Or: return QPainter::RasterOp_SourceOrDestination;
-        case BlitOp::Xor: return QPainter::RasterOp_SourceXorDestination;
-        default: return QPainter::CompositionMode_SourceOver;
+        case BlitOp::And:
+            return QPainter::RasterOp_SourceAndDestination;
+        case BlitOp::Or:
+            return QPainter::RasterOp_SourceOrDestination;
+        case BlitOp::Xor:
+            return QPainter::RasterOp_SourceXorDestination;
+        default:
+            return QPainter::CompositionMode_SourceOver;
     }
 }
 
@@ -37,10 +44,11 @@ SIZE measure(std::string_view text, const LOGFONT& font) {
 TEXTMETRIC metricsOf(const LOGFONT& font) {
     QFont qfont = FontFor(font);
     QFontMetrics m(qfont);
-    static const QString alphabet = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    static const QString alphabet =
+        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
     LONG average = (m.horizontalAdvance(alphabet) + 26) / 52;
-    return {m.height(), m.ascent(), m.descent(), 0, m.leading(), average, m.maxWidth(),
-            font.lfWeight ? font.lfWeight : FW_NORMAL};
+    return {m.height(),  m.ascent(), m.descent(),  0,
+            m.leading(), average,    m.maxWidth(), font.lfWeight ? font.lfWeight : FW_NORMAL};
 }
 
 }  // namespace
@@ -57,8 +65,9 @@ QFont& DialogFont() {
 QFont FontFor(const LOGFONT& record) {
     QFont font = DialogFont();
     if (record.lfFaceName[0])
-        font.setFamily(QString::fromLatin1(record.lfFaceName, static_cast<qsizetype>(
-                                                                   strnlen(record.lfFaceName, sizeof record.lfFaceName))));
+        font.setFamily(QString::fromLatin1(
+            record.lfFaceName,
+            static_cast<qsizetype>(strnlen(record.lfFaceName, sizeof record.lfFaceName))));
     if (record.lfHeight < 0) font.setPixelSize(-record.lfHeight);
     if (record.lfHeight > 0) font.setPixelSize(std::max<LONG>(1, record.lfHeight * 7 / 8));
     if (record.lfWeight >= FW_BOLD) font.setBold(true);
@@ -126,8 +135,9 @@ void PainterSurface::maskFill(const HBITMAP__& source, const RECT& from, const R
     QRgb paint = colourOf(colour).rgba();
     for (int y = 0; y < source.height; ++y)
         for (int x = 0; x < source.width; ++x) {
-            auto pixel = source.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(source.width) +
-                                       static_cast<std::size_t>(x)];
+            auto pixel =
+                source.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(source.width) +
+                              static_cast<std::size_t>(x)];
             mask.setPixel(x, y, (pixel & 0xFFFFFF) != (background & 0xFFFFFF) ? paint : 0);
         }
     painter_->drawImage(rectOf(to), mask, rectOf(from));
@@ -139,17 +149,24 @@ void PainterSurface::focusRect(const RECT& rect) {
     QPen pen(Qt::white, 0, Qt::DotLine);
     painter_->setPen(pen);
     painter_->setBrush(Qt::NoBrush);
-    painter_->drawRect(QRect(rect.left, rect.top, rect.right - rect.left - 1, rect.bottom - rect.top - 1));
+    painter_->drawRect(
+        QRect(rect.left, rect.top, rect.right - rect.left - 1, rect.bottom - rect.top - 1));
     painter_->restore();
 }
 
-SIZE PainterSurface::textSize(std::string_view text, const LOGFONT& font) { return measure(text, font); }
-TEXTMETRIC PainterSurface::textMetrics(const LOGFONT& font) { return metricsOf(font); }
+SIZE PainterSurface::textSize(std::string_view text, const LOGFONT& font) {
+    return measure(text, font);
+}
+TEXTMETRIC PainterSurface::textMetrics(const LOGFONT& font) {
+    return metricsOf(font);
+}
 
 SIZE MeasuringSurface::textSize(std::string_view text, const LOGFONT& font) {
     return measure(text, font);
 }
-TEXTMETRIC MeasuringSurface::textMetrics(const LOGFONT& font) { return metricsOf(font); }
+TEXTMETRIC MeasuringSurface::textMetrics(const LOGFONT& font) {
+    return metricsOf(font);
+}
 
 BitmapPainterSurface::BitmapPainterSurface(HBITMAP__& bitmap)
     : PainterSurface(nullptr),

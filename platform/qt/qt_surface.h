@@ -20,7 +20,7 @@ QFont& DialogFont();
 QImage ImageOf(const HBITMAP__& bitmap);
 
 class PainterSurface : public Surface {
-public:
+  public:
     explicit PainterSurface(QPainter* painter) : painter_(painter) {}
     void fillRect(const RECT& rect, COLORREF colour) override;
     void line(POINT from, POINT to, COLORREF colour, int width) override;
@@ -34,24 +34,24 @@ public:
     SIZE textSize(std::string_view text, const LOGFONT& font) override;
     TEXTMETRIC textMetrics(const LOGFONT& font) override;
 
-protected:
+  protected:
     QPainter* painter_;
 };
 
 // Measures with Qt's fonts and draws nothing.
 class MeasuringSurface : public NullSurface {
-public:
+  public:
     SIZE textSize(std::string_view text, const LOGFONT& font) override;
     TEXTMETRIC textMetrics(const LOGFONT& font) override;
 };
 
 // Paints into a bitmap's own pixels.
 class BitmapPainterSurface : public PainterSurface {
-public:
+  public:
     explicit BitmapPainterSurface(HBITMAP__& bitmap);
     ~BitmapPainterSurface() override;
 
-private:
+  private:
     HBITMAP__& bitmap_;
     QImage image_;
     std::unique_ptr<QPainter> ownPainter_;

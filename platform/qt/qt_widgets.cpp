@@ -30,10 +30,13 @@ namespace {
 using detail::Live;
 
 QRect rectOf(const RECT& r) {
-    return QRect(r.left, r.top, std::max<LONG>(0, r.right - r.left), std::max<LONG>(0, r.bottom - r.top));
+    return QRect(r.left, r.top, std::max<LONG>(0, r.right - r.left),
+                 std::max<LONG>(0, r.bottom - r.top));
 }
 
-QString textOf(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+QString textOf(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 // Static texts show "&" as the underline of the next letter; a label shows it as it stands.
 QString labelText(HWND window) {
@@ -69,11 +72,20 @@ bool sendMouse(HWND window, QEvent* event) {
     UINT message = 0;
     bool left = mouse->button() == Qt::LeftButton;
     switch (event->type()) {
-        case QEvent::MouseButtonPress: message = left ? WM_LBUTTONDOWN : WM_RBUTTONDOWN; break;
-        case QEvent::MouseButtonRelease: message = left ? WM_LBUTTONUP : WM_RBUTTONUP; break;
-        case QEvent::MouseButtonDblClick: message = left ? WM_LBUTTONDBLCLK : WM_RBUTTONDOWN; break;
-        case QEvent::MouseMove: message = WM_MOUSEMOVE; break;
-        default: return false;
+        case QEvent::MouseButtonPress:
+            message = left ? WM_LBUTTONDOWN : WM_RBUTTONDOWN;
+            break;
+        case QEvent::MouseButtonRelease:
+            message = left ? WM_LBUTTONUP : WM_RBUTTONUP;
+            break;
+        case QEvent::MouseButtonDblClick:
+            message = left ? WM_LBUTTONDBLCLK : WM_RBUTTONDOWN;
+            break;
+        case QEvent::MouseMove:
+            message = WM_MOUSEMOVE;
+            break;
+        default:
+            return false;
     }
     QPoint at = mouse->position().toPoint();
     MouseInput(window, message, at.x(), at.y(), mouseKeys(mouse->buttons(), mouse->modifiers()));
@@ -83,23 +95,39 @@ bool sendMouse(HWND window, QEvent* event) {
 UINT virtualKey(int key) {
     switch (key) {
         case Qt::Key_Tab:
-        case Qt::Key_Backtab: return VK_TAB;
+        case Qt::Key_Backtab:
+            return VK_TAB;
         case Qt::Key_Return:
-        case Qt::Key_Enter: return VK_RETURN;
-        case Qt::Key_Escape: return VK_ESCAPE;
-        case Qt::Key_Backspace: return VK_BACK;
-        case Qt::Key_Delete: return VK_DELETE;
-        case Qt::Key_Insert: return VK_INSERT;
-        case Qt::Key_Left: return VK_LEFT;
-        case Qt::Key_Right: return VK_RIGHT;
-        case Qt::Key_Up: return VK_UP;
-        case Qt::Key_Down: return VK_DOWN;
-        case Qt::Key_Home: return VK_HOME;
-        case Qt::Key_End: return VK_END;
-        case Qt::Key_PageUp: return VK_PRIOR;
-        case Qt::Key_PageDown: return VK_NEXT;
-        case Qt::Key_Space: return VK_SPACE;
-        default: break;
+        case Qt::Key_Enter:
+            return VK_RETURN;
+        case Qt::Key_Escape:
+            return VK_ESCAPE;
+        case Qt::Key_Backspace:
+            return VK_BACK;
+        case Qt::Key_Delete:
+            return VK_DELETE;
+        case Qt::Key_Insert:
+            return VK_INSERT;
+        case Qt::Key_Left:
+            return VK_LEFT;
+        case Qt::Key_Right:
+            return VK_RIGHT;
+        case Qt::Key_Up:
+            return VK_UP;
+        case Qt::Key_Down:
+            return VK_DOWN;
+        case Qt::Key_Home:
+            return VK_HOME;
+        case Qt::Key_End:
+            return VK_END;
+        case Qt::Key_PageUp:
+            return VK_PRIOR;
+        case Qt::Key_PageDown:
+            return VK_NEXT;
+        case Qt::Key_Space:
+            return VK_SPACE;
+        default:
+            break;
     }
     if (key >= Qt::Key_F1 && key <= Qt::Key_F12) return VK_F1 + static_cast<UINT>(key - Qt::Key_F1);
     if ((key >= Qt::Key_A && key <= Qt::Key_Z) || (key >= Qt::Key_0 && key <= Qt::Key_9))
@@ -125,16 +153,20 @@ bool sendKey(HWND window, QKeyEvent* key) {
 
 // Hands keys, focus and (for buttons and labels) mouse input of a widget to the core.
 class InputFilter : public QObject {
-public:
+  public:
     bool eventFilter(QObject* watched, QEvent* event) override {
         HostedWindow* hosted = HostedOf(watched);
         if (!hosted && watched->parent()) hosted = HostedOf(watched->parent());
         if (!hosted || !Live(hosted->hwnd)) return false;
         HWND window = hosted->hwnd;
         switch (event->type()) {
-            case QEvent::KeyPress: return sendKey(window, static_cast<QKeyEvent*>(event));
-            case QEvent::KeyRelease: return virtualKey(static_cast<QKeyEvent*>(event)->key()) != 0;
-            case QEvent::ShortcutOverride: event->accept(); return true;
+            case QEvent::KeyPress:
+                return sendKey(window, static_cast<QKeyEvent*>(event));
+            case QEvent::KeyRelease:
+                return virtualKey(static_cast<QKeyEvent*>(event)->key()) != 0;
+            case QEvent::ShortcutOverride:
+                event->accept();
+                return true;
             case QEvent::FocusIn:
                 if (GetFocus() != window) FocusByUser(window);
                 return false;
@@ -144,11 +176,12 @@ public:
             case QEvent::MouseMove:
                 if (!routesMouse(window)) return false;
                 return sendMouse(window, event);
-            default: return false;
+            default:
+                return false;
         }
     }
 
-private:
+  private:
     static bool routesMouse(HWND window) {
         if (window->kind == ControlKind::Static) return true;
         return window->kind == ControlKind::Button && (window->style & BS_TYPEMASK) != BS_GROUPBOX;
@@ -182,10 +215,10 @@ void paintByProcedure(QWidget* widget, HWND window) {
 
 template <typename Base>
 class Hosted : public Base, public HostedWindow {
-public:
+  public:
     using Base::Base;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override {
         Base::paintEvent(event);
         paintOver(this, hwnd);
@@ -193,10 +226,10 @@ protected:
 };
 
 class CustomWidget : public QWidget, public HostedWindow {
-public:
+  public:
     using QWidget::QWidget;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override { paintByProcedure(this, hwnd); }
     void mousePressEvent(QMouseEvent* e) override { sendMouse(hwnd, e); }
     void mouseReleaseEvent(QMouseEvent* e) override { sendMouse(hwnd, e); }
@@ -209,11 +242,11 @@ protected:
 };
 
 class DialogWidget : public QDialog, public HostedWindow {
-public:
+  public:
     using QDialog::QDialog;
     void reject() override { CloseByUser(hwnd); }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override { paintByProcedure(this, hwnd); }
     void closeEvent(QCloseEvent* e) override {
         e->ignore();
@@ -223,21 +256,28 @@ protected:
 
 // Owner-drawn list items: each item is drawn by the list's parent (WM_DRAWITEM).
 class OwnerDrawDelegate : public QStyledItemDelegate {
-public:
-    explicit OwnerDrawDelegate(HWND list, QObject* parent) : QStyledItemDelegate(parent), list_(list) {}
+  public:
+    explicit OwnerDrawDelegate(HWND list, QObject* parent)
+        : QStyledItemDelegate(parent), list_(list) {}
     void forget() { list_ = nullptr; }
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
         if (!Live(list_) || !Live(list_->parent)) return;
         auto row = static_cast<std::size_t>(index.row());
         if (row >= list_->control.items.size()) return;
         PainterSurface surface(painter);
         HDC dc = CreateSurfaceDC(surface);
         bool selected = list_->control.current == index.row();
-        UINT state = (selected ? ODS_SELECTED : 0) |
-                     (selected && GetFocus() == list_ ? ODS_FOCUS : 0);
+        UINT state =
+            (selected ? ODS_SELECTED : 0) | (selected && GetFocus() == list_ ? ODS_FOCUS : 0);
         QRect r = option.rect;
-        DRAWITEMSTRUCT draw{ODT_LISTBOX, static_cast<UINT>(list_->id), static_cast<UINT>(row),
-                            ODA_DRAWENTIRE, state, list_, dc,
+        DRAWITEMSTRUCT draw{ODT_LISTBOX,
+                            static_cast<UINT>(list_->id),
+                            static_cast<UINT>(row),
+                            ODA_DRAWENTIRE,
+                            state,
+                            list_,
+                            dc,
                             {r.left(), r.top(), r.right() + 1, r.bottom() + 1},
                             list_->control.items[row].data};
         SendMessage(list_->parent, WM_DRAWITEM, list_->id, reinterpret_cast<LPARAM>(&draw));
@@ -247,12 +287,12 @@ public:
         return QSize(option.rect.width(), Live(list_) ? list_->control.itemHeight : 16);
     }
 
-private:
+  private:
     HWND list_;
 };
 
 class ListWidget : public QListWidget, public HostedWindow {
-public:
+  public:
     explicit ListWidget(HWND list, QWidget* parent) : QListWidget(parent) {
         setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
         setUniformItemSizes(true);
@@ -275,7 +315,7 @@ public:
         if (delegate_) delegate_->forget();
     }
 
-private:
+  private:
     OwnerDrawDelegate* delegate_ = nullptr;
 };
 
@@ -283,10 +323,14 @@ QFrame::Shape frameShape(DWORD type) {
     switch (type) {
         case SS_BLACKRECT:
         case SS_GRAYRECT:
-        case SS_WHITERECT: return QFrame::Box;
-        case SS_ETCHEDHORZ: return QFrame::HLine;
-        case SS_ETCHEDVERT: return QFrame::VLine;
-        default: return QFrame::Box;
+        case SS_WHITERECT:
+            return QFrame::Box;
+        case SS_ETCHEDHORZ:
+            return QFrame::HLine;
+        case SS_ETCHEDVERT:
+            return QFrame::VLine;
+        default:
+            return QFrame::Box;
     }
 }
 
@@ -311,8 +355,10 @@ QWidget* makeButton(HWND window, QWidget* parent) {
             radio->setAutoExclusive(false);
             return radio;
         }
-        case BS_GROUPBOX: return new Hosted<QGroupBox>(parent);
-        default: return new Hosted<QPushButton>(parent);
+        case BS_GROUPBOX:
+            return new Hosted<QGroupBox>(parent);
+        default:
+            return new Hosted<QPushButton>(parent);
     }
 }
 
@@ -321,13 +367,14 @@ QWidget* makeStatic(HWND window, QWidget* parent) {
     if (isFrame(type)) {
         auto* frame = new Hosted<QFrame>(parent);
         frame->setFrameShape(type == SS_ETCHEDFRAME ? QFrame::Box : frameShape(type));
-        frame->setFrameShadow(type == SS_ETCHEDFRAME || type == SS_ETCHEDHORZ || type == SS_ETCHEDVERT
+        frame->setFrameShadow(type == SS_ETCHEDFRAME || type == SS_ETCHEDHORZ ||
+                                      type == SS_ETCHEDVERT
                                   ? QFrame::Sunken
                                   : QFrame::Plain);
         return frame;
     }
     auto* label = new Hosted<QLabel>(parent);
-    Qt::Alignment horizontal = type == SS_CENTER ? Qt::AlignHCenter
+    Qt::Alignment horizontal = type == SS_CENTER  ? Qt::AlignHCenter
                                : type == SS_RIGHT ? Qt::AlignRight
                                                   : Qt::AlignLeft;
     label->setAlignment(horizontal | Qt::AlignTop);
@@ -343,7 +390,9 @@ QWidget* makeEdit(HWND window, QWidget* parent) {
     edit->setAcceptDrops(false);
     edit->setAttribute(Qt::WA_InputMethodEnabled, false);
     DWORD align = window->style & 3;
-    edit->setAlignment(align == ES_CENTER ? Qt::AlignHCenter : align == ES_RIGHT ? Qt::AlignRight : Qt::AlignLeft);
+    edit->setAlignment(align == ES_CENTER  ? Qt::AlignHCenter
+                       : align == ES_RIGHT ? Qt::AlignRight
+                                           : Qt::AlignLeft);
     if (window->style & ES_PASSWORD) edit->setEchoMode(QLineEdit::Password);
     QObject::connect(edit, &QLineEdit::selectionChanged, [edit] {
         if (edit->syncing || !Live(edit->hwnd)) return;
@@ -369,19 +418,28 @@ QWidget* makeCombo(HWND window, QWidget* parent) {
 
 WORD scrollCode(int action) {
     switch (action) {
-        case QAbstractSlider::SliderSingleStepAdd: return SB_LINEDOWN;
-        case QAbstractSlider::SliderSingleStepSub: return SB_LINEUP;
-        case QAbstractSlider::SliderPageStepAdd: return SB_PAGEDOWN;
-        case QAbstractSlider::SliderPageStepSub: return SB_PAGEUP;
-        case QAbstractSlider::SliderToMinimum: return SB_TOP;
-        case QAbstractSlider::SliderToMaximum: return SB_BOTTOM;
-        case QAbstractSlider::SliderMove: return SB_THUMBTRACK;
-        default: return SB_ENDSCROLL;
+        case QAbstractSlider::SliderSingleStepAdd:
+            return SB_LINEDOWN;
+        case QAbstractSlider::SliderSingleStepSub:
+            return SB_LINEUP;
+        case QAbstractSlider::SliderPageStepAdd:
+            return SB_PAGEDOWN;
+        case QAbstractSlider::SliderPageStepSub:
+            return SB_PAGEUP;
+        case QAbstractSlider::SliderToMinimum:
+            return SB_TOP;
+        case QAbstractSlider::SliderToMaximum:
+            return SB_BOTTOM;
+        case QAbstractSlider::SliderMove:
+            return SB_THUMBTRACK;
+        default:
+            return SB_ENDSCROLL;
     }
 }
 
 QWidget* makeScrollBar(HWND window, QWidget* parent) {
-    auto* bar = new Hosted<QScrollBar>((window->style & SBS_VERT) ? Qt::Vertical : Qt::Horizontal, parent);
+    auto* bar =
+        new Hosted<QScrollBar>((window->style & SBS_VERT) ? Qt::Vertical : Qt::Horizontal, parent);
     QObject::connect(bar, &QAbstractSlider::actionTriggered, [bar](int action) {
         if (bar->syncing || !Live(bar->hwnd) || action == QAbstractSlider::SliderNoAction) return;
         ScrollBy(bar->hwnd, scrollCode(action), bar->sliderPosition());
@@ -397,14 +455,20 @@ QWidget* makeScrollBar(HWND window, QWidget* parent) {
 
 void syncText(HWND window, QWidget* widget) {
     QString text = textOf(window->text);
-    if (auto* dialog = dynamic_cast<QDialog*>(widget)) dialog->setWindowTitle(text);
-    else if (auto* group = dynamic_cast<QGroupBox*>(widget)) group->setTitle(labelText(window));
-    else if (auto* button = dynamic_cast<QAbstractButton*>(widget)) button->setText(text);
-    else if (auto* label = dynamic_cast<QLabel*>(widget)) label->setText(labelText(window));
-    else if (auto* edit = dynamic_cast<QLineEdit*>(widget)) edit->setText(text);
+    if (auto* dialog = dynamic_cast<QDialog*>(widget))
+        dialog->setWindowTitle(text);
+    else if (auto* group = dynamic_cast<QGroupBox*>(widget))
+        group->setTitle(labelText(window));
+    else if (auto* button = dynamic_cast<QAbstractButton*>(widget))
+        button->setText(text);
+    else if (auto* label = dynamic_cast<QLabel*>(widget))
+        label->setText(labelText(window));
+    else if (auto* edit = dynamic_cast<QLineEdit*>(widget))
+        edit->setText(text);
     else if (auto* combo = dynamic_cast<QComboBox*>(widget)) {
         if (combo->isEditable()) combo->setEditText(text);
-    } else if (!window->isChild()) widget->setWindowTitle(text);
+    } else if (!window->isChild())
+        widget->setWindowTitle(text);
     widget->update();
 }
 
@@ -440,7 +504,8 @@ void syncState(HWND window, QWidget* widget) {
     } else if (auto* edit = dynamic_cast<QLineEdit*>(widget)) {
         std::string_view text = window->text;
         auto chars = [&](int offset) {
-            return static_cast<int>(textOf(std::string(text.substr(0, static_cast<std::size_t>(offset)))).size());
+            return static_cast<int>(
+                textOf(std::string(text.substr(0, static_cast<std::size_t>(offset)))).size());
         };
         int anchor = chars(c.selStart), caret = chars(c.selEnd);
         if (anchor == caret)
@@ -484,7 +549,9 @@ void syncStyle(HWND window, QWidget* widget) {
 
 }  // namespace
 
-HostedWindow* HostedOf(QObject* object) { return dynamic_cast<HostedWindow*>(object); }
+HostedWindow* HostedOf(QObject* object) {
+    return dynamic_cast<HostedWindow*>(object);
+}
 
 QFont DialogFontOf(int pointSize) {
     QFont font = DialogFont();
@@ -512,12 +579,24 @@ QWidget* CreateWidget(HWND window, QWidget* parent) {
             widget = dialog;
             break;
         }
-        case ControlKind::Button: widget = makeButton(window, parent); break;
-        case ControlKind::Edit: widget = makeEdit(window, parent); break;
-        case ControlKind::Static: widget = makeStatic(window, parent); break;
-        case ControlKind::ListBox: widget = new ListWidget(window, parent); break;
-        case ControlKind::ComboBox: widget = makeCombo(window, parent); break;
-        case ControlKind::ScrollBar: widget = makeScrollBar(window, parent); break;
+        case ControlKind::Button:
+            widget = makeButton(window, parent);
+            break;
+        case ControlKind::Edit:
+            widget = makeEdit(window, parent);
+            break;
+        case ControlKind::Static:
+            widget = makeStatic(window, parent);
+            break;
+        case ControlKind::ListBox:
+            widget = new ListWidget(window, parent);
+            break;
+        case ControlKind::ComboBox:
+            widget = makeCombo(window, parent);
+            break;
+        case ControlKind::ScrollBar:
+            widget = makeScrollBar(window, parent);
+            break;
         case ControlKind::Custom: {
             auto* custom = new CustomWidget(parent, window->isChild() ? Qt::Widget : Qt::Window);
             custom->setMouseTracking(true);
@@ -529,7 +608,8 @@ QWidget* CreateWidget(HWND window, QWidget* parent) {
     widget->setFocusPolicy(window->kind == ControlKind::Static ? Qt::NoFocus : Qt::ClickFocus);
     widget->installEventFilter(&inputFilter());
     widget->setAttribute(Qt::WA_DeleteOnClose, false);
-    for (Aspect aspect : {Aspect::Text, Aspect::Style, Aspect::Items, Aspect::Geometry, Aspect::Enabled})
+    for (Aspect aspect :
+         {Aspect::Text, Aspect::Style, Aspect::Items, Aspect::Geometry, Aspect::Enabled})
         SyncWidget(window, widget, aspect);
     widget->setVisible(window->isChild() && (window->style & WS_VISIBLE));
     return widget;
@@ -540,8 +620,12 @@ void SyncWidget(HWND window, QWidget* widget, Aspect aspect) {
     if (!hosted || !Live(window)) return;
     hosted->syncing = true;
     switch (aspect) {
-        case Aspect::Text: syncText(window, widget); break;
-        case Aspect::Geometry: syncGeometry(window, widget); break;
+        case Aspect::Text:
+            syncText(window, widget);
+            break;
+        case Aspect::Geometry:
+            syncGeometry(window, widget);
+            break;
         case Aspect::Visibility:
             widget->setVisible((window->style & WS_VISIBLE) != 0);
             if (!window->isChild() && widget->isVisible()) {
@@ -549,14 +633,24 @@ void SyncWidget(HWND window, QWidget* widget, Aspect aspect) {
                 widget->activateWindow();
             }
             break;
-        case Aspect::Enabled: widget->setEnabled(!(window->style & WS_DISABLED)); break;
-        case Aspect::Style: syncStyle(window, widget); break;
-        case Aspect::State: syncState(window, widget); break;
-        case Aspect::Items: syncItems(window, widget); break;
+        case Aspect::Enabled:
+            widget->setEnabled(!(window->style & WS_DISABLED));
+            break;
+        case Aspect::Style:
+            syncStyle(window, widget);
+            break;
+        case Aspect::State:
+            syncState(window, widget);
+            break;
+        case Aspect::Items:
+            syncItems(window, widget);
+            break;
         case Aspect::Font:
             if (window->font) widget->setFont(FontFor(FontRecord(window->font)));
             break;
-        case Aspect::FocusMarks: widget->update(); break;
+        case Aspect::FocusMarks:
+            widget->update();
+            break;
     }
     hosted->syncing = false;
 }

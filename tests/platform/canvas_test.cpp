@@ -1,10 +1,11 @@
+#include "platform/canvas.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <iterator>
 #include <vector>
 
-#include "platform/canvas.h"
 #include "platform/module.h"
 #include "platform/window_host.h"
 
@@ -125,9 +126,28 @@ TEST(PackedBitmaps, TruncatedLyingOrUnsupportedBitmapsAreRefused) {
     EXPECT_EQ(kp::LiveGdiObjects(), before);
 }
 
-constexpr std::byte kResourceDib[] = {
-    std::byte{12}, {}, {}, {}, std::byte{1}, {}, std::byte{1}, {}, std::byte{1}, {}, std::byte{1}, {},
-    {}, {}, {}, std::byte{255}, std::byte{255}, std::byte{255}, std::byte{0x80}, {}, {}, {}};
+constexpr std::byte kResourceDib[] = {std::byte{12},
+                                      {},
+                                      {},
+                                      {},
+                                      std::byte{1},
+                                      {},
+                                      std::byte{1},
+                                      {},
+                                      std::byte{1},
+                                      {},
+                                      std::byte{1},
+                                      {},
+                                      {},
+                                      {},
+                                      {},
+                                      std::byte{255},
+                                      std::byte{255},
+                                      std::byte{255},
+                                      std::byte{0x80},
+                                      {},
+                                      {},
+                                      {}};
 constexpr kp::BitmapResource kBitmaps[] = {{5, kResourceDib, sizeof kResourceDib}};
 const kp::ResourceRegistration kBitmapRegistration(&kBitmaps, kp::ResourceKind::Bitmaps, kBitmaps,
                                                    std::size(kBitmaps));
@@ -141,7 +161,7 @@ TEST(PackedBitmaps, BitmapResourcesLoadThroughTheModule) {
 }
 
 class MemoryContexts : public ::testing::Test {
-protected:
+  protected:
     kp::HeadlessHost host_;
 };
 
@@ -168,7 +188,8 @@ TEST_F(MemoryContexts, DrawingGoesIntoTheSelectedBitmapAndBlitsCombine) {
 
     RECT strip{0, 7, 8, 8};
     FillRect(to, &strip, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    DrawState(to, red, nullptr, reinterpret_cast<LPARAM>(source), 0, 0, 7, 0, 0, DST_BITMAP | DSS_MONO);
+    DrawState(to, red, nullptr, reinterpret_cast<LPARAM>(source), 0, 0, 7, 0, 0,
+              DST_BITMAP | DSS_MONO);
     EXPECT_EQ(pixel(target, 0, 7), RGB(255, 0, 0)) << "red is not white: painted";
     BitBlt(to, -2, -2, 100, 100, from, 0, 0, SRCCOPY);  // clipped to the bitmap
 

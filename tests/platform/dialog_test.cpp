@@ -1,10 +1,11 @@
+#include "platform/dialog.h"
+
 #include <gtest/gtest.h>
 
 #include <iterator>
 #include <string>
 #include <vector>
 
-#include "platform/dialog.h"
 #include "platform/input.h"
 #include "platform/message_box.h"
 #include "platform/module.h"
@@ -41,7 +42,9 @@ constexpr DialogTemplate kTemplates[] = {
 const kp::ResourceRegistration kRegistration(&kTemplates, kp::ResourceKind::Dialogs, kTemplates,
                                              std::size(kTemplates));
 
-HMODULE program() { return GetModuleHandle(nullptr); }
+HMODULE program() {
+    return GetModuleHandle(nullptr);
+}
 
 struct Record {
     std::vector<UINT> commands;
@@ -60,14 +63,16 @@ INT_PTR recordingProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_COMMAND:
             if (HIWORD(wParam) != BN_CLICKED) return FALSE;
             record.commands.push_back(LOWORD(wParam));
-            if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) EndDialog(dialog, LOWORD(wParam));
+            if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)
+                EndDialog(dialog, LOWORD(wParam));
             return TRUE;
-        default: return FALSE;
+        default:
+            return FALSE;
     }
 }
 
 class Dialogs : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { record = {}; }
     HWND open() {
         HWND dialog = CreateDialogParam(program(), "testdialog", nullptr, recordingProc, 9);
@@ -116,7 +121,8 @@ TEST_F(Dialogs, TheFirstTabStopThatCanTakeTheFocusGetsIt) {
     HWND dialog = open();
     EXPECT_EQ(GetFocus(), GetDlgItem(dialog, 10));
     DWORD from = 0, to = 0;
-    SendDlgItemMessage(dialog, 10, EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
+    SendDlgItemMessage(dialog, 10, EM_GETSEL, reinterpret_cast<WPARAM>(&from),
+                       reinterpret_cast<LPARAM>(&to));
     EXPECT_EQ(to - from, 5u) << "its text is selected";
     DestroyWindow(dialog);
 

@@ -32,12 +32,17 @@ LRESULT parentProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_COMMAND:
         case WM_VSCROLL:
         case WM_HSCROLL:
-        case WM_DRAWCLIPBOARD: notes.push_back({message, wParam, lParam}); return 0;
+        case WM_DRAWCLIPBOARD:
+            notes.push_back({message, wParam, lParam});
+            return 0;
         case WM_MEASUREITEM:
             reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->itemHeight = measuredHeight;
             return TRUE;
-        case WM_DRAWITEM: drawings.push_back(*reinterpret_cast<DRAWITEMSTRUCT*>(lParam)); return TRUE;
-        default: return DefWindowProc(window, message, wParam, lParam);
+        case WM_DRAWITEM:
+            drawings.push_back(*reinterpret_cast<DRAWITEMSTRUCT*>(lParam));
+            return TRUE;
+        default:
+            return DefWindowProc(window, message, wParam, lParam);
     }
 }
 
@@ -49,7 +54,7 @@ std::vector<WORD> codesOf(int id) {
 }
 
 class StandardControls : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         notes.clear();
         drawings.clear();
@@ -63,8 +68,8 @@ protected:
     }
     void TearDown() override { DestroyWindow(parent_); }
     HWND make(const char* className, DWORD style, int height = 20, const char* text = "") {
-        return CreateWindow(className, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 100, height, parent_,
-                            reinterpret_cast<HMENU>(UINT_PTR{7}), nullptr, nullptr);
+        return CreateWindow(className, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 100, height,
+                            parent_, reinterpret_cast<HMENU>(UINT_PTR{7}), nullptr, nullptr);
     }
     std::string text(HWND w) {
         char buffer[64];
@@ -139,9 +144,9 @@ TEST_F(StandardControls, CutCopyAndPasteGoThroughTheClipboardAndItsViewer) {
     SendMessage(edit, WM_CUT, 0, 0);
     EXPECT_EQ(text(edit), " world");
     EXPECT_EQ(kp::ClipboardText(), "hello");
-    EXPECT_TRUE(std::any_of(notes.begin(), notes.end(),
-                            [](const Note& n) { return n.message == WM_DRAWCLIPBOARD; }))
-        << "the viewer heard of it";
+    EXPECT_TRUE(std::any_of(notes.begin(), notes.end(), [](const Note& n) {
+        return n.message == WM_DRAWCLIPBOARD;
+    })) << "the viewer heard of it";
     SendMessage(edit, EM_SETSEL, 6, 6);
     SendMessage(edit, WM_PASTE, 0, 0);
     EXPECT_EQ(text(edit), " worldhello");
@@ -157,7 +162,9 @@ TEST_F(StandardControls, CutCopyAndPasteGoThroughTheClipboardAndItsViewer) {
     EXPECT_NE(SetClipboardData(CF_TEXT, kp::ClipboardHandle(data)), nullptr);
     HANDLE got = GetClipboardData(CF_TEXT);
     ASSERT_NE(got, nullptr);
-    EXPECT_STREQ(static_cast<const char*>(GlobalLock(kp::ClipboardGlobal(got))), "line one\r\nline t") << "the block's bytes, no further";
+    EXPECT_STREQ(static_cast<const char*>(GlobalLock(kp::ClipboardGlobal(got))),
+                 "line one\r\nline t")
+        << "the block's bytes, no further";
     GlobalUnlock(kp::ClipboardGlobal(got));
     CloseClipboard();
     SendMessage(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
@@ -179,9 +186,14 @@ TEST_F(StandardControls, SortedListsKeepItemDataWithTheirItems) {
     SendMessage(list, LB_GETTEXT, 0, reinterpret_cast<LPARAM>(buffer));
     EXPECT_STREQ(buffer, "Alpha");
     EXPECT_EQ(SendMessage(list, LB_GETITEMDATA, 3, 0), 'd');
-    EXPECT_EQ(SendMessage(list, LB_FINDSTRING, 1, reinterpret_cast<LPARAM>("a")), 0) << "wraps around";
-    EXPECT_EQ(SendMessage(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>("BRAVO")), 1);
-    EXPECT_EQ(SendMessage(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>("brav")), LB_ERR);
+    EXPECT_EQ(SendMessage(list, LB_FINDSTRING, 1, reinterpret_cast<LPARAM>("a")), 0)
+        << "wraps around";
+    EXPECT_EQ(SendMessage(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                          reinterpret_cast<LPARAM>("BRAVO")),
+              1);
+    EXPECT_EQ(SendMessage(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                          reinterpret_cast<LPARAM>("brav")),
+              LB_ERR);
 
     SendMessage(list, LB_SETCURSEL, 2, 0);
     SendMessage(list, LB_DELETESTRING, 0, 0);
@@ -194,7 +206,8 @@ TEST_F(StandardControls, SortedListsKeepItemDataWithTheirItems) {
 
 TEST_F(StandardControls, ListClicksAndKeysSelectAndNotify) {
     HWND list = make("listbox", LBS_NOTIFY, 100);
-    for (const char* item : {"a", "b", "c"}) SendMessage(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
+    for (const char* item : {"a", "b", "c"})
+        SendMessage(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
     int height = static_cast<int>(SendMessage(list, LB_GETITEMHEIGHT, 0, 0));
     notes.clear();
     kp::MouseInput(list, WM_LBUTTONDOWN, 5, height + 1);
@@ -214,7 +227,8 @@ TEST_F(StandardControls, OwnerDrawnListsMeasureOnceAndDrawTheVisibleItems) {
     HWND list = make("listbox", LBS_OWNERDRAWFIXED, 100);
     EXPECT_EQ(SendMessage(list, LB_GETITEMHEIGHT, 0, 0), 30);
     for (LPARAM data : {100, 200, 300, 400, 500}) SendMessage(list, LB_ADDSTRING, 0, data);
-    EXPECT_EQ(SendMessage(list, LB_GETITEMDATA, 2, 0), 300) << "without strings an item is its data";
+    EXPECT_EQ(SendMessage(list, LB_GETITEMDATA, 2, 0), 300)
+        << "without strings an item is its data";
     ULONG_PTR copied = 0;
     SendMessage(list, LB_GETTEXT, 4, reinterpret_cast<LPARAM>(&copied));
     EXPECT_EQ(copied, 500u);
@@ -244,7 +258,8 @@ TEST_F(StandardControls, OwnerDrawnListsMeasureOnceAndDrawTheVisibleItems) {
 
 TEST_F(StandardControls, ComboSelectionSetsItsTextAndArrowKeysNotify) {
     HWND combo = make("combobox", CBS_DROPDOWNLIST, 100);
-    for (const char* item : {"one", "two"}) SendMessage(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
+    for (const char* item : {"one", "two"})
+        SendMessage(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
     EXPECT_EQ(SendMessage(combo, CB_SETCURSEL, 1, 0), 1);
     EXPECT_EQ(text(combo), "two");
     EXPECT_EQ(SendMessage(combo, CB_SETCURSEL, 5, 0), CB_ERR);
@@ -254,7 +269,8 @@ TEST_F(StandardControls, ComboSelectionSetsItsTextAndArrowKeysNotify) {
     kp::PressKey(combo, VK_DOWN);
     EXPECT_EQ(text(combo), "one");
     kp::PressKey(combo, VK_UP);
-    EXPECT_EQ(codesOf(7), (std::vector<WORD>{CBN_SELCHANGE, CBN_SELENDOK})) << "up from the first: nothing";
+    EXPECT_EQ(codesOf(7), (std::vector<WORD>{CBN_SELCHANGE, CBN_SELENDOK}))
+        << "up from the first: nothing";
     EXPECT_EQ(SendMessage(combo, CB_GETLBTEXTLEN, 1, 0), 3);
 }
 

@@ -1,3 +1,5 @@
+#include "platform/window.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -5,7 +7,6 @@
 
 #include "platform/controls.h"
 #include "platform/input.h"
-#include "platform/window.h"
 #include "platform/window_host.h"
 
 namespace kp = kestra::platform;
@@ -41,7 +42,7 @@ bool saw(HWND window, UINT message) {
 }
 
 class Windows : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         seen.clear();
         WNDCLASS wc{};
@@ -57,8 +58,8 @@ protected:
     }
     static HINSTANCE instance() { return reinterpret_cast<HINSTANCE>(&seen); }
     HWND make(HWND parent, RECT r, DWORD style = WS_VISIBLE, int id = 0) {
-        HWND w = CreateWindow("WindowTest", "", style | (parent ? WS_CHILD : WS_POPUP), r.left, r.top,
-                              r.right - r.left, r.bottom - r.top, parent,
+        HWND w = CreateWindow("WindowTest", "", style | (parent ? WS_CHILD : WS_POPUP), r.left,
+                              r.top, r.right - r.left, r.bottom - r.top, parent,
                               reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), nullptr, nullptr);
         if (!parent) made_.push_back(w);
         return w;
@@ -81,8 +82,9 @@ TEST_F(Windows, ClassesRegisterOnceAndGoOnlyWhenUnusedAndAskedByTheirOwner) {
     WNDCLASS edit;
     EXPECT_TRUE(GetClassInfo(nullptr, "EDIT", &edit));
     EXPECT_STREQ(edit.lpszClassName, "edit");
-    EXPECT_EQ(CreateWindow("NoSuchClass", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr),
-              nullptr);
+    EXPECT_EQ(
+        CreateWindow("NoSuchClass", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr),
+        nullptr);
 }
 
 TEST_F(Windows, ExtraBytesHoldLongsAndRefuseAccessPastTheirEnd) {
@@ -190,7 +192,9 @@ TEST_F(Windows, AWindowMayDestroyItselfWhileHandlingAMessage) {
 }
 
 int timerCalls = 0;
-void timerProc(HWND, UINT, UINT_PTR, DWORD) { ++timerCalls; }
+void timerProc(HWND, UINT, UINT_PTR, DWORD) {
+    ++timerCalls;
+}
 
 TEST_F(Windows, TimersFireEveryIntervalOnTheManualClock) {
     HWND w = make(nullptr, {0, 0, 10, 10});
@@ -299,18 +303,23 @@ TEST_F(Windows, WindowsOfAParentAreInCreationOrder) {
     EXPECT_TRUE(IsChild(top, c));
     EXPECT_FALSE(IsChild(a, c));
     std::vector<HWND> all;
-    EnumChildWindows(top, [](HWND w, LPARAM list) {
-        reinterpret_cast<std::vector<HWND>*>(list)->push_back(w);
-        return TRUE;
-    }, reinterpret_cast<LPARAM>(&all));
+    EnumChildWindows(
+        top,
+        [](HWND w, LPARAM list) {
+            reinterpret_cast<std::vector<HWND>*>(list)->push_back(w);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&all));
     EXPECT_EQ(all, (std::vector<HWND>{a, b, c}));
     ShowWindow(top, SW_HIDE);
     EXPECT_FALSE(IsWindowVisible(c)) << "an ancestor is hidden";
 }
 
 TEST(CharacterClasses, LettersIncludeAccentedOnesButNotDigitsOrSigns) {
-    for (UINT c : {UINT('a'), UINT('Z'), 0xE9u, 0xC0u, 0x3B1u, 0x430u}) EXPECT_TRUE(IsCharAlpha(c)) << c;
-    for (UINT c : {UINT('0'), UINT('-'), UINT(' '), 0xD7u, 0xF7u, 0x20ACu}) EXPECT_FALSE(IsCharAlpha(c)) << c;
+    for (UINT c : {UINT('a'), UINT('Z'), 0xE9u, 0xC0u, 0x3B1u, 0x430u})
+        EXPECT_TRUE(IsCharAlpha(c)) << c;
+    for (UINT c : {UINT('0'), UINT('-'), UINT(' '), 0xD7u, 0xF7u, 0x20ACu})
+        EXPECT_FALSE(IsCharAlpha(c)) << c;
 }
 
 }  // namespace

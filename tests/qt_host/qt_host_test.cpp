@@ -1,3 +1,5 @@
+#include "platform/qt/qt_host.h"
+
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -18,7 +20,6 @@
 #include "platform/input.h"
 #include "platform/message_box.h"
 #include "platform/module.h"
-#include "platform/qt/qt_host.h"
 #include "support/temp_folder.h"
 #include "utilities/k32fabutil1.h"
 
@@ -45,10 +46,12 @@ HWND topLevelOf(HWND window) {
     return window;
 }
 
-HMODULE utilities() { return kp::ModuleOf(reinterpret_cast<const void*>(&StartPCSetupDlg)); }
+HMODULE utilities() {
+    return kp::ModuleOf(reinterpret_cast<const void*>(&StartPCSetupDlg));
+}
 
 class QtDialogs : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         application();
         host_ = std::make_unique<QtHost>();
@@ -62,7 +65,9 @@ protected:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
     QWidget* widget(HWND dialog, int id) { return host_->widgetOf(GetDlgItem(dialog, id)); }
-    QAbstractButton* button(HWND dialog, int id) { return dynamic_cast<QAbstractButton*>(widget(dialog, id)); }
+    QAbstractButton* button(HWND dialog, int id) {
+        return dynamic_cast<QAbstractButton*>(widget(dialog, id));
+    }
     QString label(HWND dialog, int id) {
         auto* l = dynamic_cast<QLabel*>(widget(dialog, id));
         return l ? l->text() : QString("<no label>");
@@ -115,26 +120,29 @@ TEST_F(QtDialogs, PortSettingsClickedThroughStoresTheChoices) {
     BYTE settings = 8 | kEightDataBits | (2 << kParityShift) | kTwoStopBits;
     BYTE port = 0;
     CommParamBlock block{&settings, &port, names_, 0, kBaudTexts, kParityTexts, "Qt", "q.ini", "L"};
-    INT_PTR result = drive([&] { return StartPCSetupDlg(nullptr, &block); }, [&](HWND dialog) {
-        expectTemplatePlaces(dialog, "Comm");
-        EXPECT_EQ(host_->widgetOf(dialog)->windowTitle(), "Port Settings");
-        EXPECT_EQ(label(dialog, 113), "38400");
-        EXPECT_TRUE(button(dialog, 102)->isChecked());
-        EXPECT_TRUE(button(dialog, 109)->isChecked());
+    INT_PTR result =
+        drive([&] { return StartPCSetupDlg(nullptr, &block); },
+              [&](HWND dialog) {
+                  expectTemplatePlaces(dialog, "Comm");
+                  EXPECT_EQ(host_->widgetOf(dialog)->windowTitle(), "Port Settings");
+                  EXPECT_EQ(label(dialog, 113), "38400");
+                  EXPECT_TRUE(button(dialog, 102)->isChecked());
+                  EXPECT_TRUE(button(dialog, 109)->isChecked());
 
-        QWidget* spin = widget(dialog, 2001);
-        QTest::mouseClick(spin, Qt::LeftButton, {}, QPoint(spin->width() / 2, 2));
-        EXPECT_EQ(label(dialog, 113), "9600");
-        click(dialog, 107);
-        EXPECT_TRUE(button(dialog, 107)->isChecked());
-        EXPECT_FALSE(button(dialog, 109)->isChecked());
-        key(Qt::Key_Down);
-        EXPECT_EQ(GetFocus(), GetDlgItem(dialog, 108));
-        EXPECT_TRUE(button(dialog, 108)->isChecked()) << "arrow keys move the check in the group";
-        click(dialog, 110);
-        click(dialog, 104);
-        click(dialog, IDOK);
-    });
+                  QWidget* spin = widget(dialog, 2001);
+                  QTest::mouseClick(spin, Qt::LeftButton, {}, QPoint(spin->width() / 2, 2));
+                  EXPECT_EQ(label(dialog, 113), "9600");
+                  click(dialog, 107);
+                  EXPECT_TRUE(button(dialog, 107)->isChecked());
+                  EXPECT_FALSE(button(dialog, 109)->isChecked());
+                  key(Qt::Key_Down);
+                  EXPECT_EQ(GetFocus(), GetDlgItem(dialog, 108));
+                  EXPECT_TRUE(button(dialog, 108)->isChecked())
+                      << "arrow keys move the check in the group";
+                  click(dialog, 110);
+                  click(dialog, 104);
+                  click(dialog, IDOK);
+              });
     EXPECT_EQ(result, 1);
     EXPECT_EQ(settings, 6 | kEightDataBits | (1 << kParityShift));
     EXPECT_EQ(port, 2);
@@ -143,22 +151,24 @@ TEST_F(QtDialogs, PortSettingsClickedThroughStoresTheChoices) {
 TEST_F(QtDialogs, CommunicationParametersByKeyboardAlone) {
     BYTE settings = 6 | (1 << kParityShift);
     LineParamBlock block{&settings, 0, kBaudTexts, 0, 9};
-    INT_PTR result = drive([&] { return ExecCommParameters(nullptr, &block); }, [&](HWND dialog) {
-        expectTemplatePlaces(dialog, "COMM_PARAMETERS");
-        EXPECT_EQ(GetFocus(), GetDlgItem(dialog, 801)) << "the spin control is the first stop";
-        key(Qt::Key_Up);
-        EXPECT_EQ(label(dialog, 802), "19200");
-        key(Qt::Key_Tab);
-        EXPECT_EQ(GetFocus(), GetDlgItem(dialog, 806));
-        key(Qt::Key_Down);
-        EXPECT_TRUE(button(dialog, 807)->isChecked());
-        key(Qt::Key_Tab);
-        EXPECT_EQ(GetFocus(), GetDlgItem(dialog, 803));
-        key(Qt::Key_Down);
-        key(Qt::Key_Down);
-        EXPECT_TRUE(button(dialog, 805)->isChecked());
-        key(Qt::Key_Return);
-    });
+    INT_PTR result = drive([&] { return ExecCommParameters(nullptr, &block); },
+                           [&](HWND dialog) {
+                               expectTemplatePlaces(dialog, "COMM_PARAMETERS");
+                               EXPECT_EQ(GetFocus(), GetDlgItem(dialog, 801))
+                                   << "the spin control is the first stop";
+                               key(Qt::Key_Up);
+                               EXPECT_EQ(label(dialog, 802), "19200");
+                               key(Qt::Key_Tab);
+                               EXPECT_EQ(GetFocus(), GetDlgItem(dialog, 806));
+                               key(Qt::Key_Down);
+                               EXPECT_TRUE(button(dialog, 807)->isChecked());
+                               key(Qt::Key_Tab);
+                               EXPECT_EQ(GetFocus(), GetDlgItem(dialog, 803));
+                               key(Qt::Key_Down);
+                               key(Qt::Key_Down);
+                               EXPECT_TRUE(button(dialog, 805)->isChecked());
+                               key(Qt::Key_Return);
+                           });
     EXPECT_EQ(result, 1);
     EXPECT_EQ(settings, 7 | kEightDataBits | (2 << kParityShift));
 }
@@ -179,7 +189,8 @@ TEST_F(QtDialogs, MessageBoxesAreQtMessageBoxesWithTheirTextCaptionAndIcon) {
     std::filesystem::remove(devices_[0]);
     std::filesystem::remove(devices_[1]);
     BYTE settings = 6, port = 0;
-    CommParamBlock block{&settings, &port, names_, 0, kBaudTexts, kParityTexts, "Panel link", "q.ini", "L"};
+    CommParamBlock block{&settings,    &port,        names_,  0,  kBaudTexts,
+                         kParityTexts, "Panel link", "q.ini", "L"};
     QString shown, caption;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QTimer::singleShot(0, [&] {
@@ -208,7 +219,8 @@ LRESULT recordingParent(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         const auto* draw = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
         drawn.items.push_back(draw->itemID);
         RECT r = draw->rcItem;
-        FillRect(draw->hDC, &r, GetSysColorBrush(draw->itemState & ODS_SELECTED ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+        FillRect(draw->hDC, &r,
+                 GetSysColorBrush(draw->itemState & ODS_SELECTED ? COLOR_HIGHLIGHT : COLOR_WINDOW));
         return TRUE;
     }
     if (message == WM_COMMAND) drawn.notes.push_back(HIWORD(wParam));
@@ -216,7 +228,7 @@ LRESULT recordingParent(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 }
 
 class QtControls : public QtDialogs {
-protected:
+  protected:
     void SetUp() override {
         QtDialogs::SetUp();
         drawn = {};
@@ -252,7 +264,8 @@ TEST_F(QtControls, TheMeterPaintsAQuarterBlueAndTheRestLightGrey) {
     bool blueText = false;
     for (int x = 60; x < 140; ++x)
         for (int y = 0; y < 20; ++y)
-            if (QColor(image.pixel(x, y)).blue() > 200 && QColor(image.pixel(x, y)).red() < 100) blueText = true;
+            if (QColor(image.pixel(x, y)).blue() > 200 && QColor(image.pixel(x, y)).red() < 100)
+                blueText = true;
     EXPECT_TRUE(blueText) << "the text shows in blue on the grey part";
 }
 
@@ -296,11 +309,15 @@ TEST_F(QtControls, HoldingTheSpinControlStepsOnQtTimers) {
     static const DialogItemTemplate items[] = {
         {2001, kSpinClass, "", 4, 4, 10, 16, WS_VISIBLE | WS_TABSTOP},
     };
-    static const DialogTemplate t{"S", 0, "S", 0, 0, 40, 30, WS_POPUP | WS_VISIBLE, nullptr, 0, items, 1};
-    HWND dialog = CreateDialogIndirectParam(nullptr, &t, nullptr, [](HWND, UINT m, WPARAM, LPARAM l) -> INT_PTR {
-        if (m == kSpinStepMessage) record->push_back(l);
-        return m == WM_INITDIALOG;
-    }, 0);
+    static const DialogTemplate t{"S",     0, "S",   0, 0, 40, 30, WS_POPUP | WS_VISIBLE,
+                                  nullptr, 0, items, 1};
+    HWND dialog = CreateDialogIndirectParam(
+        nullptr, &t, nullptr,
+        [](HWND, UINT m, WPARAM, LPARAM l) -> INT_PTR {
+            if (m == kSpinStepMessage) record->push_back(l);
+            return m == WM_INITDIALOG;
+        },
+        0);
     QWidget* spin = widget(dialog, 2001);
     ASSERT_NE(spin, nullptr);
     QTest::mousePress(spin, Qt::LeftButton, {}, QPoint(spin->width() / 2, spin->height() - 2));

@@ -1,9 +1,8 @@
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <string>
 
@@ -40,14 +39,14 @@ void spinClick(HWND spin, bool up) {
 }
 
 class CommParams : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         for (int i = 0; i < kPortCount; ++i) {
             devices_[i] = folder_.file("ttyS" + std::to_string(i));
             deviceNames_[i] = devices_[i].c_str();
         }
         ini_ = folder_.file("comm.ini");
-        block_ = {&settings_,   &port_,       deviceNames_, 0,           kBaudTexts,
+        block_ = {&settings_,   &port_,       deviceNames_, 0,     kBaudTexts,
                   kParityTexts, "Panel link", ini_.c_str(), "Line"};
     }
     void makeOpenable(int port) { folder_.write("ttyS" + std::to_string(port), ""); }
@@ -198,7 +197,7 @@ TEST_F(CommParams, PortSettingsShowsACodeOutsideItsRangeUntilStepped) {
 }
 
 class LineParameters : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         static const DialogTemplate ownerTemplate{
             "OWNER", 0, "Owner", 0, 0, 300, 200, WS_POPUP | WS_CAPTION, nullptr, 0, nullptr, 0};
@@ -268,7 +267,8 @@ TEST_F(LineParameters, OkWithAnEmptyGroupTakesItsLastButtonAndCancelChangesNothi
 TEST_F(LineParameters, ParityThreeChecksNoButtonRatherThanADataBitButton) {
     settings_ = 3 << kParityShift;
     host_.script([](HWND dialog) {
-        for (int id = 803; id <= 805; ++id) EXPECT_EQ(IsDlgButtonChecked(dialog, id), BST_UNCHECKED);
+        for (int id = 803; id <= 805; ++id)
+            EXPECT_EQ(IsDlgButtonChecked(dialog, id), BST_UNCHECKED);
         EXPECT_EQ(IsDlgButtonChecked(dialog, 806), BST_CHECKED);
         EXPECT_EQ(IsDlgButtonChecked(dialog, 807), BST_UNCHECKED);
         Click(GetDlgItem(dialog, IDCANCEL));
@@ -290,7 +290,7 @@ TEST_F(LineParameters, AnAllowedRangeBeyondTheTextsIsKeptWithinThem) {
 }
 
 class CommIni : public CommParams {
-protected:
+  protected:
     void writeSection(const std::string& lines) { folder_.write("comm.ini", "[Line]\n" + lines); }
 };
 

@@ -20,8 +20,8 @@ WNDPROC classProc(const char* name) {
     return GetClassInfo(nullptr, name, &wc) ? wc.lpfnWndProc : nullptr;
 }
 
-const char* const kLibraryClasses[] = {"CPSPIN_KEY_FOC_32", "DLGNOALPHAEDIT_32",
-                                       "CHECKBOXONLY_32", "XBUTTBMP_32"};
+const char* const kLibraryClasses[] = {"CPSPIN_KEY_FOC_32", "DLGNOALPHAEDIT_32", "CHECKBOXONLY_32",
+                                       "XBUTTBMP_32"};
 
 TEST(ClassRegistration, LoadingRegistersWhatIsMissingAndUnloadingTakesBackOnlyThat) {
     HMODULE program = GetModuleHandle(nullptr);

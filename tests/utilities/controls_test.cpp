@@ -43,10 +43,12 @@ std::vector<CanvasOp> opsOf(const std::vector<CanvasOp>& ops, CanvasOp::Kind kin
     return out;
 }
 
-bool sameRect(const RECT& a, const RECT& b) { return EqualRect(&a, &b) != FALSE; }
+bool sameRect(const RECT& a, const RECT& b) {
+    return EqualRect(&a, &b) != FALSE;
+}
 
 class CustomControls : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         received.clear();
         WNDCLASS wc{};
@@ -201,7 +203,8 @@ TEST_F(CustomControls, MeterAt200And50Shows25PercentWithAQuarterFilled) {
 }
 
 TEST_F(CustomControls, MeterDrawsNothingWithoutARangeAndNeverMoreThanFull) {
-    HWND meter = child(kMeterClass, 10, {0, 0, 104, 40}, kMeterSunken | kMeterBlackFrame | kMeterVertical);
+    HWND meter =
+        child(kMeterClass, 10, {0, 0, 104, 40}, kMeterSunken | kMeterBlackFrame | kMeterVertical);
     SendMessage(meter, kMeterSetRange, 0, 0);
     EXPECT_TRUE(host_.paint(meter).empty());
 
@@ -245,8 +248,8 @@ TEST_F(CustomControls, LetterRefusingEditWithRetReportsTabAndEnterToItsDialog) {
         {20, kNoAlphaEditClass, "", 4, 4, 40, 12, WS_VISIBLE | WS_TABSTOP},
         {IDOK, "button", "OK", 4, 20, 40, 14, WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON},
     };
-    static const DialogTemplate dialogTemplate{"T", 0, "T", 0, 0, 100, 40, WS_POPUP, nullptr, 0,
-                                               items, 2};
+    static const DialogTemplate dialogTemplate{"T", 0,        "T",     0, 0,     100,
+                                               40,  WS_POPUP, nullptr, 0, items, 2};
     static std::vector<UINT> commands;
     commands.clear();
     auto proc = [](HWND, UINT message, WPARAM wParam, LPARAM) -> INT_PTR {
@@ -286,7 +289,7 @@ TEST_F(CustomControls, CheckBoxDrawsItsFocusMarkOnTheParentAndStillChecks) {
 }
 
 class BitmapButton : public CustomControls {
-protected:
+  protected:
     HBITMAP bitmap(int w, int h) {
         HBITMAP b = CreateCompatibleBitmap(nullptr, w, h);
         kp::BitmapPixels(b)[0] = 0;

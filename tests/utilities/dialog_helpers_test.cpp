@@ -14,7 +14,7 @@ namespace {
 
 // A dialog of the test module, so that its controls take their strings from it.
 class ListHelpers : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         module_ = LoadLibrary("KListTestModule");
         ASSERT_NE(module_, nullptr);
@@ -29,7 +29,8 @@ protected:
     }
     std::string comboItem(int index) {
         char text[128] = {};
-        SendMessage(combo_, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text));
+        SendMessage(combo_, CB_GETLBTEXT, static_cast<WPARAM>(index),
+                    reinterpret_cast<LPARAM>(text));
         return text;
     }
 
@@ -83,8 +84,9 @@ TEST_F(ListHelpers, LongTextsAreCutToSixtyCharactersAndMissingStringsAreEmpty) {
     char text[kListTextLength + 8];
     std::fill(std::begin(text), std::end(text), '#');
     EXPECT_EQ(GetLBStringForSelectionData(list_, 3, text), TRUE);
-    EXPECT_EQ(std::string(text), std::string(
-        "An item text that runs on for quite a bit longer than sixty characters", 60));
+    EXPECT_EQ(
+        std::string(text),
+        std::string("An item text that runs on for quite a bit longer than sixty characters", 60));
     EXPECT_EQ(text[61], '#') << "nothing written beyond the text and its zero";
     EXPECT_EQ(GetLBStringForSelectionData(list_, 40, text), TRUE);
     EXPECT_STREQ(text, "");

@@ -23,12 +23,14 @@ constexpr DialogItemTemplate kItems[] = {
     {14, "static", "", 4, 80, 136, 20, WS_VISIBLE | SS_ETCHEDFRAME},
 };
 constexpr DialogTemplate kDialogs[] = {
-    {"LISTS", 0, "Lists", 0, 0, 200, 160, WS_POPUP | WS_CAPTION | DS_MODALFRAME, nullptr, 0,
-     kItems, std::size(kItems)},
+    {"LISTS", 0, "Lists", 0, 0, 200, 160, WS_POPUP | WS_CAPTION | DS_MODALFRAME, nullptr, 0, kItems,
+     std::size(kItems)},
 };
 const kestra::platform::ResourceRegistration kDialogRegistration(
     &kDialogs, kestra::platform::ResourceKind::Dialogs, kDialogs, std::size(kDialogs));
 
 }  // namespace
 
-extern "C" HMODULE ListTestModuleSelf() { return KESTRA_THIS_MODULE(); }
+extern "C" HMODULE ListTestModuleSelf() {
+    return KESTRA_THIS_MODULE();
+}
