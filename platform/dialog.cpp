@@ -61,12 +61,9 @@ HWND createDialog(HINSTANCE instance, const DialogTemplate* t, HWND owner, DLGPR
     RECT frame{t->x, t->y, t->x + t->cx, t->y + t->cy};
     MapDialogRect(dialog, &frame);
     RECT insets = detail::NonClientInsets(dialog);
+    // A top-level dialog's position counts from its owner's client area.
     POINT origin{frame.left, frame.top};
-    if (child) {
-        origin = {frame.left, frame.top};
-    } else if (detail::Live(owner)) {
-        ClientToScreen(owner, &origin);
-    }
+    if (!child && detail::Live(owner)) ClientToScreen(owner, &origin);
     MoveWindow(dialog, origin.x, origin.y, frame.right - frame.left + insets.left + insets.right,
                frame.bottom - frame.top + insets.top + insets.bottom, FALSE);
     if (t->style & DS_CENTER) {

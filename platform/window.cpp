@@ -387,8 +387,7 @@ HWND CreateWindowEx(DWORD exStyle, const char* className, const char* windowName
                     HINSTANCE instance, void* param) {
     auto cls = kp::findClass(className);
     if (!cls) return nullptr;
-    if ((style & WS_CHILD) && !Live(parent)) return nullptr;
-    if (parent && !Live(parent)) return nullptr;
+    if ((parent || (style & WS_CHILD)) && !Live(parent)) return nullptr;
     auto* window = new HWND__;
     window->windowClass = cls;
     window->proc = cls->wc.lpfnWndProc;
@@ -740,7 +739,7 @@ BOOL EnumChildWindows(HWND parent, WNDENUMPROC callback, LPARAM value) {
     for (HWND child : children) {
         if (!Live(child)) continue;
         if (!callback(child, value)) return FALSE;
-        if (!EnumChildWindows(child, callback, value) && !child->children.empty()) return FALSE;
+        if (!EnumChildWindows(child, callback, value)) return FALSE;
     }
     return TRUE;
 }
@@ -855,7 +854,7 @@ int MapWindowPoints(HWND from, HWND to, POINT* points, UINT count) {
         points[i].x += dx;
         points[i].y += dy;
     }
-    return MAKELPARAM(dx, dy) & 0xFFFFFFFF;
+    return static_cast<int>(MAKELPARAM(dx, dy));
 }
 
 BOOL InvalidateRect(HWND window, const RECT*, BOOL) {

@@ -453,6 +453,20 @@ QWidget* makeScrollBar(HWND window, QWidget* parent) {
     return bar;
 }
 
+// The core keeps byte offsets into UTF-8; the line edit counts UTF-16 units.
+void syncEditSelection(HWND window, QLineEdit* edit) {
+    std::string_view text = window->text;
+    auto units = [&](int offset) {
+        return static_cast<int>(
+            textOf(std::string(text.substr(0, static_cast<std::size_t>(offset)))).size());
+    };
+    int anchor = units(window->control.selStart), caret = units(window->control.selEnd);
+    if (anchor == caret)
+        edit->setCursorPosition(caret);
+    else
+        edit->setSelection(anchor, caret - anchor);
+}
+
 void syncText(HWND window, QWidget* widget) {
     QString text = textOf(window->text);
     if (auto* dialog = dynamic_cast<QDialog*>(widget))
@@ -463,9 +477,10 @@ void syncText(HWND window, QWidget* widget) {
         button->setText(text);
     else if (auto* label = dynamic_cast<QLabel*>(widget))
         label->setText(labelText(window));
-    else if (auto* edit = dynamic_cast<QLineEdit*>(widget))
+    else if (auto* edit = dynamic_cast<QLineEdit*>(widget)) {
         edit->setText(text);
-    else if (auto* combo = dynamic_cast<QComboBox*>(widget)) {
+        syncEditSelection(window, edit);  // setText put the caret at the end
+    } else if (auto* combo = dynamic_cast<QComboBox*>(widget)) {
         if (combo->isEditable()) combo->setEditText(text);
     } else if (!window->isChild())
         widget->setWindowTitle(text);
@@ -502,16 +517,7 @@ void syncState(HWND window, QWidget* widget) {
         }
         button->setDown(c.pushed);
     } else if (auto* edit = dynamic_cast<QLineEdit*>(widget)) {
-        std::string_view text = window->text;
-        auto chars = [&](int offset) {
-            return static_cast<int>(
-                textOf(std::string(text.substr(0, static_cast<std::size_t>(offset)))).size());
-        };
-        int anchor = chars(c.selStart), caret = chars(c.selEnd);
-        if (anchor == caret)
-            edit->setCursorPosition(caret);
-        else
-            edit->setSelection(anchor, caret - anchor);
+        syncEditSelection(window, edit);
         edit->setReadOnly(c.readOnly);
     } else if (auto* list = dynamic_cast<QListWidget*>(widget)) {
         list->setCurrentRow(c.current);
@@ -563,8 +569,7 @@ QWidget* CreateWidget(HWND window, QWidget* parent) {
     QWidget* widget = nullptr;
     switch (window->kind) {
         case ControlKind::Dialog: {
-            auto* dialog = new DialogWidget(window->isChild() ? parent : parent,
-                                            window->isChild() ? Qt::Widget : Qt::Dialog);
+            auto* dialog = new DialogWidget(parent, window->isChild() ? Qt::Widget : Qt::Dialog);
             // The classic dialog colours, so that what the procedures paint matches.
             QPalette palette = dialog->palette();
             auto colour = [](int index) {

@@ -281,8 +281,12 @@ TEST_F(QtControls, TypedKeysGoThroughTheLetterRefusingEditsProcedure) {
     GetWindowText(edit, text, sizeof text);
     EXPECT_STREQ(text, "12");
     EXPECT_EQ(kp::BeepCount(), beeps + 1);
+    QTest::keyClick(line, Qt::Key_Home);
+    QTest::keyClicks(line, "3");
+    EXPECT_EQ(line->text(), "312");
+    EXPECT_EQ(line->cursorPosition(), 1) << "the caret stays where the core has it";
     QTest::keyClick(line, Qt::Key_Backspace);
-    EXPECT_EQ(line->text(), "1");
+    EXPECT_EQ(line->text(), "12");
 }
 
 TEST_F(QtControls, OwnerDrawnListItemsAreDrawnByTheParentAndClicksSelect) {
