@@ -468,6 +468,15 @@ SIZE BitmapSize(HBITMAP bitmap) {
     return b ? SIZE{b->width, b->height} : SIZE{0, 0};
 }
 
+std::optional<COLORREF> BrushColour(HBRUSH brush) {
+    auto value = reinterpret_cast<std::uintptr_t>(brush);
+    if (value > 0 && value <= kSystemColours.size())
+        return GetSysColor(static_cast<int>(value - 1));
+    HBRUSH__* b = brushOf(brush);
+    if (!b || b->hollow) return std::nullopt;
+    return b->colour;
+}
+
 std::size_t LiveGdiObjects() {
     return gdi().live.size();
 }
@@ -698,16 +707,11 @@ BOOL Polygon(HDC dc, const POINT* points, int count) {
 
 int FillRect(HDC dc, const RECT* rect, HBRUSH brush) {
     if (!liveDC(dc) || !rect) return 0;
-    // A brush may also be given as a system colour index + 1.
-    auto value = reinterpret_cast<std::uintptr_t>(brush);
-    if (value > 0 && value <= kp::kSystemColours.size()) {
-        dc->surface->fillRect(*rect, GetSysColor(static_cast<int>(value - 1)));
+    if (auto colour = kp::BrushColour(brush)) {
+        dc->surface->fillRect(*rect, *colour);
         return 1;
     }
-    HBRUSH__* b = kp::brushOf(brush);
-    if (!b) return 0;
-    if (!b->hollow) dc->surface->fillRect(*rect, b->colour);
-    return 1;
+    return kp::brushOf(brush) ? 1 : 0;  // a hollow brush paints nothing
 }
 
 int FrameRect(HDC dc, const RECT* rect, HBRUSH brush) {

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -272,6 +273,9 @@ SIZE BitmapSize(HBITMAP bitmap);
 
 // Live GDI objects that are not stock objects; tests use it to see that nothing leaked.
 std::size_t LiveGdiObjects();
+
+// The colour of a solid brush (a system colour index + 1 counts as that colour's brush).
+std::optional<COLORREF> BrushColour(HBRUSH brush);
 
 }  // namespace kestra::platform
 

@@ -137,7 +137,10 @@ void QtHost::changed(HWND window, Aspect aspect) {
 }
 
 void QtHost::invalidated(HWND window) {
-    if (QWidget* widget = widgetOf(window)) widget->update();
+    QWidget* widget = widgetOf(window);
+    if (!widget) return;
+    ApplyControlColours(window, widget);
+    widget->update();
 }
 
 void QtHost::focusChanged(HWND window) {

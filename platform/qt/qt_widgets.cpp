@@ -34,6 +34,10 @@ QRect rectOf(const RECT& r) {
                  std::max<LONG>(0, r.bottom - r.top));
 }
 
+QColor colourOf(COLORREF c) {
+    return QColor(GetRValue(c), GetGValue(c), GetBValue(c));
+}
+
 QString textOf(const std::string& text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
@@ -559,6 +563,29 @@ HostedWindow* HostedOf(QObject* object) {
     return dynamic_cast<HostedWindow*>(object);
 }
 
+void ApplyControlColours(HWND window, QWidget* widget) {
+    UINT message = window->kind == ControlKind::Edit      ? WM_CTLCOLOREDIT
+                   : window->kind == ControlKind::ListBox ? WM_CTLCOLORLISTBOX
+                   : window->kind == ControlKind::Static  ? WM_CTLCOLORSTATIC
+                                                          : 0;
+    if (!message || !Live(window->parent)) return;
+    NullSurface surface;
+    HDC dc = CreateSurfaceDC(surface);
+    auto brush = reinterpret_cast<HBRUSH>(SendMessage(
+        window->parent, message, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(window)));
+    QColor text = colourOf(GetTextColor(dc));
+    QColor back = colourOf(BrushColour(brush).value_or(GetBkColor(dc)));
+    DeleteDC(dc);
+    bool isStatic = message == WM_CTLCOLORSTATIC;
+    QPalette::ColorRole backRole = isStatic ? QPalette::Window : QPalette::Base;
+    QPalette::ColorRole textRole = isStatic ? QPalette::WindowText : QPalette::Text;
+    QPalette palette = widget->palette();
+    if (palette.color(backRole) == back && palette.color(textRole) == text) return;
+    palette.setColor(backRole, back);
+    palette.setColor(textRole, text);
+    widget->setPalette(palette);
+}
+
 QFont DialogFontOf(int pointSize) {
     QFont font = DialogFont();
     if (pointSize > 0) font.setPointSize(pointSize);
@@ -572,10 +599,7 @@ QWidget* CreateWidget(HWND window, QWidget* parent) {
             auto* dialog = new DialogWidget(parent, window->isChild() ? Qt::Widget : Qt::Dialog);
             // The classic dialog colours, so that what the procedures paint matches.
             QPalette palette = dialog->palette();
-            auto colour = [](int index) {
-                COLORREF c = GetSysColor(index);
-                return QColor(GetRValue(c), GetGValue(c), GetBValue(c));
-            };
+            auto colour = [](int index) { return colourOf(GetSysColor(index)); };
             palette.setColor(QPalette::Window, colour(COLOR_BTNFACE));
             palette.setColor(QPalette::Button, colour(COLOR_BTNFACE));
             for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
@@ -616,6 +640,7 @@ QWidget* CreateWidget(HWND window, QWidget* parent) {
     for (Aspect aspect :
          {Aspect::Text, Aspect::Style, Aspect::Items, Aspect::Geometry, Aspect::Enabled})
         SyncWidget(window, widget, aspect);
+    ApplyControlColours(window, widget);
     widget->setVisible(window->isChild() && (window->style & WS_VISIBLE));
     return widget;
 }

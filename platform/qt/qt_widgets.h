@@ -22,6 +22,8 @@ HostedWindow* HostedOf(QObject* object);
 QWidget* CreateWidget(HWND window, QWidget* parent);
 // Writes one aspect of the core's state into the widget.
 void SyncWidget(HWND window, QWidget* widget, Aspect aspect);
+// Gives an edit, list box or static the colours its parent answers WM_CTLCOLOR... with.
+void ApplyControlColours(HWND window, QWidget* widget);
 // The font of dialogs with that point size (0: the host's size).
 QFont DialogFontOf(int pointSize);
 

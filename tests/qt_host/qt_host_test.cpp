@@ -336,3 +336,40 @@ TEST_F(QtControls, HoldingTheSpinControlStepsOnQtTimers) {
 }
 
 }  // namespace
+
+namespace {
+
+HBRUSH highlight = nullptr;
+
+INT_PTR colouringProc(HWND, UINT message, WPARAM wParam, LPARAM) {
+    if (message == WM_INITDIALOG) return TRUE;
+    if (message == WM_CTLCOLOREDIT && highlight) {
+        SetTextColor(reinterpret_cast<HDC>(wParam), RGB(255, 255, 255));
+        return reinterpret_cast<INT_PTR>(highlight);
+    }
+    return FALSE;
+}
+
+TEST_F(QtDialogs, AnEditTakesTheColoursItsDialogAnswersWhenRepainted) {
+    static const DialogItemTemplate items[] = {
+        {5, "edit", "cell", 4, 4, 40, 12, WS_VISIBLE | WS_TABSTOP},
+    };
+    static const DialogTemplate t{"C", 0, "C", 0, 0, 60, 24, WS_POPUP, nullptr, 0, items, 1};
+    highlight = nullptr;
+    HWND dialog = CreateDialogIndirectParam(nullptr, &t, nullptr, colouringProc, 0);
+    QWidget* edit = widget(dialog, 5);
+    ASSERT_NE(edit, nullptr);
+    highlight = CreateSolidBrush(RGB(0, 0, 128));
+    InvalidateRect(GetDlgItem(dialog, 5), nullptr, TRUE);
+    EXPECT_EQ(edit->palette().color(QPalette::Base), QColor(0, 0, 128));
+    EXPECT_EQ(edit->palette().color(QPalette::Text), QColor(255, 255, 255));
+    HBRUSH used = highlight;
+    highlight = nullptr;
+    InvalidateRect(GetDlgItem(dialog, 5), nullptr, TRUE);
+    EXPECT_EQ(edit->palette().color(QPalette::Base), QColor(255, 255, 255))
+        << "back to the window colour";
+    DestroyWindow(dialog);
+    DeleteObject(used);
+}
+
+}  // namespace
