@@ -169,7 +169,7 @@ void writeField(SaveContext& c, const FieldRecord& f, int depth) {
 void writePageText(SaveContext& c, std::span<const std::byte> text) {
     if (RulesForFormat(c.formatCode).shortPageTexts) {
         const auto* chars = reinterpret_cast<const char*>(text.data());
-        c.out.cstring(std::string_view(chars, strnlen(chars, text.size())));
+        c.out.cstring(text.empty() ? std::string_view() : std::string_view(chars, strnlen(chars, text.size())));
     } else {
         c.out.u32(static_cast<std::uint32_t>(text.size()));
         c.out.bytes(text);

@@ -1,0 +1,1 @@
+#include "project_store/store_test.h"

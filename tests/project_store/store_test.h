@@ -1,0 +1,77 @@
+// The fixture of the project store's tests: a registered host allocator, message boxes
+// collected instead of shown, and the images and projects of a test released afterwards.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/memory.h"
+#include "platform/message_box.h"
+#include "project_store/project_store.h"
+#include "project_store/store.h"
+#include "support/project_builder.h"
+#include "utilities/services.h"
+
+namespace kestra::testing {
+
+class StoreTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        previousAllocator_ = SetAppFmalloc(&mem::HostAllocate);
+        previousPresenter_ = platform::SetMessageBoxPresenter(
+            [this](HWND, std::string_view text, std::string_view caption, UINT) {
+                messages.push_back(std::string(caption) + "|" + std::string(text));
+                return IDOK;
+            });
+    }
+    void TearDown() override {
+        for (HGLOBAL p : projects_) store::ReleaseProject(p);
+        for (HGLOBAL i : images_) GlobalFree(i);
+        platform::SetMessageBoxPresenter(previousPresenter_);
+        SetAppFmalloc(previousAllocator_);
+    }
+
+    // A project that the test releases at its end.
+    HGLOBAL keep(HGLOBAL project) {
+        if (project) projects_.push_back(project);
+        return project;
+    }
+    HGLOBAL build(const ProjectShape& shape) { return keep(BuildProject(shape)); }
+
+    HGLOBAL save(HGLOBAL project) {
+        HGLOBAL image = 0;
+        const DWORD length = SaveProject(project, 0, &image);
+        EXPECT_NE(length, 0u);
+        if (image) {
+            EXPECT_EQ(GlobalSize(image), length);
+            images_.push_back(image);
+        }
+        return image;
+    }
+    HGLOBAL load(HGLOBAL image, const char* options = nullptr) {
+        ProjectLoadOptions record{0, options};
+        return keep(GetProjectExt(image, 0, options ? &record : nullptr));
+    }
+    HGLOBAL imageOf(const std::vector<std::uint8_t>& bytes) {
+        HGLOBAL image = GlobalCopy(std::as_bytes(std::span(bytes)));
+        images_.push_back(image);
+        return image;
+    }
+    static std::vector<std::uint8_t> bytes(HGLOBAL block) {
+        auto b = mem::Bytes(block);
+        auto* u = reinterpret_cast<const std::uint8_t*>(b.data());
+        return std::vector<std::uint8_t>(u, u + b.size());
+    }
+
+    std::vector<std::string> messages;
+
+private:
+    std::vector<HGLOBAL> projects_;
+    std::vector<HGLOBAL> images_;
+    APPFMALLOC previousAllocator_ = nullptr;
+    platform::MessageBoxPresenter previousPresenter_;
+};
+
+}  // namespace kestra::testing
