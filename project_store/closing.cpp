@@ -107,7 +107,7 @@ void ReadClosingBlocks(LoadContext& c) {
     }
     ext.block124 = c.blocks.host(kBlock124Size);
     if (std::byte* to = mem::Data(ext.block124)) {
-        std::memcpy(to, stored.data(), stored.size());
+        if (!stored.empty()) std::memcpy(to, stored.data(), stored.size());
         WriteLe32(to, kBlock124Size);
     }
 }

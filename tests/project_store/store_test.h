@@ -16,6 +16,36 @@
 
 namespace kestra::testing {
 
+// Bytes of an image written by hand, little-endian.
+class ImageBytes {
+public:
+    ImageBytes& u8(std::uint8_t v) {
+        bytes.push_back(v);
+        return *this;
+    }
+    ImageBytes& u16(std::uint16_t v) { return u8(static_cast<std::uint8_t>(v)).u8(static_cast<std::uint8_t>(v >> 8)); }
+    ImageBytes& u32(std::uint32_t v) { return u16(static_cast<std::uint16_t>(v)).u16(static_cast<std::uint16_t>(v >> 16)); }
+    ImageBytes& zeros(std::size_t n) {
+        bytes.insert(bytes.end(), n, 0);
+        return *this;
+    }
+    ImageBytes& text(std::string_view t) {
+        bytes.insert(bytes.end(), t.begin(), t.end());
+        return *this;
+    }
+    ImageBytes& cstring(std::string_view t) { return text(t).u8(0); }
+    template <typename T>
+    ImageBytes& record(const T& r) {
+        const auto* b = reinterpret_cast<const std::uint8_t*>(&r);
+        bytes.insert(bytes.end(), b, b + sizeof r);
+        return *this;
+    }
+    // The header and descriptor of an image whose record follows at 48.
+    ImageBytes& header(std::uint8_t formatCode) { return u16(44).zeros(42).u8(1).u16(48).u8(formatCode); }
+
+    std::vector<std::uint8_t> bytes;
+};
+
 class StoreTest : public ::testing::Test {
 protected:
     void SetUp() override {
