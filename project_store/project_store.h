@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "kestra/project.h"
+#include "kestra/project_sections.h"
 #include "platform/win_types.h"
 
 extern "C" {
