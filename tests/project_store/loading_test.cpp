@@ -1,12 +1,10 @@
 // What a load makes of an image: options, repairs, older formats, defaults.
 #include <filesystem>
-#include <fstream>
 
 #include "kestra/dib.h"
 #include "kestra/project_image.h"
 #include "project_store/describe.h"
 #include "project_store/store_test.h"
-#include "support/temp_folder.h"
 
 using namespace kestra;
 using namespace kestra::testing;
@@ -23,19 +21,6 @@ protected:
     std::span<FieldRecord> fields(const PageRecord& page) {
         return blocks::RecordsUpTo<FieldRecord>(page.fields, page.fieldCount);
     }
-};
-
-// Runs a test with a temporary current folder (the repair log goes into the current folder).
-class CurrentFolder {
-public:
-    CurrentFolder() : previous_(std::filesystem::current_path()) { std::filesystem::current_path(folder_.path()); }
-    ~CurrentFolder() { std::filesystem::current_path(previous_); }
-    std::string read(const std::string& name) const { return folder_.read(name); }
-    bool exists(const std::string& name) const { return std::filesystem::exists(folder_.file(name)); }
-
-private:
-    TempFolder folder_;
-    std::filesystem::path previous_;
 };
 
 // A format 0x20 image written by hand: header, project record, one page with its name inline
@@ -187,7 +172,7 @@ TEST_F(Loading, TheMenuFieldRepairDropsMenuFieldsWithAZeroDimension) {
 }
 
 TEST_F(Loading, TheBitmapRepairMarksZeroSizedBitmapsAndLogsEach) {
-    CurrentFolder folder;
+    const TempFolder& folder = currentFolder();
     HGLOBAL original = build({.bitmaps = 4});
     auto entries = blocks::RecordsUpTo<BitmapEntry>(at(original).ext.bitmaps, 4);
     // Entry 0 ('#', stored, its height's high word is 0): repaired. Entry 1 ('B'): not
@@ -197,7 +182,7 @@ TEST_F(Loading, TheBitmapRepairMarksZeroSizedBitmapsAndLogsEach) {
     HGLOBAL image = save(original);
 
     HGLOBAL plain = load(image);
-    EXPECT_FALSE(folder.exists("PrjFix.txt"));
+    EXPECT_FALSE(std::filesystem::exists(folder.file("PrjFix.txt")));
     EXPECT_EQ(blocks::RecordsUpTo<BitmapEntry>(at(plain).ext.bitmaps, 4)[0].head.attributes, 0x0042);
 
     HGLOBAL p = load(image, "fixrmenufield");
@@ -217,7 +202,7 @@ TEST_F(Loading, TheBitmapRepairMarksZeroSizedBitmapsAndLogsEach) {
 }
 
 TEST_F(Loading, ABitmapEntryWithoutDataIsNotRepairedIntoReadingTheNextEntry) {
-    CurrentFolder folder;
+    const TempFolder& folder = currentFolder();
     HGLOBAL original = build({.bitmaps = 3});
     auto entries = blocks::RecordsUpTo<BitmapEntry>(at(original).ext.bitmaps, 3);
     // Entry 0 stores no data; the words after its head are entry 1's, which start with zeros.
@@ -231,7 +216,7 @@ TEST_F(Loading, ABitmapEntryWithoutDataIsNotRepairedIntoReadingTheNextEntry) {
     EXPECT_EQ(loaded[0].dib, 0u);
     EXPECT_EQ(loaded[1].head.nameMark, 'B');
     EXPECT_EQ(mem::Size(loaded[1].dib), mem::Size(entries[1].dib));
-    EXPECT_FALSE(folder.exists("PrjFix.txt"));
+    EXPECT_FALSE(std::filesystem::exists(folder.file("PrjFix.txt")));
 }
 
 TEST_F(Loading, AProjectWithoutListSectionGetsOneFromItsSettingsBytes) {

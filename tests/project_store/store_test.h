@@ -1,9 +1,11 @@
 // The fixture of the project store's tests: a registered host allocator, message boxes
-// collected instead of shown, and the images and projects of a test released afterwards.
+// collected instead of shown, a temporary current folder (the repair log is written into the
+// current folder), and the images and projects of a test released afterwards.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -12,6 +14,7 @@
 #include "project_store/project_store.h"
 #include "project_store/store.h"
 #include "support/project_builder.h"
+#include "support/temp_folder.h"
 #include "utilities/services.h"
 
 namespace kestra::testing {
@@ -49,6 +52,8 @@ public:
 class StoreTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        previousFolder_ = std::filesystem::current_path();
+        std::filesystem::current_path(folder_.path());
         previousAllocator_ = SetAppFmalloc(&mem::HostAllocate);
         previousPresenter_ = platform::SetMessageBoxPresenter(
             [this](HWND, std::string_view text, std::string_view caption, UINT) {
@@ -61,7 +66,11 @@ protected:
         for (HGLOBAL i : images_) GlobalFree(i);
         platform::SetMessageBoxPresenter(previousPresenter_);
         SetAppFmalloc(previousAllocator_);
+        std::filesystem::current_path(previousFolder_);
     }
+
+    // The current folder while the test runs.
+    const TempFolder& currentFolder() const { return folder_; }
 
     // A project that the test releases at its end.
     HGLOBAL keep(HGLOBAL project) {
@@ -100,6 +109,8 @@ protected:
 private:
     std::vector<HGLOBAL> projects_;
     std::vector<HGLOBAL> images_;
+    TempFolder folder_;
+    std::filesystem::path previousFolder_;
     APPFMALLOC previousAllocator_ = nullptr;
     platform::MessageBoxPresenter previousPresenter_;
 };

@@ -128,6 +128,11 @@ public:
 
 private:
     WORD text(const std::string& s) { return AddText(key_, s); }
+    // A text of a field or its lists: its own, or one of the shape's cycle of texts.
+    WORD fieldText(const std::string& s) {
+        if (shape_.distinctTexts == 0) return text(s);
+        return text("Text " + std::to_string(cycle_++ % shape_.distinctTexts));
+    }
 
     void recordTables() {
         ProjectRecord& r = p_->record;
@@ -192,7 +197,7 @@ private:
             list[i].firstKey = static_cast<std::int16_t>(2 * i);
             list[i].lastKey = static_cast<std::int16_t>(2 * i + 1);
             list[i].value = values[i];
-            list[i].textId = static_cast<std::uint16_t>(texts ? text(prefix + std::to_string(i)) : 0);
+            list[i].textId = static_cast<std::uint16_t>(texts ? fieldText(prefix + std::to_string(i)) : 0);
         }
         if (texts && !list.empty()) list.back().textId = 0xFFFF;  // no text
         return GlobalRecords<ListEntry>(list);
@@ -206,7 +211,7 @@ private:
         f.fieldClass = static_cast<std::uint16_t>(n % 3);
         f.list1.count = 2;
         f.list1.block = folder({7, 8}, true, name + " list1 ");
-        f.textId = static_cast<std::uint16_t>(n % 2 == 0 ? text(name + " text") : 0);
+        f.textId = static_cast<std::uint16_t>(n % 2 == 0 ? fieldText(name + " text") : 0);
         f.plc.dataBlock = static_cast<std::uint8_t>(n);
         switch (n % 4) {
             case 0:
@@ -595,6 +600,7 @@ private:
     }
 
     ProjectShape shape_;
+    int cycle_ = 0;
     HGLOBAL handle_ = 0;
     void* key_ = nullptr;
     ProjectBlock* p_ = nullptr;

@@ -30,6 +30,7 @@ struct ProjectShape {
     bool resources = false;
     bool tags = false;
     bool closing = false;        // code block, tail, 264-byte table, grouped word list
+    int distinctTexts = 0;       // nonzero: field and list texts cycle through this many texts
 };
 
 // A project block in a global block (its address keys its string table); release it with
