@@ -115,11 +115,11 @@ void ReadClosingBlocks(LoadContext& c) {
 void AdjustStoredClosingBlocks(ExtensionRecord& s) {
     const ExtensionRecord ext = s;
     s.tagFolder.elements = StoredPresence(storesTags(ext));
-    s.codeBlock = StoredPresence(codeBlockOf(ext) ? 1 : 0);
-    s.tail = StoredPresence(tailOf(ext) ? 1 : 0);
-    s.table264 = StoredPresence(table264Of(ext) ? 1 : 0);
-    s.wordList = StoredPresence(wordListOf(ext) ? 1 : 0);
-    s.block124 = StoredPresence(block124Of(ext) ? 1 : 0);
+    s.codeBlock = StoredPresence(codeBlockOf(ext).has_value());
+    s.tail = StoredPresence(tailOf(ext).has_value());
+    s.table264 = StoredPresence(table264Of(ext).has_value());
+    s.wordList = StoredPresence(wordListOf(ext).has_value());
+    s.block124 = StoredPresence(block124Of(ext).has_value());
 }
 
 void WriteClosingBlocks(SaveContext& c) {

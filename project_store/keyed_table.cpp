@@ -205,7 +205,7 @@ void writePart(Sink& out, const StoredPart& part) {
     if (room.empty()) return;
     std::memcpy(room.data(), part.bytes.data(), part.bytes.size());
     forEachElement(room, [](std::span<std::byte> element) {
-        if (std::byte* slot = textSlot(element)) WriteLe32(slot, StoredPresence(ReadLe32(slot)));
+        if (std::byte* slot = textSlot(element)) WriteLe32(slot, StoredPresence(ReadLe32(slot) != 0));
     });
 }
 

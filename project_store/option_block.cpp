@@ -357,7 +357,7 @@ void ReadOptionBlock(LoadContext& c) {
 }
 
 void AdjustStoredOptionBlock(ExtensionRecord& stored) {
-    stored.optionBlock = storedOptionBlock(stored) ? 1 : 0;
+    stored.optionBlock = StoredPresence(storedOptionBlock(stored) != nullptr);
 }
 
 void WriteOptionBlock(SaveContext& c) {

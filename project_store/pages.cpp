@@ -127,12 +127,6 @@ std::optional<std::span<const std::byte>> folderBytes(const FolderHeader& folder
     return BytesAt(folder.block, static_cast<std::size_t>(folder.count.get()) * sizeof(ListEntry));
 }
 
-void writeField(SaveContext& c, const FieldRecord& f, int depth);
-
-void writeFolder(SaveContext& c, const std::optional<std::span<const std::byte>>& bytes) {
-    if (bytes) c.out.bytes(*bytes);
-}
-
 // The field record as stored: lists, children and a label that memory does not hold are
 // stored as empty or absent, and reference slots carry only presence.
 FieldRecord storedField(const FieldRecord& f) {
@@ -140,7 +134,7 @@ FieldRecord storedField(const FieldRecord& f) {
     if (!folderBytes(f.list1)) s.list1.count = 0;
     if (f.hasList2() && !folderBytes(f.list2)) s.list2.count = 0;
     if (f.hasChildren() && !Records<FieldRecord>(f.children, f.childCount)) s.childCount = 0;
-    s.label = StoredPresence(f.label != 0u && TextAt(f.label) ? 1 : 0);
+    s.label = StoredPresence(f.label != 0u && TextAt(f.label));
     s.list1.block = 0;
     s.list2.block = 0;
     s.children = 0;
@@ -151,8 +145,8 @@ void writeField(SaveContext& c, const FieldRecord& f, int depth) {
     if (depth > kMaxFieldNesting) throw ImageError(c.out.position(), "child field records nested too deep");
     const FieldRecord stored = storedField(f);
     c.out.record(stored);
-    writeFolder(c, folderBytes(f.list1));
-    if (f.hasList2()) writeFolder(c, folderBytes(f.list2));
+    if (auto list = folderBytes(f.list1)) c.out.bytes(*list);
+    if (auto list = f.hasList2() ? folderBytes(f.list2) : std::nullopt) c.out.bytes(*list);
     if (f.hasChildren() && stored.childCount != 0) {
         const auto children = Records<FieldRecord>(f.children, f.childCount);
         for (const FieldRecord& child : *children) writeField(c, child, depth + 1);
@@ -174,12 +168,6 @@ void writePageText(SaveContext& c, std::span<const std::byte> text) {
         c.out.u32(static_cast<std::uint32_t>(text.size()));
         c.out.bytes(text);
     }
-}
-
-void writeBlob(Sink& out, Ref ref) {
-    auto bytes = BlobAt(ref).value_or(std::span<const std::byte>());
-    out.u32(static_cast<std::uint32_t>(bytes.size()));
-    out.bytes(bytes);
 }
 
 // The pages a save stores: those of memory, or one blank page for a project without any.
@@ -213,14 +201,9 @@ void ReadPages(LoadContext& c) {
 void ReadPageBlobs(LoadContext& c) {
     if (c.project.ext.pageBlobsPresent == 0) return;
     const bool second = c.project.ext.blobFlags & 1;
-    auto read = [&](Slot& slot) {
-        const std::uint32_t length = c.in.u32("page blob length");
-        auto bytes = c.in.take(length, "page blob");
-        slot = length ? c.blocks.blob(bytes) : 0;
-    };
     for (PageRecord& page : pagesOf(c.project.record)) {
-        read(page.blob1);
-        if (second) read(page.blob2);
+        page.blob1 = ReadBlob(c, false);
+        if (second) page.blob2 = ReadBlob(c, false);
     }
 }
 
@@ -289,8 +272,8 @@ void WritePageBlobs(SaveContext& c) {
     if (c.project.ext.pageBlobsPresent == 0) return;
     const bool second = c.project.ext.blobFlags & 1;
     for (const PageRecord& page : storedPages(c.project.record)) {
-        writeBlob(c.out, page.blob1);
-        if (second) writeBlob(c.out, page.blob2);
+        WriteBlob(c.out, page.blob1);
+        if (second) WriteBlob(c.out, page.blob2);
     }
 }
 

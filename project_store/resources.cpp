@@ -11,18 +11,6 @@ namespace {
 constexpr std::size_t kResourceHeadSize = offsetof(ResourceSection, records);
 constexpr std::size_t kTextEntryValues = offsetof(TextEntry, blobA);  // three u32 as stored
 
-Ref readBlob(LoadContext& c, bool keepEmpty) {
-    const std::uint32_t length = c.in.u32("blob length");
-    auto bytes = c.in.take(length, "blob");
-    return length || keepEmpty ? c.blocks.blob(bytes) : 0;
-}
-
-void writeBlob(Sink& out, Ref ref) {
-    auto bytes = BlobAt(ref).value_or(std::span<const std::byte>());
-    out.u32(static_cast<std::uint32_t>(bytes.size()));
-    out.bytes(bytes);
-}
-
 bool thirdBlobs(const ExtensionRecord& ext) { return ext.blobFlags & 1; }
 
 // ---- Resources in memory ---------------------------------------------------------------------
@@ -48,8 +36,8 @@ void readTextSet(LoadContext& c, Slot& slot, std::size_t count) {
     std::vector<TextEntry> entries(count);
     for (TextEntry& e : entries) {
         std::memcpy(&e, c.in.take(kTextEntryValues, "text entry").data(), kTextEntryValues);
-        e.blobA = readBlob(c, false);
-        e.blobB = readBlob(c, false);
+        e.blobA = ReadBlob(c, false);
+        e.blobB = ReadBlob(c, false);
     }
     slot = count ? c.blocks.host(std::as_bytes(std::span<const TextEntry>(entries))) : 0;
 }
@@ -62,8 +50,8 @@ void writeTextSet(Sink& out, Ref set, std::size_t count) {
     }
     for (const TextEntry& e : *entries) {
         out.bytes(AsBytes(e).first(kTextEntryValues));
-        writeBlob(out, e.blobA);
-        writeBlob(out, e.blobB);
+        WriteBlob(out, e.blobA);
+        WriteBlob(out, e.blobB);
     }
 }
 
@@ -87,9 +75,9 @@ void ReadResources(LoadContext& c) {
         std::memcpy(r.bytes18, c.in.take(sizeof r.bytes18, "resource").data(), sizeof r.bytes18);
         // A stored slot keeps its blobs even when they are empty: a slot is stored only when
         // both exist.
-        r.blobA = readBlob(c, true);
-        r.blobB = readBlob(c, true);
-        if (thirdBlobs(ext)) r.blobC = readBlob(c, true);
+        r.blobA = ReadBlob(c, true);
+        r.blobB = ReadBlob(c, true);
+        if (thirdBlobs(ext)) r.blobC = ReadBlob(c, true);
         section.records[slot] = c.blocks.host(AsBytes(r));
     }
     ext.resources = c.blocks.host(AsBytes(section));
@@ -115,9 +103,9 @@ void WriteResources(SaveContext& c) {
         for (std::uint16_t value : {r->value4.get(), r->value6.get(), r->value10.get(), r->value14.get()})
             c.out.u16(value);
         c.out.bytes(AsBytes(r->bytes18));
-        writeBlob(c.out, r->blobA);
-        writeBlob(c.out, r->blobB);
-        if (thirdBlobs(c.project.ext)) writeBlob(c.out, r->blobC);
+        WriteBlob(c.out, r->blobA);
+        WriteBlob(c.out, r->blobB);
+        if (thirdBlobs(c.project.ext)) WriteBlob(c.out, r->blobC);
     }
 }
 

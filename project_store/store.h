@@ -162,9 +162,14 @@ struct SaveContext {
     std::uint8_t formatCode;
 };
 
-// Writes a reference slot of a stored record: presence slots as 1 when set, the others as 0.
-// The stored value of a slot means no more than that.
-inline std::uint32_t StoredPresence(std::uint32_t slot) { return slot != 0 ? 1 : 0; }
+// A stored blob (u32 length and the bytes): read into a new blob (none for an empty one unless
+// asked for), or written from a blob (an absent one as empty).
+Ref ReadBlob(LoadContext& c, bool keepEmpty);
+void WriteBlob(Sink& out, Ref blob);
+
+// The stored value of a reference slot says no more than whether the section is there: 1 for a
+// slot that announces a section, 0 for the others (and for an absent section).
+inline std::uint32_t StoredPresence(bool present) { return present ? 1 : 0; }
 
 // ---- Sections -----------------------------------------------------------------------------------
 

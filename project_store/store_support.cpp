@@ -140,6 +140,18 @@ const char* StringPool::text(std::uint16_t index) const {
     return index < texts_.size() ? texts_[index] : "";
 }
 
+Ref ReadBlob(LoadContext& c, bool keepEmpty) {
+    const std::uint32_t length = c.in.u32("blob length");
+    auto bytes = c.in.take(length, "blob");
+    return length || keepEmpty ? c.blocks.blob(bytes) : 0;
+}
+
+void WriteBlob(Sink& out, Ref blob) {
+    auto bytes = BlobAt(blob).value_or(std::span<const std::byte>());
+    out.u32(static_cast<std::uint32_t>(bytes.size()));
+    out.bytes(bytes);
+}
+
 std::uint16_t LoadContext::translate(std::uint16_t index) const {
     return StrTabAddText(pool.text(index), key);
 }

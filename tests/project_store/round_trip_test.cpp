@@ -49,6 +49,10 @@ TEST_P(RoundTrip, ReadBackHoldsTheSameDataAndSavingAgainGivesTheSameImage) {
 
     HGLOBAL loaded = load(first);
     ASSERT_NE(loaded, 0u);
+    // Handed over unlocked, like the images.
+    EXPECT_EQ(mem::LockCount(loaded), 0u);
+    EXPECT_EQ(mem::LockCount(first), 0u);
+    EXPECT_EQ(mem::LockCount(original), 0u);
     EXPECT_EQ(DescribeProject(loaded), expected);
 
     HGLOBAL second = save(loaded);
