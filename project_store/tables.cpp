@@ -5,14 +5,55 @@
 namespace kestra::store {
 namespace {
 
-constexpr std::size_t kGroupSize = sizeof(GroupRecord);
-constexpr std::size_t kSection5Size = sizeof(Section5Record);
-
 // Reads count entries of `size` bytes; a new global block holding them, or 0 for none (or
 // when the block cannot be had: the caller then sets the count to 0 and loading goes on).
 Ref readGlobalTable(LoadContext& c, std::size_t count, std::size_t size, std::string_view what) {
     auto bytes = c.in.take(c.in.needBytes(count, size, what), what);
     return count ? c.blocks.global(bytes) : 0;
+}
+
+// Tables whose records are followed, after all of them, by each record's own list: the
+// groups with their list entries, the section 5 records with their 298-byte entries.
+template <typename Record>
+struct ListedRecords {
+    le16 Record::*count;
+    Slot Record::*list;
+    std::size_t entrySize;
+    std::string_view what;
+
+    std::optional<std::span<const std::byte>> listOf(const Record& r) const {
+        return BytesAt(r.*list, (r.*count) * entrySize);
+    }
+};
+constexpr ListedRecords<GroupRecord> kGroups{&GroupRecord::entryCount, &GroupRecord::entries, sizeof(ListEntry),
+                                             "groups"};
+constexpr ListedRecords<Section5Record> kSection5{&Section5Record::entryCount, &Section5Record::entries,
+                                                  kSection5EntrySize, "section 5"};
+
+template <typename Record>
+Ref readListedRecords(LoadContext& c, std::size_t count, const ListedRecords<Record>& kind) {
+    auto records = c.in.take(c.in.needBytes(count, sizeof(Record), kind.what), kind.what);
+    const Ref block = count ? c.blocks.global(records) : 0;
+    auto stored = Records<Record>(block, count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t entries = RecordAt<Record>(records.data() + i * sizeof(Record)).*kind.count;
+        const Ref list = readGlobalTable(c, entries, kind.entrySize, kind.what);
+        if (!stored) continue;
+        (*stored)[i].*kind.list = list;
+        if (!list) (*stored)[i].*kind.count = 0;
+    }
+    return block;
+}
+
+template <typename Record>
+void writeListedRecords(Sink& out, std::span<const Record> records, const ListedRecords<Record>& kind) {
+    for (Record r : records) {
+        if (!kind.listOf(r)) r.*kind.count = 0;
+        r.*kind.list = 0;
+        out.record(r);
+    }
+    for (const Record& r : records)
+        if (auto bytes = kind.listOf(r)) out.bytes(*bytes);
 }
 
 // The section 7 block's length, walking its head and entries; nothing when they overrun.
@@ -39,12 +80,10 @@ bool hasGroups(const ProjectRecord& r) { return r.section2aCount == 0 && r.group
 std::optional<std::span<GroupRecord>> groups(const ProjectRecord& r) {
     return Records<GroupRecord>(r.groups, r.groupCount);
 }
-Bytes groupList(const GroupRecord& g) { return BytesAt(g.entries, g.entryCount * sizeof(ListEntry)); }
 Bytes section4(const ProjectRecord& r) { return BytesAt(r.section4, kSection4Size); }
 std::optional<std::span<Section5Record>> section5(const ProjectRecord& r) {
     return Records<Section5Record>(r.section5, r.section5Count);
 }
-Bytes section5List(const Section5Record& s) { return BytesAt(s.entries, s.entryCount * kSection5EntrySize); }
 Bytes section6(const ProjectRecord& r) { return BytesAt(r.section6, r.section6Count * sizeof(ListEntry)); }
 Bytes section7(const ProjectRecord& r) {
     auto block = mem::Bytes(r.section7);
@@ -81,22 +120,11 @@ void ReadLeadingTables(LoadContext& c) {
     r.section1 = readGlobalTable(c, r.section1Count, kSection1EntrySize, "section 1");
     if (!r.section1) r.section1Count = 0;
 
+    // The groups are stored when section 2a is stored empty.
+    const bool withGroups = r.section2aCount == 0 && r.groupCount > 0;
     r.section2a = readGlobalTable(c, r.section2aCount, sizeof(ListEntry), "section 2a");
     if (!r.section2a) r.section2aCount = 0;
-
-    const bool withGroups = r.section2aCount == 0 && r.groupCount > 0;
-    const std::size_t groupCount = withGroups ? r.groupCount : 0;
-    auto records = c.in.take(c.in.needBytes(groupCount, kGroupSize, "groups"), "groups");
-    r.groups = groupCount ? c.blocks.global(records) : 0;
-    auto stored = Records<GroupRecord>(r.groups, groupCount);
-    for (std::size_t i = 0; i < groupCount; ++i) {
-        const auto count = RecordAt<GroupRecord>(records.data() + i * kGroupSize).entryCount.get();
-        Ref list = readGlobalTable(c, count, sizeof(ListEntry), "group list");
-        if (stored) {
-            (*stored)[i].entries = list;
-            if (!list) (*stored)[i].entryCount = 0;
-        }
-    }
+    r.groups = readListedRecords(c, withGroups ? r.groupCount : 0, kGroups);
     if (withGroups && !r.groups) r.groupCount = 0;
 }
 
@@ -106,17 +134,7 @@ void ReadMiddleTables(LoadContext& c) {
     r.section4 = readGlobalTable(c, with4 ? 1 : 0, kSection4Size, "section 4");
     if (!r.section4) r.section4Present = 0;
 
-    auto records = c.in.take(c.in.needBytes(r.section5Count, kSection5Size, "section 5"), "section 5");
-    r.section5 = r.section5Count ? c.blocks.global(records) : 0;
-    auto stored = Records<Section5Record>(r.section5, r.section5Count);
-    for (std::size_t i = 0; i < r.section5Count; ++i) {
-        const auto count = RecordAt<Section5Record>(records.data() + i * kSection5Size).entryCount.get();
-        Ref list = readGlobalTable(c, count, kSection5EntrySize, "section 5 list");
-        if (stored) {
-            (*stored)[i].entries = list;
-            if (!list) (*stored)[i].entryCount = 0;
-        }
-    }
+    r.section5 = readListedRecords(c, r.section5Count, kSection5);
     if (!r.section5) r.section5Count = 0;
 
     auto entries6 = c.in.take(c.in.needBytes(r.section6Count, sizeof(ListEntry), "section 6"), "section 6");
@@ -184,30 +202,14 @@ void WriteLeadingTables(SaveContext& c) {
     if (auto bytes = section1(r)) c.out.bytes(*bytes);
     if (auto bytes = section2a(r)) c.out.bytes(*bytes);
     if (!hasGroups(r)) return;
-    auto list = groups(r);
-    if (!list) return;
-    for (GroupRecord g : *list) {
-        if (!groupList(g)) g.entryCount = 0;
-        g.entries = 0;
-        c.out.record(g);
-    }
-    for (const GroupRecord& g : *list)
-        if (auto bytes = groupList(g)) c.out.bytes(*bytes);
+    if (auto list = groups(r)) writeListedRecords<GroupRecord>(c.out, *list, kGroups);
 }
 
 void WriteMiddleTables(SaveContext& c) {
     const ProjectRecord& r = c.project.record;
     if (r.section4Present != 0)
         if (auto bytes = section4(r)) c.out.bytes(*bytes);
-    if (auto records = section5(r)) {
-        for (Section5Record s : *records) {
-            if (!section5List(s)) s.entryCount = 0;
-            s.entries = 0;
-            c.out.record(s);
-        }
-        for (const Section5Record& s : *records)
-            if (auto bytes = section5List(s)) c.out.bytes(*bytes);
-    }
+    if (auto records = section5(r)) writeListedRecords<Section5Record>(c.out, *records, kSection5);
     if (auto bytes = section6(r)) c.out.bytes(*bytes);
     if (r.section7Present != 0)
         if (auto bytes = section7(r)) c.out.bytes(*bytes);
