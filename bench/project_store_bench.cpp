@@ -86,10 +86,14 @@ class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration) seconds[run.benchmark_name()] = run.GetAdjustedRealTime() / multiplier(run.time_unit);
+            if (run.run_type == Run::RT_Iteration) {
+                seconds[run.benchmark_name()] = run.GetAdjustedRealTime() / multiplier(run.time_unit);
+                cpuSeconds[run.benchmark_name()] = run.GetAdjustedCPUTime() / multiplier(run.time_unit);
+            }
         ConsoleReporter::ReportRuns(runs);
     }
     std::map<std::string, double> seconds;
+    std::map<std::string, double> cpuSeconds;
 
 private:
     static double multiplier(benchmark::TimeUnit unit) {
@@ -108,11 +112,12 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    const double copy = reporter.seconds["CopyImage"];
     std::printf("\nimage: %zu bytes, %u pages\n", large().size, testing::ProjectAt(large().project).record.pageCount.get());
-    if (copy > 0) {
-        std::printf("load / copy: %.0f\n", reporter.seconds["LoadProject"] / copy);
-        std::printf("save / copy: %.0f\n", reporter.seconds["SaveLoadedProject"] / copy);
+    for (auto [what, times] : {std::pair{"real time", &reporter.seconds}, std::pair{"processor time", &reporter.cpuSeconds}}) {
+        const double copy = (*times)["CopyImage"];
+        if (copy > 0)
+            std::printf("%s: load / copy %.0f, save / copy %.0f\n", what, (*times)["LoadProject"] / copy,
+                        (*times)["SaveLoadedProject"] / copy);
     }
     benchmark::Shutdown();
     return 0;
