@@ -143,8 +143,7 @@ private:
 std::optional<std::span<Slot>> tableSlots(const ProjectRecord& r) {
     auto bytes = BytesAt(r.keyed, kTableHead + r.keyedCapacity * sizeof(Slot));
     if (!bytes || r.keyedCapacity == 0) return std::nullopt;
-    auto* first = const_cast<Slot*>(&RecordAt<Slot>(bytes->data() + kTableHead));
-    return std::span<Slot>(first, r.keyedCapacity);
+    return std::span<Slot>(&RecordAt<Slot>(bytes->data() + kTableHead), r.keyedCapacity);
 }
 
 // The sub-entry references that follow an entry's head.
@@ -154,8 +153,7 @@ std::optional<std::span<Slot>> subEntrySlots(Ref entry) {
     const std::size_t count = (*head)[0].subEntryCount;
     auto bytes = BytesAt(entry, sizeof(KeyedEntryHead) + count * sizeof(Slot));
     if (!bytes) return std::nullopt;
-    auto* first = const_cast<Slot*>(&RecordAt<Slot>(bytes->data() + sizeof(KeyedEntryHead)));
-    return std::span<Slot>(first, count);
+    return std::span<Slot>(&RecordAt<Slot>(bytes->data() + sizeof(KeyedEntryHead)), count);
 }
 
 struct StoredPart {
@@ -175,12 +173,11 @@ struct StoredEntry {
 // A part as a reader will take it back: its slot number names its place, its elements lie
 // within it.
 std::optional<StoredPart> partAt(Ref ref, std::size_t slot) {
-    auto blob = BlobAt(ref);
-    if (!blob || blob->size() < sizeof(KeyedPartHead)) return std::nullopt;
-    std::span<std::byte> bytes(const_cast<std::byte*>(blob->data()), blob->size());
-    if (ReadLe16(bytes.data()) != slot + 1) return std::nullopt;
-    if (!forEachElement(bytes, [](std::span<std::byte>) {})) return std::nullopt;
-    return StoredPart{bytes};
+    auto bytes = BlobAt(ref);
+    if (!bytes || bytes->size() < sizeof(KeyedPartHead)) return std::nullopt;
+    if (ReadLe16(bytes->data()) != slot + 1) return std::nullopt;
+    if (!forEachElement(*bytes, [](std::span<std::byte>) {})) return std::nullopt;
+    return StoredPart{*bytes};
 }
 
 // The entry behind a slot as it will be stored; nothing for a slot that is stored empty.
@@ -257,25 +254,44 @@ void ReadKeyedTable(LoadContext& c) {
     r.keyedCapacity = static_cast<std::uint16_t>(table ? slots : 0);
 }
 
-void TranslateKeyedCaptions(LoadContext& c) {
-    auto slots = tableSlots(c.project.record);
+// Calls visit(part) for every part of every entry of the table.
+template <typename Visit>
+void forEachPart(const ProjectRecord& r, Visit visit) {
+    auto slots = tableSlots(r);
     if (!slots) return;
     for (Ref entry : *slots) {
         auto subs = subEntrySlots(entry);
         if (!subs) continue;
-        for (Ref subRef : *subs) {
-            auto sub = Records<KeyedSubEntry>(subRef, 1);
-            if (!sub) continue;
-            for (Ref part : (*sub)[0].parts) {
-                auto blob = BlobAt(part);
-                if (!blob) continue;
-                std::span<std::byte> bytes(const_cast<std::byte*>(blob->data()), blob->size());
-                forEachElement(bytes, [&](std::span<std::byte> element) {
-                    if (elementType(element) == kElementCaptioned) translateAt(c, element, kElementCaptionedText);
-                });
-            }
-        }
+        for (Ref subRef : *subs)
+            if (auto sub = Records<KeyedSubEntry>(subRef, 1))
+                for (Ref part : (*sub)[0].parts) visit(part);
     }
+}
+
+void TranslateKeyedCaptions(LoadContext& c) {
+    forEachPart(c.project.record, [&](Ref part) {
+        if (auto bytes = BlobAt(part))
+            forEachElement(*bytes, [&](std::span<std::byte> element) {
+                if (elementType(element) == kElementCaptioned) translateAt(c, element, kElementCaptionedText);
+            });
+    });
+}
+
+void ForEachKeyedBlock(const ProjectRecord& r, const std::function<void(Ref)>& visit) {
+    visit(r.keyed);
+    if (auto slots = tableSlots(r))
+        for (Ref entry : *slots) {
+            visit(entry);
+            if (auto subs = subEntrySlots(entry))
+                for (Ref sub : *subs) visit(sub);
+        }
+    forEachPart(r, [&](Ref part) {
+        visit(part);
+        if (auto bytes = BlobAt(part))
+            forEachElement(*bytes, [&](std::span<std::byte> element) {
+                if (const std::byte* slot = textSlot(element)) visit(ReadLe32(slot));
+            });
+    });
 }
 
 void WriteKeyedTable(SaveContext& c) {

@@ -109,7 +109,7 @@ private:
 // ---- Saving ---------------------------------------------------------------------------------------
 
 void writeText(Sink& out, Ref ref) {
-    auto bytes = BlobAt(ref).value_or(std::span<const std::byte>());
+    auto bytes = BlobAt(ref).value_or(std::span<std::byte>());
     out.length16(bytes.size(), "list text");
     out.bytes(bytes);
 }

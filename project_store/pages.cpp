@@ -253,8 +253,7 @@ void AdjustStoredPages(ProjectRecord& stored) {
 void WritePages(SaveContext& c) {
     for (const PageRecord& page : storedPages(c.project.record)) {
         PageRecord stored = page;
-        auto text = page.text != 0u ? BlobAt(page.text).value_or(std::span<const std::byte>())
-                                    : std::span<const std::byte>();
+        const auto text = BlobAt(page.text).value_or(std::span<std::byte>());
         auto fields = Records<FieldRecord>(page.fields, page.fieldCount);
         if (!fields) stored.fieldCount = 0;
         stored.text = 0;

@@ -39,39 +39,6 @@ public:
         for (const NetworkNode& child : table<NetworkNode>(node.children, node.childCount)) nodes(child, depth + 1);
     }
 
-    void keyed(const ProjectRecord& r) {
-        auto slots = BytesAt(r.keyed, 2 + r.keyedCapacity * sizeof(Slot));
-        add(r.keyed);
-        if (!slots) return;
-        for (std::size_t i = 0; i < r.keyedCapacity; ++i) {
-            const Ref entry = ReadLe32(slots->data() + 2 + i * sizeof(Slot));
-            auto head = Records<KeyedEntryHead>(entry, 1);
-            add(entry);
-            if (!head) continue;
-            auto subs = BytesAt(entry, sizeof(KeyedEntryHead) + (*head)[0].subEntryCount * sizeof(Slot));
-            for (std::size_t s = 0; subs && s < (*head)[0].subEntryCount; ++s) {
-                const Ref subRef = ReadLe32(subs->data() + sizeof(KeyedEntryHead) + s * sizeof(Slot));
-                for (const KeyedSubEntry& sub : table<KeyedSubEntry>(subRef, 1))
-                    for (Ref part : sub.parts) partTexts(part);
-            }
-        }
-    }
-
-    void partTexts(Ref part) {
-        add(part);
-        auto blob = BlobAt(part);
-        if (!blob || blob->size() < sizeof(KeyedPartHead)) return;
-        std::size_t at = sizeof(KeyedPartHead);
-        for (std::size_t n = ReadLe16(blob->data() + 4); n > 0 && blob->size() - at >= 4; --n) {
-            const std::size_t length = 4 + ReadLe16(blob->data() + at + 2);
-            if (blob->size() - at < length) break;
-            const std::uint16_t type = ReadLe16(blob->data() + at);
-            if ((type == kElementTexted1 || type == kElementTexted2) && length >= kElementTextSlot + 4)
-                add(ReadLe32(blob->data() + at + kElementTextSlot));
-            at += length;
-        }
-    }
-
     void optionList(Ref ref, bool typed) {
         auto head = table<OptionListHead>(ref, 1);
         if (head.empty() || !typed) return;
@@ -119,7 +86,7 @@ public:
             blobs({page.text, page.blob1, page.blob2});
             fields(page.fields, page.fieldCount, 0);
         }
-        keyed(r);
+        ForEachKeyedBlock(r, [this](Ref ref) { add(ref); });
         nodes(r.nodeA, 0);
         nodes(e.nodeB, 0);
         options(e);

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -69,9 +70,9 @@ template <typename T>
 std::optional<std::span<T>> Records(Ref ref, std::size_t count) {
     return blocks::Records<T>(ref, count);
 }
-std::optional<std::span<const std::byte>> BytesAt(Ref ref, std::size_t size);
+std::optional<std::span<std::byte>> BytesAt(Ref ref, std::size_t size);
 // A blob's bytes; nothing for a null reference or a blob that overruns its block.
-std::optional<std::span<const std::byte>> BlobAt(Ref ref);
+std::optional<std::span<std::byte>> BlobAt(Ref ref);
 // A text up to its terminator or its block's end; nothing for a null or dead reference.
 std::optional<std::string_view> TextAt(Ref ref);
 
@@ -201,6 +202,9 @@ void WriteStringPool(SaveContext& c);
 
 // Section 11.
 void ReadKeyedTable(LoadContext& c);
+// Calls visit for every block of the keyed-entry table: the table, entries, sub-entries,
+// parts and trailer texts.
+void ForEachKeyedBlock(const ProjectRecord& r, const std::function<void(Ref)>& visit);
 void TranslateKeyedCaptions(LoadContext& c);
 void WriteKeyedTable(SaveContext& c);
 

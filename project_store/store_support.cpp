@@ -52,20 +52,20 @@ Ref Allocations::text(std::string_view text) { return fill(host(text.size() + 1)
 
 // ---- Resolving references --------------------------------------------------------------------
 
-std::optional<std::span<const std::byte>> BytesAt(Ref ref, std::size_t size) {
-    if (size == 0) return std::span<const std::byte>();
-    const std::byte* bytes = mem::At(ref, 0, size);
+std::optional<std::span<std::byte>> BytesAt(Ref ref, std::size_t size) {
+    if (size == 0) return std::span<std::byte>();
+    std::byte* bytes = mem::At(ref, 0, size);
     if (!bytes) return std::nullopt;
-    return std::span<const std::byte>(bytes, size);
+    return std::span<std::byte>(bytes, size);
 }
 
-std::optional<std::span<const std::byte>> BlobAt(Ref ref) {
+std::optional<std::span<std::byte>> BlobAt(Ref ref) {
     const std::byte* head = mem::At(ref, 0, 4);
     if (!head) return std::nullopt;
     const std::uint32_t length = ReadLe32(head);
-    const std::byte* bytes = mem::At(ref, 4, length);
+    std::byte* bytes = mem::At(ref, 4, length);
     if (!bytes) return std::nullopt;
-    return std::span<const std::byte>(bytes, length);
+    return std::span<std::byte>(bytes, length);
 }
 
 std::optional<std::string_view> TextAt(Ref ref) {
@@ -147,7 +147,7 @@ Ref ReadBlob(LoadContext& c, bool keepEmpty) {
 }
 
 void WriteBlob(Sink& out, Ref blob) {
-    auto bytes = BlobAt(blob).value_or(std::span<const std::byte>());
+    auto bytes = BlobAt(blob).value_or(std::span<std::byte>());
     out.u32(static_cast<std::uint32_t>(bytes.size()));
     out.bytes(bytes);
 }
