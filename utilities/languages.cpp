@@ -66,7 +66,7 @@ BOOL DefaultToMultiLang(void* projectBlock) {
         mem::Ref set = allocate(static_cast<std::uint32_t>(count * sizeof(TextEntry)));
         auto entries = blocks::Records<TextEntry>(set, count);
         if (!set || !entries) return FALSE;
-        std::memset(entries->data(), 0, entries->size_bytes());
+        std::fill(entries->begin(), entries->end(), TextEntry{});
         for (std::size_t i = 0; i < std::min(count, pages.size()); ++i) {
             (*entries)[i].value0 = pages[i].b49;
             (*entries)[i].blobA = pages[i].text;

@@ -1,0 +1,279 @@
+// Pages (section 3): page records, page texts, field records with their lists, children and
+// labels; the page extension blobs (section 14); page names.
+#include <cstring>
+#include <string>
+
+#include "kestra/project_image.h"
+#include "project_store/store.h"
+#include "string_table/string_table.h"
+
+namespace kestra::store {
+namespace {
+
+constexpr std::uint16_t kNoText = 0xFFFF;  // a field list entry without a string index
+
+// ---- Loading -------------------------------------------------------------------------------
+
+void readFolder(LoadContext& c, FolderHeader& folder, bool keep, std::string_view what) {
+    if (folder.count < 0) c.in.fail(std::string(what) + " has a negative entry count");
+    const std::size_t count = static_cast<std::size_t>(folder.count.get());
+    auto bytes = c.in.take(c.in.needBytes(count, sizeof(ListEntry), what), what);
+    folder.block = keep && count ? c.blocks.global(bytes) : 0;
+    if (keep && count && !folder.block) folder.count = 0;
+}
+
+void readFieldData(LoadContext& c, FieldRecord& f, bool keep, int depth);
+
+void readChildren(LoadContext& c, FieldRecord& f, bool keep, int depth) {
+    f.children = 0;
+    if (!f.hasChildren()) return;
+    if (depth >= kMaxFieldNesting) c.in.fail("child field records nested too deep");
+    const std::size_t count = f.childCount;
+    c.in.needBytes(count, sizeof(FieldRecord), "child field records");
+    const Ref block = keep && count ? c.blocks.host(count * sizeof(FieldRecord)) : 0;
+    auto kids = Records<FieldRecord>(block, count);
+    for (std::size_t i = 0; i < count; ++i) {
+        auto child = c.in.record<FieldRecord>("child field record");
+        readFieldData(c, child, keep && block, depth + 1);
+        if (block) (*kids)[i] = child;
+    }
+    f.children = block;
+    if (keep && count && !block) f.childCount = 0;
+}
+
+void readLabel(LoadContext& c, FieldRecord& f, bool keep) {
+    if (f.label == 0u) return;
+    const std::uint8_t length = c.in.u8("label length");
+    if (!f.compactLabelled()) f.labelAttribute = c.in.u16("label attribute");
+    auto text = c.in.take(length, "label");
+    f.label = keep ? c.blocks.text({reinterpret_cast<const char*>(text.data()), text.size()}) : 0;
+}
+
+void readFieldData(LoadContext& c, FieldRecord& f, bool keep, int depth) {
+    readFolder(c, f.list1, keep, "field list 1");
+    if (f.hasList2()) readFolder(c, f.list2, keep, "field list 2");
+    else f.list2.block = 0;
+    readChildren(c, f, keep, depth);
+    readLabel(c, f, keep);
+}
+
+// The menu-field repair drops menu fields that have a zero dimension.
+bool droppedByRepair(const LoadContext& c, const FieldRecord& f) {
+    return c.repair() && f.fieldClass == FieldRecord::kMenuClass && (f.width == 0 || f.height == 0);
+}
+
+std::span<const std::byte> readPageText(LoadContext& c) {
+    if (RulesForFormat(c.formatCode).shortPageTexts) {
+        auto text = c.in.cstring("page text");
+        return AsBytes(text);
+    }
+    const std::uint32_t length = c.in.u32("page text length");
+    return c.in.take(length, "page text");
+}
+
+void readPage(LoadContext& c, PageRecord& page, bool keep) {
+    auto text = readPageText(c);
+    page.text = keep && !text.empty() ? c.blocks.blob(text) : 0;
+    page.blob1 = 0;
+    page.blob2 = 0;
+    const std::size_t count = page.fieldCount;
+    c.in.needBytes(count, sizeof(FieldRecord), "field records");
+    const Ref block = keep && count ? c.blocks.host(count * sizeof(FieldRecord)) : 0;
+    auto fields = Records<FieldRecord>(block, count);
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        auto field = c.in.record<FieldRecord>("field record");
+        const bool dropped = droppedByRepair(c, field);
+        readFieldData(c, field, keep && block && !dropped, 0);
+        if (block && !dropped) (*fields)[kept++] = field;
+    }
+    page.fields = block;
+    page.fieldCount = static_cast<std::uint16_t>(block ? kept : 0);
+}
+
+// ---- Walking the fields of a project in memory ------------------------------------------------
+
+template <typename Visit>
+void forEachField(std::span<FieldRecord> fields, Visit& visit, int depth) {
+    if (depth > kMaxFieldNesting) return;
+    for (FieldRecord& f : fields) {
+        visit(f);
+        if (!f.hasChildren()) continue;
+        if (auto kids = Records<FieldRecord>(f.children, f.childCount)) forEachField(*kids, visit, depth + 1);
+    }
+}
+
+std::span<PageRecord> pagesOf(const ProjectRecord& r) {
+    return Records<PageRecord>(r.pages, r.pageCount).value_or(std::span<PageRecord>());
+}
+
+template <typename Visit>
+void forEachField(const ProjectRecord& r, Visit visit) {
+    for (PageRecord& page : pagesOf(r))
+        if (auto fields = Records<FieldRecord>(page.fields, page.fieldCount)) forEachField(*fields, visit, 0);
+}
+
+void translateList(LoadContext& c, const FolderHeader& folder) {
+    if (folder.count <= 0) return;
+    if (auto entries = Records<ListEntry>(folder.block, static_cast<std::size_t>(folder.count.get())))
+        for (ListEntry& e : *entries)
+            if (e.textId != kNoText) e.textId = c.translate(e.textId);
+}
+
+// ---- Saving ---------------------------------------------------------------------------------------
+
+std::optional<std::span<const std::byte>> folderBytes(const FolderHeader& folder) {
+    if (folder.count < 0) return std::nullopt;
+    return BytesAt(folder.block, static_cast<std::size_t>(folder.count.get()) * sizeof(ListEntry));
+}
+
+// The field record as stored: lists, children and a label that memory does not hold are
+// stored as empty or absent, and reference slots carry only presence.
+FieldRecord storedField(const FieldRecord& f) {
+    FieldRecord s = f;
+    if (!folderBytes(f.list1)) s.list1.count = 0;
+    if (f.hasList2() && !folderBytes(f.list2)) s.list2.count = 0;
+    if (f.hasChildren() && !Records<FieldRecord>(f.children, f.childCount)) s.childCount = 0;
+    s.label = StoredPresence(f.label != 0u && TextAt(f.label));
+    s.list1.block = 0;
+    s.list2.block = 0;
+    s.children = 0;
+    return s;
+}
+
+void writeField(SaveContext& c, const FieldRecord& f, int depth) {
+    if (depth > kMaxFieldNesting) throw ImageError(c.out.position(), "child field records nested too deep");
+    const FieldRecord stored = storedField(f);
+    c.out.record(stored);
+    if (auto list = folderBytes(f.list1)) c.out.bytes(*list);
+    if (auto list = f.hasList2() ? folderBytes(f.list2) : std::nullopt) c.out.bytes(*list);
+    if (f.hasChildren() && stored.childCount != 0) {
+        const auto children = Records<FieldRecord>(f.children, f.childCount);
+        for (const FieldRecord& child : *children) writeField(c, child, depth + 1);
+    }
+    if (stored.label != 0u) {
+        const auto label = TextAt(f.label);
+        const std::string_view text = *label;
+        c.out.length8(text.size(), "field label");
+        if (!f.compactLabelled()) c.out.u16(f.labelAttribute);
+        c.out.bytes(AsBytes(text));
+    }
+}
+
+void writePageText(SaveContext& c, std::span<const std::byte> text) {
+    if (RulesForFormat(c.formatCode).shortPageTexts) {
+        const auto* chars = reinterpret_cast<const char*>(text.data());
+        c.out.cstring(text.empty() ? std::string_view() : std::string_view(chars, strnlen(chars, text.size())));
+    } else {
+        c.out.u32(static_cast<std::uint32_t>(text.size()));
+        c.out.bytes(text);
+    }
+}
+
+// The pages a save stores: those of memory, or one blank page for a project without any.
+std::span<const PageRecord> storedPages(const ProjectRecord& r) {
+    static const PageRecord kBlankPage{};
+    auto pages = pagesOf(r);
+    if (pages.empty()) return std::span<const PageRecord>(&kBlankPage, 1);
+    return pages;
+}
+
+}  // namespace
+
+// ---- Loading -------------------------------------------------------------------------------
+
+void ReadPages(LoadContext& c) {
+    ProjectRecord& r = c.project.record;
+    if (r.pageCount == 0) r.pageCount = 1;
+    const std::size_t count = r.pageCount;
+    c.in.needBytes(count, sizeof(PageRecord) + 1, "pages");
+    const Ref block = c.blocks.host(count * sizeof(PageRecord));
+    auto pages = Records<PageRecord>(block, count);
+    for (std::size_t i = 0; i < count; ++i) {
+        auto page = c.in.record<PageRecord>("page record");
+        readPage(c, page, block != 0);
+        if (block) (*pages)[i] = page;
+    }
+    r.pages = block;
+    if (!block) r.pageCount = 0;
+}
+
+void ReadPageBlobs(LoadContext& c) {
+    if (c.project.ext.pageBlobsPresent == 0) return;
+    const bool second = c.project.ext.blobFlags & 1;
+    for (PageRecord& page : pagesOf(c.project.record)) {
+        page.blob1 = ReadBlob(c, false);
+        if (second) page.blob2 = ReadBlob(c, false);
+    }
+}
+
+void TranslateFieldLists(LoadContext& c) {
+    forEachField(c.project.record, [&](FieldRecord& f) {
+        translateList(c, f.list1);
+        if (f.list2HoldsTexts()) translateList(c, f.list2);
+    });
+}
+
+void TranslateFieldTexts(LoadContext& c) {
+    forEachField(c.project.record, [&](FieldRecord& f) { c.translateIfSet(f.textId); });
+}
+
+void TranslatePageNames(LoadContext& c) {
+    for (PageRecord& page : pagesOf(c.project.record)) {
+        if (c.project.ext.multiLanguage()) {
+            page.setNameId(c.translate(page.nameId()));
+        } else {
+            const auto* name = reinterpret_cast<const char*>(page.name);
+            const std::string inline_(name, strnlen(name, PageRecord::kInlineNameRoom));
+            page.setNameId(StrTabAddText(inline_.c_str(), c.key));
+        }
+    }
+}
+
+// ---- Saving ---------------------------------------------------------------------------------------
+
+void InlinePageNames(ProjectBlock& project, void* key) {
+    for (PageRecord& page : pagesOf(project.record))
+        StrTabGetText(page.nameId(), key, reinterpret_cast<char*>(page.name), PageRecord::kInlineNameRoom, 1);
+}
+
+void RestorePageNames(ProjectBlock& project, void* key) {
+    for (PageRecord& page : pagesOf(project.record)) {
+        const auto* name = reinterpret_cast<const char*>(page.name);
+        const std::string text(name, strnlen(name, PageRecord::kInlineNameRoom));
+        page.setNameId(StrTabAddText(text.c_str(), key));
+    }
+}
+
+void AdjustStoredPages(ProjectRecord& stored) {
+    if (pagesOf(stored).empty()) stored.pageCount = 0;
+    stored.pages = 0;
+}
+
+void WritePages(SaveContext& c) {
+    for (const PageRecord& page : storedPages(c.project.record)) {
+        PageRecord stored = page;
+        const auto text = BlobAt(page.text).value_or(std::span<std::byte>());
+        auto fields = Records<FieldRecord>(page.fields, page.fieldCount);
+        if (!fields) stored.fieldCount = 0;
+        stored.text = 0;
+        stored.fields = 0;
+        stored.blob1 = 0;
+        stored.blob2 = 0;
+        c.out.record(stored);
+        writePageText(c, text);
+        if (fields)
+            for (const FieldRecord& f : *fields) writeField(c, f, 0);
+    }
+}
+
+void WritePageBlobs(SaveContext& c) {
+    if (c.project.ext.pageBlobsPresent == 0) return;
+    const bool second = c.project.ext.blobFlags & 1;
+    for (const PageRecord& page : storedPages(c.project.record)) {
+        WriteBlob(c.out, page.blob1);
+        if (second) WriteBlob(c.out, page.blob2);
+    }
+}
+
+}  // namespace kestra::store

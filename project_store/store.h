@@ -1,0 +1,294 @@
+// The project store's inner interface: the blocks a load allocates, the image sink that both
+// measures and writes, the string pool, and the reader and writer of each group of sections.
+//
+// Saving runs the same writer twice, first into a measuring sink to find the exact size and
+// then into the image block, so the size computation and the image can never disagree.
+// Loading allocates through one ledger, which frees everything again when the load fails.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "kestra/project.h"
+#include "kestra/project_sections.h"
+#include "platform/image_cursor.h"
+#include "platform/memory.h"
+#include "utilities/blocks.h"
+
+namespace kestra::store {
+
+using mem::Ref;
+
+// Load flags.
+inline constexpr unsigned kLoadWithoutLaterSections = 1;  // option "501"
+inline constexpr unsigned kLoadRepair = 2;                // option "fixrmenufield"
+
+// Nesting of child field records that a reader or writer follows before it calls the data
+// damaged (the stored form has one level; deeper chains come only from damaged data).
+inline constexpr int kMaxFieldNesting = 8;
+
+// ---- Blocks ------------------------------------------------------------------------------------
+
+// Every block one load allocates. Unless keep() is called, the destructor frees them all.
+class Allocations {
+public:
+    explicit Allocations(mem::HostAllocFn host) : host_(host) {}
+    ~Allocations();
+    Allocations(const Allocations&) = delete;
+    Allocations& operator=(const Allocations&) = delete;
+
+    void keep() { kept_ = true; }
+    // Takes over a block that a service allocated for the project being loaded.
+    void adopt(Ref ref) {
+        if (ref) refs_.push_back(ref);
+    }
+
+    // Zero-filled blocks; 0 when they cannot be had.
+    Ref global(std::size_t size);
+    Ref host(std::size_t size);
+    Ref global(std::span<const std::byte> bytes);
+    Ref host(std::span<const std::byte> bytes);
+    // A text blob (u32 length and the bytes) and a zero-terminated text, from the host.
+    Ref blob(std::span<const std::byte> bytes);
+    Ref text(std::string_view text);
+
+private:
+    Ref track(Ref ref, std::size_t size);
+
+    mem::HostAllocFn host_;
+    std::vector<Ref> refs_;
+    bool kept_ = false;
+};
+
+// Records and bytes behind a reference, when the block holds them all.
+template <typename T>
+std::optional<std::span<T>> Records(Ref ref, std::size_t count) {
+    return blocks::Records<T>(ref, count);
+}
+std::optional<std::span<std::byte>> BytesAt(Ref ref, std::size_t size);
+// A blob's bytes; nothing for a null reference or a blob that overruns its block.
+std::optional<std::span<std::byte>> BlobAt(Ref ref);
+// A text up to its terminator or its block's end; nothing for a null or dead reference.
+std::optional<std::string_view> TextAt(Ref ref);
+
+inline std::span<const std::byte> AsBytes(std::string_view text) {
+    return std::as_bytes(std::span<const char>(text.data(), text.size()));
+}
+template <typename T>
+std::span<const std::byte> AsBytes(const T& record) {
+    return std::as_bytes(std::span<const T>(&record, 1));
+}
+
+// ---- Image sink --------------------------------------------------------------------------------
+
+class Sink {
+public:
+    Sink() = default;  // measures
+    explicit Sink(std::span<std::byte> image) : writer_(image) {}
+
+    bool measuring() const { return !writer_; }
+    std::size_t position() const { return writer_ ? writer_->position() : size_; }
+
+    void u8(std::uint8_t v);
+    void u16(std::uint16_t v);
+    void u32(std::uint32_t v);
+    void bytes(std::span<const std::byte> data);
+    void zeros(std::size_t n);
+    void cstring(std::string_view text);
+    template <typename T>
+    void record(const T& r) {
+        bytes(AsBytes(r));
+    }
+    // A length that the image stores in 16 (or 8) bits; a longer one cannot be stored.
+    void length16(std::size_t n, std::string_view what);
+    void length8(std::size_t n, std::string_view what);
+    // n bytes at the current position for the caller to fill (empty while measuring).
+    std::span<std::byte> room(std::size_t n);
+    void finish() const;
+
+private:
+    std::optional<ImageWriter> writer_;
+    std::size_t size_ = 0;
+};
+
+// The size of a measured or written piece, refused when it does not fit in 16 bits.
+std::uint16_t Fit16(std::size_t n, std::string_view what);
+
+// The 32 KB scratch buffer that loading and saving share for option texts and pool strings.
+inline constexpr std::size_t kScratchSize = 32768;
+char* Scratch();
+
+// ---- String pool ------------------------------------------------------------------------------
+
+// The texts of an image's string pool, by index.
+class StringPool {
+public:
+    void read(ImageReader& in, std::uint16_t count);
+    std::size_t size() const { return texts_.size(); }
+    // The text of a string index; an index beyond the pool is the empty text.
+    const char* text(std::uint16_t index) const;
+
+private:
+    std::vector<const char*> texts_;
+};
+
+// ---- Load and save contexts ------------------------------------------------------------------
+
+struct LoadContext {
+    ImageReader& in;
+    ProjectBlock& project;
+    void* key;                   // the project's address: its string table's key
+    Allocations& blocks;
+    unsigned flags;
+    std::uint8_t formatCode;
+    StringPool pool;
+
+    bool repair() const { return flags & kLoadRepair; }
+    // Adds the text of a string index to the project's string table; the new identifier.
+    std::uint16_t translate(std::uint16_t index) const;
+    void translateIfSet(le16& index) const {
+        if (index != 0) index = translate(index);
+    }
+};
+
+struct SaveContext {
+    Sink& out;
+    const ProjectBlock& project;
+    void* key;
+    std::uint8_t formatCode;
+};
+
+// A stored blob (u32 length and the bytes): read into a new blob (none for an empty one unless
+// asked for), or written from a blob (an absent one as empty).
+Ref ReadBlob(LoadContext& c, bool keepEmpty);
+void WriteBlob(Sink& out, Ref blob);
+
+// The stored value of a reference slot says no more than whether the section is there: 1 for a
+// slot that announces a section, 0 for the others (and for an absent section).
+inline std::uint32_t StoredPresence(bool present) { return present ? 1 : 0; }
+
+// ---- Sections -----------------------------------------------------------------------------------
+
+// Sections 1, 2a/2b and 4 to 9 (the project record's tables).
+void ReadLeadingTables(LoadContext& c);   // 1, 2a or 2b
+void ReadMiddleTables(LoadContext& c);    // 4 to 9
+void TranslateTableTexts(LoadContext& c); // 2a or the group lists, then 9
+void TranslateGroupNames(LoadContext& c); // the group records' own texts
+void AdjustStoredTables(ProjectRecord& stored);
+void WriteLeadingTables(SaveContext& c);
+void WriteMiddleTables(SaveContext& c);
+
+// Section 3 and the page extension blobs of section 14.
+void ReadPages(LoadContext& c);
+void ReadPageBlobs(LoadContext& c);
+void TranslateFieldLists(LoadContext& c);
+void TranslateFieldTexts(LoadContext& c);
+void TranslatePageNames(LoadContext& c);
+// With one language a saved page holds its name inline; saving puts the names inline (giving
+// up their references) and back into the string table afterwards.
+void InlinePageNames(ProjectBlock& project, void* key);
+void RestorePageNames(ProjectBlock& project, void* key);
+void AdjustStoredPages(ProjectRecord& stored);
+void WritePages(SaveContext& c);
+void WritePageBlobs(SaveContext& c);
+
+// Section 10.
+void WriteStringPool(SaveContext& c);
+
+// Section 11.
+void ReadKeyedTable(LoadContext& c);
+// Calls visit for every block of the keyed-entry table: the table, entries, sub-entries,
+// parts and trailer texts.
+void ForEachKeyedBlock(const ProjectRecord& r, const std::function<void(Ref)>& visit);
+void TranslateKeyedCaptions(LoadContext& c);
+void WriteKeyedTable(SaveContext& c);
+
+// Section 12 and the network element image.
+void ReadNetworkFolders(LoadContext& c);
+void TranslateNodeNames(LoadContext& c);
+void WriteNetworkFolders(SaveContext& c);
+// A node's stored children, and with grandchildren those of each child, into new blocks.
+void ReadNetworkChildren(ImageReader& in, Allocations& blocks, NetworkNode& node, bool withGrandchildren);
+void WriteNetworkChildren(Sink& out, const NetworkNode& node, bool withGrandchildren);
+// The node as stored: no reference, and no child count when its children are stored but
+// memory does not hold them.
+NetworkNode StoredNode(const NetworkNode& node, bool childrenStored);
+
+// Sections 13 to 19.
+void ReadOptionBlock(LoadContext& c);
+void AdjustStoredOptionBlock(ExtensionRecord& stored);
+void WriteOptionBlock(SaveContext& c);
+void ReadBitmaps(LoadContext& c);
+void AdjustStoredBitmaps(ExtensionRecord& stored);
+void WriteBitmaps(SaveContext& c);
+void ReadResources(LoadContext& c);
+void AdjustStoredResources(ExtensionRecord& stored);
+void WriteResources(SaveContext& c);
+void ReadListSection(LoadContext& c);
+void BuildDefaultListSection(LoadContext& c);
+void AdjustStoredListSection(ExtensionRecord& stored);
+void WriteListSection(SaveContext& c);
+void ReadTagElements(LoadContext& c);
+void WriteTagElements(SaveContext& c);
+void ReadLanguages(LoadContext& c);
+void WriteLanguages(SaveContext& c);
+
+// Sections 20 to 24.
+void ReadClosingBlocks(LoadContext& c);
+void AdjustStoredClosingBlocks(ExtensionRecord& stored);
+void WriteClosingBlocks(SaveContext& c);
+
+// ---- Whole images ------------------------------------------------------------------------------
+
+// Runs `emit` into a measuring sink, then into a new global block of exactly that size; the
+// block in *image and its length, or 0 (and *image 0) when no block can be had.
+template <typename Emit>
+std::size_t WriteNewImage(Emit emit, HGLOBAL* image) {
+    *image = 0;
+    Sink measure;
+    emit(measure);
+    const std::size_t size = measure.position();
+    if (size > 0xFFFFFFFFu) return 0;
+    const HGLOBAL handle = GlobalAlloc(GHND, size);
+    if (!handle) return 0;
+    {
+        GlobalLockGuard lock(handle);
+        if (!lock) {
+            GlobalFree(handle);
+            return 0;
+        }
+        try {
+            Sink out(lock.bytes());
+            emit(out);
+            out.finish();
+        } catch (...) {
+            GlobalFree(handle);
+            throw;
+        }
+    }
+    *image = handle;
+    return size;
+}
+
+// The project block handle of a loaded image; throws ImageError for a damaged image. 0 when
+// the project block cannot be had.
+HGLOBAL LoadProjectImage(std::span<const std::byte> image, unsigned flags);
+// Saves the project (whose string table key is `key`) into a new image.
+std::size_t SaveProjectImage(ProjectBlock& project, void* key, HGLOBAL* image);
+
+// Element images. The tag names are fetched from and added to `project`'s string table.
+std::size_t SaveTagFolderImage(const TagFolderHeader& folder, void* project, HGLOBAL* image);
+std::size_t SaveNetworkImage(const NetworkRecord& record, HGLOBAL* image);
+bool LoadTagFolderImage(std::span<const std::byte> image, TagFolderHeader& folder, void* project);
+bool LoadNetworkImage(std::span<const std::byte> image, NetworkRecord& record);
+
+// Frees every block of a loaded project, the project block last, and forgets its string
+// table: what a host does when it closes a project.
+void ReleaseProject(HGLOBAL project);
+
+}  // namespace kestra::store
