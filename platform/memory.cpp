@@ -4,7 +4,6 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -54,7 +53,6 @@ public:
         slot.locks = 0;
         slot.kind = kind;
         ++live_[static_cast<int>(kind)];
-        byAddress_[reinterpret_cast<std::uintptr_t>(data)] = makeRef(index, slot.generation);
         return makeRef(index, slot.generation);
     }
 
@@ -65,7 +63,6 @@ public:
             Slot* slot = find(ref);
             if (!slot) return false;
             data = slot->data;
-            byAddress_.erase(reinterpret_cast<std::uintptr_t>(data));
             --live_[static_cast<int>(slot->kind)];
             slot->data = nullptr;
             slot->size = 0;
@@ -85,11 +82,9 @@ public:
         auto* data = static_cast<std::byte*>(std::calloc(size == 0 ? 1 : size, 1));
         if (!data) return false;
         std::memcpy(data, slot->data, std::min(size, slot->size));
-        byAddress_.erase(reinterpret_cast<std::uintptr_t>(slot->data));
         std::free(slot->data);
         slot->data = data;
         slot->size = size;
-        byAddress_[reinterpret_cast<std::uintptr_t>(data)] = ref;
         return true;
     }
 
@@ -106,17 +101,21 @@ public:
         return &slot;
     }
 
+    // A walk over every slot: addresses are looked up only where an interface hands over a raw
+    // pointer, while blocks come and go all the time, so no address index is kept.
     std::optional<Location> locate(const void* address) {
         auto key = reinterpret_cast<std::uintptr_t>(address);
         std::lock_guard lock(mutex_);
-        auto it = byAddress_.upper_bound(key);
-        if (it == byAddress_.begin()) return std::nullopt;
-        --it;
-        Slot* slot = find(it->second);
-        if (!slot) return std::nullopt;
-        std::size_t offset = key - it->first;
-        if (offset >= std::max<std::size_t>(slot->size, 1)) return std::nullopt;
-        return Location{it->second, offset, slot->size - std::min(offset, slot->size)};
+        for (std::uint32_t index = 1; index < next_; ++index) {
+            const Slot& slot = slotAt(index);
+            if (!slot.data) continue;
+            auto start = reinterpret_cast<std::uintptr_t>(slot.data);
+            if (key < start || key - start >= std::max<std::size_t>(slot.size, 1)) continue;
+            std::size_t offset = key - start;
+            return Location{makeRef(index, slot.generation), offset,
+                            slot.size - std::min(offset, slot.size)};
+        }
+        return std::nullopt;
     }
 
     std::size_t live(Kind kind) {
@@ -136,7 +135,6 @@ private:
     std::unique_ptr<std::atomic<Slot*>[]> chunks_{new std::atomic<Slot*>[kChunkCount]()};
     std::vector<std::uint32_t> free_;
     std::uint32_t next_ = 1;
-    std::map<std::uintptr_t, Ref> byAddress_;
     std::size_t live_[2] = {0, 0};
 };
 
