@@ -255,6 +255,8 @@ bool BlockMap::programAndVerify(unsigned physical, unsigned zoneAddress, std::ui
 }
 
 void BlockMap::markBad(unsigned physical, bool grown) {
+    if (!device_.cardPresent())
+        throw CardError(KESSSFDC_NO_CARD, "The card was taken out of the reader or lost power.");
     setState(physical, State::Bad);
     if (grown) ++stats_.grownBadBlocks;
     std::vector<std::uint8_t> buffer(kRawPage);

@@ -45,6 +45,9 @@ public:
     // A program the card refuses may still report Ok: callers verify by reading back.
     virtual DeviceResult programPage(unsigned row, ConstRawPage page) = 0;
     virtual DeviceResult eraseBlock(unsigned block) = 0;
+    // Whether the card still answers. A card that was pulled or lost power reads as erased and
+    // fails every erase, which must not be taken for a bad block.
+    virtual bool cardPresent() { return true; }
 };
 
 }  // namespace kestra::card

@@ -69,6 +69,8 @@ public:
         return DeviceResult::Ok;
     }
 
+    bool cardPresent() override { return !dead_; }
+
     // A block the maker marked bad: status byte 0 in the spare area of page `page` (0 or 1).
     void markFactoryBad(unsigned block, unsigned page = 0) {
         factoryBad_.insert(block);
