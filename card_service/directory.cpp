@@ -26,7 +26,7 @@ void StoreText(char (&field)[N], const std::string& text) {
 
 template <std::size_t N>
 std::string LoadText(const char (&field)[N]) {
-    return std::string(field, strnlen(field, N));
+    return std::string(field, strnlen(field, N - 1));  // the last byte is the terminator
 }
 
 std::uint32_t DirectoryCrc(std::span<const std::uint8_t> used) {
