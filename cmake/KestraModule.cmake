@@ -4,6 +4,11 @@
 # export definition file is the single list of what the library exports: a linker version
 # script made from it hides every other symbol, and the "Name @ordinal" lines become the
 # ordinal table that the module layer binds through (GetProcAddress by ordinal).
+#
+# A class library exports C++ names with lines of the form
+#     extern "C++" <pattern>
+# where <pattern> is a linker version-script pattern over demangled names, for example
+# CSSFDCTypes::* (every member) or "typeinfo for CSSFDCTypes" (one exact name, quoted).
 function(kestra_add_module name)
     cmake_parse_arguments(ARG "" "DEF" "SOURCES;LIBS" ${ARGN})
     if(NOT ARG_DEF)
@@ -14,6 +19,7 @@ function(kestra_add_module name)
     file(STRINGS ${def} lines)
 
     set(globals "")
+    set(cxx_globals "")
     set(table "")
     set(in_exports OFF)
     foreach(line IN LISTS lines)
@@ -28,7 +34,9 @@ function(kestra_add_module name)
         if(NOT in_exports)
             continue()
         endif()
-        if(line MATCHES "^([A-Za-z_][A-Za-z0-9_]*)[ \t]*@[ \t]*([0-9]+)")
+        if(line MATCHES "^extern[ \t]+\"C\\+\\+\"[ \t]+(.+)$")
+            string(APPEND cxx_globals "            ${CMAKE_MATCH_1};\n")
+        elseif(line MATCHES "^([A-Za-z_][A-Za-z0-9_]*)[ \t]*@[ \t]*([0-9]+)")
             string(APPEND globals "        ${CMAKE_MATCH_1};\n")
             string(APPEND table "    {${CMAKE_MATCH_2}, \"${CMAKE_MATCH_1}\"},\n")
         elseif(line MATCHES "^([A-Za-z_][A-Za-z0-9_]*)$")
@@ -37,6 +45,10 @@ function(kestra_add_module name)
             message(FATAL_ERROR "${def}: cannot read export line '${line}'")
         endif()
     endforeach()
+
+    if(NOT cxx_globals STREQUAL "")
+        string(APPEND globals "        extern \"C++\" {\n${cxx_globals}        };\n")
+    endif()
 
     set(map ${CMAKE_CURRENT_BINARY_DIR}/${name}.map)
     file(WRITE ${map}.in "{\n    global:\n${globals}    local:\n        *;\n};\n")

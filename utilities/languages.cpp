@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "kestra/project.h"
 #include "kestra/resource_section.h"
@@ -20,15 +21,15 @@ namespace mem = kestra::mem;
 
 namespace {
 
-// Language entry 0, or null when the project has a single language (no table). A table that
-// does not resolve counts as damaged.
-enum class Table { None, Damaged, Present };
-Table defaultLanguage(ProjectBlock& project, LanguageEntry*& entry) {
-    if (project.ext.languageCount < 2 || project.ext.languages == 0u) return Table::None;
+// Language entry 0 of a project with several languages. Otherwise the result the conversions
+// give at once: TRUE for a single-language project (no table), FALSE for a table that does not
+// resolve.
+std::optional<BOOL> findDefaultLanguage(ProjectBlock& project, LanguageEntry*& entry) {
+    if (project.ext.languageCount < 2 || project.ext.languages == 0u) return TRUE;
     auto entries = blocks::Records<LanguageEntry>(project.ext.languages, 1);
-    if (!entries) return Table::Damaged;
+    if (!entries) return FALSE;
     entry = &(*entries)[0];
-    return Table::Present;
+    return std::nullopt;
 }
 
 std::span<PageRecord> pagesOf(ProjectBlock& project) {
@@ -55,11 +56,7 @@ BOOL DefaultToMultiLang(void* projectBlock) {
     if (!projectBlock) return FALSE;
     auto& project = kestra::RecordAt<ProjectBlock>(projectBlock);
     LanguageEntry* language = nullptr;
-    switch (defaultLanguage(project, language)) {
-        case Table::None: return TRUE;
-        case Table::Damaged: return FALSE;
-        case Table::Present: break;
-    }
+    if (auto early = findDefaultLanguage(project, language)) return *early;
     APPFMALLOC allocate = GetAppFmalloc();
     if (!allocate) return FALSE;
 
@@ -98,11 +95,7 @@ BOOL MultiLangToDefault(void* projectBlock) {
     if (!projectBlock) return FALSE;
     auto& project = kestra::RecordAt<ProjectBlock>(projectBlock);
     LanguageEntry* language = nullptr;
-    switch (defaultLanguage(project, language)) {
-        case Table::None: return TRUE;
-        case Table::Damaged: return FALSE;
-        case Table::Present: break;
-    }
+    if (auto early = findDefaultLanguage(project, language)) return *early;
     auto pages = pagesOf(project);
     if (!pages.empty()) {
         if (language->textSet1 == 0u) return FALSE;
