@@ -241,7 +241,10 @@ void CKesSSFDCDevice::SSFDCInfo(CSSFDCStatus& out) {
 }
 
 bool CKesSSFDCDevice::IsFormatted() {
-    return Guarded([&] { return m_service->fileSystem().state() == MountState::Formatted; });
+    return Guarded([&] {
+        m_service->requireCard();
+        return InterfacePageDevice::SuitsFileSystem(m_card) && m_service->fileSystem().state() == MountState::Formatted;
+    });
 }
 
 bool CKesSSFDCDevice::CheckWCEHeaderIntegrity() {
