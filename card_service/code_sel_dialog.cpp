@@ -51,8 +51,9 @@ std::string CardVersion(CKesSSFDCDevice* device, KESTRACODETYPE kind) {
     try {
         return device->getCodeVersion(kind, nullptr);
     } catch (CSSFDCLibException* error) {
+        const bool unformatted = error->m_ErrorCode == KESSSFDC_NOT_FORMATTED;
         error->Delete();
-        return "unknown";
+        return unformatted ? "card not formatted" : "unknown";
     }
 }
 
