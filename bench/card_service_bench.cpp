@@ -111,8 +111,12 @@ void Report(benchmark::State& state, const kc::CardStatistics& before, const kc:
     state.counters["real_port_seconds"] = double(accesses) * kRealPortAccessSeconds;
 }
 
-void WriteFile4MB(benchmark::State& state) {
+// Writes the file to a freshly formatted card, or reads it back through a file system that
+// mounts the card anew (its scan is part of reading a file), and reports the operation.
+void Measure(benchmark::State& state, bool writing) {
     const std::vector<std::uint8_t> contents = FileContents();
+    kc::CardFile meta;
+    meta.key = {17, 0};
     for (auto _ : state) {
         state.PauseTiming();
         Bench bench;
@@ -121,48 +125,26 @@ void WriteFile4MB(benchmark::State& state) {
         kc::CardFileSystem fs(device);
         fs.mount();
         fs.format();
-        kc::CardFile meta;
-        meta.key = {17, 0};
+        if (!writing) fs.store(meta, contents, "bench");
         const kc::CardStatistics before = fs.blockMap().statistics();
         const std::uint64_t accesses = bench.accesses();
         const double start = ProcessorSeconds();
         state.ResumeTiming();
-        fs.store(meta, contents, "bench");
+        if (writing) {
+            fs.store(meta, contents, "bench");
+        } else {
+            fs.mount();
+            if (fs.load(meta.key, "bench") != contents) std::abort();
+        }
         state.PauseTiming();
         Report(state, before, fs.blockMap().statistics(), bench.accesses() - accesses, ProcessorSeconds() - start,
-               unit, true);
+               unit, writing);
         state.ResumeTiming();
     }
 }
 
-void ReadFile4MB(benchmark::State& state) {
-    const std::vector<std::uint8_t> contents = FileContents();
-    for (auto _ : state) {
-        state.PauseTiming();
-        Bench bench;
-        const Bench::Unit unit = bench.unitCosts();
-        kc::InterfacePageDevice device(*bench.card, bench.status);
-        {
-            kc::CardFileSystem writer(device);
-            writer.mount();
-            writer.format();
-            kc::CardFile meta;
-            meta.key = {17, 0};
-            writer.store(meta, contents, "bench");
-        }
-        kc::CardFileSystem fs(device);
-        const kc::CardStatistics before = fs.blockMap().statistics();
-        const std::uint64_t accesses = bench.accesses();
-        const double start = ProcessorSeconds();
-        state.ResumeTiming();
-        fs.mount();  // a new look at the card: its scan is part of reading a file
-        if (fs.load({17, 0}, "bench") != contents) std::abort();
-        state.PauseTiming();
-        Report(state, before, fs.blockMap().statistics(), bench.accesses() - accesses, ProcessorSeconds() - start,
-               unit, false);
-        state.ResumeTiming();
-    }
-}
+void WriteFile4MB(benchmark::State& state) { Measure(state, true); }
+void ReadFile4MB(benchmark::State& state) { Measure(state, false); }
 
 }  // namespace
 
