@@ -36,7 +36,9 @@ namespace {
 constexpr std::size_t kFileBytes = 4 << 20;
 constexpr double kRealPortAccessSeconds = 1e-6;
 
-double ProcessorSeconds() { return double(std::clock()) / CLOCKS_PER_SEC; }
+double ProcessorSeconds() {
+    return double(std::clock()) / CLOCKS_PER_SEC;
+}
 
 struct Bench {
     std::string folder;
@@ -51,7 +53,8 @@ struct Bench {
         setenv(pf::kWindowsFolderVariable, folder.c_str(), 1);
         setenv(pf::kCardReaderVariable, "sim", 1);
         setenv(pf::kSimCardVariable, "none", 1);
-        auto sim = pf::SimCard::Create(folder + "/card.img", *pf::SimCardGeometry::ForDeviceCode(0x73));
+        auto sim =
+            pf::SimCard::Create(folder + "/card.img", *pf::SimCardGeometry::ForDeviceCode(0x73));
         reader = std::make_shared<pf::SimParallelReader>(0x378, sim);
         ports = std::make_unique<pf::PortScope>(reader);
         card = std::make_unique<CSSFDCInterface>((pf::ProgramFolder() + "/").c_str());
@@ -87,19 +90,22 @@ struct Bench {
 
 std::vector<std::uint8_t> FileContents() {
     std::vector<std::uint8_t> bytes(kFileBytes);
-    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 2654435761u >> 13);
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<std::uint8_t>(i * 2654435761u >> 13);
     return bytes;
 }
 
-void Report(benchmark::State& state, const kc::CardStatistics& before, const kc::CardStatistics& after,
-            std::uint64_t accesses, double seconds, const Bench::Unit& unit, bool writing) {
+void Report(benchmark::State& state, const kc::CardStatistics& before,
+            const kc::CardStatistics& after, std::uint64_t accesses, double seconds,
+            const Bench::Unit& unit, bool writing) {
     constexpr double kDataPages = kFileBytes / kc::kPageData;
     constexpr double kBlocks = kDataPages / 32;
     const double reads = double(after.pageReads - before.pageReads);
     const double programs = double(after.pagePrograms - before.pagePrograms);
     const double erases = double(after.blockErases - before.blockErases);
     const double leastOps = writing ? kDataPages + kBlocks : kDataPages;
-    const double leastAccesses = writing ? kDataPages * unit.program + kBlocks * unit.erase : kDataPages * unit.read;
+    const double leastAccesses =
+        writing ? kDataPages * unit.program + kBlocks * unit.erase : kDataPages * unit.read;
     state.counters["page_reads"] = reads;
     state.counters["page_programs"] = programs;
     state.counters["block_erases"] = erases;
@@ -137,14 +143,18 @@ void Measure(benchmark::State& state, bool writing) {
             if (fs.load(meta.key, "bench") != contents) std::abort();
         }
         state.PauseTiming();
-        Report(state, before, fs.blockMap().statistics(), bench.accesses() - accesses, ProcessorSeconds() - start,
-               unit, writing);
+        Report(state, before, fs.blockMap().statistics(), bench.accesses() - accesses,
+               ProcessorSeconds() - start, unit, writing);
         state.ResumeTiming();
     }
 }
 
-void WriteFile4MB(benchmark::State& state) { Measure(state, true); }
-void ReadFile4MB(benchmark::State& state) { Measure(state, false); }
+void WriteFile4MB(benchmark::State& state) {
+    Measure(state, true);
+}
+void ReadFile4MB(benchmark::State& state) {
+    Measure(state, false);
+}
 
 }  // namespace
 

@@ -58,16 +58,24 @@ struct CodeOption {
     const char* option;
     KESTRACODETYPE kind;
 };
-constexpr CodeOption kDownloads[] = {
-    {"/boot", KESTRA_BOOT}, {"/firm", KESTRA_FIRMWARE}, {"/mips", KESTRA_MIPS}, {"/mser", KESTRA_MSER}};
-constexpr CodeOption kDeletes[] = {
-    {"/delboot", KESTRA_BOOT}, {"/delfirm", KESTRA_FIRMWARE}, {"/delmips", KESTRA_MIPS}, {"/delmser", KESTRA_MSER}};
-constexpr CodeOption kUploads[] = {
-    {"/uplboot", KESTRA_BOOT}, {"/uplfirm", KESTRA_FIRMWARE}, {"/uplmips", KESTRA_MIPS}, {"/uplmser", KESTRA_MSER}};
+constexpr CodeOption kDownloads[] = {{"/boot", KESTRA_BOOT},
+                                     {"/firm", KESTRA_FIRMWARE},
+                                     {"/mips", KESTRA_MIPS},
+                                     {"/mser", KESTRA_MSER}};
+constexpr CodeOption kDeletes[] = {{"/delboot", KESTRA_BOOT},
+                                   {"/delfirm", KESTRA_FIRMWARE},
+                                   {"/delmips", KESTRA_MIPS},
+                                   {"/delmser", KESTRA_MSER}};
+constexpr CodeOption kUploads[] = {{"/uplboot", KESTRA_BOOT},
+                                   {"/uplfirm", KESTRA_FIRMWARE},
+                                   {"/uplmips", KESTRA_MIPS},
+                                   {"/uplmser", KESTRA_MSER}};
 
 constexpr const char* kFontSuffixes[] = {"-l.rom", "-d.rom", "-xl.rom"};
 
-void Message(const std::string& text) { MessageBox(nullptr, text.c_str(), kCaption, MB_OK); }
+void Message(const std::string& text) {
+    MessageBox(nullptr, text.c_str(), kCaption, MB_OK);
+}
 
 std::string Formatted(const char* format, const char* argument) {
     const int size = std::snprintf(nullptr, 0, format, argument);
@@ -88,7 +96,8 @@ void PrintUsage(CKesSSFDCDevice* device) {
         device = banner.get();
     }
     std::printf("Fabricon SSFDC Loader Utility, %s\n", device->setSSFDCID(0));
-    std::printf("Prepares SmartMedia cards for Kestra operator panels; options run from left to right.\n");
+    std::printf(
+        "Prepares SmartMedia cards for Kestra operator panels; options run from left to right.\n");
     std::printf("Usage:\n");
     for (const char* line : kHelpLines) std::fputs(line, stdout);
     std::printf("\n");
@@ -109,11 +118,11 @@ void PrintInfo(CKesSSFDCDevice& device, FILE* out) {
 }
 
 class CardLoader {
-public:
+  public:
     CardLoader(int argc, char** argv) : argc_(argc), argv_(argv) {}
     int run();
 
-private:
+  private:
     enum class Next { Continue, Stop };
 
     const char* arg(int i) const { return i < argc_ ? argv_[i] : nullptr; }
@@ -125,7 +134,7 @@ private:
 
     void readerPass();
     bool codeSettingsPass();  // false: a value is missing
-    bool dialogPass();  // false: quit at once
+    bool dialogPass();        // false: quit at once
     void actionPass();
     Next act(int& i);
     void dump(int i);
@@ -341,20 +350,22 @@ CardLoader::Next CardLoader::act(int& i) {
         const char* name = arg(i + 4) && arg(i + 4)[0] != '/' ? arg(i + 4) : nullptr;
         startProgress();
         formatIfNeeded();
-        device_->DownloadWinCEFile(argv_[i + 1], name ? name : kDefaultWinCEName, std::atoi(argv_[i + 2]),
-                                   std::atoi(argv_[i + 3]), winceDialog_);
+        device_->DownloadWinCEFile(argv_[i + 1], name ? name : kDefaultWinCEName,
+                                   std::atoi(argv_[i + 2]), std::atoi(argv_[i + 3]), winceDialog_);
         i += name ? 5 : 4;
         return Next::Continue;
     }
     if (Is(a, "/uplwince")) {
         if (!haveValues(i, 3)) return Next::Stop;
-        device_->UploadWinCEFile(argv_[i + 1], "", std::atoi(argv_[i + 2]), std::atoi(argv_[i + 3]));
+        device_->UploadWinCEFile(argv_[i + 1], "", std::atoi(argv_[i + 2]),
+                                 std::atoi(argv_[i + 3]));
         i += 4;
         return Next::Continue;
     }
     if (Is(a, "/ver")) {
         std::printf("Boot version:         %s\n", device_->getCodeVersion(KESTRA_BOOT, nullptr));
-        std::printf("Firmware version:     %s\n", device_->getCodeVersion(KESTRA_FIRMWARE, nullptr));
+        std::printf("Firmware version:     %s\n",
+                    device_->getCodeVersion(KESTRA_FIRMWARE, nullptr));
         std::printf("MIPS code version:    %s\n", device_->getCodeVersion(KESTRA_MIPS, nullptr));
         std::printf("MIPS service version: %s\n", device_->getCodeVersion(KESTRA_MSER, nullptr));
         ++i;

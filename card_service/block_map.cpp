@@ -52,16 +52,15 @@ std::vector<unsigned> BlockMap::mappedLogicalBlocks() const {
 }
 
 unsigned BlockMap::badBlocks() const {
-    return static_cast<unsigned>(std::count_if(physical_.begin(), physical_.end(), [](auto& p) {
-        return p.state == State::Bad;
-    }));
+    return static_cast<unsigned>(std::count_if(physical_.begin(), physical_.end(),
+                                               [](auto& p) { return p.state == State::Bad; }));
 }
 
 unsigned BlockMap::badBlocks(unsigned zone) const {
     const Zone& z = zones_[zone];
-    return static_cast<unsigned>(std::count_if(physical_.begin() + z.firstPhysical,
-                                               physical_.begin() + z.firstPhysical + z.physicalCount,
-                                               [](auto& p) { return p.state == State::Bad; }));
+    return static_cast<unsigned>(std::count_if(
+        physical_.begin() + z.firstPhysical, physical_.begin() + z.firstPhysical + z.physicalCount,
+        [](auto& p) { return p.state == State::Bad; }));
 }
 
 void BlockMap::read(unsigned rowAddress, RawPage page) {
@@ -85,7 +84,8 @@ void BlockMap::scan() {
     staleCopies_.clear();
     freeCount_.assign(zones_.size(), 0);
     cursor_.assign(zones_.size(), 0);
-    for (const Zone& zone : zones_) freeCount_[zone.firstPhysical / kZoneBlocks] = zone.physicalCount;
+    for (const Zone& zone : zones_)
+        freeCount_[zone.firstPhysical / kZoneBlocks] = zone.physicalCount;
     pageBuffer_.assign(kRawPage, 0xFF);
     RawPage page(pageBuffer_.data(), kRawPage);
 
@@ -93,11 +93,13 @@ void BlockMap::scan() {
     std::uint32_t newest = 0;
     for (unsigned physical = 0; physical < geometry_.blocks; ++physical) {
         read(row(physical, 0), page);
-        const PageLabel label = ReadLabel(page);
+        PageLabel label = ReadLabel(page);
         if (!label.blockGood) {
             setState(physical, State::Bad);
             continue;
         }
+        if (label.zoneAddress && !label.generation && label.dataValid)
+            label.generation = lastPageGeneration(physical, *label.zoneAddress);
         if (label.erased || !label.zoneAddress || !label.generation || !label.dataValid) continue;
         const Zone& zone = zones_[physical / kZoneBlocks];
         if (*label.zoneAddress >= zone.logicalCount) continue;
@@ -130,8 +132,9 @@ void BlockMap::resolve(unsigned logical, std::vector<unsigned>& candidates) {
     std::optional<unsigned> chosen;
     std::vector<unsigned> others;
     for (const auto& [ignored, physical] : ranked) {
-        const bool take = !chosen && (ranked.size() == 1 ||
-                                      complete(physical, zoneAddress, physical_[physical].generation));
+        const bool take =
+            !chosen &&
+            (ranked.size() == 1 || complete(physical, zoneAddress, physical_[physical].generation));
         if (take)
             chosen = physical;
         else
@@ -143,6 +146,16 @@ void BlockMap::resolve(unsigned logical, std::vector<unsigned>& candidates) {
     }
     for (unsigned physical : others) setState(physical, State::Stale);
     if (!others.empty()) staleCopies_[logical] = std::move(others);
+}
+
+// Every page of a block carries its label: a generation that a bit error spoilt in the first
+// page is taken from the last one, so that the block is not lost for it.
+std::optional<std::uint16_t> BlockMap::lastPageGeneration(unsigned physical, unsigned zoneAddress) {
+    std::vector<std::uint8_t> buffer(kRawPage);
+    RawPage page(buffer.data(), kRawPage);
+    read(row(physical, geometry_.pagesPerBlock - 1), page);
+    const PageLabel label = ReadLabel(page);
+    return label.zoneAddress == zoneAddress ? label.generation : std::nullopt;
 }
 
 bool BlockMap::complete(unsigned physical, unsigned zoneAddress, std::uint16_t generation) {
@@ -186,8 +199,12 @@ BlockMap::ReadResult BlockMap::readPage(unsigned logical, unsigned page,
     for (int attempt = 0; attempt < 2; ++attempt) {
         read(row(*physical, page), raw);
         const PageLabel label = ReadLabel(raw);
-        if (!label.blockGood || !label.dataValid || label.zoneAddress != zoneAddress ||
-            label.generation != physical_[*physical].generation)
+        // The page belongs to the copy when its label says so; a part of the label that a bit
+        // error spoilt may be missing, but not both parts, and neither may say otherwise.
+        const bool address = label.zoneAddress == zoneAddress,
+                   generation = label.generation == physical_[*physical].generation;
+        if (!label.blockGood || !label.dataValid || !(address || generation) ||
+            (label.zoneAddress && !address) || (label.generation && !generation))
             continue;
         const PageCheck check = CheckPageData(raw);
         if (check == PageCheck::Uncorrectable) continue;
@@ -228,9 +245,14 @@ bool BlockMap::prepare(unsigned physical) {
     }
     ++stats_.blockErases;
     switch (device_.eraseBlock(physical)) {
-        case DeviceResult::Ok: physical_[physical].checked = true; return true;
-        case DeviceResult::Failed: markBad(physical); return false;
-        case DeviceResult::Fault: break;
+        case DeviceResult::Ok:
+            physical_[physical].checked = true;
+            return true;
+        case DeviceResult::Failed:
+            markBad(physical);
+            return false;
+        case DeviceResult::Fault:
+            break;
     }
     ReaderFault();
 }
@@ -244,7 +266,8 @@ bool BlockMap::programAndVerify(unsigned physical, unsigned zoneAddress, std::ui
         std::fill(written.begin(), written.end(), 0xFF);
         const std::size_t offset = std::size_t{page} * kPageData;
         if (offset < data.size())
-            std::memcpy(written.data(), data.data() + offset, std::min(kPageData, data.size() - offset));
+            std::memcpy(written.data(), data.data() + offset,
+                        std::min(kPageData, data.size() - offset));
         LabelPage(written, zoneAddress, generation);
         ++stats_.pagePrograms;
         if (device_.programPage(row(physical, page), written) == DeviceResult::Fault) ReaderFault();
@@ -278,8 +301,11 @@ void BlockMap::eraseToFree(unsigned physical) {
             physical_[physical].checked = true;
             setState(physical, State::Free);
             return;
-        case DeviceResult::Failed: markBad(physical); return;
-        case DeviceResult::Fault: ReaderFault();
+        case DeviceResult::Failed:
+            markBad(physical);
+            return;
+        case DeviceResult::Fault:
+            ReaderFault();
     }
 }
 
@@ -324,9 +350,10 @@ void BlockMap::write(unsigned logical, std::span<const std::uint8_t> data) {
         if (previous) retire(logical, *previous);
         return;
     }
-    throw CardError(KESSSFDC_CARD_FULL,
-                    "No good block is left in zone " + std::to_string(zone) +
-                        " of the card to take the data. The card has too many bad blocks or is full.");
+    throw CardError(
+        KESSSFDC_CARD_FULL,
+        "No good block is left in zone " + std::to_string(zone) +
+            " of the card to take the data. The card has too many bad blocks or is full.");
 }
 
 void BlockMap::release(unsigned logical) {

@@ -46,7 +46,7 @@ struct CardStatistics {
 };
 
 class BlockMap {
-public:
+  public:
     explicit BlockMap(PageDevice& device);
 
     // Reads the card's labels and rebuilds the map. Throws CardError on a reader fault.
@@ -97,7 +97,7 @@ public:
     // Raw access for whole-card images; the map must be scanned again afterwards.
     PageDevice& device() { return device_; }
 
-private:
+  private:
     enum class State : std::uint8_t { Free, Mapped, Stale, Bad };
     struct Physical {
         State state = State::Free;
@@ -110,6 +110,7 @@ private:
     }
     void read(unsigned row, RawPage page);
     bool complete(unsigned physical, unsigned zoneAddress, std::uint16_t generation);
+    std::optional<std::uint16_t> lastPageGeneration(unsigned physical, unsigned zoneAddress);
     void resolve(unsigned logical, std::vector<unsigned>& candidates);
     std::optional<unsigned> takeFree(unsigned zone);
     bool prepare(unsigned physical);
@@ -126,10 +127,10 @@ private:
     std::vector<Zone> zones_;
     unsigned logicalBlocks_ = 0;
     std::vector<Physical> physical_;
-    std::vector<std::optional<unsigned>> mapping_;            // logical -> physical
-    std::map<unsigned, std::vector<unsigned>> staleCopies_;   // logical -> losing copies
+    std::vector<std::optional<unsigned>> mapping_;           // logical -> physical
+    std::map<unsigned, std::vector<unsigned>> staleCopies_;  // logical -> losing copies
     std::vector<unsigned> freeCount_;
-    std::vector<unsigned> cursor_;                            // next free block to try, per zone
+    std::vector<unsigned> cursor_;  // next free block to try, per zone
     CardStatistics stats_;
     std::vector<std::uint8_t> pageBuffer_;
 };

@@ -29,12 +29,12 @@ enum KESSSFDCERRORCODE : std::int32_t {
 namespace kestra::card {
 
 class CardError : public std::runtime_error {
-public:
+  public:
     CardError(KESSSFDCERRORCODE code, const std::string& report)
         : std::runtime_error(report), code_(code) {}
     KESSSFDCERRORCODE code() const { return code_; }
 
-private:
+  private:
     KESSSFDCERRORCODE code_;
 };
 

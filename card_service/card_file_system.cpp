@@ -37,7 +37,8 @@ MountState CardFileSystem::mount() {
         bool readable = true;
         for (unsigned page = 0; page < map_.geometry().pagesPerBlock && readable; ++page) {
             auto out = std::span(block).subspan(std::size_t{page} * kPageData).first<kPageData>();
-            readable = map_.readPage(kDirectoryBlock, page, out, copy) != BlockMap::ReadResult::Damaged;
+            readable =
+                map_.readPage(kDirectoryBlock, page, out, copy) != BlockMap::ReadResult::Damaged;
         }
         if (!readable) {
             headerProblem_ = "a page of the directory cannot be read";
@@ -88,7 +89,8 @@ void CardFileSystem::prepareForChanges() {
 unsigned CardFileSystem::allocatable(unsigned zone) const {
     const Zone& z = map_.zones()[zone];
     unsigned referenced = 0;
-    for (unsigned l = z.firstLogical; l < z.firstLogical + z.logicalCount; ++l) referenced += referenced_[l];
+    for (unsigned l = z.firstLogical; l < z.firstLogical + z.logicalCount; ++l)
+        referenced += referenced_[l];
     const unsigned reserve = zone == 0 ? kDirectoryReserve : 0;
     const unsigned taken = map_.badBlocks(zone) + referenced + reserve;
     const unsigned physicalRoom = z.physicalCount > taken ? z.physicalCount - taken : 0;
@@ -122,7 +124,8 @@ std::vector<Extent> CardFileSystem::allocate(unsigned blocks) const {
         if (allocatable(zone) < blocks) continue;
         runsOf(zone, [&](unsigned start, unsigned length) {
             if (length < blocks) return true;
-            extents.push_back({static_cast<std::uint16_t>(start), static_cast<std::uint16_t>(blocks)});
+            extents.push_back(
+                {static_cast<std::uint16_t>(start), static_cast<std::uint16_t>(blocks)});
             return false;
         });
     }
@@ -132,7 +135,9 @@ std::vector<Extent> CardFileSystem::allocate(unsigned blocks) const {
         unsigned budget = allocatable(zone);
         runsOf(zone, [&](unsigned start, unsigned length) {
             const unsigned take = std::min({length, budget, missing});
-            if (take) extents.push_back({static_cast<std::uint16_t>(start), static_cast<std::uint16_t>(take)});
+            if (take)
+                extents.push_back(
+                    {static_cast<std::uint16_t>(start), static_cast<std::uint16_t>(take)});
             budget -= take;
             missing -= take;
             return budget && missing;
@@ -183,7 +188,8 @@ void CardFileSystem::format() {
         prepareForChanges();
         commit(Directory{directory_.commitNumber, {}});
     }
-    map_.eraseAllBut(kDirectoryBlock, [&](unsigned physical) { progress.advance((physical + 1) * blockBytes); });
+    map_.eraseAllBut(kDirectoryBlock,
+                     [&](unsigned physical) { progress.advance((physical + 1) * blockBytes); });
     directory_.files.clear();
     if (!hadDirectory) commit(Directory{directory_.commitNumber, {}});
     tidy_ = true;
@@ -199,7 +205,8 @@ void CardFileSystem::unformat() {
     tidy_ = false;
 }
 
-void CardFileSystem::store(CardFile meta, std::span<const std::uint8_t> contents, std::string_view task) {
+void CardFileSystem::store(CardFile meta, std::span<const std::uint8_t> contents,
+                           std::string_view task) {
     requireFormatted();
     const std::size_t blockBytes = map_.blockBytes();
     const std::uint64_t needed = (contents.size() + blockBytes - 1) / blockBytes;
@@ -216,7 +223,8 @@ void CardFileSystem::store(CardFile meta, std::span<const std::uint8_t> contents
     meta.length = static_cast<std::uint32_t>(contents.size());
     meta.crc = Crc32(contents);
     meta.extents = needed ? allocate(static_cast<unsigned>(needed)) : std::vector<Extent>{};
-    const std::vector<Extent> previous = find(meta.key) ? find(meta.key)->extents : std::vector<Extent>{};
+    const std::vector<Extent> previous =
+        find(meta.key) ? find(meta.key)->extents : std::vector<Extent>{};
 
     Directory next = directory_;
     replaceEntry(next, meta);
@@ -246,14 +254,15 @@ void CardFileSystem::reserve(CardFile meta, unsigned blocks) {
     requireFormatted();
     prepareForChanges();
     if (blocks == 0 || blocks > allocatableBlocks())
-        throw CardError(KESSSFDC_CARD_FULL,
-                        "The card has room for " + std::to_string(allocatableBlocks()) +
-                            " blocks; " + std::to_string(blocks) + " were asked for.");
+        throw CardError(KESSSFDC_CARD_FULL, "The card has room for " +
+                                                std::to_string(allocatableBlocks()) + " blocks; " +
+                                                std::to_string(blocks) + " were asked for.");
     meta.placeholder = true;
     meta.extents = allocate(blocks);
     meta.length = static_cast<std::uint32_t>(blocks * map_.blockBytes());
     meta.crc = 0;
-    const std::vector<Extent> previous = find(meta.key) ? find(meta.key)->extents : std::vector<Extent>{};
+    const std::vector<Extent> previous =
+        find(meta.key) ? find(meta.key)->extents : std::vector<Extent>{};
     Directory next = directory_;
     replaceEntry(next, std::move(meta));
     commit(std::move(next));
@@ -275,17 +284,19 @@ void CardFileSystem::remove(std::span<const FileKey> keys) {
     releaseQuietly(released);
 }
 
-void CardFileSystem::readBlocks(const CardFile& file, std::span<std::uint8_t> out, ProgressScope* progress) {
+void CardFileSystem::readBlocks(const CardFile& file, std::span<std::uint8_t> out,
+                                ProgressScope* progress) {
     std::vector<std::uint8_t> page(kPageData);
     std::size_t offset = 0;
     for (const Extent& extent : file.extents) {
         for (unsigned l = extent.first; l < unsigned{extent.first} + extent.count; ++l) {
             for (unsigned p = 0; p < map_.geometry().pagesPerBlock && offset < out.size(); ++p) {
-                if (map_.readPage(l, p, std::span(page).first<kPageData>()) == BlockMap::ReadResult::Damaged)
+                if (map_.readPage(l, p, std::span(page).first<kPageData>()) ==
+                    BlockMap::ReadResult::Damaged)
                     throw CardError(KESSSFDC_UPLOAD_FAILED,
-                                    "The file " + Describe(file) + " on the card is damaged: page " +
-                                        std::to_string(p) + " of its block " + std::to_string(l) +
-                                        " cannot be read.");
+                                    "The file " + Describe(file) +
+                                        " on the card is damaged: page " + std::to_string(p) +
+                                        " of its block " + std::to_string(l) + " cannot be read.");
                 const std::size_t size = std::min(kPageData, out.size() - offset);
                 std::memcpy(out.data() + offset, page.data(), size);
                 offset += size;
@@ -300,17 +311,17 @@ std::vector<std::uint8_t> CardFileSystem::load(FileKey key, std::string_view tas
     requireFormatted();
     const CardFile* file = find(key);
     if (!file || file->placeholder)
-        throw CardError(KESSSFDC_FILE_NOT_FOUND,
-                        "There is no file of type " + std::to_string(key.type) + ", subtype " +
-                            std::to_string(key.subtype) + " on the card.");
+        throw CardError(KESSSFDC_FILE_NOT_FOUND, "There is no file of type " +
+                                                     std::to_string(key.type) + ", subtype " +
+                                                     std::to_string(key.subtype) + " on the card.");
     const CardFile copy = *file;
     std::vector<std::uint8_t> contents(copy.length);
     ProgressScope progress(progress_, task, contents.size());
     readBlocks(copy, contents, &progress);
     if (Crc32(contents) != copy.crc)
-        throw CardError(KESSSFDC_UPLOAD_FAILED,
-                        "The file " + Describe(copy) + " on the card is damaged: its contents do "
-                        "not match the checksum written with them.");
+        throw CardError(KESSSFDC_UPLOAD_FAILED, "The file " + Describe(copy) +
+                                                    " on the card is damaged: its contents do "
+                                                    "not match the checksum written with them.");
     progress.complete();
     return contents;
 }
@@ -329,8 +340,10 @@ CardUsage CardFileSystem::usage() const {
     usage.badBlocks = map_.badBlocks();
     usage.logicalBlocks = map_.logicalBlocks();
     usage.blockBytes = map_.blockBytes();
-    for (const CardFile& file : directory_.files) usage.usedBytes += std::uint64_t{file.blocks()} * usage.blockBytes;
-    if (state_ == MountState::Formatted) usage.freeBytes = std::uint64_t{allocatableBlocks()} * usage.blockBytes;
+    for (const CardFile& file : directory_.files)
+        usage.usedBytes += std::uint64_t{file.blocks()} * usage.blockBytes;
+    if (state_ == MountState::Formatted)
+        usage.freeBytes = std::uint64_t{allocatableBlocks()} * usage.blockBytes;
     return usage;
 }
 

@@ -39,7 +39,7 @@ struct CardUsage {
 };
 
 class CardFileSystem {
-public:
+  public:
     // Blocks of zone 0 kept free for the next copies of the directory.
     static constexpr unsigned kDirectoryReserve = 2;
 
@@ -80,7 +80,7 @@ public:
     BlockMap& blockMap() { return map_; }
     const BlockMap& blockMap() const { return map_; }
 
-private:
+  private:
     DirectoryShape shape() const;
     void requireFormatted() const;
     void prepareForChanges();

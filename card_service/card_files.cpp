@@ -43,19 +43,26 @@ constexpr std::array<TypeName, 6> kTypeNames = {{
 bool EndsWithIgnoringCase(std::string_view text, std::string_view suffix) {
     if (text.size() < suffix.size()) return false;
     return std::equal(suffix.begin(), suffix.end(), text.end() - static_cast<long>(suffix.size()),
-                      [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) ==
-                                                  std::tolower(static_cast<unsigned char>(b)); });
+                      [](char a, char b) {
+                          return std::tolower(static_cast<unsigned char>(a)) ==
+                                 std::tolower(static_cast<unsigned char>(b));
+                      });
 }
 
 }  // namespace
 
 bool IsReservedType(int type) {
-    return std::any_of(kTypeNames.begin(), kTypeNames.end(), [&](const TypeName& t) { return t.type == type; });
+    return std::any_of(kTypeNames.begin(), kTypeNames.end(),
+                       [&](const TypeName& t) { return t.type == type; });
 }
 
-bool IsCodeKind(int kind) { return kind >= 0 && kind < kCodeKinds; }
+bool IsCodeKind(int kind) {
+    return kind >= 0 && kind < kCodeKinds;
+}
 
-const CodeKind& CodeKindInfo(KESTRACODETYPE kind) { return kCodeKindTable[static_cast<std::size_t>(kind)]; }
+const CodeKind& CodeKindInfo(KESTRACODETYPE kind) {
+    return kCodeKindTable[static_cast<std::size_t>(kind)];
+}
 
 FONTTYPE FontKindOfFile(std::string_view path) {
     for (const FontSuffix& font : kFontSuffixes)
@@ -71,7 +78,8 @@ const char* FontKindName(int kind) {
 
 std::string DescribeFileType(std::uint8_t type, std::uint8_t subtype, bool placeholder) {
     if (placeholder) return "Windows CE file system";
-    if (type == kCodeFileType && IsCodeKind(subtype)) return CodeKindInfo(static_cast<KESTRACODETYPE>(subtype)).name;
+    if (type == kCodeFileType && IsCodeKind(subtype))
+        return CodeKindInfo(static_cast<KESTRACODETYPE>(subtype)).name;
     if (type == kFontType) return std::string("font ") + FontKindName(subtype);
     for (const TypeName& t : kTypeNames)
         if (t.type == type) return t.name;
@@ -80,11 +88,13 @@ std::string DescribeFileType(std::uint8_t type, std::uint8_t subtype, bool place
 
 std::optional<std::string> FindVersionText(std::span<const std::uint8_t> contents) {
     const auto searched = contents.first(std::min(contents.size(), kVersionSearchBytes));
-    const auto found = std::search(searched.begin(), searched.end(), kVersionMarker.begin(), kVersionMarker.end());
+    const auto found =
+        std::search(searched.begin(), searched.end(), kVersionMarker.begin(), kVersionMarker.end());
     if (found == searched.end()) return std::nullopt;
     std::string version;
     for (auto it = found + static_cast<long>(kVersionMarker.size());
-         it != contents.end() && *it >= 0x20 && *it != 0x7F && version.size() < kVersionLength; ++it)
+         it != contents.end() && *it >= 0x20 && *it != 0x7F && version.size() < kVersionLength;
+         ++it)
         version.push_back(static_cast<char>(*it));
     while (!version.empty() && version.back() == ' ') version.pop_back();
     return version;

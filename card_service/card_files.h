@@ -21,7 +21,12 @@
 #include <string>
 #include <string_view>
 
-enum KESTRACODETYPE : int { KESTRA_BOOT = 0, KESTRA_FIRMWARE = 1, KESTRA_MIPS = 2, KESTRA_MSER = 3 };
+enum KESTRACODETYPE : int {
+    KESTRA_BOOT = 0,
+    KESTRA_FIRMWARE = 1,
+    KESTRA_MIPS = 2,
+    KESTRA_MSER = 3
+};
 enum FONTTYPE : int { FONT_D = 2, FONT_L = 3, FONT_XL = 4, FONT_OTHER = 5 };
 
 namespace kestra::card {

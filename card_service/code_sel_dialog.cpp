@@ -81,8 +81,8 @@ CCodeSelDialog::~CCodeSelDialog() = default;
 
 int CCodeSelDialog::DoModal() {
     if (!EnsureApplication()) {
-        MessageBox(nullptr, "The code selection dialog needs a display; no code files were chosen.", "K32CodeSel",
-                   MB_OK | MB_ICONWARNING);
+        MessageBox(nullptr, "The code selection dialog needs a display; no code files were chosen.",
+                   "K32CodeSel", MB_OK | MB_ICONWARNING);
         return -1;
     }
     const std::string given = kestra::platform::ToNativePath(m_path);
@@ -91,7 +91,8 @@ int CCodeSelDialog::DoModal() {
     dialog.setWindowTitle("Kestra code files");
     auto* grid = new QGridLayout;
     grid->addWidget(new QLabel("Code folder: " + QString::fromStdString(folder)), 0, 0, 1, 3);
-    static constexpr const char* kComboNames[] = {"bootCombo", "firmwareCombo", "mipsCombo", "mserCombo"};
+    static constexpr const char* kComboNames[] = {"bootCombo", "firmwareCombo", "mipsCombo",
+                                                  "mserCombo"};
     QComboBox* combos[kestra::card::kCodeKinds] = {};
     std::vector<CodeFile> files[kestra::card::kCodeKinds];
     for (int kind = 0; kind < kestra::card::kCodeKinds; ++kind) {
@@ -103,12 +104,14 @@ int CCodeSelDialog::DoModal() {
         std::size_t newest = 0;
         for (std::size_t i = 0; i < files[kind].size(); ++i) {
             const CodeFile& file = files[kind][i];
-            combo->addItem(QString::fromStdString(file.version.empty() ? file.name : file.name + "  (" + file.version + ")"));
+            combo->addItem(QString::fromStdString(
+                file.version.empty() ? file.name : file.name + "  (" + file.version + ")"));
             if (file.changed > files[kind][newest].changed) newest = i;
         }
         const std::string onCard = CardVersion(m_device, static_cast<KESTRACODETYPE>(kind));
         if ((m_flags & CODESEL_NEWEST) && !files[kind].empty()) {
-            const bool same = (m_flags & CODESEL_SKIP_SAME_VERSION) && !files[kind][newest].version.empty() &&
+            const bool same = (m_flags & CODESEL_SKIP_SAME_VERSION) &&
+                              !files[kind][newest].version.empty() &&
                               files[kind][newest].version == onCard;
             if (!same) combo->setCurrentIndex(static_cast<int>(newest) + 1);
         }
@@ -116,7 +119,8 @@ int CCodeSelDialog::DoModal() {
         kindName[0] = kindName[0].toUpper();
         grid->addWidget(new QLabel(kindName + ":"), kind + 1, 0);
         grid->addWidget(combo, kind + 1, 1);
-        if (m_device) grid->addWidget(new QLabel("On card: " + QString::fromStdString(onCard)), kind + 1, 2);
+        if (m_device)
+            grid->addWidget(new QLabel("On card: " + QString::fromStdString(onCard)), kind + 1, 2);
         combos[kind] = combo;
     }
     auto* buttons = new QDialogButtonBox;
@@ -140,8 +144,10 @@ int CCodeSelDialog::DoModal() {
     if (dialog.exec() != QDialog::Accepted) return IDCANCEL;
     for (int kind = 0; kind < kestra::card::kCodeKinds; ++kind) {
         const int index = combos[kind]->currentIndex();
-        m_chosen[kind] = index <= 0 ? std::string(kDoNotUpdate)
-                                    : kestra::platform::JoinPath(folder, files[kind][static_cast<std::size_t>(index - 1)].name);
+        m_chosen[kind] = index <= 0
+                             ? std::string(kDoNotUpdate)
+                             : kestra::platform::JoinPath(
+                                   folder, files[kind][static_cast<std::size_t>(index - 1)].name);
     }
     return IDOK;
 }

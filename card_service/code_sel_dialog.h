@@ -26,7 +26,7 @@ inline constexpr BYTE CODESEL_NEWEST = 0x01;
 inline constexpr BYTE CODESEL_SKIP_SAME_VERSION = 0x02;
 
 class CCodeSelDialog {
-public:
+  public:
     CCodeSelDialog();
     ~CCodeSelDialog();
     CCodeSelDialog(const CCodeSelDialog&) = delete;
@@ -49,7 +49,7 @@ public:
     const char* getMIPSFilename() const { return m_chosen[2].c_str(); }
     const char* getMSERFilename() const { return m_chosen[3].c_str(); }
 
-private:
+  private:
     CKesSSFDCDevice* m_device = nullptr;
     std::string m_path;
     BYTE m_flags = 0;

@@ -50,10 +50,9 @@ std::vector<std::uint8_t> EncodeDirectory(const Directory& directory, const Dire
     std::size_t used = sizeof(DirectoryHeader);
     for (const CardFile& file : directory.files) used += EntryBytes(file);
     if (used > shape.blockBytes)
-        throw CardError(KESSSFDC_CARD_FULL,
-                        "The card's directory has no room for " +
-                            std::to_string(directory.files.size()) +
-                            " files. Delete files from the card first.");
+        throw CardError(KESSSFDC_CARD_FULL, "The card's directory has no room for " +
+                                                std::to_string(directory.files.size()) +
+                                                " files. Delete files from the card first.");
 
     std::vector<std::uint8_t> block(shape.blockBytes, 0xFF);
     ImageWriter writer(std::as_writable_bytes(std::span(block.data(), used)));
@@ -78,15 +77,19 @@ std::vector<std::uint8_t> EncodeDirectory(const Directory& directory, const Dire
         StoreText(entry.name, file.name);
         StoreText(entry.version, file.version);
         writer.record(entry);
-        for (const Extent& extent : file.extents) writer.record(ExtentRecord{extent.first, extent.count});
+        for (const Extent& extent : file.extents)
+            writer.record(ExtentRecord{extent.first, extent.count});
     }
     writer.finish();
-    WriteLe32(block.data() + offsetof(DirectoryHeader, crc), DirectoryCrc(std::span(block.data(), used)));
+    WriteLe32(block.data() + offsetof(DirectoryHeader, crc),
+              DirectoryCrc(std::span(block.data(), used)));
     return block;
 }
 
 DecodedDirectory DecodeDirectory(std::span<const std::uint8_t> block, const DirectoryShape& shape) {
-    auto fail = [](std::string problem) { return DecodedDirectory{std::nullopt, std::move(problem)}; };
+    auto fail = [](std::string problem) {
+        return DecodedDirectory{std::nullopt, std::move(problem)};
+    };
     try {
         ImageReader reader(std::as_bytes(block));
         const auto header = reader.record<DirectoryHeader>("directory header");
@@ -94,8 +97,10 @@ DecodedDirectory DecodeDirectory(std::span<const std::uint8_t> block, const Dire
         if (header.formatVersion != kFormatVersion)
             return fail("directory format " + std::to_string(header.formatVersion) + " is unknown");
         if (header.usedBytes < sizeof(DirectoryHeader) || header.usedBytes > block.size())
-            return fail("directory length " + std::to_string(header.usedBytes) + " is out of range");
-        if (header.logicalBlocks != shape.logicalBlocks || header.pagesPerBlock != shape.pagesPerBlock)
+            return fail("directory length " + std::to_string(header.usedBytes) +
+                        " is out of range");
+        if (header.logicalBlocks != shape.logicalBlocks ||
+            header.pagesPerBlock != shape.pagesPerBlock)
             return fail("the directory was made for a card of another size");
         const auto used = block.first(header.usedBytes);
         if (DirectoryCrc(used) != header.crc) return fail("directory checksum mismatch");
@@ -125,20 +130,26 @@ DecodedDirectory DecodeDirectory(std::span<const std::uint8_t> block, const Dire
             for (unsigned e = 0; e < entry.extentCount; ++e) {
                 const auto record = entries.record<ExtentRecord>("extent");
                 const Extent extent{record.first, record.count};
-                if (extent.count == 0 || std::uint64_t{extent.first} + extent.count > shape.logicalBlocks)
+                if (extent.count == 0 ||
+                    std::uint64_t{extent.first} + extent.count > shape.logicalBlocks)
                     return fail("entry at " + std::to_string(start) + " points outside the card");
                 for (unsigned b = extent.first; b < extent.first + extent.count; ++b) {
-                    if (taken[b]) return fail("block " + std::to_string(b) + " belongs to two files");
+                    if (taken[b])
+                        return fail("block " + std::to_string(b) + " belongs to two files");
                     taken[b] = true;
                 }
                 blocks += extent.count;
                 file.extents.push_back(extent);
             }
             const std::uint64_t needed =
-                file.placeholder ? blocks : (std::uint64_t{file.length} + shape.blockBytes - 1) / shape.blockBytes;
+                file.placeholder
+                    ? blocks
+                    : (std::uint64_t{file.length} + shape.blockBytes - 1) / shape.blockBytes;
             if (needed != blocks || (file.placeholder && file.length != blocks * shape.blockBytes))
-                return fail("entry at " + std::to_string(start) + " has a length that does not match its blocks");
-            if (!keys.insert(file.key).second) return fail("two entries with the same type and subtype");
+                return fail("entry at " + std::to_string(start) +
+                            " has a length that does not match its blocks");
+            if (!keys.insert(file.key).second)
+                return fail("two entries with the same type and subtype");
             directory.files.push_back(std::move(file));
         }
         if (!entries.atEnd()) return fail("bytes after the last directory entry");

@@ -42,7 +42,8 @@ struct DirectoryHeader {
     le32 reserved;
 };
 static_assert(sizeof(DirectoryHeader) == 32);
-static_assert(offsetof(DirectoryHeader, commitNumber) == 16 && offsetof(DirectoryHeader, crc) == 24);
+static_assert(offsetof(DirectoryHeader, commitNumber) == 16 &&
+              offsetof(DirectoryHeader, crc) == 24);
 
 inline constexpr std::size_t kNameField = 40;
 inline constexpr std::size_t kVersionField = 24;
@@ -60,7 +61,8 @@ struct DirectoryEntryRecord {
     char version[kVersionField];
 };
 static_assert(sizeof(DirectoryEntryRecord) == 80);
-static_assert(offsetof(DirectoryEntryRecord, length) == 8 && offsetof(DirectoryEntryRecord, name) == 16);
+static_assert(offsetof(DirectoryEntryRecord, length) == 8 &&
+              offsetof(DirectoryEntryRecord, name) == 16);
 static_assert(offsetof(DirectoryEntryRecord, version) == 56);
 
 struct ExtentRecord {

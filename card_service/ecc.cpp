@@ -8,9 +8,9 @@ namespace {
 // Parities of a 22-bit code before inversion: bits 0-15 line parities LP0..LP15, bits 16-21
 // column parities CP0..CP5.
 std::uint32_t RawParities(std::span<const std::uint8_t, kEccArea> data) {
-    unsigned columns = 0;      // XOR of all bytes: bit k is the parity of column k
-    unsigned oddIndexes = 0;   // XOR of the indexes of the bytes with odd parity
-    unsigned oddBytes = 0;     // number of bytes with odd parity, modulo 2
+    unsigned columns = 0;     // XOR of all bytes: bit k is the parity of column k
+    unsigned oddIndexes = 0;  // XOR of the indexes of the bytes with odd parity
+    unsigned oddBytes = 0;    // number of bytes with odd parity, modulo 2
     for (unsigned i = 0; i < kEccArea; ++i) {
         const unsigned byte = data[i];
         columns ^= byte;
@@ -28,7 +28,8 @@ std::uint32_t RawParities(std::span<const std::uint8_t, kEccArea> data) {
     }
     static constexpr unsigned kColumnMasks[6] = {0x55, 0xAA, 0x33, 0xCC, 0x0F, 0xF0};
     for (unsigned i = 0; i < 6; ++i)
-        code |= static_cast<std::uint32_t>(std::popcount(columns & kColumnMasks[i]) & 1) << (16 + i);
+        code |= static_cast<std::uint32_t>(std::popcount(columns & kColumnMasks[i]) & 1)
+                << (16 + i);
     return code;
 }
 
@@ -46,7 +47,9 @@ std::uint32_t Unpack(const EccCode& code) {
 
 }  // namespace
 
-EccCode ComputeEcc(std::span<const std::uint8_t, kEccArea> data) { return Pack(RawParities(data)); }
+EccCode ComputeEcc(std::span<const std::uint8_t, kEccArea> data) {
+    return Pack(RawParities(data));
+}
 
 EccResult CheckAndCorrect(std::span<std::uint8_t, kEccArea> data, const EccCode& stored) {
     const std::uint32_t difference = RawParities(data) ^ Unpack(stored);

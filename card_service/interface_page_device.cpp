@@ -22,7 +22,8 @@ DeviceResult InterfacePageDevice::programPage(unsigned row, ConstRawPage page) {
 }
 
 DeviceResult InterfacePageDevice::readRaw(unsigned row, std::span<std::uint8_t> page) {
-    return reader_.readPage(row, reinterpret_cast<char*>(page.data()), static_cast<unsigned>(page.size()), 0)
+    return reader_.readPage(row, reinterpret_cast<char*>(page.data()),
+                            static_cast<unsigned>(page.size()), 0)
                ? DeviceResult::Ok
                : DeviceResult::Fault;
 }
@@ -30,8 +31,9 @@ DeviceResult InterfacePageDevice::readRaw(unsigned row, std::span<std::uint8_t> 
 DeviceResult InterfacePageDevice::programRaw(unsigned row, std::span<const std::uint8_t> page) {
     // The interface takes a non-const buffer but only reads it.
     auto* data = const_cast<char*>(reinterpret_cast<const char*>(page.data()));
-    return reader_.writePage(row, data, static_cast<unsigned>(page.size()), 0) ? DeviceResult::Ok
-                                                                              : DeviceResult::Fault;
+    return reader_.writePage(row, data, static_cast<unsigned>(page.size()), 0)
+               ? DeviceResult::Ok
+               : DeviceResult::Fault;
 }
 
 DeviceResult InterfacePageDevice::eraseBlock(unsigned block) {

@@ -9,7 +9,7 @@
 namespace kestra::card {
 
 class InterfacePageDevice : public PageDevice, public RawCard {
-public:
+  public:
     // `card` is the detected card; the interface must have been initialised.
     InterfacePageDevice(CSSFDCInterface& reader, const CSSFDCStatus& card);
 
@@ -31,7 +31,7 @@ public:
     DeviceResult eraseRawBlock(unsigned block) override { return eraseBlock(block); }
     bool rawCardPresent() override { return cardPresent(); }
 
-private:
+  private:
     CSSFDCInterface& reader_;
     CardGeometry geometry_;
     unsigned pageSize_;

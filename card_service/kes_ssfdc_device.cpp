@@ -35,7 +35,8 @@ auto Guarded(Operation operation) -> decltype(operation()) {
     } catch (const CardError& error) {
         throw new CSSFDCLibException(error.code(), error.what());
     } catch (const std::bad_alloc&) {
-        throw new CSSFDCLibException(KESSSFDC_HOST_FILE, "There is not enough memory for the card operation.");
+        throw new CSSFDCLibException(KESSSFDC_HOST_FILE,
+                                     "There is not enough memory for the card operation.");
     } catch (const std::filesystem::filesystem_error& error) {
         throw new CSSFDCLibException(KESSSFDC_HOST_FILE, error.what());
     } catch (const std::exception& error) {
@@ -43,7 +44,9 @@ auto Guarded(Operation operation) -> decltype(operation()) {
     }
 }
 
-std::string FileName(const char* path) { return std::string(kestra::platform::FileNamePart(path ? path : "")); }
+std::string FileName(const char* path) {
+    return std::string(kestra::platform::FileNamePart(path ? path : ""));
+}
 
 std::vector<std::uint8_t> ReadHostFile(const char* path) {
     const std::string name = path ? path : "";
@@ -53,32 +56,36 @@ std::vector<std::uint8_t> ReadHostFile(const char* path) {
     const auto contents = kestra::platform::ReadWholeFile(name);
     if (!contents) throw CardError(KESSSFDC_HOST_FILE, "The file '" + name + "' cannot be read.");
     if (contents->empty())
-        throw CardError(KESSSFDC_DOWNLOAD_FAILED, "The file '" + name + "' is empty; nothing was written to the card.");
+        throw CardError(KESSSFDC_DOWNLOAD_FAILED,
+                        "The file '" + name + "' is empty; nothing was written to the card.");
     return {contents->begin(), contents->end()};
 }
 
 void WriteHostFile(const char* path, const std::vector<std::uint8_t>& contents) {
     const std::string name = path ? path : "";
-    if (name.empty() ||
-        !kestra::platform::WriteFileAtomically(
-            name, std::string_view(reinterpret_cast<const char*>(contents.data()), contents.size())))
+    if (name.empty() || !kestra::platform::WriteFileAtomically(
+                            name, std::string_view(reinterpret_cast<const char*>(contents.data()),
+                                                   contents.size())))
         throw CardError(KESSSFDC_HOST_FILE, "The file '" + name + "' cannot be written.");
 }
 
 FileKey CheckedKey(int type, int subtype) {
     if (type < 0 || type > 255 || subtype < 0 || subtype > 255)
-        throw CardError(KESSSFDC_BAD_ARGUMENT, "File type " + std::to_string(type) + " and subtype " +
-                                                   std::to_string(subtype) + " must each lie between 0 and 255.");
+        throw CardError(KESSSFDC_BAD_ARGUMENT, "File type " + std::to_string(type) +
+                                                   " and subtype " + std::to_string(subtype) +
+                                                   " must each lie between 0 and 255.");
     return {static_cast<std::uint8_t>(type), static_cast<std::uint8_t>(subtype)};
 }
 
 FileKey WinCEKey(int type, int subtype) {
     const FileKey key = CheckedKey(type, subtype);
     if (kestra::card::IsReservedType(type))
-        throw CardError(KESSSFDC_BAD_ARGUMENT,
-                        "File type " + std::to_string(type) +
-                            " is kept for the card's own files (code files 4, keyboards 6, fonts 16, ROM "
-                            "files 17, projects 18, applications 19). Choose another type for a Windows CE file.");
+        throw CardError(
+            KESSSFDC_BAD_ARGUMENT,
+            "File type " + std::to_string(type) +
+                " is kept for the card's own files (code files 4, keyboards 6, fonts 16, ROM "
+                "files 17, projects 18, applications 19). Choose another type for a Windows CE "
+                "file.");
     return key;
 }
 
@@ -95,7 +102,8 @@ bool TerminalProperties(std::string& name, int& type, int& subtype) {
         char line[256];
         if (!std::fgets(line, sizeof line, stdin)) return current;
         std::string answer(line);
-        while (!answer.empty() && (answer.back() == '\n' || answer.back() == '\r')) answer.pop_back();
+        while (!answer.empty() && (answer.back() == '\n' || answer.back() == '\r'))
+            answer.pop_back();
         return answer.empty() ? current : answer;
     };
     name = ask("Windows CE file name", name);
@@ -111,9 +119,13 @@ CSSFDCLibException::CSSFDCLibException(KESSSFDCERRORCODE code, std::string repor
 
 int CSSFDCLibException::Report(REPORTMODE mode) {
     switch (mode) {
-        case REPORT_MESSAGEBOX: return MessageBox(nullptr, m_Report.c_str(), kCaption, MB_OK | MB_ICONERROR);
-        case REPORT_STDERR: std::fprintf(stderr, "%s\n", m_Report.c_str()); break;
-        case REPORT_SILENT: break;
+        case REPORT_MESSAGEBOX:
+            return MessageBox(nullptr, m_Report.c_str(), kCaption, MB_OK | MB_ICONERROR);
+        case REPORT_STDERR:
+            std::fprintf(stderr, "%s\n", m_Report.c_str());
+            break;
+        case REPORT_SILENT:
+            break;
     }
     return IDOK;
 }
@@ -143,14 +155,18 @@ struct CKesSSFDCDevice::Service {
     void requireCard() {
         if (initialised) return;
         switch (initError) {
-            case SSFDC_ERR_NOCARD: throw CardError(KESSSFDC_NO_CARD, "There is no SSFDC card in the reader.");
+            case SSFDC_ERR_NOCARD:
+                throw CardError(KESSSFDC_NO_CARD, "There is no SSFDC card in the reader.");
             case SSFDC_ERR_UNKNOWN_TYPE:
-                throw CardError(KESSSFDC_UNKNOWN_CARD,
-                                "The SSFDC card in the reader is of a type that cardtype.ini does not list.");
+                throw CardError(
+                    KESSSFDC_UNKNOWN_CARD,
+                    "The SSFDC card in the reader is of a type that cardtype.ini does not list.");
             default:
-                throw CardError(KESSSFDC_READER_FAULT,
-                                initAttempted ? "The SSFDC card reader could not be set up. Check the reader settings."
-                                              : "The SSFDC card reader has not been set up.");
+                throw CardError(
+                    KESSSFDC_READER_FAULT,
+                    initAttempted
+                        ? "The SSFDC card reader could not be set up. Check the reader settings."
+                        : "The SSFDC card reader has not been set up.");
         }
     }
 
@@ -164,11 +180,12 @@ struct CKesSSFDCDevice::Service {
         requireCard();
         if (!fs) {
             if (!InterfacePageDevice::SuitsFileSystem(device.m_card))
-                throw CardError(KESSSFDC_BAD_CARD,
-                                "The SSFDC card in the reader (" + std::to_string(device.m_card.MB) +
-                                    " MB, pages of " + std::to_string(device.m_card.PageSize) +
-                                    " bytes) cannot hold the Kestra card file system; it needs pages of 528 "
-                                    "bytes (cards of 4 MB and more). Raw images can still be moved.");
+                throw CardError(
+                    KESSSFDC_BAD_CARD,
+                    "The SSFDC card in the reader (" + std::to_string(device.m_card.MB) +
+                        " MB, pages of " + std::to_string(device.m_card.PageSize) +
+                        " bytes) cannot hold the Kestra card file system; it needs pages of 528 "
+                        "bytes (cards of 4 MB and more). Raw images can still be moved.");
             auto system = std::make_unique<CardFileSystem>(rawCard());
             system->setProgress(sink());
             system->mount();
@@ -220,7 +237,9 @@ bool CKesSSFDCDevice::initSSFDC(unsigned port) {
     return m_service->initialised;
 }
 
-const char* CKesSSFDCDevice::setSSFDCID(int) { return kBanner; }
+const char* CKesSSFDCDevice::setSSFDCID(int) {
+    return kBanner;
+}
 
 void CKesSSFDCDevice::SSFDCInfo(CSSFDCStatus& out) {
     Guarded([&] {
@@ -243,7 +262,8 @@ void CKesSSFDCDevice::SSFDCInfo(CSSFDCStatus& out) {
 bool CKesSSFDCDevice::IsFormatted() {
     return Guarded([&] {
         m_service->requireCard();
-        return InterfacePageDevice::SuitsFileSystem(m_card) && m_service->fileSystem().state() == MountState::Formatted;
+        return InterfacePageDevice::SuitsFileSystem(m_card) &&
+               m_service->fileSystem().state() == MountState::Formatted;
     });
 }
 
@@ -269,7 +289,9 @@ void CKesSSFDCDevice::StartDialogThread(bool show) {
     if (m_service->fs) m_service->fs->setProgress(m_service->sink());
 }
 
-bool CKesSSFDCDevice::isProgressThreadStarted() { return m_service->progress && m_service->progress->started(); }
+bool CKesSSFDCDevice::isProgressThreadStarted() {
+    return m_service->progress && m_service->progress->started();
+}
 
 CThreadSync* CKesSSFDCDevice::getSyncObject() {
     return m_service->progress ? &m_service->progress->sync() : &m_service->idleSync;
@@ -278,7 +300,8 @@ CThreadSync* CKesSSFDCDevice::getSyncObject() {
 void CKesSSFDCDevice::DownloadKestraCode(const char* file, KESTRACODETYPE kind) {
     Guarded([&] {
         if (!kestra::card::IsCodeKind(kind))
-            throw CardError(KESSSFDC_BAD_ARGUMENT, "Code kind " + std::to_string(kind) + " is unknown.");
+            throw CardError(KESSSFDC_BAD_ARGUMENT,
+                            "Code kind " + std::to_string(kind) + " is unknown.");
         CardFileSystem& system = m_service->formatted();
         const std::vector<std::uint8_t> contents = ReadHostFile(file);
         CardFile meta;
@@ -286,14 +309,16 @@ void CKesSSFDCDevice::DownloadKestraCode(const char* file, KESTRACODETYPE kind) 
         meta.name = FileName(file);
         meta.version = kestra::card::FindVersionText(contents).value_or("");
         const std::string what = kestra::card::CodeKindInfo(kind).name;
-        system.store(std::move(meta), contents, "Writing the " + what + " file '" + FileName(file) + "'");
+        system.store(std::move(meta), contents,
+                     "Writing the " + what + " file '" + FileName(file) + "'");
     });
 }
 
 void CKesSSFDCDevice::UploadKestraCode(const char* file, KESTRACODETYPE kind) {
     Guarded([&] {
         if (!kestra::card::IsCodeKind(kind))
-            throw CardError(KESSSFDC_BAD_ARGUMENT, "Code kind " + std::to_string(kind) + " is unknown.");
+            throw CardError(KESSSFDC_BAD_ARGUMENT,
+                            "Code kind " + std::to_string(kind) + " is unknown.");
         m_service->upload(file, {kestra::card::kCodeFileType, static_cast<std::uint8_t>(kind)},
                           std::string("the ") + kestra::card::CodeKindInfo(kind).name + " file");
     });
@@ -302,20 +327,27 @@ void CKesSSFDCDevice::UploadKestraCode(const char* file, KESTRACODETYPE kind) {
 void CKesSSFDCDevice::DeleteKestraCode(KESTRACODETYPE kind, bool confirm) {
     Guarded([&] {
         if (!kestra::card::IsCodeKind(kind))
-            throw CardError(KESSSFDC_BAD_ARGUMENT, "Code kind " + std::to_string(kind) + " is unknown.");
-        const std::string question =
-            confirm ? std::string("Delete the ") + kestra::card::CodeKindInfo(kind).name + " file from the SSFDC card?"
-                    : std::string();
-        m_service->remove({{kestra::card::kCodeFileType, static_cast<std::uint8_t>(kind)}}, question);
+            throw CardError(KESSSFDC_BAD_ARGUMENT,
+                            "Code kind " + std::to_string(kind) + " is unknown.");
+        const std::string question = confirm ? std::string("Delete the ") +
+                                                   kestra::card::CodeKindInfo(kind).name +
+                                                   " file from the SSFDC card?"
+                                             : std::string();
+        m_service->remove({{kestra::card::kCodeFileType, static_cast<std::uint8_t>(kind)}},
+                          question);
     });
 }
 
 const char* CKesSSFDCDevice::getCodeVersion(KESTRACODETYPE kind, std::string* copy) {
     Guarded([&] {
         if (!kestra::card::IsCodeKind(kind))
-            throw CardError(KESSSFDC_BAD_ARGUMENT, "Code kind " + std::to_string(kind) + " is unknown.");
-        const CardFile* file = m_service->formatted().find({kestra::card::kCodeFileType, static_cast<std::uint8_t>(kind)});
-        m_service->versionText = !file ? "not on card" : file->version.empty() ? "no version" : file->version;
+            throw CardError(KESSSFDC_BAD_ARGUMENT,
+                            "Code kind " + std::to_string(kind) + " is unknown.");
+        const CardFile* file = m_service->formatted().find(
+            {kestra::card::kCodeFileType, static_cast<std::uint8_t>(kind)});
+        m_service->versionText = !file                   ? "not on card"
+                                 : file->version.empty() ? "no version"
+                                                         : file->version;
     });
     if (copy) *copy = m_service->versionText;
     return m_service->versionText.c_str();
@@ -338,9 +370,11 @@ void CKesSSFDCDevice::DeleteFont(FONTTYPE kind, bool confirm) {
         else
             for (const CardFile& file : m_service->formatted().files())
                 if (file.key.type == kestra::card::kFontType) keys.push_back(file.key);
-        const std::string which = keys.size() == 1 ? std::string("the ") + kestra::card::FontKindName(kind) + " font"
-                                                   : std::string("all fonts");
-        m_service->remove(keys, confirm ? "Delete " + which + " from the SSFDC card?" : std::string());
+        const std::string which =
+            keys.size() == 1 ? std::string("the ") + kestra::card::FontKindName(kind) + " font"
+                             : std::string("all fonts");
+        m_service->remove(keys,
+                          confirm ? "Delete " + which + " from the SSFDC card?" : std::string());
     });
 }
 
@@ -365,10 +399,14 @@ void CKesSSFDCDevice::RawDownload(const char* file, unsigned short blocks) {
 }
 
 void CKesSSFDCDevice::RawUpload(const char* file, unsigned short blocks) {
-    Guarded([&] { kestra::card::UploadRawImage(m_service->rawCard(), file ? file : "", blocks, m_service->sink()); });
+    Guarded([&] {
+        kestra::card::UploadRawImage(m_service->rawCard(), file ? file : "", blocks,
+                                     m_service->sink());
+    });
 }
 
-void CKesSSFDCDevice::DownloadWinCEFile(const char* file, const char* name, int type, int subtype, bool showDialog) {
+void CKesSSFDCDevice::DownloadWinCEFile(const char* file, const char* name, int type, int subtype,
+                                        bool showDialog) {
     Guarded([&] {
         std::string fileName = name ? name : "";
         if (showDialog && m_service->editor && !m_service->editor(fileName, type, subtype)) return;
@@ -384,8 +422,9 @@ void CKesSSFDCDevice::UploadWinCEFile(const char* file, const char* name, int ty
         const FileKey key = WinCEKey(type, subtype);
         const CardFile* found = m_service->formatted().find(key);
         if (found && name && *name && found->name != name)
-            throw CardError(KESSSFDC_FILE_NOT_FOUND, "The Windows CE file of type " + std::to_string(type) +
-                                                         ", subtype " + std::to_string(subtype) + " is named '" +
+            throw CardError(KESSSFDC_FILE_NOT_FOUND, "The Windows CE file of type " +
+                                                         std::to_string(type) + ", subtype " +
+                                                         std::to_string(subtype) + " is named '" +
                                                          found->name + "', not '" + name + "'.");
         m_service->upload(file, key, "the Windows CE file");
     });
@@ -395,7 +434,8 @@ void CKesSSFDCDevice::CreateWCEFSPlaceholder(int blocks, int type, int subtype) 
     Guarded([&] {
         CardFileSystem& system = m_service->formatted();
         CardFile meta;
-        meta.key = WinCEKey(type == -1 ? kestra::card::kWceFsDefaultType : type, subtype == -1 ? 0 : subtype);
+        meta.key = WinCEKey(type == -1 ? kestra::card::kWceFsDefaultType : type,
+                            subtype == -1 ? 0 : subtype);
         meta.name = "Windows CE file system";
         // A placeholder that replaces another one stands beside it until it is made.
         if (blocks == -1) blocks = static_cast<int>(system.allocatableBlocks());
@@ -439,7 +479,8 @@ CSupportedTypesList& CKesSSFDCDevice::GetSSFDCTypes() {
     CSupportedTypesList& list = m_service->types;
     list.m_types.clear();
     for (unsigned i = 0; i < m_types->getNumTypes(); ++i)
-        if (const CSSFDCStatus* type = m_types->getSSFDCDataByIndex(i)) list.m_types.push_back(*type);
+        if (const CSSFDCStatus* type = m_types->getSSFDCDataByIndex(i))
+            list.m_types.push_back(*type);
     return list;
 }
 
@@ -484,4 +525,6 @@ void CKesSSFDCDevice::WriteFileTable(const char* file) {
     Guarded([&] { WriteHostFile(file, table); });
 }
 
-void CKesSSFDCDevice::setPropertiesEditor(PropertiesEditor editor) { m_service->editor = std::move(editor); }
+void CKesSSFDCDevice::setPropertiesEditor(PropertiesEditor editor) {
+    m_service->editor = std::move(editor);
+}

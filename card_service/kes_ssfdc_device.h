@@ -33,7 +33,7 @@ enum REPORTMODE : int {
 };
 
 class CSSFDCLibException {
-public:
+  public:
     CSSFDCLibException(KESSSFDCERRORCODE code, std::string report);
 
     KESSSFDCERRORCODE m_ErrorCode;  // first member: the loader's exit code
@@ -47,7 +47,7 @@ public:
 
 // The card's contents as KestraContents collects them.
 class SSFDCContentsInfo {
-public:
+  public:
     void enableHTMLTags(bool enable) { m_html = enable; }
     // The file list and the card's use of its blocks, as text or as an HTML fragment.
     void Dump(FILE* out) const;
@@ -57,19 +57,19 @@ public:
     std::size_t m_blockBytes = 0;
     std::uint64_t m_usedBytes = 0, m_freeBytes = 0;
 
-private:
+  private:
     bool m_html = false;
 };
 
 // The card types of "cardtype.ini".
 class CSupportedTypesList {
-public:
+  public:
     void Dump(FILE* out) const;
     std::vector<CSSFDCStatus> m_types;
 };
 
 class CKesSSFDCDevice : public CSSFDCInterface {
-public:
+  public:
     // Card types from the program folder.
     CKesSSFDCDevice();
     // Card types from `folder` + "cardtype.ini" (the folder ends with its separator).
@@ -112,7 +112,8 @@ public:
     void RawDownload(const char* file, unsigned short blocks);
     void RawUpload(const char* file, unsigned short blocks);
 
-    void DownloadWinCEFile(const char* file, const char* name, int type, int subtype, bool showDialog);
+    void DownloadWinCEFile(const char* file, const char* name, int type, int subtype,
+                           bool showDialog);
     // An empty or null name takes the file of that type and subtype whatever its name.
     void UploadWinCEFile(const char* file, const char* name, int type, int subtype);
     // -1 takes the default: every free block, type 32, subtype 0.
@@ -144,6 +145,6 @@ public:
 
     struct Service;
 
-private:
+  private:
     std::unique_ptr<Service> m_service;
 };

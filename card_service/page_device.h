@@ -37,7 +37,7 @@ enum class DeviceResult {
 };
 
 class PageDevice {
-public:
+  public:
     virtual ~PageDevice() = default;
 
     virtual CardGeometry geometry() const = 0;

@@ -11,7 +11,7 @@
 namespace kestra::card {
 
 class ProgressSink {
-public:
+  public:
     virtual ~ProgressSink() = default;
     virtual void begin(std::string_view task, std::uint64_t totalBytes) = 0;
     virtual void advance(std::uint64_t doneBytes) = 0;
@@ -19,7 +19,7 @@ public:
 };
 
 class ProgressScope {
-public:
+  public:
     ProgressScope(ProgressSink* sink, std::string_view task, std::uint64_t totalBytes)
         : sink_(sink) {
         if (sink_) sink_->begin(task, totalBytes);
@@ -35,7 +35,7 @@ public:
     }
     void complete() { completed_ = true; }
 
-private:
+  private:
     ProgressSink* sink_;
     bool completed_ = false;
 };

@@ -16,7 +16,8 @@ namespace kestra::card {
 namespace {
 
 [[noreturn]] void ReaderFault() {
-    throw CardError(KESSSFDC_READER_FAULT, "The card reader does not answer. Check the reader and the card.");
+    throw CardError(KESSSFDC_READER_FAULT,
+                    "The card reader does not answer. Check the reader and the card.");
 }
 
 bool AllErased(std::span<const std::uint8_t> bytes) {
@@ -33,13 +34,14 @@ bool MarkedBad(std::span<const std::uint8_t> block, unsigned pageSize, unsigned 
 
 std::string BlockList(const std::vector<unsigned>& blocks) {
     std::string text;
-    for (std::size_t i = 0; i < blocks.size() && i < 20; ++i) text += (i ? ", " : "") + std::to_string(blocks[i]);
+    for (std::size_t i = 0; i < blocks.size() && i < 20; ++i)
+        text += (i ? ", " : "") + std::to_string(blocks[i]);
     if (blocks.size() > 20) text += " and " + std::to_string(blocks.size() - 20) + " more";
     return text;
 }
 
 class RawBlockWriter {
-public:
+  public:
     explicit RawBlockWriter(RawCard& card) : card_(card), readBack_(card.pageSize()) {}
 
     // Writes one image block; false when the card cannot hold it.
@@ -49,9 +51,13 @@ public:
         const bool hasContents = !imageBad && !AllErased(image);
         if (onCardBad(block)) return !hasContents;
         switch (card_.eraseRawBlock(block)) {
-            case DeviceResult::Ok: break;
-            case DeviceResult::Failed: markBad(block); return !hasContents;
-            case DeviceResult::Fault: ReaderFault();
+            case DeviceResult::Ok:
+                break;
+            case DeviceResult::Failed:
+                markBad(block);
+                return !hasContents;
+            case DeviceResult::Fault:
+                ReaderFault();
         }
         if (!hasContents) return true;
         for (unsigned page = 0; page < pages; ++page) {
@@ -68,22 +74,25 @@ public:
         return true;
     }
 
-private:
+  private:
     bool onCardBad(unsigned block) {
         const unsigned pageSize = card_.pageSize();
         for (unsigned page = 0; page < std::min(2u, card_.pagesPerBlock()); ++page) {
-            if (card_.readRaw(block * card_.pagesPerBlock() + page, readBack_) != DeviceResult::Ok) ReaderFault();
+            if (card_.readRaw(block * card_.pagesPerBlock() + page, readBack_) != DeviceResult::Ok)
+                ReaderFault();
             if (!StatusSet(readBack_[BlockStatusOffset(pageSize)])) return true;
         }
         return false;
     }
     void markBad(unsigned block) {
         if (!card_.rawCardPresent())
-            throw CardError(KESSSFDC_NO_CARD, "The card was taken out of the reader or lost power.");
+            throw CardError(KESSSFDC_NO_CARD,
+                            "The card was taken out of the reader or lost power.");
         std::vector<std::uint8_t> mark(card_.pageSize(), 0xFF);
         mark[BlockStatusOffset(card_.pageSize())] = kStatusMarked;
         for (unsigned page = 0; page < std::min(2u, card_.pagesPerBlock()); ++page)
-            if (card_.programRaw(block * card_.pagesPerBlock() + page, mark) == DeviceResult::Fault) ReaderFault();
+            if (card_.programRaw(block * card_.pagesPerBlock() + page, mark) == DeviceResult::Fault)
+                ReaderFault();
     }
 
     RawCard& card_;
@@ -92,21 +101,28 @@ private:
 
 }  // namespace
 
-std::size_t BlockStatusOffset(unsigned pageSize) { return pageSize / 33 * 32 + 5; }
+std::size_t BlockStatusOffset(unsigned pageSize) {
+    return pageSize / 33 * 32 + 5;
+}
 
-void UploadRawImage(RawCard& card, const std::string& path, unsigned blocks, ProgressSink* progress) {
+void UploadRawImage(RawCard& card, const std::string& path, unsigned blocks,
+                    ProgressSink* progress) {
     const unsigned count = blocks >= kWholeCard ? card.blocks() : std::min(blocks, card.blocks());
     const std::string temporary = path + ".part";
     std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
     if (!out)
-        throw CardError(KESSSFDC_HOST_FILE, "The file '" + path + "' cannot be created: " + std::strerror(errno) + ".");
-    ProgressScope scope(progress, "Reading the card image", std::uint64_t{count} * card.blockBytes());
+        throw CardError(KESSSFDC_HOST_FILE,
+                        "The file '" + path + "' cannot be created: " + std::strerror(errno) + ".");
+    ProgressScope scope(progress, "Reading the card image",
+                        std::uint64_t{count} * card.blockBytes());
     std::vector<std::uint8_t> page(card.pageSize());
     try {
         for (unsigned block = 0; block < count; ++block) {
             for (unsigned p = 0; p < card.pagesPerBlock(); ++p) {
-                if (card.readRaw(block * card.pagesPerBlock() + p, page) != DeviceResult::Ok) ReaderFault();
-                out.write(reinterpret_cast<const char*>(page.data()), static_cast<std::streamsize>(page.size()));
+                if (card.readRaw(block * card.pagesPerBlock() + p, page) != DeviceResult::Ok)
+                    ReaderFault();
+                out.write(reinterpret_cast<const char*>(page.data()),
+                          static_cast<std::streamsize>(page.size()));
             }
             scope.advance(std::uint64_t{block + 1} * card.blockBytes());
         }
@@ -114,7 +130,9 @@ void UploadRawImage(RawCard& card, const std::string& path, unsigned blocks, Pro
         if (!out) throw CardError(KESSSFDC_HOST_FILE, "The file '" + path + "' cannot be written.");
         std::error_code error;
         std::filesystem::rename(temporary, path, error);
-        if (error) throw CardError(KESSSFDC_HOST_FILE, "The file '" + path + "' cannot be written: " + error.message() + ".");
+        if (error)
+            throw CardError(KESSSFDC_HOST_FILE,
+                            "The file '" + path + "' cannot be written: " + error.message() + ".");
     } catch (...) {
         std::error_code ignored;
         std::filesystem::remove(temporary, ignored);
@@ -123,7 +141,8 @@ void UploadRawImage(RawCard& card, const std::string& path, unsigned blocks, Pro
     scope.complete();
 }
 
-void DownloadRawImage(RawCard& card, const std::string& path, unsigned blocks, ProgressSink* progress) {
+void DownloadRawImage(RawCard& card, const std::string& path, unsigned blocks,
+                      ProgressSink* progress) {
     std::ifstream in(path, std::ios::binary);
     if (!in) throw CardError(KESSSFDC_FILE_NOT_FOUND, "The file '" + path + "' was not found.");
     std::error_code error;
@@ -136,7 +155,8 @@ void DownloadRawImage(RawCard& card, const std::string& path, unsigned blocks, P
                             std::to_string(size) + " bytes) is not a whole number of blocks of " +
                             std::to_string(blockBytes) + " bytes.");
     const std::uintmax_t imageBlocks = size / blockBytes;
-    const std::uintmax_t count = blocks >= kWholeCard ? imageBlocks : std::min<std::uintmax_t>(blocks, imageBlocks);
+    const std::uintmax_t count =
+        blocks >= kWholeCard ? imageBlocks : std::min<std::uintmax_t>(blocks, imageBlocks);
     if (count > card.blocks())
         throw CardError(KESSSFDC_DOWNLOAD_FAILED,
                         "The card image '" + path + "' has " + std::to_string(count) +
@@ -147,15 +167,17 @@ void DownloadRawImage(RawCard& card, const std::string& path, unsigned blocks, P
     std::vector<std::uint8_t> image(blockBytes);
     std::vector<unsigned> lost;
     for (unsigned block = 0; block < count; ++block) {
-        if (!in.read(reinterpret_cast<char*>(image.data()), static_cast<std::streamsize>(blockBytes)))
+        if (!in.read(reinterpret_cast<char*>(image.data()),
+                     static_cast<std::streamsize>(blockBytes)))
             throw CardError(KESSSFDC_HOST_FILE, "The file '" + path + "' cannot be read.");
         if (!writer.write(block, image)) lost.push_back(block);
         scope.advance(std::uint64_t{block + 1} * blockBytes);
     }
     if (!lost.empty())
-        throw CardError(KESSSFDC_DOWNLOAD_FAILED,
-                        "The card image could not be written whole: " + std::to_string(lost.size()) +
-                            " of its blocks fell on bad blocks of the card (blocks " + BlockList(lost) + ").");
+        throw CardError(
+            KESSSFDC_DOWNLOAD_FAILED,
+            "The card image could not be written whole: " + std::to_string(lost.size()) +
+                " of its blocks fell on bad blocks of the card (blocks " + BlockList(lost) + ").");
     scope.complete();
 }
 

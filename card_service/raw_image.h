@@ -20,7 +20,7 @@ namespace kestra::card {
 
 // Raw page access to a card of any page size.
 class RawCard {
-public:
+  public:
     virtual ~RawCard() = default;
     virtual unsigned blocks() const = 0;
     virtual unsigned pagesPerBlock() const = 0;
@@ -39,8 +39,10 @@ std::size_t BlockStatusOffset(unsigned pageSize);
 
 // `blocks` is the number of blocks to move; 65535 means the whole card (or the whole image).
 // Throw CardError.
-void UploadRawImage(RawCard& card, const std::string& path, unsigned blocks, ProgressSink* progress);
-void DownloadRawImage(RawCard& card, const std::string& path, unsigned blocks, ProgressSink* progress);
+void UploadRawImage(RawCard& card, const std::string& path, unsigned blocks,
+                    ProgressSink* progress);
+void DownloadRawImage(RawCard& card, const std::string& path, unsigned blocks,
+                      ProgressSink* progress);
 
 inline constexpr unsigned kWholeCard = 65535;
 

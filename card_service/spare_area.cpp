@@ -9,7 +9,9 @@
 namespace kestra::card {
 namespace {
 
-SpareArea& SpareOf(RawPage page) { return RecordAt<SpareArea>(page.data() + kPageData); }
+SpareArea& SpareOf(RawPage page) {
+    return RecordAt<SpareArea>(page.data() + kPageData);
+}
 const SpareArea& SpareOf(ConstRawPage page) {
     return RecordAt<SpareArea>(page.data() + kPageData);
 }
@@ -28,7 +30,9 @@ std::span<const std::uint8_t, kEccArea> Half(ConstRawPage page, unsigned half) {
 std::span<std::uint8_t, kEccArea> Half(RawPage page, unsigned half) {
     return page.subspan(half * kEccArea).first<kEccArea>();
 }
-EccCode Code(const std::uint8_t (&b)[3]) { return {b[0], b[1], b[2]}; }
+EccCode Code(const std::uint8_t (&b)[3]) {
+    return {b[0], b[1], b[2]};
+}
 
 }  // namespace
 
@@ -89,10 +93,14 @@ PageCheck CheckPageData(RawPage page) {
     PageCheck result = PageCheck::Clean;
     for (unsigned half = 0; half < 2; ++half) {
         switch (CheckAndCorrect(Half(page, half), Code(half == 0 ? spare.eccLow : spare.eccHigh))) {
-            case EccResult::Clean: break;
+            case EccResult::Clean:
+                break;
             case EccResult::CorrectedData:
-            case EccResult::CodeError: result = PageCheck::Corrected; break;
-            case EccResult::Uncorrectable: return PageCheck::Uncorrectable;
+            case EccResult::CodeError:
+                result = PageCheck::Corrected;
+                break;
+            case EccResult::Uncorrectable:
+                return PageCheck::Uncorrectable;
         }
     }
     return result;

@@ -50,7 +50,9 @@ std::optional<unsigned> DecodeBlockAddress(std::uint16_t field);
 
 // A status byte counts as set (good or valid) unless two or more of its bits are 0, so that
 // one flipped bit does not condemn a block.
-inline bool StatusSet(std::uint8_t status) { return std::popcount(status) >= 7; }
+inline bool StatusSet(std::uint8_t status) {
+    return std::popcount(status) >= 7;
+}
 
 // What the spare area of a page says about the page and its block.
 struct PageLabel {

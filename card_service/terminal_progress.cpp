@@ -83,7 +83,14 @@ void TerminalProgress::begin(std::string_view task, std::uint64_t totalBytes) {
         std::lock_guard lock(mutex_);
         // A task that ended is shown as ended before the next one begins.
         if (task_.finished) draw(task_, true);
-        task_ = Task{std::string(task), totalBytes, 0, std::chrono::steady_clock::now(), {}, true, false, false};
+        task_ = Task{std::string(task),
+                     totalBytes,
+                     0,
+                     std::chrono::steady_clock::now(),
+                     {},
+                     true,
+                     false,
+                     false};
     }
     sync_.Notify();
 }
@@ -112,8 +119,8 @@ void TerminalProgress::end(bool completed) {
 void TerminalProgress::draw(const Task& task, bool final) {
     if (!show_ || !out_) return;
     const auto now = final ? task.finishedAt : std::chrono::steady_clock::now();
-    std::string line = FormatProgressLine(task.name, task.done, task.total, Seconds(now - task.started),
-                                          final && task.completed);
+    std::string line = FormatProgressLine(task.name, task.done, task.total,
+                                          Seconds(now - task.started), final && task.completed);
     if (final && !task.completed) line += " - stopped";
     if (interactive_) {
         const std::size_t width = line.size();

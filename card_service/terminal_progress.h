@@ -17,7 +17,7 @@
 #include "card_service/progress.h"
 
 class CThreadSync {
-public:
+  public:
     void Lock();
     void Unlock();
     bool IsLocked() const;
@@ -30,7 +30,7 @@ public:
     void WaitForWork(std::chrono::milliseconds timeout);
     void Notify();
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     bool locked_ = false;
@@ -41,7 +41,7 @@ private:
 namespace kestra::card {
 
 class TerminalProgress : public ProgressSink {
-public:
+  public:
     // Draws on `out`: a line redrawn in place on a terminal; elsewhere (a file, a pipe) one
     // line when each task ends. `show` false keeps the thread but draws nothing.
     TerminalProgress(std::FILE* out, bool show);
@@ -57,7 +57,7 @@ public:
     void advance(std::uint64_t doneBytes) override;
     void end(bool completed) override;
 
-private:
+  private:
     struct Task {
         std::string name;
         std::uint64_t total = 0;

@@ -63,7 +63,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (data[0] & 1) {
         bytes = WellFormedCard();
         for (std::size_t i = 1; i + 4 <= size; i += 4) {
-            const std::size_t offset = (data[i] | data[i + 1] << 8 | data[i + 2] << 16) % bytes.size();
+            const std::size_t offset =
+                (data[i] | data[i + 1] << 8 | data[i + 2] << 16) % bytes.size();
             bytes[offset] ^= data[i + 3];
         }
     } else {
@@ -88,7 +89,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         });
         if (stored) {
             fs.mount();
-            if (fs.state() != MountState::Formatted || fs.load(file.key, "fuzz") != contents) __builtin_trap();
+            if (fs.state() != MountState::Formatted || fs.load(file.key, "fuzz") != contents)
+                __builtin_trap();
         }
         const FileKey gone{6, 2};
         Tolerating([&] { fs.remove(std::span(&gone, 1)); });

@@ -15,7 +15,8 @@ using kestra::testing::TempFolder;
 namespace {
 
 const std::string kUsage =
-    "Fabricon SSFDC Loader Utility, card device service K32SSFDCApp 1.0, card file system format 1\n"
+    "Fabricon SSFDC Loader Utility, card device service K32SSFDCApp 1.0, card file system format "
+    "1\n"
     "Prepares SmartMedia cards for Kestra operator panels; options run from left to right.\n"
     "Usage:\n"
     "/boot <filename>        Starts downloading of Kestra boot file.\n"
@@ -73,14 +74,16 @@ std::string WithoutProgress(const std::string& text) {
 
 // A simulated 4 MB card in the simulated reader at 0x378, and a folder for files.
 class Cardload : public ::testing::Test {
-protected:
+  protected:
     ProgramRun run(std::vector<std::string> arguments) {
         ProgramRun result = RunProgram("cardload", arguments, environment);
         progress = result.err;
         result.err = WithoutProgress(result.err);
         return result;
     }
-    std::string file(const std::string& name, const std::string& contents) { return folder.write(name, contents); }
+    std::string file(const std::string& name, const std::string& contents) {
+        return folder.write(name, contents);
+    }
     std::string path(const std::string& name) const { return folder.file(name); }
     // The card's contents as "/dump" writes them to standard output.
     std::string contents() { return run({"/dump", ""}).out; }
@@ -99,7 +102,9 @@ protected:
     };
 };
 
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+bool Has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
 
 }  // namespace
 
@@ -123,8 +128,10 @@ TEST_F(Cardload, InfoBeforeFormatShowsTheCardUnformattedAndStops) {
     const ProgramRun result = run({"/info", "/format"});
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.out, kInfo4MB + "Formatted:    No\n");
-    EXPECT_EQ(run({"/info"}).out, kInfo4MB + "Formatted:    No\n") << "the run stopped before /format acted";
-    EXPECT_EQ(run({"/formatX", "/info"}).out, kInfo4MB + "Formatted:    Yes\n") << "options are prefixes";
+    EXPECT_EQ(run({"/info"}).out, kInfo4MB + "Formatted:    No\n")
+        << "the run stopped before /format acted";
+    EXPECT_EQ(run({"/formatX", "/info"}).out, kInfo4MB + "Formatted:    Yes\n")
+        << "options are prefixes";
 }
 
 TEST_F(Cardload, PortChoosesTheReader) {
@@ -207,7 +214,8 @@ TEST_F(Cardload, FontFilesThatAreMissingOrEmpty) {
     file("f-xl.rom", "");
     const ProgramRun result = run({"/font", path("f"), "/ver"});
     EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.err, "SSFDC card: The file '" + path("f-xl.rom") + "' is empty; nothing was written to the card.\n");
+    EXPECT_EQ(result.err, "SSFDC card: The file '" + path("f-xl.rom") +
+                              "' is empty; nothing was written to the card.\n");
     EXPECT_TRUE(Has(result.out, "Boot version:")) << "the run goes on";
     const std::string listing = contents();
     EXPECT_TRUE(Has(listing, "font l "));
@@ -218,7 +226,8 @@ TEST_F(Cardload, DumpGoesToItsFileOrElseToStandardOutput) {
     ProgramRun result = run({"/dump"});
     EXPECT_EQ(result.err, "cardload: Missing name of the file for the '-dump' command.\n");
     result = run({"/dump", path("d.html")});
-    EXPECT_EQ(result.err, "cardload: The SSFDC card is not formatted. Can not dump the contents.\n");
+    EXPECT_EQ(result.err,
+              "cardload: The SSFDC card is not formatted. Can not dump the contents.\n");
     ASSERT_EQ(run({"/firm", file("firm.bin", "KVER:4.1<b>\n")}).exitCode, 0);
 
     result = run({"/dump", "/no/such/folder/dump.html"});
@@ -252,8 +261,10 @@ TEST_F(Cardload, TypesVersionsAndInformationInTheirOrder) {
     ASSERT_NE(info, std::string::npos);
     EXPECT_LT(types, versions);
     EXPECT_LT(versions, info);
-    EXPECT_TRUE(Has(result.out, "0x73    16   1024    32       528 yes         SmartMedia")) << result.out;
-    EXPECT_TRUE(Has(result.out, "0x6E     1    256    16       264 raw only    SmartMedia")) << result.out;
+    EXPECT_TRUE(Has(result.out, "0x73    16   1024    32       528 yes         SmartMedia"))
+        << result.out;
+    EXPECT_TRUE(Has(result.out, "0x6E     1    256    16       264 raw only    SmartMedia"))
+        << result.out;
 }
 
 TEST_F(Cardload, UnknownOptionShowsItsMessageAndTheUsage) {
@@ -312,7 +323,8 @@ TEST_F(Cardload, DriverPathEndToEnd) {
     ASSERT_EQ(run({"/uplfirm", path("firm.out")}).exitCode, 0);
     EXPECT_EQ(folder.read("firm.out"), firmware);
     environment["KESTRA_CARD_READER"] = "sim";
-    EXPECT_TRUE(Has(run({"/ver"}).out, "Firmware version:     9\n")) << "the same card through the ports";
+    EXPECT_TRUE(Has(run({"/ver"}).out, "Firmware version:     9\n"))
+        << "the same card through the ports";
 }
 
 TEST_F(Cardload, PlaceholderTestModeAndValuesConsumedByEarlierPasses) {
@@ -337,7 +349,9 @@ TEST_F(Cardload, CodeDialogWithoutADisplayChoosesNothing) {
     file("firm1.bin", "KVER:1");
     const ProgramRun result = run({"/pathcode", folder.path(), "/code", "/ver"});
     EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.err, "K32CodeSel: The code selection dialog needs a display; no code files were chosen.\n");
+    EXPECT_EQ(
+        result.err,
+        "K32CodeSel: The code selection dialog needs a display; no code files were chosen.\n");
     EXPECT_TRUE(Has(result.out, "Boot version:         not on card\n"));
 }
 
@@ -349,7 +363,8 @@ TEST_F(Cardload, BrokenCardHeaderIsRemovedBeforeTheActions) {
         auto card = kestra::platform::SimCard::Open(path("card.img"));
         for (DWORD row = 0; row < card->geometry().pages(); row += 16) {
             auto page = card->page(row);
-            const auto label = kestra::card::ReadLabel(std::span<const std::uint8_t, 528>(page.data(), 528));
+            const auto label =
+                kestra::card::ReadLabel(std::span<const std::uint8_t, 528>(page.data(), 528));
             if (label.zoneAddress == 0u && label.generation) {
                 page[40] ^= 1;
                 page[41] ^= 1;

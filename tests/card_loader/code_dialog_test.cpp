@@ -44,7 +44,9 @@ void WhenShown(std::function<void(QWidget&)> act) {
     timer->start();
 }
 
-void Press(QWidget& dialog, const char* button) { dialog.findChild<QPushButton*>(button)->click(); }
+void Press(QWidget& dialog, const char* button) {
+    dialog.findChild<QPushButton*>(button)->click();
+}
 
 QStringList Items(QWidget& dialog, const char* combo) {
     QStringList items;
@@ -67,7 +69,7 @@ struct CodeFolder {
 };
 
 class CodeDialog : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { Application(); }
 };
 
@@ -114,7 +116,7 @@ TEST_F(CodeDialog, NewestFlagPreselectsAndQuitAndCancelAreTold) {
 
 // The loader with a simulated 4 MB card, run inside this test program.
 class CodeDialogInTheLoader : public CodeDialog {
-protected:
+  protected:
     int load(std::vector<std::string> arguments) {
         arguments.insert(arguments.begin(), "cardload");
         std::vector<char*> argv;

@@ -34,7 +34,8 @@ TEST(CardFileSystem, BlankCardIsNotFormattedUntilFormatted) {
     Fixture f;
     EXPECT_EQ(f.fs.mount(), MountState::NotFormatted);
     EXPECT_EQ(f.card.programs, 0u) << "mounting never writes";
-    EXPECT_EQ(ErrorOf([&] { f.fs.store(Meta(4, 1), Contents(10, 1), "x"); }), KESSSFDC_NOT_FORMATTED);
+    EXPECT_EQ(ErrorOf([&] { f.fs.store(Meta(4, 1), Contents(10, 1), "x"); }),
+              KESSSFDC_NOT_FORMATTED);
     f.fs.format();
     EXPECT_EQ(f.fs.state(), MountState::Formatted);
     EXPECT_EQ(f.remount(), MountState::Formatted);
@@ -53,14 +54,15 @@ TEST(CardFileSystem, FilesOfEveryKindAndSizeComeBackIdenticalAfterRemount) {
     f.fs.mount();
     f.fs.format();
     const std::map<FileKey, std::size_t> sizes = {
-        {{4, 0}, 1},    {{4, 1}, 4095},  {{4, 2}, 4096}, {{4, 3}, 4097}, {{16, 2}, 9000},
-        {{16, 5}, 511}, {{17, 0}, 513},  {{18, 0}, 0},   {{19, 0}, 12288}, {{6, 1}, 700},
-        {{6, 255}, 20}, {{200, 9}, 3000}};
+        {{4, 0}, 1},      {{4, 1}, 4095}, {{4, 2}, 4096}, {{4, 3}, 4097},
+        {{16, 2}, 9000},  {{16, 5}, 511}, {{17, 0}, 513}, {{18, 0}, 0},
+        {{19, 0}, 12288}, {{6, 1}, 700},  {{6, 255}, 20}, {{200, 9}, 3000}};
     std::map<FileKey, unsigned> seeds;
     for (const auto& [key, size] : sizes) {
         const unsigned seed = static_cast<unsigned>(seeds.size()) + 1;
         seeds[key] = seed;
-        f.fs.store(Meta(key.type, key.subtype, "n" + std::to_string(seed), "v1"), Contents(size, seed), "t");
+        f.fs.store(Meta(key.type, key.subtype, "n" + std::to_string(seed), "v1"),
+                   Contents(size, seed), "t");
     }
     f.fs.reserve(Meta(40, 1, "WCE"), 3);
 
@@ -72,10 +74,12 @@ TEST(CardFileSystem, FilesOfEveryKindAndSizeComeBackIdenticalAfterRemount) {
         EXPECT_EQ(file->name, "n" + std::to_string(seeds[key]));
         EXPECT_EQ(file->version, "v1");
         EXPECT_EQ(file->length, size);
-        EXPECT_EQ(f.fs.load(key, "t"), Contents(size, seeds[key])) << int(key.type) << "/" << int(key.subtype);
+        EXPECT_EQ(f.fs.load(key, "t"), Contents(size, seeds[key]))
+            << int(key.type) << "/" << int(key.subtype);
     }
     const auto fourth = Contents(4097, seeds[{4, 3}]);
-    EXPECT_EQ(f.fs.head({4, 3}, 100), std::vector<std::uint8_t>(fourth.begin(), fourth.begin() + 100));
+    EXPECT_EQ(f.fs.head({4, 3}, 100),
+              std::vector<std::uint8_t>(fourth.begin(), fourth.begin() + 100));
     EXPECT_EQ(f.fs.head({4, 0}, 100).size(), 1u);
     const CardFile* placeholder = f.fs.find({40, 1});
     ASSERT_NE(placeholder, nullptr);
@@ -99,8 +103,9 @@ TEST(CardFileSystem, FillsToTheLastBlockThenRefusesAndRecoversAfterDeleting) {
     f.fs.format();
     unsigned stored = 0;
     KESSSFDCERRORCODE error = KESSSFDC_OK;
-    while ((error = ErrorOf([&] { f.fs.store(Meta(6, stored + 1), Contents(3 * 4096, stored), "t"); })) ==
-           KESSSFDC_OK)
+    while ((error = ErrorOf([&] {
+                f.fs.store(Meta(6, stored + 1), Contents(3 * 4096, stored), "t");
+            })) == KESSSFDC_OK)
         ++stored;
     EXPECT_EQ(error, KESSSFDC_CARD_FULL);
     EXPECT_EQ(stored, 20u);  // 61 free blocks hold 20 files of 3 blocks
@@ -138,7 +143,8 @@ TEST(CardFileSystem, FullDirectoryIsRefusedBeforeAnythingIsWritten) {
     Fixture f;
     f.fs.mount();
     f.fs.format();
-    for (unsigned i = 1; i <= 48; ++i) f.fs.store(Meta(6, static_cast<std::uint8_t>(i)), Contents(1, i), "t");
+    for (unsigned i = 1; i <= 48; ++i)
+        f.fs.store(Meta(6, static_cast<std::uint8_t>(i)), Contents(1, i), "t");
     const auto programs = f.card.programs;
     EXPECT_EQ(ErrorOf([&] { f.fs.store(Meta(6, 49), Contents(1, 49), "t"); }), KESSSFDC_CARD_FULL);
     EXPECT_EQ(f.card.programs, programs);
@@ -151,9 +157,11 @@ TEST(CardFileSystem, FactoryBadBlocksAreNeverErasedOrUsed) {
     for (unsigned block : bad) f.card.markFactoryBad(block, block % 2);
     f.fs.mount();
     f.fs.format();
-    for (unsigned i = 0; i < 8; ++i) f.fs.store(Meta(16, static_cast<std::uint8_t>(i)), Contents(5000, i), "t");
+    for (unsigned i = 0; i < 8; ++i)
+        f.fs.store(Meta(16, static_cast<std::uint8_t>(i)), Contents(5000, i), "t");
     ASSERT_EQ(f.remount(), MountState::Formatted);
-    for (unsigned i = 0; i < 8; ++i) EXPECT_EQ(f.fs.load({16, static_cast<std::uint8_t>(i)}, "t"), Contents(5000, i));
+    for (unsigned i = 0; i < 8; ++i)
+        EXPECT_EQ(f.fs.load({16, static_cast<std::uint8_t>(i)}, "t"), Contents(5000, i));
     for (unsigned block : bad) EXPECT_EQ(f.card.eraseAttempts.count(block), 0u) << block;
     EXPECT_EQ(f.fs.usage().badBlocks, 6u);
     f.fs.format();
@@ -179,7 +187,8 @@ TEST(CardFileSystem, CardWhoseErasesFailAtRandomStillKeepsEveryFile) {
             continue;
         }
         const std::size_t size = 1 + random() % (5 * 4096);
-        const KESSSFDCERRORCODE error = ErrorOf([&] { f.fs.store(Meta(6, key.subtype), Contents(size, round), "t"); });
+        const KESSSFDCERRORCODE error =
+            ErrorOf([&] { f.fs.store(Meta(6, key.subtype), Contents(size, round), "t"); });
         if (error == KESSSFDC_OK) onCard[subtype] = round;
         ASSERT_TRUE(error == KESSSFDC_OK || error == KESSSFDC_CARD_FULL) << error;
     }
@@ -200,11 +209,13 @@ TEST(CardFileSystem, ProgramThatDoesNotTakeMovesToAnotherBlockAndMarksTheBadOne)
     f.fs.format();
     // Every page of blocks 4 to 39 refuses to take what is programmed.
     f.card.programFails = [&](unsigned row) { return row / 8 >= 4 && row / 8 < 40; };
-    for (unsigned i = 0; i < 6; ++i) f.fs.store(Meta(4, static_cast<std::uint8_t>(i)), Contents(6000, i), "t");
+    for (unsigned i = 0; i < 6; ++i)
+        f.fs.store(Meta(4, static_cast<std::uint8_t>(i)), Contents(6000, i), "t");
     EXPECT_GT(f.fs.blockMap().statistics().grownBadBlocks, 0u);
     f.card.programFails = nullptr;
     ASSERT_EQ(f.remount(), MountState::Formatted);
-    for (unsigned i = 0; i < 6; ++i) EXPECT_EQ(f.fs.load({4, static_cast<std::uint8_t>(i)}, "t"), Contents(6000, i));
+    for (unsigned i = 0; i < 6; ++i)
+        EXPECT_EQ(f.fs.load({4, static_cast<std::uint8_t>(i)}, "t"), Contents(6000, i));
     EXPECT_EQ(f.fs.usage().badBlocks, f.fs.blockMap().badBlocks());
     EXPECT_GT(f.fs.usage().badBlocks, 0u) << "the marks survive a remount";
 }
@@ -226,6 +237,21 @@ TEST(CardFileSystem, SingleFlippedBitIsCorrectedAndTwoAreReported) {
 
     f.card.flipBit(row, 78, 1);
     EXPECT_EQ(ErrorOf([&] { f.fs.load({17, 0}, "t"); }), KESSSFDC_UPLOAD_FAILED);
+}
+
+TEST(CardFileSystem, FlippedBitInABlocksLabelDoesNotLoseTheBlock) {
+    Fixture f;
+    f.fs.mount();
+    f.fs.format();
+    f.fs.store(Meta(17, 0), Contents(10000, 3), "t");
+    const unsigned physical =
+        *f.fs.blockMap().physicalOf(f.fs.find({17, 0})->extents[0].first + 1u);
+    f.card.flipBit(physical * 8, kPageData + 1, 6);  // the generation in the first page
+    f.card.flipBit(physical * 8, kPageData + 7, 3);  // one copy of the block address
+    ASSERT_EQ(f.remount(), MountState::Formatted);
+    EXPECT_EQ(f.fs.blockMap().physicalOf(f.fs.find({17, 0})->extents[0].first + 1u), physical);
+    f.fs.store(Meta(4, 0), Contents(50000, 4), "t");  // a change: the block is not taken as free
+    EXPECT_EQ(f.fs.load({17, 0}, "t"), Contents(10000, 3));
 }
 
 TEST(CardFileSystem, UnformatRemovesTheDirectoryAndFormatStartsAfresh) {
@@ -293,11 +319,13 @@ TEST(CardFileSystem, BlocksLeftByAnInterruptedDownloadAreReleasedByTheNextChange
     f.fs.mount();
     f.fs.format();
     f.card.cutPowerAt(60, MemoryCard::Cut::Dropped);  // in the middle of the data blocks
-    EXPECT_EQ(ErrorOf([&] { f.fs.store(Meta(17, 0), Contents(30 * 4096, 1), "t"); }), KESSSFDC_READER_FAULT);
+    EXPECT_EQ(ErrorOf([&] { f.fs.store(Meta(17, 0), Contents(30 * 4096, 1), "t"); }),
+              KESSSFDC_READER_FAULT);
     f.card.restorePower();
     ASSERT_EQ(f.remount(), MountState::Formatted);
     EXPECT_TRUE(f.fs.files().empty());
-    EXPECT_GT(f.fs.blockMap().mappedLogicalBlocks().size(), 1u) << "orphaned blocks are on the card";
+    EXPECT_GT(f.fs.blockMap().mappedLogicalBlocks().size(), 1u)
+        << "orphaned blocks are on the card";
     f.fs.store(Meta(4, 0), Contents(10, 1), "t");
     EXPECT_EQ(f.fs.blockMap().mappedLogicalBlocks().size(), 2u);
     EXPECT_EQ(f.fs.usage().freeBytes, 60u * 4096);

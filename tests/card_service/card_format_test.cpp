@@ -240,22 +240,44 @@ TEST(Directory, EveryInconsistencyIsRefused) {
         std::function<void(std::vector<std::uint8_t>&)> breakBytes;
     };
     const std::vector<Case> cases = {
-        {"block outside the card", [](Directory& d) { d.files[0].extents = {{61, 2}}; }, {}},
-        {"block zero is the directory", [](Directory& d) { d.files[0].extents = {{0, 2}}; }, {}},
-        {"two files on one block", [](Directory& d) { d.files[1].extents = {{2, 3}}; }, {}},
+        {"block outside the card",
+         [](Directory& d) {
+             d.files[0].extents = {{61, 2}};
+         },
+         {}},
+        {"block zero is the directory",
+         [](Directory& d) {
+             d.files[0].extents = {{0, 2}};
+         },
+         {}},
+        {"two files on one block",
+         [](Directory& d) {
+             d.files[1].extents = {{2, 3}};
+         },
+         {}},
         {"length needs more blocks", [](Directory& d) { d.files[0].length = 3 * 4096; }, {}},
         {"length needs fewer blocks", [](Directory& d) { d.files[0].length = 100; }, {}},
         {"placeholder length", [](Directory& d) { d.files[1].length -= 1; }, {}},
-        {"empty extent", [](Directory& d) { d.files[0].extents.push_back({30, 0}); }, {}},
+        {"empty extent",
+         [](Directory& d) {
+             d.files[0].extents.push_back({30, 0});
+         },
+         {}},
         {"same key twice", [](Directory& d) { d.files[1].key = d.files[0].key; }, {}},
         {"other card", {}, [](std::vector<std::uint8_t>& b) { b[20] = 63; }},
         {"other block size", {}, [](std::vector<std::uint8_t>& b) { b[22] = 16; }},
         {"unknown format", {}, [](std::vector<std::uint8_t>& b) { b[8] = 2; }},
         {"entry length", {}, [](std::vector<std::uint8_t>& b) { b[32] = 85; }},
         {"entry count beyond the bytes", {}, [](std::vector<std::uint8_t>& b) { b[10] = 200; }},
-        {"bytes in use too large", {}, [](std::vector<std::uint8_t>& b) { kestra::WriteLe32(&b[12], 5000); }},
-        {"bytes in use too small", {}, [](std::vector<std::uint8_t>& b) { kestra::WriteLe32(&b[12], 31); }},
-        {"trailing bytes", {}, [](std::vector<std::uint8_t>& b) { kestra::WriteLe32(&b[12], 32 + 84 + 88 + 4); }},
+        {"bytes in use too large",
+         {},
+         [](std::vector<std::uint8_t>& b) { kestra::WriteLe32(&b[12], 5000); }},
+        {"bytes in use too small",
+         {},
+         [](std::vector<std::uint8_t>& b) { kestra::WriteLe32(&b[12], 31); }},
+        {"trailing bytes",
+         {},
+         [](std::vector<std::uint8_t>& b) { kestra::WriteLe32(&b[12], 32 + 84 + 88 + 4); }},
     };
     for (const Case& c : cases) {
         Directory directory = SampleDirectory();
@@ -263,7 +285,8 @@ TEST(Directory, EveryInconsistencyIsRefused) {
         std::vector<std::uint8_t> block = EncodeDirectory(directory, kShape);
         if (c.breakBytes) {
             c.breakBytes(block);
-            const std::uint32_t used = std::min<std::uint32_t>(kestra::ReadLe32(&block[12]), block.size());
+            const std::uint32_t used =
+                std::min<std::uint32_t>(kestra::ReadLe32(&block[12]), block.size());
             if (used >= 32) {
                 std::vector<std::uint8_t> copy(block.begin(), block.begin() + used);
                 kestra::WriteLe32(&copy[24], 0);
@@ -285,7 +308,12 @@ TEST(Directory, EveryInconsistencyIsRefused) {
 TEST(Directory, TooManyEntriesForOneBlockIsCardFull) {
     Directory directory;
     for (unsigned i = 0; i < 48; ++i)
-        directory.files.push_back({{6, static_cast<std::uint8_t>(i + 1)}, false, "k", "", 1, 0,
+        directory.files.push_back({{6, static_cast<std::uint8_t>(i + 1)},
+                                   false,
+                                   "k",
+                                   "",
+                                   1,
+                                   0,
                                    {{static_cast<std::uint16_t>(i + 1), 1}}});
     EXPECT_NO_THROW(EncodeDirectory(directory, kShape));  // 32 + 48 * 84 = 4064 bytes
     directory.files.push_back({{6, 49}, false, "k", "", 1, 0, {{49, 1}}});

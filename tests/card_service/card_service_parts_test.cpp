@@ -22,7 +22,7 @@ namespace {
 constexpr CardGeometry kGeometry{32, 4};
 
 class MemoryRawCard : public RawCard {
-public:
+  public:
     explicit MemoryRawCard(MemoryCard& card) : card_(card) {}
     unsigned blocks() const override { return card_.geometry().blocks; }
     unsigned pagesPerBlock() const override { return card_.geometry().pagesPerBlock; }
@@ -35,7 +35,7 @@ public:
     }
     DeviceResult eraseRawBlock(unsigned block) override { return card_.eraseBlock(block); }
 
-private:
+  private:
     MemoryCard& card_;
 };
 
@@ -45,7 +45,8 @@ std::vector<std::uint8_t> FileBytes(const std::string& path) {
 }
 
 void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
 
 // A formatted card with two files.
@@ -90,7 +91,9 @@ TEST(RawImage, BadBlocksOfTheCardAreNotTouchedAndLossesAreReported) {
     std::vector<unsigned> used, empty;
     for (unsigned b = 0; b < kGeometry.blocks; ++b) {
         const auto* first = source.page(b * kGeometry.pagesPerBlock);
-        (std::all_of(first, first + kGeometry.blockRawBytes(), [](auto v) { return v == 0xFF; }) ? empty : used)
+        (std::all_of(first, first + kGeometry.blockRawBytes(), [](auto v) { return v == 0xFF; })
+             ? empty
+             : used)
             .push_back(b);
     }
     ASSERT_FALSE(used.empty());
@@ -99,22 +102,29 @@ TEST(RawImage, BadBlocksOfTheCardAreNotTouchedAndLossesAreReported) {
     MemoryCard target(kGeometry);
     target.markFactoryBad(used[0]);
     target.markFactoryBad(empty[0], 1);
-    const auto badBefore = std::vector<std::uint8_t>(target.page(used[0] * 4), target.page(used[0] * 4) + kRawPage);
+    const auto badBefore =
+        std::vector<std::uint8_t>(target.page(used[0] * 4), target.page(used[0] * 4) + kRawPage);
     MemoryRawCard raw(target);
     try {
         DownloadRawImage(raw, folder.file("card.img"), kWholeCard, nullptr);
         FAIL() << "the loss was not reported";
     } catch (const CardError& error) {
         EXPECT_EQ(error.code(), KESSSFDC_DOWNLOAD_FAILED);
-        EXPECT_NE(std::string(error.what()).find("1 of its blocks"), std::string::npos) << error.what();
-        EXPECT_NE(std::string(error.what()).find("blocks " + std::to_string(used[0])), std::string::npos);
+        EXPECT_NE(std::string(error.what()).find("1 of its blocks"), std::string::npos)
+            << error.what();
+        EXPECT_NE(std::string(error.what()).find("blocks " + std::to_string(used[0])),
+                  std::string::npos);
     }
     EXPECT_EQ(target.eraseAttempts.count(used[0]), 0u);
     EXPECT_EQ(target.eraseAttempts.count(empty[0]), 0u);
-    EXPECT_EQ(std::vector<std::uint8_t>(target.page(used[0] * 4), target.page(used[0] * 4) + kRawPage), badBefore);
+    EXPECT_EQ(
+        std::vector<std::uint8_t>(target.page(used[0] * 4), target.page(used[0] * 4) + kRawPage),
+        badBefore);
     for (unsigned b : used)
         if (b != used[0])
-            EXPECT_TRUE(std::equal(target.page(b * 4), target.page(b * 4) + kGeometry.blockRawBytes(), source.page(b * 4)));
+            EXPECT_TRUE(std::equal(target.page(b * 4),
+                                   target.page(b * 4) + kGeometry.blockRawBytes(),
+                                   source.page(b * 4)));
 }
 
 TEST(RawImage, BlockMarkedBadInTheImageIsLeftErased) {
@@ -128,7 +138,8 @@ TEST(RawImage, BlockMarkedBadInTheImageIsLeftErased) {
     std::fill_n(target.page(7 * 4), kPageData, 0x12);  // old contents: erased by the download
     MemoryRawCard raw(target);
     DownloadRawImage(raw, folder.file("card.img"), kWholeCard, nullptr);
-    EXPECT_TRUE(std::all_of(target.page(7 * 4), target.page(8 * 4), [](auto v) { return v == 0xFF; }));
+    EXPECT_TRUE(
+        std::all_of(target.page(7 * 4), target.page(8 * 4), [](auto v) { return v == 0xFF; }));
 }
 
 TEST(RawImage, ImagesThatDoNotFitAreRefusedBeforeWriting) {
@@ -145,7 +156,8 @@ TEST(RawImage, ImagesThatDoNotFitAreRefusedBeforeWriting) {
     EXPECT_EQ(codeOf("empty.img", kWholeCard), KESSSFDC_DOWNLOAD_FAILED);
     // Pages of zeros, each with a good block status.
     std::vector<std::uint8_t> big(33 * kGeometry.blockRawBytes(), 0);
-    for (std::size_t page = 0; page < big.size() / kRawPage; ++page) big[page * kRawPage + BlockStatusOffset(kRawPage)] = 0xFF;
+    for (std::size_t page = 0; page < big.size() / kRawPage; ++page)
+        big[page * kRawPage + BlockStatusOffset(kRawPage)] = 0xFF;
     WriteBytes(folder.file("big.img"), big);
     EXPECT_EQ(codeOf("big.img", kWholeCard), KESSSFDC_DOWNLOAD_FAILED);
     EXPECT_EQ(card.erases + card.programs, 0u);
@@ -173,7 +185,8 @@ TEST(SurfaceTest, CountsBadErasedCorrectedAndDamagedPages) {
     EXPECT_EQ(report.badBlocks, 1u);
     EXPECT_EQ(report.correctedPages, 1u);
     EXPECT_EQ(report.damagedPages, 1u);
-    EXPECT_EQ(report.erasedBlocks, 32u - 1u - 6u) << "directory, three blocks of firmware, two of ROM";
+    EXPECT_EQ(report.erasedBlocks, 32u - 1u - 6u)
+        << "directory, three blocks of firmware, two of ROM";
 }
 
 TEST(CardFiles, FontKindFromTheEndOfTheName) {
@@ -186,8 +199,11 @@ TEST(CardFiles, FontKindFromTheEndOfTheName) {
 }
 
 TEST(CardFiles, VersionTextAfterItsMark) {
-    auto bytes = [](const std::string& text) { return std::vector<std::uint8_t>(text.begin(), text.end()); };
-    EXPECT_EQ(FindVersionText(bytes(std::string("\x01\x02KVER:2.14 build 7\0tail", 24))), "2.14 build 7");
+    auto bytes = [](const std::string& text) {
+        return std::vector<std::uint8_t>(text.begin(), text.end());
+    };
+    EXPECT_EQ(FindVersionText(bytes(std::string("\x01\x02KVER:2.14 build 7\0tail", 24))),
+              "2.14 build 7");
     EXPECT_EQ(FindVersionText(bytes("KVER:1.0\r\nnext")), "1.0");
     EXPECT_EQ(FindVersionText(bytes("KVER:1.0   ")), "1.0");
     EXPECT_EQ(FindVersionText(bytes("xxKVER:")), "");

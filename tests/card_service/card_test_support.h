@@ -30,11 +30,13 @@ inline CardFile Meta(std::uint8_t type, std::uint8_t subtype, std::string name =
 }
 
 // What a listing shows of a file, without where it lies.
-using FileSummary = std::tuple<int, int, bool, std::string, std::string, std::uint32_t, std::uint32_t>;
+using FileSummary =
+    std::tuple<int, int, bool, std::string, std::string, std::uint32_t, std::uint32_t>;
 inline std::vector<FileSummary> Summary(const std::vector<CardFile>& files) {
     std::vector<FileSummary> out;
     for (const CardFile& f : files)
-        out.emplace_back(f.key.type, f.key.subtype, f.placeholder, f.name, f.version, f.length, f.crc);
+        out.emplace_back(f.key.type, f.key.subtype, f.placeholder, f.name, f.version, f.length,
+                         f.crc);
     return out;
 }
 

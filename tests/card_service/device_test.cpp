@@ -49,7 +49,7 @@ enum class Path { Ports, Driver };
 // A simulated card in a reader reached by one of the two access paths. Every run() makes a
 // new device on the card, as a new program would.
 class CardInReader {
-public:
+  public:
     CardInReader(Path path, BYTE device, const std::vector<DWORD>& factoryBad = {})
         : path_(path),
           configuration_(path == Path::Ports ? "sim" : "sim-driver"),
@@ -72,13 +72,14 @@ public:
             return;
         }
         EXPECT_EQ(RunInChildProcess([&] {
-                      pf::DeviceScope scope(pf::ssfdc::kDeviceName, std::make_shared<pf::SimDriverDevice>(card_));
+                      pf::DeviceScope scope(pf::ssfdc::kDeviceName,
+                                            std::make_shared<pf::SimDriverDevice>(card_));
                       withDevice();
                   }),
                   0);
     }
 
-private:
+  private:
     Path path_;
     TempFolder files_;
     ReaderConfigurationScope configuration_;
@@ -86,7 +87,8 @@ private:
 };
 
 // Runs `body` with a device on a new simulated card reached through the ports.
-void WithDevice(BYTE device, const std::function<void(CKesSSFDCDevice&, pf::SimCard&, TempFolder&)>& body) {
+void WithDevice(BYTE device,
+                const std::function<void(CKesSSFDCDevice&, pf::SimCard&, TempFolder&)>& body) {
     CardInReader reader(Path::Ports, device);
     reader.run([&](CKesSSFDCDevice& card) { body(card, reader.card(), reader.files()); });
 }
@@ -108,7 +110,8 @@ TEST_P(BothPaths, EveryKindOfFileGoesToTheCardAndComesBackIdentical) {
         for (const char* font : {"f-l.rom", "f-d.rom", "f-xl.rom", "f.rom"})
             card.FontDownload(files.write(font, Bytes(20000, font[2])).c_str());
         card.DownloadROMFile(files.write("panel.rom", Bytes(40000, 3)).c_str());
-        card.DownloadWinCEFile(files.write("nk.bin", Bytes(100000, 4)).c_str(), "WinCE Image generic name", 1, 2, false);
+        card.DownloadWinCEFile(files.write("nk.bin", Bytes(100000, 4)).c_str(),
+                               "WinCE Image generic name", 1, 2, false);
         card.DownloadFile(files.write("download.rom", Bytes(3000, 5)).c_str(), 6, 3, "keys");
         card.CreateWCEFSPlaceholder(10, -1, -1);
         EXPECT_STREQ(card.getCodeVersion(KESTRA_FIRMWARE, nullptr), "3.2 rc1");
@@ -145,12 +148,15 @@ TEST_P(BothPaths, EveryKindOfFileGoesToTheCardAndComesBackIdentical) {
         EXPECT_EQ(contents.m_files.size(), 6u);
         card.DeleteKestraCode(KESTRA_BOOT, false);
         EXPECT_STREQ(card.getCodeVersion(KESTRA_BOOT, nullptr), "not on card");
-        EXPECT_EQ(CodeOf([&] { card.UploadKestraCode(files.file("x").c_str(), KESTRA_BOOT); }), KESSSFDC_FILE_NOT_FOUND);
+        EXPECT_EQ(CodeOf([&] { card.UploadKestraCode(files.file("x").c_str(), KESTRA_BOOT); }),
+                  KESSSFDC_FILE_NOT_FOUND);
     });
 }
 
 INSTANTIATE_TEST_SUITE_P(CardService, BothPaths, ::testing::Values(Path::Ports, Path::Driver),
-                         [](const auto& info) { return info.param == Path::Ports ? "Ports" : "Driver"; });
+                         [](const auto& info) {
+                             return info.param == Path::Ports ? "Ports" : "Driver";
+                         });
 
 TEST(CardService, FileTableHoldsEachFilesHead) {
     WithDevice(k4MB, [](CKesSSFDCDevice& card, pf::SimCard&, TempFolder& files) {
@@ -181,23 +187,39 @@ TEST(CardService, FailuresCarryTheirCodesAndReports) {
         EXPECT_EQ(CodeOf([&] { card.DownloadROMFile(files.file("missing.rom").c_str()); }, &report),
                   KESSSFDC_FILE_NOT_FOUND);
         EXPECT_EQ(report, "The file '" + files.file("missing.rom") + "' was not found.");
-        EXPECT_EQ(CodeOf([&] { card.DownloadROMFile(files.write("empty.rom", "").c_str()); }), KESSSFDC_DOWNLOAD_FAILED);
-        EXPECT_EQ(CodeOf([&] { card.UploadROMFile(files.file("r.out").c_str()); }), KESSSFDC_FILE_NOT_FOUND);
-        EXPECT_EQ(CodeOf([&] { card.DownloadWinCEFile(files.write("nk.bin", "x").c_str(), "n", 4, 1, false); }),
+        EXPECT_EQ(CodeOf([&] { card.DownloadROMFile(files.write("empty.rom", "").c_str()); }),
+                  KESSSFDC_DOWNLOAD_FAILED);
+        EXPECT_EQ(CodeOf([&] { card.UploadROMFile(files.file("r.out").c_str()); }),
+                  KESSSFDC_FILE_NOT_FOUND);
+        EXPECT_EQ(CodeOf([&] {
+                      card.DownloadWinCEFile(files.write("nk.bin", "x").c_str(), "n", 4, 1, false);
+                  }),
                   KESSSFDC_BAD_ARGUMENT);
-        EXPECT_EQ(CodeOf([&] { card.DownloadWinCEFile(files.file("nk.bin").c_str(), "n", 256, 1, false); }),
+        EXPECT_EQ(CodeOf([&] {
+                      card.DownloadWinCEFile(files.file("nk.bin").c_str(), "n", 256, 1, false);
+                  }),
                   KESSSFDC_BAD_ARGUMENT);
-        EXPECT_EQ(CodeOf([&] { card.DownloadKestraCode(files.file("nk.bin").c_str(), KESTRACODETYPE(7)); }),
+        EXPECT_EQ(CodeOf([&] {
+                      card.DownloadKestraCode(files.file("nk.bin").c_str(), KESTRACODETYPE(7));
+                  }),
                   KESSSFDC_BAD_ARGUMENT);
         // 4 MB: 500 logical blocks of 8 KB, 499 of them free after the directory.
-        EXPECT_EQ(CodeOf([&] { card.DownloadROMFile(files.write("big.rom", Bytes(499 * 8192 + 1, 1)).c_str()); }, &report),
-                  KESSSFDC_CARD_FULL);
+        EXPECT_EQ(
+            CodeOf(
+                [&] {
+                    card.DownloadROMFile(files.write("big.rom", Bytes(499 * 8192 + 1, 1)).c_str());
+                },
+                &report),
+            KESSSFDC_CARD_FULL);
         EXPECT_NE(report.find("The card is full"), std::string::npos) << report;
-        EXPECT_EQ(CodeOf([&] { card.UploadROMFile("/no/such/folder/r.out"); }), KESSSFDC_FILE_NOT_FOUND);
+        EXPECT_EQ(CodeOf([&] { card.UploadROMFile("/no/such/folder/r.out"); }),
+                  KESSSFDC_FILE_NOT_FOUND);
         card.DownloadROMFile(files.write("small.rom", "rom").c_str());
         EXPECT_EQ(CodeOf([&] { card.UploadROMFile("/no/such/folder/r.out"); }), KESSSFDC_HOST_FILE);
         card.CreateWCEFSPlaceholder(-1, -1, -1);
-        EXPECT_EQ(CodeOf([&] { card.DownloadKestraCode(files.write("b.bin", "b").c_str(), KESTRA_BOOT); }),
+        EXPECT_EQ(CodeOf([&] {
+                      card.DownloadKestraCode(files.write("b.bin", "b").c_str(), KESTRA_BOOT);
+                  }),
                   KESSSFDC_CARD_FULL);
     });
 }
@@ -212,7 +234,8 @@ TEST(CardService, CardsThatAreNotThereOrNotKnown) {
         EXPECT_EQ(CodeOf([&] { card.IsFormatted(); }, &report), KESSSFDC_NO_CARD);
         EXPECT_EQ(report, "There is no SSFDC card in the reader.");
         EXPECT_FALSE(card.GetSSFDCTypes().m_types.empty()) << "the type list needs no card";
-        EXPECT_STREQ(card.setSSFDCID(0), "card device service K32SSFDCApp 1.0, card file system format 1");
+        EXPECT_STREQ(card.setSSFDCID(0),
+                     "card device service K32SSFDCApp 1.0, card file system format 1");
     }
     {
         pf::SimCardGeometry unknown = *pf::SimCardGeometry::ForDeviceCode(k4MB);
@@ -252,7 +275,8 @@ TEST(CardService, BadBlocksAndFailingErasesOnTheSimulatedCard) {
     ASSERT_TRUE(card.initSSFDC(0x378));
     card.Format();
     for (int i = 0; i < 8; ++i)
-        card.DownloadFile(folder.write("f" + std::to_string(i), Bytes(60000, i)).c_str(), 40, i, nullptr);
+        card.DownloadFile(folder.write("f" + std::to_string(i), Bytes(60000, i)).c_str(), 40, i,
+                          nullptr);
     reader.card->clearFaults();
     CKesSSFDCDevice again(ProgramFolderWithSeparator().c_str());
     ASSERT_TRUE(again.initSSFDC(0x378));
@@ -285,7 +309,8 @@ TEST(CardService, FlippedBitOnTheCardIsCorrected) {
 
 TEST(CardService, PowerCutAtEveryOperationOfADownloadOnTheSimulatedCard) {
     TempFolder folder;
-    const std::string oldFirmware = "KVER:1\0" + Bytes(20000, 1), newFirmware = "KVER:2\0" + Bytes(30000, 2);
+    const std::string oldFirmware = "KVER:1\0" + Bytes(20000, 1),
+                      newFirmware = "KVER:2\0" + Bytes(30000, 2);
     folder.write("old.bin", oldFirmware);
     folder.write("new.bin", newFirmware);
     const pf::SimCardGeometry geometry = *pf::SimCardGeometry::ForDeviceCode(k4MB);
@@ -306,15 +331,20 @@ TEST(CardService, PowerCutAtEveryOperationOfADownloadOnTheSimulatedCard) {
         reader.card->restorePower();
         const char* pages = base.data() + (base.size() - std::size_t{geometry.bytes()});
         for (DWORD row = 0; row < geometry.pages(); ++row)
-            std::memcpy(reader.card->page(row).data(), pages + std::size_t{row} * geometry.pageSize(), geometry.pageSize());
+            std::memcpy(reader.card->page(row).data(),
+                        pages + std::size_t{row} * geometry.pageSize(), geometry.pageSize());
         CKesSSFDCDevice card(ProgramFolderWithSeparator().c_str());
         ASSERT_TRUE(card.initSSFDC(0x378));
         ASSERT_TRUE(card.IsFormatted());
         reader.card->cutPowerAfter(cut, cut % 2 == 1);
-        const int code = CodeOf([&] { card.DownloadKestraCode(folder.file("new.bin").c_str(), KESTRA_FIRMWARE); });
+        const int code = CodeOf(
+            [&] { card.DownloadKestraCode(folder.file("new.bin").c_str(), KESTRA_FIRMWARE); });
         const bool completed = reader.card->powered();
-        if (completed) ASSERT_EQ(code, 0);
-        else ASSERT_TRUE(code == KESSSFDC_NO_CARD || code == KESSSFDC_READER_FAULT || code == 0) << code;
+        if (completed)
+            ASSERT_EQ(code, 0);
+        else
+            ASSERT_TRUE(code == KESSSFDC_NO_CARD || code == KESSSFDC_READER_FAULT || code == 0)
+                << code;
         reader.card->restorePower();
 
         CKesSSFDCDevice after(ProgramFolderWithSeparator().c_str());
@@ -363,11 +393,12 @@ TEST(CardService, ConfirmationCanKeepFiles) {
         card.Format();
         card.DownloadKestraCode(files.write("m.bin", "m").c_str(), KESTRA_MSER);
         std::string asked;
-        auto previous = pf::SetMessageBoxPresenter([&](HWND, std::string_view text, std::string_view, UINT type) {
-            asked = text;
-            EXPECT_EQ(type & MB_TYPEMASK, MB_YESNO);
-            return IDNO;
-        });
+        auto previous = pf::SetMessageBoxPresenter(
+            [&](HWND, std::string_view text, std::string_view, UINT type) {
+                asked = text;
+                EXPECT_EQ(type & MB_TYPEMASK, MB_YESNO);
+                return IDNO;
+            });
         card.DeleteKestraCode(KESTRA_MSER, true);
         EXPECT_EQ(asked, "Delete the MIPS service file from the SSFDC card?");
         EXPECT_STRNE(card.getCodeVersion(KESTRA_MSER, nullptr), "not on card");
@@ -387,7 +418,8 @@ TEST(CardService, TestModeReadsTheWholeCard) {
         testing::internal::CaptureStdout();
         card.StartTestMode();
         const std::string out = testing::internal::GetCapturedStdout();
-        EXPECT_NE(out.find("Card test: every page of 512 blocks read.\n"), std::string::npos) << out;
+        EXPECT_NE(out.find("Card test: every page of 512 blocks read.\n"), std::string::npos)
+            << out;
         EXPECT_NE(out.find("Bad blocks:      0\n"), std::string::npos) << out;
         EXPECT_NE(out.find("Corrected pages: 1\n"), std::string::npos) << out;
     });

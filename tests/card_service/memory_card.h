@@ -19,7 +19,7 @@
 namespace kestra::card::testing {
 
 class MemoryCard : public PageDevice {
-public:
+  public:
     enum class Cut { Dropped, Torn };
 
     explicit MemoryCard(CardGeometry geometry)
@@ -63,7 +63,8 @@ public:
         }
         ++erases;
         eraseAttempts.insert(block);
-        if (factoryBad_.count(block) || (eraseFails && eraseFails(block))) return DeviceResult::Failed;
+        if (factoryBad_.count(block) || (eraseFails && eraseFails(block)))
+            return DeviceResult::Failed;
         auto first = bytes_.begin() + offset(block * geometry_.pagesPerBlock);
         std::fill_n(first, geometry_.blockRawBytes(), 0xFF);
         return DeviceResult::Ok;
@@ -100,7 +101,7 @@ public:
     std::uint64_t reads = 0, programs = 0, erases = 0;
     std::set<unsigned> eraseAttempts;
 
-private:
+  private:
     std::size_t offset(unsigned row) const { return std::size_t{row} * kRawPage; }
     bool cutNow() const { return !dead_ && cutAt_ && operations_ + 1 == cutAt_; }
     // Counts an operation; false when it must fault.

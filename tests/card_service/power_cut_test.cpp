@@ -116,7 +116,9 @@ TEST(PowerCut, DownloadReplacingAFile) {
 }
 
 TEST(PowerCut, DownloadOfANewFile) {
-    CheckEveryCut({"new file", [](CardFileSystem& fs) { fs.store(Meta(17, 0, "rom"), Contents(4500, 12), "t"); }});
+    CheckEveryCut({"new file", [](CardFileSystem& fs) {
+                       fs.store(Meta(17, 0, "rom"), Contents(4500, 12), "t");
+                   }});
 }
 
 TEST(PowerCut, DeletingFiles) {
