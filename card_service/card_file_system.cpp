@@ -104,8 +104,9 @@ unsigned CardFileSystem::allocatableBlocks() const {
 }
 
 // Picks free logical blocks, in one run where a zone has one long enough, else in as few
-// runs as the zones give.
+// runs as the zones give; throws when the card has not that many.
 std::vector<Extent> CardFileSystem::allocate(unsigned blocks) const {
+    if (blocks == 0) return {};
     auto runsOf = [&](unsigned zone, auto visit) {
         const Zone& z = map_.zones()[zone];
         unsigned start = 0, length = 0;
@@ -143,7 +144,9 @@ std::vector<Extent> CardFileSystem::allocate(unsigned blocks) const {
             return budget && missing;
         });
     }
-    if (missing) extents.clear();
+    if (missing)
+        throw CardError(KESSSFDC_CARD_FULL,
+                        "The card has no room for " + std::to_string(blocks) + " more blocks.");
     return extents;
 }
 
@@ -222,7 +225,7 @@ void CardFileSystem::store(CardFile meta, std::span<const std::uint8_t> contents
     meta.placeholder = false;
     meta.length = static_cast<std::uint32_t>(contents.size());
     meta.crc = Crc32(contents);
-    meta.extents = needed ? allocate(static_cast<unsigned>(needed)) : std::vector<Extent>{};
+    meta.extents = allocate(static_cast<unsigned>(needed));
     const std::vector<Extent> previous =
         find(meta.key) ? find(meta.key)->extents : std::vector<Extent>{};
 
