@@ -5,3 +5,6 @@
 #include "utilities/folders.h"
 #include "utilities/languages.h"
 #include "utilities/tags.h"
+#include "utilities/comm_params.h"
+#include "utilities/controls.h"
+#include "utilities/dialog_helpers.h"

@@ -57,6 +57,13 @@ const std::set<std::string> kBuilt = {
     "ExpDeleteNetNodeData", "ExpDuplicateNetworkFolder", "ExpDeleteNetworkFolder",
     "DeleteTagFolder", "AddTagElement", "DeleteTagElement", "GetTagElement", "GetBasedTagElement",
     "ScanForExistingTag", "DuplicateTagFolder", "DefaultToMultiLang", "MultiLangToDefault",
+    "ComPCMsgProc", "StartPCSetupDlg", "SetComPort", "CheckPortSelection", "WriteIniCommParams",
+    "LoadIniCommParams", "ExecCommParameters",
+    "SpinControlProc", "XORMeterWndFn", "DlgNoAlphaEditProc", "CheckBoxOnlyProc",
+    "TarvelButtonProc", "StaticBmpFrameProc",
+    "CenterDialogBox", "XDialogFold", "SetCBStrings", "GetCBSelectionData", "SelectCBItem",
+    "CheckCBStrings", "GetCBStringForSelectionData", "ClearEditBox", "SetLBStrings",
+    "GetLBSelectionData", "GetLBStringForSelectionData", "SelectLBItem",
 };
 
 class Ordinals : public ::testing::Test {

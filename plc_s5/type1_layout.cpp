@@ -1,0 +1,176 @@
+#include "plc_s5/type1_layout.h"
+
+#include <cstring>
+#include <stdexcept>
+
+#include "plc_s5/limits.h"
+#include "plc_s5/numbers.h"
+#include "plc_s5/tables.h"
+
+namespace kestra::s5 {
+
+std::size_t ImageSpace::place(std::size_t size) {
+    if (size > kBlockSize) throw std::length_error("an item is larger than a block");
+    const std::size_t blockEnd = (position_ / kBlockSize + 1) * kBlockSize;
+    std::size_t at = position_;
+    if (at + size > blockEnd) at = blockEnd;
+    if (at + size > image_.size()) throw std::length_error("the project does not fit in its reserved image size");
+    std::memset(image_.data() + position_, 0xFF, at - position_);
+    position_ = at + size;
+    return at;
+}
+
+PagedOffset Paged(std::size_t offset) {
+    auto paged = PagedOffset::encode(static_cast<std::uint32_t>(offset));
+    if (!paged || offset > PagedOffset::kMaxOffset) throw std::length_error("an offset beyond the last block");
+    return *paged;
+}
+
+std::uint8_t Checksum(std::span<const std::uint8_t> block) {
+    unsigned sum = 0;
+    for (std::uint8_t b : block) sum += b;
+    return static_cast<std::uint8_t>(sum);
+}
+
+std::size_t FinishImage(std::span<std::uint8_t> image, std::size_t end) {
+    std::size_t padded = (end + kChecksumBlock - 1) / kChecksumBlock * kChecksumBlock;
+    if (padded % kBlockSize + padded / kChecksumBlock > kBlockSize)
+        padded = (padded / kBlockSize + 1) * kBlockSize;
+    const std::size_t blocks = padded / kChecksumBlock;
+    const auto paged = PagedOffset::encode(static_cast<std::uint32_t>(padded));
+    if (!paged || blocks > kBlockSize || padded + blocks > image.size() || image.size() < sizeof(Type1Header))
+        return 0;
+    if (padded > end) {
+        std::memset(image.data() + end, 0xFF, padded - end);
+        image[padded - 1] = 0;
+    }
+    RecordAt<Type1Header>(image.data()).checksums = *paged;
+    for (std::size_t b = 0; b < blocks; ++b)
+        image[padded + b] = Checksum(image.subspan(b * kChecksumBlock, kChecksumBlock));
+    return padded + blocks;
+}
+
+NumericKind NumericKindOf(unsigned format, bool scaled) {
+    switch (format) {
+        case kBit: return kKindBit;
+        case kByte: return kKindByte;
+        case kDword:
+        case kFloat: return kKindDword;
+        case kAscii: return kKindText;
+        case kWord: return scaled ? kKindScaledWord : kKindWord;
+        default: return kKindWord;
+    }
+}
+
+std::uint8_t RuntimeKindOf(unsigned format, bool scaled) {
+    switch (format) {
+        case kBit: return 0;
+        case kByte: return 1;
+        case kDword:
+        case kFloat: return 4;
+        case kAscii: return 5;
+        default: return scaled ? 3 : 2;
+    }
+}
+
+DisplayKindAndSize DisplayKindOf(const sDISPFORMAT& d, unsigned format, std::uint8_t width,
+                                 std::uint8_t height) {
+    switch (d.fieldType) {
+        case kNumeric:
+            if (d.baseIndex() != kDecimal) return {kShowHex, 0, width};
+            if ((d.format & sDISPFORMAT::kFixedPoint) && format < kTimer) return {kShowFixedPoint, d.decimals, width};
+            if (format == kTimer) return {kShowTimer, 0, width};
+            if (format == kCounter) return {kShowCounter, 0, width};
+            if (format == kFloat) return {kShowFloat, static_cast<std::uint8_t>(d.decimals ? d.decimals : 1), width};
+            return {kShowDecimal, 0, width};
+        case kMessage: return {kShowMessage, 0, width};
+        case kAsciiField: return {kShowText, 0, width};
+        case kHorzBargraph: return {kShowHorzBar, height, width};
+        case kVertBargraph: return {kShowVertBar, width, height};
+        default: return {kShowDecimal, 0, 0};
+    }
+}
+
+std::size_t WriteImageLimits(std::uint8_t* out, const sDISPFORMAT& d, unsigned format, NumericKind kind) {
+    const std::int32_t minimum = d.minimum, maximum = d.maximum;
+    switch (kind) {
+        case kKindBit:
+            out[0] = static_cast<std::uint8_t>((minimum != 0 ? 1 : 0) | (maximum != 0 ? 2 : 0));
+            break;
+        case kKindByte:
+            out[0] = static_cast<std::uint8_t>(minimum);
+            out[1] = static_cast<std::uint8_t>(maximum);
+            break;
+        case kKindWord:
+        case kKindScaledWord:
+            if (format == kCounter) {
+                WriteLe16(out, static_cast<std::uint16_t>(ToBcd(minimum, 4)));
+                WriteLe16(out + 2, static_cast<std::uint16_t>(ToBcd(maximum, 4)));
+            } else {
+                WriteLe16(out, static_cast<std::uint16_t>(minimum));
+                WriteLe16(out + 2, static_cast<std::uint16_t>(maximum));
+            }
+            if (kind == kKindScaledWord) {
+                WriteLe16(out + 4, static_cast<std::uint16_t>(d.scaleA.get()));
+                WriteLe16(out + 6, static_cast<std::uint16_t>(d.scaleB.get()));
+                WriteLe16(out + 8, static_cast<std::uint16_t>(d.scaleC.get()));
+            }
+            break;
+        case kKindDword:
+            if (format == kFloat) {
+                WriteLe32(out, KgFromInteger(minimum));
+                WriteLe32(out + 4, KgFromInteger(maximum));
+            } else {
+                WriteLe32(out, static_cast<std::uint32_t>(minimum));
+                WriteLe32(out + 4, static_cast<std::uint32_t>(maximum));
+            }
+            break;
+        case kKindText:
+            break;
+    }
+    return kLimitBytes[kind];
+}
+
+void ReadImageLimits(const std::uint8_t* in, sDISPFORMAT& d, NumericKind kind, std::uint8_t displayKind) {
+    const bool isSigned = d.format & sDISPFORMAT::kSigned;
+    auto word = [&](const std::uint8_t* p) -> std::int32_t {
+        const std::uint16_t w = ReadLe16(p);
+        if (displayKind == kShowCounter) return static_cast<std::int32_t>(FromBcd(w, 4));
+        return isSigned ? static_cast<std::int16_t>(w) : w;
+    };
+    switch (kind) {
+        case kKindBit:
+            d.minimum = in[0] & 1;
+            d.maximum = (in[0] >> 1) & 1;
+            break;
+        case kKindByte:
+            d.minimum = in[0];
+            d.maximum = in[1];
+            break;
+        case kKindWord:
+        case kKindScaledWord:
+            d.minimum = word(in);
+            d.maximum = word(in + 2);
+            if (kind == kKindScaledWord) {
+                d.scaleA = static_cast<std::int16_t>(ReadLe16(in + 4));
+                d.scaleB = static_cast<std::int16_t>(ReadLe16(in + 6));
+                d.scaleC = static_cast<std::int16_t>(ReadLe16(in + 8));
+            }
+            break;
+        case kKindDword:
+            if (displayKind == kShowFloat) {
+                d.minimum = IntegerFromKg(ReadLe32(in));
+                d.maximum = IntegerFromKg(ReadLe32(in + 4));
+            } else {
+                d.minimum = static_cast<std::int32_t>(ReadLe32(in));
+                d.maximum = static_cast<std::int32_t>(ReadLe32(in + 4));
+            }
+            break;
+        case kKindText:
+            d.minimum = 0;
+            d.maximum = 0;
+            break;
+    }
+}
+
+}  // namespace kestra::s5

@@ -1,0 +1,119 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "plc_s5/k32plc1.h"
+#include "plc_s5/read_requests.h"
+
+using namespace kestra;
+using namespace kestra::s5;
+
+namespace {
+
+FieldRecord Field(std::uint16_t fieldClass, std::uint8_t format, std::uint8_t width = 5) {
+    FieldRecord f{};
+    f.fieldClass = fieldClass;
+    f.width = width;
+    f.plc.dataFormat = format;
+    f.plc.dataType = 1;
+    return f;
+}
+
+std::pair<BOOL, int> Optimise(const FieldRecord& f, unsigned model = 1) {
+    uPLCSETUP setup{};
+    setup.model = static_cast<std::uint16_t>(model);
+    BYTE length = 0xEE;
+    const BOOL yes = ExpOptimizationSupported(&setup, &f, &length);
+    return {yes, length};
+}
+
+}  // namespace
+
+TEST(Optimisation, WhichFieldsTakePartAndWithHowManyBytes) {
+    EXPECT_EQ(Optimise(Field(1, kWord)), std::pair(FALSE, 0));
+    EXPECT_EQ(Optimise(Field(2, kAscii, 12)), std::pair(TRUE, 12));
+    EXPECT_EQ(Optimise(Field(2, kBit)), std::pair(TRUE, 1));
+    EXPECT_EQ(Optimise(Field(2, kFloat)), std::pair(TRUE, 4));
+    EXPECT_EQ(Optimise(Field(2, kTimerValue)), std::pair(TRUE, 2));
+    EXPECT_EQ(Optimise(Field(2, kSpcForm6)), std::pair(FALSE, 0));
+    EXPECT_EQ(Optimise(Field(2, kNoFormat)), std::pair(FALSE, 0));
+    EXPECT_EQ(Optimise(Field(2, kWord), 3), std::pair(FALSE, 0));
+    FieldRecord attribute = Field(3, kWord);
+    EXPECT_EQ(Optimise(attribute), std::pair(FALSE, 0));
+    AttributeByte(attribute) = kAttributeFromPlc;
+    EXPECT_EQ(Optimise(attribute), std::pair(TRUE, 2));
+    FieldRecord otherArea = Field(2, kWord);
+    otherArea.plc.dataType = 2;
+    EXPECT_EQ(Optimise(otherArea), std::pair(FALSE, 0));
+}
+
+TEST(Optimisation, DatagramExportsLeaveTheWorkToTheEditor) {
+    uPLCSETUP setup{};
+    setup.model = 2;
+    uPLCADR ref{};
+    ref.dataType = 1;
+    EXPECT_EQ(ExpNumBytesForOptimization(&setup, &ref) & 0xFFFF, 60u);
+    ref.dataType = 2;
+    EXPECT_EQ(ExpNumBytesForOptimization(&setup, &ref) & 0xFFFF, 0u);
+    setup.model = 3;
+    ref.dataType = 1;
+    EXPECT_EQ(ExpNumBytesForOptimization(&setup, &ref) & 0xFFFF, 0u);
+    EXPECT_EQ(ExpPlaceDataGramsInProjectFile(7, 1234), 1234u);
+    EXPECT_TRUE(ExpMemoryAreasCompatible(0, 1));
+    EXPECT_EQ(ExpCreateNewDataGram(1, 2, 3, 4, 5, 6, 7, 8, 9), 0u);
+    EXPECT_EQ(ExpPlaceDataItemInDataGram(1, 2, 3, 4, 5, 6, 7, 8, 9), 0u);
+    EXPECT_EQ(ExpDataItemInDataGram(1, 2, 3, 4, 5, 6), 0u);
+    EXPECT_EQ(ExpGetByteOffsetAndLengthForOpt(1, 2, 3, 4, 5), 0u);
+    EXPECT_EQ(ExpGetSlaveIDFromGA(1, 2, 3), 0u);
+    EXPECT_EQ(ExpGetSetGATagIndex(1, 2, 3, 4), 0u);
+    EXPECT_EQ(IsRDADefault(1, 2), 0u);
+    EXPECT_EQ(ExpGetGALength(), 3u);
+}
+
+TEST(ReadRequests, ShareUpToSixtyBytesOfOneDataBlock) {
+    ReadRequestPlan plan(1, 60);
+    EXPECT_EQ(plan.add(0, 10, 0, 2), 1u);
+    EXPECT_EQ(plan.add(0, 10, 58, 2), 1u);  // 59 - 0 = 59: still one request of 60 bytes
+    EXPECT_EQ(plan.add(0, 10, 60, 1), 2u);  // 60 - 0 = 60: too far
+    EXPECT_EQ(plan.add(0, 10, 60, 2), 2u);
+    EXPECT_EQ(plan.add(0, 11, 0, 2), 3u);   // another data block never shares
+    EXPECT_EQ(plan.add(0, 10, 30, 2), 1u);  // the first request that can take it
+    const auto& requests = plan.page(0);
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(requests[0].start, 0);
+    EXPECT_EQ(requests[0].length, 60);
+    EXPECT_EQ(requests[1].start, 60);
+    EXPECT_EQ(requests[1].length, 2);
+    EXPECT_EQ(requests[2].dataBlock, 11);
+}
+
+TEST(ReadRequests, GrowDownwardsAndAreNotMergedAfterwards) {
+    ReadRequestPlan plan(1, 60);
+    EXPECT_EQ(plan.add(0, 10, 100, 4), 1u);
+    EXPECT_EQ(plan.add(0, 10, 50, 1), 1u);  // 103 - 50 = 53
+    EXPECT_EQ(plan.page(0)[0].start, 50);
+    EXPECT_EQ(plan.page(0)[0].length, 54);
+    EXPECT_EQ(plan.add(0, 10, 200, 2), 2u);
+    EXPECT_EQ(plan.add(0, 10, 140, 2), 3u);  // too far from both
+    EXPECT_EQ(plan.page(0).size(), 3u);
+}
+
+TEST(ReadRequests, SectionListsEachPageInsideItsBlock) {
+    ReadRequestPlan plan(2, 60);
+    plan.add(0, 10, 4, 2);
+    plan.add(1, 12, 8, 1);
+    plan.add(1, 255, 0, 4);
+    plan.markDataBlock(20);
+    plan.markDataBlock(0);
+    ASSERT_EQ(plan.sectionSize(), 32u + 4 + 6 + 10);
+    std::vector<std::uint8_t> section(plan.sectionSize());
+    plan.write(section.data(), 32768 + 100);
+    EXPECT_EQ(section[0], 0);  // bit 0 never set
+    EXPECT_EQ(section[1], (1 << 2) | (1 << 4));  // DB 10 and 12
+    EXPECT_EQ(section[2], 1 << 4);               // DB 20
+    EXPECT_EQ(section[31], 0x80);                // DB 255
+    EXPECT_EQ(ReadLe16(&section[32]), 100 + 36);
+    EXPECT_EQ(ReadLe16(&section[34]), 100 + 42);
+    const std::vector<std::uint8_t> lists(section.begin() + 36, section.end());
+    EXPECT_EQ(lists, (std::vector<std::uint8_t>{1, 0, 10, 4, 0, 2, 2, 0, 12, 8, 0, 1, 255, 0, 0, 4}));
+}
