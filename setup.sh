@@ -1,6 +1,10 @@
 #!/usr/bin/env bash
 # Sets up a fresh Debian 12 machine for the suite and builds it.
 #
+#   ./setup.sh run     install what is missing, build, and run the card loader on its built-in
+#                      defaults: a simulated 16 MB card (made on first use) is formatted and
+#                      given a code file, a font set and a ROM file of the sample data, then
+#                      its code versions, its information and its contents are printed
 #   ./setup.sh test    install what is missing, build, run every test (the CI command)
 #   ./setup.sh build   install what is missing and build
 #
@@ -42,8 +46,19 @@ run_tests() {
     QT_QPA_PLATFORM=offscreen ctest --test-dir build --output-on-failure -j "$(nproc)"
 }
 
+# The card loader's demonstration run, in the program folder, on the configured card reader
+# (the simulated reader and card by default; see the README).
+run_card_loader() {
+    cd build/bin
+    ./cardload /format /font samples/Sample /rom samples/sample.rom
+    ./cardload /firm samples/firm_sample.bin
+    ./cardload /ver /info
+    ./cardload /dump ""
+}
+
 case "${1:-test}" in
+    run) install_missing; build; run_card_loader ;;
     build) install_missing; build ;;
     test) install_missing; build; run_tests ;;
-    *) echo "usage: $0 [test|build]" >&2; exit 2 ;;
+    *) echo "usage: $0 [run|test|build]" >&2; exit 2 ;;
 esac

@@ -1,0 +1,103 @@
+// The card file system: files by type and subtype in logical blocks of the card.
+//
+// The directory (directory.h) lives in logical block 0 and is the only block ever rewritten.
+// A file is stored by writing its contents to logical blocks that no file uses, and then
+// writing the new directory, which names them; the blocks of the file it replaces are
+// released only after that. The block map keeps the previous copy of the directory until the
+// new one has been read back, so a power cut at any moment leaves the old directory with the
+// old files or the new directory with the new ones. Blocks written for a file that never made
+// it into the directory are released before the next change.
+//
+// Mounting only reads; the first change after a mount tidies up what a power cut left.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "card_service/block_map.h"
+#include "card_service/directory.h"
+#include "card_service/progress.h"
+
+namespace kestra::card {
+
+enum class MountState {
+    NotFormatted,  // no directory on the card
+    Formatted,
+    BrokenHeader,  // directory blocks are there, but none of them holds a valid directory
+};
+
+struct CardUsage {
+    unsigned physicalBlocks = 0;
+    unsigned badBlocks = 0;
+    unsigned logicalBlocks = 0;
+    std::size_t blockBytes = 0;
+    std::uint64_t usedBytes = 0;  // blocks held by files and placeholders
+    std::uint64_t freeBytes = 0;  // what new files can still take
+};
+
+class CardFileSystem {
+  public:
+    // Blocks of zone 0 kept free for the next copies of the directory.
+    static constexpr unsigned kDirectoryReserve = 2;
+
+    explicit CardFileSystem(PageDevice& device);
+
+    void setProgress(ProgressSink* sink) { progress_ = sink; }
+
+    MountState mount();
+    MountState state() const { return state_; }
+    const std::string& headerProblem() const { return headerProblem_; }
+
+    const std::vector<CardFile>& files() const { return directory_.files; }
+    const CardFile* find(FileKey key) const;
+
+    // Erases every good block and writes an empty directory; blocks that fail to erase are
+    // marked bad.
+    void format();
+    // Erases the directory; the card is then not formatted.
+    void unformat();
+
+    // Stores `contents` as the file meta.key (name and version from meta), replacing the file
+    // with that key once the new one is complete. Throws CardError.
+    void store(CardFile meta, std::span<const std::uint8_t> contents, std::string_view task);
+    // Reserves `blocks` blocks under meta.key without writing them.
+    void reserve(CardFile meta, unsigned blocks);
+    // Removes the files with these keys in one change; keys without a file are ignored.
+    void remove(std::span<const FileKey> keys);
+
+    // The whole contents of a file, checked against its CRC. Throws CardError.
+    std::vector<std::uint8_t> load(FileKey key, std::string_view task);
+    // The first bytes of a file (fewer when the file is shorter).
+    std::vector<std::uint8_t> head(FileKey key, std::size_t bytes);
+
+    CardUsage usage() const;
+    // Logical blocks a new file can take now.
+    unsigned allocatableBlocks() const;
+
+    BlockMap& blockMap() { return map_; }
+    const BlockMap& blockMap() const { return map_; }
+
+  private:
+    DirectoryShape shape() const;
+    void requireFormatted() const;
+    void prepareForChanges();
+    unsigned allocatable(unsigned zone) const;
+    std::vector<Extent> allocate(unsigned blocks) const;
+    void commit(Directory next);
+    void releaseQuietly(const std::vector<Extent>& extents);
+    void replaceEntry(Directory& next, CardFile file) const;
+    void readBlocks(const CardFile& file, std::span<std::uint8_t> out, ProgressScope* progress);
+
+    BlockMap map_;
+    ProgressSink* progress_ = nullptr;
+    MountState state_ = MountState::NotFormatted;
+    std::string headerProblem_;
+    Directory directory_;
+    std::vector<bool> referenced_;  // logical blocks named by the directory (and block 0)
+    bool tidy_ = false;             // leftovers of an interrupted change have been released
+};
+
+}  // namespace kestra::card
