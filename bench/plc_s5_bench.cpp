@@ -121,18 +121,19 @@ BENCHMARK(BM_CopyImageBytes)->Unit(benchmark::kMillisecond);
 
 // Prints the runs as usual and keeps each one's time per iteration.
 class RatioReporter : public benchmark::ConsoleReporter {
-public:
+  public:
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration) seconds_[run.benchmark_name()] = run.GetAdjustedRealTime();
+            if (run.run_type == Run::RT_Iteration)
+                seconds_[run.benchmark_name()] = run.GetAdjustedRealTime();
     }
     double seconds(const std::string& name) const {
         auto it = seconds_.find(name);
         return it == seconds_.end() ? 0 : it->second;
     }
 
-private:
+  private:
     std::map<std::string, double> seconds_;
 };
 
@@ -142,10 +143,12 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    const double save = reporter.seconds("BM_SaveType1Image"), copy = reporter.seconds("BM_CopyImageBytes");
-    std::cout << "type 1 image of " << kPages << " pages x " << kFieldsPerPage << " fields and " << kAlarmCount
-              << " alarms: " << ImageSize() << " bytes\n";
-    if (save > 0 && copy > 0) std::cout << "ratio of building the image to copying its bytes: " << save / copy << "\n";
+    const double save = reporter.seconds("BM_SaveType1Image"),
+                 copy = reporter.seconds("BM_CopyImageBytes");
+    std::cout << "type 1 image of " << kPages << " pages x " << kFieldsPerPage << " fields and "
+              << kAlarmCount << " alarms: " << ImageSize() << " bytes\n";
+    if (save > 0 && copy > 0)
+        std::cout << "ratio of building the image to copying its bytes: " << save / copy << "\n";
     benchmark::Shutdown();
     return 0;
 }

@@ -25,9 +25,18 @@ struct LargeProject {
 
     LargeProject() {
         SetAppFmalloc(&mem::HostAllocate);
-        testing::ProjectShape shape{.pages = 200, .fieldsPerPage = 100, .languages = 3, .bitmaps = 50,
-                                    .pageBlobs = true, .optionLayout = 2, .keyed = true, .network = true,
-                                    .resources = true, .tags = true, .closing = true, .distinctTexts = 5000};
+        testing::ProjectShape shape{.pages = 200,
+                                    .fieldsPerPage = 100,
+                                    .languages = 3,
+                                    .bitmaps = 50,
+                                    .pageBlobs = true,
+                                    .optionLayout = 2,
+                                    .keyed = true,
+                                    .network = true,
+                                    .resources = true,
+                                    .tags = true,
+                                    .closing = true,
+                                    .distinctTexts = 5000};
         HGLOBAL built = testing::BuildProject(shape);
         HGLOBAL first = 0;
         SaveProject(built, 0, &first);
@@ -83,25 +92,31 @@ BENCHMARK(SaveLoadedProject)->Unit(benchmark::kMillisecond);
 
 // Keeps each benchmark's time per iteration for the ratios.
 class RatioReporter : public benchmark::ConsoleReporter {
-public:
+  public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs)
             if (run.run_type == Run::RT_Iteration) {
-                seconds[run.benchmark_name()] = run.GetAdjustedRealTime() / multiplier(run.time_unit);
-                cpuSeconds[run.benchmark_name()] = run.GetAdjustedCPUTime() / multiplier(run.time_unit);
+                seconds[run.benchmark_name()] =
+                    run.GetAdjustedRealTime() / multiplier(run.time_unit);
+                cpuSeconds[run.benchmark_name()] =
+                    run.GetAdjustedCPUTime() / multiplier(run.time_unit);
             }
         ConsoleReporter::ReportRuns(runs);
     }
     std::map<std::string, double> seconds;
     std::map<std::string, double> cpuSeconds;
 
-private:
+  private:
     static double multiplier(benchmark::TimeUnit unit) {
         switch (unit) {
-            case benchmark::kNanosecond: return 1e9;
-            case benchmark::kMicrosecond: return 1e6;
-            case benchmark::kMillisecond: return 1e3;
-            default: return 1;
+            case benchmark::kNanosecond:
+                return 1e9;
+            case benchmark::kMicrosecond:
+                return 1e6;
+            case benchmark::kMillisecond:
+                return 1e3;
+            default:
+                return 1;
         }
     }
 };
@@ -112,12 +127,14 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    std::printf("\nimage: %zu bytes, %u pages\n", large().size, testing::ProjectAt(large().project).record.pageCount.get());
-    for (auto [what, times] : {std::pair{"real time", &reporter.seconds}, std::pair{"processor time", &reporter.cpuSeconds}}) {
+    std::printf("\nimage: %zu bytes, %u pages\n", large().size,
+                testing::ProjectAt(large().project).record.pageCount.get());
+    for (auto [what, times] : {std::pair{"real time", &reporter.seconds},
+                               std::pair{"processor time", &reporter.cpuSeconds}}) {
         const double copy = (*times)["CopyImage"];
         if (copy > 0)
-            std::printf("%s: load / copy %.0f, save / copy %.0f\n", what, (*times)["LoadProject"] / copy,
-                        (*times)["SaveLoadedProject"] / copy);
+            std::printf("%s: load / copy %.0f, save / copy %.0f\n", what,
+                        (*times)["LoadProject"] / copy, (*times)["SaveLoadedProject"] / copy);
     }
     benchmark::Shutdown();
     return 0;

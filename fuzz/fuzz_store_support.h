@@ -12,18 +12,22 @@ namespace kestra::fuzzing {
 
 inline void SetUpStore() {
     SetAppFmalloc(&mem::HostAllocate);
-    platform::SetMessageBoxPresenter([](HWND, std::string_view, std::string_view, UINT) { return IDOK; });
+    platform::SetMessageBoxPresenter(
+        [](HWND, std::string_view, std::string_view, UINT) { return IDOK; });
 }
 
 // Counts the live blocks when made and aborts when they differ at the end of the input.
 class NoBlockLeft {
-public:
-    NoBlockLeft() : global_(mem::LiveBlocks(mem::Kind::Global)), host_(mem::LiveBlocks(mem::Kind::Host)) {}
+  public:
+    NoBlockLeft()
+        : global_(mem::LiveBlocks(mem::Kind::Global)), host_(mem::LiveBlocks(mem::Kind::Host)) {}
     ~NoBlockLeft() {
-        if (mem::LiveBlocks(mem::Kind::Global) != global_ || mem::LiveBlocks(mem::Kind::Host) != host_) std::abort();
+        if (mem::LiveBlocks(mem::Kind::Global) != global_ ||
+            mem::LiveBlocks(mem::Kind::Host) != host_)
+            std::abort();
     }
 
-private:
+  private:
     std::size_t global_, host_;
 };
 

@@ -29,10 +29,13 @@ void LoadAndRelease(std::vector<std::byte>& image) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const bool registered = (SetAppFmalloc(&mem::HostAllocate), true);
     (void)registered;
-    const std::size_t global = mem::LiveBlocks(mem::Kind::Global), host = mem::LiveBlocks(mem::Kind::Host);
-    std::vector<std::byte> image(reinterpret_cast<const std::byte*>(data), reinterpret_cast<const std::byte*>(data) + size);
+    const std::size_t global = mem::LiveBlocks(mem::Kind::Global),
+                      host = mem::LiveBlocks(mem::Kind::Host);
+    std::vector<std::byte> image(reinterpret_cast<const std::byte*>(data),
+                                 reinterpret_cast<const std::byte*>(data) + size);
     LoadAndRelease(image);
     if (s5::WriteChecksums(image)) LoadAndRelease(image);
-    if (mem::LiveBlocks(mem::Kind::Global) != global || mem::LiveBlocks(mem::Kind::Host) != host) std::abort();
+    if (mem::LiveBlocks(mem::Kind::Global) != global || mem::LiveBlocks(mem::Kind::Host) != host)
+        std::abort();
     return 0;
 }

@@ -31,7 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         TagFolderHeader header{};
         TagFolderRecord folder{&header, key};
         if (GetProjectElement(image, 0, kTagFolderElement, &folder)) {
-            if (SaveProjectElement(project, 0, &saved, kTagFolderElement, &folder) == 0) std::abort();
+            if (SaveProjectElement(project, 0, &saved, kTagFolderElement, &folder) == 0)
+                std::abort();
             GlobalFree(header.elements);
         }
     } else {

@@ -83,7 +83,9 @@ void drive(const std::uint8_t* data, std::size_t size) {
 
 // The sources under test are compiled into this program as well as into their library (for
 // coverage); the program's copies serve every call, so the doubled definitions are harmless.
-extern "C" const char* __asan_default_options() { return "detect_odr_violation=0"; }
+extern "C" const char* __asan_default_options() {
+    return "detect_odr_violation=0";
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;

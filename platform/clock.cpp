@@ -8,7 +8,7 @@ namespace kestra::platform {
 namespace {
 
 class SystemClockImpl : public Clock {
-public:
+  public:
     std::uint32_t tickCount() override {
         auto now = std::chrono::steady_clock::now().time_since_epoch();
         return static_cast<std::uint32_t>(
@@ -19,8 +19,9 @@ public:
         std::time_t seconds = std::chrono::system_clock::to_time_t(now);
         std::tm parts{};
         localtime_r(&seconds, &parts);
-        auto millis = std::chrono::duration_cast<std::chrono::milliseconds>(
-                          now.time_since_epoch()).count() % 1000;
+        auto millis =
+            std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
+            1000;
         return {static_cast<std::uint16_t>(parts.tm_year + 1900),
                 static_cast<std::uint16_t>(parts.tm_mon + 1),
                 static_cast<std::uint16_t>(parts.tm_wday),
@@ -46,11 +47,15 @@ Clock& CurrentClock() {
     return clock ? *clock : SystemClock();
 }
 
-Clock* SetClock(Clock* clock) { return current.exchange(clock); }
+Clock* SetClock(Clock* clock) {
+    return current.exchange(clock);
+}
 
 }  // namespace kestra::platform
 
-DWORD GetTickCount() { return kestra::platform::CurrentClock().tickCount(); }
+DWORD GetTickCount() {
+    return kestra::platform::CurrentClock().tickCount();
+}
 
 void GetLocalTime(SYSTEMTIME* time) {
     if (!time) return;

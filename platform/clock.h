@@ -14,7 +14,7 @@ struct LocalTime {
 };
 
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     virtual std::uint32_t tickCount() = 0;  // milliseconds, wrapping at 2^32
     virtual LocalTime localTime() = 0;
@@ -28,7 +28,7 @@ Clock* SetClock(Clock* clock);
 
 // A clock that moves only when told to.
 class ManualClock : public Clock {
-public:
+  public:
     explicit ManualClock(std::uint32_t ticks = 0, LocalTime time = {2000, 1, 6, 1, 0, 0, 0, 0})
         : ticks_(ticks), time_(time) {}
     std::uint32_t tickCount() override { return ticks_; }
@@ -36,20 +36,20 @@ public:
     void advance(std::uint32_t milliseconds) { ticks_ += milliseconds; }
     void setTime(const LocalTime& time) { time_ = time; }
 
-private:
+  private:
     std::uint32_t ticks_;
     LocalTime time_;
 };
 
 // Installs a clock for one scope.
 class ScopedClock {
-public:
+  public:
     explicit ScopedClock(Clock& clock) : previous_(SetClock(&clock)) {}
     ~ScopedClock() { SetClock(previous_); }
     ScopedClock(const ScopedClock&) = delete;
     ScopedClock& operator=(const ScopedClock&) = delete;
 
-private:
+  private:
     Clock* previous_;
 };
 

@@ -21,8 +21,7 @@ std::string currentFolder() {
 }
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return std::tolower(static_cast<unsigned char>(x)) ==
                       std::tolower(static_cast<unsigned char>(y));
            });
@@ -51,7 +50,9 @@ std::string WindowsFolder() {
     return JoinPath(ProgramFolder(), "windows");
 }
 
-std::string SystemFolder() { return JoinPath(WindowsFolder(), "system"); }
+std::string SystemFolder() {
+    return JoinPath(WindowsFolder(), "system");
+}
 
 std::string_view FileNamePart(std::string_view path) {
     auto cut = path.find_last_of("/\\:");
@@ -91,8 +92,8 @@ std::optional<std::string> FindExisting(const std::string& path) {
     std::optional<std::string> found;
     while (dirent* entry = readdir(dir)) {
         if (equalsIgnoringCase(entry->d_name, name)) {
-            std::string candidate =
-                slash == std::string::npos ? std::string(entry->d_name) : JoinPath(folder, entry->d_name);
+            std::string candidate = slash == std::string::npos ? std::string(entry->d_name)
+                                                               : JoinPath(folder, entry->d_name);
             if (FileExists(candidate)) {
                 found = candidate;
                 break;
@@ -171,4 +172,6 @@ BOOL OemToCharA(const char* source, char* destination) {
     if (source != destination) std::memmove(destination, source, std::strlen(source) + 1);
     return TRUE;
 }
-BOOL CharToOemA(const char* source, char* destination) { return OemToCharA(source, destination); }
+BOOL CharToOemA(const char* source, char* destination) {
+    return OemToCharA(source, destination);
+}

@@ -24,7 +24,9 @@ std::string ProgramFolder();
 std::string WindowsFolder();
 std::string SystemFolder();
 
-inline bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+inline bool IsSeparator(char c) {
+    return c == '/' || c == '\\';
+}
 // The name after the last "/", "\" or ":".
 std::string_view FileNamePart(std::string_view path);
 // Everything up to and including the last "/", "\" or ":" (empty when there is none).

@@ -41,19 +41,26 @@ std::span<const std::byte> ImageReader::take(std::size_t n, std::string_view wha
     return bytes;
 }
 
-void ImageReader::skip(std::size_t n, std::string_view what) { (void)take(n, what); }
+void ImageReader::skip(std::size_t n, std::string_view what) {
+    (void)take(n, what);
+}
 
 std::uint8_t ImageReader::u8(std::string_view what) {
     return static_cast<std::uint8_t>(take(1, what)[0]);
 }
-std::uint16_t ImageReader::u16(std::string_view what) { return ReadLe16(take(2, what).data()); }
-std::uint32_t ImageReader::u32(std::string_view what) { return ReadLe32(take(4, what).data()); }
+std::uint16_t ImageReader::u16(std::string_view what) {
+    return ReadLe16(take(2, what).data());
+}
+std::uint32_t ImageReader::u32(std::string_view what) {
+    return ReadLe32(take(4, what).data());
+}
 
 std::string_view ImageReader::cstring(std::string_view what) {
     const auto* start = reinterpret_cast<const char*>(image_.data() + pos_);
     const void* end = std::memchr(start, 0, remaining());
-    if (!end) throw ImageError(pos_, "image offset " + std::to_string(pos_) + ": " +
-                                         std::string(what) + " has no terminating zero");
+    if (!end)
+        throw ImageError(pos_, "image offset " + std::to_string(pos_) + ": " + std::string(what) +
+                                   " has no terminating zero");
     std::size_t length = static_cast<const char*>(end) - start;
     pos_ += length + 1;
     return std::string_view(start, length);
@@ -89,9 +96,15 @@ std::span<std::byte> ImageWriter::reserve(std::size_t n) {
     return room;
 }
 
-void ImageWriter::u8(std::uint8_t v) { reserve(1)[0] = static_cast<std::byte>(v); }
-void ImageWriter::u16(std::uint16_t v) { WriteLe16(reserve(2).data(), v); }
-void ImageWriter::u32(std::uint32_t v) { WriteLe32(reserve(4).data(), v); }
+void ImageWriter::u8(std::uint8_t v) {
+    reserve(1)[0] = static_cast<std::byte>(v);
+}
+void ImageWriter::u16(std::uint16_t v) {
+    WriteLe16(reserve(2).data(), v);
+}
+void ImageWriter::u32(std::uint32_t v) {
+    WriteLe32(reserve(4).data(), v);
+}
 
 void ImageWriter::bytes(std::span<const std::byte> data) {
     auto room = reserve(data.size());

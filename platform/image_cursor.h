@@ -20,16 +20,16 @@
 namespace kestra {
 
 class ImageError : public std::runtime_error {
-public:
+  public:
     ImageError(std::size_t offset, const std::string& message);
     std::size_t offset() const { return offset_; }
 
-private:
+  private:
     std::size_t offset_;
 };
 
 class ImageReader {
-public:
+  public:
     explicit ImageReader(std::span<const std::byte> image, std::size_t position = 0);
 
     std::size_t position() const { return pos_; }
@@ -46,7 +46,9 @@ public:
     std::uint8_t u8(std::string_view what = "byte");
     std::uint16_t u16(std::string_view what = "word");
     std::uint32_t u32(std::string_view what = "double word");
-    std::int16_t s16(std::string_view what = "word") { return static_cast<std::int16_t>(u16(what)); }
+    std::int16_t s16(std::string_view what = "word") {
+        return static_cast<std::int16_t>(u16(what));
+    }
     std::int32_t s32(std::string_view what = "double word") {
         return static_cast<std::int32_t>(u32(what));
     }
@@ -64,17 +66,18 @@ public:
 
     // count elements of elementSize bytes each must still be in the image; returns their
     // total size. Use before allocating for a count read from the image.
-    std::size_t needBytes(std::uint64_t count, std::size_t elementSize, std::string_view what) const;
+    std::size_t needBytes(std::uint64_t count, std::size_t elementSize,
+                          std::string_view what) const;
 
     [[noreturn]] void fail(std::string_view what) const;
 
-private:
+  private:
     std::span<const std::byte> image_;
     std::size_t pos_;
 };
 
 class ImageWriter {
-public:
+  public:
     explicit ImageWriter(std::span<std::byte> block);
 
     std::size_t position() const { return pos_; }
@@ -101,7 +104,7 @@ public:
     // Throws unless exactly the whole block was written.
     void finish() const;
 
-private:
+  private:
     void need(std::size_t n) const;
 
     std::span<std::byte> block_;

@@ -26,7 +26,7 @@ struct Slot {
 };
 
 class Table {
-public:
+  public:
     Ref allocate(std::size_t size, Kind kind) {
         if (size > kMaxBlockSize) return 0;
         // Every block occupies at least one byte so that addresses identify blocks.
@@ -123,7 +123,7 @@ public:
         return live_[static_cast<int>(kind)];
     }
 
-private:
+  private:
     static Ref makeRef(std::uint32_t index, std::uint8_t generation) {
         return index | (static_cast<Ref>(generation) << kIndexBits);
     }
@@ -132,7 +132,7 @@ private:
     }
 
     std::mutex mutex_;
-    std::unique_ptr<std::atomic<Slot*>[]> chunks_{new std::atomic<Slot*>[kChunkCount]()};
+    std::unique_ptr<std::atomic<Slot*>[]> chunks_ { new std::atomic<Slot*>[ kChunkCount ]() };
     std::vector<std::uint32_t> free_;
     std::uint32_t next_ = 1;
     std::size_t live_[2] = {0, 0};
@@ -146,9 +146,15 @@ Table& table() {
 
 }  // namespace
 
-Ref Allocate(std::size_t size, Kind kind) { return table().allocate(size, kind); }
-bool Free(Ref ref) { return table().free(ref); }
-bool Resize(Ref ref, std::size_t size) { return table().resize(ref, size); }
+Ref Allocate(std::size_t size, Kind kind) {
+    return table().allocate(size, kind);
+}
+bool Free(Ref ref) {
+    return table().free(ref);
+}
+bool Resize(Ref ref, std::size_t size) {
+    return table().resize(ref, size);
+}
 
 std::span<std::byte> Bytes(Ref ref) {
     auto* slot = table().find(ref);
@@ -162,7 +168,9 @@ std::size_t Size(Ref ref) {
     auto* slot = table().find(ref);
     return slot ? slot->size : 0;
 }
-bool IsLive(Ref ref) { return table().find(ref) != nullptr; }
+bool IsLive(Ref ref) {
+    return table().find(ref) != nullptr;
+}
 std::optional<Kind> KindOf(Ref ref) {
     auto* slot = table().find(ref);
     return slot ? std::optional<Kind>(slot->kind) : std::nullopt;
@@ -172,14 +180,20 @@ std::byte* At(Ref ref, std::size_t offset, std::size_t length) {
     if (!slot || offset > slot->size || length > slot->size - offset) return nullptr;
     return slot->data + offset;
 }
-std::optional<Location> Locate(const void* address) { return table().locate(address); }
+std::optional<Location> Locate(const void* address) {
+    return table().locate(address);
+}
 std::uint32_t LockCount(Ref ref) {
     auto* slot = table().find(ref);
     return slot ? slot->locks : 0;
 }
-std::size_t LiveBlocks(Kind kind) { return table().live(kind); }
+std::size_t LiveBlocks(Kind kind) {
+    return table().live(kind);
+}
 
-Ref HostAllocate(std::uint32_t size) { return Allocate(size, Kind::Host); }
+Ref HostAllocate(std::uint32_t size) {
+    return Allocate(size, Kind::Host);
+}
 
 namespace detail {
 std::byte* Lock(Ref ref) {
@@ -199,16 +213,26 @@ bool Unlock(Ref ref) {
 
 using namespace kestra;
 
-HGLOBAL GlobalAlloc(UINT, std::size_t bytes) { return mem::Allocate(bytes, mem::Kind::Global); }
+HGLOBAL GlobalAlloc(UINT, std::size_t bytes) {
+    return mem::Allocate(bytes, mem::Kind::Global);
+}
 
-void* GlobalLock(HGLOBAL handle) { return mem::detail::Lock(handle); }
+void* GlobalLock(HGLOBAL handle) {
+    return mem::detail::Lock(handle);
+}
 
-BOOL GlobalUnlock(HGLOBAL handle) { return mem::detail::Unlock(handle) ? TRUE : FALSE; }
+BOOL GlobalUnlock(HGLOBAL handle) {
+    return mem::detail::Unlock(handle) ? TRUE : FALSE;
+}
 
 HGLOBAL GlobalReAlloc(HGLOBAL handle, std::size_t bytes, UINT) {
     return mem::Resize(handle, bytes) ? handle : 0;
 }
 
-std::size_t GlobalSize(HGLOBAL handle) { return mem::Size(handle); }
+std::size_t GlobalSize(HGLOBAL handle) {
+    return mem::Size(handle);
+}
 
-HGLOBAL GlobalFree(HGLOBAL handle) { return mem::Free(handle) ? 0 : handle; }
+HGLOBAL GlobalFree(HGLOBAL handle) {
+    return mem::Free(handle) ? 0 : handle;
+}

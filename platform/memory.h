@@ -91,7 +91,7 @@ HGLOBAL GlobalFree(HGLOBAL handle);
 
 // Locks a global handle for one scope.
 class GlobalLockGuard {
-public:
+  public:
     explicit GlobalLockGuard(HGLOBAL handle)
         : handle_(handle), data_(static_cast<std::byte*>(GlobalLock(handle))) {}
     ~GlobalLockGuard() {
@@ -106,7 +106,7 @@ public:
         return data_ ? std::span<std::byte>(data_, GlobalSize(handle_)) : std::span<std::byte>();
     }
 
-private:
+  private:
     HGLOBAL handle_;
     std::byte* data_;
 };

@@ -31,12 +31,14 @@ MessageBoxPresenter SetMessageBoxPresenter(MessageBoxPresenter next) {
     return next;
 }
 
-unsigned BeepCount() { return beeps.load(); }
+unsigned BeepCount() {
+    return beeps.load();
+}
 
 int DefaultButton(UINT type) {
     static constexpr int kButtons[][3] = {
-        {IDOK, IDOK, IDOK},            {IDOK, IDCANCEL, IDCANCEL},  {IDABORT, IDRETRY, IDIGNORE},
-        {IDYES, IDNO, IDCANCEL},       {IDYES, IDNO, IDNO},         {IDRETRY, IDCANCEL, IDCANCEL},
+        {IDOK, IDOK, IDOK},      {IDOK, IDCANCEL, IDCANCEL}, {IDABORT, IDRETRY, IDIGNORE},
+        {IDYES, IDNO, IDCANCEL}, {IDYES, IDNO, IDNO},        {IDRETRY, IDCANCEL, IDCANCEL},
     };
     UINT kind = type & MB_TYPEMASK;
     UINT which = (type & MB_DEFMASK) >> 8;

@@ -76,8 +76,8 @@ std::string libraryFileName(std::string_view name) {
 
 }  // namespace
 
-ResourceRegistration::ResourceRegistration(const void* anchor, ResourceKind kind,
-                                           const void* table, std::size_t count)
+ResourceRegistration::ResourceRegistration(const void* anchor, ResourceKind kind, const void* table,
+                                           std::size_t count)
     : base_(baseOfAddress(anchor)), kind_(kind), table_(table) {
     std::lock_guard lock(registry().mutex);
     registry().modules[base_][kind_].push_back({table, count});
@@ -194,15 +194,16 @@ void* GetProcAddress(HMODULE module, const char* name) {
     if (IS_INTRESOURCE(name)) {
         auto ordinal = static_cast<std::uint16_t>(reinterpret_cast<std::uintptr_t>(name));
         const char* bound = nullptr;
-        kp::ForEachResourceTable(module, kp::ResourceKind::Ordinals, [&](const kp::ResourceTable& t) {
-            const auto* exports = static_cast<const kp::OrdinalExport*>(t.table);
-            for (std::size_t i = 0; i < t.count; ++i)
-                if (exports[i].ordinal == ordinal) {
-                    bound = exports[i].name;
-                    return true;
-                }
-            return false;
-        });
+        kp::ForEachResourceTable(
+            module, kp::ResourceKind::Ordinals, [&](const kp::ResourceTable& t) {
+                const auto* exports = static_cast<const kp::OrdinalExport*>(t.table);
+                for (std::size_t i = 0; i < t.count; ++i)
+                    if (exports[i].ordinal == ordinal) {
+                        bound = exports[i].name;
+                        return true;
+                    }
+                return false;
+            });
         if (!bound) return nullptr;
         name = bound;
     }

@@ -30,14 +30,14 @@ struct OrdinalExport {
 // (any object or function of that module), and takes it back when the module unloads.
 // Several tables of one kind may be registered; they are searched in order of registration.
 class ResourceRegistration {
-public:
+  public:
     ResourceRegistration(const void* anchor, ResourceKind kind, const void* table,
                          std::size_t count);
     ~ResourceRegistration();
     ResourceRegistration(const ResourceRegistration&) = delete;
     ResourceRegistration& operator=(const ResourceRegistration&) = delete;
 
-private:
+  private:
     std::uintptr_t base_;
     ResourceKind kind_;
     const void* table_;
@@ -76,9 +76,9 @@ const char* FindString(HMODULE module, std::uint32_t id);
 }  // namespace kestra::platform
 
 // The module of the code that expands the macro: use inside a library for its own handle.
-#define KESTRA_THIS_MODULE()                          \
-    ([] {                                             \
-        static const char kModuleAnchor = 0;          \
+#define KESTRA_THIS_MODULE()                                 \
+    ([] {                                                    \
+        static const char kModuleAnchor = 0;                 \
         return ::kestra::platform::ModuleOf(&kModuleAnchor); \
     }())
 

@@ -39,7 +39,7 @@ bool sameName(std::string_view a, std::string_view b) {
 
 // One INI file as its lines, with what each line is.
 class ProfileFile {
-public:
+  public:
     enum class Kind { Other, Section, Entry };
     struct Line {
         std::string text;
@@ -69,9 +69,8 @@ public:
         if (text.front() == '[') {
             line.kind = Kind::Section;
             auto close = text.find(']');
-            line.name = std::string(trim(text.substr(1, close == std::string_view::npos
-                                                                ? std::string_view::npos
-                                                                : close - 1)));
+            line.name = std::string(trim(text.substr(
+                1, close == std::string_view::npos ? std::string_view::npos : close - 1)));
             return line;
         }
         auto equals = text.find('=');
@@ -144,7 +143,8 @@ public:
     }
     void deleteKey(std::string_view section, std::string_view key) {
         if (auto header = findSection(section))
-            if (auto at = findKey(*header, key)) lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(*at));
+            if (auto at = findKey(*header, key))
+                lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(*at));
     }
     void deleteSection(std::string_view section) {
         while (auto header = findSection(section))
@@ -174,7 +174,7 @@ public:
         return WriteFileAtomically(path_, contents);
     }
 
-private:
+  private:
     std::string path_;
     std::string newline_ = "\n";
     std::vector<Line> lines_;

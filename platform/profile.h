@@ -33,8 +33,7 @@ DWORD GetPrivateProfileString(const char* section, const char* key, const char* 
 UINT GetPrivateProfileInt(const char* section, const char* key, int defaultValue,
                           const char* fileName);
 // The section's "key=value" lines as a list.
-DWORD GetPrivateProfileSection(const char* section, char* buffer, DWORD size,
-                               const char* fileName);
+DWORD GetPrivateProfileSection(const char* section, char* buffer, DWORD size, const char* fileName);
 DWORD GetPrivateProfileSectionNames(char* buffer, DWORD size, const char* fileName);
 
 // Sets a key; a null value deletes the key, a null key deletes the section.

@@ -19,7 +19,7 @@ template <typename T>
 class LittleEndian {
     static_assert(std::is_integral_v<T>);
 
-public:
+  public:
     using value_type = T;
 
     constexpr LittleEndian() = default;
@@ -36,16 +36,18 @@ public:
     constexpr LittleEndian& operator|=(T v) { return *this = static_cast<T>(load() | v); }
     constexpr LittleEndian& operator&=(T v) { return *this = static_cast<T>(load() & v); }
 
-private:
+  private:
     using U = std::make_unsigned_t<T>;
     constexpr T load() const {
         U value = 0;
-        for (std::size_t i = 0; i < sizeof(T); ++i) value |= static_cast<U>(U{bytes_[i]} << (8 * i));
+        for (std::size_t i = 0; i < sizeof(T); ++i)
+            value |= static_cast<U>(U{bytes_[i]} << (8 * i));
         return static_cast<T>(value);
     }
     constexpr void store(T value) {
         auto u = static_cast<U>(value);
-        for (std::size_t i = 0; i < sizeof(T); ++i) bytes_[i] = static_cast<std::uint8_t>(u >> (8 * i));
+        for (std::size_t i = 0; i < sizeof(T); ++i)
+            bytes_[i] = static_cast<std::uint8_t>(u >> (8 * i));
     }
 
     std::uint8_t bytes_[sizeof(T)] = {};

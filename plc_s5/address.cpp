@@ -24,10 +24,12 @@ const ElementName* NamedElement(unsigned size, unsigned rightByte) {
     return nullptr;
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 class Cursor {
-public:
+  public:
     explicit Cursor(std::string text) : text_(std::move(text)) {}
     void skipBlanks() {
         while (pos_ < text_.size() && IsBlank(text_[pos_])) ++pos_;
@@ -58,7 +60,7 @@ public:
         return -1;
     }
 
-private:
+  private:
     std::string text_;
     std::size_t pos_ = 0;
 };
@@ -70,7 +72,9 @@ std::string Upper(std::string_view text) {
 }
 
 // A bit number text ("0" to "15") read as a hexadecimal number, as the typed digits are.
-std::optional<long long> HexValueOf(const std::string& text) { return Cursor(text).number(16); }
+std::optional<long long> HexValueOf(const std::string& text) {
+    return Cursor(text).number(16);
+}
 
 struct ElementMatch {
     unsigned format;
@@ -108,22 +112,31 @@ std::optional<ElementMatch> MatchElement(const ModelRow& row, Cursor& cursor, un
 
 unsigned FormatOfBits(unsigned bits) {
     switch (bits) {
-        case 8: return kByte;
-        case 32: return kDword;
-        default: return kWord;
+        case 8:
+            return kByte;
+        case 32:
+            return kDword;
+        default:
+            return kWord;
     }
 }
 
 }  // namespace
 
-const ModelRow* RowOf(const uPLCSETUP* setup) { return ModelRowFor(setup ? setup->model.get() : 1); }
+const ModelRow* RowOf(const uPLCSETUP* setup) {
+    return ModelRowFor(setup ? setup->model.get() : 1);
+}
 
-ElementRange ElementRangeFor(const ModelRow& row, unsigned format, unsigned filter, unsigned width) {
+ElementRange ElementRangeFor(const ModelRow& row, unsigned format, unsigned filter,
+                             unsigned width) {
     ElementRange range = (filter & kWritingNeeded) ? ElementRange{row.writeLow, row.writeHigh}
                                                    : ElementRange{row.readLow, row.readHigh};
     if (filter & kFormatKnown) {
-        unsigned size = (format == kAscii || (filter & kPreferredOnly)) ? width : FormatSize(format);
-        if (size >= 1) range.high = range.high + 1 - static_cast<int>((size + kElementSize - 1) / kElementSize);
+        unsigned size =
+            (format == kAscii || (filter & kPreferredOnly)) ? width : FormatSize(format);
+        if (size >= 1)
+            range.high =
+                range.high + 1 - static_cast<int>((size + kElementSize - 1) / kElementSize);
     }
     return range;
 }
@@ -164,7 +177,8 @@ bool ReadAddress(const ModelRow& row, std::string_view text, uPLCADR& ref, bool 
         cursor.advance(kDataBlockPrefix.size());
         cursor.skipBlanks();
         auto number = cursor.number(row.addressBase);
-        if (!number || *number < row.lowestDataBlock || *number > row.highestDataBlock) return false;
+        if (!number || *number < row.lowestDataBlock || *number > row.highestDataBlock)
+            return false;
         dataBlock = static_cast<unsigned>(*number);
         cursor.skipBlanks();
     }

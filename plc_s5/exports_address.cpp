@@ -25,7 +25,9 @@ struct TagData {
 };
 static_assert(sizeof(TagData) == TagElement::kDataSize);
 
-void* TagFolderOf(sTARGSETUP* project) { return &project->ext.tagFolder; }
+void* TagFolderOf(sTARGSETUP* project) {
+    return &project->ext.tagFolder;
+}
 
 // The name of the tag a bound reference names, when the tag still exists.
 bool TagName(sTARGSETUP* project, const uPLCADR& ref, char* text) {
@@ -42,8 +44,8 @@ bool TagName(sTARGSETUP* project, const uPLCADR& ref, char* text) {
 bool BindToTag(sTARGSETUP* project, const char* text, uPLCADR& ref, const uPLCSETUP* setup) {
     TagData descriptor{ref, {}};
     TagData found{};
-    const DWORD key = ScanForExistingTag(TagFolderOf(project), project, text, &descriptor, &found, nullptr,
-                                         &TagCheckFunction);
+    const DWORD key = ScanForExistingTag(TagFolderOf(project), project, text, &descriptor, &found,
+                                         nullptr, &TagCheckFunction);
     if (key == 0) return false;
     ref.tagIndex = static_cast<std::uint16_t>(key);
     SetToTagAddress(&ref, &found.ref, setup);
@@ -63,8 +65,8 @@ void NoAddressConversion() {}
 
 extern "C" {
 
-BOOL ExpWriteLogicalAddressString(char* text, sTARGSETUP* project, const uPLCSETUP* setup, uPLCADR* ref,
-                                  std::uintptr_t, BOOL preferred, DWORD tagMode) {
+BOOL ExpWriteLogicalAddressString(char* text, sTARGSETUP* project, const uPLCSETUP* setup,
+                                  uPLCADR* ref, std::uintptr_t, BOOL preferred, DWORD tagMode) {
     return Guarded<BOOL>(FALSE, [&] {
         const ModelRow* row = RowOf(setup);
         if (!text || !ref || !row) return FALSE;
@@ -73,8 +75,8 @@ BOOL ExpWriteLogicalAddressString(char* text, sTARGSETUP* project, const uPLCSET
     });
 }
 
-BOOL ExpDecodeLogicalAddressString(const char* text, sTARGSETUP* project, const uPLCSETUP* setup, uPLCADR* ref,
-                                   std::uintptr_t, BOOL preferred, DWORD tagMode) {
+BOOL ExpDecodeLogicalAddressString(const char* text, sTARGSETUP* project, const uPLCSETUP* setup,
+                                   uPLCADR* ref, std::uintptr_t, BOOL preferred, DWORD tagMode) {
     return Guarded<BOOL>(FALSE, [&] {
         const ModelRow* row = RowOf(setup);
         if (!text || !ref || !row) return FALSE;
@@ -100,10 +102,12 @@ BOOL ExpSetLogicalTag(const char* text, const uPLCSETUP* setup, uPLCADR* ref) {
     });
 }
 
-BOOL ExpValidatePLCAddress(uPLCADR* ref, const uPLCSETUP* setup, sTARGSETUP* project, std::uintptr_t) {
+BOOL ExpValidatePLCAddress(uPLCADR* ref, const uPLCSETUP* setup, sTARGSETUP* project,
+                           std::uintptr_t) {
     if (!ref || !project || !(ref->flags & uPLCADR::kBoundToTag)) return TRUE;
     TagData tag{};
-    if (GetTagElement(TagFolderOf(project), project, ref->tagIndex, &tag, nullptr, nullptr, nullptr, 0, nullptr)) {
+    if (GetTagElement(TagFolderOf(project), project, ref->tagIndex, &tag, nullptr, nullptr, nullptr,
+                      0, nullptr)) {
         SetToTagAddress(ref, &tag.ref, setup);
     } else {
         ref->tagIndex = 0;
@@ -121,18 +125,21 @@ BOOL IsTagContextValid(const void* context, const uPLCADR* tagRef) {
     const TagContext c = ReadTagContext(context);
     const ModelRow* row = RowOf(c.setup);
     if (!c.field || !row) return FALSE;
-    return DataTypePasses(*row, c.field->display.fieldType, c.field->fieldClass, tagRef->dataType, c.filter);
+    return DataTypePasses(*row, c.field->display.fieldType, c.field->fieldClass, tagRef->dataType,
+                          c.filter);
 }
 
-BOOL TagCheckFunction(const void*, const void*, const void*, const void*) { return TRUE; }
+BOOL TagCheckFunction(const void*, const void*, const void*, const void*) {
+    return TRUE;
+}
 
-void ExpConvertAddressProject2PLC(std::uintptr_t, std::uintptr_t, std::uintptr_t, std::uintptr_t, std::uintptr_t,
-                                  std::uintptr_t) {
+void ExpConvertAddressProject2PLC(std::uintptr_t, std::uintptr_t, std::uintptr_t, std::uintptr_t,
+                                  std::uintptr_t, std::uintptr_t) {
     NoAddressConversion();
 }
 
-void ExpConvertAddressPLC2Project(std::uintptr_t, std::uintptr_t, std::uintptr_t, std::uintptr_t, std::uintptr_t,
-                                  std::uintptr_t) {
+void ExpConvertAddressPLC2Project(std::uintptr_t, std::uintptr_t, std::uintptr_t, std::uintptr_t,
+                                  std::uintptr_t, std::uintptr_t) {
     NoAddressConversion();
 }
 

@@ -21,7 +21,9 @@ namespace {
 constexpr const char* kModelShortNames[3] = {"", "", ""};
 constexpr const char* kPlcStringPrefix = "Simatic S5 Series";
 
-unsigned FormatOf(const uPLCADR* ref) { return ref ? ref->dataFormat : unsigned{kWord}; }
+unsigned FormatOf(const uPLCADR* ref) {
+    return ref ? ref->dataFormat : unsigned{kWord};
+}
 
 // Copies a text cut to `room` bytes with its zero; returns the characters copied.
 std::size_t CopyText(const std::string& text, char* buffer, std::size_t room) {
@@ -34,17 +36,22 @@ std::size_t CopyText(const std::string& text, char* buffer, std::size_t room) {
 
 bool EqualIgnoringCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
+               return std::toupper(static_cast<unsigned char>(x)) ==
+                      std::toupper(static_cast<unsigned char>(y));
            });
 }
 
-RuntimeFormat RuntimeOf(const BYTE* runtime) { return {runtime[0], runtime[1]}; }
+RuntimeFormat RuntimeOf(const BYTE* runtime) {
+    return {runtime[0], runtime[1]};
+}
 
 }  // namespace
 
 extern "C" {
 
-DWORD ExpGetPLCType() { return kPlcType; }
+DWORD ExpGetPLCType() {
+    return kPlcType;
+}
 
 void ExpSetPLCModel(DWORD model, uPLCSETUP* setup) {
     if (setup) setup->model = LOWORD(model);
@@ -70,7 +77,8 @@ BOOL ExpGetModelName(const void* setupNetInfo, DWORD slaveAddress, char* buffer,
 
 DWORD ExpGetModelIDandNameArrays(const uPLCSETUP* setup, DWORD* ids, char* names) {
     return Guarded<DWORD>(0, [&]() -> DWORD {
-        std::vector<unsigned> models = setup ? std::vector<unsigned>{setup->model} : std::vector<unsigned>{1, 2};
+        std::vector<unsigned> models =
+            setup ? std::vector<unsigned>{setup->model} : std::vector<unsigned>{1, 2};
         std::size_t totalBytes = 0;
         for (std::size_t i = 0; i < models.size(); ++i) {
             const std::string name = DriverString(strings::kModelNames + models[i]);
@@ -89,12 +97,15 @@ void ExpSetDataFormat(uPLCADR* ref, DWORD format) {
     if (ref) ref->dataFormat = static_cast<std::uint8_t>(format);
 }
 
-DWORD ExpGetDataFormat(const uPLCADR* ref) { return ref ? ref->dataFormat : 0; }
+DWORD ExpGetDataFormat(const uPLCADR* ref) {
+    return ref ? ref->dataFormat : 0;
+}
 
 DWORD ExpGetDataFormatStringFromId(DWORD id, char* buffer, DWORD size) {
     return Guarded<DWORD>(id, [&]() -> DWORD {
         if (!FormatFor(id)) return id;
-        return static_cast<DWORD>(CopyText(DriverString(strings::kFormatLongNames + id), buffer, size));
+        return static_cast<DWORD>(
+            CopyText(DriverString(strings::kFormatLongNames + id), buffer, size));
     });
 }
 
@@ -102,7 +113,8 @@ DWORD ExpGetDataFormatIdFromString(const char* text) {
     return Guarded<DWORD>(0, [&]() -> DWORD {
         if (!text) return 0;
         for (unsigned id = 1; id <= kFormatCount; ++id)
-            if (EqualIgnoringCase(text, DriverString(strings::kFormatLongNames + id, 16))) return id;
+            if (EqualIgnoringCase(text, DriverString(strings::kFormatLongNames + id, 16)))
+                return id;
         return 0;
     });
 }
@@ -112,10 +124,12 @@ DWORD ExpGetPreferredDataFormat(const uPLCSETUP* setup, const uPLCADR*) {
     return row ? row->preferredFormat : unsigned{kWord};
 }
 
-BOOL ExpIsASCIIDataFormat(const uPLCADR* ref) { return ref && ref->dataFormat == kAscii; }
+BOOL ExpIsASCIIDataFormat(const uPLCADR* ref) {
+    return ref && ref->dataFormat == kAscii;
+}
 
-DWORD ExpResetDataFormat(std::uintptr_t, uPLCADR* ref, const uPLCSETUP* setup, const sDISPFORMAT* display,
-                         DWORD fieldClass) {
+DWORD ExpResetDataFormat(std::uintptr_t, uPLCADR* ref, const uPLCSETUP* setup,
+                         const sDISPFORMAT* display, DWORD fieldClass) {
     const ModelRow* row = RowOf(setup);
     if (!ref || !display || !row) return 0;
     return ResetDataFormat(*row, *ref, display->fieldType, fieldClass);
@@ -130,57 +144,68 @@ BOOL ExpIsValidAddressAndDataFormat(const _tagDEFIELD* context, const uPLCADR* r
                         ContextFilterFlags(*context, true));
 }
 
-BOOL ExpIsFormatSupported(const uPLCSETUP* setup, DWORD fieldType, const uPLCADR* ref, DWORD fieldClass,
-                          DWORD filter) {
+BOOL ExpIsFormatSupported(const uPLCSETUP* setup, DWORD fieldType, const uPLCADR* ref,
+                          DWORD fieldClass, DWORD filter) {
     const ModelRow* row = RowOf(setup);
     if (!row || !ref) return FALSE;
     return DataTypePasses(*row, fieldType, fieldClass, ref->dataType, filter) ||
            DataTypePasses(*row, fieldType, fieldClass, kDataBlock, filter);
 }
 
-BOOL ExpIsReadWriteSupported(const uPLCSETUP* setup, DWORD fieldType, const uPLCADR* ref, DWORD fieldClass) {
+BOOL ExpIsReadWriteSupported(const uPLCSETUP* setup, DWORD fieldType, const uPLCADR* ref,
+                             DWORD fieldClass) {
     const ModelRow* row = RowOf(setup);
     if (!row || !ref || fieldClass != kClassPlcData) return FALSE;
-    return ReadWriteCapable(fieldType) &&
-           ElementRangeFor(*row, ref->dataFormat, kWritingNeeded, 0).holds(ref->byteOffset / kElementSize);
+    return ReadWriteCapable(fieldType) && ElementRangeFor(*row, ref->dataFormat, kWritingNeeded, 0)
+                                              .holds(ref->byteOffset / kElementSize);
 }
 
-BOOL ExpIsNumericBaseSupported(const uPLCSETUP* setup, DWORD fieldType, DWORD base, const uPLCADR* ref,
-                               DWORD fieldClass) {
-    return RowOf(setup) && ref && fieldClass == kClassPlcData && BaseCapable(fieldType, ref->dataFormat, base);
+BOOL ExpIsNumericBaseSupported(const uPLCSETUP* setup, DWORD fieldType, DWORD base,
+                               const uPLCADR* ref, DWORD fieldClass) {
+    return RowOf(setup) && ref && fieldClass == kClassPlcData &&
+           BaseCapable(fieldType, ref->dataFormat, base);
 }
 
-BOOL ExpIsFixedPointSupported(const uPLCSETUP* setup, DWORD fieldType, const uPLCADR* ref, DWORD base,
-                              DWORD fieldClass) {
-    return RowOf(setup) && ref && fieldClass == kClassPlcData && FixedPointCapable(fieldType, ref->dataFormat, base);
+BOOL ExpIsFixedPointSupported(const uPLCSETUP* setup, DWORD fieldType, const uPLCADR* ref,
+                              DWORD base, DWORD fieldClass) {
+    return RowOf(setup) && ref && fieldClass == kClassPlcData &&
+           FixedPointCapable(fieldType, ref->dataFormat, base);
 }
 
-BOOL ExpIsScalingSupported(const uPLCSETUP* setup, DWORD fieldType, const uPLCADR* ref, DWORD fieldClass) {
-    return RowOf(setup) && ref && fieldClass == kClassPlcData && ScalingCapable(fieldType, ref->dataFormat);
+BOOL ExpIsScalingSupported(const uPLCSETUP* setup, DWORD fieldType, const uPLCADR* ref,
+                           DWORD fieldClass) {
+    return RowOf(setup) && ref && fieldClass == kClassPlcData &&
+           ScalingCapable(fieldType, ref->dataFormat);
 }
 
-BOOL ExpIsSignedUnsignedSupported(std::uintptr_t, std::uintptr_t, std::uintptr_t, std::uintptr_t, std::uintptr_t) {
+BOOL ExpIsSignedUnsignedSupported(std::uintptr_t, std::uintptr_t, std::uintptr_t, std::uintptr_t,
+                                  std::uintptr_t) {
     return FALSE;
 }
 
-void ExpConvertDataFormProject2PLC(const uPLCADR* ref, BOOL signedFlag, DWORD bit, DWORD textLength, BYTE* runtime) {
+void ExpConvertDataFormProject2PLC(const uPLCADR* ref, BOOL signedFlag, DWORD bit, DWORD textLength,
+                                   BYTE* runtime) {
     if (!ref || !runtime) return;
     const RuntimeFormat out = DataFormToRuntime(ref->dataFormat, signedFlag != 0, bit, textLength);
     runtime[0] = out[0];
     runtime[1] = out[1];
 }
 
-void ExpConvertDataFormPLC2Project(uPLCADR* ref, sDISPFORMAT* display, const BYTE* runtime, DWORD displayCode) {
+void ExpConvertDataFormPLC2Project(uPLCADR* ref, sDISPFORMAT* display, const BYTE* runtime,
+                                   DWORD displayCode) {
     if (ref && display && runtime)
-        DataFormFromRuntime(*ref, *display, RuntimeOf(runtime), static_cast<std::uint8_t>(displayCode));
+        DataFormFromRuntime(*ref, *display, RuntimeOf(runtime),
+                            static_cast<std::uint8_t>(displayCode));
 }
 
-void ExpConvertAttributeDataFormPLC2Project(uPLCADR* ref, sDISPFORMAT* display, const BYTE* runtime) {
-    if (ref && display && runtime) DataFormFromRuntime(*ref, *display, RuntimeOf(runtime), std::nullopt);
+void ExpConvertAttributeDataFormPLC2Project(uPLCADR* ref, sDISPFORMAT* display,
+                                            const BYTE* runtime) {
+    if (ref && display && runtime)
+        DataFormFromRuntime(*ref, *display, RuntimeOf(runtime), std::nullopt);
 }
 
-void ExpConvertDisplayFormProject2PLC(const uPLCADR* ref, const sDISPFORMAT* display, DWORD width, DWORD height,
-                                      BYTE* code, BYTE* size1, BYTE* size2) {
+void ExpConvertDisplayFormProject2PLC(const uPLCADR* ref, const sDISPFORMAT* display, DWORD width,
+                                      DWORD height, BYTE* code, BYTE* size1, BYTE* size2) {
     if (!display) return;
     const DisplayForm form = DisplayFormToRuntime(FormatOf(ref), *display, width, height);
     if (code) *code = form.code;
@@ -188,8 +213,8 @@ void ExpConvertDisplayFormProject2PLC(const uPLCADR* ref, const sDISPFORMAT* dis
     if (size2) *size2 = form.size2;
 }
 
-void ExpConvertDisplayFormPLC2Project(const uPLCADR* ref, sDISPFORMAT* display, BYTE* width, BYTE* height,
-                                      DWORD code, DWORD size1, DWORD size2) {
+void ExpConvertDisplayFormPLC2Project(const uPLCADR* ref, sDISPFORMAT* display, BYTE* width,
+                                      BYTE* height, DWORD code, DWORD size1, DWORD size2) {
     if (!display) return;
     std::uint8_t w = width ? *width : 0, h = height ? *height : 0;
     DisplayFormFromRuntime(FormatOf(ref), *display, w, h,
@@ -199,24 +224,27 @@ void ExpConvertDisplayFormPLC2Project(const uPLCADR* ref, sDISPFORMAT* display, 
     if (height) *height = h;
 }
 
-DWORD ExpConvertMaxMinProject2PLC(BYTE* limits, const sDISPFORMAT* display, DWORD typeCode, DWORD displayCode,
-                                  BOOL scaling, const BYTE*) {
+DWORD ExpConvertMaxMinProject2PLC(BYTE* limits, const sDISPFORMAT* display, DWORD typeCode,
+                                  DWORD displayCode, BOOL scaling, const BYTE*) {
     if (!limits || !display) return 0;
-    return static_cast<DWORD>(LimitsToRuntime(limits, *display, typeCode, displayCode, scaling != 0));
+    return static_cast<DWORD>(
+        LimitsToRuntime(limits, *display, typeCode, displayCode, scaling != 0));
 }
 
-DWORD ExpConvertMaxMinPLC2Project(const BYTE* limits, sDISPFORMAT* display, DWORD typeCode, DWORD displayCode,
-                                  BOOL scaling, const BYTE*) {
+DWORD ExpConvertMaxMinPLC2Project(const BYTE* limits, sDISPFORMAT* display, DWORD typeCode,
+                                  DWORD displayCode, BOOL scaling, const BYTE*) {
     if (!limits || !display) return 0;
-    return static_cast<DWORD>(LimitsFromRuntime(limits, *display, typeCode, displayCode, scaling != 0));
+    return static_cast<DWORD>(
+        LimitsFromRuntime(limits, *display, typeCode, displayCode, scaling != 0));
 }
 
-LONG ExpConvertString2MaxMin(const sDISPFORMAT* display, LONG* value, const char* text, const uPLCADR* ref,
-                             DWORD mode) {
+LONG ExpConvertString2MaxMin(const sDISPFORMAT* display, LONG* value, const char* text,
+                             const uPLCADR* ref, DWORD mode) {
     return Guarded<LONG>(0, [&]() -> LONG {
         if (!display) return 0;
         const unsigned m = LOWORD(mode) <= 2 ? LOWORD(mode) : 0;
-        const LONG v = LimitFromText(*display, FormatOf(ref), text ? text : "", static_cast<LimitMode>(m));
+        const LONG v =
+            LimitFromText(*display, FormatOf(ref), text ? text : "", static_cast<LimitMode>(m));
         if (value) *value = v;
         return v;
     });
@@ -229,8 +257,8 @@ char* ExpConvertMaxMin2String(const sDISPFORMAT* display, LONG value, char* text
     return text;
 }
 
-BOOL ExpValidateMaxMin(const sDISPFORMAT* display, LONG* minimum, LONG* maximum, const uPLCADR* ref, BOOL reset,
-                       BOOL keepMaximum) {
+BOOL ExpValidateMaxMin(const sDISPFORMAT* display, LONG* minimum, LONG* maximum, const uPLCADR* ref,
+                       BOOL reset, BOOL keepMaximum) {
     return Guarded<BOOL>(FALSE, [&] {
         if (!display || !minimum || !maximum) return FALSE;
         ValidateLimits(*display, FormatOf(ref), *minimum, *maximum, reset != 0, keepMaximum != 0);
@@ -238,7 +266,8 @@ BOOL ExpValidateMaxMin(const sDISPFORMAT* display, LONG* minimum, LONG* maximum,
     });
 }
 
-LONG* ExpConvertString2ScaleFac(DWORD which, sDISPFORMAT* display, LONG* value, const char* text, const uPLCADR* ref) {
+LONG* ExpConvertString2ScaleFac(DWORD which, sDISPFORMAT* display, LONG* value, const char* text,
+                                const uPLCADR* ref) {
     Guarded([&] {
         if (!display || LOWORD(which) > 3) return;
         const auto factor = static_cast<ScaleFactor>(LOWORD(which));
@@ -259,21 +288,22 @@ LONG* ExpValidateScaleFac(DWORD which, sDISPFORMAT* display, LONG* value, const 
     return ExpConvertString2ScaleFac(which, display, value, text.c_str(), ref);
 }
 
-DWORD ExpConvertRecDefProject2PLC(BYTE* out, std::uintptr_t value, const sDISPFORMAT* display, const BYTE* runtime,
-                                  DWORD displayCode) {
+DWORD ExpConvertRecDefProject2PLC(BYTE* out, std::uintptr_t value, const sDISPFORMAT* display,
+                                  const BYTE* runtime, DWORD displayCode) {
     if (!out || !display || !runtime) return 0;
     const bool text = (runtime[0] & kRuntimeTypeMask) == kTypeText;
-    return static_cast<DWORD>(StoreRuntimeValue(out, static_cast<std::int32_t>(value),
-                                                text ? reinterpret_cast<const char*>(value) : nullptr, *display,
-                                                RuntimeOf(runtime), displayCode));
+    return static_cast<DWORD>(
+        StoreRuntimeValue(out, static_cast<std::int32_t>(value),
+                          text ? reinterpret_cast<const char*>(value) : nullptr, *display,
+                          RuntimeOf(runtime), displayCode));
 }
 
-LONG ExpConvertRecDefPLC2Project(const BYTE* in, void* value, const sDISPFORMAT* display, const BYTE* runtime,
-                                 DWORD displayCode) {
+LONG ExpConvertRecDefPLC2Project(const BYTE* in, void* value, const sDISPFORMAT* display,
+                                 const BYTE* runtime, DWORD displayCode) {
     if (!in || !value || !display || !runtime) return 0;
     const bool text = (runtime[0] & kRuntimeTypeMask) == kTypeText;
-    const LONG v = LoadRuntimeValue(in, text ? static_cast<char*>(value) : nullptr, *display, RuntimeOf(runtime),
-                                    displayCode);
+    const LONG v = LoadRuntimeValue(in, text ? static_cast<char*>(value) : nullptr, *display,
+                                    RuntimeOf(runtime), displayCode);
     if (!text) *static_cast<LONG*>(value) = v;
     return v;
 }

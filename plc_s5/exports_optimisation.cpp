@@ -10,7 +10,9 @@ using namespace kestra;
 using namespace kestra::s5;
 
 namespace {
-DWORD NothingDone() { return 0; }
+DWORD NothingDone() {
+    return 0;
+}
 }  // namespace
 
 extern "C" {
@@ -27,40 +29,54 @@ DWORD ExpNumBytesForOptimization(const uPLCSETUP* setup, const uPLCADR* ref) {
     return row->bytesPerRequest;
 }
 
-BOOL ExpMemoryAreasCompatible(DWORD, DWORD) { return TRUE; }
+BOOL ExpMemoryAreasCompatible(DWORD, DWORD) {
+    return TRUE;
+}
 
-DWORD ExpGetByteOffsetAndLengthForOpt(std::uintptr_t, std::uintptr_t, std::uintptr_t, std::uintptr_t,
-                                      std::uintptr_t) {
+DWORD ExpGetByteOffsetAndLengthForOpt(std::uintptr_t, std::uintptr_t, std::uintptr_t,
+                                      std::uintptr_t, std::uintptr_t) {
     return NothingDone();
 }
 
 void ExpSetPLCAddressForOpt(std::uintptr_t, std::uintptr_t, std::uintptr_t) {}
 
-DWORD ExpCreateNewDataGram(std::uintptr_t, std::uintptr_t, std::uintptr_t, std::uintptr_t, std::uintptr_t,
-                           std::uintptr_t, std::uintptr_t, std::uintptr_t, std::uintptr_t) {
+DWORD ExpCreateNewDataGram(std::uintptr_t, std::uintptr_t, std::uintptr_t, std::uintptr_t,
+                           std::uintptr_t, std::uintptr_t, std::uintptr_t, std::uintptr_t,
+                           std::uintptr_t) {
     return NothingDone();
 }
 
-DWORD ExpPlaceDataItemInDataGram(std::uintptr_t, std::uintptr_t, std::uintptr_t, std::uintptr_t, std::uintptr_t,
-                                 std::uintptr_t, std::uintptr_t, std::uintptr_t, std::uintptr_t) {
+DWORD ExpPlaceDataItemInDataGram(std::uintptr_t, std::uintptr_t, std::uintptr_t, std::uintptr_t,
+                                 std::uintptr_t, std::uintptr_t, std::uintptr_t, std::uintptr_t,
+                                 std::uintptr_t) {
     return NothingDone();
 }
 
-std::uintptr_t ExpPlaceDataGramsInProjectFile(std::uintptr_t, std::uintptr_t second) { return second; }
+std::uintptr_t ExpPlaceDataGramsInProjectFile(std::uintptr_t, std::uintptr_t second) {
+    return second;
+}
 
 void ExpAlignPointersToDataGrams(std::uintptr_t) {}
 
-DWORD ExpDataItemInDataGram(std::uintptr_t, std::uintptr_t, std::uintptr_t, std::uintptr_t, std::uintptr_t,
-                            std::uintptr_t) {
+DWORD ExpDataItemInDataGram(std::uintptr_t, std::uintptr_t, std::uintptr_t, std::uintptr_t,
+                            std::uintptr_t, std::uintptr_t) {
     return NothingDone();
 }
 
-DWORD ExpGetGALength() { return sizeof(PagedOffset); }
+DWORD ExpGetGALength() {
+    return sizeof(PagedOffset);
+}
 
-DWORD ExpGetSlaveIDFromGA(std::uintptr_t, std::uintptr_t, std::uintptr_t) { return NothingDone(); }
+DWORD ExpGetSlaveIDFromGA(std::uintptr_t, std::uintptr_t, std::uintptr_t) {
+    return NothingDone();
+}
 
-DWORD ExpGetSetGATagIndex(std::uintptr_t, std::uintptr_t, std::uintptr_t, std::uintptr_t) { return NothingDone(); }
+DWORD ExpGetSetGATagIndex(std::uintptr_t, std::uintptr_t, std::uintptr_t, std::uintptr_t) {
+    return NothingDone();
+}
 
-DWORD IsRDADefault(std::uintptr_t, std::uintptr_t) { return NothingDone(); }
+DWORD IsRDADefault(std::uintptr_t, std::uintptr_t) {
+    return NothingDone();
+}
 
 }  // extern "C"

@@ -19,12 +19,13 @@ namespace {
 
 // The bytes behind a handle (locked for the guard's life) or behind a pointer into a block.
 class HandleOrPointer {
-public:
+  public:
     HandleOrPointer(std::uintptr_t value, DWORD pointerFlag) {
         if (LOWORD(pointerFlag)) {
             const void* pointer = reinterpret_cast<const void*>(value);
             if (auto where = mem::Locate(pointer))
-                bytes_ = std::span(static_cast<std::byte*>(const_cast<void*>(pointer)), where->remaining);
+                bytes_ = std::span(static_cast<std::byte*>(const_cast<void*>(pointer)),
+                                   where->remaining);
         } else if (value <= 0xFFFFFFFFu) {
             lock_.emplace(static_cast<HGLOBAL>(value));
             bytes_ = lock_->bytes();
@@ -32,7 +33,7 @@ public:
     }
     std::span<std::byte> bytes() const { return bytes_; }
 
-private:
+  private:
     std::optional<GlobalLockGuard> lock_;
     std::span<std::byte> bytes_;
 };
@@ -40,9 +41,10 @@ private:
 void ShowWrongPlcType() {
     char caption[256] = {};
     HMODULE host = GetModuleHandle(strings::kHostModule);
-    const bool hasCaption = host && LoadString(host, strings::kHostCaption, caption, sizeof caption) > 0;
-    MessageBox(nullptr, DriverString(strings::kWrongPlcType).c_str(), hasCaption ? caption : nullptr,
-               MB_OK | MB_ICONSTOP);
+    const bool hasCaption =
+        host && LoadString(host, strings::kHostCaption, caption, sizeof caption) > 0;
+    MessageBox(nullptr, DriverString(strings::kWrongPlcType).c_str(),
+               hasCaption ? caption : nullptr, MB_OK | MB_ICONSTOP);
 }
 
 }  // namespace
@@ -91,9 +93,11 @@ int MoveProjectAddress(uPLCADR* ref, const uPLCSETUP* setup, BOOL usePreferred, 
     return MoveAddress(*row, *ref, usePreferred != 0, direction, amount, unit);
 }
 
-BOOL InitPlcDefaults(sTARGSETUP* project, const uPLCSETUP* network, uPLCSETUP* setup, tagFIELDREC* field,
-                     DWORD mode) {
-    return Guarded<BOOL>(FALSE, [&] { return InitDefaults(project, network, setup, field, LOWORD(mode)) ? TRUE : FALSE; });
+BOOL InitPlcDefaults(sTARGSETUP* project, const uPLCSETUP* network, uPLCSETUP* setup,
+                     tagFIELDREC* field, DWORD mode) {
+    return Guarded<BOOL>(FALSE, [&] {
+        return InitDefaults(project, network, setup, field, LOWORD(mode)) ? TRUE : FALSE;
+    });
 }
 
 }  // extern "C"

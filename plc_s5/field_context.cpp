@@ -8,9 +8,11 @@ unsigned ContextFilterFlags(const _tagDEFIELD& context, bool formatCheck) {
     const std::uint32_t flags = context.flags;
     unsigned filter = 0;
     const unsigned mode = context.field ? context.field->mode : 0;
-    if (mode == 2 || mode == 3 || (flags & (kContextWriteA | kContextPreferredOnly))) filter |= kWritingNeeded;
+    if (mode == 2 || mode == 3 || (flags & (kContextWriteA | kContextPreferredOnly)))
+        filter |= kWritingNeeded;
     if (flags & kContextPreferredOnly) filter |= kPreferredOnly;
-    if ((flags & kContextNumericCodes) || ((flags & kContextOtherPlc) && !(flags & kContextKeepCodes)))
+    if ((flags & kContextNumericCodes) ||
+        ((flags & kContextOtherPlc) && !(flags & kContextKeepCodes)))
         filter |= kNumericCodes;
     if (formatCheck) {
         if (flags & kContextBitOnly)

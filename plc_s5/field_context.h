@@ -11,19 +11,19 @@
 // pointers are native pointers, so the record is laid out by the compiler. The first word
 // identifies the interface version.
 struct _tagDEFIELD {
-    std::uint16_t version;                  // kFieldContextVersion
-    kestra::FieldRecord* field;             // the field being edited
+    std::uint16_t version;       // kFieldContextVersion
+    kestra::FieldRecord* field;  // the field being edited
     kestra::ProjectBlock* project;
-    void* messageCallback;                  // "Edit &Message" and "Edit Graphics"
-    std::uint32_t* lineWidths;              // the panel's line widths
+    void* messageCallback;      // "Edit &Message" and "Edit Graphics"
+    std::uint32_t* lineWidths;  // the panel's line widths
     std::uint32_t flags;
-    std::uint32_t listCounts[2];            // entries of the copies of list 1 and list 2
+    std::uint32_t listCounts[2];  // entries of the copies of list 1 and list 2
     HGLOBAL listCopies[2];
     std::uint16_t messageResult;
-    kestra::uPLCSETUP* setup;               // PLC setup block of the field's PLC
+    kestra::uPLCSETUP* setup;  // PLC setup block of the field's PLC
     kestra::uPLCSETUP setupCopy;
     std::uint16_t indexResult;
-    void* indexCallback;                    // "Indexed ..."
+    void* indexCallback;  // "Indexed ..."
     std::uint32_t characterWidth;
     std::uint32_t lineCount;
 };

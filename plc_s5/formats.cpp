@@ -10,7 +10,8 @@ constexpr unsigned kBaseShift = 3;
 constexpr std::array<unsigned, 4> kBaseSearchOrder = {kDecimal, kHexadecimal, kBinary, kOctal};
 
 void SetBase(sDISPFORMAT& display, unsigned base) {
-    display.format = static_cast<std::uint8_t>((display.format & ~kBaseBits) | (base << kBaseShift));
+    display.format =
+        static_cast<std::uint8_t>((display.format & ~kBaseBits) | (base << kBaseShift));
 }
 
 }  // namespace
@@ -19,7 +20,8 @@ bool FormatPasses(const ModelRow& row, unsigned fieldType, unsigned fieldClass, 
                   unsigned format, unsigned filter) {
     if (!FormatAllowed(fieldType, fieldClass, dataType, format)) return false;
     if ((filter & kPreferredOnly) && format != row.preferredFormat) return false;
-    if ((filter & kNumericCodes) && RuntimeDisplayCode(kNumeric, format, kDecimal).value_or(128) >= 128)
+    if ((filter & kNumericCodes) &&
+        RuntimeDisplayCode(kNumeric, format, kDecimal).value_or(128) >= 128)
         return false;
     if ((filter & kBitOnly) && format != kBit) return false;
     if ((filter & kNoBit) && format == kBit) return false;
@@ -37,7 +39,8 @@ bool DataTypePasses(const ModelRow& row, unsigned fieldType, unsigned fieldClass
     return false;
 }
 
-unsigned ResetDataFormat(const ModelRow& row, uPLCADR& ref, unsigned fieldType, unsigned fieldClass) {
+unsigned ResetDataFormat(const ModelRow& row, uPLCADR& ref, unsigned fieldType,
+                         unsigned fieldClass) {
     if (!DataTypePasses(row, fieldType, fieldClass, ref.dataType, 0)) {
         for (unsigned type = 0; type < kDataTypeCount; ++type)
             if (DataTypePasses(row, fieldType, fieldClass, type, 0)) {
@@ -56,11 +59,13 @@ unsigned ResetDataFormat(const ModelRow& row, uPLCADR& ref, unsigned fieldType, 
     return ref.dataFormat;
 }
 
-RuntimeFormat DataFormToRuntime(unsigned format, bool signedFlag, unsigned bit, unsigned textLength) {
+RuntimeFormat DataFormToRuntime(unsigned format, bool signedFlag, unsigned bit,
+                                unsigned textLength) {
     const FormatInfo* info = FormatFor(format);
     const unsigned typeCode = info ? info->typeCode : kTypeBit;
     RuntimeFormat runtime{};
-    runtime[0] = static_cast<std::uint8_t>((typeCode & kRuntimeTypeMask) | (info && info->swapped ? kRuntimeSwap : 0));
+    runtime[0] = static_cast<std::uint8_t>((typeCode & kRuntimeTypeMask) |
+                                           (info && info->swapped ? kRuntimeSwap : 0));
     if (typeCode == kTypeBit)
         runtime[1] = static_cast<std::uint8_t>(bit);
     else if (typeCode == kTypeText)
@@ -87,7 +92,8 @@ void DataFormFromRuntime(uPLCADR& ref, sDISPFORMAT& display, const RuntimeFormat
         const FormatInfo& info = *FormatFor(format);
         if (info.typeCode != typeCode) continue;
         if (displayCode && !FormatHasDisplayCode(format, *displayCode)) continue;
-        if (typeCode != kTypeBit && typeCode != kTypeText && info.bcd != (runtime[1] == kRuntimeBcd))
+        if (typeCode != kTypeBit && typeCode != kTypeText &&
+            info.bcd != (runtime[1] == kRuntimeBcd))
             continue;
         ref.dataFormat = static_cast<std::uint8_t>(format);
         return;

@@ -21,7 +21,8 @@ bool DataTypePasses(const ModelRow& row, unsigned fieldType, unsigned fieldClass
                     unsigned filter);
 // Keeps the reference's data type and format when they pass, else takes the first that do
 // (format 0 when none does); returns the format.
-unsigned ResetDataFormat(const ModelRow& row, uPLCADR& ref, unsigned fieldType, unsigned fieldClass);
+unsigned ResetDataFormat(const ModelRow& row, uPLCADR& ref, unsigned fieldType,
+                         unsigned fieldClass);
 
 // The two-byte runtime data format: type code and swap flag, then the bit index, the text
 // length, 2 for BCD, or the signedness (0 signed, 1 unsigned).
@@ -30,7 +31,8 @@ inline constexpr std::uint8_t kRuntimeSwap = 0x80;
 inline constexpr std::uint8_t kRuntimeHalfSwap = 0x40;
 inline constexpr std::uint8_t kRuntimeTypeMask = 0x3F;
 inline constexpr std::uint8_t kRuntimeBcd = 2;
-RuntimeFormat DataFormToRuntime(unsigned format, bool signedFlag, unsigned bit, unsigned textLength);
+RuntimeFormat DataFormToRuntime(unsigned format, bool signedFlag, unsigned bit,
+                                unsigned textLength);
 // Sets the reference's format and the display record's signed bit from a runtime format;
 // `displayCode` narrows the formats to those that give it, when present.
 void DataFormFromRuntime(uPLCADR& ref, sDISPFORMAT& display, const RuntimeFormat& runtime,

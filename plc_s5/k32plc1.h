@@ -42,31 +42,35 @@ DWORD ExpGetDataFormatStringFromId(DWORD id, char* buffer, DWORD size);
 DWORD ExpGetDataFormatIdFromString(const char* text);
 DWORD ExpGetPreferredDataFormat(const kestra::uPLCSETUP* setup, const kestra::uPLCADR* ref);
 BOOL ExpIsASCIIDataFormat(const kestra::uPLCADR* ref);
-DWORD ExpResetDataFormat(std::uintptr_t ignored, kestra::uPLCADR* ref, const kestra::uPLCSETUP* setup,
-                         const kestra::sDISPFORMAT* display, DWORD fieldClass);
-BOOL ExpIsValidAddressAndDataFormat(const _tagDEFIELD* context, const kestra::uPLCADR* ref, DWORD format);
-BOOL ExpIsFormatSupported(const kestra::uPLCSETUP* setup, DWORD fieldType, const kestra::uPLCADR* ref,
-                          DWORD fieldClass, DWORD filter);
-BOOL ExpIsReadWriteSupported(const kestra::uPLCSETUP* setup, DWORD fieldType, const kestra::uPLCADR* ref,
-                             DWORD fieldClass);
+DWORD ExpResetDataFormat(std::uintptr_t ignored, kestra::uPLCADR* ref,
+                         const kestra::uPLCSETUP* setup, const kestra::sDISPFORMAT* display,
+                         DWORD fieldClass);
+BOOL ExpIsValidAddressAndDataFormat(const _tagDEFIELD* context, const kestra::uPLCADR* ref,
+                                    DWORD format);
+BOOL ExpIsFormatSupported(const kestra::uPLCSETUP* setup, DWORD fieldType,
+                          const kestra::uPLCADR* ref, DWORD fieldClass, DWORD filter);
+BOOL ExpIsReadWriteSupported(const kestra::uPLCSETUP* setup, DWORD fieldType,
+                             const kestra::uPLCADR* ref, DWORD fieldClass);
 BOOL ExpIsNumericBaseSupported(const kestra::uPLCSETUP* setup, DWORD fieldType, DWORD base,
                                const kestra::uPLCADR* ref, DWORD fieldClass);
-BOOL ExpIsFixedPointSupported(const kestra::uPLCSETUP* setup, DWORD fieldType, const kestra::uPLCADR* ref,
-                              DWORD base, DWORD fieldClass);
-BOOL ExpIsScalingSupported(const kestra::uPLCSETUP* setup, DWORD fieldType, const kestra::uPLCADR* ref,
-                           DWORD fieldClass);
+BOOL ExpIsFixedPointSupported(const kestra::uPLCSETUP* setup, DWORD fieldType,
+                              const kestra::uPLCADR* ref, DWORD base, DWORD fieldClass);
+BOOL ExpIsScalingSupported(const kestra::uPLCSETUP* setup, DWORD fieldType,
+                           const kestra::uPLCADR* ref, DWORD fieldClass);
 BOOL ExpIsSignedUnsignedSupported(std::uintptr_t, std::uintptr_t, std::uintptr_t, std::uintptr_t,
                                   std::uintptr_t);
-void ExpConvertDataFormProject2PLC(const kestra::uPLCADR* ref, BOOL signedFlag, DWORD bit, DWORD textLength,
-                                   BYTE* runtime);
-void ExpConvertDataFormPLC2Project(kestra::uPLCADR* ref, kestra::sDISPFORMAT* display, const BYTE* runtime,
-                                   DWORD displayCode);
+void ExpConvertDataFormProject2PLC(const kestra::uPLCADR* ref, BOOL signedFlag, DWORD bit,
+                                   DWORD textLength, BYTE* runtime);
+void ExpConvertDataFormPLC2Project(kestra::uPLCADR* ref, kestra::sDISPFORMAT* display,
+                                   const BYTE* runtime, DWORD displayCode);
 void ExpConvertAttributeDataFormPLC2Project(kestra::uPLCADR* ref, kestra::sDISPFORMAT* display,
                                             const BYTE* runtime);
-void ExpConvertDisplayFormProject2PLC(const kestra::uPLCADR* ref, const kestra::sDISPFORMAT* display,
-                                      DWORD width, DWORD height, BYTE* code, BYTE* size1, BYTE* size2);
-void ExpConvertDisplayFormPLC2Project(const kestra::uPLCADR* ref, kestra::sDISPFORMAT* display, BYTE* width,
-                                      BYTE* height, DWORD code, DWORD size1, DWORD size2);
+void ExpConvertDisplayFormProject2PLC(const kestra::uPLCADR* ref,
+                                      const kestra::sDISPFORMAT* display, DWORD width, DWORD height,
+                                      BYTE* code, BYTE* size1, BYTE* size2);
+void ExpConvertDisplayFormPLC2Project(const kestra::uPLCADR* ref, kestra::sDISPFORMAT* display,
+                                      BYTE* width, BYTE* height, DWORD code, DWORD size1,
+                                      DWORD size2);
 // Runtime limits (at most 8 bytes); returns the bytes written or read.
 DWORD ExpConvertMaxMinProject2PLC(BYTE* limits, const kestra::sDISPFORMAT* display, DWORD typeCode,
                                   DWORD displayCode, BOOL scaling, const BYTE* runtime);
@@ -79,15 +83,17 @@ char* ExpConvertMaxMin2String(const kestra::sDISPFORMAT* display, LONG value, ch
                               const kestra::uPLCADR* ref);
 BOOL ExpValidateMaxMin(const kestra::sDISPFORMAT* display, LONG* minimum, LONG* maximum,
                        const kestra::uPLCADR* ref, BOOL reset, BOOL keepMaximum);
-LONG* ExpConvertString2ScaleFac(DWORD which, kestra::sDISPFORMAT* display, LONG* value, const char* text,
-                                const kestra::uPLCADR* ref);
-char* ExpConvertScaleFac2String(DWORD which, const kestra::sDISPFORMAT* display, LONG value, char* text,
-                                const kestra::uPLCADR* ref);
-LONG* ExpValidateScaleFac(DWORD which, kestra::sDISPFORMAT* display, LONG* value, const kestra::uPLCADR* ref);
+LONG* ExpConvertString2ScaleFac(DWORD which, kestra::sDISPFORMAT* display, LONG* value,
+                                const char* text, const kestra::uPLCADR* ref);
+char* ExpConvertScaleFac2String(DWORD which, const kestra::sDISPFORMAT* display, LONG value,
+                                char* text, const kestra::uPLCADR* ref);
+LONG* ExpValidateScaleFac(DWORD which, kestra::sDISPFORMAT* display, LONG* value,
+                          const kestra::uPLCADR* ref);
 // `value` is the value itself, or a pointer to the text for text formats; returns the bytes
 // stored.
-DWORD ExpConvertRecDefProject2PLC(BYTE* out, std::uintptr_t value, const kestra::sDISPFORMAT* display,
-                                  const BYTE* runtime, DWORD displayCode);
+DWORD ExpConvertRecDefProject2PLC(BYTE* out, std::uintptr_t value,
+                                  const kestra::sDISPFORMAT* display, const BYTE* runtime,
+                                  DWORD displayCode);
 // `value` points to a LONG, or to a text buffer (runtime byte 1 characters and a zero).
 LONG ExpConvertRecDefPLC2Project(const BYTE* in, void* value, const kestra::sDISPFORMAT* display,
                                  const BYTE* runtime, DWORD displayCode);
@@ -96,16 +102,16 @@ void ExpConvertPLCStringPLC2Project(const char* text, kestra::sTARGSETUP* projec
 
 // Family 5: addresses and logical tags. Address texts (and tag names) take at most 100
 // characters and a zero.
-BOOL ExpWriteLogicalAddressString(char* text, kestra::sTARGSETUP* project, const kestra::uPLCSETUP* setup,
-                                  kestra::uPLCADR* ref, std::uintptr_t ignored, BOOL preferred,
-                                  DWORD tagMode);
+BOOL ExpWriteLogicalAddressString(char* text, kestra::sTARGSETUP* project,
+                                  const kestra::uPLCSETUP* setup, kestra::uPLCADR* ref,
+                                  std::uintptr_t ignored, BOOL preferred, DWORD tagMode);
 BOOL ExpDecodeLogicalAddressString(const char* text, kestra::sTARGSETUP* project,
                                    const kestra::uPLCSETUP* setup, kestra::uPLCADR* ref,
                                    std::uintptr_t ignored, BOOL preferred, DWORD tagMode);
 BOOL ExpGetLogicalTag(char* text, const kestra::uPLCSETUP* setup, const kestra::uPLCADR* ref);
 BOOL ExpSetLogicalTag(const char* text, const kestra::uPLCSETUP* setup, kestra::uPLCADR* ref);
-BOOL ExpValidatePLCAddress(kestra::uPLCADR* ref, const kestra::uPLCSETUP* setup, kestra::sTARGSETUP* project,
-                           std::uintptr_t ignored);
+BOOL ExpValidatePLCAddress(kestra::uPLCADR* ref, const kestra::uPLCSETUP* setup,
+                           kestra::sTARGSETUP* project, std::uintptr_t ignored);
 void SetToTagAddress(kestra::uPLCADR* destination, const kestra::uPLCADR* tagRef,
                      const kestra::uPLCSETUP* setup);
 BOOL IsTagContextValid(const void* context, const kestra::uPLCADR* tagRef);
@@ -119,21 +125,23 @@ DWORD ExpSetModelUpdateAreas(kestra::uPLCADR* first, kestra::sTARGSETUP* project
                              const kestra::uPLCSETUP* setup, DWORD flags);
 
 // Family 6: optimisation and datagrams.
-BOOL ExpOptimizationSupported(const kestra::uPLCSETUP* setup, const kestra::tagFIELDREC* field, BYTE* length);
+BOOL ExpOptimizationSupported(const kestra::uPLCSETUP* setup, const kestra::tagFIELDREC* field,
+                              BYTE* length);
 DWORD ExpNumBytesForOptimization(const kestra::uPLCSETUP* setup, const kestra::uPLCADR* ref);
 BOOL ExpMemoryAreasCompatible(DWORD dataType1, DWORD dataType2);
-DWORD ExpGetByteOffsetAndLengthForOpt(std::uintptr_t, std::uintptr_t, std::uintptr_t, std::uintptr_t,
-                                      std::uintptr_t);
+DWORD ExpGetByteOffsetAndLengthForOpt(std::uintptr_t, std::uintptr_t, std::uintptr_t,
+                                      std::uintptr_t, std::uintptr_t);
 void ExpSetPLCAddressForOpt(std::uintptr_t, std::uintptr_t, std::uintptr_t);
-DWORD ExpCreateNewDataGram(std::uintptr_t, std::uintptr_t, std::uintptr_t, std::uintptr_t, std::uintptr_t,
-                           std::uintptr_t, std::uintptr_t, std::uintptr_t, std::uintptr_t);
+DWORD ExpCreateNewDataGram(std::uintptr_t, std::uintptr_t, std::uintptr_t, std::uintptr_t,
+                           std::uintptr_t, std::uintptr_t, std::uintptr_t, std::uintptr_t,
+                           std::uintptr_t);
 DWORD ExpPlaceDataItemInDataGram(std::uintptr_t, std::uintptr_t, std::uintptr_t, std::uintptr_t,
                                  std::uintptr_t, std::uintptr_t, std::uintptr_t, std::uintptr_t,
                                  std::uintptr_t);
 std::uintptr_t ExpPlaceDataGramsInProjectFile(std::uintptr_t, std::uintptr_t second);
 void ExpAlignPointersToDataGrams(std::uintptr_t);
-DWORD ExpDataItemInDataGram(std::uintptr_t, std::uintptr_t, std::uintptr_t, std::uintptr_t, std::uintptr_t,
-                            std::uintptr_t);
+DWORD ExpDataItemInDataGram(std::uintptr_t, std::uintptr_t, std::uintptr_t, std::uintptr_t,
+                            std::uintptr_t, std::uintptr_t);
 DWORD ExpGetGALength();
 DWORD ExpGetSlaveIDFromGA(std::uintptr_t, std::uintptr_t, std::uintptr_t);
 DWORD ExpGetSetGATagIndex(std::uintptr_t, std::uintptr_t, std::uintptr_t, std::uintptr_t);
@@ -144,7 +152,8 @@ void ExpConvertProtocParamProject2PLC(BYTE* runtime, const kestra::sTARGSETUP* p
 void ExpConvertProtocParamPLC2Project(const BYTE* runtime, kestra::sTARGSETUP* project);
 void ExpConvertLocalProtocParamProject2PLC(BYTE* local, const kestra::uPLCSETUP* setup,
                                            const kestra::sTARGSETUP* project);
-void ExpConvertLocalProtocParamPLC2Project(const BYTE* local, kestra::uPLCSETUP* setup, std::uintptr_t ignored);
+void ExpConvertLocalProtocParamPLC2Project(const BYTE* local, kestra::uPLCSETUP* setup,
+                                           std::uintptr_t ignored);
 void ExpConvertCommParamProject2PLC(BYTE* destination, const BYTE* source);
 void ExpConvertCommParamPLC2Project(BYTE* destination, const BYTE* source);
 

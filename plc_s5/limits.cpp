@@ -26,8 +26,10 @@ Bounds LimitBounds(unsigned format, bool signedBounds) {
     const unsigned size = info ? info->size : 2;
     if (bcd) return {0, size == 1 ? 99 : size == 2 ? 9999 : 99999999};
     switch (typeCode) {
-        case kTypeBit: return {0, 1};
-        case kTypeWord: return signedBounds ? Bounds{-32768, 32767} : Bounds{0, 65535};
+        case kTypeBit:
+            return {0, 1};
+        case kTypeWord:
+            return signedBounds ? Bounds{-32768, 32767} : Bounds{0, 65535};
         case kTypeDword:
             return signedBounds ? Bounds{-2147483647, 2147483647} : Bounds{0, 4294967295ll};
         default:  // byte and text
@@ -40,7 +42,8 @@ int RadixOf(const sDISPFORMAT& display) {
 }
 
 bool FixedPointDecimal(const sDISPFORMAT& display) {
-    return RadixOf(display) == 10 && (display.format & sDISPFORMAT::kFixedPoint) && display.decimals > 0;
+    return RadixOf(display) == 10 && (display.format & sDISPFORMAT::kFixedPoint) &&
+           display.decimals > 0;
 }
 
 // The text with its decimal point removed and exactly `decimals` digits behind it (missing
@@ -70,7 +73,8 @@ std::int64_t ParseNumber(std::string_view text, int radix) {
     while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    if (radix == 16 && i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X'))
+    if (radix == 16 && i + 1 < text.size() && text[i] == '0' &&
+        (text[i + 1] == 'x' || text[i + 1] == 'X'))
         i += 2;
     std::int64_t value = 0;
     for (; i < text.size() && DigitValue(text[i]) < radix; ++i)
@@ -85,18 +89,22 @@ std::int64_t AsFieldValue(std::int32_t value, bool isSigned) {
 
 std::int32_t FromFieldValue(std::int64_t value, bool isSigned) {
     if (isSigned)
-        return static_cast<std::int32_t>(std::clamp<std::int64_t>(
-            value, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(std::clamp<std::int64_t>(value, 0, 0xFFFFFFFFll)));
+        return static_cast<std::int32_t>(
+            std::clamp<std::int64_t>(value, std::numeric_limits<std::int32_t>::min(),
+                                     std::numeric_limits<std::int32_t>::max()));
+    return static_cast<std::int32_t>(
+        static_cast<std::uint32_t>(std::clamp<std::int64_t>(value, 0, 0xFFFFFFFFll)));
 }
 
-std::int32_t TowardZero(std::int32_t v) { return v > 0 ? v - 1 : v < 0 ? v + 1 : v; }
+std::int32_t TowardZero(std::int32_t v) {
+    return v > 0 ? v - 1 : v < 0 ? v + 1 : v;
+}
 
 std::int32_t DefaultLimit(const sDISPFORMAT& display, LimitMode mode) {
     const bool signedBit = display.format & sDISPFORMAT::kSigned;
     std::int32_t value;
     if (mode == LimitMode::MaximumDefault)
-        value = display.fieldType == kGraphics ? 511
+        value = display.fieldType == kGraphics     ? 511
                 : (signedBit || IsScaled(display)) ? 0x7FFFFFFF
                                                    : static_cast<std::int32_t>(0xFFFFFFFFu);
     else
@@ -141,7 +149,9 @@ std::size_t SizeOfTypeCode(unsigned typeCode) {
 bool IsSignedField(const sDISPFORMAT& display) {
     return display.format & (sDISPFORMAT::kSigned | sDISPFORMAT::kScaling);
 }
-bool IsScaled(const sDISPFORMAT& display) { return display.format & sDISPFORMAT::kScaling; }
+bool IsScaled(const sDISPFORMAT& display) {
+    return display.format & sDISPFORMAT::kScaling;
+}
 Scaling ScalingOf(const sDISPFORMAT& display) {
     return {display.scaleA.get(), display.scaleB.get(), display.scaleC.get()};
 }
@@ -152,8 +162,9 @@ std::int32_t LimitFromText(const sDISPFORMAT& display, unsigned format, std::str
     std::int32_t entered;
     if (mode == LimitMode::Parse) {
         text = text.substr(0, kLimitTextLength);
-        const std::string digits =
-            FixedPointDecimal(display) ? WithoutDecimalPoint(text, display.decimals) : std::string(text);
+        const std::string digits = FixedPointDecimal(display)
+                                       ? WithoutDecimalPoint(text, display.decimals)
+                                       : std::string(text);
         entered = FromFieldValue(ParseNumber(digits, RadixOf(display)), isSigned);
     } else {
         entered = DefaultLimit(display, mode);
@@ -174,7 +185,8 @@ std::string LimitToText(const sDISPFORMAT& display, std::int32_t value) {
     const int radix = RadixOf(display);
     const std::int64_t v = AsFieldValue(value, IsSignedField(display));
     const bool negative = v < 0;
-    std::uint64_t magnitude = negative ? static_cast<std::uint64_t>(-v) : static_cast<std::uint64_t>(v);
+    std::uint64_t magnitude =
+        negative ? static_cast<std::uint64_t>(-v) : static_cast<std::uint64_t>(v);
     std::string digits;
     do {
         digits.insert(digits.begin(), "0123456789ABCDEF"[magnitude % radix]);
@@ -214,8 +226,10 @@ std::size_t LimitsToRuntime(std::uint8_t* out, const sDISPFORMAT& display, unsig
         maximum = ScaleBackward(maximum, ScalingOf(display), IsSignedField(display));
     }
     if (displayCode == 6 && typeCode == kTypeWord) {
-        WriteLe16(out, static_cast<std::uint16_t>(ToBcd(AsFieldValue(minimum, IsSignedField(display)), 4)));
-        WriteLe16(out + 2, static_cast<std::uint16_t>(ToBcd(AsFieldValue(maximum, IsSignedField(display)), 4)));
+        WriteLe16(out, static_cast<std::uint16_t>(
+                           ToBcd(AsFieldValue(minimum, IsSignedField(display)), 4)));
+        WriteLe16(out + 2, static_cast<std::uint16_t>(
+                               ToBcd(AsFieldValue(maximum, IsSignedField(display)), 4)));
         return 4;
     }
     if (displayCode == 7 && typeCode == kTypeDword) {
@@ -285,11 +299,12 @@ std::int32_t ScaleFactorFromText(ScaleFactor which, sDISPFORMAT& display, unsign
     }
     const FormatInfo* info = FormatFor(format);
     const unsigned typeCode = info ? info->typeCode : kTypeDword;
-    Bounds bounds = typeCode == kTypeBit    ? Bounds{0, 1}
-                    : typeCode == kTypeWord ? Bounds{-32768, 32767}
+    Bounds bounds = typeCode == kTypeBit     ? Bounds{0, 1}
+                    : typeCode == kTypeWord  ? Bounds{-32768, 32767}
                     : typeCode == kTypeDword ? Bounds{-2147483647, 2147483647}
                                              : Bounds{-128, 127};
-    auto value = static_cast<std::int32_t>(std::clamp(ParseNumber(text, 10), bounds.low, bounds.high));
+    auto value =
+        static_cast<std::int32_t>(std::clamp(ParseNumber(text, 10), bounds.low, bounds.high));
     if (value == 0 && which != ScaleFactor::C) value = 1;
     return value;
 }
@@ -324,10 +339,12 @@ std::size_t StoreRuntimeValue(std::uint8_t* out, std::int32_t value, const char*
         case kTypeWord:
         case kTypeDword: {
             const std::size_t size = SizeOfTypeCode(typeCode);
-            std::int32_t plcValue = IsScaled(display) ? ScaleBackward(value, ScalingOf(display), isSigned) : value;
-            std::uint32_t raw = runtime[1] == kRuntimeBcd
-                                    ? ToBcd(static_cast<std::uint32_t>(plcValue), static_cast<unsigned>(2 * size))
-                                    : static_cast<std::uint32_t>(plcValue);
+            std::int32_t plcValue =
+                IsScaled(display) ? ScaleBackward(value, ScalingOf(display), isSigned) : value;
+            std::uint32_t raw =
+                runtime[1] == kRuntimeBcd
+                    ? ToBcd(static_cast<std::uint32_t>(plcValue), static_cast<unsigned>(2 * size))
+                    : static_cast<std::uint32_t>(plcValue);
             PutValue(out, raw, size);
             if (size > 1) SwapForPlc(out, size, runtime[0], size == 4);
             return size;

@@ -12,10 +12,12 @@ constexpr std::uint32_t kSignBit = 0x80000000u;
 constexpr std::uint32_t kMantissaMask = 0xFFFFFFu;
 constexpr std::uint32_t kMantissaSign = 0x800000u;
 constexpr std::uint32_t kLeadingBit = 0x400000u;  // bit 22: the mantissa is 0.1xxx binary
-constexpr int kIeeeBias = 126;                     // IEEE exponent = X + 126
+constexpr int kIeeeBias = 126;                    // IEEE exponent = X + 126
 constexpr int kLowestKgExponent = -128;
 
-std::uint32_t NegateMantissa(std::uint32_t m) { return (0x1000000u - m) & kMantissaMask; }
+std::uint32_t NegateMantissa(std::uint32_t m) {
+    return (0x1000000u - m) & kMantissaMask;
+}
 
 std::int64_t Clamp(std::int64_t v, std::int64_t low, std::int64_t high) {
     return std::min(std::max(v, low), high);
@@ -29,7 +31,9 @@ std::uint64_t ScaledMagnitude(std::uint64_t x, std::uint64_t a, std::uint64_t b)
     return magnitude;
 }
 
-std::uint64_t Abs(std::int64_t v) { return v < 0 ? static_cast<std::uint64_t>(-v) : static_cast<std::uint64_t>(v); }
+std::uint64_t Abs(std::int64_t v) {
+    return v < 0 ? static_cast<std::uint64_t>(-v) : static_cast<std::uint64_t>(v);
+}
 
 }  // namespace
 
@@ -68,7 +72,8 @@ std::uint32_t IeeeFromKg(std::uint32_t kg) {
     const std::uint32_t sign = negative ? kSignBit : 0;
     const int field = exponent + kIeeeBias;
     if (field >= 1)
-        return sign | (static_cast<std::uint32_t>(field) << 23) | ((magnitude & (kLeadingBit - 1)) << 1);
+        return sign | (static_cast<std::uint32_t>(field) << 23) |
+               ((magnitude & (kLeadingBit - 1)) << 1);
     // Below the normal range: the value magnitude x 2^(X - 23) as a subnormal fraction.
     const int shift = -field;
     if (shift >= 23) return 0;
@@ -81,9 +86,9 @@ std::uint32_t KgFromInteger(std::int32_t value) {
 
 std::int32_t IntegerFromKg(std::uint32_t kg) {
     const double value = std::bit_cast<float>(IeeeFromKg(kg));
-    const double limited = std::clamp(std::nearbyint(value),
-                                      double{std::numeric_limits<std::int32_t>::min()},
-                                      double{std::numeric_limits<std::int32_t>::max()});
+    const double limited =
+        std::clamp(std::nearbyint(value), double{std::numeric_limits<std::int32_t>::min()},
+                   double{std::numeric_limits<std::int32_t>::max()});
     return static_cast<std::int32_t>(limited);
 }
 
@@ -118,7 +123,8 @@ std::int32_t ScaleForward(std::int32_t x, const Scaling& s) {
 std::int32_t ScaleBackward(std::int32_t y, const Scaling& s, bool signedField) {
     const std::int64_t difference = std::int64_t{y} - s.c;
     std::int64_t magnitude = -1;
-    if (s.a != 0) magnitude = static_cast<std::int64_t>(ScaledMagnitude(Abs(difference), Abs(s.b), Abs(s.a)));
+    if (s.a != 0)
+        magnitude = static_cast<std::int64_t>(ScaledMagnitude(Abs(difference), Abs(s.b), Abs(s.a)));
     const bool negative = (difference < 0) != (s.a < 0) != (s.b < 0);
     const std::int64_t x = negative ? -magnitude : magnitude;
     if (signedField)

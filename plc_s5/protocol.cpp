@@ -39,7 +39,9 @@ enum Mode : unsigned {
     kProtocolWithSizes = 7,
 };
 
-unsigned RoundUpEven(unsigned n) { return (n + 1) & ~1u; }
+unsigned RoundUpEven(unsigned n) {
+    return (n + 1) & ~1u;
+}
 
 void SetSizes(S5LinkParams& p, const AreaSizes& sizes) {
     p.size0 = sizes.area0;
@@ -60,7 +62,8 @@ void ResetReference(uPLCADR& ref) {
 // The references behind the parts of areas 1 and 2.
 void DeriveBehindReferences(S5LinkParams& p) {
     p.behind1 = p.area1;
-    p.behind1.ref.byteOffset += static_cast<std::uint16_t>(p.sizes1[0] + p.sizes1[1] + std::min<unsigned>(p.sizes1[2], 2));
+    p.behind1.ref.byteOffset +=
+        static_cast<std::uint16_t>(p.sizes1[0] + p.sizes1[1] + std::min<unsigned>(p.sizes1[2], 2));
     p.behind2 = p.area2;
     p.behind2.ref.byteOffset += static_cast<std::uint16_t>(p.sizes2[0] + p.sizes2[1] + p.sizes2[2]);
 }
@@ -80,7 +83,8 @@ void SetProtocolDefaults(ProjectBlock& project, const uPLCSETUP* network, const 
     if (project.record.onNetwork && network) {
         for (uPLCADR* ref : p.references()) {
             ref->networkNode = network->nodeKey;
-            if ((network->flags & uPLCSETUP::kHasChildren) && setup) ref->slaveAddress = setup->slaveAddress;
+            if ((network->flags & uPLCSETUP::kHasChildren) && setup)
+                ref->slaveAddress = setup->slaveAddress;
         }
     }
     SetSizes(p, modelSizes ? kModelSizes : AreaSizes{});
@@ -182,7 +186,8 @@ bool InitDefaults(ProjectBlock* project, const uPLCSETUP* network, uPLCSETUP* se
         case kVersionAndProtocol:
         case kVersionOnly:
             if (project) SetNewProjectVersion(project->record);
-            if (project && mode == kVersionAndProtocol) SetProtocolDefaults(*project, network, setup, false);
+            if (project && mode == kVersionAndProtocol)
+                SetProtocolDefaults(*project, network, setup, false);
             return true;
         case kProtocol:
         case kProtocolToo:
@@ -231,7 +236,8 @@ unsigned LayoutAreas(uPLCADR& first, ProjectRecord& record, unsigned flags) {
         lastArea = firstArea;
     }
     int total = 0;
-    for (unsigned a = firstArea; a <= lastArea; ++a) total += static_cast<int>(bytes[a] / kElementSize);
+    for (unsigned a = firstArea; a <= lastArea; ++a)
+        total += static_cast<int>(bytes[a] / kElementSize);
     const int lastStart = static_cast<int>(row.readHigh) - 1 - total;
     if (start < 0)
         start = lastStart;
@@ -240,7 +246,8 @@ unsigned LayoutAreas(uPLCADR& first, ProjectRecord& record, unsigned flags) {
 
     int element = start;
     for (unsigned a = firstArea; a <= lastArea; ++a) {
-        areas[a]->ref.byteOffset = static_cast<std::uint16_t>(element * static_cast<int>(kElementSize));
+        areas[a]->ref.byteOffset =
+            static_cast<std::uint16_t>(element * static_cast<int>(kElementSize));
         element += static_cast<int>(bytes[a] / kElementSize);
     }
     const auto startOffset = static_cast<unsigned>(start) * kElementSize;
@@ -306,8 +313,9 @@ void LocalFromRuntime(const std::uint8_t* local, uPLCSETUP& setup) {
     setup.model = local[10];
     const std::uint16_t address = ReadLe16(local + 11);
     setup.slaveAddress = static_cast<std::uint16_t>(address & 0x7FFF);
-    setup.flags = static_cast<std::uint8_t>((address & 0x8000) ? setup.flags | uPLCSETUP::kAddressSet
-                                                               : setup.flags & ~uPLCSETUP::kAddressSet);
+    setup.flags =
+        static_cast<std::uint8_t>((address & 0x8000) ? setup.flags | uPLCSETUP::kAddressSet
+                                                     : setup.flags & ~uPLCSETUP::kAddressSet);
 }
 
 }  // namespace kestra::s5

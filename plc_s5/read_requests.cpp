@@ -47,7 +47,8 @@ unsigned ReadRequestPlan::add(std::size_t page, std::uint8_t dataBlock, std::uin
 }
 
 void ReadRequestPlan::markDataBlock(std::uint8_t dataBlock) {
-    dataBlocks_[dataBlock / 8] = static_cast<std::uint8_t>(dataBlocks_[dataBlock / 8] | (1u << (dataBlock % 8)));
+    dataBlocks_[dataBlock / 8] =
+        static_cast<std::uint8_t>(dataBlocks_[dataBlock / 8] | (1u << (dataBlock % 8)));
 }
 
 std::size_t ReadRequestPlan::sectionSize() const {

@@ -18,8 +18,12 @@ std::optional<std::uint8_t> OptimisationLength(const uPLCSETUP* setup, const Fie
 // Whether a field reads PLC data: class 2, or class 3 with an attribute read from the PLC.
 bool ReadsPlcData(const FieldRecord& field);
 inline constexpr std::uint8_t kAttributeFromPlc = 0x80;  // field record offset 62
-inline std::uint8_t& AttributeByte(FieldRecord& field) { return field.r50[62 - 50]; }
-inline std::uint8_t AttributeByte(const FieldRecord& field) { return field.r50[62 - 50]; }
+inline std::uint8_t& AttributeByte(FieldRecord& field) {
+    return field.r50[62 - 50];
+}
+inline std::uint8_t AttributeByte(const FieldRecord& field) {
+    return field.r50[62 - 50];
+}
 
 struct ReadRequest {
     std::uint8_t dataBlock;
@@ -29,11 +33,12 @@ struct ReadRequest {
 
 // Collects the read requests of the pages of one image.
 class ReadRequestPlan {
-public:
+  public:
     ReadRequestPlan(std::size_t pageCount, unsigned bytesPerRequest);
 
     // Adds an item of a page; returns the 1-based number of the request that holds it.
-    unsigned add(std::size_t page, std::uint8_t dataBlock, std::uint16_t start, std::uint16_t length);
+    unsigned add(std::size_t page, std::uint8_t dataBlock, std::uint16_t start,
+                 std::uint16_t length);
     void markDataBlock(std::uint8_t dataBlock);
     // The section: a bitmap of the data blocks in use, the offset of each page's list inside
     // the section's 32 KB block, and the lists.
@@ -42,7 +47,7 @@ public:
 
     const std::vector<ReadRequest>& page(std::size_t index) const { return pages_[index]; }
 
-private:
+  private:
     std::vector<std::vector<ReadRequest>> pages_;
     std::uint8_t dataBlocks_[32] = {};
     unsigned bytesPerRequest_;

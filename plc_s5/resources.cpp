@@ -89,8 +89,9 @@ constexpr StringResource kStrings[] = {
      "Continue ?"},
 };
 
-const kestra::platform::ResourceRegistration kRegistration(
-    &kStrings, kestra::platform::ResourceKind::Strings, kStrings, std::size(kStrings));
+const kestra::platform::ResourceRegistration kRegistration(&kStrings,
+                                                           kestra::platform::ResourceKind::Strings,
+                                                           kStrings, std::size(kStrings));
 
 }  // namespace
 

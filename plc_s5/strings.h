@@ -7,16 +7,16 @@
 namespace kestra::s5 {
 
 namespace strings {
-inline constexpr std::uint32_t kDescription = 1;        // "20.1.19"
+inline constexpr std::uint32_t kDescription = 1;  // "20.1.19"
 inline constexpr std::uint32_t kWrongPlcType = 50;
 inline constexpr std::uint32_t kFieldTypes = 100;       // + field type
 inline constexpr std::uint32_t kFormatLongNames = 150;  // + format
 inline constexpr std::uint32_t kAttribute = 203;
-inline constexpr std::uint32_t kModelNames = 300;       // + model
-inline constexpr std::uint32_t kFormatShortNames = 500; // + format
+inline constexpr std::uint32_t kModelNames = 300;        // + model
+inline constexpr std::uint32_t kFormatShortNames = 500;  // + format
 inline constexpr std::uint32_t kIncompatibleContext = 813;
-inline constexpr std::uint32_t kDataTypeNames = 900;    // + data type
-inline constexpr std::uint32_t kBitNumbers = 1000;      // + bit number 0 to 15
+inline constexpr std::uint32_t kDataTypeNames = 900;  // + data type
+inline constexpr std::uint32_t kBitNumbers = 1000;    // + bit number 0 to 15
 inline constexpr std::uint32_t kModelChangeQuestion = 2501;
 // Caption of the driver's error boxes: string 1201 of the host module "FABRICON".
 inline constexpr std::uint32_t kHostCaption = 1201;

@@ -22,21 +22,21 @@ constexpr std::array<ModelRow, kModelCount> kModels = {kModel, kModel, kModel};
 
 // Indexed by identifier; entry 0 is no format. Size, type code, swap, BCD.
 constexpr std::array<FormatInfo, kFormatCount + 1> kFormats = {{
-    {0, 0, false, false},  // 0 (none)
-    {0, kTypeBit, false, false},  // 1 BIT
+    {0, 0, false, false},          // 0 (none)
+    {0, kTypeBit, false, false},   // 1 BIT
     {1, kTypeByte, false, false},  // 2 BYTE(Bin)
-    {2, kTypeWord, true, false},  // 3 WORD(Bin)
+    {2, kTypeWord, true, false},   // 3 WORD(Bin)
     {4, kTypeDword, true, false},  // 4 DBLE WORD(Bin)
     {0, kTypeText, false, false},  // 5 ASCII
-    {2, kTypeWord, true, false},  // 6 KT
-    {2, kTypeWord, true, false},  // 7 KZ
+    {2, kTypeWord, true, false},   // 6 KT
+    {2, kTypeWord, true, false},   // 7 KZ
     {4, kTypeDword, true, false},  // 8 KG
-    {2, kTypeBit, true, false},  // 9 TIMER VALUE
-    {2, kTypeBit, true, false},  // 10 COUNTER VALUE
-    {0, kTypeBit, false, false},  // 11 SPC FORM 6
-    {1, kTypeBit, false, true},  // 12 BYTE(BCD)
-    {2, kTypeBit, true, true},  // 13 WORD(BCD)
-    {4, kTypeBit, true, true},  // 14 DBLE WORD(BCD)
+    {2, kTypeBit, true, false},    // 9 TIMER VALUE
+    {2, kTypeBit, true, false},    // 10 COUNTER VALUE
+    {0, kTypeBit, false, false},   // 11 SPC FORM 6
+    {1, kTypeBit, false, true},    // 12 BYTE(BCD)
+    {2, kTypeBit, true, true},     // 13 WORD(BCD)
+    {4, kTypeBit, true, true},     // 14 DBLE WORD(BCD)
 }};
 
 constexpr std::array<ElementName, 5> kElementNames = {{
@@ -69,10 +69,12 @@ constexpr std::array<std::uint8_t, kFieldTypeCount> kPlainDisplayCodes = {0, 3, 
 
 constexpr std::uint16_t kHexFormats = Mask({kByte, kWord, kDword});
 constexpr std::uint16_t kFixedPointFormats = Mask({kByte, kWord, kDword, kFloat});
-constexpr std::uint16_t kOptimisedFormats = static_cast<std::uint16_t>(
-    Mask({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 12, 13, 14}));
+constexpr std::uint16_t kOptimisedFormats =
+    static_cast<std::uint16_t>(Mask({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 12, 13, 14}));
 
-bool InMask(std::uint16_t mask, unsigned format) { return format < 16 && ((mask >> format) & 1); }
+bool InMask(std::uint16_t mask, unsigned format) {
+    return format < 16 && ((mask >> format) & 1);
+}
 
 }  // namespace
 
@@ -89,7 +91,9 @@ unsigned FormatSize(unsigned format) {
     return info ? info->size : 0;
 }
 
-std::span<const ElementName> ElementNames() { return kElementNames; }
+std::span<const ElementName> ElementNames() {
+    return kElementNames;
+}
 
 bool FormatAllowed(unsigned fieldType, unsigned fieldClass, unsigned dataType, unsigned format) {
     if (dataType >= kDataTypeCount) return false;
@@ -103,10 +107,14 @@ std::optional<std::uint8_t> RuntimeDisplayCode(unsigned fieldType, unsigned form
     if (fieldType >= kFieldTypeCount) return std::nullopt;
     if (fieldType != kNumeric) return kPlainDisplayCodes[fieldType];
     switch (format) {
-        case kTimer: return 5;
-        case kCounter: return 6;
-        case kFloat: return 7;
-        default: return base == kHexadecimal ? 1 : 0;
+        case kTimer:
+            return 5;
+        case kCounter:
+            return 6;
+        case kFloat:
+            return 7;
+        default:
+            return base == kHexadecimal ? 1 : 0;
     }
 }
 
@@ -117,7 +125,9 @@ bool FormatHasDisplayCode(unsigned format, std::uint8_t code) {
     return false;
 }
 
-bool ReadWriteCapable(unsigned fieldType) { return fieldType <= kAsciiField; }
+bool ReadWriteCapable(unsigned fieldType) {
+    return fieldType <= kAsciiField;
+}
 
 bool BaseCapable(unsigned fieldType, unsigned format, unsigned base) {
     if (fieldType != kNumeric) return false;

@@ -14,11 +14,11 @@
 namespace kestra::s5 {
 
 inline constexpr std::uint16_t kPlcType = 20;
-inline constexpr unsigned kModelCount = 3;       // rows 0, 1, 2
-inline constexpr unsigned kDataTypeCount = 2;    // 0 and 1
-inline constexpr unsigned kFormatCount = 14;     // identifiers 1 to 14
-inline constexpr std::uint16_t kDataBlock = 1;   // the only memory area, "Data Block"
-inline constexpr unsigned kElementSize = 2;      // a data block is word-addressed
+inline constexpr unsigned kModelCount = 3;      // rows 0, 1, 2
+inline constexpr unsigned kDataTypeCount = 2;   // 0 and 1
+inline constexpr unsigned kFormatCount = 14;    // identifiers 1 to 14
+inline constexpr std::uint16_t kDataBlock = 1;  // the only memory area, "Data Block"
+inline constexpr unsigned kElementSize = 2;     // a data block is word-addressed
 inline constexpr unsigned kDataBlockElementBits = kElementSize * 8;
 
 // Data format identifiers.
@@ -29,9 +29,9 @@ enum Format : std::uint8_t {
     kWord = 3,
     kDword = 4,
     kAscii = 5,
-    kTimer = 6,     // KT
-    kCounter = 7,   // KZ
-    kFloat = 8,     // KG
+    kTimer = 6,    // KT
+    kCounter = 7,  // KZ
+    kFloat = 8,    // KG
     kTimerValue = 9,
     kCounterValue = 10,
     kSpcForm6 = 11,
@@ -70,10 +70,10 @@ enum Base : std::uint8_t { kBinary = 0, kOctal = 1, kDecimal = 2, kHexadecimal =
 
 // Filter flags of the format tests.
 enum FilterFlag : std::uint16_t {
-    kFormatKnown = 0x02,     // element limits leave room for the whole value
-    kWritingNeeded = 0x04,   // the writing range applies
-    kPreferredOnly = 0x08,   // only the preferred format passes; width-sized text
-    kNumericCodes = 0x10,    // the numeric display code must be below 128
+    kFormatKnown = 0x02,    // element limits leave room for the whole value
+    kWritingNeeded = 0x04,  // the writing range applies
+    kPreferredOnly = 0x08,  // only the preferred format passes; width-sized text
+    kNumericCodes = 0x10,   // the numeric display code must be below 128
     kBitOnly = 0x20,
     kNoBit = 0x40,
 };
@@ -93,17 +93,17 @@ struct ModelRow {
 
 // The long name of a format is string 150 + id, its short name string 500 + id.
 struct FormatInfo {
-    std::uint8_t size;           // bytes; 0 for the bit and text forms
+    std::uint8_t size;  // bytes; 0 for the bit and text forms
     std::uint8_t typeCode;
-    bool swapped;                // lies in the PLC in the opposite byte order
+    bool swapped;  // lies in the PLC in the opposite byte order
     bool bcd;
 };
 
 // An element name of the address notation ("DB10 DW5").
 struct ElementName {
     std::string_view name;
-    std::uint8_t size;           // bytes of the formats it serves; 0 = the generic form
-    std::uint8_t rightByte;      // 1 for the right (odd) byte of the word
+    std::uint8_t size;       // bytes of the formats it serves; 0 = the generic form
+    std::uint8_t rightByte;  // 1 for the right (odd) byte of the word
 };
 
 // The row of a model, or nothing for a model the driver does not know.

@@ -14,7 +14,8 @@ std::size_t ImageSpace::place(std::size_t size) {
     const std::size_t blockEnd = (position_ / kBlockSize + 1) * kBlockSize;
     std::size_t at = position_;
     if (at + size > blockEnd) at = blockEnd;
-    if (at + size > image_.size()) throw std::length_error("the project does not fit in its reserved image size");
+    if (at + size > image_.size())
+        throw std::length_error("the project does not fit in its reserved image size");
     std::memset(image_.data() + position_, 0xFF, at - position_);
     position_ = at + size;
     return at;
@@ -22,7 +23,8 @@ std::size_t ImageSpace::place(std::size_t size) {
 
 PagedOffset Paged(std::size_t offset) {
     auto paged = PagedOffset::encode(static_cast<std::uint32_t>(offset));
-    if (!paged || offset > PagedOffset::kMaxOffset) throw std::length_error("an offset beyond the last block");
+    if (!paged || offset > PagedOffset::kMaxOffset)
+        throw std::length_error("an offset beyond the last block");
     return *paged;
 }
 
@@ -38,7 +40,8 @@ std::size_t FinishImage(std::span<std::uint8_t> image, std::size_t end) {
         padded = (padded / kBlockSize + 1) * kBlockSize;
     const std::size_t blocks = padded / kChecksumBlock;
     const auto paged = PagedOffset::encode(static_cast<std::uint32_t>(padded));
-    if (!paged || blocks > kBlockSize || padded + blocks > image.size() || image.size() < sizeof(Type1Header))
+    if (!paged || blocks > kBlockSize || padded + blocks > image.size() ||
+        image.size() < sizeof(Type1Header))
         return 0;
     if (padded > end) {
         std::memset(image.data() + end, 0xFF, padded - end);
@@ -52,24 +55,35 @@ std::size_t FinishImage(std::span<std::uint8_t> image, std::size_t end) {
 
 NumericKind NumericKindOf(unsigned format, bool scaled) {
     switch (format) {
-        case kBit: return kKindBit;
-        case kByte: return kKindByte;
+        case kBit:
+            return kKindBit;
+        case kByte:
+            return kKindByte;
         case kDword:
-        case kFloat: return kKindDword;
-        case kAscii: return kKindText;
-        case kWord: return scaled ? kKindScaledWord : kKindWord;
-        default: return kKindWord;
+        case kFloat:
+            return kKindDword;
+        case kAscii:
+            return kKindText;
+        case kWord:
+            return scaled ? kKindScaledWord : kKindWord;
+        default:
+            return kKindWord;
     }
 }
 
 std::uint8_t RuntimeKindOf(unsigned format, bool scaled) {
     switch (format) {
-        case kBit: return 0;
-        case kByte: return 1;
+        case kBit:
+            return 0;
+        case kByte:
+            return 1;
         case kDword:
-        case kFloat: return 4;
-        case kAscii: return 5;
-        default: return scaled ? 3 : 2;
+        case kFloat:
+            return 4;
+        case kAscii:
+            return 5;
+        default:
+            return scaled ? 3 : 2;
     }
 }
 
@@ -78,20 +92,28 @@ DisplayKindAndSize DisplayKindOf(const sDISPFORMAT& d, unsigned format, std::uin
     switch (d.fieldType) {
         case kNumeric:
             if (d.baseIndex() != kDecimal) return {kShowHex, 0, width};
-            if ((d.format & sDISPFORMAT::kFixedPoint) && format < kTimer) return {kShowFixedPoint, d.decimals, width};
+            if ((d.format & sDISPFORMAT::kFixedPoint) && format < kTimer)
+                return {kShowFixedPoint, d.decimals, width};
             if (format == kTimer) return {kShowTimer, 0, width};
             if (format == kCounter) return {kShowCounter, 0, width};
-            if (format == kFloat) return {kShowFloat, static_cast<std::uint8_t>(d.decimals ? d.decimals : 1), width};
+            if (format == kFloat)
+                return {kShowFloat, static_cast<std::uint8_t>(d.decimals ? d.decimals : 1), width};
             return {kShowDecimal, 0, width};
-        case kMessage: return {kShowMessage, 0, width};
-        case kAsciiField: return {kShowText, 0, width};
-        case kHorzBargraph: return {kShowHorzBar, height, width};
-        case kVertBargraph: return {kShowVertBar, width, height};
-        default: return {kShowDecimal, 0, 0};
+        case kMessage:
+            return {kShowMessage, 0, width};
+        case kAsciiField:
+            return {kShowText, 0, width};
+        case kHorzBargraph:
+            return {kShowHorzBar, height, width};
+        case kVertBargraph:
+            return {kShowVertBar, width, height};
+        default:
+            return {kShowDecimal, 0, 0};
     }
 }
 
-std::size_t WriteImageLimits(std::uint8_t* out, const sDISPFORMAT& d, unsigned format, NumericKind kind) {
+std::size_t WriteImageLimits(std::uint8_t* out, const sDISPFORMAT& d, unsigned format,
+                             NumericKind kind) {
     const std::int32_t minimum = d.minimum, maximum = d.maximum;
     switch (kind) {
         case kKindBit:
@@ -131,7 +153,8 @@ std::size_t WriteImageLimits(std::uint8_t* out, const sDISPFORMAT& d, unsigned f
     return kLimitBytes[kind];
 }
 
-void ReadImageLimits(const std::uint8_t* in, sDISPFORMAT& d, NumericKind kind, std::uint8_t displayKind) {
+void ReadImageLimits(const std::uint8_t* in, sDISPFORMAT& d, NumericKind kind,
+                     std::uint8_t displayKind) {
     const bool isSigned = d.format & sDISPFORMAT::kSigned;
     auto word = [&](const std::uint8_t* p) -> std::int32_t {
         const std::uint16_t w = ReadLe16(p);

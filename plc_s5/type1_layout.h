@@ -15,7 +15,7 @@ namespace kestra::s5 {
 // Places items one after another in an image of fixed capacity; an item that would cross a
 // 32 KB boundary moves to the next block, the bytes before it filled with 0xFF.
 class ImageSpace {
-public:
+  public:
     explicit ImageSpace(std::span<std::uint8_t> image) : image_(image) {}
     // The offset of a new item of `size` bytes (at most a block); throws std::length_error
     // when the image is full.
@@ -24,7 +24,7 @@ public:
     std::uint8_t* data() { return image_.data(); }
     std::span<std::uint8_t> image() { return image_; }
 
-private:
+  private:
     std::span<std::uint8_t> image_;
     std::size_t position_ = 0;
 };

@@ -23,7 +23,7 @@ constexpr std::uint8_t kSetupFlagBit4 = 0x10;
 
 // Blocks allocated while loading; freed again unless the load succeeds.
 class Allocations {
-public:
+  public:
     explicit Allocations(mem::HostAllocFn host) : host_(host) {}
     ~Allocations() {
         if (!kept_)
@@ -35,10 +35,12 @@ public:
     // A zero-filled global block, or 0 when it cannot be had (the table then stays empty).
     HGLOBAL global(std::size_t bytes) { return keep(bytes ? GlobalAlloc(GHND, bytes) : 0); }
     // A block of the host allocator, or 0.
-    mem::Ref host(std::size_t bytes) { return keep(bytes ? host_(static_cast<std::uint32_t>(bytes)) : 0); }
+    mem::Ref host(std::size_t bytes) {
+        return keep(bytes ? host_(static_cast<std::uint32_t>(bytes)) : 0);
+    }
     void keepAll() { kept_ = true; }
 
-private:
+  private:
     mem::Ref keep(mem::Ref ref) {
         if (ref) refs_.push_back(ref);
         return ref;
@@ -59,13 +61,13 @@ std::string_view WithoutTrailingBlanks(std::string_view text) {
 }
 
 class Loader {
-public:
+  public:
     Loader(std::span<const std::byte> data, ProjectBlock& project, Allocations& blocks)
         : reader_(data), project_(project), blocks_(blocks) {}
 
     void run();
 
-private:
+  private:
     // The offset a paged offset names, or nothing when it is absent.
     std::optional<std::size_t> resolve(const PagedOffset& where, std::string_view what);
     std::string textAt(std::optional<std::size_t> offset);
@@ -148,7 +150,8 @@ void Loader::readEntries20(std::size_t at) {
     reader_.skip(3);
     reader_.needBytes(count, sizeof(ImageEntry20), "20-byte entries");
     project_.record.section1Count = count;
-    auto* entries = Locked<Entry20>(project_.record.section1 = blocks_.global(count * sizeof(Entry20)));
+    auto* entries =
+        Locked<Entry20>(project_.record.section1 = blocks_.global(count * sizeof(Entry20)));
     for (std::size_t i = 0; i < count; ++i) {
         const auto in = reader_.record<ImageEntry20>("20-byte entry");
         if (!entries) continue;
@@ -163,7 +166,8 @@ void Loader::readAlarms(std::size_t at) {
     reader_.seek(at);
     reader_.needBytes(kAlarmCount, sizeof(AlarmEntry), "alarm table");
     project_.record.section2aCount = kAlarmCount;
-    auto* alarms = Locked<AlarmRecord>(project_.record.section2a = blocks_.global(kAlarmCount * sizeof(AlarmRecord)));
+    auto* alarms = Locked<AlarmRecord>(project_.record.section2a =
+                                           blocks_.global(kAlarmCount * sizeof(AlarmRecord)));
     for (std::size_t i = 0; i < kAlarmCount; ++i) {
         reader_.seek(at + i * sizeof(AlarmEntry));
         const auto entry = reader_.record<AlarmEntry>("alarm");
@@ -182,7 +186,8 @@ void Loader::readPages(std::size_t at) {
     std::vector<PagedOffset> where(count);
     for (auto& w : where) w = reader_.record<PagedOffset>("page offset");
     project_.record.pageCount = count;
-    auto* pages = Locked<PageRecord>(project_.record.pages = blocks_.host(count * sizeof(PageRecord)));
+    auto* pages =
+        Locked<PageRecord>(project_.record.pages = blocks_.host(count * sizeof(PageRecord)));
     for (std::size_t p = 0; p < count; ++p) {
         PageRecord scratch{};
         PageRecord& page = pages ? pages[p] : scratch;
@@ -201,8 +206,12 @@ void Loader::readPage(std::size_t at, std::size_t index, std::size_t count, Page
     std::vector<std::uint16_t> fieldAt(fieldCount);
     for (auto& f : fieldAt) f = reader_.u16("field offset");
 
-    WriteLe16(page.r41, static_cast<std::uint16_t>((head.flags & kNextIsFollowing) && index + 1 < count ? index + 1 : index));
-    WriteLe16(page.r41 + 2, static_cast<std::uint16_t>((head.flags & kPreviousIsPreceding) && index > 0 ? index - 1 : index));
+    WriteLe16(page.r41,
+              static_cast<std::uint16_t>(
+                  (head.flags & kNextIsFollowing) && index + 1 < count ? index + 1 : index));
+    WriteLe16(page.r41 + 2,
+              static_cast<std::uint16_t>(
+                  (head.flags & kPreviousIsPreceding) && index > 0 ? index - 1 : index));
     page.b49 = static_cast<std::uint8_t>(head.attribute - 1);
     page.setNameId(addText(textAt(resolve(head.name, "a page name"))));
     if (auto textOffset = resolve(head.text, "a page text")) {
@@ -215,7 +224,8 @@ void Loader::readPage(std::size_t at, std::size_t index, std::size_t count, Page
         }
     }
     page.fieldCount = static_cast<std::uint16_t>(fieldCount);
-    auto* fields = Locked<FieldRecord>(page.fields = blocks_.host(fieldCount * sizeof(FieldRecord)));
+    auto* fields =
+        Locked<FieldRecord>(page.fields = blocks_.host(fieldCount * sizeof(FieldRecord)));
     const std::size_t blockStart = at - at % kBlockSize;
     for (std::size_t i = 0; i < fieldCount; ++i) {
         FieldRecord scratch{};
@@ -238,7 +248,8 @@ void Loader::readField(std::size_t at, FieldRecord& field) {
 void Loader::readDataField(std::size_t at, FieldRecord& field) {
     reader_.seek(at);
     const auto image = reader_.record<DataFieldImage>("field record");
-    if (image.numericKind > kKindText) throw ImageError(at + 4, "unknown numeric kind " + std::to_string(image.numericKind));
+    if (image.numericKind > kKindText)
+        throw ImageError(at + 4, "unknown numeric kind " + std::to_string(image.numericKind));
     const auto kind = static_cast<NumericKind>(image.numericKind);
     static constexpr std::uint8_t kFormatOfKind[] = {kBit, kByte, kWord, kWord, kDword, kAscii};
     unsigned format = kFormatOfKind[kind];
@@ -249,15 +260,25 @@ void Loader::readDataField(std::size_t at, FieldRecord& field) {
     d.fieldType = kNumeric;
     d.format = 0;
     switch (image.displayKind) {
-        case kShowHex: base = kHexadecimal; break;
+        case kShowHex:
+            base = kHexadecimal;
+            break;
         case kShowFixedPoint:
             d.format |= sDISPFORMAT::kFixedPoint;
             d.decimals = image.displayParam;
             break;
-        case kShowMessage: d.fieldType = kMessage; break;
-        case kShowText: d.fieldType = kAsciiField; break;
-        case kShowTimer: format = kTimer; break;
-        case kShowCounter: format = kCounter; break;
+        case kShowMessage:
+            d.fieldType = kMessage;
+            break;
+        case kShowText:
+            d.fieldType = kAsciiField;
+            break;
+        case kShowTimer:
+            format = kTimer;
+            break;
+        case kShowCounter:
+            format = kCounter;
+            break;
         case kShowFloat:
             format = kFloat;
             d.decimals = image.displayParam;
@@ -272,24 +293,28 @@ void Loader::readDataField(std::size_t at, FieldRecord& field) {
             field.height = image.size;
             field.width = image.displayParam;
             break;
-        default: break;
+        default:
+            break;
     }
     d.format |= static_cast<std::uint8_t>(base << 3);
-    if (base != kHexadecimal && format != kCounter && d.fieldType != kMessage) d.format |= sDISPFORMAT::kSigned;
+    if (base != kHexadecimal && format != kCounter && d.fieldType != kMessage)
+        d.format |= sDISPFORMAT::kSigned;
     if (kind == kKindScaledWord) d.format |= sDISPFORMAT::kScaling;
     d.access = image.access & 1;
     d.scaleA = 1;
     d.scaleB = 1;
     d.scaleC = 0;
     auto limits = reader_.take(kLimitBytes[kind], "field limits");
-    ReadImageLimits(reinterpret_cast<const std::uint8_t*>(limits.data()), d, kind, image.displayKind);
+    ReadImageLimits(reinterpret_cast<const std::uint8_t*>(limits.data()), d, kind,
+                    image.displayKind);
 
     field.plc.dataBlock = image.dataBlock;
     field.plc.byteOffset = image.byteOffset.get();
     field.plc.dataFormat = static_cast<std::uint8_t>(format);
     field.plc.bit = image.bit;
     field.plc.dataType = kDataBlock;
-    if (d.fieldType == kMessage) readMessages(at + sizeof(DataFieldImage) + kLimitBytes[kind], field);
+    if (d.fieldType == kMessage)
+        readMessages(at + sizeof(DataFieldImage) + kLimitBytes[kind], field);
 }
 
 // The message table: a paged offset per value from the minimum upward (256 at most). Values
@@ -324,7 +349,8 @@ void Loader::readMessages(std::size_t tableAt, FieldRecord& field) {
     }
     field.list1.count = static_cast<std::int16_t>(ranges.size());
     field.list1.numeric = 0;
-    if (auto* out = Locked<ListEntry>(field.list1.block = blocks_.global(ranges.size() * sizeof(ListEntry))))
+    if (auto* out = Locked<ListEntry>(field.list1.block =
+                                          blocks_.global(ranges.size() * sizeof(ListEntry))))
         std::memcpy(out, ranges.data(), ranges.size() * sizeof(ListEntry));
 }
 
@@ -338,7 +364,8 @@ void Loader::readAttributeField(std::size_t at, FieldRecord& field) {
     if (source != 0) return;
     reader_.seek(at);
     const auto image = reader_.record<AttributeFieldImage>("attribute field");
-    static constexpr std::uint8_t kFormatOfRuntimeKind[] = {kBit, kByte, kWord, kWord, kDword, kAscii};
+    static constexpr std::uint8_t kFormatOfRuntimeKind[] = {kBit,  kByte,  kWord,
+                                                            kWord, kDword, kAscii};
     AttributeByte(field) |= kAttributeFromPlc;
     field.plc.dataFormat = image.runtimeKind < 6 ? kFormatOfRuntimeKind[image.runtimeKind] : kWord;
     field.plc.bit = image.bit;
@@ -359,7 +386,8 @@ void Loader::readFixedRecords(std::size_t at) {
     std::memcpy(info.data, head.data() + 1, sizeof info.data);
     info.itemSize = static_cast<std::uint16_t>(itemBytes - 1);
     auto items = reader_.take(total, "fixed records");
-    if (std::byte* out = mem::Data(info.items = blocks_.global(total))) std::memcpy(out, items.data(), total);
+    if (std::byte* out = mem::Data(info.items = blocks_.global(total)))
+        std::memcpy(out, items.data(), total);
 }
 
 void Loader::readTextBlocks(std::size_t at) {
@@ -367,10 +395,12 @@ void Loader::readTextBlocks(std::size_t at) {
     ProjectRecord& r = project_.record;
     r.text1Length = reader_.u8("text block length");
     r.text2Length = reader_.u8("text block length");
-    for (auto [length, slot] : {std::pair{r.text1Length, &r.text1}, std::pair{r.text2Length, &r.text2}}) {
+    for (auto [length, slot] :
+         {std::pair{r.text1Length, &r.text1}, std::pair{r.text2Length, &r.text2}}) {
         const std::size_t bytes = length ? length - 1u : 0;
         auto text = reader_.take(bytes, "text block");
-        if (std::byte* out = mem::Data(*slot = blocks_.global(bytes))) std::memcpy(out, text.data(), bytes);
+        if (std::byte* out = mem::Data(*slot = blocks_.global(bytes)))
+            std::memcpy(out, text.data(), bytes);
     }
 }
 
@@ -381,7 +411,8 @@ void Loader::readEntries14(std::size_t at) {
     std::vector<std::uint16_t> offsets(count);
     for (auto& o : offsets) o = reader_.u16("entry offset");
     project_.record.section9Count = count;
-    auto* entries = Locked<Entry14>(project_.record.section9 = blocks_.global(count * sizeof(Entry14)));
+    auto* entries =
+        Locked<Entry14>(project_.record.section9 = blocks_.global(count * sizeof(Entry14)));
     const std::size_t blockStart = at - at % kBlockSize;
     for (std::size_t i = 0; i < count; ++i) {
         if (offsets[i] == 0) continue;
@@ -419,7 +450,8 @@ bool WriteChecksums(std::span<std::byte> image) {
     const std::size_t blocks = padded / kChecksumBlock;
     if (padded == 0 || padded % kChecksumBlock != 0 || image.size() < padded + blocks) return false;
     auto bytes = std::span(reinterpret_cast<std::uint8_t*>(image.data()), image.size());
-    for (std::size_t b = 0; b < blocks; ++b) bytes[padded + b] = Checksum(bytes.subspan(b * kChecksumBlock, kChecksumBlock));
+    for (std::size_t b = 0; b < blocks; ++b)
+        bytes[padded + b] = Checksum(bytes.subspan(b * kChecksumBlock, kChecksumBlock));
     return true;
 }
 
@@ -433,7 +465,8 @@ std::variant<HGLOBAL, LoadFailure> LoadType1Image(std::span<const std::byte> ima
     const auto bytes = std::span(reinterpret_cast<const std::uint8_t*>(image.data()), image.size());
     for (std::size_t b = 0; b < sums; ++b)
         if (Checksum(bytes.subspan(b * kChecksumBlock, kChecksumBlock)) != bytes[padded + b])
-            return LoadFailure{b * kChecksumBlock, "checksum mismatch in block " + std::to_string(b)};
+            return LoadFailure{b * kChecksumBlock,
+                               "checksum mismatch in block " + std::to_string(b)};
 
     mem::HostAllocFn host = GetAppFmalloc();
     if (!host) return LoadFailure{0, "no application allocator"};

@@ -20,7 +20,7 @@ namespace {
 constexpr std::size_t kDefaultReserve = 99328;
 constexpr std::size_t kReservePerClass = kBlockSize;
 constexpr std::size_t kReserveBase = 10240;
-constexpr std::size_t kTextRoom = 255;        // a length byte holds at most this many
+constexpr std::size_t kTextRoom = 255;  // a length byte holds at most this many
 
 struct SaveError : std::runtime_error {
     using std::runtime_error::runtime_error;
@@ -51,7 +51,7 @@ struct FieldPlan {
     std::size_t messages = 0;     // entries of the message table
     std::int64_t firstValue = 0;  // value of the first entry
     std::optional<ReadRequest> item;
-    std::size_t requestAt = 0;    // where the record keeps its request number
+    std::size_t requestAt = 0;  // where the record keeps its request number
 
     std::size_t size() const { return length + 3 * messages; }
 };
@@ -60,11 +60,15 @@ struct FieldPlan {
 std::uint16_t ItemLength(unsigned format, unsigned width) {
     switch (format) {
         case kBit:
-        case kByte: return 1;
+        case kByte:
+            return 1;
         case kDword:
-        case kFloat: return 4;
-        case kAscii: return static_cast<std::uint16_t>(std::max(width, 1u));
-        default: return 2;
+        case kFloat:
+            return 4;
+        case kAscii:
+            return static_cast<std::uint16_t>(std::max(width, 1u));
+        default:
+            return 2;
     }
 }
 
@@ -113,16 +117,23 @@ void PlanDataField(FieldPlan& plan) {
     image.access = d.access & 1;
     image.dataBlock = f.plc.dataBlock;
     image.byteOffset = offset;
-    plan.length = sizeof(DataFieldImage) + WriteImageLimits(plan.bytes + sizeof(DataFieldImage), d, format, kind);
+    plan.length = sizeof(DataFieldImage) +
+                  WriteImageLimits(plan.bytes + sizeof(DataFieldImage), d, format, kind);
     plan.item = ReadRequest{f.plc.dataBlock, offset, ItemLength(format, f.width)};
     plan.requestAt = offsetof(DataFieldImage, request);
 
     if (d.fieldType == kMessage) {
         const bool isSigned = IsSignedField(d);
-        const std::int64_t low = isSigned ? std::int64_t{d.minimum} : std::int64_t{static_cast<std::uint32_t>(d.minimum.get())};
-        const std::int64_t high = isSigned ? std::int64_t{d.maximum} : std::int64_t{static_cast<std::uint32_t>(d.maximum.get())};
+        const std::int64_t low = isSigned
+                                     ? std::int64_t{d.minimum}
+                                     : std::int64_t{static_cast<std::uint32_t>(d.minimum.get())};
+        const std::int64_t high = isSigned
+                                      ? std::int64_t{d.maximum}
+                                      : std::int64_t{static_cast<std::uint32_t>(d.maximum.get())};
         plan.firstValue = low;
-        plan.messages = high < low ? 0 : static_cast<std::size_t>(std::min<std::int64_t>(high - low + 1, kMessageTableLimit));
+        plan.messages = high < low ? 0
+                                   : static_cast<std::size_t>(std::min<std::int64_t>(
+                                         high - low + 1, kMessageTableLimit));
     }
 }
 
@@ -142,13 +153,13 @@ FieldPlan PlanField(FieldRecord& f) {
 }
 
 class Saver {
-public:
+  public:
     Saver(ProjectBlock& project, std::span<std::uint8_t> image)
         : project_(project), space_(image), requests_(0, ModelRowFor(1)->bytesPerRequest) {}
 
     std::size_t run();
 
-private:
+  private:
     struct PageFixups {
         std::size_t headAt;
         std::vector<FieldPlan> fields;
@@ -182,7 +193,8 @@ private:
 
 std::uint16_t Saver::placeInFirstBlock(std::size_t size, const char* what) {
     std::size_t offset = space_.place(size);
-    if (offset + size > kBlockSize) throw SaveError(std::string("the ") + what + " does not fit in the first block");
+    if (offset + size > kBlockSize)
+        throw SaveError(std::string("the ") + what + " does not fit in the first block");
     return static_cast<std::uint16_t>(offset);
 }
 
@@ -225,14 +237,16 @@ void Saver::writeHeadBlocks() {
     protocol.setupFlags = r.nodeA.protocol & 0xEF;
     protocol.comm11 = r.comm6[11 - 6] & 0x0F;
     protocol.comm12 = r.comm6[12 - 6];
-    protocol.sizeClass = r.imageSizeClass == 0 ? 0 : static_cast<std::uint8_t>(r.imageSizeClass - 1);
+    protocol.sizeClass =
+        r.imageSizeClass == 0 ? 0 : static_cast<std::uint8_t>(r.imageSizeClass - 1);
 }
 
 void Saver::writeEntries20() {
     const std::size_t count = project_.record.section1Count;
     if (count == 0) return;
     const Entry20* entries = TableOf<Entry20>(project_.record.section1, count, "20-byte entries");
-    const std::uint16_t tableAt = placeInFirstBlock(4 + sizeof(ImageEntry20) * count, "table of 20-byte entries");
+    const std::uint16_t tableAt =
+        placeInFirstBlock(4 + sizeof(ImageEntry20) * count, "table of 20-byte entries");
     header().entries20 = tableAt;
     *at(tableAt) = static_cast<std::uint8_t>(count);
     for (std::size_t i = 0; i < count; ++i) {
@@ -262,7 +276,8 @@ void Saver::writePages() {
     for (std::size_t p = 0; p < pageCount_; ++p) {
         PageRecord& page = pageRecords_[p];
         PageFixups& fixups = pages_[p];
-        FieldRecord* fields = TableOf<FieldRecord>(page.fields, page.fieldCount, "fields of a page");
+        FieldRecord* fields =
+            TableOf<FieldRecord>(page.fields, page.fieldCount, "fields of a page");
         std::size_t total = sizeof(PageHead) + 2 * page.fieldCount;
         fixups.fields.reserve(page.fieldCount);
         for (std::size_t i = 0; i < page.fieldCount; ++i) {
@@ -274,16 +289,19 @@ void Saver::writePages() {
         RecordAt<PagedOffset>(at(pageTableAt_ + 2 + 3 * p)) = Paged(fixups.headAt);
 
         auto& head = RecordAt<PageHead>(at(fixups.headAt));
-        head.flags = static_cast<std::uint8_t>((NextLink(page) == p + 1 ? kNextIsFollowing : 0) |
-                                               (p > 0 && PreviousLink(page) == p - 1 ? kPreviousIsPreceding : 0));
+        head.flags = static_cast<std::uint8_t>(
+            (NextLink(page) == p + 1 ? kNextIsFollowing : 0) |
+            (p > 0 && PreviousLink(page) == p - 1 ? kPreviousIsPreceding : 0));
         head.attribute = static_cast<std::uint8_t>(page.b49 + 1);
         head.fieldCount = page.fieldCount.get();
         std::size_t recordAt = fixups.headAt + sizeof(PageHead) + 2 * page.fieldCount;
         for (std::size_t i = 0; i < fixups.fields.size(); ++i) {
             FieldPlan& plan = fixups.fields[i];
-            WriteLe16(at(fixups.headAt + sizeof(PageHead) + 2 * i), static_cast<std::uint16_t>(recordAt % kBlockSize));
+            WriteLe16(at(fixups.headAt + sizeof(PageHead) + 2 * i),
+                      static_cast<std::uint16_t>(recordAt % kBlockSize));
             if (plan.item) {
-                const unsigned number = requests_.add(p, plan.item->dataBlock, plan.item->start, plan.item->length);
+                const unsigned number =
+                    requests_.add(p, plan.item->dataBlock, plan.item->start, plan.item->length);
                 WriteLe16(plan.bytes + plan.requestAt, static_cast<std::uint16_t>(number));
             }
             std::memcpy(at(recordAt), plan.bytes, plan.length);
@@ -298,7 +316,8 @@ void Saver::writeMessages(const FieldPlan& plan, std::size_t recordAt) {
     if (plan.messages == 0 || f.list1.count <= 0) return;
     const auto count = static_cast<std::size_t>(f.list1.count.get());
     const ListEntry* ranges = TableOf<ListEntry>(f.list1.block, count, "message ranges");
-    const std::int64_t first = plan.firstValue, last = first + static_cast<std::int64_t>(plan.messages) - 1;
+    const std::int64_t first = plan.firstValue,
+                       last = first + static_cast<std::int64_t>(plan.messages) - 1;
     for (std::size_t i = 0; i < count; ++i) {
         const ListEntry& range = ranges[i];
         // An identifier the string table never gave names no text.
@@ -310,13 +329,15 @@ void Saver::writeMessages(const FieldPlan& plan, std::size_t recordAt) {
         if (text.size() < f.width) text.append(f.width - text.size(), ' ');
         const PagedOffset where = placeText(text);
         for (std::int64_t v = low; v <= high; ++v)
-            RecordAt<PagedOffset>(at(recordAt + plan.length + 3 * static_cast<std::size_t>(v - first))) = where;
+            RecordAt<PagedOffset>(
+                at(recordAt + plan.length + 3 * static_cast<std::size_t>(v - first))) = where;
     }
 }
 
 void Saver::writeTexts() {
     ProjectRecord& r = project_.record;
-    RecordAt<TitleBlock>(at(titleBlockAt_)).title = placeText(ProjectText(project_, r.titleId, TitleBlock::kTitleRoom));
+    RecordAt<TitleBlock>(at(titleBlockAt_)).title =
+        placeText(ProjectText(project_, r.titleId, TitleBlock::kTitleRoom));
 
     const std::size_t defined = std::min<std::size_t>(r.section2aCount, kAlarmCount);
     const AlarmRecord* alarms = TableOf<AlarmRecord>(r.section2a, defined, "alarms");
@@ -324,8 +345,9 @@ void Saver::writeTexts() {
         auto& entry = RecordAt<AlarmEntry>(at(alarmTableAt_ + i * sizeof(AlarmEntry)));
         if (i < defined) {
             const std::string text = ProjectText(project_, alarms[i].textId, kTextRoom);
-            entry.flags = static_cast<std::uint8_t>((alarms[i].flags & kStoredAlarmFlags) | kDefinedAlarm |
-                                                    (text.empty() ? 0 : kAlarmHasText));
+            entry.flags =
+                static_cast<std::uint8_t>((alarms[i].flags & kStoredAlarmFlags) | kDefinedAlarm |
+                                          (text.empty() ? 0 : kAlarmHasText));
             entry.priority = alarms[i].priority;
             entry.text = placeText(text);
         } else {
@@ -338,7 +360,8 @@ void Saver::writeTexts() {
         auto& head = RecordAt<PageHead>(at(pages_[p].headAt));
         head.name = placeText(ProjectText(project_, page.nameId(), kTextRoom));
         if (page.text != 0u) {
-            const std::uint8_t* blob = reinterpret_cast<const std::uint8_t*>(mem::At(page.text, 0, 4));
+            const std::uint8_t* blob =
+                reinterpret_cast<const std::uint8_t*>(mem::At(page.text, 0, 4));
             const std::uint32_t length = blob ? ReadLe32(blob) : 0;
             const auto* bytes = mem::At(page.text, 4, length);
             if (!blob || !bytes) throw SaveError("a page text does not fill its block");
@@ -370,7 +393,8 @@ void Saver::writeFixedRecords() {
     if (info.count == 0) return;
     if (info.itemSize > 254) throw SaveError("the fixed records are too long");
     const std::size_t itemBytes = info.itemSize + 1u;
-    const std::uint8_t* items = TableOf<std::uint8_t>(info.items, info.count * itemBytes, "fixed records");
+    const std::uint8_t* items =
+        TableOf<std::uint8_t>(info.items, info.count * itemBytes, "fixed records");
     const std::size_t size = 13 + info.count * itemBytes;
     if (size > kBlockSize) throw SaveError("the fixed records are larger than a block");
     const std::size_t sectionAt = space_.place(size);
@@ -384,7 +408,8 @@ void Saver::writeFixedRecords() {
 void Saver::writeTextBlocks() {
     const ProjectRecord& r = project_.record;
     if (r.text1Length == 0 && r.text2Length == 0) return;
-    const std::size_t length1 = r.text1Length ? r.text1Length - 1u : 0, length2 = r.text2Length ? r.text2Length - 1u : 0;
+    const std::size_t length1 = r.text1Length ? r.text1Length - 1u : 0,
+                      length2 = r.text2Length ? r.text2Length - 1u : 0;
     const std::uint8_t* text1 = TableOf<std::uint8_t>(r.text1, length1, "text block 1 bytes");
     const std::uint8_t* text2 = TableOf<std::uint8_t>(r.text2, length2, "text block 2 bytes");
     const std::size_t sectionAt = space_.place(2 + length1 + length2 + 2);
@@ -427,7 +452,8 @@ std::variant<HGLOBAL, SaveFailure> SaveType1Image(ProjectBlock& project, std::si
             Saver saver(project, std::span(reinterpret_cast<std::uint8_t*>(lock.data()), reserve));
             total = saver.run();
         }
-        if (GlobalReAlloc(handle, total, GMEM_MOVEABLE) == 0) throw SaveError("the image cannot be shrunk");
+        if (GlobalReAlloc(handle, total, GMEM_MOVEABLE) == 0)
+            throw SaveError("the image cannot be shrunk");
         imageSize = total;
         return handle;
     } catch (const std::exception& e) {

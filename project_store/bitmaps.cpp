@@ -67,7 +67,8 @@ bool repairEntry(const ImageReader& in, BitmapHead& head) {
         !head.storesData())
         return false;
     auto words = in.peek(kRepairWord2 + 2, "bitmap dimensions");
-    if (ReadLe16(words.data() + kRepairWord1) != 0 && ReadLe16(words.data() + kRepairWord2) != 0) return false;
+    if (ReadLe16(words.data() + kRepairWord1) != 0 && ReadLe16(words.data() + kRepairWord2) != 0)
+        return false;
     head.attributes = BitmapHead::kDataStored;
     logRepair();
     return true;
@@ -120,7 +121,8 @@ void ReadBitmaps(LoadContext& c) {
     std::vector<ShapeEntry> shapes(shapeCount);
     for (ShapeEntry& shape : shapes) {
         shape.head = c.in.record<ShapeHead>("shape head");
-        auto points = c.in.take(c.in.needBytes(shape.head.pointCount, kShapePointSize, "shape points"), "shape points");
+        auto points = c.in.take(
+            c.in.needBytes(shape.head.pointCount, kShapePointSize, "shape points"), "shape points");
         shape.head.points = points.empty() ? 0 : c.blocks.host(points);
         if (!points.empty() && !shape.head.points) shape.head.pointCount = 0;
         const std::string_view name = c.in.cstring("shape name");
@@ -128,7 +130,8 @@ void ReadBitmaps(LoadContext& c) {
     }
     ext.bitmaps = c.blocks.host(std::as_bytes(std::span<const BitmapEntry>(bitmaps)));
     if (!ext.bitmaps) ext.bitmapCount = 0;
-    ext.shapes = shapes.empty() ? 0 : c.blocks.host(std::as_bytes(std::span<const ShapeEntry>(shapes)));
+    ext.shapes =
+        shapes.empty() ? 0 : c.blocks.host(std::as_bytes(std::span<const ShapeEntry>(shapes)));
     if (!ext.shapes) ext.shapeCount = 0;
 }
 
@@ -146,8 +149,10 @@ void WriteBitmaps(SaveContext& c) {
         c.out.record(entry.head);
         if (!entry.head.storesData()) continue;
         auto block = mem::Bytes(entry.dib);
-        if (auto length = dibLength(block)) c.out.bytes(block.first(*length));
-        else c.out.record(emptyDib());
+        if (auto length = dibLength(block))
+            c.out.bytes(block.first(*length));
+        else
+            c.out.record(emptyDib());
     }
     auto shapes = shapesOf(c.project.ext);
     if (!shapes) return;

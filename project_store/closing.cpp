@@ -33,19 +33,25 @@ Bytes tailOf(const ExtensionRecord& ext) {
     if (ext.tailLength == 0u || ext.tail == 0u) return std::nullopt;
     return BytesAt(ext.tail, ext.tailLength);
 }
-Bytes table264Of(const ExtensionRecord& ext) { return BytesAt(ext.table264, kTable264Size); }
+Bytes table264Of(const ExtensionRecord& ext) {
+    return BytesAt(ext.table264, kTable264Size);
+}
 Bytes wordListOf(const ExtensionRecord& ext) {
     auto block = mem::Bytes(ext.wordList);
     auto length = wordListLength(block);
     if (!length) return std::nullopt;
     return std::span<const std::byte>(block.first(*length));
 }
-Bytes block124Of(const ExtensionRecord& ext) { return BytesAt(ext.block124, kBlock124Size); }
+Bytes block124Of(const ExtensionRecord& ext) {
+    return BytesAt(ext.block124, kBlock124Size);
+}
 
 std::optional<std::span<TagElement>> tagsOf(const ExtensionRecord& ext) {
     return Records<TagElement>(ext.tagFolder.elements, ext.tagFolder.count);
 }
-bool storesTags(const ExtensionRecord& ext) { return ext.tagFolder.count > 0 && ext.tagFolder.elements != 0u; }
+bool storesTags(const ExtensionRecord& ext) {
+    return ext.tagFolder.count > 0 && ext.tagFolder.elements != 0u;
+}
 
 }  // namespace
 
@@ -58,7 +64,8 @@ void ReadTagElements(LoadContext& c) {
         folder.count = 0;
         return;
     }
-    auto stored = c.in.take(c.in.needBytes(folder.count, sizeof(TagElement), "tag elements"), "tag elements");
+    auto stored =
+        c.in.take(c.in.needBytes(folder.count, sizeof(TagElement), "tag elements"), "tag elements");
     folder.elements = c.blocks.global(stored);
     auto tags = tagsOf(c.project.ext);
     if (!tags) {
@@ -73,8 +80,10 @@ void WriteTagElements(SaveContext& c) {
     const ExtensionRecord& ext = c.project.ext;
     if (!storesTags(ext)) return;
     // A tag table that memory does not hold is stored as zeros of its full length.
-    if (auto tags = tagsOf(ext)) c.out.bytes(std::as_bytes(*tags));
-    else c.out.zeros(ext.tagFolder.count * sizeof(TagElement));
+    if (auto tags = tagsOf(ext))
+        c.out.bytes(std::as_bytes(*tags));
+    else
+        c.out.zeros(ext.tagFolder.count * sizeof(TagElement));
 }
 
 void ReadClosingBlocks(LoadContext& c) {

@@ -20,16 +20,19 @@ constexpr const char* kRepairToken = "fixrmenufield";
 constexpr const char* kWithoutLaterSectionsToken = "501";
 constexpr int kMaxToken = 32767;
 
-bool byPointer(DWORD pointerFlag) { return LOWORD(pointerFlag) != 0; }
+bool byPointer(DWORD pointerFlag) {
+    return LOWORD(pointerFlag) != 0;
+}
 
 // The bytes of an image or project passed by handle (locked for the scope) or by pointer (from
 // the pointer to the end of the block that holds it).
 class Passed {
-public:
+  public:
     Passed(std::uintptr_t value, DWORD pointerFlag) {
         if (byPointer(pointerFlag)) {
             auto* address = reinterpret_cast<std::byte*>(value);
-            if (auto where = mem::Locate(address)) bytes_ = std::span<std::byte>(address, where->remaining);
+            if (auto where = mem::Locate(address))
+                bytes_ = std::span<std::byte>(address, where->remaining);
             return;
         }
         if (value > 0xFFFFFFFFu) return;
@@ -52,7 +55,7 @@ public:
         return &RecordAt<ProjectBlock>(bytes_->data());
     }
 
-private:
+  private:
     HGLOBAL handle_ = 0;
     bool locked_ = false;
     std::optional<std::span<std::byte>> bytes_;
@@ -66,7 +69,8 @@ unsigned loadFlags(const ProjectLoadOptions* options) {
     static char token[kMaxToken + 1];
     unsigned flags = 0;
     for (char* cursor = text; GetNextToken(token, &cursor, " ", kMaxToken);) {
-        if (std::strcmp(token, kWithoutLaterSectionsToken) == 0) flags |= store::kLoadWithoutLaterSections;
+        if (std::strcmp(token, kWithoutLaterSectionsToken) == 0)
+            flags |= store::kLoadWithoutLaterSections;
         if (std::strcmp(token, kRepairToken) == 0) flags |= store::kLoadRepair;
     }
     return flags;
@@ -119,7 +123,8 @@ DWORD SaveProjectElement(std::uintptr_t project, DWORD pointerFlag, HGLOBAL* ima
         Passed passed(project, pointerFlag);
         if (!passed.project() || !element) return 0;
         if (LOWORD(kind) != kTagFolderElement)
-            return static_cast<DWORD>(store::SaveNetworkImage(RecordAt<NetworkRecord>(element), image));
+            return static_cast<DWORD>(
+                store::SaveNetworkImage(RecordAt<NetworkRecord>(element), image));
         const auto& folder = *static_cast<const TagFolderRecord*>(element);
         if (!folder.header) return 0;
         // The names belong to the folder's own project; the project argument stands in when
@@ -137,7 +142,8 @@ BOOL GetProjectElement(std::uintptr_t image, DWORD pointerFlag, DWORD kind, void
         auto bytes = passed.bytes();
         if (!bytes || !destination) return FALSE;
         if (LOWORD(kind) != kTagFolderElement)
-            return store::LoadNetworkImage(*bytes, RecordAt<NetworkRecord>(destination)) ? TRUE : FALSE;
+            return store::LoadNetworkImage(*bytes, RecordAt<NetworkRecord>(destination)) ? TRUE
+                                                                                         : FALSE;
         auto& folder = *static_cast<TagFolderRecord*>(destination);
         if (!folder.header) return FALSE;
         return store::LoadTagFolderImage(*bytes, *folder.header, folder.project) ? TRUE : FALSE;

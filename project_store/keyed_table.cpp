@@ -18,7 +18,9 @@ namespace {
 
 constexpr std::size_t kTableHead = 2;  // the word 0x4C4D before the slots in memory
 
-bool textedType(std::uint16_t type) { return type == kElementTexted1 || type == kElementTexted2; }
+bool textedType(std::uint16_t type) {
+    return type == kElementTexted1 || type == kElementTexted2;
+}
 
 // Calls visit(element) for each element of a part, an element being its bytes from the type
 // word on; false when the elements overrun the part.
@@ -37,7 +39,9 @@ bool forEachElement(std::span<Bytes> part, Visit visit) {
     return true;
 }
 
-std::uint16_t elementType(std::span<const std::byte> element) { return ReadLe16(element.data()); }
+std::uint16_t elementType(std::span<const std::byte> element) {
+    return ReadLe16(element.data());
+}
 
 // The element's text slot, when its type has one and the element is long enough to hold it.
 std::byte* textSlot(std::span<std::byte> element) {
@@ -53,7 +57,7 @@ void translateAt(LoadContext& c, std::span<std::byte> element, std::size_t offse
 // ---- Loading -------------------------------------------------------------------------------
 
 class EntryReader {
-public:
+  public:
     EntryReader(LoadContext& c, std::span<const std::byte> stored) : c_(c), in_(stored) {}
 
     // The entry's block, or 0 when it cannot be had.
@@ -78,7 +82,7 @@ public:
         return entry;
     }
 
-private:
+  private:
     Ref readSubEntry() {
         KeyedSubEntry sub{};
         sub.key = in_.u16("sub-entry key");
@@ -97,7 +101,8 @@ private:
                   std::span<const std::byte> stored) {
         if (stored.size() < sizeof(KeyedPartHead)) in_.fail("part shorter than its head");
         const std::uint16_t slot = ReadLe16(stored.data());
-        if (slot < 1 || slot > kKeyedPartSlots) in_.fail("part slot number " + std::to_string(slot));
+        if (slot < 1 || slot > kKeyedPartSlots)
+            in_.fail("part slot number " + std::to_string(slot));
         if (seen[slot - 1]) in_.fail("two parts in slot " + std::to_string(slot));
         seen[slot - 1] = true;
         const Ref part = c_.blocks.blob(stored);
@@ -202,7 +207,8 @@ void writePart(Sink& out, const StoredPart& part) {
     if (room.empty()) return;
     std::memcpy(room.data(), part.bytes.data(), part.bytes.size());
     forEachElement(room, [](std::span<std::byte> element) {
-        if (std::byte* slot = textSlot(element)) WriteLe32(slot, StoredPresence(ReadLe32(slot) != 0));
+        if (std::byte* slot = textSlot(element))
+            WriteLe32(slot, StoredPresence(ReadLe32(slot) != 0));
     });
 }
 
@@ -214,7 +220,8 @@ void writeEntry(Sink& out, const StoredEntry& entry) {
     for (const StoredSubEntry& sub : entry.subEntries) {
         out.u16(sub.key);
         out.u16(static_cast<std::uint16_t>(sub.parts.size()));
-        for (const StoredPart& part : sub.parts) out.u16(Fit16(part.bytes.size(), "keyed entry part"));
+        for (const StoredPart& part : sub.parts)
+            out.u16(Fit16(part.bytes.size(), "keyed entry part"));
         for (const StoredPart& part : sub.parts) writePart(out, part);
     }
     for (const StoredSubEntry& sub : entry.subEntries)
@@ -223,8 +230,10 @@ void writeEntry(Sink& out, const StoredEntry& entry) {
                 const std::byte* slot = textSlot(element);
                 if (!slot || ReadLe32(slot) == 0) return;
                 auto text = BytesAt(ReadLe32(slot), sizeof(TrailerText));
-                if (text) out.bytes(*text);
-                else out.zeros(sizeof(TrailerText));
+                if (text)
+                    out.bytes(*text);
+                else
+                    out.zeros(sizeof(TrailerText));
             });
 }
 
@@ -272,7 +281,8 @@ void TranslateKeyedCaptions(LoadContext& c) {
     forEachPart(c.project.record, [&](Ref part) {
         if (auto bytes = BlobAt(part))
             forEachElement(*bytes, [&](std::span<std::byte> element) {
-                if (elementType(element) == kElementCaptioned) translateAt(c, element, kElementCaptionedText);
+                if (elementType(element) == kElementCaptioned)
+                    translateAt(c, element, kElementCaptionedText);
             });
     });
 }

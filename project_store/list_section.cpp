@@ -7,17 +7,17 @@
 namespace kestra::store {
 namespace {
 
-constexpr std::size_t kHeadGap = 20;        // zero bytes between the head words and values
-constexpr std::size_t kHeadTail = 30;       // after the head values
+constexpr std::size_t kHeadGap = 20;          // zero bytes between the head words and values
+constexpr std::size_t kHeadTail = 30;         // after the head values
 constexpr std::size_t kSettingsGap = 1 + 40;  // after the settings byte
-constexpr std::size_t kSettingsTail = 300;  // after the texts
-constexpr std::size_t kListGap = 20;        // inside the column, node, item and entry lists
-constexpr std::size_t kNodeGap = 1 + 40;    // after a node's byte
+constexpr std::size_t kSettingsTail = 300;    // after the texts
+constexpr std::size_t kListGap = 20;          // inside the column, node, item and entry lists
+constexpr std::size_t kNodeGap = 1 + 40;      // after a node's byte
 
 // ---- Loading -------------------------------------------------------------------------------
 
 class ListReader {
-public:
+  public:
     explicit ListReader(LoadContext& c) : c_(c), in_(c.in) {}
 
     Ref read() {
@@ -51,7 +51,7 @@ public:
         return c_.blocks.host(AsBytes(s));
     }
 
-private:
+  private:
     Ref text() {
         const std::uint16_t length = in_.u16("list text length");
         auto bytes = in_.take(length, "list text");
@@ -75,10 +75,12 @@ private:
         for (ListItemList& items : node.itemLists) items = readItems();
         node.entryCount = in_.u16("node entry count");
         in_.skip(kListGap);
-        auto entries = in_.take(in_.needBytes(node.entryCount, sizeof(ListNodeEntry) + kListGap, "node entries"));
+        auto entries = in_.take(
+            in_.needBytes(node.entryCount, sizeof(ListNodeEntry) + kListGap, "node entries"));
         std::vector<ListNodeEntry> kept(node.entryCount);
         for (std::size_t i = 0; i < kept.size(); ++i)
-            std::memcpy(&kept[i], entries.data() + i * (sizeof(ListNodeEntry) + kListGap), sizeof(ListNodeEntry));
+            std::memcpy(&kept[i], entries.data() + i * (sizeof(ListNodeEntry) + kListGap),
+                        sizeof(ListNodeEntry));
         node.entries = table(kept, node.entryCount);
         return node;
     }
@@ -106,7 +108,8 @@ private:
     ImageReader& in_;
 };
 
-// ---- Saving ---------------------------------------------------------------------------------------
+// ---- Saving
+// ---------------------------------------------------------------------------------------
 
 void writeText(Sink& out, Ref ref) {
     auto bytes = BlobAt(ref).value_or(std::span<std::byte>());
@@ -126,7 +129,9 @@ void writeItems(Sink& out, const ListItemList& list) {
     out.zeros(kListGap);
     for (const ListItem& item : items) {
         out.zeros(kListGap);
-        for (std::uint16_t w : {item.word0.get(), item.word2.get(), item.kind.get(), item.word6.get()}) out.u16(w);
+        for (std::uint16_t w :
+             {item.word0.get(), item.word2.get(), item.kind.get(), item.word6.get()})
+            out.u16(w);
         if (item.hasText()) writeText(out, item.text);
     }
 }
@@ -152,15 +157,19 @@ const ListSection* listSectionOf(const ExtensionRecord& ext) {
     return section ? &(*section)[0] : nullptr;
 }
 
-std::uint16_t bit(std::uint8_t byte, unsigned n) { return (byte >> n) & 1; }
+std::uint16_t bit(std::uint8_t byte, unsigned n) {
+    return (byte >> n) & 1;
+}
 
 }  // namespace
 
 void ReadListSection(LoadContext& c) {
     ExtensionRecord& ext = c.project.ext;
     ext.listSection = 0;
-    if (ext.hasListSection()) ext.listSection = ListReader(c).read();
-    else BuildDefaultListSection(c);
+    if (ext.hasListSection())
+        ext.listSection = ListReader(c).read();
+    else
+        BuildDefaultListSection(c);
 }
 
 void BuildDefaultListSection(LoadContext& c) {
@@ -175,15 +184,24 @@ void BuildDefaultListSection(LoadContext& c) {
     s.settingsByte = 12;
     // What the project record's settings bytes say.
     switch (r.settings2 & 0x60) {
-        case 0x00: s.headValues[0] = 0; break;
-        case 0x20: s.headValues[0] = 1; break;
-        case 0x40: s.headValues[0] = 2; break;
-        default: break;
+        case 0x00:
+            s.headValues[0] = 0;
+            break;
+        case 0x20:
+            s.headValues[0] = 1;
+            break;
+        case 0x40:
+            s.headValues[0] = 2;
+            break;
+        default:
+            break;
     }
     s.headValues[1] = bit(r.settings2, 4);
     s.headValues[2] = bit(r.settings2, 7);
-    if ((r.settings3 & 0x3F) == 0) s.headValues[3] = 0;
-    else if ((r.settings3 & 0x3F) == 1) s.headValues[3] = 1;
+    if ((r.settings3 & 0x3F) == 0)
+        s.headValues[3] = 0;
+    else if ((r.settings3 & 0x3F) == 1)
+        s.headValues[3] = 1;
     s.headValues[4] = r.settings2 & 0x0F;
     s.settings[0] = bit(r.settings3, 6);
     s.settings[1] = bit(r.settings3, 7);

@@ -12,8 +12,9 @@ namespace {
 
 // The project record's references are the writer's; each table put in place replaces its own.
 void clearRecordSlots(ProjectRecord& r) {
-    for (Slot* slot : {&r.section1, &r.section2a, &r.groups, &r.section4, &r.pages, &r.text1, &r.text2,
-                       &r.section9, &r.keyed, &r.section5, &r.section6, &r.section7, &r.nodeA.children})
+    for (Slot* slot :
+         {&r.section1, &r.section2a, &r.groups, &r.section4, &r.pages, &r.text1, &r.text2,
+          &r.section9, &r.keyed, &r.section5, &r.section6, &r.section7, &r.nodeA.children})
         *slot = 0;
 }
 
@@ -53,8 +54,10 @@ void loadSections(LoadContext& c) {
     TranslateFieldLists(c);
     ReadKeyedTable(c);
 
-    if (RulesForFormat(c.formatCode).hasExtensionRecord) readExtension(c);
-    else c.project.ext = ExtensionRecord{};
+    if (RulesForFormat(c.formatCode).hasExtensionRecord)
+        readExtension(c);
+    else
+        c.project.ext = ExtensionRecord{};
 
     TranslatePageNames(c);
     if (c.project.ext.multiLanguage()) TranslateKeyedCaptions(c);
@@ -69,7 +72,8 @@ void loadSections(LoadContext& c) {
 
 HGLOBAL LoadProjectImage(std::span<const std::byte> image, unsigned flags) {
     auto located = LocateProject(image);
-    if (const auto* fault = std::get_if<ImageFault>(&located)) throw ImageError(fault->offset, fault->message);
+    if (const auto* fault = std::get_if<ImageFault>(&located))
+        throw ImageError(fault->offset, fault->message);
     const auto& at = std::get<LocatedProject>(located);
     const APPFMALLOC host = GetAppFmalloc();
     if (!host) return 0;

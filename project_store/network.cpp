@@ -15,7 +15,8 @@ std::optional<std::span<NetworkNode>> storedChildren(const NetworkNode& node) {
 
 // Reads `count` nodes into a new global block; their own children are not read here.
 std::vector<NetworkNode> readNodes(ImageReader& in, std::size_t count) {
-    auto bytes = in.take(in.needBytes(count, sizeof(NetworkNode), "network nodes"), "network nodes");
+    auto bytes =
+        in.take(in.needBytes(count, sizeof(NetworkNode), "network nodes"), "network nodes");
     std::vector<NetworkNode> nodes(count);
     if (count) std::memcpy(nodes.data(), bytes.data(), bytes.size());
     for (NetworkNode& n : nodes) n.children = 0;
@@ -35,7 +36,8 @@ NetworkNode StoredNode(const NetworkNode& node, bool childrenStored) {
     return s;
 }
 
-void ReadNetworkChildren(ImageReader& in, Allocations& blocks, NetworkNode& node, bool withGrandchildren) {
+void ReadNetworkChildren(ImageReader& in, Allocations& blocks, NetworkNode& node,
+                         bool withGrandchildren) {
     node.children = 0;
     if (!node.storesChildren()) return;
     std::vector<NetworkNode> kids = readNodes(in, node.childCount);

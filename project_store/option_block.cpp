@@ -17,8 +17,8 @@ namespace kestra::store {
 namespace {
 
 constexpr std::uint16_t kNoText = 0xFFFF;
-constexpr std::uint16_t kOldLayout2 = 4;     // read as layout 3 with level 1
-constexpr std::uint8_t kWrittenLevel = 3;    // level written with a text list or extra list
+constexpr std::uint16_t kOldLayout2 = 4;   // read as layout 3 with level 1
+constexpr std::uint8_t kWrittenLevel = 3;  // level written with a text list or extra list
 
 // The type-specific data of the typed elements: a fixed part, zero-terminated texts and
 // words. Type 8 adds per sub-record (their count is the byte at fixed-part offset 818).
@@ -28,7 +28,7 @@ struct TypedLayout {
     std::uint8_t words;
 };
 constexpr TypedLayout kTypedLayouts[kTypedElementKinds] = {
-    {4, 4, 0},   {4, 4, 0},   {117, 4, 0}, {230, 8, 0}, {450, 8, 4},  {113, 5, 5},
+    {4, 4, 0},   {4, 4, 0},    {117, 4, 0}, {230, 8, 0}, {450, 8, 4}, {113, 5, 5},
     {121, 8, 0}, {1098, 6, 0}, {819, 7, 0}, {620, 6, 0}, {10, 48, 0}, {534, 5, 0},
 };
 constexpr std::uint16_t kSubRecordType = 8;
@@ -46,7 +46,8 @@ void checkTypedBody(std::uint16_t type, std::span<const std::byte> body) {
     std::size_t fixed = layout.fixed;
     std::size_t texts = layout.texts;
     if (type == kSubRecordType) {
-        const std::size_t subRecords = static_cast<std::uint8_t>(in.peek(fixed, "element data")[kSubRecordCountAt]);
+        const std::size_t subRecords =
+            static_cast<std::uint8_t>(in.peek(fixed, "element data")[kSubRecordCountAt]);
         fixed += subRecords * kSubRecordFixed;
         texts += subRecords * kSubRecordTexts;
     }
@@ -67,7 +68,7 @@ bool typedBodyFits(std::uint16_t type, std::span<const std::byte> body) {
 // ---- Loading -------------------------------------------------------------------------------
 
 class OptionReader {
-public:
+  public:
     explicit OptionReader(LoadContext& c) : c_(c) {}
 
     void read(ExtensionRecord& ext) {
@@ -104,7 +105,7 @@ public:
         ext.optionBlock = c_.blocks.host(AsBytes(block));
     }
 
-private:
+  private:
     Ref readList() {
         auto head = c_.in.record<OptionListHead>("option list head");
         return layout2_ ? readTypedList(head) : readPlainList(head);
@@ -129,7 +130,8 @@ private:
         if (!list) return 0;
         RecordAt<OptionListHead>(mem::Data(list)) = head;
         if (!elements.empty())
-            std::memcpy(mem::Data(list) + sizeof head, elements.data(), elements.size() * sizeof(OptionElement));
+            std::memcpy(mem::Data(list) + sizeof head, elements.data(),
+                        elements.size() * sizeof(OptionElement));
         return list;
     }
 
@@ -137,7 +139,8 @@ private:
         std::vector<Ref> kept;
         for (std::size_t i = 0; i < head.count; ++i) {
             const std::uint32_t size = ReadLe32(c_.in.peek(4, "element size").data());
-            if (size < offsetof(TypedElementHead, values)) c_.in.fail("option element shorter than its type");
+            if (size < offsetof(TypedElementHead, values))
+                c_.in.fail("option element shorter than its type");
             auto element = c_.in.take(size, "option element");
             const std::uint16_t type = ReadLe16(element.data() + offsetof(TypedElementHead, type));
             if (type >= kTypedElementKinds) continue;  // a kind this store does not know
@@ -149,7 +152,8 @@ private:
         const Ref list = c_.blocks.host(sizeof head + kept.size() * sizeof(Slot));
         if (!list) return 0;
         RecordAt<OptionListHead>(mem::Data(list)) = head;
-        for (std::size_t i = 0; i < kept.size(); ++i) WriteLe32(mem::Data(list) + sizeof head + i * sizeof(Slot), kept[i]);
+        for (std::size_t i = 0; i < kept.size(); ++i)
+            WriteLe32(mem::Data(list) + sizeof head + i * sizeof(Slot), kept[i]);
         return list;
     }
 
@@ -163,7 +167,8 @@ private:
         std::memcpy(to + 4, stored.data() + 4, kFontAt - 4);
         std::memcpy(to + kFontAt, LogFont16to32(stored.data() + kFontAt), sizeof(LogFont32));
         const std::size_t afterFont = kFontAt + sizeof(LogFont16);
-        std::memcpy(to + kFontAt + sizeof(LogFont32), stored.data() + afterFont, stored.size() - afterFont);
+        std::memcpy(to + kFontAt + sizeof(LogFont32), stored.data() + afterFont,
+                    stored.size() - afterFont);
         return ref;
     }
 
@@ -173,7 +178,8 @@ private:
         for (std::size_t i = 0; i < count; ++i) lists.push_back(readList());
         if (lists.empty()) return 0;
         const Ref series = c_.blocks.host(lists.size() * sizeof(Slot));
-        for (std::size_t i = 0; series && i < lists.size(); ++i) WriteLe32(mem::Data(series) + i * sizeof(Slot), lists[i]);
+        for (std::size_t i = 0; series && i < lists.size(); ++i)
+            WriteLe32(mem::Data(series) + i * sizeof(Slot), lists[i]);
         return series;
     }
 
@@ -188,7 +194,8 @@ private:
             const std::uint16_t length = c_.in.u16("text record length");
             c_.in.skip(length + std::size_t{2}, "text record");
             if (ended) continue;
-            const Ref record = c_.blocks.host(c_.in.image().subspan(start, c_.in.position() - start));
+            const Ref record =
+                c_.blocks.host(c_.in.image().subspan(start, c_.in.position() - start));
             if (!record) {
                 MessageBox(nullptr, "TagRecord not allocated", "Error", MB_OK);
                 ended = true;
@@ -199,7 +206,8 @@ private:
         const Ref list = c_.blocks.host(2 + records.size() * sizeof(Slot));
         if (!list) return 0;
         WriteLe16(mem::Data(list), static_cast<std::uint16_t>(records.size()));
-        for (std::size_t i = 0; i < records.size(); ++i) WriteLe32(mem::Data(list) + 2 + i * sizeof(Slot), records[i]);
+        for (std::size_t i = 0; i < records.size(); ++i)
+            WriteLe32(mem::Data(list) + 2 + i * sizeof(Slot), records[i]);
         return list;
     }
 
@@ -217,7 +225,7 @@ struct StoredList {
 };
 
 class OptionWriter {
-public:
+  public:
     explicit OptionWriter(const OptionBlock& block) : block_(block) {
         layout2_ = block.head.layout2();
         longElements_ = block.head.elementForm > 2;
@@ -240,7 +248,8 @@ public:
         head.level = leveled ? kWrittenLevel : 0;
         if (layout2_ && head.layout == kOldLayout2) head.layout = 3;
         for (std::size_t i = 0; i < kOptionLists; ++i)
-            head.listCounts[i] = lists_[i] ? static_cast<std::uint16_t>(lists_[i]->elements.size()) : 0;
+            head.listCounts[i] =
+                lists_[i] ? static_cast<std::uint16_t>(lists_[i]->elements.size()) : 0;
         head.seriesCount = static_cast<std::uint16_t>(series_.size());
         head.textRecordCount = static_cast<std::uint16_t>(textRecords_.size());
         head.extraCount = extra_ ? static_cast<std::uint16_t>(extra_->elements.size()) : 0;
@@ -254,7 +263,7 @@ public:
         if (extra_) writeList(out, *extra_);
     }
 
-private:
+  private:
     std::optional<StoredList> list(Ref ref) const {
         auto head = Records<OptionListHead>(ref, 1);
         if (!head) return std::nullopt;
@@ -264,13 +273,15 @@ private:
             auto bytes = BytesAt(ref, sizeof(OptionListHead) + count * sizeof(OptionElement));
             if (!bytes) return std::nullopt;
             for (std::size_t i = 0; i < count; ++i)
-                l.elements.push_back(bytes->subspan(sizeof(OptionListHead) + i * sizeof(OptionElement), sizeof(OptionElement)));
+                l.elements.push_back(bytes->subspan(
+                    sizeof(OptionListHead) + i * sizeof(OptionElement), sizeof(OptionElement)));
             return l;
         }
         auto bytes = BytesAt(ref, sizeof(OptionListHead) + count * sizeof(Slot));
         if (!bytes) return std::nullopt;
         for (std::size_t i = 0; i < count; ++i)
-            if (auto element = typedElement(ReadLe32(bytes->data() + sizeof(OptionListHead) + i * sizeof(Slot))))
+            if (auto element = typedElement(
+                    ReadLe32(bytes->data() + sizeof(OptionListHead) + i * sizeof(Slot))))
                 l.elements.push_back(*element);
         return l;
     }
@@ -282,7 +293,8 @@ private:
         const std::uint32_t size = ReadLe32(head->data());
         const std::uint16_t type = ReadLe16(head->data() + offsetof(TypedElementHead, type));
         auto element = BytesAt(ref, size);
-        if (size < sizeof(TypedElementHead) || !element || type >= kTypedElementKinds) return std::nullopt;
+        if (size < sizeof(TypedElementHead) || !element || type >= kTypedElementKinds)
+            return std::nullopt;
         if (!typedBodyFits(type, element->subspan(sizeof(TypedElementHead)))) return std::nullopt;
         return element;
     }
@@ -297,7 +309,8 @@ private:
             const Ref ref = ReadLe32(slots->data() + 2 + i * sizeof(Slot));
             auto length = BytesAt(ref, 2);
             if (!length) continue;
-            if (auto record = BytesAt(ref, 2 + ReadLe16(length->data()) + std::size_t{2})) records.push_back(*record);
+            if (auto record = BytesAt(ref, 2 + ReadLe16(length->data()) + std::size_t{2}))
+                records.push_back(*record);
         }
         return records;
     }
@@ -322,8 +335,9 @@ private:
     static void writeTypedElement(Sink& out, std::span<const std::byte> element) {
         out.u32(static_cast<std::uint32_t>(element.size() - kFontSizeGrowth));
         out.bytes(element.subspan(4, kFontAt - 4));
-        out.bytes(std::span<const std::byte>(static_cast<const std::byte*>(LogFont32to16(element.data() + kFontAt)),
-                                             sizeof(LogFont16)));
+        out.bytes(std::span<const std::byte>(
+            static_cast<const std::byte*>(LogFont32to16(element.data() + kFontAt)),
+            sizeof(LogFont16)));
         out.bytes(element.subspan(kFontAt + sizeof(LogFont32)));
     }
 
@@ -340,7 +354,8 @@ private:
 // words at 2 and 4 set (a reader reads nothing of a block without them, so a block without
 // them is not stored).
 const OptionBlock* storedOptionBlock(const ExtensionRecord& ext) {
-    if ((ext.optionFlags & ExtensionRecord::kOptionBits) == 0 || ext.optionBlock == 0u) return nullptr;
+    if ((ext.optionFlags & ExtensionRecord::kOptionBits) == 0 || ext.optionBlock == 0u)
+        return nullptr;
     auto block = Records<OptionBlock>(ext.optionBlock, 1);
     if (!block) return nullptr;
     const OptionHead& head = (*block)[0].head;
@@ -351,7 +366,8 @@ const OptionBlock* storedOptionBlock(const ExtensionRecord& ext) {
 
 void ReadOptionBlock(LoadContext& c) {
     ExtensionRecord& ext = c.project.ext;
-    const bool present = (ext.optionFlags & ExtensionRecord::kOptionBits) != 0 && ext.optionBlock != 0u;
+    const bool present =
+        (ext.optionFlags & ExtensionRecord::kOptionBits) != 0 && ext.optionBlock != 0u;
     ext.optionBlock = 0;
     if (present) OptionReader(c).read(ext);
 }
@@ -361,7 +377,8 @@ void AdjustStoredOptionBlock(ExtensionRecord& stored) {
 }
 
 void WriteOptionBlock(SaveContext& c) {
-    if (const OptionBlock* block = storedOptionBlock(c.project.ext)) OptionWriter(*block).write(c.out);
+    if (const OptionBlock* block = storedOptionBlock(c.project.ext))
+        OptionWriter(*block).write(c.out);
 }
 
 }  // namespace kestra::store

@@ -51,8 +51,10 @@ void readLabel(LoadContext& c, FieldRecord& f, bool keep) {
 
 void readFieldData(LoadContext& c, FieldRecord& f, bool keep, int depth) {
     readFolder(c, f.list1, keep, "field list 1");
-    if (f.hasList2()) readFolder(c, f.list2, keep, "field list 2");
-    else f.list2.block = 0;
+    if (f.hasList2())
+        readFolder(c, f.list2, keep, "field list 2");
+    else
+        f.list2.block = 0;
     readChildren(c, f, keep, depth);
     readLabel(c, f, keep);
 }
@@ -99,7 +101,8 @@ void forEachField(std::span<FieldRecord> fields, Visit& visit, int depth) {
     for (FieldRecord& f : fields) {
         visit(f);
         if (!f.hasChildren()) continue;
-        if (auto kids = Records<FieldRecord>(f.children, f.childCount)) forEachField(*kids, visit, depth + 1);
+        if (auto kids = Records<FieldRecord>(f.children, f.childCount))
+            forEachField(*kids, visit, depth + 1);
     }
 }
 
@@ -110,17 +113,20 @@ std::span<PageRecord> pagesOf(const ProjectRecord& r) {
 template <typename Visit>
 void forEachField(const ProjectRecord& r, Visit visit) {
     for (PageRecord& page : pagesOf(r))
-        if (auto fields = Records<FieldRecord>(page.fields, page.fieldCount)) forEachField(*fields, visit, 0);
+        if (auto fields = Records<FieldRecord>(page.fields, page.fieldCount))
+            forEachField(*fields, visit, 0);
 }
 
 void translateList(LoadContext& c, const FolderHeader& folder) {
     if (folder.count <= 0) return;
-    if (auto entries = Records<ListEntry>(folder.block, static_cast<std::size_t>(folder.count.get())))
+    if (auto entries =
+            Records<ListEntry>(folder.block, static_cast<std::size_t>(folder.count.get())))
         for (ListEntry& e : *entries)
             if (e.textId != kNoText) e.textId = c.translate(e.textId);
 }
 
-// ---- Saving ---------------------------------------------------------------------------------------
+// ---- Saving
+// ---------------------------------------------------------------------------------------
 
 std::optional<std::span<const std::byte>> folderBytes(const FolderHeader& folder) {
     if (folder.count < 0) return std::nullopt;
@@ -142,7 +148,8 @@ FieldRecord storedField(const FieldRecord& f) {
 }
 
 void writeField(SaveContext& c, const FieldRecord& f, int depth) {
-    if (depth > kMaxFieldNesting) throw ImageError(c.out.position(), "child field records nested too deep");
+    if (depth > kMaxFieldNesting)
+        throw ImageError(c.out.position(), "child field records nested too deep");
     const FieldRecord stored = storedField(f);
     c.out.record(stored);
     if (auto list = folderBytes(f.list1)) c.out.bytes(*list);
@@ -163,7 +170,8 @@ void writeField(SaveContext& c, const FieldRecord& f, int depth) {
 void writePageText(SaveContext& c, std::span<const std::byte> text) {
     if (RulesForFormat(c.formatCode).shortPageTexts) {
         const auto* chars = reinterpret_cast<const char*>(text.data());
-        c.out.cstring(text.empty() ? std::string_view() : std::string_view(chars, strnlen(chars, text.size())));
+        c.out.cstring(text.empty() ? std::string_view()
+                                   : std::string_view(chars, strnlen(chars, text.size())));
     } else {
         c.out.u32(static_cast<std::uint32_t>(text.size()));
         c.out.bytes(text);
@@ -230,11 +238,13 @@ void TranslatePageNames(LoadContext& c) {
     }
 }
 
-// ---- Saving ---------------------------------------------------------------------------------------
+// ---- Saving
+// ---------------------------------------------------------------------------------------
 
 void InlinePageNames(ProjectBlock& project, void* key) {
     for (PageRecord& page : pagesOf(project.record))
-        StrTabGetText(page.nameId(), key, reinterpret_cast<char*>(page.name), PageRecord::kInlineNameRoom, 1);
+        StrTabGetText(page.nameId(), key, reinterpret_cast<char*>(page.name),
+                      PageRecord::kInlineNameRoom, 1);
 }
 
 void RestorePageNames(ProjectBlock& project, void* key) {

@@ -10,7 +10,7 @@ namespace kestra::store {
 namespace {
 
 class Collector {
-public:
+  public:
     std::set<Ref> refs;
 
     void add(Ref ref) {
@@ -36,7 +36,8 @@ public:
 
     void nodes(const NetworkNode& node, int depth) {
         if (depth > 3) return;
-        for (const NetworkNode& child : table<NetworkNode>(node.children, node.childCount)) nodes(child, depth + 1);
+        for (const NetworkNode& child : table<NetworkNode>(node.children, node.childCount))
+            nodes(child, depth + 1);
     }
 
     void optionList(Ref ref, bool typed) {
@@ -71,7 +72,8 @@ public:
             for (const ListNode& node : table<ListNode>(s.nodes, s.nodeCount)) {
                 blobs({node.name, node.entries});
                 for (const ListItemList& items : node.itemLists)
-                    for (const ListItem& item : table<ListItem>(items.items, items.count)) add(item.text);
+                    for (const ListItem& item : table<ListItem>(items.items, items.count))
+                        add(item.text);
             }
         }
     }
@@ -79,9 +81,11 @@ public:
     void project(const ProjectBlock& p) {
         const ProjectRecord& r = p.record;
         const ExtensionRecord& e = p.ext;
-        blobs({r.section1, r.section2a, r.section4, r.section6, r.section7, r.text1, r.text2, r.section9});
+        blobs({r.section1, r.section2a, r.section4, r.section6, r.section7, r.text1, r.text2,
+               r.section9});
         for (const GroupRecord& g : table<GroupRecord>(r.groups, r.groupCount)) add(g.entries);
-        for (const Section5Record& s : table<Section5Record>(r.section5, r.section5Count)) add(s.entries);
+        for (const Section5Record& s : table<Section5Record>(r.section5, r.section5Count))
+            add(s.entries);
         for (const PageRecord& page : table<PageRecord>(r.pages, r.pageCount)) {
             blobs({page.text, page.blob1, page.blob2});
             fields(page.fields, page.fieldCount, 0);
@@ -91,15 +95,19 @@ public:
         nodes(e.nodeB, 0);
         options(e);
         for (const BitmapEntry& b : table<BitmapEntry>(e.bitmaps, e.bitmapCount)) add(b.dib);
-        for (const ShapeEntry& s : table<ShapeEntry>(e.shapes, e.shapeCount)) blobs({s.head.points, s.name});
+        for (const ShapeEntry& s : table<ShapeEntry>(e.shapes, e.shapeCount))
+            blobs({s.head.points, s.name});
         for (const ResourceSection& s : table<ResourceSection>(e.resources, 1))
             for (Ref ref : s.records)
-                for (const ResourceRecord& rr : table<ResourceRecord>(ref, 1)) blobs({rr.blobA, rr.blobB, rr.blobC});
+                for (const ResourceRecord& rr : table<ResourceRecord>(ref, 1))
+                    blobs({rr.blobA, rr.blobB, rr.blobC});
         listSection(e);
         add(e.tagFolder.elements);
         for (const LanguageEntry& language : table<LanguageEntry>(e.languages, e.languageCount)) {
-            for (const TextEntry& t : table<TextEntry>(language.textSet1, e.set1Count)) blobs({t.blobA, t.blobB});
-            for (const TextEntry& t : table<TextEntry>(language.textSet2, e.set2Count)) blobs({t.blobA, t.blobB});
+            for (const TextEntry& t : table<TextEntry>(language.textSet1, e.set1Count))
+                blobs({t.blobA, t.blobB});
+            for (const TextEntry& t : table<TextEntry>(language.textSet2, e.set2Count))
+                blobs({t.blobA, t.blobB});
         }
         blobs({e.codeBlock, e.tail, e.table264, e.wordList, e.block124});
     }

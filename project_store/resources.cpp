@@ -11,7 +11,9 @@ namespace {
 constexpr std::size_t kResourceHeadSize = offsetof(ResourceSection, records);
 constexpr std::size_t kTextEntryValues = offsetof(TextEntry, blobA);  // three u32 as stored
 
-bool thirdBlobs(const ExtensionRecord& ext) { return ext.blobFlags & 1; }
+bool thirdBlobs(const ExtensionRecord& ext) {
+    return ext.blobFlags & 1;
+}
 
 // ---- Resources in memory ---------------------------------------------------------------------
 
@@ -100,7 +102,8 @@ void WriteResources(SaveContext& c) {
         if (!r) continue;
         c.out.u16(r->word0);
         c.out.bytes(AsBytes(r->bytes2));
-        for (std::uint16_t value : {r->value4.get(), r->value6.get(), r->value10.get(), r->value14.get()})
+        for (std::uint16_t value :
+             {r->value4.get(), r->value6.get(), r->value10.get(), r->value14.get()})
             c.out.u16(value);
         c.out.bytes(AsBytes(r->bytes18));
         WriteBlob(c.out, r->blobA);
@@ -124,7 +127,8 @@ void ReadLanguages(LoadContext& c) {
         return;
     }
     const std::size_t count = ext.languageCount;
-    auto stored = c.in.take(c.in.needBytes(count, sizeof(LanguageEntry), "language table"), "language table");
+    auto stored =
+        c.in.take(c.in.needBytes(count, sizeof(LanguageEntry), "language table"), "language table");
     std::vector<LanguageEntry> table(count);
     std::memcpy(table.data(), stored.data(), stored.size());
     for (LanguageEntry& language : table) {

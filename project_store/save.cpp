@@ -56,7 +56,7 @@ void writeImage(SaveContext& c) {
 // With one language the pages hold their names inline while they are saved, and get their
 // identifiers back on every way out.
 class InlineNames {
-public:
+  public:
     InlineNames(ProjectBlock& project, void* key) : project_(project), key_(key) {
         if (!project.ext.multiLanguage()) InlinePageNames(project, key);
     }
@@ -64,7 +64,7 @@ public:
         if (!project_.ext.multiLanguage()) RestorePageNames(project_, key_);
     }
 
-private:
+  private:
     ProjectBlock& project_;
     void* key_;
 };

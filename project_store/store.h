@@ -36,7 +36,7 @@ inline constexpr int kMaxFieldNesting = 8;
 
 // Every block one load allocates. Unless keep() is called, the destructor frees them all.
 class Allocations {
-public:
+  public:
     explicit Allocations(mem::HostAllocFn host) : host_(host) {}
     ~Allocations();
     Allocations(const Allocations&) = delete;
@@ -57,7 +57,7 @@ public:
     Ref blob(std::span<const std::byte> bytes);
     Ref text(std::string_view text);
 
-private:
+  private:
     Ref track(Ref ref, std::size_t size);
 
     mem::HostAllocFn host_;
@@ -87,7 +87,7 @@ std::span<const std::byte> AsBytes(const T& record) {
 // ---- Image sink --------------------------------------------------------------------------------
 
 class Sink {
-public:
+  public:
     Sink() = default;  // measures
     explicit Sink(std::span<std::byte> image) : writer_(image) {}
 
@@ -111,7 +111,7 @@ public:
     std::span<std::byte> room(std::size_t n);
     void finish() const;
 
-private:
+  private:
     std::optional<ImageWriter> writer_;
     std::size_t size_ = 0;
 };
@@ -127,13 +127,13 @@ char* Scratch();
 
 // The texts of an image's string pool, by index.
 class StringPool {
-public:
+  public:
     void read(ImageReader& in, std::uint16_t count);
     std::size_t size() const { return texts_.size(); }
     // The text of a string index; an index beyond the pool is the empty text.
     const char* text(std::uint16_t index) const;
 
-private:
+  private:
     std::vector<const char*> texts_;
 };
 
@@ -142,7 +142,7 @@ private:
 struct LoadContext {
     ImageReader& in;
     ProjectBlock& project;
-    void* key;                   // the project's address: its string table's key
+    void* key;  // the project's address: its string table's key
     Allocations& blocks;
     unsigned flags;
     std::uint8_t formatCode;
@@ -170,15 +170,17 @@ void WriteBlob(Sink& out, Ref blob);
 
 // The stored value of a reference slot says no more than whether the section is there: 1 for a
 // slot that announces a section, 0 for the others (and for an absent section).
-inline std::uint32_t StoredPresence(bool present) { return present ? 1 : 0; }
+inline std::uint32_t StoredPresence(bool present) {
+    return present ? 1 : 0;
+}
 
 // ---- Sections -----------------------------------------------------------------------------------
 
 // Sections 1, 2a/2b and 4 to 9 (the project record's tables).
-void ReadLeadingTables(LoadContext& c);   // 1, 2a or 2b
-void ReadMiddleTables(LoadContext& c);    // 4 to 9
-void TranslateTableTexts(LoadContext& c); // 2a or the group lists, then 9
-void TranslateGroupNames(LoadContext& c); // the group records' own texts
+void ReadLeadingTables(LoadContext& c);    // 1, 2a or 2b
+void ReadMiddleTables(LoadContext& c);     // 4 to 9
+void TranslateTableTexts(LoadContext& c);  // 2a or the group lists, then 9
+void TranslateGroupNames(LoadContext& c);  // the group records' own texts
 void AdjustStoredTables(ProjectRecord& stored);
 void WriteLeadingTables(SaveContext& c);
 void WriteMiddleTables(SaveContext& c);
@@ -213,7 +215,8 @@ void ReadNetworkFolders(LoadContext& c);
 void TranslateNodeNames(LoadContext& c);
 void WriteNetworkFolders(SaveContext& c);
 // A node's stored children, and with grandchildren those of each child, into new blocks.
-void ReadNetworkChildren(ImageReader& in, Allocations& blocks, NetworkNode& node, bool withGrandchildren);
+void ReadNetworkChildren(ImageReader& in, Allocations& blocks, NetworkNode& node,
+                         bool withGrandchildren);
 void WriteNetworkChildren(Sink& out, const NetworkNode& node, bool withGrandchildren);
 // The node as stored: no reference, and no child count when its children are stored but
 // memory does not hold them.

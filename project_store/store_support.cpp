@@ -24,7 +24,9 @@ Ref Allocations::track(Ref ref, std::size_t size) {
     return ref;
 }
 
-Ref Allocations::global(std::size_t size) { return track(GlobalAlloc(GHND, size), size); }
+Ref Allocations::global(std::size_t size) {
+    return track(GlobalAlloc(GHND, size), size);
+}
 
 Ref Allocations::host(std::size_t size) {
     if (!host_ || size > std::numeric_limits<std::uint32_t>::max()) return 0;
@@ -33,13 +35,18 @@ Ref Allocations::host(std::size_t size) {
 
 namespace {
 Ref fill(Ref ref, std::span<const std::byte> bytes, std::size_t at = 0) {
-    if (ref && !bytes.empty()) std::memcpy(mem::At(ref, at, bytes.size()), bytes.data(), bytes.size());
+    if (ref && !bytes.empty())
+        std::memcpy(mem::At(ref, at, bytes.size()), bytes.data(), bytes.size());
     return ref;
 }
 }  // namespace
 
-Ref Allocations::global(std::span<const std::byte> bytes) { return fill(global(bytes.size()), bytes); }
-Ref Allocations::host(std::span<const std::byte> bytes) { return fill(host(bytes.size()), bytes); }
+Ref Allocations::global(std::span<const std::byte> bytes) {
+    return fill(global(bytes.size()), bytes);
+}
+Ref Allocations::host(std::span<const std::byte> bytes) {
+    return fill(host(bytes.size()), bytes);
+}
 
 Ref Allocations::blob(std::span<const std::byte> bytes) {
     Ref ref = host(4 + bytes.size());
@@ -48,7 +55,9 @@ Ref Allocations::blob(std::span<const std::byte> bytes) {
     return fill(ref, bytes, 4);
 }
 
-Ref Allocations::text(std::string_view text) { return fill(host(text.size() + 1), AsBytes(text)); }
+Ref Allocations::text(std::string_view text) {
+    return fill(host(text.size() + 1), AsBytes(text));
+}
 
 // ---- Resolving references --------------------------------------------------------------------
 
@@ -76,27 +85,38 @@ std::optional<std::string_view> TextAt(Ref ref) {
     return std::string_view(start, end ? static_cast<const char*>(end) - start : block.size());
 }
 
-// ---- Sink ------------------------------------------------------------------------------------------
+// ---- Sink
+// ------------------------------------------------------------------------------------------
 
 void Sink::u8(std::uint8_t v) {
-    if (writer_) writer_->u8(v);
-    else size_ += 1;
+    if (writer_)
+        writer_->u8(v);
+    else
+        size_ += 1;
 }
 void Sink::u16(std::uint16_t v) {
-    if (writer_) writer_->u16(v);
-    else size_ += 2;
+    if (writer_)
+        writer_->u16(v);
+    else
+        size_ += 2;
 }
 void Sink::u32(std::uint32_t v) {
-    if (writer_) writer_->u32(v);
-    else size_ += 4;
+    if (writer_)
+        writer_->u32(v);
+    else
+        size_ += 4;
 }
 void Sink::bytes(std::span<const std::byte> data) {
-    if (writer_) writer_->bytes(data);
-    else size_ += data.size();
+    if (writer_)
+        writer_->bytes(data);
+    else
+        size_ += data.size();
 }
 void Sink::zeros(std::size_t n) {
-    if (writer_) writer_->zeros(n);
-    else size_ += n;
+    if (writer_)
+        writer_->zeros(n);
+    else
+        size_ += n;
 }
 void Sink::cstring(std::string_view text) {
     bytes(AsBytes(text));
@@ -113,12 +133,14 @@ void Sink::finish() const {
 
 std::uint16_t Fit16(std::size_t n, std::string_view what) {
     if (n > 0xFFFF)
-        throw ImageError(0, std::string(what) + " of " + std::to_string(n) +
-                                " bytes is too long for the image");
+        throw ImageError(
+            0, std::string(what) + " of " + std::to_string(n) + " bytes is too long for the image");
     return static_cast<std::uint16_t>(n);
 }
 
-void Sink::length16(std::size_t n, std::string_view what) { u16(Fit16(n, what)); }
+void Sink::length16(std::size_t n, std::string_view what) {
+    u16(Fit16(n, what));
+}
 
 void Sink::length8(std::size_t n, std::string_view what) {
     if (n > 0xFF)
@@ -127,7 +149,8 @@ void Sink::length8(std::size_t n, std::string_view what) {
     u8(static_cast<std::uint8_t>(n));
 }
 
-// ---- String pool -----------------------------------------------------------------------------------
+// ---- String pool
+// -----------------------------------------------------------------------------------
 
 void StringPool::read(ImageReader& in, std::uint16_t count) {
     texts_.clear();

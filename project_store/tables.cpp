@@ -25,10 +25,10 @@ struct ListedRecords {
         return BytesAt(r.*list, (r.*count) * entrySize);
     }
 };
-constexpr ListedRecords<GroupRecord> kGroups{&GroupRecord::entryCount, &GroupRecord::entries, sizeof(ListEntry),
-                                             "groups"};
-constexpr ListedRecords<Section5Record> kSection5{&Section5Record::entryCount, &Section5Record::entries,
-                                                  kSection5EntrySize, "section 5"};
+constexpr ListedRecords<GroupRecord> kGroups{&GroupRecord::entryCount, &GroupRecord::entries,
+                                             sizeof(ListEntry), "groups"};
+constexpr ListedRecords<Section5Record> kSection5{
+    &Section5Record::entryCount, &Section5Record::entries, kSection5EntrySize, "section 5"};
 
 template <typename Record>
 Ref readListedRecords(LoadContext& c, std::size_t count, const ListedRecords<Record>& kind) {
@@ -36,7 +36,8 @@ Ref readListedRecords(LoadContext& c, std::size_t count, const ListedRecords<Rec
     const Ref block = count ? c.blocks.global(records) : 0;
     auto stored = Records<Record>(block, count);
     for (std::size_t i = 0; i < count; ++i) {
-        const std::size_t entries = RecordAt<Record>(records.data() + i * sizeof(Record)).*kind.count;
+        const std::size_t entries =
+            RecordAt<Record>(records.data() + i * sizeof(Record)).*kind.count;
         const Ref list = readGlobalTable(c, entries, kind.entrySize, kind.what);
         if (!stored) continue;
         (*stored)[i].*kind.list = list;
@@ -46,7 +47,8 @@ Ref readListedRecords(LoadContext& c, std::size_t count, const ListedRecords<Rec
 }
 
 template <typename Record>
-void writeListedRecords(Sink& out, std::span<const Record> records, const ListedRecords<Record>& kind) {
+void writeListedRecords(Sink& out, std::span<const Record> records,
+                        const ListedRecords<Record>& kind) {
     for (Record r : records) {
         if (!kind.listOf(r)) r.*kind.count = 0;
         r.*kind.list = 0;
@@ -63,7 +65,8 @@ std::optional<std::size_t> variableBlockLength(std::span<const std::byte> block)
     const std::size_t n = ReadLe16(block.data() + kVariableCountOffset);
     for (std::size_t i = 0; i < n; ++i) {
         if (block.size() - at < 2) return std::nullopt;
-        const std::size_t length = ReadLe16(block.data() + at) * kVariableEntryUnit + kVariableEntryFixed;
+        const std::size_t length =
+            ReadLe16(block.data() + at) * kVariableEntryUnit + kVariableEntryFixed;
         if (block.size() - at < length) return std::nullopt;
         at += length;
     }
@@ -74,17 +77,27 @@ std::optional<std::size_t> variableBlockLength(std::span<const std::byte> block)
 
 using Bytes = std::optional<std::span<const std::byte>>;
 
-Bytes section1(const ProjectRecord& r) { return BytesAt(r.section1, r.section1Count * kSection1EntrySize); }
-Bytes section2a(const ProjectRecord& r) { return BytesAt(r.section2a, r.section2aCount * sizeof(ListEntry)); }
-bool hasGroups(const ProjectRecord& r) { return r.section2aCount == 0 && r.groupCount > 0; }
+Bytes section1(const ProjectRecord& r) {
+    return BytesAt(r.section1, r.section1Count * kSection1EntrySize);
+}
+Bytes section2a(const ProjectRecord& r) {
+    return BytesAt(r.section2a, r.section2aCount * sizeof(ListEntry));
+}
+bool hasGroups(const ProjectRecord& r) {
+    return r.section2aCount == 0 && r.groupCount > 0;
+}
 std::optional<std::span<GroupRecord>> groups(const ProjectRecord& r) {
     return Records<GroupRecord>(r.groups, r.groupCount);
 }
-Bytes section4(const ProjectRecord& r) { return BytesAt(r.section4, kSection4Size); }
+Bytes section4(const ProjectRecord& r) {
+    return BytesAt(r.section4, kSection4Size);
+}
 std::optional<std::span<Section5Record>> section5(const ProjectRecord& r) {
     return Records<Section5Record>(r.section5, r.section5Count);
 }
-Bytes section6(const ProjectRecord& r) { return BytesAt(r.section6, r.section6Count * sizeof(ListEntry)); }
+Bytes section6(const ProjectRecord& r) {
+    return BytesAt(r.section6, r.section6Count * sizeof(ListEntry));
+}
 Bytes section7(const ProjectRecord& r) {
     auto block = mem::Bytes(r.section7);
     auto length = variableBlockLength(block);
@@ -94,7 +107,9 @@ Bytes section7(const ProjectRecord& r) {
 Bytes textBlock(std::uint8_t lengthPlusOne, Ref ref) {
     return lengthPlusOne ? BytesAt(ref, lengthPlusOne - 1u) : std::nullopt;
 }
-Bytes section9(const ProjectRecord& r) { return BytesAt(r.section9, r.section9Count * sizeof(Section9Entry)); }
+Bytes section9(const ProjectRecord& r) {
+    return BytesAt(r.section9, r.section9Count * sizeof(Section9Entry));
+}
 
 // Translates the string index at `offset` of each entry: always, or only when it is nonzero.
 template <typename Entry>
@@ -137,7 +152,8 @@ void ReadMiddleTables(LoadContext& c) {
     r.section5 = readListedRecords(c, r.section5Count, kSection5);
     if (!r.section5) r.section5Count = 0;
 
-    auto entries6 = c.in.take(c.in.needBytes(r.section6Count, sizeof(ListEntry), "section 6"), "section 6");
+    auto entries6 =
+        c.in.take(c.in.needBytes(r.section6Count, sizeof(ListEntry), "section 6"), "section 6");
     r.section6 = r.section6Count ? c.blocks.host(entries6) : 0;
     if (!r.section6) r.section6Count = 0;
 
@@ -167,7 +183,8 @@ void TranslateTableTexts(LoadContext& c) {
         for (const GroupRecord& g : *list)
             translateEntries<ListEntry>(c, g.entries, g.entryCount, kListEntryIndex, true);
     }
-    translateEntries<Section9Entry>(c, r.section9, r.section9Count, offsetof(Section9Entry, textId), true);
+    translateEntries<Section9Entry>(c, r.section9, r.section9Count, offsetof(Section9Entry, textId),
+                                    true);
 }
 
 void TranslateGroupNames(LoadContext& c) {
@@ -176,7 +193,8 @@ void TranslateGroupNames(LoadContext& c) {
         for (GroupRecord& g : *list) c.translateIfSet(g.textId);
 }
 
-// ---- Saving ---------------------------------------------------------------------------------------
+// ---- Saving
+// ---------------------------------------------------------------------------------------
 
 void AdjustStoredTables(ProjectRecord& s) {
     const ProjectRecord r = s;

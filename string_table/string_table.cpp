@@ -19,7 +19,7 @@ struct Text {
 };
 
 class ProjectTable {
-public:
+  public:
     // The table follows the project's own count: a lower count drops identifiers above it.
     void followCount(const kestra::ProjectBlock& project) {
         std::size_t count = project.record.stringCount;
@@ -43,7 +43,7 @@ public:
     Text* find(WORD id) { return id < texts_.size() ? &texts_[id] : nullptr; }
     std::size_t size() const { return texts_.size(); }
 
-private:
+  private:
     std::vector<Text> texts_;
     std::unordered_map<std::string, WORD> index_;
 };
@@ -140,7 +140,9 @@ DWORD StrTabListFormat(std::uintptr_t list, char* destination, DWORD room) {
     return static_cast<DWORD>(n);
 }
 
-void StrTabListRelease(std::uintptr_t list) { delete reinterpret_cast<TextList*>(list); }
+void StrTabListRelease(std::uintptr_t list) {
+    delete reinterpret_cast<TextList*>(list);
+}
 
 DWORD StrTabReferenceCount(WORD id, void* project) {
     if (!project) return 0;

@@ -1,19 +1,26 @@
 // Packed device-independent bitmap services.
+#include "kestra/dib.h"
+
 #include <cstring>
 
-#include "kestra/dib.h"
 #include "utilities/services.h"
 
 namespace {
 
-bool isInfoHeader(const void* header) { return kestra::ReadLe32(header) == kestra::kInfoHeaderSize; }
+bool isInfoHeader(const void* header) {
+    return kestra::ReadLe32(header) == kestra::kInfoHeaderSize;
+}
 
 constexpr WORD kColorsByBitCount(unsigned bits) {
     switch (bits) {
-        case 1: return 2;
-        case 4: return 16;
-        case 8: return 256;
-        default: return 0;
+        case 1:
+            return 2;
+        case 4:
+            return 16;
+        case 8:
+            return 256;
+        default:
+            return 0;
     }
 }
 
@@ -68,8 +75,8 @@ char* FindDIBBits(const void* header) {
 HGLOBAL CreateDIB(DWORD width, DWORD height, WORD bitCount) {
     const WORD bits = roundBitCount(bitCount);
     const std::uint64_t palette = std::uint64_t{kColorsByBitCount(bits)} * 4;
-    const std::uint64_t size =
-        kestra::kInfoHeaderSize + palette + std::uint64_t{height} * kestra::DibRowBytes(width, bits);
+    const std::uint64_t size = kestra::kInfoHeaderSize + palette +
+                               std::uint64_t{height} * kestra::DibRowBytes(width, bits);
     if (size > kestra::mem::kMaxBlockSize) return 0;
     HGLOBAL handle = GlobalAlloc(GHND, static_cast<std::size_t>(size));
     if (!handle) return 0;

@@ -40,9 +40,9 @@ BOOL companionFileName(HMODULE module, const char* extension, char* buffer, int 
 // The one directory-chain search that may run at a time.
 struct SearchState {
     HMODULE module;
-    std::string firstFolder;     // stage 0: the folder of the path
-    std::string name;            // what is looked for; may hold "*" and "?"
-    std::string folder;          // the folder of the current stage
+    std::string firstFolder;  // stage 0: the folder of the path
+    std::string name;         // what is looked for; may hold "*" and "?"
+    std::string folder;       // the folder of the current stage
     DWORD stage;
     bool singleStage;
     std::vector<std::string> matches;
@@ -53,14 +53,18 @@ std::unique_ptr<SearchState> search;
 
 std::string stageFolder(const SearchState& state, DWORD stage) {
     switch (stage) {
-        case 0: return state.firstFolder;
+        case 0:
+            return state.firstFolder;
         case 1: {
             HMODULE module = state.module ? state.module : KESTRA_THIS_MODULE();
             return std::string(kp::FolderPart(kp::ModulePath(module)));
         }
-        case 2: return kp::WindowsFolder();
-        case 3: return kp::SystemFolder();
-        default: return {};
+        case 2:
+            return kp::WindowsFolder();
+        case 3:
+            return kp::SystemFolder();
+        default:
+            return {};
     }
 }
 
@@ -148,6 +152,8 @@ int FindNext(char* path) {
     return continueSearch(path);
 }
 
-void FileFindInterrupt() { search.reset(); }
+void FileFindInterrupt() {
+    search.reset();
+}
 
 }  // extern "C"

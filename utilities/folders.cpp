@@ -27,14 +27,15 @@ namespace {
 // effect only when the changed entries are in place, so a failed change leaves everything as
 // it was.
 class FolderEdit {
-public:
+  public:
     FolderEdit(FolderHeader& header, void* project)
         : header_(header), project_(project), numeric_(header.numeric != 0) {}
 
     // Reads the entries; false when the block does not hold the count it claims.
     bool load() {
         if (header_.count <= 0 || header_.block == 0u) return true;
-        auto records = blocks::Records<ListEntry>(header_.block, static_cast<std::size_t>(header_.count.get()));
+        auto records = blocks::Records<ListEntry>(header_.block,
+                                                  static_cast<std::size_t>(header_.count.get()));
         if (!records) return false;
         entries_.assign(records->begin(), records->end());
         loadedCount_ = entries_.size();
@@ -67,10 +68,12 @@ public:
 
     // String folders only: a reference to drop or to add once the change is in place.
     void release(DWORD value) {
-        if (!numeric_ && static_cast<WORD>(value) != 0) releases_.push_back(static_cast<WORD>(value));
+        if (!numeric_ && static_cast<WORD>(value) != 0)
+            releases_.push_back(static_cast<WORD>(value));
     }
     void reference(DWORD value) {
-        if (!numeric_ && static_cast<WORD>(value) != 0) references_.push_back(static_cast<WORD>(value));
+        if (!numeric_ && static_cast<WORD>(value) != 0)
+            references_.push_back(static_cast<WORD>(value));
     }
     void erase(std::size_t at) {
         release(valueOf(entries_[at]));
@@ -95,14 +98,15 @@ public:
             header_.count = static_cast<std::int16_t>(entries_.size());
             if (old) GlobalFree(old);
         } else if (!entries_.empty()) {
-            std::memcpy(mem::Data(header_.block), entries_.data(), entries_.size() * sizeof(ListEntry));
+            std::memcpy(mem::Data(header_.block), entries_.data(),
+                        entries_.size() * sizeof(ListEntry));
         }
         for (WORD id : references_) StrTabAddReference(nullptr, id, project_);
         for (WORD id : releases_) StrTabGetText(id, project_, nullptr, 0, 1);
         return true;
     }
 
-private:
+  private:
     FolderHeader& header_;
     void* project_;
     bool numeric_;
@@ -167,7 +171,7 @@ FolderHeader* folderOf(void* folder) {
 // A row of the parameter matrix (32 bytes).
 struct MatrixRow {
     std::uint8_t r0[4];
-    FolderHeader folder;         // 4
+    FolderHeader folder;  // 4
     std::uint8_t r14[14];
     std::uint8_t maxTextLength;  // 28
     std::uint8_t r29[3];
@@ -249,7 +253,9 @@ std::optional<std::size_t> findChild(const NetworkNode& folder, int key) {
     return std::nullopt;
 }
 
-NetworkNode* nodeOf(void* node) { return node ? &kestra::RecordAt<NetworkNode>(node) : nullptr; }
+NetworkNode* nodeOf(void* node) {
+    return node ? &kestra::RecordAt<NetworkNode>(node) : nullptr;
+}
 
 }  // namespace
 
@@ -297,7 +303,8 @@ BOOL ExpDeleteFolder(void* folder, void* project) {
     FolderHeader* header = folderOf(folder);
     if (!header) return FALSE;
     if (header->numeric == 0 && header->count > 0)
-        for (const ListEntry& e : blocks::RecordsUpTo<ListEntry>(header->block, static_cast<std::size_t>(header->count.get())))
+        for (const ListEntry& e : blocks::RecordsUpTo<ListEntry>(
+                 header->block, static_cast<std::size_t>(header->count.get())))
             if (e.textId != 0) StrTabGetText(e.textId, project, nullptr, 0, 1);
     if (header->block != 0u) GlobalFree(header->block);
     header->block = 0;
@@ -312,7 +319,8 @@ BOOL ExpDuplicateFolder(void* destination, const void* source, void* project) {
     to = from;
     to.block = 0;
     if (from.count <= 0 || from.block == 0u) return TRUE;
-    auto entries = blocks::Records<ListEntry>(from.block, static_cast<std::size_t>(from.count.get()));
+    auto entries =
+        blocks::Records<ListEntry>(from.block, static_cast<std::size_t>(from.count.get()));
     HGLOBAL copy = entries ? GlobalAlloc(GHND, (entries->size() + 1) * sizeof(ListEntry)) : 0;
     if (!copy) {
         to.count = 0;
@@ -349,18 +357,21 @@ BOOL ValidateParSets(void* matrix) {
     const int setCount = static_cast<std::int16_t>(kestra::ReadLe16(record + kMatrixSetCount));
     const int base = static_cast<std::int16_t>(kestra::ReadLe16(record + kMatrixBase));
     const int rowCount = static_cast<std::int16_t>(kestra::ReadLe16(record + kMatrixRowCount));
-    void* project = mem::At(kestra::ReadLe32(record + kMatrixProject), 0, kestra::kProjectBlockSize);
+    void* project =
+        mem::At(kestra::ReadLe32(record + kMatrixProject), 0, kestra::kProjectBlockSize);
     auto rows = blocks::RecordsUpTo<MatrixRow>(kestra::ReadLe32(record + kMatrixRows),
-                                              static_cast<std::size_t>(std::max(rowCount, 0)));
+                                               static_cast<std::size_t>(std::max(rowCount, 0)));
     for (MatrixRow& row : rows) {
         const bool numeric = row.folder.numeric != 0;
         for (int set = 0; set < setCount; ++set) {
             DWORD value = 0;
             if (!ExpGetValueFromFolder(&row.folder, set, &value, project)) {
-                ExpPlaceValueInFolder(&row.folder, set, numeric ? 0 : StrTabAddText("", project), project);
+                ExpPlaceValueInFolder(&row.folder, set, numeric ? 0 : StrTabAddText("", project),
+                                      project);
             } else if (!numeric) {
                 char text[kMatrixTextRoom] = "";
-                if (value != 0) StrTabGetText(static_cast<WORD>(value), project, text, kMatrixTextRoom - 1, 0);
+                if (value != 0)
+                    StrTabGetText(static_cast<WORD>(value), project, text, kMatrixTextRoom - 1, 0);
                 text[std::min<std::size_t>(row.maxTextLength, kMatrixTextRoom - 1)] = 0;
                 ExpPlaceValueInFolder(&row.folder, set, StrTabAddText(text, project), project);
             }

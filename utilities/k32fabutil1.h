@@ -1,10 +1,10 @@
 // K32FABUTIL1: the utilities library's exports, one header per topic.
 #pragma once
 
-#include "utilities/services.h"
-#include "utilities/folders.h"
-#include "utilities/languages.h"
-#include "utilities/tags.h"
 #include "utilities/comm_params.h"
 #include "utilities/controls.h"
 #include "utilities/dialog_helpers.h"
+#include "utilities/folders.h"
+#include "utilities/languages.h"
+#include "utilities/services.h"
+#include "utilities/tags.h"

@@ -81,7 +81,8 @@ BOOL DefaultToMultiLang(void* projectBlock) {
         std::memset(entries->data(), 0, entries->size_bytes());
         for (std::size_t slot = 0; slot < kestra::kResourceSlots; ++slot) {
             if (ResourceRecord* resource = resourceAt(*resources, slot)) {
-                (*entries)[slot].value0 = std::uint32_t{resource->value10} | (std::uint32_t{resource->value14} << 16);
+                (*entries)[slot].value0 =
+                    std::uint32_t{resource->value10} | (std::uint32_t{resource->value14} << 16);
                 (*entries)[slot].blobA = resource->blobA;
                 (*entries)[slot].blobB = resource->blobB;
             }

@@ -27,8 +27,8 @@ NumberListResult ParseNumberList(std::string_view text, int* values, int count) 
     if (count <= 2 || !values) return {1, 0};
     values[0] = 1;
     values[1] = 1;
-    int next = 2;       // where the next number goes
-    int inGroup = 1;    // numbers of the current group, counting the one being read
+    int next = 2;     // where the next number goes
+    int inGroup = 1;  // numbers of the current group, counting the one being read
     std::size_t start = 0;
     for (std::size_t i = 0; i <= text.size(); ++i) {
         const bool end = i == text.size();

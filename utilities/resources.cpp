@@ -11,7 +11,8 @@ constexpr StringResource kStrings[] = {
     {1, "2.00"},  // library version, read by DecodeLibVersion
 };
 
-const kestra::platform::ResourceRegistration kRegistration(
-    &kStrings, kestra::platform::ResourceKind::Strings, kStrings, std::size(kStrings));
+const kestra::platform::ResourceRegistration kRegistration(&kStrings,
+                                                           kestra::platform::ResourceKind::Strings,
+                                                           kStrings, std::size(kStrings));
 
 }  // namespace

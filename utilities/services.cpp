@@ -30,11 +30,19 @@ APPFMALLOC SetAppFmalloc(APPFMALLOC allocator) {
     return hostAllocator;
 }
 
-APPFMALLOC GetAppFmalloc() { return hostAllocator; }
+APPFMALLOC GetAppFmalloc() {
+    return hostAllocator;
+}
 
-void* GetFarPtrFromHuge(void* base, DWORD offset) { return static_cast<char*>(base) + offset; }
-void* ChangeFarPtrBase(void* base, DWORD offset) { return static_cast<char*>(base) + offset; }
-BOOL FreeOurFarPtr(void*) { return TRUE; }
+void* GetFarPtrFromHuge(void* base, DWORD offset) {
+    return static_cast<char*>(base) + offset;
+}
+void* ChangeFarPtrBase(void* base, DWORD offset) {
+    return static_cast<char*>(base) + offset;
+}
+BOOL FreeOurFarPtr(void*) {
+    return TRUE;
+}
 
 char* GetNextToken(char* destination, char** cursor, const char* delimiters, int maxLength) {
     if (!cursor || !*cursor || !destination) return nullptr;
@@ -75,9 +83,12 @@ DWORD DecodeLibVersion(HMODULE module) {
     if (parsed.result != 0) return 0;
     auto lowByte = [](int v) { return static_cast<DWORD>(v) & 0xFF; };
     switch (parsed.numbers) {
-        case 2: return (lowByte(values[2]) << 8) | lowByte(values[3]);
-        case 3: return (lowByte(values[3]) << 8) | lowByte(values[4]);
-        default: return 0;
+        case 2:
+            return (lowByte(values[2]) << 8) | lowByte(values[3]);
+        case 3:
+            return (lowByte(values[3]) << 8) | lowByte(values[4]);
+        default:
+            return 0;
     }
 }
 

@@ -17,8 +17,8 @@ namespace blocks = kestra::blocks;
 
 namespace {
 
-constexpr std::size_t kClearedWordInData = 28;   // element offset 32
-constexpr std::size_t kFlaggedByteInData = 25;   // element offset 29, bit 7 cleared on add
+constexpr std::size_t kClearedWordInData = 28;  // element offset 32
+constexpr std::size_t kFlaggedByteInData = 25;  // element offset 29, bit 7 cleared on add
 constexpr int kNameRoom = 256;
 
 TagFolderHeader* headerOf(void* folder) {
@@ -43,8 +43,8 @@ std::string textOf(WORD id, void* project) {
     return text;
 }
 
-DWORD reportTag(std::span<TagElement> tags, std::size_t at, void* project, void* data,
-                WORD* parent, BOOL* structure, char* name, int nameSize, int* position) {
+DWORD reportTag(std::span<TagElement> tags, std::size_t at, void* project, void* data, WORD* parent,
+                BOOL* structure, char* name, int nameSize, int* position) {
     const TagElement& tag = tags[at];
     if (data) std::memcpy(data, tag.data, TagElement::kDataSize);
     if (parent) *parent = tag.parentKey;
@@ -76,7 +76,10 @@ DWORD scan(TagFolderHeader& header, void* project, const std::string& name,
 
     auto& block = kestra::RecordAt<ProjectBlock>(project);
     const bool folderB = block.record.onNetwork != 0;
-    const std::uint16_t wantedNode = descriptor ? kestra::ReadLe16(static_cast<const std::uint8_t*>(descriptor) + TagElement::kNodeKeyInData) : 0;
+    const std::uint16_t wantedNode =
+        descriptor ? kestra::ReadLe16(static_cast<const std::uint8_t*>(descriptor) +
+                                      TagElement::kNodeKeyInData)
+                   : 0;
     for (std::size_t i = 0; i < tags->size(); ++i) {
         const TagElement& tag = (*tags)[i];
         if (tag.nameId != nameId) continue;
@@ -150,7 +153,8 @@ DWORD AddTagElement(void* folder, void* project, const char* name, const void* d
         parent.kind = ParentRule::Kind::Name;
         auto at = positionOfKey(*tags, static_cast<std::uint16_t>(parentKey));
         if (at) parent.name = textOf((*tags)[*at].nameId, project);
-        if (parent.name.empty()) parent = {ParentRule::Kind::Key, static_cast<std::uint16_t>(parentKey), {}};
+        if (parent.name.empty())
+            parent = {ParentRule::Kind::Key, static_cast<std::uint16_t>(parentKey), {}};
     } else if (parentKey == 0) {
         parent.kind = ParentRule::Kind::Key;
     }
@@ -162,9 +166,10 @@ DWORD AddTagElement(void* folder, void* project, const char* name, const void* d
         WORD nameId = StrTabAddText(name, project);
         if (nameId == kNoStringId) return 0;
         const std::size_t count = tags->size();
-        HGLOBAL grown = header->elements != 0u
-                            ? GlobalReAlloc(header->elements, (count + 1) * sizeof(TagElement), GHND)
-                            : GlobalAlloc(GHND, sizeof(TagElement));
+        HGLOBAL grown =
+            header->elements != 0u
+                ? GlobalReAlloc(header->elements, (count + 1) * sizeof(TagElement), GHND)
+                : GlobalAlloc(GHND, sizeof(TagElement));
         if (!grown) {
             StrTabGetText(nameId, project, nullptr, 0, 1);
             return 0;

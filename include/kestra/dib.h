@@ -11,27 +11,28 @@
 namespace kestra {
 
 struct BitmapInfoHeader {
-    le32 size;                   // 40
+    le32 size;  // 40
     les32 width;
     les32 height;
     le16 planes;
-    le16 bitCount;               // 14
+    le16 bitCount;  // 14
     le32 compression;
     le32 sizeImage;
     les32 xPelsPerMeter;
     les32 yPelsPerMeter;
-    le32 colorsUsed;             // 32
+    le32 colorsUsed;  // 32
     le32 colorsImportant;
 };
 static_assert(sizeof(BitmapInfoHeader) == 40);
-static_assert(offsetof(BitmapInfoHeader, bitCount) == 14 && offsetof(BitmapInfoHeader, colorsUsed) == 32);
+static_assert(offsetof(BitmapInfoHeader, bitCount) == 14 &&
+              offsetof(BitmapInfoHeader, colorsUsed) == 32);
 
 struct BitmapCoreHeader {
-    le32 size;                   // 12
-    le16 width;                  // 4
-    le16 height;                 // 6
+    le32 size;    // 12
+    le16 width;   // 4
+    le16 height;  // 6
     le16 planes;
-    le16 bitCount;               // 10
+    le16 bitCount;  // 10
 };
 static_assert(sizeof(BitmapCoreHeader) == 12);
 

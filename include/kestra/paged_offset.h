@@ -10,8 +10,8 @@
 namespace kestra {
 
 struct PagedOffset {
-    std::uint8_t page;           // offset / 32768 + 1
-    le16 inPage;                 // offset % 32768
+    std::uint8_t page;  // offset / 32768 + 1
+    le16 inPage;        // offset % 32768
 
     static constexpr std::uint32_t kPageSize = 32768;
     // The largest offset three bytes can name.

@@ -19,8 +19,8 @@
 namespace kestra {
 
 struct ImageDescriptor {
-    PagedOffset record;          // where the project record starts
-    std::uint8_t formatCode;     // high nibble major, low nibble minor
+    PagedOffset record;       // where the project record starts
+    std::uint8_t formatCode;  // high nibble major, low nibble minor
 };
 static_assert(sizeof(ImageDescriptor) == 4);
 
@@ -29,8 +29,8 @@ inline constexpr std::uint32_t kImageRecordOffset = 48;
 
 // What a format code says about the rest of the image.
 struct FormatRules {
-    bool shortPageTexts;         // page texts zero-terminated instead of length-prefixed
-    bool endsAfterKeyedTable;    // nothing after section 11, no extension record
+    bool shortPageTexts;       // page texts zero-terminated instead of length-prefixed
+    bool endsAfterKeyedTable;  // nothing after section 11, no extension record
     bool hasExtensionRecord;
 };
 
@@ -71,12 +71,11 @@ inline std::variant<LocatedProject, ImageFault> LocateProject(std::span<const st
                                  " bytes"};
     const auto& descriptor = RecordAt<ImageDescriptor>(image.data() + at);
     auto record = descriptor.record.decode();
-    if (!record)
-        return ImageFault{at, "descriptor holds no valid paged offset"};
+    if (!record) return ImageFault{at, "descriptor holds no valid paged offset"};
     if (*record > image.size() || image.size() - *record < kProjectRecordSize)
         return ImageFault{at, "project record at " + std::to_string(*record) +
-                                  " does not fit in the image of " +
-                                  std::to_string(image.size()) + " bytes"};
+                                  " does not fit in the image of " + std::to_string(image.size()) +
+                                  " bytes"};
     return LocatedProject{*record, descriptor.formatCode};
 }
 

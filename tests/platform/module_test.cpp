@@ -9,7 +9,7 @@
 namespace {
 
 class TestModule : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         module_ = LoadLibrary("KTestModule");
         ASSERT_NE(module_, nullptr);
@@ -86,7 +86,8 @@ TEST_F(TestModule, ResourcesLeaveWithTheModule) {
 TEST(ModuleEntry, CalledOnFirstLoadAndLastUnloadAndCanRefuseTheLoad) {
     HMODULE first = LoadLibrary("KTestModule");
     ASSERT_NE(first, nullptr);
-    auto calls = reinterpret_cast<void (*)(int*, int*)>(GetProcAddress(first, "TestModuleEntryCalls"));
+    auto calls =
+        reinterpret_cast<void (*)(int*, int*)>(GetProcAddress(first, "TestModuleEntryCalls"));
     auto refuse = reinterpret_cast<void (*)(bool)>(GetProcAddress(first, "TestModuleRefuseAttach"));
     int attach0, detach0, attach, detach;
     calls(&attach0, &detach0);

@@ -39,7 +39,7 @@ const char* kSample =
     "Late=never seen\r\n";
 
 class Profile : public ::testing::Test {
-protected:
+  protected:
     TempFolder folder_;
     WindowsFolderScope windows_{folder_.path()};
     std::string file_ = folder_.write("Fabricon.ini", kSample);
@@ -49,16 +49,17 @@ protected:
 
 TEST_F(Profile, NamesIgnoreCaseAndBlanksAndValuesLoseBlanksAndQuotes) {
     char buffer[64];
-    EXPECT_EQ(GetPrivateProfileString("COMM", "baud", "x", buffer, sizeof buffer, file_.c_str()), 5u);
+    EXPECT_EQ(GetPrivateProfileString("COMM", "baud", "x", buffer, sizeof buffer, file_.c_str()),
+              5u);
     EXPECT_STREQ(buffer, "57600");
     GetPrivateProfileString("comm", "PARITY", "", buffer, sizeof buffer, file_.c_str());
     EXPECT_STREQ(buffer, "even");
     GetPrivateProfileString("other", "KEY", "", buffer, sizeof buffer, file_.c_str());
     EXPECT_STREQ(buffer, "first");  // the first of two equal keys
     // A second section of the same name is not consulted.
-    EXPECT_EQ(GetPrivateProfileString("Comm", "Late", "dflt  ", buffer, sizeof buffer,
-                                      file_.c_str()),
-              4u);
+    EXPECT_EQ(
+        GetPrivateProfileString("Comm", "Late", "dflt  ", buffer, sizeof buffer, file_.c_str()),
+        4u);
     EXPECT_STREQ(buffer, "dflt");  // trailing blanks of the default are dropped
     GetPrivateProfileString("Comm", "Missing", nullptr, buffer, sizeof buffer, file_.c_str());
     EXPECT_STREQ(buffer, "");
@@ -68,13 +69,15 @@ TEST_F(Profile, BareFileNamesResolveInTheWindowsFolderIgnoringCase) {
     char buffer[16];
     GetPrivateProfileString("Comm", "Baud", "", buffer, sizeof buffer, "FABRICON.INI");
     EXPECT_STREQ(buffer, "57600");
-    EXPECT_EQ(GetPrivateProfileString("Comm", "Baud", "none", buffer, sizeof buffer, "absent.ini"), 4u);
+    EXPECT_EQ(GetPrivateProfileString("Comm", "Baud", "none", buffer, sizeof buffer, "absent.ini"),
+              4u);
     EXPECT_STREQ(buffer, "none");
 }
 
 TEST_F(Profile, ValuesAreCutToTheBuffer) {
     char buffer[4] = {'x', 'x', 'x', 'x'};
-    EXPECT_EQ(GetPrivateProfileString("Comm", "Baud", "", buffer, sizeof buffer, file_.c_str()), 3u);
+    EXPECT_EQ(GetPrivateProfileString("Comm", "Baud", "", buffer, sizeof buffer, file_.c_str()),
+              3u);
     EXPECT_STREQ(buffer, "576");
     EXPECT_EQ(GetPrivateProfileString("Comm", "Baud", "", buffer, 0, file_.c_str()), 0u);
 }

@@ -11,8 +11,9 @@ constexpr kestra::platform::StringResource kStrings[] = {
     {102, "third item"},
     {200, "a rather long string resource text"},
 };
-const kestra::platform::ResourceRegistration kRegistration(
-    &kStrings, kestra::platform::ResourceKind::Strings, kStrings, std::size(kStrings));
+const kestra::platform::ResourceRegistration kRegistration(&kStrings,
+                                                           kestra::platform::ResourceKind::Strings,
+                                                           kStrings, std::size(kStrings));
 }  // namespace
 
 // The entry point refuses to attach while the refusal flag is set, and counts its calls.
@@ -33,10 +34,22 @@ void TestModuleEntryCalls(int* attach, int* detach) {
     *attach = attachCalls;
     *detach = detachCalls;
 }
-void TestModuleRefuseAttach(bool refuse) { refuseAttach = refuse; }
-int TestModuleAnswer() { return 42; }
-int TestModuleTwice(int v) { return 2 * v; }
-int TestModuleUnnumbered() { return 7; }
-int TestModuleHidden() { return -1; }  // not in the export list
-HMODULE TestModuleSelf() { return KESTRA_THIS_MODULE(); }
+void TestModuleRefuseAttach(bool refuse) {
+    refuseAttach = refuse;
+}
+int TestModuleAnswer() {
+    return 42;
+}
+int TestModuleTwice(int v) {
+    return 2 * v;
+}
+int TestModuleUnnumbered() {
+    return 7;
+}
+int TestModuleHidden() {
+    return -1;
+}  // not in the export list
+HMODULE TestModuleSelf() {
+    return KESTRA_THIS_MODULE();
+}
 }

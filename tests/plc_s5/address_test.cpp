@@ -1,9 +1,10 @@
+#include "plc_s5/address.h"
+
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <string>
 
-#include "plc_s5/address.h"
 #include "plc_s5/k32plc1.h"
 
 using namespace kestra;
@@ -11,7 +12,9 @@ using namespace kestra::s5;
 
 namespace {
 
-const ModelRow& Row() { return *ModelRowFor(1); }
+const ModelRow& Row() {
+    return *ModelRowFor(1);
+}
 
 uPLCADR Ref(std::uint8_t db, std::uint16_t offset, std::uint8_t format, std::uint8_t bit = 0) {
     uPLCADR ref{};
@@ -23,15 +26,19 @@ uPLCADR Ref(std::uint8_t db, std::uint16_t offset, std::uint8_t format, std::uin
     return ref;
 }
 
-std::string Write(const uPLCADR& ref, bool preferred = false) { return WriteAddress(Row(), ref, preferred).value_or("<none>"); }
+std::string Write(const uPLCADR& ref, bool preferred = false) {
+    return WriteAddress(Row(), ref, preferred).value_or("<none>");
+}
 
 // Reads a text into a reference that starts as `start`; nothing when rejected.
-std::optional<uPLCADR> Read(std::string_view text, uPLCADR start = Ref(0, 0, kWord), bool preferred = false) {
+std::optional<uPLCADR> Read(std::string_view text, uPLCADR start = Ref(0, 0, kWord),
+                            bool preferred = false) {
     if (!ReadAddress(Row(), text, start, preferred)) return std::nullopt;
     return start;
 }
 
-void ExpectRef(const std::optional<uPLCADR>& ref, unsigned db, unsigned offset, unsigned format, unsigned bit = 0) {
+void ExpectRef(const std::optional<uPLCADR>& ref, unsigned db, unsigned offset, unsigned format,
+               unsigned bit = 0) {
     ASSERT_TRUE(ref);
     EXPECT_EQ(ref->dataBlock, db);
     EXPECT_EQ(ref->byteOffset.get(), offset);
@@ -51,9 +58,9 @@ TEST(AddressText, WritesTheNotationOfEachElementSize) {
     EXPECT_EQ(Write(Ref(10, 10, kBit, 7)), "DB10 D5.15");
     EXPECT_EQ(Write(Ref(10, 20, kDword)), "DB10 DD10");
     EXPECT_EQ(Write(Ref(10, 20, kFloat)), "DB10 DD10");
-    EXPECT_EQ(Write(Ref(10, 20, kAscii)), "DB10 DW10");     // text takes the preferred name
+    EXPECT_EQ(Write(Ref(10, 20, kAscii)), "DB10 DW10");  // text takes the preferred name
     EXPECT_EQ(Write(Ref(10, 20, kDword), true), "DB10 DW10");
-    EXPECT_EQ(Write(Ref(10, 21, kWord)), "DB10 D10");       // a word has no right-byte name
+    EXPECT_EQ(Write(Ref(10, 21, kWord)), "DB10 D10");  // a word has no right-byte name
     EXPECT_EQ(Write(Ref(10, 20, kSpcForm6)), "DB10 D10");
 }
 
@@ -62,7 +69,7 @@ TEST(AddressText, RefusesWhatHasNoNotation) {
     otherArea.dataType = 0;
     EXPECT_FALSE(WriteAddress(Row(), otherArea, false));
     EXPECT_FALSE(WriteAddress(Row(), Ref(10, 10, kBit, 9), false));  // bit 17 of a word
-    EXPECT_EQ(Write(Ref(10, 11, kBit, 20)), "DB10 D5");                // bit indices from 16 print no bit
+    EXPECT_EQ(Write(Ref(10, 11, kBit, 20)), "DB10 D5");  // bit indices from 16 print no bit
 }
 
 TEST(AddressText, ReadsTheExamples) {
@@ -82,9 +89,9 @@ TEST(AddressText, ReadsTheExamples) {
 }
 
 TEST(AddressText, RejectsAndLeavesTheReferenceAlone) {
-    for (const char* text : {"DB1 DW5", "DB256 DW5", "DB DW5", "DB10", "DB10 DX5", "DB10 DW", "DB10 DW5X",
-                             "DB10 DW256", "DB10 DD255", "DB10 DW99999999999", "DB10 D5.16", "DB10 D5.A", "",
-                             "   "}) {
+    for (const char* text :
+         {"DB1 DW5", "DB256 DW5", "DB DW5", "DB10", "DB10 DX5", "DB10 DW", "DB10 DW5X",
+          "DB10 DW256", "DB10 DD255", "DB10 DW99999999999", "DB10 D5.16", "DB10 D5.A", "", "   "}) {
         uPLCADR ref = Ref(7, 4, kWord);
         EXPECT_FALSE(ReadAddress(Row(), text, ref, false)) << text;
         EXPECT_EQ(ref.dataBlock, 7) << text;
@@ -113,9 +120,10 @@ TEST(AddressText, EveryNumericFormatElementAndBitReadsBack) {
         for (int element = 0; element <= lastElement; ++element) {
             for (unsigned right = 0; right < (size <= 1 ? 2u : 1u); ++right) {
                 for (unsigned bit = 0; bit < (format == kBit ? 8u : 1u); ++bit) {
-                    const uPLCADR ref = Ref(static_cast<std::uint8_t>(2 + element % 254),
-                                            static_cast<std::uint16_t>(element * 2 + right),
-                                            static_cast<std::uint8_t>(format), static_cast<std::uint8_t>(bit));
+                    const uPLCADR ref =
+                        Ref(static_cast<std::uint8_t>(2 + element % 254),
+                            static_cast<std::uint16_t>(element * 2 + right),
+                            static_cast<std::uint8_t>(format), static_cast<std::uint8_t>(bit));
                     auto text = WriteAddress(Row(), ref, false);
                     ASSERT_TRUE(text);
                     auto back = Read(*text, Ref(0, 0, static_cast<std::uint8_t>(format)));

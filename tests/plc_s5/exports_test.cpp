@@ -70,10 +70,12 @@ TEST(DriverLibrary, CarriesItsStringResources) {
     EXPECT_EQ(text(1000), "0");
     EXPECT_EQ(text(1015), "15");
     EXPECT_EQ(text(813),
-              "Incompatible Controller driver version. Try menu option <Change Controller Driver> and then press "
+              "Incompatible Controller driver version. Try menu option <Change Controller Driver> "
+              "and then press "
               "button <Find All>.");
     EXPECT_EQ(text(2501),
-              "Changing the model type will reset the reserved block addresses to default values. Continue ?");
+              "Changing the model type will reset the reserved block addresses to default values. "
+              "Continue ?");
     for (UINT id = 151; id <= 164; ++id) EXPECT_FALSE(text(id).empty()) << id;
     for (UINT id = 501; id <= 514; ++id) EXPECT_FALSE(text(id).empty()) << id;
     FreeLibrary(driver);

@@ -1,10 +1,11 @@
+#include "plc_s5/formats.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
 #include "platform/memory.h"
-#include "plc_s5/formats.h"
 #include "plc_s5/k32plc1.h"
 
 using namespace kestra;
@@ -20,7 +21,8 @@ uPLCADR Ref(std::uint8_t format, std::uint16_t dataType = 1, std::uint16_t offse
     return ref;
 }
 
-sDISPFORMAT Display(std::uint8_t fieldType, unsigned base, std::uint8_t extra = 0, std::uint8_t decimals = 0) {
+sDISPFORMAT Display(std::uint8_t fieldType, unsigned base, std::uint8_t extra = 0,
+                    std::uint8_t decimals = 0) {
     sDISPFORMAT d{};
     d.fieldType = fieldType;
     d.format = static_cast<std::uint8_t>((base << 3) | extra);
@@ -46,14 +48,16 @@ TEST(Capabilities, FormatSupportByFieldTypeClassAndFilter) {
     EXPECT_TRUE(ExpIsFormatSupported(&kSetup, kNumeric, &ref, 2, kBitOnly));
     EXPECT_FALSE(ExpIsFormatSupported(&kSetup, kAsciiField, &ref, 2, kPreferredOnly));
     uPLCADR otherArea = Ref(kAscii, 0);
-    EXPECT_TRUE(ExpIsFormatSupported(&kSetup, kAsciiField, &otherArea, 2, 0));  // falls back to data blocks
+    EXPECT_TRUE(
+        ExpIsFormatSupported(&kSetup, kAsciiField, &otherArea, 2, 0));  // falls back to data blocks
     uPLCSETUP unknown{};
     unknown.model = 7;
     EXPECT_FALSE(ExpIsFormatSupported(&unknown, kNumeric, &ref, 2, 0));
 }
 
 TEST(Capabilities, TablesOfClassTwoFields) {
-    uPLCADR word = Ref(kWord, 1, 510), dword = Ref(kDword), spc = Ref(kSpcForm6), flt = Ref(kFloat), kt = Ref(kTimer);
+    uPLCADR word = Ref(kWord, 1, 510), dword = Ref(kDword), spc = Ref(kSpcForm6), flt = Ref(kFloat),
+            kt = Ref(kTimer);
     EXPECT_TRUE(ExpIsReadWriteSupported(&kSetup, kAsciiField, &word, 2));
     EXPECT_FALSE(ExpIsReadWriteSupported(&kSetup, kHorzBargraph, &word, 2));
     EXPECT_FALSE(ExpIsReadWriteSupported(&kSetup, kNumeric, &word, 3));
@@ -181,7 +185,8 @@ TEST(DisplayForm, ToRuntimeByFieldType) {
         ExpConvertDisplayFormProject2PLC(&ref, &d, width, height, &code, &s1, &s2);
         return std::tuple<int, int, int>(code, s1, s2);
     };
-    EXPECT_EQ(convert(kWord, Display(kNumeric, kDecimal, sDISPFORMAT::kFixedPoint, 2), 8, 1), std::tuple(0, 8, 2));
+    EXPECT_EQ(convert(kWord, Display(kNumeric, kDecimal, sDISPFORMAT::kFixedPoint, 2), 8, 1),
+              std::tuple(0, 8, 2));
     EXPECT_EQ(convert(kWord, Display(kNumeric, kDecimal, 0, 2), 8, 1), std::tuple(0, 8, 0));
     EXPECT_EQ(convert(kWord, Display(kNumeric, kHexadecimal), 4, 1), std::tuple(1, 4, 0));
     EXPECT_EQ(convert(kTimer, Display(kNumeric, kHexadecimal), 4, 1), std::tuple(5, 4, 0));
@@ -195,7 +200,8 @@ TEST(DisplayForm, ToRuntimeByFieldType) {
 TEST(DisplayForm, FromRuntimeFindsTheFieldTypeAndDecimalBase) {
     auto convert = [](std::uint8_t format, DWORD code, DWORD s1, DWORD s2) {
         const uPLCADR ref = Ref(format);
-        sDISPFORMAT d = Display(kAsciiField, kBinary, sDISPFORMAT::kFixedPoint | sDISPFORMAT::kSigned, 9);
+        sDISPFORMAT d =
+            Display(kAsciiField, kBinary, sDISPFORMAT::kFixedPoint | sDISPFORMAT::kSigned, 9);
         BYTE width = 0, height = 0;
         ExpConvertDisplayFormPLC2Project(&ref, &d, &width, &height, code, s1, s2);
         return d;
@@ -220,7 +226,8 @@ TEST(DisplayForm, FromRuntimeFindsTheFieldTypeAndDecimalBase) {
     EXPECT_EQ(bar.fieldType, kVertBargraph);
     EXPECT_EQ(width, 3);
     EXPECT_EQ(height, 10);
-    EXPECT_FALSE(DisplayFormFromRuntime(kWord, bar, width, height, {5, 1, 1}));  // a word is no timer
+    EXPECT_FALSE(
+        DisplayFormFromRuntime(kWord, bar, width, height, {5, 1, 1}));  // a word is no timer
 }
 
 TEST(Models, NamesAndIdentifierArrays) {

@@ -1,9 +1,10 @@
+#include "plc_s5/limits.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "plc_s5/k32plc1.h"
-#include "plc_s5/limits.h"
 
 using namespace kestra;
 using namespace kestra::s5;
@@ -21,13 +22,20 @@ sDISPFORMAT Display(std::uint8_t fieldType, std::uint8_t format, std::uint8_t de
     d.scaleB = 1;
     return d;
 }
-sDISPFORMAT Signed() { return Display(kNumeric, kDecimalBase | sDISPFORMAT::kSigned); }
-sDISPFORMAT Unsigned() { return Display(kNumeric, kDecimalBase); }
+sDISPFORMAT Signed() {
+    return Display(kNumeric, kDecimalBase | sDISPFORMAT::kSigned);
+}
+sDISPFORMAT Unsigned() {
+    return Display(kNumeric, kDecimalBase);
+}
 sDISPFORMAT FixedPoint(std::uint8_t decimals, bool isSigned = true) {
-    return Display(kNumeric, kDecimalBase | sDISPFORMAT::kFixedPoint | (isSigned ? sDISPFORMAT::kSigned : 0), decimals);
+    return Display(kNumeric,
+                   kDecimalBase | sDISPFORMAT::kFixedPoint | (isSigned ? sDISPFORMAT::kSigned : 0),
+                   decimals);
 }
 sDISPFORMAT Scaled(std::int32_t a, std::int32_t b, std::int32_t c, bool isSigned) {
-    sDISPFORMAT d = Display(kNumeric, kDecimalBase | sDISPFORMAT::kScaling | (isSigned ? sDISPFORMAT::kSigned : 0));
+    sDISPFORMAT d = Display(
+        kNumeric, kDecimalBase | sDISPFORMAT::kScaling | (isSigned ? sDISPFORMAT::kSigned : 0));
     d.scaleA = a;
     d.scaleB = b;
     d.scaleC = c;
@@ -56,7 +64,9 @@ TEST(LimitText, ClampsToTheBoundsOfTheFormat) {
 }
 
 TEST(LimitText, ReadsTheFieldsBase) {
-    auto base = [](unsigned index) { return Display(kNumeric, static_cast<std::uint8_t>(index << 3)); };
+    auto base = [](unsigned index) {
+        return Display(kNumeric, static_cast<std::uint8_t>(index << 3));
+    };
     EXPECT_EQ(Parse(base(0), kWord, "101"), 5);
     EXPECT_EQ(Parse(base(1), kWord, "17"), 15);
     EXPECT_EQ(Parse(base(3), kWord, "1F"), 31);
@@ -94,8 +104,12 @@ TEST(LimitText, PrintsInTheFieldsBaseAndSignedness) {
 }
 
 TEST(LimitText, DefaultsFollowSignednessScalingAndType) {
-    auto max = [](const sDISPFORMAT& d, unsigned f) { return LimitFromText(d, f, "", LimitMode::MaximumDefault); };
-    auto min = [](const sDISPFORMAT& d, unsigned f) { return LimitFromText(d, f, "", LimitMode::MinimumDefault); };
+    auto max = [](const sDISPFORMAT& d, unsigned f) {
+        return LimitFromText(d, f, "", LimitMode::MaximumDefault);
+    };
+    auto min = [](const sDISPFORMAT& d, unsigned f) {
+        return LimitFromText(d, f, "", LimitMode::MinimumDefault);
+    };
     EXPECT_EQ(max(Signed(), kWord), 32767);
     EXPECT_EQ(min(Signed(), kWord), -32768);
     EXPECT_EQ(max(Unsigned(), kWord), 65535);
@@ -205,7 +219,8 @@ TEST(RuntimeLimits, EncodeByDisplayAndTypeCodeAndComeBack) {
         d.maximum = c.maximum;
         std::uint8_t out[8] = {};
         ASSERT_EQ(LimitsToRuntime(out, d, c.typeCode, c.displayCode, true), c.bytes.size());
-        EXPECT_EQ(std::vector<std::uint8_t>(out, out + c.bytes.size()), c.bytes) << c.typeCode << "/" << c.displayCode;
+        EXPECT_EQ(std::vector<std::uint8_t>(out, out + c.bytes.size()), c.bytes)
+            << c.typeCode << "/" << c.displayCode;
         sDISPFORMAT back = Signed();
         LimitsFromRuntime(out, back, c.typeCode, c.displayCode, true);
         EXPECT_EQ(back.minimum.get(), c.minimum);
@@ -252,7 +267,8 @@ TEST(StoredValues, FollowTheRuntimeFormatsByteOrder) {
     const sDISPFORMAT d = Signed();
     for (const Case& c : cases) {
         std::uint8_t out[4] = {};
-        ASSERT_EQ(StoreRuntimeValue(out, c.value, nullptr, d, c.runtime, c.displayCode), c.bytes.size());
+        ASSERT_EQ(StoreRuntimeValue(out, c.value, nullptr, d, c.runtime, c.displayCode),
+                  c.bytes.size());
         EXPECT_EQ(std::vector<std::uint8_t>(out, out + c.bytes.size()), c.bytes) << c.value;
         const std::int32_t expected = c.value == 150 ? 99 : c.value;
         EXPECT_EQ(LoadRuntimeValue(out, nullptr, d, c.runtime, c.displayCode), expected) << c.value;

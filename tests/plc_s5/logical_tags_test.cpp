@@ -29,7 +29,8 @@ TagData Address(std::uint8_t db, std::uint16_t offset, std::uint8_t format) {
 }
 
 DWORD AddTag(TestProject& project, const char* name, const TagData& data) {
-    return AddTagElement(&project.block().ext.tagFolder, &project.block(), name, &data, -1, FALSE, &TagCheckFunction);
+    return AddTagElement(&project.block().ext.tagFolder, &project.block(), name, &data, -1, FALSE,
+                         &TagCheckFunction);
 }
 
 }  // namespace
@@ -44,7 +45,8 @@ TEST(LogicalTags, NamesBindReferencesAndWriteBackAsNames) {
 
     uPLCADR ref{};
     ref.flags = uPLCADR::kHighPriority;
-    ASSERT_TRUE(ExpDecodeLogicalAddressString("Speed", &project.block(), &setup, &ref, 0, FALSE, 0));
+    ASSERT_TRUE(
+        ExpDecodeLogicalAddressString("Speed", &project.block(), &setup, &ref, 0, FALSE, 0));
     EXPECT_EQ(ref.tagIndex.get(), speed);
     EXPECT_EQ(ref.flags, uPLCADR::kBoundToTag | uPLCADR::kHighPriority);
     EXPECT_EQ(ref.dataBlock, 12);
@@ -58,12 +60,15 @@ TEST(LogicalTags, NamesBindReferencesAndWriteBackAsNames) {
     EXPECT_STREQ(text, "DB12 DW3");  // tag mode 1 writes the address itself
 
     // An address text unbinds the reference.
-    ASSERT_TRUE(ExpDecodeLogicalAddressString("DB10 DW5", &project.block(), &setup, &ref, 0, FALSE, 0));
+    ASSERT_TRUE(
+        ExpDecodeLogicalAddressString("DB10 DW5", &project.block(), &setup, &ref, 0, FALSE, 0));
     EXPECT_EQ(ref.flags, uPLCADR::kHighPriority);
     EXPECT_EQ(ref.dataBlock, 10);
-    EXPECT_FALSE(ExpDecodeLogicalAddressString("Nothing", &project.block(), &setup, &ref, 0, FALSE, 0));
+    EXPECT_FALSE(
+        ExpDecodeLogicalAddressString("Nothing", &project.block(), &setup, &ref, 0, FALSE, 0));
     // Tag mode 1 never looks names up.
-    EXPECT_FALSE(ExpDecodeLogicalAddressString("Speed", &project.block(), &setup, &ref, 0, FALSE, 1));
+    EXPECT_FALSE(
+        ExpDecodeLogicalAddressString("Speed", &project.block(), &setup, &ref, 0, FALSE, 1));
 }
 
 TEST(LogicalTags, ValidationFollowsTheTagOrDropsTheBinding) {

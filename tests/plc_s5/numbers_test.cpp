@@ -1,16 +1,18 @@
+#include "plc_s5/numbers.h"
+
 #include <gtest/gtest.h>
 
 #include <bit>
 #include <cmath>
 #include <random>
 
-#include "plc_s5/numbers.h"
-
 using namespace kestra::s5;
 
 namespace {
 
-std::uint32_t Bits(float f) { return std::bit_cast<std::uint32_t>(f); }
+std::uint32_t Bits(float f) {
+    return std::bit_cast<std::uint32_t>(f);
+}
 
 // The value a KG number stands for, worked out from its fields: mantissa / 2^23 x 2^X.
 double KgValue(std::uint32_t kg) {
@@ -25,7 +27,7 @@ TEST(KgFloat, HandWorkedVectors) {
     EXPECT_EQ(KgFromIeee(Bits(1.0f)), 0x01400000u);   // exponent 1, mantissa 0.1 binary
     EXPECT_EQ(KgFromIeee(Bits(-1.0f)), 0x01C00000u);  // mantissa negated in 24 bits
     EXPECT_EQ(KgFromIeee(Bits(0.5f)), 0x00400000u);
-    EXPECT_EQ(KgFromIeee(Bits(0.1f)), 0xFD666666u);   // exponent -3
+    EXPECT_EQ(KgFromIeee(Bits(0.1f)), 0xFD666666u);  // exponent -3
     EXPECT_EQ(KgFromIeee(Bits(-0.1f)), 0xFD99999Au);
     EXPECT_EQ(KgFromIeee(Bits(100.0f)), 0x07640000u);
     EXPECT_EQ(KgFromIeee(0x00800000u), 0x83400000u);  // smallest normal single, exponent -125
@@ -52,10 +54,10 @@ TEST(KgFloat, SmallExponentsBecomeSubnormalsOrZero) {
     EXPECT_EQ(IeeeFromKg(0x82400000u), 0x00400000u);  // 2^-127
     EXPECT_EQ(IeeeFromKg(0x80400000u), 0x00100000u);  // 2^-129, the smallest KG magnitude
     EXPECT_EQ(IeeeFromKg(0x80C00000u), 0x80100000u);
-    EXPECT_EQ(IeeeFromKg(0x80000001u), 0u);           // 2^-151 is below every single
+    EXPECT_EQ(IeeeFromKg(0x80000001u), 0u);  // 2^-151 is below every single
     EXPECT_EQ(KgFromIeee(0x00400000u), 0x82400000u);
     EXPECT_EQ(KgFromIeee(0x80100000u), 0x80C00000u);
-    EXPECT_EQ(KgFromIeee(0x00080000u), 0u);           // 2^-130 has no KG form
+    EXPECT_EQ(KgFromIeee(0x00080000u), 0u);  // 2^-130 has no KG form
     EXPECT_EQ(KgFromIeee(0x00000001u), 0u);
 }
 
@@ -77,7 +79,8 @@ TEST(KgFloat, RandomSinglesRoundTripWithinTheKgMantissa) {
         if (bits & 0x80000000u) ++negatives;
         // KG keeps 23 bits of magnitude: only the lowest fraction bit goes.
         ASSERT_EQ(back, bits & ~1u) << std::hex << bits;
-        ASSERT_EQ(KgValue(kg), static_cast<double>(std::bit_cast<float>(bits & ~1u))) << std::hex << bits;
+        ASSERT_EQ(KgValue(kg), static_cast<double>(std::bit_cast<float>(bits & ~1u)))
+            << std::hex << bits;
     }
     EXPECT_GT(negatives, 400'000u);
     EXPECT_GT(subnormals, 1'000u);
@@ -88,7 +91,9 @@ TEST(KgFloat, IntegersGoThroughTheNearestSingle) {
     EXPECT_EQ(IntegerFromKg(0x07640000u), 100);
     for (std::int32_t v : {0, 1, -1, 12345, -8388607, 8388607, 2147483647, -2147483647 - 1}) {
         const std::int32_t back = IntegerFromKg(KgFromInteger(v));
-        EXPECT_LE(std::abs(static_cast<double>(back) - v), std::abs(static_cast<double>(v)) / 4194304.0) << v;
+        EXPECT_LE(std::abs(static_cast<double>(back) - v),
+                  std::abs(static_cast<double>(v)) / 4194304.0)
+            << v;
     }
     EXPECT_EQ(IntegerFromKg(KgFromInteger(-4194303)), -4194303);  // 22 bits are exact
 }
@@ -104,7 +109,8 @@ TEST(Bcd, PacksDigitsUnitsLowestAndSaturates) {
     EXPECT_EQ(FromBcd(0x1234, 4), 1234u);
     EXPECT_EQ(FromBcd(0x0950, 4), 950u);
     EXPECT_EQ(FromBcd(0x99999999, 8), 99999999u);
-    for (int v = 0; v <= 9999; v += 37) EXPECT_EQ(FromBcd(ToBcd(v, 4), 4), static_cast<std::uint32_t>(v));
+    for (int v = 0; v <= 9999; v += 37)
+        EXPECT_EQ(FromBcd(ToBcd(v, 4), 4), static_cast<std::uint32_t>(v));
 }
 
 TEST(Scaling, ForwardRoundsUpOnlyAboveHalf) {
@@ -130,9 +136,9 @@ TEST(Scaling, ForwardSaturatesAndMarksAZeroDivisor) {
 }
 
 TEST(Scaling, BackwardIsTheInverseWithTheSameRounding) {
-    EXPECT_EQ(ScaleBackward(7, {3, 4, 0}, true), 9);    // 9.33
-    EXPECT_EQ(ScaleBackward(8, {3, 4, 0}, true), 11);   // 10.67
-    EXPECT_EQ(ScaleBackward(6, {4, 1, 0}, true), 1);    // 1.5: half stays
+    EXPECT_EQ(ScaleBackward(7, {3, 4, 0}, true), 9);   // 9.33
+    EXPECT_EQ(ScaleBackward(8, {3, 4, 0}, true), 11);  // 10.67
+    EXPECT_EQ(ScaleBackward(6, {4, 1, 0}, true), 1);   // 1.5: half stays
     EXPECT_EQ(ScaleBackward(103, {1, 3, 100}, true), 9);
     EXPECT_EQ(ScaleBackward(97, {1, 3, 100}, true), -9);
     EXPECT_EQ(ScaleBackward(2147483647, {1, 2, -2147483647 - 1}, true), 2147483647);

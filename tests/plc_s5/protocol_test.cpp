@@ -1,8 +1,9 @@
+#include "plc_s5/protocol.h"
+
 #include <gtest/gtest.h>
 
 #include "plc_s5/k32plc1.h"
 #include "plc_s5/link_params.h"
-#include "plc_s5/protocol.h"
 #include "s5_project.h"
 
 using namespace kestra;
@@ -99,13 +100,15 @@ TEST(PlcDefaults, NetworkProjectsTagEveryReservedReference) {
 TEST(PlcDefaults, ModesWithoutTheirRecords) {
     uPLCSETUP setup{};
     FieldRecord field{};
-    for (DWORD mode : {1u, 2u, 3u, 5u, 7u}) EXPECT_TRUE(InitPlcDefaults(nullptr, nullptr, &setup, nullptr, mode));
+    for (DWORD mode : {1u, 2u, 3u, 5u, 7u})
+        EXPECT_TRUE(InitPlcDefaults(nullptr, nullptr, &setup, nullptr, mode));
     EXPECT_FALSE(InitPlcDefaults(nullptr, nullptr, &setup, nullptr, 4));
     EXPECT_FALSE(InitPlcDefaults(nullptr, nullptr, &setup, nullptr, 6));
     EXPECT_FALSE(InitPlcDefaults(nullptr, nullptr, &setup, &field, 8));
     EXPECT_FALSE(InitPlcDefaults(nullptr, nullptr, nullptr, &field, 0));
     field.display.maximum = 5;
-    ASSERT_TRUE(InitPlcDefaults(nullptr, nullptr, &setup, &field, 0x10006));  // the low word is the mode
+    ASSERT_TRUE(
+        InitPlcDefaults(nullptr, nullptr, &setup, &field, 0x10006));  // the low word is the mode
     EXPECT_EQ(field.plc.dataBlock, 10);
     EXPECT_EQ(field.display.maximum.get(), 5);  // mode 6 leaves the display part
 
@@ -128,14 +131,17 @@ TEST(AreaLayout, WrapsAndSpins) {
     EXPECT_EQ(ExpSetModelUpdateAreas(&area0, &project.block(), &setup, 0), 2u);
     EXPECT_EQ(AreaOffsets(project.record()), (std::vector<unsigned>{2, 10, 30, 44}));
     EXPECT_EQ(ExpSetModelUpdateAreas(&area0, &project.block(), &setup, kSpinDown), 0u);
-    EXPECT_EQ(ExpSetModelUpdateAreas(&area0, &project.block(), &setup, kSpinDown), 466u);  // 254 - 21 elements
+    EXPECT_EQ(ExpSetModelUpdateAreas(&area0, &project.block(), &setup, kSpinDown),
+              466u);  // 254 - 21 elements
     EXPECT_EQ(AreaOffsets(project.record()), (std::vector<unsigned>{466, 474, 494, 508}));
     EXPECT_EQ(ExpSetModelUpdateAreas(&area0, &project.block(), &setup, kKeepStart), 466u);
 
     // One area alone: only its reference moves.
     uPLCADR& area2 = LinkParams(project.record()).area2.ref;
     area2.byteOffset = 100;
-    EXPECT_EQ(ExpSetModelUpdateAreas(&area2, &project.block(), &setup, kSingleArea | (kSelectArea0 << 2)), 102u);
+    EXPECT_EQ(
+        ExpSetModelUpdateAreas(&area2, &project.block(), &setup, kSingleArea | (kSelectArea0 << 2)),
+        102u);
     EXPECT_EQ(AreaOffsets(project.record()), (std::vector<unsigned>{466, 474, 102, 508}));
 }
 

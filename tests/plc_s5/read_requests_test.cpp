@@ -1,9 +1,10 @@
+#include "plc_s5/read_requests.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "plc_s5/k32plc1.h"
-#include "plc_s5/read_requests.h"
 
 using namespace kestra;
 using namespace kestra::s5;
@@ -108,12 +109,13 @@ TEST(ReadRequests, SectionListsEachPageInsideItsBlock) {
     ASSERT_EQ(plan.sectionSize(), 32u + 4 + 6 + 10);
     std::vector<std::uint8_t> section(plan.sectionSize());
     plan.write(section.data(), 32768 + 100);
-    EXPECT_EQ(section[0], 0);  // bit 0 never set
+    EXPECT_EQ(section[0], 0);                    // bit 0 never set
     EXPECT_EQ(section[1], (1 << 2) | (1 << 4));  // DB 10 and 12
     EXPECT_EQ(section[2], 1 << 4);               // DB 20
     EXPECT_EQ(section[31], 0x80);                // DB 255
     EXPECT_EQ(ReadLe16(&section[32]), 100 + 36);
     EXPECT_EQ(ReadLe16(&section[34]), 100 + 42);
     const std::vector<std::uint8_t> lists(section.begin() + 36, section.end());
-    EXPECT_EQ(lists, (std::vector<std::uint8_t>{1, 0, 10, 4, 0, 2, 2, 0, 12, 8, 0, 1, 255, 0, 0, 4}));
+    EXPECT_EQ(lists,
+              (std::vector<std::uint8_t>{1, 0, 10, 4, 0, 2, 2, 0, 12, 8, 0, 1, 255, 0, 0, 4}));
 }

@@ -17,7 +17,7 @@ namespace kestra::s5::testing {
 
 // A project block in global memory, with the host allocator registered for what it holds.
 class TestProject {
-public:
+  public:
     TestProject() : handle_(GlobalAlloc(GHND, kProjectBlockSize)) {
         SetAppFmalloc(&mem::HostAllocate);
         block_ = static_cast<ProjectBlock*>(GlobalLock(handle_));
@@ -56,12 +56,16 @@ public:
             WriteLe16(page.r41, static_cast<std::uint16_t>(p + 1 < count ? p + 1 : p));
             WriteLe16(page.r41 + 2, static_cast<std::uint16_t>(p > 0 ? p - 1 : p));
             page.fieldCount = static_cast<std::uint16_t>(fieldCounts[p]);
-            if (fieldCounts[p]) page.fields = mem::HostAllocate(static_cast<std::uint32_t>(fieldCounts[p] * sizeof(FieldRecord)));
+            if (fieldCounts[p])
+                page.fields = mem::HostAllocate(
+                    static_cast<std::uint32_t>(fieldCounts[p] * sizeof(FieldRecord)));
             out.push_back(&page);
         }
         return out;
     }
-    static FieldRecord* fields(PageRecord& page) { return reinterpret_cast<FieldRecord*>(mem::Data(page.fields)); }
+    static FieldRecord* fields(PageRecord& page) {
+        return reinterpret_cast<FieldRecord*>(mem::Data(page.fields));
+    }
 
     void setPageText(PageRecord& page, const std::string& t) {
         page.text = mem::HostAllocate(static_cast<std::uint32_t>(4 + t.size()));
@@ -84,7 +88,7 @@ public:
         std::memcpy(mem::Data(field.list1.block), ranges.data(), ranges.size() * sizeof(ListEntry));
     }
 
-private:
+  private:
     HGLOBAL handle_;
     ProjectBlock* block_;
 };
@@ -98,9 +102,9 @@ inline ListEntry Range(std::int16_t first, std::int16_t last, std::uint16_t id) 
 }
 
 // A class 2 field at a row and column.
-inline void MakeDataField(FieldRecord& f, std::uint8_t row, std::uint8_t column, std::uint8_t fieldType,
-                          std::uint8_t format, std::uint8_t dataBlock, std::uint16_t byteOffset,
-                          std::uint8_t width = 5) {
+inline void MakeDataField(FieldRecord& f, std::uint8_t row, std::uint8_t column,
+                          std::uint8_t fieldType, std::uint8_t format, std::uint8_t dataBlock,
+                          std::uint16_t byteOffset, std::uint8_t width = 5) {
     f = FieldRecord{};
     f.r0[0] = row;
     f.r0[1] = column;

@@ -12,17 +12,20 @@ inline void ReleaseProject(HGLOBAL handle) {
     auto* project = static_cast<ProjectBlock*>(GlobalLock(handle));
     if (!project) return;
     ProjectRecord& r = project->record;
-    if (auto* pages = reinterpret_cast<PageRecord*>(mem::At(r.pages, 0, r.pageCount * sizeof(PageRecord)))) {
+    if (auto* pages =
+            reinterpret_cast<PageRecord*>(mem::At(r.pages, 0, r.pageCount * sizeof(PageRecord)))) {
         for (std::size_t p = 0; p < r.pageCount; ++p) {
             auto* fields = reinterpret_cast<FieldRecord*>(
                 mem::At(pages[p].fields, 0, pages[p].fieldCount * sizeof(FieldRecord)));
-            for (std::size_t f = 0; fields && f < pages[p].fieldCount; ++f) mem::Free(fields[f].list1.block);
+            for (std::size_t f = 0; fields && f < pages[p].fieldCount; ++f)
+                mem::Free(fields[f].list1.block);
             mem::Free(pages[p].fields);
             mem::Free(pages[p].text);
         }
     }
-    for (std::uint32_t block : {r.pages.get(), r.section1.get(), r.section2a.get(), r.section9.get(), r.text1.get(),
-                                r.text2.get(), FixedRecords(r).items.get()})
+    for (std::uint32_t block :
+         {r.pages.get(), r.section1.get(), r.section2a.get(), r.section9.get(), r.text1.get(),
+          r.text2.get(), FixedRecords(r).items.get()})
         mem::Free(block);
     StrTabDiscard(project);
     GlobalUnlock(handle);

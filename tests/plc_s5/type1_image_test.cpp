@@ -26,13 +26,14 @@ const platform::LocalTime kSaveTime = {2024, 3, 2, 5, 14, 7, 9, 0};
 // Writes an expected image by hand: items placed one after another, moved to the next
 // 32 KB block (after 0xFF filler) when they would cross it.
 class ExpectedImage {
-public:
+  public:
     explicit ExpectedImage(std::size_t capacity) : bytes_(capacity, 0) {}
 
     std::size_t place(std::size_t n) {
         if (pos_ / kBlock != (pos_ + n - 1) / kBlock) {
             const std::size_t next = (pos_ / kBlock + 1) * kBlock;
-            std::fill(bytes_.begin() + static_cast<long>(pos_), bytes_.begin() + static_cast<long>(next), 0xFF);
+            std::fill(bytes_.begin() + static_cast<long>(pos_),
+                      bytes_.begin() + static_cast<long>(next), 0xFF);
             pos_ = next;
         }
         const std::size_t at = pos_;
@@ -74,14 +75,14 @@ public:
         return out;
     }
 
-private:
+  private:
     std::vector<std::uint8_t> bytes_;
     std::size_t pos_ = 0;
 };
 
 std::vector<std::uint8_t> Le32(std::uint32_t v) {
-    return {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v >> 16),
-            static_cast<std::uint8_t>(v >> 24)};
+    return {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
+            static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 24)};
 }
 std::vector<std::uint8_t> Join(std::vector<std::uint8_t> a, const std::vector<std::uint8_t>& b) {
     a.insert(a.end(), b.begin(), b.end());
@@ -170,7 +171,8 @@ void BuildProject(TestProject& p) {
     f[3].display.maximum = 1;
     MakeDataField(f[4], 4, 0, kMessage, kWord, 11, 0, 6);
     f[4].display.maximum = 3;
-    p.setMessages(f[4], {Range(0, 1, p.text("Off")), Range(3, 3, p.text("On")), Range(5, 9, p.text("Far"))});
+    p.setMessages(
+        f[4], {Range(0, 1, p.text("Off")), Range(3, 3, p.text("On")), Range(5, 9, p.text("Far"))});
     MakeDataField(f[5], 5, 0, kNumeric, kFloat, 10, 20, 8);
     f[5].display.format |= sDISPFORMAT::kSigned | sDISPFORMAT::kFixedPoint;
     f[5].display.decimals = 2;
@@ -206,8 +208,9 @@ void BuildProject(TestProject& p) {
 
     FieldRecord* big = TestProject::fields(*pages[1]);
     for (std::size_t i = 0; i < kBigPageFields; ++i) {
-        MakeDataField(big[i], static_cast<std::uint8_t>(i % 16), static_cast<std::uint8_t>(i % 40), kNumeric, kWord,
-                      static_cast<std::uint8_t>(2 + i / 200), static_cast<std::uint16_t>(i % 200 * 2));
+        MakeDataField(big[i], static_cast<std::uint8_t>(i % 16), static_cast<std::uint8_t>(i % 40),
+                      kNumeric, kWord, static_cast<std::uint8_t>(2 + i / 200),
+                      static_cast<std::uint16_t>(i % 200 * 2));
         big[i].display.maximum = static_cast<std::int32_t>(i);
     }
 
@@ -223,7 +226,12 @@ void BuildProject(TestProject& p) {
     for (std::uint8_t i = 0; i < 8; ++i) fixed.data[i] = static_cast<std::uint8_t>(0x80 + i);
     fixed.itemSize = 3;
     fixed.items = GlobalAlloc(GHND, 8);
-    std::memcpy(mem::Data(fixed.items), "\x01" "abc" "\x02" "xyz", 8);
+    std::memcpy(mem::Data(fixed.items),
+                "\x01"
+                "abc"
+                "\x02"
+                "xyz",
+                8);
     r.text1Length = 4;
     r.text1 = GlobalAlloc(GHND, 3);
     std::memcpy(mem::Data(r.text1), "T1!", 3);
@@ -238,12 +246,15 @@ std::vector<std::uint8_t> ExpectedImageOfBuiltProject() {
     const std::uint8_t time[] = {9, 7, 14, 5, 3, 124};
     std::memcpy(&e[32], time, 6);
     for (int i = 38; i < 58; ++i) e[i] = 0xFF;
-    e.word(2, e.put({20, 0x11, 0x72, 0x33, 0x44, 0, 1, 0, 0x34, 0x12, 0x55, 0x46, 0x06, 0x77, 2, 0}));
-    e.word(4, e.put({2, 0, 0, 0, 0xA0, 0, 0, 0x0D, 0, 0, 0x05, 0, 0x11, 0x11, 0, 0, 0xDC, 0xFE, 0, 0,
-                     0xA1, 0, 0, 0x0D, 0, 0, 0x05, 0, 0x22, 0x22, 0, 0, 0xDC, 0xFE, 0, 0}));
+    e.word(2,
+           e.put({20, 0x11, 0x72, 0x33, 0x44, 0, 1, 0, 0x34, 0x12, 0x55, 0x46, 0x06, 0x77, 2, 0}));
+    e.word(4, e.put({2,    0,    0,    0, 0xA0, 0,    0, 0x0D, 0,    0,    0x05, 0,
+                     0x11, 0x11, 0,    0, 0xDC, 0xFE, 0, 0,    0xA1, 0,    0,    0x0D,
+                     0,    0,    0x05, 0, 0x22, 0x22, 0, 0,    0xDC, 0xFE, 0,    0}));
     const std::size_t alarms = e.place(1280);
     e.word(6, alarms);
-    const std::uint8_t alarmHeads[3][2] = {{0x54 | 0x20 | 0x80, 3}, {0x20, 0}, {0x08 | 0x20 | 0x80, 9}};
+    const std::uint8_t alarmHeads[3][2] = {
+        {0x54 | 0x20 | 0x80, 3}, {0x20, 0}, {0x08 | 0x20 | 0x80, 9}};
     for (int i = 0; i < 3; ++i) std::memcpy(&e[alarms + 5 * i], alarmHeads[i], 2);
     const std::size_t pageTable = e.place(2 + 9);
     e.word(8, pageTable);
@@ -255,8 +266,10 @@ std::vector<std::uint8_t> ExpectedImageOfBuiltProject() {
         {2, 3, 2, 0, 2, 0, 0, 0, 1, 5, 10, 4, 0, 0, 1, 0, 0x9C, 0xFF, 100, 0},
         {3, 1, 2, 0, 3, 0, 0, 0, 0, 4, 10, 6, 0, 0, 1, 0, 0, 0, 200, 0, 2, 0, 3, 0, 5, 0},
         {4, 1, 2, 0, 0, 3, 0, 0, 0, 1, 10, 9, 0, 0, 1, 0, 0x02},
-        {5, 1, 2, 0, 2, 0, 3, 0, 0, 6, 11, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
-        Join({6, 1, 2, 0, 4, 0, 7, 2, 0, 8, 10, 20, 0, 0, 1, 0}, Join(Le32(0x03B00000), Le32(0x0A7D0000))),
+        {5, 1, 2, 0, 2, 0, 3, 0, 0, 6, 11, 0, 0, 0, 2, 0,
+         0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0,  0, 0, 0, 0, 0},
+        Join({6, 1, 2, 0, 4, 0, 7, 2, 0, 8, 10, 20, 0, 0, 1, 0},
+             Join(Le32(0x03B00000), Le32(0x0A7D0000))),
         {7, 1, 2, 0, 2, 0, 6, 0, 0, 3, 10, 30, 0, 0, 1, 0, 0, 0, 0x99, 0x09},
         {8, 1, 2, 0, 5, 0, 4, 0, 0, 8, 12, 0, 0, 0, 3, 0},
         {9, 1, 3, 0, 1, 4, 2},
@@ -292,13 +305,30 @@ std::vector<std::uint8_t> ExpectedImageOfBuiltProject() {
     for (std::size_t i = 0; i < kBigPageFields; ++i) {
         const unsigned request = static_cast<unsigned>(i / 200 * 7 + i % 200 / 30 + 1);
         const std::size_t offset = i % 200 * 2;
-        fields2.push_back({static_cast<std::uint8_t>(i % 16 + 1), static_cast<std::uint8_t>(i % 40 + 1), 2, 0, 2, 0,
-                           0, 0, 0, 5, static_cast<std::uint8_t>(2 + i / 200), static_cast<std::uint8_t>(offset),
-                           static_cast<std::uint8_t>(offset >> 8), 0, static_cast<std::uint8_t>(request), 0, 0, 0,
-                           static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i >> 8)});
+        fields2.push_back({static_cast<std::uint8_t>(i % 16 + 1),
+                           static_cast<std::uint8_t>(i % 40 + 1),
+                           2,
+                           0,
+                           2,
+                           0,
+                           0,
+                           0,
+                           0,
+                           5,
+                           static_cast<std::uint8_t>(2 + i / 200),
+                           static_cast<std::uint8_t>(offset),
+                           static_cast<std::uint8_t>(offset >> 8),
+                           0,
+                           static_cast<std::uint8_t>(request),
+                           0,
+                           0,
+                           0,
+                           static_cast<std::uint8_t>(i),
+                           static_cast<std::uint8_t>(i >> 8)});
     }
     writePage(1, fields2, 0x03, 1);
-    writePage(2, {{4, 5, 1, 0}, {1, 1, 2, 0, 2, 0, 0, 0, 0, 5, 10, 0, 0, 0, 1, 0, 0, 0, 0, 0}}, 0x00, 1);
+    writePage(2, {{4, 5, 1, 0}, {1, 1, 2, 0, 2, 0, 0, 0, 0, 5, 10, 0, 0, 0, 1, 0, 0, 0, 0, 0}},
+              0x00, 1);
 
     e.paged(28, e.text("Plant A"));
     const char* alarmTexts[3] = {"Overheat", "", "Low"};
@@ -326,9 +356,11 @@ std::vector<std::uint8_t> ExpectedImageOfBuiltProject() {
     for (std::size_t first = 0; first < kBigPageFields; first += 200) {
         const std::size_t bytes = 2 * std::min<std::size_t>(200, kBigPageFields - first);
         for (std::size_t start = 0; start < bytes; start += 60, ++bigRequests)
-            lists[1].insert(lists[1].end(), {static_cast<std::uint8_t>(2 + first / 200), static_cast<std::uint8_t>(start),
-                                             static_cast<std::uint8_t>(start >> 8),
-                                             static_cast<std::uint8_t>(std::min<std::size_t>(60, bytes - start))});
+            lists[1].insert(
+                lists[1].end(),
+                {static_cast<std::uint8_t>(2 + first / 200), static_cast<std::uint8_t>(start),
+                 static_cast<std::uint8_t>(start >> 8),
+                 static_cast<std::uint8_t>(std::min<std::size_t>(60, bytes - start))});
     }
     lists[1].insert(lists[1].begin(), {static_cast<std::uint8_t>(bigRequests), 0});
     const std::size_t sectionSize = 32 + 6 + lists[0].size() + lists[1].size() + lists[2].size();
@@ -343,7 +375,8 @@ std::vector<std::uint8_t> ExpectedImageOfBuiltProject() {
     for (const auto& list : lists) section.insert(section.end(), list.begin(), list.end());
     std::memcpy(&e[sectionAt], section.data(), section.size());
 
-    e.paged(13, e.put({2, 0x80, 0x81, 0x82, 0x83, 0x84, 0x85, 0x86, 0x87, 4, 0, 0, 0, 1, 'a', 'b', 'c', 2, 'x', 'y', 'z'}));
+    e.paged(13, e.put({2, 0x80, 0x81, 0x82, 0x83, 0x84, 0x85, 0x86, 0x87, 4,  0,
+                       0, 0,    1,    'a',  'b',  'c',  2,    'x',  'y',  'z'}));
     e.paged(16, e.put({4, 0, 'T', '1', '!', 0, 0}));
     return e.finish();
 }
@@ -368,9 +401,10 @@ TEST(Type1Image, HandBuiltProjectMatchesTheLayoutByteForByte) {
     EXPECT_EQ(padded % 256, 0u);
     EXPECT_EQ(padded + padded / 256, saved.size);
     // Saving moved the odd word to its even offset only in the image.
-    EXPECT_EQ(TestProject::fields(*reinterpret_cast<PageRecord*>(mem::Data(project.record().pages)))[2]
-                  .plc.byteOffset.get(),
-              7);
+    EXPECT_EQ(
+        TestProject::fields(*reinterpret_cast<PageRecord*>(mem::Data(project.record().pages)))[2]
+            .plc.byteOffset.get(),
+        7);
     GlobalFree(saved.handle);
 }
 
@@ -464,7 +498,13 @@ TEST(Type1Image, LoadingBuildsEveryPanelValueBackAndSavesTheSameImage) {
     const FixedRecordInfo& fixed = FixedRecords(r);
     EXPECT_EQ(fixed.count, 2);
     EXPECT_EQ(fixed.itemSize.get(), 3);
-    EXPECT_EQ(std::memcmp(mem::Data(fixed.items), "\x01" "abc" "\x02" "xyz", 8), 0);
+    EXPECT_EQ(std::memcmp(mem::Data(fixed.items),
+                          "\x01"
+                          "abc"
+                          "\x02"
+                          "xyz",
+                          8),
+              0);
     EXPECT_EQ(r.text1Length, 4);
     EXPECT_EQ(r.text2Length, 0);
     EXPECT_EQ(std::memcmp(mem::Data(r.text1), "T1!", 3), 0);
@@ -500,7 +540,8 @@ TEST(Type1Image, EmptyProjectAndTitleBlock) {
     EXPECT_NE(pageTable, 0u);
     EXPECT_EQ(ReadLe16(&b[pageTable]), 0);
     EXPECT_EQ(ReadLe16(&b[4]), 0);  // no 20-byte entries
-    for (int i = 10; i < 25; ++i) EXPECT_EQ(b[i], 0) << i;  // no read requests, fixed records, texts
+    for (int i = 10; i < 25; ++i)
+        EXPECT_EQ(b[i], 0) << i;  // no read requests, fixed records, texts
     // Every alarm entry is undefined and points at a text of its own.
     const std::size_t alarms = ReadLe16(&b[6]);
     EXPECT_EQ(b[alarms], 0);
@@ -525,7 +566,8 @@ TEST(Type1Image, AlarmTwoHundredFiftySixWithText) {
     const std::size_t entry = ReadLe16(&saved.bytes[6]) + 5 * 255;
     EXPECT_EQ(saved.bytes[entry], 0x80 | 0x20);
     EXPECT_EQ(saved.bytes[entry + 1], 1);
-    const std::size_t textAt = (saved.bytes[entry + 2] - 1) * kBlock + ReadLe16(&saved.bytes[entry + 3]);
+    const std::size_t textAt =
+        (saved.bytes[entry + 2] - 1) * kBlock + ReadLe16(&saved.bytes[entry + 3]);
     EXPECT_EQ(std::vector<std::uint8_t>(saved.bytes.begin() + static_cast<long>(textAt),
                                         saved.bytes.begin() + static_cast<long>(textAt) + 5),
               (std::vector<std::uint8_t>{4, 'P', 'u', 'm', 'p'}));
@@ -543,7 +585,8 @@ TEST(Type1Image, MessageRangesWithUnknownTextsOrGapsStaySeparateAndUnsignedWords
     MakeDataField(f, 0, 0, kMessage, kWord, 10, 0, 3);
     f.display.maximum = 40000;  // unsigned, and more values than a table holds
     const std::uint16_t a = project.text("A");
-    project.setMessages(f, {Range(0, 0, a), Range(2, 2, a), Range(3, 3, 999), Range(255, 400, project.text("Z"))});
+    project.setMessages(
+        f, {Range(0, 0, a), Range(2, 2, a), Range(3, 3, 999), Range(255, 400, project.text("Z"))});
     const Saved saved = Save(project);
     ASSERT_NE(saved.size, 0u);
     const HGLOBAL loaded = Load(saved.bytes);
@@ -603,16 +646,18 @@ TEST(Type1Image, WrongPlcTypeIsRefusedWithItsMessage) {
     std::vector<std::uint8_t> before(kProjectBlockSize);
     std::memcpy(before.data(), &project.block(), kProjectBlockSize);
     std::string shown;
-    auto previous = platform::SetMessageBoxPresenter([&](HWND, std::string_view text, std::string_view, UINT) {
-        shown = text;
-        return IDOK;
-    });
+    auto previous =
+        platform::SetMessageBoxPresenter([&](HWND, std::string_view text, std::string_view, UINT) {
+            shown = text;
+            return IDOK;
+        });
     HGLOBAL image = 0xDEAD;
     EXPECT_EQ(SaveProject(project.handle(), 0, &image), 0u);
     platform::SetMessageBoxPresenter(previous);
     EXPECT_EQ(image, 0u);
     EXPECT_EQ(shown,
-              "The Attached Kestra Panel is Made for Simatic S5 PLCs but the Current Project Specifies a Different "
+              "The Attached Kestra Panel is Made for Simatic S5 PLCs but the Current Project "
+              "Specifies a Different "
               "Type");
     EXPECT_EQ(std::memcmp(before.data(), &project.block(), kProjectBlockSize), 0);
 }
@@ -622,7 +667,8 @@ TEST(Type1Image, AProjectLargerThanItsReservedSizeIsRefused) {
     project.record().imageSizeClass = 0;  // 99328 bytes
     auto pages = project.addPages({1400, 1400, 1400, 1400});
     for (PageRecord* page : pages)
-        for (std::size_t i = 0; i < 1400; ++i) MakeDataField(TestProject::fields(*page)[i], 0, 0, kNumeric, kWord, 10, 0);
+        for (std::size_t i = 0; i < 1400; ++i)
+            MakeDataField(TestProject::fields(*page)[i], 0, 0, kNumeric, kWord, 10, 0);
     HGLOBAL image = 0;
     const std::size_t globalBefore = mem::LiveBlocks(mem::Kind::Global);
     EXPECT_EQ(SaveProject(project.handle(), 0, &image), 0u);
@@ -638,7 +684,8 @@ TEST(Type1Image, DamagedImagesLoadNothingAndLeaveNothingAllocated) {
     BuildProject(project);
     const Saved saved = Save(project);
     ASSERT_NE(saved.size, 0u);
-    const std::size_t global = mem::LiveBlocks(mem::Kind::Global), host = mem::LiveBlocks(mem::Kind::Host);
+    const std::size_t global = mem::LiveBlocks(mem::Kind::Global),
+                      host = mem::LiveBlocks(mem::Kind::Host);
     auto refused = [&](std::vector<std::uint8_t> image, bool fixSums, const char* what) {
         if (fixSums) WriteChecksums(std::as_writable_bytes(std::span(image)));
         EXPECT_EQ(Load(image), 0u) << what;
@@ -689,10 +736,12 @@ TEST(Type1Image, GetProjectNeedsTheApplicationAllocator) {
     SetAppFmalloc(nullptr);
     EXPECT_EQ(GetProject(saved.handle, 0), 0u);
     SetAppFmalloc(previous);
-    const HGLOBAL byPointer = GetProject(reinterpret_cast<std::uintptr_t>(mem::Data(saved.handle)), 1);
+    const HGLOBAL byPointer =
+        GetProject(reinterpret_cast<std::uintptr_t>(mem::Data(saved.handle)), 1);
     EXPECT_NE(byPointer, 0u);
     GlobalFree(byPointer);
     std::vector<std::uint8_t> outside = saved.bytes;
-    EXPECT_EQ(GetProject(reinterpret_cast<std::uintptr_t>(outside.data()), 1), 0u);  // not a block we know
+    EXPECT_EQ(GetProject(reinterpret_cast<std::uintptr_t>(outside.data()), 1),
+              0u);  // not a block we know
     GlobalFree(saved.handle);
 }

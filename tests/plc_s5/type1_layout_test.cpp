@@ -1,10 +1,11 @@
+#include "plc_s5/type1_layout.h"
+
 #include <gtest/gtest.h>
 
 #include <stdexcept>
 #include <vector>
 
 #include "plc_s5/k32plc1.h"
-#include "plc_s5/type1_layout.h"
 
 using namespace kestra;
 using namespace kestra::s5;

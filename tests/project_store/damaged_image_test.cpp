@@ -12,7 +12,7 @@ namespace {
 constexpr const char* kLoadFailure = "|Exception in geting project...";
 
 class DamagedImage : public StoreTest {
-protected:
+  protected:
     // Loads the bytes and expects the clean failure.
     void expectRefused(const std::vector<std::uint8_t>& image, const char* options = nullptr,
                        const std::string& what = "") {
@@ -29,20 +29,33 @@ protected:
         EXPECT_EQ(mem::LiveBlocks(mem::Kind::Host), host) << what;
     }
 
-    std::vector<std::uint8_t> imageOf(const ProjectShape& shape) { return bytes(save(build(shape))); }
+    std::vector<std::uint8_t> imageOf(const ProjectShape& shape) {
+        return bytes(save(build(shape)));
+    }
 };
 
-const ProjectShape kEverything{.pages = 2, .fieldsPerPage = 4, .languages = 3, .bitmaps = 3, .recordTables = true,
-                               .pageBlobs = true, .optionLayout = 2, .keyed = true, .network = true,
-                               .resources = true, .tags = true, .closing = true};
+const ProjectShape kEverything{.pages = 2,
+                               .fieldsPerPage = 4,
+                               .languages = 3,
+                               .bitmaps = 3,
+                               .recordTables = true,
+                               .pageBlobs = true,
+                               .optionLayout = 2,
+                               .keyed = true,
+                               .network = true,
+                               .resources = true,
+                               .tags = true,
+                               .closing = true};
 
 }  // namespace
 
 TEST_F(DamagedImage, EveryTruncationIsRefusedCleanly) {
-    for (const ProjectShape& shape : {kEverything, ProjectShape{.recordTables = true, .groups = true, .optionLayout = 1}}) {
+    for (const ProjectShape& shape :
+         {kEverything, ProjectShape{.recordTables = true, .groups = true, .optionLayout = 1}}) {
         auto image = imageOf(shape);
         for (std::size_t length = 0; length < image.size(); length += length < 1200 ? 1 : 3) {
-            std::vector<std::uint8_t> cut(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(length));
+            std::vector<std::uint8_t> cut(image.begin(),
+                                          image.begin() + static_cast<std::ptrdiff_t>(length));
             expectRefused(cut, nullptr, "cut at " + std::to_string(length));
             if (HasFailure()) return;
         }
@@ -52,7 +65,8 @@ TEST_F(DamagedImage, EveryTruncationIsRefusedCleanly) {
 TEST_F(DamagedImage, WithTheRepairsTruncationsAreRefusedAsWell) {
     auto image = imageOf({.bitmaps = 5});
     for (std::size_t length = image.size() - 1; length > image.size() - 2000; length -= 5) {
-        expectRefused(std::vector<std::uint8_t>(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(length)),
+        expectRefused(std::vector<std::uint8_t>(
+                          image.begin(), image.begin() + static_cast<std::ptrdiff_t>(length)),
                       "fixrmenufield", "cut at " + std::to_string(length));
         if (HasFailure()) return;
     }
@@ -85,7 +99,8 @@ TEST_F(DamagedImage, CountsAndLengthsThatLieAreRefused) {
     };
     for (const Lie& lie : lies) {
         auto bad = image;
-        for (int i = 0; i < lie.width; ++i) bad[lie.at + i] = static_cast<std::uint8_t>(lie.value >> (8 * i));
+        for (int i = 0; i < lie.width; ++i)
+            bad[lie.at + i] = static_cast<std::uint8_t>(lie.value >> (8 * i));
         expectRefused(bad, nullptr, lie.what);
     }
 }
@@ -110,7 +125,8 @@ TEST_F(DamagedImage, LyingSectionsAfterTheExtensionRecordAreRefused) {
     {
         // A typed option element whose size overruns the image, and one too short for its data.
         auto image = imageOf({.optionLayout = 2});
-        std::vector<std::uint8_t> description = {'D', 'e', 's', 'c', 'r', 'i', 'p', 't', 'i', 'o', 'n', ' ', '0', 0};
+        std::vector<std::uint8_t> description = {'D', 'e', 's', 'c', 'r', 'i', 'p',
+                                                 't', 'i', 'o', 'n', ' ', '0', 0};
         const std::size_t element = find(image, description) - 89;
         auto huge = image;
         WriteLe32(&huge[element], 0xFFFFFFF0u);
@@ -134,7 +150,9 @@ TEST_F(DamagedImage, LyingSectionsAfterTheExtensionRecordAreRefused) {
     {
         // Languages whose text sets claim more than there is.
         auto bad = imageOf({.languages = 2});
-        auto at = find(bad, {'L', 'a', 'n', 'g', 'u', 'a', 'g', 'e', ' ', '1', ' ', 't', 'e', 'x', 't'}) - 4;
+        auto at =
+            find(bad, {'L', 'a', 'n', 'g', 'u', 'a', 'g', 'e', ' ', '1', ' ', 't', 'e', 'x', 't'}) -
+            4;
         WriteLe32(&bad[at], 0x00FFFFFF);
         expectRefused(bad, nullptr, "language blob length");
     }

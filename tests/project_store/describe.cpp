@@ -38,7 +38,7 @@ std::span<T> records(mem::Ref ref, std::size_t count) {
 }
 
 class Describer {
-public:
+  public:
     explicit Describer(HGLOBAL handle) : p_(ProjectAt(handle)), key_(&p_) {}
 
     std::string run() {
@@ -49,7 +49,7 @@ public:
         return out_.str();
     }
 
-private:
+  private:
     std::string text(std::uint16_t id) { return "\"" + TextOf(key_, id) + "\""; }
     std::string textIfSet(std::uint16_t id) { return id ? text(id) : "-"; }
     // Takes the word at `at` out of a record copy and gives its text.
@@ -61,7 +61,8 @@ private:
     }
     std::ostream& line(const std::string& what) { return out_ << "\n" << what << ": "; }
 
-    void listEntries(const char* what, mem::Ref ref, std::size_t count, std::size_t textAt, int mode) {
+    void listEntries(const char* what, mem::Ref ref, std::size_t count, std::size_t textAt,
+                     int mode) {
         for (ListEntry e : records<ListEntry>(ref, count)) {
             const std::uint16_t id = ReadLe16(reinterpret_cast<std::byte*>(&e) + textAt);
             std::string t = std::to_string(id);
@@ -79,8 +80,8 @@ private:
         line("title") << text(r.titleId);
         r.titleId = 0;
         r.stringCount = 0;
-        for (Slot* s : {&r.section1, &r.section2a, &r.groups, &r.section4, &r.pages, &r.text1, &r.text2,
-                        &r.section9, &r.keyed, &r.section5, &r.section6, &r.section7})
+        for (Slot* s : {&r.section1, &r.section2a, &r.groups, &r.section4, &r.pages, &r.text1,
+                        &r.text2, &r.section9, &r.keyed, &r.section5, &r.section6, &r.section7})
             *s = 0;
         r.nodeA = NetworkNode{};
         line("record") << hex(r);
@@ -102,7 +103,8 @@ private:
             out_ << " " << hex(s);
         }
         line("section 6") << bytesHex(m.section6, m.section6Count * sizeof(ListEntry));
-        if (m.section7Present) line("section 7") << hex(mem::Data(m.section7), mem::Size(m.section7));
+        if (m.section7Present)
+            line("section 7") << hex(mem::Data(m.section7), mem::Size(m.section7));
         if (m.text1Length > 1) line("text 1") << bytesHex(m.text1, m.text1Length - 1u);
         if (m.text2Length > 1) line("text 2") << bytesHex(m.text2, m.text2Length - 1u);
         for (Section9Entry e : records<Section9Entry>(m.section9, m.section9Count)) {
@@ -116,9 +118,11 @@ private:
         std::string indent(depth * 2, ' ');
         line(indent + "field") << textIfSet(f.textId);
         listEntries("  list 1", f.list1.block, f.list1.count, 4, 1);
-        if (f.hasList2()) listEntries("  list 2", f.list2.block, f.list2.count, 4, f.list2HoldsTexts() ? 1 : 0);
+        if (f.hasList2())
+            listEntries("  list 2", f.list2.block, f.list2.count, 4, f.list2HoldsTexts() ? 1 : 0);
         if (f.label != 0u) line(indent + "label") << BlobOrText(f.label);
-        auto kids = f.hasChildren() ? records<FieldRecord>(f.children, f.childCount) : std::span<FieldRecord>();
+        auto kids = f.hasChildren() ? records<FieldRecord>(f.children, f.childCount)
+                                    : std::span<FieldRecord>();
         f.textId = 0;
         f.list1.block = 0;
         f.list2.block = 0;
@@ -129,14 +133,18 @@ private:
     }
     static std::string BlobOrText(mem::Ref ref) {
         auto bytes = mem::Bytes(ref);
-        return std::string(reinterpret_cast<const char*>(bytes.data()), strnlen(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+        return std::string(reinterpret_cast<const char*>(bytes.data()),
+                           strnlen(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
     }
 
     void pages() {
         for (PageRecord page : records<PageRecord>(p_.record.pages, p_.record.pageCount)) {
-            line("page") << text(page.nameId()) << " text " << (page.text ? BlobText(page.text) : "-") << " blobs "
-                         << (page.blob1 ? BlobText(page.blob1) : "-") << "/" << (page.blob2 ? BlobText(page.blob2) : "-");
-            for (const FieldRecord& f : records<FieldRecord>(page.fields, page.fieldCount)) field(f, 1);
+            line("page") << text(page.nameId()) << " text "
+                         << (page.text ? BlobText(page.text) : "-") << " blobs "
+                         << (page.blob1 ? BlobText(page.blob1) : "-") << "/"
+                         << (page.blob2 ? BlobText(page.blob2) : "-");
+            for (const FieldRecord& f : records<FieldRecord>(page.fields, page.fieldCount))
+                field(f, 1);
             page.setNameId(0);
             page.text = page.fields = page.blob1 = page.blob2 = 0;
             out_ << " " << hex(page);
@@ -153,8 +161,10 @@ private:
             char* element = bytes.data() + at;
             if (type == kElementNamed) texts += takeText(element, kElementNamedText, true);
             if (type == kElementCaptioned)
-                texts += p_.ext.multiLanguage() ? takeText(element, kElementCaptionedText, true) : "";
-            if ((type == kElementTexted1 || type == kElementTexted2) && length >= kElementTextSlot + 4) {
+                texts +=
+                    p_.ext.multiLanguage() ? takeText(element, kElementCaptionedText, true) : "";
+            if ((type == kElementTexted1 || type == kElementTexted2) &&
+                length >= kElementTextSlot + 4) {
                 const mem::Ref t = ReadLe32(element + kElementTextSlot);
                 if (t) texts += "trailer " + bytesHex(t, sizeof(TrailerText));
                 WriteLe32(element + kElementTextSlot, 0);
@@ -191,7 +201,9 @@ private:
         n.children = 0;
         out_ << " " << hex(n);
     }
-    std::span<NetworkNode> children(const NetworkNode& n) { return records<NetworkNode>(n.children, n.childCount); }
+    std::span<NetworkNode> children(const NetworkNode& n) {
+        return records<NetworkNode>(n.children, n.childCount);
+    }
 
     // Names are texts where a load translates them: node A's, and those of the active
     // folder's children (on a network: a named child without children, or the children of
@@ -246,7 +258,8 @@ private:
         ListSection s = section[0];
         line("list title") << (s.title ? BlobText(s.title) : "-");
         for (Slot t : s.texts) out_ << "|" << (t ? BlobText(t) : "-");
-        for (const ListColumn& c : records<ListColumn>(s.columns, s.columnCount)) line("  column") << hex(c);
+        for (const ListColumn& c : records<ListColumn>(s.columns, s.columnCount))
+            line("  column") << hex(c);
         for (ListNode n : records<ListNode>(s.nodes, s.nodeCount)) {
             line("  list node") << BlobText(n.name);
             for (ListItemList& items : n.itemLists) {
@@ -257,7 +270,8 @@ private:
                 }
                 items.items = 0;
             }
-            for (const ListNodeEntry& en : records<ListNodeEntry>(n.entries, n.entryCount)) line("    entry") << hex(en);
+            for (const ListNodeEntry& en : records<ListNodeEntry>(n.entries, n.entryCount))
+                line("    entry") << hex(en);
             n.name = n.entries = 0;
             out_ << " " << hex(n);
         }
@@ -268,7 +282,8 @@ private:
 
     void textSet(mem::Ref set, std::size_t count) {
         for (TextEntry t : records<TextEntry>(set, count)) {
-            line("    text entry") << (t.blobA ? BlobText(t.blobA) : "-") << "/" << (t.blobB ? BlobText(t.blobB) : "-");
+            line("    text entry") << (t.blobA ? BlobText(t.blobA) : "-") << "/"
+                                   << (t.blobB ? BlobText(t.blobB) : "-");
             t.blobA = t.blobB = 0;
             out_ << " " << hex(t);
         }
@@ -278,7 +293,8 @@ private:
         const ExtensionRecord& m = p_.ext;
         ExtensionRecord e = m;
         e.nodeB = NetworkNode{};
-        e.optionBlock = e.bitmaps = e.shapes = e.slot99 = e.resources = e.listSection = e.languages = 0;
+        e.optionBlock = e.bitmaps = e.shapes = e.slot99 = e.resources = e.listSection =
+            e.languages = 0;
         line("tag folder") << textIfSet(e.tagFolder.nameId);
         e.tagFolder.nameId = 0;
         e.tagFolder.elements = 0;
@@ -291,7 +307,8 @@ private:
         network();
         options(m);
         for (const BitmapEntry& b : records<BitmapEntry>(m.bitmaps, m.bitmapCount))
-            line("bitmap") << hex(b.head) << " " << (b.dib ? hex(mem::Data(b.dib), mem::Size(b.dib)) : "-");
+            line("bitmap") << hex(b.head) << " "
+                           << (b.dib ? hex(mem::Data(b.dib), mem::Size(b.dib)) : "-");
         for (ShapeEntry s : records<ShapeEntry>(m.shapes, m.shapeCount)) {
             line("shape") << bytesHex(s.head.points, s.head.pointCount * kShapePointSize) << " "
                           << (s.name ? BlobOrText(s.name) : "-");
@@ -302,8 +319,8 @@ private:
         for (ResourceSection s : records<ResourceSection>(m.resources, 1)) {
             for (std::size_t i = 0; i < kResourceSlots; ++i) {
                 for (ResourceRecord r : records<ResourceRecord>(s.records[i], 1)) {
-                    line("resource") << i << " " << BlobText(r.blobA) << "/" << BlobText(r.blobB) << "/"
-                                     << (r.blobC ? BlobText(r.blobC) : "-");
+                    line("resource") << i << " " << BlobText(r.blobA) << "/" << BlobText(r.blobB)
+                                     << "/" << (r.blobC ? BlobText(r.blobC) : "-");
                     r.blobA = r.blobB = r.blobC = 0;
                     out_ << " " << hex(r);
                 }
@@ -317,13 +334,15 @@ private:
             t.nameId = 0;
             out_ << " " << hex(t);
         }
-        for (LanguageEntry l : records<LanguageEntry>(m.languages, m.multiLanguage() ? m.languageCount : 0)) {
+        for (LanguageEntry l :
+             records<LanguageEntry>(m.languages, m.multiLanguage() ? m.languageCount : 0)) {
             line("language") << textIfSet(l.nameId);
             textSet(l.textSet1, m.set1Count);
             textSet(l.textSet2, m.set2Count);
         }
         if (const std::byte* code = mem::At(m.codeBlock, 0, 2))
-            line("code block") << bytesHex(m.codeBlock, 2 + 2 * std::to_integer<std::size_t>(code[1]));
+            line("code block") << bytesHex(m.codeBlock,
+                                           2 + 2 * std::to_integer<std::size_t>(code[1]));
         if (m.tail) line("tail") << bytesHex(m.tail, m.tailLength);
         if (m.table264) line("264 table") << bytesHex(m.table264, kTable264Size);
         if (m.wordList) line("word list") << hex(mem::Data(m.wordList), mem::Size(m.wordList));
@@ -337,6 +356,8 @@ private:
 
 }  // namespace
 
-std::string DescribeProject(HGLOBAL project) { return Describer(project).run(); }
+std::string DescribeProject(HGLOBAL project) {
+    return Describer(project).run();
+}
 
 }  // namespace kestra::testing

@@ -8,7 +8,7 @@ using namespace kestra::testing;
 namespace {
 
 class ElementImage : public StoreTest {
-protected:
+  protected:
     ProjectBlock& at(HGLOBAL p) { return ProjectAt(p); }
 
     HGLOBAL saveElement(HGLOBAL project, DWORD kind, const void* element) {
@@ -30,11 +30,13 @@ TEST_F(ElementImage, ATagFolderCarriesItsNamesAsTextsInTagOrder) {
     HGLOBAL image = saveElement(source, kTagFolderElement, &folder);
     ASSERT_NE(image, 0u);
     auto b = bytes(image);
-    // Header (its element slot stored as 0), three tags, the names of tags 1 and 3 (tag 2 has none).
+    // Header (its element slot stored as 0), three tags, the names of tags 1 and 3 (tag 2 has
+    // none).
     ASSERT_EQ(b.size(), 20u + 3 * 45 + 6 + 6);
     EXPECT_EQ(ReadLe16(&b[0]), 3);
     EXPECT_EQ(ReadLe32(&b[16]), 0u);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&b[155]), 12), std::string("Tag 0\0Tag 2\0", 12));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&b[155]), 12),
+              std::string("Tag 0\0Tag 2\0", 12));
 
     HGLOBAL target = build({.pages = 1});
     TagFolderHeader header{};
@@ -46,7 +48,11 @@ TEST_F(ElementImage, ATagFolderCarriesItsNamesAsTextsInTagOrder) {
     EXPECT_EQ(tags[1].nameId, 0);
     EXPECT_EQ(TextOf(mem::Data(target), tags[2].nameId), "Tag 2");
     EXPECT_EQ(tags[2].key, 3);
-    EXPECT_EQ(std::memcmp(tags[1].data, blocks::RecordsUpTo<TagElement>(at(source).ext.tagFolder.elements, 3)[1].data, 32), 0);
+    EXPECT_EQ(
+        std::memcmp(tags[1].data,
+                    blocks::RecordsUpTo<TagElement>(at(source).ext.tagFolder.elements, 3)[1].data,
+                    32),
+        0);
     GlobalFree(header.elements);
 }
 
@@ -73,7 +79,8 @@ TEST_F(ElementImage, TagNamesComeFromTheFoldersOwnProject) {
     HGLOBAL image = saveElement(other, kTagFolderElement, &folder);
     ASSERT_NE(image, 0u);
     auto b = bytes(image);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&b[155]), b.size() - 155), std::string("Tag 0\0Tag 2\0", 12));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&b[155]), b.size() - 155),
+              std::string("Tag 0\0Tag 2\0", 12));
 }
 
 TEST_F(ElementImage, ANetworkRecordCarriesTheChildrenAndGrandchildrenOfItsNode) {
@@ -113,7 +120,8 @@ TEST_F(ElementImage, DamagedElementImagesChangeNothing) {
         TagFolderHeader header{};
         header.count = 99;
         TagFolderRecord destination{&header, mem::Data(target)};
-        HGLOBAL cut = imageOf(std::vector<std::uint8_t>(tagImage.begin(), tagImage.begin() + static_cast<std::ptrdiff_t>(length)));
+        HGLOBAL cut = imageOf(std::vector<std::uint8_t>(
+            tagImage.begin(), tagImage.begin() + static_cast<std::ptrdiff_t>(length)));
         EXPECT_EQ(GetProjectElement(cut, 0, kTagFolderElement, &destination), FALSE) << length;
         EXPECT_EQ(header.count, 99);
     }
@@ -121,7 +129,8 @@ TEST_F(ElementImage, DamagedElementImagesChangeNothing) {
     for (std::size_t length = 0; length < netImage.size(); length += 7) {
         NetworkRecord destination{};
         destination.word72 = 0x5555;
-        HGLOBAL cut = imageOf(std::vector<std::uint8_t>(netImage.begin(), netImage.begin() + static_cast<std::ptrdiff_t>(length)));
+        HGLOBAL cut = imageOf(std::vector<std::uint8_t>(
+            netImage.begin(), netImage.begin() + static_cast<std::ptrdiff_t>(length)));
         EXPECT_EQ(GetProjectElement(cut, 0, 1, &destination), FALSE) << length;
         EXPECT_EQ(destination.word72, 0x5555);
     }

@@ -16,7 +16,7 @@ namespace {
 const char* const kOptions[] = {nullptr, "fixrmenufield", "501", "501 fixrmenufield"};
 
 class FuzzRegression : public StoreTest {
-protected:
+  protected:
     void runImage(const std::vector<std::uint8_t>& input) {
         HGLOBAL project = load(imageOf({input.begin() + 1, input.end()}), kOptions[input[0] & 3]);
         if (!project) return;
@@ -54,8 +54,10 @@ TEST_F(FuzzRegression, EveryKeptInputRunsCleanly) {
         std::vector<std::uint8_t> input(contents->begin(), contents->end());
         const std::string name = entry.path().filename().string();
         SCOPED_TRACE(name);
-        if (name.starts_with("image-")) runImage(input);
-        else runElement(input);
+        if (name.starts_with("image-"))
+            runImage(input);
+        else
+            runElement(input);
         ++inputs;
     }
     EXPECT_GT(inputs, 0u);

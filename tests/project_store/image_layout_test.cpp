@@ -16,7 +16,7 @@ constexpr std::size_t kHeader = 48, kRecord = 627, kExtension = 375, kPage = 76;
 constexpr std::size_t kPagesAt = kHeader + kRecord;
 
 class ImageLayout : public StoreTest {
-protected:
+  protected:
     // A project with nothing in it: no pages, no texts, no keyed-entry table.
     HGLOBAL emptyProject() { return keep(GlobalAlloc(GHND, kProjectBlockSize)); }
     ProjectBlock& at(HGLOBAL p) { return ProjectAt(p); }
@@ -32,7 +32,8 @@ protected:
         return p;
     }
 
-    static bool contains(const std::vector<std::uint8_t>& image, const std::vector<std::uint8_t>& part) {
+    static bool contains(const std::vector<std::uint8_t>& image,
+                         const std::vector<std::uint8_t>& part) {
         return std::search(image.begin(), image.end(), part.begin(), part.end()) != image.end();
     }
 };
@@ -50,9 +51,11 @@ TEST_F(ImageLayout, AnEmptyProjectIsTheFixedPartsWithOneBlankPage) {
     EXPECT_EQ(ReadLe16(&b[45]), 48);
     EXPECT_EQ(b[47], 0x22);
     EXPECT_EQ(ReadLe16(&b[kHeader + 470]), 0);  // the page count stays 0: a reader takes it as 1
-    EXPECT_TRUE(std::all_of(&b[kPagesAt], &b[kPagesAt + kPage + 1], [](std::uint8_t v) { return v == 0; }));
+    EXPECT_TRUE(
+        std::all_of(&b[kPagesAt], &b[kPagesAt + kPage + 1], [](std::uint8_t v) { return v == 0; }));
     const std::size_t keyed = kPagesAt + kPage + 1;
-    EXPECT_EQ(std::vector<std::uint8_t>(&b[keyed], &b[keyed + 4]), (std::vector<std::uint8_t>{0x4B, 0x4C, 0, 0}));
+    EXPECT_EQ(std::vector<std::uint8_t>(&b[keyed], &b[keyed + 4]),
+              (std::vector<std::uint8_t>{0x4B, 0x4C, 0, 0}));
     EXPECT_EQ(ReadLe16(&b[keyed + 4 + 265]), 3);  // every save sets the saved mark
 }
 
@@ -66,16 +69,18 @@ TEST_F(ImageLayout, APageWithoutTextTakes77BytesInThePlainFormatAnd80AboveIt) {
     at(rich).ext.pageBlobsPresent = 1;  // page extension data makes the format 0x24
     b = bytes(save(rich));
     EXPECT_EQ(b[47], 0x24);
-    // 80 bytes of page, and the page's first extension blob (an empty one) after the extension record.
+    // 80 bytes of page, and the page's first extension blob (an empty one) after the extension
+    // record.
     EXPECT_EQ(b.size(), kHeader + kRecord + 80 + 4 + kExtension + 4);
     EXPECT_EQ(ReadLe32(&b[kPagesAt + kPage]), 0u);
 }
 
 TEST_F(ImageLayout, PageTextsTakeTheShortFormOnlyInThePlainFormat) {
-    for (auto [shape, code, fieldAt] : {std::tuple{ProjectShape{}, 0x22, kPagesAt + kPage + 1},
-                                        std::tuple{ProjectShape{.bitmaps = 1}, 0x24, kPagesAt + kPage + 4},
-                                        std::tuple{ProjectShape{.pageBlobs = true}, 0x24, kPagesAt + kPage + 4},
-                                        std::tuple{ProjectShape{.languages = 2}, 0x25, kPagesAt + kPage + 4}}) {
+    for (auto [shape, code, fieldAt] :
+         {std::tuple{ProjectShape{}, 0x22, kPagesAt + kPage + 1},
+          std::tuple{ProjectShape{.bitmaps = 1}, 0x24, kPagesAt + kPage + 4},
+          std::tuple{ProjectShape{.pageBlobs = true}, 0x24, kPagesAt + kPage + 4},
+          std::tuple{ProjectShape{.languages = 2}, 0x25, kPagesAt + kPage + 4}}) {
         auto b = bytes(save(build(shape)));
         EXPECT_EQ(b[47], code);
         // The first page has no text; its first field's width (10) follows the empty text.
@@ -108,12 +113,15 @@ TEST_F(ImageLayout, AnEmptyLabelKeepsItsLengthAndAttributeWordUnlessCompact) {
     named.label = HostText("Go");
     auto b = bytes(save(onePage({plain, compact, named})));
     std::size_t at = kPagesAt + kPage + 1 + sizeof(FieldRecord);
-    EXPECT_EQ(std::vector<std::uint8_t>(&b[at], &b[at + 3]), (std::vector<std::uint8_t>{0, 0xEF, 0xBE}));
+    EXPECT_EQ(std::vector<std::uint8_t>(&b[at], &b[at + 3]),
+              (std::vector<std::uint8_t>{0, 0xEF, 0xBE}));
     at += 3 + sizeof(FieldRecord);
     EXPECT_EQ(b[at], 0);
     at += 1 + sizeof(FieldRecord);
-    EXPECT_EQ(std::vector<std::uint8_t>(&b[at], &b[at + 5]), (std::vector<std::uint8_t>{2, 0xEF, 0xBE, 'G', 'o'}));
-    EXPECT_EQ(ReadLe32(&b[at - sizeof(FieldRecord) + 104]), 1u);  // the label slot says only "present"
+    EXPECT_EQ(std::vector<std::uint8_t>(&b[at], &b[at + 5]),
+              (std::vector<std::uint8_t>{2, 0xEF, 0xBE, 'G', 'o'}));
+    EXPECT_EQ(ReadLe32(&b[at - sizeof(FieldRecord) + 104]),
+              1u);  // the label slot says only "present"
 }
 
 TEST_F(ImageLayout, ShapesWithoutBitmapsAreNotStored) {
@@ -130,7 +138,8 @@ TEST_F(ImageLayout, NetworkNodesFollowTheExtensionRecordAChildrenThenBChildrenTh
     std::size_t found = 0;
     for (std::size_t i = 0; i + keys.size() * 64 <= b.size() && !found; ++i) {
         bool all = true;
-        for (std::size_t k = 0; k < keys.size() && all; ++k) all = ReadLe16(&b[i + k * 64 + 34]) == keys[k];
+        for (std::size_t k = 0; k < keys.size() && all; ++k)
+            all = ReadLe16(&b[i + k * 64 + 34]) == keys[k];
         if (all) found = i;
     }
     ASSERT_NE(found, 0u);
@@ -178,7 +187,8 @@ TEST_F(ImageLayout, KeyedEntriesAreStoredWithPartLengthsAndTrailerTexts) {
     expected.bytes.insert(expected.bytes.end(), storedPart.begin(), storedPart.end());
     expected.u8(5).text("Hello").zeros(23);
     const std::size_t keyed = kPagesAt + 77;
-    EXPECT_EQ(std::vector<std::uint8_t>(&b[keyed], &b[keyed + expected.bytes.size()]), expected.bytes);
+    EXPECT_EQ(std::vector<std::uint8_t>(&b[keyed], &b[keyed + expected.bytes.size()]),
+              expected.bytes);
 }
 
 TEST_F(ImageLayout, AResourceSlotIsStoredOnlyWithBothBlobs) {
@@ -209,7 +219,8 @@ TEST_F(ImageLayout, AResourceSlotIsStoredOnlyWithBothBlobs) {
     expected.u16(0x0102).u8(3).u8(0).u16(4).u16(6).u16(10).u16(14).text("ABCDEFGH");
     expected.u32(2).text("xy").u32(0);
     ASSERT_GE(b.size(), expected.bytes.size());
-    EXPECT_EQ(std::vector<std::uint8_t>(b.end() - static_cast<std::ptrdiff_t>(expected.bytes.size()), b.end()),
+    EXPECT_EQ(std::vector<std::uint8_t>(
+                  b.end() - static_cast<std::ptrdiff_t>(expected.bytes.size()), b.end()),
               expected.bytes);
 }
 
@@ -217,15 +228,15 @@ TEST_F(ImageLayout, TypedOptionElementsAreStoredWithTheSixteenBitFont) {
     auto b = bytes(save(build({.optionLayout = 2})));
     // Type 0 of the builder: the common head with a 50-byte font, then its description.
     ImageBytes element;
-    element.u16(0);                                       // type
-    element.zeros(6).u16(0).zeros(8);                     // eight values (the fourth is type x 5)
-    element.u8(0x42).zeros(8);                            // byte, four values
+    element.u16(0);                    // type
+    element.zeros(6).u16(0).zeros(8);  // eight values (the fourth is type x 5)
+    element.u8(0x42).zeros(8);         // byte, four values
     LogFont16 font{};
     font.height = -12;
     font.weight = 700;
     font.italic = 1;
     std::memcpy(font.faceName, "Sans", 4);
-    element.record(font).u16(0).u16(9).zeros(4);          // the font, four values
+    element.record(font).u16(0).u16(9).zeros(4);  // the font, four values
     element.cstring("Description 0");
     EXPECT_TRUE(contains(b, element.bytes));
 }
@@ -240,7 +251,8 @@ TEST_F(ImageLayout, AnyLoadedProjectStoresThe124ByteBlock) {
     // empty column list (22) and the empty node list (22).
     ASSERT_EQ(second.size(), first.size() + 514 + 124);
     EXPECT_EQ(ReadLe32(&second[second.size() - 124]), 124u);
-    EXPECT_TRUE(std::all_of(second.end() - 120, second.end(), [](std::uint8_t v) { return v == 0; }));
+    EXPECT_TRUE(
+        std::all_of(second.end() - 120, second.end(), [](std::uint8_t v) { return v == 0; }));
 }
 
 TEST_F(ImageLayout, TheCodeBlockIsAlwaysStoredWithFirstByteOne) {

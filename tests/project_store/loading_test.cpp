@@ -12,7 +12,7 @@ using namespace kestra::testing;
 namespace {
 
 class Loading : public StoreTest {
-protected:
+  protected:
     ProjectBlock& at(HGLOBAL p) { return ProjectAt(p); }
     std::string text(HGLOBAL p, WORD id) { return TextOf(mem::Data(p), id); }
     std::span<PageRecord> pages(HGLOBAL p) {
@@ -106,18 +106,21 @@ TEST_F(Loading, OptionTokensSetTheLoadFlags) {
         const char* options;
         bool repaired, withoutLaterSections;
     };
-    for (const Case& c : {Case{nullptr, false, false}, Case{"", false, false}, Case{"fixrmenufield", true, false},
-                          Case{"501 fixrmenufield", true, true}, Case{"fixrmenufield  501", true, true},
-                          Case{"501", false, true}, Case{"FIXRMENUFIELD 5011 x", false, false}}) {
+    for (const Case& c :
+         {Case{nullptr, false, false}, Case{"", false, false}, Case{"fixrmenufield", true, false},
+          Case{"501 fixrmenufield", true, true}, Case{"fixrmenufield  501", true, true},
+          Case{"501", false, true}, Case{"FIXRMENUFIELD 5011 x", false, false}}) {
         HGLOBAL p = load(image, c.options);
         ASSERT_NE(p, 0u);
         EXPECT_EQ(pages(p)[0].fieldCount, c.repaired ? 1 : 2) << (c.options ? c.options : "null");
-        EXPECT_EQ(at(p).ext.listSection == 0u, c.withoutLaterSections) << (c.options ? c.options : "null");
+        EXPECT_EQ(at(p).ext.listSection == 0u, c.withoutLaterSections)
+            << (c.options ? c.options : "null");
     }
 }
 
 TEST_F(Loading, WithoutLaterSectionsTheProjectHasOneLanguageAndOnlyANew124ByteBlock) {
-    ProjectShape shape{.pages = 2, .pageBlobs = true, .resources = true, .tags = true, .closing = true};
+    ProjectShape shape{
+        .pages = 2, .pageBlobs = true, .resources = true, .tags = true, .closing = true};
     HGLOBAL full = build(shape);
     auto image = bytes(save(full));
     // The same project without the sections after the resource section ends where they begin.
@@ -136,7 +139,8 @@ TEST_F(Loading, WithoutLaterSectionsTheProjectHasOneLanguageAndOnlyANew124ByteBl
     EXPECT_EQ(loaded.languages, 0u);
     EXPECT_FALSE(loaded.hasListSection());
     EXPECT_EQ(loaded.tagFolder.count, 0);
-    for (std::uint32_t slot : {loaded.codeBlock.get(), loaded.tail.get(), loaded.table264.get(), loaded.wordList.get()})
+    for (std::uint32_t slot :
+         {loaded.codeBlock.get(), loaded.tail.get(), loaded.table264.get(), loaded.wordList.get()})
         EXPECT_EQ(slot, 0u);
     EXPECT_EQ(ReadLe32(mem::At(loaded.block124, 0, 4)), 124u);
     EXPECT_NE(loaded.resources, 0u);  // what comes before is all there
@@ -177,13 +181,15 @@ TEST_F(Loading, TheBitmapRepairMarksZeroSizedBitmapsAndLogsEach) {
     auto entries = blocks::RecordsUpTo<BitmapEntry>(at(original).ext.bitmaps, 4);
     // Entry 0 ('#', stored, its height's high word is 0): repaired. Entry 1 ('B'): not
     // numbered. Entry 2 ('#', no data): nothing to repair. Entry 3, the last: marked as well.
-    ASSERT_TRUE(entries[0].head.storesData() && entries[1].head.nameMark == 'B' && !entries[2].head.storesData());
+    ASSERT_TRUE(entries[0].head.storesData() && entries[1].head.nameMark == 'B' &&
+                !entries[2].head.storesData());
     entries[0].head.attributes = 0x0042;
     HGLOBAL image = save(original);
 
     HGLOBAL plain = load(image);
     EXPECT_FALSE(std::filesystem::exists(folder.file("PrjFix.txt")));
-    EXPECT_EQ(blocks::RecordsUpTo<BitmapEntry>(at(plain).ext.bitmaps, 4)[0].head.attributes, 0x0042);
+    EXPECT_EQ(blocks::RecordsUpTo<BitmapEntry>(at(plain).ext.bitmaps, 4)[0].head.attributes,
+              0x0042);
 
     HGLOBAL p = load(image, "fixrmenufield");
     ASSERT_NE(p, 0u);
@@ -193,7 +199,8 @@ TEST_F(Loading, TheBitmapRepairMarksZeroSizedBitmapsAndLogsEach) {
     EXPECT_EQ(repaired[2].head.attributes, 0);
     EXPECT_EQ(repaired[3].head.attributes, 0x1000);
     EXPECT_EQ(folder.read("PrjFix.txt"), "   Fixed bitmap with zero-dimension...\n");
-    for (std::size_t i : {0u, 1u, 3u}) EXPECT_EQ(mem::Size(repaired[i].dib), mem::Size(entries[i].dib));
+    for (std::size_t i : {0u, 1u, 3u})
+        EXPECT_EQ(mem::Size(repaired[i].dib), mem::Size(entries[i].dib));
     EXPECT_EQ(repaired[2].dib, 0u);
 
     load(image, "fixrmenufield");
@@ -225,8 +232,9 @@ TEST_F(Loading, AProjectWithoutListSectionGetsOneFromItsSettingsBytes) {
         std::vector<std::uint16_t> headValues;
         std::uint16_t settings1, settings2Value;
     };
-    for (const Case& c : {Case{0x35, 0x81, {1, 1, 0, 1, 5}, 0, 1}, Case{0xE0, 0x45, {0, 0, 1, 0, 0}, 1, 0},
-                          Case{0x4F, 0x00, {2, 0, 0, 0, 15}, 0, 0}}) {
+    for (const Case& c :
+         {Case{0x35, 0x81, {1, 1, 0, 1, 5}, 0, 1}, Case{0xE0, 0x45, {0, 0, 1, 0, 0}, 1, 0},
+          Case{0x4F, 0x00, {2, 0, 0, 0, 15}, 0, 0}}) {
         HGLOBAL original = build({.pages = 1, .fieldsPerPage = 0});
         at(original).record.settings2 = c.settings2;
         at(original).record.settings3 = c.settings3;
@@ -236,7 +244,8 @@ TEST_F(Loading, AProjectWithoutListSectionGetsOneFromItsSettingsBytes) {
         HGLOBAL p = load(save(original));
         ASSERT_NE(p, 0u);
         EXPECT_EQ(at(p).ext.list195, 1u);
-        const auto& list = RecordAt<ListSection>(mem::At(at(p).ext.listSection, 0, sizeof(ListSection)));
+        const auto& list =
+            RecordAt<ListSection>(mem::At(at(p).ext.listSection, 0, sizeof(ListSection)));
         EXPECT_EQ(list.headWords[0], 90);
         EXPECT_EQ(list.headWords[1], 70);
         EXPECT_EQ(std::vector<std::uint16_t>(list.headValues, list.headValues + 5), c.headValues);
@@ -267,7 +276,8 @@ TEST_F(Loading, TheKeyedTableHasAnEntryPerPageAndSevenMoreButKeepsEveryStoredEnt
     r.keyed = GlobalRecords<std::uint8_t>(table);
     HGLOBAL q = load(save(load(save(large))));
     ASSERT_EQ(at(q).record.keyedCapacity, 20);
-    for (int i = 0; i < 12; ++i) EXPECT_NE(ReadLe32(mem::At(at(q).record.keyed, 2 + 4 * i, 4)), 0u) << i;
+    for (int i = 0; i < 12; ++i)
+        EXPECT_NE(ReadLe32(mem::At(at(q).record.keyed, 2 + 4 * i, 4)), 0u) << i;
 }
 
 TEST_F(Loading, OffTheNetworkTheChildrenOfNodeAHaveTheirNamesTranslated) {

@@ -25,13 +25,16 @@ const Case kCases[] = {
          s.pages = 3, s.recordTables = true, s.keyed = true, s.network = true, s.optionLayout = 1;
          s.resources = true, s.tags = true, s.closing = true, s.extraTexts = 3;
      })},
-    {"GroupsInsteadOfSection2a", shape([](ProjectShape& s) { s.recordTables = true, s.groups = true; })},
+    {"GroupsInsteadOfSection2a",
+     shape([](ProjectShape& s) { s.recordTables = true, s.groups = true; })},
     {"ThreeLanguagesBitmapsBlobs", shape([](ProjectShape& s) {
          s.pages = 3, s.languages = 3, s.bitmaps = 6, s.pageBlobs = true, s.resources = true;
          s.keyed = true, s.optionLayout = 2, s.tags = true, s.closing = true, s.network = true;
      })},
-    {"TwoLanguagesWithoutResources", shape([](ProjectShape& s) { s.languages = 2, s.keyed = true; })},
-    {"ShortOptionElements", shape([](ProjectShape& s) { s.optionLayout = 1, s.shortOptionElements = true; })},
+    {"TwoLanguagesWithoutResources",
+     shape([](ProjectShape& s) { s.languages = 2, s.keyed = true; })},
+    {"ShortOptionElements",
+     shape([](ProjectShape& s) { s.optionLayout = 1, s.shortOptionElements = true; })},
     {"BitmapsWithoutLanguages", shape([](ProjectShape& s) { s.bitmaps = 4; })},
     {"PageBlobsOnly", shape([](ProjectShape& s) { s.pageBlobs = true; })},
 };

@@ -10,7 +10,7 @@ using namespace kestra::testing;
 namespace {
 
 class Saving : public StoreTest {
-protected:
+  protected:
     ProjectBlock& at(HGLOBAL p) { return ProjectAt(p); }
     std::span<PageRecord> pages(HGLOBAL p) {
         return blocks::RecordsUpTo<PageRecord>(at(p).record.pages, at(p).record.pageCount);
@@ -70,7 +70,7 @@ TEST_F(Saving, ByPointerTheImageIsTheSameAsByHandle) {
 TEST_F(Saving, TablesThatMemoryDoesNotHoldAreStoredEmpty) {
     HGLOBAL p = build({.pages = 2, .recordTables = true, .tags = true});
     FieldRecord& field = fields(pages(p)[0])[0];
-    GlobalFree(field.list1.block);        // a list whose block is gone
+    GlobalFree(field.list1.block);                               // a list whose block is gone
     RecordAt<ProjectRecord>(&at(p).record).section1Count = 200;  // more than its block holds
     GlobalFree(at(p).ext.tagFolder.elements);  // a tag table that cannot be locked
     HGLOBAL loaded = load(save(p));

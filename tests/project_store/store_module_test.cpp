@@ -10,7 +10,8 @@ TEST_F(StoreTest, TheStoreAttachesOnlyWithAHostAllocator) {
     SetAppFmalloc(&kestra::mem::HostAllocate);
     HMODULE store = LoadLibrary("K32PRJ200");
     ASSERT_NE(store, nullptr);
-    for (const char* name : {"GetProject", "GetProjectExt", "SaveProject", "GetProjectElement", "SaveProjectElement"})
+    for (const char* name :
+         {"GetProject", "GetProjectExt", "SaveProject", "GetProjectElement", "SaveProjectElement"})
         EXPECT_NE(GetProcAddress(store, name), nullptr) << name;
     EXPECT_EQ(GetProcAddress(store, "LoadProjectImage"), nullptr);
     FreeLibrary(store);

@@ -21,13 +21,17 @@ namespace kestra::testing {
 
 // Bytes of an image written by hand, little-endian.
 class ImageBytes {
-public:
+  public:
     ImageBytes& u8(std::uint8_t v) {
         bytes.push_back(v);
         return *this;
     }
-    ImageBytes& u16(std::uint16_t v) { return u8(static_cast<std::uint8_t>(v)).u8(static_cast<std::uint8_t>(v >> 8)); }
-    ImageBytes& u32(std::uint32_t v) { return u16(static_cast<std::uint16_t>(v)).u16(static_cast<std::uint16_t>(v >> 16)); }
+    ImageBytes& u16(std::uint16_t v) {
+        return u8(static_cast<std::uint8_t>(v)).u8(static_cast<std::uint8_t>(v >> 8));
+    }
+    ImageBytes& u32(std::uint32_t v) {
+        return u16(static_cast<std::uint16_t>(v)).u16(static_cast<std::uint16_t>(v >> 16));
+    }
     ImageBytes& zeros(std::size_t n) {
         bytes.insert(bytes.end(), n, 0);
         return *this;
@@ -44,13 +48,15 @@ public:
         return *this;
     }
     // The header and descriptor of an image whose record follows at 48.
-    ImageBytes& header(std::uint8_t formatCode) { return u16(44).zeros(42).u8(1).u16(48).u8(formatCode); }
+    ImageBytes& header(std::uint8_t formatCode) {
+        return u16(44).zeros(42).u8(1).u16(48).u8(formatCode);
+    }
 
     std::vector<std::uint8_t> bytes;
 };
 
 class StoreTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         previousFolder_ = std::filesystem::current_path();
         std::filesystem::current_path(folder_.path());
@@ -106,7 +112,7 @@ protected:
 
     std::vector<std::string> messages;
 
-private:
+  private:
     std::vector<HGLOBAL> projects_;
     std::vector<HGLOBAL> images_;
     TempFolder folder_;

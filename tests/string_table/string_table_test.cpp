@@ -13,7 +13,7 @@ using kestra::ProjectBlock;
 namespace {
 
 class StringTable : public ::testing::Test {
-protected:
+  protected:
     void TearDown() override {
         StrTabDiscard(&first_);
         StrTabDiscard(&second_);

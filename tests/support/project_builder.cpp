@@ -35,7 +35,9 @@ mem::Ref HostBlob(std::string_view bytes) {
     return HostCopy(bytesOf(blob));
 }
 
-mem::Ref HostText(std::string_view text) { return HostCopy(bytesOf(std::string(text) + '\0')); }
+mem::Ref HostText(std::string_view text) {
+    return HostCopy(bytesOf(std::string(text) + '\0'));
+}
 
 std::string BlobText(mem::Ref blob) {
     const std::byte* head = mem::At(blob, 0, 4);
@@ -45,15 +47,20 @@ std::string BlobText(mem::Ref blob) {
     return std::string(reinterpret_cast<const char*>(bytes), ReadLe32(head));
 }
 
-WORD AddText(void* project, std::string_view text) { return StrTabAddText(std::string(text).c_str(), project); }
+WORD AddText(void* project, std::string_view text) {
+    return StrTabAddText(std::string(text).c_str(), project);
+}
 
 std::string TextOf(void* project, WORD id) {
     char text[512] = "";
-    if (!StrTabGetText(id, project, text, sizeof text, 0)) return "<no text " + std::to_string(id) + ">";
+    if (!StrTabGetText(id, project, text, sizeof text, 0))
+        return "<no text " + std::to_string(id) + ">";
     return text;
 }
 
-ProjectBlock& ProjectAt(HGLOBAL handle) { return RecordAt<ProjectBlock>(mem::At(handle, 0, kProjectBlockSize)); }
+ProjectBlock& ProjectAt(HGLOBAL handle) {
+    return RecordAt<ProjectBlock>(mem::At(handle, 0, kProjectBlockSize));
+}
 
 std::string MakeDib(int width, int height, std::uint8_t fill) {
     BitmapInfoHeader info{};
@@ -63,8 +70,10 @@ std::string MakeDib(int width, int height, std::uint8_t fill) {
     info.planes = 1;
     info.bitCount = 8;
     std::string dib(reinterpret_cast<const char*>(&info), sizeof info);
-    for (int i = 0; i < 256; ++i) dib += std::string{static_cast<char>(i), static_cast<char>(i), 0, 0};
-    dib += std::string(static_cast<std::size_t>(std::abs(height)) * DibRowBytes(width, 8), static_cast<char>(fill));
+    for (int i = 0; i < 256; ++i)
+        dib += std::string{static_cast<char>(i), static_cast<char>(i), 0, 0};
+    dib += std::string(static_cast<std::size_t>(std::abs(height)) * DibRowBytes(width, 8),
+                       static_cast<char>(fill));
     return dib;
 }
 
@@ -87,7 +96,7 @@ std::span<const std::byte> asBytes(const std::vector<T>& v) {
 }
 
 class Builder {
-public:
+  public:
     explicit Builder(const ProjectShape& shape) : shape_(shape) {
         handle_ = GlobalAlloc(GHND, kProjectBlockSize);
         key_ = mem::Data(handle_);
@@ -126,7 +135,7 @@ public:
         return handle_;
     }
 
-private:
+  private:
     WORD text(const std::string& s) { return AddText(key_, s); }
     // A text of a field or its lists: its own, or one of the shape's cycle of texts.
     WORD fieldText(const std::string& s) {
@@ -145,7 +154,8 @@ private:
                 groups[g].textId = static_cast<std::uint16_t>(g == 0 ? text("Group name") : 0);
                 std::vector<ListEntry> list(2);
                 for (int i = 0; i < 2; ++i) {
-                    list[i].lastKey = static_cast<std::int16_t>(text("Group " + std::to_string(g) + " entry " + std::to_string(i)));
+                    list[i].lastKey = static_cast<std::int16_t>(
+                        text("Group " + std::to_string(g) + " entry " + std::to_string(i)));
                     list[i].value = 100 * g + i;
                 }
                 groups[g].entries = GlobalRecords<ListEntry>(list);
@@ -156,7 +166,8 @@ private:
             std::vector<ListEntry> list(3);
             for (int i = 0; i < 3; ++i) {
                 list[i].firstKey = static_cast<std::int16_t>(i);
-                list[i].lastKey = static_cast<std::int16_t>(i == 0 ? 0 : text("Entry " + std::to_string(i)));
+                list[i].lastKey =
+                    static_cast<std::int16_t>(i == 0 ? 0 : text("Entry " + std::to_string(i)));
             }
             r.section2aCount = 3;
             r.section2a = GlobalRecords<ListEntry>(list);
@@ -197,7 +208,8 @@ private:
             list[i].firstKey = static_cast<std::int16_t>(2 * i);
             list[i].lastKey = static_cast<std::int16_t>(2 * i + 1);
             list[i].value = values[i];
-            list[i].textId = static_cast<std::uint16_t>(texts ? fieldText(prefix + std::to_string(i)) : 0);
+            list[i].textId =
+                static_cast<std::uint16_t>(texts ? fieldText(prefix + std::to_string(i)) : 0);
         }
         if (texts && !list.empty()) list.back().textId = 0xFFFF;  // no text
         return GlobalRecords<ListEntry>(list);
@@ -205,7 +217,8 @@ private:
 
     FieldRecord field(int page, int n, bool child) {
         FieldRecord f{};
-        const std::string name = "p" + std::to_string(page) + (child ? "c" : "f") + std::to_string(n);
+        const std::string name =
+            "p" + std::to_string(page) + (child ? "c" : "f") + std::to_string(n);
         f.width = static_cast<std::uint8_t>(10 + n);
         f.height = 2;
         f.fieldClass = static_cast<std::uint16_t>(n % 3);
@@ -292,21 +305,24 @@ private:
             KeyedSubEntry sub{};
             sub.key = 0x21;
             std::string named = pattern(130, 3);
-            WriteLe16(named.data() + kElementNamedText - 4, text("Keyed name " + std::to_string(key)));
+            WriteLe16(named.data() + kElementNamedText - 4,
+                      text("Keyed name " + std::to_string(key)));
             std::string texted = pattern(120, 4);
             TrailerText trailer{};
             trailer.length = 7;
             std::memcpy(trailer.text, "Trailer", 7);
-            WriteLe32(texted.data() + kElementTextSlot - 4, HostCopy(std::as_bytes(std::span(&trailer, 1))));
+            WriteLe32(texted.data() + kElementTextSlot - 4,
+                      HostCopy(std::as_bytes(std::span(&trailer, 1))));
             std::string untexted = pattern(120, 5);
             WriteLe32(untexted.data() + kElementTextSlot - 4, 0);
             std::string captioned = pattern(8, 6);
             const bool multi = shape_.languages > 1;
             WriteLe16(captioned.data() + kElementCaptionedText - 4,
                       multi ? text("Caption " + std::to_string(key)) : 0x0777);
-            sub.parts[0] = part(1, {element(kElementNamed, named), element(kElementTexted1, texted)});
-            sub.parts[2] = part(3, {element(kElementTexted2, untexted), element(kElementCaptioned, captioned),
-                                    element(9, "xyz")});
+            sub.parts[0] =
+                part(1, {element(kElementNamed, named), element(kElementTexted1, texted)});
+            sub.parts[2] = part(3, {element(kElementTexted2, untexted),
+                                    element(kElementCaptioned, captioned), element(9, "xyz")});
             sub.partCount = 2;
             subs.push_back(HostRecords<KeyedSubEntry>(std::vector{sub}));
             KeyedSubEntry empty{};
@@ -351,13 +367,15 @@ private:
         ProjectRecord& r = p_->record;
         r.onNetwork = 1;
         r.nodeA = node("Node A", 1, 0);
-        std::vector<NetworkNode> aKids = {node("", 11, 1), node("", 12, 1)};  // names of a passive folder
+        std::vector<NetworkNode> aKids = {node("", 11, 1),
+                                          node("", 12, 1)};  // names of a passive folder
         r.nodeA.flags = NetworkNode::kHasChildren;
         r.nodeA.childCount = 2;
         r.nodeA.children = GlobalRecords<NetworkNode>(aKids);
         NetworkNode& b = p_->ext.nodeB;
         b = node("", 2, 0);
-        std::vector<NetworkNode> grandchildren = {node("Grandchild 1", 31, 1), node("Grandchild 2", 32, 1)};
+        std::vector<NetworkNode> grandchildren = {node("Grandchild 1", 31, 1),
+                                                  node("Grandchild 2", 32, 1)};
         std::vector<NetworkNode> bKids = {node("", 21, 1), node("", 22, 2), node("Child 3", 23, 1)};
         bKids[0].flags = NetworkNode::kHasChildren;
         bKids[0].childCount = 2;
@@ -373,7 +391,8 @@ private:
         if (type == 8) fixed[818] = static_cast<char>(subRecords);
         body += fixed;
         const int texts = kTypedTexts[type] + (type == 8 ? 6 * subRecords : 0);
-        for (int i = 0; i < texts; ++i) body += (i % 2 ? std::string() : "text " + std::to_string(i)) + '\0';
+        for (int i = 0; i < texts; ++i)
+            body += (i % 2 ? std::string() : "text " + std::to_string(i)) + '\0';
         body += pattern(2 * kTypedWords[type], 40 + type);
         TypedElementHead head{};
         head.size = static_cast<std::uint32_t>(sizeof head + body.size());
@@ -400,7 +419,8 @@ private:
             if (!shape_.shortOptionElements) {
                 std::memcpy(e.r0, pattern(8, seed + i).data(), 8);
                 std::memcpy(e.r10, pattern(10, seed - i).data(), 10);
-                e.textId20 = static_cast<std::uint16_t>(i == 0 ? text("Option text " + std::to_string(seed)) : 0);
+                e.textId20 = static_cast<std::uint16_t>(
+                    i == 0 ? text("Option text " + std::to_string(seed)) : 0);
                 e.textId22 = 0xFFFF;
             }
             list.append(reinterpret_cast<const char*>(&e), sizeof e);
@@ -441,9 +461,11 @@ private:
             block.head.listCounts[1] = 4;
             block.lists[1] = typedList({{0, 0}, {4, 0}, {8, 1}, {10, 0}}, 2);
             block.head.listCounts[9] = 9;
-            block.lists[9] = typedList({{1, 0}, {2, 0}, {3, 0}, {5, 0}, {6, 0}, {7, 0}, {8, 0}, {9, 0}, {11, 0}}, 9);
+            block.lists[9] = typedList(
+                {{1, 0}, {2, 0}, {3, 0}, {5, 0}, {6, 0}, {7, 0}, {8, 0}, {9, 0}, {11, 0}}, 9);
             block.head.seriesCount = 2;
-            block.series = HostRecords<Slot>(std::vector<Slot>{typedList({{3, 0}}, 30), typedList({}, 31)});
+            block.series =
+                HostRecords<Slot>(std::vector<Slot>{typedList({{3, 0}}, 30), typedList({}, 31)});
             std::string textList(2, '\0');
             WriteLe16(textList.data(), 2);
             for (int i = 0; i < 2; ++i) {
@@ -473,7 +495,9 @@ private:
             b.head.word4 = static_cast<std::uint32_t>(1000 + i);
             b.head.attribute9 = static_cast<std::uint16_t>(i);
             b.head.dataFlag = i % 3 == 2 ? 0 : 1;  // every third one stores no bitmap
-            if (b.head.storesData()) b.dib = GlobalCopy(bytesOf(MakeDib(8 + i % 5, 4 + i % 3, static_cast<std::uint8_t>(i))));
+            if (b.head.storesData())
+                b.dib = GlobalCopy(
+                    bytesOf(MakeDib(8 + i % 5, 4 + i % 3, static_cast<std::uint8_t>(i))));
         }
         e.bitmapCount = static_cast<std::uint16_t>(shape_.bitmaps);
         e.bitmaps = HostRecords<BitmapEntry>(entries);
@@ -519,7 +543,8 @@ private:
         s.settingsValue = 0xCAFE;
         for (int i = 0; i < 8; ++i) s.settings[i] = static_cast<std::uint16_t>(i + 2);
         s.settingsByte = 9;
-        for (std::size_t i = 0; i < kListTexts; i += 3) s.texts[i] = HostBlob("List text " + std::to_string(i));
+        for (std::size_t i = 0; i < kListTexts; i += 3)
+            s.texts[i] = HostBlob("List text " + std::to_string(i));
         std::vector<ListColumn> columns(2);
         columns[0].value4 = 0x11223344;
         columns[1].word8 = 5;
@@ -555,7 +580,8 @@ private:
         std::vector<TagElement> tags(3);
         for (int i = 0; i < 3; ++i) {
             tags[i].key = static_cast<std::uint16_t>(i + 1);
-            tags[i].nameId = static_cast<std::uint16_t>(i == 1 ? 0 : text("Tag " + std::to_string(i)));
+            tags[i].nameId =
+                static_cast<std::uint16_t>(i == 1 ? 0 : text("Tag " + std::to_string(i)));
             std::memcpy(tags[i].data, pattern(32, 60 + i).data(), 32);
         }
         folder.count = 3;
@@ -568,7 +594,8 @@ private:
         for (std::size_t i = 0; i < count; ++i) {
             set[i].value0 = static_cast<std::uint32_t>(pages ? i + 1 : 0x00100010 + i);
             set[i].value8 = static_cast<std::uint32_t>(language);
-            set[i].blobA = HostBlob("Language " + std::to_string(language) + " text " + std::to_string(i));
+            set[i].blobA =
+                HostBlob("Language " + std::to_string(language) + " text " + std::to_string(i));
             set[i].blobB = i % 2 ? HostBlob("Language blob " + std::to_string(i)) : 0;
         }
         return HostRecords<TextEntry>(set);
@@ -608,6 +635,8 @@ private:
 
 }  // namespace
 
-HGLOBAL BuildProject(const ProjectShape& shape) { return Builder(shape).build(); }
+HGLOBAL BuildProject(const ProjectShape& shape) {
+    return Builder(shape).build();
+}
 
 }  // namespace kestra::testing

@@ -18,19 +18,19 @@ struct ProjectShape {
     int pages = 2;
     int fieldsPerPage = 4;
     int languages = 1;
-    int bitmaps = 0;             // bitmaps are followed by two shapes
-    int extraTexts = 0;          // texts in the string table that nothing references
-    bool recordTables = false;   // sections 1, 2a, 4 to 9
-    bool groups = false;         // section 2b instead of 2a (with recordTables)
-    bool pageBlobs = false;      // section 14, both blobs
-    int optionLayout = 0;        // 0: none; 1 or 2
+    int bitmaps = 0;            // bitmaps are followed by two shapes
+    int extraTexts = 0;         // texts in the string table that nothing references
+    bool recordTables = false;  // sections 1, 2a, 4 to 9
+    bool groups = false;        // section 2b instead of 2a (with recordTables)
+    bool pageBlobs = false;     // section 14, both blobs
+    int optionLayout = 0;       // 0: none; 1 or 2
     bool shortOptionElements = false;
-    bool keyed = false;          // keyed entries in slots 0 and 3, an empty entry in slot 5
-    bool network = false;        // network folders A and B with children and grandchildren
+    bool keyed = false;    // keyed entries in slots 0 and 3, an empty entry in slot 5
+    bool network = false;  // network folders A and B with children and grandchildren
     bool resources = false;
     bool tags = false;
-    bool closing = false;        // code block, tail, 264-byte table, grouped word list
-    int distinctTexts = 0;       // nonzero: field and list texts cycle through this many texts
+    bool closing = false;   // code block, tail, 264-byte table, grouped word list
+    int distinctTexts = 0;  // nonzero: field and list texts cycle through this many texts
 };
 
 // A project block in a global block (its address keys its string table); release it with

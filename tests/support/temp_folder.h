@@ -11,7 +11,7 @@
 namespace kestra::testing {
 
 class TempFolder {
-public:
+  public:
     TempFolder() {
         std::string pattern = (std::filesystem::temp_directory_path() / "kestra-XXXXXX").string();
         path_ = mkdtemp(pattern.data());
@@ -34,13 +34,13 @@ public:
         return platform::ReadWholeFile(file(name)).value_or("<missing>");
     }
 
-private:
+  private:
     std::string path_;
 };
 
 // Points the Windows folder at a temporary folder for one scope.
 class WindowsFolderScope {
-public:
+  public:
     explicit WindowsFolderScope(const std::string& folder) {
         if (const char* old = std::getenv(platform::kWindowsFolderVariable)) previous_ = old;
         setenv(platform::kWindowsFolderVariable, folder.c_str(), 1);
@@ -52,7 +52,7 @@ public:
             setenv(platform::kWindowsFolderVariable, previous_.c_str(), 1);
     }
 
-private:
+  private:
     std::string previous_;
 };
 

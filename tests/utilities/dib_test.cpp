@@ -1,6 +1,7 @@
+#include "kestra/dib.h"
+
 #include <gtest/gtest.h>
 
-#include "kestra/dib.h"
 #include "utilities/k32fabutil1.h"
 
 using namespace kestra;

@@ -16,7 +16,7 @@ using kestra::testing::WindowsFolderScope;
 namespace {
 
 class FileSearch : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_NE(getcwd(cwd_, sizeof cwd_), nullptr);
         folder_.write("windows/x.ini", "");
@@ -35,7 +35,9 @@ protected:
     char cwd_[4096];
 };
 
-std::string found(const char* path) { return path; }
+std::string found(const char* path) {
+    return path;
+}
 
 }  // namespace
 

@@ -24,7 +24,7 @@ std::ostream& operator<<(std::ostream& out, const Entry& e) {
 }
 
 class ParameterFolder : public ::testing::Test {
-protected:
+  protected:
     // Identifier 0 stands for "no text" in folders; a project's first text is its title.
     void SetUp() override { StrTabAddText("title", &project_); }
     void TearDown() override {
@@ -35,10 +35,13 @@ protected:
     std::vector<Entry> entries(const FolderHeader& folder) {
         std::vector<Entry> out;
         if (folder.count <= 0) return out;
-        auto records = blocks::Records<ListEntry>(folder.block, static_cast<std::size_t>(folder.count.get()));
+        auto records =
+            blocks::Records<ListEntry>(folder.block, static_cast<std::size_t>(folder.count.get()));
         EXPECT_TRUE(records);
         for (const ListEntry& e : *records)
-            out.push_back({e.firstKey, e.lastKey, folder.numeric != 0 ? static_cast<DWORD>(e.value.get()) : e.textId.get()});
+            out.push_back(
+                {e.firstKey, e.lastKey,
+                 folder.numeric != 0 ? static_cast<DWORD>(e.value.get()) : e.textId.get()});
         return out;
     }
     // A new text with one reference, as a caller hands it to the folder.
@@ -90,7 +93,8 @@ TEST_F(ParameterFolder, KeysAreSigned16BitAndValuesSigned32Bit) {
     ASSERT_TRUE(ExpGetValueFromFolder(&numeric_, 7, &value, &project_));
     EXPECT_EQ(value, 1u);
     EXPECT_FALSE(ExpGetValueFromFolder(&numeric_, 6, &value, &project_));
-    EXPECT_EQ(entries(numeric_), (std::vector<Entry>{{-5, -5, static_cast<DWORD>(-100)}, {7, 7, 1}}));
+    EXPECT_EQ(entries(numeric_),
+              (std::vector<Entry>{{-5, -5, static_cast<DWORD>(-100)}, {7, 7, 1}}));
 }
 
 TEST_F(ParameterFolder, EveryStringEntryHoldsExactlyOneReference) {
@@ -178,7 +182,8 @@ TEST_F(ParameterFolder, ADamagedFolderIsRefusedAndLeftAlone) {
 }
 
 TEST(ParameterMatrix, EveryRowGetsAValueForEverySetAndTextsAreCut) {
-    ProjectBlock* project = static_cast<ProjectBlock*>(GlobalLock(GlobalAlloc(GHND, sizeof(ProjectBlock))));
+    ProjectBlock* project =
+        static_cast<ProjectBlock*>(GlobalLock(GlobalAlloc(GHND, sizeof(ProjectBlock))));
     HGLOBAL projectHandle = mem::Locate(project)->ref;
     struct Row {
         std::uint8_t r0[4];
@@ -229,7 +234,7 @@ TEST(ParameterMatrix, EveryRowGetsAValueForEverySetAndTextsAreCut) {
 namespace {
 
 class NetworkFolder : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { baseline_ = mem::LiveBlocks(mem::Kind::Global); }
     void TearDown() override {
         ExpDeleteNetworkFolder(&folder_);
@@ -243,7 +248,8 @@ protected:
     }
     std::vector<int> keys(const NetworkNode& folder) {
         std::vector<int> out;
-        for (const auto& child : blocks::RecordsUpTo<NetworkNode>(folder.children, folder.childCount))
+        for (const auto& child :
+             blocks::RecordsUpTo<NetworkNode>(folder.children, folder.childCount))
             out.push_back(child.nodeKey);
         return out;
     }

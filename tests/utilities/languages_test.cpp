@@ -14,7 +14,7 @@ namespace {
 
 // A project in memory with pages, a resource section and a language table.
 class Languages : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         previous_ = SetAppFmalloc(&mem::HostAllocate);
         project_.record.pageCount = 2;
@@ -46,8 +46,12 @@ protected:
         std::memcpy(mem::Data(ref) + 4, text.data(), text.size());
         return ref;
     }
-    std::span<PageRecord> pages() { return blocks::RecordsUpTo<PageRecord>(project_.record.pages, 2); }
-    LanguageEntry& language0() { return blocks::RecordsUpTo<LanguageEntry>(project_.ext.languages, 1)[0]; }
+    std::span<PageRecord> pages() {
+        return blocks::RecordsUpTo<PageRecord>(project_.record.pages, 2);
+    }
+    LanguageEntry& language0() {
+        return blocks::RecordsUpTo<LanguageEntry>(project_.ext.languages, 1)[0];
+    }
     ResourceRecord& resource() {
         auto& section = RecordAt<ResourceSection>(mem::Data(project_.ext.resources));
         return RecordAt<ResourceRecord>(mem::Data(section.records[3]));

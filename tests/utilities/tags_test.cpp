@@ -13,11 +13,15 @@ using namespace kestra;
 
 namespace {
 
-BOOL acceptAll(const void*, const void*, const void*, const void*) { return TRUE; }
-BOOL refuseAll(const void*, const void*, const void*, const void*) { return FALSE; }
+BOOL acceptAll(const void*, const void*, const void*, const void*) {
+    return TRUE;
+}
+BOOL refuseAll(const void*, const void*, const void*, const void*) {
+    return FALSE;
+}
 
 class TagFolder : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { StrTabAddText("title", &project_); }
     void TearDown() override {
         DeleteTagFolder(&folder_, &project_);
@@ -43,7 +47,8 @@ protected:
     }
     std::string name(DWORD key) {
         char buffer[64] = "?";
-        GetTagElement(&folder_, &project_, key, nullptr, nullptr, nullptr, buffer, sizeof buffer, nullptr);
+        GetTagElement(&folder_, &project_, key, nullptr, nullptr, nullptr, buffer, sizeof buffer,
+                      nullptr);
         return buffer;
     }
     ProjectBlock project_{};
@@ -81,11 +86,15 @@ TEST_F(TagFolder, GettersReportTagDataParentStructureNameAndPosition) {
     EXPECT_FALSE(structure);
     EXPECT_STREQ(buffer, "Spe");  // cut to the buffer
     EXPECT_EQ(position, 1);
-    EXPECT_EQ(GetBasedTagElement(&folder_, &project_, 0, nullptr, nullptr, &structure, nullptr, 0, nullptr),
+    EXPECT_EQ(GetBasedTagElement(&folder_, &project_, 0, nullptr, nullptr, &structure, nullptr, 0,
+                                 nullptr),
               parent);
     EXPECT_TRUE(structure);
-    EXPECT_EQ(GetBasedTagElement(&folder_, &project_, 2, nullptr, nullptr, nullptr, nullptr, 0, nullptr), 0u);
-    EXPECT_EQ(GetTagElement(&folder_, &project_, 0, nullptr, nullptr, nullptr, nullptr, 0, nullptr), 0u);
+    EXPECT_EQ(
+        GetBasedTagElement(&folder_, &project_, 2, nullptr, nullptr, nullptr, nullptr, 0, nullptr),
+        0u);
+    EXPECT_EQ(GetTagElement(&folder_, &project_, 0, nullptr, nullptr, nullptr, nullptr, 0, nullptr),
+              0u);
 }
 
 TEST_F(TagFolder, AddingAnExistingTagUpdatesItInPlace) {
@@ -124,16 +133,27 @@ TEST_F(TagFolder, ParentsDecideWhichTagOfAGivenNameIsMeant) {
 
     auto d = descriptor(0);
     int position = -1;
-    EXPECT_EQ(ScanForExistingTag(&folder_, &project_, "LineB\tSpeed", d.data(), nullptr, &position, acceptAll), speedB);
+    EXPECT_EQ(ScanForExistingTag(&folder_, &project_, "LineB\tSpeed", d.data(), nullptr, &position,
+                                 acceptAll),
+              speedB);
     EXPECT_EQ(position, 3);
-    EXPECT_EQ(ScanForExistingTag(&folder_, &project_, "\tSpeed", d.data(), nullptr, nullptr, acceptAll), top);
-    EXPECT_EQ(ScanForExistingTag(&folder_, &project_, "Speed", d.data(), nullptr, nullptr, acceptAll), speedA);
-    EXPECT_EQ(ScanForExistingTag(&folder_, &project_, "LineC\tSpeed", d.data(), nullptr, nullptr, acceptAll), 0u);
-    EXPECT_EQ(ScanForExistingTag(&folder_, &project_, "Nothing", d.data(), nullptr, nullptr, acceptAll), 0u);
+    EXPECT_EQ(
+        ScanForExistingTag(&folder_, &project_, "\tSpeed", d.data(), nullptr, nullptr, acceptAll),
+        top);
+    EXPECT_EQ(
+        ScanForExistingTag(&folder_, &project_, "Speed", d.data(), nullptr, nullptr, acceptAll),
+        speedA);
+    EXPECT_EQ(ScanForExistingTag(&folder_, &project_, "LineC\tSpeed", d.data(), nullptr, nullptr,
+                                 acceptAll),
+              0u);
+    EXPECT_EQ(
+        ScanForExistingTag(&folder_, &project_, "Nothing", d.data(), nullptr, nullptr, acceptAll),
+        0u);
 
     // -1 finds the tag under any parent and keeps that parent.
     auto moved = descriptor(9);
-    EXPECT_EQ(AddTagElement(&folder_, &project_, "Speed", moved.data(), -1, FALSE, acceptAll), speedA);
+    EXPECT_EQ(AddTagElement(&folder_, &project_, "Speed", moved.data(), -1, FALSE, acceptAll),
+              speedA);
     WORD parent = 0;
     GetTagElement(&folder_, &project_, speedA, nullptr, &parent, nullptr, nullptr, 0, nullptr);
     EXPECT_EQ(parent, lineA);
@@ -154,7 +174,9 @@ TEST_F(TagFolder, OnANetworkOnlyTagsOfTheDescriptorsNodeMatch) {
         seenNode = RecordAt<NetworkNode>(node).nodeKey;
         return TRUE;
     };
-    EXPECT_EQ(ScanForExistingTag(&folder_, &project_, "Level", onSeven.data(), nullptr, nullptr, recordNode), seven);
+    EXPECT_EQ(ScanForExistingTag(&folder_, &project_, "Level", onSeven.data(), nullptr, nullptr,
+                                 recordNode),
+              seven);
     EXPECT_EQ(seenNode, 7);  // the callback sees the tag's own network node
     ExpDeleteNetworkFolder(&project_.ext.nodeB);
 }
@@ -191,7 +213,8 @@ TEST_F(TagFolder, DuplicatingAndDeletingFoldersCountNameReferences) {
     EXPECT_EQ(copy.count, 1);
     EXPECT_EQ(StrTabReferenceCount(nameId, &project_), 2u);
     EXPECT_EQ(StrTabReferenceCount(folder_.nameId, &project_), 2u);
-    EXPECT_EQ(GetTagElement(&copy, &project_, key, nullptr, nullptr, nullptr, nullptr, 0, nullptr), key);
+    EXPECT_EQ(GetTagElement(&copy, &project_, key, nullptr, nullptr, nullptr, nullptr, 0, nullptr),
+              key);
     ASSERT_TRUE(DeleteTagFolder(&copy, &project_));
     EXPECT_EQ(copy.count, 0);
     EXPECT_EQ(copy.elements, 0u);
@@ -202,7 +225,8 @@ TEST_F(TagFolder, DuplicatingAndDeletingFoldersCountNameReferences) {
 TEST_F(TagFolder, ADamagedFolderIsRefused) {
     add("Motor");
     folder_.count = 5;  // more than its block holds
-    EXPECT_EQ(GetTagElement(&folder_, &project_, 1, nullptr, nullptr, nullptr, nullptr, 0, nullptr), 0u);
+    EXPECT_EQ(GetTagElement(&folder_, &project_, 1, nullptr, nullptr, nullptr, nullptr, 0, nullptr),
+              0u);
     EXPECT_EQ(add("Pump"), 0u);
     EXPECT_FALSE(DeleteTagElement(&folder_, &project_, 1));
     TagFolderHeader copy{};
