@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/allocations.h"
 #include "platform/image_cursor.h"
 #include "platform/memory.h"
 #include "plc_s5/limits.h"
@@ -21,34 +22,7 @@ constexpr std::uint8_t kImageProjectType = 1;
 constexpr std::uint8_t kImageFirmware = 0x11;
 constexpr std::uint8_t kSetupFlagBit4 = 0x10;
 
-// Blocks allocated while loading; freed again unless the load succeeds.
-class Allocations {
-  public:
-    explicit Allocations(mem::HostAllocFn host) : host_(host) {}
-    ~Allocations() {
-        if (!kept_)
-            for (mem::Ref ref : refs_) mem::Free(ref);
-    }
-    Allocations(const Allocations&) = delete;
-    Allocations& operator=(const Allocations&) = delete;
-
-    // A zero-filled global block, or 0 when it cannot be had (the table then stays empty).
-    HGLOBAL global(std::size_t bytes) { return keep(bytes ? GlobalAlloc(GHND, bytes) : 0); }
-    // A block of the host allocator, or 0.
-    mem::Ref host(std::size_t bytes) {
-        return keep(bytes ? host_(static_cast<std::uint32_t>(bytes)) : 0);
-    }
-    void keepAll() { kept_ = true; }
-
-  private:
-    mem::Ref keep(mem::Ref ref) {
-        if (ref) refs_.push_back(ref);
-        return ref;
-    }
-    mem::HostAllocFn host_;
-    std::vector<mem::Ref> refs_;
-    bool kept_ = false;
-};
+using mem::Allocations;
 
 template <typename Record>
 Record* Locked(mem::Ref ref) {
@@ -487,7 +461,7 @@ std::variant<HGLOBAL, LoadFailure> LoadType1Image(std::span<const std::byte> ima
         GlobalFree(handle);
         return LoadFailure{fault ? fault->offset() : 0, e.what()};
     }
-    blocks.keepAll();
+    blocks.keep();
     GlobalUnlock(handle);
     return handle;
 }

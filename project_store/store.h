@@ -16,6 +16,7 @@
 
 #include "kestra/project.h"
 #include "kestra/project_sections.h"
+#include "platform/allocations.h"
 #include "platform/image_cursor.h"
 #include "platform/memory.h"
 #include "utilities/blocks.h"
@@ -34,36 +35,8 @@ inline constexpr int kMaxFieldNesting = 8;
 
 // ---- Blocks ------------------------------------------------------------------------------------
 
-// Every block one load allocates. Unless keep() is called, the destructor frees them all.
-class Allocations {
-  public:
-    explicit Allocations(mem::HostAllocFn host) : host_(host) {}
-    ~Allocations();
-    Allocations(const Allocations&) = delete;
-    Allocations& operator=(const Allocations&) = delete;
-
-    void keep() { kept_ = true; }
-    // Takes over a block that a service allocated for the project being loaded.
-    void adopt(Ref ref) {
-        if (ref) refs_.push_back(ref);
-    }
-
-    // Zero-filled blocks; 0 when they cannot be had.
-    Ref global(std::size_t size);
-    Ref host(std::size_t size);
-    Ref global(std::span<const std::byte> bytes);
-    Ref host(std::span<const std::byte> bytes);
-    // A text blob (u32 length and the bytes) and a zero-terminated text, from the host.
-    Ref blob(std::span<const std::byte> bytes);
-    Ref text(std::string_view text);
-
-  private:
-    Ref track(Ref ref, std::size_t size);
-
-    mem::HostAllocFn host_;
-    std::vector<Ref> refs_;
-    bool kept_ = false;
-};
+// Every block one load allocates; freed again unless the load succeeds.
+using mem::Allocations;
 
 // Records and bytes behind a reference, when the block holds them all.
 template <typename T>

@@ -6,7 +6,11 @@
 #include <set>
 #include <vector>
 
+#include "platform/allocations.h"
+#include "platform/records.h"
+
 namespace mem = kestra::mem;
+using kestra::ReadLe32;
 
 TEST(Memory, BlocksAreZeroedSizedAndNamedBy32BitReferences) {
     HGLOBAL handle = GlobalAlloc(GHND, 1002);
@@ -135,4 +139,48 @@ TEST(Memory, LockGuardUnlocksAtScopeEnd) {
     GlobalLockGuard dead(handle);
     EXPECT_FALSE(dead);
     EXPECT_TRUE(dead.bytes().empty());
+}
+
+namespace {
+// A host allocator that hands out blocks four bytes short, and leaves garbage in them.
+mem::Ref shortAllocator(std::uint32_t size) {
+    mem::Ref ref = mem::HostAllocate(size > 4 ? size - 4 : 0);
+    if (auto bytes = mem::Bytes(ref); !bytes.empty()) std::memset(bytes.data(), 0xAB, bytes.size());
+    return ref;
+}
+mem::Ref dirtyAllocator(std::uint32_t size) {
+    mem::Ref ref = mem::HostAllocate(size);
+    std::memset(mem::Data(ref), 0xAB, size);
+    return ref;
+}
+}  // namespace
+
+TEST(Allocations, FreesEverythingUnlessKeptAndRefusesShortHostBlocks) {
+    const std::size_t before =
+        mem::LiveBlocks(mem::Kind::Host) + mem::LiveBlocks(mem::Kind::Global);
+    {
+        mem::Allocations blocks(&shortAllocator);
+        EXPECT_EQ(blocks.host(16), 0u);  // the allocator gave 12 bytes: not what was asked for
+        EXPECT_NE(blocks.global(16), 0u);
+        blocks.adopt(mem::HostAllocate(8));
+    }
+    EXPECT_EQ(mem::LiveBlocks(mem::Kind::Host) + mem::LiveBlocks(mem::Kind::Global), before);
+
+    mem::Ref blob, text;
+    {
+        mem::Allocations blocks(&dirtyAllocator);
+        const std::byte bytes[3] = {std::byte{1}, std::byte{2}, std::byte{3}};
+        blob = blocks.blob(bytes);
+        text = blocks.text("ab");
+        mem::Ref zeroed = blocks.host(8);
+        EXPECT_EQ(ReadLe32(mem::Data(zeroed)), 0u);  // zeroed whatever the allocator left
+        blocks.keep();
+    }
+    ASSERT_EQ(mem::Size(blob), 7u);
+    EXPECT_EQ(ReadLe32(mem::Data(blob)), 3u);
+    EXPECT_EQ(mem::Data(blob)[6], std::byte{3});
+    EXPECT_STREQ(reinterpret_cast<const char*>(mem::Data(text)), "ab");
+    mem::Allocations none(nullptr);
+    EXPECT_EQ(none.host(4), 0u);
+    EXPECT_EQ(mem::LiveBlocks(mem::Kind::Host) + mem::LiveBlocks(mem::Kind::Global), before + 3);
 }

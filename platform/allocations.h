@@ -1,0 +1,52 @@
+// The blocks one piece of work allocates, freed together when the work fails.
+//
+// A loader that builds something from outside data allocates as it goes; when the data turns
+// out to be damaged halfway, every block allocated so far must go again. Allocations remembers
+// each block and frees them all in its destructor unless keep() was called.
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "platform/memory.h"
+
+namespace kestra::mem {
+
+class Allocations {
+  public:
+    // host: the allocator for host blocks (may be null: host blocks then cannot be had).
+    explicit Allocations(HostAllocFn host) : host_(host) {}
+    ~Allocations();
+    Allocations(const Allocations&) = delete;
+    Allocations& operator=(const Allocations&) = delete;
+
+    // The work succeeded: the blocks stay.
+    void keep() { kept_ = true; }
+    // Takes over a block that someone else allocated for the same work.
+    void adopt(Ref ref) {
+        if (ref) refs_.push_back(ref);
+    }
+
+    // Zero-filled blocks of exactly the size asked for; 0 when they cannot be had (a host
+    // block smaller than asked for counts as not had).
+    Ref global(std::size_t size);
+    Ref host(std::size_t size);
+    // Blocks holding a copy of the bytes.
+    Ref global(std::span<const std::byte> bytes);
+    Ref host(std::span<const std::byte> bytes);
+    // A host block with a u32 length followed by the bytes.
+    Ref blob(std::span<const std::byte> bytes);
+    // A host block with the text and a terminating zero.
+    Ref text(std::string_view text);
+
+  private:
+    Ref track(Ref ref, std::size_t size);
+
+    HostAllocFn host_;
+    std::vector<Ref> refs_;
+    bool kept_ = false;
+};
+
+}  // namespace kestra::mem
