@@ -8,6 +8,8 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/records.h"
+
 namespace kestra::mem {
 namespace {
 
@@ -180,6 +182,15 @@ std::byte* At(Ref ref, std::size_t offset, std::size_t length) {
     if (!slot || offset > slot->size || length > slot->size - offset) return nullptr;
     return slot->data + offset;
 }
+std::optional<std::span<std::byte>> Blob(Ref ref) {
+    const std::byte* head = At(ref, 0, 4);
+    if (!head) return std::nullopt;
+    const std::uint32_t length = ReadLe32(head);
+    std::byte* bytes = At(ref, 4, length);
+    if (!bytes) return std::nullopt;
+    return std::span<std::byte>(bytes, length);
+}
+
 std::optional<Location> Locate(const void* address) {
     return table().locate(address);
 }

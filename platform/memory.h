@@ -44,6 +44,10 @@ std::optional<Kind> KindOf(Ref ref);
 // length bytes at offset inside the block, or nullptr when they do not all lie inside it.
 std::byte* At(Ref ref, std::size_t offset, std::size_t length);
 
+// The bytes of a length-prefixed blob (a u32 length, then the bytes) at the start of a block;
+// nothing for a null or dead reference or a length that runs past the block's end.
+std::optional<std::span<std::byte>> Blob(Ref ref);
+
 // Which block, if any, holds the given address; used where an interface passes a raw
 // pointer and its extent must be known.
 struct Location {

@@ -360,11 +360,10 @@ void Saver::writeTexts() {
         auto& head = RecordAt<PageHead>(at(pages_[p].headAt));
         head.name = placeText(ProjectText(project_, page.nameId(), kTextRoom));
         if (page.text != 0u) {
-            const std::uint8_t* blob =
-                reinterpret_cast<const std::uint8_t*>(mem::At(page.text, 0, 4));
-            const std::uint32_t length = blob ? ReadLe32(blob) : 0;
-            const auto* bytes = mem::At(page.text, 4, length);
-            if (!blob || !bytes) throw SaveError("a page text does not fill its block");
+            auto blob = mem::Blob(page.text);
+            if (!blob) throw SaveError("a page text does not fill its block");
+            const std::size_t length = blob->size();
+            const std::byte* bytes = blob->data();
             if (length > kBlockSize - 2) throw SaveError("a page text is larger than a block");
             if (length != 0) {
                 const std::size_t textAt = space_.place(2 + length);

@@ -54,7 +54,7 @@ void translateAt(LoadContext& c, std::span<std::byte> element, std::size_t offse
     WriteLe16(element.data() + offset, c.translate(ReadLe16(element.data() + offset)));
 }
 
-// ---- Loading -------------------------------------------------------------------------------
+// ---- Loading
 
 class EntryReader {
   public:
@@ -143,7 +143,7 @@ class EntryReader {
     std::vector<PendingText> pendingTexts_;
 };
 
-// ---- Entries in memory ---------------------------------------------------------------------
+// ---- Entries in memory
 
 std::optional<std::span<Slot>> tableSlots(const ProjectRecord& r) {
     auto bytes = BytesAt(r.keyed, kTableHead + r.keyedCapacity * sizeof(Slot));
@@ -178,7 +178,7 @@ struct StoredEntry {
 // A part as a reader will take it back: its slot number names its place, its elements lie
 // within it.
 std::optional<StoredPart> partAt(Ref ref, std::size_t slot) {
-    auto bytes = BlobAt(ref);
+    auto bytes = mem::Blob(ref);
     if (!bytes || bytes->size() < sizeof(KeyedPartHead)) return std::nullopt;
     if (ReadLe16(bytes->data()) != slot + 1) return std::nullopt;
     if (!forEachElement(*bytes, [](std::span<std::byte>) {})) return std::nullopt;
@@ -279,7 +279,7 @@ void forEachPart(const ProjectRecord& r, Visit visit) {
 
 void TranslateKeyedCaptions(LoadContext& c) {
     forEachPart(c.project.record, [&](Ref part) {
-        if (auto bytes = BlobAt(part))
+        if (auto bytes = mem::Blob(part))
             forEachElement(*bytes, [&](std::span<std::byte> element) {
                 if (elementType(element) == kElementCaptioned)
                     translateAt(c, element, kElementCaptionedText);
@@ -297,7 +297,7 @@ void ForEachKeyedBlock(const ProjectRecord& r, const std::function<void(Ref)>& v
         }
     forEachPart(r, [&](Ref part) {
         visit(part);
-        if (auto bytes = BlobAt(part))
+        if (auto bytes = mem::Blob(part))
             forEachElement(*bytes, [&](std::span<std::byte> element) {
                 if (const std::byte* slot = textSlot(element)) visit(ReadLe32(slot));
             });

@@ -14,7 +14,7 @@ constexpr std::size_t kSettingsTail = 300;    // after the texts
 constexpr std::size_t kListGap = 20;          // inside the column, node, item and entry lists
 constexpr std::size_t kNodeGap = 1 + 40;      // after a node's byte
 
-// ---- Loading -------------------------------------------------------------------------------
+// ---- Loading
 
 class ListReader {
   public:
@@ -109,10 +109,9 @@ class ListReader {
 };
 
 // ---- Saving
-// ---------------------------------------------------------------------------------------
 
 void writeText(Sink& out, Ref ref) {
-    auto bytes = BlobAt(ref).value_or(std::span<std::byte>());
+    auto bytes = mem::Blob(ref).value_or(std::span<std::byte>());
     out.length16(bytes.size(), "list text");
     out.bytes(bytes);
 }

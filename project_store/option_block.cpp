@@ -65,7 +65,7 @@ bool typedBodyFits(std::uint16_t type, std::span<const std::byte> body) {
     }
 }
 
-// ---- Loading -------------------------------------------------------------------------------
+// ---- Loading
 
 class OptionReader {
   public:
@@ -216,7 +216,7 @@ class OptionReader {
     bool longElements_ = false;
 };
 
-// ---- The option block of a project in memory -------------------------------------------------
+// ---- The option block of a project in memory
 
 // A list as it will be stored: its head and its elements (memory form).
 struct StoredList {

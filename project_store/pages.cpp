@@ -12,7 +12,7 @@ namespace {
 
 constexpr std::uint16_t kNoText = 0xFFFF;  // a field list entry without a string index
 
-// ---- Loading -------------------------------------------------------------------------------
+// ---- Loading
 
 void readFolder(LoadContext& c, FolderHeader& folder, bool keep, std::string_view what) {
     if (folder.count < 0) c.in.fail(std::string(what) + " has a negative entry count");
@@ -93,7 +93,7 @@ void readPage(LoadContext& c, PageRecord& page, bool keep) {
     page.fieldCount = static_cast<std::uint16_t>(block ? kept : 0);
 }
 
-// ---- Walking the fields of a project in memory ------------------------------------------------
+// ---- Walking the fields of a project in memory
 
 template <typename Visit>
 void forEachField(std::span<FieldRecord> fields, Visit& visit, int depth) {
@@ -126,7 +126,6 @@ void translateList(LoadContext& c, const FolderHeader& folder) {
 }
 
 // ---- Saving
-// ---------------------------------------------------------------------------------------
 
 std::optional<std::span<const std::byte>> folderBytes(const FolderHeader& folder) {
     if (folder.count < 0) return std::nullopt;
@@ -188,7 +187,7 @@ std::span<const PageRecord> storedPages(const ProjectRecord& r) {
 
 }  // namespace
 
-// ---- Loading -------------------------------------------------------------------------------
+// ---- Loading
 
 void ReadPages(LoadContext& c) {
     ProjectRecord& r = c.project.record;
@@ -239,7 +238,6 @@ void TranslatePageNames(LoadContext& c) {
 }
 
 // ---- Saving
-// ---------------------------------------------------------------------------------------
 
 void InlinePageNames(ProjectBlock& project, void* key) {
     for (PageRecord& page : pagesOf(project.record))
@@ -263,7 +261,7 @@ void AdjustStoredPages(ProjectRecord& stored) {
 void WritePages(SaveContext& c) {
     for (const PageRecord& page : storedPages(c.project.record)) {
         PageRecord stored = page;
-        const auto text = BlobAt(page.text).value_or(std::span<std::byte>());
+        const auto text = mem::Blob(page.text).value_or(std::span<std::byte>());
         auto fields = Records<FieldRecord>(page.fields, page.fieldCount);
         if (!fields) stored.fieldCount = 0;
         stored.text = 0;

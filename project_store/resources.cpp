@@ -15,7 +15,7 @@ bool thirdBlobs(const ExtensionRecord& ext) {
     return ext.blobFlags & 1;
 }
 
-// ---- Resources in memory ---------------------------------------------------------------------
+// ---- Resources in memory
 
 const ResourceSection* resourcesOf(const ExtensionRecord& ext) {
     if (ext.resourcesPresent == 0u) return nullptr;
@@ -28,10 +28,10 @@ const ResourceRecord* storedResource(const ResourceSection& section, std::size_t
     auto record = Records<ResourceRecord>(section.records[slot], 1);
     if (!record) return nullptr;
     const ResourceRecord& r = (*record)[0];
-    return BlobAt(r.blobA) && BlobAt(r.blobB) ? &r : nullptr;
+    return mem::Blob(r.blobA) && mem::Blob(r.blobB) ? &r : nullptr;
 }
 
-// ---- Languages in memory ------------------------------------------------------------------------
+// ---- Languages in memory
 
 void readTextSet(LoadContext& c, Slot& slot, std::size_t count) {
     c.in.needBytes(count, kTextEntryValues + 8, "text set");

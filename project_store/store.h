@@ -33,7 +33,7 @@ inline constexpr unsigned kLoadRepair = 2;                // option "fixrmenufie
 // damaged (the stored form has one level; deeper chains come only from damaged data).
 inline constexpr int kMaxFieldNesting = 8;
 
-// ---- Blocks ------------------------------------------------------------------------------------
+// ---- Blocks
 
 // Every block one load allocates; freed again unless the load succeeds.
 using mem::Allocations;
@@ -44,8 +44,6 @@ std::optional<std::span<T>> Records(Ref ref, std::size_t count) {
     return blocks::Records<T>(ref, count);
 }
 std::optional<std::span<std::byte>> BytesAt(Ref ref, std::size_t size);
-// A blob's bytes; nothing for a null reference or a blob that overruns its block.
-std::optional<std::span<std::byte>> BlobAt(Ref ref);
 // A text up to its terminator or its block's end; nothing for a null or dead reference.
 std::optional<std::string_view> TextAt(Ref ref);
 
@@ -57,7 +55,7 @@ std::span<const std::byte> AsBytes(const T& record) {
     return std::as_bytes(std::span<const T>(&record, 1));
 }
 
-// ---- Image sink --------------------------------------------------------------------------------
+// ---- Image sink
 
 class Sink {
   public:
@@ -96,7 +94,7 @@ std::uint16_t Fit16(std::size_t n, std::string_view what);
 inline constexpr std::size_t kScratchSize = 32768;
 char* Scratch();
 
-// ---- String pool ------------------------------------------------------------------------------
+// ---- String pool
 
 // The texts of an image's string pool, by index.
 class StringPool {
@@ -110,7 +108,7 @@ class StringPool {
     std::vector<const char*> texts_;
 };
 
-// ---- Load and save contexts ------------------------------------------------------------------
+// ---- Load and save contexts
 
 struct LoadContext {
     ImageReader& in;
@@ -147,7 +145,7 @@ inline std::uint32_t StoredPresence(bool present) {
     return present ? 1 : 0;
 }
 
-// ---- Sections -----------------------------------------------------------------------------------
+// ---- Sections
 
 // Sections 1, 2a/2b and 4 to 9 (the project record's tables).
 void ReadLeadingTables(LoadContext& c);    // 1, 2a or 2b
@@ -219,7 +217,7 @@ void ReadClosingBlocks(LoadContext& c);
 void AdjustStoredClosingBlocks(ExtensionRecord& stored);
 void WriteClosingBlocks(SaveContext& c);
 
-// ---- Whole images ------------------------------------------------------------------------------
+// ---- Whole images
 
 // Runs `emit` into a measuring sink, then into a new global block of exactly that size; the
 // block in *image and its length, or 0 (and *image 0) when no block can be had.

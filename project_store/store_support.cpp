@@ -8,22 +8,13 @@
 
 namespace kestra::store {
 
-// ---- Resolving references --------------------------------------------------------------------
+// ---- Resolving references
 
 std::optional<std::span<std::byte>> BytesAt(Ref ref, std::size_t size) {
     if (size == 0) return std::span<std::byte>();
     std::byte* bytes = mem::At(ref, 0, size);
     if (!bytes) return std::nullopt;
     return std::span<std::byte>(bytes, size);
-}
-
-std::optional<std::span<std::byte>> BlobAt(Ref ref) {
-    const std::byte* head = mem::At(ref, 0, 4);
-    if (!head) return std::nullopt;
-    const std::uint32_t length = ReadLe32(head);
-    std::byte* bytes = mem::At(ref, 4, length);
-    if (!bytes) return std::nullopt;
-    return std::span<std::byte>(bytes, length);
 }
 
 std::optional<std::string_view> TextAt(Ref ref) {
@@ -35,7 +26,6 @@ std::optional<std::string_view> TextAt(Ref ref) {
 }
 
 // ---- Sink
-// ------------------------------------------------------------------------------------------
 
 void Sink::u8(std::uint8_t v) {
     if (writer_)
@@ -99,7 +89,6 @@ void Sink::length8(std::size_t n, std::string_view what) {
 }
 
 // ---- String pool
-// -----------------------------------------------------------------------------------
 
 void StringPool::read(ImageReader& in, std::uint16_t count) {
     texts_.clear();
@@ -119,7 +108,7 @@ Ref ReadBlob(LoadContext& c, bool keepEmpty) {
 }
 
 void WriteBlob(Sink& out, Ref blob) {
-    auto bytes = BlobAt(blob).value_or(std::span<std::byte>());
+    auto bytes = mem::Blob(blob).value_or(std::span<std::byte>());
     out.u32(static_cast<std::uint32_t>(bytes.size()));
     out.bytes(bytes);
 }

@@ -73,7 +73,7 @@ std::optional<std::size_t> variableBlockLength(std::span<const std::byte> block)
     return at;
 }
 
-// ---- The tables of a project in memory; nothing for one that its block does not hold ------------
+// ---- The tables of a project in memory; nothing for one that its block does not hold
 
 using Bytes = std::optional<std::span<const std::byte>>;
 
@@ -128,7 +128,7 @@ constexpr std::size_t kListEntryIndex = 2;
 
 }  // namespace
 
-// ---- Loading -----------------------------------------------------------------------------------
+// ---- Loading
 
 void ReadLeadingTables(LoadContext& c) {
     ProjectRecord& r = c.project.record;
@@ -194,7 +194,6 @@ void TranslateGroupNames(LoadContext& c) {
 }
 
 // ---- Saving
-// ---------------------------------------------------------------------------------------
 
 void AdjustStoredTables(ProjectRecord& s) {
     const ProjectRecord r = s;

@@ -28,7 +28,7 @@ struct NetworkRecord {
 static_assert(sizeof(NetworkRecord) == ExtensionRecord::kNetworkRecordSize);
 static_assert(offsetof(NetworkRecord, node) == offsetof(ExtensionRecord, nodeB));
 
-// ---- Fixed tables of the project record ------------------------------------------------------
+// ---- Fixed tables of the project record
 
 inline constexpr std::size_t kSection1EntrySize = 20;
 inline constexpr std::size_t kSection4Size = 108;
@@ -60,7 +60,7 @@ struct Section9Entry {
 };
 static_assert(sizeof(Section9Entry) == 14);
 
-// ---- Keyed entries (section 11) ----------------------------------------------------------------
+// ---- Keyed entries (section 11)
 //
 // The table (record slot 597, a global block) is the word 0x4C4D followed by one reference per
 // slot. An entry is its 8-byte head followed by one reference per sub-entry; a sub-entry holds
@@ -116,7 +116,7 @@ struct TrailerText {
 };
 static_assert(sizeof(TrailerText) == 29);
 
-// ---- Option block (section 13) ------------------------------------------------------------
+// ---- Option block (section 13)
 
 inline constexpr std::size_t kOptionLists = 10;
 
@@ -190,7 +190,7 @@ inline constexpr std::size_t kStoredTypedHeadSize = 4 + 85;
 inline constexpr std::size_t kFontSizeGrowth = sizeof(LogFont32) - sizeof(LogFont16);
 inline constexpr std::uint16_t kTypedElementKinds = 12;
 
-// ---- Bitmaps and shapes (section 15) -------------------------------------------------------
+// ---- Bitmaps and shapes (section 15)
 
 struct BitmapHead {
     std::uint8_t nameMark;  // 0: '#' for a bitmap that is named by number
@@ -239,7 +239,7 @@ struct ShapeEntry {
 };
 static_assert(sizeof(ShapeEntry) == 23);
 
-// ---- List section (section 17) ---------------------------------------------------------------
+// ---- List section (section 17)
 
 inline constexpr std::size_t kListTexts = 21;
 
@@ -301,7 +301,7 @@ struct ListSection {
 };
 static_assert(sizeof(ListSection) == 136);
 
-// ---- The sections after the languages ------------------------------------------------------
+// ---- The sections after the languages
 
 inline constexpr std::uint8_t kCodeBlockMark = 1;  // the code block's first byte as stored
 inline constexpr std::size_t kTable264Size = 264;
