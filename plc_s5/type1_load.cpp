@@ -64,6 +64,10 @@ class Loader {
     ImageReader reader_;
     ProjectBlock& project_;
     Allocations& blocks_;
+
+    // Blocks for the tables read; an empty table gets no block.
+    mem::Ref globalBlock(std::size_t bytes) { return bytes ? blocks_.global(bytes) : 0; }
+    mem::Ref hostBlock(std::size_t bytes) { return bytes ? blocks_.host(bytes) : 0; }
 };
 
 std::optional<std::size_t> Loader::resolve(const PagedOffset& where, std::string_view what) {
@@ -125,7 +129,7 @@ void Loader::readEntries20(std::size_t at) {
     reader_.needBytes(count, sizeof(ImageEntry20), "20-byte entries");
     project_.record.section1Count = count;
     auto* entries =
-        Locked<Entry20>(project_.record.section1 = blocks_.global(count * sizeof(Entry20)));
+        Locked<Entry20>(project_.record.section1 = globalBlock(count * sizeof(Entry20)));
     for (std::size_t i = 0; i < count; ++i) {
         const auto in = reader_.record<ImageEntry20>("20-byte entry");
         if (!entries) continue;
@@ -141,7 +145,7 @@ void Loader::readAlarms(std::size_t at) {
     reader_.needBytes(kAlarmCount, sizeof(AlarmEntry), "alarm table");
     project_.record.section2aCount = kAlarmCount;
     auto* alarms = Locked<AlarmRecord>(project_.record.section2a =
-                                           blocks_.global(kAlarmCount * sizeof(AlarmRecord)));
+                                           globalBlock(kAlarmCount * sizeof(AlarmRecord)));
     for (std::size_t i = 0; i < kAlarmCount; ++i) {
         reader_.seek(at + i * sizeof(AlarmEntry));
         const auto entry = reader_.record<AlarmEntry>("alarm");
@@ -160,8 +164,7 @@ void Loader::readPages(std::size_t at) {
     std::vector<PagedOffset> where(count);
     for (auto& w : where) w = reader_.record<PagedOffset>("page offset");
     project_.record.pageCount = count;
-    auto* pages =
-        Locked<PageRecord>(project_.record.pages = blocks_.host(count * sizeof(PageRecord)));
+    auto* pages = Locked<PageRecord>(project_.record.pages = hostBlock(count * sizeof(PageRecord)));
     for (std::size_t p = 0; p < count; ++p) {
         PageRecord scratch{};
         PageRecord& page = pages ? pages[p] : scratch;
@@ -192,14 +195,13 @@ void Loader::readPage(std::size_t at, std::size_t index, std::size_t count, Page
         reader_.seek(*textOffset);
         const std::uint16_t length = reader_.u16("page text length");
         auto bytes = reader_.take(length, "page text");
-        if (std::byte* blob = mem::Data(page.text = blocks_.host(4 + length))) {
+        if (std::byte* blob = mem::Data(page.text = hostBlock(4 + length))) {
             WriteLe32(blob, length);
             std::memcpy(blob + 4, bytes.data(), length);
         }
     }
     page.fieldCount = static_cast<std::uint16_t>(fieldCount);
-    auto* fields =
-        Locked<FieldRecord>(page.fields = blocks_.host(fieldCount * sizeof(FieldRecord)));
+    auto* fields = Locked<FieldRecord>(page.fields = hostBlock(fieldCount * sizeof(FieldRecord)));
     const std::size_t blockStart = at - at % kBlockSize;
     for (std::size_t i = 0; i < fieldCount; ++i) {
         FieldRecord scratch{};
@@ -323,8 +325,8 @@ void Loader::readMessages(std::size_t tableAt, FieldRecord& field) {
     }
     field.list1.count = static_cast<std::int16_t>(ranges.size());
     field.list1.numeric = 0;
-    if (auto* out = Locked<ListEntry>(field.list1.block =
-                                          blocks_.global(ranges.size() * sizeof(ListEntry))))
+    if (auto* out =
+            Locked<ListEntry>(field.list1.block = globalBlock(ranges.size() * sizeof(ListEntry))))
         std::memcpy(out, ranges.data(), ranges.size() * sizeof(ListEntry));
 }
 
@@ -360,7 +362,7 @@ void Loader::readFixedRecords(std::size_t at) {
     std::memcpy(info.data, head.data() + 1, sizeof info.data);
     info.itemSize = static_cast<std::uint16_t>(itemBytes - 1);
     auto items = reader_.take(total, "fixed records");
-    if (std::byte* out = mem::Data(info.items = blocks_.global(total)))
+    if (std::byte* out = mem::Data(info.items = globalBlock(total)))
         std::memcpy(out, items.data(), total);
 }
 
@@ -373,7 +375,7 @@ void Loader::readTextBlocks(std::size_t at) {
          {std::pair{r.text1Length, &r.text1}, std::pair{r.text2Length, &r.text2}}) {
         const std::size_t bytes = length ? length - 1u : 0;
         auto text = reader_.take(bytes, "text block");
-        if (std::byte* out = mem::Data(*slot = blocks_.global(bytes)))
+        if (std::byte* out = mem::Data(*slot = globalBlock(bytes)))
             std::memcpy(out, text.data(), bytes);
     }
 }
@@ -386,7 +388,7 @@ void Loader::readEntries14(std::size_t at) {
     for (auto& o : offsets) o = reader_.u16("entry offset");
     project_.record.section9Count = count;
     auto* entries =
-        Locked<Entry14>(project_.record.section9 = blocks_.global(count * sizeof(Entry14)));
+        Locked<Entry14>(project_.record.section9 = globalBlock(count * sizeof(Entry14)));
     const std::size_t blockStart = at - at % kBlockSize;
     for (std::size_t i = 0; i < count; ++i) {
         if (offsets[i] == 0) continue;
