@@ -11,6 +11,7 @@
 #include "kestra/project.h"
 #include "platform/win_types.h"
 #include "plc_s5/field_context.h"
+#include "plc_s5/print_request.h"
 
 extern "C" {
 
@@ -156,5 +157,9 @@ void ExpConvertLocalProtocParamPLC2Project(const BYTE* local, kestra::uPLCSETUP*
                                            std::uintptr_t ignored);
 void ExpConvertCommParamProject2PLC(BYTE* destination, const BYTE* source);
 void ExpConvertCommParamPLC2Project(BYTE* destination, const BYTE* source);
+
+// Family 8: printing. The result by request type: 0 and 1 the last drawing call's, 2 1, 3 the
+// length of the field line, 4 1; 0 for a request the driver cannot serve.
+DWORD PlcPrint(PLCPRINTREQUEST* request);
 
 }  // extern "C"
