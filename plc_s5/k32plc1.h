@@ -10,6 +10,8 @@
 #include "kestra/plc_records.h"
 #include "kestra/project.h"
 #include "platform/win_types.h"
+#include "platform/window.h"
+#include "plc_s5/dialog_contexts.h"
 #include "plc_s5/field_context.h"
 #include "plc_s5/print_request.h"
 
@@ -31,6 +33,23 @@ int MoveProjectAddress(kestra::uPLCADR* ref, const kestra::uPLCSETUP* setup, BOO
 // Family 2: defaults.
 BOOL InitPlcDefaults(kestra::sTARGSETUP* project, const kestra::uPLCSETUP* network,
                      kestra::uPLCSETUP* setup, kestra::tagFIELDREC* field, DWORD mode);
+
+// Family 3: dialogs. The setup dialog ends with 1 after OK and 0 after Cancel; the field
+// dialog with 1, 0 or 0x8000 (Delete); the alarm dialog with 1 or 0 (0 also when the alarm
+// table cannot be allocated).
+INT_PTR ExecPlcSetupDlg(HWND parent, PLCSETUPDLGCONTEXT* context);
+INT_PTR PLCSetupProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR ExecPLCFieldDlg(HWND parent, _tagDEFIELD* context);
+INT_PTR DefineDBProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR DefineLocalDBProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+// Calls createPage(module, "FIELDREFPPG", 0, DefineLocalDBProc, context, value) at once and
+// answers what it returns (0 without a callback); the second callback is kept, never called.
+std::uintptr_t AttachPLCFieldDialog(_tagDEFIELD* context, void* createPage, void* second,
+                                    LPARAM value);
+void ExpInitFieldControls(HWND dialog, _tagDEFIELD* context, DWORD code);
+INT_PTR ExecAlarmDlg(HWND parent, ALARMDLGCONTEXT* context);
+INT_PTR AlarmProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+BOOL PaintItem(std::uintptr_t ignored);
 
 // Family 4: data formats, display formats, limits.
 DWORD ExpGetPLCType();

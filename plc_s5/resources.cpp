@@ -76,6 +76,10 @@ constexpr StringResource kStrings[] = {
      "Width   Attr |   A1    A2     B"},
     {id::kPrintReadWrite, "RW"},
     {id::kPrintReadOnly, "RO"},
+    // Title endings of the field dialog.
+    {810, " - Recipe Item"},
+    {811, " - Indexed Reference"},
+    {812, " - Index"},
     {id::kIncompatibleContext,
      "Incompatible Controller driver version. Try menu option <Change Controller Driver> and "
      "then press button <Find All>."},
