@@ -2,6 +2,7 @@
 // validation of the field after every change and the refilling of the controls.
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,8 @@ constexpr std::size_t kAttributeByte = 62;  // field record: bit 7 dynamic, bits
 constexpr std::uint8_t kDynamicBit = 0x80;
 constexpr std::uint8_t kReadWriteBit = 0x01;
 constexpr int kTextRoom = 128;
+// Internal refresh code: the address box named a new reference.
+constexpr unsigned kRefreshAddressRead = 0x100;
 
 // Buttons that set or clear one bit of a field byte.
 struct BitButton {
@@ -207,7 +210,7 @@ void ValidateBase(View& v) {
 
 // --- filling the controls -------------------------------------------------------------------
 
-void FillReference(HWND dialog, View& v) {
+void FillReference(HWND dialog, View& v, unsigned code) {
     const unsigned filter = ContextFilterFlags(v.context, false);
     std::vector<LONG> types;
     for (unsigned t = 1; t < kDataTypeCount; ++t)
@@ -242,7 +245,7 @@ void FillReference(HWND dialog, View& v) {
     uPLCADR ref = v.ref;
     ExpWriteLogicalAddressString(address, v.context.project, &v.context.setupCopy, &ref, 0, FALSE,
                                  0);
-    if (SetTextIfDifferent(dialog, kAddressEdit, address)) {
+    if (SetTextIfDifferent(dialog, kAddressEdit, address) || (code & kRefreshAddressRead)) {
         NMHDR header{dialog, static_cast<UINT_PTR>(GetDlgCtrlID(dialog)), kAddressChangedNotify};
         if (HWND parent = GetParent(dialog))
             SendMessage(parent, WM_NOTIFY, header.idFrom, reinterpret_cast<LPARAM>(&header));
@@ -337,12 +340,16 @@ void ElementTyped(HWND dialog, View& v) {
         SpinElement(kept, 0, range) * static_cast<int>(kElementSize) + static_cast<int>(right));
 }
 
-void AddressTyped(HWND dialog, View& v) {
+// True when the box named a new reference.
+bool AddressTyped(HWND dialog, View& v) {
     const std::string text = ItemText(dialog, kAddressEdit);
     uPLCADR ref = v.ref;
-    if (ExpDecodeLogicalAddressString(text.c_str(), v.context.project, &v.context.setupCopy, &ref,
-                                      0, FALSE, 0))
-        v.ref = ref;
+    if (!ExpDecodeLogicalAddressString(text.c_str(), v.context.project, &v.context.setupCopy, &ref,
+                                       0, FALSE, 0))
+        return false;
+    const bool changed = std::memcmp(&ref, &v.ref, sizeof ref) != 0;
+    v.ref = ref;
+    return changed;
 }
 
 void WidthTyped(HWND dialog, View& v) {
@@ -383,37 +390,37 @@ void ScaleTyped(HWND dialog, View& v, int id) {
                                                        : v.display.format | sDISPFORMAT::kScaling);
 }
 
-bool EditLostFocus(HWND dialog, View& v, int id) {
+// The refresh code after an edit box lost the focus, or nothing when it is not one of ours.
+std::optional<unsigned> EditLostFocus(HWND dialog, View& v, int id) {
     switch (id) {
         case kDataBlockEdit:
             DataBlockTyped(dialog, v);
-            return true;
+            return 0u;
         case kOffsetEdit:
             ElementTyped(dialog, v);
-            return true;
+            return 0u;
         case kAddressEdit:
-            AddressTyped(dialog, v);
-            return true;
+            return AddressTyped(dialog, v) ? kRefreshAddressRead : 0u;
         case kWidthEdit:
             WidthTyped(dialog, v);
-            return true;
+            return 0u;
         case kHeightEdit:
             HeightTyped(dialog, v);
-            return true;
+            return 0u;
         case kPlacementEdit:
             PlacementTyped(dialog, v);
-            return true;
+            return 0u;
         case kMinimumEdit:
         case kMaximumEdit:
             LimitTyped(dialog, v, id);
-            return true;
+            return 0u;
         case kScaleAEdit:
         case kScaleBEdit:
         case kScaleCEdit:
             ScaleTyped(dialog, v, id);
-            return true;
+            return 0u;
         default:
-            return false;
+            return std::nullopt;
     }
 }
 
@@ -483,7 +490,7 @@ bool ButtonClicked(HWND dialog, View& v, int id) {
 bool Command(HWND dialog, _tagDEFIELD& context, WORD id, WORD code) {
     View v = ViewOf(context);
     std::optional<unsigned> refresh;
-    if (code == EN_KILLFOCUS && EditLostFocus(dialog, v, id)) refresh = 0u;
+    if (code == EN_KILLFOCUS) refresh = EditLostFocus(dialog, v, id);
     if (code == CBN_SELCHANGE) refresh = ComboChosen(dialog, v, id);
     if (code == BN_CLICKED && ButtonClicked(dialog, v, id)) refresh = 0u;
     if (!refresh) return false;
@@ -537,7 +544,7 @@ void RefreshFieldControls(HWND dialog, _tagDEFIELD& context, unsigned code) {
     ValidateElement(v);
     ValidateBase(v);
     ValidateLimits(v);
-    FillReference(dialog, v);
+    FillReference(dialog, v, code);
     FillDisplay(dialog, v);
 }
 
@@ -547,7 +554,8 @@ void CommitFocusedEdit(HWND dialog) {
     _tagDEFIELD* context = FieldContextOf(dialog);
     if (!context || !context->field) return;
     View v = ViewOf(*context);
-    if (EditLostFocus(dialog, v, GetDlgCtrlID(focus))) RefreshFieldControls(dialog, *context, 0);
+    if (auto code = EditLostFocus(dialog, v, GetDlgCtrlID(focus)))
+        RefreshFieldControls(dialog, *context, *code);
 }
 
 }  // namespace kestra::s5

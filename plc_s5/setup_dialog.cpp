@@ -21,6 +21,8 @@ namespace {
 
 constexpr LONG kModels[] = {1, 2, kListEnd};
 constexpr std::uint16_t kSlaveAddressDefault = 10;
+constexpr std::uint16_t kLowestSlaveAddress = 2;
+constexpr std::uint16_t kHighestSlaveAddress = 255;
 constexpr BYTE kCommLowestBaud = 0;
 constexpr BYTE kCommHighestBaud = 8;
 constexpr DWORD kResetReservedAreas = 3;
@@ -83,8 +85,10 @@ void EditCommParameters(HWND dialog, PLCSETUPDLGCONTEXT& context) {
 void Accept(HWND dialog, PLCSETUPDLGCONTEXT& context) {
     const LONG_PTR chosen = GetCBSelectionData(GetDlgItem(dialog, kModelCombo));
     if (chosen > 0) context.setup.model = static_cast<std::uint16_t>(chosen);
-    // The dialog has no slave address box: the address read from it is always the default.
-    context.setup.slaveAddress = kSlaveAddressDefault;
+    // The dialog has no slave address box; an address outside 2 to 255 becomes the default.
+    const std::uint16_t address = context.setup.slaveAddress;
+    if (address < kLowestSlaveAddress || address > kHighestSlaveAddress)
+        context.setup.slaveAddress = kSlaveAddressDefault;
     context.setup.flags |= uPLCSETUP::kAddressSet;
     EndDialog(dialog, 1);
 }
