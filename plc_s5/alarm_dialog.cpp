@@ -5,8 +5,6 @@
 #include <new>
 #include <string>
 
-#include "platform/canvas.h"
-#include "platform/dialog.h"
 #include "platform/memory.h"
 #include "platform/message_box.h"
 #include "platform/module.h"
@@ -17,6 +15,8 @@
 #include "plc_s5/type1_image.h"
 #include "string_table/string_table.h"
 #include "utilities/controls.h"
+#include "windows/canvas.h"
+#include "windows/dialog.h"
 
 using namespace kestra;
 using namespace kestra::s5;

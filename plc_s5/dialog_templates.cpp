@@ -2,11 +2,11 @@
 #include <array>
 #include <iterator>
 
-#include "platform/dialog.h"
 #include "platform/message_box.h"
 #include "platform/module.h"
 #include "plc_s5/dialog_ids.h"
 #include "utilities/controls.h"
+#include "windows/dialog.h"
 
 namespace {
 

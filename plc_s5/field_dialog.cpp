@@ -6,7 +6,6 @@
 #include <cstring>
 #include <string>
 
-#include "platform/dialog.h"
 #include "platform/memory.h"
 #include "platform/message_box.h"
 #include "platform/module.h"
@@ -19,6 +18,7 @@
 #include "utilities/dialog_helpers.h"
 #include "utilities/folders.h"
 #include "utilities/services.h"
+#include "windows/dialog.h"
 
 using namespace kestra;
 using namespace kestra::s5;

@@ -1,8 +1,8 @@
 // The PLC reference controls shared by the field dialog and its embedded page.
 #pragma once
 
-#include "platform/window.h"
 #include "plc_s5/field_context.h"
+#include "windows/window.h"
 
 namespace kestra::s5 {
 

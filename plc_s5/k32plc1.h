@@ -10,10 +10,10 @@
 #include "kestra/plc_records.h"
 #include "kestra/project.h"
 #include "platform/win_types.h"
-#include "platform/window.h"
 #include "plc_s5/dialog_contexts.h"
 #include "plc_s5/field_context.h"
 #include "plc_s5/print_request.h"
+#include "windows/window.h"
 
 extern "C" {
 

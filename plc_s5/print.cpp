@@ -7,11 +7,11 @@
 #include <new>
 #include <string>
 
-#include "platform/canvas.h"
 #include "plc_s5/export_guard.h"
 #include "plc_s5/k32plc1.h"
 #include "plc_s5/strings.h"
 #include "plc_s5/tables.h"
+#include "windows/canvas.h"
 
 using namespace kestra;
 using namespace kestra::s5;

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/dialog.h"
 #include "plc_s5/address.h"
 #include "plc_s5/dialog_ids.h"
 #include "plc_s5/export_guard.h"
@@ -16,6 +15,7 @@
 #include "plc_s5/strings.h"
 #include "utilities/controls.h"
 #include "utilities/dialog_helpers.h"
+#include "windows/dialog.h"
 
 using namespace kestra;
 using namespace kestra::s5;

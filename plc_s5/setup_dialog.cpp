@@ -1,7 +1,6 @@
 // The PLC setup dialog (template 500): the PLC model and the communication parameters.
 #include <string>
 
-#include "platform/dialog.h"
 #include "platform/message_box.h"
 #include "platform/module.h"
 #include "plc_s5/dialog_contexts.h"
@@ -12,6 +11,7 @@
 #include "plc_s5/strings.h"
 #include "utilities/comm_params.h"
 #include "utilities/dialog_helpers.h"
+#include "windows/dialog.h"
 
 using namespace kestra;
 using namespace kestra::s5;

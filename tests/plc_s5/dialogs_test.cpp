@@ -5,14 +5,14 @@
 #include <string>
 #include <vector>
 
-#include "platform/input.h"
 #include "platform/module.h"
-#include "platform/window_host.h"
 #include "plc_s5/dialog_ids.h"
 #include "plc_s5/k32plc1.h"
 #include "plc_s5/link_params.h"
 #include "s5_project.h"
 #include "utilities/controls.h"
+#include "windows/input.h"
+#include "windows/window_host.h"
 
 using namespace kestra;
 using namespace kestra::s5;
