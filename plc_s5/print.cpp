@@ -11,6 +11,7 @@
 #include "plc_s5/k32plc1.h"
 #include "plc_s5/strings.h"
 #include "plc_s5/tables.h"
+#include "plc_s5/type1_image.h"
 #include "windows/canvas.h"
 
 using namespace kestra;
@@ -157,11 +158,12 @@ DWORD PrintFieldLine(const PLCPRINTREQUEST& request) {
     const std::string access = DriverString(
         (field.display.access & kReadWrite) ? strings::kPrintReadWrite : strings::kPrintReadOnly);
     const std::string line = Formatted(
-        strings::kPrintFieldLine, static_cast<int>(FieldNumberOf(request) + 1), field.r0[0] + 1,
-        field.r0[1] + 1, request.typeText ? request.typeText : "", int{field.plc.networkNode},
-        setup ? int{setup->slaveAddress} : 0, address, texts.formatName.c_str(), access.c_str(),
-        texts.minimum.c_str(), texts.maximum.c_str(), numeric ? int{field.display.decimals} : 0,
-        int{field.width}, request.attributeText ? request.attributeText : "", scale.text[0].get(),
+        strings::kPrintFieldLine, static_cast<int>(FieldNumberOf(request) + 1), FieldRow(field) + 1,
+        FieldColumn(field) + 1, request.typeText ? request.typeText : "",
+        int{field.plc.networkNode}, setup ? int{setup->slaveAddress} : 0, address,
+        texts.formatName.c_str(), access.c_str(), texts.minimum.c_str(), texts.maximum.c_str(),
+        numeric ? int{field.display.decimals} : 0, int{field.width},
+        request.attributeText ? request.attributeText : "", scale.text[0].get(),
         scale.text[1].get(), scale.text[2].get());
     CopyText(line, request.line, kPrintLineRoom);
     return static_cast<DWORD>(std::min(line.size(), kPrintLineRoom - 1));
