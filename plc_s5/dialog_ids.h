@@ -20,6 +20,7 @@ inline constexpr int kAddressEdit = 407;
 inline constexpr int kReferenceGroup = 409;
 inline constexpr int kOffsetSpin = 417;
 inline constexpr int kDataBlockSpin = 418;
+inline constexpr int kBitLabel = 427;  // shown with the bit index combo
 inline constexpr int kBitCombo = 428;
 inline constexpr int kRightByte = 430;
 inline constexpr int kLeftByte = 431;

@@ -48,7 +48,7 @@ constexpr std::array<DialogItemTemplate, 19> kReferenceItems{{
     {kOffsetSpin, kSpinClass, "", 127, 33, 10, 14, kSpin},
     {kLeftByte, "button", "L", 148, 35, 22, 10, kFirstRadio},
     {kRightByte, "button", "R", 172, 35, 22, 10, kRadio},
-    {-1, "static", "&Bit Index", 204, 36, 36, 8, kText},
+    {kBitLabel, "static", "&Bit Index", 204, 36, 36, 8, kText},
     {kBitCombo, "combobox", "", 242, 34, 44, 100, kCombo},
     {-1, "static", "&Address", 12, 54, 32, 8, kText},
     {kAddressEdit, "edit", "", 46, 52, 120, 12, kEdit},

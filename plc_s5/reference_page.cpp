@@ -234,6 +234,7 @@ void FillReference(HWND dialog, View& v, unsigned code) {
     Check(dialog, kRightByte, v.ref.byteOffset & 1);
 
     const bool bit = v.ref.dataFormat == kBit;
+    Show(dialog, kBitLabel, bit);
     Show(dialog, kBitCombo, bit);
     if (bit)
         FillCombo(dialog, kBitCombo, static_cast<int>(strings::kBitNumbers),
