@@ -11,11 +11,11 @@
 #include "card_service/interface_page_device.h"
 #include "card_service/raw_image.h"
 #include "card_service/surface_test.h"
-#include "platform/card_reader.h"
+#include "devices/card_reader.h"
+#include "devices/sim_card.h"
 #include "platform/file_writer.h"
 #include "platform/files.h"
 #include "platform/message_box.h"
-#include "platform/sim_card.h"
 
 using kestra::card::CardError;
 using kestra::card::CardFile;

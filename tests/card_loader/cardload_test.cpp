@@ -8,7 +8,7 @@
 #include <set>
 
 #include "card_service/spare_area.h"
-#include "platform/sim_card.h"
+#include "devices/sim_card.h"
 #include "run_program.h"
 #include "support/temp_folder.h"
 
