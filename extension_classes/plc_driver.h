@@ -33,9 +33,8 @@ using eCONSTRACTION = DWORD;
 // The PLC setup block with network information; begins like uPLCSETUP.
 using sSETUPNETINFO = void;
 // The editor's callbacks for AttachPLCFieldDialog.
-using PLCPAGECALLBACK = std::uintptr_t (*)(HINSTANCE module, const char* templateName,
-                                           HWND parent, void* procedure, void* context,
-                                           DWORD value);
+using PLCPAGECALLBACK = std::uintptr_t (*)(HINSTANCE module, const char* templateName, HWND parent,
+                                           void* procedure, void* context, DWORD value);
 using PLCPAGECALLBACK2 = void*;
 
 class KXCPlcDriver {
@@ -79,57 +78,55 @@ class KXCPlcDriver {
 
     // Forwarded operations; the answer without a library or export follows each.
     int InitPlcDefaults(sTARGSETUP* project, uPLCSETUP* network, uPLCSETUP* setup,
-                        tagFIELDREC* field, WORD mode);                               // 0
-    int AttachPLCFieldDialog(_tagDEFIELD* context, PLCPAGECALLBACK create,
-                             PLCPAGECALLBACK2 second, DWORD value);                   // 0; 1
+                        tagFIELDREC* field, WORD mode);  // 0
+    int AttachPLCFieldDialog(_tagDEFIELD* context, PLCPAGECALLBACK create, PLCPAGECALLBACK2 second,
+                             DWORD value);  // 0; 1
     void ConvertString2MaxMin(sDISPFORMAT* display, DWORD* value, char* text, uPLCADR* ref,
                               eCONSTRACTION mode);
     void ConvertMaxMin2String(sDISPFORMAT* display, DWORD value, char* text, uPLCADR* ref);
-    void ConvertString2ScaleFac(eSCALETYPE which, sDISPFORMAT* display, DWORD* value,
-                                char* text, uPLCADR* ref);
+    void ConvertString2ScaleFac(eSCALETYPE which, sDISPFORMAT* display, DWORD* value, char* text,
+                                uPLCADR* ref);
     void ConvertScaleFac2String(eSCALETYPE which, sDISPFORMAT* display, DWORD value, char* text,
                                 uPLCADR* ref);
     int IsFormatSupported(uPLCSETUP* setup, WORD fieldType, uPLCADR* ref, WORD fieldClass,
-                          BOOL filter);                                               // 0
+                          BOOL filter);  // 0
     int IsReadWriteSupported(uPLCSETUP* setup, WORD fieldType, uPLCADR* ref,
-                             WORD fieldClass);                                        // 0
+                             WORD fieldClass);  // 0
     int IsNumericBaseSupported(uPLCSETUP* setup, WORD fieldType, WORD base, uPLCADR* ref,
-                               WORD fieldClass);                                      // 0
+                               WORD fieldClass);  // 0
     int IsSignedUnsignedSupported(uPLCSETUP* setup, WORD fieldType, uPLCADR* ref, WORD base,
-                                  WORD fieldClass);                                   // 0
+                                  WORD fieldClass);  // 0
     int IsFixedPointSupported(uPLCSETUP* setup, WORD fieldType, uPLCADR* ref, WORD base,
-                              WORD fieldClass);                                       // 0
+                              WORD fieldClass);  // 0
     int IsScalingSupported(uPLCSETUP* setup, WORD fieldType, uPLCADR* ref,
-                           WORD fieldClass);                                          // 0
+                           WORD fieldClass);  // 0
     void ValidateMaxMin(sDISPFORMAT* display, DWORD* minimum, DWORD* maximum, uPLCADR* ref,
                         BOOL reset, BOOL keepMaximum);
-    void ResetDataFormat(uPLCADR* ref, uPLCSETUP* setup, sDISPFORMAT* display,
-                         WORD fieldClass);
+    void ResetDataFormat(uPLCADR* ref, uPLCSETUP* setup, sDISPFORMAT* display, WORD fieldClass);
     int GetModelName(sSETUPNETINFO* setup, WORD slaveAddress, char* buffer, int size);  // 0
-    int GetModelIDandNameArrays(uPLCSETUP* setup, int* ids, char* names);             // 0
-    int GetDataFormat(WORD& format, uPLCADR* ref);                                    // 0; 1
-    int SetDataFormat(WORD format, uPLCADR* ref);                                     // 0
-    int SetLogicalTag(char* text, uPLCSETUP* setup, uPLCADR* ref);                    // 0
-    int GetLogicalAddress(char* text, uPLCSETUP* setup, uPLCADR* ref);                // 0
-    int InitFieldControls(HWND dialog, _tagDEFIELD* context, WORD refresh);           // 0
-    int IsValidAddressAndDataFormat(_tagDEFIELD* context, uPLCADR* ref, WORD format); // 0
-    int GetDataFormatStringFromId(WORD id, std::string& name);                        // 0
-    int GetPreferredDataFormat(WORD& format, uPLCSETUP* setup, uPLCADR* ref);         // 0; 1
-    int SetPLCModel(int model, uPLCSETUP* setup);                                     // 0
-    int IsASCIIDataFormat(uPLCADR* ref);                                              // 0
-    int SetProjectData(int kind, long value);                                         // 0
-    int CanCloseDialog(_tagDEFIELD* context);                                         // 1
-    int InitForth(const std::string& text);                                           // 0
+    int GetModelIDandNameArrays(uPLCSETUP* setup, int* ids, char* names);               // 0
+    int GetDataFormat(WORD& format, uPLCADR* ref);                                      // 0; 1
+    int SetDataFormat(WORD format, uPLCADR* ref);                                       // 0
+    int SetLogicalTag(char* text, uPLCSETUP* setup, uPLCADR* ref);                      // 0
+    int GetLogicalAddress(char* text, uPLCSETUP* setup, uPLCADR* ref);                  // 0
+    int InitFieldControls(HWND dialog, _tagDEFIELD* context, WORD refresh);             // 0
+    int IsValidAddressAndDataFormat(_tagDEFIELD* context, uPLCADR* ref, WORD format);   // 0
+    int GetDataFormatStringFromId(WORD id, std::string& name);                          // 0
+    int GetPreferredDataFormat(WORD& format, uPLCSETUP* setup, uPLCADR* ref);           // 0; 1
+    int SetPLCModel(int model, uPLCSETUP* setup);                                       // 0
+    int IsASCIIDataFormat(uPLCADR* ref);                                                // 0
+    int SetProjectData(int kind, long value);                                           // 0
+    int CanCloseDialog(_tagDEFIELD* context);                                           // 1
+    int InitForth(const std::string& text);                                             // 0
 
     // Composite operations.
     // The identifier of a data format name, through the name cache; 1 after asking the
     // driver (id 0 when it does not know the name), 0 without a library or export.
     int GetDataFormatIdFromString(WORD& id, const std::string& name);
     DWORD ValidateScaleFac(eSCALETYPE which, sDISPFORMAT* display, DWORD value, uPLCADR* ref);
-    int SetTagAndDataFormat(const std::string& tag, WORD format, uPLCSETUP* setup,
+    int SetTagAndDataFormat(const std::string& tag, WORD format, uPLCSETUP* setup, uPLCADR* ref);
+    int SetTagAndDataFormat(const std::string& tag, const std::string& formatName, uPLCSETUP* setup,
                             uPLCADR* ref);
-    int SetTagAndDataFormat(const std::string& tag, const std::string& formatName,
-                            uPLCSETUP* setup, uPLCADR* ref);
 
     // What has been loaded, by path (a failed load has a null handle).
     const std::map<std::string, HINSTANCE>& LoadedDrivers() const { return m_mapDrivers; }

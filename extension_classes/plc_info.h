@@ -39,11 +39,11 @@ class CPlcInfo {
     const std::string& GetCompatibility() const { return m_strCompatibility; }
 
     BYTE m_nProjectCode = 0;
-    WORD m_wVersion = 0;               // firmware version, in one of the two encodings
-    std::string m_strDllName;          // library file name with extension, no folder
-    std::string m_strDriverName;       // display name
-    std::string m_strDllVersion;       // library version text
-    std::string m_strPath;             // folder of the library, ending with "/"
+    WORD m_wVersion = 0;          // firmware version, in one of the two encodings
+    std::string m_strDllName;     // library file name with extension, no folder
+    std::string m_strDriverName;  // display name
+    std::string m_strDllVersion;  // library version text
+    std::string m_strPath;        // folder of the library, ending with "/"
     std::string m_strCompatibility;
 };
 

@@ -2,9 +2,9 @@
 // scanning), CParseStrPart (a tokenizer over a CStringEx) and CPathStrPart (the parts of a
 // file path held in a CStringEx).
 //
-// Texts are narrow. A double-byte character is a lead byte of the code page's lead-byte range
-// followed by its trail byte; the suite's code page is the Windows Japanese one, whose lead
-// bytes are 0x81-0x9F and 0xE0-0xFC.
+// Texts are narrow UTF-8, the suite's one character set. A character of more than one byte
+// (a UTF-8 sequence) is always taken whole: the tokenizer never cuts one apart and never takes
+// one of its bytes for a delimiter, and counting compares whole characters by code point.
 #pragma once
 
 #include <cstddef>
@@ -52,11 +52,14 @@ class CStringEx {
     void SetOct(unsigned value);
     void SetBin(unsigned value);
 
-    // How many characters equal ch, counting a double-byte character as one (its lead byte
-    // x 256 + trail byte), so that a trail byte never matches.
+    // How many characters equal ch (a code point), counting a character of several bytes as
+    // one, so that none of its bytes ever matches on its own.
     int CountOccurences(unsigned ch) const;
 
-    static bool IsLeadByte(unsigned char byte);
+    // The length in bytes of the character at `pos` (1 for a byte that does not begin a
+    // complete UTF-8 sequence), and its code point.
+    static std::size_t CharLength(std::string_view text, std::size_t pos);
+    static unsigned CodePoint(std::string_view text, std::size_t pos);
 
   private:
     int scanText(const char* format, ...) const;

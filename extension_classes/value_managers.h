@@ -7,15 +7,15 @@
 // one byte (bit 7 set: seconds; clear: tens of milliseconds).
 #pragma once
 
+#include <QLineEdit>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 
+#include "extension_classes/spin_button.h"
 #include "platform/win_types.h"
 
-class QLineEdit;
 class QWidget;
-class KXCSpinButton;
 
 // Control numbers for Qt dialogs: a widget carries its number in a property, so that a manager
 // can find "the dialog's control 1042" as the dialogs of the suite name their controls.
