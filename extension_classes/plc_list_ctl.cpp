@@ -89,7 +89,12 @@ void CPlcListCtl::InsertDriverItem(int index, CPlcInfo* info) {
 void CPlcListCtl::DeleteDriverItem(CPlcInfo* info) {
     for (int row = 0; row < topLevelItemCount(); ++row)
         if (infoOf(topLevelItem(row)) == info) {
+            // A deleted row leaves no selection behind (the row that takes its place is not
+            // selected in its stead).
+            const bool wasSelected = topLevelItem(row)->isSelected();
+            if (wasSelected) setCurrentItem(nullptr);
             delete takeTopLevelItem(row);
+            if (wasSelected) clearSelection();
             return;
         }
 }
