@@ -1,3 +1,4 @@
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QResizeEvent>
 #include <algorithm>
@@ -13,6 +14,8 @@ constexpr UINT kColumnTitles = 22301;
 // Column widths in percent of the control's width.
 constexpr int kColumnPercent[] = {35, 15, 35, 15};
 constexpr int kInfoRole = Qt::UserRole;
+// Room beside a column title for the header's margins.
+constexpr int kTitlePadding = 16;
 
 CPlcInfo* infoOf(const QTreeWidgetItem* item) {
     return item ? static_cast<CPlcInfo*>(item->data(0, kInfoRole).value<void*>()) : nullptr;
@@ -39,6 +42,13 @@ void CPlcListCtl::SetupColumns() {
     const QStringList titles = KXCLoadString(kColumnTitles).split(u'\t');
     setColumnCount(static_cast<int>(std::size(kColumnPercent)));
     setHeaderLabels(titles);
+    // Wide enough that each column's share shows its whole title.
+    int width = 0;
+    const QFontMetrics metrics(header()->font());
+    for (int column = 0; column < titles.size() && column < columnCount(); ++column)
+        width = std::max(width, (metrics.horizontalAdvance(titles[column]) + kTitlePadding) * 100 /
+                                    kColumnPercent[column]);
+    setMinimumWidth(width + frameWidth() * 2);
     applyWidths();
 }
 

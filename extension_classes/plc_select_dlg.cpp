@@ -49,7 +49,7 @@ CPlcSelectDlg::~CPlcSelectDlg() = default;
 void CPlcSelectDlg::buildLayout() {
     setWindowTitle(QString::fromLatin1(kTitle));
     m_list = new CPlcListCtl(this);
-    m_list->setMinimumSize(520, 200);
+    m_list->setMinimumHeight(200);
 
     auto* currentCaption = new QLabel(QStringLiteral("Currently active driver (External) :"), this);
     m_currentName = new QLabel(this);
