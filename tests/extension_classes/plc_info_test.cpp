@@ -288,6 +288,47 @@ TEST(PlcInfoList, DeleteItemFromTheCopyAndFromDisk) {
     EXPECT_EQ(list.list.DeleteItem(nullptr, TRUE), 0);
 }
 
+TEST(PlcInfoList, ScanSkipsWhatDoesNotLoadAndListsWhatDoes) {
+    RegistryScope scope;
+    DriverFolder folder;
+    folder.AddFake("K32PLCNONE");  // loads, but describes nothing
+    folder.AddFake("K32PLCDOTS");
+    folder.AddFile("K32PLC9.so",
+                   "\x7f"
+                   "ELF but not really");
+    folder.AddFile("K32PLC8.so", "");
+    folder.AddFile("K32PLC7.txt", "not matching");
+    folder.AddFake("K32PLC15");
+    ListOver list(folder);
+    ASSERT_EQ(list.list.Load(), 1);
+    EXPECT_EQ(dllNames(list.list),
+              (std::vector<std::string>{"K32PLC15.so", "K32PLCDOTS.so", "K32PLCNONE.so"}));
+    const CPlcInfo* none = list.list.FindDLL("K32PLCNONE.so");
+    EXPECT_EQ(none->m_nProjectCode, 0);
+    EXPECT_EQ(none->m_strDriverName, "");
+    EXPECT_EQ(list.list.FindDLL("K32PLCDOTS.so")->GetVersionStr(), "0.00");
+}
+
+TEST(PlcInfoList, SixteenBitCopyWithMissingItems) {
+    RegistryScope scope;
+    {
+        KXCRegistry registry;
+        const std::string key = std::string(CPlcInfoList::kRegistry16Root) + "\\K32PLCX.so";
+        registry.CreateKey(KXCHive::ClassesRoot, key);
+        registry.SetString(KXCHive::ClassesRoot, key + "\\Project_Code", "", "12abc");
+        registry.SetDword(KXCHive::ClassesRoot, key + "\\Firmware_Ver", "", 7);
+    }
+    DriverFolder empty;
+    ListOver list(empty);
+    ASSERT_EQ(list.list.Load16(), 1);
+    const CPlcInfo* x = list.list.GetAt(0);
+    EXPECT_EQ(x->m_strDllName, "K32PLCX.so");
+    EXPECT_EQ(x->m_nProjectCode, 12);
+    EXPECT_EQ(x->m_wVersion, (7 << 4) & 255);
+    EXPECT_EQ(x->m_strDriverName, "");
+    EXPECT_EQ(x->m_strPath, "");
+}
+
 TEST(PlcInfoList, NothingAnywhereGivesZero) {
     RegistryScope scope;
     DriverFolder empty;
