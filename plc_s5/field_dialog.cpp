@@ -44,13 +44,13 @@ constexpr std::int64_t kIndexValues = 256;
 using FieldEditProc = DWORD (*)(void* lists, HWND dialog, void* sameLists);
 using IndexEditProc = DWORD (*)(HWND dialog);
 using PageCreateProc = std::uintptr_t (*)(HMODULE module, const char* templateName, HWND parent,
-                                          DLGPROC procedure, LPARAM creationParam, LPARAM value);
+                                          DLGPROC procedure, LPARAM creationParam, DWORD value);
 
 // What AttachPLCFieldDialog was given; kept for the life of the library.
 struct AttachedPage {
     PageCreateProc create = nullptr;
     void* second = nullptr;
-    LPARAM value = 0;
+    DWORD value = 0;
 };
 AttachedPage attached;
 
@@ -259,7 +259,7 @@ INT_PTR ExecPLCFieldDlg(HWND parent, _tagDEFIELD* context) {
 }
 
 std::uintptr_t AttachPLCFieldDialog(_tagDEFIELD* context, void* createPage, void* second,
-                                    LPARAM value) {
+                                    DWORD value) {
     return Guarded<std::uintptr_t>(0, [&]() -> std::uintptr_t {
         attached = {reinterpret_cast<PageCreateProc>(createPage), second, value};
         if (!attached.create) return 0;

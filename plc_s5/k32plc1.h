@@ -44,9 +44,11 @@ INT_PTR DefineDBProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR DefineLocalDBProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 // Calls createPage(module, "FIELDREFPPG", 0, DefineLocalDBProc, context, value) at once and
 // answers what it returns (0 without a callback); the second callback is kept, never called.
+// The value is a 32-bit value of the editor's, handed back unchanged.
 std::uintptr_t AttachPLCFieldDialog(_tagDEFIELD* context, void* createPage, void* second,
-                                    LPARAM value);
-void ExpInitFieldControls(HWND dialog, _tagDEFIELD* context, DWORD code);
+                                    DWORD value);
+// TRUE when the controls were refreshed, FALSE for a context the driver does not know.
+BOOL ExpInitFieldControls(HWND dialog, _tagDEFIELD* context, DWORD code);
 INT_PTR ExecAlarmDlg(HWND parent, ALARMDLGCONTEXT* context);
 INT_PTR AlarmProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL PaintItem(std::uintptr_t ignored);

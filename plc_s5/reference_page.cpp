@@ -584,10 +584,12 @@ INT_PTR DefineLocalDBProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPara
     });
 }
 
-void ExpInitFieldControls(HWND dialog, _tagDEFIELD* context, DWORD code) {
-    Guarded([&] {
-        if (dialog && context && context->version == kFieldContextVersion && context->field)
-            RefreshFieldControls(dialog, *context, code);
+BOOL ExpInitFieldControls(HWND dialog, _tagDEFIELD* context, DWORD code) {
+    return Guarded<BOOL>(FALSE, [&]() -> BOOL {
+        if (!dialog || !context || context->version != kFieldContextVersion || !context->field)
+            return FALSE;
+        RefreshFieldControls(dialog, *context, code);
+        return TRUE;
     });
 }
 

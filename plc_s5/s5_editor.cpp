@@ -350,12 +350,13 @@ constexpr DialogTemplate kOwnFieldDialog = {"EditorField",
                                             std::size(kOwnFieldItems)};
 
 HWND embeddedPage = nullptr;
+HWND ownFieldDialog = nullptr;  // the page's parent
 
 // The page-creation callback the driver calls: the page becomes a child of our dialog, in
 // the place of our frame.
 std::uintptr_t CreatePage(HMODULE module, const char* name, HWND, DLGPROC procedure,
-                          LPARAM creation, LPARAM ownDialog) {
-    auto dialog = reinterpret_cast<HWND>(ownDialog);
+                          LPARAM creation, DWORD) {
+    HWND dialog = ownFieldDialog;
     HWND page = CreateDialogParam(module, name, dialog, procedure, creation);
     if (!page) return 0;
     RECT frame;
@@ -372,8 +373,8 @@ std::uintptr_t CreatePage(HMODULE module, const char* name, HWND, DLGPROC proced
 INT_PTR OwnFieldProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
         auto* context = reinterpret_cast<_tagDEFIELD*>(lParam);
-        libs.attachPage(context, reinterpret_cast<void*>(&CreatePage), nullptr,
-                        reinterpret_cast<LPARAM>(dialog));
+        ownFieldDialog = dialog;
+        libs.attachPage(context, reinterpret_cast<void*>(&CreatePage), nullptr, 0);
         return TRUE;
     }
     if (message == WM_NOTIFY && reinterpret_cast<const NMHDR*>(lParam)->code == 2561) {

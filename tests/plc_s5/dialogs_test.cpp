@@ -418,13 +418,14 @@ struct PageCall {
     std::string name;
     HWND parent;
     DLGPROC procedure;
-    LPARAM creation, value;
+    LPARAM creation;
+    DWORD value;
 };
 PageCall lastCall;
 HWND editorDialog;
 
 std::uintptr_t createPage(HMODULE module, const char* name, HWND parent, DLGPROC procedure,
-                          LPARAM creation, LPARAM value) {
+                          LPARAM creation, DWORD value) {
     lastCall = {module, name, parent, procedure, creation, value};
     return reinterpret_cast<std::uintptr_t>(
         CreateDialogParam(module, name, editorDialog, procedure, creation));
@@ -467,9 +468,11 @@ TEST_F(FieldDialog, TheEditorEmbedsThePageThroughItsCallback) {
     EXPECT_EQ(notifications, std::vector<UINT>{2561});
 
     field_.plc.byteOffset = 40;  // the editor changed the field itself
-    ExpInitFieldControls(page, &context_, 0);
+    EXPECT_TRUE(ExpInitFieldControls(page, &context_, 0));
     EXPECT_EQ(TextOf(page, kAddressEdit), "DB20 DW20");
     EXPECT_EQ(AttachPLCFieldDialog(&context_, nullptr, nullptr, 0), 0u);
+    context_.version = 184;
+    EXPECT_FALSE(ExpInitFieldControls(page, &context_, 0));
     DestroyWindow(editorDialog);
 }
 
