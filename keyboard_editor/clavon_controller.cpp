@@ -73,6 +73,7 @@ CClavonController::CClavonController(CClavonDoc& doc, CClavonView& view, QWidget
         if (m_placing) {
             const SymbolKind kind = *m_placing;
             m_placing.reset();
+            m_view.clickUsed = true;
             Place(kind, pos);
         }
     });

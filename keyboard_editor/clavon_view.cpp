@@ -166,7 +166,9 @@ void CClavonView::drawBackground(QPainter* painter, const QRectF& rect) {
 }
 
 void CClavonView::mousePressEvent(QMouseEvent* event) {
+    clickUsed = false;
     if (event->button() == Qt::LeftButton) emit panelClicked(mapToScene(event->pos()));
+    if (clickUsed) return;
     QGraphicsView::mousePressEvent(event);
 }
 

@@ -47,6 +47,8 @@ class CClavonView : public QGraphicsView {
     void Zoom(double factor);
     double ZoomFactor() const { return transform().m11(); }
 
+    // Set by a receiver of panelClicked that used the click (to place a symbol).
+    bool clickUsed = false;
     // Called when the user has moved or sized symbols with the mouse: the geometry before.
     std::function<void(const std::map<CODKesSymbol*, QRectF>& before, bool sized)> onGeometryEdit;
 

@@ -40,6 +40,17 @@ CMainFrame::CMainFrame() {
     resize(1000, 720);
 }
 
+CMainFrame::~CMainFrame() {
+    // The windows go before this frame's members: nothing of them may reach it any more.
+    m_area->disconnect(this);
+    for (QMdiSubWindow* sub : m_area->subWindowList())
+        if (auto* child = qobject_cast<CChildFrame*>(sub->widget())) {
+            child->disconnect(this);
+            child->Controller().disconnect(this);
+            child->Doc().UndoStack().disconnect(this);
+        }
+}
+
 QAction* CMainFrame::Make(int id, const QString& text, const QKeySequence& key) {
     auto* action = new QAction(text, this);
     action->setData(id);

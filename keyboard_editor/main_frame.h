@@ -21,6 +21,7 @@ class CMainFrame : public QMainWindow {
     static constexpr int kRecentFiles = 4;
 
     CMainFrame();
+    ~CMainFrame() override;
     CChildFrame* NewDocument();
     // Opens a document file; an unusable file gives a message and no window.
     CChildFrame* OpenDocument(const QString& path);
