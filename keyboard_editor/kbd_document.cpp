@@ -155,7 +155,7 @@ void ReadProperties(const QJsonObject& object, PropertyContainer& properties, co
             bool known = false;
             for (const Range& range : ranges) known = known || range.id == id;
             if (known) Fail(name + " must be a number");
-            properties.Set(id, it.value().toString().toStdString().substr(0, kMaxText));
+            properties.Set(id, it.value().toString().left(kMaxText).toStdString());
             continue;
         }
         properties.Set(id, IntegerOf(it.value(), name, low, high));
@@ -167,7 +167,7 @@ LabelFont ReadFont(const QJsonValue& value, const std::string& where) {
     const QJsonObject object = value.toObject();
     LabelFont font;
     if (!object.value("face").isString()) Fail(where + " font has no face name");
-    font.face = object.value("face").toString().toStdString().substr(0, 255);
+    font.face = object.value("face").toString().left(255).toStdString();
     font.height = IntegerOf(object.value("height"), where + " font height", 1, 1000);
     font.weight = IntegerOf(object.value("weight"), where + " font weight", 0, 1000);
     font.italic = object.value("italic").toBool();

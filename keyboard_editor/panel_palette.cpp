@@ -19,6 +19,27 @@ constexpr std::array<Colour, 16> kStandardColours = {
 constexpr std::array<int, 8> kThreeBitLevels = {0x00, 0x24, 0x48, 0x6D, 0x91, 0xB6, 0xDA, 0xFF};
 constexpr std::array<int, 4> kTwoBitLevels = {0x00, 0x55, 0xAA, 0xFF};
 
+// For each component value, the nearest of the cube's levels (the lower one on a tie). The
+// distance is a sum over the components and the cube holds every combination of levels, so
+// the nearest entry is made of the nearest level of each component, and the lowest of equal
+// entries is the one of the lowest levels.
+template <std::size_t N>
+std::array<std::uint8_t, 256> NearestLevels(const std::array<int, N>& levels) {
+    std::array<std::uint8_t, 256> nearest{};
+    for (int value = 0; value < 256; ++value) {
+        int best = 256;
+        for (std::size_t i = 0; i < N; ++i)
+            if (std::abs(levels[i] - value) < best) {
+                best = std::abs(levels[i] - value);
+                nearest[static_cast<std::size_t>(value)] = static_cast<std::uint8_t>(i);
+            }
+    }
+    return nearest;
+}
+
+const std::array<std::uint8_t, 256> kNearestThreeBit = NearestLevels(kThreeBitLevels);
+const std::array<std::uint8_t, 256> kNearestTwoBit = NearestLevels(kTwoBitLevels);
+
 // A colour from a Qt pixel, as a Windows colour value.
 Colour FromPixel(QRgb pixel) {
     return MakeColour(qRed(pixel), qGreen(pixel), qBlue(pixel));
@@ -47,6 +68,10 @@ void CPanelPalette::SetNumColors(int count) {
 }
 
 int CPanelPalette::NearestEntry(Colour colour) const {
+    if (m_count == 256)
+        return kNearestThreeBit[static_cast<std::size_t>(RedOf(colour))] << 5 |
+               kNearestThreeBit[static_cast<std::size_t>(GreenOf(colour))] << 2 |
+               kNearestTwoBit[static_cast<std::size_t>(BlueOf(colour))];
     const std::size_t slot = (colour * 2654435761u) >> 22;
     const std::uint32_t key = colour | 0x80000000u;
     if (m_cacheKey[slot] == key) return m_cacheIndex[slot];

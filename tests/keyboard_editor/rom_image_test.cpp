@@ -385,6 +385,17 @@ TEST(PanelPalette, TablesMatchingAndPacking) {
     EXPECT_EQ(palette.Index(MakeColour(130, 1, 0)), 1);
     EXPECT_EQ(palette.Index(MakeColour(64, 64, 64)), 0) << "equal distance: lowest index";
 
+    // The nearest entry, lowest index on a tie, as a search over every entry finds it.
+    for (int colours : {16, 256}) {
+        palette.SetNumColors(colours);
+        const ExpectedPalette expected(colours);
+        for (std::uint32_t i = 0; i < 40000; ++i) {
+            const Colour c = (i * 2654435761u) & 0xFFFFFF;
+            ASSERT_EQ(palette.Index(c), expected.index(c)) << colours << " colours, " << c;
+        }
+    }
+    palette.SetNumColors(16);
+
     MessageLog messages;
     EXPECT_EQ(PackPixels(row, palette, 4).size(), 4u);
     EXPECT_EQ(PackPixels(row, palette, 6).size(), 6u);
