@@ -3,7 +3,7 @@
 #include <fstream>
 
 #include "card_service/kes_ssfdc_device.h"
-#include "platform/card_reader.h"
+#include "devices/card_reader.h"
 #include "platform/files.h"
 #include "platform/message_box.h"
 

@@ -28,7 +28,7 @@
 #include "keyboard_editor/model_sheet.h"
 #include "keyboard_editor/symbol_sheets.h"
 #include "keyboard_support.h"
-#include "platform/card_reader.h"
+#include "devices/card_reader.h"
 #include "support/card_reader_scope.h"
 
 namespace clavon {
