@@ -111,8 +111,9 @@ void CDownMgr::Download(const std::string& file, int type, int subtype) {
             },
             false);
         const std::string report = ok ? std::string() : LastReport();
-        m_used = false;
+        // The transfer counts as running until its end has been reported.
         if (m_finished) m_finished(ok, report);
+        m_used = false;
     });
 }
 

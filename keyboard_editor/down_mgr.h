@@ -51,7 +51,8 @@ class CDownMgr {
     bool DeleteFileOnSSFDC(int type, int subtype);
     void BreakComm();
 
-    // Called on the worker thread when a download ends: success, and the report of a failure.
+    // Called on the worker thread when a download ends, while IsUsed() is still true: success,
+    // and the report of a failure.
     using Finished = std::function<void(bool ok, const std::string& report)>;
     void SetFinished(Finished finished) { m_finished = std::move(finished); }
     // Waits for a running download.

@@ -20,15 +20,16 @@
 #include <QTest>
 #include <QTreeWidget>
 #include <filesystem>
+#include <future>
 
 #include "../card_loader/run_program.h"
+#include "devices/card_reader.h"
 #include "keyboard_editor/child_frame.h"
 #include "keyboard_editor/download_dialogs.h"
 #include "keyboard_editor/main_frame.h"
 #include "keyboard_editor/model_sheet.h"
 #include "keyboard_editor/symbol_sheets.h"
 #include "keyboard_support.h"
-#include "devices/card_reader.h"
 #include "support/card_reader_scope.h"
 
 namespace clavon {
@@ -320,6 +321,26 @@ TEST_F(Editor, ClipboardScalingContextMenusAndStatus) {
     frame.Action(ID_EDIT_UNDO)->trigger();
     EXPECT_EQ(Model().Symbols()[1]->SnappedWidth(), 48);
     EXPECT_EQ(Model().Symbols()[1]->Properties().Int(CSymValue::kFontSize), 3);
+}
+
+TEST_F(Editor, WhileATransferRunsTheWindowStaysAndExitIsDisabled) {
+    ASSERT_TRUE(Controller().Place(SymbolKind::Button, {16, 32}));
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    Controller().Manager().SetFinished([released](bool, const std::string&) { released.wait(); });
+    Answer([](QDialog&) { return QDialog::Accepted; });
+    Controller().DownloadRom();
+    ASSERT_TRUE(Controller().Manager().IsUsed());
+    EXPECT_FALSE(frame.Action(ID_APP_EXIT)->isEnabled());
+    EXPECT_FALSE(frame.Action(ID_DOWNLOAD_ROM)->isEnabled());
+    EXPECT_FALSE(frame.Action(ID_SSFDC)->isEnabled());
+    QMdiSubWindow* window = frame.Area()->subWindowList().front();
+    EXPECT_FALSE(window->close());
+    EXPECT_EQ(messages.texts, std::vector<std::string>{"Downloading!"});
+    EXPECT_EQ(frame.Area()->subWindowList().size(), 1);
+    release.set_value();
+    Controller().Manager().Wait();
+    EXPECT_FALSE(Controller().Manager().IsUsed());
 }
 
 TEST_F(Editor, DownloadGuardsAndDocumentFiles) {

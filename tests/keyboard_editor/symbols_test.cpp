@@ -67,6 +67,37 @@ TEST(Symbols, LabelAndPressedStateChangeTheKeysPicture) {
     EXPECT_NE(blocks[1].data, blocks[2].data);
 }
 
+TEST(Symbols, PictureSitsOppositeTheLabel) {
+    kestra::testing::TempFolder folder;
+    QImage red(6, 6, QImage::Format_RGB32);
+    red.fill(qRgb(255, 0, 0));
+    ASSERT_TRUE(red.save(QString::fromStdString(folder.file("red.png"))));
+    CClavonModel model;
+    auto& key = static_cast<CKesButton&>(model.Add(std::make_unique<CKesButton>(model)));
+    key.Properties().Set(CKesButton::kLabel, std::string());
+    key.Properties().Set(CKesButton::kPicture, folder.file("red.png"));
+    auto isRed = [](const QImage& image, int x, int y) {
+        return QColor(image.pixel(x, y)) == QColor(255, 0, 0);
+    };
+    // Label left: picture at the right edge of the content (2 to 45), centred vertically.
+    key.Properties().Set(CKesButton::kHorzAlign, 0);
+    QImage image = key.Render();
+    EXPECT_TRUE(isRed(image, 45, 16));
+    EXPECT_TRUE(isRed(image, 40, 13));
+    EXPECT_FALSE(isRed(image, 39, 16));
+    // Label centred at the top: picture centred at the bottom.
+    key.Properties().Set(CKesButton::kHorzAlign, 1);
+    key.Properties().Set(CKesButton::kVertAlign, 0);
+    image = key.Render();
+    EXPECT_TRUE(isRed(image, 21, 29));
+    EXPECT_TRUE(isRed(image, 26, 24));
+    EXPECT_FALSE(isRed(image, 21, 23));
+    // A picture that cannot be loaded shows nothing.
+    key.Properties().Set(CKesButton::kPicture, folder.file("gone.png"));
+    image = key.Render();
+    EXPECT_FALSE(isRed(image, 21, 29));
+}
+
 TEST(Symbols, ValueBoxCaptionAlignmentAndScaledFontSize) {
     CClavonModel model;
     auto& value = static_cast<CSymValue&>(model.Add(std::make_unique<CSymValue>(model)));
