@@ -17,7 +17,7 @@ cd "$(dirname "$0")"
 packages=(
     cmake ninja-build g++ clang libclang-rt-14-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    qt6-base-dev xvfb xauth
+    qt6-base-dev xvfb xauth poppler-utils
 )
 
 install_missing() {
