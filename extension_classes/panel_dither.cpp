@@ -140,23 +140,39 @@ QImage ReduceDiffused(const QImage& rgb, const QList<QRgb>& palette, const Palet
     // Weighted error sums (not yet divided) of the next kRows rows, a ring of rows; each row has
     // kReach pixels of room on either side so that the taps need no bounds checks.
     std::vector<int32_t> errors(size_t(stride) * kRows, 0);
+    // Each tap as the row it reaches and its offset from the current pixel's slot.
+    constexpr size_t kMaxTaps = 16;
+    const size_t tapCount = std::min(kernel.taps.size(), kMaxTaps);
+    int tapRow[kMaxTaps], tapOffset[kMaxTaps], tapWeight[kMaxTaps];
+    for (size_t t = 0; t < tapCount; ++t) {
+        tapRow[t] = kernel.taps[t].dy;
+        tapOffset[t] = kernel.taps[t].dx * 3;
+        tapWeight[t] = kernel.taps[t].weight;
+    }
+    const QRgb* colors = palette.constData();
     for (int y = 0; y < rgb.height(); ++y) {
-        int32_t* row = &errors[size_t(y % kRows) * stride];
+        int32_t* rows[kRows];
+        for (int dy = 0; dy < kRows; ++dy) rows[dy] = &errors[size_t((y + dy) % kRows) * stride];
+        int32_t* row = rows[0];
         const auto* src = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
         uchar* dst = out.scanLine(y);
         for (int x = 0; x < width; ++x) {
-            int32_t* acc = row + (x + kReach) * 3;
+            const int slot = (x + kReach) * 3;
+            int32_t* acc = row + slot;
             const int want[3] = {Clamp8(qRed(src[x]) + acc[0] / kernel.divisor),
                                  Clamp8(qGreen(src[x]) + acc[1] / kernel.divisor),
                                  Clamp8(qBlue(src[x]) + acc[2] / kernel.divisor)};
             const int index = match.Index(want[0], want[1], want[2]);
             dst[x] = uchar(index);
-            const QRgb got = palette[index];
+            const QRgb got = colors[index];
             const int error[3] = {want[0] - qRed(got), want[1] - qGreen(got), want[2] - qBlue(got)};
-            for (const Tap& tap : kernel.taps) {
-                int32_t* target =
-                    &errors[size_t((y + tap.dy) % kRows) * stride + (x + kReach + tap.dx) * 3];
-                for (int c = 0; c < 3; ++c) target[c] += error[c] * tap.weight;
+            if (error[0] == 0 && error[1] == 0 && error[2] == 0) continue;
+            for (size_t t = 0; t < tapCount; ++t) {
+                int32_t* target = rows[tapRow[t]] + slot + tapOffset[t];
+                const int weight = tapWeight[t];
+                target[0] += error[0] * weight;
+                target[1] += error[1] * weight;
+                target[2] += error[2] * weight;
             }
         }
         std::fill(row, row + stride, 0);
