@@ -4,8 +4,15 @@ pkg_check_modules(MAGICKXX REQUIRED IMPORTED_TARGET Magick++)
 
 target_sources(KXC PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/fab_dib_info.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/file_filter.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/file_list_tree.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/file_operations.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/general_controls.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/general_controls.h
     ${CMAKE_CURRENT_LIST_DIR}/panel_dither.cpp
     ${CMAKE_CURRENT_LIST_DIR}/panel_image.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/shell_tree.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/shell_tree.h
     ${CMAKE_CURRENT_LIST_DIR}/viewer_geometry.cpp
     ${CMAKE_CURRENT_LIST_DIR}/viewer_host.cpp
     ${CMAKE_CURRENT_LIST_DIR}/viewer_host.h
