@@ -23,3 +23,7 @@ target_sources(KXC PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/wnd_socket.cpp
     ${CMAKE_CURRENT_LIST_DIR}/wnd_socket.h)
 target_link_libraries(KXC PRIVATE PkgConfig::MAGICKXX)
+
+# The viewers and the file tree side by side.
+add_executable(image-viewer ${CMAKE_CURRENT_LIST_DIR}/image_viewer/image_viewer.cpp)
+target_link_libraries(image-viewer PRIVATE KXC kplatform Qt6::Widgets)
