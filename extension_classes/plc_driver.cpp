@@ -5,17 +5,13 @@
 #include "extension_classes/plc_info.h"
 #include "platform/files.h"
 #include "platform/module.h"
+#include "plc_s5/k32plc1.h"
 
 namespace {
 
 constexpr int kNameBuffer = 255;
 constexpr int kTagBuffer = 50;
 constexpr UINT kDriverNameString = 2;
-
-// The signature of an export, as the driver libraries define it: every argument is a
-// pointer-sized integer or a pointer, results are 32-bit.
-template <typename Result, typename... Args>
-using Export = Result (*)(Args...);
 
 }  // namespace
 
@@ -139,183 +135,188 @@ int KXCPlcDriver::SupportsPropPages() const {
     return bind("AttachPLCFieldDialog") ? 1 : 0;
 }
 
-// Forwarded operations. FORWARD binds the export and returns `missing` without it.
-#define FORWARD(exportName, missing, Result, ...)                               \
-    auto* fn = reinterpret_cast<Export<Result, __VA_ARGS__>>(bind(exportName)); \
+// Forwarded operations. The export is called through exactly its own type, the driver
+// interface's declaration of it; FORWARD binds it and returns `missing` without it.
+#define FORWARD(exportName, missing)                                         \
+    auto* fn = reinterpret_cast<decltype(&::exportName)>(bind(#exportName)); \
+    if (!fn) return missing
+#define FORWARD_TYPE(exportName, Type, missing)           \
+    auto* fn = reinterpret_cast<Type>(bind(#exportName)); \
     if (!fn) return missing
 
 int KXCPlcDriver::InitPlcDefaults(sTARGSETUP* project, uPLCSETUP* network, uPLCSETUP* setup,
                                   tagFIELDREC* field, WORD mode) {
-    FORWARD("InitPlcDefaults", 0, int, sTARGSETUP*, uPLCSETUP*, uPLCSETUP*, tagFIELDREC*, DWORD);
+    FORWARD(InitPlcDefaults, 0);
     return fn(project, network, setup, field, mode);
 }
 
 int KXCPlcDriver::AttachPLCFieldDialog(_tagDEFIELD* context, PLCPAGECALLBACK create,
                                        PLCPAGECALLBACK2 second, DWORD value) {
-    FORWARD("AttachPLCFieldDialog", 0, std::uintptr_t, _tagDEFIELD*, PLCPAGECALLBACK,
-            PLCPAGECALLBACK2, DWORD);
+    FORWARD_TYPE(AttachPLCFieldDialog, PFNATTACHPLCFIELDDIALOG, 0);
     fn(context, create, second, value);
     return 1;
 }
 
 void KXCPlcDriver::ConvertString2MaxMin(sDISPFORMAT* display, DWORD* value, char* text,
                                         uPLCADR* ref, eCONSTRACTION mode) {
-    FORWARD("ExpConvertString2MaxMin", , LONG, sDISPFORMAT*, DWORD*, char*, uPLCADR*, DWORD);
-    fn(display, value, text, ref, mode);
+    FORWARD(ExpConvertString2MaxMin, );
+    fn(display, reinterpret_cast<LONG*>(value), text, ref, mode);
 }
 
 void KXCPlcDriver::ConvertMaxMin2String(sDISPFORMAT* display, DWORD value, char* text,
                                         uPLCADR* ref) {
-    FORWARD("ExpConvertMaxMin2String", , char*, sDISPFORMAT*, DWORD, char*, uPLCADR*);
-    fn(display, value, text, ref);
+    FORWARD(ExpConvertMaxMin2String, );
+    fn(display, static_cast<LONG>(value), text, ref);
 }
 
 void KXCPlcDriver::ConvertString2ScaleFac(eSCALETYPE which, sDISPFORMAT* display, DWORD* value,
                                           char* text, uPLCADR* ref) {
-    FORWARD("ExpConvertString2ScaleFac", , DWORD*, DWORD, sDISPFORMAT*, DWORD*, char*, uPLCADR*);
-    fn(which, display, value, text, ref);
+    FORWARD(ExpConvertString2ScaleFac, );
+    fn(which, display, reinterpret_cast<LONG*>(value), text, ref);
 }
 
 void KXCPlcDriver::ConvertScaleFac2String(eSCALETYPE which, sDISPFORMAT* display, DWORD value,
                                           char* text, uPLCADR* ref) {
-    FORWARD("ExpConvertScaleFac2String", , char*, DWORD, sDISPFORMAT*, DWORD, char*, uPLCADR*);
-    fn(which, display, value, text, ref);
+    FORWARD(ExpConvertScaleFac2String, );
+    fn(which, display, static_cast<LONG>(value), text, ref);
 }
 
 int KXCPlcDriver::IsFormatSupported(uPLCSETUP* setup, WORD fieldType, uPLCADR* ref, WORD fieldClass,
                                     BOOL filter) {
-    FORWARD("ExpIsFormatSupported", 0, BOOL, uPLCSETUP*, DWORD, uPLCADR*, DWORD, DWORD);
+    FORWARD(ExpIsFormatSupported, 0);
     return fn(setup, fieldType, ref, fieldClass, static_cast<DWORD>(filter));
 }
 
 int KXCPlcDriver::IsReadWriteSupported(uPLCSETUP* setup, WORD fieldType, uPLCADR* ref,
                                        WORD fieldClass) {
-    FORWARD("ExpIsReadWriteSupported", 0, BOOL, uPLCSETUP*, DWORD, uPLCADR*, DWORD);
+    FORWARD(ExpIsReadWriteSupported, 0);
     return fn(setup, fieldType, ref, fieldClass);
 }
 
 int KXCPlcDriver::IsNumericBaseSupported(uPLCSETUP* setup, WORD fieldType, WORD base, uPLCADR* ref,
                                          WORD fieldClass) {
-    FORWARD("ExpIsNumericBaseSupported", 0, BOOL, uPLCSETUP*, DWORD, DWORD, uPLCADR*, DWORD);
+    FORWARD(ExpIsNumericBaseSupported, 0);
     return fn(setup, fieldType, base, ref, fieldClass);
 }
 
 int KXCPlcDriver::IsSignedUnsignedSupported(uPLCSETUP* setup, WORD fieldType, uPLCADR* ref,
                                             WORD base, WORD fieldClass) {
-    FORWARD("ExpIsSignedUnsignedSupported", 0, BOOL, uPLCSETUP*, DWORD, uPLCADR*, DWORD, DWORD);
-    return fn(setup, fieldType, ref, base, fieldClass);
+    FORWARD(ExpIsSignedUnsignedSupported, 0);
+    return fn(reinterpret_cast<std::uintptr_t>(setup), fieldType,
+              reinterpret_cast<std::uintptr_t>(ref), base, fieldClass);
 }
 
 int KXCPlcDriver::IsFixedPointSupported(uPLCSETUP* setup, WORD fieldType, uPLCADR* ref, WORD base,
                                         WORD fieldClass) {
-    FORWARD("ExpIsFixedPointSupported", 0, BOOL, uPLCSETUP*, DWORD, uPLCADR*, DWORD, DWORD);
+    FORWARD(ExpIsFixedPointSupported, 0);
     return fn(setup, fieldType, ref, base, fieldClass);
 }
 
 int KXCPlcDriver::IsScalingSupported(uPLCSETUP* setup, WORD fieldType, uPLCADR* ref,
                                      WORD fieldClass) {
-    FORWARD("ExpIsScalingSupported", 0, BOOL, uPLCSETUP*, DWORD, uPLCADR*, DWORD);
+    FORWARD(ExpIsScalingSupported, 0);
     return fn(setup, fieldType, ref, fieldClass);
 }
 
 void KXCPlcDriver::ValidateMaxMin(sDISPFORMAT* display, DWORD* minimum, DWORD* maximum,
                                   uPLCADR* ref, BOOL reset, BOOL keepMaximum) {
-    FORWARD("ExpValidateMaxMin", , BOOL, sDISPFORMAT*, DWORD*, DWORD*, uPLCADR*, BOOL, BOOL);
-    fn(display, minimum, maximum, ref, reset, keepMaximum);
+    FORWARD(ExpValidateMaxMin, );
+    fn(display, reinterpret_cast<LONG*>(minimum), reinterpret_cast<LONG*>(maximum), ref, reset,
+       keepMaximum);
 }
 
 void KXCPlcDriver::ResetDataFormat(uPLCADR* ref, uPLCSETUP* setup, sDISPFORMAT* display,
                                    WORD fieldClass) {
     // The export's first argument is not used by drivers; it gets 0.
-    FORWARD("ExpResetDataFormat", , DWORD, std::uintptr_t, uPLCADR*, uPLCSETUP*, sDISPFORMAT*,
-            DWORD);
+    FORWARD(ExpResetDataFormat, );
     fn(0, ref, setup, display, fieldClass);
 }
 
 int KXCPlcDriver::GetModelName(sSETUPNETINFO* setup, WORD slaveAddress, char* buffer, int size) {
-    FORWARD("ExpGetModelName", 0, BOOL, sSETUPNETINFO*, DWORD, char*, DWORD);
-    return fn(setup, slaveAddress, buffer, static_cast<DWORD>(size));
+    FORWARD(ExpGetModelName, 0);
+    return fn(setup, slaveAddress, buffer, size > 0 ? static_cast<DWORD>(size) : 0);
 }
 
 int KXCPlcDriver::GetModelIDandNameArrays(uPLCSETUP* setup, int* ids, char* names) {
-    FORWARD("ExpGetModelIDandNameArrays", 0, DWORD, uPLCSETUP*, int*, char*);
-    return static_cast<int>(fn(setup, ids, names));
+    FORWARD(ExpGetModelIDandNameArrays, 0);
+    return static_cast<int>(fn(setup, reinterpret_cast<DWORD*>(ids), names));
 }
 
 int KXCPlcDriver::GetDataFormat(WORD& format, uPLCADR* ref) {
-    FORWARD("ExpGetDataFormat", 0, DWORD, uPLCADR*);
+    FORWARD(ExpGetDataFormat, 0);
     format = static_cast<WORD>(fn(ref));
     return 1;
 }
 
 int KXCPlcDriver::SetDataFormat(WORD format, uPLCADR* ref) {
     // The export takes the reference first.
-    FORWARD("ExpSetDataFormat", 0, void, uPLCADR*, DWORD);
+    FORWARD(ExpSetDataFormat, 0);
     fn(ref, format);
     return 1;
 }
 
 int KXCPlcDriver::SetLogicalTag(char* text, uPLCSETUP* setup, uPLCADR* ref) {
-    FORWARD("ExpSetLogicalTag", 0, BOOL, char*, uPLCSETUP*, uPLCADR*);
+    FORWARD(ExpSetLogicalTag, 0);
     return fn(text, setup, ref);
 }
 
 int KXCPlcDriver::GetLogicalAddress(char* text, uPLCSETUP* setup, uPLCADR* ref) {
-    FORWARD("ExpGetLogicalTag", 0, BOOL, char*, uPLCSETUP*, uPLCADR*);
+    FORWARD(ExpGetLogicalTag, 0);
     return fn(text, setup, ref);
 }
 
 int KXCPlcDriver::InitFieldControls(HWND dialog, _tagDEFIELD* context, WORD refresh) {
-    FORWARD("ExpInitFieldControls", 0, BOOL, HWND, _tagDEFIELD*, DWORD);
+    FORWARD_TYPE(ExpInitFieldControls, PFNINITFIELDCONTROLS, 0);
     return fn(dialog, context, refresh);
 }
 
 int KXCPlcDriver::IsValidAddressAndDataFormat(_tagDEFIELD* context, uPLCADR* ref, WORD format) {
-    FORWARD("ExpIsValidAddressAndDataFormat", 0, BOOL, _tagDEFIELD*, uPLCADR*, DWORD);
+    FORWARD(ExpIsValidAddressAndDataFormat, 0);
     return fn(context, ref, format);
 }
 
 int KXCPlcDriver::GetDataFormatStringFromId(WORD id, std::string& name) {
-    FORWARD("ExpGetDataFormatStringFromId", 0, DWORD, DWORD, char*, DWORD);
+    FORWARD(ExpGetDataFormatStringFromId, 0);
     char buffer[kNameBuffer + 1] = {};
-    DWORD result = fn(id, buffer, kNameBuffer);
+    const DWORD result = fn(id, buffer, kNameBuffer);
     buffer[kNameBuffer] = 0;
     name = buffer;
     return static_cast<int>(result);
 }
 
 int KXCPlcDriver::GetPreferredDataFormat(WORD& format, uPLCSETUP* setup, uPLCADR* ref) {
-    FORWARD("ExpGetPreferredDataFormat", 0, DWORD, uPLCSETUP*, uPLCADR*);
+    FORWARD(ExpGetPreferredDataFormat, 0);
     format = static_cast<WORD>(fn(setup, ref));
     return 1;
 }
 
 int KXCPlcDriver::SetPLCModel(int model, uPLCSETUP* setup) {
-    FORWARD("ExpSetPLCModel", 0, void, DWORD, uPLCSETUP*);
+    FORWARD(ExpSetPLCModel, 0);
     fn(static_cast<DWORD>(model), setup);
     return 1;
 }
 
 int KXCPlcDriver::IsASCIIDataFormat(uPLCADR* ref) {
-    FORWARD("ExpIsASCIIDataFormat", 0, BOOL, uPLCADR*);
+    FORWARD(ExpIsASCIIDataFormat, 0);
     return fn(ref);
 }
 
 int KXCPlcDriver::SetProjectData(int kind, long value) {
-    FORWARD("ExpSetProjectData", 0, BOOL, DWORD, LONG);
+    FORWARD_TYPE(ExpSetProjectData, PFNSETPROJECTDATA, 0);
     return fn(static_cast<DWORD>(kind), static_cast<LONG>(value));
 }
 
 int KXCPlcDriver::CanCloseDialog(_tagDEFIELD* context) {
-    FORWARD("ExpCanCloseDialog", 1, BOOL, _tagDEFIELD*);
+    FORWARD_TYPE(ExpCanCloseDialog, PFNCANCLOSEDIALOG, 1);
     return fn(context);
 }
 
 int KXCPlcDriver::InitForth(const std::string& text) {
-    FORWARD("InitForth", 0, BOOL, const char*);
+    FORWARD_TYPE(InitForth, PFNINITFORTH, 0);
     return fn(text.empty() ? nullptr : text.c_str());
 }
 
+#undef FORWARD_TYPE
 #undef FORWARD
 
 int KXCPlcDriver::GetDataFormatIdFromString(WORD& id, const std::string& name) {
@@ -325,7 +326,8 @@ int KXCPlcDriver::GetDataFormatIdFromString(WORD& id, const std::string& name) {
         id = cached->second;
         return 1;
     }
-    auto* fn = reinterpret_cast<Export<DWORD, const char*>>(bind("ExpGetDataFormatIdFromString"));
+    auto* fn = reinterpret_cast<decltype(&::ExpGetDataFormatIdFromString)>(
+        bind("ExpGetDataFormatIdFromString"));
     if (!fn) return 0;
     id = static_cast<WORD>(fn(name.c_str()));
     if (id != 0) m_mapFormatNames[name] = id;

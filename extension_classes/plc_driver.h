@@ -37,6 +37,15 @@ using PLCPAGECALLBACK = std::uintptr_t (*)(HINSTANCE module, const char* templat
                                            void* procedure, void* context, DWORD value);
 using PLCPAGECALLBACK2 = void*;
 
+// Exports of the driver interface that the S5 driver (plc_s5/k32plc1.h, which declares the
+// others) does not have; a driver that offers one defines it with exactly this type.
+using PFNATTACHPLCFIELDDIALOG = std::uintptr_t (*)(_tagDEFIELD* context, PLCPAGECALLBACK create,
+                                                   PLCPAGECALLBACK2 second, DWORD value);
+using PFNINITFIELDCONTROLS = BOOL (*)(HWND dialog, _tagDEFIELD* context, DWORD refresh);
+using PFNSETPROJECTDATA = BOOL (*)(DWORD kind, LONG value);
+using PFNCANCLOSEDIALOG = BOOL (*)(_tagDEFIELD* context);
+using PFNINITFORTH = BOOL (*)(const char* text);
+
 class KXCPlcDriver {
   public:
     static constexpr const char* kSysVarDriver = "K32KPANEL.so";

@@ -1,7 +1,10 @@
 #include "extension_classes/plc_info.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 
 #include "platform/files.h"
 #include "platform/module.h"
@@ -21,11 +24,29 @@ std::string resourceText(HINSTANCE module, UINT id) {
                                                                : std::string();
 }
 
+// Reads "%d.%d" or "%d.%d.%d" as scanf would, but clamps numbers that do not fit an int
+// instead of leaving them undefined. Returns the number of fields read; the others stay 0.
+int scanDotted(const char* text, int* fields, int count) {
+    int read = 0;
+    const char* p = text;
+    while (read < count) {
+        char* end = nullptr;
+        errno = 0;
+        const long value = std::strtol(p, &end, 10);
+        if (end == p) break;
+        fields[read++] = static_cast<int>(std::clamp<long>(value, INT_MIN, INT_MAX));
+        if (read == count || *end != '.') break;
+        p = end + 1;
+    }
+    return read;
+}
+
 // "a.b" as two numbers; fields that are not there stay 0.
 void scanPair(const char* text, int& a, int& b) {
-    a = 0;
-    b = 0;
-    std::sscanf(text, "%d.%d", &a, &b);
+    int fields[2] = {};
+    scanDotted(text, fields, 2);
+    a = fields[0];
+    b = fields[1];
 }
 
 }  // namespace
@@ -46,14 +67,14 @@ bool CPlcInfo::GetVersionInfo(HINSTANCE module, WORD* version, BYTE* code) {
     char text[kResourceBuffer] = {};
     if (LoadString(module, kFirmwareString, text, kResourceBuffer) <= 0) return false;
     const auto dots = std::count(text, text + std::char_traits<char>::length(text), '.');
-    int ignored = 0;
-    int a = 0;
-    int b = 0;
+    int fields[3] = {};
     bool read = false;
-    if (dots == 1)
-        read = std::sscanf(text, "%d.%d", &a, &b) == 2;
-    else if (dots == 2)
-        read = std::sscanf(text, "%d.%d.%d", &ignored, &a, &b) == 3;
+    if (dots == 1 || dots == 2) {
+        const int count = static_cast<int>(dots) + 1;
+        read = scanDotted(text, fields, count) == count;
+    }
+    const int a = fields[dots == 2 ? 1 : 0];
+    const int b = fields[dots == 2 ? 2 : 1];
     if (!read) {
         if (code) *code = 0;
         if (version) *version = 0;

@@ -1,3 +1,4 @@
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QResizeEvent>
 #include <algorithm>
@@ -13,6 +14,8 @@ constexpr UINT kColumnTitles = 22301;
 // Column widths in percent of the control's width.
 constexpr int kColumnPercent[] = {35, 15, 35, 15};
 constexpr int kInfoRole = Qt::UserRole;
+// Room beside a column title for the header's margins.
+constexpr int kTitlePadding = 16;
 
 CPlcInfo* infoOf(const QTreeWidgetItem* item) {
     return item ? static_cast<CPlcInfo*>(item->data(0, kInfoRole).value<void*>()) : nullptr;
@@ -39,6 +42,13 @@ void CPlcListCtl::SetupColumns() {
     const QStringList titles = KXCLoadString(kColumnTitles).split(u'\t');
     setColumnCount(static_cast<int>(std::size(kColumnPercent)));
     setHeaderLabels(titles);
+    // Wide enough that each column's share shows its whole title.
+    int width = 0;
+    const QFontMetrics metrics(header()->font());
+    for (int column = 0; column < titles.size() && column < columnCount(); ++column)
+        width = std::max(width, (metrics.horizontalAdvance(titles[column]) + kTitlePadding) * 100 /
+                                    kColumnPercent[column]);
+    setMinimumWidth(width + frameWidth() * 2);
     applyWidths();
 }
 
@@ -89,7 +99,12 @@ void CPlcListCtl::InsertDriverItem(int index, CPlcInfo* info) {
 void CPlcListCtl::DeleteDriverItem(CPlcInfo* info) {
     for (int row = 0; row < topLevelItemCount(); ++row)
         if (infoOf(topLevelItem(row)) == info) {
+            // A deleted row leaves no selection behind (the row that takes its place is not
+            // selected in its stead).
+            const bool wasSelected = topLevelItem(row)->isSelected();
+            if (wasSelected) setCurrentItem(nullptr);
             delete takeTopLevelItem(row);
+            if (wasSelected) clearSelection();
             return;
         }
 }

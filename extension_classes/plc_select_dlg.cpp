@@ -49,7 +49,7 @@ CPlcSelectDlg::~CPlcSelectDlg() = default;
 void CPlcSelectDlg::buildLayout() {
     setWindowTitle(QString::fromLatin1(kTitle));
     m_list = new CPlcListCtl(this);
-    m_list->setMinimumSize(520, 200);
+    m_list->setMinimumHeight(200);
 
     auto* currentCaption = new QLabel(QStringLiteral("Currently active driver (External) :"), this);
     m_currentName = new QLabel(this);
@@ -66,7 +66,10 @@ void CPlcSelectDlg::buildLayout() {
         modeButtons->addButton(m_modes[button.mode], button.mode);
         modeLayout->addWidget(m_modes[button.mode]);
     }
-    connect(modeButtons, &QButtonGroup::idClicked, this, &CPlcSelectDlg::OnModeChanged);
+    // A button turned on by mouse or keyboard sets the mode.
+    connect(modeButtons, &QButtonGroup::idToggled, this, [this](int mode, bool checked) {
+        if (checked && m_bInitialised) OnModeChanged(mode);
+    });
 
     m_ok = new QPushButton(QStringLiteral("&OK"), this);
     m_cancel = new QPushButton(QStringLiteral("&Cancel"), this);

@@ -164,7 +164,7 @@ BOOL ExpGetLogicalTag(char* name, const uPLCSETUP*, const uPLCADR* ref) {
     return TRUE;
 }
 
-BOOL ExpCanCloseDialog(const void*) {
+BOOL ExpCanCloseDialog(_tagDEFIELD*) {
     return TRUE;
 }
 
