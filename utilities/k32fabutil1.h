@@ -7,4 +7,6 @@
 #include "utilities/folders.h"
 #include "utilities/languages.h"
 #include "utilities/services.h"
+#include "utilities/tag_select.h"
 #include "utilities/tags.h"
+#include "utilities/tree_draw.h"

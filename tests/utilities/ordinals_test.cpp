@@ -172,6 +172,22 @@ const std::set<std::string> kBuilt = {
     "GetLBSelectionData",
     "GetLBStringForSelectionData",
     "SelectLBItem",
+    "HierDraw_DrawTerm",
+    "HierDraw_DrawCloseAll",
+    "HierDraw_OnMeasureItem",
+    "HierDraw_DrawSetTextHeight",
+    "HierDraw_DrawInit",
+    "HierDraw_OnDrawItem",
+    "HierDraw_IsOpened",
+    "HierDraw_OpenItem",
+    "HierDraw_CloseItem",
+    "HierDraw_ShowKids",
+    "ExecTagSelDlg",
+    "TagSelProc",
+    "PreInitTagList",
+    "TagActionItem",
+    "InitTagListBox",
+    "TagListDrawItem",
 };
 
 class Ordinals : public ::testing::Test {
