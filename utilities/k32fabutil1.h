@@ -6,6 +6,8 @@
 #include "utilities/dialog_helpers.h"
 #include "utilities/folders.h"
 #include "utilities/languages.h"
+#include "utilities/matrix_editor.h"
+#include "utilities/passwords.h"
 #include "utilities/services.h"
 #include "utilities/tag_select.h"
 #include "utilities/tags.h"

@@ -188,6 +188,11 @@ const std::set<std::string> kBuilt = {
     "TagActionItem",
     "InitTagListBox",
     "TagListDrawItem",
+    "StartPasswordDlg",
+    "PasswordProc",
+    "StartMatrixEd",
+    "MatrixEdProc",
+    "InitLangListBox",
 };
 
 class Ordinals : public ::testing::Test {
