@@ -9,10 +9,10 @@
 
 #include "kestra/project.h"
 #include "kestra/resource_section.h"
-#include "platform/controls.h"
 #include "string_table/string_table.h"
 #include "utilities/blocks.h"
 #include "utilities/services.h"
+#include "windows/controls.h"
 
 using kestra::LanguageEntry;
 using kestra::PageRecord;

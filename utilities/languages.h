@@ -6,7 +6,7 @@
 // pages and resources; they are not copies.
 #pragma once
 
-#include "platform/window.h"
+#include "platform/win_types.h"
 
 extern "C" {
 

@@ -11,10 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/canvas.h"
-#include "platform/clipboard.h"
-#include "platform/controls.h"
-#include "platform/dialog.h"
 #include "platform/memory.h"
 #include "platform/message_box.h"
 #include "platform/module.h"
@@ -26,6 +22,10 @@
 #include "utilities/folders.h"
 #include "utilities/matrix_text.h"
 #include "utilities/services.h"
+#include "windows/canvas.h"
+#include "windows/clipboard.h"
+#include "windows/controls.h"
+#include "windows/dialog.h"
 
 using kestra::FieldRecord;
 using kestra::FolderHeader;

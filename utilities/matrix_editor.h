@@ -13,7 +13,7 @@
 
 #include "kestra/project.h"
 #include "platform/records.h"
-#include "platform/window.h"
+#include "windows/window.h"
 
 extern "C" {
 struct ParameterMatrix;

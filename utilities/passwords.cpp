@@ -9,8 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/controls.h"
-#include "platform/dialog.h"
 #include "platform/memory.h"
 #include "platform/message_box.h"
 #include "platform/module.h"
@@ -18,6 +16,8 @@
 #include "utilities/boundary.h"
 #include "utilities/controls.h"
 #include "utilities/dialog_helpers.h"
+#include "windows/controls.h"
+#include "windows/dialog.h"
 
 using kestra::PasswordRecord;
 using kestra::utilities::AtBoundary;

@@ -9,7 +9,7 @@
 #include <cstdint>
 
 #include "platform/records.h"
-#include "platform/window.h"
+#include "windows/window.h"
 
 extern "C" {
 

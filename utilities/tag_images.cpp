@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <iterator>
 
-#include "platform/canvas.h"
 #include "platform/module.h"
 #include "utilities/tag_select.h"
+#include "windows/canvas.h"
 
 namespace {
 

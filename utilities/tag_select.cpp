@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "kestra/project.h"
-#include "platform/dialog.h"
 #include "platform/memory.h"
 #include "platform/message_box.h"
 #include "platform/module.h"
@@ -17,6 +16,7 @@
 #include "utilities/boundary.h"
 #include "utilities/dialog_helpers.h"
 #include "utilities/tags.h"
+#include "windows/dialog.h"
 
 using kestra::ProjectBlock;
 using kestra::TagElement;

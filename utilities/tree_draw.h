@@ -6,9 +6,9 @@
 // items itself.
 #pragma once
 
-#include "platform/canvas.h"
-#include "platform/controls.h"
-#include "platform/window.h"
+#include "windows/canvas.h"
+#include "windows/controls.h"
+#include "windows/window.h"
 
 extern "C" {
 
