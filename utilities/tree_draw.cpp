@@ -103,11 +103,9 @@ void drawText(HDC dc, const RECT& item, int textX, const char* text, bool select
                &area, shown, static_cast<UINT>(std::strlen(shown)), nullptr);
 }
 
-}  // namespace
-
-namespace kestra::utilities {
-
-int TopIndexShowingKids(int top, int clientHeight, int lineHeight, int index, int children) {
+// The top index that shows `children` children below the item at `index`, given the list's
+// top index and client height; `top` itself when nothing needs to scroll.
+int topIndexShowingKids(int top, int clientHeight, int lineHeight, int index, int children) {
     if (lineHeight <= 0 || index < 0) return top;
     const int visible = (clientHeight + 1) / lineHeight;
     const int room = visible + top - index;
@@ -115,7 +113,7 @@ int TopIndexShowingKids(int top, int clientHeight, int lineHeight, int index, in
     return std::min(index, top + children - room + 1);
 }
 
-}  // namespace kestra::utilities
+}  // namespace
 
 extern "C" {
 
@@ -222,8 +220,8 @@ void HierDraw_ShowKids(const HierDrawState* state, HWND listBox, int index, int 
     RECT client{};
     GetClientRect(listBox, &client);
     const int top = static_cast<int>(SendMessage(listBox, LB_GETTOPINDEX, 0, 0));
-    const int wanted = kestra::utilities::TopIndexShowingKids(top, client.bottom - client.top,
-                                                              state->lineHeight, index, children);
+    const int wanted =
+        topIndexShowingKids(top, client.bottom - client.top, state->lineHeight, index, children);
     if (wanted != top) SendMessage(listBox, LB_SETTOPINDEX, static_cast<WPARAM>(wanted), 0);
 }
 

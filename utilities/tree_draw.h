@@ -46,9 +46,3 @@ void HierDraw_DrawCloseAll(HierDrawState* state);
 void HierDraw_ShowKids(const HierDrawState* state, HWND listBox, int index, int children);
 
 }  // extern "C"
-
-namespace kestra::utilities {
-// The top index that shows `children` children below the item at `index`, given the list's
-// top index and client height; `top` itself when nothing needs to scroll.
-int TopIndexShowingKids(int top, int clientHeight, int lineHeight, int index, int children);
-}  // namespace kestra::utilities
