@@ -68,8 +68,8 @@ constexpr short kGridRight = kCellLeft + kCellWidth * kMatrixVisibleSets;
 constexpr short kGridBottom = kRowsTop + kLineHeight * kMatrixVisibleRows;
 constexpr short kButtonsTop = kGridBottom + 18;
 
-constexpr std::size_t kItemCount = 13 + 2 * kMatrixVisibleSets + 2 * kMatrixVisibleRows +
-                                   kMatrixVisibleSets * kMatrixVisibleRows + 5;
+constexpr std::size_t kItemCount =
+    10 + kMatrixVisibleSets + kMatrixVisibleRows * (2 + kMatrixVisibleSets) + 6;
 
 constexpr std::array<DialogItemTemplate, kItemCount> makeItems() {
     std::array<DialogItemTemplate, kItemCount> items{};
@@ -147,6 +147,7 @@ constexpr std::array<DialogItemTemplate, kItemCount> makeItems() {
                   kButtonsTop, 50,       14,   WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON};
     items[n++] = {IDCANCEL, "button", "Cancel", 320, kButtonsTop, 50, 14, kButton};
     items[n++] = {-1, "static", "", 7, kButtonsTop - 6, 363, 1, WS_VISIBLE | SS_ETCHEDHORZ};
+    if (n != items.size()) throw "the item count is wrong";
     return items;
 }
 constexpr auto kItems = makeItems();

@@ -119,6 +119,7 @@ constexpr std::array<DialogItemTemplate, kItemCount> makeItems() {
                   50,
                   14,
                   WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON};
+    if (n != items.size()) throw "the item count is wrong";
     return items;
 }
 constexpr auto kItems = makeItems();
