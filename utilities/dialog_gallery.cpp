@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "platform/module.h"
+#include "utilities/gallery_samples.h"
 #include "utilities/k32fabutil1.h"
 #include "windows/dialog.h"
 #include "windows/input.h"
@@ -89,6 +90,9 @@ const std::vector<Sample>& samples() {
     static const std::vector<Sample> all = {
         {"Comm", openPortSettings},
         {"COMM_PARAMETERS", openLineParameters},
+        {"TagSelDlg", OpenSampleTagSelection},
+        {"PasswordDlg", OpenSamplePasswords},
+        {"MATRIX_ED", OpenSampleMatrix},
     };
     return all;
 }

@@ -11,9 +11,11 @@
 #include "kestra/project.h"
 #include "string_table/string_table.h"
 #include "utilities/blocks.h"
+#include "utilities/matrix_editor.h"
 
 using kestra::FolderHeader;
 using kestra::ListEntry;
+using kestra::MatrixRow;
 using kestra::NetworkNode;
 namespace mem = kestra::mem;
 namespace blocks = kestra::blocks;
@@ -168,21 +170,11 @@ FolderHeader* folderOf(void* folder) {
     return folder ? &kestra::RecordAt<FolderHeader>(folder) : nullptr;
 }
 
-// A row of the parameter matrix (32 bytes).
-struct MatrixRow {
-    std::uint8_t r0[4];
-    FolderHeader folder;  // 4
-    std::uint8_t r14[14];
-    std::uint8_t maxTextLength;  // 28
-    std::uint8_t r29[3];
-};
-static_assert(sizeof(MatrixRow) == 32);
-
-constexpr std::size_t kMatrixSetCount = 4;
-constexpr std::size_t kMatrixBase = 6;
-constexpr std::size_t kMatrixRowCount = 8;
-constexpr std::size_t kMatrixRows = 12;
-constexpr std::size_t kMatrixProject = 124;
+constexpr std::size_t kMatrixSetCount = offsetof(ParameterMatrix, setCount);
+constexpr std::size_t kMatrixBase = offsetof(ParameterMatrix, setBase);
+constexpr std::size_t kMatrixRowCount = offsetof(ParameterMatrix, rowCount);
+constexpr std::size_t kMatrixRows = offsetof(ParameterMatrix, rows);
+constexpr std::size_t kMatrixProject = offsetof(ParameterMatrix, project);
 constexpr int kMatrixTextRoom = 256;
 
 // ---------------------------------------------------------------------------------------------

@@ -4,11 +4,15 @@
 #include <algorithm>
 #include <cstring>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "kestra/project.h"
 #include "kestra/resource_section.h"
+#include "string_table/string_table.h"
 #include "utilities/blocks.h"
 #include "utilities/services.h"
+#include "windows/controls.h"
 
 using kestra::LanguageEntry;
 using kestra::PageRecord;
@@ -20,6 +24,8 @@ namespace blocks = kestra::blocks;
 namespace mem = kestra::mem;
 
 namespace {
+
+constexpr std::size_t kLanguageNameRoom = 256;
 
 // Language entry 0 of a project with several languages. Otherwise the result the conversions
 // give at once: TRUE for a single-language project (no table), FALSE for a table that does not
@@ -123,3 +129,44 @@ BOOL MultiLangToDefault(void* projectBlock) {
 }
 
 }  // extern "C"
+
+namespace {
+
+// One display line per language, in table order; a language whose name cannot be fetched
+// loses its name identifier and shows an empty line.
+std::vector<std::string> languageLines(ProjectBlock& project, void* projectBlock) {
+    std::vector<std::string> lines;
+    auto entries =
+        blocks::RecordsUpTo<LanguageEntry>(project.ext.languages, project.ext.languageCount);
+    const std::size_t room = entries.size() * kLanguageNameRoom + 1;
+    std::vector<char> name(room);
+    for (LanguageEntry& entry : entries) {
+        std::string line;
+        if (entry.nameId != 0) {
+            name[0] = 0;
+            if (!StrTabGetText(entry.nameId, projectBlock, name.data(), static_cast<DWORD>(room),
+                               0)) {
+                entry.nameId = 0;
+            } else {
+                std::uintptr_t list = StrTabListPrepare(projectBlock);
+                std::vector<char> shown(room);
+                if (list && StrTabListAdd(list, name.data()))
+                    StrTabListFormat(list, shown.data(), static_cast<DWORD>(room));
+                if (list) StrTabListRelease(list);
+                line = shown.data();
+            }
+        }
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
+}  // namespace
+
+extern "C" BOOL InitLangListBox(DWORD, HWND listBox, void* project, void*) {
+    if (!project || !listBox) return FALSE;
+    auto& block = kestra::RecordAt<ProjectBlock>(project);
+    for (const std::string& line : languageLines(block, project))
+        SendMessage(listBox, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
+    return TRUE;
+}

@@ -16,5 +16,9 @@ BOOL DefaultToMultiLang(void* project);
 // Puts language entry 0's texts back into the pages and resources. 1 when done or when the
 // project has one language; 0 when entry 0 lacks a set it needs.
 BOOL MultiLangToDefault(void* project);
+// Appends one line per language of the project's table to the list box, in table order: the
+// language's name as the string table service formats it, or an empty line for a language
+// without a name. The first and last arguments are not used.
+BOOL InitLangListBox(DWORD reserved, HWND listBox, void* project, void* destination);
 
 }  // extern "C"

@@ -5,8 +5,10 @@
 
 #include "kestra/project.h"
 #include "kestra/resource_section.h"
+#include "string_table/string_table.h"
 #include "utilities/blocks.h"
 #include "utilities/k32fabutil1.h"
+#include "windows/window_host.h"
 
 using namespace kestra;
 
@@ -119,4 +121,33 @@ TEST_F(Languages, MissingSetsAndAllocatorsAreFailures) {
     ASSERT_TRUE(DefaultToMultiLang(&project_));
     language0().textSet2 = 0;
     EXPECT_FALSE(MultiLangToDefault(&project_));
+}
+
+TEST_F(Languages, TheLanguageListShowsOneLinePerLanguageAndForgetsNamesThatAreGone) {
+    kestra::platform::HeadlessHost host;
+    auto entries = blocks::RecordsUpTo<LanguageEntry>(project_.ext.languages, 3);
+    StrTabAddText("title", &project_);  // identifier 0 stands for no name
+    entries[0].nameId = StrTabAddText("English", &project_);
+    entries[1].nameId = 0;
+    entries[2].nameId = 0x7777;  // not in the string table
+    HWND list =
+        CreateWindow("listbox", "", WS_POPUP, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(InitLangListBox(0, list, &project_, nullptr));
+    std::vector<std::string> lines;
+    for (int i = 0; i < SendMessage(list, LB_GETCOUNT, 0, 0); ++i) {
+        char text[64] = "";
+        SendMessage(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
+        lines.push_back(text);
+    }
+    EXPECT_EQ(lines, (std::vector<std::string>{"English", "", ""}));
+    EXPECT_EQ(entries[2].nameId, 0) << "a name that cannot be fetched is dropped";
+    EXPECT_NE(entries[0].nameId, 0);
+
+    project_.ext.languageCount = 200;  // more than the table holds
+    SendMessage(list, LB_RESETCONTENT, 0, 0);
+    EXPECT_TRUE(InitLangListBox(0, list, &project_, nullptr));
+    EXPECT_EQ(SendMessage(list, LB_GETCOUNT, 0, 0), 3);
+    EXPECT_FALSE(InitLangListBox(0, list, nullptr, nullptr));
+    DestroyWindow(list);
+    StrTabDiscard(&project_);
 }

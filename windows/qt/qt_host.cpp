@@ -181,6 +181,12 @@ void QtHost::runModal(HWND dialog) {
     QEventLoop loop;
     state_->loops[dialog] = &loop;
     if (QWidget* widget = widgetOf(dialog)) {
+        // A modal dialog blocks every other window of the application, as on the system the
+        // dialog procedures were written for; the core disables the owner as well.
+        if (widget->windowModality() != Qt::ApplicationModal) {
+            widget->hide();  // modality takes effect when a window is shown
+            widget->setWindowModality(Qt::ApplicationModal);
+        }
         widget->show();
         widget->raise();
         widget->activateWindow();
