@@ -121,6 +121,7 @@ void BlockMap::scan() {
                 continue;
             }
         }
+        physical_[physical].reservedInUse = !label.reservedErased;
         if (label.erased || !label.zoneAddress || !label.dataValid) continue;
         const Zone& zone = zones_[physical / kZoneBlocks];
         if (*label.zoneAddress >= zone.logicalCount) continue;
@@ -279,6 +280,7 @@ bool BlockMap::prepare(unsigned physical) {
     switch (device_.eraseBlock(physical)) {
         case DeviceResult::Ok:
             physical_[physical].checked = true;
+            physical_[physical].reservedInUse = false;
             return true;
         case DeviceResult::Failed:
             markBad(physical);
@@ -338,6 +340,7 @@ void BlockMap::eraseToFree(unsigned physical) {
     switch (device_.eraseBlock(physical)) {
         case DeviceResult::Ok:
             physical_[physical].checked = true;
+            physical_[physical].reservedInUse = false;
             freed(physical);
             return;
         case DeviceResult::Failed:
@@ -429,7 +432,9 @@ bool BlockMap::needsLayoutUpdate() const {
     if (cisBlock_ && !cisPresent_) return true;
     for (unsigned logical = 0; logical < logicalBlocks_; ++logical)
         if (mapping_[logical] && physical_[*mapping_[logical]].legacyGeneration) return true;
-    return false;
+    return std::any_of(physical_.begin(), physical_.end(), [](const Physical& p) {
+        return p.state == State::Free && p.reservedInUse;
+    });
 }
 
 // The next block of zone 0's spare blocks that can take the CIS.
@@ -486,6 +491,10 @@ void BlockMap::updateLayout() {
     }
     for (unsigned logical = 0; logical < logicalBlocks_; ++logical)
         if (mapping_[logical] && physical_[*mapping_[logical]].legacyGeneration) relocate(logical);
+    // Free blocks left over from the earlier layout (an erase that a power cut interrupted).
+    for (unsigned physical = 0; physical < geometry_.blocks; ++physical)
+        if (physical_[physical].state == State::Free && physical_[physical].reservedInUse)
+            eraseToFree(physical);
 }
 
 }  // namespace kestra::card

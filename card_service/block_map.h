@@ -105,6 +105,9 @@ class BlockMap : public BlockStore {
         State state = State::Free;
         bool checked = false;  // both pages that may carry a maker's bad-block mark were read
         std::optional<std::uint16_t> legacyGeneration;  // labelled the earlier way
+        // Left over with spare bytes 0-3 in use (from the earlier layout): a standard reader
+        // cannot read the zone while such a block is there.
+        bool reservedInUse = false;
     };
 
     unsigned row(unsigned physical, unsigned page) const {

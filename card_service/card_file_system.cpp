@@ -41,6 +41,7 @@ MountState CardFileSystem::mount() {
     const std::vector<unsigned> copies = store_->copies(kDirectoryBlock);
     std::vector<std::uint8_t> block(store_->blockBytes());
     std::optional<unsigned> chosen;
+    bool anyCopy = false;
     for (unsigned copy : copies) {
         bool readable = true;
         for (unsigned page = 0; page < store_->geometry().pagesPerBlock && readable; ++page) {
@@ -48,6 +49,12 @@ MountState CardFileSystem::mount() {
             readable = store_->readPage(kDirectoryBlock, page, out, copy) !=
                        BlockStore::ReadResult::Damaged;
         }
+        // An erased block is no directory (a reader that translates the card itself shows a
+        // logical block that holds nothing as erased).
+        if (readable &&
+            std::all_of(block.begin(), block.end(), [](std::uint8_t b) { return b == 0xFF; }))
+            continue;
+        anyCopy = true;
         if (!readable) {
             if (!chosen) headerProblem_ = "a page of the directory cannot be read";
             continue;
@@ -67,7 +74,7 @@ MountState CardFileSystem::mount() {
     store_->choose(kDirectoryBlock, chosen);
     if (chosen)
         state_ = MountState::Formatted;
-    else if (!copies.empty())
+    else if (anyCopy)
         state_ = MountState::BrokenHeader;
     store_->spreadWrites(directory_.commitNumber);
     referenced_.assign(store_->logicalBlocks(), false);

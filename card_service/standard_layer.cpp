@@ -194,26 +194,29 @@ StandardMap MapLikeStandardLayer(PageDevice& device) {
     return map;
 }
 
-std::vector<std::uint8_t> ReadLogicalImage(PageDevice& device) {
+LogicalImage ReadLogicalImage(PageDevice& device) {
     const StandardMap map = MapLikeStandardLayer(device);
     Reader reader(device);
     const CardGeometry& geometry = reader.geometry();
-    std::vector<std::uint8_t> image(std::size_t{map.logicalBlocks} * geometry.blockDataBytes(),
-                                    0xFF);
+    LogicalImage result;
+    std::vector<std::uint8_t>& image = result.bytes;
+    image.assign(std::size_t{map.logicalBlocks} * geometry.blockDataBytes(), 0xFF);
     for (unsigned logical = 0; logical < map.logicalBlocks; ++logical) {
         if (!map.physical[logical]) continue;
         for (unsigned p = 0; p < geometry.pagesPerBlock; ++p) {
-            const auto data = reader.data(*map.physical[logical], p);
-            if (!data)
-                throw CardError(KESSSFDC_UPLOAD_FAILED,
-                                "Page " + std::to_string(p) + " of logical block " +
-                                    std::to_string(logical) + " cannot be read.");
-            std::copy(data->begin(), data->end(),
-                      image.begin() + std::ptrdiff_t(logical * geometry.blockDataBytes() +
-                                                     std::size_t{p} * kPageData));
+            const auto at = image.begin() + std::ptrdiff_t(logical * geometry.blockDataBytes() +
+                                                            std::size_t{p} * kPageData);
+            const auto* raw = reader.tryPage(*map.physical[logical], p);
+            const auto data = raw ? reader.data(*map.physical[logical], p) : std::nullopt;
+            if (!data) {
+                std::fill_n(at, kPageData, 0x00);
+                result.unreadablePages.push_back({logical, p});
+                continue;
+            }
+            std::copy(data->begin(), data->end(), at);
         }
     }
-    return image;
+    return result;
 }
 
 }  // namespace kestra::card

@@ -50,7 +50,17 @@ struct StandardMap {
 std::optional<CisLocation> FindCis(PageDevice& device);
 StandardMap MapLikeStandardLayer(PageDevice& device);
 // Every logical block's data in order (0xFF for a block with no physical block): what a USB
-// reader shows of the card.
-std::vector<std::uint8_t> ReadLogicalImage(PageDevice& device);
+// reader shows of the card. A page that does not read (a reader reports an error for it)
+// reads 0x00 here and is listed.
+struct UnreadablePage {
+    unsigned logical = 0;
+    unsigned page = 0;
+    bool operator==(const UnreadablePage&) const = default;
+};
+struct LogicalImage {
+    std::vector<std::uint8_t> bytes;
+    std::vector<UnreadablePage> unreadablePages;
+};
+LogicalImage ReadLogicalImage(PageDevice& device);
 
 }  // namespace kestra::card
