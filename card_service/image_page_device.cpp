@@ -5,7 +5,7 @@
 #include "card_service/card_errors.h"
 #include "platform/files.h"
 #include "platform/image_cursor.h"
-#include "platform/sim_card.h"
+#include "devices/sim_card.h"
 
 namespace kestra::card {
 

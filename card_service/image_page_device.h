@@ -1,4 +1,4 @@
-// A card image file of the simulated reader (platform/sim_card.h) read as a page device, for
+// A card image file of the simulated reader (devices/sim_card.h) read as a page device, for
 // looking at a card without a reader. It only reads: programs and erases fail.
 #pragma once
 

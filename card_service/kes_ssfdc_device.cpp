@@ -12,9 +12,9 @@
 #include "card_service/logical_store.h"
 #include "card_service/raw_image.h"
 #include "card_service/surface_test.h"
-#include "platform/card_reader.h"
+#include "devices/card_reader.h"
 #include "platform/files.h"
-#include "platform/logical_disk.h"
+#include "devices/logical_disk.h"
 #include "platform/message_box.h"
 
 using kestra::card::CardError;

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "card_service/block_store.h"
-#include "platform/logical_disk.h"
+#include "devices/logical_disk.h"
 
 namespace kestra::card {
 

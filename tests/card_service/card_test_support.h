@@ -61,7 +61,7 @@ KESSSFDCERRORCODE ErrorOf(Action action) {
 
 #include "card_service/logical_store.h"
 #include "card_service/standard_layer.h"
-#include "platform/logical_disk.h"
+#include "devices/logical_disk.h"
 
 namespace kestra::card::testing {
 

@@ -9,7 +9,7 @@
 
 #include "card_service/kes_ssfdc_device.h"
 #include "platform/files.h"
-#include "platform/sim_reader.h"
+#include "devices/sim_reader.h"
 #include "support/card_reader_scope.h"
 #include "support/temp_folder.h"
 
