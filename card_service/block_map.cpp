@@ -70,7 +70,8 @@ unsigned BlockMap::unusableBlocks(unsigned zone) const {
         physical_.begin() + z.firstPhysical, physical_.begin() + z.firstPhysical + z.physicalCount,
         [](auto& p) { return p.state == State::Bad || p.state == State::Reserved; }));
     // A block that still holds data where the CIS is to go will be taken from the zone.
-    if (cisBlock_ && *cisBlock_ >= z.firstPhysical && *cisBlock_ < z.firstPhysical + z.physicalCount &&
+    if (cisBlock_ && *cisBlock_ >= z.firstPhysical &&
+        *cisBlock_ < z.firstPhysical + z.physicalCount &&
         physical_[*cisBlock_].state != State::Reserved && physical_[*cisBlock_].state != State::Bad)
         ++count;
     return count;
@@ -172,8 +173,7 @@ void BlockMap::resolve(unsigned logical, std::vector<unsigned>& candidates) {
     std::optional<unsigned> chosen;
     std::vector<unsigned> others;
     for (unsigned physical : candidates) {
-        const bool take =
-            !chosen && (candidates.size() == 1 || complete(physical, zoneAddress));
+        const bool take = !chosen && (candidates.size() == 1 || complete(physical, zoneAddress));
         if (take)
             chosen = physical;
         else
@@ -432,9 +432,8 @@ bool BlockMap::needsLayoutUpdate() const {
     if (cisBlock_ && !cisPresent_) return true;
     for (unsigned logical = 0; logical < logicalBlocks_; ++logical)
         if (mapping_[logical] && physical_[*mapping_[logical]].legacyGeneration) return true;
-    return std::any_of(physical_.begin(), physical_.end(), [](const Physical& p) {
-        return p.state == State::Free && p.reservedInUse;
-    });
+    return std::any_of(physical_.begin(), physical_.end(),
+                       [](const Physical& p) { return p.state == State::Free && p.reservedInUse; });
 }
 
 // The next block of zone 0's spare blocks that can take the CIS.

@@ -64,8 +64,8 @@ MountState CardFileSystem::mount() {
             if (!chosen) headerProblem_ = decoded.problem;
             continue;
         }
-        const auto ahead = static_cast<std::int32_t>(decoded.directory->commitNumber -
-                                                     directory_.commitNumber);
+        const auto ahead =
+            static_cast<std::int32_t>(decoded.directory->commitNumber - directory_.commitNumber);
         if (chosen && ahead <= 0) continue;
         chosen = copy;
         directory_ = std::move(*decoded.directory);
@@ -204,7 +204,8 @@ void CardFileSystem::releaseQuietly(const std::vector<Extent>& extents) {
 void CardFileSystem::format() {
     const bool hadDirectory = state_ == MountState::Formatted;
     const std::uint64_t blockBytes = store_->geometry().blockRawBytes();
-    ProgressScope progress(progress_, "Formatting the card", store_->geometry().blocks * blockBytes);
+    ProgressScope progress(progress_, "Formatting the card",
+                           store_->geometry().blocks * blockBytes);
     if (hadDirectory) {
         // The empty directory goes first, so that a power cut from here on leaves a card that
         // is formatted and empty.

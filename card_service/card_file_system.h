@@ -16,12 +16,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include <memory>
 
 #include "card_service/block_map.h"
 #include "card_service/block_store.h"

@@ -3,15 +3,16 @@
 #include <algorithm>
 
 #include "card_service/card_errors.h"
+#include "devices/sim_card.h"
 #include "platform/files.h"
 #include "platform/image_cursor.h"
-#include "devices/sim_card.h"
 
 namespace kestra::card {
 
 ImagePageDevice ImagePageDevice::Load(const std::string& path) {
     const auto contents = platform::ReadWholeFile(path);
-    if (!contents) throw CardError(KESSSFDC_HOST_FILE, "The card image '" + path + "' cannot be read.");
+    if (!contents)
+        throw CardError(KESSSFDC_HOST_FILE, "The card image '" + path + "' cannot be read.");
     return FromBytes({contents->begin(), contents->end()}, path);
 }
 

@@ -13,8 +13,8 @@
 #include "card_service/raw_image.h"
 #include "card_service/surface_test.h"
 #include "devices/card_reader.h"
-#include "platform/files.h"
 #include "devices/logical_disk.h"
+#include "platform/files.h"
 #include "platform/message_box.h"
 
 using kestra::card::CardError;
@@ -192,7 +192,8 @@ struct CKesSSFDCDevice::Service {
         diskError = KESSSFDC_UNKNOWN_CARD;
         diskProblem = path + " holds " + std::to_string(disk->size()) +
                       " bytes, which is not what a reader shows of any SmartMedia card in "
-                      "cardtype.ini (" + known + " bytes); it is not taken as a card.";
+                      "cardtype.ini (" +
+                      known + " bytes); it is not taken as a card.";
         disk.reset();
         return false;
     }
@@ -237,11 +238,12 @@ struct CKesSSFDCDevice::Service {
                         " bytes) cannot hold the Kestra card file system; it needs pages of 528 "
                         "bytes (cards of 4 MB and more). Raw images can still be moved.");
             auto system =
-                disk ? std::make_unique<CardFileSystem>(std::make_unique<kestra::card::LogicalStore>(
-                           *disk, kestra::card::CardGeometry{
-                                      static_cast<unsigned>(device.m_card.Blocks),
-                                      static_cast<unsigned>(device.m_card.Pages)}))
-                     : std::make_unique<CardFileSystem>(rawCard());
+                disk
+                    ? std::make_unique<CardFileSystem>(std::make_unique<kestra::card::LogicalStore>(
+                          *disk,
+                          kestra::card::CardGeometry{static_cast<unsigned>(device.m_card.Blocks),
+                                                     static_cast<unsigned>(device.m_card.Pages)}))
+                    : std::make_unique<CardFileSystem>(rawCard());
             system->setProgress(sink());
             system->mount();
             fs = std::move(system);

@@ -24,10 +24,9 @@ void LogicalStore::scan() {
     zones_ = ZonesFor(geometry_);
     logicalBlocks_ = LogicalCount(zones_);
     if (disk_.size() != LogicalBytes(geometry_))
-        throw CardError(KESSSFDC_BAD_CARD,
-                        disk_.path() + " holds " + std::to_string(disk_.size()) +
-                            " bytes; a card of this type shows " +
-                            std::to_string(LogicalBytes(geometry_)) + ".");
+        throw CardError(KESSSFDC_BAD_CARD, disk_.path() + " holds " + std::to_string(disk_.size()) +
+                                               " bytes; a card of this type shows " +
+                                               std::to_string(LogicalBytes(geometry_)) + ".");
 }
 
 std::uint64_t LogicalStore::offsetOf(unsigned logical, unsigned page) const {

@@ -50,8 +50,8 @@ bool SpareErased(const std::uint8_t* spare) {
 // The block address of a spare area: -1 erased, -2 unreadable, else the number in the zone.
 int BlockAddress(const std::uint8_t* spare) {
     if (SpareErased(spare)) return -1;
-    const unsigned differ = (spare[kAddress1] ^ spare[kAddress2]) << 8 |
-                            (spare[kAddress1 + 1] ^ spare[kAddress2 + 1]);
+    const unsigned differ =
+        (spare[kAddress1] ^ spare[kAddress2]) << 8 | (spare[kAddress1 + 1] ^ spare[kAddress2 + 1]);
     if (differ && !std::has_single_bit(differ)) return -2;
     auto decode = [](const std::uint8_t* field) {
         if ((field[0] & 0xF8) != 0x10) return -2;
@@ -124,11 +124,14 @@ class Reader {
 };
 
 std::optional<CisLocation> LocateCis(Reader& reader, const Zone& zone0) {
+    // A page that does not read is passed over, as the search goes on.
     const unsigned spareBlocks = zone0.physicalCount - zone0.logicalCount;
     for (unsigned block = 0; block < spareBlocks; ++block) {
-        if (!BlockGood(Spare(reader.page(block, 0)))) continue;
+        const std::vector<std::uint8_t>* first = reader.tryPage(block, 0);
+        if (!first || !BlockGood(Spare(*first))) continue;
         for (unsigned p = 0; p < reader.geometry().pagesPerBlock; ++p) {
-            if (!DataValid(Spare(reader.page(block, p)))) continue;
+            const std::vector<std::uint8_t>* raw = reader.tryPage(block, p);
+            if (!raw || !DataValid(Spare(*raw))) continue;
             const auto data = reader.data(block, p);
             if (!data) return std::nullopt;
             for (unsigned offset : {0u, 256u})
@@ -180,7 +183,8 @@ std::optional<CisLocation> FindCis(PageDevice& device) {
 StandardMap MapLikeStandardLayer(PageDevice& device) {
     Reader reader(device);
     const std::vector<Zone> zones = ZonesFor(reader.geometry());
-    const std::optional<CisLocation> cis = zones.empty() ? std::nullopt : LocateCis(reader, zones[0]);
+    const std::optional<CisLocation> cis =
+        zones.empty() ? std::nullopt : LocateCis(reader, zones[0]);
     if (!cis)
         throw CardError(KESSSFDC_NOT_FORMATTED,
                         "The card has no card information structure: a standard SmartMedia "
@@ -205,7 +209,7 @@ LogicalImage ReadLogicalImage(PageDevice& device) {
         if (!map.physical[logical]) continue;
         for (unsigned p = 0; p < geometry.pagesPerBlock; ++p) {
             const auto at = image.begin() + std::ptrdiff_t(logical * geometry.blockDataBytes() +
-                                                            std::size_t{p} * kPageData);
+                                                           std::size_t{p} * kPageData);
             const auto* raw = reader.tryPage(*map.physical[logical], p);
             const auto data = raw ? reader.data(*map.physical[logical], p) : std::nullopt;
             if (!data) {

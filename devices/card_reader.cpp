@@ -121,7 +121,8 @@ std::optional<CardReaderSettings> ParseCardReaderSettings(
             break;
         }
         const auto matches = [&](const NamedBackend& n) { return name == n.name; };
-        const auto* named = std::find_if(std::begin(kBackendNames), std::end(kBackendNames), matches);
+        const auto* named =
+            std::find_if(std::begin(kBackendNames), std::end(kBackendNames), matches);
         if (named != std::end(kBackendNames)) {
             settings.backend = named->backend;
         } else {

@@ -23,7 +23,8 @@ std::string SystemReason() {
 std::uint64_t SizeOf(const std::string& path, int fd, const struct stat& info) {
     if (S_ISREG(info.st_mode)) return static_cast<std::uint64_t>(info.st_size);
     std::uint64_t bytes = 0;
-    if (ioctl(fd, BLKGETSIZE64, &bytes) != 0) Fail(path, "the size cannot be read: " + SystemReason());
+    if (ioctl(fd, BLKGETSIZE64, &bytes) != 0)
+        Fail(path, "the size cannot be read: " + SystemReason());
     return bytes;
 }
 
@@ -69,8 +70,8 @@ void LogicalDisk::read(std::uint64_t offset, std::span<std::uint8_t> out) const 
     checkRange(offset, out.size());
     std::size_t done = 0;
     while (done < out.size()) {
-        const ssize_t got = ::pread(fd_, out.data() + done, out.size() - done,
-                                    static_cast<off_t>(offset + done));
+        const ssize_t got =
+            ::pread(fd_, out.data() + done, out.size() - done, static_cast<off_t>(offset + done));
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0)
             Fail(path_, "read at " + std::to_string(offset + done) + " failed" +

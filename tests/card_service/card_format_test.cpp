@@ -168,8 +168,8 @@ TEST(SpareArea, StatusBytesAreReadWithTheFormatsThresholds) {
         bool good;   // as a block status
     };
     const Case cases[] = {
-        {0xFF, true, true},  {0xFE, true, true},   {0x7F, true, true},  {0xFC, true, false},
-        {0xF8, true, false}, {0x1F, true, false},  {0xF1, true, false}, {0x0F, false, false},
+        {0xFF, true, true},   {0xFE, true, true},   {0x7F, true, true},   {0xFC, true, false},
+        {0xF8, true, false},  {0x1F, true, false},  {0xF1, true, false},  {0x0F, false, false},
         {0xF0, false, false}, {0x00, false, false}, {0x17, false, false},
     };
     for (const Case& c : cases) {

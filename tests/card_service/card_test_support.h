@@ -78,7 +78,8 @@ struct StandardView {
         std::fwrite(image.bytes.data(), 1, image.bytes.size(), file);
         std::fclose(file);
         disk = platform::LogicalDisk::Open(path);
-        fs = std::make_unique<CardFileSystem>(std::make_unique<LogicalStore>(*disk, card.geometry()));
+        fs = std::make_unique<CardFileSystem>(
+            std::make_unique<LogicalStore>(*disk, card.geometry()));
         fs->mount();
     }
     ~StandardView() {

@@ -179,8 +179,8 @@ TEST(PowerCut, FirstChangeOnACardOfTheEarlierLayout) {
     MemoryCard check = earlier;
     ASSERT_FALSE(FindCis(check));
     ASSERT_GT(PagesWithReservedBytesUsed(check), 0u);
-    CheckEveryCut({"first change", [](CardFileSystem& fs) {
-                       fs.store(Meta(17, 0, "rom"), Contents(4500, 12), "t");
-                   }},
-                  earlier, false);
+    CheckEveryCut(
+        {"first change",
+         [](CardFileSystem& fs) { fs.store(Meta(17, 0, "rom"), Contents(4500, 12), "t"); }},
+        earlier, false);
 }

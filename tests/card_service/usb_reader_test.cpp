@@ -8,8 +8,8 @@
 #include <memory>
 
 #include "card_service/kes_ssfdc_device.h"
-#include "platform/files.h"
 #include "devices/sim_reader.h"
+#include "platform/files.h"
 #include "support/card_reader_scope.h"
 #include "support/temp_folder.h"
 
@@ -129,8 +129,9 @@ TEST_P(ThreePaths, TheSameFilesComeOutOfEveryPath) {
 
 INSTANTIATE_TEST_SUITE_P(UsbReader, ThreePaths, ::testing::Values(0x73, 0x76, 0x79),
                          [](const auto& info) {
-                             return info.param == 0x73 ? "16MB"
-                                                       : info.param == 0x76 ? "64MB" : "128MB";
+                             return info.param == 0x73   ? "16MB"
+                                    : info.param == 0x76 ? "64MB"
+                                                         : "128MB";
                          });
 
 TEST(UsbReader, OnlyADiskOfAKnownCardSizeIsTaken) {
