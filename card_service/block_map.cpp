@@ -109,7 +109,7 @@ void BlockMap::scan() {
     std::map<unsigned, std::vector<unsigned>> candidates;
     for (unsigned physical = 0; physical < geometry_.blocks; ++physical) {
         read(row(physical, 0), page);
-        const PageLabel label = ReadLabel(page);
+        PageLabel label = ReadLabel(page);
         if (!label.blockGood) {
             setState(physical, State::Bad);
             continue;
@@ -124,6 +124,10 @@ void BlockMap::scan() {
         }
         physical_[physical].reservedInUse = !label.reservedErased;
         if (label.erased || !label.zoneAddress || !label.dataValid) continue;
+        // A generation of the earlier layout that a bit error spoilt in the first page is taken
+        // from the last one, so that the block is not lost for it.
+        if (!label.legacyGeneration && !label.reservedErased)
+            label.legacyGeneration = lastPageGeneration(physical, *label.zoneAddress);
         const Zone& zone = zones_[physical / kZoneBlocks];
         if (*label.zoneAddress >= zone.logicalCount) continue;
         physical_[physical].legacyGeneration = label.legacyGeneration;
@@ -185,6 +189,14 @@ void BlockMap::resolve(unsigned logical, std::vector<unsigned>& candidates) {
     }
     for (unsigned physical : others) setState(physical, State::Stale);
     if (!others.empty()) staleCopies_[logical] = std::move(others);
+}
+
+std::optional<std::uint16_t> BlockMap::lastPageGeneration(unsigned physical, unsigned zoneAddress) {
+    std::vector<std::uint8_t> buffer(kRawPage);
+    RawPage page(buffer.data(), kRawPage);
+    read(row(physical, geometry_.pagesPerBlock - 1), page);
+    const PageLabel label = ReadLabel(page);
+    return label.zoneAddress == zoneAddress ? label.legacyGeneration : std::nullopt;
 }
 
 bool BlockMap::complete(unsigned physical, unsigned zoneAddress) {

@@ -118,6 +118,7 @@ class BlockMap : public BlockStore {
     void findCisBlock();
     std::optional<unsigned> nextCisCandidate(unsigned after) const;
     bool complete(unsigned physical, unsigned zoneAddress);
+    std::optional<std::uint16_t> lastPageGeneration(unsigned physical, unsigned zoneAddress);
     void resolve(unsigned logical, std::vector<unsigned>& candidates);
     std::optional<unsigned> takeFree(unsigned zone);
     bool prepare(unsigned physical);

@@ -187,6 +187,12 @@ TEST(EarlierLayout, CardMountsAndIsRewrittenInTheCurrentLayout) {
     ASSERT_FALSE(FindCis(card));
     ASSERT_GT(PagesWithReservedBytesUsed(card), 0u);
 
+    // A bit error in the generation of a block's first page: the last page's serves.
+    unsigned fileBlock = 0;
+    while (ReadLabel(ConstRawPage(card.page(fileBlock * 8), kRawPage)).zoneAddress.value_or(0) == 0)
+        ++fileBlock;
+    card.flipBit(fileBlock * 8, kPageData + 0, 2);
+
     CardFileSystem fs(card);
     ASSERT_EQ(fs.mount(), MountState::Formatted);
     EXPECT_EQ(fs.blockMap().physicalOf(0), cisBlock);
