@@ -422,10 +422,6 @@ void BlockMap::dropStaleCopies() {
     while (!staleCopies_.empty()) dropStaleCopies(staleCopies_.begin()->first);
 }
 
-}  // namespace kestra::card
-
-namespace kestra::card {
-
 void BlockMap::clearAllBut(unsigned keep, const std::function<void(unsigned)>& step) {
     const std::optional<unsigned> kept = mapping_[keep];
     for (unsigned physical = 0; physical < geometry_.blocks; ++physical) {

@@ -103,7 +103,14 @@ void CardFileSystem::prepareForChanges(bool updateLayout) {
             if (!referenced_[logical]) store_->release(logical);
         tidy_ = true;
     }
-    if (updateLayout && store_->needsLayoutUpdate()) store_->updateLayout();
+    if (!updateLayout || !store_->needsLayoutUpdate()) return;
+    try {
+        store_->updateLayout();
+    } catch (const CardError& error) {
+        // A zone too full to move a block in must not stop the change itself; the layout is
+        // brought up to date at a later change.
+        if (error.code() != KESSSFDC_CARD_FULL) throw;
+    }
 }
 
 unsigned CardFileSystem::allocatable(unsigned zone) const {

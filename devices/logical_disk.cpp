@@ -32,12 +32,17 @@ std::uint64_t SizeOf(const std::string& path, int fd, const struct stat& info) {
 
 std::unique_ptr<LogicalDisk> LogicalDisk::Open(const std::string& path) {
     if (path.empty()) throw LogicalDiskError("no device was named for the card reader");
+    // A block device is opened exclusively: one that is mounted or otherwise in use is not
+    // taken.
+    struct stat named {};
+    const int exclusive = ::stat(path.c_str(), &named) == 0 && S_ISBLK(named.st_mode) ? O_EXCL : 0;
     bool writable = true;
-    int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | exclusive);
     if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM)) {
         writable = false;
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | exclusive);
     }
+    if (fd < 0 && errno == EBUSY) Fail(path, "is in use (mounted?); unmount it first");
     if (fd < 0) Fail(path, "cannot be opened: " + SystemReason());
     struct stat info {};
     if (fstat(fd, &info) != 0 || !(S_ISREG(info.st_mode) || S_ISBLK(info.st_mode))) {
