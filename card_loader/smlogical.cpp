@@ -8,12 +8,12 @@
 // other, to LOGICALIMAGE. The result can be used wherever a USB reader's disk can, for
 // example as KESTRA_CARD_READER=blockdev:LOGICALIMAGE.
 #include <cstdio>
-#include <string_view>
+#include <span>
 
 #include "card_service/card_errors.h"
 #include "card_service/image_page_device.h"
 #include "card_service/standard_layer.h"
-#include "platform/files.h"
+#include "platform/file_writer.h"
 
 int main(int argc, char** argv) {
     if (argc != 3) {
@@ -26,10 +26,11 @@ int main(int argc, char** argv) {
         for (const auto& page : image.unreadablePages)
             std::fprintf(stderr, "smlogical: page %u of logical block %u cannot be read\n",
                          page.page, page.logical);
-        const std::string_view bytes(reinterpret_cast<const char*>(image.bytes.data()),
-                                     image.bytes.size());
-        if (!kestra::platform::WriteFileAtomically(argv[2], bytes)) {
-            std::fprintf(stderr, "smlogical: %s cannot be written\n", argv[2]);
+        kestra::platform::FileWriter out(argv[2]);
+        if (!out.open() || !out.write(std::span<const std::uint8_t>(image.bytes)) ||
+            !out.commit()) {
+            std::fprintf(stderr, "smlogical: %s cannot be written: %s\n", argv[2],
+                         out.error().c_str());
             return 1;
         }
     } catch (const kestra::card::CardError& error) {

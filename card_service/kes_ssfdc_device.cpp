@@ -285,8 +285,9 @@ struct CKesSSFDCDevice::Service {
 
     // The most a file on this card can hold: its data bytes.
     std::uint64_t capacity() {
-        InterfacePageDevice& card = rawCard();
-        return std::uint64_t{card.blocks()} * card.pagesPerBlock() * kestra::card::kPageData;
+        requireCard();
+        const auto count = [](int value) { return std::uint64_t(std::max(value, 0)); };
+        return count(device.m_card.Blocks) * count(device.m_card.Pages) * kestra::card::kPageData;
     }
 
     std::vector<std::uint8_t> read(const char* path) { return ReadHostFile(path, capacity()); }

@@ -44,7 +44,12 @@ std::string Bytes(std::size_t size, unsigned seed) {
 void WithDevice(const std::function<void(CKesSSFDCDevice&)>& body) {
     CKesSSFDCDevice device(ProgramFolderWithSeparator().c_str());
     ASSERT_TRUE(device.initSSFDC(0x378));
-    body(device);
+    try {
+        body(device);
+    } catch (CSSFDCLibException* error) {
+        ADD_FAILURE() << error->m_ErrorCode << ": " << error->GetReport();
+        error->Delete();
+    }
 }
 
 struct Sent {
