@@ -22,7 +22,8 @@ const kestra::ssfdc::CardOperations& operations() {
 // Chooses the access path the platform's card reader configuration names.
 bool chooseAccessPath() {
     auto access = kestra::platform::ConfigureCardReader();
-    if (!access) return false;
+    // A reader that shows only logical blocks offers no page operations.
+    if (!access || *access == kestra::platform::ReaderAccess::Logical) return false;
     if (*access == kestra::platform::ReaderAccess::Driver) {
         if (!kestra::ssfdc::OpenDriver()) return false;
         Reader().operations = &kestra::ssfdc::kDriverOperations;

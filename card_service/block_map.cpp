@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "card_service/card_errors.h"
+#include "card_service/standard_layer.h"
 
 namespace kestra::card {
 namespace {
@@ -63,6 +64,19 @@ unsigned BlockMap::badBlocks(unsigned zone) const {
         [](auto& p) { return p.state == State::Bad; }));
 }
 
+unsigned BlockMap::unusableBlocks(unsigned zone) const {
+    const Zone& z = zones_[zone];
+    unsigned count = static_cast<unsigned>(std::count_if(
+        physical_.begin() + z.firstPhysical, physical_.begin() + z.firstPhysical + z.physicalCount,
+        [](auto& p) { return p.state == State::Bad || p.state == State::Reserved; }));
+    // A block that still holds data where the CIS is to go will be taken from the zone.
+    if (cisBlock_ && *cisBlock_ >= z.firstPhysical &&
+        *cisBlock_ < z.firstPhysical + z.physicalCount &&
+        physical_[*cisBlock_].state != State::Reserved && physical_[*cisBlock_].state != State::Bad)
+        ++count;
+    return count;
+}
+
 void BlockMap::read(unsigned rowAddress, RawPage page) {
     ++stats_.pageReads;
     if (device_.readPage(rowAddress, page) != DeviceResult::Ok) ReaderFault();
@@ -84,13 +98,15 @@ void BlockMap::scan() {
     staleCopies_.clear();
     freeCount_.assign(zones_.size(), 0);
     cursor_.assign(zones_.size(), 0);
+    cisBlock_.reset();
+    cisPresent_ = false;
     for (const Zone& zone : zones_)
         freeCount_[zone.firstPhysical / kZoneBlocks] = zone.physicalCount;
     pageBuffer_.assign(kRawPage, 0xFF);
     RawPage page(pageBuffer_.data(), kRawPage);
+    const unsigned cisRange = zones_.empty() ? 0 : zones_[0].physicalCount - zones_[0].logicalCount;
 
     std::map<unsigned, std::vector<unsigned>> candidates;
-    std::uint32_t newest = 0;
     for (unsigned physical = 0; physical < geometry_.blocks; ++physical) {
         read(row(physical, 0), page);
         PageLabel label = ReadLabel(page);
@@ -98,43 +114,70 @@ void BlockMap::scan() {
             setState(physical, State::Bad);
             continue;
         }
-        if (label.zoneAddress && !label.generation && label.dataValid)
-            label.generation = lastPageGeneration(physical, *label.zoneAddress);
-        if (label.erased || !label.zoneAddress || !label.generation || !label.dataValid) continue;
+        if (!cisBlock_ && physical < cisRange) {
+            cisBlock_ = physical;
+            if (isCis(page)) {
+                cisPresent_ = true;
+                setState(physical, State::Reserved);
+                continue;
+            }
+        }
+        physical_[physical].reservedInUse = !label.reservedErased;
+        if (label.erased || !label.zoneAddress || !label.dataValid) continue;
+        // A generation of the earlier layout that a bit error spoilt in the first page is taken
+        // from the last one, so that the block is not lost for it.
+        if (!label.legacyGeneration && !label.reservedErased)
+            label.legacyGeneration = lastPageGeneration(physical, *label.zoneAddress);
         const Zone& zone = zones_[physical / kZoneBlocks];
         if (*label.zoneAddress >= zone.logicalCount) continue;
-        physical_[physical].generation = *label.generation;
+        physical_[physical].legacyGeneration = label.legacyGeneration;
         candidates[zone.firstLogical + *label.zoneAddress].push_back(physical);
-        newest = std::max<std::uint32_t>(newest, *label.generation);
     }
     for (auto& [logical, copies] : candidates) resolve(logical, copies);
-    // Start handing out free blocks at a point that moves from one scan to the next, so that
-    // wear spreads over the zone.
-    for (std::size_t zone = 0; zone < zones_.size(); ++zone)
-        cursor_[zone] = zones_[zone].physicalCount ? newest * 7 % zones_[zone].physicalCount : 0;
+    // Until the CIS is written, its block is kept from everything else.
+    if (cisBlock_ && physical_[*cisBlock_].state == State::Free)
+        setState(*cisBlock_, State::Reserved);
 }
 
-// Orders the copies of one logical block from newest to oldest and keeps the newest one that
-// was written to its end.
+void BlockMap::spreadWrites(std::uint32_t seed) {
+    for (std::size_t zone = 0; zone < zones_.size(); ++zone)
+        cursor_[zone] = zones_[zone].physicalCount ? seed * 7 % zones_[zone].physicalCount : 0;
+}
+
+// Whether a block's first page is the CIS page as this file system writes it.
+bool BlockMap::isCis(RawPage firstPage) {
+    const PageLabel label = ReadLabel(firstPage);
+    if (!label.dataValid || label.erased || label.zoneAddress) return false;
+    std::vector<std::uint8_t> copy(firstPage.begin(), firstPage.end());
+    RawPage checked(copy.data(), kRawPage);
+    if (CheckPageData(checked) == PageCheck::Uncorrectable) return false;
+    return std::equal(std::begin(kCisSignature), std::end(kCisSignature), copy.begin());
+}
+
+// Orders the copies of one logical block and keeps the first one that was written to its end:
+// by generation on a card of the earlier layout, else in block order.
 void BlockMap::resolve(unsigned logical, std::vector<unsigned>& candidates) {
-    // Generations wrap, so "newer" is not a total order over arbitrary values: rank each copy
-    // by how many others it is newer than.
-    auto rank = [&](unsigned physical) {
-        return std::count_if(candidates.begin(), candidates.end(), [&](unsigned other) {
-            return NewerGeneration(physical_[physical].generation, physical_[other].generation);
-        });
-    };
-    std::vector<std::pair<long, unsigned>> ranked;
-    for (unsigned physical : candidates) ranked.emplace_back(rank(physical), physical);
-    std::sort(ranked.begin(), ranked.end(), std::greater<>());
+    const bool legacy = std::all_of(candidates.begin(), candidates.end(), [&](unsigned physical) {
+        return physical_[physical].legacyGeneration.has_value();
+    });
+    if (legacy && candidates.size() > 1) {
+        // Generations wrap, so "newer" is not a total order over arbitrary values: rank each
+        // copy by how many others it is newer than.
+        auto rank = [&](unsigned physical) {
+            return std::count_if(candidates.begin(), candidates.end(), [&](unsigned other) {
+                return NewerGeneration(*physical_[physical].legacyGeneration,
+                                       *physical_[other].legacyGeneration);
+            });
+        };
+        std::stable_sort(candidates.begin(), candidates.end(),
+                         [&](unsigned a, unsigned b) { return rank(a) > rank(b); });
+    }
 
     const unsigned zoneAddress = logical - zones_[zoneOf(logical)].firstLogical;
     std::optional<unsigned> chosen;
     std::vector<unsigned> others;
-    for (const auto& [ignored, physical] : ranked) {
-        const bool take =
-            !chosen &&
-            (ranked.size() == 1 || complete(physical, zoneAddress, physical_[physical].generation));
+    for (unsigned physical : candidates) {
+        const bool take = !chosen && (candidates.size() == 1 || complete(physical, zoneAddress));
         if (take)
             chosen = physical;
         else
@@ -148,23 +191,22 @@ void BlockMap::resolve(unsigned logical, std::vector<unsigned>& candidates) {
     if (!others.empty()) staleCopies_[logical] = std::move(others);
 }
 
-// Every page of a block carries its label: a generation that a bit error spoilt in the first
-// page is taken from the last one, so that the block is not lost for it.
 std::optional<std::uint16_t> BlockMap::lastPageGeneration(unsigned physical, unsigned zoneAddress) {
     std::vector<std::uint8_t> buffer(kRawPage);
     RawPage page(buffer.data(), kRawPage);
     read(row(physical, geometry_.pagesPerBlock - 1), page);
     const PageLabel label = ReadLabel(page);
-    return label.zoneAddress == zoneAddress ? label.generation : std::nullopt;
+    return label.zoneAddress == zoneAddress ? label.legacyGeneration : std::nullopt;
 }
 
-bool BlockMap::complete(unsigned physical, unsigned zoneAddress, std::uint16_t generation) {
+bool BlockMap::complete(unsigned physical, unsigned zoneAddress) {
     std::vector<std::uint8_t> buffer(kRawPage);
     RawPage page(buffer.data(), kRawPage);
     read(row(physical, geometry_.pagesPerBlock - 1), page);
     const PageLabel label = ReadLabel(page);
     return label.blockGood && label.dataValid && label.zoneAddress == zoneAddress &&
-           label.generation == generation && CheckPageData(page) != PageCheck::Uncorrectable;
+           label.legacyGeneration == physical_[physical].legacyGeneration &&
+           CheckPageData(page) != PageCheck::Uncorrectable;
 }
 
 std::vector<unsigned> BlockMap::copies(unsigned logical) const {
@@ -199,12 +241,15 @@ BlockMap::ReadResult BlockMap::readPage(unsigned logical, unsigned page,
     for (int attempt = 0; attempt < 2; ++attempt) {
         read(row(*physical, page), raw);
         const PageLabel label = ReadLabel(raw);
-        // The page belongs to the copy when its label says so; a part of the label that a bit
-        // error spoilt may be missing, but not both parts, and neither may say otherwise.
+        // The page belongs to the copy when its block address says so. On a card of the
+        // earlier layout the generation may stand in for an address a bit error spoilt; it may
+        // not say otherwise.
+        const auto& legacy = physical_[*physical].legacyGeneration;
         const bool address = label.zoneAddress == zoneAddress,
-                   generation = label.generation == physical_[*physical].generation;
-        if (!label.blockGood || !label.dataValid || !(address || generation) ||
-            (label.zoneAddress && !address) || (label.generation && !generation))
+                   generation = legacy && label.legacyGeneration == legacy;
+        if (!label.blockGood || !label.dataValid || label.erased || !(address || generation) ||
+            (label.zoneAddress && !address) ||
+            (label.legacyGeneration && label.legacyGeneration != legacy))
             continue;
         const PageCheck check = CheckPageData(raw);
         if (check == PageCheck::Uncorrectable) continue;
@@ -247,6 +292,7 @@ bool BlockMap::prepare(unsigned physical) {
     switch (device_.eraseBlock(physical)) {
         case DeviceResult::Ok:
             physical_[physical].checked = true;
+            physical_[physical].reservedInUse = false;
             return true;
         case DeviceResult::Failed:
             markBad(physical);
@@ -257,18 +303,19 @@ bool BlockMap::prepare(unsigned physical) {
     ReaderFault();
 }
 
-bool BlockMap::programAndVerify(unsigned physical, unsigned zoneAddress, std::uint16_t generation,
-                                std::span<const std::uint8_t> data) {
+bool BlockMap::programAndVerify(unsigned physical, unsigned pages,
+                                std::span<const std::uint8_t> data,
+                                const std::function<void(RawPage)>& label) {
     std::vector<std::uint8_t> buffer(2 * kRawPage);
     RawPage written(buffer.data(), kRawPage);
     RawPage readBack(buffer.data() + kRawPage, kRawPage);
-    for (unsigned page = 0; page < geometry_.pagesPerBlock; ++page) {
+    for (unsigned page = 0; page < pages; ++page) {
         std::fill(written.begin(), written.end(), 0xFF);
         const std::size_t offset = std::size_t{page} * kPageData;
         if (offset < data.size())
             std::memcpy(written.data(), data.data() + offset,
                         std::min(kPageData, data.size() - offset));
-        LabelPage(written, zoneAddress, generation);
+        label(written);
         ++stats_.pagePrograms;
         if (device_.programPage(row(physical, page), written) == DeviceResult::Fault) ReaderFault();
         read(row(physical, page), readBack);
@@ -293,13 +340,20 @@ void BlockMap::markBad(unsigned physical, bool grown) {
     }
 }
 
+// An erased block is free, unless it is where the CIS goes.
+void BlockMap::freed(unsigned physical) {
+    setState(physical, physical == cisBlock_ && !cisPresent_ ? State::Reserved : State::Free);
+}
+
 void BlockMap::eraseToFree(unsigned physical) {
     if (physical_[physical].state == State::Bad) return;
+    if (physical == cisBlock_ && cisPresent_) return;
     ++stats_.blockErases;
     switch (device_.eraseBlock(physical)) {
         case DeviceResult::Ok:
             physical_[physical].checked = true;
-            setState(physical, State::Free);
+            physical_[physical].reservedInUse = false;
+            freed(physical);
             return;
         case DeviceResult::Failed:
             markBad(physical);
@@ -334,17 +388,16 @@ void BlockMap::write(unsigned logical, std::span<const std::uint8_t> data) {
     // Older copies left by an interrupted write must not compete with the new one.
     dropStaleCopies(logical);
     const std::optional<unsigned> previous = mapping_[logical];
-    const std::uint16_t generation =
-        previous ? static_cast<std::uint16_t>(physical_[*previous].generation + 1) : 0;
     const unsigned zone = zoneOf(logical);
     const unsigned zoneAddress = logical - zones_[zone].firstLogical;
     while (auto physical = takeFree(zone)) {
         if (!prepare(*physical)) continue;
-        if (!programAndVerify(*physical, zoneAddress, generation, data)) {
+        if (!programAndVerify(*physical, geometry_.pagesPerBlock, data,
+                              [&](RawPage page) { LabelPage(page, zoneAddress); })) {
             markBad(*physical);
             continue;
         }
-        physical_[*physical].generation = generation;
+        physical_[*physical].legacyGeneration.reset();
         mapping_[logical] = physical;
         setState(*physical, State::Mapped);
         if (previous) retire(logical, *previous);
@@ -367,6 +420,88 @@ void BlockMap::release(unsigned logical) {
 
 void BlockMap::dropStaleCopies() {
     while (!staleCopies_.empty()) dropStaleCopies(staleCopies_.begin()->first);
+}
+
+void BlockMap::clearAllBut(unsigned keep, const std::function<void(unsigned)>& step) {
+    const std::optional<unsigned> kept = mapping_[keep];
+    for (unsigned physical = 0; physical < geometry_.blocks; ++physical) {
+        const State state = physical_[physical].state;
+        if (physical != kept && state != State::Bad && state != State::Reserved &&
+            prepare(physical))
+            freed(physical);
+        step(physical);
+    }
+    for (unsigned logical = 0; logical < logicalBlocks_; ++logical)
+        if (logical != keep) mapping_[logical].reset();
+    staleCopies_.clear();
+}
+
+bool BlockMap::needsLayoutUpdate() const {
+    if (cisBlock_ && !cisPresent_) return true;
+    for (unsigned logical = 0; logical < logicalBlocks_; ++logical)
+        if (mapping_[logical] && physical_[*mapping_[logical]].legacyGeneration) return true;
+    return std::any_of(physical_.begin(), physical_.end(),
+                       [](const Physical& p) { return p.state == State::Free && p.reservedInUse; });
+}
+
+// The next block of zone 0's spare blocks that can take the CIS.
+std::optional<unsigned> BlockMap::nextCisCandidate(unsigned after) const {
+    const unsigned range = zones_[0].physicalCount - zones_[0].logicalCount;
+    for (unsigned physical = after + 1; physical < range; ++physical)
+        if (physical_[physical].state != State::Bad) return physical;
+    return std::nullopt;
+}
+
+// Moves a logical block to another physical block with the same data; false when its data
+// cannot be read whole (it then stays where it is).
+bool BlockMap::relocate(unsigned logical) {
+    std::vector<std::uint8_t> data(geometry_.blockDataBytes());
+    for (unsigned page = 0; page < geometry_.pagesPerBlock; ++page) {
+        auto out = std::span(data).subspan(std::size_t{page} * kPageData).first<kPageData>();
+        if (readPage(logical, page, out) == ReadResult::Damaged) return false;
+    }
+    write(logical, data);
+    return true;
+}
+
+bool BlockMap::writeCis(unsigned physical) {
+    // The CIS fills the first two pages; the others stay erased.
+    const unsigned pages = std::min(2u, geometry_.pagesPerBlock);
+    const std::vector<std::uint8_t> cis = CisPageData();
+    std::vector<std::uint8_t> data(std::size_t{pages} * kPageData);
+    for (std::size_t at = 0; at < data.size(); at += kPageData)
+        std::copy(cis.begin(), cis.end(), data.begin() + std::ptrdiff_t(at));
+    return programAndVerify(physical, pages, data, [](RawPage page) { LabelCisPage(page); });
+}
+
+void BlockMap::updateLayout() {
+    while (cisBlock_ && !cisPresent_) {
+        const unsigned physical = *cisBlock_;
+        if (physical_[physical].state == State::Mapped) {
+            const auto holder = std::find(mapping_.begin(), mapping_.end(), physical);
+            if (holder != mapping_.end() &&
+                !relocate(static_cast<unsigned>(holder - mapping_.begin())))
+                break;  // its data cannot be moved intact; the CIS waits
+        } else if (physical_[physical].state == State::Stale) {
+            for (auto& [logical, stale] : staleCopies_) std::erase(stale, physical);
+            std::erase_if(staleCopies_, [](const auto& entry) { return entry.second.empty(); });
+        }
+        if (prepare(physical) && writeCis(physical)) {
+            cisPresent_ = true;
+            setState(physical, State::Reserved);
+            break;
+        }
+        if (physical_[physical].state != State::Bad) markBad(physical);
+        cisBlock_ = nextCisCandidate(physical);
+        if (cisBlock_ && physical_[*cisBlock_].state == State::Free)
+            setState(*cisBlock_, State::Reserved);
+    }
+    for (unsigned logical = 0; logical < logicalBlocks_; ++logical)
+        if (mapping_[logical] && physical_[*mapping_[logical]].legacyGeneration) relocate(logical);
+    // Free blocks left over from the earlier layout (an erase that a power cut interrupted).
+    for (unsigned physical = 0; physical < geometry_.blocks; ++physical)
+        if (physical_[physical].state == State::Free && physical_[physical].reservedInUse)
+            eraseToFree(physical);
 }
 
 }  // namespace kestra::card

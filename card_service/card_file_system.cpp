@@ -27,47 +27,65 @@ std::string Describe(const CardFile& file) {
 
 }  // namespace
 
-CardFileSystem::CardFileSystem(PageDevice& device) : map_(device) {}
+CardFileSystem::CardFileSystem(PageDevice& device) {
+    auto map = std::make_unique<BlockMap>(device);
+    map_ = map.get();
+    store_ = std::move(map);
+}
+
+CardFileSystem::CardFileSystem(std::unique_ptr<BlockStore> store) : store_(std::move(store)) {}
 
 DirectoryShape CardFileSystem::shape() const {
-    return {map_.logicalBlocks(), map_.geometry().pagesPerBlock, map_.blockBytes()};
+    return {store_->logicalBlocks(), store_->geometry().pagesPerBlock, store_->blockBytes()};
 }
 
 MountState CardFileSystem::mount() {
-    map_.scan();
+    store_->scan();
     state_ = MountState::NotFormatted;
     headerProblem_.clear();
     directory_ = {};
     tidy_ = false;
-    const std::vector<unsigned> copies = map_.copies(kDirectoryBlock);
-    std::vector<std::uint8_t> block(map_.blockBytes());
+    // Of the readable copies of the directory the one with the highest commit number holds.
+    const std::vector<unsigned> copies = store_->copies(kDirectoryBlock);
+    std::vector<std::uint8_t> block(store_->blockBytes());
+    std::optional<unsigned> chosen;
+    bool anyCopy = false;
     for (unsigned copy : copies) {
         bool readable = true;
-        for (unsigned page = 0; page < map_.geometry().pagesPerBlock && readable; ++page) {
+        for (unsigned page = 0; page < store_->geometry().pagesPerBlock && readable; ++page) {
             auto out = std::span(block).subspan(std::size_t{page} * kPageData).first<kPageData>();
-            readable =
-                map_.readPage(kDirectoryBlock, page, out, copy) != BlockMap::ReadResult::Damaged;
+            readable = store_->readPage(kDirectoryBlock, page, out, copy) !=
+                       BlockStore::ReadResult::Damaged;
         }
+        // An erased block is no directory (a reader that translates the card itself shows a
+        // logical block that holds nothing as erased).
+        if (readable &&
+            std::all_of(block.begin(), block.end(), [](std::uint8_t b) { return b == 0xFF; }))
+            continue;
+        anyCopy = true;
         if (!readable) {
-            headerProblem_ = "a page of the directory cannot be read";
+            if (!chosen) headerProblem_ = "a page of the directory cannot be read";
             continue;
         }
         DecodedDirectory decoded = DecodeDirectory(block, shape());
         if (!decoded.directory) {
-            headerProblem_ = decoded.problem;
+            if (!chosen) headerProblem_ = decoded.problem;
             continue;
         }
-        map_.choose(kDirectoryBlock, copy);
+        const auto ahead =
+            static_cast<std::int32_t>(decoded.directory->commitNumber - directory_.commitNumber);
+        if (chosen && ahead <= 0) continue;
+        chosen = copy;
         directory_ = std::move(*decoded.directory);
-        state_ = MountState::Formatted;
         headerProblem_.clear();
-        break;
     }
-    if (state_ != MountState::Formatted) {
-        map_.choose(kDirectoryBlock, std::nullopt);
-        if (!copies.empty()) state_ = MountState::BrokenHeader;
-    }
-    referenced_.assign(map_.logicalBlocks(), false);
+    store_->choose(kDirectoryBlock, chosen);
+    if (chosen)
+        state_ = MountState::Formatted;
+    else if (anyCopy)
+        state_ = MountState::BrokenHeader;
+    store_->spreadWrites(directory_.commitNumber);
+    referenced_.assign(store_->logicalBlocks(), false);
     if (!referenced_.empty()) referenced_[kDirectoryBlock] = true;
     for (const CardFile& file : directory_.files)
         for (const Extent& extent : file.extents)
@@ -86,28 +104,37 @@ void CardFileSystem::requireFormatted() const {
         throw CardError(KESSSFDC_NOT_FORMATTED, "The SSFDC card is not formatted.");
 }
 
-void CardFileSystem::prepareForChanges() {
-    if (tidy_) return;
-    map_.dropStaleCopies();
-    for (unsigned logical : map_.mappedLogicalBlocks())
-        if (!referenced_[logical]) map_.release(logical);
-    tidy_ = true;
+void CardFileSystem::prepareForChanges(bool updateLayout) {
+    if (!tidy_) {
+        store_->dropStaleCopies();
+        for (unsigned logical : store_->mappedLogicalBlocks())
+            if (!referenced_[logical]) store_->release(logical);
+        tidy_ = true;
+    }
+    if (!updateLayout || !store_->needsLayoutUpdate()) return;
+    try {
+        store_->updateLayout();
+    } catch (const CardError& error) {
+        // A zone too full to move a block in must not stop the change itself; the layout is
+        // brought up to date at a later change.
+        if (error.code() != KESSSFDC_CARD_FULL) throw;
+    }
 }
 
 unsigned CardFileSystem::allocatable(unsigned zone) const {
-    const Zone& z = map_.zones()[zone];
+    const Zone& z = store_->zones()[zone];
     unsigned referenced = 0;
     for (unsigned l = z.firstLogical; l < z.firstLogical + z.logicalCount; ++l)
         referenced += referenced_[l];
     const unsigned reserve = zone == 0 ? kDirectoryReserve : 0;
-    const unsigned taken = map_.badBlocks(zone) + referenced + reserve;
+    const unsigned taken = store_->unusableBlocks(zone) + referenced + reserve;
     const unsigned physicalRoom = z.physicalCount > taken ? z.physicalCount - taken : 0;
     return std::min(physicalRoom, z.logicalCount - referenced);
 }
 
 unsigned CardFileSystem::allocatableBlocks() const {
     unsigned total = 0;
-    for (unsigned zone = 0; zone < map_.zones().size(); ++zone) total += allocatable(zone);
+    for (unsigned zone = 0; zone < store_->zones().size(); ++zone) total += allocatable(zone);
     return total;
 }
 
@@ -116,7 +143,7 @@ unsigned CardFileSystem::allocatableBlocks() const {
 std::vector<Extent> CardFileSystem::allocate(unsigned blocks) const {
     if (blocks == 0) return {};
     auto runsOf = [&](unsigned zone, auto visit) {
-        const Zone& z = map_.zones()[zone];
+        const Zone& z = store_->zones()[zone];
         unsigned start = 0, length = 0;
         for (unsigned l = z.firstLogical; l <= z.firstLogical + z.logicalCount; ++l) {
             const bool free = l < z.firstLogical + z.logicalCount && !referenced_[l];
@@ -129,7 +156,7 @@ std::vector<Extent> CardFileSystem::allocate(unsigned blocks) const {
         }
     };
     std::vector<Extent> extents;
-    for (unsigned zone = 0; zone < map_.zones().size() && extents.empty(); ++zone) {
+    for (unsigned zone = 0; zone < store_->zones().size() && extents.empty(); ++zone) {
         if (allocatable(zone) < blocks) continue;
         runsOf(zone, [&](unsigned start, unsigned length) {
             if (length < blocks) return true;
@@ -140,7 +167,7 @@ std::vector<Extent> CardFileSystem::allocate(unsigned blocks) const {
     }
     if (!extents.empty()) return extents;
     unsigned missing = blocks;
-    for (unsigned zone = 0; zone < map_.zones().size() && missing; ++zone) {
+    for (unsigned zone = 0; zone < store_->zones().size() && missing; ++zone) {
         unsigned budget = allocatable(zone);
         runsOf(zone, [&](unsigned start, unsigned length) {
             const unsigned take = std::min({length, budget, missing});
@@ -167,7 +194,7 @@ void CardFileSystem::replaceEntry(Directory& next, CardFile file) const {
 
 void CardFileSystem::commit(Directory next) {
     next.commitNumber = directory_.commitNumber + 1;
-    map_.write(kDirectoryBlock, EncodeDirectory(next, shape()));
+    store_->write(kDirectoryBlock, EncodeDirectory(next, shape()));
     directory_ = std::move(next);
     std::fill(referenced_.begin(), referenced_.end(), false);
     referenced_[kDirectoryBlock] = true;
@@ -183,7 +210,7 @@ void CardFileSystem::releaseQuietly(const std::vector<Extent>& extents) {
     try {
         for (const Extent& extent : extents)
             for (unsigned l = extent.first; l < unsigned{extent.first} + extent.count; ++l)
-                if (!referenced_[l]) map_.release(l);
+                if (!referenced_[l]) store_->release(l);
     } catch (const CardError&) {
         tidy_ = false;
     }
@@ -191,24 +218,27 @@ void CardFileSystem::releaseQuietly(const std::vector<Extent>& extents) {
 
 void CardFileSystem::format() {
     const bool hadDirectory = state_ == MountState::Formatted;
-    const std::uint64_t blockBytes = map_.geometry().blockRawBytes();
-    ProgressScope progress(progress_, "Formatting the card", map_.geometry().blocks * blockBytes);
+    const std::uint64_t blockBytes = store_->geometry().blockRawBytes();
+    ProgressScope progress(progress_, "Formatting the card",
+                           store_->geometry().blocks * blockBytes);
     if (hadDirectory) {
         // The empty directory goes first, so that a power cut from here on leaves a card that
         // is formatted and empty.
-        prepareForChanges();
+        prepareForChanges(false);
         commit(Directory{directory_.commitNumber, {}});
     }
-    map_.eraseAllBut(kDirectoryBlock,
-                     [&](unsigned physical) { progress.advance((physical + 1) * blockBytes); });
+    store_->clearAllBut(kDirectoryBlock,
+                        [&](unsigned physical) { progress.advance((physical + 1) * blockBytes); });
     directory_.files.clear();
     if (!hadDirectory) commit(Directory{directory_.commitNumber, {}});
     tidy_ = true;
+    // A card made before the CIS came in gets it now; everything else was just written anew.
+    if (store_->needsLayoutUpdate()) store_->updateLayout();
     progress.complete();
 }
 
 void CardFileSystem::unformat() {
-    map_.release(kDirectoryBlock);
+    store_->release(kDirectoryBlock);
     state_ = MountState::NotFormatted;
     directory_ = {};
     std::fill(referenced_.begin(), referenced_.end(), false);
@@ -219,7 +249,7 @@ void CardFileSystem::unformat() {
 void CardFileSystem::store(CardFile meta, std::span<const std::uint8_t> contents,
                            std::string_view task) {
     requireFormatted();
-    const std::size_t blockBytes = map_.blockBytes();
+    const std::size_t blockBytes = store_->blockBytes();
     const std::uint64_t needed = (contents.size() + blockBytes - 1) / blockBytes;
     prepareForChanges();
     const unsigned room = allocatableBlocks();
@@ -247,7 +277,7 @@ void CardFileSystem::store(CardFile meta, std::span<const std::uint8_t> contents
         for (const Extent& extent : meta.extents) {
             for (unsigned l = extent.first; l < unsigned{extent.first} + extent.count; ++l) {
                 const std::size_t size = std::min(blockBytes, contents.size() - offset);
-                map_.write(l, contents.subspan(offset, size));
+                store_->write(l, contents.subspan(offset, size));
                 offset += size;
                 progress.advance(offset);
             }
@@ -270,7 +300,7 @@ void CardFileSystem::reserve(CardFile meta, unsigned blocks) {
                                                 std::to_string(blocks) + " were asked for.");
     meta.placeholder = true;
     meta.extents = allocate(blocks);
-    meta.length = static_cast<std::uint32_t>(blocks * map_.blockBytes());
+    meta.length = static_cast<std::uint32_t>(blocks * store_->blockBytes());
     meta.crc = 0;
     const std::vector<Extent> previous =
         find(meta.key) ? find(meta.key)->extents : std::vector<Extent>{};
@@ -301,8 +331,8 @@ void CardFileSystem::readBlocks(const CardFile& file, std::span<std::uint8_t> ou
     std::size_t offset = 0;
     for (const Extent& extent : file.extents) {
         for (unsigned l = extent.first; l < unsigned{extent.first} + extent.count; ++l) {
-            for (unsigned p = 0; p < map_.geometry().pagesPerBlock && offset < out.size(); ++p) {
-                if (map_.readPage(l, p, std::span(page).first<kPageData>()) ==
+            for (unsigned p = 0; p < store_->geometry().pagesPerBlock && offset < out.size(); ++p) {
+                if (store_->readPage(l, p, std::span(page).first<kPageData>()) ==
                     BlockMap::ReadResult::Damaged)
                     throw CardError(KESSSFDC_UPLOAD_FAILED,
                                     "The file " + Describe(file) +
@@ -345,10 +375,10 @@ std::vector<std::uint8_t> CardFileSystem::head(FileKey key, std::size_t bytes) {
 
 CardUsage CardFileSystem::usage() const {
     CardUsage usage;
-    usage.physicalBlocks = map_.geometry().blocks;
-    usage.badBlocks = map_.badBlocks();
-    usage.logicalBlocks = map_.logicalBlocks();
-    usage.blockBytes = map_.blockBytes();
+    usage.physicalBlocks = store_->geometry().blocks;
+    usage.badBlocks = store_->badBlocks();
+    usage.logicalBlocks = store_->logicalBlocks();
+    usage.blockBytes = store_->blockBytes();
     for (const CardFile& file : directory_.files)
         usage.usedBytes += std::uint64_t{file.blocks()} * usage.blockBytes;
     if (state_ == MountState::Formatted)

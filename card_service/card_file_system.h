@@ -3,21 +3,27 @@
 // The directory (directory.h) lives in logical block 0 and is the only block ever rewritten.
 // A file is stored by writing its contents to logical blocks that no file uses, and then
 // writing the new directory, which names them; the blocks of the file it replaces are
-// released only after that. The block map keeps the previous copy of the directory until the
-// new one has been read back, so a power cut at any moment leaves the old directory with the
-// old files or the new directory with the new ones. Blocks written for a file that never made
-// it into the directory are released before the next change.
+// released only after that. The block store keeps the previous copy of the directory until
+// the new one is complete, so a power cut leaves at most two copies of the directory, each
+// naming files whose blocks are all still there. Mounting takes the readable copy with the
+// highest commit number (the directory's own sequence number); a standard reader that keeps
+// the other copy sees the card as it was before the change, which is whole as well. Blocks
+// written for a file that never made it into the directory are released before the next
+// change.
 //
-// Mounting only reads; the first change after a mount tidies up what a power cut left.
+// Mounting only reads; the first change after a mount tidies up what a power cut left and
+// brings a card of the earlier layout into the current one.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "card_service/block_map.h"
+#include "card_service/block_store.h"
 #include "card_service/directory.h"
 #include "card_service/progress.h"
 
@@ -43,7 +49,11 @@ class CardFileSystem {
     // Blocks of zone 0 kept free for the next copies of the directory.
     static constexpr unsigned kDirectoryReserve = 2;
 
+    // On a card whose pages the program reads itself, through the file system's own
+    // translation layer.
     explicit CardFileSystem(PageDevice& device);
+    // On the logical blocks of a card that a reader translates itself.
+    explicit CardFileSystem(std::unique_ptr<BlockStore> store);
 
     void setProgress(ProgressSink* sink) { progress_ = sink; }
 
@@ -77,13 +87,15 @@ class CardFileSystem {
     // Logical blocks a new file can take now.
     unsigned allocatableBlocks() const;
 
-    BlockMap& blockMap() { return map_; }
-    const BlockMap& blockMap() const { return map_; }
+    // The translation layer (only on a card whose pages the program reads itself).
+    BlockMap& blockMap() { return *map_; }
+    const BlockMap& blockMap() const { return *map_; }
+    BlockStore& store() { return *store_; }
 
   private:
     DirectoryShape shape() const;
     void requireFormatted() const;
-    void prepareForChanges();
+    void prepareForChanges(bool updateLayout = true);
     unsigned allocatable(unsigned zone) const;
     std::vector<Extent> allocate(unsigned blocks) const;
     void commit(Directory next);
@@ -91,7 +103,8 @@ class CardFileSystem {
     void replaceEntry(Directory& next, CardFile file) const;
     void readBlocks(const CardFile& file, std::span<std::uint8_t> out, ProgressScope* progress);
 
-    BlockMap map_;
+    std::unique_ptr<BlockStore> store_;
+    BlockMap* map_ = nullptr;
     ProgressSink* progress_ = nullptr;
     MountState state_ = MountState::NotFormatted;
     std::string headerProblem_;

@@ -9,9 +9,11 @@
 
 #include "card_service/card_file_system.h"
 #include "card_service/interface_page_device.h"
+#include "card_service/logical_store.h"
 #include "card_service/raw_image.h"
 #include "card_service/surface_test.h"
 #include "devices/card_reader.h"
+#include "devices/logical_disk.h"
 #include "devices/sim_card.h"
 #include "platform/file_writer.h"
 #include "platform/files.h"
@@ -155,6 +157,10 @@ struct CKesSSFDCDevice::Service {
     ERRCODE initError = SSFDC_ERR_INIT;
     bool initAttempted = false;
     std::unique_ptr<InterfacePageDevice> pages;
+    // A USB reader: the disk of the card's logical blocks, or why it was not taken.
+    std::unique_ptr<kestra::platform::LogicalDisk> disk;
+    KESSSFDCERRORCODE diskError = KESSSFDC_OK;
+    std::string diskProblem;
     std::unique_ptr<CardFileSystem> fs;
     std::unique_ptr<kestra::card::TerminalProgress> progress;
     CThreadSync idleSync;
@@ -169,7 +175,47 @@ struct CKesSSFDCDevice::Service {
         pages.reset();
     }
 
+    // Opens the disk a USB reader shows and takes the card type whose logical blocks fill it
+    // exactly; anything else is refused, so that no other disk is ever written.
+    bool openDisk(const std::string& path) {
+        try {
+            disk = kestra::platform::LogicalDisk::Open(path);
+        } catch (const kestra::platform::LogicalDiskError& error) {
+            diskError = KESSSFDC_NO_CARD;
+            diskProblem = std::string("The SSFDC card reader cannot be reached: ") + error.what();
+            return false;
+        }
+        if (disk->size() == 0) {
+            disk.reset();
+            diskError = KESSSFDC_NO_CARD;
+            diskProblem = "There is no SSFDC card in the reader.";
+            return false;
+        }
+        std::string known;
+        for (unsigned i = 0; i < device.m_types->getNumTypes(); ++i) {
+            const CSSFDCStatus* type = device.m_types->getSSFDCDataByIndex(i);
+            if (!type || !InterfacePageDevice::SuitsFileSystem(*type)) continue;
+            const std::uint64_t bytes = kestra::card::LogicalBytes(
+                {static_cast<unsigned>(type->Blocks), static_cast<unsigned>(type->Pages)});
+            if (bytes == disk->size()) {
+                device.m_card = *type;
+                device.m_card.StatusByte = 0;
+                return true;
+            }
+            known += (known.empty() ? "" : ", ") + std::to_string(type->MB) + " MB " +
+                     std::to_string(bytes);
+        }
+        diskError = KESSSFDC_UNKNOWN_CARD;
+        diskProblem = path + " holds " + std::to_string(disk->size()) +
+                      " bytes, which is not what a reader shows of any SmartMedia card in "
+                      "cardtype.ini (" +
+                      known + " bytes); it is not taken as a card.";
+        disk.reset();
+        return false;
+    }
+
     void requireCard() {
+        if (!diskProblem.empty()) throw CardError(diskError, diskProblem);
         if (initialised) return;
         switch (initError) {
             case SSFDC_ERR_NOCARD:
@@ -191,6 +237,10 @@ struct CKesSSFDCDevice::Service {
 
     InterfacePageDevice& rawCard() {
         requireCard();
+        if (disk)
+            throw CardError(KESSSFDC_BAD_CARD,
+                            "A USB card reader shows only the card's logical blocks: raw card "
+                            "images and the surface test need a parallel-port reader.");
         if (!pages) {
             pages = std::make_unique<InterfacePageDevice>(device, device.m_card);
             const auto card = kestra::platform::ConfiguredSimCard();
@@ -212,7 +262,13 @@ struct CKesSSFDCDevice::Service {
                         " MB, pages of " + std::to_string(device.m_card.PageSize) +
                         " bytes) cannot hold the Kestra card file system; it needs pages of 528 "
                         "bytes (cards of 4 MB and more). Raw images can still be moved.");
-            auto system = std::make_unique<CardFileSystem>(rawCard());
+            auto system =
+                disk
+                    ? std::make_unique<CardFileSystem>(std::make_unique<kestra::card::LogicalStore>(
+                          *disk,
+                          kestra::card::CardGeometry{static_cast<unsigned>(device.m_card.Blocks),
+                                                     static_cast<unsigned>(device.m_card.Pages)}))
+                    : std::make_unique<CardFileSystem>(rawCard());
             system->setProgress(sink());
             system->mount();
             fs = std::move(system);
@@ -229,8 +285,9 @@ struct CKesSSFDCDevice::Service {
 
     // The most a file on this card can hold: its data bytes.
     std::uint64_t capacity() {
-        InterfacePageDevice& card = rawCard();
-        return std::uint64_t{card.blocks()} * card.pagesPerBlock() * kestra::card::kPageData;
+        requireCard();
+        const auto count = [](int value) { return std::uint64_t(std::max(value, 0)); };
+        return count(device.m_card.Blocks) * count(device.m_card.Pages) * kestra::card::kPageData;
     }
 
     std::vector<std::uint8_t> read(const char* path) { return ReadHostFile(path, capacity()); }
@@ -275,7 +332,15 @@ CKesSSFDCDevice::~CKesSSFDCDevice() = default;
 
 bool CKesSSFDCDevice::initSSFDC(unsigned port) {
     m_service->forgetCard();
+    m_service->disk.reset();
+    m_service->diskProblem.clear();
     m_service->initAttempted = true;
+    kestra::platform::ConfigureCardReader();
+    if (const auto disk = kestra::platform::ConfiguredLogicalDisk()) {
+        m_service->initialised = m_service->openDisk(*disk);
+        m_service->initError = m_service->initialised ? SSFDC_OK : SSFDC_ERR_UNKNOWN_TYPE;
+        return m_service->initialised;
+    }
     m_service->initialised = CSSFDCInterface::initSSFDC(port);
     m_service->initError = getLastError();
     return m_service->initialised;
@@ -288,6 +353,10 @@ const char* CKesSSFDCDevice::setSSFDCID(int) {
 void CKesSSFDCDevice::SSFDCInfo(CSSFDCStatus& out) {
     Guarded([&] {
         m_service->requireCard();
+        if (m_service->disk) {
+            out = m_card;
+            return;
+        }
         CSSFDCStatus detected;
         if (!getSSFDCInfo(detected)) {
             m_service->initialised = false;

@@ -25,7 +25,7 @@ bool AllErased(std::span<const std::uint8_t> bytes) {
 bool MarkedBad(std::span<const std::uint8_t> block, unsigned pageSize, unsigned pages) {
     const std::size_t at = BlockStatusOffset(pageSize);
     for (unsigned page = 0; page < std::min(2u, pages); ++page)
-        if (!StatusSet(block[std::size_t{page} * pageSize + at])) return true;
+        if (!BlockStatusGood(block[std::size_t{page} * pageSize + at])) return true;
     return false;
 }
 
@@ -77,7 +77,7 @@ class RawBlockWriter {
         for (unsigned page = 0; page < std::min(2u, card_.pagesPerBlock()); ++page) {
             if (card_.readRaw(block * card_.pagesPerBlock() + page, readBack_) != DeviceResult::Ok)
                 ReaderFault();
-            if (!StatusSet(readBack_[BlockStatusOffset(pageSize)])) return true;
+            if (!BlockStatusGood(readBack_[BlockStatusOffset(pageSize)])) return true;
         }
         return false;
     }

@@ -50,8 +50,8 @@ std::optional<unsigned> DecodeBlockAddress(std::uint16_t field) {
 PageLabel ReadLabel(ConstRawPage page) {
     const SpareArea& spare = SpareOf(page);
     PageLabel label;
-    label.blockGood = StatusSet(spare.blockStatus);
-    label.dataValid = StatusSet(spare.dataStatus);
+    label.blockGood = BlockStatusGood(spare.blockStatus);
+    label.dataValid = DataStatusValid(spare.dataStatus);
     label.erased = std::all_of(page.begin(), page.end(), [](std::uint8_t b) { return b == 0xFF; });
     const auto first = DecodeBlockAddress(BigEndian(spare.blockAddress1));
     const auto second = DecodeBlockAddress(BigEndian(spare.blockAddress2));
@@ -60,25 +60,37 @@ PageLabel ReadLabel(ConstRawPage page) {
         label.zoneAddress = *first == *second ? first : std::nullopt;
     else
         label.zoneAddress = first ? first : second;
-    const std::uint16_t generation = ReadLe16(spare.generation);
-    if (static_cast<std::uint16_t>(~generation) == ReadLe16(spare.generationCheck))
-        label.generation = generation;
+    const std::uint32_t reserved = ReadLe32(spare.reserved);
+    label.reservedErased = reserved == 0xFFFFFFFF || std::has_single_bit(~reserved);
+    const std::uint16_t generation = ReadLe16(spare.reserved);
+    if (static_cast<std::uint16_t>(~generation) == ReadLe16(spare.reserved + 2))
+        label.legacyGeneration = generation;
     return label;
 }
 
-void LabelPage(RawPage page, unsigned zoneAddress, std::uint16_t generation) {
+namespace {
+
+void Label(RawPage page, std::uint16_t address) {
     SpareArea& spare = SpareOf(page);
-    WriteLe16(spare.generation, generation);
-    WriteLe16(spare.generationCheck, static_cast<std::uint16_t>(~generation));
+    std::fill(std::begin(spare.reserved), std::end(spare.reserved), 0xFF);
     spare.dataStatus = kStatusGood;
     spare.blockStatus = kStatusGood;
-    const std::uint16_t address = EncodeBlockAddress(zoneAddress);
     StoreBigEndian(spare.blockAddress1, address);
     StoreBigEndian(spare.blockAddress2, address);
     const EccCode low = ComputeEcc(Half(ConstRawPage(page), 0));
     const EccCode high = ComputeEcc(Half(ConstRawPage(page), 1));
     std::copy(low.begin(), low.end(), spare.eccLow);
     std::copy(high.begin(), high.end(), spare.eccHigh);
+}
+
+}  // namespace
+
+void LabelPage(RawPage page, unsigned zoneAddress) {
+    Label(page, EncodeBlockAddress(zoneAddress));
+}
+
+void LabelCisPage(RawPage page) {
+    Label(page, 0x0000);
 }
 
 void MakeBadBlockMark(RawPage page) {

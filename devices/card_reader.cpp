@@ -36,6 +36,10 @@ constexpr NamedBackend kBackendNames[] = {
     {"ppdev", ReaderBackend::Ppdev},   {"raw", ReaderBackend::RawPorts},
     {"none", ReaderBackend::None},
 };
+// Readers that must name their device.
+constexpr NamedBackend kDeviceBackends[] = {
+    {"blockdev", ReaderBackend::BlockDevice},
+};
 
 struct Configured {
     std::optional<CardReaderSettings> settings;
@@ -105,6 +109,7 @@ void makeBackends(Configured& state) {
         case ReaderBackend::RawPorts:
             state.ports = std::make_shared<RawPorts>(HostPortSystem());
             break;
+        case ReaderBackend::BlockDevice:  // opened by the card service, which knows card sizes
         case ReaderBackend::None:
             break;
     }
@@ -117,16 +122,26 @@ std::optional<CardReaderSettings> ParseCardReaderSettings(
     CardReaderSettings settings;
     if (auto reader = lookup(kCardReaderVariable); reader && !reader->empty()) {
         std::string name = *reader;
-        constexpr std::string_view kNamedDevice = "ppdev:";
-        if (name.starts_with(kNamedDevice)) {
-            settings.device = name.substr(kNamedDevice.size());
+        // "ppdev:" and "blockdev:" name their device after the colon.
+        for (std::string_view prefix : {"ppdev:", "blockdev:"}) {
+            if (!name.starts_with(prefix)) continue;
+            settings.device = name.substr(prefix.size());
             if (settings.device.empty()) return std::nullopt;
-            name = "ppdev";
+            name = std::string(prefix.substr(0, prefix.size() - 1));
+            break;
         }
-        const auto* named = std::find_if(std::begin(kBackendNames), std::end(kBackendNames),
-                                         [&](const NamedBackend& n) { return name == n.name; });
-        if (named == std::end(kBackendNames)) return std::nullopt;
-        settings.backend = named->backend;
+        const auto matches = [&](const NamedBackend& n) { return name == n.name; };
+        const auto* named =
+            std::find_if(std::begin(kBackendNames), std::end(kBackendNames), matches);
+        if (named != std::end(kBackendNames)) {
+            settings.backend = named->backend;
+        } else {
+            const auto* withDevice =
+                std::find_if(std::begin(kDeviceBackends), std::end(kDeviceBackends), matches);
+            if (withDevice == std::end(kDeviceBackends) || settings.device.empty())
+                return std::nullopt;
+            settings.backend = withDevice->backend;
+        }
     }
     auto card = lookup(kSimCardVariable);
     settings.simCard = card && !card->empty() ? *card : defaultSimCard();
@@ -187,6 +202,18 @@ std::optional<std::string> ConfiguredSimCardProblem() {
     auto& state = configured();
     if (!state.done) ConfigureCardReader();
     return state.cardProblem;
+}
+
+}  // namespace kestra::platform
+
+namespace kestra::platform {
+
+std::optional<std::string> ConfiguredLogicalDisk() {
+    auto& state = configured();
+    if (!state.done) ConfigureCardReader();
+    if (!state.settings || state.settings->backend != ReaderBackend::BlockDevice)
+        return std::nullopt;
+    return state.settings->device;
 }
 
 }  // namespace kestra::platform

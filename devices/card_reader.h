@@ -11,6 +11,9 @@
 //                                          base address the program uses (/dev/parportN)
 //                                        ppdev:/dev/parportN: a real reader on that device
 //                                        raw: a real reader by raw port access (root)
+//                                        blockdev:/dev/sdX: a USB reader (or a file
+//                                          standing for one) that shows the card's
+//                                          logical blocks as a disk
 //                                        none: nothing attached
 //   KESTRA_SIM_CARD       key SimCard    the simulated card's image file (default
 //                                        "simcard.img" in the Windows folder, made as a new
@@ -41,21 +44,28 @@ inline constexpr const char* kSimPortVariable = "KESTRA_SIM_PORT";
 inline constexpr const char* kCardReaderSettingsFile = "Fabricon.ini";
 inline constexpr const char* kCardReaderSection = "CardReader";
 
-enum class ReaderBackend { Simulated, SimulatedDriver, Ppdev, RawPorts, None };
+enum class ReaderBackend { Simulated, SimulatedDriver, Ppdev, RawPorts, BlockDevice, None };
 // Ports: the program drives the reader's registers itself. Driver: it sends requests to the
-// reader's kernel driver.
-enum class ReaderAccess { Ports, Driver };
+// reader's kernel driver. Logical: the reader shows only the card's logical blocks, as a disk.
+enum class ReaderAccess { Ports, Driver, Logical };
 
 struct CardReaderSettings {
     ReaderBackend backend = ReaderBackend::Simulated;
-    std::string device;   // ppdev: the parport device; empty: found by base address
+    std::string device;   // ppdev: the parport device (empty: found by base address);
+                          // blockdev: the disk
     std::string simCard;  // image file, "none" for an empty reader
     BYTE simCardType = 0x73;
     WORD simPort = 0x378;
 
     ReaderAccess access() const {
-        return backend == ReaderBackend::SimulatedDriver ? ReaderAccess::Driver
-                                                         : ReaderAccess::Ports;
+        switch (backend) {
+            case ReaderBackend::SimulatedDriver:
+                return ReaderAccess::Driver;
+            case ReaderBackend::BlockDevice:
+                return ReaderAccess::Logical;
+            default:
+                return ReaderAccess::Ports;
+        }
     }
     bool operator==(const CardReaderSettings&) const = default;
 };
@@ -81,5 +91,8 @@ std::shared_ptr<SimCard> ConfiguredSimCard();
 // Why the configured simulated reader has no card although one was asked for (its image
 // file cannot be opened, is no card image, cannot be made), or nullopt.
 std::optional<std::string> ConfiguredSimCardProblem();
+// The disk of the configured USB reader ("blockdev:"), or nullopt when another reader is
+// configured.
+std::optional<std::string> ConfiguredLogicalDisk();
 
 }  // namespace kestra::platform

@@ -5,13 +5,17 @@
 // The first byte chooses how the rest makes the card: even, the bytes are the card itself
 // (pages one after the other, the rest erased); odd, they are changes to a well-formed card
 // with files (each four bytes: a 24-bit little-endian offset and a value to XOR there), so
-// that the search reaches past the directory's checksum.
+// that the search reaches past the directory's checksum. With bit 1 also set, the well-formed
+// card is in the earlier layout (a write generation in spare bytes 0-3, no CIS), so that its
+// first change moves it to the current one. Every card is also read the way a standard
+// reader reads it.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
 #include "card_service/card_errors.h"
 #include "card_service/card_file_system.h"
+#include "card_service/standard_layer.h"
 #include "tests/card_service/memory_card.h"
 
 using namespace kestra::card;
@@ -46,6 +50,27 @@ const std::vector<std::uint8_t>& WellFormedCard() {
     return image;
 }
 
+// The well-formed card as the file system wrote it before the card information structure.
+const std::vector<std::uint8_t>& EarlierLayoutCard() {
+    static const std::vector<std::uint8_t> image = [] {
+        testing::MemoryCard card(kGeometry);
+        card.bytes() = WellFormedCard();
+        const auto cis = FindCis(card);
+        for (unsigned row = 0; row < kGeometry.pages(); ++row) {
+            std::uint8_t* page = card.page(row);
+            if (cis && row / kGeometry.pagesPerBlock == cis->block) {
+                std::fill_n(page, kRawPage, 0xFF);
+                continue;
+            }
+            if (!ReadLabel(ConstRawPage(page, kRawPage)).zoneAddress) continue;
+            const std::uint8_t generation[4] = {7, 0, 0xF8, 0xFF};
+            std::copy(std::begin(generation), std::end(generation), page + kPageData);
+        }
+        return card.bytes();
+    }();
+    return image;
+}
+
 template <typename Action>
 void Tolerating(Action action) {
     try {
@@ -61,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     testing::MemoryCard card(kGeometry);
     std::vector<std::uint8_t>& bytes = card.bytes();
     if (data[0] & 1) {
-        bytes = WellFormedCard();
+        bytes = data[0] & 2 ? EarlierLayoutCard() : WellFormedCard();
         for (std::size_t i = 1; i + 4 <= size; i += 4) {
             const std::size_t offset =
                 (data[i] | data[i + 1] << 8 | data[i + 2] << 16) % bytes.size();
@@ -71,6 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::copy(data + 1, data + std::min(size, bytes.size() + 1), bytes.begin());
     }
 
+    Tolerating([&] { (void)ReadLogicalImage(card); });
     CardFileSystem fs(card);
     Tolerating([&] { fs.mount(); });
     if (fs.state() == MountState::Formatted) {
@@ -97,5 +123,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (fs.state() != MountState::Formatted) Tolerating([&] { fs.format(); });
     Tolerating([&] { fs.mount(); });
+    Tolerating([&] { (void)ReadLogicalImage(card); });
     return 0;
 }

@@ -369,7 +369,7 @@ TEST_F(Cardload, BrokenCardHeaderIsRemovedBeforeTheActions) {
             auto page = card->page(row);
             const auto label =
                 kestra::card::ReadLabel(std::span<const std::uint8_t, 528>(page.data(), 528));
-            if (label.zoneAddress == 0u && label.generation) {
+            if (label.zoneAddress == 0u && label.dataValid) {
                 page[40] ^= 1;
                 page[41] ^= 1;
             }

@@ -93,12 +93,12 @@ TEST(SpareArea, BlockAddressFieldHasMarkAndEvenParity) {
 TEST(SpareArea, LabelledPageReadsBackWithItsBytesInPlace) {
     std::array<std::uint8_t, kRawPage> page;
     std::iota(page.begin(), page.end(), 0);
-    LabelPage(page, 42, 0x1234);
+    LabelPage(page, 42);
     const std::uint8_t* spare = page.data() + kPageData;
-    EXPECT_EQ(spare[0], 0x34);
-    EXPECT_EQ(spare[1], 0x12);
-    EXPECT_EQ(spare[2], 0xCB);
-    EXPECT_EQ(spare[3], 0xED);
+    EXPECT_EQ(spare[0], 0xFF) << "bytes 0 to 3 stay erased";
+    EXPECT_EQ(spare[1], 0xFF);
+    EXPECT_EQ(spare[2], 0xFF);
+    EXPECT_EQ(spare[3], 0xFF);
     EXPECT_EQ(spare[4], 0xFF);
     EXPECT_EQ(spare[5], 0xFF);
     const std::uint16_t field = EncodeBlockAddress(42);
@@ -114,7 +114,8 @@ TEST(SpareArea, LabelledPageReadsBackWithItsBytesInPlace) {
     const PageLabel label = ReadLabel(page);
     EXPECT_TRUE(label.blockGood && label.dataValid && !label.erased);
     EXPECT_EQ(label.zoneAddress, 42u);
-    EXPECT_EQ(label.generation, 0x1234);
+    EXPECT_TRUE(label.reservedErased);
+    EXPECT_FALSE(label.legacyGeneration);
     EXPECT_EQ(CheckPageData(page), PageCheck::Clean);
     page[300] ^= 0x10;
     EXPECT_EQ(CheckPageData(page), PageCheck::Corrected);
@@ -125,7 +126,7 @@ TEST(SpareArea, DamagedLabelsAreRecognised) {
     std::array<std::uint8_t, kRawPage> page;
     page.fill(0xFF);
     EXPECT_TRUE(ReadLabel(page).erased);
-    LabelPage(page, 7, 100);
+    LabelPage(page, 7);
     std::uint8_t* spare = page.data() + kPageData;
 
     auto copy = page;
@@ -137,10 +138,13 @@ TEST(SpareArea, DamagedLabelsAreRecognised) {
     copy[kPageData + 12] = static_cast<std::uint8_t>(other);
     EXPECT_FALSE(ReadLabel(copy).zoneAddress) << "two readable copies that disagree";
 
-    // A torn write or erase only sets bits that should be clear; the complement sees it.
+    // One 0 bit in the reserved bytes is tolerated, as a standard reader tolerates it.
     copy = page;
-    copy[kPageData + 0] |= 0x80;
-    EXPECT_FALSE(ReadLabel(copy).generation);
+    copy[kPageData + 2] = 0xF7;
+    EXPECT_TRUE(ReadLabel(copy).reservedErased);
+    EXPECT_FALSE(ReadLabel(copy).legacyGeneration);
+    copy[kPageData + 0] = 0xFE;
+    EXPECT_FALSE(ReadLabel(copy).reservedErased);
 
     copy = page;
     copy[kPageData + 5] = 0xFE;  // one bit off: still good
@@ -152,6 +156,44 @@ TEST(SpareArea, DamagedLabelsAreRecognised) {
     MakeBadBlockMark(copy);
     EXPECT_FALSE(ReadLabel(copy).blockGood);
     EXPECT_FALSE(ReadLabel(copy).dataValid);
+}
+
+TEST(SpareArea, StatusBytesAreReadWithTheFormatsThresholds) {
+    std::array<std::uint8_t, kRawPage> page;
+    page.fill(0xFF);
+    LabelPage(page, 3);
+    struct Case {
+        std::uint8_t value;
+        bool valid;  // as a data status
+        bool good;   // as a block status
+    };
+    const Case cases[] = {
+        {0xFF, true, true},   {0xFE, true, true},   {0x7F, true, true},   {0xFC, true, false},
+        {0xF8, true, false},  {0x1F, true, false},  {0xF1, true, false},  {0x0F, false, false},
+        {0xF0, false, false}, {0x00, false, false}, {0x17, false, false},
+    };
+    for (const Case& c : cases) {
+        auto copy = page;
+        copy[kPageData + 4] = c.value;
+        EXPECT_EQ(ReadLabel(copy).dataValid, c.valid) << int(c.value);
+        copy = page;
+        copy[kPageData + 5] = c.value;
+        EXPECT_EQ(ReadLabel(copy).blockGood, c.good) << int(c.value);
+    }
+}
+
+TEST(SpareArea, EarlierLayoutsGenerationIsStillRead) {
+    std::array<std::uint8_t, kRawPage> page;
+    page.fill(0xFF);
+    LabelPage(page, 9);
+    const std::uint8_t earlier[4] = {0x34, 0x12, 0xCB, 0xED};
+    std::copy(std::begin(earlier), std::end(earlier), page.begin() + kPageData);
+    const PageLabel label = ReadLabel(page);
+    EXPECT_EQ(label.legacyGeneration, 0x1234);
+    EXPECT_FALSE(label.reservedErased);
+    EXPECT_EQ(label.zoneAddress, 9u);
+    page[kPageData + 0] |= 0x80;  // a torn write: the complement no longer matches
+    EXPECT_FALSE(ReadLabel(page).legacyGeneration);
 }
 
 TEST(SpareArea, GenerationsCompareAcrossTheWrap) {

@@ -1,5 +1,6 @@
 // A power cut at every single operation of a change leaves a card that mounts with either the
 // old or the new directory, whose files all read back intact, and that takes the next change.
+// A standard reader (first valid copy of every logical block) sees old or new contents too.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -50,8 +51,27 @@ MemoryCard BaseCard() {
     return card;
 }
 
-void CheckEveryCut(const Change& change) {
-    const MemoryCard base = BaseCard();
+// The base card in the layout of the cards written before the card information structure:
+// a write generation in spare bytes 0 to 3 and no CIS (its block was left erased).
+MemoryCard EarlierLayoutCard() {
+    MemoryCard card = BaseCard();
+    const auto cis = FindCis(card);
+    for (unsigned row = 0; row < kGeometry.pages(); ++row) {
+        std::uint8_t* page = card.page(row);
+        if (cis && row / kGeometry.pagesPerBlock == cis->block) {
+            std::fill_n(page, kRawPage, 0xFF);
+            continue;
+        }
+        const PageLabel label = ReadLabel(ConstRawPage(page, kRawPage));
+        if (!label.zoneAddress) continue;
+        const std::uint8_t generation[4] = {3, 0, 0xFC, 0xFF};
+        std::copy(std::begin(generation), std::end(generation), page + kPageData);
+    }
+    return card;
+}
+
+void CheckEveryCut(const Change& change, const MemoryCard& base = BaseCard(),
+                   bool standardReaderBefore = true) {
     CardState before, after;
     std::uint64_t operations = 0;
     {
@@ -84,6 +104,18 @@ void CheckEveryCut(const Change& change) {
                 ASSERT_TRUE(card.powerCut());
             }
             card.restorePower();
+            if (standardReaderBefore) {
+                StandardView view(card);
+                ASSERT_TRUE(view.fs);
+                ASSERT_NE(view.fs->state(), MountState::BrokenHeader) << view.fs->headerProblem();
+                const CardState shown = Capture(*view.fs);
+                const bool isOld =
+                    shown.formatted == before.formatted && shown.listing == before.listing;
+                const bool isNew =
+                    shown.formatted == after.formatted && shown.listing == after.listing;
+                ASSERT_TRUE(isOld || isNew) << "through a standard reader";
+                ASSERT_EQ(shown.contents, isOld ? before.contents : after.contents);
+            }
             CardFileSystem fs(card);
             fs.mount();
             ASSERT_NE(fs.state(), MountState::BrokenHeader) << fs.headerProblem();
@@ -101,6 +133,8 @@ void CheckEveryCut(const Change& change) {
             fs.mount();
             ASSERT_EQ(fs.load({6, 9}, "t"), Contents(700, 99));
             for (const auto& [key, bytes] : seen.contents) ASSERT_EQ(fs.load(key, "t"), bytes);
+            ASSERT_EQ(PagesWithReservedBytesUsed(card), 0u);
+            ASSERT_TRUE(FindCis(card));
         }
     }
     EXPECT_GT(sawOld, 0u);
@@ -138,4 +172,15 @@ TEST(PowerCut, Formatting) {
 
 TEST(PowerCut, Unformatting) {
     CheckEveryCut({"unformat", [](CardFileSystem& fs) { fs.unformat(); }});
+}
+
+TEST(PowerCut, FirstChangeOnACardOfTheEarlierLayout) {
+    const MemoryCard earlier = EarlierLayoutCard();
+    MemoryCard check = earlier;
+    ASSERT_FALSE(FindCis(check));
+    ASSERT_GT(PagesWithReservedBytesUsed(check), 0u);
+    CheckEveryCut(
+        {"first change",
+         [](CardFileSystem& fs) { fs.store(Meta(17, 0, "rom"), Contents(4500, 12), "t"); }},
+        earlier, false);
 }

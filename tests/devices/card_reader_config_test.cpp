@@ -66,6 +66,14 @@ TEST(CardReaderSettings, NamesAndNumbersAreReadAndUnknownReadersRefused) {
     EXPECT_EQ(parse({{"KESTRA_CARD_READER", "ppdev"}})->device, "");
     EXPECT_EQ(parse({{"KESTRA_CARD_READER", "raw"}})->backend, ReaderBackend::RawPorts);
 
+    auto usb = parse({{"KESTRA_CARD_READER", "blockdev:/dev/sdc"}});
+    ASSERT_TRUE(usb);
+    EXPECT_EQ(usb->backend, ReaderBackend::BlockDevice);
+    EXPECT_EQ(usb->device, "/dev/sdc");
+    EXPECT_EQ(usb->access(), kestra::platform::ReaderAccess::Logical);
+    EXPECT_FALSE(parse({{"KESTRA_CARD_READER", "blockdev"}})) << "the disk must be named";
+    EXPECT_FALSE(parse({{"KESTRA_CARD_READER", "blockdev:"}}));
+
     EXPECT_FALSE(parse({{"KESTRA_CARD_READER", "ppdev:"}}));
     EXPECT_FALSE(parse({{"KESTRA_CARD_READER", "Sim"}}));
     EXPECT_FALSE(parse({{"KESTRA_CARD_READER", "raw:/dev/port"}}));
