@@ -1,0 +1,4 @@
+kestra_add_fuzzer(exchange_block_fuzz SOURCES ${CMAKE_CURRENT_LIST_DIR}/exchange_block_fuzz.cpp
+                  LIBS kpanelsetup_data)
+kestra_add_fuzzer(panel_model_fuzz SOURCES ${CMAKE_CURRENT_LIST_DIR}/panel_model_fuzz.cpp
+                  LIBS kpanelsetup_data)
