@@ -78,7 +78,9 @@ std::optional<int> ParseSize(std::string_view text) {
 }
 
 std::optional<int> ChoiceValue(std::string_view text, bool sizes) {
-    if (IsChoiceList(text)) return ParseChoiceList(text).DefaultValue();
+    // A single "text;value" item reads like a list of one.
+    if (IsChoiceList(text) || text.find(';') != std::string_view::npos)
+        return ParseChoiceList(text).DefaultValue();
     return sizes ? ParseSize(text) : ParseInteger(text);
 }
 

@@ -30,8 +30,8 @@ std::optional<int> ParseInteger(std::string_view text);
 // A size: an integer, times 1024 when "kbyte" (any case) follows it.
 std::optional<int> ParseSize(std::string_view text);
 
-// How a model file value reads: a choice list as its default item's value, a plain value as
-// its number (sizes with "kbyte" when asked for).
+// How a model file value reads: a choice list (or a single "text;value" item) as its default
+// item's value, a plain value as its number (sizes with "kbyte" when asked for).
 std::optional<int> ChoiceValue(std::string_view text, bool sizes = false);
 // How a boolean key reads: a choice list as its default index, a plain value as its number.
 std::optional<int> BooleanValue(std::string_view text);

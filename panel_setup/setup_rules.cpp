@@ -143,7 +143,7 @@ ControlRule ModelRule(const CPanelFile* model, const char* key, int selector) {
 
 bool CheckedUnderRule(const ControlRule& rule, int current) {
     if (rule.fixedValue) return (*rule.fixedValue & 1) != 0;
-    if (rule.choices && current <= 0) return rule.choices->defaultIndex != 0;
+    if (rule.choices && current < 0) return rule.choices->defaultIndex != 0;
     return current > 0;
 }
 
