@@ -48,8 +48,9 @@ TEST(ModelRule, ChoiceListsPlainValuesAndMissingKeys) {
     EXPECT_TRUE(CheckedUnderRule(r, 0));
     r = ModelRule(&choice, "TrendSupport", 100);
     EXPECT_TRUE(r.enabled);
-    EXPECT_TRUE(CheckedUnderRule(r, 0));  // starts from the list's default
-    EXPECT_TRUE(CheckedUnderRule(r, -1));
+    EXPECT_TRUE(CheckedUnderRule(r, -1));  // unset: the list's default
+    EXPECT_FALSE(CheckedUnderRule(r, 0));  // a stored bit stays as it is
+    EXPECT_TRUE(CheckedUnderRule(r, 1));
     r = ModelRule(&fixed, "Buzzer", 100);
     EXPECT_FALSE(r.enabled);  // a specific model without the key
     EXPECT_TRUE(r.missing);
