@@ -1,6 +1,6 @@
 // HHlpStub: the help window of the panel setup program. It waits hidden on its local server;
 // message 1224 with parameter 302 shows the panel setup help page and brings the window to the
-// top.
+// top; message 16 (close) ends it.
 #include <QApplication>
 #include <QFile>
 #include <QLocalServer>
@@ -50,6 +50,7 @@ int main(int argc, char** argv) {
                 FrameReader& reader = *readers[socket];
                 reader.Append(socket->readAll());
                 while (auto frame = reader.Next()) {
+                    if (frame->dataWord == kCloseMessage) app.quit();
                     if (frame->dataWord != kHelpMessage || frame->bytes.size() != 4) continue;
                     if (kestra::ReadLe32(frame->Span().data()) != kHelpParameter) continue;
                     window.setHtml(HelpPage());

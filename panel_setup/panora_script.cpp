@@ -2,8 +2,6 @@
 
 #include <QTabWidget>
 #include <QTimer>
-#include <functional>
-#include <memory>
 #include <vector>
 
 #include "panel_setup/setup_pages.h"
@@ -68,24 +66,38 @@ void RunStep(CPanelSetupDlg& sheet, ScriptState& state, const std::string& step)
     }
 }
 
+// Runs one step every 50 ms; lives as long as the sheet.
+class ScriptRunner : public QObject {
+  public:
+    ScriptRunner(CPanelSetupDlg& sheet, const std::string& script)
+        : QObject(&sheet), m_sheet(sheet) {
+        m_state.steps = Split(script, ';');
+        platform::SetMessageBoxPresenter(
+            [this](HWND, std::string_view, std::string_view, UINT type) {
+                const UINT buttons = type & MB_TYPEMASK;
+                if (buttons == MB_YESNO || buttons == MB_YESNOCANCEL) return m_state.answer;
+                if (buttons == MB_OKCANCEL) return m_state.answer == IDYES ? IDOK : IDCANCEL;
+                return IDOK;
+            });
+        m_timer.setInterval(50);
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            if (m_state.next >= m_state.steps.size()) return m_timer.stop();
+            RunStep(m_sheet, m_state, m_state.steps[m_state.next++]);
+        });
+        m_timer.start();
+    }
+    ~ScriptRunner() override { platform::SetMessageBoxPresenter({}); }
+
+  private:
+    CPanelSetupDlg& m_sheet;
+    ScriptState m_state;
+    QTimer m_timer;
+};
+
 }  // namespace
 
 void RunSheetScript(CPanelSetupDlg& sheet, const std::string& script) {
-    auto state = std::make_shared<ScriptState>();
-    state->steps = Split(script, ';');
-    platform::SetMessageBoxPresenter([state](HWND, std::string_view, std::string_view, UINT type) {
-        const UINT buttons = type & MB_TYPEMASK;
-        if (buttons == MB_YESNO || buttons == MB_YESNOCANCEL) return state->answer;
-        if (buttons == MB_OKCANCEL) return state->answer == IDYES ? IDOK : IDCANCEL;
-        return IDOK;
-    });
-    auto tick = std::make_shared<std::function<void()>>();
-    *tick = [&sheet, state, tick] {
-        if (state->next >= state->steps.size()) return;
-        RunStep(sheet, *state, state->steps[state->next++]);
-        QTimer::singleShot(50, &sheet, *tick);
-    };
-    QTimer::singleShot(100, &sheet, *tick);
+    new ScriptRunner(sheet, script);  // owned by the sheet
 }
 
 }  // namespace kestra::panel

@@ -6,12 +6,21 @@
 
 namespace kestra::panel {
 
+namespace {
+// The server name, or the one the environment gives (tests run their own servers).
+QString ServerName(const char* variable, const char* stem) {
+    const QByteArray given = qgetenv(variable);
+    if (!given.isEmpty()) return QString::fromLocal8Bit(given);
+    return QString("%1-%2").arg(stem).arg(getuid());
+}
+}  // namespace
+
 QString PanoraServerName() {
-    return QString("kestra-panora-%1").arg(getuid());
+    return ServerName("KESTRA_PANORA_SERVER", "kestra-panora");
 }
 
 QString HelpStubServerName() {
-    return QString("kestra-hhlpstub-%1").arg(getuid());
+    return ServerName("KESTRA_HHLPSTUB_SERVER", "kestra-hhlpstub");
 }
 
 QByteArray EncodeFrame(std::uint32_t dataWord, std::span<const std::uint8_t> bytes) {

@@ -9,7 +9,9 @@
 // is ignored; a frame whose count exceeds the largest block ends that connection.
 //
 // The help stub listens on "kestra-hhlpstub-<user id>" and takes frames whose data word is the
-// message number (1224) and whose 4 bytes are the message's parameter (302).
+// message number and whose 4 bytes are the message's parameter: 1224 with 302 shows the help
+// page, 16 (close) ends the stub. KESTRA_PANORA_SERVER and KESTRA_HHLPSTUB_SERVER in the
+// environment name other servers.
 #pragma once
 
 #include <QByteArray>
@@ -26,6 +28,7 @@ inline constexpr std::uint32_t kIdleDataWord = 0x05000000;
 inline constexpr std::uint32_t kResultDataWord = 0x52534C54;
 inline constexpr std::uint32_t kHelpMessage = 1224;
 inline constexpr std::uint32_t kHelpParameter = 302;
+inline constexpr std::uint32_t kCloseMessage = 16;
 inline constexpr std::size_t kFrameHeaderSize = 8;
 
 QString PanoraServerName();
