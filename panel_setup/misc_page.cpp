@@ -69,18 +69,18 @@ void CPanelMiscPpg::Fill() {
     const int page = setup.Word(setup::kCommErrorPage);
     ApplyRuleToCheck(errorPage, ModelRule(model, "CommErrorPageSupport", version), page != 0);
     errorPageNumber->setValue(page != 0 ? page : 1);
-    errorPageNumber->setEnabled(errorPage->isEnabled() && errorPage->isChecked());
+    errorPageNumber->setEnabled(errorPage->isChecked());
     for (std::size_t i = 0; i < 3; ++i) {
         const int stored = setup.Byte(kTimeoutOffsets[i]);
         ApplyRuleToCheck(timeouts[i], ModelRule(model, kTimeoutKeys[i], version),
                          (stored & kTimeoutEnabled) != 0);
         timeoutValues[i]->setValue(stored & 0x7F);
-        timeoutValues[i]->setEnabled(timeouts[i]->isEnabled() && timeouts[i]->isChecked());
+        timeoutValues[i]->setEnabled(timeouts[i]->isChecked());
     }
     const int wait = setup.Word(setup::kScreenSaver);
     ApplyRuleToCheck(screenSaver, ModelRule(model, "ScreenSaverSupport", version), wait != 0);
     screenSaverWait->setValue(wait);
-    screenSaverWait->setEnabled(screenSaver->isEnabled() && screenSaver->isChecked());
+    screenSaverWait->setEnabled(screenSaver->isChecked());
     password->setText(QString::fromStdString(m_sheet.Password()).left(kMaxPasswordLength));
 }
 

@@ -53,12 +53,14 @@ CPanelModelPpg::CPanelModelPpg(CPanelSetupDlg& sheet) : CPanelSetupPpg(sheet, 37
     form->addRow(displayTypeLabel, displayTypes);
     modelLayout->addLayout(form);
 
-    auto* layout = new QGridLayout(this);
-    layout->addWidget(modelBox, 0, 0, 3, 1);
-    layout->addWidget(picture, 0, 1);
-    layout->addWidget(descriptionLabel, 1, 1);
-    layout->addWidget(description, 2, 1);
-    layout->setColumnStretch(0, 1);
+    auto* right = new QVBoxLayout;
+    right->addWidget(picture);
+    right->addWidget(descriptionLabel);
+    right->addWidget(description);
+    right->addStretch();
+    auto* layout = new QHBoxLayout(this);
+    layout->addWidget(modelBox, 1);
+    layout->addLayout(right);
 
     connect(models, &QListWidget::currentRowChanged, this, [this] { OnModelChosen(); });
     connect(versions, &QComboBox::currentIndexChanged, this, [this] { OnVersionChosen(); });

@@ -51,7 +51,7 @@ void ApplyRuleToCombo(QComboBox* combo, const ControlRule& rule, std::optional<i
         if (index < 0) index = rule.choices->defaultIndex;
         combo->setCurrentIndex(index < combo->count() ? index : 0);
     } else if (rule.fixedValue) {
-        combo->addItem(QString::number(*rule.fixedValue), *rule.fixedValue);
+        combo->addItem(QString::fromStdString(rule.fixedText), *rule.fixedValue);
         combo->setCurrentIndex(0);
     } else if (current && !(rule.missing && !rule.enabled)) {
         combo->addItem(QString::number(*current), *current);
@@ -70,6 +70,8 @@ CPanelDisplayPpg::CPanelDisplayPpg(CPanelSetupDlg& sheet) : CPanelSetupPpg(sheet
     dateFormat = new QComboBox(this);
     settings = new QListWidget(this);
     settings->setMinimumWidth(210);
+    // Room for every item of the list without scrolling.
+    settings->setMinimumHeight(22 * (settings->fontMetrics().height() + 2) + 8);
 
     auto* form = new QFormLayout;
     form->addRow("Colors:", colours);
@@ -114,15 +116,8 @@ void CPanelDisplayPpg::Fill() {
         FillFixedCombo(colours, kFixedColours, current, 1);
     } else if (model->IsGeneric()) {
         FillFixedCombo(colours, kFixedColours, colourDisplay ? current : 1, 0);
-    } else if (auto text = model->ReadText("Colors", kDisplay)) {
+    } else if (model->ReadText("Colors", kDisplay)) {
         ApplyRuleToCombo(colours, ModelRule(model, "Colors", kDisplay), current);
-        if (!IsChoiceList(*text)) {
-            colours->setItemText(
-                0, QString::fromStdString(ParseChoiceList(*text).items.empty()
-                                              ? *text
-                                              : ParseChoiceList(*text).items[0].text));
-            colours->setItemData(0, ChoiceValue(*text).value_or(1));
-        }
     } else {
         colours->clear();
         colours->addItem(colourDisplay ? text::kSixteenColours : text::kBlackAndWhite,

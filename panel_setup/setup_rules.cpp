@@ -135,7 +135,11 @@ ControlRule ModelRule(const CPanelFile* model, const char* key, int selector) {
     } else if (IsChoiceList(*text)) {
         rule.choices = ParseChoiceList(*text);
     } else {
-        rule.fixedValue = ParseInteger(*text).value_or(0);
+        // A plain value may still be written "text;value".
+        rule.fixedValue = ChoiceValue(*text).value_or(0);
+        const auto items = ParseChoiceList(*text).items;
+        rule.fixedText =
+            text->find(';') != std::string::npos && !items.empty() ? items[0].text : *text;
         rule.enabled = false;
     }
     return rule;

@@ -48,6 +48,7 @@ struct ControlRule {
     bool enabled = true;
     std::optional<ChoiceList> choices;  // a choice list: the choices offered
     std::optional<int> fixedValue;      // a plain value: the model fixes it
+    std::string fixedText;              // and the text a drop-down list shows for it
     bool missing = false;               // the model lacks the key
 };
 

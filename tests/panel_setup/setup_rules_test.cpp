@@ -58,6 +58,13 @@ TEST(ModelRule, ChoiceListsPlainValuesAndMissingKeys) {
     r = ModelRule(&generic, "Buzzer", 100);
     EXPECT_TRUE(r.enabled);
     EXPECT_TRUE(CheckedUnderRule(r, 1));
+    f.temp.write("Panels/T3.dat",
+                 "[Model]\nModelName=T3\nMfgCode=3\n[Attributes]\nTCMModule=None;0\n");
+    CPanelFile named(f.temp.file("Panels/T3.dat"), 0);
+    r = ModelRule(&named, "TCMModule", 100);
+    EXPECT_EQ(r.fixedValue, 0);
+    EXPECT_EQ(r.fixedText, "None");
+    EXPECT_EQ(ModelRule(&fixed, "TrendSupport", 100).fixedText, "1");
     r = ModelRule(nullptr, "Buzzer", 100);
     EXPECT_TRUE(r.enabled);
     EXPECT_FALSE(CheckedUnderRule(r, 0));

@@ -220,6 +220,15 @@ TEST_F(SetupSheet, GenericModelShowsDisplayTypesAndKeepsUnknownCapabilities) {
 
 TEST_F(SetupSheet, TrendItemFixedByAPlainValueAndFreeUnderAChoiceList) {
     Open(MakeBlock("KP-870T Touch Panel", 300));
+    EXPECT_EQ(P<CPanelDisplayPpg>(374)->ItemFor(3)->checkState(), Qt::Checked);  // fixed at 1
+    auto* devices = P<CPanelExtDevicesPpg>(380);
+    EXPECT_EQ(devices->tcmModule->currentText(), "None");  // fixed by "None;0"
+    EXPECT_FALSE(devices->tcmModule->isEnabled());
+    EXPECT_EQ(P<CPanelDisplayPpg>(374)->colours->currentText(), "256 Colors");
+    auto* misc = P<CPanelMiscPpg>(378);
+    EXPECT_TRUE(misc->timeouts[0]->isChecked());
+    EXPECT_FALSE(misc->timeouts[0]->isEnabled());
+    EXPECT_TRUE(misc->timeoutValues[0]->isEnabled());  // the model fixes that it is on
     auto* trends = P<CPanelDisplayPpg>(374)->ItemFor(16);
     EXPECT_FALSE(trends->flags() & Qt::ItemIsEnabled);
     EXPECT_EQ(trends->checkState(), Qt::Checked);
