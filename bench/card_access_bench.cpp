@@ -15,10 +15,10 @@
 #include <vector>
 
 #include "card_access/ssfdc_interface.h"
-#include "platform/card_reader.h"
+#include "devices/card_reader.h"
+#include "devices/sim_card.h"
+#include "devices/sim_reader.h"
 #include "platform/files.h"
-#include "platform/sim_card.h"
-#include "platform/sim_reader.h"
 
 namespace pf = kestra::platform;
 

@@ -23,10 +23,10 @@
 #include "card_access/ssfdc_interface.h"
 #include "card_service/card_file_system.h"
 #include "card_service/interface_page_device.h"
-#include "platform/card_reader.h"
+#include "devices/card_reader.h"
+#include "devices/sim_card.h"
+#include "devices/sim_reader.h"
 #include "platform/files.h"
-#include "platform/sim_card.h"
-#include "platform/sim_reader.h"
 
 namespace pf = kestra::platform;
 namespace kc = kestra::card;

@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "platform/device_io.h"
+#include "devices/device_io.h"
 
 namespace kestra::ssfdc {
 

@@ -4,8 +4,8 @@
 #include <new>
 
 #include "card_access/card_operations.h"
+#include "devices/ssfdc_driver.h"
 #include "platform/records.h"
-#include "platform/ssfdc_driver.h"
 
 namespace kestra::ssfdc {
 

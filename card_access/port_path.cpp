@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "card_access/card_operations.h"
-#include "platform/ports.h"
+#include "devices/ports.h"
 
 namespace kestra::ssfdc {
 

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "card_access/card_operations.h"
-#include "platform/card_reader.h"
+#include "devices/card_reader.h"
 
 using kestra::ssfdc::Reader;
 

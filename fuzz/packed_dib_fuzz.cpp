@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <span>
 
-#include "platform/canvas.h"
-#include "platform/packed_dib.h"
+#include "windows/canvas.h"
+#include "windows/packed_dib.h"
 
 // The reader is compiled into this program as well as into its library (for coverage); the
 // program's copies serve every call, so the doubled definitions are harmless.

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "devices/sim_card.h"
+#include "devices/sim_reader.h"
+#include "devices/ssfdc_driver.h"
 #include "platform/image_cursor.h"
-#include "platform/sim_card.h"
-#include "platform/sim_reader.h"
-#include "platform/ssfdc_driver.h"
 
 namespace pf = kestra::platform;
 

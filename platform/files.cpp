@@ -109,8 +109,8 @@ std::optional<std::string> SearchPath(std::string_view name) {
     std::string native = ToNativePath(name);
     if (native.find('/') != std::string::npos) return FindExisting(native);
 
-    std::vector<std::string> folders = {ProgramFolder(), currentFolder(), WindowsFolder(),
-                                        SystemFolder()};
+    std::vector<std::string> folders = {ProgramFolder(), currentFolder(), SystemFolder(),
+                                        WindowsFolder()};
     if (const char* path = std::getenv("PATH")) {
         std::stringstream list(path);
         for (std::string folder; std::getline(list, folder, ':');)

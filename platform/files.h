@@ -41,8 +41,8 @@ bool FileExists(const std::string& path);
 // only in letter case inside the same folder (names from Windows-era data ignore case).
 std::optional<std::string> FindExisting(const std::string& path);
 
-// The standard search path of the suite: program folder, current folder, Windows folder,
-// system folder, then the folders of PATH. A name with a folder part is taken as it is.
+// The standard search path of the suite: program folder, current folder, system folder,
+// Windows folder, then the folders of PATH. A name with a folder part is taken as it is.
 std::optional<std::string> SearchPath(std::string_view name);
 
 // Writes a whole file through a temporary name in the same folder and renames it into place,

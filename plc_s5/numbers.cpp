@@ -48,12 +48,12 @@ std::uint32_t KgFromIeee(std::uint32_t ieee) {
         exponent = field - kIeeeBias;
         magnitude = (fraction >> 1) | kLeadingBit;
     } else {
-        if (fraction == 0) return 0;
+        if (fraction == 0) return kKgZero;
         // A subnormal single, fraction x 2^-149: normalise its highest bit to bit 22.
         const int highest = std::bit_width(fraction) - 1;
         magnitude = fraction << (22 - highest);
         exponent = highest - 148;
-        if (exponent < kLowestKgExponent) return 0;
+        if (exponent < kLowestKgExponent) return kKgZero;
     }
     const std::uint32_t mantissa = negative ? NegateMantissa(magnitude) : magnitude;
     return (static_cast<std::uint32_t>(exponent & 0xFF) << 24) | mantissa;

@@ -11,9 +11,12 @@ namespace kestra::s5 {
 
 // KG of an IEEE single exponent field of 254 or 255: the value does not fit.
 inline constexpr std::uint32_t kKgOverflow = 0xFFFFFFFFu;
+// KG zero as the S5 programming guides write it: exponent -128, mantissa 0. Any word with a
+// mantissa of 0 reads as zero, 00000000 included.
+inline constexpr std::uint32_t kKgZero = 0x80000000u;
 
-// IEEE single (as its bits) to KG. The lowest fraction bit is dropped; zero gives 0; values
-// below the smallest KG magnitude (2^-129) give 0.
+// IEEE single (as its bits) to KG. The lowest fraction bit is dropped; zero (of either sign)
+// and values below the smallest KG magnitude (2^-129) give kKgZero.
 std::uint32_t KgFromIeee(std::uint32_t ieee);
 // KG to IEEE single (as its bits). A mantissa of 0 or exactly 0x800000 gives 0.0; values
 // below the smallest normal single become subnormal, and 0.0 when even that is too small.

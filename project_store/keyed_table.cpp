@@ -92,6 +92,9 @@ class EntryReader {
         for (auto& length : lengths) length = in_.u16("part length");
         std::array<bool, kKeyedPartSlots> seen{};
         for (std::uint16_t length : lengths) readPart(sub, seen, in_.take(length, "part"));
+        // Texts join the string table in slot order, the order a save stores the parts in,
+        // so that the string indices do not depend on the order the image kept them in.
+        for (Ref part : sub.parts) translateNamedElements(part);
         const Ref block = c_.blocks.host(sizeof(KeyedSubEntry));
         if (block) RecordAt<KeyedSubEntry>(mem::Data(block)) = sub;
         return block;
@@ -119,11 +122,16 @@ class EntryReader {
         });
         if (!whole) in_.fail("part elements overrun the part");
         if (!part) return;
-        forEachElement(copy, [&](std::span<std::byte> element) {
-            if (elementType(element) == kElementNamed) translateAt(c_, element, kElementNamedText);
-        });
         sub.parts[slot - 1] = part;
         sub.partCount = static_cast<std::uint16_t>(sub.partCount + 1);
+    }
+
+    void translateNamedElements(Ref part) {
+        auto bytes = mem::Bytes(part);
+        if (bytes.size() <= 4) return;
+        forEachElement(bytes.subspan(4), [&](std::span<std::byte> element) {
+            if (elementType(element) == kElementNamed) translateAt(c_, element, kElementNamedText);
+        });
     }
 
     void readTrailer() {

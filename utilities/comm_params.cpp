@@ -16,14 +16,14 @@
 #include <string>
 #include <utility>
 
-#include "platform/controls.h"
-#include "platform/dialog.h"
 #include "platform/message_box.h"
 #include "platform/module.h"
 #include "platform/profile.h"
 #include "utilities/boundary.h"
 #include "utilities/controls.h"
 #include "utilities/dialog_helpers.h"
+#include "windows/controls.h"
+#include "windows/dialog.h"
 
 namespace {
 

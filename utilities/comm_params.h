@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-#include "platform/window.h"
+#include "windows/window.h"
 
 // Line settings byte: bits 0-3 baud code, bit 4 eight data bits, bits 5-6 parity, bit 7 two
 // stop bits.

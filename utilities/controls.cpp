@@ -7,14 +7,14 @@
 #include <string>
 #include <vector>
 
-#include "platform/canvas.h"
-#include "platform/controls.h"
-#include "platform/dialog.h"
 #include "platform/memory.h"
 #include "platform/message_box.h"
 #include "platform/module.h"
 #include "platform/records.h"
 #include "utilities/boundary.h"
+#include "windows/canvas.h"
+#include "windows/controls.h"
+#include "windows/dialog.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 // that name exists yet) and unregisters those it registered when it is unloaded.
 #pragma once
 
-#include "platform/window.h"
+#include "windows/window.h"
 
 extern "C" {
 

@@ -21,11 +21,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/dialog.h"
-#include "platform/input.h"
 #include "platform/module.h"
-#include "platform/qt/qt_host.h"
 #include "utilities/k32fabutil1.h"
+#include "windows/dialog.h"
+#include "windows/input.h"
+#include "windows/qt/qt_host.h"
 
 namespace {
 

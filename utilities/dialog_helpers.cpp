@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/controls.h"
-#include "platform/dialog.h"
 #include "platform/module.h"
 #include "utilities/boundary.h"
+#include "windows/controls.h"
+#include "windows/dialog.h"
 
 namespace {
 

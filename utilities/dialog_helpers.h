@@ -2,7 +2,7 @@
 // filled from string resources with the string numbers as item data.
 #pragma once
 
-#include "platform/window.h"
+#include "windows/window.h"
 
 extern "C" {
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "card_access/ssfdc_types.h"
-#include "platform/sim_card.h"
+#include "devices/sim_card.h"
 #include "support/card_reader_scope.h"
 #include "support/temp_folder.h"
 

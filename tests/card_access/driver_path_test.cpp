@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "card_access/ssfdc_interface.h"
+#include "devices/ssfdc_driver.h"
 #include "platform/records.h"
-#include "platform/ssfdc_driver.h"
 #include "support/card_reader_scope.h"
 
 using kestra::platform::Device;

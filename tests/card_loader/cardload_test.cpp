@@ -4,7 +4,7 @@
 #include <regex>
 
 #include "card_service/spare_area.h"
-#include "platform/sim_card.h"
+#include "devices/sim_card.h"
 #include "run_program.h"
 #include "support/temp_folder.h"
 

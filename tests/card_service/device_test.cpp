@@ -8,8 +8,8 @@
 #include <memory>
 
 #include "card_service/kes_ssfdc_device.h"
+#include "devices/ssfdc_driver.h"
 #include "platform/message_box.h"
-#include "platform/ssfdc_driver.h"
 #include "support/card_reader_scope.h"
 #include "support/temp_folder.h"
 

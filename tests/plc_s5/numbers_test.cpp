@@ -34,8 +34,8 @@ TEST(KgFloat, HandWorkedVectors) {
     EXPECT_EQ(KgFromIeee(0x80800000u), 0x83C00000u);
     EXPECT_EQ(KgFromIeee(0x7F7FFFFFu), kKgOverflow);  // largest normal single: exponent field 254
     EXPECT_EQ(KgFromIeee(0x7E800000u), 0x7F400000u);  // exponent field 253 still fits
-    EXPECT_EQ(KgFromIeee(Bits(0.0f)), 0u);
-    EXPECT_EQ(KgFromIeee(Bits(-0.0f)), 0u);
+    EXPECT_EQ(KgFromIeee(Bits(0.0f)), 0x80000000u);   // zero as the S5 guides write it
+    EXPECT_EQ(KgFromIeee(Bits(-0.0f)), 0x80000000u);
 
     EXPECT_EQ(IeeeFromKg(0x01400000u), Bits(1.0f));
     EXPECT_EQ(IeeeFromKg(0x01C00000u), Bits(-1.0f));
@@ -43,7 +43,8 @@ TEST(KgFloat, HandWorkedVectors) {
     EXPECT_EQ(IeeeFromKg(0xFD666666u), Bits(0.1f) & ~1u);  // the dropped lowest fraction bit
     EXPECT_EQ(IeeeFromKg(0xFD99999Au), Bits(-0.1f) & ~1u);
     EXPECT_EQ(IeeeFromKg(0x83400000u), 0x00800000u);
-    EXPECT_EQ(IeeeFromKg(0x00000000u), 0u);
+    EXPECT_EQ(IeeeFromKg(0x00000000u), 0u);  // both forms of zero read as zero
+    EXPECT_EQ(IeeeFromKg(kKgZero), 0u);
     EXPECT_EQ(IeeeFromKg(0x00800000u), 0u);  // mantissa exactly 0x800000
     EXPECT_EQ(IeeeFromKg(0x7F800000u), 0u);
     EXPECT_EQ(IeeeFromKg(0x02200000u), Bits(1.0f));  // unnormalised 0.25 x 2^2
@@ -57,8 +58,8 @@ TEST(KgFloat, SmallExponentsBecomeSubnormalsOrZero) {
     EXPECT_EQ(IeeeFromKg(0x80000001u), 0u);  // 2^-151 is below every single
     EXPECT_EQ(KgFromIeee(0x00400000u), 0x82400000u);
     EXPECT_EQ(KgFromIeee(0x80100000u), 0x80C00000u);
-    EXPECT_EQ(KgFromIeee(0x00080000u), 0u);  // 2^-130 has no KG form
-    EXPECT_EQ(KgFromIeee(0x00000001u), 0u);
+    EXPECT_EQ(KgFromIeee(0x00080000u), kKgZero);  // 2^-130 has no KG form
+    EXPECT_EQ(KgFromIeee(0x00000001u), kKgZero);
 }
 
 TEST(KgFloat, RandomSinglesRoundTripWithinTheKgMantissa) {
@@ -89,6 +90,9 @@ TEST(KgFloat, RandomSinglesRoundTripWithinTheKgMantissa) {
 TEST(KgFloat, IntegersGoThroughTheNearestSingle) {
     EXPECT_EQ(KgFromInteger(100), 0x07640000u);
     EXPECT_EQ(IntegerFromKg(0x07640000u), 100);
+    EXPECT_EQ(KgFromInteger(0), kKgZero);  // limits of 0 are stored in the documented form
+    EXPECT_EQ(IntegerFromKg(kKgZero), 0);
+    EXPECT_EQ(IntegerFromKg(0u), 0);
     for (std::int32_t v : {0, 1, -1, 12345, -8388607, 8388607, 2147483647, -2147483647 - 1}) {
         const std::int32_t back = IntegerFromKg(KgFromInteger(v));
         EXPECT_LE(std::abs(static_cast<double>(back) - v),

@@ -1,5 +1,7 @@
 // Projects saved, loaded back and saved again: the project read back holds the same data
 // (texts compared as texts), and from the first load on saving and loading change nothing.
+#include <algorithm>
+
 #include "project_store/describe.h"
 #include "project_store/store_test.h"
 
@@ -69,3 +71,43 @@ TEST_P(RoundTrip, ReadBackHoldsTheSameDataAndSavingAgainGivesTheSameImage) {
 
 INSTANTIATE_TEST_SUITE_P(Projects, RoundTrip, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// An image may keep a sub-entry's parts out of slot order. Loading it must not make the texts'
+// string indices depend on that order, or the next load would number them differently.
+TEST_F(StoreTest, KeyedPartsStoredOutOfSlotOrderRoundTripFromTheFirstLoad) {
+    std::vector<std::uint8_t> image =
+        bytes(save(build({.pages = 2, .keyed = true, .keyedNamedParts = true})));
+    // Each entry's sub-entry 0x23: key, 3 parts, three lengths, then the parts in slots 1, 4, 7.
+    const std::vector<std::uint8_t> head = {0x23, 0, 3, 0};
+    int reordered = 0;
+    for (auto at = std::search(image.begin(), image.end(), head.begin(), head.end());
+         at != image.end(); at = std::search(at + 1, image.end(), head.begin(), head.end())) {
+        const std::size_t lengthsAt = static_cast<std::size_t>(at - image.begin()) + 4;
+        std::vector<std::vector<std::uint8_t>> parts;
+        std::size_t partAt = lengthsAt + 6;
+        for (int i = 0; i < 3; ++i) {
+            const std::size_t length = ReadLe16(&image[lengthsAt + 2 * i]);
+            parts.emplace_back(&image[partAt], &image[partAt + length]);
+            partAt += length;
+        }
+        ASSERT_EQ(ReadLe16(parts[0].data()), 1);
+        ASSERT_EQ(ReadLe16(parts[2].data()), 7);
+        std::size_t out = lengthsAt + 6;
+        for (int i = 0; i < 3; ++i) {
+            const auto& part = parts[2 - i];
+            WriteLe16(&image[lengthsAt + 2 * i], static_cast<std::uint16_t>(part.size()));
+            std::copy(part.begin(), part.end(), image.begin() + static_cast<std::ptrdiff_t>(out));
+            out += part.size();
+        }
+        ++reordered;
+    }
+    ASSERT_EQ(reordered, 2);
+
+    HGLOBAL loaded = load(imageOf(image));
+    ASSERT_NE(loaded, 0u);
+    HGLOBAL first = save(loaded);
+    HGLOBAL again = load(first);
+    ASSERT_NE(again, 0u);
+    EXPECT_EQ(bytes(first), bytes(save(again)));
+    EXPECT_TRUE(messages.empty());
+}

@@ -13,10 +13,10 @@
 #include <optional>
 #include <string>
 
-#include "platform/card_reader.h"
+#include "devices/card_reader.h"
+#include "devices/sim_card.h"
+#include "devices/sim_reader.h"
 #include "platform/files.h"
-#include "platform/sim_card.h"
-#include "platform/sim_reader.h"
 #include "support/temp_folder.h"
 
 namespace kestra::testing {

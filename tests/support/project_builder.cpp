@@ -299,6 +299,20 @@ class Builder {
         return HostBlob(bytes);
     }
 
+    // A sub-entry whose parts in slots 1, 4 and 7 each hold a named element of its own text.
+    mem::Ref namedParts(std::uint16_t key) {
+        KeyedSubEntry sub{};
+        sub.key = 0x23;
+        for (std::uint16_t slot : {1, 4, 7}) {
+            std::string named = pattern(130, slot);
+            WriteLe16(named.data() + kElementNamedText - 4,
+                      text("Slot " + std::to_string(slot) + " of " + std::to_string(key)));
+            sub.parts[slot - 1] = part(slot, {element(kElementNamed, named)});
+        }
+        sub.partCount = 3;
+        return HostRecords<KeyedSubEntry>(std::vector{sub});
+    }
+
     mem::Ref keyedEntry(std::uint16_t key, bool withParts) {
         std::vector<mem::Ref> subs;
         if (withParts) {
@@ -328,6 +342,7 @@ class Builder {
             KeyedSubEntry empty{};
             empty.key = 0x22;
             subs.push_back(HostRecords<KeyedSubEntry>(std::vector{empty}));
+            if (shape_.keyedNamedParts) subs.push_back(namedParts(key));
         }
         std::string entry(sizeof(KeyedEntryHead), '\0');
         auto& head = RecordAt<KeyedEntryHead>(entry.data());

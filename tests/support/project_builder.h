@@ -25,8 +25,9 @@ struct ProjectShape {
     bool pageBlobs = false;     // section 14, both blobs
     int optionLayout = 0;       // 0: none; 1 or 2
     bool shortOptionElements = false;
-    bool keyed = false;    // keyed entries in slots 0 and 3, an empty entry in slot 5
-    bool network = false;  // network folders A and B with children and grandchildren
+    bool keyed = false;            // keyed entries in slots 0 and 3, an empty entry in slot 5
+    bool keyedNamedParts = false;  // with keyed: a sub-entry 0x23 of named parts in slots 1, 4, 7
+    bool network = false;          // network folders A and B with children and grandchildren
     bool resources = false;
     bool tags = false;
     bool closing = false;   // code block, tail, 264-byte table, grouped word list

@@ -6,11 +6,11 @@
 
 #include <string>
 
-#include "platform/input.h"
 #include "platform/profile.h"
-#include "platform/window_host.h"
 #include "support/temp_folder.h"
 #include "utilities/k32fabutil1.h"
+#include "windows/input.h"
+#include "windows/window_host.h"
 
 using kestra::platform::Click;
 using kestra::platform::HeadlessHost;

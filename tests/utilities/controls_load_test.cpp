@@ -6,8 +6,8 @@
 
 #include "platform/files.h"
 #include "platform/module.h"
-#include "platform/window.h"
 #include "support/temp_folder.h"
+#include "windows/window.h"
 
 namespace {
 

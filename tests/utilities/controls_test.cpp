@@ -4,11 +4,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/canvas.h"
-#include "platform/input.h"
 #include "platform/message_box.h"
-#include "platform/window_host.h"
 #include "utilities/k32fabutil1.h"
+#include "windows/canvas.h"
+#include "windows/input.h"
+#include "windows/window_host.h"
 
 namespace kp = kestra::platform;
 using kp::CanvasOp;

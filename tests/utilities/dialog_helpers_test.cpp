@@ -5,8 +5,8 @@
 #include <string>
 
 #include "platform/module.h"
-#include "platform/window_host.h"
 #include "utilities/k32fabutil1.h"
+#include "windows/window_host.h"
 
 using kestra::platform::HeadlessHost;
 

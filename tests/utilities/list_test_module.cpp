@@ -1,8 +1,8 @@
 // A module with string resources and a dialog of list controls, for the list helpers.
 #include <iterator>
 
-#include "platform/dialog.h"
 #include "platform/module.h"
+#include "windows/dialog.h"
 
 namespace {
 
