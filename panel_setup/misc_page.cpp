@@ -15,6 +15,24 @@ constexpr std::size_t kTimeoutOffsets[] = {setup::kCmdTimeout, setup::kFieldSelT
                                            setup::kDataTimeout};
 constexpr int kTimeoutEnabled = 0x80;
 constexpr int kMaxPasswordLength = 8;
+constexpr int kTimeoutMax = 127;
+constexpr int kScreenSaverMax = 65535;
+
+// A timer value manager in whole seconds from 0 to an upper end, on a text box and a spin
+// button.
+std::unique_ptr<KXCTimerMgr> MakeTimer(KXCSpinButton* spin, QLineEdit* edit, int upper) {
+    auto manager = std::make_unique<KXCTimerMgr>();
+    manager->SubClassControls(spin, edit);
+    manager->SetTimerMode(TIMER_SEC_ONLY);
+    manager->SetRangeStepSec(0, upper, 1);
+    return manager;
+}
+
+// The value a manager holds, with what the user typed last taken in first.
+int TimerValue(KXCTimerMgr& manager) {
+    if (manager.GetEdit()) manager.ParseUserData(manager.GetEdit()->text());
+    return manager.GetTimerPos();
+}
 
 // A check box and its value under the model-driven rule: checked from the stored state.
 void ApplyRuleToCheck(QCheckBox* box, const ControlRule& rule, bool stored) {
@@ -32,18 +50,23 @@ CPanelMiscPpg::CPanelMiscPpg(CPanelSetupDlg& sheet) : CPanelSetupPpg(sheet, 378,
                                    "Data entry timeout"};
     auto* timeoutBox = new QGroupBox("Timeouts", this);
     auto* grid = new QGridLayout(timeoutBox);
-    for (int i = 0; i < 3; ++i) {
+    for (std::size_t i = 0; i < 3; ++i) {
         timeouts[i] = new QCheckBox(timeoutLabels[i], timeoutBox);
-        timeoutValues[i] = new QSpinBox(timeoutBox);
-        timeoutValues[i]->setRange(0, 127);
-        timeoutValues[i]->setSuffix(" sec");
-        grid->addWidget(timeouts[i], i, 0);
-        grid->addWidget(timeoutValues[i], i, 1);
-        connect(timeouts[i], &QCheckBox::toggled, timeoutValues[i], &QWidget::setEnabled);
+        timeoutEdits[i] = new QLineEdit(timeoutBox);
+        timeoutSpins[i] = new KXCSpinButton(timeoutBox);
+        timeoutManagers[i] = MakeTimer(timeoutSpins[i], timeoutEdits[i], kTimeoutMax);
+        const int row = static_cast<int>(i);
+        grid->addWidget(timeouts[i], row, 0);
+        grid->addWidget(timeoutEdits[i], row, 1);
+        grid->addWidget(timeoutSpins[i], row, 2);
+        KXCTimerMgr* manager = timeoutManagers[i].get();
+        connect(timeouts[i], &QCheckBox::toggled, this,
+                [manager](bool on) { manager->Enable(on); });
     }
     screenSaver = new QCheckBox("LCD Screen Saver", this);
-    screenSaverWait = new QSpinBox(this);
-    screenSaverWait->setRange(0, 65535);
+    screenSaverEdit = new QLineEdit(this);
+    screenSaverSpin = new KXCSpinButton(this);
+    screenSaverManager = MakeTimer(screenSaverSpin, screenSaverEdit, kScreenSaverMax);
     password = new QLineEdit(this);
     password->setMaxLength(kMaxPasswordLength);
     password->setEchoMode(QLineEdit::Password);
@@ -52,14 +75,20 @@ CPanelMiscPpg::CPanelMiscPpg(CPanelSetupDlg& sheet) : CPanelSetupPpg(sheet, 378,
     layout->addWidget(errorPage, 0, 0);
     layout->addWidget(errorPageNumber, 0, 1);
     layout->addWidget(timeoutBox, 1, 0, 1, 2);
+    auto* wait = new QHBoxLayout;
+    wait->addWidget(screenSaverEdit);
+    wait->addWidget(screenSaverSpin);
     layout->addWidget(screenSaver, 2, 0);
-    layout->addWidget(screenSaverWait, 2, 1);
+    layout->addLayout(wait, 2, 1);
     layout->addWidget(new QLabel("Panel upload protection password:", this), 3, 0);
     layout->addWidget(password, 3, 1);
     layout->setRowStretch(4, 1);
     connect(errorPage, &QCheckBox::toggled, errorPageNumber, &QWidget::setEnabled);
-    connect(screenSaver, &QCheckBox::toggled, screenSaverWait, &QWidget::setEnabled);
+    connect(screenSaver, &QCheckBox::toggled, this,
+            [this](bool on) { screenSaverManager->Enable(on); });
 }
+
+CPanelMiscPpg::~CPanelMiscPpg() = default;
 
 void CPanelMiscPpg::Fill() {
     const CPanelFile* model = m_sheet.Model();
@@ -74,13 +103,13 @@ void CPanelMiscPpg::Fill() {
         const int stored = setup.Byte(kTimeoutOffsets[i]);
         ApplyRuleToCheck(timeouts[i], ModelRule(model, kTimeoutKeys[i], version),
                          (stored & kTimeoutEnabled) != 0);
-        timeoutValues[i]->setValue(stored & 0x7F);
-        timeoutValues[i]->setEnabled(timeouts[i]->isChecked());
+        timeoutManagers[i]->SetTimerPos(stored & 0x7F, TIMER_SEC);
+        timeoutManagers[i]->Enable(timeouts[i]->isChecked());
     }
     const int wait = setup.Word(setup::kScreenSaver);
     ApplyRuleToCheck(screenSaver, ModelRule(model, "ScreenSaverSupport", version), wait != 0);
-    screenSaverWait->setValue(wait);
-    screenSaverWait->setEnabled(screenSaver->isChecked());
+    screenSaverManager->SetTimerPos(wait, TIMER_SEC);
+    screenSaverManager->Enable(screenSaver->isChecked());
     password->setText(QString::fromStdString(m_sheet.Password()).left(kMaxPasswordLength));
 }
 
@@ -94,11 +123,11 @@ void CPanelMiscPpg::Store() {
     storeWord(setup::kCommErrorPage, errorPage->isChecked() ? errorPageNumber->value() : 0);
     for (std::size_t i = 0; i < 3; ++i) {
         const int value =
-            timeouts[i]->isChecked() ? (timeoutValues[i]->value() | kTimeoutEnabled) : 0;
+            timeouts[i]->isChecked() ? (TimerValue(*timeoutManagers[i]) | kTimeoutEnabled) : 0;
         if (setup.Byte(kTimeoutOffsets[i]) != value)
             setup.Byte(kTimeoutOffsets[i]) = static_cast<std::uint8_t>(value), changed = true;
     }
-    storeWord(setup::kScreenSaver, screenSaver->isChecked() ? screenSaverWait->value() : 0);
+    storeWord(setup::kScreenSaver, screenSaver->isChecked() ? TimerValue(*screenSaverManager) : 0);
     if (changed) setup.SetModified();
     m_sheet.Password() = password->text().toStdString();
 }

@@ -14,7 +14,10 @@
 #include <QTextEdit>
 #include <QTreeWidget>
 #include <array>
+#include <memory>
 
+#include "extension_classes/spin_button.h"
+#include "extension_classes/value_managers.h"
 #include "panel_setup/panel_setup_dlg.h"
 
 namespace kestra::panel {
@@ -132,13 +135,20 @@ class CPanelMiscPpg : public CPanelSetupPpg {
     void Fill() override;
     void Store() override;
 
+    ~CPanelMiscPpg() override;
+
     QCheckBox* errorPage;
     QSpinBox* errorPageNumber;
-    // Command, field selection and data entry timeouts.
+    // Command, field selection and data entry timeouts: a check box, and a text box with a
+    // spin button driven by a timer value manager.
     std::array<QCheckBox*, 3> timeouts;
-    std::array<QSpinBox*, 3> timeoutValues;
+    std::array<QLineEdit*, 3> timeoutEdits;
+    std::array<KXCSpinButton*, 3> timeoutSpins;
+    std::array<std::unique_ptr<KXCTimerMgr>, 3> timeoutManagers;
     QCheckBox* screenSaver;
-    QSpinBox* screenSaverWait;
+    QLineEdit* screenSaverEdit;
+    KXCSpinButton* screenSaverSpin;
+    std::unique_ptr<KXCTimerMgr> screenSaverManager;
     QLineEdit* password;
 };
 

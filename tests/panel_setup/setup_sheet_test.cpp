@@ -228,7 +228,7 @@ TEST_F(SetupSheet, TrendItemFixedByAPlainValueAndFreeUnderAChoiceList) {
     auto* misc = P<CPanelMiscPpg>(378);
     EXPECT_TRUE(misc->timeouts[0]->isChecked());
     EXPECT_FALSE(misc->timeouts[0]->isEnabled());
-    EXPECT_TRUE(misc->timeoutValues[0]->isEnabled());  // the model fixes that it is on
+    EXPECT_TRUE(misc->timeoutEdits[0]->isEnabled());  // the model fixes that it is on
     auto* trends = P<CPanelDisplayPpg>(374)->ItemFor(16);
     EXPECT_FALSE(trends->flags() & Qt::ItemIsEnabled);
     EXPECT_EQ(trends->checkState(), Qt::Checked);
@@ -308,6 +308,27 @@ TEST_F(SetupSheet, TouchscreenOffAsksAndBackupsAreTied) {
     EXPECT_EQ(sheet->Budget().freeMemory, before - 16384 - 32768);
     EXPECT_EQ(page->projectMemory->text().toStdString(),
               std::to_string((before - 16384 - 32768) / 1024) + "K");
+}
+
+TEST_F(SetupSheet, TimeoutsAndScreenSaverGoThroughTimerManagers) {
+    auto bytes = Settled("KP-570 Color Panel", 210);
+    bytes[block::kCompact + 18] = 0x80 | 20;  // command timeout on, 20 seconds
+    Open(bytes);
+    auto* misc = P<CPanelMiscPpg>(378);
+    EXPECT_TRUE(misc->timeouts[0]->isChecked());
+    EXPECT_EQ(misc->timeoutEdits[0]->text(), "20 sec");
+    misc->timeouts[1]->setChecked(true);  // field selection: a choice list, free
+    misc->timeoutEdits[1]->setText("300");
+    misc->timeoutSpins[0]->Step(1);
+    misc->timeouts[2]->setChecked(false);
+    misc->screenSaver->setChecked(true);
+    misc->screenSaverEdit->setText("600");
+    auto reply = Finish(true);
+    EXPECT_EQ(reply[0], 1);
+    EXPECT_EQ(reply[block::kCompact + 18], 0x80 | 21);
+    EXPECT_EQ(reply[block::kCompact + 19], 0x80 | 127);  // brought into range
+    EXPECT_EQ(reply[block::kCompact + 20], 0);
+    EXPECT_EQ(ReadLe16(&reply[block::kCompact + 23]), 600);
 }
 
 TEST_F(SetupSheet, PassthroughCommandsShowCarriageReturnsAsCaretM) {
