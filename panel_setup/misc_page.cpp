@@ -21,6 +21,8 @@ constexpr int kScreenSaverMax = 65535;
 // A timer value manager in whole seconds from 0 to an upper end, on a text box and a spin
 // button.
 std::unique_ptr<KXCTimerMgr> MakeTimer(KXCSpinButton* spin, QLineEdit* edit, int upper) {
+    spin->setFixedHeight(edit->sizeHint().height());  // the arrows beside the box, not above it
+    edit->setMaximumWidth(120);
     auto manager = std::make_unique<KXCTimerMgr>();
     manager->SubClassControls(spin, edit);
     manager->SetTimerMode(TIMER_SEC_ONLY);
@@ -59,6 +61,7 @@ CPanelMiscPpg::CPanelMiscPpg(CPanelSetupDlg& sheet) : CPanelSetupPpg(sheet, 378,
         grid->addWidget(timeouts[i], row, 0);
         grid->addWidget(timeoutEdits[i], row, 1);
         grid->addWidget(timeoutSpins[i], row, 2);
+        grid->setColumnStretch(3, 1);
         KXCTimerMgr* manager = timeoutManagers[i].get();
         connect(timeouts[i], &QCheckBox::toggled, this,
                 [manager](bool on) { manager->Enable(on); });

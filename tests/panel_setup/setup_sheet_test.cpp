@@ -331,6 +331,58 @@ TEST_F(SetupSheet, TimeoutsAndScreenSaverGoThroughTimerManagers) {
     EXPECT_EQ(ReadLe16(&reply[block::kCompact + 23]), 600);
 }
 
+TEST_F(SetupSheet, EthernetBoardAddressesAndTheNetworkAddress) {
+    auto bytes = MakeBlock("KP-570 Color Panel", 210);
+    const std::uint8_t ip[] = {192, 168, 1, 20};
+    std::memcpy(&bytes[block::kEthernet + 1], ip, 4);
+    Open(bytes);
+    auto* page = P<CPanelExtDevicesPpg>(380);
+    EXPECT_EQ(page->ipAddress->text(), "192 . 168 .   1 .  20 ");
+    EXPECT_TRUE(page->networkAddress->isHidden());
+
+    {
+        CPanelEthernetDlg dialog(sheet->Ethernet(), sheet.get());
+        EXPECT_EQ(dialog.addresses[0]->text(), "192.168.1.20");
+        dialog.addresses[0]->setText("10.0.0.300");
+        dialog.accept();
+        ASSERT_EQ(answers.asked.size(), 1u);
+        EXPECT_EQ(
+            answers.asked[0],
+            "The address \"10.0.0.300\" is not an IP address. Enter four numbers from 0 to 255 "
+            "separated by dots.");
+        EXPECT_EQ(sheet->Ethernet()[1], 192);
+        dialog.addresses[0]->setText("10.1.2.3");
+        dialog.moreAddresses->setChecked(true);
+        dialog.addresses[1]->setText("10.1.2.4");
+        dialog.addresses[2]->setText("10.1.2.5");
+        dialog.accept();
+        EXPECT_EQ(dialog.result(), QDialog::Accepted);
+        const std::uint8_t expected[] = {0, 10, 1, 2, 3, 1, 10, 1, 2, 4, 10, 1, 2, 5};
+        EXPECT_TRUE(
+            std::equal(std::begin(expected), std::end(expected), sheet->Ethernet().begin()));
+    }
+
+    bytes[block::kCompact + 12] = 1;  // the network carries the address
+    Open(bytes);
+    page = P<CPanelExtDevicesPpg>(380);
+    EXPECT_FALSE(page->networkAddress->isHidden());
+    EXPECT_EQ(page->networkAddress->text(), "Network IP Address");
+    EXPECT_TRUE(page->ethernetBoard->isHidden());
+}
+
+TEST_F(SetupSheet, ModelListFollowsDisplayOrderWhenAsked) {
+    Open(MakeBlock("KP-570 Color Panel", 210));
+    auto* page = P<CPanelModelPpg>(372);
+    EXPECT_EQ(page->models->item(0)->text(), "Generic Panel");  // by name
+    EXPECT_EQ(page->models->item(3)->text(), "KP-870T Touch Panel");
+    config.write("Fabricon.ini", "[Panel Setup]\nUseDisplayOrder=1\n");
+    sheet->Refresh();
+    // Generic 0, KP-220 10, then KP-570 and KP-870T share 20 and go by name.
+    const char* order[] = {"Generic Panel", "KP-220 Text Panel", "KP-570 Color Panel",
+                           "KP-870T Touch Panel"};
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(page->models->item(i)->text(), order[i]);
+}
+
 TEST_F(SetupSheet, PassthroughCommandsShowCarriageReturnsAsCaretM) {
     Open(MakeBlock("KP-570 Color Panel", 210));
     auto* page = P<CPanelRPTPpg>(377);
