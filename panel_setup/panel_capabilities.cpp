@@ -147,8 +147,13 @@ void LoadDisplayFromModel(CPanelDisplayData& chunk, const CPanelFile& model, int
 
     LoadColours(chunk.Colours(), display);
     record.colours = static_cast<std::int16_t>(ModelColours(model));
+    LoadDisplayFeatures(chunk, model, version);
+}
+
+void LoadDisplayFeatures(CPanelDisplayData& chunk, const CPanelFile& model, int version) {
     for (const auto& f : kFeatureKeys)
-        if (auto on = model.ReadBoolean(f.key, version)) SetBits(record.features, f.bit, *on != 0);
+        if (auto on = model.ReadBoolean(f.key, version))
+            SetBits(chunk.Record().features, f.bit, *on != 0);
 }
 
 void AlignDisplayWithSetup(CPanelDisplayData& display, const CTargetSetupData& setup) {

@@ -15,6 +15,9 @@ void ApplyCapabilities(CTargetSetupData& setup, const CPanelFile& model, int ver
 void LoadDisplayFromModel(CPanelDisplayData& display, const CPanelFile& model, int version,
                           bool resetFirst);
 
+// Sets the display record's pixel positioning, z-order and shapes bits for a firmware version.
+void LoadDisplayFeatures(CPanelDisplayData& display, const CPanelFile& model, int version);
+
 // Brings the display record's colour code and colour bit in line with the setup record.
 void AlignDisplayWithSetup(CPanelDisplayData& display, const CTargetSetupData& setup);
 

@@ -227,6 +227,7 @@ bool CPanelSetupDlg::ChangeVersion(int version, bool ask) {
     m_version = version;
     m_display.SetFirmwareVersion(version);
     ApplyCapabilities(m_setup, *m_model, version);
+    LoadDisplayFeatures(m_display, *m_model, version);
     AlignDisplayWithSetup(m_display, m_setup);
     m_setup.SetModified();
     m_display.SetModified();

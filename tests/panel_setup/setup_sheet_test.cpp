@@ -168,6 +168,14 @@ TEST_F(SetupSheet, VersionChangeAsksAndAppliesCapabilities) {
     EXPECT_TRUE(sheet->Setup().Bit(setup::kCaps405, 4));  // languages from 1.05 on
     EXPECT_TRUE(sheet->Setup().IsModified());
     EXPECT_EQ(sheet->Display().Record().versionRemainder, 5);
+
+    Open(Settled("KP-570 Color Panel", 210));
+    sheet->Display().Record().features = 0;
+    ASSERT_TRUE(sheet->ChangeVersion(300));
+    // 3.00 fixes shapes on; pixel positioning and z-order (default 1) come along.
+    EXPECT_EQ(sheet->Display().Record().features,
+              feature::kPixelPositioning | feature::kZOrder | feature::kShapes);
+    EXPECT_TRUE(sheet->Display().IsModified());
 }
 
 TEST_F(SetupSheet, ModelChangeToFewerColumnsAndToMonochromeAsks) {
