@@ -8,6 +8,7 @@
 
 #include "card_service/code_sel_dialog.h"
 #include "card_service/kes_ssfdc_device.h"
+#include "platform/file_writer.h"
 #include "platform/files.h"
 #include "platform/message_box.h"
 
@@ -138,6 +139,7 @@ class CardLoader {
     void actionPass();
     Next act(int& i);
     void dump(int i);
+    bool dumpToFile(SSFDCContentsInfo& contents, const std::string& name);
     void downloadFonts(const char* base);
     void downloadCode();
 
@@ -222,18 +224,27 @@ void CardLoader::dump(int i) {
     }
     SSFDCContentsInfo contents;
     device_->KestraContents(contents);
-    const char* name = argv_[i + 1];
-    // Created or truncated, for update.
-    FILE* file = *name ? std::fopen(kestra::platform::ToNativePath(name).c_str(), "w+") : nullptr;
-    if (file) {
-        contents.enableHTMLTags(true);
-        PrintInfo(*device_, file);
-        contents.Dump(file);
-        std::fclose(file);
-    } else {
+    const std::string name = kestra::platform::ToNativePath(argv_[i + 1]);
+    if (name.empty() || !dumpToFile(contents, name)) {
         PrintInfo(*device_, stdout);
         contents.Dump(stdout);
     }
+}
+
+// The dump with HTML tags, through the file writer; false when the file cannot be written.
+bool CardLoader::dumpToFile(SSFDCContentsInfo& contents, const std::string& name) {
+    char* text = nullptr;
+    std::size_t size = 0;
+    FILE* memory = open_memstream(&text, &size);
+    if (!memory) return false;
+    contents.enableHTMLTags(true);
+    PrintInfo(*device_, memory);
+    contents.Dump(memory);
+    std::fclose(memory);
+    contents.enableHTMLTags(false);
+    const bool written = kestra::platform::WriteWholeFile(name, std::string_view(text, size));
+    std::free(text);
+    return written;
 }
 
 void CardLoader::downloadFonts(const char* base) {
@@ -396,8 +407,8 @@ CardLoader::Next CardLoader::act(int& i) {
         if (!haveValues(i, 1)) return Next::Stop;
         startProgress();
         formatIfNeeded();
-        if (!fontGiven_) device_->DeleteFont(FONT_OTHER, false);
-        device_->DownloadROMFile(argv_[i + 1]);
+        // The file is read before the fonts go, so that one that cannot be sent keeps them.
+        device_->DownloadROMFile(argv_[i + 1], !fontGiven_);
         i += 2;
         return Next::Continue;
     }

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "card_service/card_errors.h"
+#include "card_service/card_files.h"
 #include "card_service/crc32.h"
 
 namespace kestra::card {
@@ -11,10 +12,17 @@ namespace {
 
 constexpr unsigned kDirectoryBlock = 0;
 
+// A file by its kind, as the contents listing names it ("ROM file", "firmware", "font l");
+// the types and subtypes a user gives are named with their numbers.
+std::string KindName(FileKey key) {
+    const std::string kind = DescribeFileType(key.type, key.subtype, false);
+    if (IsReservedType(key.type)) return kind;
+    return kind + " of type " + std::to_string(key.type) + ", subtype " +
+           std::to_string(key.subtype);
+}
+
 std::string Describe(const CardFile& file) {
-    return file.name.empty() ? "type " + std::to_string(file.key.type) + " subtype " +
-                                   std::to_string(file.key.subtype)
-                             : "'" + file.name + "'";
+    return file.name.empty() ? KindName(file.key) : "'" + file.name + "'";
 }
 
 }  // namespace
@@ -314,9 +322,7 @@ std::vector<std::uint8_t> CardFileSystem::load(FileKey key, std::string_view tas
     requireFormatted();
     const CardFile* file = find(key);
     if (!file || file->placeholder)
-        throw CardError(KESSSFDC_FILE_NOT_FOUND, "There is no file of type " +
-                                                     std::to_string(key.type) + ", subtype " +
-                                                     std::to_string(key.subtype) + " on the card.");
+        throw CardError(KESSSFDC_FILE_NOT_FOUND, "There is no " + KindName(key) + " on the card.");
     const CardFile copy = *file;
     std::vector<std::uint8_t> contents(copy.length);
     ProgressScope progress(progress_, task, contents.size());

@@ -28,7 +28,16 @@ DeviceResult InterfacePageDevice::readRaw(unsigned row, std::span<std::uint8_t> 
                : DeviceResult::Fault;
 }
 
+void InterfacePageDevice::setReadOnly(KESSSFDCERRORCODE code, std::string report) {
+    readOnly_ = CardError(code, report);
+}
+
+void InterfacePageDevice::requireWritable() const {
+    if (readOnly_) throw *readOnly_;
+}
+
 DeviceResult InterfacePageDevice::programRaw(unsigned row, std::span<const std::uint8_t> page) {
+    requireWritable();
     // The interface takes a non-const buffer but only reads it.
     auto* data = const_cast<char*>(reinterpret_cast<const char*>(page.data()));
     return reader_.writePage(row, data, static_cast<unsigned>(page.size()), 0)
@@ -37,6 +46,7 @@ DeviceResult InterfacePageDevice::programRaw(unsigned row, std::span<const std::
 }
 
 DeviceResult InterfacePageDevice::eraseBlock(unsigned block) {
+    requireWritable();
     bool failed = false;
     if (!reader_.deleteBlock(block * geometry_.pagesPerBlock, failed)) return DeviceResult::Fault;
     return failed ? DeviceResult::Failed : DeviceResult::Ok;

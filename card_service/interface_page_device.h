@@ -2,7 +2,11 @@
 // and as raw pages (for whole-card images).
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include "card_access/ssfdc_interface.h"
+#include "card_service/card_errors.h"
 #include "card_service/page_device.h"
 #include "card_service/raw_image.h"
 
@@ -31,7 +35,14 @@ class InterfacePageDevice : public PageDevice, public RawCard {
     DeviceResult eraseRawBlock(unsigned block) override { return eraseBlock(block); }
     bool rawCardPresent() override { return cardPresent(); }
 
+    // Every later program or erase throws CardError(code, report) before touching the card:
+    // a card that can be read but not written.
+    void setReadOnly(KESSSFDCERRORCODE code, std::string report);
+
   private:
+    void requireWritable() const;
+
+    std::optional<CardError> readOnly_;
     CSSFDCInterface& reader_;
     CardGeometry geometry_;
     unsigned pageSize_;

@@ -11,6 +11,9 @@
 #include "card_service/interface_page_device.h"
 #include "card_service/raw_image.h"
 #include "card_service/surface_test.h"
+#include "devices/card_reader.h"
+#include "devices/sim_card.h"
+#include "platform/file_writer.h"
 #include "platform/files.h"
 #include "platform/message_box.h"
 
@@ -48,25 +51,39 @@ std::string FileName(const char* path) {
     return std::string(kestra::platform::FileNamePart(path ? path : ""));
 }
 
-std::vector<std::uint8_t> ReadHostFile(const char* path) {
+// Reads a file to send, a regular file or not (a pipe, /dev/stdin), of at most `limit` bytes.
+std::vector<std::uint8_t> ReadHostFile(const char* path, std::uint64_t limit) {
+    using Status = kestra::platform::LimitedRead::Status;
     const std::string name = path ? path : "";
-    std::error_code error;
-    if (name.empty() || !std::filesystem::is_regular_file(name, error))
-        throw CardError(KESSSFDC_FILE_NOT_FOUND, "The file '" + name + "' was not found.");
-    const auto contents = kestra::platform::ReadWholeFile(name);
-    if (!contents) throw CardError(KESSSFDC_HOST_FILE, "The file '" + name + "' cannot be read.");
-    if (contents->empty())
+    const kestra::platform::LimitedRead read =
+        name.empty() ? kestra::platform::LimitedRead{Status::Missing, {}, {}}
+                     : kestra::platform::ReadFileLimited(name, limit);
+    switch (read.status) {
+        case Status::Missing:
+            throw CardError(KESSSFDC_FILE_NOT_FOUND, "The file '" + name + "' was not found.");
+        case Status::Unreadable:
+            throw CardError(KESSSFDC_HOST_FILE,
+                            "The file '" + name + "' cannot be read: " + read.error + ".");
+        case Status::TooLarge:
+            throw CardError(KESSSFDC_CARD_FULL, "The file '" + name +
+                                                    "' does not fit on the card: it is larger "
+                                                    "than the card's " +
+                                                    std::to_string(limit) + " bytes of data.");
+        case Status::Ok:
+            break;
+    }
+    if (read.contents.empty())
         throw CardError(KESSSFDC_DOWNLOAD_FAILED,
                         "The file '" + name + "' is empty; nothing was written to the card.");
-    return {contents->begin(), contents->end()};
+    return {read.contents.begin(), read.contents.end()};
 }
 
 void WriteHostFile(const char* path, const std::vector<std::uint8_t>& contents) {
     const std::string name = path ? path : "";
-    if (name.empty() || !kestra::platform::WriteFileAtomically(
-                            name, std::string_view(reinterpret_cast<const char*>(contents.data()),
-                                                   contents.size())))
-        throw CardError(KESSSFDC_HOST_FILE, "The file '" + name + "' cannot be written.");
+    std::string error = "no file name was given";
+    if (name.empty() || !kestra::platform::WriteWholeFile(name, contents, &error))
+        throw CardError(KESSSFDC_HOST_FILE,
+                        "The file '" + name + "' cannot be written: " + error + ".");
 }
 
 FileKey CheckedKey(int type, int subtype) {
@@ -156,6 +173,8 @@ struct CKesSSFDCDevice::Service {
         if (initialised) return;
         switch (initError) {
             case SSFDC_ERR_NOCARD:
+                if (const auto problem = kestra::platform::ConfiguredSimCardProblem())
+                    throw CardError(KESSSFDC_CARD_IMAGE, *problem);
                 throw CardError(KESSSFDC_NO_CARD, "There is no SSFDC card in the reader.");
             case SSFDC_ERR_UNKNOWN_TYPE:
                 throw CardError(
@@ -172,7 +191,14 @@ struct CKesSSFDCDevice::Service {
 
     InterfacePageDevice& rawCard() {
         requireCard();
-        if (!pages) pages = std::make_unique<InterfacePageDevice>(device, device.m_card);
+        if (!pages) {
+            pages = std::make_unique<InterfacePageDevice>(device, device.m_card);
+            const auto card = kestra::platform::ConfiguredSimCard();
+            if (card && card->readOnly())
+                pages->setReadOnly(KESSSFDC_CARD_IMAGE,
+                                   "The card image '" + card->path() +
+                                       "' is read-only: the card can be read but not changed.");
+        }
         return *pages;
     }
 
@@ -201,11 +227,28 @@ struct CKesSSFDCDevice::Service {
         return system;
     }
 
-    void download(const char* path, CardFile meta, const std::string& what) {
+    // The most a file on this card can hold: its data bytes.
+    std::uint64_t capacity() {
+        InterfacePageDevice& card = rawCard();
+        return std::uint64_t{card.blocks()} * card.pagesPerBlock() * kestra::card::kPageData;
+    }
+
+    std::vector<std::uint8_t> read(const char* path) { return ReadHostFile(path, capacity()); }
+
+    void download(const char* path, CardFile meta, const std::string& what,
+                  const std::vector<std::uint8_t>& contents) {
         CardFileSystem& system = formatted();
-        const std::vector<std::uint8_t> contents = ReadHostFile(path);
         if (meta.name.empty()) meta.name = FileName(path);
         system.store(std::move(meta), contents, "Writing " + what);
+    }
+
+    void download(const char* path, CardFile meta, const std::string& what) {
+        formatted();
+        download(path, std::move(meta), what, read(path));
+    }
+
+    void settleProgress() {
+        if (progress) progress->settle();
     }
 
     void upload(const char* path, FileKey key, const std::string& what) {
@@ -216,6 +259,7 @@ struct CKesSSFDCDevice::Service {
         CardFileSystem& system = formatted();
         std::erase_if(keys, [&](FileKey key) { return system.find(key) == nullptr; });
         if (keys.empty()) return;
+        settleProgress();
         if (!question.empty() && !Confirm(question)) return;
         system.remove(keys);
     }
@@ -303,7 +347,7 @@ void CKesSSFDCDevice::DownloadKestraCode(const char* file, KESTRACODETYPE kind) 
             throw CardError(KESSSFDC_BAD_ARGUMENT,
                             "Code kind " + std::to_string(kind) + " is unknown.");
         CardFileSystem& system = m_service->formatted();
-        const std::vector<std::uint8_t> contents = ReadHostFile(file);
+        const std::vector<std::uint8_t> contents = m_service->read(file);
         CardFile meta;
         meta.key = {kestra::card::kCodeFileType, static_cast<std::uint8_t>(kind)};
         meta.name = FileName(file);
@@ -379,10 +423,17 @@ void CKesSSFDCDevice::DeleteFont(FONTTYPE kind, bool confirm) {
 }
 
 void CKesSSFDCDevice::DownloadROMFile(const char* file) {
+    DownloadROMFile(file, false);
+}
+
+void CKesSSFDCDevice::DownloadROMFile(const char* file, bool deleteFonts) {
     Guarded([&] {
+        m_service->formatted();
+        const std::vector<std::uint8_t> contents = m_service->read(file);
+        if (deleteFonts) DeleteFont(FONT_OTHER, false);
         CardFile meta;
         meta.key = {kestra::card::kRomType, 0};
-        m_service->download(file, meta, "the ROM file '" + FileName(file) + "'");
+        m_service->download(file, meta, "the ROM file '" + FileName(file) + "'", contents);
     });
 }
 
@@ -409,6 +460,7 @@ void CKesSSFDCDevice::DownloadWinCEFile(const char* file, const char* name, int 
                                         bool showDialog) {
     Guarded([&] {
         std::string fileName = name ? name : "";
+        m_service->settleProgress();
         if (showDialog && m_service->editor && !m_service->editor(fileName, type, subtype)) return;
         CardFile meta;
         meta.key = WinCEKey(type, subtype);
@@ -437,12 +489,16 @@ void CKesSSFDCDevice::CreateWCEFSPlaceholder(int blocks, int type, int subtype) 
         meta.key = WinCEKey(type == -1 ? kestra::card::kWceFsDefaultType : type,
                             subtype == -1 ? 0 : subtype);
         meta.name = "Windows CE file system";
+        // -1 is every free block; a count the caller gives must be at least one block.
         // A placeholder that replaces another one stands beside it until it is made.
+        if (blocks != -1 && blocks <= 0)
+            throw CardError(KESSSFDC_BAD_ARGUMENT,
+                            "A Windows CE file system needs at least one block; " +
+                                std::to_string(blocks) + " is out of range.");
         if (blocks == -1) blocks = static_cast<int>(system.allocatableBlocks());
-        if (blocks <= 0)
-            throw CardError(blocks == 0 ? KESSSFDC_CARD_FULL : KESSSFDC_BAD_ARGUMENT,
-                            blocks == 0 ? "The card has no free block for a Windows CE file system."
-                                        : "A Windows CE file system needs at least one block.");
+        if (blocks == 0)
+            throw CardError(KESSSFDC_CARD_FULL,
+                            "The card has no free block for a Windows CE file system.");
         system.reserve(std::move(meta), static_cast<unsigned>(blocks));
     });
 }
@@ -489,11 +545,11 @@ void CKesSSFDCDevice::DownloadFile(const char* file, int type, int subtype, cons
         CardFile meta;
         meta.key = CheckedKey(type, subtype);
         meta.name = name ? name : "";
-        if (type == kestra::card::kCodeFileType) {
-            const std::vector<std::uint8_t> contents = ReadHostFile(file);
+        m_service->formatted();
+        const std::vector<std::uint8_t> contents = m_service->read(file);
+        if (type == kestra::card::kCodeFileType)
             meta.version = kestra::card::FindVersionText(contents).value_or("");
-        }
-        m_service->download(file, meta, "the file '" + FileName(file) + "'");
+        m_service->download(file, meta, "the file '" + FileName(file) + "'", contents);
     });
 }
 

@@ -107,6 +107,10 @@ class CKesSSFDCDevice : public CSSFDCInterface {
     // Kind 5 deletes every font; 2, 3 and 4 the font of that kind.
     void DeleteFont(FONTTYPE kind, bool confirm);
     void DownloadROMFile(const char* file);
+    // The ROM file is read first, so that a file that cannot be sent leaves the card as it
+    // was; then, with `deleteFonts`, every font is deleted without confirmation, and the ROM
+    // file is written.
+    void DownloadROMFile(const char* file, bool deleteFonts);
     void UploadROMFile(const char* file);
 
     void RawDownload(const char* file, unsigned short blocks);
@@ -116,7 +120,8 @@ class CKesSSFDCDevice : public CSSFDCInterface {
                            bool showDialog);
     // An empty or null name takes the file of that type and subtype whatever its name.
     void UploadWinCEFile(const char* file, const char* name, int type, int subtype);
-    // -1 takes the default: every free block, type 32, subtype 0.
+    // -1 takes the default: every free block, type 32, subtype 0. A block count of 0 or less
+    // (other than -1) is out of range.
     void CreateWCEFSPlaceholder(int blocks, int type, int subtype);
 
     void DeleteProject();

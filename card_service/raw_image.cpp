@@ -1,16 +1,13 @@
 #include "card_service/raw_image.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <memory>
 #include <vector>
 
 #include "card_service/card_errors.h"
 #include "card_service/spare_area.h"
+#include "platform/file_writer.h"
+#include "platform/files.h"
 
 namespace kestra::card {
 namespace {
@@ -108,76 +105,95 @@ std::size_t BlockStatusOffset(unsigned pageSize) {
 void UploadRawImage(RawCard& card, const std::string& path, unsigned blocks,
                     ProgressSink* progress) {
     const unsigned count = blocks >= kWholeCard ? card.blocks() : std::min(blocks, card.blocks());
-    const std::string temporary = path + ".part";
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out)
-        throw CardError(KESSSFDC_HOST_FILE,
-                        "The file '" + path + "' cannot be created: " + std::strerror(errno) + ".");
+    platform::FileWriter out(path);
+    auto cannotWrite = [&] {
+        return CardError(KESSSFDC_HOST_FILE,
+                         "The file '" + path + "' cannot be written: " + out.error() + ".");
+    };
+    if (!out.open()) throw cannotWrite();
     ProgressScope scope(progress, "Reading the card image",
                         std::uint64_t{count} * card.blockBytes());
     std::vector<std::uint8_t> page(card.pageSize());
-    try {
-        for (unsigned block = 0; block < count; ++block) {
-            for (unsigned p = 0; p < card.pagesPerBlock(); ++p) {
-                if (card.readRaw(block * card.pagesPerBlock() + p, page) != DeviceResult::Ok)
-                    ReaderFault();
-                out.write(reinterpret_cast<const char*>(page.data()),
-                          static_cast<std::streamsize>(page.size()));
-            }
-            scope.advance(std::uint64_t{block + 1} * card.blockBytes());
+    for (unsigned block = 0; block < count; ++block) {
+        for (unsigned p = 0; p < card.pagesPerBlock(); ++p) {
+            if (card.readRaw(block * card.pagesPerBlock() + p, page) != DeviceResult::Ok)
+                ReaderFault();
+            if (!out.write(page)) throw cannotWrite();
         }
-        out.close();
-        if (!out) throw CardError(KESSSFDC_HOST_FILE, "The file '" + path + "' cannot be written.");
-        std::error_code error;
-        std::filesystem::rename(temporary, path, error);
-        if (error)
-            throw CardError(KESSSFDC_HOST_FILE,
-                            "The file '" + path + "' cannot be written: " + error.message() + ".");
-    } catch (...) {
-        std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
-        throw;
+        scope.advance(std::uint64_t{block + 1} * card.blockBytes());
     }
+    if (!out.commit()) throw cannotWrite();
     scope.complete();
 }
 
+namespace {
+
+// The image to write, checked against the card before anything is written: without a block
+// count it must be the whole card; with one, a whole number of the card's blocks, no more
+// than the card has, and at least as many as asked for.
+std::vector<std::uint8_t> ReadRawImage(const RawCard& card, const std::string& path,
+                                       unsigned blocks) {
+    const std::size_t blockBytes = card.blockBytes();
+    const std::uint64_t cardBytes = std::uint64_t{card.blocks()} * blockBytes;
+    const std::string notForThisCard = "The file '" + path + "' is not an image of this card (" +
+                                       std::to_string(card.blocks()) + " blocks of " +
+                                       std::to_string(blockBytes) + " bytes, " +
+                                       std::to_string(cardBytes) + " bytes in all): ";
+    if (blocks != kWholeCard && (blocks == 0 || blocks > card.blocks()))
+        throw CardError(KESSSFDC_BAD_ARGUMENT,
+                        "A raw download writes 1 to " + std::to_string(card.blocks()) +
+                            " blocks of this card; " + std::to_string(blocks) +
+                            " is out of range. Nothing was written to the card.");
+    using Status = platform::LimitedRead::Status;
+    const platform::LimitedRead read = path.empty() ? platform::LimitedRead{Status::Missing, {}, {}}
+                                                    : platform::ReadFileLimited(path, cardBytes);
+    switch (read.status) {
+        case Status::Missing:
+            throw CardError(KESSSFDC_FILE_NOT_FOUND, "The file '" + path + "' was not found.");
+        case Status::Unreadable:
+            throw CardError(KESSSFDC_HOST_FILE,
+                            "The file '" + path + "' cannot be read: " + read.error + ".");
+        case Status::TooLarge:
+            throw CardError(KESSSFDC_BAD_ARGUMENT, notForThisCard +
+                                                       "it is larger than the card. Nothing was "
+                                                       "written to the card.");
+        case Status::Ok:
+            break;
+    }
+    const std::uint64_t size = read.contents.size();
+    if (size == 0 || size % blockBytes != 0 || (blocks == kWholeCard && size != cardBytes))
+        throw CardError(KESSSFDC_BAD_ARGUMENT, notForThisCard + "it has " + std::to_string(size) +
+                                                   " bytes. Nothing was written to the card.");
+    if (size / blockBytes < blocks && blocks != kWholeCard)
+        throw CardError(KESSSFDC_BAD_ARGUMENT,
+                        "The card image '" + path + "' has " + std::to_string(size / blockBytes) +
+                            " blocks; " + std::to_string(blocks) +
+                            " were asked for. Nothing was written to the card.");
+    return {read.contents.begin(), read.contents.end()};
+}
+
+}  // namespace
+
 void DownloadRawImage(RawCard& card, const std::string& path, unsigned blocks,
                       ProgressSink* progress) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw CardError(KESSSFDC_FILE_NOT_FOUND, "The file '" + path + "' was not found.");
-    std::error_code error;
-    const std::uintmax_t size = std::filesystem::file_size(path, error);
-    if (error) throw CardError(KESSSFDC_HOST_FILE, "The file '" + path + "' cannot be read.");
+    const std::vector<std::uint8_t> image = ReadRawImage(card, path, blocks);
     const std::size_t blockBytes = card.blockBytes();
-    if (size == 0 || size % blockBytes != 0)
-        throw CardError(KESSSFDC_DOWNLOAD_FAILED,
-                        "The file '" + path + "' is not a card image for this card: its size (" +
-                            std::to_string(size) + " bytes) is not a whole number of blocks of " +
-                            std::to_string(blockBytes) + " bytes.");
-    const std::uintmax_t imageBlocks = size / blockBytes;
-    const std::uintmax_t count =
-        blocks >= kWholeCard ? imageBlocks : std::min<std::uintmax_t>(blocks, imageBlocks);
-    if (count > card.blocks())
-        throw CardError(KESSSFDC_DOWNLOAD_FAILED,
-                        "The card image '" + path + "' has " + std::to_string(count) +
-                            " blocks; the card has only " + std::to_string(card.blocks()) + ".");
+    const unsigned count = blocks == kWholeCard ? card.blocks() : blocks;
 
-    ProgressScope scope(progress, "Writing the card image", count * blockBytes);
+    ProgressScope scope(progress, "Writing the card image", std::uint64_t{count} * blockBytes);
     RawBlockWriter writer(card);
-    std::vector<std::uint8_t> image(blockBytes);
     std::vector<unsigned> lost;
     for (unsigned block = 0; block < count; ++block) {
-        if (!in.read(reinterpret_cast<char*>(image.data()),
-                     static_cast<std::streamsize>(blockBytes)))
-            throw CardError(KESSSFDC_HOST_FILE, "The file '" + path + "' cannot be read.");
-        if (!writer.write(block, image)) lost.push_back(block);
+        const auto bytes = std::span(image).subspan(std::size_t{block} * blockBytes, blockBytes);
+        if (!writer.write(block, bytes)) lost.push_back(block);
         scope.advance(std::uint64_t{block + 1} * blockBytes);
     }
     if (!lost.empty())
         throw CardError(
             KESSSFDC_DOWNLOAD_FAILED,
             "The card image could not be written whole: " + std::to_string(lost.size()) +
-                " of its blocks fell on bad blocks of the card (blocks " + BlockList(lost) + ").");
+                " of its blocks fell on bad blocks of the card (blocks " + BlockList(lost) +
+                "). The card holds the rest of the image.");
     scope.complete();
 }
 

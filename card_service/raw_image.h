@@ -6,7 +6,13 @@
 // erased, a block that the image marks bad is left erased, and a block that is bad on the
 // card is never touched. When a block with contents cannot be written (bad on the card, or
 // its erase or program fails, which marks it bad) the rest is still written and the download
-// then fails naming those blocks: the card does not hold the image.
+// then fails naming those blocks: the card does not hold the image, and what was written
+// stays written.
+//
+// An image is checked before the card is touched: without a block count it must be exactly
+// the card's size; with a count N (1 to the card's blocks) it must be a whole number of the
+// card's blocks, no larger than the card and holding at least N, of which the first N are
+// written. Anything else fails with KESSSFDC_BAD_ARGUMENT.
 #pragma once
 
 #include <cstdint>
@@ -37,7 +43,8 @@ class RawCard {
 // one 33rd of the page (16 of 528, 8 of 264).
 std::size_t BlockStatusOffset(unsigned pageSize);
 
-// `blocks` is the number of blocks to move; 65535 means the whole card (or the whole image).
+// `blocks` is the number of blocks to move; 65535 means the whole card. Files are written
+// through platform/file_writer.h and read to their end (pipes too).
 // Throw CardError.
 void UploadRawImage(RawCard& card, const std::string& path, unsigned blocks,
                     ProgressSink* progress);

@@ -65,6 +65,7 @@ TerminalProgress::TerminalProgress(std::FILE* out, bool show)
     : out_(out), show_(show), interactive_(out && isatty(fileno(out))) {}
 
 TerminalProgress::~TerminalProgress() {
+    if (presenterInstalled_) kestra::platform::SetMessageBoxPresenter(previousPresenter_);
     if (thread_.joinable()) {
         sync_.WaitToUnlock(true);
         thread_.join();
@@ -76,6 +77,28 @@ void TerminalProgress::start() {
     sync_.Lock();
     running_ = true;
     thread_ = std::thread([this] { run(); });
+    // A message shown while the display runs starts on a line of its own.
+    auto previous = kestra::platform::SetMessageBoxPresenter({});
+    previousPresenter_ = previous;
+    presenterInstalled_ = true;
+    kestra::platform::SetMessageBoxPresenter(
+        [this, previous](HWND owner, std::string_view text, std::string_view caption, UINT type) {
+            settle();
+            return previous ? previous(owner, text, caption, type)
+                            : kestra::platform::ShowOnStandardError(owner, text, caption, type);
+        });
+}
+
+void TerminalProgress::settle() {
+    std::lock_guard lock(mutex_);
+    if (task_.finished) {
+        draw(task_, true);
+        task_.finished = false;
+    } else if (interactive_ && show_ && out_ && drawnWidth_ > 0) {
+        std::fputs("\n", out_);
+        std::fflush(out_);
+        drawnWidth_ = 0;
+    }
 }
 
 void TerminalProgress::begin(std::string_view task, std::uint64_t totalBytes) {

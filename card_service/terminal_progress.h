@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "card_service/progress.h"
+#include "platform/message_box.h"
 
 class CThreadSync {
   public:
@@ -53,6 +54,11 @@ class TerminalProgress : public ProgressSink {
     bool started() const { return thread_.joinable(); }
     CThreadSync& sync() { return sync_; }
 
+    // Ends the line on the terminal before something else is written there: a task that
+    // ended is shown as ended, a line still being redrawn is closed with a line end (and
+    // redrawn on a line of its own). Message boxes do this themselves while the display runs.
+    void settle();
+
     void begin(std::string_view task, std::uint64_t totalBytes) override;
     void advance(std::uint64_t doneBytes) override;
     void end(bool completed) override;
@@ -80,6 +86,8 @@ class TerminalProgress : public ProgressSink {
     bool running_ = false;  // the thread draws; guarded by mutex_
     CThreadSync sync_;
     std::thread thread_;
+    kestra::platform::MessageBoxPresenter previousPresenter_;
+    bool presenterInstalled_ = false;
 };
 
 }  // namespace kestra::card

@@ -9,6 +9,7 @@
 #include "devices/sim_reader.h"
 #include "devices/ssfdc_driver.h"
 #include "platform/files.h"
+#include "platform/image_cursor.h"
 #include "platform/profile.h"
 
 namespace kestra::platform {
@@ -41,6 +42,7 @@ struct Configured {
     bool done = false;
     std::shared_ptr<PortIo> ports;
     std::shared_ptr<SimCard> card;
+    std::optional<std::string> cardProblem;
     std::shared_ptr<Device> driver;
 };
 
@@ -53,40 +55,48 @@ std::string defaultSimCard() {
     return JoinPath(WindowsFolder(), "simcard.img");
 }
 
-// The simulated card of the settings: the image file, made anew when it is missing.
-std::shared_ptr<SimCard> openSimCard(const CardReaderSettings& settings) {
+// The simulated card of the settings: the image file, made anew when it is missing. When it
+// cannot be used, `problem` says why.
+std::shared_ptr<SimCard> openSimCard(const CardReaderSettings& settings,
+                                     std::optional<std::string>& problem) {
     if (settings.simCard == "none") return nullptr;
     const std::string path = ToNativePath(settings.simCard);
     try {
         if (FileExists(path)) return SimCard::Open(path);
         auto geometry = SimCardGeometry::ForDeviceCode(settings.simCardType);
         if (!geometry) {
-            std::fprintf(stderr, "simulated card: no card type with device code 0x%02X\n",
-                         settings.simCardType);
+            char code[8];
+            std::snprintf(code, sizeof code, "0x%02X", settings.simCardType);
+            problem = "The simulated card cannot be made: no SmartMedia card has the device code " +
+                      std::string(code) + ".";
             return nullptr;
         }
         std::error_code ignored;
         std::filesystem::create_directories(std::string(FolderPart(path)), ignored);
         return SimCard::Create(path, *geometry);
+    } catch (const ImageError& error) {
+        problem = "The simulated card cannot be used: " + path + " is not a card image (" +
+                  error.what() + ").";
     } catch (const std::exception& error) {
-        std::fprintf(stderr, "simulated card: %s\n", error.what());
-        return nullptr;
+        problem = "The simulated card cannot be used: " + std::string(error.what()) + ".";
     }
+    return nullptr;
 }
 
 void makeBackends(Configured& state) {
     state.ports.reset();
     state.card.reset();
+    state.cardProblem.reset();
     state.driver.reset();
     if (!state.settings) return;
     const auto& settings = *state.settings;
     switch (settings.backend) {
         case ReaderBackend::Simulated:
-            state.card = openSimCard(settings);
+            state.card = openSimCard(settings, state.cardProblem);
             state.ports = std::make_shared<SimParallelReader>(settings.simPort, state.card);
             break;
         case ReaderBackend::SimulatedDriver:
-            state.card = openSimCard(settings);
+            state.card = openSimCard(settings, state.cardProblem);
             state.driver = std::make_shared<SimDriverDevice>(state.card);
             break;
         case ReaderBackend::Ppdev:
@@ -171,6 +181,12 @@ std::shared_ptr<SimCard> ConfiguredSimCard() {
     auto& state = configured();
     if (!state.done) ConfigureCardReader();
     return state.card;
+}
+
+std::optional<std::string> ConfiguredSimCardProblem() {
+    auto& state = configured();
+    if (!state.done) ConfigureCardReader();
+    return state.cardProblem;
 }
 
 }  // namespace kestra::platform

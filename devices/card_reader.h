@@ -78,5 +78,8 @@ PortIo& ConfiguredPorts();
 std::shared_ptr<Device> ConfiguredDevice(const std::string& name);
 // The simulated card of the configured simulated reader, or null.
 std::shared_ptr<SimCard> ConfiguredSimCard();
+// Why the configured simulated reader has no card although one was asked for (its image
+// file cannot be opened, is no card image, cannot be made), or nullopt.
+std::optional<std::string> ConfiguredSimCardProblem();
 
 }  // namespace kestra::platform

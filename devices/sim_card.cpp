@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <stdexcept>
 
@@ -65,8 +66,11 @@ struct FileCloser {
     throw std::runtime_error(what + " " + path + ": " + std::strerror(errno));
 }
 
-BYTE* mapFile(int fd, std::uint64_t size, const std::string& path) {
-    void* mapping = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+// A read-only image is mapped privately: nothing reaches the file (and the card refuses
+// every change anyway).
+BYTE* mapFile(int fd, std::uint64_t size, const std::string& path, bool readOnly = false) {
+    void* mapping =
+        ::mmap(nullptr, size, PROT_READ | PROT_WRITE, readOnly ? MAP_PRIVATE : MAP_SHARED, fd, 0);
     if (mapping == MAP_FAILED) systemFailure("cannot map the card image", path);
     return static_cast<BYTE*>(mapping);
 }
@@ -146,7 +150,11 @@ std::shared_ptr<SimCard> SimCard::Create(const std::string& path, const SimCardG
 }
 
 std::shared_ptr<SimCard> SimCard::Open(const std::string& path) {
-    FileCloser file{::open(path.c_str(), O_RDWR | O_CLOEXEC)};
+    // An image without any write permission bit is read-only even to a privileged user.
+    struct stat mode;
+    const bool readOnly = ::stat(path.c_str(), &mode) == 0 &&
+                          ((mode.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0);
+    FileCloser file{::open(path.c_str(), (readOnly ? O_RDONLY : O_RDWR) | O_CLOEXEC)};
     if (file.fd < 0) systemFailure("cannot open the card image", path);
     struct stat info;
     if (::fstat(file.fd, &info) != 0) systemFailure("cannot read the card image", path);
@@ -164,8 +172,10 @@ std::shared_ptr<SimCard> SimCard::Open(const std::string& path) {
         head = readHead(sizeof(SimCardHeader) + 4ull * fixed.badBlockCount);
     }
     SimCardLayout layout = ParseSimCardHeader(head, fileSize);
-    BYTE* mapping = mapFile(file.fd, layout.fileSize(), path);
-    return std::shared_ptr<SimCard>(new SimCard(path, std::move(layout), mapping));
+    BYTE* mapping = mapFile(file.fd, layout.fileSize(), path, readOnly);
+    auto card = std::shared_ptr<SimCard>(new SimCard(path, std::move(layout), mapping));
+    card->readOnly_ = readOnly;
+    return card;
 }
 
 SimCard::SimCard(std::string path, SimCardLayout layout, BYTE* mapping)
@@ -346,8 +356,8 @@ void SimCard::program() {
     if (!survivesPowerCut(target, result)) return;
     ++operations_;
     busyFor_ = busyLooks_.program;
-    failed_ =
-        writeProtect_ || factoryBad(row / geometry().pagesPerBlock) || failingPages_.count(row) > 0;
+    failed_ = writeProtect_ || readOnly_ || factoryBad(row / geometry().pagesPerBlock) ||
+              failingPages_.count(row) > 0;
     if (!failed_) std::copy(result.begin(), result.end(), target.begin());
 }
 
@@ -360,7 +370,7 @@ void SimCard::erase() {
     if (!survivesPowerCut(target, result)) return;
     ++operations_;
     busyFor_ = busyLooks_.erase;
-    failed_ = writeProtect_ || factoryBad(block) || failingBlocks_.count(block) > 0;
+    failed_ = writeProtect_ || readOnly_ || factoryBad(block) || failingBlocks_.count(block) > 0;
     if (!failed_) std::fill(target.begin(), target.end(), BYTE{0xFF});
 }
 

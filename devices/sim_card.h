@@ -110,6 +110,9 @@ class SimCard {
     static std::shared_ptr<SimCard> Create(const std::string& path, const SimCardGeometry& geometry,
                                            const std::vector<DWORD>& factoryBad = {});
     // Opens an existing card image; throws ImageError or std::runtime_error when it cannot.
+    // An image this process may not write, or that has no write permission bit at all, is
+    // opened read-only: the card then refuses every program and erase, as a write-protected
+    // card does.
     static std::shared_ptr<SimCard> Open(const std::string& path);
 
     ~SimCard();
@@ -118,6 +121,7 @@ class SimCard {
 
     const SimCardGeometry& geometry() const { return layout_.geometry; }
     const std::string& path() const { return path_; }
+    bool readOnly() const { return readOnly_; }
 
     // The pins of the card.
     void command(BYTE command);
@@ -188,6 +192,7 @@ class SimCard {
     std::vector<BYTE> pageRegister_;
 
     bool writeProtect_ = true;
+    bool readOnly_ = false;
     bool failed_ = false;
     DWORD busyFor_ = 0;
     BusyLooks busyLooks_;

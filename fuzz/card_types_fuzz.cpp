@@ -7,6 +7,7 @@
 #include <string>
 
 #include "card_access/ssfdc_types.h"
+#include "platform/file_writer.h"
 #include "platform/files.h"
 
 // The sources under test are compiled into this program as well as into their library (for
@@ -20,8 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::string name = "/tmp/kestra-card-types-fuzz-XXXXXX";
         return std::string(mkdtemp(name.data())) + "/";
     }();
-    kestra::platform::WriteFileAtomically(
-        folder + "cardtype.ini", std::string_view(reinterpret_cast<const char*>(data), size));
+    kestra::platform::WriteWholeFile(folder + "cardtype.ini",
+                                     std::string_view(reinterpret_cast<const char*>(data), size));
     CSSFDCTypes types(folder.c_str());
     for (unsigned i = 0; i < types.getNumTypes(); ++i) {
         const CSSFDCStatus* type = types.getSSFDCDataByIndex(i);

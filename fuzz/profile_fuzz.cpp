@@ -6,13 +6,14 @@
 #include <cstring>
 #include <string>
 
+#include "platform/file_writer.h"
 #include "platform/files.h"
 #include "platform/profile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const std::string path = "/tmp/kestra-profile-fuzz-" + std::to_string(getpid()) + ".ini";
-    kestra::platform::WriteFileAtomically(
-        path, std::string_view(reinterpret_cast<const char*>(data), size));
+    kestra::platform::WriteWholeFile(path,
+                                     std::string_view(reinterpret_cast<const char*>(data), size));
 
     char sections[512];
     GetPrivateProfileSectionNames(sections, sizeof sections, path.c_str());

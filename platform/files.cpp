@@ -1,11 +1,13 @@
 #include "platform/files.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <fnmatch.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -121,25 +123,58 @@ std::optional<std::string> SearchPath(std::string_view name) {
     return std::nullopt;
 }
 
-bool WriteFileAtomically(const std::string& path, std::string_view contents) {
-    std::string temporary = path + ".tmp-" + std::to_string(getpid());
-    FILE* file = std::fopen(temporary.c_str(), "wb");
-    if (!file) return false;
-    bool ok = std::fwrite(contents.data(), 1, contents.size(), file) == contents.size();
-    ok = (std::fflush(file) == 0) && ok;
-    ok = (fsync(fileno(file)) == 0) && ok;
-    ok = (std::fclose(file) == 0) && ok;
-    if (ok) ok = std::rename(temporary.c_str(), path.c_str()) == 0;
-    if (!ok) std::remove(temporary.c_str());
-    return ok;
-}
-
 std::optional<std::string> ReadWholeFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return std::nullopt;
     std::ostringstream contents;
     contents << in.rdbuf();
     return contents.str();
+}
+
+LimitedRead ReadFileLimited(const std::string& path, std::uint64_t limit) {
+    LimitedRead result;
+    auto problem = [&](LimitedRead::Status status, int number) {
+        result.status = status;
+        result.error = std::strerror(number);
+        result.contents.clear();
+        return result;
+    };
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return problem(errno == ENOENT || errno == ENOTDIR ? LimitedRead::Status::Missing
+                                                           : LimitedRead::Status::Unreadable,
+                       errno);
+    struct stat info;
+    const bool known = ::fstat(fd, &info) == 0;
+    if (known && S_ISDIR(info.st_mode)) {
+        ::close(fd);
+        return problem(LimitedRead::Status::Unreadable, EISDIR);
+    }
+    if (known && S_ISREG(info.st_mode) && static_cast<std::uint64_t>(info.st_size) > limit) {
+        ::close(fd);
+        result.status = LimitedRead::Status::TooLarge;
+        return result;
+    }
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            const int number = errno;
+            ::close(fd);
+            return problem(LimitedRead::Status::Unreadable, number);
+        }
+        if (n == 0) break;
+        if (result.contents.size() + static_cast<std::size_t>(n) > limit) {
+            ::close(fd);
+            result.contents.clear();
+            result.status = LimitedRead::Status::TooLarge;
+            return result;
+        }
+        result.contents.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return result;
 }
 
 std::vector<std::string> MatchingEntries(const std::string& folder, std::string_view pattern) {

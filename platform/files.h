@@ -9,6 +9,7 @@
 // between them copy. Both "/" and "\" separate folders in names that callers pass in.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -45,10 +46,18 @@ std::optional<std::string> FindExisting(const std::string& path);
 // Windows folder, then the folders of PATH. A name with a folder part is taken as it is.
 std::optional<std::string> SearchPath(std::string_view name);
 
-// Writes a whole file through a temporary name in the same folder and renames it into place,
-// so a reader sees either the old or the new file, never half of one.
-bool WriteFileAtomically(const std::string& path, std::string_view contents);
+// Files are written through platform/file_writer.h.
 std::optional<std::string> ReadWholeFile(const std::string& path);
+
+// Reads a file to its end, also one that is not a regular file (a pipe, /dev/stdin), taking
+// at most `limit` bytes: a file with more is TooLarge (a regular one before anything is read).
+struct LimitedRead {
+    enum class Status { Ok, Missing, Unreadable, TooLarge };
+    Status status = Status::Ok;
+    std::string contents;
+    std::string error;  // why it is Missing or Unreadable ("Permission denied", ...)
+};
+LimitedRead ReadFileLimited(const std::string& path, std::uint64_t limit);
 
 // Directory entries matching a pattern with "*" and "?", letter case ignored, sorted.
 std::vector<std::string> MatchingEntries(const std::string& folder, std::string_view pattern);

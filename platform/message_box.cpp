@@ -15,15 +15,15 @@ MessageBoxPresenter& presenter() {
     return instance;
 }
 
-int writeToStandardError(HWND, std::string_view text, std::string_view caption, UINT type) {
+}  // namespace
+
+int ShowOnStandardError(HWND, std::string_view text, std::string_view caption, UINT type) {
     std::string line;
     if (!caption.empty()) line.append(caption).append(": ");
     line.append(text);
     std::fprintf(stderr, "%s\n", line.c_str());
     return DefaultButton(type);
 }
-
-}  // namespace
 
 MessageBoxPresenter SetMessageBoxPresenter(MessageBoxPresenter next) {
     std::lock_guard lock(presenterMutex);
@@ -57,7 +57,7 @@ int MessageBox(HWND owner, const char* text, const char* caption, UINT type) {
     std::string_view body = text ? text : "";
     std::string_view title = caption ? caption : "";
     return show ? show(owner, body, title, type)
-                : kestra::platform::writeToStandardError(owner, body, title, type);
+                : kestra::platform::ShowOnStandardError(owner, body, title, type);
 }
 
 BOOL MessageBeep(UINT) {

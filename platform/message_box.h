@@ -51,6 +51,10 @@ using MessageBoxPresenter =
 // standard-error presenter.
 MessageBoxPresenter SetMessageBoxPresenter(MessageBoxPresenter presenter);
 
+// The standard presenter: the box as one line on standard error, answered with its default
+// button. A presenter that only adds to it (for example ending a progress line first) calls it.
+int ShowOnStandardError(HWND owner, std::string_view text, std::string_view caption, UINT type);
+
 // Number of MessageBeep calls so far in this process (a host may also make a sound).
 unsigned BeepCount();
 

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/file_writer.h"
 #include "platform/files.h"
 
 namespace kestra::platform {
@@ -171,7 +172,7 @@ class ProfileFile {
     bool save() const {
         std::string contents;
         for (const auto& line : lines_) contents += line.text + newline_;
-        return WriteFileAtomically(path_, contents);
+        return WriteWholeFile(path_, contents);
     }
 
   private:

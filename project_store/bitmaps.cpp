@@ -1,10 +1,13 @@
 // Bitmaps and shapes (section 15), and the bitmap repair.
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "kestra/dib.h"
 #include "kestra/project_sections.h"
+#include "platform/file_writer.h"
+#include "platform/files.h"
 #include "project_store/store.h"
 #include "utilities/services.h"
 
@@ -49,12 +52,11 @@ std::optional<std::size_t> dibLength(std::span<const std::byte> bytes) {
     return static_cast<std::size_t>(fixed + rows * rowBytes);
 }
 
+// The log grows by a line; it is written whole, like every file the suite writes.
 void logRepair() {
-    if (std::FILE* log = std::fopen(kRepairLog, "a+")) {
-        std::fputs(kBitmapRepairLine, log);
-        std::fflush(log);
-        std::fclose(log);
-    }
+    const std::string log =
+        kestra::platform::ReadWholeFile(kRepairLog).value_or("") + kBitmapRepairLine;
+    kestra::platform::WriteWholeFile(kRepairLog, log);
 }
 
 // The bitmap repair of one entry, before its data is read: a numbered bitmap whose stored

@@ -1,7 +1,11 @@
 // The built card loader, run against simulated cards.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
+#include <filesystem>
 #include <regex>
+#include <set>
 
 #include "card_service/spare_area.h"
 #include "devices/sim_card.h"
@@ -376,4 +380,214 @@ TEST_F(Cardload, BrokenCardHeaderIsRemovedBeforeTheActions) {
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.out, kInfo4MB + "Formatted:    No\n");
     EXPECT_EQ(run({"/format", "/info"}).out, kInfo4MB + "Formatted:    Yes\n");
+}
+
+namespace {
+
+namespace fs = std::filesystem;
+
+unsigned Mode(const std::string& path) {
+    struct stat info;
+    return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0xFFFFu;
+}
+
+std::set<std::string> Entries(const std::string& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.insert(entry.path().filename().string());
+    return names;
+}
+
+// A character device node in the test's folder (null 1,3 or full 1,7), where the system
+// lets the test make one and open it.
+bool MakeDevice(const std::string& path, unsigned minor) {
+    if (::mknod(path.c_str(), S_IFCHR | 0600, makedev(1, minor)) != 0) return false;
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    ::close(fd);
+    return true;
+}
+
+}  // namespace
+
+TEST_F(Cardload, UploadsWriteTheFileALinkNamesKeepItsModeAndRefuseReadOnlyFiles) {
+    const std::string rom(20000, 'r');
+    ASSERT_EQ(run({"/rom", file("panel.rom", rom)}).exitCode, 0);
+    const std::string real = file("kept/real.rom", "old");
+    ASSERT_EQ(::chmod(real.c_str(), 0640), 0);
+    fs::create_symlink("kept/real.rom", path("link.rom"));
+    fs::create_symlink(path("link.rom"), path("link2.rom"));
+    ProgramRun result = run({"/uplrom", path("link2.rom")});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_TRUE(fs::is_symlink(path("link.rom")));
+    EXPECT_TRUE(fs::is_symlink(path("link2.rom")));
+    EXPECT_EQ(folder.read("kept/real.rom"), rom);
+    EXPECT_EQ(Mode(real), 0640u);
+
+    fs::create_symlink("kept/dump.html", path("dump.html"));
+    ASSERT_EQ(run({"/dump", path("dump.html")}).exitCode, 0);
+    EXPECT_TRUE(fs::is_symlink(path("dump.html")));
+    EXPECT_TRUE(Has(folder.read("kept/dump.html"), "<table border=\"1\">"));
+    EXPECT_EQ(Entries(folder.file("kept")), (std::set<std::string>{"real.rom", "dump.html"}))
+        << "no temporary file is left";
+
+    const std::string locked = file("locked.rom", "keep");
+    ASSERT_EQ(::chmod(locked.c_str(), 0444), 0);
+    result = run({"/uplrom", locked});
+    EXPECT_EQ(result.exitCode, 4121 & 0xFF);
+    EXPECT_EQ(result.err,
+              "SSFDC card: The file '" + locked + "' cannot be written: the file is read-only.\n");
+    EXPECT_EQ(folder.read("locked.rom"), "keep");
+    result = run({"/uplrom", path("no/such/folder/r.rom")});
+    EXPECT_EQ(result.exitCode, 4121 & 0xFF);
+    EXPECT_EQ(result.err, "SSFDC card: The file '" + path("no/such/folder/r.rom") +
+                              "' cannot be written: No such file or directory.\n");
+}
+
+TEST_F(Cardload, UploadsToPipesAndDevicesWriteThemInPlace) {
+    const std::string rom(20000, 'r');
+    ASSERT_EQ(run({"/rom", file("panel.rom", rom)}).exitCode, 0);
+    // A link to a pipe, as /dev/stdout is when the output goes into a pipe.
+    const std::string fifo = path("pipe");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    fs::create_symlink("pipe", path("stdout"));
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(reader, 0);
+    ProgramRun result = run({"/uplrom", path("stdout")});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    std::string received;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(reader, buffer, sizeof buffer)) > 0;)
+        received.append(buffer, static_cast<std::size_t>(n));
+    ::close(reader);
+    EXPECT_EQ(received, rom);
+    EXPECT_TRUE(fs::is_symlink(path("stdout")));
+    EXPECT_TRUE(fs::is_fifo(fifo));
+
+    if (!MakeDevice(path("null"), 3) || !MakeDevice(path("full"), 7))
+        GTEST_SKIP() << "device nodes cannot be made or opened here";
+    result = run({"/uplrom", path("null")});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_TRUE(fs::is_character_file(path("null")));
+    result = run({"/uplrom", path("full")});
+    EXPECT_EQ(result.exitCode, 4121 & 0xFF);
+    EXPECT_EQ(result.err, "SSFDC card: The file '" + path("full") +
+                              "' cannot be written: No space left on device.\n");
+    EXPECT_TRUE(fs::is_character_file(path("full")));
+}
+
+TEST_F(Cardload, FilesThatAreNotRegularAreReadToTheirEnd) {
+    const std::string rom(30000, 'q');
+    const ProgramRun result = RunProgram("cardload", {"/rom", "/dev/stdin"}, environment, rom);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    ASSERT_EQ(run({"/uplrom", path("back.rom")}).exitCode, 0);
+    EXPECT_EQ(folder.read("back.rom"), rom);
+}
+
+TEST_F(Cardload, ARomFileThatCannotBeSentKeepsTheFonts) {
+    for (const char* kind : {"-l.rom", "-d.rom", "-xl.rom"}) file(std::string("font") + kind, kind);
+    ASSERT_EQ(run({"/font", path("font")}).exitCode, 0);
+    ProgramRun result = run({"/rom", path("missing.rom")});
+    EXPECT_EQ(result.exitCode, 4113 & 0xFF);
+    EXPECT_EQ(result.err, "SSFDC card: The file '" + path("missing.rom") + "' was not found.\n");
+    result = run({"/rom", file("empty.rom", "")});
+    EXPECT_EQ(result.exitCode, 4115 & 0xFF);
+    const std::string listing = contents();
+    EXPECT_TRUE(Has(listing, "font l ") && Has(listing, "font d ") && Has(listing, "font xl "))
+        << listing;
+    EXPECT_FALSE(Has(listing, "ROM file "));
+}
+
+TEST_F(Cardload, RawImagesThatDoNotFitTheCardAreRefusedBeforeItIsTouched) {
+    ASSERT_EQ(run({"/rom", file("panel.rom", std::string(20000, 'p'))}).exitCode, 0);
+    const std::string before = folder.read("card.img");
+    const std::string part = file("part.raw", std::string(3 * 16 * 528, '\xFF'));
+    ProgramRun result = run({"/raw", part});
+    EXPECT_EQ(result.exitCode, 4122 & 0xFF);
+    EXPECT_EQ(result.err, "SSFDC card: The file '" + part +
+                              "' is not an image of this card (512 blocks of 8448 bytes, 4325376 "
+                              "bytes in all): it has 25344 bytes. Nothing was written to the "
+                              "card.\n");
+    for (const char* blocks : {"0", "4", "513"})
+        EXPECT_EQ(run({"/raw", part, blocks}).exitCode, 4122 & 0xFF) << blocks;
+    result = run({"/raw", file("big.raw", std::string(513 * 16 * 528, '\xFF')), "1"});
+    EXPECT_EQ(result.exitCode, 4122 & 0xFF);
+    EXPECT_TRUE(Has(result.err, "it is larger than the card")) << result.err;
+    EXPECT_EQ(folder.read("card.img"), before) << "the card was not touched";
+
+    // With a block count, a part of a card's image goes to the first blocks.
+    ASSERT_EQ(run({"/uplraw", path("first.raw"), "2"}).exitCode, 0);
+    result = run({"/raw", path("first.raw"), "2"});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(folder.read("card.img"), before);
+}
+
+TEST_F(Cardload, WindowsCeFileSystemOfNoBlocksIsOutOfRange) {
+    ASSERT_EQ(run({"/format"}).exitCode, 0);
+    ProgramRun result = run({"/wcefs", "0", "40", "0"});
+    EXPECT_EQ(result.exitCode, 4122 & 0xFF);
+    EXPECT_EQ(result.err,
+              "SSFDC card: A Windows CE file system needs at least one block; 0 is out of "
+              "range.\n");
+    EXPECT_EQ(run({"/wcefs", "-2"}).exitCode, 4122 & 0xFF);
+    EXPECT_FALSE(Has(contents(), "Windows CE file system"));
+    EXPECT_EQ(run({"/wcefs", "-1", "40"}).exitCode, 0) << "-1: every free block";
+    EXPECT_TRUE(Has(contents(), "  40       0 Windows CE file system")) << contents();
+}
+
+TEST_F(Cardload, ReadOnlyAndUnusableCardImagesAreReportedOnceWithTheirCause) {
+    const std::string rom(20000, 'p');
+    ASSERT_EQ(run({"/rom", file("panel.rom", rom)}).exitCode, 0);
+    ASSERT_EQ(::chmod(path("card.img").c_str(), 0444), 0);
+    const std::string before = folder.read("card.img");
+    ProgramRun result = run({"/info"});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.out, kInfo4MB + "Formatted:    Yes\n");
+    EXPECT_EQ(result.err, "");
+    ASSERT_EQ(run({"/uplrom", path("back.rom")}).exitCode, 0);
+    EXPECT_EQ(folder.read("back.rom"), rom);
+    result = run({"/rom", path("panel.rom")});
+    EXPECT_EQ(result.exitCode, 4123 & 0xFF);
+    EXPECT_EQ(result.err, "SSFDC card: The card image '" + path("card.img") +
+                              "' is read-only: the card can be read but not changed.\n");
+    EXPECT_EQ(folder.read("card.img"), before);
+
+    environment["KESTRA_SIM_CARD"] = file("garbage.img", "garbage");
+    result = run({"/info"});
+    EXPECT_EQ(result.exitCode, 4123 & 0xFF);
+    EXPECT_EQ(result.err, "SSFDC card: The simulated card cannot be used: " + path("garbage.img") +
+                              " is not a card image (image offset 0: card image header needs 64 "
+                              "bytes, 7 remain).\n");
+    fs::create_directories(path("folder.img"));
+    environment["KESTRA_SIM_CARD"] = path("folder.img");
+    result = run({"/info"});
+    EXPECT_EQ(result.exitCode, 4123 & 0xFF);
+    EXPECT_EQ(result.err,
+              "SSFDC card: The simulated card cannot be used: cannot create the card "
+              "image " +
+                  path("folder.img") + ": Is a directory.\n");
+}
+
+TEST_F(Cardload, MessagesNameCardFilesByTheirKind) {
+    ASSERT_EQ(run({"/format"}).exitCode, 0);
+    ProgramRun result = run({"/uplrom", path("r.out")});
+    EXPECT_EQ(result.exitCode, 4113 & 0xFF);
+    EXPECT_EQ(result.err, "SSFDC card: There is no ROM file on the card.\n");
+    EXPECT_EQ(run({"/uplfirm", path("f.out")}).err,
+              "SSFDC card: There is no firmware on the card.\n");
+    EXPECT_EQ(run({"/uplwince", path("w.out"), "40", "1"}).err,
+              "SSFDC card: There is no Windows CE file of type 40, subtype 1 on the card.\n");
+}
+
+TEST_F(Cardload, QuestionsOnATerminalStartOnALineOfTheirOwn) {
+    const std::string image(30000, 'w');
+    const ProgramRun result = kestra::testing::RunInTerminal(
+        "cardload", {"/wince", file("img.bin", image), "41", "2"}, environment, "Typed\n\n\n");
+    EXPECT_EQ(result.exitCode, 0) << result.out;
+    const auto question = result.out.find("Windows CE file name [WinCE Image generic name]: ");
+    ASSERT_NE(question, std::string::npos) << result.out;
+    ASSERT_GT(question, 0u);
+    EXPECT_EQ(result.out[question - 1], '\n') << result.out;
+    EXPECT_TRUE(Has(result.out, "Formatting the card: 100%")) << result.out;
+    EXPECT_TRUE(Has(contents(), "Typed")) << contents();
 }

@@ -151,21 +151,34 @@ TEST(RawImage, ImagesThatDoNotFitAreRefusedBeforeWriting) {
     };
     EXPECT_EQ(codeOf("missing.img", kWholeCard), KESSSFDC_FILE_NOT_FOUND);
     WriteBytes(folder.file("odd.img"), std::vector<std::uint8_t>(kGeometry.blockRawBytes() + 1, 0));
-    EXPECT_EQ(codeOf("odd.img", kWholeCard), KESSSFDC_DOWNLOAD_FAILED);
+    EXPECT_EQ(codeOf("odd.img", kWholeCard), KESSSFDC_BAD_ARGUMENT);
     WriteBytes(folder.file("empty.img"), {});
-    EXPECT_EQ(codeOf("empty.img", kWholeCard), KESSSFDC_DOWNLOAD_FAILED);
+    EXPECT_EQ(codeOf("empty.img", kWholeCard), KESSSFDC_BAD_ARGUMENT);
     // Pages of zeros, each with a good block status.
-    std::vector<std::uint8_t> big(33 * kGeometry.blockRawBytes(), 0);
-    for (std::size_t page = 0; page < big.size() / kRawPage; ++page)
-        big[page * kRawPage + BlockStatusOffset(kRawPage)] = 0xFF;
-    WriteBytes(folder.file("big.img"), big);
-    EXPECT_EQ(codeOf("big.img", kWholeCard), KESSSFDC_DOWNLOAD_FAILED);
+    auto blocksOfZeros = [](unsigned blocks) {
+        std::vector<std::uint8_t> image(blocks * kGeometry.blockRawBytes(), 0);
+        for (std::size_t page = 0; page < image.size() / kRawPage; ++page)
+            image[page * kRawPage + BlockStatusOffset(kRawPage)] = 0xFF;
+        return image;
+    };
+    WriteBytes(folder.file("big.img"), blocksOfZeros(33));
+    EXPECT_EQ(codeOf("big.img", kWholeCard), KESSSFDC_BAD_ARGUMENT);
+    EXPECT_EQ(codeOf("big.img", 2), KESSSFDC_BAD_ARGUMENT) << "larger than the card";
+    WriteBytes(folder.file("part.img"), blocksOfZeros(3));
+    EXPECT_EQ(codeOf("part.img", kWholeCard), KESSSFDC_BAD_ARGUMENT) << "not the whole card";
+    EXPECT_EQ(codeOf("part.img", 4), KESSSFDC_BAD_ARGUMENT) << "fewer blocks than asked for";
+    EXPECT_EQ(codeOf("part.img", 0), KESSSFDC_BAD_ARGUMENT);
+    EXPECT_EQ(codeOf("part.img", 33), KESSSFDC_BAD_ARGUMENT);
     EXPECT_EQ(card.erases + card.programs, 0u);
     // Only the blocks asked for are written.
-    EXPECT_EQ(codeOf("big.img", 2), KESSSFDC_OK);
+    EXPECT_EQ(codeOf("part.img", 2), KESSSFDC_OK);
     EXPECT_EQ(card.erases, 2u);
     EXPECT_EQ(card.page(0)[0], 0x00);
     EXPECT_EQ(card.page(2 * 4)[0], 0xFF);
+    // A whole image of the card is taken as it is.
+    WriteBytes(folder.file("whole.img"), blocksOfZeros(32));
+    EXPECT_EQ(codeOf("whole.img", kWholeCard), KESSSFDC_OK);
+    EXPECT_EQ(card.page(31 * 4)[0], 0x00);
 }
 
 TEST(SurfaceTest, CountsBadErasedCorrectedAndDamagedPages) {

@@ -131,8 +131,12 @@ TEST(ConfiguredReader, AnImageThatIsNoCardLeavesTheReaderEmpty) {
     EnvironmentScope card(kestra::platform::kSimCardVariable, folder.write("bad.img", "garbage"));
     testing::internal::CaptureStderr();
     ConfigureCardReader();
-    EXPECT_NE(testing::internal::GetCapturedStderr().find("simulated card"), std::string::npos);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "the card service reports it";
     EXPECT_EQ(ConfiguredSimCard(), nullptr);
+    EXPECT_EQ(kestra::platform::ConfiguredSimCardProblem(),
+              "The simulated card cannot be used: " + folder.file("bad.img") +
+                  " is not a card image (image offset 0: card image header needs 64 bytes, 7 "
+                  "remain).");
     EXPECT_EQ(folder.read("bad.img"), "garbage");
 }
 
