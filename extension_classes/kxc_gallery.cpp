@@ -3,6 +3,7 @@
 //
 //   kxc-gallery select                    "Select controller" on the installed drivers
 //   kxc-gallery values                    a baud rate and a timer value manager
+//   kxc-gallery --drivers DIR select      the same on the drivers of another folder
 //   kxc-gallery --screenshot FILE NAME    saves a picture of the window, checks that its
 //                                         controls lie inside it without overlapping, and
 //                                         closes; exit code 1 when a control is misplaced
@@ -100,9 +101,11 @@ struct ValueWindow : QWidget {
 
 int main(int argc, char** argv) {
     std::string screenshot;
+    std::string drivers;
     int arg = 1;
-    if (arg + 1 < argc && std::strcmp(argv[arg], "--screenshot") == 0) {
-        screenshot = argv[arg + 1];
+    while (arg + 1 < argc && std::strncmp(argv[arg], "--", 2) == 0) {
+        if (std::strcmp(argv[arg], "--screenshot") == 0) screenshot = argv[arg + 1];
+        if (std::strcmp(argv[arg], "--drivers") == 0) drivers = argv[arg + 1];
         arg += 2;
     }
     const std::string name = arg < argc ? argv[arg] : "select";
@@ -116,6 +119,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
 
     CPlcInfoList list("TarvelFabricon\\");
+    list.SetScanFolder(drivers);
     list.Load(TRUE);
     HMODULE current = LoadLibrary("K32PLC1.so");
     std::unique_ptr<QWidget> window;

@@ -66,7 +66,10 @@ void CPlcSelectDlg::buildLayout() {
         modeButtons->addButton(m_modes[button.mode], button.mode);
         modeLayout->addWidget(m_modes[button.mode]);
     }
-    connect(modeButtons, &QButtonGroup::idClicked, this, &CPlcSelectDlg::OnModeChanged);
+    // A button turned on by mouse or keyboard sets the mode.
+    connect(modeButtons, &QButtonGroup::idToggled, this, [this](int mode, bool checked) {
+        if (checked && m_bInitialised) OnModeChanged(mode);
+    });
 
     m_ok = new QPushButton(QStringLiteral("&OK"), this);
     m_cancel = new QPushButton(QStringLiteral("&Cancel"), this);

@@ -267,6 +267,12 @@ TEST(PlcSelectDlg, KeyboardReachesEveryControl) {
     EXPECT_TRUE(has(button(dialog, "&Remove")));
     EXPECT_TRUE(has(button(dialog, "Re&fresh")));
     EXPECT_TRUE(has(radio(dialog, "External controller ony")));
+
+    // Arrow keys move between the mode buttons and set the mode.
+    radio(dialog, "External controller ony")->setFocus();
+    QTest::keyClick(radio(dialog, "External controller ony"), Qt::Key_Down);
+    EXPECT_EQ(dialog.GetMode(), PLCMODE_INTERNAL);
+    EXPECT_FALSE(dialog.GetListCtl()->isEnabled());
 }
 
 }  // namespace

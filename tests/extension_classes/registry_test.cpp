@@ -1,8 +1,10 @@
 #include "extension_classes/registry.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QBuffer>
+#include <filesystem>
 
 #include "extension_classes/registry_format.h"
 #include "kxc_test_support.h"
@@ -124,6 +126,31 @@ TEST(RegistryStore, TextsSurviveEveryCharacter) {
     ASSERT_TRUE(kxc::ReadRegistryText(buffer, back));
     EXPECT_EQ(back.value(QStringLiteral("HKEY_CURRENT_USER/K%2Fey/v%25al")).toString(), all);
     EXPECT_TRUE(back.contains(QStringLiteral("HKEY_CURRENT_USER/K%2Fey/%k")));
+}
+
+// A session's changes replace the file whole through a new file renamed into place, so a
+// reader never meets half a store.
+TEST(RegistryStore, WritesReplaceTheFileWhole) {
+    RegistryScope scope;
+    {
+        KXCRegistry registry;
+        registry.SetString(KXCHive::LocalMachine, "Software\\A", "v", "1");
+    }
+    struct stat before {};
+    ASSERT_EQ(stat(scope.file().c_str(), &before), 0);
+    {
+        KXCRegistry registry;
+        registry.SetString(KXCHive::LocalMachine, "Software\\A", "v", "2");
+        EXPECT_TRUE(registry.Sync());
+    }
+    struct stat after {};
+    ASSERT_EQ(stat(scope.file().c_str(), &after), 0);
+    EXPECT_NE(before.st_ino, after.st_ino);
+    for (const auto& entry :
+         std::filesystem::directory_iterator(std::filesystem::path(scope.file()).parent_path()))
+        EXPECT_TRUE(entry.path().filename() == "registry.reg" ||
+                    entry.path().extension() == ".lock")
+            << entry.path();
 }
 
 TEST(RegistryStore, WhereItLives) {
