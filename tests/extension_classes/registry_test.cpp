@@ -8,6 +8,7 @@
 
 #include "extension_classes/registry_format.h"
 #include "kxc_test_support.h"
+#include "platform/file_writer.h"
 
 namespace kestra::testing {
 namespace {
@@ -93,19 +94,19 @@ TEST(RegistryStore, DeletingKeysAndValues) {
 
 TEST(RegistryStore, DamagedLinesAreLeftOutAndTheRestIsRead) {
     RegistryScope scope;
-    platform::WriteFileAtomically(scope.file(),
-                                  "garbage before any section\n"
-                                  "[HKEY_NOWHERE\\X]\n\"lost\"=\"1\"\n"
-                                  "[HKEY_LOCAL_MACHINE\\Good]\n"
-                                  "\"ok\"=\"yes\"\n"
-                                  "\"unterminated\"=\"no\n"
-                                  "\"badnum\"=dword:xyz\n"
-                                  "\"toolong\"=dword:123456789\n"
-                                  "\"bad escape\"=\"\\q\"\n"
-                                  "\"\"=\"empty name\"\n"
-                                  "noequals\n"
-                                  "\"num\"=dword:FFFFFFFF\r\n"
-                                  "[HKEY_LOCAL_MACHINE\\Unclosed\n");
+    platform::WriteWholeFile(scope.file(),
+                             "garbage before any section\n"
+                             "[HKEY_NOWHERE\\X]\n\"lost\"=\"1\"\n"
+                             "[HKEY_LOCAL_MACHINE\\Good]\n"
+                             "\"ok\"=\"yes\"\n"
+                             "\"unterminated\"=\"no\n"
+                             "\"badnum\"=dword:xyz\n"
+                             "\"toolong\"=dword:123456789\n"
+                             "\"bad escape\"=\"\\q\"\n"
+                             "\"\"=\"empty name\"\n"
+                             "noequals\n"
+                             "\"num\"=dword:FFFFFFFF\r\n"
+                             "[HKEY_LOCAL_MACHINE\\Unclosed\n");
     KXCRegistry registry;
     EXPECT_EQ(registry.EnumValues(KXCHive::LocalMachine, "Good"),
               (std::vector<std::string>{"num", "ok"}));
