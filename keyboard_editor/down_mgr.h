@@ -1,0 +1,79 @@
+// The download manager: keyboards and other files to and from the SmartMedia card in the
+// configured card reader, through the card device service. Transfers run on a worker thread.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "platform/records.h"
+
+class CKesSSFDCDevice;
+
+// The card's properties. The keyboard editor reads the two fields at offsets 12 and 16: both
+// zero means that there is no card.
+struct sSSFDCPROPERTY {
+    kestra::le32 megabytes;      // 0
+    kestra::le32 deviceCode;     // 4
+    kestra::le32 formatted;      // 8: 1 when the card holds the file system
+    kestra::le16 blocks;         // 12: erase blocks of the card, 0 without a card
+    kestra::le16 reserved1;      // 14
+    kestra::le16 pagesPerBlock;  // 16: 0 without a card
+    kestra::le16 pageSize;       // 18
+    kestra::le32 reserved2[3];   // 20
+};
+static_assert(sizeof(sSSFDCPROPERTY) == 32);
+
+class CDownMgr {
+  public:
+    CDownMgr();
+    ~CDownMgr();
+    CDownMgr(const CDownMgr&) = delete;
+    CDownMgr& operator=(const CDownMgr&) = delete;
+
+    // Binds the card device service (card types from the program folder).
+    void Init();
+    // True while a transfer runs.
+    bool IsUsed() const { return m_used.load(); }
+    // The reader's base address (the simulated reader answers at its configured one).
+    unsigned Port() const { return m_port; }
+    void SetPort(unsigned port) { m_port = port; }
+
+    bool UploadSSFDCProps(sSSFDCPROPERTY* properties);
+    // Writes the card's file table into the file `name` of the program folder.
+    bool UploadSSFDCFileProps(const std::string& name);
+    // Starts sending `file` as a card file of that type and subtype and returns at once.
+    void Download(const std::string& file, int type, int subtype);
+    bool DeleteFileOnSSFDC(int type, int subtype);
+    void BreakComm();
+
+    // Called on the worker thread when a download ends, while IsUsed() is still true: success,
+    // and the report of a failure.
+    using Finished = std::function<void(bool ok, const std::string& report)>;
+    void SetFinished(Finished finished) { m_finished = std::move(finished); }
+    // Waits for a running download.
+    void Wait();
+    // The report of the last failed operation.
+    std::string LastReport() const;
+    // Where a failure is shown; by default a message box.
+    using Reporter = std::function<void(const std::string& report)>;
+    void SetReporter(Reporter reporter) { m_reporter = std::move(reporter); }
+
+  private:
+    // Runs one card operation with a freshly detected card; false (and the report kept and
+    // shown) when the service throws.
+    bool Run(const std::function<void(CKesSSFDCDevice&)>& operation, bool show);
+
+    std::unique_ptr<CKesSSFDCDevice> m_device;
+    mutable std::mutex m_mutex;
+    std::thread m_worker;
+    std::atomic<bool> m_used{false};
+    unsigned m_port = 0;
+    std::string m_lastReport;
+    Finished m_finished;
+    Reporter m_reporter;
+};

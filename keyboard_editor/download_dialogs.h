@@ -1,0 +1,71 @@
+// The card dialogs: the choice of the card slot (subtype) of a keyboard to download, the list
+// of the card's files with deletion, and the card reader's parameters.
+#pragma once
+
+#include <QDialog>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "keyboard_editor/down_mgr.h"
+#include "keyboard_editor/ssfdc_file_table.h"
+
+class QCheckBox;
+class QListWidget;
+class QPushButton;
+class QSpinBox;
+class QTreeWidget;
+
+namespace clavon {
+
+inline constexpr const char* kSSFDCPropsFile = "SSFDCProps.bin";
+
+class CSubtypeDlg : public QDialog {
+    Q_OBJECT
+  public:
+    CSubtypeDlg(const CSSFDCFileTable& table, const std::vector<std::string>& fields,
+                QWidget* parent = nullptr);
+    // The subtype chosen on OK: a free one for a new file, the selected keyboard's otherwise;
+    // -1 when there is none.
+    int Subtype() const;
+
+    QCheckBox* newFile;
+    QListWidget* existing;
+    QListWidget* fieldList;
+
+  private:
+    void ShowFields();
+    std::vector<const CSSFDCFileEntry*> m_keyboards;
+    const CSSFDCFileTable& m_table;
+};
+
+class CSSFDCFilesDlg : public QDialog {
+    Q_OBJECT
+  public:
+    CSSFDCFilesDlg(CDownMgr& manager, QWidget* parent = nullptr);
+    void Refresh();
+    void DeleteSelected();
+
+    QTreeWidget* tree;
+    QPushButton* deleteButton;
+    QPushButton* closeButton;
+
+  protected:
+    void done(int result) override;
+
+  private:
+    CDownMgr& m_manager;
+    std::optional<CSSFDCFileTable> m_table;
+};
+
+// The card reader's parameters: the base address of the reader's port.
+class CCommParamsDlg : public QDialog {
+  public:
+    CCommParamsDlg(unsigned port, QWidget* parent = nullptr);
+    unsigned Port() const;
+
+  private:
+    QSpinBox* m_port;
+};
+
+}  // namespace clavon

@@ -1,0 +1,201 @@
+// The card file table of "SSFDCProps.bin" and the download manager on a simulated card.
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <cstdio>
+
+#include "card_service/kes_ssfdc_device.h"
+#include "keyboard_editor/clavon_model.h"
+#include "keyboard_editor/down_mgr.h"
+#include "keyboard_editor/ssfdc_file_table.h"
+#include "keyboard_support.h"
+#include "platform/files.h"
+#include "support/card_reader_scope.h"
+
+namespace clavon {
+namespace {
+
+const ::testing::Environment* const kQt =
+    ::testing::AddGlobalTestEnvironment(new QtApplicationEnvironment);
+
+// A table record: length, type, subtype, two zero bytes, the file's head.
+std::vector<std::uint8_t> Record(int type, int subtype, const std::vector<std::uint8_t>& head) {
+    std::vector<std::uint8_t> r{static_cast<std::uint8_t>(5 + head.size()),
+                                static_cast<std::uint8_t>(type), static_cast<std::uint8_t>(subtype),
+                                0, 0};
+    r.insert(r.end(), head.begin(), head.end());
+    return r;
+}
+
+std::vector<std::uint8_t> Table(const std::vector<std::vector<std::uint8_t>>& records) {
+    std::vector<std::uint8_t> t(4, 0);
+    for (const auto& r : records) t.insert(t.end(), r.begin(), r.end());
+    const auto n = static_cast<std::uint32_t>(t.size() - 4);
+    for (int i = 0; i < 4; ++i)
+        t[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(n >> (8 * i));
+    return t;
+}
+
+// The head of a keyboard image with a name and associated fields (stored plus one).
+std::vector<std::uint8_t> KeyboardHead(const std::string& name, std::vector<std::uint8_t> fields) {
+    std::vector<std::uint8_t> head(12, 0);
+    head.push_back(static_cast<std::uint8_t>(name.size()));
+    head.insert(head.end(), name.begin(), name.end());
+    head.resize(56 + name.size(), 0);
+    head.push_back(static_cast<std::uint8_t>(fields.size()));
+    for (std::uint8_t f : fields) head.push_back(static_cast<std::uint8_t>(f + 1));
+    return head;
+}
+
+TEST(FileTable, EntriesNamesMasksAndFreeSubtypes) {
+    const auto bytes =
+        Table({Record(6, 1, KeyboardHead("Pad", {0, 2})), Record(4, 0, {}),
+               Record(6, 2, KeyboardHead("Numbers", {31})), Record(6, 4, KeyboardHead("", {}))});
+    const auto table = CSSFDCFileTable::Parse(bytes);
+    ASSERT_TRUE(table);
+    ASSERT_EQ(table->Entries().size(), 4u);
+    const auto keyboards = table->OfType(kKeyboardFileType);
+    ASSERT_EQ(keyboards.size(), 3u);
+    EXPECT_EQ(keyboards[0]->Name(), "Pad");
+    EXPECT_EQ(keyboards[0]->FieldMask(), 5u);
+    EXPECT_EQ(keyboards[1]->FieldMask(), 0x80000000u);
+    EXPECT_EQ(table->FreeKeyboardSubtype(), 3) << "subtypes 1, 2 and 4 are taken";
+    EXPECT_EQ(table->Entries()[1].Name(), "") << "a head too short for a name";
+
+    std::vector<std::vector<std::uint8_t>> full;
+    for (int s = 1; s <= 255; ++s) full.push_back(Record(6, s, {}));
+    EXPECT_EQ(CSSFDCFileTable::Parse(Table(full))->FreeKeyboardSubtype(), -1);
+    EXPECT_EQ(CSSFDCFileTable::Parse(Table({}))->FreeKeyboardSubtype(), 1);
+}
+
+TEST(FileTable, InvalidTablesAreRefusedWhole) {
+    // Length byte 0 right at the start: valid and empty.
+    const auto empty = CSSFDCFileTable::Parse(std::vector<std::uint8_t>{9, 0, 0, 0, 0, 1, 2});
+    ASSERT_TRUE(empty);
+    EXPECT_TRUE(empty->Entries().empty());
+
+    auto nonZeroByte4 = Table({Record(6, 1, {}), Record(6, 2, {})});
+    nonZeroByte4[4 + 5 + 4] = 1;
+    EXPECT_FALSE(CSSFDCFileTable::Parse(nonZeroByte4));
+    auto nonZeroByte3 = Table({Record(6, 1, {})});
+    nonZeroByte3[4 + 3] = 1;
+    EXPECT_FALSE(CSSFDCFileTable::Parse(nonZeroByte3));
+    EXPECT_FALSE(CSSFDCFileTable::Parse(std::vector<std::uint8_t>{5, 0, 0, 0, 3, 6, 1, 0, 0}))
+        << "a record shorter than 5 bytes";
+    auto lying = Table({Record(6, 1, {1, 2, 3})});
+    lying[0] = 200;  // the area runs past the file
+    EXPECT_FALSE(CSSFDCFileTable::Parse(lying));
+    auto longRecord = Table({Record(6, 1, {1, 2, 3})});
+    longRecord[4] = 40;  // the record runs past the file
+    EXPECT_FALSE(CSSFDCFileTable::Parse(longRecord));
+    EXPECT_FALSE(CSSFDCFileTable::Parse(std::vector<std::uint8_t>{1, 0}));
+    EXPECT_FALSE(CSSFDCFileTable::Read("/nonexistent/SSFDCProps.bin"));
+    // Records after the area's end are not read.
+    auto shortArea = Table({Record(6, 1, {}), Record(6, 2, {})});
+    shortArea[0] = 5;
+    EXPECT_EQ(CSSFDCFileTable::Parse(shortArea)->Entries().size(), 1u);
+}
+
+class Download : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        CKesSSFDCDevice device(kestra::testing::ProgramFolderWithSeparator().c_str());
+        ASSERT_TRUE(device.initSSFDC(0x378));
+        device.Format();
+        manager.SetReporter([this](const std::string& report) { reports.push_back(report); });
+        manager.Init();
+        tableFile = "SSFDCProps-" + std::to_string(::getpid()) + ".bin";
+    }
+    void TearDown() override {
+        std::remove(
+            kestra::platform::JoinPath(kestra::platform::ProgramFolder(), tableFile).c_str());
+    }
+    std::string MakeImage(const std::string& name) {
+        CClavonModel model;
+        model.SetText(kName, name);
+        model.SetInt(kFieldMask, 6);
+        model.Add(std::make_unique<CKesButton>(model));
+        CKbdRomImage image = BuildRomImage(model, "");
+        image.SetTarget(reader.folder().file(name + ".rom"));
+        EXPECT_TRUE(image.Write());
+        return image.Target();
+    }
+    std::optional<CSSFDCFileTable> CardTable() {
+        if (!manager.UploadSSFDCFileProps(tableFile)) return std::nullopt;
+        return CSSFDCFileTable::Read(
+            kestra::platform::JoinPath(kestra::platform::ProgramFolder(), tableFile));
+    }
+    bool Send(const std::string& file, int subtype) {
+        bool ok = false;
+        manager.SetFinished([&](bool result, const std::string&) { ok = result; });
+        manager.Download(file, kKeyboardFileType, subtype);
+        manager.Wait();
+        EXPECT_FALSE(manager.IsUsed());
+        return ok;
+    }
+
+    kestra::testing::SimulatedReaderScope reader;
+    CDownMgr manager;
+    std::vector<std::string> reports;
+    std::string tableFile;
+};
+
+TEST_F(Download, KeyboardsAreSentListedReplacedAndDeleted) {
+    sSSFDCPROPERTY properties{};
+    ASSERT_TRUE(manager.UploadSSFDCProps(&properties));
+    EXPECT_NE(properties.blocks.get(), 0);
+    EXPECT_NE(properties.pagesPerBlock.get(), 0);
+    EXPECT_EQ(properties.formatted.get(), 1u);
+
+    ASSERT_TRUE(Send(MakeImage("Pad"), 3));
+    auto table = CardTable();
+    ASSERT_TRUE(table);
+    auto keyboards = table->OfType(kKeyboardFileType);
+    ASSERT_EQ(keyboards.size(), 1u);
+    EXPECT_EQ(keyboards[0]->subtype, 3);
+    EXPECT_EQ(keyboards[0]->Name(), "Pad");
+    EXPECT_EQ(keyboards[0]->FieldMask(), 6u);
+
+    // Choosing the existing keyboard sends the new image with its subtype, replacing it.
+    ASSERT_TRUE(Send(MakeImage("Other"), keyboards[0]->subtype));
+    table = CardTable();
+    ASSERT_EQ(table->OfType(kKeyboardFileType).size(), 1u);
+    EXPECT_EQ(table->OfType(kKeyboardFileType)[0]->Name(), "Other");
+
+    EXPECT_TRUE(manager.DeleteFileOnSSFDC(kKeyboardFileType, 3));
+    EXPECT_TRUE(CardTable()->OfType(kKeyboardFileType).empty());
+    EXPECT_TRUE(reports.empty());
+}
+
+TEST_F(Download, CardPulledDuringADownloadKeepsTheOldKeyboard) {
+    ASSERT_TRUE(Send(MakeImage("Pad"), 1));
+    std::string failure;
+    manager.SetFinished([&](bool, const std::string& report) { failure = report; });
+    reader.card->cutPowerAfter(3);
+    manager.Download(MakeImage("Newer"), kKeyboardFileType, 1);
+    manager.Wait();
+    EXPECT_FALSE(failure.empty());
+    reader.card->restorePower();
+    const auto table = CardTable();
+    ASSERT_TRUE(table);
+    ASSERT_EQ(table->OfType(kKeyboardFileType).size(), 1u);
+    EXPECT_EQ(table->OfType(kKeyboardFileType)[0]->Name(), "Pad");
+}
+
+TEST(DownloadWithoutCard, PropertiesSayNoCardAndTheTableFails) {
+    kestra::testing::ReaderConfigurationScope empty;
+    CDownMgr manager;
+    std::vector<std::string> reports;
+    manager.SetReporter([&](const std::string& report) { reports.push_back(report); });
+    manager.Init();
+    sSSFDCPROPERTY properties{};
+    properties.blocks = 7;
+    ASSERT_TRUE(manager.UploadSSFDCProps(&properties));
+    EXPECT_EQ(properties.blocks.get(), 0);
+    EXPECT_EQ(properties.pagesPerBlock.get(), 0);
+    EXPECT_FALSE(manager.UploadSSFDCFileProps("SSFDCProps-none.bin"));
+    EXPECT_EQ(reports, (std::vector<std::string>{"There is no SSFDC card in the reader."}));
+}
+
+}  // namespace
+}  // namespace clavon
