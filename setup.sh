@@ -17,7 +17,8 @@ cd "$(dirname "$0")"
 packages=(
     cmake ninja-build g++ clang libclang-rt-14-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    qt6-base-dev xvfb xauth
+    qt6-base-dev xvfb xauth poppler-utils
+    qt6-image-formats-plugins libmagick++-6.q16-dev
 )
 
 install_missing() {

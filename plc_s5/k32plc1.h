@@ -10,7 +10,10 @@
 #include "kestra/plc_records.h"
 #include "kestra/project.h"
 #include "platform/win_types.h"
+#include "plc_s5/dialog_contexts.h"
 #include "plc_s5/field_context.h"
+#include "plc_s5/print_request.h"
+#include "windows/window.h"
 
 extern "C" {
 
@@ -30,6 +33,25 @@ int MoveProjectAddress(kestra::uPLCADR* ref, const kestra::uPLCSETUP* setup, BOO
 // Family 2: defaults.
 BOOL InitPlcDefaults(kestra::sTARGSETUP* project, const kestra::uPLCSETUP* network,
                      kestra::uPLCSETUP* setup, kestra::tagFIELDREC* field, DWORD mode);
+
+// Family 3: dialogs. The setup dialog ends with 1 after OK and 0 after Cancel; the field
+// dialog with 1, 0 or 0x8000 (Delete); the alarm dialog with 1 or 0 (0 also when the alarm
+// table cannot be allocated).
+INT_PTR ExecPlcSetupDlg(HWND parent, PLCSETUPDLGCONTEXT* context);
+INT_PTR PLCSetupProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR ExecPLCFieldDlg(HWND parent, _tagDEFIELD* context);
+INT_PTR DefineDBProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR DefineLocalDBProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+// Calls createPage(module, "FIELDREFPPG", 0, DefineLocalDBProc, context, value) at once and
+// answers what it returns (0 without a callback); the second callback is kept, never called.
+// The value is a 32-bit value of the editor's, handed back unchanged.
+std::uintptr_t AttachPLCFieldDialog(_tagDEFIELD* context, void* createPage, void* second,
+                                    DWORD value);
+// TRUE when the controls were refreshed, FALSE for a context the driver does not know.
+BOOL ExpInitFieldControls(HWND dialog, _tagDEFIELD* context, DWORD code);
+INT_PTR ExecAlarmDlg(HWND parent, ALARMDLGCONTEXT* context);
+INT_PTR AlarmProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+BOOL PaintItem(std::uintptr_t ignored);
 
 // Family 4: data formats, display formats, limits.
 DWORD ExpGetPLCType();
@@ -156,5 +178,9 @@ void ExpConvertLocalProtocParamPLC2Project(const BYTE* local, kestra::uPLCSETUP*
                                            std::uintptr_t ignored);
 void ExpConvertCommParamProject2PLC(BYTE* destination, const BYTE* source);
 void ExpConvertCommParamPLC2Project(BYTE* destination, const BYTE* source);
+
+// Family 8: printing. The result by request type: 0 and 1 the last drawing call's, 2 1, 3 the
+// length of the field line, 4 1; 0 for a request the driver cannot serve.
+DWORD PlcPrint(PLCPRINTREQUEST* request);
 
 }  // extern "C"

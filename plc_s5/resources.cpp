@@ -62,6 +62,24 @@ constexpr StringResource kStrings[] = {
     {id::kFormatShortNames + 12, "BCDBY"},
     {id::kFormatShortNames + 13, "BCDWD"},
     {id::kFormatShortNames + 14, "BCDDW"},
+    // Print lines.
+    {id::kPrintSlaveAddress, "PLC slave address   %d"},
+    {id::kPrintModel, "PLC model           %s"},
+    {id::kPrintError, "ERR"},
+    {id::kPrintFieldLine,
+     "%3d %3d %3d %5s|%3d |%3d %18s %8s|%4s %10s %10s %3d %4d %8s|%6s %6s %6s"},
+    {id::kPrintHeading1,
+     "                 | Net|PLC           PLC         Data |                    Format        "
+     "          |      Scaling "},
+    {id::kPrintHeading2,
+     "Num Row Col Type |Node|Slave       Address      Format| RW       Min        Max  Prec "
+     "Width   Attr |   A1    A2     B"},
+    {id::kPrintReadWrite, "RW"},
+    {id::kPrintReadOnly, "RO"},
+    // Title endings of the field dialog.
+    {810, " - Recipe Item"},
+    {811, " - Indexed Reference"},
+    {812, " - Index"},
     {id::kIncompatibleContext,
      "Incompatible Controller driver version. Try menu option <Change Controller Driver> and "
      "then press button <Find All>."},

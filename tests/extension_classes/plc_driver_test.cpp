@@ -216,7 +216,7 @@ TEST(PlcDriver, ProgramFolderScanBindsTheS5Driver) {
     std::string name;
     ASSERT_TRUE(driver.GetDriverName(name));
     EXPECT_EQ(name, "Simatic S5 - Old");
-    EXPECT_EQ(driver.SupportsPropPages(), 0);
+    EXPECT_EQ(driver.SupportsPropPages(), 1);  // the driver offers its PLC reference page
 
     uPLCSETUP setup{};
     setup.model = 2;

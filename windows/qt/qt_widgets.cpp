@@ -597,6 +597,9 @@ QWidget* CreateWidget(HWND window, QWidget* parent) {
     switch (window->kind) {
         case ControlKind::Dialog: {
             auto* dialog = new DialogWidget(parent, window->isChild() ? Qt::Widget : Qt::Dialog);
+            // QDialog makes itself a window when given no window type; an embedded page (a
+            // child dialog) must stay a plain child widget.
+            if (window->isChild()) dialog->setWindowFlags(Qt::Widget);
             // The classic dialog colours, so that what the procedures paint matches.
             QPalette palette = dialog->palette();
             auto colour = [](int index) { return colourOf(GetSysColor(index)); };

@@ -1,0 +1,205 @@
+// The driver's dialogs on the Qt host, offscreen: clicked and typed through as a user would,
+// then the records they stored.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTest>
+#include <QTimer>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+
+#include "platform/module.h"
+#include "plc_s5/dialog_ids.h"
+#include "plc_s5/k32plc1.h"
+#include "s5_project.h"
+#include "windows/dialog.h"
+#include "windows/input.h"
+#include "windows/qt/qt_host.h"
+
+namespace kp = kestra::platform;
+using namespace kestra;
+using namespace kestra::s5;
+using namespace kestra::s5::dialog;
+using kestra::s5::testing::MakeDataField;
+using kestra::s5::testing::TestProject;
+
+namespace {
+
+QApplication& Application() {
+    static int argc = 1;
+    static char name[] = "plc_s5_qt_tests";
+    static char* argv[] = {name, nullptr};
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    static QApplication* app = new QApplication(argc, argv);  // lives to the end of the process
+    return *app;
+}
+
+HWND TopLevelOf(HWND window) {
+    while (window && (GetWindowLongPtr(window, GWL_STYLE) & WS_CHILD)) window = GetParent(window);
+    return window;
+}
+
+HMODULE Driver() {
+    return kp::ModuleOf(reinterpret_cast<const void*>(&PlcPrint));
+}
+
+class QtDriverDialogs : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        Application();
+        host_ = std::make_unique<kp::qt::QtHost>();
+        InitPlcDefaults(&project_.block(), nullptr, &project_.record().nodeA, nullptr, 0);
+        InitPlcDefaults(&project_.block(), nullptr, &project_.record().nodeA, nullptr, 7);
+    }
+    void TearDown() override {
+        host_.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    QWidget* widget(HWND dialog, int id) { return host_->widgetOf(GetDlgItem(dialog, id)); }
+    void click(HWND dialog, int id) {
+        QWidget* w = widget(dialog, id);
+        ASSERT_NE(w, nullptr) << id;
+        QTest::mouseClick(w, Qt::LeftButton);
+    }
+    // Types into an edit box, then leaves it.
+    void type(HWND dialog, int id, const char* text) {
+        auto* edit = dynamic_cast<QLineEdit*>(widget(dialog, id));
+        ASSERT_NE(edit, nullptr) << id;
+        kp::FocusByUser(GetDlgItem(dialog, id));
+        SendDlgItemMessage(dialog, id, EM_SETSEL, 0, -1);  // select all, as a double click would
+        QTest::keyClicks(edit, text);
+        // On to the next control, as Tab moves the focus.
+        kp::FocusByUser(GetNextDlgTabItem(dialog, GetDlgItem(dialog, id), FALSE));
+    }
+    std::string text(HWND dialog, int id) {
+        auto* edit = dynamic_cast<QLineEdit*>(widget(dialog, id));
+        if (edit) return edit->text().toStdString();
+        auto* combo = dynamic_cast<QComboBox*>(widget(dialog, id));
+        return combo ? combo->currentText().toStdString() : "<none>";
+    }
+    // Picks a combo box item by keyboard: Down or Up as often as needed.
+    void pick(HWND dialog, int id, const QString& item) {
+        auto* combo = dynamic_cast<QComboBox*>(widget(dialog, id));
+        ASSERT_NE(combo, nullptr) << id;
+        const int target = combo->findText(item);
+        ASSERT_GE(target, 0) << item.toStdString();
+        kp::FocusByUser(GetDlgItem(dialog, id));
+        for (int n = 0; n < 20 && combo->currentIndex() != target; ++n)
+            QTest::keyClick(combo, combo->currentIndex() < target ? Qt::Key_Down : Qt::Key_Up);
+        EXPECT_EQ(combo->currentIndex(), target);
+    }
+    void spin(HWND dialog, int id, bool up) {
+        QWidget* s = widget(dialog, id);
+        ASSERT_NE(s, nullptr);
+        QTest::mouseClick(s, Qt::LeftButton, {}, QPoint(s->width() / 2, up ? 2 : s->height() - 3));
+    }
+    INT_PTR drive(const std::function<INT_PTR()>& open, const std::function<void(HWND)>& steps) {
+        bool ran = false;
+        QTimer::singleShot(0, [&] {
+            ran = true;
+            steps(TopLevelOf(GetFocus()));
+        });
+        const INT_PTR result = open();
+        EXPECT_TRUE(ran);
+        return result;
+    }
+    void expectTemplatePlaces(HWND dialog, const char* name) {
+        const DialogTemplate* t = kp::FindDialogTemplate(Driver(), name);
+        ASSERT_NE(t, nullptr);
+        HWND control = GetWindow(dialog, GW_CHILD);
+        for (std::size_t i = 0; i < t->itemCount; ++i, control = GetWindow(control, GW_HWNDNEXT)) {
+            const DialogItemTemplate& item = t->items[i];
+            RECT r{item.x, item.y, item.x + item.cx, item.y + item.cy};
+            MapDialogRect(dialog, &r);
+            QWidget* w = host_->widgetOf(control);
+            ASSERT_NE(w, nullptr);
+            EXPECT_EQ(w->geometry().topLeft(), QPoint(r.left, r.top)) << name << " " << item.id;
+            EXPECT_EQ(w->width(), r.right - r.left) << name << " " << item.id;
+        }
+    }
+
+    std::unique_ptr<kp::qt::QtHost> host_;
+    TestProject project_;
+};
+
+TEST_F(QtDriverDialogs, SetupDialogClickedThrough) {
+    PLCSETUPDLGCONTEXT context{};
+    context.project = &project_.block();
+    context.setup = project_.record().nodeA;
+    context.projectOpen = 0;
+    const INT_PTR result =
+        drive([&] { return ExecPlcSetupDlg(nullptr, &context); },
+              [&](HWND dialog) {
+                  expectTemplatePlaces(dialog, MAKEINTRESOURCE(kSetupTemplate));
+                  EXPECT_EQ(host_->widgetOf(dialog)->windowTitle(), "Simatic S5 - PLC Setup");
+                  pick(dialog, kModelCombo, "AG115 CPU 945");
+                  click(dialog, IDOK);
+              });
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(context.setup.model.get(), 2);
+}
+
+TEST_F(QtDriverDialogs, FieldDialogTypedAndClickedThrough) {
+    FieldRecord field{};
+    MakeDataField(field, 0, 0, kNumeric, kWord, 10, 10, 6);
+    field.display.maximum = 100;
+    _tagDEFIELD context{};
+    context.version = kFieldContextVersion;
+    context.field = &field;
+    context.project = &project_.block();
+    context.setup = &project_.record().nodeA;
+    const INT_PTR result = drive([&] { return ExecPLCFieldDlg(nullptr, &context); },
+                                 [&](HWND dialog) {
+                                     expectTemplatePlaces(dialog, kFieldTemplate);
+                                     type(dialog, kDataBlockEdit, "300");
+                                     EXPECT_EQ(text(dialog, kDataBlockEdit), "2");
+                                     spin(dialog, kDataBlockSpin, false);
+                                     EXPECT_EQ(text(dialog, kDataBlockEdit), "255");
+                                     pick(dialog, kFormatCombo, "TIMER   [KT]");
+                                     EXPECT_EQ(text(dialog, kWidthEdit), "4");
+                                     type(dialog, kOffsetEdit, "7");
+                                     EXPECT_EQ(text(dialog, kAddressEdit), "DB255 DW7");
+                                     type(dialog, kMaximumEdit, "500");
+                                     click(dialog, kHighPriority);
+                                     click(dialog, IDOK);
+                                 });
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(field.plc.dataBlock, 255);
+    EXPECT_EQ(field.plc.byteOffset.get(), 14);
+    EXPECT_EQ(field.plc.dataFormat, kTimer);
+    EXPECT_EQ(field.width, 4);
+    EXPECT_EQ(field.display.maximum.get(), 500);
+    EXPECT_EQ(field.plc.flags & uPLCADR::kHighPriority, uPLCADR::kHighPriority);
+}
+
+TEST_F(QtDriverDialogs, AlarmDialogTypedAndClickedThrough) {
+    AlarmRecord* alarms = project_.addAlarms(1);
+    alarms[0] = {kAlarmHasText, 1, project_.text("Pump failure"), {}};
+    ALARMDLGCONTEXT context{};
+    context.project = &project_.block();
+    const INT_PTR result = drive([&] { return ExecAlarmDlg(nullptr, &context); },
+                                 [&](HWND dialog) {
+                                     expectTemplatePlaces(dialog, kAlarmTemplate);
+                                     EXPECT_EQ(text(dialog, kAlarmMessageEdit), "Pump failure");
+                                     type(dialog, kAlarmNumberEdit, "0");
+                                     EXPECT_EQ(text(dialog, kAlarmNumberEdit), "1");
+                                     spin(dialog, kAlarmSpin, false);
+                                     EXPECT_EQ(text(dialog, kAlarmNumberEdit), "256");
+                                     type(dialog, kAlarmMessageEdit, "Last alarm");
+                                     click(dialog, kAlarmOperatorAck);
+                                     click(dialog, IDOK);
+                                 });
+    EXPECT_EQ(result, 1);
+    ASSERT_EQ(project_.record().section2aCount.get(), 256);
+    const auto* table =
+        reinterpret_cast<const AlarmRecord*>(mem::Data(project_.record().section2a));
+    EXPECT_EQ(project_.textOf(table[255].textId), "Last alarm");
+    EXPECT_EQ(table[255].flags, kAlarmHasText | kOperatorAck);
+    EXPECT_EQ(project_.textOf(table[0].textId), "Pump failure");
+}
+
+}  // namespace
