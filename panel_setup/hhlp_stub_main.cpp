@@ -1,0 +1,72 @@
+// HHlpStub: the help window of the panel setup program. It waits hidden on its local server;
+// message 1224 with parameter 302 shows the panel setup help page and brings the window to the
+// top; message 16 (close) ends it.
+#include <QApplication>
+#include <QFile>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QTextBrowser>
+#include <map>
+#include <memory>
+
+#include "panel_setup/setup_channel.h"
+#include "platform/files.h"
+#include "platform/records.h"
+
+namespace {
+
+using namespace kestra::panel;
+
+QString HelpPage() {
+    const QString path = QString::fromStdString(
+        kestra::platform::JoinPath(kestra::platform::ProgramFolder(), "PanelSetupHelp.html"));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return "<h2>Panel Setup</h2><p>The help page " + path.toHtmlEscaped() +
+               " is missing. Reinstall the panel setup program.</p>";
+    return QString::fromUtf8(file.readAll());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    app.setQuitOnLastWindowClosed(false);
+    QTextBrowser window;
+    window.setObjectName("HHLP");
+    window.setWindowTitle("HHlpStub");
+    window.resize(640, 520);
+
+    QLocalServer server;
+    QLocalServer::removeServer(HelpStubServerName());
+    server.setSocketOptions(QLocalServer::UserAccessOption);
+    if (!server.listen(HelpStubServerName())) return 1;
+
+    std::map<QLocalSocket*, std::unique_ptr<FrameReader>> readers;
+    QObject::connect(&server, &QLocalServer::newConnection, [&] {
+        while (QLocalSocket* socket = server.nextPendingConnection()) {
+            readers[socket] = std::make_unique<FrameReader>(64);
+            QObject::connect(socket, &QLocalSocket::readyRead, [&, socket] {
+                FrameReader& reader = *readers[socket];
+                reader.Append(socket->readAll());
+                while (auto frame = reader.Next()) {
+                    if (frame->dataWord == kCloseMessage) app.quit();
+                    if (frame->dataWord != kHelpMessage || frame->bytes.size() != 4) continue;
+                    if (kestra::ReadLe32(frame->Span().data()) != kHelpParameter) continue;
+                    window.setHtml(HelpPage());
+                    window.show();
+                    window.raise();
+                    window.activateWindow();
+                }
+                if (reader.Failed()) socket->abort();
+            });
+            QObject::connect(socket, &QLocalSocket::disconnected, [&, socket] {
+                readers.erase(socket);
+                socket->deleteLater();
+            });
+        }
+    });
+    // Closing the help window ends the stub; the next request starts it again.
+    QObject::connect(&app, &QApplication::lastWindowClosed, &app, &QApplication::quit);
+    return app.exec();
+}

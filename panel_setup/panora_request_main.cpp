@@ -1,0 +1,128 @@
+// panora-request: plays the project editor. It builds a setup exchange block, asks Panora to
+// edit it through the client library, and prints what came back.
+//
+//   panora-request [--nodes N] [--model NAME] [--version V] [--project-size BYTES]
+//                  [--colour-graphics] [--forth] [--wait-ms MS] [--save FILE]
+#include <QCoreApplication>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "panel_setup/data_chunk.h"
+#include "panel_setup/setup_client.h"
+
+namespace {
+
+using namespace kestra;
+using namespace kestra::panel;
+
+struct Arguments {
+    int nodes = 0;
+    std::string model = "KP-570 Color Panel";
+    int version = 210;
+    std::uint32_t projectSize = 100000;
+    bool colourGraphics = false, forth = false;
+    int waitMs = 500;
+    std::string save;
+};
+
+bool Parse(int argc, char** argv, Arguments& a) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string opt = argv[i];
+        auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
+        const char* v = nullptr;
+        if (opt == "--colour-graphics")
+            a.colourGraphics = true;
+        else if (opt == "--forth")
+            a.forth = true;
+        else if (!(v = value()))
+            return false;
+        else if (opt == "--nodes")
+            a.nodes = std::atoi(v);
+        else if (opt == "--model")
+            a.model = v;
+        else if (opt == "--version")
+            a.version = std::atoi(v);
+        else if (opt == "--project-size")
+            a.projectSize = static_cast<std::uint32_t>(std::atol(v));
+        else if (opt == "--wait-ms")
+            a.waitMs = std::atoi(v);
+        else if (opt == "--save")
+            a.save = v;
+        else
+            return false;
+    }
+    return a.nodes >= 0 && a.nodes <= 3;
+}
+
+void PutText(std::vector<std::uint8_t>& b, std::size_t offset, const std::string& text) {
+    std::memcpy(&b[offset], text.c_str(), text.size() + 1);
+}
+
+std::vector<std::uint8_t> BuildBlock(const Arguments& a) {
+    std::vector<std::uint8_t> b(block::kFixedSize + block::kNodeSize * a.nodes);
+    b[block::kColourGraphicsUsed] = a.colourGraphics;
+    b[block::kForthOffered] = a.forth;
+    b[block::kCompact + 0] = 1;      // 24-hour clock
+    b[block::kCompact + 17] = 0x04;  // buzzer on
+    b[block::kCompact + 25] = 4;
+    std::memcpy(&b[block::kDisplay + 10], a.model.c_str(),
+                std::min<std::size_t>(a.model.size(), 79));
+    b[block::kDisplay + 112] = static_cast<std::uint8_t>(a.version / 100);
+    b[block::kDisplay + 113] = static_cast<std::uint8_t>(a.version % 100);
+    CPanelRPTData rpt;
+    rpt.CopyRecordOut(std::span(b).subspan(block::kPassthrough).first<sizeof(PassthroughRecord)>());
+    WriteLe32(&b[block::kProjectSize], a.projectSize);
+    PutText(b, block::kPassword, "kestra");
+    WriteLe16(&b[block::kNodeCount], static_cast<std::uint16_t>(a.nodes));
+    const char* drivers[] = {"Simatic S5 AS511", "Modbus RTU", "KesNET Client"};
+    for (int i = 0; i < a.nodes; ++i) {
+        const std::size_t n = block::kFixedSize + block::kNodeSize * i;
+        WriteLe16(&b[n], static_cast<std::uint16_t>(i + 1));
+        WriteLe16(&b[n + 2], static_cast<std::uint16_t>(i == 2 ? 1 : 0));
+        b[n + 4] = i == 0;
+        PutText(b, n + 6, drivers[i]);
+        PutText(b, n + 70, i == 0 ? "CPU 945" : "Generic");
+    }
+    return b;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    Arguments args;
+    if (!Parse(argc, argv, args)) {
+        std::fprintf(stderr,
+                     "usage: panora-request [--nodes 0-3] [--model NAME] [--version V] "
+                     "[--project-size BYTES] [--colour-graphics] [--forth] [--wait-ms MS] "
+                     "[--save FILE]\n");
+        return 2;
+    }
+    const auto request = BuildBlock(args);
+    PanelSetupOptions options;
+    options.launchWaitMs = args.waitMs;
+    const auto outcome = RequestPanelSetup(request, options);
+    std::printf("sent %zu bytes\n", request.size());
+    std::printf("result %d\n", outcome.result);
+    std::printf("idle notifications %d\n", outcome.idleNotifications);
+    if (outcome.result < 0) {
+        std::printf("error %s\n", outcome.error.c_str());
+        return 1;
+    }
+    const auto& r = outcome.reply;
+    std::printf("reply %zu bytes\n", r.size());
+    std::printf("changed setup %d display %d passthrough %d password %d\n", r[0], r[1], r[2], r[3]);
+    std::printf("compact");
+    for (std::size_t i = 0; i < kCompactSize; ++i) std::printf(" %02x", r[block::kCompact + i]);
+    std::printf("\nmodel %.80s version %d\n",
+                reinterpret_cast<const char*>(&r[block::kDisplay + 10]),
+                r[block::kDisplay + 112] * 100 + r[block::kDisplay + 113]);
+    std::printf("model file %.260s\n", reinterpret_cast<const char*>(&r[block::kModelPath]));
+    if (!args.save.empty())
+        std::ofstream(args.save, std::ios::binary)
+            .write(reinterpret_cast<const char*>(r.data()), static_cast<std::streamsize>(r.size()));
+    return 0;
+}
