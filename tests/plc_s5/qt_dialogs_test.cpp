@@ -1,5 +1,7 @@
 // The driver's dialogs on the Qt host, offscreen: clicked and typed through as a user would,
 // then the records they stored.
+#include "support/qt_dialogs.h"
+
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -27,21 +29,12 @@ using namespace kestra::s5::dialog;
 using kestra::s5::testing::MakeDataField;
 using kestra::s5::testing::TestProject;
 
+using kestra::testing::ExpectTemplatePlaces;
+using kestra::testing::OffscreenApplication;
+using kestra::testing::PlaceCheck;
+using kestra::testing::TopLevelOf;
+
 namespace {
-
-QApplication& Application() {
-    static int argc = 1;
-    static char name[] = "plc_s5_qt_tests";
-    static char* argv[] = {name, nullptr};
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    static QApplication* app = new QApplication(argc, argv);  // lives to the end of the process
-    return *app;
-}
-
-HWND TopLevelOf(HWND window) {
-    while (window && (GetWindowLongPtr(window, GWL_STYLE) & WS_CHILD)) window = GetParent(window);
-    return window;
-}
 
 HMODULE Driver() {
     return kp::ModuleOf(reinterpret_cast<const void*>(&PlcPrint));
@@ -50,7 +43,7 @@ HMODULE Driver() {
 class QtDriverDialogs : public ::testing::Test {
   protected:
     void SetUp() override {
-        Application();
+        OffscreenApplication();
         host_ = std::make_unique<kp::qt::QtHost>();
         InitPlcDefaults(&project_.block(), nullptr, &project_.record().nodeA, nullptr, 0);
         InitPlcDefaults(&project_.block(), nullptr, &project_.record().nodeA, nullptr, 7);
@@ -108,18 +101,7 @@ class QtDriverDialogs : public ::testing::Test {
         return result;
     }
     void expectTemplatePlaces(HWND dialog, const char* name) {
-        const DialogTemplate* t = kp::FindDialogTemplate(Driver(), name);
-        ASSERT_NE(t, nullptr);
-        HWND control = GetWindow(dialog, GW_CHILD);
-        for (std::size_t i = 0; i < t->itemCount; ++i, control = GetWindow(control, GW_HWNDNEXT)) {
-            const DialogItemTemplate& item = t->items[i];
-            RECT r{item.x, item.y, item.x + item.cx, item.y + item.cy};
-            MapDialogRect(dialog, &r);
-            QWidget* w = host_->widgetOf(control);
-            ASSERT_NE(w, nullptr);
-            EXPECT_EQ(w->geometry().topLeft(), QPoint(r.left, r.top)) << name << " " << item.id;
-            EXPECT_EQ(w->width(), r.right - r.left) << name << " " << item.id;
-        }
+        ExpectTemplatePlaces(*host_, Driver(), dialog, name, PlaceCheck::kPlaceAndWidth);
     }
 
     std::unique_ptr<kp::qt::QtHost> host_;

@@ -18,6 +18,7 @@
 
 #include "platform/message_box.h"
 #include "platform/module.h"
+#include "support/qt_dialogs.h"
 #include "support/temp_folder.h"
 #include "utilities/k32fabutil1.h"
 #include "windows/dialog.h"
@@ -26,25 +27,16 @@
 namespace kp = kestra::platform;
 using kp::qt::QtHost;
 
-namespace {
+using kestra::testing::ExpectTemplatePlaces;
+using kestra::testing::OffscreenApplication;
+using kestra::testing::PlaceCheck;
+using kestra::testing::TopLevelOf;
 
-QApplication& application() {
-    static int argc = 1;
-    static char name[] = "qt_host_tests";
-    static char* argv[] = {name, nullptr};
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    static QApplication* app = new QApplication(argc, argv);  // lives to the end of the process
-    return *app;
-}
+namespace {
 
 const char* const kBaudTexts[kBaudCodeCount] = {"150",  "300",  "600",   "1200",  "2400",
                                                 "4800", "9600", "19200", "38400", "57600"};
 const char* const kParityTexts[kParityCount] = {"None", "Odd", "Even"};
-
-HWND topLevelOf(HWND window) {
-    while (window && (GetWindowLongPtr(window, GWL_STYLE) & WS_CHILD)) window = GetParent(window);
-    return window;
-}
 
 HMODULE utilities() {
     return kp::ModuleOf(reinterpret_cast<const void*>(&StartPCSetupDlg));
@@ -53,7 +45,7 @@ HMODULE utilities() {
 class QtDialogs : public ::testing::Test {
   protected:
     void SetUp() override {
-        application();
+        OffscreenApplication();
         host_ = std::make_unique<QtHost>();
         for (int i = 0; i < kPortCount; ++i) {
             devices_[i] = folder_.write("ttyS" + std::to_string(i), "");
@@ -87,27 +79,14 @@ class QtDialogs : public ::testing::Test {
         bool ran = false;
         QTimer::singleShot(0, [&] {
             ran = true;
-            steps(topLevelOf(GetFocus()));
+            steps(TopLevelOf(GetFocus()));
         });
         INT_PTR result = open();
         EXPECT_TRUE(ran);
         return result;
     }
-    // Every control's widget sits where the template puts it.
     void expectTemplatePlaces(HWND dialog, const char* name) {
-        const DialogTemplate* t = kp::FindDialogTemplate(utilities(), name);
-        ASSERT_NE(t, nullptr);
-        HWND control = GetWindow(dialog, GW_CHILD);
-        for (std::size_t i = 0; i < t->itemCount; ++i, control = GetWindow(control, GW_HWNDNEXT)) {
-            const DialogItemTemplate& item = t->items[i];
-            RECT r{item.x, item.y, item.x + item.cx, item.y + item.cy};
-            MapDialogRect(dialog, &r);
-            QWidget* w = host_->widgetOf(control);
-            ASSERT_NE(w, nullptr);
-            EXPECT_EQ(w->geometry(), QRect(r.left, r.top, r.right - r.left, r.bottom - r.top))
-                << name << " control " << item.id;
-            EXPECT_TRUE(w->isVisible()) << item.id;
-        }
+        ExpectTemplatePlaces(*host_, utilities(), dialog, name, PlaceCheck::kWholeRectangleShown);
     }
 
     std::unique_ptr<QtHost> host_;

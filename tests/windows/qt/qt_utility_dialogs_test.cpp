@@ -19,6 +19,7 @@
 #include "platform/memory.h"
 #include "platform/module.h"
 #include "string_table/string_table.h"
+#include "support/qt_dialogs.h"
 #include "utilities/blocks.h"
 #include "utilities/k32fabutil1.h"
 #include "windows/clipboard.h"
@@ -29,21 +30,12 @@
 using namespace kestra;
 namespace kp = kestra::platform;
 
+using kestra::testing::ExpectTemplatePlaces;
+using kestra::testing::OffscreenApplication;
+using kestra::testing::PlaceCheck;
+using kestra::testing::TopLevelOf;
+
 namespace {
-
-QApplication& application() {
-    static int argc = 1;
-    static char name[] = "qt_utility_dialogs_tests";
-    static char* argv[] = {name, nullptr};
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    static QApplication* app = new QApplication(argc, argv);  // lives to the end of the process
-    return *app;
-}
-
-HWND topLevelOf(HWND window) {
-    while (window && (GetWindowLongPtr(window, GWL_STYLE) & WS_CHILD)) window = GetParent(window);
-    return window;
-}
 
 HMODULE utilities() {
     return kp::ModuleOf(reinterpret_cast<const void*>(&ExecTagSelDlg));
@@ -56,7 +48,7 @@ BOOL neverSame(const void*, const void*, const void*, const void*) {
 class QtUtilityDialogs : public ::testing::Test {
   protected:
     void SetUp() override {
-        application();
+        OffscreenApplication();
         host_ = std::make_unique<kp::qt::QtHost>();
     }
     void TearDown() override {
@@ -88,7 +80,7 @@ class QtUtilityDialogs : public ::testing::Test {
         bool ran = false;
         QTimer::singleShot(0, [&] {
             ran = true;
-            HWND dialog = topLevelOf(GetFocus());
+            HWND dialog = TopLevelOf(GetFocus());
             EXPECT_EQ(QApplication::activeModalWidget(), host_->widgetOf(dialog))
                 << "the dialog is application-modal";
             steps(dialog);
@@ -98,18 +90,7 @@ class QtUtilityDialogs : public ::testing::Test {
         return result;
     }
     void expectTemplatePlaces(HWND dialog, const char* name) {
-        const DialogTemplate* t = kp::FindDialogTemplate(utilities(), name);
-        ASSERT_NE(t, nullptr);
-        HWND control = GetWindow(dialog, GW_CHILD);
-        for (std::size_t i = 0; i < t->itemCount; ++i, control = GetWindow(control, GW_HWNDNEXT)) {
-            const DialogItemTemplate& item = t->items[i];
-            RECT r{item.x, item.y, item.x + item.cx, item.y + item.cy};
-            MapDialogRect(dialog, &r);
-            QWidget* w = host_->widgetOf(control);
-            ASSERT_NE(w, nullptr);
-            EXPECT_EQ(w->geometry(), QRect(r.left, r.top, r.right - r.left, r.bottom - r.top))
-                << name << " control " << item.id;
-        }
+        ExpectTemplatePlaces(*host_, utilities(), dialog, name, PlaceCheck::kWholeRectangle);
     }
 
     std::unique_ptr<kp::qt::QtHost> host_;
