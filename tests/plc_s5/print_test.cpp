@@ -23,7 +23,7 @@ constexpr std::uint8_t kDecimalBase = 2 << 3;
 constexpr std::uint8_t kHexBase = 3 << 3;
 
 // One field of the sample project, as the editor would have set it up.
-struct FieldSpec {
+struct SampleField {
     std::uint8_t page, row, column, fieldType, format, dataBlock;
     std::uint16_t byteOffset;
     std::uint8_t bit, width, access, displayFormat, decimals;
@@ -35,7 +35,7 @@ struct FieldSpec {
 
 constexpr std::uint8_t kS = sDISPFORMAT::kSigned, kF = sDISPFORMAT::kFixedPoint,
                        kSc = sDISPFORMAT::kScaling;
-const FieldSpec kSample[] = {
+const SampleField kSample[] = {
     {0, 0, 0, kNumeric, kWord, 10, 10, 0, 5, 0, kDecimalBase, 0, 0, 1000, 1, 1, 0, 0, "NUM", "-"},
     {0, 1, 0, kNumeric, kByte, 10, 11, 0, 3, 1, kDecimalBase, 0, 0, 255, 1, 1, 0, 0, "NUM", "-"},
     {0, 2, 0, kNumeric, kBit, 10, 10, 3, 1, 1, kDecimalBase, 0, 0, 1, 1, 1, 0, 0, "NUM", "-"},
@@ -116,7 +116,7 @@ const char* const kExpectedPrint =
     " 20   6   3   NUM|  0 | 10           DB10 DW7      ERR|  RO          0       1000   0    5    "
     "    -|     1      1      0\n";
 
-void Apply(FieldRecord& f, const FieldSpec& s) {
+void Apply(FieldRecord& f, const SampleField& s) {
     MakeDataField(f, s.row, s.column, s.fieldType, s.format, s.dataBlock, s.byteOffset, s.width);
     f.plc.bit = s.bit;
     f.plc.networkNode = s.node;
@@ -137,7 +137,7 @@ class SampleProject {
         InitPlcDefaults(&project.block(), nullptr, &project.record().nodeA, nullptr, 0);
         auto pages = project.addPages({7, 7, 6});
         std::size_t next[3] = {};
-        for (const FieldSpec& s : kSample) {
+        for (const SampleField& s : kSample) {
             FieldRecord& f = TestProject::fields(*pages[s.page])[next[s.page]++];
             Apply(f, s);
             fields.push_back(&f);
