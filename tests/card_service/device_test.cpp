@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "card_service/kes_ssfdc_device.h"
+#include "device_test_support.h"
 #include "devices/ssfdc_driver.h"
 #include "platform/message_box.h"
 #include "support/card_reader_scope.h"
@@ -20,23 +21,12 @@ using kestra::testing::RunInChildProcess;
 using kestra::testing::SimulatedReaderScope;
 using kestra::testing::TempFolder;
 
+using kestra::card::testing::CodeOf;
+
 namespace {
 
 constexpr BYTE k16MB = 0x73;
 constexpr BYTE k4MB = 0xE5;
-
-// The error code of the card library exception that `action` throws (0 when none).
-int CodeOf(const std::function<void()>& action, std::string* report = nullptr) {
-    try {
-        action();
-    } catch (CSSFDCLibException* error) {
-        const int code = error->m_ErrorCode;
-        if (report) *report = error->GetReport();
-        error->Delete();
-        return code;
-    }
-    return 0;
-}
 
 std::string Bytes(std::size_t size, unsigned seed) {
     std::string bytes(size, '\0');

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "card_service/kes_ssfdc_device.h"
+#include "device_test_support.h"
 #include "devices/sim_reader.h"
 #include "platform/files.h"
 #include "support/card_reader_scope.h"
@@ -19,19 +20,9 @@ using kestra::testing::ReaderConfigurationScope;
 using kestra::testing::SimulatedReaderScope;
 using kestra::testing::TempFolder;
 
-namespace {
+using kestra::card::testing::CodeOf;
 
-int CodeOf(const std::function<void()>& action, std::string* report = nullptr) {
-    try {
-        action();
-    } catch (CSSFDCLibException* error) {
-        const int code = error->m_ErrorCode;
-        if (report) *report = error->GetReport();
-        error->Delete();
-        return code;
-    }
-    return 0;
-}
+namespace {
 
 std::string Bytes(std::size_t size, unsigned seed) {
     std::string bytes(size, '\0');
