@@ -23,6 +23,25 @@ struct ProgramRun {
     std::string err;
 };
 
+// In a forked child: sets the environment (a missing value unsets the name) and becomes the
+// program; exits with 127 when it cannot.
+[[noreturn]] inline void ExecProgram(
+    const std::string& path, const std::vector<std::string>& arguments,
+    const std::map<std::string, std::optional<std::string>>& environment) {
+    for (const auto& [name, value] : environment) {
+        if (value)
+            setenv(name.c_str(), value->c_str(), 1);
+        else
+            unsetenv(name.c_str());
+    }
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(path.c_str()));
+    for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(path.c_str(), argv.data());
+    _exit(127);
+}
+
 // Environment values of nullopt are removed for the program. Standard input is /dev/null, or
 // a pipe that holds `input` (at most what a pipe buffers, 64 KB).
 inline ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& arguments,
@@ -42,24 +61,13 @@ inline ProgramRun RunProgram(const std::string& program, const std::vector<std::
     std::fflush(stderr);
     const pid_t child = fork();
     if (child == 0) {
-        for (const auto& [name, value] : environment) {
-            if (value)
-                setenv(name.c_str(), value->c_str(), 1);
-            else
-                unsetenv(name.c_str());
-        }
         const int in = input ? pipeEnds[0] : open("/dev/null", O_RDONLY);
         const int out = open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         const int err = open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         dup2(in, 0);
         dup2(out, 1);
         dup2(err, 2);
-        std::vector<char*> argv;
-        argv.push_back(const_cast<char*>(path.c_str()));
-        for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(path.c_str(), argv.data());
-        _exit(127);
+        ExecProgram(path, arguments, environment);
     }
     if (input) close(pipeEnds[0]);
     int status = 0;
@@ -84,18 +92,7 @@ inline ProgramRun RunInTerminal(
     const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
     if (child < 0) return {};
     if (child == 0) {
-        for (const auto& [name, value] : environment) {
-            if (value)
-                setenv(name.c_str(), value->c_str(), 1);
-            else
-                unsetenv(name.c_str());
-        }
-        std::vector<char*> argv;
-        argv.push_back(const_cast<char*>(path.c_str()));
-        for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(path.c_str(), argv.data());
-        _exit(127);
+        ExecProgram(path, arguments, environment);
     }
     ProgramRun run;
     if (write(terminal, typed.data(), typed.size()) != static_cast<ssize_t>(typed.size()))
