@@ -4,3 +4,7 @@ kestra_add_test(kestra_program_tests
     LIBS K32PRJ200 K32FABUTIL1 K32FABUTIL2)
 target_include_directories(kestra_program_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 add_dependencies(kestra_program_tests kestra s5-editor cardload K32PLC1)
+
+# Makes the sample project whose JSON form is data/samples/sample-project.json.
+add_executable(kestra-make-sample ${CMAKE_CURRENT_LIST_DIR}/make_sample_project.cpp)
+target_link_libraries(kestra-make-sample PRIVATE K32PRJ200 K32FABUTIL1 K32FABUTIL2 kplatform)
