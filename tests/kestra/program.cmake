@@ -1,6 +1,7 @@
 # The built kestra program, run as a user runs it.
 kestra_add_test(kestra_program_tests
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/program_test.cpp
+            ${CMAKE_SOURCE_DIR}/tests/support/project_builder.cpp
     LIBS K32PRJ200 K32FABUTIL1 K32FABUTIL2)
 target_include_directories(kestra_program_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 add_dependencies(kestra_program_tests kestra s5-editor cardload K32PLC1)

@@ -1,6 +1,7 @@
 // The built `kestra` program, run on projects made by the S5 sample editor and changed here,
 // against a simulated card of each test's own.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -11,6 +12,7 @@
 #include "platform/memory.h"
 #include "platform/module.h"
 #include "project_store/project_store.h"
+#include "support/project_builder.h"
 #include "support/temp_folder.h"
 #include "utilities/services.h"
 
@@ -227,6 +229,35 @@ TEST_F(KestraProgram, CheckReportsSoundDamagedAndRepairedProjects) {
     run = kestra({"check", truncated, "--repair-menu-fields"});
     EXPECT_EQ(run.exitCode, 5);
     EXPECT_NE(run.err.find("damaged"), std::string::npos);
+}
+
+// Runs in a folder of the test's own, where the store writes its repair log.
+class InFolder {
+  public:
+    explicit InFolder(const std::string& folder) : previous_(fs::current_path()) {
+        fs::current_path(folder);
+    }
+    ~InFolder() { fs::current_path(previous_); }
+
+  private:
+    fs::path previous_;
+};
+
+TEST_F(KestraProgram, CheckReportsTheLinesOfTheRepairLog) {
+    HGLOBAL project = kestra::testing::BuildProject({.bitmaps = 4});
+    auto* entries = reinterpret_cast<kestra::BitmapEntry*>(
+        kestra::mem::At(Block(project).ext.bitmaps, 0, 4 * sizeof(kestra::BitmapEntry)));
+    entries[0].head.attributes = 0x0042;  // numbered, stored, and its height reads as 0
+    const std::string bitmaps = folder.write("bitmaps.kpr", SaveImage(project));
+    folder.write("PrjFix.txt", "an older line\n");
+    InFolder here(folder.path());
+    ProgramRun run = kestra({"check", bitmaps});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(folder.read("PrjFix.txt"), "an older line\n");
+    run = kestra({"check", bitmaps, "--repair-menu-fields"});
+    EXPECT_EQ(run.exitCode, 6) << run.err;
+    EXPECT_EQ(run.out, bitmaps + ": repaired: Fixed bitmap with zero-dimension...\n");
+    EXPECT_EQ(folder.read("PrjFix.txt"), "an older line\n   Fixed bitmap with zero-dimension...\n");
 }
 
 TEST_F(KestraProgram, PanelImageIsWhatTheDriverBuilds) {
