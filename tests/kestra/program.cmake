@@ -4,6 +4,9 @@ kestra_add_test(kestra_program_tests
             ${CMAKE_SOURCE_DIR}/tests/support/project_builder.cpp
     LIBS K32PRJ200 K32FABUTIL1 K32FABUTIL2)
 target_include_directories(kestra_program_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+if(TARGET kestra_project_json)
+    target_compile_definitions(kestra_program_tests PRIVATE KESTRA_HAVE_PROJECT_JSON)
+endif()
 add_dependencies(kestra_program_tests kestra s5-editor cardload K32PLC1)
 
 # Makes the sample project whose JSON form is data/samples/sample-project.json.

@@ -8,6 +8,9 @@
 #include <numeric>
 
 #include "card_loader/run_program.h"
+#ifdef KESTRA_HAVE_PROJECT_JSON
+#include <nlohmann/json.hpp>
+#endif
 #include "kestra/project.h"
 #include "platform/memory.h"
 #include "platform/module.h"
@@ -420,5 +423,96 @@ TEST_F(KestraProgram, UsageAndHelp) {
     }
     EXPECT_NE(kestra({"--help"}).out.find("10 output not writable"), std::string::npos);
 }
+
+#ifdef KESTRA_HAVE_PROJECT_JSON
+
+// The first number in a document and its JSON pointer.
+std::optional<std::string> FirstNumber(nlohmann::json& value, const std::string& at,
+                                       nlohmann::json** found) {
+    if (value.is_number()) {
+        *found = &value;
+        return at;
+    }
+    if (value.is_object())
+        for (auto& [key, member] : value.items())
+            if (auto path = FirstNumber(member, at + "/" + key, found)) return path;
+    if (value.is_array())
+        for (std::size_t i = 0; i < value.size(); ++i)
+            if (auto path = FirstNumber(value[i], at + "/" + std::to_string(i), found)) return path;
+    return std::nullopt;
+}
+
+TEST_F(KestraProgram, ExportAndImportGiveBackTheSameImageAndDocument) {
+    const std::string json = folder.file("sample.json");
+    ProgramRun run = kestra({"export", sample, "-o", json});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(kestra({"export", sample}).out, folder.read("sample.json"));
+
+    const std::string imported = folder.file("imported.kpr");
+    run = kestra({"import", json, "-o", imported});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    HGLOBAL original = LoadImage(bytes(sample));
+    ASSERT_NE(original, 0u);
+    EXPECT_EQ(bytes(imported), SaveImage(original))
+        << "import saves what a save of the original gives";
+    run = kestra({"export", imported, "-o", folder.file("again.json")});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(folder.read("again.json"), folder.read("sample.json"));
+}
+
+TEST_F(KestraProgram, ImportRefusesBadDocumentsWithTheirPath) {
+    const std::string json = folder.file("sample.json");
+    ASSERT_EQ(kestra({"export", sample, "-o", json}).exitCode, 0);
+    nlohmann::json document = nlohmann::json::parse(folder.read("sample.json"));
+    nlohmann::json* number = nullptr;
+    const auto path = FirstNumber(document, "", &number);
+    ASSERT_TRUE(path && number);
+    *number = "not a number";
+    const std::string wrongType = folder.write("wrong-type.json", document.dump(2));
+    folder.write("kept.kpr", "old contents");
+    ProgramRun run = kestra({"import", wrongType, "-o", folder.file("kept.kpr")});
+    EXPECT_EQ(run.exitCode, 7) << run.err;
+    EXPECT_NE(run.err.find("kestra: " + wrongType + ": at \"" + *path + "\""), std::string::npos)
+        << run.err;
+    EXPECT_EQ(folder.read("kept.kpr"), "old contents");
+
+    for (const std::string& text : {std::string("{"), std::string("[]"), std::string("")}) {
+        const std::string bad = folder.write("bad.json", text);
+        run = kestra({"import", bad, "-o", folder.file("new.kpr")});
+        EXPECT_EQ(run.exitCode, 7) << text;
+        EXPECT_FALSE(fs::exists(folder.file("new.kpr"))) << text;
+    }
+    run = kestra({"import", folder.file("missing.json"), "-o", folder.file("new.kpr")});
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_EQ(kestra({"import", json}).exitCode, 2) << "the output is required";
+    run = kestra({"import", json, "-o", folder.file("no/folder/new.kpr")});
+    EXPECT_EQ(run.exitCode, 10);
+
+    const std::string truncated = folder.write("truncated.kpr", bytes(sample).substr(0, 1000));
+    run = kestra({"export", truncated, "-o", folder.file("t.json")});
+    EXPECT_EQ(run.exitCode, 5);
+    EXPECT_FALSE(fs::exists(folder.file("t.json")));
+}
+
+TEST_F(KestraProgram, TheSampleDocumentRunsTheWholeChain) {
+    const std::string document = kestra::platform::JoinPath(kestra::platform::ProgramFolder(),
+                                                            "samples/sample-project.json");
+    const std::string project = folder.file("sample.kpr");
+    ProgramRun run = kestra({"import", document, "-o", project});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    run = kestra({"export", project});
+    EXPECT_EQ(run.out, kestra::platform::ReadWholeFile(document).value_or(""))
+        << "the checked-in document is what export writes";
+    EXPECT_EQ(kestra({"check", project}).exitCode, 0);
+    run = kestra({"info", project});
+    EXPECT_NE(run.out.find("Languages:     2\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("Tags:          3\n"), std::string::npos);
+    EXPECT_EQ(kestra({"panel-image", project, "-o", folder.file("s.img"), "--check"}).exitCode, 0);
+    EXPECT_EQ(kestra({"print", project, "--pdf", folder.file("s.pdf")}).exitCode, 0);
+    EXPECT_EQ(kestra({"card", "send", project}).exitCode, 0);
+    EXPECT_NE(kestra({"card", "list"}).out.find("sample.kpr"), std::string::npos);
+}
+
+#endif
 
 }  // namespace
