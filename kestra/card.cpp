@@ -120,7 +120,7 @@ void RunSend(const CardOptions& options) {
     const Bytes image = ImageToSend(options.input);
     const std::string name =
         options.name.empty() ? std::string(platform::FileNamePart(options.input)) : options.name;
-    if (name.empty() || name.find('/') != std::string::npos)
+    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
         Fail(kExitUsage, "card send: \"" + name + "\" cannot be a file name on the card");
     TemporaryFolder folder;
     const std::string sent = folder.file(name), back = folder.file("read back");

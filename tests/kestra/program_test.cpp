@@ -371,6 +371,8 @@ TEST_F(KestraProgram, CardSendWritesVerifiesAndListsTheProjectFile) {
     EXPECT_NE(run.err.find("checksums do not match"), std::string::npos) << run.err;
     run = kestra({"card", "send", folder.write("junk.bin", "junk")});
     EXPECT_EQ(run.exitCode, 4);
+    for (const char* name : {"a/b", "..", ""})
+        EXPECT_EQ(kestra({"card", "send", panel, "--name", name}).exitCode, 2) << name;
     EXPECT_NE(kestra({"card", "list"}).out.find("line-3.img"), std::string::npos);
 }
 
