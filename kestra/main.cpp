@@ -15,9 +15,7 @@ int RunKestra(int argc, char** argv) {
     app.require_subcommand(1);
     AddInfoCommand(app);
     AddCheckCommand(app);
-#ifdef KESTRA_HAVE_PROJECT_JSON
     AddExchangeCommands(app);
-#endif
     AddPanelImageCommand(app);
     AddPrintCommand(app);
     AddCardCommand(app);

@@ -8,19 +8,14 @@ add_library(kestra_host STATIC
     ${CMAKE_CURRENT_LIST_DIR}/driver.cpp
     ${CMAKE_CURRENT_LIST_DIR}/info.cpp
     ${CMAKE_CURRENT_LIST_DIR}/check.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/exchange.cpp
     ${CMAKE_CURRENT_LIST_DIR}/panel_image.cpp
     ${CMAKE_CURRENT_LIST_DIR}/panel_compare.cpp
     ${CMAKE_CURRENT_LIST_DIR}/print.cpp
     ${CMAKE_CURRENT_LIST_DIR}/card.cpp)
 target_link_libraries(kestra_host PUBLIC
-    CLI11::CLI11 KXC K32SSFDCApp kwindows_qt kdevices K32FABUTIL1
+    CLI11::CLI11 kestra_project_json KXC K32SSFDCApp kwindows_qt kdevices K32FABUTIL1
     K32FABUTIL2 kplatform Qt6::Gui)
-
-if(TARGET kestra_project_json)
-    target_sources(kestra_host PRIVATE ${CMAKE_CURRENT_LIST_DIR}/exchange.cpp)
-    target_link_libraries(kestra_host PUBLIC kestra_project_json)
-    target_compile_definitions(kestra_host PUBLIC KESTRA_HAVE_PROJECT_JSON)
-endif()
 
 add_executable(kestra ${CMAKE_CURRENT_LIST_DIR}/main.cpp)
 target_link_libraries(kestra PRIVATE kestra_host)
