@@ -158,6 +158,11 @@ void PrintPdf(Driver& driver, ProjectBlock& project, const PrintOptions& options
     static int argc = 1;
     static char name[] = "kestra";
     static char* argv[] = {name, nullptr};
+    // Qt's notes about its run-time folder are no business of the user's.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+        if (type != QtDebugMsg && type != QtInfoMsg && !text.startsWith("QStandardPaths:"))
+            std::fprintf(stderr, "kestra: Qt: %s\n", qPrintable(text));
+    });
     if (!QGuiApplication::instance()) new QGuiApplication(argc, argv);
 
     std::string temporary =
