@@ -625,7 +625,7 @@ Json ParseDocument(std::string_view text) {
     };
     try {
         return Json::parse(text.begin(), text.end(), callback);
-    } catch (const Json::parse_error& e) {
+    } catch (const Json::exception& e) {  // a syntax error, or a number beyond 64 bits
         throw DocumentFault("", "the document is not valid JSON: " + CleanParseMessage(e.what()));
     }
 }
