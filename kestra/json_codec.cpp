@@ -126,7 +126,7 @@ const Json& Codec::take(std::string_view name) {
     if (!current.is_object()) fail("must be an object");
     auto it = current.find(name);
     if (it == current.end()) failAt(name, "is missing");
-    top().used.push_back(std::string(name));
+    top().used.push_back(it.key());
     return *it;
 }
 
@@ -175,7 +175,9 @@ void Codec::descend(std::size_t index) {
 }
 
 void Codec::markUsed(std::string_view name) {
-    if (!exporting() && has(name)) top().used.push_back(std::string(name));
+    if (exporting() || !top().in->is_object()) return;
+    auto it = top().in->find(name);
+    if (it != top().in->end()) top().used.push_back(it.key());
 }
 
 std::uint64_t Codec::peekNumber(std::string_view name) const {
@@ -625,7 +627,7 @@ Json ParseDocument(std::string_view text) {
     };
     try {
         return Json::parse(text.begin(), text.end(), callback);
-    } catch (const Json::parse_error& e) {
+    } catch (const Json::exception& e) {  // a syntax error, or a number beyond 64 bits
         throw DocumentFault("", "the document is not valid JSON: " + CleanParseMessage(e.what()));
     }
 }

@@ -204,10 +204,10 @@ class Codec {
 
   private:
     struct Frame {
-        Json* out = nullptr;            // exporting
-        const Json* in = nullptr;       // importing
-        std::string token;              // path token of this value
-        std::vector<std::string> used;  // importing: members read so far
+        Json* out = nullptr;                 // exporting
+        const Json* in = nullptr;            // importing
+        std::string token;                   // path token of this value
+        std::vector<std::string_view> used;  // importing: members read so far (the keys)
     };
     Frame& top() { return frames_.back(); }
     const Frame& top() const { return frames_.back(); }

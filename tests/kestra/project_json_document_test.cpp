@@ -41,6 +41,8 @@ TEST_F(DocumentFaults, TextsThatAreNotDocumentsOrNotProjects) {
               " | the document is not valid JSON: parse error at line 1, column 15: syntax error "
               "while parsing object key - unexpected end of input; expected string literal");
     EXPECT_EQ(ImportFault("[]"), " | the document must be a JSON object");
+    EXPECT_EQ(ImportFault("{\"version\": 1e999}"),
+              " | the document is not valid JSON: number overflow parsing '1e999'");
     EXPECT_EQ(ImportFault("{}"),
               "/version | is missing: a project document starts with its version");
     EXPECT_EQ(ImportFault("{\"version\": \"1\"}"),

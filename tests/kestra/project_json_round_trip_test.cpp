@@ -1,7 +1,9 @@
 // Round trips of the JSON form over every kind of project the store saves: projects built in
 // memory with each section switched on, and the images the store's fuzz corpus and regression
 // inputs hold.
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 #include "kestra/project_json_test.h"
 #include "platform/files.h"
@@ -108,4 +110,31 @@ TEST_F(ProjectJsonTest, EveryImageOfTheStoresCorpusRoundTrips) {
             ++images;
         }
     EXPECT_GE(images, 4u);
+}
+
+// Writes the seeds of the JSON fuzz target: small documents that between them reach every
+// section. Run with --gtest_also_run_disabled_tests and KESTRA_JSON_SEEDS set to the folder.
+TEST_F(ProjectJsonTest, DISABLED_WriteFuzzSeeds) {
+    const char* folder = std::getenv("KESTRA_JSON_SEEDS");
+    ASSERT_NE(folder, nullptr);
+    const Variant seeds[] = {
+        {"plain", {.pages = 1, .fieldsPerPage = 1}},
+        {"tables", {.pages = 1, .fieldsPerPage = 2, .recordTables = true, .groups = true}},
+        {"languages",
+         {.pages = 2, .fieldsPerPage = 1, .languages = 2, .keyed = true, .resources = true}},
+        {"bitmaps",
+         {.pages = 1,
+          .fieldsPerPage = 1,
+          .bitmaps = 1,
+          .pageBlobs = true,
+          .tags = true,
+          .closing = true}},
+        {"options", {.pages = 1, .fieldsPerPage = 1, .optionLayout = 2, .network = true}},
+        {"short-options",
+         {.pages = 1, .fieldsPerPage = 1, .optionLayout = 1, .shortOptionElements = true}},
+    };
+    for (const Variant& v : seeds) {
+        const std::string document = json::ExportProjectJson(resaved(saved(build(v.shape))));
+        std::ofstream(std::string(folder) + "/" + v.name, std::ios::binary) << document;
+    }
 }
