@@ -10,6 +10,7 @@
 
 #include "card_loader/run_program.h"
 #include "kestra/project.h"
+#include "kestra/project_json.h"
 #include "platform/memory.h"
 #include "platform/module.h"
 #include "project_store/project_store.h"
@@ -472,6 +473,14 @@ TEST_F(KestraProgram, ImportRefusesBadDocumentsWithTheirPath) {
     EXPECT_EQ(run.exitCode, 7) << run.err;
     EXPECT_NE(run.err.find("kestra: " + wrongType + ": at \"" + *path + "\""), std::string::npos)
         << run.err;
+    EXPECT_EQ(folder.read("kept.kpr"), "old contents");
+
+    nlohmann::json newer = nlohmann::json::parse(folder.read("sample.json"));
+    newer["version"] = kestra::json::kProjectSchemaVersion + 1;
+    run = kestra(
+        {"import", folder.write("newer.json", newer.dump(2)), "-o", folder.file("kept.kpr")});
+    EXPECT_EQ(run.exitCode, 7) << run.err;
+    EXPECT_NE(run.err.find(": at \"/version\""), std::string::npos) << run.err;
     EXPECT_EQ(folder.read("kept.kpr"), "old contents");
 
     for (const std::string& text : {std::string("{"), std::string("[]"), std::string("")}) {
