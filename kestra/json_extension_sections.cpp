@@ -239,6 +239,7 @@ void Resources(Walk& w) {
 // (the order a walk of the tree gives). Otherwise as the flat table ("tags"), each tag with its
 // parent's key.
 constexpr std::size_t kTagSize = 45, kParentKey = 36;
+constexpr std::size_t kMaxTagDepth = 32;  // deeper tables stay flat
 
 std::optional<std::vector<std::vector<std::size_t>>> TagTree(std::span<const std::uint8_t> tags,
                                                              std::size_t count) {
@@ -255,6 +256,7 @@ std::optional<std::vector<std::vector<std::size_t>>> TagTree(std::span<const std
         if (parent != 0 && open.empty()) return {};
         children[open.empty() ? count : open.back()].push_back(i);
         open.push_back(i);
+        if (open.size() > kMaxTagDepth) return {};
     }
     return children;
 }
@@ -276,7 +278,10 @@ class TagTreeWalk {
     }
 
     // Importing: the tags of `name` and below, in the order of a walk; their number.
-    std::size_t read(std::string_view name, std::uint32_t parent) {
+    std::size_t read(std::string_view name, std::uint32_t parent, std::size_t depth = 1) {
+        if (depth > kMaxTagDepth)
+            c_.failAt(name, "nests tags more than " + std::to_string(kMaxTagDepth) +
+                                " deep; write such a table as flat tags");
         std::size_t total = 0;
         c_.optionalArray(name, 0, [&](std::size_t) {
             c_.beginObject("");
@@ -286,7 +291,7 @@ class TagTreeWalk {
             if (key == 0 || std::find(keys_.begin(), keys_.end(), key) != keys_.end())
                 c_.failAt("key", "must be nonzero and used by one tag only in a tag tree");
             keys_.push_back(key);
-            total += 1 + read("children", key);
+            total += 1 + read("children", key, depth + 1);
             c_.endObject();
         });
         return total;

@@ -148,7 +148,8 @@ TEST_F(ProjectJsonTest, TagsAreATreeWhereTheTableIsOne) {
     tags[1].parentKey = 1;
     tags[2].parentKey = 2;
     const std::string tree = roundTrip(resaved(saved(project)));
-    const auto doc = nlohmann::ordered_json::parse(tree);
+    using Json = nlohmann::ordered_json;
+    const auto doc = Json::parse(tree);
     ASSERT_TRUE(doc.contains("tagTree"));
     EXPECT_FALSE(doc.contains("tags"));
     EXPECT_EQ(doc["tagTree"].size(), 1u);
@@ -160,6 +161,20 @@ TEST_F(ProjectJsonTest, TagsAreATreeWhereTheTableIsOne) {
     const auto flat = nlohmann::ordered_json::parse(roundTrip(resaved(saved(project))));
     ASSERT_TRUE(flat.contains("tags"));
     EXPECT_EQ(flat["tags"][0]["parentKey"], 3);
+
+    // A tree deeper than a tag table is ever nested is refused, and written flat on export.
+    auto deep = doc;
+    Json* level = &deep["tagTree"][0];
+    for (int key = 10; key < 45; ++key) {
+        Json child = (*level)["children"][0];
+        child.erase("children");
+        child["key"] = key;
+        (*level)["children"].push_back(child);
+        level = &(*level)["children"].back();
+        (*level)["children"] = Json::array({child});
+        (*level)["children"][0]["key"] = key + 100;
+    }
+    EXPECT_NE(ImportFault(deep.dump()).find("nests tags more than 32 deep"), std::string::npos);
 
     // A tree whose keys repeat cannot be told apart from another table; it is refused.
     auto twice = doc;
