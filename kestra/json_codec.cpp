@@ -110,6 +110,7 @@ Json& Codec::slot(std::string_view name) {
 }
 
 const Json* Codec::member(std::string_view name) const {
+    if (exporting()) return nullptr;
     const Json& current = *top().in;
     if (!current.is_object()) return nullptr;
     auto it = current.find(name);

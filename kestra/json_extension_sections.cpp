@@ -2,6 +2,7 @@
 // and shapes, resources, tags, languages and the closing blocks.
 #include <algorithm>
 #include <cstdlib>
+#include <optional>
 
 #include "kestra/json_records.h"
 #include "kestra/json_walk.h"
@@ -233,14 +234,99 @@ void Resources(Walk& w) {
 
 // ---- Tags, languages and the closing blocks
 
+// Tags are written as a tree ("tagTree", each tag with its "children") when the table is one:
+// nonzero keys, each used once, and every tag right after its parent or a sibling's subtree
+// (the order a walk of the tree gives). Otherwise as the flat table ("tags"), each tag with its
+// parent's key.
+constexpr std::size_t kTagSize = 45, kParentKey = 36;
+constexpr std::size_t kMaxTagDepth = 32;  // deeper tables stay flat
+
+std::optional<std::vector<std::vector<std::size_t>>> TagTree(std::span<const std::uint8_t> tags,
+                                                             std::size_t count) {
+    std::vector<std::vector<std::size_t>> children(count + 1);  // the last: the roots
+    std::vector<std::size_t> open;                              // the tags above the next one
+    std::vector<std::uint32_t> keys;
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto tag = tags.subspan(i * kTagSize, kTagSize);
+        const std::uint32_t key = Le(tag, 0, 2), parent = Le(tag, kParentKey, 2);
+        if (key == 0 || std::find(keys.begin(), keys.end(), key) != keys.end()) return {};
+        keys.push_back(key);
+        while (!open.empty() && Le(tags.subspan(open.back() * kTagSize), 0, 2) != parent)
+            open.pop_back();
+        if (parent != 0 && open.empty()) return {};
+        children[open.empty() ? count : open.back()].push_back(i);
+        open.push_back(i);
+        if (open.size() > kMaxTagDepth) return {};
+    }
+    return children;
+}
+
+class TagTreeWalk {
+  public:
+    explicit TagTreeWalk(Codec& c) : c_(c) {}
+
+    // Exporting: the tags below `node` as stored in `tree`.
+    void write(std::string_view name, const std::vector<std::vector<std::size_t>>& tree,
+               std::size_t node) {
+        c_.array(name, tree[node].size(), [&](std::size_t i) {
+            const std::size_t tag = tree[node][i];
+            c_.beginObject("");
+            c_.fields(records::kTagElement, {"parentKey"});
+            if (!tree[tag].empty()) write("children", tree, tag);
+            c_.endObject();
+        });
+    }
+
+    // Importing: the tags of `name` and below, in the order of a walk; their number.
+    std::size_t read(std::string_view name, std::uint32_t parent, std::size_t depth = 1) {
+        if (depth > kMaxTagDepth)
+            c_.failAt(name, "nests tags more than " + std::to_string(kMaxTagDepth) +
+                                " deep; write such a table as flat tags");
+        std::size_t total = 0;
+        c_.optionalArray(name, 0, [&](std::size_t) {
+            c_.beginObject("");
+            const RecordAt tag = c_.fields(records::kTagElement, {"parentKey"});
+            c_.patch(tag, kParentKey, 2, parent, "parentKey");
+            const std::uint32_t key = c_.recordValue(tag, 0, 2);
+            if (key == 0 || std::find(keys_.begin(), keys_.end(), key) != keys_.end())
+                c_.failAt("key", "must be nonzero and used by one tag only in a tag tree");
+            keys_.push_back(key);
+            total += 1 + read("children", key, depth + 1);
+            c_.endObject();
+        });
+        return total;
+    }
+
+  private:
+    Codec& c_;
+    std::vector<std::uint32_t> keys_;
+};
+
 void Tags(Walk& w) {
     Codec& c = w.c;
     const std::size_t at = ex::kTagCount;
-    const bool present = Present(w, "tags", ExtValue(w, ex::kTagSlot, 4) != 0);
+    const bool present =
+        c.exporting() ? ExtValue(w, ex::kTagSlot, 4) != 0 : c.has("tags") || c.has("tagTree");
     if (!present) return;
-    const std::size_t n = c.optionalArray("tags", ExtValue(w, at, 2),
-                                          [&](std::size_t) { c.record("", records::kTagElement); });
-    c.patch(w.ext, at, 2, n, "tags");
+    std::size_t n;
+    if (c.exporting()) {
+        const std::size_t count = ExtValue(w, at, 2);
+        const auto tree = TagTree(c.peek(count * kTagSize), count);
+        if (tree) {
+            TagTreeWalk(c).write("tagTree", *tree, count);
+            n = count;
+        } else {
+            n = c.array("tags", count, [&](std::size_t) { c.record("", records::kTagElement); });
+        }
+    } else {
+        if (c.has("tags") && c.has("tagTree"))
+            c.failAt("tagTree", "cannot stand beside tags: give the tags one way");
+        n = c.has("tagTree") ? TagTreeWalk(c).read("tagTree", 0)
+                             : c.optionalArray("tags", 0, [&](std::size_t) {
+                                   c.record("", records::kTagElement);
+                               });
+    }
+    c.patch(w.ext, at, 2, n, !c.exporting() && c.has("tagTree") ? "tagTree" : "tags");
     c.patch(w.ext, ex::kTagSlot, 4, 1, "tags");
 }
 
@@ -350,7 +436,7 @@ void WalkExtensionSections(Walk& w) {
         const Json* b = e && e->is_object() && e->contains("nodeB") ? &(*e)["nodeB"] : nullptr;
         nodeB = Flag(b, "flags");
         bitmaps = c.has("bitmaps");
-        tags = c.has("tags");
+        tags = c.has("tags") || c.has("tagTree");
         languages = c.has("languages");
         tail = c.has("tail");
     }

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 
 #include "kestra/project_json_test.h"
 #include "platform/files.h"
@@ -137,4 +138,47 @@ TEST_F(ProjectJsonTest, DISABLED_WriteFuzzSeeds) {
         const std::string document = json::ExportProjectJson(resaved(saved(build(v.shape))));
         std::ofstream(std::string(folder) + "/" + v.name, std::ios::binary) << document;
     }
+}
+
+TEST_F(ProjectJsonTest, TagsAreATreeWhereTheTableIsOne) {
+    HGLOBAL project = build({.tags = true});
+    auto* tags =
+        reinterpret_cast<TagElement*>(mem::Data(ProjectAt(project).ext.tagFolder.elements));
+    // Tag 2 below tag 1, tag 3 below tag 2: a tree in the order of its walk.
+    tags[1].parentKey = 1;
+    tags[2].parentKey = 2;
+    const std::string tree = roundTrip(resaved(saved(project)));
+    using Json = nlohmann::ordered_json;
+    const auto doc = Json::parse(tree);
+    ASSERT_TRUE(doc.contains("tagTree"));
+    EXPECT_FALSE(doc.contains("tags"));
+    EXPECT_EQ(doc["tagTree"].size(), 1u);
+    EXPECT_EQ(doc["tagTree"][0]["children"][0]["children"][0]["key"], 3);
+    EXPECT_FALSE(doc["tagTree"][0].contains("parentKey"));
+
+    // Tag 1 below tag 3, which comes later: the table is kept flat, with the parent keys.
+    tags[0].parentKey = 3;
+    const auto flat = nlohmann::ordered_json::parse(roundTrip(resaved(saved(project))));
+    ASSERT_TRUE(flat.contains("tags"));
+    EXPECT_EQ(flat["tags"][0]["parentKey"], 3);
+
+    // A tree deeper than a tag table is ever nested is refused, and written flat on export.
+    auto deep = doc;
+    Json* level = &deep["tagTree"][0];
+    for (int key = 10; key < 45; ++key) {
+        Json child = (*level)["children"][0];
+        child.erase("children");
+        child["key"] = key;
+        (*level)["children"].push_back(child);
+        level = &(*level)["children"].back();
+        (*level)["children"] = Json::array({child});
+        (*level)["children"][0]["key"] = key + 100;
+    }
+    EXPECT_NE(ImportFault(deep.dump()).find("nests tags more than 32 deep"), std::string::npos);
+
+    // A tree whose keys repeat cannot be told apart from another table; it is refused.
+    auto twice = doc;
+    twice["tagTree"][0]["children"][0]["key"] = 1;
+    EXPECT_EQ(ImportFault(twice.dump()),
+              "/tagTree/0/children/0/key | must be nonzero and used by one tag only in a tag tree");
 }
