@@ -318,6 +318,13 @@ TEST_F(KestraProgram, PrintsThePlcLinesAsTextAndPdf) {
         << "the first heading line comes first";
     EXPECT_EQ(run.out.find("                 | Net|PLC"), 0u);
 
+    const std::string textFile = folder.file("lines.txt");
+    ASSERT_EQ(kestra({"print", sample, "--text", "-o", textFile}).exitCode, 0);
+    EXPECT_EQ(folder.read("lines.txt"), run.out);
+    EXPECT_EQ(kestra({"print", sample, "--pdf", folder.file("x.pdf"), "-o", textFile}).exitCode, 2)
+        << "-o belongs to --text";
+    EXPECT_FALSE(fs::exists(folder.file("x.pdf")));
+
     const std::string pdf = folder.file("lines.pdf");
     run = kestra({"print", sample, "--pdf", pdf});
     ASSERT_EQ(run.exitCode, 0) << run.err;
