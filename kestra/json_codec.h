@@ -38,21 +38,21 @@ enum class Kind : std::uint8_t {
     Sub,      // a nested record (`sub`)
 };
 
-struct RecordSpec;
-struct FieldSpec {
+struct RecordTable;
+struct FieldEntry {
     std::uint16_t offset;
     std::uint16_t width;
     const char* name;
     Kind kind;
     std::uint32_t value = 0;
-    const RecordSpec* sub = nullptr;
+    const RecordTable* sub = nullptr;
 };
 
 // A fixed-size record: its named fields in offset order; the bytes between them are members
 // named "bytes<offset>" holding hex.
-struct RecordSpec {
+struct RecordTable {
     std::uint16_t size;
-    std::span<const FieldSpec> fields;
+    std::span<const FieldEntry> fields;
 };
 
 // Where a record landed: its offset in the image (read or written).
@@ -180,10 +180,10 @@ class Codec {
     // ---- Records
     // A fixed-size record as an object member (or the current value). Fields named in
     // `computed` (dotted for nested records: "nodeA.childCount") are left out like Derived.
-    RecordAt record(std::string_view name, const RecordSpec& spec,
+    RecordAt record(std::string_view name, const RecordTable& table,
                     const std::vector<std::string_view>& computed = {});
     // The same, into the current object.
-    RecordAt fields(const RecordSpec& spec, const std::vector<std::string_view>& computed = {});
+    RecordAt fields(const RecordTable& table, const std::vector<std::string_view>& computed = {});
     // The record's bytes as read or as written so far.
     std::span<const std::uint8_t> recordBytes(const RecordAt& r) const;
     std::uint32_t recordValue(const RecordAt& r, std::size_t offset, std::size_t width) const;
@@ -216,7 +216,7 @@ class Codec {
     const Json& take(std::string_view name);
     void pushElement(std::size_t index, Json* out, const Json* in);
     void pop();
-    void fieldValues(const RecordSpec& spec, std::size_t base,
+    void fieldValues(const RecordTable& table, std::size_t base,
                      const std::vector<std::string_view>& computed, std::string_view prefix);
 
     std::optional<ImageReader> in_;
