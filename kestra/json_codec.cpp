@@ -254,6 +254,17 @@ std::uint32_t Codec::number(std::string_view name, Kind kind) {
     return raw;
 }
 
+std::uint32_t Codec::numberValue(std::string_view name, Kind kind, std::uint32_t exportValue) {
+    if (exporting()) {
+        slot(name) = exportValue;
+        return exportValue;
+    }
+    const std::size_t end = out_.size();
+    const std::uint32_t value = number(name, kind);
+    out_.resize(end);
+    return value;
+}
+
 namespace {
 std::span<const std::uint8_t> AsU8(std::span<const std::byte> bytes) {
     return {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()};

@@ -138,6 +138,9 @@ class Codec {
     std::uint32_t u8(std::string_view name) { return number(name, Kind::U8); }
     std::uint32_t u16(std::string_view name) { return number(name, Kind::U16); }
     std::uint32_t u32(std::string_view name) { return number(name, Kind::U32); }
+    // A number the caller places itself: exporting, the member is set to `exportValue`;
+    // importing, the member is checked and returned.
+    std::uint32_t numberValue(std::string_view name, Kind kind, std::uint32_t exportValue);
     // Exactly n bytes as hex.
     std::vector<std::uint8_t> hex(std::string_view name, std::size_t n);
     // Bytes of a length the walk knows (exporting) or the document gives (importing, at

@@ -190,3 +190,29 @@ TEST_F(Sections, ExportNamesTheFirstByteItCannotKeep) {
                      "cannot be kept");
     }
 }
+
+TEST_F(Sections, StringIndicesInsideKeyedElementsAreMembers) {
+    Json doc = exported({.languages = 2, .keyed = true, .keyedNamedParts = true});
+    Json* named = nullptr;
+    for (auto& entry : doc["keyedEntries"])
+        for (auto& sub : entry["subEntries"])
+            for (auto& part : sub["parts"])
+                for (auto& element : part["elements"])
+                    if (element["type"] == 74 || element["type"] == 81) named = &element;
+    ASSERT_NE(named, nullptr);
+    ASSERT_TRUE(named->contains("textString"));
+    const std::size_t at = (*named)["type"] == 74 ? 111 : 3;
+    const std::string data = (*named)["data"];
+    EXPECT_EQ(data.substr(2 * at, 4), "0000");
+    (*named)["textString"] = 7;
+    const auto image = imported(doc);
+    (*named)["data"] = data.substr(0, 2 * at) + "0100" + data.substr(2 * at + 4);
+    EXPECT_NE(ImportFault(doc.dump()).find("must be zero: the string index is \"textString\""),
+              std::string::npos);
+    (*named)["data"] = data;
+    Json* texted = TextedElement(doc);
+    ASSERT_NE(texted, nullptr);
+    const std::string slot = (*texted)["data"];
+    (*texted)["data"] = slot.substr(0, 2 * 104) + "01" + slot.substr(2 * 104 + 2);
+    EXPECT_NE(ImportFault(doc.dump()).find("bytes 104 to 107 must be zero"), std::string::npos);
+}
