@@ -19,24 +19,24 @@ inline constexpr int kProjectSchemaVersion = 1;
 
 // A project image that cannot be taken apart: `offset` is where reading stopped.
 class ImageFault : public std::runtime_error {
-public:
+  public:
     ImageFault(std::size_t offset, const std::string& what)
         : std::runtime_error(what), offset_(offset) {}
     std::size_t offset() const { return offset_; }
 
-private:
+  private:
     std::size_t offset_;
 };
 
 // A document that is not a valid project: `path` is the JSON pointer (RFC 6901) of the first
 // fault found, "" for the document as a whole.
 class DocumentFault : public std::runtime_error {
-public:
+  public:
     DocumentFault(std::string path, const std::string& what)
         : std::runtime_error(what), path_(std::move(path)) {}
     const std::string& path() const { return path_; }
 
-private:
+  private:
     std::string path_;
 };
 

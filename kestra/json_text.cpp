@@ -1,0 +1,156 @@
+#include "kestra/json_text.h"
+
+#include <array>
+
+namespace kestra::json {
+namespace {
+
+// Code points of the bytes 0x80 to 0x9F; the rest of the code page is Latin-1.
+constexpr std::array<char16_t, 32> kHighControls = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+char32_t CodePointOf(std::uint8_t byte) {
+    if (byte >= 0x80 && byte <= 0x9F) return kHighControls[byte - 0x80];
+    return byte;
+}
+
+std::optional<std::uint8_t> ByteOf(char32_t cp) {
+    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<std::uint8_t>(cp);
+    for (std::size_t i = 0; i < kHighControls.size(); ++i)
+        if (kHighControls[i] == cp) return static_cast<std::uint8_t>(0x80 + i);
+    return std::nullopt;
+}
+
+void AppendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// The next code point of a UTF-8 text, or nothing for a malformed sequence.
+std::optional<char32_t> NextCodePoint(std::string_view text, std::size_t& at) {
+    const auto lead = static_cast<std::uint8_t>(text[at++]);
+    if (lead < 0x80) return lead;
+    int more = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : -1;
+    if (more < 0 || lead > 0xF4) return std::nullopt;
+    char32_t cp = lead & (0x3F >> more);
+    for (; more > 0; --more) {
+        if (at >= text.size()) return std::nullopt;
+        const auto next = static_cast<std::uint8_t>(text[at++]);
+        if ((next & 0xC0) != 0x80) return std::nullopt;
+        cp = (cp << 6) | (next & 0x3F);
+    }
+    return cp;
+}
+
+constexpr char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+int Base64Value(char c) {
+    if (c >= 'A' && c <= 'Z') return c - 'A';
+    if (c >= 'a' && c <= 'z') return c - 'a' + 26;
+    if (c >= '0' && c <= '9') return c - '0' + 52;
+    if (c == '+') return 62;
+    if (c == '/') return 63;
+    return -1;
+}
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+}  // namespace
+
+std::string BytesToUtf8(std::span<const std::uint8_t> bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    for (std::uint8_t b : bytes) AppendUtf8(out, CodePointOf(b));
+    return out;
+}
+
+std::optional<std::vector<std::uint8_t>> Utf8ToBytes(std::string_view text, TextFault* fault) {
+    std::vector<std::uint8_t> out;
+    out.reserve(text.size());
+    std::size_t at = 0;
+    for (std::size_t index = 0; at < text.size(); ++index) {
+        const auto cp = NextCodePoint(text, at);
+        const auto byte = cp ? ByteOf(*cp) : std::nullopt;
+        if (!byte) {
+            if (fault) *fault = {cp.value_or(0xFFFD), index};
+            return std::nullopt;
+        }
+        out.push_back(*byte);
+    }
+    return out;
+}
+
+std::string ToHex(std::span<const std::uint8_t> bytes) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string out(bytes.size() * 2, '0');
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        out[2 * i] = kDigits[bytes[i] >> 4];
+        out[2 * i + 1] = kDigits[bytes[i] & 0xF];
+    }
+    return out;
+}
+
+std::optional<std::vector<std::uint8_t>> FromHex(std::string_view text) {
+    if (text.size() % 2 != 0) return std::nullopt;
+    std::vector<std::uint8_t> out(text.size() / 2);
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        const int high = HexValue(text[2 * i]), low = HexValue(text[2 * i + 1]);
+        if (high < 0 || low < 0) return std::nullopt;
+        out[i] = static_cast<std::uint8_t>(high << 4 | low);
+    }
+    return out;
+}
+
+std::string ToBase64(std::span<const std::uint8_t> bytes) {
+    std::string out;
+    out.reserve((bytes.size() + 2) / 3 * 4);
+    for (std::size_t i = 0; i < bytes.size(); i += 3) {
+        const std::size_t n = std::min<std::size_t>(3, bytes.size() - i);
+        std::uint32_t group = std::uint32_t{bytes[i]} << 16;
+        if (n > 1) group |= std::uint32_t{bytes[i + 1]} << 8;
+        if (n > 2) group |= bytes[i + 2];
+        for (std::size_t k = 0; k < 4; ++k)
+            out += k <= n ? kBase64[(group >> (18 - 6 * k)) & 0x3F] : '=';
+    }
+    return out;
+}
+
+std::optional<std::vector<std::uint8_t>> FromBase64(std::string_view text) {
+    if (text.size() % 4 != 0) return std::nullopt;
+    std::vector<std::uint8_t> out;
+    out.reserve(text.size() / 4 * 3);
+    for (std::size_t i = 0; i < text.size(); i += 4) {
+        const bool last = i + 4 == text.size();
+        std::size_t pad = 0;
+        if (last) pad = (text[i + 3] == '=') + (text[i + 2] == '=' && text[i + 3] == '=');
+        std::uint32_t group = 0;
+        for (std::size_t k = 0; k < 4; ++k) {
+            const int v = k >= 4 - pad ? 0 : Base64Value(text[i + k]);
+            if (v < 0) return std::nullopt;
+            group = group << 6 | static_cast<std::uint32_t>(v);
+        }
+        // Bits below the last byte must be zero, so that every byte string has one spelling.
+        if ((pad == 1 && (group & 0xFF)) || (pad == 2 && (group & 0xFFFF))) return std::nullopt;
+        out.push_back(static_cast<std::uint8_t>(group >> 16));
+        if (pad < 2) out.push_back(static_cast<std::uint8_t>(group >> 8));
+        if (pad < 1) out.push_back(static_cast<std::uint8_t>(group));
+    }
+    return out;
+}
+
+}  // namespace kestra::json

@@ -1,0 +1,40 @@
+// Texts and bytes in the JSON form of a project.
+//
+// Project texts are single bytes. They appear in a document as UTF-8 through the Windows-1252
+// code page, whose five undefined bytes (0x81, 0x8D, 0x8F, 0x90, 0x9D) stand for the control
+// characters of the same number, so that every byte has exactly one character and back.
+// Bytes that carry no text are written as lower-case hex or, for bitmaps, as base64.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kestra::json {
+
+// The UTF-8 text of project text bytes.
+std::string BytesToUtf8(std::span<const std::uint8_t> bytes);
+
+// Project text bytes of a UTF-8 text; on a character outside the code page, nothing, and
+// `badChar` (when given) holds the character's code point and `badIndex` its position in
+// characters.
+struct TextFault {
+    char32_t character = 0;
+    std::size_t index = 0;
+};
+std::optional<std::vector<std::uint8_t>> Utf8ToBytes(std::string_view text,
+                                                     TextFault* fault = nullptr);
+
+std::string ToHex(std::span<const std::uint8_t> bytes);
+// Nothing for an odd length or a character that is not a hex digit (either case).
+std::optional<std::vector<std::uint8_t>> FromHex(std::string_view text);
+
+std::string ToBase64(std::span<const std::uint8_t> bytes);
+// Strict: padded to a multiple of four, no whitespace, no bits after the last byte.
+std::optional<std::vector<std::uint8_t>> FromBase64(std::string_view text);
+
+}  // namespace kestra::json

@@ -1,0 +1,134 @@
+// Export and import of the JSON form of a project: the image header, the walk of the sections,
+// and the check that an exported document gives back the image it came from.
+#include "kestra/project_json.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+#include "kestra/json_codec.h"
+#include "kestra/json_records.h"
+#include "kestra/json_walk.h"
+
+namespace kestra::json {
+namespace {
+
+constexpr std::size_t kDescriptorOffset = 44;
+constexpr std::size_t kRecordOffset = 48;
+
+bool WrittenFormat(std::uint8_t code) {
+    return code == 0x22 || code == 0x24 || code == 0x25;
+}
+
+// The format code a project with this extension record is saved with.
+std::uint8_t FormatFor(std::span<const std::uint8_t> ext) {
+    if (ext[records::ext::kLanguageCount] > 1) return 0x25;
+    if (Le(ext, records::ext::kBitmapCount, 2) != 0 || Le(ext, records::ext::kPageBlobs, 2) != 0)
+        return 0x24;
+    return 0x22;
+}
+
+// Importing, the format code follows from the document before the sections are read: several
+// languages, or bitmaps or page extension blobs.
+std::uint8_t FormatOfDocument(const Json& doc) {
+    if (doc.contains("languages")) return 0x25;
+    if (doc.contains("bitmaps")) return 0x24;
+    const auto ext = doc.find("extensionRecord");
+    if (ext != doc.end() && ext->is_object()) {
+        const auto blobs = ext->find("pageExtensions");
+        if (blobs != ext->end() && blobs->is_number_integer() && blobs->get<std::int64_t>() != 0)
+            return 0x24;
+    }
+    return 0x22;
+}
+
+void Version(Codec& c) {
+    if (c.exporting()) {
+        c.document()["version"] = kProjectSchemaVersion;
+        return;
+    }
+    const Json* v = c.member("version");
+    if (!v) c.failAt("version", "is missing: a project document starts with its version");
+    if (!v->is_number_integer())
+        c.failAt("version", "must be a whole number (this program writes " +
+                                std::to_string(kProjectSchemaVersion) + ")");
+    const auto version = v->get<std::int64_t>();
+    if (version > kProjectSchemaVersion)
+        c.failAt("version", "is " + std::to_string(version) + ", newer than this program reads (" +
+                                std::to_string(kProjectSchemaVersion) + "); use a newer program");
+    if (version < 1) c.failAt("version", "must be 1 or more");
+    c.markUsed("version");
+}
+
+Walk WalkImage(Codec& c, std::uint8_t format) {
+    Walk w{c, format, format == 0x25};
+    Version(c);
+    WalkProjectSections(w);
+    WalkExtensionSections(w);
+    return w;
+}
+
+std::vector<std::uint8_t> ImportDocument(const Json& doc) {
+    Codec c(doc);
+    const std::uint8_t format = FormatOfDocument(doc);
+    auto& out = c.output();
+    out.assign(kRecordOffset, 0);
+    out[0] = kDescriptorOffset;
+    out[kDescriptorOffset] = 1;
+    out[kDescriptorOffset + 1] = kRecordOffset;
+    out[kDescriptorOffset + 3] = format;
+    const Walk w = WalkImage(c, format);
+    c.endObject();
+    if (FormatFor(c.recordBytes(w.ext)) != format)
+        throw DocumentFault("/extensionRecord",
+                            "languageCount, bitmaps and pageExtensions disagree with each other");
+    return std::move(out);
+}
+
+}  // namespace
+
+std::string ExportProjectJson(std::span<const std::uint8_t> image) {
+    const auto bytes = std::as_bytes(image);
+    if (image.size() < kRecordOffset) throw ImageFault(0, "image too short for its header");
+    if (Le(image, 0, 2) != kDescriptorOffset || image[kDescriptorOffset] != 1 ||
+        Le(image, kDescriptorOffset + 1, 2) != kRecordOffset)
+        throw ImageFault(0, "the image descriptor is not where the project store writes it");
+    const std::uint8_t format = image[kDescriptorOffset + 3];
+    if (!WrittenFormat(format))
+        throw ImageFault(kDescriptorOffset + 3,
+                         "format code 0x" + std::string(1, "0123456789abcdef"[format >> 4]) +
+                             std::string(1, "0123456789abcdef"[format & 15]) +
+                             " is not one the project store writes (0x22, 0x24, 0x25)");
+    Codec c(bytes);
+    c.in().seek(kRecordOffset);
+    try {
+        WalkImage(c, format);
+    } catch (const ImageError& e) {
+        throw ImageFault(e.offset(), e.what());
+    }
+    if (!c.in().atEnd())
+        throw ImageFault(c.in().position(),
+                         std::to_string(c.in().remaining()) + " bytes follow the last section");
+    // The document must give the image back byte for byte; an image that differs from what
+    // the store writes (a nonzero gap, a stray presence word) is refused here.
+    std::vector<std::uint8_t> back;
+    try {
+        back = ImportDocument(c.document());
+    } catch (const DocumentFault& fault) {
+        throw ImageFault(
+            0, "the image cannot be written as a document: " + fault.path() + " " + fault.what());
+    }
+    const auto [mine, theirs] = std::mismatch(image.begin(), image.end(), back.begin(), back.end());
+    if (mine != image.end() || theirs != back.end())
+        throw ImageFault(static_cast<std::size_t>(mine - image.begin()),
+                         "the image is not as the project store saves it: byte " +
+                             std::to_string(mine - image.begin()) + " cannot be kept");
+    return c.document().dump(2) + "\n";
+}
+
+std::vector<std::uint8_t> ImportProjectJson(std::string_view document) {
+    const Json doc = ParseDocument(document);
+    return ImportDocument(doc);
+}
+
+}  // namespace kestra::json

@@ -1,0 +1,38 @@
+// The text and byte forms of the document: the code page as a bijection, hex and base64.
+#include <gtest/gtest.h>
+
+#include "kestra/json_text.h"
+
+using namespace kestra::json;
+
+TEST(TextCodec, EveryByteHasOneCharacterAndBack) {
+    std::vector<std::uint8_t> all(256);
+    for (int i = 0; i < 256; ++i) all[i] = static_cast<std::uint8_t>(i);
+    const std::string text = BytesToUtf8(all);
+    EXPECT_EQ(Utf8ToBytes(text), all);
+    EXPECT_EQ(BytesToUtf8(std::vector<std::uint8_t>{0x80, 0x81, 0x9F, 0xE9}),
+              "\xe2\x82\xac\xc2\x81\xc5\xb8\xc3\xa9");
+    TextFault fault;
+    EXPECT_FALSE(Utf8ToBytes("ab\xe2\x80\x83", &fault));  // U+2003, not in the code page
+    EXPECT_EQ(fault.character, U'\u2003');
+    EXPECT_EQ(fault.index, 2u);
+    EXPECT_FALSE(Utf8ToBytes("\xf0\x9f\x98\x80"));  // outside the basic plane
+}
+
+TEST(TextCodec, HexAndBase64HaveOneSpellingEach) {
+    const std::vector<std::uint8_t> bytes = {0x00, 0xAB, 0xFF};
+    EXPECT_EQ(ToHex(bytes), "00abff");
+    EXPECT_EQ(FromHex("00ABff"), bytes);
+    EXPECT_FALSE(FromHex("0"));
+    EXPECT_FALSE(FromHex("0g"));
+    for (std::size_t n = 0; n <= 4; ++n) {
+        const std::vector<std::uint8_t> part(bytes.begin(),
+                                             bytes.begin() + std::min<std::size_t>(n, 3));
+        EXPECT_EQ(FromBase64(ToBase64(part)), part);
+    }
+    EXPECT_EQ(ToBase64(std::vector<std::uint8_t>{'M', 'a'}), "TWE=");
+    EXPECT_FALSE(FromBase64("TWF="));  // bits after the last byte
+    EXPECT_FALSE(FromBase64("TWE"));
+    EXPECT_FALSE(FromBase64("T=E="));
+    EXPECT_FALSE(FromBase64("TW E"));
+}
