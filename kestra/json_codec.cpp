@@ -254,6 +254,17 @@ std::uint32_t Codec::number(std::string_view name, Kind kind) {
     return raw;
 }
 
+std::uint32_t Codec::numberValue(std::string_view name, Kind kind, std::uint32_t exportValue) {
+    if (exporting()) {
+        slot(name) = exportValue;
+        return exportValue;
+    }
+    const std::size_t end = out_.size();
+    const std::uint32_t value = number(name, kind);
+    out_.resize(end);
+    return value;
+}
+
 namespace {
 std::span<const std::uint8_t> AsU8(std::span<const std::byte> bytes) {
     return {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()};
@@ -453,7 +464,7 @@ bool Listed(const std::vector<std::string_view>& names, std::string_view prefix,
 }
 }  // namespace
 
-void Codec::fieldValues(const RecordSpec& spec, std::size_t base,
+void Codec::fieldValues(const RecordTable& table, std::size_t base,
                         const std::vector<std::string_view>& computed, std::string_view prefix) {
     std::size_t at = 0;
     auto gap = [&](std::size_t end) {
@@ -471,7 +482,7 @@ void Codec::fieldValues(const RecordSpec& spec, std::size_t base,
         }
         at = end;
     };
-    for (const FieldSpec& f : spec.fields) {
+    for (const FieldEntry& f : table.fields) {
         gap(f.offset);
         at = f.offset + f.width;
         const std::size_t where = base + f.offset;
@@ -517,24 +528,24 @@ void Codec::fieldValues(const RecordSpec& spec, std::size_t base,
         out_.resize(end);
         WriteLe(out_.data() + where, f.width, raw);
     }
-    gap(spec.size);
+    gap(table.size);
 }
 
-RecordAt Codec::fields(const RecordSpec& spec, const std::vector<std::string_view>& computed) {
+RecordAt Codec::fields(const RecordTable& table, const std::vector<std::string_view>& computed) {
     const std::size_t offset = position();
     if (exporting())
-        in_->needBytes(1, spec.size, "record");
+        in_->needBytes(1, table.size, "record");
     else
-        out_.resize(offset + spec.size);
-    fieldValues(spec, offset, computed, "");
-    if (exporting()) in_->skip(spec.size);
-    return {offset, spec.size};
+        out_.resize(offset + table.size);
+    fieldValues(table, offset, computed, "");
+    if (exporting()) in_->skip(table.size);
+    return {offset, table.size};
 }
 
-RecordAt Codec::record(std::string_view name, const RecordSpec& spec,
+RecordAt Codec::record(std::string_view name, const RecordTable& table,
                        const std::vector<std::string_view>& computed) {
     beginObject(name);
-    const RecordAt at = fields(spec, computed);
+    const RecordAt at = fields(table, computed);
     endObject();
     return at;
 }

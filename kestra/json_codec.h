@@ -38,21 +38,21 @@ enum class Kind : std::uint8_t {
     Sub,      // a nested record (`sub`)
 };
 
-struct RecordSpec;
-struct FieldSpec {
+struct RecordTable;
+struct FieldEntry {
     std::uint16_t offset;
     std::uint16_t width;
     const char* name;
     Kind kind;
     std::uint32_t value = 0;
-    const RecordSpec* sub = nullptr;
+    const RecordTable* sub = nullptr;
 };
 
 // A fixed-size record: its named fields in offset order; the bytes between them are members
 // named "bytes<offset>" holding hex.
-struct RecordSpec {
+struct RecordTable {
     std::uint16_t size;
-    std::span<const FieldSpec> fields;
+    std::span<const FieldEntry> fields;
 };
 
 // Where a record landed: its offset in the image (read or written).
@@ -138,6 +138,9 @@ class Codec {
     std::uint32_t u8(std::string_view name) { return number(name, Kind::U8); }
     std::uint32_t u16(std::string_view name) { return number(name, Kind::U16); }
     std::uint32_t u32(std::string_view name) { return number(name, Kind::U32); }
+    // A number the caller places itself: exporting, the member is set to `exportValue`;
+    // importing, the member is checked and returned.
+    std::uint32_t numberValue(std::string_view name, Kind kind, std::uint32_t exportValue);
     // Exactly n bytes as hex.
     std::vector<std::uint8_t> hex(std::string_view name, std::size_t n);
     // Bytes of a length the walk knows (exporting) or the document gives (importing, at
@@ -180,10 +183,10 @@ class Codec {
     // ---- Records
     // A fixed-size record as an object member (or the current value). Fields named in
     // `computed` (dotted for nested records: "nodeA.childCount") are left out like Derived.
-    RecordAt record(std::string_view name, const RecordSpec& spec,
+    RecordAt record(std::string_view name, const RecordTable& table,
                     const std::vector<std::string_view>& computed = {});
     // The same, into the current object.
-    RecordAt fields(const RecordSpec& spec, const std::vector<std::string_view>& computed = {});
+    RecordAt fields(const RecordTable& table, const std::vector<std::string_view>& computed = {});
     // The record's bytes as read or as written so far.
     std::span<const std::uint8_t> recordBytes(const RecordAt& r) const;
     std::uint32_t recordValue(const RecordAt& r, std::size_t offset, std::size_t width) const;
@@ -216,7 +219,7 @@ class Codec {
     const Json& take(std::string_view name);
     void pushElement(std::size_t index, Json* out, const Json* in);
     void pop();
-    void fieldValues(const RecordSpec& spec, std::size_t base,
+    void fieldValues(const RecordTable& table, std::size_t base,
                      const std::vector<std::string_view>& computed, std::string_view prefix);
 
     std::optional<ImageReader> in_;

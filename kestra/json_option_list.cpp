@@ -99,13 +99,13 @@ std::size_t OptionList(Codec& c, const OptionForm& form) {
     return n;
 }
 
-constexpr FieldSpec kOptionHeadFields[] = {
+constexpr FieldEntry kOptionHeadFields[] = {
     {0, 2, "elementForm", Kind::U16},      {2, 2, "check2", Kind::U16},
     {4, 2, "check4", Kind::U16},           {6, 2, "layout", Kind::U16},
     {8, 1, "level", Kind::Derived},        {14, 2, "word14", Kind::U16},
     {16, 20, "listCounts", Kind::Derived}, {36, 2, "seriesCount", Kind::Derived},
 };
-constexpr RecordSpec kOptionHead{38, kOptionHeadFields};
+constexpr RecordTable kOptionHead{38, kOptionHeadFields};
 
 }  // namespace
 

@@ -1,6 +1,7 @@
 // The project record and the sections up to the keyed-entry table: the tables of the record,
 // pages with their fields, the text blocks, the string pool and the keyed entries.
 #include <algorithm>
+#include <optional>
 
 #include "kestra/json_records.h"
 #include "kestra/json_text.h"
@@ -295,6 +296,25 @@ struct TextedElement {
     std::size_t sub, part, element;
 };
 
+// Elements that hold a string index in their data, and where (counted from the data's start).
+struct IndexedElement {
+    std::uint32_t type;
+    std::size_t at;
+};
+constexpr IndexedElement kIndexedElements[] = {{74, 111}, {81, 3}};
+
+std::optional<std::size_t> StringIndexAt(std::uint32_t type, std::size_t dataSize) {
+    for (const IndexedElement& e : kIndexedElements)
+        if (e.type == type && dataSize >= e.at + 2) return e.at;
+    return std::nullopt;
+}
+
+bool Zero(std::span<const std::uint8_t> bytes) {
+    return std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0; });
+}
+
+// An element: its type, its data as hex with the string index (as "textString") and the text
+// slot (as the presence of "text") taken out, and its trailer text noted for later.
 void Element(Codec& c, std::vector<TextedElement>& texted, TextedElement at) {
     c.beginObject("");
     const std::uint32_t type = c.u16("type");
@@ -304,7 +324,10 @@ void Element(Codec& c, std::vector<TextedElement>& texted, TextedElement at) {
         std::vector<std::uint8_t> shown(data.begin(), data.end());
         const bool hasText = Texted(type, size) && Le(data, kTextSlot, 4) != 0;
         if (Texted(type, size)) std::fill_n(shown.begin() + kTextSlot, 4, 0);
+        const auto index = StringIndexAt(type, size);
+        if (index) std::fill_n(shown.begin() + *index, 2, 0);
         c.hexValue("data", shown, size);
+        if (index) c.numberValue("textString", Kind::U16, Le(data, *index, 2));
         c.in().skip(size);
         if (hasText) texted.push_back(at);
         c.endObject();
@@ -317,8 +340,18 @@ void Element(Codec& c, std::vector<TextedElement>& texted, TextedElement at) {
                  "only elements of type 143 or 144 with at least 108 data bytes have a "
                  "text");
     if (Texted(type, data.size())) {
-        std::fill_n(data.begin() + kTextSlot, 4, 0);
+        if (!Zero(std::span(data).subspan(kTextSlot, 4)))
+            c.failAt("data", "bytes 104 to 107 must be zero: they say whether \"text\" is given");
         data[kTextSlot] = hasText ? 1 : 0;
+    }
+    if (const auto index = StringIndexAt(type, data.size())) {
+        if (!Zero(std::span(data).subspan(*index, 2)))
+            c.failAt("data", "bytes " + std::to_string(*index) + " and " +
+                                 std::to_string(*index + 1) +
+                                 " must be zero: the string index is \"textString\"");
+        const std::uint32_t value = c.numberValue("textString", Kind::U16, 0);
+        data[*index] = static_cast<std::uint8_t>(value);
+        data[*index + 1] = static_cast<std::uint8_t>(value >> 8);
     }
     c.put16(static_cast<std::uint16_t>(data.size()));
     c.output().insert(c.output().end(), data.begin(), data.end());

@@ -5,13 +5,13 @@ namespace {
 
 using K = Kind;
 
-constexpr FieldSpec kNodeFields[] = {
+constexpr FieldEntry kNodeFields[] = {
     {0, 1, "protocol", K::U8},     {1, 2, "model", K::U16},         {32, 2, "nameString", K::U16},
     {34, 2, "nodeKey", K::U16},    {36, 2, "slaveAddress", K::U16}, {38, 2, "childCount", K::U16},
     {40, 4, "children", K::Const}, {44, 1, "flags", K::U8},         {50, 2, "nodeKind", K::U16},
 };
 
-constexpr FieldSpec kProjectFields[] = {
+constexpr FieldEntry kProjectFields[] = {
     {0, 2, "titleString", K::U16},
     {2, 1, "settings2", K::U8},
     {3, 1, "settings3", K::U8},
@@ -51,14 +51,14 @@ constexpr FieldSpec kProjectFields[] = {
     {615, 4, "variableBlock", K::Const},
 };
 
-constexpr FieldSpec kTagFolderFields[] = {
+constexpr FieldEntry kTagFolderFields[] = {
     {0, 2, "count", K::U16},
     {6, 2, "nameString", K::U16},
     {16, 4, "elements", K::Derived},
 };
-constexpr RecordSpec kTagFolder{20, kTagFolderFields};
+constexpr RecordTable kTagFolder{20, kTagFolderFields};
 
-constexpr FieldSpec kExtensionFields[] = {
+constexpr FieldEntry kExtensionFields[] = {
     {3, 64, "nodeB", K::Sub, 0, &kNetworkNode},
     {72, 2, "network72", K::U16},
     {74, 1, "network74", K::U8},
@@ -101,18 +101,18 @@ constexpr FieldSpec kExtensionFields[] = {
     {340, 4, "tail", K::Derived},
 };
 
-constexpr FieldSpec kPageSingleFields[] = {
+constexpr FieldEntry kPageSingleFields[] = {
     {0, 41, "name", K::Derived},       {45, 4, "text", K::Const},   {49, 1, "byte49", K::U8},
     {50, 2, "fieldCount", K::Derived}, {52, 4, "fields", K::Const}, {56, 4, "extension1", K::Const},
     {62, 4, "extension2", K::Const},
 };
-constexpr FieldSpec kPageMultiFields[] = {
+constexpr FieldEntry kPageMultiFields[] = {
     {0, 2, "nameString", K::U16},      {45, 4, "text", K::Const},   {49, 1, "byte49", K::U8},
     {50, 2, "fieldCount", K::Derived}, {52, 4, "fields", K::Const}, {56, 4, "extension1", K::Const},
     {62, 4, "extension2", K::Const},
 };
 
-constexpr FieldSpec kFieldFields[] = {
+constexpr FieldEntry kFieldFields[] = {
     {2, 1, "width", K::U8},
     {3, 1, "height", K::U8},
     {4, 2, "fieldClass", K::U16},
@@ -136,56 +136,56 @@ constexpr FieldSpec kFieldFields[] = {
     {108, 2, "labelAttribute", K::U16},
 };
 
-constexpr FieldSpec kGroupFields[] = {
+constexpr FieldEntry kGroupFields[] = {
     {4, 2, "entryCount", K::Derived},
     {42, 2, "textString", K::U16},
     {108, 4, "entries", K::Const},
 };
 
-constexpr FieldSpec kFolderEntryFields[] = {
+constexpr FieldEntry kFolderEntryFields[] = {
     {0, 2, "firstKey", K::S16},
     {2, 2, "lastKey", K::S16},
     {4, 2, "textString", K::U16},
     {6, 4, "value", K::S32},
 };
-constexpr FieldSpec kIndexedEntryFields[] = {
+constexpr FieldEntry kIndexedEntryFields[] = {
     {0, 2, "firstKey", K::S16},
     {2, 2, "textString", K::U16},
     {4, 2, "word4", K::U16},
     {6, 4, "value", K::S32},
 };
 
-constexpr FieldSpec kEntry14Fields[] = {{2, 2, "textString", K::U16}};
+constexpr FieldEntry kEntry14Fields[] = {{2, 2, "textString", K::U16}};
 
-constexpr FieldSpec kRecord310Fields[] = {
+constexpr FieldEntry kRecord310Fields[] = {
     {300, 2, "entryCount", K::Derived},
     {302, 4, "entries", K::Const},
 };
 
-constexpr FieldSpec kTagElementFields[] = {
+constexpr FieldEntry kTagElementFields[] = {
     {0, 2, "key", K::U16},        {2, 2, "nameString", K::U16}, {4, 32, "data", K::Hex},
     {36, 2, "parentKey", K::U16}, {38, 1, "flags", K::U8},
 };
 
-constexpr FieldSpec kLanguageFields[] = {
+constexpr FieldEntry kLanguageFields[] = {
     {0, 2, "nameString", K::U16},
     {3, 4, "textSet1", K::Const},
     {7, 4, "textSet2", K::Const},
 };
 
-constexpr FieldSpec kBitmapHeadFields[] = {
+constexpr FieldEntry kBitmapHeadFields[] = {
     {0, 1, "nameMark", K::U8},     {4, 4, "word4", K::U32},        {8, 1, "byte8", K::U8},
     {9, 2, "attribute9", K::U16},  {11, 2, "attribute11", K::U16}, {13, 2, "attribute13", K::U16},
     {15, 2, "attributes", K::U16}, {17, 2, "dataFlag", K::U16},
 };
 
-constexpr FieldSpec kShapeHeadFields[] = {
+constexpr FieldEntry kShapeHeadFields[] = {
     {0, 4, "word0", K::U32},           {4, 4, "word4", K::U32},   {8, 1, "byte8", K::U8},
     {9, 4, "points", K::Const},        {13, 2, "word13", K::U16}, {15, 2, "word15", K::U16},
     {17, 2, "pointCount", K::Derived},
 };
 
-constexpr FieldSpec kInfoHeaderFields[] = {
+constexpr FieldEntry kInfoHeaderFields[] = {
     {0, 4, "size", K::Const, 40},       {4, 4, "width", K::S32},
     {8, 4, "height", K::S32},           {12, 2, "planes", K::U16},
     {14, 2, "bitCount", K::U16},        {16, 4, "compression", K::U32},
@@ -193,29 +193,29 @@ constexpr FieldSpec kInfoHeaderFields[] = {
     {28, 4, "yPelsPerMeter", K::S32},   {32, 4, "colorsUsed", K::U32},
     {36, 4, "colorsImportant", K::U32},
 };
-constexpr FieldSpec kCoreHeaderFields[] = {
+constexpr FieldEntry kCoreHeaderFields[] = {
     {0, 4, "size", K::U32},   {4, 2, "width", K::U16},     {6, 2, "height", K::U16},
     {8, 2, "planes", K::U16}, {10, 2, "bitCount", K::U16},
 };
 
-constexpr FieldSpec kResourceFields[] = {
+constexpr FieldEntry kResourceFields[] = {
     {0, 2, "word0", K::U16},    {2, 2, "bytes2", K::Hex},  {4, 2, "value4", K::U16},
     {6, 2, "value6", K::U16},   {8, 2, "value10", K::U16}, {10, 2, "value14", K::U16},
     {12, 8, "bytes18", K::Hex},
 };
 
-constexpr FieldSpec kResourceHeadFields[] = {
+constexpr FieldEntry kResourceHeadFields[] = {
     {0, 2, "storedCount", K::Derived},
     {12, 18, "marks", K::Derived},
 };
 
-constexpr FieldSpec kTextEntryFields[] = {
+constexpr FieldEntry kTextEntryFields[] = {
     {0, 4, "value0", K::U32},
     {4, 4, "value4", K::U32},
     {8, 4, "value8", K::U32},
 };
 
-constexpr FieldSpec kOptionListHeadFields[] = {
+constexpr FieldEntry kOptionListHeadFields[] = {
     {0, 4, "value0", K::U32},
     {4, 2, "word4", K::U16},
     {6, 2, "count", K::Derived},
@@ -223,26 +223,26 @@ constexpr FieldSpec kOptionListHeadFields[] = {
 
 }  // namespace
 
-const RecordSpec kNetworkNode{64, kNodeFields};
-const RecordSpec kProjectRecord{627, kProjectFields};
-const RecordSpec kExtensionRecord{375, kExtensionFields};
-const RecordSpec kPageSingleLanguage{76, kPageSingleFields};
-const RecordSpec kPageMultiLanguage{76, kPageMultiFields};
-const RecordSpec kField{111, kFieldFields};
-const RecordSpec kGroup{118, kGroupFields};
-const RecordSpec kFolderEntry{16, kFolderEntryFields};
-const RecordSpec kIndexedEntry{16, kIndexedEntryFields};
-const RecordSpec kEntry14{14, kEntry14Fields};
-const RecordSpec kRecord310{310, kRecord310Fields};
-const RecordSpec kTagElement{45, kTagElementFields};
-const RecordSpec kLanguage{11, kLanguageFields};
-const RecordSpec kBitmapHead{19, kBitmapHeadFields};
-const RecordSpec kShapeHead{19, kShapeHeadFields};
-const RecordSpec kInfoHeader{40, kInfoHeaderFields};
-const RecordSpec kCoreHeader{12, kCoreHeaderFields};
-const RecordSpec kResource{20, kResourceFields};
-const RecordSpec kResourceHead{32, kResourceHeadFields};
-const RecordSpec kTextEntryValues{12, kTextEntryFields};
-const RecordSpec kOptionListHead{8, kOptionListHeadFields};
+const RecordTable kNetworkNode{64, kNodeFields};
+const RecordTable kProjectRecord{627, kProjectFields};
+const RecordTable kExtensionRecord{375, kExtensionFields};
+const RecordTable kPageSingleLanguage{76, kPageSingleFields};
+const RecordTable kPageMultiLanguage{76, kPageMultiFields};
+const RecordTable kField{111, kFieldFields};
+const RecordTable kGroup{118, kGroupFields};
+const RecordTable kFolderEntry{16, kFolderEntryFields};
+const RecordTable kIndexedEntry{16, kIndexedEntryFields};
+const RecordTable kEntry14{14, kEntry14Fields};
+const RecordTable kRecord310{310, kRecord310Fields};
+const RecordTable kTagElement{45, kTagElementFields};
+const RecordTable kLanguage{11, kLanguageFields};
+const RecordTable kBitmapHead{19, kBitmapHeadFields};
+const RecordTable kShapeHead{19, kShapeHeadFields};
+const RecordTable kInfoHeader{40, kInfoHeaderFields};
+const RecordTable kCoreHeader{12, kCoreHeaderFields};
+const RecordTable kResource{20, kResourceFields};
+const RecordTable kResourceHead{32, kResourceHeadFields};
+const RecordTable kTextEntryValues{12, kTextEntryFields};
+const RecordTable kOptionListHead{8, kOptionListHeadFields};
 
 }  // namespace kestra::json::records

@@ -6,27 +6,27 @@
 
 namespace kestra::json::records {
 
-extern const RecordSpec kNetworkNode;
-extern const RecordSpec kProjectRecord;
-extern const RecordSpec kExtensionRecord;
-extern const RecordSpec kPageSingleLanguage;  // the inline name is handled by the page walk
-extern const RecordSpec kPageMultiLanguage;
-extern const RecordSpec kField;
-extern const RecordSpec kGroup;
-extern const RecordSpec kFolderEntry;   // field lists and section 6
-extern const RecordSpec kIndexedEntry;  // section 2a and the group lists
-extern const RecordSpec kEntry14;
-extern const RecordSpec kRecord310;
-extern const RecordSpec kTagElement;
-extern const RecordSpec kLanguage;
-extern const RecordSpec kBitmapHead;
-extern const RecordSpec kShapeHead;
-extern const RecordSpec kInfoHeader;
-extern const RecordSpec kCoreHeader;
-extern const RecordSpec kResource;
-extern const RecordSpec kResourceHead;
-extern const RecordSpec kTextEntryValues;
-extern const RecordSpec kOptionListHead;
+extern const RecordTable kNetworkNode;
+extern const RecordTable kProjectRecord;
+extern const RecordTable kExtensionRecord;
+extern const RecordTable kPageSingleLanguage;  // the inline name is handled by the page walk
+extern const RecordTable kPageMultiLanguage;
+extern const RecordTable kField;
+extern const RecordTable kGroup;
+extern const RecordTable kFolderEntry;   // field lists and section 6
+extern const RecordTable kIndexedEntry;  // section 2a and the group lists
+extern const RecordTable kEntry14;
+extern const RecordTable kRecord310;
+extern const RecordTable kTagElement;
+extern const RecordTable kLanguage;
+extern const RecordTable kBitmapHead;
+extern const RecordTable kShapeHead;
+extern const RecordTable kInfoHeader;
+extern const RecordTable kCoreHeader;
+extern const RecordTable kResource;
+extern const RecordTable kResourceHead;
+extern const RecordTable kTextEntryValues;
+extern const RecordTable kOptionListHead;
 
 // Offsets the walk needs.
 namespace project {

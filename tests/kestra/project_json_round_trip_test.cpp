@@ -86,6 +86,7 @@ const char* const kOptions[] = {nullptr, "fixrmenufield", "501", "501 fixrmenufi
 }  // namespace
 
 TEST_F(ProjectJsonTest, EveryBuiltProjectRoundTrips) {
+    std::size_t images = 0;
     for (const Variant& v : kVariants) {
         SCOPED_TRACE(v.name);
         const auto image = saved(build(v.shape));
@@ -94,7 +95,9 @@ TEST_F(ProjectJsonTest, EveryBuiltProjectRoundTrips) {
         // what the store writes after opening the file. Both round-trip.
         roundTrip(image, false);
         roundTrip(resaved(image));
+        images += 2;
     }
+    RecordProperty("images", static_cast<int>(images));
 }
 
 TEST_F(ProjectJsonTest, EveryImageOfTheStoresCorpusRoundTrips) {
@@ -110,6 +113,7 @@ TEST_F(ProjectJsonTest, EveryImageOfTheStoresCorpusRoundTrips) {
             roundTrip(image, resaved(image) == image);
             ++images;
         }
+    RecordProperty("images", static_cast<int>(images));
     EXPECT_GE(images, 4u);
 }
 

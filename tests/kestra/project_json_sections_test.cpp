@@ -158,3 +158,61 @@ TEST_F(Sections, LanguagesAndNetworkFoldersMustAgreeWithTheirRecords) {
         }
     EXPECT_NE(ImportFault(kid.dump()).find("| needs bit 0 of flags"), std::string::npos);
 }
+
+TEST_F(Sections, TheFormatCodeAndPageTextFormFollowTheContent) {
+    Json doc = exported({.pages = 2, .fieldsPerPage = 0});
+    const auto plain = imported(doc);
+    EXPECT_EQ(plain[47], 0x22);
+    doc["extensionRecord"]["pageExtensions"] = 1;
+    EXPECT_EQ(ImportFault(doc.dump()), "/pages/0/extension1 | is missing");
+    for (auto& page : doc["pages"]) page["extension1"] = "abcd";
+    const auto rich = imported(doc);
+    EXPECT_EQ(rich[47], 0x24);
+    // Each page text takes a u32 length instead of a terminating zero (3 bytes more), and each
+    // page adds its blob (4 + 2 bytes).
+    EXPECT_EQ(rich.size(), plain.size() + 2 * (3 + 6));
+    doc["pages"][1]["extension2"] = "";
+    EXPECT_EQ(ImportFault(doc.dump()),
+              "/pages/1/extension2 | needs pageExtensions and bit 0 of blobFlags in the extension "
+              "record");
+}
+
+TEST_F(Sections, ExportNamesTheFirstByteItCannotKeep) {
+    auto image = resaved(saved(build({.pages = 1})));
+    image[48 + 428] = 1;  // the slot of the 20-byte entries, stored as 0 without them
+    try {
+        json::ExportProjectJson(image);
+        ADD_FAILURE() << "a stray slot was accepted";
+    } catch (const json::ImageFault& fault) {
+        EXPECT_EQ(fault.offset(), 48u + 428u);
+        EXPECT_STREQ(fault.what(),
+                     "the image is not as the project store saves it: byte 476 "
+                     "cannot be kept");
+    }
+}
+
+TEST_F(Sections, StringIndicesInsideKeyedElementsAreMembers) {
+    Json doc = exported({.languages = 2, .keyed = true, .keyedNamedParts = true});
+    Json* named = nullptr;
+    for (auto& entry : doc["keyedEntries"])
+        for (auto& sub : entry["subEntries"])
+            for (auto& part : sub["parts"])
+                for (auto& element : part["elements"])
+                    if (element["type"] == 74 || element["type"] == 81) named = &element;
+    ASSERT_NE(named, nullptr);
+    ASSERT_TRUE(named->contains("textString"));
+    const std::size_t at = (*named)["type"] == 74 ? 111 : 3;
+    const std::string data = (*named)["data"];
+    EXPECT_EQ(data.substr(2 * at, 4), "0000");
+    (*named)["textString"] = 7;
+    const auto image = imported(doc);
+    (*named)["data"] = data.substr(0, 2 * at) + "0100" + data.substr(2 * at + 4);
+    EXPECT_NE(ImportFault(doc.dump()).find("must be zero: the string index is \"textString\""),
+              std::string::npos);
+    (*named)["data"] = data;
+    Json* texted = TextedElement(doc);
+    ASSERT_NE(texted, nullptr);
+    const std::string slot = (*texted)["data"];
+    (*texted)["data"] = slot.substr(0, 2 * 104) + "01" + slot.substr(2 * 104 + 2);
+    EXPECT_NE(ImportFault(doc.dump()).find("bytes 104 to 107 must be zero"), std::string::npos);
+}
