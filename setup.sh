@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
 # Sets up a fresh Debian 12 machine for the suite and builds it.
 #
-#   ./setup.sh run     install what is missing, build, and run the card loader on its built-in
-#                      defaults: a simulated 16 MB card (made on first use) is formatted and
-#                      given a code file, a font set and a ROM file of the sample data, then
-#                      its code versions, its information and its contents are printed
-#   ./setup.sh test    install what is missing, build, run every test (the CI command)
+#   ./setup.sh run        install what is missing, build, and run the suite's main job on its
+#                         built-in defaults: the sample project is made from its JSON form,
+#                         checked and described, turned into its panel image, its PLC lines
+#                         printed to a PDF file, and sent to a simulated 16 MB card (made on
+#                         first use), whose contents are then listed
+#   ./setup.sh card-demo  install what is missing, build, and run the card loader on the
+#                         simulated card: format, code file, font set, ROM file, then the
+#                         card's code versions, information and contents
+#   ./setup.sh test       install what is missing, build, run every test (the CI command)
 #   ./setup.sh build   install what is missing and build
 #
 # The build tree is build/; every program, library and data file lands in build/bin/. It is
@@ -48,6 +52,19 @@ run_tests() {
     QT_QPA_PLATFORM=offscreen ctest --test-dir build --output-on-failure -j "$(nproc)"
 }
 
+# The main job, in the program folder, on the configured card reader (the simulated reader and
+# card by default; see the README): every step stops the chain when it fails.
+run_main_job() {
+    cd build/bin
+    ./kestra import samples/sample-project.json -o sample.kpr
+    ./kestra check sample.kpr
+    ./kestra info sample.kpr
+    ./kestra panel-image sample.kpr -o sample.img --check
+    ./kestra print sample.kpr --pdf sample-plc-lines.pdf
+    ./kestra card send sample.kpr
+    ./kestra card list
+}
+
 # The card loader's demonstration run, in the program folder, on the configured card reader
 # (the simulated reader and card by default; see the README).
 run_card_loader() {
@@ -59,8 +76,9 @@ run_card_loader() {
 }
 
 case "${1:-test}" in
-    run) install_missing; build; run_card_loader ;;
+    run) install_missing; build; run_main_job ;;
+    card-demo) install_missing; build; run_card_loader ;;
     build) install_missing; build ;;
     test) install_missing; build; run_tests ;;
-    *) echo "usage: $0 [run|test|build]" >&2; exit 2 ;;
+    *) echo "usage: $0 [run|card-demo|test|build]" >&2; exit 2 ;;
 esac

@@ -1,0 +1,179 @@
+// kestra card send PROJECT|IMAGE, kestra card list: the panel image on a card, through the
+// card device service on the configured reader (the simulated card by default).
+//
+// The image is written as the card's project file, read back and compared. The card file
+// system writes a new file to blocks no file uses and names it in the directory only once it
+// is complete, so a send that fails (full card, card taken out) leaves the card's old project
+// file as it was.
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "card_service/kes_ssfdc_device.h"
+#include "devices/card_reader.h"
+#include "kestra/commands.h"
+#include "kestra/driver.h"
+#include "kestra/host.h"
+#include "kestra/panel_image.h"
+#include "platform/files.h"
+
+namespace kestra::host {
+
+namespace {
+
+// For trying out failures: the simulated card loses power (as a card taken out of the
+// reader) after this many further program or erase operations.
+constexpr const char* kPullVariable = "KESTRA_SIM_CARD_PULL";
+constexpr unsigned kDefaultPort = 0x378;
+
+struct CardOptions {
+    std::string input;
+    std::string name;
+    unsigned port = kDefaultPort;
+};
+
+// A temporary folder for the file that goes to the card and the one read back; removed with
+// everything in it.
+class TemporaryFolder {
+  public:
+    TemporaryFolder() {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "kestra-card-XXXXXX").string();
+        if (!mkdtemp(pattern.data())) Fail(kExitOutput, "no temporary folder for the card's file");
+        path_ = pattern;
+    }
+    ~TemporaryFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    TemporaryFolder(const TemporaryFolder&) = delete;
+    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+  private:
+    std::string path_;
+};
+
+ExitCode CardExitCode(KESSSFDCERRORCODE code) {
+    switch (code) {
+        case KESSSFDC_NO_CARD:
+        case KESSSFDC_CARD_IMAGE:
+            return kExitNoCard;
+        case KESSSFDC_CARD_FULL:
+            return kExitCardFull;
+        default:
+            return kExitCardFailed;
+    }
+}
+
+// The card device on the configured reader, with progress on standard error.
+class Card {
+  public:
+    explicit Card(unsigned port)
+        : device_(std::make_unique<CKesSSFDCDevice>((platform::ProgramFolder() + "/").c_str())) {
+        device_->initSSFDC(port);
+        if (const char* pull = std::getenv(kPullVariable))
+            if (auto card = platform::ConfiguredSimCard())
+                card->cutPowerAfter(static_cast<DWORD>(std::strtoul(pull, nullptr, 0)));
+    }
+    ~Card() {
+        if (device_->isProgressThreadStarted()) device_->getSyncObject()->WaitToUnlock(true);
+    }
+    CKesSSFDCDevice& operator*() { return *device_; }
+    CKesSSFDCDevice* operator->() { return device_.get(); }
+
+    // Runs card work; a card error ends the command with its own exit code.
+    template <typename Work>
+    void run(const std::string& what, Work work) {
+        try {
+            work();
+        } catch (CSSFDCLibException* error) {
+            std::unique_ptr<CSSFDCLibException> owned(error);
+            if (device_->isProgressThreadStarted()) device_->getSyncObject()->WaitToUnlock(true);
+            Fail(CardExitCode(error->m_ErrorCode), what + ": " + error->m_Report + " (card error " +
+                                                       std::to_string(error->m_ErrorCode) + ")");
+        }
+    }
+
+  private:
+    std::unique_ptr<CKesSSFDCDevice> device_;
+};
+
+// The panel image to send: a project is built into one, a panel image is read back by the
+// driver first, so that nothing damaged reaches the panel.
+Bytes ImageToSend(const std::string& file) {
+    const Bytes bytes = ReadInput(file);
+    if (ReadProjectImageHead(bytes)) return BuildPanelImageOf(file, false).image;
+    if (PanelImageTotalSize(bytes) == 0)
+        Fail(kExitNotProject, file + ": neither a project image nor a panel image");
+    Driver driver = Driver::ForProjectCode(kPanelImageProjectCode, 0, file);
+    driver.readPanelImage(file, bytes, kExitNotProject);
+    return bytes;
+}
+
+void RunSend(const CardOptions& options) {
+    const Bytes image = ImageToSend(options.input);
+    const std::string name =
+        options.name.empty() ? std::string(platform::FileNamePart(options.input)) : options.name;
+    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
+        Fail(kExitUsage, "card send: \"" + name + "\" cannot be a file name on the card");
+    TemporaryFolder folder;
+    const std::string sent = folder.file(name), back = folder.file("read back");
+    WriteOutput(sent, image);
+    Card card(options.port);
+    card.run("card send", [&] {
+        card->StartDialogThread(true);
+        if (!card->IsFormatted()) {
+            std::fprintf(stderr, "kestra: the card is not formatted; formatting it\n");
+            card->Format();
+        }
+        card->DownloadFile(sent.c_str(), card::kProjectType, 0, name.c_str());
+        card->UploadFile(back.c_str(), card::kProjectType, 0);
+    });
+    if (platform::ReadWholeFile(back).value_or("") != std::string(image.begin(), image.end()))
+        Fail(kExitCardFailed,
+             "card send: the project file read back from the card differs from "
+             "the panel image sent");
+    std::printf("%s: %zu bytes sent to the card as its project file \"%s\" and verified\n",
+                options.input.c_str(), image.size(), name.c_str());
+}
+
+void RunList(const CardOptions& options) {
+    Card card(options.port);
+    card.run("card list", [&] {
+        if (!card->IsFormatted())
+            Fail(kExitCardFailed,
+                 "card list: the card is not formatted (kestra card send "
+                 "formats it, so does cardload /format)");
+        SSFDCContentsInfo contents;
+        card->KestraContents(contents);
+        contents.Dump(stdout);
+    });
+}
+
+}  // namespace
+
+void AddCardCommand(CLI::App& app) {
+    static CardOptions options;
+    CLI::App* card = app.add_subcommand(
+        "card", "Work with the card in the configured reader (the simulated card by default)");
+    card->require_subcommand(1);
+    CLI::App* send = card->add_subcommand(
+        "send",
+        "Write a panel image to the card as its project file, read it back and verify "
+        "it; a project file is first built into its panel image");
+    send->add_option("FILE", options.input, "a project file or a panel image")->required();
+    send->add_option("--name", options.name, "the file's name on the card (default: its own)");
+    CLI::App* list = card->add_subcommand("list", "List the files on the card");
+    for (CLI::App* sub : {send, list})
+        sub->add_option("--port", options.port, "the reader's port address (default 0x378)");
+    send->callback([] { RunSend(options); });
+    list->callback([] { RunList(options); });
+}
+
+}  // namespace kestra::host

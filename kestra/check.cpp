@@ -1,0 +1,127 @@
+// kestra check PROJECT: loads a project as the editor does, with the options of loading, and
+// reports what loading repaired and whether the project is sound.
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "kestra/commands.h"
+#include "kestra/host.h"
+#include "platform/files.h"
+#include "platform/memory.h"
+
+namespace kestra::host {
+
+namespace {
+
+// The store appends a line for each repaired bitmap to this file in the current folder.
+constexpr const char* kRepairLog = "PrjFix.txt";
+
+struct CheckOptions {
+    std::string project;
+    bool repairMenuFields = false;
+    std::string option;
+};
+
+std::vector<std::size_t> FieldsPerPage(const ProjectBlock& p) {
+    std::vector<std::size_t> counts;
+    const std::size_t pages = p.record.pageCount;
+    const auto* records = pages ? reinterpret_cast<const PageRecord*>(
+                                      mem::At(p.record.pages, 0, pages * sizeof(PageRecord)))
+                                : nullptr;
+    for (std::size_t i = 0; records && i < pages; ++i) counts.push_back(records[i].fieldCount);
+    return counts;
+}
+
+std::string RepairLogText() {
+    return platform::ReadWholeFile(kRepairLog).value_or("");
+}
+
+// The lines the store added to the repair log since it held `before`.
+std::vector<std::string> NewLogLines(const std::string& before) {
+    const std::string now = RepairLogText();
+    std::vector<std::string> lines;
+    if (now.size() <= before.size() || now.compare(0, before.size(), before) != 0) return lines;
+    std::string rest = now.substr(before.size());
+    for (std::size_t start = 0; start < rest.size();) {
+        std::size_t end = rest.find('\n', start);
+        if (end == std::string::npos) end = rest.size();
+        std::string line = rest.substr(start, end - start);
+        const std::size_t first = line.find_first_not_of(' ');
+        if (first != std::string::npos) lines.push_back(line.substr(first));
+        start = end + 1;
+    }
+    return lines;
+}
+
+// Loads as asked; a failure is reported as damage, with what the store said.
+LoadedProject LoadChecked(const CheckOptions& options, const Bytes& image, bool repair) {
+    LoadOptions load;
+    load.repairMenuFields = repair;
+    load.extra = options.option;
+    return Store::Get().load(options.project, image, load);
+}
+
+void RunCheck(const CheckOptions& options) {
+    const Bytes image = ReadInput(options.project);
+    if (!ReadProjectImageHead(image))
+        Fail(kExitNotProject,
+             options.project + ": not a project image (no project descriptor at byte 44)");
+    std::vector<std::string> repairs;
+    std::vector<std::size_t> before;
+    bool plainLoads = true;
+    try {
+        before = FieldsPerPage(LoadChecked(options, image, false).block());
+    } catch (const Failure& failure) {
+        if (!options.repairMenuFields) throw;
+        plainLoads = false;
+        repairs.push_back("without repairs: " + failure.message);
+    }
+    LoadedProject project;
+    if (options.repairMenuFields) {
+        const std::string log = RepairLogText();
+        project = LoadChecked(options, image, true);
+        for (const std::string& line : NewLogLines(log)) repairs.push_back(line);
+        const std::vector<std::size_t> after = FieldsPerPage(project.block());
+        for (std::size_t page = 0; plainLoads && page < after.size() && page < before.size();
+             ++page)
+            if (after[page] < before[page])
+                repairs.push_back("page " + std::to_string(page + 1) + ": dropped " +
+                                  std::to_string(before[page] - after[page]) +
+                                  " menu field(s) without width or height");
+    } else {
+        project = LoadChecked(options, image, false);
+    }
+    Store::Get().save(options.project, project);
+    const ProjectBlock& p = project.block();
+    std::size_t fields = 0;
+    for (std::size_t count : FieldsPerPage(p)) fields += count;
+    for (const std::string& repair : repairs)
+        std::printf("%s: repaired: %s\n", options.project.c_str(), repair.c_str());
+    if (!repairs.empty())
+        Fail(kExitRepaired, options.project + ": loads only with repairs (" +
+                                std::to_string(repairs.size()) + " repair(s)); save it again " +
+                                "to keep them");
+    std::printf("%s: sound (%u pages, %zu fields)\n", options.project.c_str(),
+                p.record.pageCount.get(), fields);
+}
+
+}  // namespace
+
+void AddCheckCommand(CLI::App& app) {
+    static CheckOptions options;
+    CLI::App* check = app.add_subcommand(
+        "check",
+        "Load a project as the editor does and report repairs and damage; exit code 0 "
+        "when it is sound");
+    check->add_option("PROJECT", options.project, "the project file")->required();
+    check->add_flag("--repair-menu-fields", options.repairMenuFields,
+                    "repair while loading: drop menu fields without width or height and mend "
+                    "bitmaps without size (each bitmap repair is logged in PrjFix.txt)");
+    check->add_option("--option", options.option,
+                      "further loading options as the editor passes them (\"501\": the image "
+                      "ends after the resource section)");
+    check->callback([] { RunCheck(options); });
+}
+
+}  // namespace kestra::host

@@ -1,0 +1,94 @@
+// kestra export / kestra import: between a project file and the project's JSON form.
+//
+// export loads the project as the editor does, saves it again and writes the JSON form of
+// that image; import reads a document, proves that the image it describes loads, and writes
+// the image the store saves of it.
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <string>
+
+#include "kestra/commands.h"
+#include "kestra/host.h"
+#include "kestra/project_json.h"
+
+namespace kestra::host {
+
+namespace {
+
+struct ExportOptions {
+    std::string project;
+    std::string output;
+};
+
+struct ImportOptions {
+    std::string document;
+    std::string output;
+};
+
+void RunExport(const ExportOptions& options) {
+    const Bytes image = ReadInput(options.project);
+    const LoadedProject project = Store::Get().load(options.project, image);
+    const Bytes saved = Store::Get().save(options.project, project);
+    std::string text;
+    try {
+        text = json::ExportProjectJson(saved);
+    } catch (const json::ImageFault& fault) {
+        Fail(kExitDamaged, options.project + ": the image cannot be taken apart at byte " +
+                               std::to_string(fault.offset()) + ": " + fault.what());
+    }
+    if (options.output.empty() || options.output == "-") {
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        return;
+    }
+    WriteOutput(options.output, text);
+    std::fprintf(stderr, "kestra: %s: %zu bytes of JSON\n", options.output.c_str(), text.size());
+}
+
+void RunImport(const ImportOptions& options) {
+    const Bytes bytes = ReadInput(options.document);
+    const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    Bytes image;
+    try {
+        image = json::ImportProjectJson(text);
+    } catch (const json::DocumentFault& fault) {
+        Fail(kExitBadDocument,
+             options.document + ": at " +
+                 (fault.path().empty() ? std::string("the document") : "\"" + fault.path() + "\"") +
+                 ": " + fault.what());
+    }
+    LoadedProject project;
+    try {
+        project = Store::Get().load(options.document, image);
+    } catch (const Failure& failure) {
+        Fail(kExitBadDocument,
+             options.document +
+                 ": the document describes a project that does not load: " + failure.message);
+    }
+    const Bytes saved = Store::Get().save(options.document, project);
+    WriteOutput(options.output, saved);
+    std::fprintf(stderr, "kestra: %s: a project image of %zu bytes\n", options.output.c_str(),
+                 saved.size());
+}
+
+}  // namespace
+
+void AddExchangeCommands(CLI::App& app) {
+    static ExportOptions exportOptions;
+    static ImportOptions importOptions;
+    CLI::App* out = app.add_subcommand(
+        "export", "Write the JSON form of a project (every section by name, texts as text)");
+    out->add_option("PROJECT", exportOptions.project, "the project file")->required();
+    out->add_option("-o,--output", exportOptions.output,
+                    "the JSON file to write (standard output when not given or \"-\")");
+    out->callback([] { RunExport(exportOptions); });
+
+    CLI::App* in = app.add_subcommand(
+        "import",
+        "Make a project file from its JSON form; a bad document is refused with the "
+        "JSON path of its first fault");
+    in->add_option("DOCUMENT", importOptions.document, "the JSON file")->required();
+    in->add_option("-o,--output", importOptions.output, "the project file to write")->required();
+    in->callback([] { RunImport(importOptions); });
+}
+
+}  // namespace kestra::host

@@ -1,0 +1,59 @@
+// kestra panel-image PROJECT -o IMAGE [--check]: the panel's own image of a project, built by
+// the project's PLC driver as the editor builds it when the project goes to the panel.
+#include "kestra/panel_image.h"
+
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <string>
+
+#include "kestra/commands.h"
+#include "kestra/panel_compare.h"
+
+namespace kestra::host {
+
+namespace {
+
+struct PanelImageOptions {
+    std::string project;
+    std::string output;
+    bool check = false;
+};
+
+void RunPanelImage(const PanelImageOptions& options) {
+    const PanelImage built = BuildPanelImageOf(options.project, options.check);
+    WriteOutput(options.output, built.image);
+    std::fprintf(stderr, "kestra: %s: a panel image of %zu bytes built by %s%s\n",
+                 options.output.c_str(), built.image.size(), built.driverLibrary.c_str(),
+                 options.check ? "; read back, it carries the project" : "");
+}
+
+}  // namespace
+
+PanelImage BuildPanelImageOf(const std::string& file, bool check) {
+    const Bytes image = ReadInput(file);
+    const LoadedProject project = Store::Get().load(file, image);
+    const ProjectBlock& p = project.block();
+    Driver driver = Driver::ForProjectCode(p.record.projectType, p.record.plcType, file);
+    PanelImage built{driver.buildPanelImage(file, project), driver.library()};
+    if (check) {
+        const LoadedProject back = driver.readPanelImage(file + " (its panel image)", built.image);
+        if (auto difference = CompareReadBack(p, back.block()))
+            Fail(kExitDriverFailed, file + ": the panel image read back by " + driver.library() +
+                                        " differs from the project: " + *difference);
+    }
+    return built;
+}
+
+void AddPanelImageCommand(CLI::App& app) {
+    static PanelImageOptions options;
+    CLI::App* command = app.add_subcommand(
+        "panel-image", "Build the panel's image of a project with the project's PLC driver");
+    command->add_option("PROJECT", options.project, "the project file")->required();
+    command->add_option("-o,--output", options.output, "the panel image file to write")->required();
+    command->add_flag("--check", options.check,
+                      "read the image back with the driver (SizeofProject, GetProject), build it "
+                      "again and compare");
+    command->callback([] { RunPanelImage(options); });
+}
+
+}  // namespace kestra::host

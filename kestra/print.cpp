@@ -1,0 +1,232 @@
+// kestra print PROJECT (--pdf FILE | --text): the project's PLC lines as the driver prints
+// them: its headings, its PLC header, and one line per field, page by page.
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <QGuiApplication>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "kestra/commands.h"
+#include "kestra/driver.h"
+#include "kestra/host.h"
+#include "platform/files.h"
+#include "platform/memory.h"
+#include "windows/print_surface.h"
+#include "windows/qt/pdf_print_surface.h"
+
+namespace kestra::host {
+
+namespace {
+
+namespace kp = kestra::platform;
+
+struct PrintOptions {
+    std::string project;
+    std::string pdf;
+    bool text = false;
+    std::string output;
+};
+
+// The editor's texts of the field type column, by field type.
+constexpr const char* kTypeTexts[] = {"NUM", "MSG", "ASC", "HBAR", "VBAR", "GRAPH", "TGRAPH"};
+constexpr int kTextLinesPerPage = 60;
+
+std::string AttributeText(const FieldRecord& f) {
+    const std::uint8_t attributes = reinterpret_cast<const std::uint8_t*>(&f)[62];
+    std::string text;
+    if (attributes & 0x01) text += "BLINK";
+    if (attributes & 0x02) text += text.empty() ? "HIGH" : "+HIGH";
+    if (attributes & 0x04) text += text.empty() ? "REV" : "+REV";
+    return text.empty() ? "-" : text;
+}
+
+// One print run: the editor's side of the print requests, with its page handling.
+class PrintJob {
+  public:
+    PrintJob(Driver& driver, ProjectBlock& project, kp::PrintSurface& surface)
+        : driver_(driver), project_(project), surface_(surface), dc_(kp::CreatePrintDC(surface)) {
+        height_ = surface.lineHeight();
+        current = this;
+    }
+    ~PrintJob() {
+        DeleteDC(dc_);
+        current = nullptr;
+    }
+
+    // Returns the number of field lines printed.
+    std::uint32_t run() {
+        PLCPRINTREQUEST request = baseRequest();
+        request.type = s5::kPrintHeadings;
+        driver_.print(request);
+        request.type = s5::kPrintPlcHeader;
+        driver_.print(request);
+        const std::size_t pages = project_.record.pageCount;
+        const auto* records = reinterpret_cast<const PageRecord*>(
+            mem::At(project_.record.pages, 0, pages * sizeof(PageRecord)));
+        std::uint32_t number = 0;
+        for (std::size_t p = 0; records && p < pages; ++p) {
+            place("Page " + std::to_string(p + 1) + ": " +
+                  ProjectText(project_, records[p].nameId()));
+            const std::size_t count = records[p].fieldCount;
+            const auto* fields = reinterpret_cast<const FieldRecord*>(
+                mem::At(records[p].fields, 0, count * sizeof(FieldRecord)));
+            for (std::size_t i = 0; fields && i < count; ++i, ++number)
+                printField(fields[i], number);
+            place("");
+        }
+        return number;
+    }
+
+  private:
+    static BOOL PageBreak(LONG* counter, HDC, LONG*) {
+        if (*counter >= current->surface_.linesPerPage()) {
+            current->surface_.newPage();
+            *counter = 0;
+        }
+        return FALSE;
+    }
+
+    PLCPRINTREQUEST baseRequest() {
+        PLCPRINTREQUEST request{};
+        request.size = s5::kPrintRequestWithFieldNumber;
+        request.project = &project_;
+        request.dc = dc_;
+        request.lineCallback = PageBreak;
+        request.lineCounter = &counter_;
+        request.lineHeight = &height_;
+        request.line = line_;
+        request.setup = &project_.record.nodeA;
+        return request;
+    }
+
+    void printField(const FieldRecord& field, std::uint32_t& number) {
+        const std::string attributes = AttributeText(field);
+        PLCPRINTREQUEST request = baseRequest();
+        request.type = s5::kPrintFieldLine;
+        request.field = &field;
+        request.fieldNumber = &number;
+        request.typeText = kTypeTexts[std::min<unsigned>(field.display.fieldType, 6)];
+        request.attributeText = attributes.c_str();
+        line_[0] = '\0';
+        if (driver_.print(request)) place(line_);
+    }
+
+    void place(const std::string& text) {
+        TextOut(dc_, 0, counter_ * height_, text.c_str(), static_cast<int>(text.size()));
+        ++counter_;
+        PageBreak(&counter_, dc_, &counter_);
+    }
+
+    static inline PrintJob* current = nullptr;
+    Driver& driver_;
+    ProjectBlock& project_;
+    kp::PrintSurface& surface_;
+    HDC dc_;
+    LONG counter_ = 0, height_ = 0;
+    char line_[s5::kPrintLineRoom] = "";
+};
+
+void PrintText(Driver& driver, ProjectBlock& project, const PrintOptions& options) {
+    kp::RecordingPrintSurface surface(13, kTextLinesPerPage);
+    std::uint32_t lines = 0;
+    {
+        PrintJob job(driver, project, surface);
+        lines = job.run();
+    }
+    std::string text;
+    for (int page = 0; page < surface.pageCount(); ++page) {
+        if (page > 0) text += "\f\n";
+        text += surface.pageText(page);
+    }
+    if (options.output.empty() || options.output == "-") {
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        return;
+    }
+    WriteOutput(options.output, text);
+    std::fprintf(stderr, "kestra: %s: %d page(s), %u field lines\n", options.output.c_str(),
+                 surface.pageCount(), lines);
+}
+
+// The PDF is drawn into a temporary file and then written through the one writer, so that
+// the target is never left half-written.
+void PrintPdf(Driver& driver, ProjectBlock& project, const PrintOptions& options) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    static int argc = 1;
+    static char name[] = "kestra";
+    static char* argv[] = {name, nullptr};
+    // Qt's notes about its run-time folder are no business of the user's.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+        if (type != QtDebugMsg && type != QtInfoMsg && !text.startsWith("QStandardPaths:"))
+            std::fprintf(stderr, "kestra: Qt: %s\n", qPrintable(text));
+    });
+    if (!QGuiApplication::instance()) new QGuiApplication(argc, argv);
+
+    std::string temporary =
+        (std::filesystem::temp_directory_path() / "kestra-print-XXXXXX").string();
+    const int fd = mkstemp(temporary.data());
+    if (fd < 0) Fail(kExitOutput, options.pdf + ": no temporary file for the PDF");
+    close(fd);
+    struct Remove {
+        std::string path;
+        ~Remove() { std::remove(path.c_str()); }
+    } remove{temporary};
+
+    int pages = 0;
+    std::uint32_t lines = 0;
+    {
+        kp::qt::PdfPrintSurface::Options pdf;
+        pdf.title =
+            QString::fromStdString(ProjectText(project, project.record.titleId) + " - PLC lines");
+        kp::qt::PdfPrintSurface surface(QString::fromStdString(temporary), pdf);
+        if (!surface.ok()) Fail(kExitOutput, options.pdf + ": the PDF cannot be started");
+        {
+            PrintJob job(driver, project, surface);
+            lines = job.run();
+        }
+        pages = surface.pageCount();
+        surface.finish();
+    }
+    const auto bytes = platform::ReadWholeFile(temporary);
+    if (!bytes || bytes->empty()) Fail(kExitOutput, options.pdf + ": the PDF could not be made");
+    WriteOutput(options.pdf, *bytes);
+    std::fprintf(stderr, "kestra: %s: %d page(s), %u field lines\n", options.pdf.c_str(), pages,
+                 lines);
+}
+
+void RunPrint(const PrintOptions& options) {
+    if (options.pdf.empty() == !options.text)
+        Fail(kExitUsage, "print: give either --pdf FILE or --text");
+    const Bytes image = ReadInput(options.project);
+    LoadedProject project = Store::Get().load(options.project, image);
+    ProjectBlock& p = project.block();
+    Driver driver = Driver::ForProjectCode(p.record.projectType, p.record.plcType, options.project);
+    if (options.text)
+        PrintText(driver, p, options);
+    else
+        PrintPdf(driver, p, options);
+}
+
+}  // namespace
+
+void AddPrintCommand(CLI::App& app) {
+    static PrintOptions options;
+    CLI::App* print = app.add_subcommand(
+        "print",
+        "Print the project's PLC lines (the driver's header, headings and one line "
+        "per field) to a PDF file or as text");
+    print->add_option("PROJECT", options.project, "the project file")->required();
+    CLI::Option* pdf = print->add_option("--pdf", options.pdf, "the PDF file to write (A4)");
+    CLI::Option* text =
+        print->add_flag("--text", options.text, "print as text (pages separated by a form feed)");
+    CLI::Option* output = print->add_option(
+        "-o,--output", options.output, "with --text: the text file (standard output otherwise)");
+    pdf->excludes(text);
+    output->needs(text);
+    print->callback([] { RunPrint(options); });
+}
+
+}  // namespace kestra::host

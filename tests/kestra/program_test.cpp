@@ -1,0 +1,530 @@
+// The built `kestra` program, run on projects made by the S5 sample editor and changed here,
+// against a simulated card of each test's own.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <numeric>
+
+#include "card_loader/run_program.h"
+#include "kestra/project.h"
+#include "kestra/project_json.h"
+#include "platform/memory.h"
+#include "platform/module.h"
+#include "project_store/project_store.h"
+#include "support/project_builder.h"
+#include "support/temp_folder.h"
+#include "utilities/services.h"
+
+namespace {
+
+using kestra::ProjectBlock;
+using kestra::testing::ProgramRun;
+using kestra::testing::RunProgram;
+using kestra::testing::TempFolder;
+namespace fs = std::filesystem;
+
+constexpr std::size_t kRecordAt = 48;         // the project record in a project image
+constexpr std::size_t kProjectCodeAt = 81;    // in the project record
+constexpr std::size_t kTitleTimeAt = 28 + 4;  // the time of saving in a panel image
+constexpr std::size_t kTitleTimeBytes = 6;
+
+// Each test has its own Windows folder, card, registry and files.
+class KestraProgram : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        fs::create_directories(folder.file("windows"));
+        environment = {{"KESTRA_WINDIR", folder.file("windows")},
+                       {"KESTRA_SIM_CARD", folder.file("card.img")},
+                       {"KESTRA_REGISTRY", folder.file("registry.reg")},
+                       {"KESTRA_CARD_READER", std::nullopt},
+                       {"KESTRA_SIM_CARD_PULL", std::nullopt},
+                       {"QT_QPA_PLATFORM", "offscreen"}};
+        sample = folder.file("sample.kpr");
+        const ProgramRun made = RunProgram("s5-editor", {"sample", sample}, environment);
+        ASSERT_EQ(made.exitCode, 0) << made.err;
+    }
+
+    ProgramRun kestra(std::vector<std::string> arguments,
+                      std::map<std::string, std::optional<std::string>> extra = {}) {
+        auto env = environment;
+        for (auto& [name, value] : extra) env[name] = value;
+        return RunProgram("kestra", arguments, env);
+    }
+    ProgramRun cardload(std::vector<std::string> arguments) {
+        return RunProgram("cardload", arguments, environment);
+    }
+
+    std::string bytes(const std::string& path) { return folder.read(fs::path(path).filename()); }
+    // A copy of the sample with one byte changed.
+    std::string sampleWith(const std::string& name, std::size_t offset, char value) {
+        std::string image = bytes(sample);
+        image.at(offset) = value;
+        return folder.write(name, image);
+    }
+
+    TempFolder folder;
+    std::map<std::string, std::optional<std::string>> environment;
+    std::string sample;
+};
+
+// --- the libraries in this process, as the editor binds them -------------------------------
+
+struct Libraries {
+    HMODULE driver = nullptr;
+    decltype(&::SaveProject) driverSave = nullptr;
+
+    Libraries() {
+        SetAppFmalloc(&kestra::mem::HostAllocate);
+        driver = LoadLibrary("K32PLC1");
+        if (driver)
+            driverSave =
+                reinterpret_cast<decltype(&::SaveProject)>(GetProcAddress(driver, "SaveProject"));
+    }
+};
+
+Libraries& Libs() {
+    static Libraries libraries;
+    return libraries;
+}
+
+HGLOBAL LoadImage(const std::string& image) {
+    SetAppFmalloc(&kestra::mem::HostAllocate);
+    HGLOBAL copy = GlobalAlloc(GHND, image.size());
+    std::memcpy(GlobalLock(copy), image.data(), image.size());
+    GlobalUnlock(copy);
+    HGLOBAL project = GetProject(copy, 0);
+    GlobalFree(copy);
+    return project;
+}
+
+std::string Take(HGLOBAL block, DWORD size) {
+    std::string bytes(static_cast<const char*>(GlobalLock(block)), size);
+    GlobalUnlock(block);
+    GlobalFree(block);
+    return bytes;
+}
+
+std::string SaveImage(HGLOBAL project) {
+    HGLOBAL image = 0;
+    const DWORD size = SaveProject(project, 0, &image);
+    return size ? Take(image, size) : std::string();
+}
+
+// The panel image the driver builds of a project image.
+std::string DriverPanelImage(const std::string& projectImage) {
+    HGLOBAL project = LoadImage(projectImage);
+    if (!project || !Libs().driverSave) return {};
+    HGLOBAL image = 0;
+    const DWORD size = Libs().driverSave(project, 0, &image);
+    return size ? Take(image, size) : std::string();
+}
+
+ProjectBlock& Block(HGLOBAL project) {
+    return *reinterpret_cast<ProjectBlock*>(kestra::mem::Data(project));
+}
+
+// Compares two panel images that differ only in their time of saving: every other byte the
+// same, and each image's checksums right for its own bytes.
+void ExpectSamePanelImage(const std::string& expected, const std::string& actual) {
+    ASSERT_FALSE(expected.empty());
+    ASSERT_EQ(actual.size(), expected.size());
+    const std::size_t padded = actual.size() * 256 / 257;
+    for (std::size_t i = 0; i < padded; ++i) {
+        if (i >= kTitleTimeAt && i < kTitleTimeAt + kTitleTimeBytes) continue;
+        ASSERT_EQ(actual[i], expected[i]) << "byte " << i;
+    }
+    for (std::size_t block = 0; block * 256 < padded; ++block) {
+        const auto sum =
+            std::accumulate(actual.begin() + block * 256, actual.begin() + (block + 1) * 256, 0u,
+                            [](unsigned s, char c) { return s + std::uint8_t(c); });
+        EXPECT_EQ(std::uint8_t(actual[padded + block]), std::uint8_t(sum)) << "block " << block;
+    }
+}
+
+TEST_F(KestraProgram, InfoShowsWhatTheProjectHoldsAndItsDriver) {
+    const ProgramRun run = kestra({"info", sample});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    for (const char* line :
+         {"Format code:   0x22\n", "Title:         S5 sample\n", "Pages:         3\n",
+          "  page 1: \"Page 1\", 7 fields, 0 child fields\n",
+          "  page 3: \"Page 3\", 6 fields, 0 child fields\n",
+          "Fields:        20 (and 0 child fields)\n", "Languages:     1\n", "Tags:          0\n",
+          "Alarms:        3\n", "PLC type:      20, project code 1\n",
+          "Driver:        Simatic S5 - Old (K32PLC1.so)\n"})
+        EXPECT_NE(run.out.find(line), std::string::npos) << line << run.out;
+    EXPECT_NE(run.out.find("Image size:    " + std::to_string(bytes(sample).size()) + " bytes\n"),
+              std::string::npos);
+}
+
+TEST_F(KestraProgram, BadInputFilesHaveTheirOwnExitCodesAndMessages) {
+    const std::string image = bytes(sample);
+    const std::string truncated = folder.write("truncated.kpr", image.substr(0, 1000));
+    const std::string foreign = folder.write("foreign.kpr", "This is a text file.\n" + image);
+    const std::string empty = folder.write("empty.kpr", "");
+    fs::create_directories(folder.file("folder.kpr"));
+    const std::string missing = folder.file("missing.kpr");
+    for (const char* command : {"info", "check", "panel-image", "print"}) {
+        std::vector<std::string> extra;
+        if (std::string(command) == "panel-image") extra = {"-o", folder.file("out.img")};
+        if (std::string(command) == "print") extra = {"--text"};
+        auto run = [&](const std::string& file) {
+            std::vector<std::string> arguments{command, file};
+            arguments.insert(arguments.end(), extra.begin(), extra.end());
+            return kestra(arguments);
+        };
+        ProgramRun r = run(missing);
+        EXPECT_EQ(r.exitCode, 3) << command;
+        EXPECT_EQ(r.err, "kestra: " + missing + ": no such file\n");
+        r = run(folder.file("folder.kpr"));
+        EXPECT_EQ(r.exitCode, 3) << command;
+        EXPECT_NE(r.err.find("cannot be read"), std::string::npos) << r.err;
+        for (const std::string& file : {foreign, empty}) {
+            r = run(file);
+            EXPECT_EQ(r.exitCode, 4) << command;
+            EXPECT_EQ(r.err, "kestra: " + file +
+                                 ": not a project image (no project descriptor at byte 44)\n");
+        }
+        r = run(truncated);
+        EXPECT_EQ(r.exitCode, 5) << command;
+        EXPECT_EQ(r.err, "kestra: " + truncated +
+                             ": the project image is damaged (the library said: Exception in "
+                             "geting project...)\n");
+        EXPECT_FALSE(fs::exists(folder.file("out.img")));
+    }
+}
+
+TEST_F(KestraProgram, CheckReportsSoundDamagedAndRepairedProjects) {
+    ProgramRun run = kestra({"check", sample});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, sample + ": sound (3 pages, 20 fields)\n");
+
+    // Two menu fields without width or height at the start of page 2.
+    HGLOBAL project = LoadImage(bytes(sample));
+    ASSERT_NE(project, 0u);
+    ProjectBlock& p = Block(project);
+    auto* pages = reinterpret_cast<kestra::PageRecord*>(
+        kestra::mem::At(p.record.pages, 0, 3 * sizeof(kestra::PageRecord)));
+    auto* fields = reinterpret_cast<kestra::FieldRecord*>(
+        kestra::mem::At(pages[1].fields, 0, pages[1].fieldCount * sizeof(kestra::FieldRecord)));
+    fields[0].fieldClass = 6;
+    fields[0].width = 0;
+    fields[1].fieldClass = 6;
+    fields[1].height = 0;
+    const std::string menus = folder.write("menus.kpr", SaveImage(project));
+
+    run = kestra({"check", menus});
+    EXPECT_EQ(run.exitCode, 0) << "without the repair the fields load as they are";
+    run = kestra({"check", menus, "--repair-menu-fields"});
+    EXPECT_EQ(run.exitCode, 6) << run.err;
+    EXPECT_EQ(run.out, menus +
+                           ": repaired: page 2: dropped 2 menu field(s) without width or "
+                           "height\n");
+    EXPECT_EQ(run.err, "kestra: " + menus +
+                           ": loads only with repairs (1 repair(s)); save it again to keep them\n");
+    run = kestra({"check", menus, "--repair-menu-fields", "--option", "501"});
+    EXPECT_EQ(run.exitCode, 6);
+
+    const std::string truncated = folder.write("truncated.kpr", bytes(sample).substr(0, 3000));
+    run = kestra({"check", truncated, "--repair-menu-fields"});
+    EXPECT_EQ(run.exitCode, 5);
+    EXPECT_NE(run.err.find("damaged"), std::string::npos);
+}
+
+// Runs in a folder of the test's own, where the store writes its repair log.
+class InFolder {
+  public:
+    explicit InFolder(const std::string& folder) : previous_(fs::current_path()) {
+        fs::current_path(folder);
+    }
+    ~InFolder() { fs::current_path(previous_); }
+
+  private:
+    fs::path previous_;
+};
+
+TEST_F(KestraProgram, CheckReportsTheLinesOfTheRepairLog) {
+    HGLOBAL project = kestra::testing::BuildProject({.bitmaps = 4});
+    auto* entries = reinterpret_cast<kestra::BitmapEntry*>(
+        kestra::mem::At(Block(project).ext.bitmaps, 0, 4 * sizeof(kestra::BitmapEntry)));
+    entries[0].head.attributes = 0x0042;  // numbered, stored, and its height reads as 0
+    const std::string bitmaps = folder.write("bitmaps.kpr", SaveImage(project));
+    folder.write("PrjFix.txt", "an older line\n");
+    InFolder here(folder.path());
+    ProgramRun run = kestra({"check", bitmaps});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(folder.read("PrjFix.txt"), "an older line\n");
+    run = kestra({"check", bitmaps, "--repair-menu-fields"});
+    EXPECT_EQ(run.exitCode, 6) << run.err;
+    EXPECT_EQ(run.out, bitmaps + ": repaired: Fixed bitmap with zero-dimension...\n");
+    EXPECT_EQ(folder.read("PrjFix.txt"), "an older line\n   Fixed bitmap with zero-dimension...\n");
+}
+
+TEST_F(KestraProgram, PanelImageIsWhatTheDriverBuilds) {
+    const std::string out = folder.file("sample.img");
+    ProgramRun run = kestra({"panel-image", sample, "-o", out, "--check"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.err.find("read back, it carries the project"), std::string::npos) << run.err;
+    ExpectSamePanelImage(DriverPanelImage(bytes(sample)), bytes(out));
+
+    // An existing output stays as it was when the command fails.
+    const std::string noDriver = sampleWith("nodriver.kpr", kRecordAt + kProjectCodeAt, 9);
+    folder.write("kept.img", "old contents");
+    run = kestra({"panel-image", noDriver, "-o", folder.file("kept.img")});
+    EXPECT_EQ(run.exitCode, 8);
+    EXPECT_NE(run.err.find(noDriver + ": no installed PLC driver serves project code 9 (PLC type "
+                                      "20); installed: K32PLC1.so (project code 1)"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(folder.read("kept.img"), "old contents");
+
+    run = kestra({"panel-image", sample, "-o", folder.file("no/such/folder/x.img")});
+    EXPECT_EQ(run.exitCode, 10);
+    EXPECT_NE(run.err.find("no/such/folder/x.img: cannot be written"), std::string::npos);
+    EXPECT_FALSE(fs::exists(folder.file("no")));
+
+    // A project for another PLC type: the driver refuses it with its own message.
+    const std::string otherType = sampleWith("type19.kpr", kRecordAt + 15, 19);
+    run = kestra({"panel-image", otherType, "-o", folder.file("t19.img")});
+    EXPECT_EQ(run.exitCode, 9);
+    EXPECT_NE(run.err.find("The Attached Kestra Panel is Made for Simatic S5 PLCs but the Current "
+                           "Project Specifies a Different Type"),
+              std::string::npos)
+        << run.err;
+    EXPECT_FALSE(fs::exists(folder.file("t19.img")));
+}
+
+TEST_F(KestraProgram, InfoAndPrintWithoutADriver) {
+    const std::string noDriver = sampleWith("nodriver.kpr", kRecordAt + kProjectCodeAt, 9);
+    ProgramRun run = kestra({"info", noDriver});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_NE(run.out.find("Driver:        none installed\n"), std::string::npos);
+    run = kestra({"print", noDriver, "--pdf", folder.file("x.pdf")});
+    EXPECT_EQ(run.exitCode, 8);
+    EXPECT_FALSE(fs::exists(folder.file("x.pdf")));
+}
+
+TEST_F(KestraProgram, PrintsThePlcLinesAsTextAndPdf) {
+    ProgramRun run = kestra({"print", sample, "--text"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    for (const char* line :
+         {"PLC slave address   10\n", "PLC model           AG90/100/115/135\n", "Page 2: Page 2\n",
+          "  1   1   1   NUM|  0 | 10           DB10 DW5   WORD\\O|  RO          0       1000   "
+          "0    5        -|     1      1      0\n"})
+        EXPECT_NE(run.out.find(line), std::string::npos) << line;
+    EXPECT_EQ(run.out.rfind("Num Row Col Type |Node|Slave", 0), std::string::npos)
+        << "the first heading line comes first";
+    EXPECT_EQ(run.out.find("                 | Net|PLC"), 0u);
+
+    const std::string textFile = folder.file("lines.txt");
+    ASSERT_EQ(kestra({"print", sample, "--text", "-o", textFile}).exitCode, 0);
+    EXPECT_EQ(folder.read("lines.txt"), run.out);
+    EXPECT_EQ(kestra({"print", sample, "--pdf", folder.file("x.pdf"), "-o", textFile}).exitCode, 2)
+        << "-o belongs to --text";
+    EXPECT_FALSE(fs::exists(folder.file("x.pdf")));
+
+    const std::string pdf = folder.file("lines.pdf");
+    run = kestra({"print", sample, "--pdf", pdf});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const ProgramRun text = [&] {
+        ProgramRun r;
+        const std::string command = "pdftotext -layout " + pdf + " " + folder.file("lines.txt");
+        r.exitCode = std::system(command.c_str());
+        r.out = folder.read("lines.txt");
+        return r;
+    }();
+    ASSERT_EQ(text.exitCode, 0);
+    for (const char* words :
+         {"PLC model", "AG90/100/115/135", "DB10 DW5", "Page 3: Page 3", "DB255 DW255"})
+        EXPECT_NE(text.out.find(words), std::string::npos) << words << "\n" << text.out;
+
+    EXPECT_EQ(kestra({"print", sample}).exitCode, 2);
+    EXPECT_EQ(kestra({"print", sample, "--text", "--pdf", pdf}).exitCode, 2);
+    run = kestra({"print", sample, "--pdf", folder.file("none/x.pdf")});
+    EXPECT_EQ(run.exitCode, 10);
+    EXPECT_FALSE(fs::exists(folder.file("none")));
+}
+
+TEST_F(KestraProgram, CardSendWritesVerifiesAndListsTheProjectFile) {
+    ProgramRun run = kestra({"card", "send", sample});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.err.find("formatting it"), std::string::npos);
+    const std::string image = DriverPanelImage(bytes(sample));
+    EXPECT_EQ(run.out, sample + ": " + std::to_string(image.size()) +
+                           " bytes sent to the card as its project file \"sample.kpr\" and "
+                           "verified\n");
+    run = kestra({"card", "list"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("  18       0 project                sample.kpr"), std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find(" " + std::to_string(image.size()) + "      1\n"), std::string::npos);
+
+    // A panel image goes as it is, under the name given.
+    const std::string panel = folder.file("sample.img");
+    ASSERT_EQ(kestra({"panel-image", sample, "-o", panel}).exitCode, 0);
+    run = kestra({"card", "send", panel, "--name", "line-3.img"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(kestra({"card", "list"}).out.find("project                line-3.img"),
+              std::string::npos);
+
+    // A damaged panel image never reaches the card.
+    std::string broken = bytes(panel);
+    broken[100] ^= 0x40;
+    run = kestra({"card", "send", folder.write("broken.img", broken)});
+    EXPECT_EQ(run.exitCode, 4);
+    EXPECT_NE(run.err.find("checksums do not match"), std::string::npos) << run.err;
+    run = kestra({"card", "send", folder.write("junk.bin", "junk")});
+    EXPECT_EQ(run.exitCode, 4);
+    for (const char* name : {"a/b", ".."})
+        EXPECT_EQ(kestra({"card", "send", panel, "--name", name}).exitCode, 2) << name;
+    EXPECT_NE(kestra({"card", "list"}).out.find("line-3.img"), std::string::npos);
+}
+
+TEST_F(KestraProgram, CardFailuresKeepTheOldProjectFile) {
+    ASSERT_EQ(kestra({"card", "send", sample, "--name", "old.kpr"}).exitCode, 0);
+
+    // Taken out after a few page programs: the new file never makes it into the directory.
+    ProgramRun run =
+        kestra({"card", "send", sample, "--name", "new.kpr"}, {{"KESTRA_SIM_CARD_PULL", "3"}});
+    EXPECT_EQ(run.exitCode, 11) << run.err;
+    EXPECT_NE(run.err.find("kestra: card send: The card was taken out of the reader or lost "
+                           "power. (card error 4117)"),
+              std::string::npos)
+        << run.err;
+    run = kestra({"card", "list"});
+    EXPECT_NE(run.out.find("old.kpr"), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("new.kpr"), std::string::npos);
+
+    // A full card: a placeholder takes every free block.
+    ASSERT_EQ(cardload({"/wcefs"}).exitCode, 0);
+    run = kestra({"card", "send", sample, "--name", "new.kpr"});
+    EXPECT_EQ(run.exitCode, 12) << run.err;
+    EXPECT_NE(run.err.find("(card error 4116)"), std::string::npos) << run.err;
+    EXPECT_NE(kestra({"card", "list"}).out.find("old.kpr"), std::string::npos);
+
+    run = kestra({"card", "list"}, {{"KESTRA_SIM_CARD", "none"}});
+    EXPECT_EQ(run.exitCode, 11);
+    EXPECT_EQ(run.err,
+              "kestra: card list: There is no SSFDC card in the reader. (card error 4117)\n");
+    run = kestra({"card", "send", sample}, {{"KESTRA_SIM_CARD", "none"}});
+    EXPECT_EQ(run.exitCode, 11);
+}
+
+TEST_F(KestraProgram, UsageAndHelp) {
+    EXPECT_EQ(kestra({}).exitCode, 2);
+    EXPECT_EQ(kestra({"bogus"}).exitCode, 2);
+    EXPECT_EQ(kestra({"info"}).exitCode, 2);
+    EXPECT_EQ(kestra({"card"}).exitCode, 2);
+    EXPECT_EQ(kestra({"panel-image", sample}).exitCode, 2);
+    for (std::vector<std::string> help : {std::vector<std::string>{"--help"},
+                                          {"info", "--help"},
+                                          {"check", "--help"},
+                                          {"panel-image", "--help"},
+                                          {"print", "--help"},
+                                          {"card", "send", "--help"},
+                                          {"card", "list", "--help"}}) {
+        const ProgramRun run = kestra(help);
+        EXPECT_EQ(run.exitCode, 0) << help[0];
+        EXPECT_NE(run.out.find("Usage:"), std::string::npos) << help[0];
+    }
+    EXPECT_NE(kestra({"--help"}).out.find("10 output not writable"), std::string::npos);
+}
+
+// The first number in a document and its JSON pointer.
+std::optional<std::string> FirstNumber(nlohmann::json& value, const std::string& at,
+                                       nlohmann::json** found) {
+    if (value.is_number()) {
+        *found = &value;
+        return at;
+    }
+    if (value.is_object())
+        for (auto& [key, member] : value.items())
+            if (auto path = FirstNumber(member, at + "/" + key, found)) return path;
+    if (value.is_array())
+        for (std::size_t i = 0; i < value.size(); ++i)
+            if (auto path = FirstNumber(value[i], at + "/" + std::to_string(i), found)) return path;
+    return std::nullopt;
+}
+
+TEST_F(KestraProgram, ExportAndImportGiveBackTheSameImageAndDocument) {
+    const std::string json = folder.file("sample.json");
+    ProgramRun run = kestra({"export", sample, "-o", json});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(kestra({"export", sample}).out, folder.read("sample.json"));
+
+    const std::string imported = folder.file("imported.kpr");
+    run = kestra({"import", json, "-o", imported});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    HGLOBAL original = LoadImage(bytes(sample));
+    ASSERT_NE(original, 0u);
+    EXPECT_EQ(bytes(imported), SaveImage(original))
+        << "import saves what a save of the original gives";
+    run = kestra({"export", imported, "-o", folder.file("again.json")});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(folder.read("again.json"), folder.read("sample.json"));
+}
+
+TEST_F(KestraProgram, ImportRefusesBadDocumentsWithTheirPath) {
+    const std::string json = folder.file("sample.json");
+    ASSERT_EQ(kestra({"export", sample, "-o", json}).exitCode, 0);
+    nlohmann::json document = nlohmann::json::parse(folder.read("sample.json"));
+    nlohmann::json* number = nullptr;
+    const auto path = FirstNumber(document, "", &number);
+    ASSERT_TRUE(path && number);
+    *number = "not a number";
+    const std::string wrongType = folder.write("wrong-type.json", document.dump(2));
+    folder.write("kept.kpr", "old contents");
+    ProgramRun run = kestra({"import", wrongType, "-o", folder.file("kept.kpr")});
+    EXPECT_EQ(run.exitCode, 7) << run.err;
+    EXPECT_NE(run.err.find("kestra: " + wrongType + ": at \"" + *path + "\""), std::string::npos)
+        << run.err;
+    EXPECT_EQ(folder.read("kept.kpr"), "old contents");
+
+    nlohmann::json newer = nlohmann::json::parse(folder.read("sample.json"));
+    newer["version"] = kestra::json::kProjectSchemaVersion + 1;
+    run = kestra(
+        {"import", folder.write("newer.json", newer.dump(2)), "-o", folder.file("kept.kpr")});
+    EXPECT_EQ(run.exitCode, 7) << run.err;
+    EXPECT_NE(run.err.find(": at \"/version\""), std::string::npos) << run.err;
+    EXPECT_EQ(folder.read("kept.kpr"), "old contents");
+
+    for (const std::string& text : {std::string("{"), std::string("[]"), std::string("")}) {
+        const std::string bad = folder.write("bad.json", text);
+        run = kestra({"import", bad, "-o", folder.file("new.kpr")});
+        EXPECT_EQ(run.exitCode, 7) << text;
+        EXPECT_FALSE(fs::exists(folder.file("new.kpr"))) << text;
+    }
+    run = kestra({"import", folder.file("missing.json"), "-o", folder.file("new.kpr")});
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_EQ(kestra({"import", json}).exitCode, 2) << "the output is required";
+    run = kestra({"import", json, "-o", folder.file("no/folder/new.kpr")});
+    EXPECT_EQ(run.exitCode, 10);
+
+    const std::string truncated = folder.write("truncated.kpr", bytes(sample).substr(0, 1000));
+    run = kestra({"export", truncated, "-o", folder.file("t.json")});
+    EXPECT_EQ(run.exitCode, 5);
+    EXPECT_FALSE(fs::exists(folder.file("t.json")));
+}
+
+TEST_F(KestraProgram, TheSampleDocumentRunsTheWholeChain) {
+    const std::string document = kestra::platform::JoinPath(kestra::platform::ProgramFolder(),
+                                                            "samples/sample-project.json");
+    const std::string project = folder.file("sample.kpr");
+    ProgramRun run = kestra({"import", document, "-o", project});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    run = kestra({"export", project});
+    EXPECT_EQ(run.out, kestra::platform::ReadWholeFile(document).value_or(""))
+        << "the checked-in document is what export writes";
+    EXPECT_EQ(kestra({"check", project}).exitCode, 0);
+    run = kestra({"info", project});
+    EXPECT_NE(run.out.find("Languages:     2\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("Tags:          3\n"), std::string::npos);
+    EXPECT_EQ(kestra({"panel-image", project, "-o", folder.file("s.img"), "--check"}).exitCode, 0);
+    EXPECT_EQ(kestra({"print", project, "--pdf", folder.file("s.pdf")}).exitCode, 0);
+    EXPECT_EQ(kestra({"card", "send", project}).exitCode, 0);
+    EXPECT_NE(kestra({"card", "list"}).out.find("sample.kpr"), std::string::npos);
+}
+
+}  // namespace
