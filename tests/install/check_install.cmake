@@ -1,0 +1,84 @@
+# cmake -DBUILD_DIR=<build tree> -DWORK_DIR=<scratch folder> -P check_install.cmake
+cmake_minimum_required(VERSION 3.25)
+
+# expect(<if() condition> MESSAGE <text>): stop with the text unless the condition holds.
+function(expect)
+    cmake_parse_arguments(PARSE_ARGV 0 ARG "" "MESSAGE" "")
+    if(NOT (${ARG_UNPARSED_ARGUMENTS}))
+        message(FATAL_ERROR "${ARG_MESSAGE}")
+    endif()
+endfunction()
+
+function(run out_var rc_var)
+    execute_process(COMMAND ${ARGN} OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE rc)
+    set(${out_var} "${out}${err}" PARENT_SCOPE)
+    set(${rc_var} ${rc} PARENT_SCOPE)
+endfunction()
+
+file(REMOVE_RECURSE ${WORK_DIR})
+set(prefix ${WORK_DIR}/prefix)
+run(out rc ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
+expect(rc EQUAL 0 MESSAGE "cmake --install failed: ${out}")
+
+# What a user needs, laid out around the program folder.
+set(program_folder ${prefix}/lib/kestra)
+foreach(file
+        bin/kestra bin/cardload bin/Clavon bin/Panora
+        lib/kestra/kestra lib/kestra/cardload lib/kestra/HHlpStub lib/kestra/Panora
+        lib/kestra/K32PRJ200.so lib/kestra/K32PLC1.so lib/kestra/K32FABUTIL1.so
+        lib/kestra/K32FABUTIL2.so lib/kestra/K32SSFDCApp.so lib/kestra/K32SSFDCLib10.so
+        lib/kestra/K32CodeSel.so lib/kestra/KXC.so lib/kestra/K32KPANEL.so
+        lib/kestra/kplatform.so lib/kestra/kwindows.so lib/kestra/kwindows_qt.so
+        lib/kestra/kdevices.so
+        lib/kestra/cardtype.ini lib/kestra/Displays.ini lib/kestra/windows/Displays.ini
+        lib/kestra/KeyCodes.txt lib/kestra/PanelSetupHelp.html
+        lib/kestra/samples/sample-project.json
+        share/applications/clavon.desktop share/icons/hicolor/scalable/apps/clavon.svg
+        share/mime/packages/clavon-kbd.xml share/doc/kestra-panel-tools/README.md)
+    expect(EXISTS ${prefix}/${file} MESSAGE "not installed: ${file}")
+endforeach()
+file(GLOB panels ${program_folder}/Panels/*.dat)
+expect(panels MESSAGE "no panel models installed")
+
+# Nothing of the tests, fuzzing, benchmarks or galleries.
+file(GLOB_RECURSE installed RELATIVE ${prefix} ${prefix}/*)
+foreach(file IN LISTS installed)
+    expect(NOT file MATCHES "(_tests|_fuzz|_bench|gallery|TestModule|\\.a)$"
+           MESSAGE "installed although no user needs it: ${file}")
+endforeach()
+
+# An installed program starts through its launcher, finds its libraries in the program folder,
+# and a user gets a Windows folder of their own with the shipped files in it.
+set(home ${WORK_DIR}/home)
+file(MAKE_DIRECTORY ${home})
+set(env ${CMAKE_COMMAND} -E env --unset=KESTRA_WINDIR --unset=XDG_DATA_HOME HOME=${home}
+        KESTRA_REGISTRY=${home}/registry.reg)
+run(out rc ${env} ${prefix}/bin/kestra --help)
+expect(rc EQUAL 0 MESSAGE "installed kestra --help failed (${rc}): ${out}")
+expect(out MATCHES "panel-image" MESSAGE "kestra --help does not list its subcommands: ${out}")
+expect(EXISTS ${home}/.local/share/kestra/windows/Displays.ini MESSAGE
+       "the launcher made no Windows folder for the user")
+run(out rc ${env} ${prefix}/bin/kestra info ${program_folder}/samples/no-such-project.kpr)
+expect(rc EQUAL 3 MESSAGE "a missing project: exit ${rc}, not 3: ${out}")
+
+# The Debian package: the same contents under /usr, with its real dependencies.
+find_program(DPKG_DEB dpkg-deb REQUIRED)
+get_filename_component(cmake_dir ${CMAKE_COMMAND} DIRECTORY)
+run(out rc ${cmake_dir}/cpack -G DEB -B ${WORK_DIR}/package --config
+    ${BUILD_DIR}/CPackConfig.cmake)
+expect(rc EQUAL 0 MESSAGE "cpack failed: ${out}")
+file(GLOB debs ${WORK_DIR}/package/kestra-panel-tools_*.deb)
+list(LENGTH debs count)
+expect(count EQUAL 1 MESSAGE "cpack made no package: ${out}")
+run(fields rc ${DPKG_DEB} -f ${debs})
+expect(fields MATCHES "Package: kestra-panel-tools" MESSAGE "package name: ${fields}")
+foreach(dependency libqt6widgets6 libc6 libstdc\\+\\+6 qt6-qpa-plugins)
+    expect(fields MATCHES "Depends:[^\n]*${dependency}"
+           MESSAGE "no dependency on ${dependency}: ${fields}")
+endforeach()
+run(contents rc ${DPKG_DEB} -c ${debs})
+foreach(file ./usr/bin/kestra ./usr/lib/kestra/kestra ./usr/lib/kestra/K32PRJ200.so
+        ./usr/lib/kestra/windows/Displays.ini ./usr/share/applications/clavon.desktop)
+    string(REPLACE "+" "\\+" pattern "${file}")
+    expect(contents MATCHES " ${pattern}\n" MESSAGE "not in the package: ${file}")
+endforeach()
