@@ -4,7 +4,6 @@
 
 #include <CLI/CLI.hpp>
 #include <QGuiApplication>
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -14,7 +13,7 @@
 #include "kestra/driver.h"
 #include "kestra/host.h"
 #include "platform/files.h"
-#include "platform/memory.h"
+#include "plc_s5/plc_list_print.h"
 #include "windows/print_surface.h"
 #include "windows/qt/pdf_print_surface.h"
 
@@ -31,112 +30,17 @@ struct PrintOptions {
     std::string output;
 };
 
-// The editor's texts of the field type column, by field type.
-constexpr const char* kTypeTexts[] = {"NUM", "MSG", "ASC", "HBAR", "VBAR", "GRAPH", "TGRAPH"};
 constexpr int kTextLinesPerPage = 60;
 
-std::string AttributeText(const FieldRecord& f) {
-    const std::uint8_t attributes = reinterpret_cast<const std::uint8_t*>(&f)[62];
-    std::string text;
-    if (attributes & 0x01) text += "BLINK";
-    if (attributes & 0x02) text += text.empty() ? "HIGH" : "+HIGH";
-    if (attributes & 0x04) text += text.empty() ? "REV" : "+REV";
-    return text.empty() ? "-" : text;
+std::uint32_t PrintLines(Driver& driver, ProjectBlock& project, kp::PrintSurface& surface) {
+    return s5::PrintPlcList([&driver](PLCPRINTREQUEST& request) { return driver.print(request); },
+                            project, surface);
 }
-
-// One print run: the editor's side of the print requests, with its page handling.
-class PrintJob {
-  public:
-    PrintJob(Driver& driver, ProjectBlock& project, kp::PrintSurface& surface)
-        : driver_(driver), project_(project), surface_(surface), dc_(kp::CreatePrintDC(surface)) {
-        height_ = surface.lineHeight();
-        current = this;
-    }
-    ~PrintJob() {
-        DeleteDC(dc_);
-        current = nullptr;
-    }
-
-    // Returns the number of field lines printed.
-    std::uint32_t run() {
-        PLCPRINTREQUEST request = baseRequest();
-        request.type = s5::kPrintHeadings;
-        driver_.print(request);
-        request.type = s5::kPrintPlcHeader;
-        driver_.print(request);
-        const std::size_t pages = project_.record.pageCount;
-        const auto* records = reinterpret_cast<const PageRecord*>(
-            mem::At(project_.record.pages, 0, pages * sizeof(PageRecord)));
-        std::uint32_t number = 0;
-        for (std::size_t p = 0; records && p < pages; ++p) {
-            place("Page " + std::to_string(p + 1) + ": " +
-                  ProjectText(project_, records[p].nameId()));
-            const std::size_t count = records[p].fieldCount;
-            const auto* fields = reinterpret_cast<const FieldRecord*>(
-                mem::At(records[p].fields, 0, count * sizeof(FieldRecord)));
-            for (std::size_t i = 0; fields && i < count; ++i, ++number)
-                printField(fields[i], number);
-            place("");
-        }
-        return number;
-    }
-
-  private:
-    static BOOL PageBreak(LONG* counter, HDC, LONG*) {
-        if (*counter >= current->surface_.linesPerPage()) {
-            current->surface_.newPage();
-            *counter = 0;
-        }
-        return FALSE;
-    }
-
-    PLCPRINTREQUEST baseRequest() {
-        PLCPRINTREQUEST request{};
-        request.size = s5::kPrintRequestWithFieldNumber;
-        request.project = &project_;
-        request.dc = dc_;
-        request.lineCallback = PageBreak;
-        request.lineCounter = &counter_;
-        request.lineHeight = &height_;
-        request.line = line_;
-        request.setup = &project_.record.nodeA;
-        return request;
-    }
-
-    void printField(const FieldRecord& field, std::uint32_t& number) {
-        const std::string attributes = AttributeText(field);
-        PLCPRINTREQUEST request = baseRequest();
-        request.type = s5::kPrintFieldLine;
-        request.field = &field;
-        request.fieldNumber = &number;
-        request.typeText = kTypeTexts[std::min<unsigned>(field.display.fieldType, 6)];
-        request.attributeText = attributes.c_str();
-        line_[0] = '\0';
-        if (driver_.print(request)) place(line_);
-    }
-
-    void place(const std::string& text) {
-        TextOut(dc_, 0, counter_ * height_, text.c_str(), static_cast<int>(text.size()));
-        ++counter_;
-        PageBreak(&counter_, dc_, &counter_);
-    }
-
-    static inline PrintJob* current = nullptr;
-    Driver& driver_;
-    ProjectBlock& project_;
-    kp::PrintSurface& surface_;
-    HDC dc_;
-    LONG counter_ = 0, height_ = 0;
-    char line_[s5::kPrintLineRoom] = "";
-};
 
 void PrintText(Driver& driver, ProjectBlock& project, const PrintOptions& options) {
     kp::RecordingPrintSurface surface(13, kTextLinesPerPage);
     std::uint32_t lines = 0;
-    {
-        PrintJob job(driver, project, surface);
-        lines = job.run();
-    }
+    lines = PrintLines(driver, project, surface);
     std::string text;
     for (int page = 0; page < surface.pageCount(); ++page) {
         if (page > 0) text += "\f\n";
@@ -183,10 +87,7 @@ void PrintPdf(Driver& driver, ProjectBlock& project, const PrintOptions& options
             QString::fromStdString(ProjectText(project, project.record.titleId) + " - PLC lines");
         kp::qt::PdfPrintSurface surface(QString::fromStdString(temporary), pdf);
         if (!surface.ok()) Fail(kExitOutput, options.pdf + ": the PDF cannot be started");
-        {
-            PrintJob job(driver, project, surface);
-            lines = job.run();
-        }
+        lines = PrintLines(driver, project, surface);
         pages = surface.pageCount();
         surface.finish();
     }

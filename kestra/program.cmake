@@ -14,7 +14,7 @@ add_library(kestra_host STATIC
     ${CMAKE_CURRENT_LIST_DIR}/print.cpp
     ${CMAKE_CURRENT_LIST_DIR}/card.cpp)
 target_link_libraries(kestra_host PUBLIC
-    CLI11::CLI11 kestra_project_json KXC K32SSFDCApp kwindows_qt kdevices K32FABUTIL1
+    CLI11::CLI11 kestra_project_json plc_list_print KXC K32SSFDCApp kwindows_qt kdevices K32FABUTIL1
     K32FABUTIL2 kplatform Qt6::Gui)
 
 add_executable(kestra ${CMAKE_CURRENT_LIST_DIR}/main.cpp)

@@ -27,6 +27,7 @@
 #include "platform/module.h"
 #include "plc_s5/dialog_ids.h"
 #include "plc_s5/k32plc1.h"
+#include "plc_s5/plc_list_print.h"
 #include "plc_s5/tables.h"
 #include "plc_s5/type1_image.h"
 #include "project_store/project_store.h"
@@ -303,7 +304,6 @@ void ArmScreenshot() {
 
 // --- the editor's side of the dialogs -------------------------------------------------------
 
-const char* const kTypeTexts[] = {"NUM", "MSG", "ASC", "HBAR", "VBAR", "GRAPH", "TGRAPH"};
 std::uint32_t panelLines[] = {240, 240, 240, 240, 240, 240, 240, 240};  // 8 lines of 240 pixels
 constexpr std::uint32_t kCharacterWidth = 8;
 
@@ -468,36 +468,6 @@ int RunDialog(const std::string& command, HGLOBAL handle, const std::string& pat
 
 // --- printing -------------------------------------------------------------------------------
 
-struct PrintJob {
-    kp::PrintSurface* surface;
-    HDC dc;
-    LONG counter = 0, height = 0;
-};
-PrintJob* job = nullptr;
-
-BOOL PageBreak(LONG* counter, HDC, LONG*) {
-    if (*counter >= job->surface->linesPerPage()) {
-        job->surface->newPage();
-        *counter = 0;
-    }
-    return FALSE;
-}
-
-void Place(const std::string& text) {
-    TextOut(job->dc, 0, job->counter * job->height, text.c_str(), static_cast<int>(text.size()));
-    ++job->counter;
-    PageBreak(&job->counter, job->dc, &job->counter);
-}
-
-std::string AttributeText(const FieldRecord& f) {
-    const std::uint8_t attributes = reinterpret_cast<const std::uint8_t*>(&f)[62];
-    std::string text;
-    if (attributes & 0x01) text += "BLINK";
-    if (attributes & 0x02) text += text.empty() ? "HIGH" : "+HIGH";
-    if (attributes & 0x04) text += text.empty() ? "REV" : "+REV";
-    return text.empty() ? "-" : text;
-}
-
 int Print(HGLOBAL handle, const std::string& out) {
     ProjectBlock& project = BlockOf(handle);
     kp::qt::PdfPrintSurface::Options options;
@@ -507,47 +477,8 @@ int Print(HGLOBAL handle, const std::string& out) {
         std::fprintf(stderr, "s5-editor: cannot write %s\n", out.c_str());
         return 1;
     }
-    PrintJob print{&surface, kp::CreatePrintDC(surface)};
-    print.height = surface.lineHeight();
-    job = &print;
-
-    PLCPRINTREQUEST request{};
-    request.size = kPrintRequestWithFieldNumber;
-    request.project = &project;
-    request.dc = print.dc;
-    request.lineCallback = PageBreak;
-    request.lineCounter = &print.counter;
-    request.lineHeight = &print.height;
-    char line[kPrintLineRoom] = "";
-    request.line = line;
-    request.setup = &project.record.nodeA;
-    request.type = kPrintHeadings;
-    libs.print(&request);
-    request.type = kPrintPlcHeader;
-    libs.print(&request);
-
-    auto* pages = reinterpret_cast<PageRecord*>(mem::At(
-        project.record.pages, 0, std::size_t{project.record.pageCount} * sizeof(PageRecord)));
-    std::uint32_t number = 0;
-    for (std::size_t p = 0; pages && p < project.record.pageCount; ++p) {
-        char name[64] = "";
-        StrTabGetText(pages[p].nameId(), &project, name, sizeof name, 0);
-        Place(std::string("Page ") + std::to_string(p + 1) + ": " + name);
-        auto* fields = reinterpret_cast<FieldRecord*>(
-            mem::At(pages[p].fields, 0, std::size_t{pages[p].fieldCount} * sizeof(FieldRecord)));
-        for (std::size_t i = 0; fields && i < pages[p].fieldCount; ++i, ++number) {
-            const FieldRecord& f = fields[i];
-            const std::string attributes = AttributeText(f);
-            request.type = kPrintFieldLine;
-            request.field = &f;
-            request.fieldNumber = &number;
-            request.typeText = kTypeTexts[std::min<unsigned>(f.display.fieldType, 6)];
-            request.attributeText = attributes.c_str();
-            if (libs.print(&request)) Place(line);
-        }
-        Place("");
-    }
-    DeleteDC(print.dc);
+    const std::uint32_t number = PrintPlcList(
+        [](PLCPRINTREQUEST& request) { return libs.print(&request); }, project, surface);
     surface.finish();
     std::printf("%s: %d page(s), %u field lines, %d lines a page\n", out.c_str(),
                 surface.pageCount(), number, surface.linesPerPage());
