@@ -26,19 +26,7 @@ struct LargeProject {
 
     LargeProject() {
         SetAppFmalloc(&mem::HostAllocate);
-        testing::ProjectShape shape{.pages = 200,
-                                    .fieldsPerPage = 100,
-                                    .languages = 3,
-                                    .bitmaps = 50,
-                                    .pageBlobs = true,
-                                    .optionLayout = 2,
-                                    .keyed = true,
-                                    .network = true,
-                                    .resources = true,
-                                    .tags = true,
-                                    .closing = true,
-                                    .distinctTexts = 5000};
-        HGLOBAL built = testing::BuildProject(shape);
+        HGLOBAL built = testing::BuildProject(testing::kBenchmarkShape);
         HGLOBAL first = 0;
         SaveProject(built, 0, &first);
         project = GetProject(first, 0);

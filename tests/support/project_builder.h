@@ -34,6 +34,21 @@ struct ProjectShape {
     int distinctTexts = 0;  // nonzero: field and list texts cycle through this many texts
 };
 
+// The large project of the benchmarks: 200 pages of 100 fields in three languages, with every
+// kind of section.
+inline constexpr ProjectShape kBenchmarkShape{.pages = 200,
+                                              .fieldsPerPage = 100,
+                                              .languages = 3,
+                                              .bitmaps = 50,
+                                              .pageBlobs = true,
+                                              .optionLayout = 2,
+                                              .keyed = true,
+                                              .network = true,
+                                              .resources = true,
+                                              .tags = true,
+                                              .closing = true,
+                                              .distinctTexts = 5000};
+
 // A project block in a global block (its address keys its string table); release it with
 // kestra::store::ReleaseProject.
 HGLOBAL BuildProject(const ProjectShape& shape);
