@@ -10,7 +10,7 @@
 #                         simulated card: format, code file, font set, ROM file, then the
 #                         card's code versions, information and contents
 #   ./setup.sh test       install what is missing, build, run every test (the CI command)
-#   ./setup.sh build   install what is missing and build
+#   ./setup.sh build      install what is missing and build
 #
 # The build tree is build/; every program, library and data file lands in build/bin/. It is
 # built with clang, AddressSanitizer and UndefinedBehaviorSanitizer, so that the same tree also
