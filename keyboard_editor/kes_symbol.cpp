@@ -136,16 +136,20 @@ CKesButton::CKesButton(CClavonModel& model) : CODKesSymbol(model) {
     font.height = static_cast<int>(height / 2);
 }
 
+void CODKesSymbol::CopyCommonTo(CODKesSymbol& copy) const {
+    copy.m_properties = m_properties;
+    copy.x = x;
+    copy.y = y;
+    copy.width = width;
+    copy.height = height;
+    std::copy(std::begin(placement), std::end(placement), copy.placement);
+    copy.kept = kept;
+}
+
 std::unique_ptr<CODKesSymbol> CKesButton::Clone(CClavonModel& model) const {
     auto copy = std::make_unique<CKesButton>(model);
-    copy->m_properties = m_properties;
+    CopyCommonTo(*copy);
     copy->font = font;
-    copy->x = x;
-    copy->y = y;
-    copy->width = width;
-    copy->height = height;
-    std::copy(std::begin(placement), std::end(placement), copy->placement);
-    copy->kept = kept;
     return copy;
 }
 
@@ -267,13 +271,7 @@ CSymValue::CSymValue(CClavonModel& model) : CODKesSymbol(model) {
 
 std::unique_ptr<CODKesSymbol> CSymValue::Clone(CClavonModel& model) const {
     auto copy = std::make_unique<CSymValue>(model);
-    copy->m_properties = m_properties;
-    copy->x = x;
-    copy->y = y;
-    copy->width = width;
-    copy->height = height;
-    std::copy(std::begin(placement), std::end(placement), copy->placement);
-    copy->kept = kept;
+    CopyCommonTo(*copy);
     return copy;
 }
 

@@ -80,6 +80,10 @@ class CODKesSymbol {
     virtual QImage Render() const = 0;
 
   protected:
+    // Gives a clone what every symbol carries: properties, place, size, placement record and
+    // the kept document members.
+    void CopyCommonTo(CODKesSymbol& copy) const;
+
     CClavonModel* m_model;
     PropertyContainer m_properties;
 };

@@ -62,20 +62,25 @@ Colour ColourCombo::Value() const {
     return static_cast<Colour>(currentData().toLongLong());
 }
 
+QTabWidget* MakeSheetFrame(QDialog& sheet, const QString& title) {
+    sheet.setWindowTitle(title);
+    auto* tabs = new QTabWidget;
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &sheet, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &sheet, &QDialog::reject);
+    auto* layout = new QVBoxLayout(&sheet);
+    layout->addWidget(tabs);
+    layout->addWidget(buttons);
+    return tabs;
+}
+
 CModelSheet::CModelSheet(const CClavonModel& model, const std::vector<std::string>& fields,
                          const std::vector<PanelModel>& panels, QWidget* parent)
     : QDialog(parent), m_model(model) {
-    setWindowTitle("Keyboard Properties");
-    m_tabs = new QTabWidget;
+    m_tabs = MakeSheetFrame(*this, "Keyboard Properties");
     m_tabs->addTab(GeneralPage(fields), "General");
     m_tabs->addTab(BackgroundPage(), "Background");
     m_tabs->addTab(PanelPage(panels), "Panel");
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(m_tabs);
-    layout->addWidget(buttons);
 }
 
 QWidget* CModelSheet::GeneralPage(const std::vector<std::string>& fields) {

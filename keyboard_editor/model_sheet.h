@@ -26,6 +26,10 @@ class ColourCombo : public QComboBox {
     Colour Value() const;
 };
 
+// Makes `sheet` a property sheet: the title, a tab widget (returned, for the pages) and the
+// OK and Cancel buttons below it.
+QTabWidget* MakeSheetFrame(QDialog& sheet, const QString& title);
+
 class CModelSheet : public QDialog {
     Q_OBJECT
   public:

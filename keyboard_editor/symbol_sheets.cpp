@@ -136,15 +136,8 @@ void CSymValuePPGeneral::Apply(CSymValue& value) const {
 }
 
 CSymbolSheet::CSymbolSheet(const QString& title, QWidget* page, QWidget* parent) : QDialog(parent) {
-    setWindowTitle(title);
-    m_tabs = new QTabWidget;
+    m_tabs = MakeSheetFrame(*this, title);
     m_tabs->addTab(page, "General");
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(m_tabs);
-    layout->addWidget(buttons);
 }
 
 }  // namespace clavon
