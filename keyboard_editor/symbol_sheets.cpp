@@ -1,6 +1,5 @@
 #include "keyboard_editor/symbol_sheets.h"
 
-#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QFormLayout>
@@ -10,7 +9,6 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QVBoxLayout>
 
 #include "keyboard_editor/clavon_model.h"
 
