@@ -16,6 +16,7 @@
 #include "card_service/card_errors.h"
 #include "card_service/card_file_system.h"
 #include "card_service/standard_layer.h"
+#include "tests/card_service/earlier_layout.h"
 #include "tests/card_service/memory_card.h"
 
 using namespace kestra::card;
@@ -55,17 +56,7 @@ const std::vector<std::uint8_t>& EarlierLayoutCard() {
     static const std::vector<std::uint8_t> image = [] {
         testing::MemoryCard card(kGeometry);
         card.bytes() = WellFormedCard();
-        const auto cis = FindCis(card);
-        for (unsigned row = 0; row < kGeometry.pages(); ++row) {
-            std::uint8_t* page = card.page(row);
-            if (cis && row / kGeometry.pagesPerBlock == cis->block) {
-                std::fill_n(page, kRawPage, 0xFF);
-                continue;
-            }
-            if (!ReadLabel(ConstRawPage(page, kRawPage)).zoneAddress) continue;
-            const std::uint8_t generation[4] = {7, 0, 0xF8, 0xFF};
-            std::copy(std::begin(generation), std::end(generation), page + kPageData);
-        }
+        testing::ToEarlierLayout(card, 7);
         return card.bytes();
     }();
     return image;

@@ -7,6 +7,7 @@
 #include <map>
 
 #include "card_test_support.h"
+#include "earlier_layout.h"
 #include "memory_card.h"
 
 using namespace kestra::card;
@@ -55,18 +56,7 @@ MemoryCard BaseCard() {
 // a write generation in spare bytes 0 to 3 and no CIS (its block was left erased).
 MemoryCard EarlierLayoutCard() {
     MemoryCard card = BaseCard();
-    const auto cis = FindCis(card);
-    for (unsigned row = 0; row < kGeometry.pages(); ++row) {
-        std::uint8_t* page = card.page(row);
-        if (cis && row / kGeometry.pagesPerBlock == cis->block) {
-            std::fill_n(page, kRawPage, 0xFF);
-            continue;
-        }
-        const PageLabel label = ReadLabel(ConstRawPage(page, kRawPage));
-        if (!label.zoneAddress) continue;
-        const std::uint8_t generation[4] = {3, 0, 0xFC, 0xFF};
-        std::copy(std::begin(generation), std::end(generation), page + kPageData);
-    }
+    ToEarlierLayout(card, 3);
     return card;
 }
 
