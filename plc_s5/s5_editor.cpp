@@ -37,6 +37,7 @@
 #include "windows/input.h"
 #include "windows/qt/pdf_print_surface.h"
 #include "windows/qt/qt_host.h"
+#include "windows/qt/template_places.h"
 
 namespace {
 
@@ -240,36 +241,15 @@ int WriteSample(const std::string& path) {
 
 // --- screenshots ----------------------------------------------------------------------------
 
-HWND TopLevelOf(HWND window) {
-    while (window && (GetWindowLongPtr(window, GWL_STYLE) & WS_CHILD)) window = GetParent(window);
-    return window;
-}
-
 // Compares every control's widget with its template place; the number out of place.
 int CheckPlaces(kp::qt::QtHost& host, HWND dialog, const DialogTemplate& t) {
-    std::vector<HWND> controls;
-    for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
-        controls.push_back(c);
     int misplaced = 0;
-    for (std::size_t i = 0; i < t.itemCount && i < controls.size(); ++i) {
-        const DialogItemTemplate& item = t.items[i];
-        RECT expected{item.x, item.y, item.x + item.cx, item.y + item.cy};
-        MapDialogRect(dialog, &expected);
-        QWidget* widget = host.widgetOf(controls[i]);
-        if (!widget) {
-            ++misplaced;
-            continue;
-        }
-        const QRect r = widget->geometry();
-        const bool combo = std::strcmp(item.className, "combobox") == 0;
-        const bool same = r.left() == expected.left && r.top() == expected.top &&
-                          r.width() == expected.right - expected.left &&
-                          (combo || r.height() == expected.bottom - expected.top);
-        if (!same) {
-            std::printf("control %d (%s) at %d,%d %dx%d: MISPLACED\n", item.id, item.text, r.left(),
-                        r.top(), r.width(), r.height());
-            ++misplaced;
-        }
+    for (const kp::qt::ControlPlace& place : kp::qt::CompareTemplatePlaces(host, dialog, t)) {
+        if (place.asTemplate) continue;
+        const QRect& r = place.actual;
+        std::printf("control %d (%s) at %d,%d %dx%d: MISPLACED\n", place.item->id, place.item->text,
+                    r.left(), r.top(), r.width(), r.height());
+        ++misplaced;
     }
     return misplaced;
 }
@@ -287,7 +267,7 @@ void ArmScreenshot() {
     if (screenshot.path.empty()) return;
     QTimer::singleShot(700, [] {
         auto& host = static_cast<kp::qt::QtHost&>(kp::CurrentWindowHost());
-        HWND top = TopLevelOf(GetFocus());
+        HWND top = GetAncestor(GetFocus(), GA_ROOT);
         QWidget* widget = top ? host.widgetOf(top) : nullptr;
         if (!widget) {
             std::fprintf(stderr, "s5-editor: the dialog did not open\n");

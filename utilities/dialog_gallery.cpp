@@ -27,6 +27,7 @@
 #include "windows/dialog.h"
 #include "windows/input.h"
 #include "windows/qt/qt_host.h"
+#include "windows/qt/template_places.h"
 
 namespace {
 
@@ -110,39 +111,22 @@ HMODULE utilities() {
     return kp::ModuleOf(reinterpret_cast<const void*>(&StartPCSetupDlg));
 }
 
-HWND topLevelOf(HWND window) {
-    while (window && (GetWindowLongPtr(window, GWL_STYLE) & WS_CHILD)) window = GetParent(window);
-    return window;
-}
-
 // Compares every control's widget with the place its template gives it; returns the number
 // of controls out of place.
 int checkPlaces(kp::qt::QtHost& host, HWND dialog, const DialogTemplate& t) {
-    // The controls were made in template order.
-    std::vector<HWND> controls;
-    for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
-        controls.push_back(c);
     int misplaced = 0;
-    for (std::size_t i = 0; i < t.itemCount; ++i) {
-        const DialogItemTemplate& item = t.items[i];
-        RECT expected{item.x, item.y, item.x + item.cx, item.y + item.cy};
-        MapDialogRect(dialog, &expected);
-        HWND control = i < controls.size() ? controls[i] : nullptr;
-        QWidget* widget = control ? host.widgetOf(control) : nullptr;
-        if (!widget) {
+    for (const kp::qt::ControlPlace& place : kp::qt::CompareTemplatePlaces(host, dialog, t)) {
+        const DialogItemTemplate& item = *place.item;
+        if (!place.hasWidget) {
             std::printf("control %d: no widget\n", item.id);
             ++misplaced;
             continue;
         }
-        QRect r = widget->geometry();
-        bool combo = std::strcmp(item.className, "combobox") == 0;
-        bool same = r.left() == expected.left && r.top() == expected.top &&
-                    r.width() == expected.right - expected.left &&
-                    (combo || r.height() == expected.bottom - expected.top);
+        const QRect& r = place.actual;
         std::printf("control %5d %-18s at %3d,%3d size %3dx%-3d %s\n", item.id, item.className,
                     r.left(), r.top(), r.width(), r.height(),
-                    same ? "as the template says" : "MISPLACED");
-        if (!same) ++misplaced;
+                    place.asTemplate ? "as the template says" : "MISPLACED");
+        if (!place.asTemplate) ++misplaced;
     }
     return misplaced;
 }
@@ -195,7 +179,7 @@ int main(int argc, char** argv) {
     int misplaced = 0;
     if (!screenshot.empty()) {
         QTimer::singleShot(500, [&] {
-            HWND dialog = topLevelOf(GetFocus());
+            HWND dialog = GetAncestor(GetFocus(), GA_ROOT);
             QWidget* widget = dialog ? host.widgetOf(dialog) : nullptr;
             if (!widget) {
                 std::fprintf(stderr, "dialog-gallery: the dialog did not open\n");

@@ -33,11 +33,6 @@ LONG mulDiv(LONG a, LONG b, LONG c) {
     return static_cast<LONG>(p >= 0 ? (p + half) / c : (p - half) / c);
 }
 
-HWND topLevelOf(HWND window) {
-    while (detail::Live(window) && window->isChild()) window = window->parent;
-    return detail::Live(window) ? window : nullptr;
-}
-
 // A control that can take the focus: its own styles say visible and enabled (the dialog itself
 // may not be shown yet).
 bool canTakeFocus(HWND control) {
@@ -49,7 +44,7 @@ HWND createDialog(HINSTANCE instance, const DialogTemplate* t, HWND owner, DLGPR
     if (!t) return nullptr;
     bool child = (t->style & WS_CHILD) != 0;
     if (child && !detail::Live(owner)) return nullptr;
-    if (!child) owner = topLevelOf(owner);
+    if (!child) owner = GetAncestor(owner, GA_ROOT);
     HWND dialog = CreateWindowEx(0, WC_DIALOG, t->title, t->style & ~WS_VISIBLE, 0, 0, 0, 0, owner,
                                  nullptr, instance, nullptr);
     if (!dialog) return nullptr;
@@ -167,7 +162,7 @@ using kp::detail::Live;
 
 INT_PTR DialogBoxIndirectParam(HINSTANCE instance, const DialogTemplate* dialogTemplate, HWND owner,
                                DLGPROC proc, LPARAM initParam) {
-    owner = kp::topLevelOf(owner);
+    owner = GetAncestor(owner, GA_ROOT);
     HWND dialog = kp::createDialog(instance, dialogTemplate, owner, proc, initParam, true);
     if (!dialog) return -1;
     if (!dialog->ended) {

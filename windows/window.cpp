@@ -707,6 +707,18 @@ HWND GetParent(HWND window) {
     return Live(window) ? window->parent : nullptr;
 }
 
+HWND GetAncestor(HWND window, UINT relation) {
+    if (!Live(window)) return nullptr;
+    if (relation == GA_PARENT)
+        return window->isChild() && Live(window->parent) ? window->parent : nullptr;
+    if (relation != GA_ROOT) return nullptr;
+    while (window->isChild()) {
+        window = window->parent;
+        if (!Live(window)) return nullptr;
+    }
+    return window;
+}
+
 HWND GetWindow(HWND window, UINT relation) {
     if (!Live(window)) return nullptr;
     if (relation == GW_CHILD) return window->children.empty() ? nullptr : window->children.front();

@@ -258,6 +258,10 @@ constexpr UINT GW_HWNDPREV = 3;
 constexpr UINT GW_OWNER = 4;
 constexpr UINT GW_CHILD = 5;
 
+// GetAncestor relations.
+constexpr UINT GA_PARENT = 1;
+constexpr UINT GA_ROOT = 2;
+
 // System metrics.
 constexpr int SM_CXSCREEN = 0;
 constexpr int SM_CYSCREEN = 1;
@@ -324,6 +328,9 @@ BOOL SetWindowText(HWND window, const char* text);
 
 HWND GetParent(HWND window);
 HWND GetWindow(HWND window, UINT relation);
+// GA_PARENT: a child window's parent (none for a top-level window); GA_ROOT: the top-level
+// window that holds `window` (itself when it is one).
+HWND GetAncestor(HWND window, UINT relation);
 BOOL IsChild(HWND parent, HWND window);
 BOOL EnumChildWindows(HWND parent, WNDENUMPROC callback, LPARAM value);
 

@@ -32,7 +32,6 @@ using kestra::s5::testing::TestProject;
 using kestra::testing::ExpectTemplatePlaces;
 using kestra::testing::OffscreenApplication;
 using kestra::testing::PlaceCheck;
-using kestra::testing::TopLevelOf;
 
 namespace {
 
@@ -94,7 +93,7 @@ class QtDriverDialogs : public ::testing::Test {
         bool ran = false;
         QTimer::singleShot(0, [&] {
             ran = true;
-            steps(TopLevelOf(GetFocus()));
+            steps(GetAncestor(GetFocus(), GA_ROOT));
         });
         const INT_PTR result = open();
         EXPECT_TRUE(ran);

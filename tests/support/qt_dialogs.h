@@ -24,12 +24,6 @@ inline QApplication& OffscreenApplication() {
     return *app;
 }
 
-// The top-level window that holds `window` (the dialog that has the focus, say).
-inline HWND TopLevelOf(HWND window) {
-    while (window && (GetWindowLongPtr(window, GWL_STYLE) & WS_CHILD)) window = GetParent(window);
-    return window;
-}
-
 enum class PlaceCheck {
     kWholeRectangle,       // place and size
     kWholeRectangleShown,  // place and size, and the widget is visible

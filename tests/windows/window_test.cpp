@@ -302,6 +302,13 @@ TEST_F(Windows, WindowsOfAParentAreInCreationOrder) {
     EXPECT_EQ(GetWindow(b, GW_HWNDNEXT), nullptr);
     EXPECT_TRUE(IsChild(top, c));
     EXPECT_FALSE(IsChild(a, c));
+    EXPECT_EQ(GetAncestor(c, GA_ROOT), top);
+    EXPECT_EQ(GetAncestor(top, GA_ROOT), top);
+    EXPECT_EQ(GetAncestor(c, GA_PARENT), b);
+    EXPECT_EQ(GetAncestor(top, GA_PARENT), nullptr) << "a top-level window has no parent";
+    HWND owned = CreateWindow("WindowTest", "", WS_POPUP, 0, 0, 1, 1, c, nullptr, nullptr, nullptr);
+    EXPECT_EQ(GetAncestor(owned, GA_ROOT), owned) << "an owned window is a top-level window";
+    DestroyWindow(owned);
     std::vector<HWND> all;
     EnumChildWindows(
         top,

@@ -30,7 +30,6 @@ using kp::qt::QtHost;
 using kestra::testing::ExpectTemplatePlaces;
 using kestra::testing::OffscreenApplication;
 using kestra::testing::PlaceCheck;
-using kestra::testing::TopLevelOf;
 
 namespace {
 
@@ -79,7 +78,7 @@ class QtDialogs : public ::testing::Test {
         bool ran = false;
         QTimer::singleShot(0, [&] {
             ran = true;
-            steps(TopLevelOf(GetFocus()));
+            steps(GetAncestor(GetFocus(), GA_ROOT));
         });
         INT_PTR result = open();
         EXPECT_TRUE(ran);

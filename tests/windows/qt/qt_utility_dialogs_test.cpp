@@ -33,7 +33,6 @@ namespace kp = kestra::platform;
 using kestra::testing::ExpectTemplatePlaces;
 using kestra::testing::OffscreenApplication;
 using kestra::testing::PlaceCheck;
-using kestra::testing::TopLevelOf;
 
 namespace {
 
@@ -80,7 +79,7 @@ class QtUtilityDialogs : public ::testing::Test {
         bool ran = false;
         QTimer::singleShot(0, [&] {
             ran = true;
-            HWND dialog = TopLevelOf(GetFocus());
+            HWND dialog = GetAncestor(GetFocus(), GA_ROOT);
             EXPECT_EQ(QApplication::activeModalWidget(), host_->widgetOf(dialog))
                 << "the dialog is application-modal";
             steps(dialog);
