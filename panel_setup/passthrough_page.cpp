@@ -33,12 +33,14 @@ std::string FieldToCommand(const QString& field) {
 }
 
 CPanelRPTPpg::CPanelRPTPpg(CPanelSetupDlg& sheet) : CPanelSetupPpg(sheet, 377, "Passthrough") {
+    // Made in reading order, which is the tab order: the mode on the left, the port beside it,
+    // then the commands below.
+    hardware = new QRadioButton("Hardware", this);
+    remoteHardware = new QRadioButton("Remote Hardware", this);
     baudRate = new QComboBox(this);
     parity = new QComboBox(this);
     dataBits = new QComboBox(this);
     stopBits = new QComboBox(this);
-    hardware = new QRadioButton("Hardware", this);
-    remoteHardware = new QRadioButton("Remote Hardware", this);
     auto* modes = new QButtonGroup(this);
     modes->addButton(hardware, 0);
     modes->addButton(remoteHardware, 1);

@@ -404,6 +404,45 @@ TEST_F(SetupSheet, PassthroughCommandsShowCarriageReturnsAsCaretM) {
     EXPECT_TRUE(request->passthrough.IsModified());
 }
 
+// The controls Tab visits on a page, in order.
+std::vector<QWidget*> TabChain(QWidget* page) {
+    std::vector<QWidget*> chain;
+    for (QWidget* w = page->nextInFocusChain(); w != page; w = w->nextInFocusChain())
+        if (page->isAncestorOf(w) && (w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(page))
+            chain.push_back(w);
+    return chain;
+}
+
+// Tab moves through a page as it is read: never back up to a control further left, which is
+// where the previous group or row began.
+TEST_F(SetupSheet, TabOrderOfEveryPageFollowsTheLayout) {
+    Open(MakeBlock("KP-570 Color Panel", 210, {{1, 2, "hidden"}, {3, 0, "S5"}}));
+    sheet->show();
+    for (int i = 0; i < sheet->Tabs()->count(); ++i) {
+        sheet->Tabs()->setCurrentIndex(i);
+        QApplication::processEvents();
+        QWidget* page = sheet->Tabs()->widget(i);
+        const std::vector<QWidget*> chain = TabChain(page);
+        ASSERT_FALSE(chain.empty()) << sheet->Tabs()->tabText(i).toStdString();
+        for (std::size_t n = 1; n < chain.size(); ++n) {
+            const QPoint from = chain[n - 1]->mapTo(page, QPoint(0, 0));
+            const QPoint to = chain[n]->mapTo(page, QPoint(0, 0));
+            EXPECT_FALSE(to.y() < from.y() && to.x() < from.x())
+                << sheet->Tabs()->tabText(i).toStdString() << ": tab goes from "
+                << chain[n - 1]->metaObject()->className() << " at (" << from.x() << ", "
+                << from.y() << ") back to " << chain[n]->metaObject()->className() << " at ("
+                << to.x() << ", " << to.y() << ")";
+        }
+    }
+    // The passthrough page: the mode on the left, the port beside it, the commands row by row.
+    auto* p = P<CPanelRPTPpg>(377);
+    const std::vector<QWidget*> expected = {p->hardware,     p->remoteHardware, p->baudRate,
+                                            p->parity,       p->dataBits,       p->stopBits,
+                                            p->requests[0],  p->responses[0],   p->requests[1],
+                                            p->responses[1], p->requests[2],    p->responses[2]};
+    EXPECT_EQ(TabChain(p), expected);
+}
+
 TEST_F(SetupSheet, MissingModelFileAndBadDisplayKeepThePreviousModel) {
     testing::TempFolder panels;
     panels.write("Good.dat", platform::ReadWholeFile(KESTRA_DATA_DIR "/Panels/KP220.dat").value());
