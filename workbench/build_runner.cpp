@@ -1,0 +1,185 @@
+#include "workbench/build_runner.h"
+
+#include <QDialog>
+#include <QEventLoop>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <atomic>
+#include <exception>
+#include <mutex>
+#include <thread>
+
+#include "kestra/host.h"
+#include "platform/message_box.h"
+#include "workbench/hosted_window.h"
+
+namespace kestra::workbench {
+
+namespace {
+
+// Work that ends sooner than this never shows its dialog.
+constexpr int kShowAfterMs = 400;
+// The bar's range; byte counts are scaled into it.
+constexpr int kBarSteps = 1000;
+
+// Collects what the libraries show in message boxes while the work runs.
+class MessageCollection {
+  public:
+    MessageCollection() {
+        previous_ = platform::SetMessageBoxPresenter(
+            [this](HWND, std::string_view text, std::string_view, UINT type) {
+                const std::lock_guard lock(mutex_);
+                texts_.emplace_back(text);
+                return platform::DefaultButton(type);
+            });
+    }
+    ~MessageCollection() { platform::SetMessageBoxPresenter(previous_); }
+    MessageCollection(const MessageCollection&) = delete;
+    MessageCollection& operator=(const MessageCollection&) = delete;
+
+    // The presenter that shows message boxes to the user when no work runs.
+    const platform::MessageBoxPresenter& userPresenter() const { return previous_; }
+
+    std::vector<std::string> texts() {
+        const std::lock_guard lock(mutex_);
+        return texts_;
+    }
+
+  private:
+    platform::MessageBoxPresenter previous_;
+    std::mutex mutex_;
+    std::vector<std::string> texts_;
+};
+
+class JobDialog : public QDialog, public JobProgress {
+  public:
+    JobDialog(QWidget* parent, const QString& title, const MessageCollection& messages)
+        : QDialog(parent), messages_(messages) {
+        setWindowTitle(title);
+        setWindowModality(Qt::ApplicationModal);
+        setMinimumWidth(420);
+        auto* layout = new QVBoxLayout(this);
+        label_ = new QLabel(title, this);
+        label_->setWordWrap(true);
+        layout->addWidget(label_);
+        bar_ = new QProgressBar(this);
+        bar_->setRange(0, 0);
+        layout->addWidget(bar_);
+        auto* row = new QHBoxLayout;
+        row->addStretch();
+        cancel_ = new QPushButton("Cancel", this);
+        cancel_->setVisible(false);
+        row->addWidget(cancel_);
+        layout->addLayout(row);
+        connect(cancel_, &QPushButton::clicked, this, [this] { requestCancel(); });
+    }
+
+    void step(const QString& text) override {
+        QMetaObject::invokeMethod(this, [this, text] { label_->setText(text); });
+    }
+    void advance(std::uint64_t done, std::uint64_t total) override {
+        const int value =
+            total == 0 ? 0 : static_cast<int>(std::min(done, total) * kBarSteps / total);
+        QMetaObject::invokeMethod(this, [this, value, total] {
+            bar_->setRange(0, total == 0 ? 0 : kBarSteps);
+            bar_->setValue(value);
+        });
+    }
+    void allowCancel(bool allowed) override {
+        cancelAllowed_ = allowed;
+        QMetaObject::invokeMethod(this, [this, allowed] {
+            cancel_->setVisible(allowed);
+            cancel_->setEnabled(allowed && !cancelled_);
+        });
+    }
+    bool cancelRequested() const override { return cancelled_; }
+    bool confirm(const std::string& caption, const std::string& question) override {
+        int answer = IDNO;
+        QMetaObject::invokeMethod(
+            this,
+            [&] {
+                const auto& ask = messages_.userPresenter();
+                const UINT type = MB_YESNO | MB_ICONQUESTION;
+                answer =
+                    ask ? ask(nullptr, question, caption, type) : platform::DefaultButton(type);
+            },
+            Qt::BlockingQueuedConnection);
+        return answer == IDYES;
+    }
+
+    // Escape and the window's close button ask to cancel, where that is offered; the dialog
+    // itself closes only when the work has ended.
+    void reject() override { requestCancel(); }
+
+  private:
+    void requestCancel() {
+        if (!cancelAllowed_ || cancelled_) return;
+        cancelled_ = true;
+        cancel_->setEnabled(false);
+        label_->setText(label_->text() + "\nStopping...");
+    }
+
+    const MessageCollection& messages_;
+    QLabel* label_;
+    QProgressBar* bar_;
+    QPushButton* cancel_;
+    std::atomic<bool> cancelAllowed_ = false;
+    std::atomic<bool> cancelled_ = false;
+};
+
+std::string Joined(const std::vector<std::string>& texts) {
+    std::string joined;
+    for (const std::string& text : texts) joined += (joined.empty() ? "" : "; ") + text;
+    return joined;
+}
+
+}  // namespace
+
+JobOutcome RunJob(QWidget* parent, const QString& title,
+                  const std::function<void(JobProgress&)>& work) {
+    const OverParent over(parent);
+    std::exception_ptr failure;
+    std::atomic<bool> done = false;
+    QEventLoop loop;
+    JobOutcome outcome;
+    {
+        MessageCollection messages;
+        JobDialog dialog(parent, title, messages);
+        std::thread worker([&] {
+            try {
+                work(dialog);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+            done = true;
+            QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+        });
+        // Until the dialog shows, input waits (it is not lost); then the dialog takes it.
+        QTimer::singleShot(kShowAfterMs, &loop, &QEventLoop::quit);
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+        if (!done) {
+            dialog.show();
+            while (!done) loop.exec();
+        }
+        worker.join();
+        outcome.libraryMessages = messages.texts();
+    }
+    if (!failure) return outcome;
+    const std::string said = outcome.libraryMessages.empty()
+                                 ? std::string()
+                                 : " (the library said: " + Joined(outcome.libraryMessages) + ")";
+    try {
+        std::rethrow_exception(failure);
+    } catch (host::Failure& thrown) {
+        if (!said.empty() && thrown.message.find(said) == std::string::npos) thrown.message += said;
+        throw;
+    } catch (const std::exception& error) {
+        host::Fail(host::kExitInternal, std::string("internal fault: ") + error.what() + said);
+    }
+}
+
+}  // namespace kestra::workbench

@@ -1,0 +1,45 @@
+// Long work away from the user-interface thread, behind a modal progress dialog.
+//
+// The libraries are not re-entrant and keep shared buffers: while the work calls them on its
+// thread, the dialog keeps the user away from every window of the program (it is
+// application-modal from the start; it shows itself only when the work takes longer than a
+// moment). The caller keeps its own timers (autosave) away from the libraries meanwhile.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+class QWidget;
+
+namespace kestra::workbench {
+
+// What the work tells the dialog and asks of it; called on the work's thread.
+class JobProgress {
+  public:
+    virtual ~JobProgress() = default;
+    // What is being done now.
+    virtual void step(const QString& text) = 0;
+    // How far it is; a total of 0 shows that it is busy without knowing how long it takes.
+    virtual void advance(std::uint64_t done, std::uint64_t total) = 0;
+    // Whether Cancel is offered: only where stopping leaves everything as it was.
+    virtual void allowCancel(bool allowed) = 0;
+    virtual bool cancelRequested() const = 0;
+    // Asks the user a Yes/No question on the user-interface thread and waits for the answer.
+    virtual bool confirm(const std::string& caption, const std::string& question) = 0;
+};
+
+// What the libraries said in message boxes while the work ran (they show none meanwhile).
+struct JobOutcome {
+    std::vector<std::string> libraryMessages;
+};
+
+// Runs `work` on a thread of its own behind a modal progress dialog titled `title` over
+// `parent`. A host::Failure the work throws is thrown again here, with what the libraries said
+// added to its message; any other exception becomes a host::Failure with kExitInternal.
+JobOutcome RunJob(QWidget* parent, const QString& title,
+                  const std::function<void(JobProgress&)>& work);
+
+}  // namespace kestra::workbench
