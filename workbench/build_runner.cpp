@@ -57,8 +57,9 @@ class MessageCollection {
 
 class JobDialog : public QDialog, public JobProgress {
   public:
-    JobDialog(QWidget* parent, const QString& title, const MessageCollection& messages)
-        : QDialog(parent), messages_(messages) {
+    JobDialog(QWidget* parent, const QString& title, const MessageCollection& messages,
+              QEventLoop& loop)
+        : QDialog(parent), messages_(messages), loop_(loop) {
         setWindowTitle(title);
         setWindowModality(Qt::ApplicationModal);
         setMinimumWidth(420);
@@ -89,11 +90,16 @@ class JobDialog : public QDialog, public JobProgress {
             bar_->setValue(value);
         });
     }
+    // Work that can be stopped shows its dialog at once, so that Cancel can be reached.
     void allowCancel(bool allowed) override {
         cancelAllowed_ = allowed;
         QMetaObject::invokeMethod(this, [this, allowed] {
             cancel_->setVisible(allowed);
             cancel_->setEnabled(allowed && !cancelled_);
+            if (allowed && !isVisible()) {
+                show();
+                loop_.quit();
+            }
         });
     }
     bool cancelRequested() const override { return cancelled_; }
@@ -124,6 +130,7 @@ class JobDialog : public QDialog, public JobProgress {
     }
 
     const MessageCollection& messages_;
+    QEventLoop& loop_;
     QLabel* label_;
     QProgressBar* bar_;
     QPushButton* cancel_;
@@ -148,7 +155,7 @@ JobOutcome RunJob(QWidget* parent, const QString& title,
     JobOutcome outcome;
     {
         MessageCollection messages;
-        JobDialog dialog(parent, title, messages);
+        JobDialog dialog(parent, title, messages, loop);
         std::thread worker([&] {
             try {
                 work(dialog);
@@ -160,9 +167,9 @@ JobOutcome RunJob(QWidget* parent, const QString& title,
         });
         // Until the dialog shows, input waits (it is not lost); then the dialog takes it.
         QTimer::singleShot(kShowAfterMs, &loop, &QEventLoop::quit);
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
+        if (!dialog.isVisible()) loop.exec(QEventLoop::ExcludeUserInputEvents);
         if (!done) {
-            dialog.show();
+            if (!dialog.isVisible()) dialog.show();
             while (!done) loop.exec();
         }
         worker.join();

@@ -134,6 +134,9 @@ class FieldPropertiesDialog : public QDialog {
         frame_->setFixedSize(width, height);
         ShowWindow(site_, SW_SHOW);
         setTabOrder(site, definition_);
+        // The page's first control has the focus when the dialog opens.
+        site->setFocus(Qt::OtherFocusReason);
+        if (HWND first = GetNextDlgTabItem(page_, nullptr, FALSE)) SetFocus(first);
         return true;
     }
 
@@ -158,8 +161,8 @@ class FieldPropertiesDialog : public QDialog {
     }
 
     // The driver's page-creation callback: the page becomes a child of the site.
-    static std::uintptr_t CreatePage(HINSTANCE module, const char* name, HWND, void* procedure,
-                                     void* context, DWORD) {
+    static std::uintptr_t CreatePage(HINSTANCE module, const char* name, HWND,
+                                     PLCPAGEPROC procedure, LPARAM context, DWORD) {
         FieldPropertiesDialog* self = attaching_;
         if (!self) return 0;
         self->page_ =

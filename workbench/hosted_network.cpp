@@ -95,6 +95,7 @@ class NetworkDialog : public QDialog {
     bool changed() const { return changed_; }
     // The texts the dialog added to the string table, one reference each.
     const std::vector<WORD>& addedTexts() const { return added_; }
+
   private:
     std::vector<uPLCSETUP> nodes() const { return NodesOf(folder_); }
     int currentRow() const {

@@ -211,6 +211,11 @@ SetupRequestFacts FactsOf(const LoadedProject& project, Driver& driver) {
 }  // namespace
 
 bool EditPanelSetup(QWidget* parent, const LoadedProject& project, Driver& driver) {
+    return EditPanelSetupWith(parent, project, driver, {});
+}
+
+bool EditPanelSetupWith(QWidget* parent, const LoadedProject& project, Driver& driver,
+                        const panel::PanelSetupOptions& options) {
     return TellingFailures(parent, panel::text::kSheetCaption, [&] {
         ProjectBlock& block = project.block();
         const std::vector<std::uint8_t> request = SetupRequestOf(block, FactsOf(project, driver));
@@ -219,7 +224,7 @@ bool EditPanelSetup(QWidget* parent, const LoadedProject& project, Driver& drive
             job.step(
                 "The panel setup is open in a window of its own (Panora). The workbench "
                 "waits until it is closed there.");
-            outcome = panel::RequestPanelSetup(request);
+            outcome = panel::RequestPanelSetup(request, options);
         });
         if (outcome.result < 0 && outcome.error == panel::text::kLaunchError) {
             Tell(parent, panel::text::kSheetCaption, panel::text::kLaunchError,

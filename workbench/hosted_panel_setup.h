@@ -30,6 +30,8 @@
 #include <vector>
 
 #include "kestra/host.h"
+#include "panel_setup/setup_client.h"
+#include "workbench/hosted_dialogs.h"
 
 namespace kestra::workbench {
 
@@ -78,5 +80,9 @@ std::vector<std::uint8_t> SetupRequestOf(ProjectBlock& project, const SetupReque
 // record's head, the rest into the kept record. A host::Failure for a reply of the wrong size
 // or a foreign tail block, and then the project is as it was.
 void TakeSetupReply(ProjectBlock& project, std::span<const std::uint8_t> reply);
+
+// EditPanelSetup with the options of the exchange (where Panora is, how long to wait for it).
+bool EditPanelSetupWith(QWidget* parent, const LoadedProject& project, Driver& driver,
+                        const panel::PanelSetupOptions& options);
 
 }  // namespace kestra::workbench

@@ -69,15 +69,16 @@ host::Bytes SavedImage(const LoadedProject& project) {
 
 bool ChangedBy(const LoadedProject& project, const std::function<bool()>& edit) {
     const host::Bytes before = SavedImage(project);
-    if (!edit()) return false;
-    return SavedImage(project) != before;
+    const std::uint16_t texts = project.block().record.stringCount;
+    const bool ok = edit();
+    ForgetUnheldTextsSince(project.block(), texts);
+    return ok && SavedImage(project) != before;
 }
 
 void ForgetUnheldTextsSince(ProjectBlock& project, std::uint16_t countBefore) {
-    const std::uint16_t count = project.record.stringCount;
-    for (std::uint16_t id = countBefore; id < count; ++id)
-        if (StrTabReferenceCount(id, &project) != 0) return;
-    if (count > countBefore) project.record.stringCount = countBefore;
+    std::uint16_t count = project.record.stringCount;
+    while (count > countBefore && StrTabReferenceCount(count - 1, &project) == 0) --count;
+    project.record.stringCount = count;
 }
 
 void* DriverExportAddress(Driver& driver, const char* name) {

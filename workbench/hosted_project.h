@@ -38,13 +38,14 @@ std::string AddressText(Driver& driver, ProjectBlock& project, const uPLCSETUP& 
 host::Bytes SavedImage(const LoadedProject& project);
 
 // Runs `edit` (true after OK) and answers whether it ended with OK and the image the store
-// saves of the project changed.
+// saves of the project changed. Texts the edit added and let go are forgotten afterwards.
 bool ChangedBy(const LoadedProject& project, const std::function<bool()>& edit);
 
-// Forgets the texts that were added to the project's string table since it held `countBefore`
-// identifiers, when nothing holds them any more (a dialog that added texts and was
-// cancelled): the table's count (project record offset 573) goes back, so that the string
-// pool is as it was. Texts that something still holds stay.
+// Forgets the last texts of the project's string table that were added since it held
+// `countBefore` identifiers and that nothing holds (a dialog may add texts it then lets go:
+// the driver's address box looks names up by adding them): the table's count (project record
+// offset 573) goes back over them, so that the string pool keeps no such leftovers.
+// Identifiers stay dense, so a text something holds keeps every text before it.
 void ForgetUnheldTextsSince(ProjectBlock& project, std::uint16_t countBefore);
 
 // An export of the driver's library that the driver loader does not forward, bound by name

@@ -145,7 +145,6 @@ bool EditRecipe(QWidget* parent, const LoadedProject& project, Driver& driver, s
             matrix.columnCaption = "Parameter set";
             matrix.hostData = &recipe;
             matrix.project = project.handle;
-            const std::uint16_t texts = block.record.stringCount;
             INT_PTR result = 0;
             {
                 const OverParent over(parent);
@@ -154,8 +153,6 @@ bool EditRecipe(QWidget* parent, const LoadedProject& project, Driver& driver, s
             if (result == 1) {
                 const auto* edited = reinterpret_cast<const FolderHeader*>(mem::Data(headers));
                 for (std::size_t r = 0; r < rows.size(); ++r) recipe.fields[r]->list1 = edited[r];
-            } else {
-                ForgetUnheldTextsSince(block, texts);
             }
             for (HGLOBAL used : {headers, rowBlock, setCount}) GlobalFree(used);
             return result == 1;
