@@ -20,6 +20,12 @@ bool IsDefaultFont(const LOGFONT& font) {
 
 }  // namespace
 
+QPageLayout A4Layout(bool landscape) {
+    return QPageLayout(QPageSize(QPageSize::A4),
+                       landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
+                       QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter);
+}
+
 namespace detail {
 
 PdfWriterOf::PdfWriterOf(const QString& path, const PagedPrintSurface::Options& options)
@@ -32,10 +38,7 @@ PdfWriterOf::PdfWriterOf(const QString& path, const PagedPrintSurface::Options& 
 
 PagedPrintSurface::PagedPrintSurface(QPagedPaintDevice& device, const Options& options)
     : device_(device) {
-    device_.setPageLayout(
-        QPageLayout(QPageSize(QPageSize::A4),
-                    options.landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
-                    QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter));
+    if (!options.deviceLayout) device_.setPageLayout(A4Layout(options.landscape));
     printFont_ = QFont(QStringLiteral("Monospace"));
     printFont_.setStyleHint(QFont::TypeWriter);
     printFont_.setFixedPitch(true);

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <QFont>
+#include <QPageLayout>
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
@@ -19,14 +20,19 @@
 
 namespace kestra::platform::qt {
 
-// Pages of a paged paint device: A4 with margins of 10 mm, in the orientation asked for.
+// A4 with margins of 10 mm.
+QPageLayout A4Layout(bool landscape);
+
+// Pages of a paged paint device: A4 with margins of 10 mm, in the orientation asked for, or
+// the page layout the device has (a printer the user set up).
 class PagedPrintSurface : public PrintSurface {
   public:
     struct Options {
         int resolution = 300;  // device units per inch (of a PDF file; a printer keeps its own)
         int pointSize = 9;     // of the print font
         bool landscape = true;
-        QString title;  // of a PDF file
+        bool deviceLayout = false;  // keep the device's page layout instead
+        QString title;              // of a PDF file
     };
     // Paints on `device` until the surface is destroyed or finish() is called; the device
     // must outlive the surface. ok() says whether painting could begin.
