@@ -32,6 +32,7 @@
 #include "plc_s5/type1_image.h"
 #include "project_store/project_store.h"
 #include "string_table/string_table.h"
+#include "utilities/comm_params.h"
 #include "utilities/services.h"
 #include "windows/dialog.h"
 #include "windows/input.h"
@@ -391,6 +392,7 @@ int RunDialog(const std::string& command, HGLOBAL handle, const std::string& pat
         context.project = &project;
         context.defaultSlaveAddress = 10;
         context.setup = project.record.nodeA;
+        context.commParams = kBaudRateTexts;  // the editor's communication parameters
         context.projectOpen = 1;
         t = kp::FindDialogTemplate(libs.driver, MAKEINTRESOURCE(dialog::kSetupTemplate));
         screenshot.dialogTemplate = t;

@@ -33,8 +33,6 @@ namespace {
 
 namespace kp = kestra::platform;
 
-const char* const kBaudTexts[kBaudCodeCount] = {"150",  "300",  "600",   "1200",  "2400",
-                                                "4800", "9600", "19200", "38400", "57600"};
 const char* const kParityTexts[kParityCount] = {"None", "Odd", "Even"};
 
 // Four serial devices of which the second is missing, in a folder of their own.
@@ -67,7 +65,7 @@ INT_PTR openPortSettings() {
     static BYTE settings = 8 | kEightDataBits | (2 << kParityShift);
     static BYTE port = 0;
     static CommParamBlock block{&settings,  &port,        devices.names(),  0,
-                                kBaudTexts, kParityTexts, "dialog-gallery", "gallery.ini",
+                                kBaudRateTexts, kParityTexts, "dialog-gallery", "gallery.ini",
                                 "Line"};
     INT_PTR result = StartPCSetupDlg(nullptr, &block);
     std::printf("settings 0x%02X, port COM%d\n", settings, port + 1);
@@ -76,7 +74,7 @@ INT_PTR openPortSettings() {
 
 INT_PTR openLineParameters() {
     static BYTE settings = 6 | (1 << kParityShift);
-    static LineParamBlock block{&settings, 0, kBaudTexts, 0, 9};
+    static LineParamBlock block{&settings, 0, kBaudRateTexts, 0, 9};
     INT_PTR result = ExecCommParameters(nullptr, &block);
     std::printf("settings 0x%02X\n", settings);
     return result;
