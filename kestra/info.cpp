@@ -77,8 +77,7 @@ void PrintLanguages(const ProjectBlock& p, std::FILE* out) {
 
 // The driver's line. A driver that is listed but cannot serve is named in its line, and its
 // failure comes back to end the command once the report is complete.
-std::optional<Failure> PrintDriver(const ProjectBlock& p, const std::string& file,
-                                   std::FILE* out) {
+std::optional<Failure> PrintDriver(const ProjectBlock& p, const std::string& file, std::FILE* out) {
     std::fprintf(out, "PLC type:      %u, project code %u\n", p.record.plcType.get(),
                  p.record.projectType);
     try {

@@ -274,7 +274,7 @@ struct Screenshot {
     std::string path;
     const DialogTemplate* dialogTemplate = nullptr;
     HWND (*find)(HWND top) = nullptr;  // the window whose controls the template places
-    int shownText = 0;  // nonzero: the control whose text is printed
+    int shownText = 0;                 // nonzero: the control whose text is printed
     int misplaced = 0;
     bool taken = false;
 };

@@ -15,8 +15,8 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QTimer>
-#include <QWindow>
 #include <QWidget>
+#include <QWindow>
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -70,7 +70,7 @@ INT_PTR openPortSettings(HWND owner) {
     static SampleDevices devices;
     static BYTE settings = 8 | kEightDataBits | (2 << kParityShift);
     static BYTE port = 0;
-    static CommParamBlock block{&settings,  &port,        devices.names(),  0,
+    static CommParamBlock block{&settings,      &port,        devices.names(),  0,
                                 kBaudRateTexts, kParityTexts, "dialog-gallery", "gallery.ini",
                                 "Line"};
     INT_PTR result = StartPCSetupDlg(owner, &block);
@@ -145,7 +145,8 @@ extern "C" const char* __lsan_default_suppressions() {
 namespace {
 
 int usage() {
-    std::fprintf(stderr, "usage: dialog-gallery [--list] [--screenshot FILE] [--main-window] NAME\n");
+    std::fprintf(stderr,
+                 "usage: dialog-gallery [--list] [--screenshot FILE] [--main-window] NAME\n");
     return 2;
 }
 

@@ -651,9 +651,8 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ handle) {
     auto bitmap = static_cast<HBITMAP>(handle);
     if (!kp::bitmapOf(bitmap) || !dc->memory) return nullptr;
     if (bitmap != kp::gdi().defaultBitmap && kp::selectedElsewhere(dc, bitmap)) return nullptr;
-    dc->owned = bitmap == kp::gdi().defaultBitmap
-                    ? std::make_unique<kp::NullSurface>()
-                    : kp::CurrentWindowHost().bitmapSurface(bitmap);
+    dc->owned = bitmap == kp::gdi().defaultBitmap ? std::make_unique<kp::NullSurface>()
+                                                  : kp::CurrentWindowHost().bitmapSurface(bitmap);
     dc->surface = dc->owned.get();
     return std::exchange(dc->bitmap, bitmap);
 }

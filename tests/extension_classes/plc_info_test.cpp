@@ -154,7 +154,8 @@ TEST(PlcInfoList, ScanWritesTheRegistryCopyThatTheNextLoadReads) {
     ListOver third(empty);
     EXPECT_EQ(third.list.Load(TRUE), 0);
     EXPECT_EQ(third.list.GetCount(), 0);
-    EXPECT_TRUE(KXCRegistry().KeyExists(KXCHive::LocalMachine, std::string(kRoot32) + "\\K32PLC15.so"));
+    EXPECT_TRUE(
+        KXCRegistry().KeyExists(KXCHive::LocalMachine, std::string(kRoot32) + "\\K32PLC15.so"));
 }
 
 TEST(PlcInfoList, RescanRewritesTheCopyWhole) {
@@ -185,8 +186,8 @@ TEST(PlcInfoList, ACopyOfAnotherFolderOrOfAMissingLibraryIsScannedAgain) {
     struct Case {
         const char* what;
         Form form;
-        bool otherFolder;       // the reading list scans another folder
-        bool removeLibrary;     // K32PLC107.so is gone from the writing folder
+        bool otherFolder;    // the reading list scans another folder
+        bool removeLibrary;  // K32PLC107.so is gone from the writing folder
         std::vector<std::string> listed;
         WORD internalVersion;  // 0x23 read from the copy, 0x6B23 from a scan
     };
@@ -194,8 +195,7 @@ TEST(PlcInfoList, ACopyOfAnotherFolderOrOfAMissingLibraryIsScannedAgain) {
         {"same folder", Form::k32, false, false, {"K32PLC107.so", "K32PLC15.so"}, 0x23},
         {"another folder", Form::k32, true, false, {"K32PLC107.so", "K32PLC30.so"}, 0x6B23},
         {"library gone", Form::k32, false, true, {"K32PLC15.so"}, 0},
-        {"another folder, 16-bit", Form::k16, true, false, {"K32PLC107.so", "K32PLC30.so"},
-         0x6B23},
+        {"another folder, 16-bit", Form::k16, true, false, {"K32PLC107.so", "K32PLC30.so"}, 0x6B23},
         {"library gone, 16-bit", Form::k16, false, true, {"K32PLC15.so"}, 0},
     };
     for (const Case& c : cases) {

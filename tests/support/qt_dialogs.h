@@ -67,7 +67,8 @@ inline void ExpectEnabledAsTemplate(platform::qt::QtHost& host, HWND dialog,
         const DialogItemTemplate& item = t->items[i];
         QWidget* w = host.widgetOf(control);
         ASSERT_NE(w, nullptr) << item.id;
-        EXPECT_EQ(w->isEnabled(), !(item.style & WS_DISABLED)) << t->title << " control " << item.id;
+        EXPECT_EQ(w->isEnabled(), !(item.style & WS_DISABLED))
+            << t->title << " control " << item.id;
     }
 }
 

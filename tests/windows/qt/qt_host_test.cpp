@@ -9,9 +9,9 @@
 #include <QListWidget>
 #include <QMainWindow>
 #include <QMessageBox>
-#include <QWindow>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -188,8 +188,8 @@ TEST_F(QtDialogs, EscapeAndTheCloseButtonCancel) {
 const DialogItemTemplate kOuterItems[] = {
     {IDOK, "button", "OK", 80, 60, 40, 14, WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON},
 };
-const DialogTemplate kOuter{
-    "Outer", 0, "Outer", 10, 10, 200, 80, WS_POPUP | WS_CAPTION, nullptr, 0, kOuterItems, 1};
+const DialogTemplate kOuter{"Outer", 0, "Outer",     10, 10, 200, 80, WS_POPUP | WS_CAPTION,
+                            nullptr, 0, kOuterItems, 1};
 
 INT_PTR outerProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL))
@@ -200,28 +200,29 @@ INT_PTR outerProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
 TEST_F(QtDialogs, ADialogRunFromInsideAnotherIsFullyUsableAndSoAreItsMessageBoxes) {
     BYTE settings = 6;  // 9600 baud
     LineParamBlock block{&settings, 0, kBaudTexts, 0, 9};
+    HWND outerDialog = nullptr;
+    const auto innerSteps = [&](HWND dialog) {
+        ASSERT_NE(dialog, outerDialog);
+        EXPECT_FALSE(IsWindowEnabled(outerDialog)) << "the owner waits";
+        ExpectEnabledAsTemplate(*host_, dialog,
+                                kp::FindDialogTemplate(utilities(), "COMM_PARAMETERS"));
+        EXPECT_EQ(label(dialog, 802), "9600");
+        EXPECT_TRUE(messageBoxUsable(dialog));
+        EXPECT_TRUE(messageBoxUsable(outerDialog)) << "a box owned by the waiting dialog";
+        key(Qt::Key_Up);
+        clickToEnd(dialog, IDOK);
+    };
     INT_PTR inner = -1;
-    const INT_PTR outer = drive(
-        [&] { return DialogBoxIndirectParam(nullptr, &kOuter, nullptr, outerProc, 0); },
-        [&](HWND outerDialog) {
-            inner = drive([&] { return ExecCommParameters(outerDialog, &block); },
-                          [&](HWND dialog) {
-                              ASSERT_NE(dialog, outerDialog);
-                              EXPECT_FALSE(IsWindowEnabled(outerDialog)) << "the owner waits";
-                              ExpectEnabledAsTemplate(
-                                  *host_, dialog,
-                                  kp::FindDialogTemplate(utilities(), "COMM_PARAMETERS"));
-                              EXPECT_EQ(label(dialog, 802), "9600");
-                              EXPECT_TRUE(messageBoxUsable(dialog));
-                              EXPECT_TRUE(messageBoxUsable(outerDialog))
-                                  << "a box owned by the waiting dialog";
-                              key(Qt::Key_Up);
-                              clickToEnd(dialog, IDOK);
-                          });
-            EXPECT_TRUE(IsWindowEnabled(outerDialog));
-            ExpectEnabledAsTemplate(*host_, outerDialog, &kOuter);
-            clickToEnd(outerDialog, IDOK);
-        });
+    const auto outerSteps = [&](HWND dialog) {
+        outerDialog = dialog;
+        inner = drive([&] { return ExecCommParameters(dialog, &block); }, innerSteps);
+        EXPECT_TRUE(IsWindowEnabled(dialog));
+        ExpectEnabledAsTemplate(*host_, dialog, &kOuter);
+        clickToEnd(dialog, IDOK);
+    };
+    const INT_PTR outer =
+        drive([&] { return DialogBoxIndirectParam(nullptr, &kOuter, nullptr, outerProc, 0); },
+              outerSteps);
     EXPECT_EQ(inner, 1);
     EXPECT_EQ(outer, IDOK);
     EXPECT_EQ(settings & kBaudCodeMask, 7) << "19200, chosen in the inner dialog";
@@ -248,22 +249,22 @@ TEST_F(QtDialogs, AProgramsOwnMainWindowOwnsTheCoresDialogs) {
 
     BYTE settings = 6;
     LineParamBlock block{&settings, 0, kBaudTexts, 0, 9};
-    const INT_PTR result = drive(
-        [&] { return ExecCommParameters(owner, &block); },
-        [&](HWND dialog) {
-            ExpectEnabledAsTemplate(*host_, dialog,
-                                    kp::FindDialogTemplate(utilities(), "COMM_PARAMETERS"));
-            QWidget* shown = host_->widgetOf(dialog);
-            ASSERT_NE(shown->windowHandle(), nullptr);
-            EXPECT_EQ(shown->windowHandle()->transientParent(), main->windowHandle());
-            RECT own;
-            GetWindowRect(dialog, &own);
-            EXPECT_EQ(own.bottom, place.bottom) << "placed on its owner's bottom edge";
-            EXPECT_TRUE(main->isEnabled() && work->isEnabled())
-                << "the main window waits by modality, not greyed out";
-            EXPECT_TRUE(messageBoxUsable(owner));
-            clickToEnd(dialog, IDOK);
-        });
+    const INT_PTR result =
+        drive([&] { return ExecCommParameters(owner, &block); },
+              [&](HWND dialog) {
+                  ExpectEnabledAsTemplate(*host_, dialog,
+                                          kp::FindDialogTemplate(utilities(), "COMM_PARAMETERS"));
+                  QWidget* shown = host_->widgetOf(dialog);
+                  ASSERT_NE(shown->windowHandle(), nullptr);
+                  EXPECT_EQ(shown->windowHandle()->transientParent(), main->windowHandle());
+                  RECT own;
+                  GetWindowRect(dialog, &own);
+                  EXPECT_EQ(own.bottom, place.bottom) << "placed on its owner's bottom edge";
+                  EXPECT_TRUE(main->isEnabled() && work->isEnabled())
+                      << "the main window waits by modality, not greyed out";
+                  EXPECT_TRUE(messageBoxUsable(owner));
+                  clickToEnd(dialog, IDOK);
+              });
     EXPECT_EQ(result, 1);
     EXPECT_TRUE(IsWindowEnabled(owner));
     main.reset();
