@@ -8,6 +8,7 @@
 #include "panel_setup/panora_script.h"
 #include "panel_setup/setup_records.h"
 #include "panel_setup/setup_texts.h"
+#include "utilities/folders.h"
 
 namespace kestra::workbench::testing {
 namespace {
@@ -97,7 +98,15 @@ TEST_F(PanelSetup, ReplyGoesIntoTheProjectRecordAndTheKeptRecord) {
     EXPECT_EQ(std::string(tail.begin(), tail.begin() + 4), "KWPS");
     EXPECT_EQ(ReadLe16(&tail[4]), 1);
     EXPECT_EQ(ReadLe16(&tail[6]), 2725);
-    EXPECT_TRUE(std::equal(tail.begin() + 8, tail.end(), reply.begin() + 35));
+    // Kept: the display and passthrough records, the Ethernet bytes, the password and the path;
+    // not the project size, which is worked out for every request.
+    auto kept = [&](std::size_t from, std::size_t to) {
+        return std::equal(tail.begin() + 8 + (from - 35), tail.begin() + 8 + (to - 35),
+                          reply.begin() + static_cast<long>(from));
+    };
+    EXPECT_TRUE(kept(block::kDisplay, block::kProjectSize));
+    EXPECT_TRUE(kept(block::kPassword, block::kValue2758));
+    EXPECT_EQ(ReadLe32(&tail[8 + block::kProjectSize - 35]), 0u);
     EXPECT_EQ(PanelModelOf(block()), "KP-570 Color Panel");
     EXPECT_EQ(PanelGeometryOf(block()).rows, 30u);
     EXPECT_EQ(PanelGeometryOf(block()).columns, 64u);
@@ -145,15 +154,23 @@ TEST_F(PanelSetup, AReplyOfTheWrongSizeIsRefusedAndChangesNothing) {
     EXPECT_EQ(image(), before);
 }
 
-// Panora is started by the client as the editor starts it; its script ends the sheet.
+// Panora is started by the client as the editor starts it; its script ends the sheet. A PLC
+// of the project's network folder gives the sheet its network page.
 TEST_F(PanelSetup, RoundTripWithPanoraTakesTheSheetsResultIntoTheProject) {
-    EnvironmentScope script(panel::kScriptVariable,
-                            std::string("model=KP-570 Color Panel;clock=on;password=fresh;ok"));
+    uPLCSETUP node{};
+    node.nodeKey = 1;
+    node.model = 2;
+    ASSERT_TRUE(ExpRegisterNetNodeData(&block().record.nodeA, &node));
+    block().record.nodeA.flags |= uPLCSETUP::kHasChildren;
+    EnvironmentScope script(
+        panel::kScriptVariable,
+        std::string("model=KP-570 Color Panel;network=on;clock=on;password=fresh;ok"));
     panel::PanelSetupOptions options;
     options.launchWaitMs = kStartWaitMs;
     EXPECT_TRUE(EditPanelSetupWith(&window, project, *driver, options));
     EXPECT_TRUE(told.empty()) << told.front();
     LoadedProject back = host::Store::Get().load("saved", image());
+    EXPECT_EQ(RecordBytes(back.block())[setup::kNetworkEnabled], 1);
     EXPECT_EQ(RecordBytes(back.block())[setup::kFlags414] & 0x03, 0x03) << "clock synchronisation";
     EXPECT_EQ(PanelModelOf(back.block()), "KP-570 Color Panel");
     SetupRequestFacts none;

@@ -5,7 +5,6 @@ kestra_add_test(workbench_hosting_tests
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/hosted_dialogs_test.cpp
             ${CMAKE_CURRENT_LIST_DIR}/hosted_panel_setup_test.cpp
             ${CMAKE_CURRENT_LIST_DIR}/build_jobs_test.cpp
-            ${CMAKE_CURRENT_LIST_DIR}/debug_test.cpp
     LIBS kestra_workbench_hosting kpanora Qt6::Test)
 add_dependencies(workbench_hosting_tests K32PRJ200 K32PLC1 Panora HHlpStub)
 set_tests_properties(workbench_hosting_tests PROPERTIES ENVIRONMENT
