@@ -94,7 +94,6 @@ void ShowContents(QWidget* parent, const QString& caption, const QString& done,
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &window);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &window, &QDialog::reject);
     layout->addWidget(buttons);
-    const OverParent over(parent);
     window.exec();
 }
 

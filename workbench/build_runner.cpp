@@ -110,8 +110,8 @@ class JobDialog : public QDialog, public JobProgress {
             [&] {
                 const auto& ask = messages_.userPresenter();
                 const UINT type = MB_YESNO | MB_ICONQUESTION;
-                answer =
-                    ask ? ask(nullptr, question, caption, type) : platform::DefaultButton(type);
+                answer = ask ? ask(OwnerFor(this), question, caption, type)
+                             : platform::DefaultButton(type);
             },
             Qt::BlockingQueuedConnection);
         return answer == IDYES;
@@ -148,7 +148,6 @@ std::string Joined(const std::vector<std::string>& texts) {
 
 JobOutcome RunJob(QWidget* parent, const QString& title,
                   const std::function<void(JobProgress&)>& work) {
-    const OverParent over(parent);
     std::exception_ptr failure;
     std::atomic<bool> done = false;
     QEventLoop loop;

@@ -48,8 +48,7 @@ bool EditAlarms(QWidget* parent, const LoadedProject& project, Driver& driver) {
         return ChangedBy(project, [&] {
             ALARMDLGCONTEXT context{};
             context.project = &block;
-            const OverParent over(parent);
-            const bool ok = exec(nullptr, &context) == 1;
+            const bool ok = exec(OwnerFor(parent), &context) == 1;
             if (!hadTable) DropEmptyAlarmTable(block);
             return ok;
         });
@@ -73,8 +72,7 @@ bool EditPlcSetup(QWidget* parent, const LoadedProject& project, Driver& driver)
             context.setup = block.record.nodeA;
             context.commParams = kBaudTexts;
             context.projectOpen = 1;
-            const OverParent over(parent);
-            if (exec(nullptr, &context) != 1) return false;
+            if (exec(OwnerFor(parent), &context) != 1) return false;
             copy.record.nodeA = context.setup;
             std::memcpy(&block, &copy, sizeof copy);
             return true;

@@ -6,6 +6,7 @@
 // when it opens), so Cancel must not have let it touch the project's record.
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -30,7 +31,6 @@ namespace kestra::workbench {
 
 namespace {
 
-constexpr const char* kSiteClass = "KestraWorkbenchPageSite";
 constexpr INT_PTR kDeleteChosen = 0x8000;
 
 // The field dialog context of a field being edited in its working copy.
@@ -82,9 +82,11 @@ QString FieldSummary(ProjectBlock& project, Driver& driver, FieldPlace place,
         .arg(address.empty() ? QString() : ", address " + QString::fromStdString(address));
 }
 
-// The workbench's field dialog. The driver's page lives in a window of the window core (the
-// site) whose widget sits in this dialog; the site hears the page's notifications, and the
-// page's Enter and Escape end this dialog as they would end a dialog of the core.
+// The workbench's field dialog. The driver's page is a child of the core window that stands
+// for a frame of this dialog (the site), so that its widget sits in the frame. The site is
+// given a procedure of this dialog's in front of its own: it hears the page's notifications
+// and hands the focus on into the page; the page's Enter and Escape end this dialog as they
+// would end a dialog of the core.
 class FieldPropertiesDialog : public QDialog {
   public:
     FieldPropertiesDialog(QWidget* parent, ProjectBlock& project, Driver& driver, FieldPlace place,
@@ -98,6 +100,8 @@ class FieldPropertiesDialog : public QDialog {
         summary_->setWordWrap(true);
         layout->addWidget(summary_);
         frame_ = new QWidget(this);
+        frame_->setFocusPolicy(Qt::StrongFocus);
+        frame_->installEventFilter(this);
         layout->addWidget(frame_);
         auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
         definition_ = buttons->addButton("&Display and Limits...", QDialogButtonBox::ActionRole);
@@ -108,35 +112,32 @@ class FieldPropertiesDialog : public QDialog {
         showSummary();
     }
     ~FieldPropertiesDialog() override {
-        if (site_) DestroyWindow(site_);
+        if (site_) {
+            SetWindowLongPtr(site_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(siteProc_));
+            RemoveProp(site_, kDialogProperty);
+        }
+        if (page_) DestroyWindow(page_);
     }
 
     // Embeds the driver's page; false when the driver offers none.
     bool embedPage() {
         if (!driver_.loader().SupportsPropPages()) return false;
-        RegisterSiteClass();
-        site_ = CreateWindowEx(0, kSiteClass, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr,
-                               nullptr);
+        site_ = WindowCoreHost().windowFor(frame_);
         if (!site_) return false;
-        SetWindowLongPtr(site_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        SetProp(site_, kDialogProperty, reinterpret_cast<HANDLE>(this));
+        siteProc_ = reinterpret_cast<WNDPROC>(GetWindowLongPtr(site_, GWLP_WNDPROC));
+        SetWindowLongPtr(site_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SiteProc));
         attaching_ = this;
         driver_.loader().AttachPLCFieldDialog(&editing_.context, &CreatePage, nullptr, 0);
         attaching_ = nullptr;
         if (!page_) return false;
         RECT r;
         GetWindowRect(page_, &r);
-        const int width = r.right - r.left, height = r.bottom - r.top;
-        SetWindowPos(site_, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER);
-        QWidget* site = WindowCoreHost().widgetOf(site_);
-        site->setParent(frame_);
-        site->move(0, 0);
-        site->setFocusPolicy(Qt::StrongFocus);
-        frame_->setFixedSize(width, height);
-        ShowWindow(site_, SW_SHOW);
-        setTabOrder(site, definition_);
+        frame_->setFixedSize(r.right - r.left, r.bottom - r.top);
+        setTabOrder(frame_, definition_);
         // The page's first control has the focus when the dialog opens.
-        site->setFocus(Qt::OtherFocusReason);
-        if (HWND first = GetNextDlgTabItem(page_, nullptr, FALSE)) SetFocus(first);
+        frame_->setFocus(Qt::OtherFocusReason);
+        focusPage();
         return true;
     }
 
@@ -147,17 +148,23 @@ class FieldPropertiesDialog : public QDialog {
         QDialog::accept();
     }
 
-  private:
-    static void RegisterSiteClass() {
-        WNDCLASS wc{};
-        if (GetClassInfo(nullptr, kSiteClass, &wc)) return;
-        wc.lpfnWndProc = &SiteProc;
-        wc.lpszClassName = kSiteClass;
-        RegisterClass(&wc);
+  protected:
+    // Tab from the workbench's controls into the frame goes on to the page's first control.
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == frame_ && event->type() == QEvent::FocusIn) focusPage();
+        return QDialog::eventFilter(watched, event);
     }
 
+  private:
+    static constexpr const char* kDialogProperty = "KestraWorkbenchFieldDialog";
+
     static FieldPropertiesDialog* Of(HWND site) {
-        return reinterpret_cast<FieldPropertiesDialog*>(GetWindowLongPtr(site, GWLP_USERDATA));
+        return reinterpret_cast<FieldPropertiesDialog*>(GetProp(site, kDialogProperty));
+    }
+
+    void focusPage() {
+        if (!page_) return;
+        if (HWND first = GetNextDlgTabItem(page_, nullptr, FALSE)) SetFocus(first);
     }
 
     // The driver's page-creation callback: the page becomes a child of the site.
@@ -165,9 +172,7 @@ class FieldPropertiesDialog : public QDialog {
                                      PLCPAGEPROC procedure, LPARAM context, DWORD) {
         FieldPropertiesDialog* self = attaching_;
         if (!self) return 0;
-        self->page_ =
-            CreateDialogParam(module, name, self->site_, reinterpret_cast<DLGPROC>(procedure),
-                              reinterpret_cast<LPARAM>(context));
+        self->page_ = CreateDialogParam(module, name, self->site_, procedure, context);
         if (!self->page_) return 0;
         self->pageProc_ = reinterpret_cast<WNDPROC>(GetWindowLongPtr(self->page_, GWLP_WNDPROC));
         SetWindowLongPtr(self->page_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&PageProc));
@@ -177,17 +182,13 @@ class FieldPropertiesDialog : public QDialog {
 
     static LRESULT SiteProc(HWND site, UINT message, WPARAM wParam, LPARAM lParam) {
         FieldPropertiesDialog* self = Of(site);
-        if (self && message == WM_NOTIFY &&
+        if (!self) return 0;
+        if (message == WM_NOTIFY &&
             reinterpret_cast<const NMHDR*>(lParam)->code == s5::kAddressChangedNotify) {
             self->showSummary();
             return 0;
         }
-        if (self && message == WM_SETFOCUS && self->page_) {
-            // Tab from the workbench's controls into the page goes to its first control.
-            if (HWND first = GetNextDlgTabItem(self->page_, nullptr, FALSE)) SetFocus(first);
-            return 0;
-        }
-        return DefWindowProc(site, message, wParam, lParam);
+        return CallWindowProc(self->siteProc_, site, message, wParam, lParam);
     }
 
     // Enter and Escape in the page press OK and Cancel of the dialog around it.
@@ -214,8 +215,7 @@ class FieldPropertiesDialog : public QDialog {
         INT_PTR result = 0;
         TellingFailures(this, "Field Properties", [&] {
             const auto exec = DriverExport<decltype(&ExecPLCFieldDlg)>(driver_, "ExecPLCFieldDlg");
-            const OverParent over(this);
-            result = exec(nullptr, &editing_.context);
+            result = exec(OwnerFor(this), &editing_.context);
             return true;
         });
         if (result != 1) editing_.working = before;
@@ -237,6 +237,7 @@ class FieldPropertiesDialog : public QDialog {
     QWidget* frame_ = nullptr;
     QPushButton* definition_ = nullptr;
     HWND site_ = nullptr;
+    WNDPROC siteProc_ = nullptr;
     HWND page_ = nullptr;
     WNDPROC pageProc_ = nullptr;
 };
@@ -276,7 +277,6 @@ bool EditFieldProperties(QWidget* parent, const LoadedProject& project, Driver& 
                 host::Fail(host::kExitDriverFailed,
                            "the PLC driver " + driver.library() +
                                " offers no PLC reference page (AttachPLCFieldDialog)");
-            const OverParent over(parent);
             if (dialog.exec() != QDialog::Accepted) return false;
             field = editing.working;
             return true;
@@ -305,11 +305,7 @@ bool ChooseFieldTag(QWidget* parent, const LoadedProject& project, Driver& drive
             selection.folder = &block.ext.tagFolder;
             selection.filter = &TagFilter::Offered;
             selection.filterData = &filter;
-            INT_PTR result = 0;
-            {
-                const OverParent over(parent);
-                result = ExecTagSelDlg(nullptr, &selection);
-            }
+            const INT_PTR result = ExecTagSelDlg(OwnerFor(parent), &selection);
             if (result == kTagListEmpty)
                 Tell(parent, "Field Tag",
                      "No tag of the project suits this field: none names an address of a data "

@@ -238,10 +238,7 @@ bool EditLanguages(QWidget* parent, const LoadedProject& project, Driver&) {
         ProjectBlock& block = project.block();
         const std::vector<Language> before = LanguagesOf(block);
         LanguagesDialog dialog(parent, before);
-        {
-            const OverParent over(parent);
-            if (dialog.exec() != QDialog::Accepted) return false;
-        }
+        if (dialog.exec() != QDialog::Accepted) return false;
         const std::vector<Language> after = dialog.languages();
         const bool same = std::equal(before.begin(), before.end(), after.begin(), after.end(),
                                      [](const Language& a, const Language& b) {

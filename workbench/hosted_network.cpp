@@ -187,8 +187,7 @@ class NetworkDialog : public QDialog {
             context.setup = node;
             context.commParams = kBaudTexts;
             context.projectOpen = 0;
-            const OverParent over(this);
-            if (exec(nullptr, &context) != 1) return false;
+            if (exec(OwnerFor(this), &context) != 1) return false;
             context.setup.slaveAddress = node.slaveAddress;
             store(context.setup);
             return true;
@@ -250,7 +249,6 @@ bool EditNetwork(QWidget* parent, const LoadedProject& project, Driver& driver) 
         std::vector<WORD> added;
         {
             NetworkDialog dialog(parent, block, driver, work);
-            const OverParent over(parent);
             accepted = dialog.exec() == QDialog::Accepted && dialog.changed();
             added = dialog.addedTexts();
         }

@@ -49,12 +49,7 @@ bool EditPasswords(QWidget* parent, const LoadedProject& project, Driver&) {
             BYTE count = block.record.section1Count;
             PasswordSet set{&pages, &count, CopyOfPasswords(block), 0,
                             ReadLe16(RecordBytes(block) + kLogoutTimeoutAt)};
-            INT_PTR result = 0;
-            {
-                const OverParent over(parent);
-                result = StartPasswordDlg(nullptr, &set);
-            }
-            if (result != 1) {
+            if (StartPasswordDlg(OwnerFor(parent), &set) != 1) {
                 if (set.passwords) GlobalFree(set.passwords);
                 return false;
             }

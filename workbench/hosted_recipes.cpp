@@ -145,11 +145,7 @@ bool EditRecipe(QWidget* parent, const LoadedProject& project, Driver& driver, s
             matrix.columnCaption = "Parameter set";
             matrix.hostData = &recipe;
             matrix.project = project.handle;
-            INT_PTR result = 0;
-            {
-                const OverParent over(parent);
-                result = StartMatrixEd(nullptr, &matrix);
-            }
+            const INT_PTR result = StartMatrixEd(OwnerFor(parent), &matrix);
             if (result == 1) {
                 const auto* edited = reinterpret_cast<const FolderHeader*>(mem::Data(headers));
                 for (std::size_t r = 0; r < rows.size(); ++r) recipe.fields[r]->list1 = edited[r];

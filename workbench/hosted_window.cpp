@@ -1,8 +1,6 @@
 #include "workbench/hosted_window.h"
 
-#include <QApplication>
-#include <QEvent>
-#include <QWindow>
+#include <QWidget>
 
 #include "kestra/host.h"
 #include "platform/message_box.h"
@@ -19,29 +17,12 @@ platform::qt::QtHost& WindowCoreHost() {
     return *host;
 }
 
-OverParent::OverParent(QWidget* parent) : window_(parent ? parent->window() : nullptr) {
-    if (window_) qApp->installEventFilter(this);
-}
-
-OverParent::~OverParent() {
-    qApp->removeEventFilter(this);
-}
-
-bool OverParent::eventFilter(QObject* watched, QEvent* event) {
-    // The window handle exists when a window is shown and is mapped only after its show event,
-    // so the window manager learns whose it is before it appears.
-    if (event->type() != QEvent::Show || !window_) return false;
-    auto* widget = qobject_cast<QWidget*>(watched);
-    if (!widget || !widget->isWindow() || widget->parentWidget() || widget == window_) return false;
-    QWindow* handle = widget->windowHandle();
-    if (handle && !handle->transientParent() && window_->windowHandle())
-        handle->setTransientParent(window_->windowHandle());
-    return false;
+HWND OwnerFor(QWidget* parent) {
+    return parent ? WindowCoreHost().windowFor(parent->window()) : nullptr;
 }
 
 int Tell(QWidget* parent, const std::string& caption, const std::string& text, unsigned type) {
-    const OverParent over(parent);
-    return MessageBox(nullptr, text.c_str(), caption.c_str(), type);
+    return MessageBox(OwnerFor(parent), text.c_str(), caption.c_str(), type);
 }
 
 bool TellingFailures(QWidget* parent, const std::string& caption,

@@ -1,14 +1,15 @@
-// What the hosted dialogs share about windows: the window core's Qt host, keeping the
-// libraries' dialogs over the workbench's window, and telling the user of failures.
+// What the hosted dialogs share about windows: the window core's Qt host, the core window that
+// stands for the workbench's window as the owner of the libraries' dialogs, and telling the
+// user of failures.
 #pragma once
 
-#include <QObject>
-#include <QPointer>
-#include <QWidget>
 #include <functional>
 #include <string>
 
 #include "windows/qt/qt_host.h"
+#include "windows/window.h"
+
+class QWidget;
 
 namespace kestra::workbench {
 
@@ -16,20 +17,9 @@ namespace kestra::workbench {
 // the program shows the core's windows some other way.
 platform::qt::QtHost& WindowCoreHost();
 
-// While it lives, every window that opens on its own (the libraries' dialogs and message
-// boxes, which know no owner in the workbench) is made a window of `parent`'s: the window
-// manager keeps it above the workbench's window.
-class OverParent : public QObject {
-  public:
-    explicit OverParent(QWidget* parent);
-    ~OverParent() override;
-
-  protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-  private:
-    QPointer<QWidget> window_;
-};
+// The core window that stands for `parent`'s window: the libraries' dialogs and message boxes
+// given it as their owner show above the workbench's window and block it while they run.
+HWND OwnerFor(QWidget* parent);
 
 // A message box over `parent` with the caption and the text, shown as the libraries show
 // theirs (so that the program and its tests see them alike); `type` as MessageBox's.
