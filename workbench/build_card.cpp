@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <memory>
 
 #include "card_service/kes_ssfdc_device.h"
@@ -23,6 +24,7 @@ namespace {
 
 constexpr const char* kSendCaption = "Send to Card";
 constexpr const char* kContentsCaption = "Card Contents";
+constexpr int kWidestContents = 1100;  // pixels
 
 // The card service's progress in the job's dialog. While a file is written or read back the
 // user may stop: the sink then stops the service, which gives the new file's blocks back and
@@ -89,7 +91,11 @@ void ShowContents(QWidget* parent, const QString& caption, const QString& done,
     text->setReadOnly(true);
     text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     text->setLineWrapMode(QPlainTextEdit::NoWrap);
-    text->setMinimumSize(640, 320);
+    // Wide enough for the longest line, as far as the screen allows.
+    int widest = 0;
+    for (const QString& line : text->toPlainText().split('\n'))
+        widest = std::max(widest, text->fontMetrics().horizontalAdvance(line));
+    text->setMinimumSize(std::min(widest + 40, kWidestContents), 320);
     layout->addWidget(text);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &window);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &window, &QDialog::reject);

@@ -97,6 +97,7 @@ void PreviewPlcList(QWidget* parent, const LoadedProject& project, Driver& drive
         host::ProjectText(project.block(), project.block().record.titleId) + " - PLC lines"));
     QPrintPreviewDialog preview(&printer, parent);
     preview.setWindowTitle("Print PLC List");
+    if (parent) preview.resize(parent->window()->size() * 9 / 10);
     QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview,
                      [&](QPrinter* target) {
                          TellingFailures(&preview, "Print PLC List", [&] {

@@ -96,11 +96,12 @@ class JobDialog : public QDialog, public JobProgress {
         QMetaObject::invokeMethod(this, [this, allowed] {
             cancel_->setVisible(allowed);
             cancel_->setEnabled(allowed && !cancelled_);
-            if (allowed && !isVisible()) {
-                show();
-                loop_.quit();
-            }
+            if (allowed) showAtOnce();
         });
+    }
+    void showNow() override {
+        QMetaObject::invokeMethod(
+            this, [this] { showAtOnce(); }, Qt::BlockingQueuedConnection);
     }
     bool cancelRequested() const override { return cancelled_; }
     bool confirm(const std::string& caption, const std::string& question) override {
@@ -122,6 +123,12 @@ class JobDialog : public QDialog, public JobProgress {
     void reject() override { requestCancel(); }
 
   private:
+    // Shown before the work's time to show has come: the wait without input ends there.
+    void showAtOnce() {
+        if (isVisible()) return;
+        show();
+        loop_.quit();
+    }
     void requestCancel() {
         if (!cancelAllowed_ || cancelled_) return;
         cancelled_ = true;

@@ -27,6 +27,9 @@ class JobProgress {
     // Whether Cancel is offered: only where stopping leaves everything as it was.
     virtual void allowCancel(bool allowed) = 0;
     virtual bool cancelRequested() const = 0;
+    // Shows the dialog at once and returns when it shows: for work that opens a window of its
+    // own meanwhile, which is to come up above it.
+    virtual void showNow() = 0;
     // Asks the user a Yes/No question on the user-interface thread and waits for the answer.
     virtual bool confirm(const std::string& caption, const std::string& question) = 0;
 };

@@ -224,6 +224,7 @@ bool EditPanelSetupWith(QWidget* parent, const LoadedProject& project, Driver& d
             job.step(
                 "The panel setup is open in a window of its own (Panora). The workbench "
                 "waits until it is closed there.");
+            job.showNow();
             outcome = panel::RequestPanelSetup(request, options);
         });
         if (outcome.result < 0 && outcome.error == panel::text::kLaunchError) {

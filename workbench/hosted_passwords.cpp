@@ -18,6 +18,8 @@ namespace kestra::workbench {
 namespace {
 
 constexpr std::size_t kLogoutTimeoutAt = 8;  // in the project record
+// What the dialog makes of an unset time after OK, shown from the start.
+constexpr WORD kDefaultLogoutTimeout = 600;
 
 std::uint8_t* RecordBytes(ProjectBlock& project) {
     return reinterpret_cast<std::uint8_t*>(&project.record);
@@ -47,8 +49,9 @@ bool EditPasswords(QWidget* parent, const LoadedProject& project, Driver&) {
         return ChangedBy(project, [&] {
             WORD pages = block.record.pageCount;
             BYTE count = block.record.section1Count;
+            const WORD timeout = ReadLe16(RecordBytes(block) + kLogoutTimeoutAt);
             PasswordSet set{&pages, &count, CopyOfPasswords(block), 0,
-                            ReadLe16(RecordBytes(block) + kLogoutTimeoutAt)};
+                            timeout != 0 ? timeout : kDefaultLogoutTimeout};
             if (StartPasswordDlg(OwnerFor(parent), &set) != 1) {
                 if (set.passwords) GlobalFree(set.passwords);
                 return false;
