@@ -40,13 +40,6 @@ struct Language {
     int source;  // index in the project's table, -1 for a new language
 };
 
-template <typename T>
-std::span<T> Records(mem::Ref ref, std::size_t count) {
-    if (ref == 0 || count == 0) return {};
-    auto* first = reinterpret_cast<T*>(mem::At(ref, 0, count * sizeof(T)));
-    return first ? std::span<T>(first, count) : std::span<T>();
-}
-
 // The lines the utilities library shows for the project's languages.
 std::vector<std::string> LanguageLines(ProjectBlock& project) {
     HWND list =
@@ -78,35 +71,19 @@ class LanguagesDialog : public QDialog {
   public:
     LanguagesDialog(QWidget* parent, const std::vector<Language>& languages) : QDialog(parent) {
         setWindowTitle("Languages");
-        auto* layout = new QVBoxLayout(this);
         auto* label = new QLabel("&Languages of the project (the first is the default):", this);
-        layout->addWidget(label);
-        auto* row = new QHBoxLayout;
         list_ = new QListWidget(this);
         list_->setObjectName("languages");
-        label->setBuddy(list_);
         for (const Language& language : languages) {
             auto* item = new QListWidgetItem(QString::fromStdString(language.name), list_);
             item->setData(kSourceRole, language.source);
             item->setFlags(item->flags() | Qt::ItemIsEditable);
         }
         list_->setCurrentRow(0);
-        row->addWidget(list_);
-        auto* buttons = new QVBoxLayout;
-        add_ = new QPushButton("&Add", this);
-        rename_ = new QPushButton("Re&name", this);
-        remove_ = new QPushButton("&Remove", this);
-        for (QPushButton* b : {add_, rename_, remove_}) {
-            b->setAutoDefault(false);
-            buttons->addWidget(b);
-        }
-        buttons->addStretch();
-        row->addLayout(buttons);
-        layout->addLayout(row);
-        auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-        layout->addWidget(box);
-        connect(box, &QDialogButtonBox::accepted, this, &QDialog::accept);
-        connect(box, &QDialogButtonBox::rejected, this, &QDialog::reject);
+        const auto buttons = LayOutListDialog(*this, label, list_, {"&Add", "Re&name", "&Remove"});
+        add_ = buttons[0];
+        rename_ = buttons[1];
+        remove_ = buttons[2];
         connect(add_, &QPushButton::clicked, this, [this] { addLanguage(); });
         connect(rename_, &QPushButton::clicked, this,
                 [this] { list_->editItem(list_->currentItem()); });
@@ -162,11 +139,11 @@ mem::Ref CopyOfBlob(mem::Ref blob) {
 // A new language's text set: copies of the default language's entries and texts.
 mem::Ref CopyOfTextSet(mem::Ref set, std::size_t count) {
     if (count == 0) return 0;
-    const auto from = Records<TextEntry>(set, count);
+    const auto from = RecordsAt<TextEntry>(set, count);
     if (from.size() != count)
         host::Fail(host::kExitDamaged, "the default language's texts are missing");
     const mem::Ref copy = GetAppFmalloc()(static_cast<std::uint32_t>(count * sizeof(TextEntry)));
-    auto to = Records<TextEntry>(copy, count);
+    auto to = RecordsAt<TextEntry>(copy, count);
     if (to.size() != count) host::Fail(host::kExitInternal, "no memory for the language's texts");
     for (std::size_t i = 0; i < count; ++i) {
         to[i] = from[i];
@@ -179,7 +156,7 @@ mem::Ref CopyOfTextSet(mem::Ref set, std::size_t count) {
 void ApplyLanguages(ProjectBlock& project, const std::vector<Language>& wanted) {
     ExtensionRecord& ext = project.ext;
     const std::size_t before = ext.multiLanguage() ? ext.languageCount : 0;
-    const auto old = Records<LanguageEntry>(ext.languages, before);
+    const auto old = RecordsAt<LanguageEntry>(ext.languages, before);
     if (old.size() != before)
         host::Fail(host::kExitDamaged, "the project's language table is missing");
     if (before != 0 && !MultiLangToDefault(&project))
@@ -222,7 +199,7 @@ void ApplyLanguages(ProjectBlock& project, const std::vector<Language>& wanted) 
     std::memcpy(mem::Data(stored), table.data(), table.size() * sizeof(LanguageEntry));
     if (!DefaultToMultiLang(&project))
         host::Fail(host::kExitInternal, "no memory for the default language's texts");
-    auto entries = Records<LanguageEntry>(stored, table.size());
+    auto entries = RecordsAt<LanguageEntry>(stored, table.size());
     for (std::size_t i = 1; i < wanted.size(); ++i) {
         if (wanted[i].source > 0) continue;  // keeps its own texts
         entries[i].textSet1 = CopyOfTextSet(entries[0].textSet1, set1);

@@ -50,13 +50,10 @@ class NetworkDialog : public QDialog {
     NetworkDialog(QWidget* parent, ProjectBlock& project, Driver& driver, uPLCSETUP& folder)
         : QDialog(parent), project_(project), driver_(driver), folder_(folder) {
         setWindowTitle("Network");
-        auto* layout = new QVBoxLayout(this);
         auto* label =
             new QLabel(project.record.onNetwork ? "&PLCs of the project's PLC network:"
                                                 : "&PLCs of the project's network folder:",
                        this);
-        layout->addWidget(label);
-        auto* row = new QHBoxLayout;
         table_ = new QTableWidget(0, kColumns, this);
         table_->setObjectName("nodes");
         table_->setHorizontalHeaderLabels({"Node", "Name", "PLC model", "Slave address"});
@@ -66,23 +63,11 @@ class NetworkDialog : public QDialog {
         table_->setSelectionMode(QAbstractItemView::SingleSelection);
         table_->setTabKeyNavigation(false);
         table_->setMinimumWidth(480);
-        label->setBuddy(table_);
-        row->addWidget(table_);
-        auto* buttons = new QVBoxLayout;
-        add_ = new QPushButton("&Add", this);
-        setup_ = new QPushButton("&Set Up...", this);
-        remove_ = new QPushButton("&Remove", this);
-        for (QPushButton* b : {add_, setup_, remove_}) {
-            b->setAutoDefault(false);
-            buttons->addWidget(b);
-        }
-        buttons->addStretch();
-        row->addLayout(buttons);
-        layout->addLayout(row);
-        auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-        layout->addWidget(box);
-        connect(box, &QDialogButtonBox::accepted, this, &QDialog::accept);
-        connect(box, &QDialogButtonBox::rejected, this, &QDialog::reject);
+        const auto buttons =
+            LayOutListDialog(*this, label, table_, {"&Add", "&Set Up...", "&Remove"});
+        add_ = buttons[0];
+        setup_ = buttons[1];
+        remove_ = buttons[2];
         connect(add_, &QPushButton::clicked, this, [this] { addNode(); });
         connect(setup_, &QPushButton::clicked, this, [this] { setUpNode(); });
         connect(remove_, &QPushButton::clicked, this, [this] { removeNode(); });

@@ -8,23 +8,12 @@
 
 namespace kestra::workbench {
 
-namespace {
-
-template <typename T>
-std::span<T> Records(mem::Ref ref, std::size_t count) {
-    if (ref == 0 || count == 0) return {};
-    auto* first = reinterpret_cast<T*>(mem::At(ref, 0, count * sizeof(T)));
-    return first ? std::span<T>(first, count) : std::span<T>();
-}
-
-}  // namespace
-
 std::span<PageRecord> PagesOf(ProjectBlock& project) {
-    return Records<PageRecord>(project.record.pages, project.record.pageCount);
+    return RecordsAt<PageRecord>(project.record.pages, project.record.pageCount);
 }
 
 std::span<FieldRecord> FieldsOf(const PageRecord& page) {
-    return Records<FieldRecord>(page.fields, page.fieldCount);
+    return RecordsAt<FieldRecord>(page.fields, page.fieldCount);
 }
 
 FieldRecord& FieldAt(ProjectBlock& project, FieldPlace place) {

@@ -9,10 +9,19 @@
 
 #include "kestra/driver.h"
 #include "kestra/host.h"
+#include "platform/memory.h"
 #include "platform/module.h"
 #include "workbench/hosted_dialogs.h"
 
 namespace kestra::workbench {
+
+// `count` records of a table block of the project; empty when the block is not that long.
+template <typename T>
+std::span<T> RecordsAt(mem::Ref ref, std::size_t count) {
+    if (ref == 0 || count == 0) return {};
+    auto* first = reinterpret_cast<T*>(mem::At(ref, 0, count * sizeof(T)));
+    return first ? std::span<T>(first, count) : std::span<T>();
+}
 
 // The pages of the project, and the top-level fields of a page (empty when the tables cannot
 // be reached).

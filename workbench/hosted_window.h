@@ -4,11 +4,16 @@
 #pragma once
 
 #include <functional>
+#include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "windows/qt/qt_host.h"
 #include "windows/window.h"
 
+class QDialog;
+class QLabel;
+class QPushButton;
 class QWidget;
 
 namespace kestra::workbench {
@@ -20,6 +25,12 @@ platform::qt::QtHost& WindowCoreHost();
 // The core window that stands for `parent`'s window: the libraries' dialogs and message boxes
 // given it as their owner show above the workbench's window and block it while they run.
 HWND OwnerFor(QWidget* parent);
+
+// The layout of the workbench's list dialogs: the label above its list, a column of buttons
+// (made from `texts`, in order, and returned so) beside the list, OK and Cancel below, which
+// accept and reject the dialog.
+std::vector<QPushButton*> LayOutListDialog(QDialog& dialog, QLabel* label, QWidget* list,
+                                           std::initializer_list<const char*> texts);
 
 // A message box over `parent` with the caption and the text, shown as the libraries show
 // theirs (so that the program and its tests see them alike); `type` as MessageBox's.

@@ -168,9 +168,8 @@ TEST_F(HostedDialogs, AlarmEditedSurvivesSaveAndReload) {
     EXPECT_TRUE(changed);
     ProjectBlock& back = reloaded();
     ASSERT_EQ(back.record.section2aCount.get(), 5);
-    const auto* alarms = reinterpret_cast<const s5::AlarmRecord*>(
-        mem::At(back.record.section2a, 0, 5 * sizeof(s5::AlarmRecord)));
-    ASSERT_NE(alarms, nullptr);
+    const auto alarms = RecordsAt<const s5::AlarmRecord>(back.record.section2a, 5);
+    ASSERT_EQ(alarms.size(), 5u);
     EXPECT_EQ(host::ProjectText(back, alarms[4].textId), "Tank full");
     EXPECT_EQ(alarms[4].priority, 7);
     EXPECT_EQ(host::ProjectText(back, alarms[0].textId), "Pump failure");
@@ -221,9 +220,8 @@ TEST_F(HostedDialogs, PasswordsSurviveSaveAndReload) {
     EXPECT_TRUE(changed);
     ProjectBlock& back = reloaded();
     ASSERT_EQ(back.record.section1Count, 2);
-    const auto* passwords = reinterpret_cast<const PasswordRecord*>(
-        mem::At(back.record.section1, 0, 2 * sizeof(PasswordRecord)));
-    ASSERT_NE(passwords, nullptr);
+    const auto passwords = RecordsAt<const PasswordRecord>(back.record.section1, 2);
+    ASSERT_EQ(passwords.size(), 2u);
     EXPECT_STREQ(passwords[0].code, "1234");
     EXPECT_EQ(passwords[0].attributes, kSystemPasswordAttributes);
     EXPECT_EQ(passwords[0].lastPage.get(), 3) << "the system password: every page";
@@ -278,14 +276,12 @@ TEST_F(HostedDialogs, LanguageAddedWithTheDefaultTextsSurvivesSaveAndReload) {
     EXPECT_TRUE(changed);
     ProjectBlock& back = reloaded();
     ASSERT_EQ(back.ext.languageCount, 3);
-    const auto* table = reinterpret_cast<const LanguageEntry*>(
-        mem::At(back.ext.languages, 0, 3 * sizeof(LanguageEntry)));
-    ASSERT_NE(table, nullptr);
+    const auto table = RecordsAt<const LanguageEntry>(back.ext.languages, 3);
+    ASSERT_EQ(table.size(), 3u);
     EXPECT_EQ(host::ProjectText(back, table[1].nameId), "Deutsch (Schweiz)");
     EXPECT_EQ(host::ProjectText(back, table[2].nameId), "Francais");
-    const auto* texts = reinterpret_cast<const TextEntry*>(
-        mem::At(table[2].textSet1, 0, back.ext.set1Count * sizeof(TextEntry)));
-    ASSERT_NE(texts, nullptr);
+    const auto texts = RecordsAt<const TextEntry>(table[2].textSet1, back.ext.set1Count);
+    ASSERT_EQ(texts.size(), 3u);
     const PageRecord& page = PagesOf(back)[0];
     EXPECT_EQ(mem::Blob(texts[0].blobA).value().size(), mem::Blob(page.text).value().size())
         << "the new language starts with the default language's page text";
