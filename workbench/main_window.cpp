@@ -101,7 +101,15 @@ MainWindow::MainWindow(QWidget* parent)
     updateStatus();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    // The children go after this window has stopped being one: nothing they signal may reach
+    // it then.
+    for (QObject* sender : {static_cast<QObject*>(document_),
+                            static_cast<QObject*>(&document_->undoStack()),
+                            static_cast<QObject*>(fieldTable_->selectionModel()),
+                            static_cast<QObject*>(pageTable_->selectionModel())})
+        sender->disconnect(this);
+}
 
 // ---- Views -----------------------------------------------------------------------------------
 

@@ -231,16 +231,25 @@ bool ProjectDocument::change(const QString& text, const std::function<bool()>& e
         throw;
     }
     --busy_;
-    image_.reset();
     try {
-        image();
+        image_.reset();
+        const Bytes edited = image();
+        if (!kept || edited == before) {
+            if (edited != before) applyImage(before);
+            return false;
+        }
+        // The project becomes what the store loads of the image it saved: texts the change
+        // left unused drop out and the string table takes the store's order, so that undo,
+        // redo and the file all give this very image.
+        reload(edited);
+        image_.reset();
+        if (image() == before) {
+            emit projectChanged();
+            return false;
+        }
     } catch (const Failure&) {
         applyImage(before);
         throw;
-    }
-    if (!kept || *image_ == before) {
-        if (*image_ != before) applyImage(before);
-        return false;
     }
     undo_.push(new ImageStep(*this, text, ImageDelta::Between(before, *image_)));
     emit projectChanged();
@@ -248,11 +257,14 @@ bool ProjectDocument::change(const QString& text, const std::function<bool()>& e
 }
 
 void ProjectDocument::applyImage(const Bytes& image) {
-    std::unique_ptr<Live> live = Live::Load(displayName().toStdString(), image, false);
-    live_ = std::move(live);
+    reload(image);
+    emit projectChanged();
+}
+
+void ProjectDocument::reload(const Bytes& image) {
+    live_ = Live::Load(displayName().toStdString(), image, false);
     image_ = image;
     findDriver();
-    emit projectChanged();
 }
 
 void ProjectDocument::adopt(std::unique_ptr<Live> live, const QString& path, bool unsaved) {

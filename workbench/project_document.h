@@ -4,8 +4,9 @@
 //
 // Every change of the project goes through change(), which makes it one step that can be
 // undone. It takes the image the store saves of the project before the change, runs the change
-// on the loaded project, and takes the image after it; when the two differ, an undo step
-// keeps the stretch where they differ. Undo and redo load the image of the other side through
+// on the loaded project, and takes the image after it; when the two differ, the project is
+// loaded again from the image after (so that it holds what the file will hold) and an undo
+// step keeps the stretch where the images differ. Undo and redo load the image of the other side through
 // the store, so that what undo gives back is the project's image byte for byte. A hosted dialog
 // is one change:
 //
@@ -128,6 +129,8 @@ class ProjectDocument : public QObject {
     // Makes a loaded project the document's, with the driver that serves it.
     void adopt(std::unique_ptr<Live> live, const QString& path, bool unsaved);
     void findDriver();
+    // Loads the project again from one of its images (no signal).
+    void reload(const Bytes& image);
 
     std::unique_ptr<Live> live_;
     std::unique_ptr<host::Driver> driver_;

@@ -191,6 +191,7 @@ std::string Text(const ProjectBlock& project, WORD id) {
 
 std::string TextIn(mem::Ref block) {
     const std::span<std::byte> bytes = mem::Bytes(block);
+    if (bytes.empty()) return "";
     const auto* chars = reinterpret_cast<const char*>(bytes.data());
     return std::string(chars, strnlen(chars, bytes.size()));
 }
