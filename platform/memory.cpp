@@ -181,7 +181,10 @@ void Table::adopt(Arena& arena, Slot& slot, Ref ref) {
     std::vector<Ref>& refs = ArenaAccess::refs(arena);
     std::size_t& compactedAt = ArenaAccess::compactedAt(arena);
     if (refs.size() >= 2 * compactedAt + 1024) {
+        // A slot that came round to the same reference is listed twice.
         std::erase_if(refs, [&](Ref r) { return !owned(r, id); });
+        std::sort(refs.begin(), refs.end());
+        refs.erase(std::unique(refs.begin(), refs.end()), refs.end());
         compactedAt = refs.size();
     }
     refs.push_back(ref);
@@ -200,10 +203,11 @@ void Arena::release() {
 }
 
 std::size_t Arena::liveBlocks() const {
-    std::size_t live = 0;
+    std::vector<Ref> live;
     for (Ref ref : refs_)
-        if (table().owned(ref, id_)) ++live;
-    return live;
+        if (table().owned(ref, id_)) live.push_back(ref);
+    std::sort(live.begin(), live.end());
+    return static_cast<std::size_t>(std::unique(live.begin(), live.end()) - live.begin());
 }
 
 Arena::Scope::Scope(Arena& arena) : previous_(openArena) {
