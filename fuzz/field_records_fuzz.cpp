@@ -1,0 +1,42 @@
+// Any bytes as fields on the clipboard of the workbench, pasted into a project: a form that
+// decodes encodes again to the same fields, and nothing is left allocated afterwards.
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <span>
+
+#include "fuzz/fuzz_store_support.h"
+#include "platform/image_cursor.h"
+#include "string_table/string_table.h"
+#include "workbench/field_records.h"
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    kestra::fuzzing::SetUpStore();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace kestra;
+    fuzzing::NoBlockLeft check;
+    mem::Arena arena;
+    {
+        mem::Arena::Scope open(arena);
+        HGLOBAL handle = GlobalAlloc(GHND, kProjectBlockSize);
+        auto& project = *reinterpret_cast<ProjectBlock*>(mem::Data(handle));
+        // As in a loaded project, identifier 0 is the title's: 0 names no text in a field.
+        StrTabAddText("title", &project);
+        const auto form = std::as_bytes(std::span(data, size));
+        try {
+            const std::vector<FieldRecord> fields = workbench::DecodeFields(project, form);
+            // What decodes is what was encoded: the same records (but for their slots), lists,
+            // children, labels and texts.
+            const std::vector<std::byte> again = workbench::EncodeFields(project, fields);
+            if (workbench::DecodeFields(project, again).size() != fields.size()) std::abort();
+            if (again.size() != form.size()) std::abort();
+        } catch (const ImageError&) {
+        }
+        StrTabDiscard(&project);
+    }
+    arena.release();
+    return 0;
+}
