@@ -89,8 +89,9 @@ bool MainWindow::openFile(const QString& given, bool repair) {
         Question question;
         question.icon = QMessageBox::Information;
         question.title = tr("Open with Repairs");
-        question.text = tr("%1 loads only with repairs (%n repair(s)). Save it again to keep them; "
-                           "the store's repair log is %2.",
+        question.text = tr("%1 loads only with repairs: %n repair(s), listed under Show "
+                           "Details. Save the project to keep them.\n\nThe project store also "
+                           "logs each bitmap it mends in %2.",
                            "", static_cast<int>(repairs.size()))
                             .arg(QFileInfo(path).fileName(), DataFolder() + "/PrjFix.txt");
         question.details = lines.join('\n');

@@ -53,6 +53,12 @@ QIcon ThemeIcon(const char* name, QStyle::StandardPixmap fallback) {
                             QApplication::style()->standardIcon(fallback));
 }
 
+// A standard key, or the usual one where the desktop defines none.
+QKeySequence Keys(QKeySequence::StandardKey standard, const char* usual) {
+    const QList<QKeySequence> bindings = QKeySequence::keyBindings(standard);
+    return bindings.isEmpty() ? QKeySequence(QString::fromLatin1(usual)) : bindings.first();
+}
+
 int AutosaveSeconds() {
     bool ok = false;
     const int seconds = qEnvironmentVariableIntValue(kAutosaveVariable, &ok);
@@ -194,9 +200,22 @@ void MainWindow::buildViews() {
         fieldTable_->verticalHeader()->hide();
         fieldTable_->verticalHeader()->setDefaultSectionSize(
             fieldTable_->fontMetrics().height() + 6);
-        fieldTable_->setColumnWidth(FieldTableModel::kNumber, 50);
-        fieldTable_->setColumnWidth(FieldTableModel::kAddress, 120);
-        fieldTable_->setColumnWidth(FieldTableModel::kFormat, 130);
+        // Room for what the S5 driver writes; the text takes the rest.
+        const struct {
+            int column;
+            const char* widest;
+        } kWidths[] = {{FieldTableModel::kNumber, "00000"},
+                       {FieldTableModel::kClass, "ATTRIBUTE"},
+                       {FieldTableModel::kKind, "HORZ.BARGRAPH"},
+                       {FieldTableModel::kSize, "255 x 255"},
+                       {FieldTableModel::kAddress, "DB255 DD127"},
+                       {FieldTableModel::kFormat, "DBLE WORD(BCD)"},
+                       {FieldTableModel::kLabel, "A field's label"}};
+        for (const auto& width : kWidths)
+            fieldTable_->setColumnWidth(
+                width.column,
+                fieldTable_->fontMetrics().horizontalAdvance(QString::fromLatin1(width.widest)) +
+                    16);
         fieldTable_->setAccessibleName(tr("Fields"));
         layout->addWidget(fieldTable_, 1);
         // Enter on a field opens its dialog, as in the tree.
@@ -276,7 +295,7 @@ void MainWindow::buildActions() {
            "size"));
     a.save = make(tr("&Save"), QKeySequence::Save, "document-save", QStyle::SP_DialogSaveButton,
                   [this] { save(); });
-    a.saveAs = make(tr("Save &As..."), QKeySequence::SaveAs, "document-save-as",
+    a.saveAs = make(tr("Save &As..."), Keys(QKeySequence::SaveAs, "Ctrl+Shift+S"), "document-save-as",
                     QStyle::SP_DialogSaveButton, [this] { saveAs(); });
     a.importJson = make(tr("&Import JSON..."), QKeySequence(tr("Ctrl+I")), nullptr, kNone,
                         [this] { importFile({}); });
@@ -290,10 +309,10 @@ void MainWindow::buildActions() {
                   QStyle::SP_DialogCloseButton, [] { QApplication::closeAllWindows(); });
 
     a.undo = document_->undoStack().createUndoAction(this, tr("&Undo"));
-    a.undo->setShortcut(QKeySequence::Undo);
+    a.undo->setShortcut(Keys(QKeySequence::Undo, "Ctrl+Z"));
     a.undo->setIcon(ThemeIcon("edit-undo", QStyle::SP_ArrowBack));
     a.redo = document_->undoStack().createRedoAction(this, tr("&Redo"));
-    a.redo->setShortcut(QKeySequence::Redo);
+    a.redo->setShortcut(Keys(QKeySequence::Redo, "Ctrl+Shift+Z"));
     a.redo->setIcon(ThemeIcon("edit-redo", QStyle::SP_ArrowForward));
     a.cut = make(tr("Cu&t Fields"), QKeySequence::Cut, "edit-cut", kNone,
                  [this] { cutFields(); });
@@ -324,8 +343,8 @@ void MainWindow::buildActions() {
         }
     });
 
-    a.addField = make(tr("Add &Field"), QKeySequence(tr("Ctrl+Shift+F")), "document-new",
-                      QStyle::SP_FileIcon, [this] { addField(); });
+    a.addField = make(tr("Add &Field"), QKeySequence(tr("Ctrl+Shift+F")), "insert-object",
+                      QStyle::SP_FileLinkIcon, [this] { addField(); });
     a.fieldUp = make(tr("Move Field U&p"), QKeySequence(tr("Ctrl+Up")), "go-up",
                      QStyle::SP_ArrowUp, [this] { moveField(-1); });
     a.fieldDown = make(tr("Move Field Dow&n"), QKeySequence(tr("Ctrl+Down")), "go-down",
@@ -433,7 +452,8 @@ void MainWindow::buildToolBar() {
 void MainWindow::readSettings() {
     const std::unique_ptr<QSettings> settings = Settings();
     if (!restoreGeometry(settings->value("window/geometry").toByteArray())) resize(1100, 720);
-    restoreState(settings->value("window/state").toByteArray());
+    if (!restoreState(settings->value("window/state").toByteArray()))
+        resizeDocks(findChildren<QDockWidget*>(), {320}, Qt::Horizontal);
 }
 
 void MainWindow::writeSettings() const {

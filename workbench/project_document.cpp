@@ -114,7 +114,8 @@ ProjectBlock& ProjectDocument::block() const {
     return live_->loaded.block();
 }
 
-std::vector<std::string> ProjectDocument::open(const QString& path, bool repair) {
+std::vector<std::string> ProjectDocument::open(const QString& given, bool repair) {
+    const QString path = QFileInfo(given).absoluteFilePath();
     const std::string file = path.toStdString();
     const FileStamp stamp = FileStamp::Of(file);
     const Bytes bytes = host::ReadInput(file);
@@ -181,7 +182,8 @@ void ProjectDocument::save() {
     saveAs(path_);
 }
 
-void ProjectDocument::saveAs(const QString& path) {
+void ProjectDocument::saveAs(const QString& given) {
+    const QString path = QFileInfo(given).absoluteFilePath();
     const Bytes& bytes = image();
     host::WriteOutput(path.toStdString(), bytes);
     path_ = path;

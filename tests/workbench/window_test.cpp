@@ -259,6 +259,13 @@ TEST_F(Window, TheKeyboardReachesTheTreeThePageAndItsFields) {
     QTest::keyClick(&window->tree(), Qt::Key_Down);  // the next page
     EXPECT_EQ(window->tree().current(), (ProjectTree::Place{Node::Page, 1, 1}));
     EXPECT_EQ(window->fieldModel().page(), 1u);
+    QTest::keyClick(&window->tree(), Qt::Key_Right);  // the page opens: its fields
+    QTest::keyClick(&window->tree(), Qt::Key_Down);
+    EXPECT_EQ(window->tree().current(), (ProjectTree::Place{Node::Field, 1, 0}));
+    EXPECT_EQ(window->selectedFields(), std::vector<std::size_t>{0}) << "the table follows";
+    QTest::keyClick(&window->tree(), Qt::Key_Left);  // back to the page
+    QTest::keyClick(&window->tree(), Qt::Key_Left);
+    EXPECT_EQ(window->tree().current(), (ProjectTree::Place{Node::Page, 1, 1}));
     QTest::keyClick(&window->tree(), Qt::Key_Return);  // into the page's fields
     EXPECT_EQ(QApplication::focusWidget(), &window->fieldTable());
     QTest::keyClick(&window->fieldTable(), Qt::Key_Tab);
