@@ -80,21 +80,20 @@ void RunCheck(const CheckOptions& options) {
 CheckedProject LoadChecked(const std::string& file, const Bytes& image, const LoadOptions& options) {
     if (!ReadProjectImageHead(image))
         Fail(kExitNotProject, file + ": not a project image (no project descriptor at byte 44)");
+    CheckedProject checked;
+    if (!options.repairMenuFields) {
+        checked.project = Store::Get().load(file, image, options);
+        return checked;
+    }
     LoadOptions plain = options;
     plain.repairMenuFields = false;
-    CheckedProject checked;
     std::vector<std::size_t> before;
     bool plainLoads = true;
     try {
         before = FieldsPerPage(Store::Get().load(file, image, plain).block());
     } catch (const Failure& failure) {
-        if (!options.repairMenuFields) throw;
         plainLoads = false;
         checked.repairs.push_back("without repairs: " + failure.message);
-    }
-    if (!options.repairMenuFields) {
-        checked.project = Store::Get().load(file, image, plain);
-        return checked;
     }
     const std::string log = RepairLogText();
     checked.project = Store::Get().load(file, image, options);

@@ -52,6 +52,7 @@ class CollectedMessageBoxes {
   private:
     platform::MessageBoxPresenter previous_;
 };
+
 // " (the library said: ...)" for the collected texts, "" when there are none.
 std::string LibraryMessages();
 

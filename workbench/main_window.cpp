@@ -18,9 +18,11 @@
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QStyle>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QTimer>
 #include <QToolBar>
+#include <QValidator>
 #include <QVBoxLayout>
 
 #include "extension_classes/plc_driver.h"
@@ -58,6 +60,29 @@ QKeySequence Keys(QKeySequence::StandardKey standard, const char* usual) {
     const QList<QKeySequence> bindings = QKeySequence::keyBindings(standard);
     return bindings.isEmpty() ? QKeySequence(QString::fromLatin1(usual)) : bindings.first();
 }
+
+// A page name is stored in 40 bytes: longer ones cannot be typed.
+class PageNameValidator : public QValidator {
+  public:
+    using QValidator::QValidator;
+    State validate(QString& input, int&) const override {
+        return static_cast<std::size_t>(input.toUtf8().size()) <= kPageNameLimit ? Acceptable
+                                                                                 : Invalid;
+    }
+};
+
+// The pages table edits names within their limit.
+class PageNameDelegate : public QStyledItemDelegate {
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override {
+        QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+        if (auto* line = qobject_cast<QLineEdit*>(editor))
+            line->setValidator(new PageNameValidator(line));
+        return editor;
+    }
+};
 
 int AutosaveSeconds() {
     bool ok = false;
@@ -167,6 +192,7 @@ void MainWindow::buildViews() {
         pageTable_->horizontalHeader()->setStretchLastSection(true);
         pageTable_->verticalHeader()->hide();
         pageTable_->setColumnWidth(PageTableModel::kName, 220);
+        pageTable_->setItemDelegateForColumn(PageTableModel::kName, new PageNameDelegate(pageTable_));
         pageTable_->setAccessibleName(tr("Pages"));
         layout->addWidget(new QLabel(tr("Pages: edit a name or a text in place (F2); the texts "
                                         "are those of the language chosen on the tool bar."),
@@ -181,7 +207,7 @@ void MainWindow::buildViews() {
         auto* layout = new QVBoxLayout(pageView_);
         auto* form = new QFormLayout;
         pageName_ = new QLineEdit(pageView_);
-        pageName_->setMaxLength(static_cast<int>(kPageNameLimit));
+        pageName_->setValidator(new PageNameValidator(pageName_));
         pageText_ = new QLineEdit(pageView_);
         pageTextLabel_ = new QLabel(tr("Page &text:"), pageView_);
         pageTextLabel_->setBuddy(pageText_);
@@ -689,13 +715,16 @@ void MainWindow::updateStatus() {
 }
 
 std::optional<std::size_t> MainWindow::currentPage() const {
+    if (!document_->hasProject()) return std::nullopt;
+    const std::size_t pages = Pages(document_->block()).size();
     const ProjectTree::Place place = tree_->current();
+    std::optional<std::size_t> page;
     if ((place.node == ProjectTree::Node::Page || place.node == ProjectTree::Node::Field) &&
         place.page >= 0)
-        return static_cast<std::size_t>(place.page);
-    if (views_->currentWidget() == pagesView_ && pageTable_->currentIndex().isValid())
-        return static_cast<std::size_t>(pageTable_->currentIndex().row());
-    return std::nullopt;
+        page = static_cast<std::size_t>(place.page);
+    else if (views_->currentWidget() == pagesView_ && pageTable_->currentIndex().isValid())
+        page = static_cast<std::size_t>(pageTable_->currentIndex().row());
+    return page && *page < pages ? page : std::nullopt;
 }
 
 // ---- Closing, dropping, help ----------------------------------------------------------------

@@ -4,11 +4,14 @@
 //
 // Every change of the project goes through change(), which makes it one step that can be
 // undone. It takes the image the store saves of the project before the change, runs the change
-// on the loaded project, and takes the image after it; when the two differ, the project is
-// loaded again from the image after (so that it holds what the file will hold) and an undo
-// step keeps the stretch where the images differ. Undo and redo load the image of the other side through
-// the store, so that what undo gives back is the project's image byte for byte. A hosted dialog
-// is one change:
+// on the loaded project, and takes the image after it. When the two differ, the project is
+// loaded again from the image after, so that it holds what its file will hold (texts the change
+// left unused drop out of the string table), and an undo step keeps the stretch where the
+// images differ. Undo and redo load the image of the other side through the store, so that
+// what undo gives back is the project's image byte for byte. The loaded project (its handle
+// and every block of it) is therefore another one after each change, undo and redo: nothing
+// may keep a pointer into it across them; views read it afresh on projectChanged(). A hosted
+// dialog is one change:
 //
 //     document.change(tr("Alarms"), [&] {
 //         return EditAlarms(window, document.project(), *document.driver());  // true after OK
