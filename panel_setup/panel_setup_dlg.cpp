@@ -184,7 +184,8 @@ bool CPanelSetupDlg::ChangeGenericDisplay(int displayCode) {
 bool CPanelSetupDlg::ApplyModel(std::unique_ptr<CPanelFile> model, const std::string& name,
                                 bool ask) {
     const int version = model->IsListed(m_version) ? m_version : model->Highest();
-    // The chunks as the new model makes them, from the copies received.
+    // The chunks as the new model makes them, from the copies received. Nothing of them is
+    // applied before the user has agreed to the change.
     CPanelDisplayData display;
     display.CopyFrom(m_displayReceived);
     LoadDisplayFromModel(display, *model, version, false);
@@ -202,7 +203,9 @@ bool CPanelSetupDlg::ApplyModel(std::unique_ptr<CPanelFile> model, const std::st
             question += text::kProceedReformat;
             if (AskUser(question, MB_YESNO | MB_ICONQUESTION) != IDYES) return false;
         }
-        if (m_colourGraphicsUsed && !(display.Record().attributes & attr::kColourDisplay))
+        // The new display itself decides: the aligned record carries the colours code the
+        // editor sent, which marks any display as a colour one.
+        if (m_colourGraphicsUsed && !HasColourSemigraphics(*model))
             if (AskUser(text::kToMonochrome, MB_YESNO | MB_ICONQUESTION) != IDYES) return false;
     }
     m_display.CopyFrom(display);

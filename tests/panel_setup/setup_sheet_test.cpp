@@ -210,6 +210,52 @@ TEST_F(SetupSheet, ModelChangeToFewerColumnsAndToMonochromeAsks) {
               KESTRA_DATA_DIR "/Panels/KP220.dat");
 }
 
+// With colour graphics in use, a change to a display without semigraphic set 3 asks first,
+// whatever colours code the editor sent; No keeps the model and every record as they were.
+TEST_F(SetupSheet, SwitchToMonochromeAsksBeforeAnythingIsApplied) {
+    struct Case {
+        bool colourGraphics;
+        std::uint8_t colours;
+        const char* to;
+        bool asks;
+    };
+    const Case cases[] = {
+        {true, 0, "KP-220 Text Panel", true},    {true, 1, "KP-220 Text Panel", true},
+        {true, 2, "KP-220 Text Panel", true},    {true, 4, "KP-220 Text Panel", true},
+        {true, 8, "KP-220 Text Panel", true},    {false, 8, "KP-220 Text Panel", false},
+        {true, 8, "KP-870T Touch Panel", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.to << " colours " << int(c.colours)
+                                        << (c.colourGraphics ? " with" : " without")
+                                        << " colour graphics");
+        auto bytes = MakeBlock("KP-570 Color Panel", 210);
+        bytes[block::kColourGraphicsUsed] = c.colourGraphics;
+        bytes[block::kCompact + 25] = c.colours;
+        Open(bytes);
+        std::vector<std::uint8_t> setupBefore(sheet->Setup().Record().begin(),
+                                              sheet->Setup().Record().end());
+        DisplayRecord displayBefore = sheet->Display().Record();
+        answers.asked.clear();
+        answers.answers = {IDNO};
+        const bool changed = sheet->ChangeModel(c.to);
+        const bool asked =
+            std::count(answers.asked.begin(), answers.asked.end(), text::kToMonochrome) == 1;
+        EXPECT_EQ(asked, c.asks);
+        EXPECT_EQ(changed, !c.asks);
+        if (!c.asks) continue;
+        EXPECT_EQ(sheet->ModelName(), "KP-570 Color Panel");
+        EXPECT_EQ(sheet->Version(), 210);
+        EXPECT_EQ(sheet->Model()->Path(), KESTRA_DATA_DIR "/Panels/KP570.dat");
+        EXPECT_TRUE(std::equal(setupBefore.begin(), setupBefore.end(),
+                               sheet->Setup().Record().begin()));
+        EXPECT_EQ(std::memcmp(&displayBefore, &sheet->Display().Record(), sizeof displayBefore),
+                  0);
+        EXPECT_FALSE(sheet->Setup().IsModified());
+        EXPECT_FALSE(sheet->Display().IsModified());
+    }
+}
+
 TEST_F(SetupSheet, GenericModelShowsDisplayTypesAndKeepsUnknownCapabilities) {
     auto bytes = MakeBlock("Unknown Model", 100);
     bytes[block::kCompact + 10] = 0x80;  // trends
