@@ -31,6 +31,15 @@ std::string Format(const char* pattern, int a, int b = 0) {
     return text;
 }
 
+// The display the generic model gets: the one asked for when the display table offers it for
+// the generic model, else the first one offered, so that the model never goes without one.
+int OfferedGenericDisplay(int wanted) {
+    const auto offered = CDisplaysFile::PanelModelDisplays();
+    for (const auto& [name, code] : offered)
+        if (code == wanted) return wanted;
+    return offered.empty() ? wanted : offered.front().second;
+}
+
 bool HasRealNode(const std::vector<NetworkNode>& nodes) {
     for (const auto& node : nodes)
         if (node.Kind() != 2) return true;
@@ -111,11 +120,16 @@ void CPanelSetupDlg::InitSheet() {
             ? std::string(m_display.Record().modelName, strnlen(m_display.Record().modelName, 80))
             : std::string();
     m_version = m_display.FirmwareVersion();
+    const int displayCode = m_display.Record().displayCode;
     if (auto path = Map().FindPath(m_modelName)) {
-        auto model = std::make_unique<CPanelFile>(*path, m_display.Record().displayCode);
+        auto model = std::make_unique<CPanelFile>(*path, displayCode);
         if (model->HasMfgCode()) m_model = std::move(model);
     }
-    if (!m_model) {
+    if (m_model && m_model->IsGeneric() && OfferedGenericDisplay(displayCode) != displayCode) {
+        // A generic model without one of the offered displays takes the first.
+        m_model.reset();
+        ChangeModel(m_modelName, false);
+    } else if (!m_model) {
         // The model is not installed: the generic model, else the first one, becomes current.
         std::string fallback = GenericModelName();
         if (fallback.empty() && !Map().Entries().empty())
@@ -160,6 +174,8 @@ bool CPanelSetupDlg::OpenModel(const std::string& name, int displayCode, bool us
     }
     const int code = useReceivedCode ? m_displayReceived.Record().displayCode.get() : displayCode;
     opened = std::make_unique<CPanelFile>(*path, code);
+    if (opened->IsGeneric() && OfferedGenericDisplay(code) != code)
+        opened = std::make_unique<CPanelFile>(*path, OfferedGenericDisplay(code));
     if (!opened->IsGeneric() && opened->Display().ReadInt("Rows") == kMissing) {
         AskUser(Format(text::kBadDisplay, opened->Display().ReadInt("NCode")),
                 MB_OK | MB_ICONEXCLAMATION);

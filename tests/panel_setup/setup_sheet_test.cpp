@@ -424,6 +424,93 @@ TEST_F(SetupSheet, EthernetBoardAddressesAndTheNetworkAddress) {
     EXPECT_TRUE(page->ethernetBoard->isHidden());
 }
 
+// "Ethernet Board..." goes with TCP/IP: usable only while TCP/IP is on, on a model that has it.
+TEST_F(SetupSheet, EthernetBoardFollowsTheTcpIpCheckBox) {
+    struct Case {
+        const char* model;
+        int version;
+        std::uint8_t tcpIpOn;
+        bool checkEnabled, checked, boardEnabled;
+    };
+    const Case cases[] = {
+        {"KP-220 Text Panel", 110, 1, false, false, false},   // TcpIpSupport=0
+        {"KP-570 Color Panel", 210, 0, true, false, false},   // a choice, off
+        {"KP-570 Color Panel", 210, 1, true, true, true},     // a choice, on
+        {"KP-870T Touch Panel", 300, 0, false, true, true},  // fixed on
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.model << " TCP/IP byte " << int(c.tcpIpOn));
+        auto bytes = MakeBlock(c.model, c.version);
+        bytes[block::kEthernet] = c.tcpIpOn;
+        Open(bytes);
+        auto* page = P<CPanelExtDevicesPpg>(380);
+        EXPECT_EQ(page->tcpIp->isEnabled(), c.checkEnabled);
+        EXPECT_EQ(page->tcpIp->isChecked(), c.checked);
+        EXPECT_EQ(page->ethernetBoard->isEnabled(), c.boardEnabled);
+        if (!c.checkEnabled) continue;
+        page->tcpIp->setChecked(!c.checked);
+        EXPECT_EQ(page->ethernetBoard->isEnabled(), !c.checked);
+    }
+}
+
+// The generic model always has one of the display types the display table offers for it: the
+// one the record names, else the first, whose geometry OK returns.
+TEST_F(SetupSheet, GenericModelStartsWithTheFirstOfferedDisplayType) {
+    struct Case {
+        const char* model;
+        std::int16_t displayCode;
+        const char* shown;
+        std::int16_t returned;
+    };
+    const Case cases[] = {
+        {"Generic Panel", 0, "4x20 Text", 2},
+        {"Unknown Model", 0, "4x20 Text", 2},
+        {"Generic Panel", 99, "4x20 Text", 2},
+        {"Generic Panel", 21, "640x480 Color Touch", 21},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.model << " display " << c.displayCode);
+        auto bytes = MakeBlock(c.model, 100);
+        WriteLe16(&bytes[block::kDisplay + 90], static_cast<std::uint16_t>(c.displayCode));
+        Open(bytes);
+        EXPECT_EQ(sheet->ModelName(), "Generic Panel");
+        auto* page = P<CPanelModelPpg>(372);
+        EXPECT_EQ(page->displayTypes->currentText().toStdString(), c.shown);
+        const auto reply = Finish(true);
+        const auto* record = reinterpret_cast<const DisplayRecord*>(&reply[block::kDisplay]);
+        EXPECT_EQ(record->displayCode, c.returned);
+        if (c.returned == c.displayCode) continue;  // the editor's own record stays
+        EXPECT_EQ(reply[block::kDisplayChanged], 1);
+        EXPECT_EQ(std::string(record->sectionName), "DTYPE" + std::to_string(c.returned));
+        EXPECT_GT(record->rows, 0);
+        EXPECT_GT(record->columns, 0);
+    }
+}
+
+// The password box shows the block's password exactly, and OK without an edit returns it
+// untouched.
+TEST_F(SetupSheet, PasswordBoxShowsExactlyTheBlocksPassword) {
+    for (const char* password : {"", "abc", "12345678", "longer than 8"}) {
+        SCOPED_TRACE(password);
+        auto bytes = MakeBlock("KP-570 Color Panel", 210);
+        std::strcpy(reinterpret_cast<char*>(&bytes[block::kPassword]), password);
+        Open(bytes);
+        EXPECT_EQ(P<CPanelMiscPpg>(378)->password->text().toStdString(), password);
+        const auto reply = Finish(true);
+        EXPECT_EQ(reply[block::kPasswordChanged], 0);
+        EXPECT_TRUE(std::equal(reply.begin() + block::kPassword,
+                               reply.begin() + block::kPassword + block::kPasswordSize,
+                               bytes.begin() + block::kPassword));
+    }
+}
+
+TEST_F(SetupSheet, EveryNetworkColumnHasAHeading) {
+    Open(MakeBlock("KP-570 Color Panel", 210, {{1, 0, "S5"}}));
+    QTreeWidget* nodes = P<CPanelNetworkPpg>(379)->nodes;
+    for (int i = 0; i < nodes->columnCount(); ++i)
+        EXPECT_FALSE(nodes->headerItem()->text(i).trimmed().isEmpty()) << "column " << i;
+}
+
 TEST_F(SetupSheet, ModelListFollowsDisplayOrderWhenAsked) {
     Open(MakeBlock("KP-570 Color Panel", 210));
     auto* page = P<CPanelModelPpg>(372);
