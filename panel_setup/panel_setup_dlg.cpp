@@ -2,6 +2,7 @@
 
 #include <QDialogButtonBox>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -39,6 +40,13 @@ int OfferedGenericDisplay(int wanted) {
         if (code == wanted) return wanted;
     return offered.empty() ? wanted : offered.front().second;
 }
+
+// The help page's topic of each page.
+constexpr struct {
+    int resource;
+    const char* topic;
+} kHelpTopics[] = {{372, "panel-model"},   {374, "settings"},      {380, "external-devices"},
+                   {377, "passthrough"},   {378, "miscellaneous"}, {379, "network"}};
 
 bool HasRealNode(const std::vector<NetworkNode>& nodes) {
     for (const auto& node : nodes)
@@ -79,6 +87,8 @@ CPanelSetupDlg::CPanelSetupDlg(const CTargetSetupData& setup, const CPanelDispla
     connect(m_buttons, &QDialogButtonBox::accepted, this, &CPanelSetupDlg::accept);
     connect(m_buttons, &QDialogButtonBox::rejected, this, &CPanelSetupDlg::reject);
     connect(m_buttons, &QDialogButtonBox::helpRequested, this, &CPanelSetupDlg::ShowHelp);
+    auto* help = new QShortcut(QKeySequence::HelpContents, this);
+    connect(help, &QShortcut::activated, this, &CPanelSetupDlg::ShowHelp);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_tabs);
     // Wide enough for every tab's caption.
@@ -163,6 +173,13 @@ void CPanelSetupDlg::Refresh() {
 
 void CPanelSetupDlg::ShowHelp() {
     if (onHelp) onHelp();
+}
+
+std::string CPanelSetupDlg::HelpTopic() const {
+    const auto* page = dynamic_cast<const CPanelSetupPpg*>(m_tabs->currentWidget());
+    for (const auto& entry : kHelpTopics)
+        if (page && entry.resource == page->Resource()) return entry.topic;
+    return {};
 }
 
 bool CPanelSetupDlg::OpenModel(const std::string& name, int displayCode, bool useReceivedCode,

@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QPushButton>
+#include <QTest>
 #include <QTabWidget>
 #include <cstring>
 #include <deque>
@@ -509,6 +512,26 @@ TEST_F(SetupSheet, EveryNetworkColumnHasAHeading) {
     QTreeWidget* nodes = P<CPanelNetworkPpg>(379)->nodes;
     for (int i = 0; i < nodes->columnCount(); ++i)
         EXPECT_FALSE(nodes->headerItem()->text(i).trimmed().isEmpty()) << "column " << i;
+}
+
+// F1 and the Help button ask for help at the topic of the page shown.
+TEST_F(SetupSheet, HelpOpensAtTheTopicOfThePageShown) {
+    Open(MakeBlock("KP-570 Color Panel", 210, {{3, 0, "S5"}}));
+    std::vector<std::string> topics;
+    sheet->onHelp = [&] { topics.push_back(sheet->HelpTopic()); };
+    sheet->show();
+    QApplication::setActiveWindow(sheet.get());
+    const char* expected[] = {"panel-model",   "settings",      "external-devices",
+                              "passthrough",   "miscellaneous", "network"};
+    ASSERT_EQ(sheet->Tabs()->count(), 6);
+    for (int i = 0; i < 6; ++i) {
+        sheet->Tabs()->setCurrentIndex(i);
+        QTest::keyClick(sheet->Tabs()->currentWidget(), Qt::Key_F1);
+        ASSERT_EQ(topics.size(), static_cast<std::size_t>(i + 1));
+        EXPECT_EQ(topics.back(), expected[i]);
+    }
+    sheet->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Help)->click();
+    EXPECT_EQ(topics.size(), 7u);
 }
 
 TEST_F(SetupSheet, ModelListFollowsDisplayOrderWhenAsked) {
