@@ -184,6 +184,46 @@ TEST_F(TreeTest, CopyAsksBeforeReplacing) {
               (QStringList{"b.bmp", "notes.txt"}));
 }
 
+// Collects Qt's warnings while it lives.
+class QtWarnings {
+  public:
+    QtWarnings() { m_previous = qInstallMessageHandler(&QtWarnings::Collect); }
+    ~QtWarnings() { qInstallMessageHandler(m_previous); }
+    static QStringList& Texts() {
+        static QStringList texts;
+        return texts;
+    }
+
+  private:
+    static void Collect(QtMsgType, const QMessageLogContext&, const QString& text) {
+        Texts() << text;
+    }
+    QtMessageHandler m_previous;
+};
+
+// A copy keeps the file's permission bits, and neither a copy nor a paste of a panel image
+// makes Qt complain.
+TEST_F(TreeTest, CopyAndPasteKeepPermissionsQuietly) {
+    ScriptedMessages messages(IDYES);
+    QtWarnings warnings;
+    QtWarnings::Texts().clear();
+    const QString secret = Path(QStringLiteral("pictures/b.bmp"));
+    ASSERT_TRUE(QFile::setPermissions(secret, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    EXPECT_TRUE(tree.CopyFiles({secret}, Path(QStringLiteral("empty"))));
+    EXPECT_EQ(QFile::permissions(Path(QStringLiteral("empty/b.bmp"))), QFile::permissions(secret));
+    FabDibInfo info;
+    info.imageName = QStringLiteral("quiet");
+    info.colorBits = 4;
+    QImage picture(6, 6, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    QMimeData data;
+    PutPanelImage(data, ReduceToPanelPalette(picture, 4, DitherKind::None), info);
+    EXPECT_TRUE(tree.DoPaste(Item(QStringLiteral("empty")), data));
+    EXPECT_TRUE(QFileInfo::exists(Path(QStringLiteral("empty/quiet.bmp"))));
+    EXPECT_EQ(QtWarnings::Texts().join(QLatin1Char('\n')).toStdString(), "");
+    EXPECT_TRUE(messages.texts.isEmpty());
+}
+
 TEST_F(TreeTest, CopyAndMoveReportFailures) {
     ScriptedMessages messages(IDYES);
     EXPECT_FALSE(
