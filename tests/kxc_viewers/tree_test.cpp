@@ -8,6 +8,8 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QHeaderView>
+#include <QIcon>
+#include <QStandardPaths>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QTemporaryDir>
@@ -132,6 +134,32 @@ TEST_F(TreeTest, ListsFoldersFirstAndFilteredFiles) {
     EXPECT_EQ(ChildNames(pictures), (QStringList{"old", "notes.txt"}));
     tree.SetFilterExt(QString());
     EXPECT_EQ(ChildNames(pictures), (QStringList{"old"}));
+}
+
+// Files show the desktop icon theme's icon of their type; folders the theme's folder icon.
+TEST_F(TreeTest, ItemsShowTheIconsOfTheirTypes) {
+    if (QStandardPaths::locate(QStandardPaths::GenericDataLocation,
+                               QStringLiteral("icons/Adwaita/index.theme"))
+            .isEmpty())
+        GTEST_SKIP() << "the desktop icon theme is not installed";
+    QTreeWidgetItem* pictures = Item(QStringLiteral("pictures"));
+    tree.SetFilterExt(QStringLiteral("*.*"));
+    struct Case {
+        const char* name;
+        const char* icons;  // the names the theme may give the icon
+    };
+    const Case cases[] = {
+        {"b.bmp", "image-bmp image-x-generic"},
+        {"picture.Jpg", "image-jpeg image-x-generic"},
+        {"notes.txt", "text-plain text-x-generic"},
+        {"old", "folder"},
+    };
+    for (const Case& c : cases) {
+        QTreeWidgetItem* item = tree.GetTreeFileItem(pictures, QString::fromLatin1(c.name));
+        ASSERT_NE(item, nullptr) << c.name;
+        EXPECT_TRUE(QString::fromLatin1(c.icons).split(' ').contains(item->icon(0).name()))
+            << c.name << ": " << item->icon(0).name().toStdString();
+    }
 }
 
 TEST_F(TreeTest, SelectingAFileTellsTheOwner) {
