@@ -51,6 +51,19 @@ double MeanOf(const QImage& image, int (*channel)(QRgb)) {
     return sum / (double(image.width()) * image.height());
 }
 
+// Brightness as the eye sees it.
+double Luma(QRgb c) {
+    return 0.299 * qRed(c) + 0.587 * qGreen(c) + 0.114 * qBlue(c);
+}
+
+double MeanLuma(const QImage& image, int top = 0, int rows = -1) {
+    if (rows < 0) rows = image.height();
+    double sum = 0;
+    for (int y = top; y < top + rows; ++y)
+        for (int x = 0; x < image.width(); ++x) sum += Luma(image.pixel(x, y));
+    return sum / (double(image.width()) * rows);
+}
+
 bool OnlyPaletteIndexes(const QImage& image, int colors) {
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
@@ -110,6 +123,27 @@ TEST(Dither, ColourPicturesKeepTheirMeanColour) {
         EXPECT_NEAR(MeanOf(out, qRed), MeanOf(colour, qRed), 6.0);
         EXPECT_NEAR(MeanOf(out, qGreen), MeanOf(colour, qGreen), 6.0);
         EXPECT_NEAR(MeanOf(out, qBlue), MeanOf(colour, qBlue), 6.0);
+    }
+}
+
+// A dark gradient from red at the top to blue at the bottom, at 1 bit: every dither keeps its
+// brightness overall, no band of rows comes out much brighter than it is, and no row is
+// white. (The first rows of a kernel that sends its error mostly downwards come out darker.)
+TEST(Dither, OneBitColourGradientKeepsItsBrightness) {
+    QImage gradient(160, 120, QImage::Format_RGB32);
+    for (int y = 0; y < gradient.height(); ++y)
+        for (int x = 0; x < gradient.width(); ++x)
+            gradient.setPixel(x, y, qRgb(128 - y * 128 / 119, 0, y * 128 / 119));
+    constexpr int kBand = 8;
+    for (DitherKind kind : kAllKinds) {
+        if (kind == DitherKind::None) continue;
+        SCOPED_TRACE(int(kind));
+        const QImage out = ReduceToPanelPalette(gradient, 1, kind);
+        EXPECT_NEAR(MeanLuma(out), MeanLuma(gradient), kind == DitherKind::Bayer ? 6.0 : 3.0);
+        for (int top = 0; top + kBand <= out.height(); top += kBand)
+            EXPECT_LT(MeanLuma(out, top, kBand), MeanLuma(gradient, top, kBand) + 16.0)
+                << "rows " << top << " to " << top + kBand - 1;
+        for (int y = 0; y < out.height(); ++y) EXPECT_LT(MeanLuma(out, y, 1), 128.0) << "row " << y;
     }
 }
 
