@@ -49,9 +49,9 @@ void UseDesktopIconTheme() {
     static std::once_flag once;
     std::call_once(once, [] {
         QStringList paths = QIcon::themeSearchPaths();
-        for (const QString& folder : QStandardPaths::locateAll(
-                 QStandardPaths::GenericDataLocation, QStringLiteral("icons"),
-                 QStandardPaths::LocateDirectory))
+        for (const QString& folder :
+             QStandardPaths::locateAll(QStandardPaths::GenericDataLocation, QStringLiteral("icons"),
+                                       QStandardPaths::LocateDirectory))
             if (!paths.contains(folder)) paths << folder;
         QIcon::setThemeSearchPaths(paths);
         const QString current = QIcon::themeName();

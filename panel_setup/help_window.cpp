@@ -12,8 +12,9 @@ namespace {
 const char* const kFallbackTitle = "Panel Setup Help";
 
 QString MissingPage(const QString& path) {
-    return QString("<html><head><title>%1</title></head><body><h2>Panel Setup</h2><p>The help "
-                   "page %2 is missing. Reinstall the panel setup program.</p></body></html>")
+    return QString(
+               "<html><head><title>%1</title></head><body><h2>Panel Setup</h2><p>The help "
+               "page %2 is missing. Reinstall the panel setup program.</p></body></html>")
         .arg(kFallbackTitle, path.toHtmlEscaped());
 }
 

@@ -20,7 +20,7 @@ QRect PlaceBeside(const QRect& sheet, QSize size, const QRect& screen, int minWi
 
 class HelpWindow : public QTextBrowser {
   public:
-    static constexpr int kGap = 8;        // between the sheet and the help window
+    static constexpr int kGap = 8;         // between the sheet and the help window
     static constexpr int kMinWidth = 300;  // narrowest the window gets to stay beside the sheet
     static constexpr QSize kPreferredSize{560, 560};
 

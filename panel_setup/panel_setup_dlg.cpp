@@ -45,8 +45,8 @@ int OfferedGenericDisplay(int wanted) {
 constexpr struct {
     int resource;
     const char* topic;
-} kHelpTopics[] = {{372, "panel-model"},   {374, "settings"},      {380, "external-devices"},
-                   {377, "passthrough"},   {378, "miscellaneous"}, {379, "network"}};
+} kHelpTopics[] = {{372, "panel-model"}, {374, "settings"},      {380, "external-devices"},
+                   {377, "passthrough"}, {378, "miscellaneous"}, {379, "network"}};
 
 bool HasRealNode(const std::vector<NetworkNode>& nodes) {
     for (const auto& node : nodes)

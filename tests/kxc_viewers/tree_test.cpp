@@ -9,9 +9,9 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QIcon>
-#include <QStandardPaths>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QUrl>
 

@@ -1,4 +1,6 @@
 // The help stub's window and the place message that tells it where to go.
+#include "panel_setup/help_window.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -7,7 +9,6 @@
 #include <QTextCursor>
 #include <cstring>
 
-#include "panel_setup/help_window.h"
 #include "panel_setup/setup_channel.h"
 #include "platform/records.h"
 #include "support/temp_folder.h"

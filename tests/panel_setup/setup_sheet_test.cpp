@@ -4,8 +4,8 @@
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QPushButton>
-#include <QTest>
 #include <QTabWidget>
+#include <QTest>
 #include <cstring>
 #include <deque>
 
@@ -229,9 +229,9 @@ TEST_F(SetupSheet, SwitchToMonochromeAsksBeforeAnythingIsApplied) {
         {true, 8, "KP-870T Touch Panel", false},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(::testing::Message() << c.to << " colours " << int(c.colours)
-                                        << (c.colourGraphics ? " with" : " without")
-                                        << " colour graphics");
+        SCOPED_TRACE(::testing::Message()
+                     << c.to << " colours " << int(c.colours)
+                     << (c.colourGraphics ? " with" : " without") << " colour graphics");
         auto bytes = MakeBlock("KP-570 Color Panel", 210);
         bytes[block::kColourGraphicsUsed] = c.colourGraphics;
         bytes[block::kCompact + 25] = c.colours;
@@ -250,10 +250,9 @@ TEST_F(SetupSheet, SwitchToMonochromeAsksBeforeAnythingIsApplied) {
         EXPECT_EQ(sheet->ModelName(), "KP-570 Color Panel");
         EXPECT_EQ(sheet->Version(), 210);
         EXPECT_EQ(sheet->Model()->Path(), KESTRA_DATA_DIR "/Panels/KP570.dat");
-        EXPECT_TRUE(std::equal(setupBefore.begin(), setupBefore.end(),
-                               sheet->Setup().Record().begin()));
-        EXPECT_EQ(std::memcmp(&displayBefore, &sheet->Display().Record(), sizeof displayBefore),
-                  0);
+        EXPECT_TRUE(
+            std::equal(setupBefore.begin(), setupBefore.end(), sheet->Setup().Record().begin()));
+        EXPECT_EQ(std::memcmp(&displayBefore, &sheet->Display().Record(), sizeof displayBefore), 0);
         EXPECT_FALSE(sheet->Setup().IsModified());
         EXPECT_FALSE(sheet->Display().IsModified());
     }
@@ -436,9 +435,9 @@ TEST_F(SetupSheet, EthernetBoardFollowsTheTcpIpCheckBox) {
         bool checkEnabled, checked, boardEnabled;
     };
     const Case cases[] = {
-        {"KP-220 Text Panel", 110, 1, false, false, false},   // TcpIpSupport=0
-        {"KP-570 Color Panel", 210, 0, true, false, false},   // a choice, off
-        {"KP-570 Color Panel", 210, 1, true, true, true},     // a choice, on
+        {"KP-220 Text Panel", 110, 1, false, false, false},  // TcpIpSupport=0
+        {"KP-570 Color Panel", 210, 0, true, false, false},  // a choice, off
+        {"KP-570 Color Panel", 210, 1, true, true, true},    // a choice, on
         {"KP-870T Touch Panel", 300, 0, false, true, true},  // fixed on
     };
     for (const Case& c : cases) {
@@ -521,8 +520,8 @@ TEST_F(SetupSheet, HelpOpensAtTheTopicOfThePageShown) {
     sheet->onHelp = [&] { topics.push_back(sheet->HelpTopic()); };
     sheet->show();
     QApplication::setActiveWindow(sheet.get());
-    const char* expected[] = {"panel-model",   "settings",      "external-devices",
-                              "passthrough",   "miscellaneous", "network"};
+    const char* expected[] = {"panel-model", "settings",      "external-devices",
+                              "passthrough", "miscellaneous", "network"};
     ASSERT_EQ(sheet->Tabs()->count(), 6);
     for (int i = 0; i < 6; ++i) {
         sheet->Tabs()->setCurrentIndex(i);
