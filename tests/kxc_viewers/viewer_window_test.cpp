@@ -10,8 +10,11 @@
 #include <QMenuBar>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTextBrowser>
 
+#include "extension_classes/kxc_message.h"
+#include "extension_classes/shell_tree.h"
 #include "extension_classes/viewer_pages.h"
 #include "platform/files.h"
 
@@ -48,6 +51,30 @@ TEST(ViewerWindow, MenusWithTheirKeys) {
         EXPECT_EQ(action->shortcut(), e.keys) << e.action;
     }
     EXPECT_EQ(QKeySequence(QKeySequence::HelpContents), QKeySequence(Qt::Key_F1));
+}
+
+// The window's accelerators work while the file tree has the focus; other Ctrl keys go to the
+// tree.
+TEST(ViewerWindow, AcceleratorsReachTheWindowFromTheTree) {
+    QStringList shown;
+    const KXCMessageAnswerer previous =
+        KXCSetMessageAnswerer([&](QWidget*, const QString& text, const QString&, UINT) {
+            shown << text;
+            return IDOK;
+        });
+    ViewerWindow window;
+    window.show();
+    QApplication::setActiveWindow(&window);
+    auto* tree = window.findChild<CFileListTree*>();
+    ASSERT_NE(tree, nullptr);
+    tree->setFocus();
+    QTest::keyClick(tree, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+    ASSERT_EQ(shown.size(), 1);  // Copy Panel Image, with no picture chosen
+    EXPECT_TRUE(shown[0].startsWith(QStringLiteral("There is no panel image to copy.")));
+    QKeyEvent other(QEvent::ShortcutOverride, Qt::Key_X, Qt::ControlModifier | Qt::ShiftModifier);
+    QApplication::sendEvent(tree, &other);
+    EXPECT_TRUE(other.isAccepted());
+    KXCSetMessageAnswerer(previous);
 }
 
 // Help Topics opens the help page shipped in the program folder, titled after it.
