@@ -258,11 +258,15 @@ bool CFileListTree::event(QEvent* e) {
     if (e->type() == QEvent::ShortcutOverride) {
         auto* key = static_cast<QKeyEvent*>(e);
         const int k = key->key();
-        // Ctrl keys come here too, except the accelerators of the window the tree is in.
-        if (k == Qt::Key_Return || k == Qt::Key_Enter || k == Qt::Key_Escape ||
-            k == Qt::Key_Delete ||
-            ((key->modifiers() & Qt::ControlModifier) &&
-             !IsWindowShortcut(window(), QKeySequence(key->keyCombination())))) {
+        const Qt::KeyboardModifiers modifiers = key->modifiers();
+        const bool plain = !(modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier |
+                                          Qt::ShiftModifier));
+        const bool ownKey = plain && (k == Qt::Key_Return || k == Qt::Key_Enter ||
+                                      k == Qt::Key_Escape || k == Qt::Key_Delete);
+        // Enter, Escape, Delete and the Ctrl keys come here, except the accelerators of the
+        // window the tree is in.
+        if ((ownKey || (modifiers & Qt::ControlModifier)) &&
+            !IsWindowShortcut(window(), QKeySequence(key->keyCombination()))) {
             e->accept();
             return true;
         }

@@ -71,6 +71,8 @@ TEST(ViewerWindow, AcceleratorsReachTheWindowFromTheTree) {
     QTest::keyClick(tree, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
     ASSERT_EQ(shown.size(), 1);  // Copy Panel Image, with no picture chosen
     EXPECT_TRUE(shown[0].startsWith(QStringLiteral("There is no panel image to copy.")));
+    QTest::keyClick(tree, Qt::Key_Return, Qt::AltModifier);  // Properties
+    EXPECT_TRUE(window.Sheet()->isVisible());
     QKeyEvent other(QEvent::ShortcutOverride, Qt::Key_X, Qt::ControlModifier | Qt::ShiftModifier);
     QApplication::sendEvent(tree, &other);
     EXPECT_TRUE(other.isAccepted());
