@@ -224,7 +224,7 @@ void CLeadViewerWnd::UpdatePanelImage(bool repaint, QSize size) {
     else if (m_bSizeToFit && Positive(m_fitSize))
         output = m_fitSize;
     else if (Positive(m_selectSize))
-        output = FitKeepingProportions(m_sourceSize, m_selectSize);
+        output = OutputSize();
     WaitCursor wait;
     const QImage panel = ConvertPanelImage(m_source, m_settings, output);
     if (panel.isNull()) return;  // the previous display stays

@@ -183,6 +183,8 @@ class CLeadViewerWnd : public CViewerWnd {
         field = value;
         if (update) UpdatePanelImage(true);
     }
+    // The size a panel image is made at without a fit: the selected size, keeping the
+    // picture's proportions, else the picture's own.
     QSize OutputSize() const;
     void ComputeFitSize();
 
