@@ -155,6 +155,27 @@ void Export(QPainter& p) {
     Arrow(p, QPointF(6, 8), QPointF(12.5, 8));
 }
 
+// A letter in a round badge.
+void Badge(QPainter& p, const char* letter) {
+    p.setPen(Qt::NoPen);
+    p.setBrush(kAccent);
+    p.drawEllipse(QRectF(1, 1, 14, 14));
+    QFont font = p.font();
+    font.setPixelSize(11);
+    font.setBold(true);
+    p.setFont(font);
+    p.setPen(kPaper);
+    p.drawText(QRectF(1, 1, 14, 14), Qt::AlignCenter, letter);
+}
+
+void Help(QPainter& p) {
+    Badge(p, "?");
+}
+
+void About(QPainter& p) {
+    Badge(p, "i");
+}
+
 struct CommandLook {
     int id;
     const char* themeName;
@@ -181,8 +202,8 @@ const CommandLook kCommandLooks[] = {
     {ID_EXPORT_ROM, "document-export", kNone, Export},
     {ID_DOWNLOAD_ROM, "document-send", kNone, Download},
     {ID_SSFDC, "media-flash", kNone, Ssfdc},
-    {ID_HELP_FINDER, "help-contents", QStyle::SP_DialogHelpButton, nullptr},
-    {ID_APP_ABOUT, "help-about", QStyle::SP_MessageBoxInformation, nullptr},
+    {ID_HELP_FINDER, "help-contents", kNone, Help},
+    {ID_APP_ABOUT, "help-about", kNone, About},
 };
 
 }  // namespace

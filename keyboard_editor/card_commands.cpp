@@ -1,7 +1,10 @@
 // The controller's card commands: "Download ROM", "SSFDC" and "Communication Parameters...",
 // with the card check both card commands start with.
+#include <QEventLoop>
 #include <QProgressDialog>
 #include <QSettings>
+#include <functional>
+#include <thread>
 
 #include "keyboard_editor/clavon_controller.h"
 #include "keyboard_editor/download_dialogs.h"
@@ -11,6 +14,27 @@
 #include "platform/files.h"
 
 namespace clavon {
+namespace {
+
+// Runs `work` on a thread of its own while a busy window tells the user (and keeps the
+// editing window's input away) until it ends.
+bool WhileBusy(QWidget* parent, const QString& text, const std::function<bool()>& work) {
+    QProgressDialog progress(text, QString(), 0, 0, parent);
+    progress.setWindowTitle("SSFDC");
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(500);
+    QEventLoop loop;
+    bool result = false;
+    std::thread worker([&] {
+        result = work();
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec();
+    worker.join();
+    return result;
+}
+
+}  // namespace
 
 bool CClavonController::CheckCard() {
     sSSFDCPROPERTY properties{};
@@ -26,14 +50,14 @@ bool CClavonController::CheckCard() {
     if (properties.formatted) return true;
     if (!Agrees(kFormatQuestion, "SSFDC")) return false;
     emit statusMessage("Formatting the SSFDC card...");
-    bool formatted = false;
-    {
-        WaitCursor wait;
-        formatted = m_manager.FormatCard();
+    if (!WhileBusy(m_window, "Formatting the SSFDC card...",
+                   [this] { return m_manager.FormatCard(); })) {
+        emit statusMessage("The SSFDC card could not be formatted.");
+        Warn(m_manager.LastReport());
+        return false;
     }
-    emit statusMessage(formatted ? "The SSFDC card is formatted."
-                                 : "The SSFDC card could not be formatted.");
-    return formatted;
+    emit statusMessage("The SSFDC card is formatted.");
+    return true;
 }
 
 void CClavonController::DownloadRom() {

@@ -41,9 +41,8 @@ std::optional<std::string> ReaderSilence(unsigned port, const std::string& repor
         case ReaderAccess::Ports:
             if (!(kestra::platform::ReadPort(static_cast<WORD>(port + 1)) & kBusyLine))
                 return std::nullopt;
-            return "The SSFDC card reader does not answer at port " + Hex(port) +
-                   ". Check that the reader is connected and that its port is the one set in "
-                   "Communication Parameters.";
+            return "No card reader answers at port " + Hex(port) +
+                   " (see Communication Parameters).";
     }
     return report;
 }
@@ -176,7 +175,7 @@ bool CDownMgr::DeleteFileOnSSFDC(int type, int subtype) {
 
 bool CDownMgr::FormatCard() {
     if (IsUsed()) return false;
-    return Run([](CKesSSFDCDevice& device) { device.Format(); }, true);
+    return Run([](CKesSSFDCDevice& device) { device.Format(); }, false);
 }
 
 void CDownMgr::BreakComm() {

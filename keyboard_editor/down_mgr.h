@@ -54,7 +54,8 @@ class CDownMgr {
     // Starts sending `file` as a card file of that type and subtype and returns at once.
     void Download(const std::string& file, int type, int subtype);
     bool DeleteFileOnSSFDC(int type, int subtype);
-    // Writes the card file system onto the card in the reader, erasing what it held.
+    // Writes the card file system onto the card in the reader, erasing what it held. It may
+    // run on a thread of its own: a failure is not shown, LastReport() says why.
     bool FormatCard();
     void BreakComm();
 

@@ -676,13 +676,28 @@ TEST_F(Editor, CardErrorsOpenNoEmptyListAndAnUnformattedCardIsFormattedOnRequest
     EXPECT_EQ(messages.types[0], MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
     EXPECT_EQ(dialogs, 0);
     EXPECT_FALSE(formatted());
+    // A card that cannot be changed: the question, then why it could not be formatted.
+    {
+        std::filesystem::copy_file(folder.file("card.img"), folder.file("locked.img"));
+        std::filesystem::permissions(folder.file("locked.img"), std::filesystem::perms::owner_read);
+        EnvironmentScope locked(kestra::platform::kSimCardVariable, folder.file("locked.img"));
+        messages.clear();
+        messages.answers = {IDYES};
+        frame.Action(ID_SSFDC)->trigger();
+        EXPECT_EQ(dialogs, 0);
+        ASSERT_EQ(messages.texts.size(), 2u);
+        EXPECT_NE(messages.texts[1].find("read-only"), std::string::npos) << messages.texts[1];
+        EXPECT_EQ(frame.statusBar()->currentMessage().toStdString(),
+                  "The SSFDC card could not be formatted.");
+    }
+    messages.clear();
     // "Yes" formats it through the card device service, and the (empty) list opens.
     messages.answers = {IDYES};
     frame.Action(ID_SSFDC)->trigger();
     EXPECT_EQ(dialogs, 1);
     EXPECT_TRUE(formatted());
     EXPECT_EQ(frame.statusBar()->currentMessage().toStdString(), "The SSFDC card is formatted.");
-    EXPECT_EQ(messages.texts.size(), 2u);
+    EXPECT_EQ(messages.texts, std::vector<std::string>{kFormatQuestion});
 }
 
 TEST_F(Editor, DownloadGuardsAndDocumentFiles) {
