@@ -52,6 +52,17 @@ void Keyboard(QPainter& p) {
     Keyboard64(p);
 }
 
+// Bold lettering of `pixels` height in `box`.
+void Letter(QPainter& p, const QRectF& box, int pixels, const QColor& colour,
+            Qt::Alignment alignment, const char* text) {
+    QFont font = p.font();
+    font.setPixelSize(pixels);
+    font.setBold(true);
+    p.setFont(font);
+    p.setPen(colour);
+    p.drawText(box, static_cast<int>(alignment), text);
+}
+
 // A raised key with a letter on it.
 void Key(QPainter& p) {
     p.setPen(QPen(kOutline, 1));
@@ -59,12 +70,7 @@ void Key(QPainter& p) {
     p.drawRoundedRect(QRectF(1.5, 2.5, 13, 11), 1.5, 1.5);
     p.setPen(QPen(kPaper, 1));
     p.drawLine(QPointF(3, 4), QPointF(13, 4));
-    QFont font = p.font();
-    font.setPixelSize(8);
-    font.setBold(true);
-    p.setFont(font);
-    p.setPen(kOutline);
-    p.drawText(QRectF(1.5, 3.5, 13, 10), Qt::AlignCenter, "A");
+    Letter(p, QRectF(1.5, 3.5, 13, 10), 8, kOutline, Qt::AlignCenter, "A");
 }
 
 // A value box showing a number.
@@ -72,12 +78,7 @@ void Value(QPainter& p) {
     p.setPen(QPen(kAccent, 1));
     p.setBrush(kPaper);
     p.drawRect(QRectF(0.5, 3.5, 15, 9));
-    QFont font = p.font();
-    font.setPixelSize(7);
-    font.setBold(true);
-    p.setFont(font);
-    p.setPen(kAccent);
-    p.drawText(QRectF(1, 4, 13.5, 8), Qt::AlignRight | Qt::AlignVCenter, "12");
+    Letter(p, QRectF(1, 4, 13.5, 8), 7, kAccent, Qt::AlignRight | Qt::AlignVCenter, "12");
 }
 
 void Page(QPainter& p, const QRectF& r) {
@@ -160,12 +161,7 @@ void Badge(QPainter& p, const char* letter) {
     p.setPen(Qt::NoPen);
     p.setBrush(kAccent);
     p.drawEllipse(QRectF(1, 1, 14, 14));
-    QFont font = p.font();
-    font.setPixelSize(11);
-    font.setBold(true);
-    p.setFont(font);
-    p.setPen(kPaper);
-    p.drawText(QRectF(1, 1, 14, 14), Qt::AlignCenter, letter);
+    Letter(p, QRectF(1, 1, 14, 14), 11, kPaper, Qt::AlignCenter, letter);
 }
 
 void Help(QPainter& p) {
