@@ -42,7 +42,7 @@ void Keyboard64(QPainter& p) {
     p.drawRoundedRect(QRectF(2, 10, 60, 44), 4, 4);
     p.setPen(QPen(QColor(80, 80, 80), 1.5));
     p.setBrush(kPaper);
-    const QRectF keys[] = {{8, 16, 14, 10}, {25, 16, 14, 10}, {42, 16, 14, 10}, {8, 30, 14, 10},
+    const QRectF keys[] = {{8, 16, 14, 10},  {25, 16, 14, 10}, {42, 16, 14, 10}, {8, 30, 14, 10},
                            {25, 30, 14, 10}, {42, 30, 14, 18}, {8, 43, 31, 5}};
     for (const QRectF& key : keys) p.drawRoundedRect(key, 1, 1);
 }
@@ -142,8 +142,8 @@ void Arrow(QPainter& p, QPointF from, QPointF to) {
     const QPointF across(-direction.y(), direction.x());
     p.setPen(Qt::NoPen);
     p.setBrush(kAccent);
-    p.drawPolygon(QPolygonF{to + direction * 2.5, to - direction + across * 3,
-                            to - direction - across * 3});
+    p.drawPolygon(
+        QPolygonF{to + direction * 2.5, to - direction + across * 3, to - direction - across * 3});
 }
 
 void Download(QPainter& p) {

@@ -77,8 +77,7 @@ void CClavonController::DownloadRom() {
     m_ready = true;
     if (!fetched) return;
     m_manager.Settle(100);
-    const std::optional<CSSFDCFileTable> table =
-        CSSFDCFileTable::Read(CacheFile(kSSFDCPropsFile));
+    const std::optional<CSSFDCFileTable> table = CSSFDCFileTable::Read(CacheFile(kSSFDCPropsFile));
     if (!table) {
         Warn(kNoSSFDCInformation);
         return;
@@ -113,8 +112,8 @@ void CClavonController::OnDownloadFinished(bool ok, const std::string& report) {
             QString("The keyboard has been sent to the SSFDC card (subtype %1).").arg(m_sending));
         return;
     }
-    emit statusMessage(QString("The keyboard could not be sent: %1")
-                           .arg(QString::fromStdString(report)));
+    emit statusMessage(
+        QString("The keyboard could not be sent: %1").arg(QString::fromStdString(report)));
     Warn(report);
 }
 

@@ -41,9 +41,10 @@ bool CChildFrame::Save() {
 }
 
 bool CChildFrame::SaveAs() {
-    const QString start = m_doc.PathName().empty()
-                              ? QDir(m_controller->DocumentFolder()).filePath(m_doc.Title() + ".kbd")
-                              : QString::fromStdString(m_doc.PathName());
+    const QString start =
+        m_doc.PathName().empty()
+            ? QDir(m_controller->DocumentFolder()).filePath(m_doc.Title() + ".kbd")
+            : QString::fromStdString(m_doc.PathName());
     QString path = QFileDialog::getSaveFileName(this, "Save As", start, "Clavon Files (*.kbd)");
     if (path.isEmpty()) return false;
     if (!path.endsWith(".kbd")) path += ".kbd";

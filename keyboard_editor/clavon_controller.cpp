@@ -36,7 +36,8 @@ CClavonController::CClavonController(CClavonDoc& doc, CClavonView& view, QWidget
     : QObject(window), m_doc(doc), m_view(view), m_window(window) {
     runDialog = [](QDialog& dialog) { return dialog.exec(); };
     askRomPath = [this]() -> std::optional<std::string> {
-        QFileDialog dialog(m_window, "Export To ROM", QDir(DocumentFolder()).filePath("KesKeyboard"));
+        QFileDialog dialog(m_window, "Export To ROM",
+                           QDir(DocumentFolder()).filePath("KesKeyboard"));
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setDefaultSuffix("rom");
         dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
@@ -189,9 +190,9 @@ void CClavonController::OnGeometryEdit(const std::map<CODKesSymbol*, QRectF>& be
 void CClavonController::ModelProperties() {
     CClavonModel& model = m_doc.Model();
     model.AddMissingSheetProperties();
-    CModelSheet sheet(model, ReadFieldNames(kestra::platform::ProgramFolder()),
-                      ReadPanelModels(kestra::platform::JoinPath(kestra::platform::ProgramFolder(), "Panels")),
-                      m_window);
+    const std::string program = kestra::platform::ProgramFolder();
+    CModelSheet sheet(model, ReadFieldNames(program),
+                      ReadPanelModels(kestra::platform::JoinPath(program, "Panels")), m_window);
     if (Run(sheet) != QDialog::Accepted) return;
     const PropertyContainer result = sheet.Result();
     m_doc.Edit("Keyboard Properties", [&] {
@@ -229,8 +230,9 @@ void CClavonController::SymbolProperties() {
             std::find_if(m_doc.Model().Symbols().begin(), m_doc.Model().Symbols().end(),
                          [&](const auto& s) { return s.get() == selection[0]; }) -
             m_doc.Model().Symbols().begin());
-        auto* page = new CKesButtonPPGeneral(static_cast<CKesButton&>(*selection[0]),
-                                             ReadKeyCodes(kestra::platform::ProgramFolder(), UserDataFolder()));
+        auto* page = new CKesButtonPPGeneral(
+            static_cast<CKesButton&>(*selection[0]),
+            ReadKeyCodes(kestra::platform::ProgramFolder(), UserDataFolder()));
         CSymbolSheet sheet("Button Properties", page, m_window);
         if (Run(sheet) != QDialog::Accepted) return;
         m_doc.Edit("Button Properties", [&] {
@@ -281,6 +283,7 @@ void CClavonController::Replace() {
 bool CClavonController::MoveSelection(int columns, int rows) {
     CClavonModel& model = m_doc.Model();
     const std::vector<CODKesSymbol*> selection = m_view.Selection();
+    if (selection.empty()) return false;
     const int dx = columns * model.GridWidth(), dy = rows * model.GridHeight();
     for (const CODKesSymbol* symbol : selection) {
         const PanelRect r = symbol->SnappedRect();
@@ -288,7 +291,6 @@ bool CClavonController::MoveSelection(int columns, int rows) {
             r.bottom + dy > model.PanelHeight())
             return false;
     }
-    if (selection.empty()) return false;
     const std::vector<int> selected = m_view.SelectedIndexes();
     m_doc.Edit("Move", [&] {
         for (CODKesSymbol* symbol : selection)

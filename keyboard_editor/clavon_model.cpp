@@ -212,10 +212,6 @@ void CClavonModel::RecordPlacements() {
     for (auto& symbol : m_symbols) symbol->RecordPlacement();
 }
 
-void CClavonModel::ReplaceAll() {
-    for (auto& symbol : m_symbols) symbol->ReplaceFromPlacement();
-}
-
 std::vector<std::uint8_t> FieldsOfMask(std::uint32_t mask) {
     std::vector<std::uint8_t> fields;
     for (unsigned i = 0; i < 32; ++i)

@@ -215,7 +215,8 @@ void CClavonView::keyPressEvent(QKeyEvent* event) {
     };
     static constexpr Step kSteps[] = {
         {Qt::Key_Left, -1, 0}, {Qt::Key_Right, 1, 0}, {Qt::Key_Up, 0, -1}, {Qt::Key_Down, 0, 1}};
-    if (!m_scene.selectedItems().isEmpty() && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier)
+    if (!m_scene.selectedItems().isEmpty() &&
+        (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier)
         for (const Step& step : kSteps)
             if (event->key() == step.key) {
                 emit arrowKey(step.columns, step.rows);

@@ -133,10 +133,10 @@ void CSSFDCFilesDlg::DeleteSelected() {
     QTreeWidgetItem* item = tree->currentItem();
     if (!item || !item->parent()) return;
     const int type = item->data(0, Qt::UserRole).toInt();
-    const std::string question = std::string("Delete the ") +
-                                 (type == kCodeFileType ? "code file" : "keyboard") + " \"" +
-                                 item->text(0).toStdString() +
-                                 "\" from the SSFDC card?\n\nA deleted file cannot be brought back.";
+    const std::string question =
+        std::string("Delete the ") + (type == kCodeFileType ? "code file" : "keyboard") + " \"" +
+        item->text(0).toStdString() +
+        "\" from the SSFDC card?\n\nA deleted file cannot be brought back.";
     if (MessageBox(nullptr, question.c_str(), "SSFDC files",
                    MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
         return;

@@ -11,7 +11,8 @@ namespace clavon {
 
 QString HelpText() {
     QFile guide(":/clavon/README.md");
-    if (!guide.open(QIODevice::ReadOnly)) return "# Clavon\n\nThe guide is missing from this build.";
+    if (!guide.open(QIODevice::ReadOnly))
+        return "# Clavon\n\nThe guide is missing from this build.";
     return QString::fromUtf8(guide.readAll());
 }
 

@@ -91,8 +91,8 @@ void CMainFrame::CreateActions() {
             [this] { NewDocument(); });
     connect(Make(ID_FILE_OPEN, "&Open...", {QKeySequence::Open}), &QAction::triggered, this,
             [this] {
-                const QString path = QFileDialog::getOpenFileName(this, "Open", QString(),
-                                                                  "Clavon Files (*.kbd)");
+                const QString path =
+                    QFileDialog::getOpenFileName(this, "Open", QString(), "Clavon Files (*.kbd)");
                 if (!path.isEmpty()) OpenDocument(path);
             });
     Make(ID_FILE_CLOSE, "&Close",
@@ -139,8 +139,8 @@ void CMainFrame::CreateActions() {
     OnActive(ID_ZOOM_IN, [](CChildFrame& c) { c.View().Zoom(1.25); });
     Make(ID_ZOOM_OUT, "Zoom &Out", {QKeySequence::ZoomOut});
     OnActive(ID_ZOOM_OUT, [](CChildFrame& c) { c.View().Zoom(0.8); });
-    connect(Make(ID_HELP_FINDER, "&Help Topics", {QKeySequence::HelpContents}),
-            &QAction::triggered, this, [this] { ShowHelp(); });
+    connect(Make(ID_HELP_FINDER, "&Help Topics", {QKeySequence::HelpContents}), &QAction::triggered,
+            this, [this] { ShowHelp(); });
     connect(Make(ID_APP_ABOUT, "&About Clavon..."), &QAction::triggered, this,
             [this] { ShowAbout(); });
 }

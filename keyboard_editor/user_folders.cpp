@@ -21,8 +21,9 @@ std::string HomeFolder() {
 // relative path in the variable is not taken.
 std::string BaseFolder(const char* variable, const char* underHome) {
     const char* value = std::getenv(variable);
-    const std::string base =
-        value && value[0] == '/' ? std::string(value) : kestra::platform::JoinPath(HomeFolder(), underHome);
+    const std::string base = value && value[0] == '/'
+                                 ? std::string(value)
+                                 : kestra::platform::JoinPath(HomeFolder(), underHome);
     return kestra::platform::JoinPath(base, "kestra");
 }
 

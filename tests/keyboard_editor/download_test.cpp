@@ -232,9 +232,9 @@ struct ReaderCase {
     const char* name;
     std::function<std::shared_ptr<void>(const kestra::testing::TempFolder&)> reader;
     unsigned port;
-    bool answers;             // UploadSSFDCProps succeeds
-    bool card;                // and finds a card
-    const char* report;       // LastReport() of a failure holds this
+    bool answers;        // UploadSSFDCProps succeeds
+    bool card;           // and finds a card
+    const char* report;  // LastReport() of a failure holds this
 };
 
 std::shared_ptr<void> Configured(const std::string& reader) {
@@ -249,8 +249,7 @@ const ReaderCase kReaderCases[] = {
     {"NothingAnswersAtThePort",
      [](const auto&) { return std::make_shared<kestra::testing::SimulatedReaderScope>(); }, 0x278,
      false, false, "No card reader answers at port 0x278"},
-    {"EmptyReaderAtAnotherPort",
-     [](const auto&) { return Configured("sim"); }, 0x278, false, false,
+    {"EmptyReaderAtAnotherPort", [](const auto&) { return Configured("sim"); }, 0x278, false, false,
      "No card reader answers at port 0x278"},
     {"UnknownReaderName", [](const auto&) { return Configured("parallel-port-9"); }, 0x378, false,
      false, "could not be set up"},
@@ -280,8 +279,8 @@ TEST_P(CardProperties, AnswerOrFailure) {
     ASSERT_EQ(manager.UploadSSFDCProps(&properties), c.answers) << manager.LastReport();
     EXPECT_EQ(properties.blocks.get() != 0, c.card);
     EXPECT_EQ(properties.pagesPerBlock.get() != 0, c.card);
-    if (!c.answers) EXPECT_NE(manager.LastReport().find(c.report), std::string::npos)
-        << manager.LastReport();
+    if (!c.answers)
+        EXPECT_NE(manager.LastReport().find(c.report), std::string::npos) << manager.LastReport();
 }
 
 INSTANTIATE_TEST_SUITE_P(Download, CardProperties, ::testing::ValuesIn(kReaderCases),

@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -15,7 +16,6 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QPushButton>
-#include <QFormLayout>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSpinBox>
@@ -124,9 +124,8 @@ class Editor : public ::testing::Test {
     }
     // The card's pauses are counted, not waited for.
     void Quiet(CChildFrame& window) {
-        window.Controller().Manager().SetPause([this](int milliseconds) {
-            pauses.push_back(milliseconds);
-        });
+        window.Controller().Manager().SetPause(
+            [this](int milliseconds) { pauses.push_back(milliseconds); });
     }
     void TearDown() override {
         child->Controller().Manager().Wait();
@@ -601,14 +600,14 @@ TEST_F(Editor, SheetsLabelTheirFieldsAndShowColoursAsPeopleWriteThem) {
     ASSERT_FALSE(sheet.border->isChecked());
     auto* form = sheet.face->parentWidget()->findChild<QFormLayout*>();
     ASSERT_TRUE(form);
-    for (QWidget* chooser : {static_cast<QWidget*>(sheet.face),
-                             static_cast<QWidget*>(sheet.shadow), static_cast<QWidget*>(sheet.line)}) {
+    for (QWidget* chooser : {static_cast<QWidget*>(sheet.face), static_cast<QWidget*>(sheet.shadow),
+                             static_cast<QWidget*>(sheet.line)}) {
         EXPECT_FALSE(chooser->isEnabled());
         EXPECT_FALSE(form->labelForField(chooser)->isEnabled());
     }
     sheet.border->setChecked(true);
-    for (QWidget* chooser : {static_cast<QWidget*>(sheet.face),
-                             static_cast<QWidget*>(sheet.shadow), static_cast<QWidget*>(sheet.line)})
+    for (QWidget* chooser : {static_cast<QWidget*>(sheet.face), static_cast<QWidget*>(sheet.shadow),
+                             static_cast<QWidget*>(sheet.line)})
         EXPECT_TRUE(chooser->isEnabled());
     sheet.Tabs()->setCurrentIndex(1);
     Shot(sheet, "model-background-border");
@@ -668,7 +667,9 @@ TEST_F(Editor, CardErrorsOpenNoEmptyListAndAnUnformattedCardIsFormattedOnRequest
 
     // An unformatted card: a question; "No" leaves the card as it is and opens nothing.
     ASSERT_EQ(Cardload({"/unformat"}).exitCode, 0);
-    auto formatted = [&] { return Cardload({"/info"}).out.find("Formatted:    Yes") != std::string::npos; };
+    auto formatted = [&] {
+        return Cardload({"/info"}).out.find("Formatted:    Yes") != std::string::npos;
+    };
     ASSERT_FALSE(formatted());
     messages.answers = {IDNO};
     frame.Action(ID_SSFDC)->trigger();

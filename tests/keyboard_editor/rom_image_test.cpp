@@ -400,8 +400,9 @@ TEST_P(DegenerateKey, RecordsKeepTheSnappedSize) {
 }
 
 INSTANTIATE_TEST_SUITE_P(RomImage, DegenerateKey,
-                         ::testing::Values(DegenerateSize{3, 32, 0, 32}, DegenerateSize{48, 7, 48, 0},
-                                           DegenerateSize{3, 7, 0, 0}, DegenerateSize{9, 40, 8, 48}),
+                         ::testing::Values(DegenerateSize{3, 32, 0, 32},
+                                           DegenerateSize{48, 7, 48, 0}, DegenerateSize{3, 7, 0, 0},
+                                           DegenerateSize{9, 40, 8, 48}),
                          [](const auto& info) {
                              return "Snapped" + std::to_string(info.param.snappedWidth) + "x" +
                                     std::to_string(info.param.snappedHeight);

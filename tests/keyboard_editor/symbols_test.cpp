@@ -143,7 +143,8 @@ TEST(Tables, AUsersOwnKeyCodesComeBeforeTheShippedOnesWhichAreOnlyRead) {
     // An installed program folder is not the user's to write: its table is read all the same.
     ASSERT_EQ(chmod(shipped.c_str(), 0444), 0);
     ASSERT_EQ(chmod(program.path().c_str(), 0555), 0);
-    EXPECT_EQ(ReadKeyCodes(program.path(), user.file("none")), (std::vector<KeyCode>{{13, "Enter"}}));
+    EXPECT_EQ(ReadKeyCodes(program.path(), user.file("none")),
+              (std::vector<KeyCode>{{13, "Enter"}}));
     const std::string own = user.write("KeyCodes.txt", "27 Esc 0x7F Del");
     EXPECT_EQ(ReadKeyCodes(program.path(), user.path()),
               (std::vector<KeyCode>{{27, "Esc"}, {127, "Del"}}));
