@@ -279,8 +279,7 @@ TEST_F(Editor, NewKeyboardToCardAndBack) {
         return QDialog::Accepted;
     });
     Controller().DownloadRom();
-    Controller().Manager().Wait();
-    QTest::qWait(20);
+    ASSERT_TRUE(ended.wait(60000));
 
     // "SSFDC files": the keyboard is listed, deleted, and gone.
     Answer([this](QDialog& dialog) {
@@ -516,7 +515,7 @@ TEST_F(Editor, WindowsAreTitledPlacedInsideTheWorkspaceAndCarryTheProgramsIcon) 
     EXPECT_EQ(frame.windowIcon().cacheKey(), icon);
     EXPECT_EQ(frame.Area()->subWindowList()[1]->windowIcon().cacheKey(), icon);
 
-    ASSERT_TRUE(Controller().Place(SymbolKind::Button, {16, 32}) == true);
+    ASSERT_TRUE(Controller().Place(SymbolKind::Button, {16, 32}));
     frame.Area()->setActiveSubWindow(frame.Area()->subWindowList()[0]);
     EXPECT_EQ(frame.windowTitle().toStdString(), "Untitled 1[*] - Clavon");
     EXPECT_TRUE(frame.isWindowModified());
