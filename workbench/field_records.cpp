@@ -51,7 +51,13 @@ class Encoder {
     }
 
     void field(const FieldRecord& f) {
-        raw(&f, sizeof f);
+        // The slots name blocks of this process: they go as zero.
+        FieldRecord record = f;
+        record.list1.block = 0;
+        record.list2.block = 0;
+        record.children = 0;
+        record.label = 0;
+        raw(&record, sizeof record);
         if (f.textId != 0u) text(Text(project_, f.textId));
         u8(f.label != 0u ? 1 : 0);
         if (f.label != 0u) text(TextIn(f.label));

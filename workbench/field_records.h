@@ -5,7 +5,7 @@
 // be pasted into a project with another string table. Layout, little-endian:
 //
 //   "KFLD", u16 version (1), u16 number of fields, then each field:
-//     111-byte field record (its slots carry no meaning)
+//     111-byte field record (its slots written as zero, and ignored)
 //     its text, when the record's text identifier (offset 93) is nonzero: u16 length, bytes
 //     u8 1 and its label (u16 length, bytes), or u8 0 without a label
 //     list 1: u16 count, count x 16-byte entries, then for each entry whose text identifier is
@@ -32,6 +32,9 @@ std::vector<std::byte> EncodeFields(const ProjectBlock& project,
 // The fields of the clipboard form, made part of `project`: new blocks for their lists,
 // children and labels, and their texts added to its string table. Throws ImageError
 // (platform/image_cursor.h) for bytes that are not the form, and then leaves no block behind.
+// A field's text that the string table already holds under identifier 0 (in a loaded project,
+// the title) becomes no text, since a field's identifier 0 means none: the project store keeps
+// such a field the same way.
 std::vector<FieldRecord> DecodeFields(ProjectBlock& project, std::span<const std::byte> form);
 
 }  // namespace kestra::workbench

@@ -95,6 +95,13 @@ TEST_F(ClipboardFields, TheClipboardFormCarriesFieldsWithTheirTextsIntoAnotherPr
         return true;
     }));
     const std::vector<std::byte> form = EncodeFields(source.block(), page(source, 0).first(2));
+    // The blocks of this process stay out of the clipboard.
+    FieldRecord carried;
+    std::memcpy(&carried, form.data() + 8, sizeof carried);
+    EXPECT_EQ(carried.list1.block, 0u);
+    EXPECT_EQ(carried.list2.block, 0u);
+    EXPECT_EQ(carried.children, 0u);
+    EXPECT_EQ(carried.label, 0u);
     std::vector<FieldRecord> pasted;
     ASSERT_TRUE(target.change("paste", [&] {
         pasted = DecodeFields(target.block(), form);
@@ -114,7 +121,7 @@ TEST_F(ClipboardFields, TheClipboardFormCarriesFieldsWithTheirTextsIntoAnotherPr
     EXPECT_EQ(Text(p, Children(rich)[0].textId), "child text");
     EXPECT_EQ(std::memcmp(&rich.plc, &page(source, 0)[0].plc, sizeof(uPLCADR)), 0);
     EXPECT_EQ(std::memcmp(&page(target, 2)[7], &page(source, 0)[1], sizeof(FieldRecord)), 0)
-        << "a plain field comes over byte for byte";
+        << "a plain field (no blocks of its own) comes over byte for byte";
 
     // What the target saves keeps it all, and undo takes the paste back.
     const QString saved = QString::fromStdString(file("target.kpr"));
