@@ -2,9 +2,6 @@
 // opening it and showing its first page against the store's own load of the same image, one
 // change and one undo step, a page of 10,000 fields as a table, and the program's start-up.
 // The ratios against the store's load, measured in the same run, are printed at the end.
-// Before any Qt header: the store's inner header has functions that Qt's "emit" would hide.
-#include "large_project.h"
-
 #include <benchmark/benchmark.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -19,6 +16,7 @@
 #include "extension_classes/plc_driver.h"
 #include "kestra/driver.h"
 #include "kestra/host.h"
+#include "large_project.h"
 #include "platform/files.h"
 #include "workbench/field_table_model.h"
 #include "workbench/main_window.h"
@@ -41,7 +39,8 @@ constexpr std::size_t kModelAt = kRecordAt + 17 + 1;
 constexpr int kWideFields = 10000;
 
 struct Files {
-    fs::path folder = fs::temp_directory_path() / ("kestra-workbench-bench-" + std::to_string(getpid()));
+    fs::path folder =
+        fs::temp_directory_path() / ("kestra-workbench-bench-" + std::to_string(getpid()));
     std::string large, wide;
 
     Files() {
@@ -62,7 +61,8 @@ struct Files {
     std::string write(const std::string& name, const std::vector<std::uint8_t>& bytes) const {
         const std::string path = (folder / name).string();
         std::ofstream(path, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
         return path;
     }
 };
@@ -152,7 +152,8 @@ void StartProgram(benchmark::State& state) {
         }
         int status = 0;
         waitpid(child, &status, 0);
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) state.SkipWithError("the program failed");
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+            state.SkipWithError("the program failed");
     }
 }
 
@@ -163,7 +164,8 @@ void OneChange(benchmark::State& state) {
     int n = 0;
     for (auto _ : state) {
         const std::string name = "Page " + std::to_string(++n % 1000);
-        document.change("rename", [&] { return workbench::SetPageName(document.block(), 0, name); });
+        document.change("rename",
+                        [&] { return workbench::SetPageName(document.block(), 0, name); });
     }
     document.undoStack().clear();
     document.undoStack().setClean();
@@ -173,7 +175,8 @@ void OneUndoStep(benchmark::State& state) {
     workbench::MainWindow& window = Window();
     window.openFile(QString::fromStdString(files().large));
     workbench::ProjectDocument& document = window.document();
-    document.change("rename", [&] { return workbench::SetPageName(document.block(), 0, "Renamed"); });
+    document.change("rename",
+                    [&] { return workbench::SetPageName(document.block(), 0, "Renamed"); });
     for (auto _ : state) {
         document.undoStack().undo();
         state.PauseTiming();
@@ -257,14 +260,15 @@ int main(int argc, char** argv) {
                     t["OpenAndShowFirstPage"] / load);
         std::printf("  one change %.2f, one undo step %.2f\n", t["OneChange"] / load,
                     t["OneUndoStep"] / load);
-        std::printf("  the table model of a page of 10,000 fields: made and a screenful read %.3f, "
-                    "every cell read %.2f\n",
-                    t["FieldTableModel10k"] / load, t["FieldTableModel10kEveryCell"] / load);
+        std::printf(
+            "  the table model of a page of 10,000 fields: made and a screenful read %.3f, "
+            "every cell read %.2f\n",
+            t["FieldTableModel10k"] / load, t["FieldTableModel10kEveryCell"] / load);
     }
-    std::printf("start-up on its own (real time): the window %.1f ms, the program to its first "
-                "picture %.0f ms\n",
-                reporter.seconds["StartWindow"] * 1e3,
-                reporter.seconds["StartProgram/iterations:5"] * 1e3);
+    std::printf(
+        "start-up on its own (real time): the window %.1f ms, the program to its first "
+        "picture %.0f ms\n",
+        reporter.seconds["StartWindow"] * 1e3, reporter.seconds["StartProgram/iterations:5"] * 1e3);
     benchmark::Shutdown();
     std::fflush(stdout);
     _exit(0);  // the window and the application end with the process

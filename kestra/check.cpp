@@ -1,11 +1,12 @@
 // kestra check PROJECT: loads a project as the editor does, with the options of loading, and
 // reports what loading repaired and whether the project is sound.
+#include "kestra/check.h"
+
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include "kestra/check.h"
 #include "kestra/commands.h"
 #include "kestra/host.h"
 #include "platform/files.h"
@@ -77,7 +78,8 @@ void RunCheck(const CheckOptions& options) {
 
 }  // namespace
 
-CheckedProject LoadChecked(const std::string& file, const Bytes& image, const LoadOptions& options) {
+CheckedProject LoadChecked(const std::string& file, const Bytes& image,
+                           const LoadOptions& options) {
     if (!ReadProjectImageHead(image))
         Fail(kExitNotProject, file + ": not a project image (no project descriptor at byte 44)");
     CheckedProject checked;

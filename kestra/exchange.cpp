@@ -3,12 +3,13 @@
 // export loads the project as the editor does, saves it again and writes the JSON form of
 // that image; import reads a document, proves that the image it describes loads, and writes
 // the image the store saves of it.
+#include "kestra/exchange.h"
+
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <string>
 
 #include "kestra/commands.h"
-#include "kestra/exchange.h"
 #include "kestra/host.h"
 #include "kestra/project_json.h"
 

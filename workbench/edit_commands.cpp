@@ -90,8 +90,7 @@ void MainWindow::movePage(int step) {
     const auto to = static_cast<std::ptrdiff_t>(*page) + step;
     if (to < 0 || static_cast<std::size_t>(to) >= pages) return;
     const bool moved = document_->change(tr("Move page %1").arg(*page + 1), [&] {
-        return ReorderPages(document_->block(),
-                            Moving(pages, *page, static_cast<std::size_t>(to)));
+        return ReorderPages(document_->block(), Moving(pages, *page, static_cast<std::size_t>(to)));
     });
     if (!moved) return;
     if (views_->currentWidget() == pagesView_)
@@ -141,14 +140,16 @@ void MainWindow::deleteFields() {
     const auto page = currentPage();
     const std::vector<std::size_t> selected = selectedFields();
     if (!page || selected.empty()) return;
-    const bool deleted = document_->change(tr("Delete %n field(s)", "", static_cast<int>(selected.size())), [&] {
-        ProjectBlock& project = document_->block();
-        Order order;
-        const std::size_t count = Fields(Pages(project)[*page]).size();
-        for (std::size_t row = 0; row < count; ++row)
-            if (!std::binary_search(selected.begin(), selected.end(), row)) order.emplace_back(row);
-        return ReorderFields(project, *page, order);
-    });
+    const bool deleted =
+        document_->change(tr("Delete %n field(s)", "", static_cast<int>(selected.size())), [&] {
+            ProjectBlock& project = document_->block();
+            Order order;
+            const std::size_t count = Fields(Pages(project)[*page]).size();
+            for (std::size_t row = 0; row < count; ++row)
+                if (!std::binary_search(selected.begin(), selected.end(), row))
+                    order.emplace_back(row);
+            return ReorderFields(project, *page, order);
+        });
     if (deleted) selectFields(*page, selected.front(), 1);
 }
 
@@ -215,9 +216,8 @@ void MainWindow::pasteFields() {
     try {
         document_->change(tr("Paste fields"), [&] {
             const std::vector<FieldRecord> fields = DecodeFields(
-                document_->block(),
-                std::as_bytes(std::span<const char>(form.constData(),
-                                                    static_cast<std::size_t>(form.size()))));
+                document_->block(), std::as_bytes(std::span<const char>(
+                                        form.constData(), static_cast<std::size_t>(form.size()))));
             pasted = fields.size();
             return ReorderFields(document_->block(), *page, Inserting(count, at, fields.size()),
                                  fields);

@@ -21,8 +21,8 @@ namespace kestra::workbench {
 
 namespace {
 
-constexpr const char* kProjectFilter = QT_TRANSLATE_NOOP(
-    "kestra::workbench::MainWindow", "Kestra projects (*.kpr);;All files (*)");
+constexpr const char* kProjectFilter =
+    QT_TRANSLATE_NOOP("kestra::workbench::MainWindow", "Kestra projects (*.kpr);;All files (*)");
 constexpr const char* kJsonFilter = QT_TRANSLATE_NOOP(
     "kestra::workbench::MainWindow", "Project JSON documents (*.json);;All files (*)");
 
@@ -76,8 +76,8 @@ bool MainWindow::openFile(const QString& given, bool repair) {
     try {
         repairs = document_->open(path, repair);
     } catch (const host::Failure& failure) {
-        reportFailure(tr("Open"), tr("%1\n\nThe project that was open stays as it was.")
-                                      .arg(Message(failure)));
+        reportFailure(tr("Open"),
+                      tr("%1\n\nThe project that was open stays as it was.").arg(Message(failure)));
         return false;
     }
     autosave_->discard();
@@ -114,8 +114,8 @@ bool MainWindow::importFile(const QString& given) {
     try {
         document_->importJson(path);
     } catch (const host::Failure& failure) {
-        reportFailure(tr("Import JSON"), tr("%1\n\nThe project that was open stays as it was.")
-                                             .arg(Message(failure)));
+        reportFailure(tr("Import JSON"),
+                      tr("%1\n\nThe project that was open stays as it was.").arg(Message(failure)));
         return false;
     }
     autosave_->discard();
@@ -128,10 +128,10 @@ bool MainWindow::exportFile(const QString& given) {
     if (!document_->hasProject()) return false;
     QString path = given;
     if (path.isEmpty()) {
-        const QString suggested = QFileInfo(LastFolder(), QFileInfo(document_->displayName())
-                                                                  .completeBaseName() +
-                                                              ".json")
-                                      .filePath();
+        const QString suggested =
+            QFileInfo(LastFolder(),
+                      QFileInfo(document_->displayName()).completeBaseName() + ".json")
+                .filePath();
         path = QFileDialog::getSaveFileName(this, tr("Export JSON"), suggested, tr(kJsonFilter));
         if (path.isEmpty()) return false;
     }
@@ -190,19 +190,18 @@ bool MainWindow::saveAs(const QString& given) {
     if (!document_->hasProject()) return false;
     QString path = given;
     if (path.isEmpty()) {
-        const QString suggested =
-            document_->path().isEmpty()
-                ? QFileInfo(LastFolder(), document_->displayName()).filePath()
-                : document_->path();
+        const QString suggested = document_->path().isEmpty()
+                                      ? QFileInfo(LastFolder(), document_->displayName()).filePath()
+                                      : document_->path();
         path = QFileDialog::getSaveFileName(this, tr("Save As"), suggested, tr(kProjectFilter));
         if (path.isEmpty()) return false;
     }
     try {
         document_->saveAs(path);
     } catch (const host::Failure& failure) {
-        reportFailure(tr("Save As"),
-                      tr("%1\n\nNothing was written. Choose another folder or name.")
-                          .arg(Message(failure)));
+        reportFailure(
+            tr("Save As"),
+            tr("%1\n\nNothing was written. Choose another folder or name.").arg(Message(failure)));
         return false;
     }
     autosave_->discard();
@@ -228,14 +227,13 @@ bool MainWindow::newProject() {
     try {
         document_->newProject(*entry);
     } catch (const host::Failure& failure) {
-        reportFailure(tr("New"), tr("%1\n\nThe project that was open stays as it was.")
-                                     .arg(Message(failure)));
+        reportFailure(tr("New"),
+                      tr("%1\n\nThe project that was open stays as it was.").arg(Message(failure)));
         return false;
     }
     autosave_->discard();
-    statusBar()->showMessage(tr("A new project for %1").arg(QString::fromStdString(
-                                 entry->m_strDriverName)),
-                             5000);
+    statusBar()->showMessage(
+        tr("A new project for %1").arg(QString::fromStdString(entry->m_strDriverName)), 5000);
     return true;
 }
 
@@ -284,8 +282,9 @@ int MainWindow::offerLeftovers() {
         MainWindow* window = document_->hasProject() ? new MainWindow : this;
         window->show();
         try {
-            if (!image) host::Fail(host::kExitUnreadable, leftover.imagePath.toStdString() +
-                                                              ": cannot be read");
+            if (!image)
+                host::Fail(host::kExitUnreadable,
+                           leftover.imagePath.toStdString() + ": cannot be read");
             window->document_->recover(*image, leftover.projectPath);
         } catch (const host::Failure& failure) {
             window->reportFailure(tr("Restore unsaved work"),

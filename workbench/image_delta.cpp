@@ -33,9 +33,8 @@ std::optional<Bytes> ImageDelta::after(const Bytes& before) const {
     return Splice(before, before_, after_, prefix_, suffix_);
 }
 
-std::optional<Bytes> ImageDelta::Splice(const Bytes& from, const Bytes& replaced,
-                                        const Bytes& with, std::size_t prefix,
-                                        std::size_t suffix) {
+std::optional<Bytes> ImageDelta::Splice(const Bytes& from, const Bytes& replaced, const Bytes& with,
+                                        std::size_t prefix, std::size_t suffix) {
     if (from.size() != prefix + replaced.size() + suffix) return std::nullopt;
     Bytes image;
     image.reserve(prefix + with.size() + suffix);

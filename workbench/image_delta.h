@@ -25,8 +25,8 @@ class ImageDelta {
     std::size_t size() const { return before_.size() + after_.size(); }
 
   private:
-    static std::optional<Bytes> Splice(const Bytes& from, const Bytes& replaced,
-                                       const Bytes& with, std::size_t prefix, std::size_t suffix);
+    static std::optional<Bytes> Splice(const Bytes& from, const Bytes& replaced, const Bytes& with,
+                                       std::size_t prefix, std::size_t suffix);
 
     std::size_t prefix_ = 0;  // bytes both images begin with
     std::size_t suffix_ = 0;  // bytes both end with, after the prefix

@@ -69,8 +69,9 @@ int main(int argc, char** argv) {
         });
         QTimer::singleShot(0, window, [window, picture] {
             const bool saved = window->grab().save(picture);
-            if (!saved) std::fprintf(stderr, "kestra-workbench: %s cannot be written\n",
-                                     qPrintable(picture));
+            if (!saved)
+                std::fprintf(stderr, "kestra-workbench: %s cannot be written\n",
+                             qPrintable(picture));
             QApplication::closeAllWindows();
             QApplication::exit(saved ? 0 : 1);
         });

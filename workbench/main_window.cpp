@@ -22,8 +22,8 @@
 #include <QTableView>
 #include <QTimer>
 #include <QToolBar>
-#include <QValidator>
 #include <QVBoxLayout>
+#include <QValidator>
 
 #include "extension_classes/plc_driver.h"
 #include "workbench/autosave.h"
@@ -135,10 +135,10 @@ MainWindow::MainWindow(QWidget* parent)
 MainWindow::~MainWindow() {
     // The children go after this window has stopped being one: nothing they signal may reach
     // it then.
-    for (QObject* sender : {static_cast<QObject*>(document_),
-                            static_cast<QObject*>(&document_->undoStack()),
-                            static_cast<QObject*>(fieldTable_->selectionModel()),
-                            static_cast<QObject*>(pageTable_->selectionModel())})
+    for (QObject* sender :
+         {static_cast<QObject*>(document_), static_cast<QObject*>(&document_->undoStack()),
+          static_cast<QObject*>(fieldTable_->selectionModel()),
+          static_cast<QObject*>(pageTable_->selectionModel())})
         sender->disconnect(this);
 }
 
@@ -192,7 +192,8 @@ void MainWindow::buildViews() {
         pageTable_->horizontalHeader()->setStretchLastSection(true);
         pageTable_->verticalHeader()->hide();
         pageTable_->setColumnWidth(PageTableModel::kName, 220);
-        pageTable_->setItemDelegateForColumn(PageTableModel::kName, new PageNameDelegate(pageTable_));
+        pageTable_->setItemDelegateForColumn(PageTableModel::kName,
+                                             new PageNameDelegate(pageTable_));
         pageTable_->setAccessibleName(tr("Pages"));
         layout->addWidget(new QLabel(tr("Pages: edit a name or a text in place (F2); the texts "
                                         "are those of the language chosen on the tool bar."),
@@ -224,8 +225,8 @@ void MainWindow::buildViews() {
         fieldTable_->setTabKeyNavigation(false);
         fieldTable_->horizontalHeader()->setStretchLastSection(true);
         fieldTable_->verticalHeader()->hide();
-        fieldTable_->verticalHeader()->setDefaultSectionSize(
-            fieldTable_->fontMetrics().height() + 6);
+        fieldTable_->verticalHeader()->setDefaultSectionSize(fieldTable_->fontMetrics().height() +
+                                                             6);
         // Room for what the S5 driver writes; the text takes the rest.
         const struct {
             int column;
@@ -238,10 +239,9 @@ void MainWindow::buildViews() {
                        {FieldTableModel::kFormat, "DBLE WORD(BCD)"},
                        {FieldTableModel::kLabel, "A field's label"}};
         for (const auto& width : kWidths)
-            fieldTable_->setColumnWidth(
-                width.column,
-                fieldTable_->fontMetrics().horizontalAdvance(QString::fromLatin1(width.widest)) +
-                    16);
+            fieldTable_->setColumnWidth(width.column, fieldTable_->fontMetrics().horizontalAdvance(
+                                                          QString::fromLatin1(width.widest)) +
+                                                          16);
         fieldTable_->setAccessibleName(tr("Fields"));
         layout->addWidget(fieldTable_, 1);
         // Enter on a field opens its dialog, as in the tree.
@@ -265,10 +265,9 @@ void MainWindow::buildViews() {
             pageText_->setModified(false);
             const std::string text = pageText_->text().toStdString();
             const std::size_t language = pageModel_->language();
-            const bool changed =
-                document_->change(tr("Change the text of page %1").arg(*page + 1), [&] {
-                    return SetPageText(document_->block(), *page, language, text);
-                });
+            const bool changed = document_->change(
+                tr("Change the text of page %1").arg(*page + 1),
+                [&] { return SetPageText(document_->block(), *page, language, text); });
             if (!changed) updatePageHeader();
         });
     }
@@ -312,17 +311,17 @@ void MainWindow::buildActions() {
     Actions& a = actions_;
     a.newProject = make(tr("&New..."), QKeySequence::New, "document-new", QStyle::SP_FileIcon,
                         [this] { newProject(); });
-    a.open = make(tr("&Open..."), QKeySequence::Open, "document-open",
-                  QStyle::SP_DialogOpenButton, [this] { openFile({}); });
-    a.openRepair = make(tr("Open with &Repairs..."), {}, nullptr, kNone,
-                        [this] { openFile({}, true); });
+    a.open = make(tr("&Open..."), QKeySequence::Open, "document-open", QStyle::SP_DialogOpenButton,
+                  [this] { openFile({}); });
+    a.openRepair =
+        make(tr("Open with &Repairs..."), {}, nullptr, kNone, [this] { openFile({}, true); });
     a.openRepair->setStatusTip(
         tr("Open a project and mend menu fields without width or height and bitmaps without "
            "size"));
     a.save = make(tr("&Save"), QKeySequence::Save, "document-save", QStyle::SP_DialogSaveButton,
                   [this] { save(); });
-    a.saveAs = make(tr("Save &As..."), Keys(QKeySequence::SaveAs, "Ctrl+Shift+S"), "document-save-as",
-                    QStyle::SP_DialogSaveButton, [this] { saveAs(); });
+    a.saveAs = make(tr("Save &As..."), Keys(QKeySequence::SaveAs, "Ctrl+Shift+S"),
+                    "document-save-as", QStyle::SP_DialogSaveButton, [this] { saveAs(); });
     a.importJson = make(tr("&Import JSON..."), QKeySequence(tr("Ctrl+I")), nullptr, kNone,
                         [this] { importFile({}); });
     a.exportJson = make(tr("&Export JSON..."), QKeySequence(tr("Ctrl+E")), nullptr, kNone,
@@ -331,8 +330,8 @@ void MainWindow::buildActions() {
                        QStyle::SP_TitleBarNormalButton, [this] { openInWindow({}); });
     a.closeWindow = make(tr("&Close Window"), QKeySequence::Close, "window-close",
                          QStyle::SP_TitleBarCloseButton, [this] { close(); });
-    a.quit = make(tr("&Quit"), QKeySequence::Quit, "application-exit",
-                  QStyle::SP_DialogCloseButton, [] { QApplication::closeAllWindows(); });
+    a.quit = make(tr("&Quit"), QKeySequence::Quit, "application-exit", QStyle::SP_DialogCloseButton,
+                  [] { QApplication::closeAllWindows(); });
 
     a.undo = document_->undoStack().createUndoAction(this, tr("&Undo"));
     a.undo->setShortcut(Keys(QKeySequence::Undo, "Ctrl+Z"));
@@ -340,16 +339,15 @@ void MainWindow::buildActions() {
     a.redo = document_->undoStack().createRedoAction(this, tr("&Redo"));
     a.redo->setShortcut(Keys(QKeySequence::Redo, "Ctrl+Shift+Z"));
     a.redo->setIcon(ThemeIcon("edit-redo", QStyle::SP_ArrowForward));
-    a.cut = make(tr("Cu&t Fields"), QKeySequence::Cut, "edit-cut", kNone,
-                 [this] { cutFields(); });
-    a.copy = make(tr("&Copy Fields"), QKeySequence::Copy, "edit-copy", kNone,
-                  [this] { copyFields(); });
+    a.cut = make(tr("Cu&t Fields"), QKeySequence::Cut, "edit-cut", kNone, [this] { cutFields(); });
+    a.copy =
+        make(tr("&Copy Fields"), QKeySequence::Copy, "edit-copy", kNone, [this] { copyFields(); });
     a.paste = make(tr("&Paste Fields"), QKeySequence::Paste, "edit-paste", kNone,
                    [this] { pasteFields(); });
     a.duplicate = make(tr("D&uplicate Fields"), QKeySequence(tr("Ctrl+D")), nullptr, kNone,
                        [this] { duplicateFields(); });
-    a.remove = make(tr("&Delete Fields"), QKeySequence::Delete, "edit-delete",
-                    QStyle::SP_TrashIcon, [this] { deleteFields(); });
+    a.remove = make(tr("&Delete Fields"), QKeySequence::Delete, "edit-delete", QStyle::SP_TrashIcon,
+                    [this] { deleteFields(); });
 
     a.addPage = make(tr("&Add Page"), QKeySequence(tr("Ctrl+Shift+A")), "list-add",
                      QStyle::SP_FileDialogNewFolder, [this] { addPage(); });
@@ -371,8 +369,8 @@ void MainWindow::buildActions() {
 
     a.addField = make(tr("Add &Field"), QKeySequence(tr("Ctrl+Shift+F")), "insert-object",
                       QStyle::SP_FileLinkIcon, [this] { addField(); });
-    a.fieldUp = make(tr("Move Field U&p"), QKeySequence(tr("Ctrl+Up")), "go-up",
-                     QStyle::SP_ArrowUp, [this] { moveField(-1); });
+    a.fieldUp = make(tr("Move Field U&p"), QKeySequence(tr("Ctrl+Up")), "go-up", QStyle::SP_ArrowUp,
+                     [this] { moveField(-1); });
     a.fieldDown = make(tr("Move Field Dow&n"), QKeySequence(tr("Ctrl+Down")), "go-down",
                        QStyle::SP_ArrowDown, [this] { moveField(1); });
 
@@ -447,7 +445,8 @@ void MainWindow::buildMenus() {
     build->addActions({hosted_.sendToCard, hosted_.cardContents});
 
     QMenu* view = menuBar()->addMenu(tr("&View"));
-    for (QDockWidget* dock : findChildren<QDockWidget*>()) view->addAction(dock->toggleViewAction());
+    for (QDockWidget* dock : findChildren<QDockWidget*>())
+        view->addAction(dock->toggleViewAction());
 
     QMenu* help = menuBar()->addMenu(tr("&Help"));
     help->addActions({a.manual});
@@ -505,8 +504,8 @@ void MainWindow::fillRecentMenu() {
     for (int i = 0; i < files.size(); ++i) {
         const QString& file = files[i];
         QAction* action = recentMenu_->addAction(
-            QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(file).fileName()),
-            this, [this, file] { openFile(file); });
+            QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(file).fileName()), this,
+            [this, file] { openFile(file); });
         action->setStatusTip(file);
     }
     if (files.isEmpty()) recentMenu_->addAction(tr("(none)"))->setEnabled(false);
@@ -530,7 +529,8 @@ void MainWindow::showPlace(const ProjectTree::Place& place) {
             if (fieldModel_->page() != page) fieldModel_->setPage(page);
             views_->setCurrentWidget(pageView_);
             updatePageHeader();
-            if (place.node == Node::Field) selectFields(page, static_cast<std::size_t>(place.item), 1);
+            if (place.node == Node::Field)
+                selectFields(page, static_cast<std::size_t>(place.item), 1);
             break;
         }
         case Node::Pages:
@@ -539,8 +539,9 @@ void MainWindow::showPlace(const ProjectTree::Place& place) {
         case Node::None:
         case Node::Project:
         case Node::Detail: {
-            QString summary = tr("<h2>%1</h2>").arg(
-                QString::fromStdString(Text(project, project.record.titleId)).toHtmlEscaped());
+            QString summary = tr("<h2>%1</h2>")
+                                  .arg(QString::fromStdString(Text(project, project.record.titleId))
+                                           .toHtmlEscaped());
             summary += tr("<p>%1 pages, %2 languages, %3 tags, %4 alarms.</p>")
                            .arg(Pages(project).size())
                            .arg(LanguageCount(project))
@@ -625,8 +626,9 @@ void MainWindow::activatePlace(const ProjectTree::Place& place) {
 }
 
 void MainWindow::updateTitle() {
-    setWindowTitle(document_->hasProject() ? tr("%1[*] - Kestra Workbench").arg(document_->displayName())
-                                           : tr("Kestra Workbench"));
+    setWindowTitle(document_->hasProject()
+                       ? tr("%1[*] - Kestra Workbench").arg(document_->displayName())
+                       : tr("Kestra Workbench"));
     setWindowModified(document_->isModified());
     setWindowFilePath(document_->path());
 }
@@ -708,9 +710,8 @@ void MainWindow::updateStatus() {
         counts += tr(", page %1: %n field(s)", "", static_cast<int>(Fields(pages[*page]).size()))
                       .arg(*page + 1);
     statusCounts_->setText(counts);
-    statusDriver_->setText(document_->driver()
-                               ? QString::fromStdString(document_->driver()->name())
-                               : tr("no PLC driver"));
+    statusDriver_->setText(document_->driver() ? QString::fromStdString(document_->driver()->name())
+                                               : tr("no PLC driver"));
     statusDriver_->setToolTip(document_->driverProblem());
 }
 

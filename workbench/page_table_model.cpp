@@ -58,9 +58,8 @@ bool PageTableModel::setData(const QModelIndex& index, const QVariant& value, in
     const std::string text = value.toString().toStdString();
     if (index.column() == kName) {
         if (text == PageName(document_.block(), page)) return false;
-        return document_.change(tr("Rename page %1").arg(page + 1), [&] {
-            return SetPageName(document_.block(), page, text);
-        });
+        return document_.change(tr("Rename page %1").arg(page + 1),
+                                [&] { return SetPageName(document_.block(), page, text); });
     }
     if (index.column() == kText) {
         if (text == PageText(document_.block(), page, language_)) return false;

@@ -104,9 +104,7 @@ class ProjectDocument : public QObject {
     // on another thread while a progress dialog waits).
     class LibraryWork {
       public:
-        explicit LibraryWork(ProjectDocument& document) : document_(document) {
-            ++document_.busy_;
-        }
+        explicit LibraryWork(ProjectDocument& document) : document_(document) { ++document_.busy_; }
         ~LibraryWork() { --document_.busy_; }
         LibraryWork(const LibraryWork&) = delete;
         LibraryWork& operator=(const LibraryWork&) = delete;
@@ -118,7 +116,7 @@ class ProjectDocument : public QObject {
     // Puts an image of the project's history in place (undo and redo).
     void applyImage(const Bytes& image);
 
-  signals:
+  Q_SIGNALS:
     // The project's contents changed, or the document holds another project now.
     void projectChanged();
     // The file or the name changed.

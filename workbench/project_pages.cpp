@@ -110,8 +110,7 @@ std::optional<std::vector<T>> Reordered(std::span<const T> old, const Order& ord
     return records;
 }
 
-std::optional<FieldRecord> CopyFieldAt(ProjectBlock& project, const FieldRecord& field,
-                                       int depth);
+std::optional<FieldRecord> CopyFieldAt(ProjectBlock& project, const FieldRecord& field, int depth);
 
 // A copy of a field list in a new global block; its texts get one more reference.
 bool CopyList(ProjectBlock& project, FolderHeader& list, bool holdsTexts) {
@@ -141,8 +140,7 @@ bool CopyChildren(ProjectBlock& project, FieldRecord& copy, int depth) {
     return children.empty() || copy.children != 0u;
 }
 
-std::optional<FieldRecord> CopyFieldAt(ProjectBlock& project, const FieldRecord& field,
-                                       int depth) {
+std::optional<FieldRecord> CopyFieldAt(ProjectBlock& project, const FieldRecord& field, int depth) {
     if (depth > kMaxFieldNesting) return std::nullopt;
     FieldRecord copy = field;
     if (!CopyList(project, copy.list1, true)) return std::nullopt;

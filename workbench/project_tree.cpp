@@ -37,9 +37,9 @@ QTreeWidgetItem* NewItem(QTreeWidgetItem* parent, const QString& text, const Pla
     return item;
 }
 
-QTreeWidgetItem* NewGroup(QTreeWidget* tree, const QString& title, std::size_t count,
-                          Node node) {
-    auto* item = new QTreeWidgetItem(tree, QStringList{QStringLiteral("%1 (%2)").arg(title).arg(count)});
+QTreeWidgetItem* NewGroup(QTreeWidget* tree, const QString& title, std::size_t count, Node node) {
+    auto* item =
+        new QTreeWidgetItem(tree, QStringList{QStringLiteral("%1 (%2)").arg(title).arg(count)});
     item->setData(0, kPlaceRole, QVariant::fromValue(Place{node}));
     return item;
 }
@@ -98,8 +98,7 @@ QTreeWidgetItem* ProjectTree::itemAt(const Place& place) const {
         QTreeWidgetItem* page = itemAt(Place{Node::Page, place.page, place.page});
         if (!page) return nullptr;
         const_cast<ProjectTree*>(this)->fillFields(page);
-        return place.item >= 0 && place.item < page->childCount() ? page->child(place.item)
-                                                                  : page;
+        return place.item >= 0 && place.item < page->childCount() ? page->child(place.item) : page;
     }
     for (QTreeWidgetItemIterator it(const_cast<ProjectTree*>(this)); *it; ++it)
         if (PlaceOf(*it) == place) return *it;
@@ -145,22 +144,22 @@ void ProjectTree::rebuild() {
 
 void ProjectTree::addProject(const ProjectBlock& project) {
     const ProjectRecord& r = project.record;
-    auto* top = new QTreeWidgetItem(this, QStringList{tr("Project: %1").arg(
-                                              Quoted(Text(project, r.titleId)))});
+    auto* top = new QTreeWidgetItem(
+        this, QStringList{tr("Project: %1").arg(Quoted(Text(project, r.titleId)))});
     top->setData(0, kPlaceRole, QVariant::fromValue(Place{Node::Project}));
     int line = 0;
     auto detail = [&](const QString& text) { NewItem(top, text, Place{Node::Detail, -1, line++}); };
     detail(tr("PLC type %1, project code %2").arg(r.plcType.get()).arg(r.projectType));
     host::Driver* driver = document_.driver();
     if (driver) {
-        detail(tr("Driver: %1 (%2)")
-                   .arg(Quoted(driver->name()), Quoted(driver->library())));
+        detail(tr("Driver: %1 (%2)").arg(Quoted(driver->name()), Quoted(driver->library())));
         uPLCSETUP setup = r.nodeA;
         char model[256] = "";
         if (driver->loader().GetModelName(&setup, setup.slaveAddress, model, sizeof model) &&
             model[0])
-            detail(tr("PLC model: %1, slave address %2").arg(Quoted(model)).arg(
-                setup.slaveAddress.get()));
+            detail(tr("PLC model: %1, slave address %2")
+                       .arg(Quoted(model))
+                       .arg(setup.slaveAddress.get()));
     } else {
         detail(tr("Driver: none installed"));
     }
@@ -172,9 +171,9 @@ void ProjectTree::addPages(const ProjectBlock& project) {
     const auto pages = Pages(project);
     auto* group = NewGroup(this, tr("Pages"), pages.size(), Node::Pages);
     for (std::size_t p = 0; p < pages.size(); ++p) {
-        auto* item = NewItem(group,
-                             QStringLiteral("%1  %2").arg(p + 1).arg(Quoted(PageName(project, p))),
-                             Place{Node::Page, static_cast<int>(p), static_cast<int>(p)});
+        auto* item =
+            NewItem(group, QStringLiteral("%1  %2").arg(p + 1).arg(Quoted(PageName(project, p))),
+                    Place{Node::Page, static_cast<int>(p), static_cast<int>(p)});
         if (!Fields(pages[p]).empty())
             item->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
     }
@@ -182,8 +181,7 @@ void ProjectTree::addPages(const ProjectBlock& project) {
 
 void ProjectTree::fillFields(QTreeWidgetItem* item) {
     const Place place = PlaceOf(item);
-    if (place.node != Node::Page || item->data(0, kFilledRole).toBool() ||
-        !document_.hasProject())
+    if (place.node != Node::Page || item->data(0, kFilledRole).toBool() || !document_.hasProject())
         return;
     item->setData(0, kFilledRole, true);
     const ProjectBlock& project = document_.block();
@@ -250,9 +248,10 @@ void ProjectTree::addRecipes(const ProjectBlock& project) {
     }
     auto* group = NewGroup(this, tr("Recipes"), recipes.size(), Node::Recipes);
     for (const Recipe& recipe : recipes)
-        NewItem(group,
-                tr("Page %1, field %2 %3").arg(recipe.page + 1).arg(recipe.field + 1).arg(recipe.name),
-                Place{Node::Recipe, recipe.page, recipe.field});
+        NewItem(
+            group,
+            tr("Page %1, field %2 %3").arg(recipe.page + 1).arg(recipe.field + 1).arg(recipe.name),
+            Place{Node::Recipe, recipe.page, recipe.field});
 }
 
 void ProjectTree::addPasswords(const ProjectBlock& project) {
@@ -281,9 +280,9 @@ void ProjectTree::addNetwork(const ProjectBlock& project) {
     const uPLCSETUP& head = onNetwork ? project.ext.nodeB : project.record.nodeA;
     const auto nodes = head.storesChildren() ? Table<NetworkNode>(head.children, head.childCount)
                                              : std::span<NetworkNode>();
-    auto* group = new QTreeWidgetItem(
-        this, QStringList{onNetwork ? tr("Network (%1 PLCs)").arg(nodes.size())
-                                    : tr("Network (not on a PLC network)")});
+    auto* group =
+        new QTreeWidgetItem(this, QStringList{onNetwork ? tr("Network (%1 PLCs)").arg(nodes.size())
+                                                        : tr("Network (not on a PLC network)")});
     group->setData(0, kPlaceRole, QVariant::fromValue(Place{Node::Network}));
     for (std::size_t n = 0; n < nodes.size(); ++n) {
         QString text = tr("Slave address %1").arg(nodes[n].slaveAddress.get());

@@ -53,7 +53,7 @@ class ProjectTree : public QTreeWidget {
     using PanelModelSource = std::function<QString(const ProjectBlock&)>;
     void setPanelModelSource(PanelModelSource source);
 
-  signals:
+  Q_SIGNALS:
     void placeChanged(const kestra::workbench::ProjectTree::Place& place);
     // Enter or a double click: the place's editor should open.
     void placeActivated(const kestra::workbench::ProjectTree::Place& place);

@@ -1,11 +1,12 @@
 // Autosaved copies: written while there is unsaved work, removed when there is none, and after
 // a workbench was killed, offered at the next start and restored.
+#include "workbench/autosave.h"
+
 #include <QDir>
 #include <csignal>
 #include <cstdlib>
 
 #include "card_loader/run_program.h"
-#include "workbench/autosave.h"
 #include "workbench/main_window.h"
 #include "workbench/project_pages.h"
 #include "workbench/user_folders.h"
@@ -65,13 +66,13 @@ TEST(AutosavingChild, ChangesAutosavesAndIsKilled) {
 }
 
 TEST_F(Autosaving, AKilledWorkbenchsCopyIsOfferedAndRestoresTheUnsavedChange) {
-    const kestra::testing::ProgramRun child = kestra::testing::RunProgram(
-        "workbench_tests", {"--gtest_filter=AutosavingChild.*"},
-        {{kChildRole, sample_},
-         {"XDG_CONFIG_HOME", file("config")},
-         {"XDG_DATA_HOME", file("data")},
-         {"KESTRA_REGISTRY", file("config/registry.reg")},
-         {"QT_QPA_PLATFORM", "offscreen"}});
+    const kestra::testing::ProgramRun child =
+        kestra::testing::RunProgram("workbench_tests", {"--gtest_filter=AutosavingChild.*"},
+                                    {{kChildRole, sample_},
+                                     {"XDG_CONFIG_HOME", file("config")},
+                                     {"XDG_DATA_HOME", file("data")},
+                                     {"KESTRA_REGISTRY", file("config/registry.reg")},
+                                     {"QT_QPA_PLATFORM", "offscreen"}});
     ASSERT_EQ(child.exitCode, 128 + SIGKILL) << child.out << child.err;
     ASSERT_EQ(Copies().size(), 1);
 

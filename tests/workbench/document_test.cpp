@@ -55,9 +55,7 @@ FieldRecord& FirstField(ProjectBlock& p, std::size_t page) {
 
 const Edit kEdits[] = {
     {"AddAPage",
-     [](ProjectBlock& p, host::Driver&) {
-         return ReorderPages(p, Inserting(3, 1, 1), {"Pumps"});
-     },
+     [](ProjectBlock& p, host::Driver&) { return ReorderPages(p, Inserting(3, 1, 1), {"Pumps"}); },
      [](const ProjectBlock& p) {
          ASSERT_EQ(Pages(p).size(), 4u);
          EXPECT_EQ(PageName(p, 1), "Pumps");
@@ -70,8 +68,7 @@ const Edit kEdits[] = {
          EXPECT_EQ(PageName(p, 0), "Messages");
          EXPECT_EQ(PageText(p, 0, 1), "Meldungen und Balken");
      }},
-    {"MoveAPage",
-     [](ProjectBlock& p, host::Driver&) { return ReorderPages(p, Moving(3, 2, 0)); },
+    {"MoveAPage", [](ProjectBlock& p, host::Driver&) { return ReorderPages(p, Moving(3, 2, 0)); },
      [](const ProjectBlock& p) {
          EXPECT_EQ(PageName(p, 0), "Counters");
          EXPECT_EQ(PageText(p, 0, 0), "Counters and timers");
@@ -92,8 +89,7 @@ const Edit kEdits[] = {
          EXPECT_EQ(PageText(p, 1, 0), "Messages and bar graphs");
          EXPECT_EQ(PageText(p, 1, 1), "Alarme und Balken");
      }},
-    {"EmptyAPageText",
-     [](ProjectBlock& p, host::Driver&) { return SetPageText(p, 0, 0, ""); },
+    {"EmptyAPageText", [](ProjectBlock& p, host::Driver&) { return SetPageText(p, 0, 0, ""); },
      [](const ProjectBlock& p) { EXPECT_EQ(PageText(p, 0, 0), ""); }},
     {"AddAField",
      [](ProjectBlock& p, host::Driver& driver) {
@@ -175,7 +171,8 @@ TEST_F(Document, AChangeThatGivesUpOrFailsLeavesEveryByteAndNoStep) {
 }
 
 TEST_F(Document, UndoAndRedoLoadTheProjectAgainWithoutKeepingTheOldOne) {
-    ASSERT_TRUE(document.change("add", [&] { return ReorderPages(project(), Inserting(3, 3, 1), {"P"}); }));
+    ASSERT_TRUE(
+        document.change("add", [&] { return ReorderPages(project(), Inserting(3, 3, 1), {"P"}); }));
     document.undoStack().undo();
     document.undoStack().redo();
     const std::size_t before =
@@ -197,13 +194,15 @@ std::vector<std::pair<std::string, std::string>> OfferedFiles() {
     for (const auto& entry : fs::recursive_directory_iterator(KESTRA_FUZZ_SEEDS)) {
         if (!entry.is_regular_file()) continue;
         const std::string bytes = platform::ReadWholeFile(entry.path().string()).value_or("");
-        const std::string name = entry.path().parent_path().filename().string() + "/" +
-                                 entry.path().filename().string();
+        const std::string name =
+            entry.path().parent_path().filename().string() + "/" + entry.path().filename().string();
         files.emplace_back(name, bytes);
-        for (std::size_t cut : {std::size_t{0}, std::size_t{47}, bytes.size() / 2, bytes.size() - 1})
+        for (std::size_t cut :
+             {std::size_t{0}, std::size_t{47}, bytes.size() / 2, bytes.size() - 1})
             if (cut < bytes.size())
                 files.emplace_back(name + " cut to " + std::to_string(cut), bytes.substr(0, cut));
-        for (std::size_t at = 48; at < bytes.size(); at += std::max<std::size_t>(bytes.size() / 7, 1)) {
+        for (std::size_t at = 48; at < bytes.size();
+             at += std::max<std::size_t>(bytes.size() / 7, 1)) {
             std::string damaged = bytes;
             damaged[at] = static_cast<char>(0xFF);
             if (at + 1 < damaged.size()) damaged[at + 1] = static_cast<char>(0xFF);
@@ -233,7 +232,8 @@ TEST_F(Document, DamagedAndForeignFilesOfferedToOpenAndImportLeaveTheOpenProject
             }
             // A seed that is a sound project opens; the test goes on from the sample again.
             document.open(sample());
-            ASSERT_TRUE(document.change("unsaved", [&] { return SetPageName(project(), 0, "Unsaved"); }));
+            ASSERT_TRUE(
+                document.change("unsaved", [&] { return SetPageName(project(), 0, "Unsaved"); }));
         }
     }
     EXPECT_GT(refused, offered / 2) << refused << " of " << offered << " refused";
@@ -249,7 +249,8 @@ TEST_F(Document, TheStoresMessageSaysWhyAFileIsRefused) {
         {"\x2c\x00 a text file, not a project", 30, "not a project image"},
     };
     for (const auto& c : kCases) {
-        const QString path = QString::fromStdString(folder_.write("bad.kpr", std::string(c.bytes, c.size)));
+        const QString path =
+            QString::fromStdString(folder_.write("bad.kpr", std::string(c.bytes, c.size)));
         try {
             document.open(path);
             ADD_FAILURE() << "opened " << c.bytes;

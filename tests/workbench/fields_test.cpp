@@ -43,7 +43,8 @@ class ClipboardFields : public WorkbenchTest {
         target.open(sample());
         // The target's string table differs: its texts have other identifiers.
         ASSERT_TRUE(target.change("texts", [&] {
-            for (const char* text : {"one", "two", "three", "four"}) StrTabAddText(text, &target.block());
+            for (const char* text : {"one", "two", "three", "four"})
+                StrTabAddText(text, &target.block());
             return SetPageName(target.block(), 0, "Other");
         }));
     }
@@ -163,10 +164,12 @@ TEST_F(ClipboardFields, DamagedFormsAreRefusedWithoutLeavingABlockBehind) {
         bytes.at(at) = std::byte{value};
         return bytes;
     };
-    auto cut = [&](std::size_t size) { return std::vector<std::byte>(good.begin(), good.begin() + size); };
-    constexpr std::size_t kRecord = 8;                   // the first field's record
-    constexpr std::size_t kText = kRecord + 111;         // its text: u16 length, bytes
-    constexpr std::size_t kLabelMark = kText + 2 + 10;   // "Tank level"
+    auto cut = [&](std::size_t size) {
+        return std::vector<std::byte>(good.begin(), good.begin() + size);
+    };
+    constexpr std::size_t kRecord = 8;                  // the first field's record
+    constexpr std::size_t kText = kRecord + 111;        // its text: u16 length, bytes
+    constexpr std::size_t kLabelMark = kText + 2 + 10;  // "Tank level"
     std::vector<std::byte> longer = good;
     longer.push_back(std::byte{0});
     std::vector<std::byte> zeroInText = good;
@@ -188,7 +191,8 @@ TEST_F(ClipboardFields, DamagedFormsAreRefusedWithoutLeavingABlockBehind) {
         {"cut in a list", cut(good.size() - 20)},
         {"bytes after the last field", longer},
     };
-    const std::size_t blocks = mem::LiveBlocks(mem::Kind::Host) + mem::LiveBlocks(mem::Kind::Global);
+    const std::size_t blocks =
+        mem::LiveBlocks(mem::Kind::Host) + mem::LiveBlocks(mem::Kind::Global);
     for (const auto& c : kCases) {
         EXPECT_THROW(DecodeFields(target.block(), c.bytes), ImageError) << c.what;
         EXPECT_EQ(mem::LiveBlocks(mem::Kind::Host) + mem::LiveBlocks(mem::Kind::Global), blocks)

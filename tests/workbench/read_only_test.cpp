@@ -59,7 +59,8 @@ TEST(ReadOnlyProgramFolder, TheWorkbenchWritesOnlyIntoTheUsersFolders) {
     const bool asRoot = geteuid() == 0;
     if (asRoot) ForEach(home, [](const fs::path& p) { (void)lchown(p.c_str(), kNobody, kNobody); });
     ForEach(program, [](const fs::path& p) {
-        fs::permissions(p, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+        fs::permissions(p,
+                        fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                         fs::perm_options::remove | fs::perm_options::nofollow);
     });
     const std::set<std::string> before = Listing(program);
@@ -86,9 +87,8 @@ TEST(ReadOnlyProgramFolder, TheWorkbenchWritesOnlyIntoTheUsersFolders) {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
         if (chdir(home.c_str()) != 0) _exit(126);
         if (asRoot)
-            execl("/usr/bin/setpriv", "setpriv", "--reuid=65534", "--regid=65534",
-                  "--clear-groups", workbench.c_str(), "--screenshot", picture.c_str(),
-                  project.c_str(), nullptr);
+            execl("/usr/bin/setpriv", "setpriv", "--reuid=65534", "--regid=65534", "--clear-groups",
+                  workbench.c_str(), "--screenshot", picture.c_str(), project.c_str(), nullptr);
         else
             execl(workbench.c_str(), workbench.c_str(), "--screenshot", picture.c_str(),
                   project.c_str(), nullptr);

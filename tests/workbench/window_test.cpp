@@ -58,8 +58,8 @@ class Window : public WorkbenchTest {
     void selectRows(int first, int last) {
         QTableView& table = window->fieldTable();
         const QItemSelection rows(table.model()->index(first, 0), table.model()->index(last, 0));
-        table.selectionModel()->select(rows, QItemSelectionModel::ClearAndSelect |
-                                                 QItemSelectionModel::Rows);
+        table.selectionModel()->select(
+            rows, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     }
 
     QPointer<MainWindow> window;
@@ -135,7 +135,8 @@ TEST_F(Window, AsksBeforeUnsavedWorkIsLost) {
         EXPECT_FALSE(window->close());
         EXPECT_FALSE(window->openFile(sample()));
         ASSERT_EQ(cancel.asked.size(), 2u);
-        EXPECT_TRUE(cancel.asked[0].text.contains("sample.kpr")) << cancel.asked[0].text.toStdString();
+        EXPECT_TRUE(cancel.asked[0].text.contains("sample.kpr"))
+            << cancel.asked[0].text.toStdString();
         EXPECT_EQ(Pages(window->document().block()).size(), 4u) << "the work is still there";
     }
     {
@@ -221,8 +222,10 @@ TEST_F(Window, FieldsAreCopiedAndPastedBetweenWindows) {
     other->fieldTable().selectRow(0);
     other->pasteFields();
     EXPECT_EQ(other->fieldModel().rowCount(), 8);
-    EXPECT_EQ(other->fieldModel().index(1, FieldTableModel::kAddress).data().toString(), "DB10 DR5");
-    EXPECT_EQ(other->fieldModel().index(2, FieldTableModel::kAddress).data().toString(), "DB10 D5.11");
+    EXPECT_EQ(other->fieldModel().index(1, FieldTableModel::kAddress).data().toString(),
+              "DB10 DR5");
+    EXPECT_EQ(other->fieldModel().index(2, FieldTableModel::kAddress).data().toString(),
+              "DB10 D5.11");
     EXPECT_EQ(other->selectedFields(), (std::vector<std::size_t>{1, 2}));
     other->document().undoStack().undo();
     EXPECT_EQ(other->fieldModel().rowCount(), 6);
