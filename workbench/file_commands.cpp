@@ -35,7 +35,7 @@ QString LastFolder() {
 }
 
 void RememberFolder(const QString& path) {
-    Settings()->setValue("lastFolder", QFileInfo(path).absolutePath());
+    KeepSetting("lastFolder", QFileInfo(path).absolutePath());
 }
 
 QString Message(const host::Failure& failure) {

@@ -488,13 +488,12 @@ void MainWindow::writeSettings() const {
 }
 
 void MainWindow::addRecentFile(const QString& path) {
-    const std::unique_ptr<QSettings> settings = Settings();
-    QStringList files = settings->value("recentFiles").toStringList();
+    QStringList files = Settings()->value("recentFiles").toStringList();
     const QString absolute = QFileInfo(path).absoluteFilePath();
     files.removeAll(absolute);
     files.prepend(absolute);
     while (files.size() > kRecentFiles) files.removeLast();
-    settings->setValue("recentFiles", files);
+    KeepSetting("recentFiles", files);
 }
 
 void MainWindow::fillRecentMenu() {

@@ -18,6 +18,11 @@ std::unique_ptr<QSettings> Settings() {
                                        "workbench");
 }
 
+void KeepSetting(const QString& key, const QVariant& value) {
+    const std::unique_ptr<QSettings> settings = Settings();
+    if (settings->value(key) != value) settings->setValue(key, value);
+}
+
 QString DataFolder() {
     return MadeFolder(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
                       "/kestra/workbench");

@@ -14,6 +14,8 @@ namespace kestra::workbench {
 
 // The workbench's settings (made on first use; the folder is made when they are written).
 std::unique_ptr<QSettings> Settings();
+// Keeps a setting; the file is written only when the value differs from the one kept.
+void KeepSetting(const QString& key, const QVariant& value);
 // The folder of the workbench's own data, made when missing; empty when it cannot be made.
 QString DataFolder();
 QString AutosaveFolder();
