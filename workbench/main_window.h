@@ -5,7 +5,6 @@
 #pragma once
 
 #include <QMainWindow>
-#include <QPointer>
 #include <memory>
 
 #include "workbench/project_tree.h"

@@ -5,6 +5,7 @@
 #include <QDropEvent>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QPointer>
 #include <QTableView>
 #include <QTest>
 #include <QUrl>
