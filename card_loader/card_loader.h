@@ -12,9 +12,8 @@
 // output.
 //
 // Exit codes: 0 after a normal run, after a missing value and for a help request, -1 without
-// options, 1 when
-// the code selection dialog asks to quit, else the error code of the card operation that
-// failed (of which the system keeps the low 8 bits).
+// options, 1 when the code selection dialog asks to quit, else the error code of the card
+// operation that failed (of which the system keeps the low 8 bits).
 #pragma once
 
 int RunCardLoader(int argc, char** argv);
