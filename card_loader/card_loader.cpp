@@ -1,9 +1,9 @@
 #include "card_loader/card_loader.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <algorithm>
 #include <memory>
 #include <optional>
 #include <string>
@@ -60,9 +60,30 @@ constexpr const char* kHelpLines[] = {
 
 // What the action pass does with an option.
 enum class Action {
-    Format, Info, Setting, Unformat, Dump, Download, DeleteApplication, DeleteProject,
-    DeleteCode, DeleteFont, RawDownload, RawUpload, WinCEFileSystem, WinCEDownload, WinCEUpload,
-    Versions, Types, Test, Upload, Help, Rom, UploadRom, Font, Code,
+    Format,
+    Info,
+    Setting,
+    Unformat,
+    Dump,
+    Download,
+    DeleteApplication,
+    DeleteProject,
+    DeleteCode,
+    DeleteFont,
+    RawDownload,
+    RawUpload,
+    WinCEFileSystem,
+    WinCEDownload,
+    WinCEUpload,
+    Versions,
+    Types,
+    Test,
+    Upload,
+    Help,
+    Rom,
+    UploadRom,
+    Font,
+    Code,
 };
 
 // The options in the order in which the action pass tests them. `values` is how many of the
@@ -432,7 +453,8 @@ bool CardLoader::act(int i, const Option* option) {
         case Action::RawDownload:
         case Action::RawUpload: {
             const char* file = arg(i + 1) ? arg(i + 1) : "";
-            const auto blocks = static_cast<unsigned short>(arg(i + 2) ? Number(arg(i + 2)) : 65535);
+            const auto blocks =
+                static_cast<unsigned short>(arg(i + 2) ? Number(arg(i + 2)) : 65535);
             startProgress();
             if (option->action == Action::RawDownload)
                 device_->RawDownload(file, blocks);
@@ -461,7 +483,8 @@ bool CardLoader::act(int i, const Option* option) {
             device_->UploadWinCEFile(argv_[i + 1], "", Number(argv_[i + 2]), Number(argv_[i + 3]));
             break;
         case Action::Versions:
-            std::printf("Boot version:         %s\n", device_->getCodeVersion(KESTRA_BOOT, nullptr));
+            std::printf("Boot version:         %s\n",
+                        device_->getCodeVersion(KESTRA_BOOT, nullptr));
             std::printf("Firmware version:     %s\n",
                         device_->getCodeVersion(KESTRA_FIRMWARE, nullptr));
             std::printf("MIPS code version:    %s\n",

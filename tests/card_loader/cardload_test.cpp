@@ -184,8 +184,10 @@ TEST_F(Cardload, OptionsAfterTheEndOfTheRunAreReportedAsNotRun) {
          "cardload: '/test' was not run: '/help' ends the run.\n"},
         {{"/uplraw", path("u.raw"), "2", "/ver", "/wince", path("w.bin"), "1", "2", "/types"},
          "cardload: '/ver' was not run: '/uplraw' ends the run.\n"
-         "cardload: '/wince " + path("w.bin") + " 1 2' was not run: '/uplraw' ends the run.\n"
-         "cardload: '/types' was not run: '/uplraw' ends the run.\n"},
+         "cardload: '/wince " +
+             path("w.bin") +
+             " 1 2' was not run: '/uplraw' ends the run.\n"
+             "cardload: '/types' was not run: '/uplraw' ends the run.\n"},
         {{"/rom", path("missing.rom"), "/ver"},
          "cardload: '/ver' was not run: the run ended when '/rom' failed.\n"},
         {{"/ver", "/info"}, ""},
