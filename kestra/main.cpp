@@ -43,15 +43,6 @@ int RunKestra(int argc, char** argv) {
 
 }  // namespace kestra::host
 
-// Under the leak checker: allocations that Qt's system libraries keep until the process ends,
-// left out quietly.
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig\nleak:libdbus\n";
-}
-extern "C" const char* __lsan_default_options() {
-    return "print_suppressions=0";
-}
-
 int main(int argc, char** argv) {
     return kestra::host::RunKestra(argc, argv);
 }
