@@ -84,7 +84,8 @@ void SetUpUsage(CLI::App& app, const std::string& version) {
 }
 
 std::string UsageFooter() {
-    std::string footer = "Examples, in the program folder (the main job on the sample project):\n";
+    std::string footer =
+        "Examples: the main job on the sample project (samples/ is in the program folder):\n";
     for (const char* example : kExamples) footer += std::string("  ") + example + "\n";
     footer += "\nExit codes:\n";
     std::ostringstream codes;
