@@ -1,5 +1,6 @@
 // panora-request: plays the project editor. It builds a setup exchange block, asks Panora to
-// edit it through the client library, and prints what came back. `--help` shows the options.
+// edit it through the client library, and prints what came back; the request carries no
+// password unless --password gives one. `--help` shows the options.
 #include <QCoreApplication>
 #include <cstdio>
 #include <cstring>
@@ -23,6 +24,7 @@ struct Arguments {
     bool colourGraphics = false, forth = false;
     int waitMs = 500;
     std::string save;
+    std::string password;
 };
 
 constexpr const char* kUsage =
@@ -36,6 +38,7 @@ constexpr const char* kUsage =
     "  --model NAME          The panel model (\"KP-570 Color Panel\" by default).\n"
     "  --version V           The panel's firmware version, 210 for 2.10 (the default).\n"
     "  --project-size BYTES  The project's size for the memory budget (100000 by default).\n"
+    "  --password TEXT       The upload protection password (none by default).\n"
     "  --colour-graphics     The project uses colour graphics.\n"
     "  --forth               The settings page offers the Forth setting.\n"
     "  --wait-ms MS          How long to look for a Panora just started, in milliseconds\n"
@@ -65,7 +68,8 @@ std::string Parse(int argc, char** argv, Arguments& a) {
             continue;
         }
         const bool takesValue = opt == "--nodes" || opt == "--model" || opt == "--version" ||
-                                opt == "--project-size" || opt == "--wait-ms" || opt == "--save";
+                                opt == "--project-size" || opt == "--wait-ms" || opt == "--save" ||
+                                opt == "--password";
         if (!takesValue) return "unknown option " + opt;
         if (i + 1 >= argc) return opt + " needs a value";
         const char* v = argv[++i];
@@ -79,10 +83,15 @@ std::string Parse(int argc, char** argv, Arguments& a) {
             a.projectSize = static_cast<std::uint32_t>(std::atol(v));
         else if (opt == "--wait-ms")
             a.waitMs = std::atoi(v);
+        else if (opt == "--password")
+            a.password = v;
         else
             a.save = v;
     }
     if (a.nodes < 0 || a.nodes > 3) return "--nodes takes 0 to 3";
+    if (a.password.size() >= block::kPasswordSize)
+        return "--password takes at most " + std::to_string(block::kPasswordSize - 1) +
+               " characters";
     return {};
 }
 
@@ -104,7 +113,7 @@ std::vector<std::uint8_t> BuildBlock(const Arguments& a) {
     CPanelRPTData rpt;
     rpt.CopyRecordOut(std::span(b).subspan(block::kPassthrough).first<sizeof(PassthroughRecord)>());
     WriteLe32(&b[block::kProjectSize], a.projectSize);
-    PutText(b, block::kPassword, "kestra");
+    PutText(b, block::kPassword, a.password);
     WriteLe16(&b[block::kNodeCount], static_cast<std::uint16_t>(a.nodes));
     const char* drivers[] = {"Simatic S5 AS511", "Modbus RTU", "KesNET Client"};
     for (int i = 0; i < a.nodes; ++i) {
