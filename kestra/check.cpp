@@ -114,14 +114,14 @@ void AddCheckCommand(CLI::App& app) {
     CLI::App* check = app.add_subcommand(
         "check",
         "Load a project as the editor does and report repairs and damage; exit code 0 "
-        "when it is sound");
-    check->add_option("PROJECT", options.project, "the project file")->required();
+        "when it is sound.");
+    check->add_option("PROJECT", options.project, "The project file.")->required();
     check->add_flag("--repair-menu-fields", options.repairMenuFields,
-                    "repair while loading: drop menu fields without width or height and mend "
-                    "bitmaps without size (each bitmap repair is logged in PrjFix.txt)");
+                    "Repair while loading: drop menu fields without width or height and mend "
+                    "bitmaps without size (each bitmap repair is logged in PrjFix.txt).");
     check->add_option("--option", options.option,
-                      "further loading options as the editor passes them (\"501\": the image "
-                      "ends after the resource section)");
+                      "Further loading options as the editor passes them (\"501\": the image "
+                      "ends after the resource section).");
     check->callback([] { RunCheck(options); });
 }
 

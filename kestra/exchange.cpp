@@ -84,18 +84,21 @@ void AddExchangeCommands(CLI::App& app) {
     static ExportOptions exportOptions;
     static ImportOptions importOptions;
     CLI::App* out = app.add_subcommand(
-        "export", "Write the JSON form of a project (every section by name, texts as text)");
-    out->add_option("PROJECT", exportOptions.project, "the project file")->required();
+        "export", "Write the JSON form of a project (every section by name, texts as text).");
+    out->add_option("PROJECT", exportOptions.project, "The project file.")->required();
     out->add_option("-o,--output", exportOptions.output,
-                    "the JSON file to write (standard output when not given or \"-\")");
+                    "The JSON file to write (standard output when not given or \"-\").")
+        ->type_name("FILE");
     out->callback([] { RunExport(exportOptions); });
 
     CLI::App* in = app.add_subcommand(
         "import",
         "Make a project file from its JSON form; a bad document is refused with the "
-        "JSON path of its first fault");
-    in->add_option("DOCUMENT", importOptions.document, "the JSON file")->required();
-    in->add_option("-o,--output", importOptions.output, "the project file to write")->required();
+        "JSON path of its first fault.");
+    in->add_option("DOCUMENT", importOptions.document, "The JSON file.")->required();
+    in->add_option("-o,--output", importOptions.output, "The project file to write.")
+        ->type_name("FILE")
+        ->required();
     in->callback([] { RunImport(importOptions); });
 }
 
