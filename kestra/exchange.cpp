@@ -3,6 +3,8 @@
 // export loads the project as the editor does, saves it again and writes the JSON form of
 // that image; import reads a document, proves that the image it describes loads, and writes
 // the image the store saves of it.
+#include "kestra/exchange.h"
+
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <string>
@@ -29,13 +31,7 @@ void RunExport(const ExportOptions& options) {
     const Bytes image = ReadInput(options.project);
     const LoadedProject project = Store::Get().load(options.project, image);
     const Bytes saved = Store::Get().save(options.project, project);
-    std::string text;
-    try {
-        text = json::ExportProjectJson(saved);
-    } catch (const json::ImageFault& fault) {
-        Fail(kExitDamaged, options.project + ": the image cannot be taken apart at byte " +
-                               std::to_string(fault.offset()) + ": " + fault.what());
-    }
+    const std::string text = DocumentOfImage(options.project, saved);
     if (options.output.empty() || options.output == "-") {
         std::fwrite(text.data(), 1, text.size(), stdout);
         return;
@@ -47,15 +43,7 @@ void RunExport(const ExportOptions& options) {
 void RunImport(const ImportOptions& options) {
     const Bytes bytes = ReadInput(options.document);
     const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    Bytes image;
-    try {
-        image = json::ImportProjectJson(text);
-    } catch (const json::DocumentFault& fault) {
-        Fail(kExitBadDocument,
-             options.document + ": at " +
-                 (fault.path().empty() ? std::string("the document") : "\"" + fault.path() + "\"") +
-                 ": " + fault.what());
-    }
+    const Bytes image = ImageOfDocument(options.document, text);
     LoadedProject project;
     try {
         project = Store::Get().load(options.document, image);
@@ -72,22 +60,45 @@ void RunImport(const ImportOptions& options) {
 
 }  // namespace
 
+std::string DocumentOfImage(const std::string& file, const Bytes& image) {
+    try {
+        return json::ExportProjectJson(image);
+    } catch (const json::ImageFault& fault) {
+        Fail(kExitDamaged, file + ": the image cannot be taken apart at byte " +
+                               std::to_string(fault.offset()) + ": " + fault.what());
+    }
+}
+
+Bytes ImageOfDocument(const std::string& file, std::string_view document) {
+    try {
+        return json::ImportProjectJson(document);
+    } catch (const json::DocumentFault& fault) {
+        Fail(kExitBadDocument,
+             file + ": at " +
+                 (fault.path().empty() ? std::string("the document") : "\"" + fault.path() + "\"") +
+                 ": " + fault.what());
+    }
+}
+
 void AddExchangeCommands(CLI::App& app) {
     static ExportOptions exportOptions;
     static ImportOptions importOptions;
     CLI::App* out = app.add_subcommand(
-        "export", "Write the JSON form of a project (every section by name, texts as text)");
-    out->add_option("PROJECT", exportOptions.project, "the project file")->required();
+        "export", "Write the JSON form of a project (every section by name, texts as text).");
+    out->add_option("PROJECT", exportOptions.project, "The project file.")->required();
     out->add_option("-o,--output", exportOptions.output,
-                    "the JSON file to write (standard output when not given or \"-\")");
+                    "The JSON file to write (standard output when not given or \"-\").")
+        ->type_name("FILE");
     out->callback([] { RunExport(exportOptions); });
 
     CLI::App* in = app.add_subcommand(
         "import",
         "Make a project file from its JSON form; a bad document is refused with the "
-        "JSON path of its first fault");
-    in->add_option("DOCUMENT", importOptions.document, "the JSON file")->required();
-    in->add_option("-o,--output", importOptions.output, "the project file to write")->required();
+        "JSON path of its first fault.");
+    in->add_option("DOCUMENT", importOptions.document, "The JSON file.")->required();
+    in->add_option("-o,--output", importOptions.output, "The project file to write.")
+        ->type_name("FILE")
+        ->required();
     in->callback([] { RunImport(importOptions); });
 }
 
