@@ -145,11 +145,6 @@ void PressWhenOpen(int id) {
 
 }  // namespace
 
-// Under the leak checker: allocations that Qt's system libraries keep until the process ends.
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig\nleak:libdbus\n";
-}
-
 int main(int argc, char** argv) {
     std::string file, open, screenshot;
     int after = 1500, press = 0;
