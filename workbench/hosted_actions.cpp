@@ -25,6 +25,14 @@ std::optional<FieldPlace> ChosenField(MainWindow& window) {
     return FieldPlace{*page, fields.front()};
 }
 
+// The page whose recipe to edit: the recipe's in the tree, or the page the window shows.
+std::size_t RecipePage(MainWindow& window) {
+    const ProjectTree::Place place = window.tree().current();
+    if (place.node == ProjectTree::Node::Recipe && place.page >= 0)
+        return static_cast<std::size_t>(place.page);
+    return window.currentPage().value_or(0);
+}
+
 // The project's name in reports, and the name of its file on the card.
 std::string ProjectName(const ProjectDocument& document) {
     const QString name =
@@ -103,7 +111,7 @@ void ConnectHostedActions(MainWindow& window) {
     whole(h.network, &EditNetwork);
     whole(h.panelSetup, &EditPanelSetup);
     Change(window, h.recipes, [&window](const LoadedProject& project, Driver& driver) {
-        return EditRecipe(&window, project, driver, window.currentPage().value_or(0));
+        return EditRecipe(&window, project, driver, RecipePage(window));
     });
     QObject::connect(h.keyboard, &QAction::triggered, &window,
                      [&window] { StartKeyboardEditor(&window); });
