@@ -8,9 +8,9 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <atomic>
 #include <exception>
-#include <mutex>
 #include <thread>
 
 #include "kestra/host.h"
@@ -26,40 +26,12 @@ constexpr int kShowAfterMs = 400;
 // The bar's range; byte counts are scaled into it.
 constexpr int kBarSteps = 1000;
 
-// Collects what the libraries show in message boxes while the work runs.
-class MessageCollection {
-  public:
-    MessageCollection() {
-        previous_ = platform::SetMessageBoxPresenter(
-            [this](HWND, std::string_view text, std::string_view, UINT type) {
-                const std::lock_guard lock(mutex_);
-                texts_.emplace_back(text);
-                return platform::DefaultButton(type);
-            });
-    }
-    ~MessageCollection() { platform::SetMessageBoxPresenter(previous_); }
-    MessageCollection(const MessageCollection&) = delete;
-    MessageCollection& operator=(const MessageCollection&) = delete;
-
-    // The presenter that shows message boxes to the user when no work runs.
-    const platform::MessageBoxPresenter& userPresenter() const { return previous_; }
-
-    std::vector<std::string> texts() {
-        const std::lock_guard lock(mutex_);
-        return texts_;
-    }
-
-  private:
-    platform::MessageBoxPresenter previous_;
-    std::mutex mutex_;
-    std::vector<std::string> texts_;
-};
-
 class JobDialog : public QDialog, public JobProgress {
   public:
-    JobDialog(QWidget* parent, const QString& title, const MessageCollection& messages,
+    // `user` shows the questions of confirm() while the libraries' boxes are collected.
+    JobDialog(QWidget* parent, const QString& title, platform::MessageBoxPresenter user,
               QEventLoop& loop)
-        : QDialog(parent), messages_(messages), loop_(loop) {
+        : QDialog(parent), user_(std::move(user)), loop_(loop) {
         setWindowTitle(title);
         setWindowModality(Qt::ApplicationModal);
         setMinimumWidth(420);
@@ -109,10 +81,9 @@ class JobDialog : public QDialog, public JobProgress {
         QMetaObject::invokeMethod(
             this,
             [&] {
-                const auto& ask = messages_.userPresenter();
                 const UINT type = MB_YESNO | MB_ICONQUESTION;
-                answer = ask ? ask(OwnerFor(this), question, caption, type)
-                             : platform::DefaultButton(type);
+                answer = user_ ? user_(OwnerFor(this), question, caption, type)
+                               : platform::DefaultButton(type);
             },
             Qt::BlockingQueuedConnection);
         return answer == IDYES;
@@ -136,7 +107,7 @@ class JobDialog : public QDialog, public JobProgress {
         label_->setText(label_->text() + "\nStopping...");
     }
 
-    const MessageCollection& messages_;
+    platform::MessageBoxPresenter user_;
     QEventLoop& loop_;
     QLabel* label_;
     QProgressBar* bar_;
@@ -145,23 +116,19 @@ class JobDialog : public QDialog, public JobProgress {
     std::atomic<bool> cancelled_ = false;
 };
 
-std::string Joined(const std::vector<std::string>& texts) {
-    std::string joined;
-    for (const std::string& text : texts) joined += (joined.empty() ? "" : "; ") + text;
-    return joined;
-}
-
 }  // namespace
 
-JobOutcome RunJob(QWidget* parent, const QString& title,
-                  const std::function<void(JobProgress&)>& work) {
+void RunJob(QWidget* parent, const QString& title, const std::function<void(JobProgress&)>& work) {
     std::exception_ptr failure;
     std::atomic<bool> done = false;
     QEventLoop loop;
-    JobOutcome outcome;
+    // The presenter now in place (the user's) stays for the work's questions.
+    platform::MessageBoxPresenter user = platform::SetMessageBoxPresenter({});
+    platform::SetMessageBoxPresenter(user);
+    host::TakeMessageBoxes();
     {
-        MessageCollection messages;
-        JobDialog dialog(parent, title, messages, loop);
+        const host::CollectedMessageBoxes collected;
+        JobDialog dialog(parent, title, user, loop);
         std::thread worker([&] {
             try {
                 work(dialog);
@@ -179,19 +146,25 @@ JobOutcome RunJob(QWidget* parent, const QString& title,
             while (!done) loop.exec();
         }
         worker.join();
-        outcome.libraryMessages = messages.texts();
     }
-    if (!failure) return outcome;
-    const std::string said = outcome.libraryMessages.empty()
-                                 ? std::string()
-                                 : " (the library said: " + Joined(outcome.libraryMessages) + ")";
+    // What the libraries said that no failure message took in yet: told as the libraries would
+    // have told it after work that ended well, added to the failure's message otherwise.
+    std::string said;
+    for (const std::string& text : host::TakeMessageBoxes())
+        said += (said.empty() ? "" : "\n") + text;
+    if (!failure) {
+        if (!said.empty()) Tell(parent, title.toStdString(), said, MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    if (!said.empty()) std::replace(said.begin(), said.end(), '\n', ';');
+    const std::string added = said.empty() ? "" : " (the library said: " + said + ")";
     try {
         std::rethrow_exception(failure);
     } catch (host::Failure& thrown) {
-        if (!said.empty() && thrown.message.find(said) == std::string::npos) thrown.message += said;
+        thrown.message += added;
         throw;
     } catch (const std::exception& error) {
-        host::Fail(host::kExitInternal, std::string("internal fault: ") + error.what() + said);
+        host::Fail(host::kExitInternal, std::string("internal fault: ") + error.what() + added);
     }
 }
 

@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <vector>
 
 class QWidget;
 
@@ -34,15 +33,10 @@ class JobProgress {
     virtual bool confirm(const std::string& caption, const std::string& question) = 0;
 };
 
-// What the libraries said in message boxes while the work ran (they show none meanwhile).
-struct JobOutcome {
-    std::vector<std::string> libraryMessages;
-};
-
 // Runs `work` on a thread of its own behind a modal progress dialog titled `title` over
-// `parent`. A host::Failure the work throws is thrown again here, with what the libraries said
-// added to its message; any other exception becomes a host::Failure with kExitInternal.
-JobOutcome RunJob(QWidget* parent, const QString& title,
-                  const std::function<void(JobProgress&)>& work);
+// `parent`. The libraries show no message boxes meanwhile: what they say goes into the message
+// of a host::Failure the work throws, which is thrown again here (any other exception becomes
+// a host::Failure with kExitInternal), or is told to the user after work that ended well.
+void RunJob(QWidget* parent, const QString& title, const std::function<void(JobProgress&)>& work);
 
 }  // namespace kestra::workbench

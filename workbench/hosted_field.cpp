@@ -7,7 +7,6 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QEvent>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -18,10 +17,8 @@
 #include "plc_s5/field_dialog.h"
 #include "plc_s5/k32plc1.h"
 #include "plc_s5/type1_image.h"
-#include "string_table/string_table.h"
 #include "utilities/k32fabutil1.h"
 #include "windows/dialog.h"
-#include "windows/input.h"
 #include "workbench/hosted_dialogs.h"
 #include "workbench/hosted_panel_setup.h"
 #include "workbench/hosted_project.h"
@@ -301,7 +298,7 @@ bool ChooseFieldTag(QWidget* parent, const LoadedProject& project, Driver& drive
             TagSelection selection{};
             selection.hostRecord = &working;
             selection.project = &block;
-            selection.node = &ActiveNetworkHead(block);
+            selection.node = &setup;  // on a PLC network: the tags of the field's PLC
             selection.folder = &block.ext.tagFolder;
             selection.filter = &TagFilter::Offered;
             selection.filterData = &filter;

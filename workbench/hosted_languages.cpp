@@ -8,12 +8,9 @@
 // (MultiLangToDefault), and afterwards the default language's text sets are built again from
 // them (DefaultToMultiLang), so the pages show the default language after OK.
 #include <QDialog>
-#include <QDialogButtonBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-#include <QVBoxLayout>
 #include <cstring>
 #include <string>
 #include <vector>

@@ -4,13 +4,10 @@
 // functions. The dialog works on a deep copy of the folder (ExpDuplicateNetworkFolder), which
 // replaces the project's only after OK.
 #include <QDialog>
-#include <QDialogButtonBox>
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
-#include <QVBoxLayout>
 #include <cstring>
 
 #include "extension_classes/plc_driver.h"

@@ -227,11 +227,8 @@ bool EditPanelSetupWith(QWidget* parent, const LoadedProject& project, Driver& d
             job.showNow();
             outcome = panel::RequestPanelSetup(request, options);
         });
-        if (outcome.result < 0 && outcome.error == panel::text::kLaunchError) {
-            Tell(parent, panel::text::kSheetCaption, panel::text::kLaunchError,
-                 MB_OK | MB_ICONEXCLAMATION);
-            return false;
-        }
+        // "Error launching panel setup dialog" has been told as the client said it.
+        if (outcome.result < 0 && outcome.error == panel::text::kLaunchError) return false;
         if (outcome.result < 0)
             host::Fail(host::kExitInternal,
                        "the panel setup ended without an answer: " + outcome.error);
