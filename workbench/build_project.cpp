@@ -5,6 +5,7 @@
 #include <QPrinter>
 #include <QToolBar>
 
+#include "kestra/check.h"
 #include "kestra/panel_image.h"
 #include "kestra/print.h"
 #include "windows/qt/pdf_print_surface.h"
@@ -34,10 +35,9 @@ bool CheckProject(QWidget* parent, const LoadedProject& project, const std::stri
         std::string report;
         RunJob(parent, "Checking " + Quoted(name), [&](JobProgress& progress) {
             progress.step("Loading the project as the editor loads a file...");
-            const host::Bytes image = SavedImage(project);
-            const LoadedProject loaded = host::Store::Get().load(name, image);
-            host::Store::Get().save(name, loaded);
-            ProjectBlock& p = loaded.block();
+            const host::CheckedProject checked = host::LoadChecked(name, SavedImage(project), {});
+            host::Store::Get().save(name, checked.project);
+            ProjectBlock& p = checked.project.block();
             report = name + ": sound (" + std::to_string(p.record.pageCount.get()) + " pages, " +
                      std::to_string(FieldCount(p)) + " fields)";
         });

@@ -187,7 +187,7 @@ SetupRequestFacts FactsOf(const LoadedProject& project, Driver& driver) {
     ProjectBlock& block = project.block();
     SetupRequestFacts facts;
     facts.colourGraphics = block.ext.bitmapCount != 0;
-    CPlcInfoList drivers("TarvelFabricon\\");
+    CPlcInfoList drivers(host::kDriverListRegistryWord);
     drivers.Load(FALSE);
     facts.forthOffered = drivers.FindVersion(kForthProjectCode) != nullptr;
     try {
