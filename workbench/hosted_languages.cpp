@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -46,8 +47,8 @@ std::vector<std::string> LanguageLines(ProjectBlock& project) {
     std::vector<std::string> lines;
     const auto count = SendMessage(list, LB_GETCOUNT, 0, 0);
     for (LRESULT i = 0; i < count; ++i) {
-        std::string line(static_cast<std::size_t>(SendMessage(list, LB_GETTEXTLEN, i, 0)), '\0');
-        std::vector<char> text(line.size() + 1);
+        const LRESULT length = SendMessage(list, LB_GETTEXTLEN, i, 0);
+        std::vector<char> text(static_cast<std::size_t>(std::max<LRESULT>(length, 0)) + 1);
         SendMessage(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data()));
         lines.emplace_back(text.data());
     }

@@ -190,6 +190,7 @@ SetupRequestFacts FactsOf(const LoadedProject& project, Driver& driver) {
     CPlcInfoList drivers(host::kDriverListRegistryWord);
     drivers.Load(FALSE);
     facts.forthOffered = drivers.FindVersion(kForthProjectCode) != nullptr;
+    const host::CollectedMessageBoxes quiet;  // a driver that cannot build the image says so
     try {
         facts.projectSize =
             static_cast<std::uint32_t>(driver.buildPanelImage("the project", project).size());

@@ -53,6 +53,8 @@ std::string AddressText(Driver& driver, ProjectBlock& project, const uPLCSETUP& 
 }
 
 host::Bytes SavedImage(const LoadedProject& project) {
+    // What the store would say in a message box goes into a failure's message.
+    const host::CollectedMessageBoxes quiet;
     return host::Store::Get().save("the project", project);
 }
 
