@@ -13,11 +13,6 @@
 #include "workbench/main_window.h"
 #include "workbench/questions.h"
 
-// Under the leak checker: allocations that Qt's system libraries keep until the process ends.
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig\nleak:libdbus\n";
-}
-
 int main(int argc, char** argv) {
     using namespace kestra;
     QApplication app(argc, argv);
