@@ -34,6 +34,21 @@ class DocumentFaults : public ProjectJsonTest {
     Json document;
 };
 
+// Every string index (a member whose name ends in "String", or "textString1" to 9) above
+// `last` becomes `last`.
+void LastStringForLaterOnes(Json& value, int last) {
+    if (value.is_array())
+        for (Json& element : value) LastStringForLaterOnes(element, last);
+    if (!value.is_object()) return;
+    for (auto& [name, member] : value.items()) {
+        const bool index = name.ends_with("String") || name.starts_with("textString");
+        if (index && member.is_number() && member.get<int>() > last)
+            member = last;
+        else
+            LastStringForLaterOnes(member, last);
+    }
+}
+
 }  // namespace
 
 TEST_F(DocumentFaults, TextsThatAreNotDocumentsOrNotProjects) {
@@ -183,6 +198,7 @@ TEST_F(ProjectJsonTest, AHandWrittenDocumentGivesTheImageTheTablesDescribe) {
     Json doc = Json::parse(
         json::ExportProjectJson(resaved(saved(build({.pages = 1, .fieldsPerPage = 1})))));
     doc["strings"] = Json::array({"Title", "\xe2\x82\xac uro"});  // U+20AC is byte 0x80
+    LastStringForLaterOnes(doc, 1);  // an index beyond the pool is refused
     doc["pages"][0]["name"] = "Start";
     doc["pages"][0]["text"] = "hi";
     doc.erase("keyedEntries");
