@@ -117,13 +117,20 @@ constexpr std::size_t kLimit8 = 0xFF, kLimit16 = 0xFFFF, kLimit32 = 0xFFFFFFFF;
 
 }  // namespace
 
+// A document takes about eight times the bytes of its image; room for a text of twelve times
+// (exporting) or an image of a sixth (importing) is reserved, so that neither is moved (and
+// held twice) while it grows.
+constexpr std::size_t kDocumentPerImageByte = 12;
+
 Codec::Codec(std::span<const std::byte> image) : in_(std::in_place, image) {
     frames_.push_back({FrameKind::Object, {}, kNoIndex, 0, 0, false});
     out_.reserve(image.size());
+    writer_.reserve(kDocumentPerImageByte * image.size() + 4096);
 }
 
 Codec::Codec(DocumentReader& document) : reader_(&document) {
     frames_.push_back({FrameKind::Object, {}, kNoIndex, 0, 0, false});
+    out_.reserve(document.textSize() / (kDocumentPerImageByte / 2));
     if (!document.rootIsObject()) fail("the document must be a JSON object");
 }
 

@@ -231,7 +231,8 @@ struct DocumentReader::Container {
     }
 };
 
-DocumentReader::DocumentReader(std::string_view text) : parser_(std::make_unique<Parser>()) {
+DocumentReader::DocumentReader(std::string_view text)
+    : parser_(std::make_unique<Parser>()), textSize_(text.size()) {
     const simdjson::padded_string_view padded(text.data(), text.size(),
                                               text.size() + kDocumentPadding);
     Check(parser_->parser.iterate(padded).get(parser_->document));

@@ -46,6 +46,7 @@ class DocumentReader {
     DocumentReader& operator=(const DocumentReader&) = delete;
 
     bool rootIsObject() const { return rootIsObject_; }
+    std::size_t textSize() const { return textSize_; }
     // Objects and arrays entered, the root included.
     std::size_t depth() const { return depth_; }
     // Leaves the objects and arrays entered above `depth`.
@@ -93,6 +94,7 @@ class DocumentReader {
     struct Parser;
     std::unique_ptr<Parser> parser_;
     bool rootIsObject_ = false;
+    std::size_t textSize_ = 0;
     // Containers entered are stack_[0] to stack_[depth_ - 1]; those above are kept for reuse.
     std::vector<std::unique_ptr<Container>> stack_;
     std::size_t depth_ = 0;

@@ -25,6 +25,8 @@ struct ObjectEnd {
 class DocumentWriter {
   public:
     DocumentWriter();
+    // Room for a text of `bytes`, taken at once (untouched room costs no memory).
+    void reserve(std::size_t bytes) { text_.reserve(bytes); }
 
     // A member of the current object (`key`) or the next element of the current array (""),
     // as an object or an array that the matching close() ends.
