@@ -1,6 +1,7 @@
 // Round trips of the JSON form over every kind of project the store saves: projects built in
 // memory with each section switched on, and the images the store's fuzz corpus and regression
 // inputs hold.
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -291,6 +292,37 @@ TEST_F(ProjectJsonTest, DISABLED_WriteFuzzSeeds) {
         const std::string document = json::ExportProjectJson(resaved(saved(build(v.shape))));
         std::ofstream(std::string(folder) + "/" + v.name, std::ios::binary) << document;
     }
+}
+
+// Export checks an image against the image its document gives as it walks it: whatever image
+// it takes, with any one byte changed, importing its document gives that image back.
+TEST_F(ProjectJsonTest, AnImageExportTakesIsTheImageItsDocumentGives) {
+    std::size_t taken = 0, refused = 0;
+    for (const char* name : {"everything", "everything, one language"}) {
+        SCOPED_TRACE(name);
+        const auto variant = std::find_if(std::begin(kVariants), std::end(kVariants),
+                                          [&](const Variant& v) { return v.name == std::string(name); });
+        ASSERT_NE(variant, std::end(kVariants));
+        const auto image = resaved(saved(build(variant->shape)));
+        for (std::size_t at = 0; at < image.size(); at += 31)
+            for (const std::uint8_t flip : {0x01, 0x80}) {
+                auto changed = image;
+                changed[at] ^= flip;
+                std::string document;
+                try {
+                    document = json::ExportProjectJson(changed);
+                } catch (const json::ImageFault&) {
+                    ++refused;
+                    continue;
+                }
+                ++taken;
+                ASSERT_EQ(json::ImportProjectJson(document), changed) << "byte " << at;
+            }
+    }
+    RecordProperty("taken", static_cast<int>(taken));
+    RecordProperty("refused", static_cast<int>(refused));
+    EXPECT_GT(taken, 100u);
+    EXPECT_GT(refused, 100u);
 }
 
 TEST_F(ProjectJsonTest, TagsAreATreeWhereTheTableIsOne) {
