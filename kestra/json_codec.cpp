@@ -229,10 +229,10 @@ void Codec::beginObject(std::string_view name) {
         push(FrameKind::Object, name);
         return;
     }
-    const std::size_t depth = reader_->depth();
     const ValueKind kind = locate(name);
     if (kind != ValueKind::Object)
         failAt(name, std::string("must be an object, not ") + TypeName(kind));
+    const std::size_t depth = reader_->depth();
     reader_->enterObject();
     push(FrameKind::Object, name);
     top().readerDepth = depth;

@@ -321,8 +321,8 @@ std::size_t Codec::array(std::string_view name, std::size_t count, Each each) {
         pop();
         return count;
     }
-    const std::size_t depth = reader_->depth();
     if (locate(name) != ValueKind::Array) failAt(name, "must be an array");
+    const std::size_t depth = reader_->depth();
     reader_->enterArray();
     push(FrameKind::Array, name);
     top().readerDepth = depth;
@@ -348,9 +348,8 @@ void Codec::revisit(std::string_view name, Each each) {
         pop();
         return;
     }
-    const std::size_t depth = reader_->depth();
     if (!has(name) || kindOf(name) != ValueKind::Array) return;
-    locate(name);
+    const std::size_t depth = reader_->depth();
     reader_->enterArray();
     push(FrameKind::Value, name);
     top().readerDepth = depth;
@@ -366,7 +365,6 @@ template <typename Look>
 void Codec::peekInside(std::string_view name, Look look) {
     if (exporting() || kindOf(name) != ValueKind::Object) return;
     const std::size_t depth = reader_->depth();
-    locate(name, false);
     reader_->enterObject();
     push(FrameKind::Value, name);
     top().readerDepth = depth;
