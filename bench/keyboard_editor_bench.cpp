@@ -1,9 +1,15 @@
 // Packing a 640 x 400 keyboard background into 256 panel colours, against a plain pass over
-// the same pixels (reading each pixel and summing its components).
+// the same pixels (reading each pixel and summing its components). And the texts an edit of a
+// large keyboard writes for its undo step (the snapshot, with every symbol's current geometry)
+// against the document text as it is saved, and reading a snapshot back as undo does.
 #include <benchmark/benchmark.h>
 
 #include <QImage>
+#include <memory>
+#include <string>
 
+#include "keyboard_editor/clavon_model.h"
+#include "keyboard_editor/kbd_document.h"
 #include "keyboard_editor/panel_palette.h"
 
 namespace {
@@ -45,8 +51,43 @@ void Pack256(benchmark::State& state) {
     }
 }
 
+// Keys and value boxes in turn, a thousand of them, moved off the grid as a drag leaves them.
+std::unique_ptr<clavon::CClavonModel> LargeKeyboard() {
+    auto model = std::make_unique<clavon::CClavonModel>();
+    for (int i = 0; i < 1000; ++i) {
+        std::unique_ptr<clavon::CODKesSymbol> symbol;
+        if (i % 2)
+            symbol = std::make_unique<clavon::CSymValue>(*model);
+        else
+            symbol = std::make_unique<clavon::CKesButton>(*model);
+        symbol->Properties().Set(clavon::CKesButton::kLabel, "Key " + std::to_string(i));
+        symbol->MoveTo((i % 13) * 48 + 0.5, (i / 13 % 12) * 32 + 0.25);
+        model->Add(std::move(symbol));
+    }
+    return model;
+}
+
+void SavedText(benchmark::State& state) {
+    const auto model = LargeKeyboard();
+    for (auto _ : state) benchmark::DoNotOptimize(clavon::SaveKbd(*model).size());
+}
+
+void SnapshotText(benchmark::State& state) {
+    const auto model = LargeKeyboard();
+    for (auto _ : state) benchmark::DoNotOptimize(clavon::SnapshotKbd(*model).size());
+}
+
+void RestoreSnapshot(benchmark::State& state) {
+    const QByteArray snapshot = clavon::SnapshotKbd(*LargeKeyboard());
+    std::string error;
+    for (auto _ : state) benchmark::DoNotOptimize(clavon::ParseKbd(snapshot, error).get());
+}
+
 }  // namespace
 
+BENCHMARK(SavedText)->Unit(benchmark::kMillisecond);
+BENCHMARK(SnapshotText)->Unit(benchmark::kMillisecond);
+BENCHMARK(RestoreSnapshot)->Unit(benchmark::kMillisecond);
 BENCHMARK(PlainPass)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 BENCHMARK(Pack256)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 BENCHMARK_MAIN();

@@ -1,11 +1,13 @@
-// Converting a 1024 x 768 photo-like picture for an 8-bit panel with each dither kind, against
-// a plain copy of the same pixels.
+// Converting a 1024 x 768 photo-like picture for an 8-bit panel with each dither kind, for a
+// 320 x 240 panel at each depth, and to 1 bit at its own size, against a plain copy of the same
+// pixels.
 #include <benchmark/benchmark.h>
 
 #include <QImage>
 #include <cmath>
 #include <cstring>
 #include <random>
+#include <string>
 
 #include "extension_classes/panel_image.h"
 
@@ -56,6 +58,25 @@ void BM_ConvertTo8Bits(benchmark::State& state) {
     for (auto _ : state) benchmark::DoNotOptimize(ConvertPanelImage(Photo(), settings));
 }
 BENCHMARK(BM_ConvertTo8Bits)->DenseRange(0, 7)->Unit(benchmark::kMillisecond);
+
+// A photo converted for a 320 x 240 panel, scaled smoothly before its colours are reduced,
+// at each colour depth (Floyd-Steinberg).
+void BM_ConvertForThePanel(benchmark::State& state) {
+    PanelImageSettings settings;
+    settings.colorBits = int(state.range(0));
+    state.SetLabel(std::to_string(state.range(0)) + " bits");
+    for (auto _ : state)
+        benchmark::DoNotOptimize(ConvertPanelImage(Photo(), settings, QSize(320, 240)));
+}
+BENCHMARK(BM_ConvertForThePanel)->Arg(1)->Arg(4)->Arg(8)->Unit(benchmark::kMillisecond);
+
+// The photo at its own size at 1 bit: error diffusion on the grey level.
+void BM_ConvertTo1Bit(benchmark::State& state) {
+    PanelImageSettings settings;
+    settings.colorBits = 1;
+    for (auto _ : state) benchmark::DoNotOptimize(ConvertPanelImage(Photo(), settings));
+}
+BENCHMARK(BM_ConvertTo1Bit)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -1,3 +1,4 @@
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QDrag>
@@ -6,6 +7,7 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QTemporaryDir>
 #include <QUrl>
 
@@ -45,6 +47,15 @@ QImage IndexedAtDepth(const QImage& image, int bits) {
     if (image.format() == QImage::Format_Indexed8 && image.colorCount() <= (1 << bits))
         return image;
     return kestra::kxc::ReduceToPanelPalette(image, bits, kestra::kxc::DitherKind::None);
+}
+
+// Whether an enabled action or shortcut of the window answers to the keys.
+bool IsWindowShortcut(QWidget* window, const QKeySequence& keys) {
+    for (const QAction* action : window->findChildren<QAction*>())
+        if (action->isEnabled() && action->shortcuts().contains(keys)) return true;
+    for (const QShortcut* shortcut : window->findChildren<QShortcut*>())
+        if (shortcut->isEnabled() && shortcut->keys().contains(keys)) return true;
+    return false;
 }
 
 }  // namespace
@@ -247,8 +258,15 @@ bool CFileListTree::event(QEvent* e) {
     if (e->type() == QEvent::ShortcutOverride) {
         auto* key = static_cast<QKeyEvent*>(e);
         const int k = key->key();
-        if (k == Qt::Key_Return || k == Qt::Key_Enter || k == Qt::Key_Escape ||
-            k == Qt::Key_Delete || (key->modifiers() & Qt::ControlModifier)) {
+        const Qt::KeyboardModifiers modifiers = key->modifiers();
+        const bool plain = !(modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier |
+                                          Qt::ShiftModifier));
+        const bool ownKey = plain && (k == Qt::Key_Return || k == Qt::Key_Enter ||
+                                      k == Qt::Key_Escape || k == Qt::Key_Delete);
+        // Enter, Escape, Delete and the Ctrl keys come here, except the accelerators of the
+        // window the tree is in.
+        if ((ownKey || (modifiers & Qt::ControlModifier)) &&
+            !IsWindowShortcut(window(), QKeySequence(key->keyCombination()))) {
             e->accept();
             return true;
         }

@@ -85,7 +85,8 @@ class TransferJob {
                 to, source.error() != QFile::NoError ? source.errorString() : target.errorString());
             return false;
         }
-        target.setPermissions(source.permissions());
+        // A committed save file has no name left; the copy is set through its path.
+        QFile::setPermissions(to, source.permissions());
         return true;
     }
 

@@ -45,6 +45,16 @@ constexpr DiffusionKernel kKernels[] = {
     {DitherKind::Jarvis, 48, kJarvis},
 };
 
+// Each kernel hands on exactly the error it takes: its weights add up to its divisor. The error
+// a pixel carries is then a weighted mean of errors of single pixels, each within one step of
+// the value range, so it stays bounded however long the picture.
+constexpr bool HandsOnAllItsError(const DiffusionKernel& kernel) {
+    int sum = 0;
+    for (const Tap& tap : kernel.taps) sum += tap.weight;
+    return sum == kernel.divisor;
+}
+static_assert(std::all_of(std::begin(kKernels), std::end(kKernels), HandsOnAllItsError));
+
 // The kernels reach at most 3 pixels sideways and 3 rows down.
 constexpr int kReach = 3;
 constexpr int kRows = kReach + 1;
@@ -63,11 +73,25 @@ int Clamp8(int v) {
     return std::clamp(v, 0, 255);
 }
 
-// Finds the nearest palette entry of a colour. The colour cube is separable, so its nearest
-// entry is the nearest level of each component; the small palettes are searched whole.
-class PaletteMatcher {
+bool IsGreyPalette(const QList<QRgb>& palette) {
+    return std::all_of(palette.begin(), palette.end(),
+                       [](QRgb c) { return qRed(c) == qGreen(c) && qGreen(c) == qBlue(c); });
+}
+
+// The spread between neighbouring palette colours, used to scale the ordered dither.
+int Spread(const QList<QRgb>& palette) {
+    return palette.size() == 2 ? 255 : palette.size() == 16 ? 128 : 36;
+}
+
+// What the reduction works on for a palette of colours: the three components of a pixel. The
+// colour cube is separable, so its nearest entry is the nearest level of each component; the
+// small palettes are searched whole.
+class ColourValues {
   public:
-    PaletteMatcher(const QList<QRgb>& palette, int colorBits)
+    static constexpr int kChannels = 3;
+    using Values = std::array<int, kChannels>;
+
+    ColourValues(const QList<QRgb>& palette, int colorBits)
         : palette_(palette), cube_(colorBits == 8) {
         if (cube_) {
             for (int v = 0; v < 256; ++v) {
@@ -76,12 +100,12 @@ class PaletteMatcher {
             }
         }
     }
-    int Index(int r, int g, int b) const {
-        if (cube_) return (level3_[r] << 5) | (level3_[g] << 2) | level2_[b];
-        return NearestPaletteIndex(palette_, qRgb(r, g, b));
+    static Values Of(QRgb c) { return {qRed(c), qGreen(c), qBlue(c)}; }
+    Values OfEntry(int index) const { return Of(palette_[index]); }
+    int Nearest(const Values& v) const {
+        if (cube_) return (level3_[v[0]] << 5) | (level3_[v[1]] << 2) | level2_[v[2]];
+        return NearestPaletteIndex(palette_, qRgb(v[0], v[1], v[2]));
     }
-    // The spread between neighbouring palette colours, used to scale the ordered dither.
-    int Spread() const { return palette_.size() == 2 ? 255 : palette_.size() == 16 ? 128 : 36; }
 
   private:
     static uint8_t NearestLevel(int v, int maxLevel) {
@@ -98,45 +122,75 @@ class PaletteMatcher {
     std::array<uint8_t, 256> level2_{};
 };
 
+// What the reduction works on for a palette of greys: the brightness of a pixel as the eye
+// sees it. Diffusing three colour errors against greys would let the components' errors pull
+// the choice their own ways (a dark purple turns half white).
+class GreyValues {
+  public:
+    static constexpr int kChannels = 1;
+    using Values = std::array<int, kChannels>;
+
+    explicit GreyValues(const QList<QRgb>& palette) : palette_(palette) {
+        for (int v = 0; v < 256; ++v) {
+            int best = 0;
+            for (int i = 1; i < palette.size(); ++i)
+                if (std::abs(qRed(palette[i]) - v) < std::abs(qRed(palette[best]) - v)) best = i;
+            nearest_[v] = uint8_t(best);
+        }
+    }
+    static Values Of(QRgb c) {
+        return {(qRed(c) * 299 + qGreen(c) * 587 + qBlue(c) * 114 + 500) / 1000};
+    }
+    Values OfEntry(int index) const { return {qRed(palette_[index])}; }
+    int Nearest(const Values& v) const { return nearest_[v[0]]; }
+
+  private:
+    const QList<QRgb>& palette_;
+    std::array<uint8_t, 256> nearest_{};
+};
+
 QImage EmptyIndexed(QSize size, const QList<QRgb>& palette) {
     QImage out(size, QImage::Format_Indexed8);
     if (!out.isNull()) out.setColorTable(palette);
     return out;
 }
 
-QImage ReduceNearest(const QImage& rgb, const QList<QRgb>& palette, const PaletteMatcher& match) {
+template <typename Space>
+QImage ReduceNearest(const QImage& rgb, const QList<QRgb>& palette, const Space& space) {
     QImage out = EmptyIndexed(rgb.size(), palette);
     for (int y = 0; y < rgb.height(); ++y) {
         const auto* src = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
         uchar* dst = out.scanLine(y);
-        for (int x = 0; x < rgb.width(); ++x)
-            dst[x] = uchar(match.Index(qRed(src[x]), qGreen(src[x]), qBlue(src[x])));
+        for (int x = 0; x < rgb.width(); ++x) dst[x] = uchar(space.Nearest(Space::Of(src[x])));
     }
     return out;
 }
 
-QImage ReduceOrdered(const QImage& rgb, const QList<QRgb>& palette, const PaletteMatcher& match) {
+template <typename Space>
+QImage ReduceOrdered(const QImage& rgb, const QList<QRgb>& palette, const Space& space) {
     QImage out = EmptyIndexed(rgb.size(), palette);
-    const int spread = match.Spread();
+    const int spread = Spread(palette);
     for (int y = 0; y < rgb.height(); ++y) {
         const auto* src = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
         uchar* dst = out.scanLine(y);
         for (int x = 0; x < rgb.width(); ++x) {
             // Offsets from -spread/2 to +spread/2, centred on zero.
             const int offset = ((2 * kBayer[y & 3][x & 3] + 1) * spread) / 32 - spread / 2;
-            dst[x] =
-                uchar(match.Index(Clamp8(qRed(src[x]) + offset), Clamp8(qGreen(src[x]) + offset),
-                                  Clamp8(qBlue(src[x]) + offset)));
+            typename Space::Values v = Space::Of(src[x]);
+            for (int& c : v) c = Clamp8(c + offset);
+            dst[x] = uchar(space.Nearest(v));
         }
     }
     return out;
 }
 
-QImage ReduceDiffused(const QImage& rgb, const QList<QRgb>& palette, const PaletteMatcher& match,
+template <typename Space>
+QImage ReduceDiffused(const QImage& rgb, const QList<QRgb>& palette, const Space& space,
                       const DiffusionKernel& kernel) {
+    constexpr int kChannels = Space::kChannels;
     QImage out = EmptyIndexed(rgb.size(), palette);
     const int width = rgb.width();
-    const int stride = (width + 2 * kReach) * 3;
+    const int stride = (width + 2 * kReach) * kChannels;
     // Weighted error sums (not yet divided) of the next kRows rows, a ring of rows; each row has
     // kReach pixels of room on either side so that the taps need no bounds checks.
     std::vector<int32_t> errors(size_t(stride) * kRows, 0);
@@ -146,10 +200,9 @@ QImage ReduceDiffused(const QImage& rgb, const QList<QRgb>& palette, const Palet
     int tapRow[kMaxTaps], tapOffset[kMaxTaps], tapWeight[kMaxTaps];
     for (size_t t = 0; t < tapCount; ++t) {
         tapRow[t] = kernel.taps[t].dy;
-        tapOffset[t] = kernel.taps[t].dx * 3;
+        tapOffset[t] = kernel.taps[t].dx * kChannels;
         tapWeight[t] = kernel.taps[t].weight;
     }
-    const QRgb* colors = palette.constData();
     for (int y = 0; y < rgb.height(); ++y) {
         int32_t* rows[kRows];
         for (int dy = 0; dy < kRows; ++dy) rows[dy] = &errors[size_t((y + dy) % kRows) * stride];
@@ -157,27 +210,37 @@ QImage ReduceDiffused(const QImage& rgb, const QList<QRgb>& palette, const Palet
         const auto* src = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
         uchar* dst = out.scanLine(y);
         for (int x = 0; x < width; ++x) {
-            const int slot = (x + kReach) * 3;
-            int32_t* acc = row + slot;
-            const int want[3] = {Clamp8(qRed(src[x]) + acc[0] / kernel.divisor),
-                                 Clamp8(qGreen(src[x]) + acc[1] / kernel.divisor),
-                                 Clamp8(qBlue(src[x]) + acc[2] / kernel.divisor)};
-            const int index = match.Index(want[0], want[1], want[2]);
+            const int slot = (x + kReach) * kChannels;
+            const int32_t* carried = row + slot;
+            typename Space::Values want = Space::Of(src[x]);
+            for (int c = 0; c < kChannels; ++c)
+                want[c] = Clamp8(want[c] + carried[c] / kernel.divisor);
+            const int index = space.Nearest(want);
             dst[x] = uchar(index);
-            const QRgb got = colors[index];
-            const int error[3] = {want[0] - qRed(got), want[1] - qGreen(got), want[2] - qBlue(got)};
-            if (error[0] == 0 && error[1] == 0 && error[2] == 0) continue;
+            const typename Space::Values got = space.OfEntry(index);
+            int error[kChannels];
+            bool none = true;
+            for (int c = 0; c < kChannels; ++c) {
+                error[c] = want[c] - got[c];
+                none = none && error[c] == 0;
+            }
+            if (none) continue;
             for (size_t t = 0; t < tapCount; ++t) {
                 int32_t* target = rows[tapRow[t]] + slot + tapOffset[t];
-                const int weight = tapWeight[t];
-                target[0] += error[0] * weight;
-                target[1] += error[1] * weight;
-                target[2] += error[2] * weight;
+                for (int c = 0; c < kChannels; ++c) target[c] += error[c] * tapWeight[t];
             }
         }
         std::fill(row, row + stride, 0);
     }
     return out;
+}
+
+template <typename Space>
+QImage Reduce(const QImage& rgb, const QList<QRgb>& palette, const Space& space, DitherKind kind) {
+    if (kind == DitherKind::Bayer) return ReduceOrdered(rgb, palette, space);
+    for (const DiffusionKernel& kernel : kKernels)
+        if (kernel.kind == kind) return ReduceDiffused(rgb, palette, space, kernel);
+    return ReduceNearest(rgb, palette, space);
 }
 
 }  // namespace
@@ -223,11 +286,8 @@ QImage ReduceToPanelPalette(const QImage& picture, int colorBits, DitherKind kin
     if (picture.isNull() || palette.isEmpty()) return {};
     const QImage rgb = picture.convertToFormat(QImage::Format_RGB32);
     if (rgb.isNull()) return {};
-    const PaletteMatcher match(palette, colorBits);
-    if (kind == DitherKind::Bayer) return ReduceOrdered(rgb, palette, match);
-    for (const DiffusionKernel& kernel : kKernels)
-        if (kernel.kind == kind) return ReduceDiffused(rgb, palette, match, kernel);
-    return ReduceNearest(rgb, palette, match);
+    if (IsGreyPalette(palette)) return Reduce(rgb, palette, GreyValues(palette), kind);
+    return Reduce(rgb, palette, ColourValues(palette, colorBits), kind);
 }
 
 }  // namespace kestra::kxc

@@ -5,6 +5,7 @@
 #include <QBuffer>
 #include <QFile>
 #include <QImageReader>
+#include <QPainter>
 #include <mutex>
 
 namespace kestra::kxc {
@@ -62,18 +63,15 @@ QImage MirrorAsAsked(QImage image, const PanelImageSettings& s) {
     return image;
 }
 
-// Resizes an indexed image by picking the nearest source pixel, so that it keeps its palette.
-QImage ScaleIndexed(const QImage& image, QSize size) {
-    QImage out(size, QImage::Format_Indexed8);
-    if (out.isNull()) return out;
-    out.setColorTable(image.colorTable());
-    const qint64 sw = image.width(), sh = image.height();
-    for (int y = 0; y < size.height(); ++y) {
-        const uchar* src = image.constScanLine(int(y * sh / size.height()));
-        uchar* dst = out.scanLine(y);
-        for (int x = 0; x < size.width(); ++x) dst[x] = src[x * sw / size.width()];
-    }
-    return out;
+// A 32-bit copy of the picture with its transparent parts on the panel's background.
+QImage OnPanelBackground(const QImage& picture) {
+    if (!picture.hasAlphaChannel()) return picture.convertToFormat(QImage::Format_RGB32);
+    QImage opaque(picture.size(), QImage::Format_RGB32);
+    if (opaque.isNull()) return opaque;
+    opaque.fill(kPanelBackground);
+    QPainter painter(&opaque);
+    painter.drawImage(0, 0, picture);
+    return opaque;
 }
 
 LoadedPicture ReadFrom(QImageReader& reader) {
@@ -111,7 +109,7 @@ bool IsAcceptableImageSize(QSize size) {
 }
 
 QImage ApplyPanelFilters(const QImage& picture, const PanelImageSettings& s) {
-    QImage rgb = picture.convertToFormat(QImage::Format_RGB32);
+    QImage rgb = OnPanelBackground(picture);
     if (rgb.isNull() || !NeedsFilters(s)) return rgb;
     InitMagick();
     try {
@@ -145,17 +143,15 @@ QImage InvertPaletteImage(const QImage& indexed) {
 QImage ConvertPanelImage(const QImage& picture, const PanelImageSettings& s, QSize outputSize) {
     if (picture.isNull() || !IsAcceptableImageSize(picture.size())) return {};
     if (PanelPalette(s.colorBits).isEmpty()) return {};
-    const QImage filtered = ApplyPanelFilters(picture, s);
+    QImage filtered = ApplyPanelFilters(picture, s);
     if (filtered.isNull()) return {};
+    if (outputSize.isValid() && !outputSize.isEmpty() && outputSize != filtered.size() &&
+        IsAcceptableImageSize(outputSize))
+        filtered = filtered.scaled(outputSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     QImage panel = ReduceToPanelPalette(filtered, s.colorBits, DitherOfChoice(s.dither));
     if (panel.isNull()) return {};
     if (s.invert) panel = InvertPaletteImage(panel);
-    panel = MirrorAsAsked(panel, s);
-    // An indexed image is resized by picking pixels, so that it keeps the panel's colours.
-    if (outputSize.isValid() && !outputSize.isEmpty() && outputSize != panel.size() &&
-        IsAcceptableImageSize(outputSize))
-        panel = ScaleIndexed(panel, outputSize);
-    return panel;
+    return MirrorAsAsked(panel, s);
 }
 
 QImage ResizeSmooth(const QImage& picture, QSize size) {

@@ -1,7 +1,9 @@
-// Conversion of a picture into the image a panel shows: the filters, brightness and contrast,
-// the reduction to the panel's colour depth with the chosen dither, invert, flip, mirror and
-// the output size, always in that order. Filters, brightness, contrast and the smooth resizing
-// of originals run on Magick++; the colour reduction is our own (panel_dither.h).
+// Conversion of a picture into the image a panel shows: transparent parts on the panel's
+// background, the filters, brightness and contrast, a smooth scaling to the output size, the
+// reduction to the panel's colour depth with the chosen dither, then invert, flip and mirror,
+// always in that order. Scaling before the reduction gives the panel a clean dither pattern at
+// its own size. Filters, brightness and contrast run on Magick++; the colour reduction is our
+// own (panel_dither.h).
 #pragma once
 
 #include <QImage>
@@ -37,6 +39,9 @@ struct PanelImageSettings {
     bool operator==(const PanelImageSettings&) const = default;
 };
 
+// The panel's background, on which transparent parts of a picture lie (the frame's colour).
+inline constexpr QRgb kPanelBackground = 0xFFFFFFFF;
+
 // Pictures larger than this are refused when loaded, and never converted.
 inline constexpr int kMaxImageSide = 16384;
 inline constexpr qint64 kMaxImagePixels = 40LL * 1000 * 1000;
@@ -48,7 +53,8 @@ bool IsAcceptableImageSize(QSize size);
 QImage ConvertPanelImage(const QImage& picture, const PanelImageSettings& settings,
                          QSize outputSize = QSize());
 
-// The filter stage alone (smooth, blur, sharpen, brightness, contrast), on a 32-bit copy.
+// The filter stage alone (smooth, blur, sharpen, brightness, contrast), on a 32-bit copy whose
+// transparent parts lie on the panel's background.
 QImage ApplyPanelFilters(const QImage& picture, const PanelImageSettings& settings);
 
 // The panel image turned to the inverse colours of its own palette (each entry goes to the

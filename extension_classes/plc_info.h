@@ -63,7 +63,9 @@ class CPlcInfoList {
     void InsertClientInfo(BOOL insert) { m_bHideClient = !insert; }
 
     // From the registry copy (unless rescan), else from a scan of the program folder, which
-    // then rewrites the copy. 1 when the list was filled, 0 when nothing gave a driver.
+    // then rewrites the copy. A copy that names a library outside the program folder, or one
+    // that is no longer there, is out of date and scanned again likewise. 1 when the list was
+    // filled, 0 when nothing gave a driver.
     int Load(BOOL rescan = FALSE);
     // The same with the 16-bit registry copy under the classes-root hive.
     int Load16(BOOL rescan = FALSE);
@@ -90,6 +92,9 @@ class CPlcInfoList {
   private:
     bool readRegistry32();
     bool readRegistry16();
+    // Takes the entries read from a copy when every one names a library in the scan folder
+    // (hidden clients passed over); false when the copy is out of date or gave nothing.
+    bool takeCopy(std::vector<std::unique_ptr<CPlcInfo>> entries);
     bool scanDisk();
     void writeRegistry32() const;
     void writeRegistry16() const;

@@ -1,6 +1,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
 
 #include "extension_classes/plc_info.h"
 #include "extension_classes/registry.h"
@@ -46,6 +48,19 @@ std::string itemText(const CPlcInfo& info, const RegistryItem& item) {
                                                        : info.GetVersionStr();
 }
 
+// Whether the entry's library lies in `folder`. Every program folder (an installed copy, a build
+// tree) shares the user's registry store, so a copy may have been written by another folder's
+// programs, or name a library that has since gone.
+bool installedIn(const CPlcInfo& info, const std::string& folder) {
+    namespace fs = std::filesystem;
+    if (info.m_strPath.empty() || info.m_strDllName.empty()) return false;
+    std::error_code error;
+    const fs::path library =
+        fs::path(kestra::platform::ToNativePath(info.m_strPath)) / info.m_strDllName;
+    return fs::is_regular_file(library, error) &&
+           fs::equivalent(library.parent_path(), folder, error);
+}
+
 }  // namespace
 
 CPlcInfoList::CPlcInfoList(const std::string& registryWord)
@@ -88,10 +103,22 @@ int CPlcInfoList::Load16(BOOL rescan) {
     return 1;
 }
 
+bool CPlcInfoList::takeCopy(std::vector<std::unique_ptr<CPlcInfo>> entries) {
+    DeleteAll();
+    const std::string folder = GetScanFolder();
+    const bool current = std::all_of(entries.begin(), entries.end(),
+                                     [&](const auto& info) { return installedIn(*info, folder); });
+    if (!current) return false;
+    for (auto& info : entries)
+        if (!m_bHideClient || info->m_nProjectCode != kPlcCodeClient)
+            m_items.push_back(std::move(info));
+    return !m_items.empty();
+}
+
 bool CPlcInfoList::readRegistry32() {
     KXCRegistry registry;
     if (!registry.KeyExists(KXCHive::LocalMachine, m_strRoot)) return false;
-    DeleteAll();
+    std::vector<std::unique_ptr<CPlcInfo>> entries;
     for (const std::string& name : registry.EnumKeys(KXCHive::LocalMachine, m_strRoot)) {
         const std::string key = m_strRoot + "\\" + name;
         auto text = [&](const char* value) {
@@ -105,16 +132,15 @@ bool CPlcInfoList::readRegistry32() {
         info->m_strDllVersion = text(kDllVer);
         info->m_strPath = text(kFullPath);
         info->m_strCompatibility = text(kCompatibility);
-        if (m_bHideClient && info->m_nProjectCode == kPlcCodeClient) continue;
-        m_items.push_back(std::move(info));
+        entries.push_back(std::move(info));
     }
-    return !m_items.empty();
+    return takeCopy(std::move(entries));
 }
 
 bool CPlcInfoList::readRegistry16() {
     KXCRegistry registry;
     if (!registry.KeyExists(KXCHive::ClassesRoot, kRegistry16Root)) return false;
-    DeleteAll();
+    std::vector<std::unique_ptr<CPlcInfo>> entries;
     for (const std::string& name : registry.EnumKeys(KXCHive::ClassesRoot, kRegistry16Root)) {
         const std::string key = std::string(kRegistry16Root) + "\\" + name;
         auto item = [&](const char* sub) {
@@ -127,10 +153,9 @@ bool CPlcInfoList::readRegistry16() {
         info->SetVersion(item(kFirmwareVer).c_str(), info->m_nProjectCode);
         for (const auto& entry : kItems16)
             if (entry.text) (*info).*entry.text = item(entry.name);
-        if (m_bHideClient && info->m_nProjectCode == kPlcCodeClient) continue;
-        m_items.push_back(std::move(info));
+        entries.push_back(std::move(info));
     }
-    return !m_items.empty();
+    return takeCopy(std::move(entries));
 }
 
 bool CPlcInfoList::scanDisk() {

@@ -4,8 +4,12 @@
 #include <QDirIterator>
 #include <QFileIconProvider>
 #include <QFileInfo>
+#include <QHash>
 #include <QHeaderView>
+#include <QIcon>
+#include <QMimeDatabase>
 #include <QStandardPaths>
+#include <mutex>
 
 #include "extension_classes/file_filter.h"
 
@@ -36,6 +40,50 @@ bool HasSubEntries(const QString& path) {
 const QFileIconProvider& Icons() {
     static const QFileIconProvider provider;
     return provider;
+}
+
+// The icon themes of the desktop. Where the platform names none (no desktop session, as
+// under a bare X server), the themes' folders of the system's data folders are searched and a
+// common desktop theme that is installed is taken.
+void UseDesktopIconTheme() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        QStringList paths = QIcon::themeSearchPaths();
+        for (const QString& folder :
+             QStandardPaths::locateAll(QStandardPaths::GenericDataLocation, QStringLiteral("icons"),
+                                       QStandardPaths::LocateDirectory))
+            if (!paths.contains(folder)) paths << folder;
+        QIcon::setThemeSearchPaths(paths);
+        const QString current = QIcon::themeName();
+        if (!current.isEmpty() && current != QLatin1String("hicolor")) return;
+        for (const char* theme : {"Adwaita", "breeze", "oxygen", "Tango"})
+            for (const QString& folder : paths)
+                if (QFileInfo::exists(folder + QLatin1Char('/') + QLatin1String(theme) +
+                                      QStringLiteral("/index.theme"))) {
+                    QIcon::setThemeName(QString::fromLatin1(theme));
+                    return;
+                }
+    });
+}
+
+// The desktop's icon of a file: its type's icon of the icon theme (the type found by its name,
+// so that no file is opened), else the type's generic icon, else the platform's icon. Folders
+// take the theme's folder icon. One icon per theme and type is kept.
+QIcon FileIcon(const QFileInfo& info) {
+    UseDesktopIconTheme();
+    static QHash<QString, QIcon> cache;
+    static const QMimeDatabase types;
+    const QMimeType type =
+        info.isDir() ? types.mimeTypeForName(QStringLiteral("inode/directory"))
+                     : types.mimeTypeForFile(info.fileName(), QMimeDatabase::MatchExtension);
+    const QString key = QIcon::themeName() + QLatin1Char('/') + type.name();
+    auto found = cache.constFind(key);
+    if (found != cache.constEnd()) return *found;
+    QIcon icon = QIcon::fromTheme(info.isDir() ? QStringLiteral("folder") : type.iconName());
+    if (icon.isNull() && !info.isDir()) icon = QIcon::fromTheme(type.genericIconName());
+    if (icon.isNull()) icon = Icons().icon(info);
+    cache.insert(key, icon);
+    return icon;
 }
 
 }  // namespace
@@ -105,7 +153,7 @@ QTreeWidgetItem* CShellTree::MakeItem(const QString& path) const {
     item->setData(0, kPathRole, info.absoluteFilePath());
     const bool folder = info.isDir();
     item->setData(0, kTypeRole, folder ? kFolderItem : kFileItem);
-    if (m_images) item->setIcon(0, Icons().icon(info));
+    if (m_images) item->setIcon(0, FileIcon(info));
     Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable |
                           Qt::ItemIsDragEnabled | Qt::ItemIsDropEnabled;
     item->setFlags(flags);

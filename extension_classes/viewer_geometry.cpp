@@ -1,5 +1,6 @@
 #include "extension_classes/viewer_geometry.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace kestra::kxc {
@@ -37,6 +38,16 @@ QRect CenterRects(QSize image, const QRect& frame) {
         x = (fw - w) / 2;
     }
     return QRect(frame.left() + x, frame.top() + y, w, h);
+}
+
+QSize FitKeepingProportions(QSize image, QSize box) {
+    if (image.width() <= 0 || image.height() <= 0 || box.width() <= 0 || box.height() <= 0)
+        return {};
+    // The picture is relatively taller than the box when iw / ih <= bw / bh.
+    if (int64_t(image.width()) * box.height() <= int64_t(image.height()) * box.width())
+        return QSize(std::max(1, MulDiv(image.width(), box.height(), image.height())),
+                     box.height());
+    return QSize(box.width(), std::max(1, MulDiv(image.height(), box.width(), image.width())));
 }
 
 QRect CenterImage(QSize image, QSize client, int paintSizeMode) {

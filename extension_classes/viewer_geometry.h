@@ -14,6 +14,10 @@ namespace kestra::kxc {
 // rectangle at the frame's corner.
 QRect CenterRects(QSize image, const QRect& frame);
 
+// The largest size with the picture's proportions that fits in `box` (each side at least one
+// pixel); an empty size when the picture or the box is empty.
+QSize FitKeepingProportions(QSize image, QSize box);
+
 // Where a picture of its own size sits in a client area of `client`: paint-size modes 1 and 3
 // fit it (CenterRects); the others centre it in each dimension where it is smaller and put it
 // at 0 otherwise, its bottom-right corner staying the client's.

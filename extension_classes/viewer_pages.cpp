@@ -1,8 +1,8 @@
 #include "extension_classes/viewer_pages.h"
 
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -222,11 +222,6 @@ void CViewerPps::SetViewer(CViewerWnd* viewer) {
     if (viewer && viewer->HasPropertyPages()) viewer->AddPropertyPages(*this);
     if (m_tabs->count() == 0) m_tabs->addTab(m_blank, QString());
     m_tabs->setCurrentIndex(0);
-}
-
-void CViewerPps::closeEvent(QCloseEvent* event) {
-    event->ignore();
-    hide();
 }
 
 void CViewerPps::contextMenuEvent(QContextMenuEvent* event) {

@@ -75,7 +75,8 @@ class CViewerGeneralPpg : public QWidget {
     QLabel* m_file;
 };
 
-// The sheet of the current viewer's pages; a blank page when the viewer has none.
+// The sheet of the current viewer's pages; a blank page when the viewer has none. Closing it
+// hides it (a dialog's close does), and lets the program end while it is open.
 class CViewerPps : public QDialog {
     Q_OBJECT
   public:
@@ -89,7 +90,6 @@ class CViewerPps : public QDialog {
     void SetViewer(CViewerWnd* viewer);
 
   protected:
-    void closeEvent(class QCloseEvent* event) override;
     void contextMenuEvent(class QContextMenuEvent* event) override;
 
   private:

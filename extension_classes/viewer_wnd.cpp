@@ -88,10 +88,21 @@ QRect CLeadFrame::CenterImage() const {
     return QRect(placed.topLeft(), m_image.size());
 }
 
+void CLeadFrame::SetEdge(bool on) {
+    m_edge = on;
+    update();
+}
+
 void CLeadFrame::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), Qt::white);
-    if (!m_image.isNull()) painter.drawImage(CenterImage(), m_image);
+    if (m_image.isNull()) return;
+    const QRect placed = CenterImage();
+    painter.drawImage(placed, m_image);
+    if (m_edge) {
+        painter.setPen(QColor::fromRgb(kEdgeColor));
+        painter.drawRect(placed.adjusted(-1, -1, 0, 0));
+    }
 }
 
 // ---- CLeadViewerWnd ----
@@ -111,6 +122,7 @@ void CLeadViewerWnd::Init() {
     m_panelFrame = new CLeadFrame;
     m_originalFrame = new CLeadFrame;
     KXCSetControlId(m_panelFrame, kPanelId);
+    m_panelFrame->SetEdge(true);
     KXCSetControlId(m_originalFrame, kOriginalId);
     if (m_dwStyle & kViewerStyleTabs) {
         m_tabs = new QTabWidget(this);
@@ -162,7 +174,8 @@ bool CLeadViewerWnd::SetImage(const QImage& dib, const QString& name) {
 }
 
 QSize CLeadViewerWnd::OutputSize() const {
-    return Positive(m_selectSize) ? m_selectSize : m_sourceSize;
+    return Positive(m_selectSize) ? FitKeepingProportions(m_sourceSize, m_selectSize)
+                                  : m_sourceSize;
 }
 
 QImage CLeadViewerWnd::GetPanelImage() {
@@ -211,7 +224,7 @@ void CLeadViewerWnd::UpdatePanelImage(bool repaint, QSize size) {
     else if (m_bSizeToFit && Positive(m_fitSize))
         output = m_fitSize;
     else if (Positive(m_selectSize))
-        output = m_selectSize;
+        output = OutputSize();
     WaitCursor wait;
     const QImage panel = ConvertPanelImage(m_source, m_settings, output);
     if (panel.isNull()) return;  // the previous display stays

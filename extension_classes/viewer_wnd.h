@@ -82,14 +82,19 @@ class CViewerWnd : public QWidget {
     CWndSocket m_socket;
 };
 
-// A window that shows one picture placed by its paint-size mode, white around it.
+// A window that shows one picture placed by its paint-size mode, white around it, and, when
+// asked, an edge around the picture.
 class CLeadFrame : public QWidget {
     Q_OBJECT
   public:
+    static constexpr QRgb kEdgeColor = 0xFF808080;
+
     explicit CLeadFrame(QWidget* parent = nullptr);
     void SetImage(const QImage& image);
     const QImage& GetImage() const { return m_image; }
     void SetPaintSizeMode(int mode) { m_paintSizeMode = mode; }
+    // Draws a line just outside the picture, so that a white picture shows where it ends.
+    void SetEdge(bool on);
     // Where the picture sits in the client area.
     QRect CenterImage() const;
     QSize sizeHint() const override { return QSize(320, 240); }
@@ -100,6 +105,7 @@ class CLeadFrame : public QWidget {
   private:
     QImage m_image;
     int m_paintSizeMode = 0;
+    bool m_edge = false;
 };
 
 class CLeadViewerWnd : public CViewerWnd {
@@ -177,6 +183,8 @@ class CLeadViewerWnd : public CViewerWnd {
         field = value;
         if (update) UpdatePanelImage(true);
     }
+    // The size a panel image is made at without a fit: the selected size, keeping the
+    // picture's proportions, else the picture's own.
     QSize OutputSize() const;
     void ComputeFitSize();
 

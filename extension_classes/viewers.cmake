@@ -24,6 +24,9 @@ target_sources(KXC PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/wnd_socket.h)
 target_link_libraries(KXC PRIVATE PkgConfig::MAGICKXX)
 
-# The viewers and the file tree side by side.
+# The viewers and the file tree side by side: the window (tested on its own) and the program.
+add_library(kimageviewer STATIC ${CMAKE_CURRENT_LIST_DIR}/image_viewer/viewer_window.cpp
+                                ${CMAKE_CURRENT_LIST_DIR}/image_viewer/viewer_window.h)
+target_link_libraries(kimageviewer PUBLIC KXC kplatform Qt6::Widgets)
 add_executable(image-viewer ${CMAKE_CURRENT_LIST_DIR}/image_viewer/image_viewer.cpp)
-target_link_libraries(image-viewer PRIVATE KXC kplatform Qt6::Widgets)
+target_link_libraries(image-viewer PRIVATE kimageviewer)

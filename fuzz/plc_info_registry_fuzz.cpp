@@ -1,6 +1,8 @@
 // The PLC information list over random inputs: four random description strings of a driver
 // module, then a random registry store file, read back through both registry forms. The text
-// form must also read back what it writes of whatever it read.
+// form must also read back what it writes of whatever it read. In the store file "%F" stands
+// for the scanned folder, which holds a (not loadable) "K32PLC1.so", so that copies naming
+// that folder's drivers are read and not only scanned again.
 #include <fuzzer/FuzzedDataProvider.h>
 #include <unistd.h>
 
@@ -22,7 +24,8 @@ const std::string& workFolder() {
     static const std::string folder = [] {
         std::string pattern = (std::filesystem::temp_directory_path() / "kxc-fuzz-XXXXXX").string();
         std::string made = mkdtemp(pattern.data());
-        std::filesystem::create_directories(made + "/empty");
+        std::filesystem::create_directories(made + "/drivers");
+        std::ofstream(made + "/drivers/K32PLC1.so");
         return made;
     }();
     return folder;
@@ -61,10 +64,14 @@ void loadLists(const std::string& bytes) {
     static unsigned run = 0;
     const std::string file = workFolder() + "/store" + std::to_string(run++ % 4) + ".reg";
     std::filesystem::remove(file);
-    std::ofstream(file, std::ios::binary) << bytes;
+    const std::string folder = workFolder() + "/drivers";
+    std::string text = bytes;
+    for (std::size_t at = 0; (at = text.find("%F", at)) != std::string::npos; at += folder.size())
+        text.replace(at, 2, folder);
+    std::ofstream(file, std::ios::binary) << text;
     setenv(KXCRegistry::kStoreVariable, file.c_str(), 1);
     CPlcInfoList list("TarvelFabricon\\");
-    list.SetScanFolder(workFolder() + "/empty");
+    list.SetScanFolder(folder);
     list.InsertClientInfo(bytes.size() % 2 == 0);
     list.Load();
     for (int i = 0; i < list.GetCount(); ++i) {

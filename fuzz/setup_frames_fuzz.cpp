@@ -1,5 +1,6 @@
 // Bytes of the local socket between the project editor and Panora, arriving in pieces of any
-// size: gathered into frames, and every setup frame checked and answered as Panora would.
+// size: gathered into frames, every setup frame checked and answered as Panora would, and
+// every frame read as the help stub reads a help place.
 #include <cstddef>
 #include <cstdint>
 
@@ -16,6 +17,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         reader.Append(
             QByteArray(reinterpret_cast<const char*>(data + pos), static_cast<qsizetype>(n)));
         while (auto frame = reader.Next()) {
+            // A help place that reads encodes back to the same bytes.
+            if (auto place = DecodeHelpPlace(frame->Span()))
+                if (EncodeHelpPlace(*place).mid(kFrameHeaderSize) != frame->bytes) __builtin_trap();
             if (frame->dataWord != kSetupDataWord) continue;
             if (auto request = SetupRequest::FromBlock(frame->Span()))
                 if (request->Reply(false, "").size() != block::kFixedSize) __builtin_trap();

@@ -1,7 +1,9 @@
 // kestra info PROJECT: what a project holds, and which driver serves it.
 #include <CLI/CLI.hpp>
 #include <cstdio>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "kestra/commands.h"
 #include "kestra/driver.h"
@@ -73,7 +75,9 @@ void PrintLanguages(const ProjectBlock& p, std::FILE* out) {
                      CountTexts(table[i].textSet2, e.set2Count));
 }
 
-void PrintDriver(const ProjectBlock& p, const std::string& file, std::FILE* out) {
+// The driver's line. A driver that is listed but cannot serve is named in its line, and its
+// failure comes back to end the command once the report is complete.
+std::optional<Failure> PrintDriver(const ProjectBlock& p, const std::string& file, std::FILE* out) {
     std::fprintf(out, "PLC type:      %u, project code %u\n", p.record.plcType.get(),
                  p.record.projectType);
     try {
@@ -81,9 +85,17 @@ void PrintDriver(const ProjectBlock& p, const std::string& file, std::FILE* out)
         std::fprintf(out, "Driver:        %s (%s)\n", driver.name().c_str(),
                      driver.library().c_str());
     } catch (const Failure& failure) {
-        if (failure.code != kExitNoDriver) throw;
-        std::fprintf(out, "Driver:        none installed\n");
+        if (failure.code == kExitNoDriver) {
+            std::fprintf(out, "Driver:        none installed\n");
+            return std::nullopt;
+        }
+        std::string_view problem = failure.message;
+        if (problem.starts_with(file + ": ")) problem.remove_prefix(file.size() + 2);
+        std::fprintf(out, "Driver:        unusable: %.*s\n", static_cast<int>(problem.size()),
+                     problem.data());
+        return failure;
     }
+    return std::nullopt;
 }
 
 void RunInfo(const InfoOptions& options) {
@@ -104,7 +116,7 @@ void RunInfo(const InfoOptions& options) {
     std::fprintf(out, "Tags:          %u\n", p.ext.tagFolder.count.get());
     std::fprintf(out, "Recipes:       %zu\n", fields.recipes);
     std::fprintf(out, "Alarms:        %u\n", p.record.section2aCount.get());
-    PrintDriver(p, options.project, out);
+    if (auto failure = PrintDriver(p, options.project, out)) throw *failure;
 }
 
 }  // namespace

@@ -61,8 +61,9 @@ std::optional<std::string> CompareAlarms(const ProjectBlock& a, const ProjectBlo
         const std::string alarm = "alarm " + std::to_string(i + 1);
         if (i >= alarmsB.size()) return alarm + " is missing";
         if (alarmsA[i].priority != alarmsB[i].priority) return alarm + ": its priority differs";
-        const bool textA = alarmsA[i].flags & s5::kAlarmHasText;
-        const std::string expected = textA ? ProjectText(a, alarmsA[i].textId) : "";
+        // The project's text by its index, as the driver writes it; the image's by its flag.
+        const std::string expected =
+            s5::AlarmNamesText(alarmsA[i]) ? ProjectText(a, alarmsA[i].textId) : "";
         const std::string found =
             alarmsB[i].flags & s5::kAlarmHasText ? ProjectText(b, alarmsB[i].textId) : "";
         if (expected != found)

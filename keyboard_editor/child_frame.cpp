@@ -1,6 +1,7 @@
 #include "keyboard_editor/child_frame.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QVBoxLayout>
@@ -16,6 +17,7 @@ CChildFrame::CChildFrame(QWidget* parent) : QWidget(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_view);
+    setFocusProxy(m_view);
     connect(&m_doc.UndoStack(), &QUndoStack::cleanChanged, this, [this] { UpdateTitle(); });
     UpdateTitle();
 }
@@ -39,8 +41,11 @@ bool CChildFrame::Save() {
 }
 
 bool CChildFrame::SaveAs() {
-    QString path = QFileDialog::getSaveFileName(
-        this, "Save As", QString::fromStdString(m_doc.PathName()), "Clavon Files (*.kbd)");
+    const QString start =
+        m_doc.PathName().empty()
+            ? QDir(m_controller->DocumentFolder()).filePath(m_doc.Title() + ".kbd")
+            : QString::fromStdString(m_doc.PathName());
+    QString path = QFileDialog::getSaveFileName(this, "Save As", start, "Clavon Files (*.kbd)");
     if (path.isEmpty()) return false;
     if (!path.endsWith(".kbd")) path += ".kbd";
     m_doc.SetPathName(path.toStdString());

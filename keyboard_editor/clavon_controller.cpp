@@ -2,18 +2,20 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMenu>
 #include <QMimeData>
-#include <QProgressDialog>
 #include <QSettings>
-#include <QThread>
 
 #include "keyboard_editor/clavon_view.h"
 #include "keyboard_editor/download_dialogs.h"
 #include "keyboard_editor/kbd_document.h"
 #include "keyboard_editor/model_sheet.h"
 #include "keyboard_editor/symbol_sheets.h"
+#include "keyboard_editor/user_folders.h"
+#include "keyboard_editor/user_messages.h"
 #include "platform/files.h"
 #include "platform/message_box.h"
 
@@ -22,29 +24,20 @@ namespace {
 
 constexpr const char* kSymbolsMime = "application/x-clavon-symbols";
 
-void Warn(const char* text) {
-    MessageBox(nullptr, text, "Clavon", MB_OK | MB_ICONEXCLAMATION);
-}
-
-std::string ProgramFolder() {
-    return kestra::platform::ProgramFolder();
-}
-
-// RAII wait cursor.
-struct WaitCursor {
-    explicit WaitCursor(Qt::CursorShape shape = Qt::WaitCursor) {
-        QApplication::setOverrideCursor(shape);
-    }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-};
-
 }  // namespace
+
+QString CClavonController::DocumentFolder() const {
+    if (!m_doc.PathName().empty())
+        return QFileInfo(QString::fromStdString(m_doc.PathName())).absolutePath();
+    return QDir::homePath();
+}
 
 CClavonController::CClavonController(CClavonDoc& doc, CClavonView& view, QWidget* window)
     : QObject(window), m_doc(doc), m_view(view), m_window(window) {
     runDialog = [](QDialog& dialog) { return dialog.exec(); };
     askRomPath = [this]() -> std::optional<std::string> {
-        QFileDialog dialog(m_window, "Export To ROM", "KesKeyboard");
+        QFileDialog dialog(m_window, "Export To ROM",
+                           QDir(DocumentFolder()).filePath("KesKeyboard"));
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setDefaultSuffix("rom");
         dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
@@ -56,16 +49,7 @@ CClavonController::CClavonController(CClavonDoc& doc, CClavonView& view, QWidget
     m_manager.Init();
     m_manager.SetFinished([this](bool ok, const std::string& report) {
         QMetaObject::invokeMethod(
-            this,
-            [this, ok, report] {
-                if (m_progress) {
-                    m_progress->deleteLater();
-                    m_progress = nullptr;
-                }
-                if (!ok) Warn(report.c_str());
-                emit transferChanged();
-            },
-            Qt::QueuedConnection);
+            this, [this, ok, report] { OnDownloadFinished(ok, report); }, Qt::QueuedConnection);
     });
     view.onGeometryEdit = [this](const auto& before, bool sized) { OnGeometryEdit(before, sized); };
     connect(&view, &CClavonView::panelClicked, this, [this](QPointF pos) {
@@ -83,6 +67,8 @@ CClavonController::CClavonController(CClavonDoc& doc, CClavonView& view, QWidget
         emit statusChanged();
     });
     connect(&view, &CClavonView::selectionChanged, this, &CClavonController::statusChanged);
+    connect(&view, &CClavonView::arrowKey, this,
+            [this](int columns, int rows) { MoveSelection(columns, rows); });
     connect(&view, &CClavonView::doubleClicked, this, [this] {
         if (m_view.Selection().size() == 1) SymbolProperties();
     });
@@ -92,6 +78,10 @@ CClavonController::CClavonController(CClavonDoc& doc, CClavonView& view, QWidget
         menu->deleteLater();
     });
     connect(&doc, &CClavonDoc::changed, this, [this] { m_view.SetModel(&m_doc.Model()); });
+}
+
+CClavonController::~CClavonController() {
+    m_manager.Wait();
 }
 
 int CClavonController::Run(QDialog& dialog) {
@@ -145,6 +135,7 @@ bool CClavonController::Place(SymbolKind kind, QPointF pos) {
         else
             symbol = std::make_unique<CSymValue>(model);
         symbol->MoveTo(model.SnapX(pos.x()), model.SnapY(pos.y()));
+        symbol->RecordPlacement();  // re-placing a new symbol leaves it where it was made
         model.Add(std::move(symbol));
     });
     m_view.Select({m_doc.Model().ComponentCount() - 1});
@@ -179,7 +170,7 @@ void CClavonController::OnGeometryEdit(const std::map<CODKesSymbol*, QRectF>& be
     for (auto& symbol : model.Symbols())
         after.emplace_back(symbol->x, symbol->y, symbol->width, symbol->height);
     restore();
-    const QByteArray beforeText = SaveKbd(model);
+    const QByteArray beforeText = SnapshotKbd(model);
     for (std::size_t i = 0; i < after.size(); ++i) {
         CODKesSymbol& symbol = *model.Symbols()[i];
         symbol.x = model.SnapX(after[i].x());
@@ -199,12 +190,14 @@ void CClavonController::OnGeometryEdit(const std::map<CODKesSymbol*, QRectF>& be
 void CClavonController::ModelProperties() {
     CClavonModel& model = m_doc.Model();
     model.AddMissingSheetProperties();
-    CModelSheet sheet(model, ReadFieldNames(ProgramFolder()),
-                      ReadPanelModels(kestra::platform::JoinPath(ProgramFolder(), "Panels")),
-                      m_window);
+    const std::string program = kestra::platform::ProgramFolder();
+    CModelSheet sheet(model, ReadFieldNames(program),
+                      ReadPanelModels(kestra::platform::JoinPath(program, "Panels")), m_window);
     if (Run(sheet) != QDialog::Accepted) return;
     const PropertyContainer result = sheet.Result();
     m_doc.Edit("Keyboard Properties", [&] {
+        // A grid change moves the symbols from their places as the sheet opened.
+        model.RecordPlacements();
         const int w0 = model.GridWidth(), h0 = model.GridHeight();
         const int panelW = model.PanelWidth(), panelH = model.PanelHeight();
         const std::string oldBitmap = model.Text(kBitmapPath);
@@ -237,8 +230,9 @@ void CClavonController::SymbolProperties() {
             std::find_if(m_doc.Model().Symbols().begin(), m_doc.Model().Symbols().end(),
                          [&](const auto& s) { return s.get() == selection[0]; }) -
             m_doc.Model().Symbols().begin());
-        auto* page = new CKesButtonPPGeneral(static_cast<CKesButton&>(*selection[0]),
-                                             ReadKeyCodes(ProgramFolder()));
+        auto* page = new CKesButtonPPGeneral(
+            static_cast<CKesButton&>(*selection[0]),
+            ReadKeyCodes(kestra::platform::ProgramFolder(), UserDataFolder()));
         CSymbolSheet sheet("Button Properties", page, m_window);
         if (Run(sheet) != QDialog::Accepted) return;
         m_doc.Edit("Button Properties", [&] {
@@ -275,65 +269,35 @@ bool CClavonController::ExportToRom() {
     return ExportRom(model, *target, m_doc.PathName(), nullptr);
 }
 
-void CClavonController::DownloadRom() {
-    if (!CanDownload()) return;
-    {
-        WaitCursor wait;
-        if (!ExportRom(m_doc.Model(), kDownloadRomFile, m_doc.PathName(), nullptr)) return;
-    }
-    m_ready = false;
-    QThread::msleep(100);
-    sSSFDCPROPERTY properties{};
-    if (!m_manager.UploadSSFDCProps(&properties)) {
-        Warn(kCanNotReadProps);
-        m_ready = true;
-        return;
-    }
-    if (properties.blocks == 0 && properties.pagesPerBlock == 0) {
-        Warn(kNoSSFDC);
-        m_ready = true;
-        return;
-    }
-    const bool fetched = m_manager.UploadSSFDCFileProps(kSSFDCPropsFile);
-    m_ready = true;
-    if (!fetched) return;
-    QThread::msleep(100);
-    const std::optional<CSSFDCFileTable> table =
-        CSSFDCFileTable::Read(kestra::platform::JoinPath(ProgramFolder(), kSSFDCPropsFile));
-    if (!table) {
-        Warn(kNoSSFDCInformation);
-        return;
-    }
-    CSubtypeDlg dialog(*table, ReadFieldNames(ProgramFolder()), m_window);
-    if (Run(dialog) != QDialog::Accepted) return;
-    const int subtype = dialog.Subtype();
-    if (subtype < 1) {
-        Warn(kErrorAssigningSubtype);
-        return;
-    }
-    m_progress =
-        new QProgressDialog("Sending the keyboard to the SSFDC card...", QString(), 0, 0, m_window);
-    m_progress->setWindowTitle("Download ROM");
-    m_progress->setMinimumDuration(500);
-    m_manager.Download(kDownloadRomFile, kKeyboardFileType, subtype);
-    emit transferChanged();
-}
-
-void CClavonController::OpenSSFDCFiles() {
-    if (m_manager.IsUsed()) return;
-    CSSFDCFilesDlg dialog(m_manager, m_window);
-    Run(dialog);
-}
-
-void CClavonController::CommunicationParameters() {
-    CCommParamsDlg dialog(m_manager.Port(), m_window);
-    if (Run(dialog) != QDialog::Accepted) return;
-    m_manager.SetPort(dialog.Port());
-    QSettings().setValue("Settings/ReaderPort", dialog.Port());
-}
-
 void CClavonController::Replace() {
-    m_doc.Edit("Re-place Symbols", [&] { m_doc.Model().ReplaceAll(); });
+    std::vector<CODKesSymbol*> symbols = m_view.Selection();
+    const std::vector<int> selected = m_view.SelectedIndexes();
+    if (symbols.empty())
+        for (auto& symbol : m_doc.Model().Symbols()) symbols.push_back(symbol.get());
+    m_doc.Edit("Re-place Symbols", [&] {
+        for (CODKesSymbol* symbol : symbols) symbol->ReplaceFromPlacement();
+    });
+    m_view.Select(selected);
+}
+
+bool CClavonController::MoveSelection(int columns, int rows) {
+    CClavonModel& model = m_doc.Model();
+    const std::vector<CODKesSymbol*> selection = m_view.Selection();
+    if (selection.empty()) return false;
+    const int dx = columns * model.GridWidth(), dy = rows * model.GridHeight();
+    for (const CODKesSymbol* symbol : selection) {
+        const PanelRect r = symbol->SnappedRect();
+        if (r.left + dx < 0 || r.top + dy < 0 || r.right + dx > model.PanelWidth() ||
+            r.bottom + dy > model.PanelHeight())
+            return false;
+    }
+    const std::vector<int> selected = m_view.SelectedIndexes();
+    m_doc.Edit("Move", [&] {
+        for (CODKesSymbol* symbol : selection)
+            symbol->MoveTo(symbol->SnappedX() + dx, symbol->SnappedY() + dy);
+    });
+    m_view.Select(selected);
+    return true;
 }
 
 void CClavonController::Copy() {
@@ -371,6 +335,7 @@ void CClavonController::Paste() {
         for (auto& symbol : pasted->Symbols()) {
             std::unique_ptr<CODKesSymbol> copy = symbol->Clone(model);
             copy->MoveTo(copy->x + model.GridWidth(), copy->y + model.GridHeight());
+            copy->RecordPlacement();
             model.Add(std::move(copy));
         }
     });

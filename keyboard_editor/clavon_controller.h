@@ -23,12 +23,6 @@ class CClavonView;
 inline constexpr const char* kOutOfBounds = "Out of bounds!";
 inline constexpr const char* kCanNotScale = "Can not scale more components at once!";
 inline constexpr const char* kDownloading = "Downloading!";
-inline constexpr const char* kCanNotReadProps = "Can not read SSFDC properties!";
-inline constexpr const char* kNoSSFDC = "No SSFDC!";
-inline constexpr const char* kNoSSFDCInformation =
-    "No SSFDC information!\nCheck if SSFDC card is inserted";
-inline constexpr const char* kErrorAssigningSubtype = "Error assigning subtype code";
-inline constexpr const char* kDownloadRomFile = "download.rom";
 
 // Command ids of the menus and the toolbar.
 enum CommandId : int {
@@ -52,6 +46,8 @@ class CClavonController : public QObject {
     bool Ready() const { return m_ready; }
     bool CanDownload() const { return !m_manager.IsUsed() && m_ready; }
 
+    ~CClavonController() override;
+
     // Runs a modal dialog; tests answer it instead.
     std::function<int(QDialog&)> runDialog;
     // Asks for the file of "Export To ROM"; nothing on Cancel.
@@ -69,7 +65,12 @@ class CClavonController : public QObject {
     void DownloadRom();
     void OpenSSFDCFiles();
     void CommunicationParameters();
+    // Puts the selected symbols (all of them when none is selected) back at their placement
+    // records: where they were at the last save, or where they were made since.
     void Replace();
+    // Moves the selected symbols by whole grid cells, as one undoable step; nothing moves
+    // when a symbol would leave the panel.
+    bool MoveSelection(int columns, int rows);
     void Cut();
     void Copy();
     void Paste();
@@ -79,6 +80,8 @@ class CClavonController : public QObject {
 
     // The menu for a right click with the current selection, and its name.
     QMenu* ContextMenu(QWidget* parent);
+    // Where the file dialogs start: the document's folder, the home folder for a new one.
+    QString DocumentFolder() const;
     // Status bar texts.
     QString PointerText() const { return m_pointerText; }
     QString SelectionText() const;
@@ -88,10 +91,17 @@ class CClavonController : public QObject {
   signals:
     void statusChanged();
     void transferChanged();
+    // A line for the main window's status bar: what a card command did, or why it failed.
+    void statusMessage(const QString& text);
 
   private:
     void OnGeometryEdit(const std::map<CODKesSymbol*, QRectF>& before, bool sized);
     int Run(QDialog& dialog);
+    // Card commands (card_commands.cpp).
+    void OnDownloadFinished(bool ok, const std::string& report);
+    // A card that can take files: the reader answers, a card is in it and it is formatted
+    // (after the user agreed to format it); false, with the reason shown, otherwise.
+    bool CheckCard();
 
     CClavonDoc& m_doc;
     CClavonView& m_view;
@@ -102,6 +112,7 @@ class CClavonController : public QObject {
     QPointF m_lastPress;
     QString m_pointerText;
     QProgressDialog* m_progress = nullptr;
+    int m_sending = 0;  // the subtype of the keyboard being sent
 };
 
 }  // namespace clavon

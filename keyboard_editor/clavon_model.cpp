@@ -191,7 +191,8 @@ QImage CClavonModel::RenderBackground() const {
 std::vector<CRomBlock> CClavonModel::ImageBlocks() {
     const PanelRect r = KeyboardRect();
     const std::uint32_t imageId = NewId();
-    CRomBlock image = ImageRecord(imageId, 0, 0, RenderBackground(), m_palette);
+    CRomBlock image =
+        ImageRecord(imageId, 0, 0, r.Width(), r.Height(), RenderBackground(), m_palette);
     const std::uint32_t keyboardId = NewId();
     std::vector<std::uint8_t> keyboard(33, 0);
     keyboard[0] = 21;
@@ -209,10 +210,6 @@ std::vector<CRomBlock> CClavonModel::ImageBlocks() {
 
 void CClavonModel::RecordPlacements() {
     for (auto& symbol : m_symbols) symbol->RecordPlacement();
-}
-
-void CClavonModel::ReplaceAll() {
-    for (auto& symbol : m_symbols) symbol->ReplaceFromPlacement();
 }
 
 std::vector<std::uint8_t> FieldsOfMask(std::uint32_t mask) {

@@ -103,9 +103,8 @@ class CClavonModel {
     // The model's two records: the background image and the keyboard record.
     std::vector<CRomBlock> ImageBlocks();
 
-    // Moves every symbol to its grid-snapped placement record / records the placement.
+    // Records every symbol's grid-snapped placement.
     void RecordPlacements();
-    void ReplaceAll();
 
     // Members of the document and of its model entry that this version does not know,
     // written back on saving.

@@ -1,6 +1,7 @@
 #include "keyboard_editor/clavon_view.h"
 
 #include <QGraphicsSceneMouseEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyleOptionGraphicsItem>
@@ -131,6 +132,16 @@ std::vector<CODKesSymbol*> CClavonView::Selection() const {
     return selected;
 }
 
+std::vector<int> CClavonView::SelectedIndexes() const {
+    std::vector<int> indexes;
+    const std::vector<CODKesSymbol*> selection = Selection();
+    for (std::size_t i = 0; i < m_model->Symbols().size(); ++i)
+        if (std::find(selection.begin(), selection.end(), m_model->Symbols()[i].get()) !=
+            selection.end())
+            indexes.push_back(static_cast<int>(i));
+    return indexes;
+}
+
 void CClavonView::Select(const std::vector<int>& indexes) {
     m_scene.clearSelection();
     for (QGraphicsItem* item : m_scene.items()) {
@@ -196,6 +207,23 @@ void CClavonView::wheelEvent(QWheelEvent* event) {
         return;
     }
     QGraphicsView::wheelEvent(event);
+}
+
+void CClavonView::keyPressEvent(QKeyEvent* event) {
+    struct Step {
+        int key, columns, rows;
+    };
+    static constexpr Step kSteps[] = {
+        {Qt::Key_Left, -1, 0}, {Qt::Key_Right, 1, 0}, {Qt::Key_Up, 0, -1}, {Qt::Key_Down, 0, 1}};
+    if (!m_scene.selectedItems().isEmpty() &&
+        (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier)
+        for (const Step& step : kSteps)
+            if (event->key() == step.key) {
+                emit arrowKey(step.columns, step.rows);
+                event->accept();
+                return;
+            }
+    QGraphicsView::keyPressEvent(event);
 }
 
 void CClavonView::BeginGeometry() {

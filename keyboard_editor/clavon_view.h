@@ -43,6 +43,8 @@ class CClavonView : public QGraphicsView {
     // Rebuilds the items from the model; the selection is kept by component index.
     void Rebuild();
     std::vector<CODKesSymbol*> Selection() const;
+    // The component indexes of the selected symbols, ascending.
+    std::vector<int> SelectedIndexes() const;
     void Select(const std::vector<int>& indexes);
     void Zoom(double factor);
     double ZoomFactor() const { return transform().m11(); }
@@ -58,6 +60,8 @@ class CClavonView : public QGraphicsView {
     void doubleClicked();
     void contextMenuAt(QPoint globalPos);
     void selectionChanged();
+    // An arrow key with symbols selected: the grid cells to move them by.
+    void arrowKey(int columns, int rows);
 
   protected:
     void drawBackground(QPainter* painter, const QRectF& rect) override;
@@ -67,6 +71,7 @@ class CClavonView : public QGraphicsView {
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     friend class SymbolItem;

@@ -1,13 +1,51 @@
 #include "keyboard_editor/down_mgr.h"
 
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
 #include <fstream>
+#include <optional>
 
 #include "card_service/kes_ssfdc_device.h"
 #include "devices/card_reader.h"
+#include "devices/ports.h"
+#include "keyboard_editor/user_folders.h"
 #include "platform/files.h"
 #include "platform/message_box.h"
 
 namespace {
+
+// Status register bit of a parallel-port reader that carries the card's busy line. An idle
+// reader holds it low; at an address where no reader sits the line floats high.
+constexpr std::uint8_t kBusyLine = 0x08;
+
+std::string Hex(unsigned value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%X", value);
+    return text;
+}
+
+// Why a reader that found no card did not answer either; nothing when it answered (an empty
+// reader). `report` is the card device service's.
+std::optional<std::string> ReaderSilence(unsigned port, const std::string& report) {
+    using kestra::platform::ReaderAccess;
+    const auto settings = kestra::platform::ReadCardReaderSettings();
+    if (!settings) return report;
+    switch (settings->access()) {
+        case ReaderAccess::Driver:
+            return std::nullopt;  // the driver was opened and answered
+        case ReaderAccess::Logical:
+            if (access(settings->device.c_str(), R_OK | W_OK) == 0) return std::nullopt;
+            return report;
+        case ReaderAccess::Ports:
+            if (!(kestra::platform::ReadPort(static_cast<WORD>(port + 1)) & kBusyLine))
+                return std::nullopt;
+            return "No card reader answers at port " + Hex(port) +
+                   " (see Communication Parameters).";
+    }
+    return report;
+}
 
 // The name that a keyboard ROM image carries (after its length byte at 12).
 std::string ImageName(const std::string& file) {
@@ -21,7 +59,10 @@ std::string ImageName(const std::string& file) {
 
 }  // namespace
 
-CDownMgr::CDownMgr() = default;
+CDownMgr::CDownMgr()
+    : m_pause([](int milliseconds) {
+          std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+      }) {}
 
 CDownMgr::~CDownMgr() {
     Wait();
@@ -74,9 +115,11 @@ bool CDownMgr::UploadSSFDCProps(sSSFDCPROPERTY* properties) {
     if (!properties || IsUsed()) return false;
     *properties = sSSFDCPROPERTY{};
     std::lock_guard lock(m_mutex);
-    if (!m_device) return false;
-    // No card is an answer here, not a failure: both fields stay zero.
-    if (!m_device->initSSFDC(m_port)) return true;
+    if (!m_device) {
+        m_lastReport = "The download manager is not initialised.";
+        return false;
+    }
+    const bool found = m_device->initSSFDC(m_port);
     try {
         CSSFDCStatus status;
         m_device->SSFDCInfo(status);
@@ -88,15 +131,22 @@ bool CDownMgr::UploadSSFDCProps(sSSFDCPROPERTY* properties) {
         properties->pageSize = static_cast<std::uint16_t>(status.PageSize);
         return true;
     } catch (CSSFDCLibException* error) {
+        const KESSSFDCERRORCODE code = error->m_ErrorCode;
         m_lastReport = error->GetReport();
         error->Delete();
+        if (found || code != KESSSFDC_NO_CARD) return false;
+    }
+    // No card is an answer, not a failure, when the reader itself answered.
+    if (const auto silence = ReaderSilence(m_port, m_lastReport)) {
+        m_lastReport = *silence;
         return false;
     }
+    return true;
 }
 
 bool CDownMgr::UploadSSFDCFileProps(const std::string& name) {
     if (IsUsed()) return false;
-    const std::string path = kestra::platform::JoinPath(kestra::platform::ProgramFolder(), name);
+    const std::string path = clavon::CacheFile(name);
     return Run([&](CKesSSFDCDevice& device) { device.WriteFileTable(path.c_str()); }, true);
 }
 
@@ -111,15 +161,21 @@ void CDownMgr::Download(const std::string& file, int type, int subtype) {
             },
             false);
         const std::string report = ok ? std::string() : LastReport();
-        // The transfer counts as running until its end has been reported.
-        if (m_finished) m_finished(ok, report);
+        // The transfer is over before anyone hears of it, so that whatever the report sets
+        // off finds every command free again.
         m_used = false;
+        if (m_finished) m_finished(ok, report);
     });
 }
 
 bool CDownMgr::DeleteFileOnSSFDC(int type, int subtype) {
     if (IsUsed()) return false;
     return Run([&](CKesSSFDCDevice& device) { device.DeleteFile(type, subtype); }, true);
+}
+
+bool CDownMgr::FormatCard() {
+    if (IsUsed()) return false;
+    return Run([](CKesSSFDCDevice& device) { device.Format(); }, false);
 }
 
 void CDownMgr::BreakComm() {

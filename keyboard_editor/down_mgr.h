@@ -43,20 +43,32 @@ class CDownMgr {
     unsigned Port() const { return m_port; }
     void SetPort(unsigned port) { m_port = port; }
 
+    // Fills the card's properties. An empty reader is an answer: both card fields stay zero
+    // and the call succeeds. A reader that cannot be reached (an unknown reader, nothing
+    // answering at the port, a disk that cannot be opened) or a card that cannot be read is a
+    // failure, with LastReport() saying why.
     bool UploadSSFDCProps(sSSFDCPROPERTY* properties);
-    // Writes the card's file table into the file `name` of the program folder.
+    // Writes the card's file table into the file `name` of the user's cache folder
+    // (CacheFile), where the program reads it.
     bool UploadSSFDCFileProps(const std::string& name);
     // Starts sending `file` as a card file of that type and subtype and returns at once.
     void Download(const std::string& file, int type, int subtype);
     bool DeleteFileOnSSFDC(int type, int subtype);
+    // Writes the card file system onto the card in the reader, erasing what it held. It may
+    // run on a thread of its own: a failure is not shown, LastReport() says why.
+    bool FormatCard();
     void BreakComm();
 
-    // Called on the worker thread when a download ends, while IsUsed() is still true: success,
-    // and the report of a failure.
+    // Called on the worker thread when a download has ended and IsUsed() is false again:
+    // success, and the report of a failure.
     using Finished = std::function<void(bool ok, const std::string& report)>;
     void SetFinished(Finished finished) { m_finished = std::move(finished); }
     // Waits for a running download.
     void Wait();
+    // The pauses the card needs between two requests; tests take the time out of them.
+    using Pause = std::function<void(int milliseconds)>;
+    void SetPause(Pause pause) { m_pause = std::move(pause); }
+    void Settle(int milliseconds) const { m_pause(milliseconds); }
     // The report of the last failed operation.
     std::string LastReport() const;
     // Where a failure is shown; by default a message box.
@@ -76,4 +88,5 @@ class CDownMgr {
     std::string m_lastReport;
     Finished m_finished;
     Reporter m_reporter;
+    Pause m_pause;
 };

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialogButtonBox>
+#include <QFontMetrics>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -10,13 +11,18 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QThread>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "platform/files.h"
+#include "platform/message_box.h"
 
 namespace clavon {
+namespace {
+
+// What a title bar takes besides the title: the window's icon and three buttons.
+constexpr int kTitleBarButtons = 140;
+
+}  // namespace
 
 CSubtypeDlg::CSubtypeDlg(const CSSFDCFileTable& table, const std::vector<std::string>& fields,
                          QWidget* parent)
@@ -47,7 +53,7 @@ CSubtypeDlg::CSubtypeDlg(const CSSFDCFileTable& table, const std::vector<std::st
     grid->addWidget(newFile, 0, 0);
     grid->addWidget(new QLabel("Overwrite existing file:"), 1, 0);
     grid->addWidget(existing, 2, 0);
-    grid->addWidget(new QLabel("Associated Fields"), 1, 1);
+    grid->addWidget(new QLabel("Associated Fields:"), 1, 1);
     grid->addWidget(fieldList, 2, 1);
     grid->addWidget(buttons, 3, 0, 1, 2);
 }
@@ -87,18 +93,17 @@ CSSFDCFilesDlg::CSSFDCFilesDlg(CDownMgr& manager, QWidget* parent)
     layout->addWidget(tree, 1);
     layout->addLayout(buttons);
     resize(420, 300);
-    Refresh();
 }
 
-void CSSFDCFilesDlg::Refresh() {
+bool CSSFDCFilesDlg::Refresh() {
     QApplication::setOverrideCursor(Qt::BusyCursor);
     tree->clear();
-    QThread::msleep(100);
+    m_manager.Settle(100);
     m_table.reset();
-    if (m_manager.UploadSSFDCFileProps(kSSFDCPropsFile)) {
-        QThread::msleep(100);
-        m_table = CSSFDCFileTable::Read(
-            kestra::platform::JoinPath(kestra::platform::ProgramFolder(), kSSFDCPropsFile));
+    const bool fetched = m_manager.UploadSSFDCFileProps(kSSFDCPropsFile);
+    if (fetched) {
+        m_manager.Settle(100);
+        m_table = CSSFDCFileTable::Read(CacheFile(kSSFDCPropsFile));
     }
     QTreeWidgetItem *code = nullptr, *keyboards = nullptr;
     if (m_table) {
@@ -119,15 +124,25 @@ void CSSFDCFilesDlg::Refresh() {
     }
     deleteButton->setEnabled(false);
     QApplication::restoreOverrideCursor();
+    if (fetched && !m_table)
+        MessageBox(nullptr, kNoSSFDCInformation, "SSFDC files", MB_OK | MB_ICONEXCLAMATION);
+    return m_table.has_value();
 }
 
 void CSSFDCFilesDlg::DeleteSelected() {
     QTreeWidgetItem* item = tree->currentItem();
     if (!item || !item->parent()) return;
+    const int type = item->data(0, Qt::UserRole).toInt();
+    const std::string question =
+        std::string("Delete the ") + (type == kCodeFileType ? "code file" : "keyboard") + " \"" +
+        item->text(0).toStdString() +
+        "\" from the SSFDC card?\n\nA deleted file cannot be brought back.";
+    if (MessageBox(nullptr, question.c_str(), "SSFDC files",
+                   MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
+        return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    m_manager.DeleteFileOnSSFDC(item->data(0, Qt::UserRole).toInt(),
-                                item->data(0, Qt::UserRole + 1).toInt());
-    QThread::msleep(100);
+    m_manager.DeleteFileOnSSFDC(type, item->data(0, Qt::UserRole + 1).toInt());
+    m_manager.Settle(100);
     QApplication::restoreOverrideCursor();
     Refresh();
 }
@@ -150,6 +165,11 @@ CCommParamsDlg::CCommParamsDlg(unsigned port, QWidget* parent) : QDialog(parent)
     auto* form = new QFormLayout(this);
     form->addRow("Card reader port:", m_port);
     form->addRow(buttons);
+    // Room for the title in a window manager's bold title font, beside the window's icon and
+    // its buttons.
+    QFont titleFont = font();
+    titleFont.setBold(true);
+    setMinimumWidth(QFontMetrics(titleFont).horizontalAdvance(windowTitle()) + kTitleBarButtons);
 }
 
 unsigned CCommParamsDlg::Port() const {

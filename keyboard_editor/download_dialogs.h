@@ -9,6 +9,7 @@
 
 #include "keyboard_editor/down_mgr.h"
 #include "keyboard_editor/ssfdc_file_table.h"
+#include "keyboard_editor/user_folders.h"
 
 class QCheckBox;
 class QListWidget;
@@ -18,7 +19,14 @@ class QTreeWidget;
 
 namespace clavon {
 
-inline constexpr const char* kSSFDCPropsFile = "SSFDCProps.bin";
+inline constexpr const char* kCanNotReadProps = "Can not read SSFDC properties!";
+inline constexpr const char* kNoSSFDC = "No SSFDC!";
+inline constexpr const char* kNoSSFDCInformation =
+    "No SSFDC information!\nCheck if SSFDC card is inserted";
+inline constexpr const char* kErrorAssigningSubtype = "Error assigning subtype code";
+inline constexpr const char* kFormatQuestion =
+    "The SSFDC card is not formatted.\n\nFormat it now? Formatting erases everything the card "
+    "holds.";
 
 class CSubtypeDlg : public QDialog {
     Q_OBJECT
@@ -43,7 +51,10 @@ class CSSFDCFilesDlg : public QDialog {
     Q_OBJECT
   public:
     CSSFDCFilesDlg(CDownMgr& manager, QWidget* parent = nullptr);
-    void Refresh();
+    // Fetches the card's file table and shows it; false when it could not be fetched (the
+    // manager has shown why) or is invalid ("No SSFDC information!").
+    bool Refresh();
+    // Deletes the selected file from the card once the user has agreed.
     void DeleteSelected();
 
     QTreeWidget* tree;
@@ -58,7 +69,8 @@ class CSSFDCFilesDlg : public QDialog {
     std::optional<CSSFDCFileTable> m_table;
 };
 
-// The card reader's parameters: the base address of the reader's port.
+// The card reader's parameters: the base address of the reader's port. The dialog is wide
+// enough to show its whole title.
 class CCommParamsDlg : public QDialog {
   public:
     CCommParamsDlg(unsigned port, QWidget* parent = nullptr);

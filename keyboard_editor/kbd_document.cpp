@@ -20,7 +20,7 @@ constexpr const char* kValueClass = "CSymValue";
 // Keys this version reads and writes; everything else is kept as it stands.
 const char* const kDocumentKeys[] = {"format", "version", "model", "symbols"};
 const char* const kModelKeys[] = {"schema", "nextId", "properties"};
-const char* const kSymbolKeys[] = {"class", "schema", "placement", "properties"};
+const char* const kSymbolKeys[] = {"class", "schema", "placement", "geometry", "properties"};
 
 struct Range {
     int id;
@@ -92,7 +92,8 @@ QJsonObject PropertiesObject(const PropertyContainer& properties) {
     return object;
 }
 
-QJsonObject SymbolObject(const CODKesSymbol& symbol) {
+// A symbol's entry; `withGeometry` adds its current place and size (a snapshot's "geometry").
+QJsonObject SymbolObject(const CODKesSymbol& symbol, bool withGeometry) {
     QJsonObject object;
     const bool button = symbol.Kind() == SymbolKind::Button;
     object.insert("class", button ? kButtonClass : kValueClass);
@@ -101,6 +102,11 @@ QJsonObject SymbolObject(const CODKesSymbol& symbol) {
                                            {"y", symbol.placement[1]},
                                            {"width", symbol.placement[2]},
                                            {"height", symbol.placement[3]}});
+    if (withGeometry)
+        object.insert("geometry", QJsonObject{{"x", symbol.x},
+                                              {"y", symbol.y},
+                                              {"width", symbol.width},
+                                              {"height", symbol.height}});
     QJsonObject properties = PropertiesObject(symbol.Properties());
     if (button)
         properties.insert(QString::number(CKesButton::kFont),
@@ -119,6 +125,14 @@ std::int32_t IntegerOf(const QJsonValue& value, const std::string& where, qint64
         Fail(where + " must be a whole number from " + std::to_string(low) + " to " +
              std::to_string(high));
     return static_cast<std::int32_t>(static_cast<qint64>(number));
+}
+
+double NumberOf(const QJsonValue& value, const std::string& where, double low, double high) {
+    const double number = value.toDouble(std::numeric_limits<double>::quiet_NaN());
+    if (!value.isDouble() || !(number >= low && number <= high))
+        Fail(where + " must be a number from " + std::to_string(static_cast<int>(low)) + " to " +
+             std::to_string(static_cast<int>(high)));
+    return number;
 }
 
 QJsonObject ObjectOf(const QJsonObject& parent, const char* key, const std::string& where) {
@@ -205,6 +219,14 @@ std::unique_ptr<CODKesSymbol> ReadSymbol(CClavonModel& model, const QJsonValue& 
     symbol->placement[2] = IntegerOf(placement.value("width"), where + " width", 0, kMaxCoordinate);
     symbol->placement[3] =
         IntegerOf(placement.value("height"), where + " height", 0, kMaxCoordinate);
+    symbol->ReplaceFromPlacement();
+    if (object.contains("geometry")) {
+        const QJsonObject geometry = ObjectOf(object, "geometry", where);
+        symbol->x = NumberOf(geometry.value("x"), where + " x", -kMaxCoordinate, kMaxCoordinate);
+        symbol->y = NumberOf(geometry.value("y"), where + " y", -kMaxCoordinate, kMaxCoordinate);
+        symbol->width = NumberOf(geometry.value("width"), where + " width", 0, kMaxCoordinate);
+        symbol->height = NumberOf(geometry.value("height"), where + " height", 0, kMaxCoordinate);
+    }
     symbol->kept = Unknown(object, kSymbolKeys);
     return symbol;
 }
@@ -234,28 +256,35 @@ std::unique_ptr<CClavonModel> ReadDocument(const QJsonObject& document) {
     const QJsonArray list = symbols.toArray();
     if (list.size() > kMaxSymbols) Fail("the document has more than 10000 symbols");
     for (int i = 0; i < list.size(); ++i) model->Add(ReadSymbol(*model, list[i], i));
-    model->ReplaceAll();
     model->keptDocument = Unknown(document, kDocumentKeys);
     model->keptModel = Unknown(modelObject, kModelKeys);
     return model;
 }
 
-}  // namespace
-
-QByteArray SaveKbd(CClavonModel& model) {
-    model.RecordPlacements();
+QByteArray DocumentText(const CClavonModel& model, bool withGeometry) {
     QJsonObject modelObject{{"schema", CODKesSymbol::kSchema},
                             {"nextId", static_cast<qint64>(model.NextId())},
                             {"properties", PropertiesObject(model.Properties())}};
     Restore(modelObject, model.keptModel, kModelKeys);
     QJsonArray symbols;
-    for (const auto& symbol : model.Symbols()) symbols.append(SymbolObject(*symbol));
+    for (const auto& symbol : model.Symbols()) symbols.append(SymbolObject(*symbol, withGeometry));
     QJsonObject document{{"format", kDocumentFormat},
                          {"version", kDocumentVersion},
                          {"model", modelObject},
                          {"symbols", symbols}};
     Restore(document, model.keptDocument, kDocumentKeys);
     return QJsonDocument(document).toJson(QJsonDocument::Indented);
+}
+
+}  // namespace
+
+QByteArray SaveKbd(CClavonModel& model) {
+    model.RecordPlacements();
+    return DocumentText(model, false);
+}
+
+QByteArray SnapshotKbd(const CClavonModel& model) {
+    return DocumentText(model, true);
 }
 
 bool WriteKbdFile(CClavonModel& model, const std::string& path, std::string& error) {

@@ -71,15 +71,15 @@ void FillPixels(QImage& image, int left, int top, int right, int bottom, Colour 
     }
 }
 
-CRomBlock ImageRecord(std::uint32_t id, int x, int y, const QImage& picture,
+CRomBlock ImageRecord(std::uint32_t id, int x, int y, int width, int height, const QImage& picture,
                       const CPanelPalette& palette) {
     const int bpp = palette.BitsPerPixel();
-    const std::size_t packed = PackedSize(picture.width(), picture.height(), bpp);
+    const std::size_t packed = PackedSize(width, height, bpp);
     std::vector<std::uint8_t> data = RecordHead(29, 18, id);
     Put16(data, 17, x);
     Put16(data, 19, y);
-    Put16(data, 21, picture.width());
-    Put16(data, 23, picture.height());
+    Put16(data, 21, std::max(width, 0));
+    Put16(data, 23, std::max(height, 0));
     data[25] = static_cast<std::uint8_t>(bpp);
     const std::vector<std::uint8_t> pixels = PackPixels(picture, palette, packed);
     data.insert(data.end(), pixels.begin(), pixels.end());
@@ -249,10 +249,11 @@ std::vector<CRomBlock> CKesButton::RomRecords(const PanelRect& keyboard) {
 
     std::vector<CRomBlock> blocks;
     blocks.push_back(CRomBlock{17, 0, keyId, std::move(key)});
-    state = 1;
-    blocks.push_back(ImageRecord(releasedId, SnappedX(), SnappedY(), Render(), m_model->Palette()));
-    state = 2;
-    blocks.push_back(ImageRecord(pressedId, SnappedX(), SnappedY(), Render(), m_model->Palette()));
+    for (const auto& [drawState, id] : {std::pair{1, releasedId}, std::pair{2, pressedId}}) {
+        state = drawState;
+        blocks.push_back(ImageRecord(id, SnappedX(), SnappedY(), SnappedWidth(), SnappedHeight(),
+                                     Render(), m_model->Palette()));
+    }
     state = 1;
     return blocks;
 }

@@ -156,8 +156,10 @@ class CSymValue : public CODKesSymbol {
 // One-pixel-exact fills of a picture in a Windows colour; right and bottom exclusive.
 void FillPixels(QImage& image, int left, int top, int right, int bottom, Colour colour);
 
-// The image record (type 18) of a picture placed at (x, y).
-CRomBlock ImageRecord(std::uint32_t id, int x, int y, const QImage& picture,
+// The image record (type 18) of a picture of width x height pixels placed at (x, y). The
+// size is given apart from the picture: a picture with no pixels in one direction keeps its
+// extent in the other.
+CRomBlock ImageRecord(std::uint32_t id, int x, int y, int width, int height, const QImage& picture,
                       const CPanelPalette& palette);
 
 }  // namespace clavon

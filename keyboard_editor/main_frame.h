@@ -3,12 +3,14 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <map>
 #include <string>
 
 class QAction;
 class QLabel;
 class QMdiArea;
+class QMdiSubWindow;
 class QMenu;
 
 namespace clavon {
@@ -31,6 +33,9 @@ class CMainFrame : public QMainWindow {
     QLabel* SelectionPane() const { return m_selectionPane; }
     QMdiArea* Area() const { return m_area; }
     QStringList RecentFiles() const;
+    // The guide's viewer, opened by F1 (one for the program, raised when it is open already).
+    QWidget* ShowHelp();
+    void ShowAbout();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -40,9 +45,14 @@ class CMainFrame : public QMainWindow {
     void CreateMenus();
     void UpdateActions();
     void UpdateStatus();
+    // The main title names the active document.
+    void UpdateTitle();
+    // A new window inside the workspace: cascaded from the top left, no larger than the
+    // workspace.
+    void PlaceNewWindow(QMdiSubWindow* window);
     void AddRecentFile(const QString& path);
     void UpdateRecentMenu();
-    QAction* Make(int id, const QString& text, const QKeySequence& key = {});
+    QAction* Make(int id, const QString& text, const QList<QKeySequence>& keys = {});
     template <typename F>
     void OnActive(int id, F f);
 
@@ -53,6 +63,8 @@ class CMainFrame : public QMainWindow {
     QMenu* m_viewMenu = nullptr;
     QLabel* m_pointerPane;
     QLabel* m_selectionPane;
+    QPointer<QWidget> m_help;
+    int m_untitled = 0;  // the number of the last "Untitled N"
 };
 
 // Ids of the standard commands (the program's own are in clavon_controller.h).
@@ -62,7 +74,9 @@ enum StandardId : int {
     ID_FILE_CLOSE = 0xE102,
     ID_FILE_SAVE = 0xE103,
     ID_FILE_SAVE_AS = 0xE104,
+    ID_APP_ABOUT = 0xE140,
     ID_APP_EXIT = 0xE141,
+    ID_HELP_FINDER = 0xE143,
     ID_EDIT_CUT = 0xE123,
     ID_EDIT_COPY = 0xE122,
     ID_EDIT_PASTE = 0xE125,

@@ -18,6 +18,11 @@
 namespace clavon {
 namespace {
 
+// A colour as people write it: "#RRGGBB".
+QString ColourName(Colour colour) {
+    return QColor(RedOf(colour), GreenOf(colour), BlueOf(colour)).name(QColor::HexRgb).toUpper();
+}
+
 QIcon Swatch(Colour colour) {
     QPixmap pixmap(16, 12);
     pixmap.fill(QColor(RedOf(colour), GreenOf(colour), BlueOf(colour)));
@@ -46,13 +51,11 @@ ColourCombo::ColourCombo(const CPanelPalette& palette, Colour current, QWidget* 
     int selected = -1;
     for (int i = 0; i < palette.SelectableColors(); ++i) {
         const Colour colour = palette.Entry(i);
-        addItem(Swatch(colour), QString("%1").arg(colour, 6, 16, QChar('0')).toUpper(),
-                static_cast<qint64>(colour));
+        addItem(Swatch(colour), ColourName(colour), static_cast<qint64>(colour));
         if (colour == current && selected < 0) selected = i;
     }
     if (selected < 0) {
-        addItem(Swatch(current), QString("%1").arg(current, 6, 16, QChar('0')).toUpper(),
-                static_cast<qint64>(current));
+        addItem(Swatch(current), ColourName(current), static_cast<qint64>(current));
         selected = count() - 1;
     }
     setCurrentIndex(selected);
@@ -91,7 +94,7 @@ QWidget* CModelSheet::GeneralPage(const std::vector<std::string>& fields) {
     form->addRow("Num Colors:", colours);
     name = new QLineEdit(QString::fromStdString(m_model.Text(kName)));
     name->setMaxLength(255);
-    form->addRow("Name", name);
+    form->addRow("Name:", name);
     avoidField = new QCheckBox("Avoid field");
     avoidField->setChecked(m_model.Int(kAvoidField) != 0);
     form->addRow(avoidField);
@@ -127,7 +130,7 @@ QWidget* CModelSheet::GeneralPage(const std::vector<std::string>& fields) {
                               : item->flags() & ~Qt::ItemIsEnabled);
         item->setCheckState(i < 32 && (mask >> i) & 1u ? Qt::Checked : Qt::Unchecked);
     }
-    form->addRow("Associated Fields", fieldList);
+    form->addRow("Associated Fields:", fieldList);
     page->setLayout(form);
     return page;
 }
@@ -164,6 +167,16 @@ QWidget* CModelSheet::BackgroundPage() {
     form->addRow("Face:", face);
     form->addRow("Shadow:", shadow);
     form->addRow("Line:", line);
+    // The frame's colours mean something only with the border on.
+    auto showBorder = [form, this](bool on) {
+        for (QWidget* chooser : {static_cast<QWidget*>(face), static_cast<QWidget*>(shadow),
+                                 static_cast<QWidget*>(line)}) {
+            chooser->setEnabled(on);
+            form->labelForField(chooser)->setEnabled(on);
+        }
+    };
+    connect(border, &QCheckBox::toggled, this, showBorder);
+    showBorder(border->isChecked());
     return page;
 }
 

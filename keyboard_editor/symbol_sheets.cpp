@@ -82,7 +82,7 @@ CKesButtonPPGeneral::CKesButtonPPGeneral(const CKesButton& key, const std::vecto
         codeText->setText(QString::asprintf("%d", m_code));
     });
     if (selected >= 0) codeList->setCurrentRow(selected);
-    form->addRow("Key Code", codeList);
+    form->addRow("Key Code:", codeList);
     form->addRow("", codeText);
     picture = new QLineEdit(QString::fromStdString(p.Text(CKesButton::kPicture)));
     auto* browse = new QPushButton("Browse...");

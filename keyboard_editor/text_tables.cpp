@@ -13,6 +13,7 @@ namespace {
 // Longer tables than this are cut: the lists are for people to pick from.
 constexpr std::size_t kMaxEntries = 4096;
 constexpr std::size_t kMaxName = 255;
+constexpr const char* kKeyCodesFile = "KeyCodes.txt";
 
 bool ParseCode(const std::string& token, int& code) {
     const bool hex = token.size() > 2 && token[0] == '0' && (token[1] == 'x' || token[1] == 'X');
@@ -50,8 +51,10 @@ std::vector<KeyCode> ParseKeyCodes(std::string_view text) {
     return codes;
 }
 
-std::vector<KeyCode> ReadKeyCodes(const std::string& folder) {
-    return ParseKeyCodes(ReadFile(kestra::platform::JoinPath(folder, "KeyCodes.txt"), "r+"));
+std::vector<KeyCode> ReadKeyCodes(const std::string& programFolder, const std::string& userFolder) {
+    const std::string own = kestra::platform::JoinPath(userFolder, kKeyCodesFile);
+    if (kestra::platform::FileExists(own)) return ParseKeyCodes(ReadFile(own, "r+"));
+    return ParseKeyCodes(ReadFile(kestra::platform::JoinPath(programFolder, kKeyCodesFile), "r"));
 }
 
 std::vector<std::string> ParseFieldNames(std::string_view bytes) {

@@ -10,7 +10,7 @@ namespace clavon {
 CClavonDoc::CClavonDoc() : m_model(std::make_unique<CClavonModel>()) {}
 
 QString CClavonDoc::Title() const {
-    return m_path.empty() ? QStringLiteral("Clavon")
+    return m_path.empty() ? QStringLiteral("Untitled %1").arg(m_untitled)
                           : QFileInfo(QString::fromStdString(m_path)).fileName();
 }
 
@@ -47,9 +47,9 @@ void CClavonDoc::Restore(const QByteArray& text) {
 }
 
 void CClavonDoc::Edit(const QString& name, const std::function<void()>& edit) {
-    const QByteArray before = SaveKbd(*m_model);
+    const QByteArray before = SnapshotKbd(*m_model);
     edit();
-    const QByteArray after = SaveKbd(*m_model);
+    const QByteArray after = SnapshotKbd(*m_model);
     if (before == after) {
         emit changed();
         return;
@@ -59,7 +59,7 @@ void CClavonDoc::Edit(const QString& name, const std::function<void()>& edit) {
 }
 
 void CClavonDoc::Commit(const QString& name, const QByteArray& before) {
-    const QByteArray after = SaveKbd(*m_model);
+    const QByteArray after = SnapshotKbd(*m_model);
     if (before != after) m_undo.push(new SnapshotCommand(*this, name, before, after));
     emit changed();
 }

@@ -24,7 +24,9 @@ class CClavonDoc : public QObject {
     QUndoStack& UndoStack() { return m_undo; }
     const std::string& PathName() const { return m_path; }
     void SetPathName(const std::string& path) { m_path = path; }
+    // The file's name, or "Untitled N" before the document has a file.
     QString Title() const;
+    void SetUntitledNumber(int number) { m_untitled = number; }
     bool IsModified() const { return !m_undo.isClean(); }
 
     // Opens a document file; false with the reason when it cannot be used (the document
@@ -47,6 +49,7 @@ class CClavonDoc : public QObject {
     std::unique_ptr<CClavonModel> m_model;
     QUndoStack m_undo;
     std::string m_path;
+    int m_untitled = 1;
 };
 
 class SnapshotCommand : public QUndoCommand {

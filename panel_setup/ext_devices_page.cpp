@@ -122,10 +122,16 @@ CPanelExtDevicesPpg::CPanelExtDevicesPpg(CPanelSetupDlg& sheet)
     layout->addWidget(ethernet);
     layout->addStretch();
 
+    // The board's addresses matter only while TCP/IP is on, on a model that has it.
+    connect(tcpIp, &QCheckBox::toggled, this, [this] { EnableEthernetBoard(); });
     connect(ethernetBoard, &QPushButton::clicked, this, [this] {
         CPanelEthernetDlg dialog(m_sheet.Ethernet(), this);
         if (dialog.exec() == QDialog::Accepted) ShowAddress();
     });
+}
+
+void CPanelExtDevicesPpg::EnableEthernetBoard() {
+    ethernetBoard->setEnabled(m_tcpIpAllowed && tcpIp->isChecked());
 }
 
 void CPanelExtDevicesPpg::ShowAddress() {
@@ -144,6 +150,8 @@ void CPanelExtDevicesPpg::Fill() {
     tcpIp->setEnabled(rule.enabled);
     const bool on = m_sheet.Ethernet()[kTcpIpOn] != 0;
     tcpIp->setChecked(rule.fixedValue ? (*rule.fixedValue & 1) != 0 : on);
+    m_tcpIpAllowed = ModelAllows(rule);
+    EnableEthernetBoard();
     const bool network = m_sheet.Setup().Byte(setup::kNetworkEnabled) != 0;
     ethernetBoard->setVisible(!network);
     ipAddress->setVisible(!network);

@@ -1,14 +1,14 @@
 // HHlpStub: the help window of the panel setup program. It waits hidden on its local server;
-// message 1224 with parameter 302 shows the panel setup help page and brings the window to the
-// top; message 16 (close) ends it.
+// message 1225 says where the next help goes and at which topic, message 1224 with parameter
+// 302 shows the panel setup help page and brings the window to the top; message 16 (close)
+// ends it.
 #include <QApplication>
-#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QTextBrowser>
 #include <map>
 #include <memory>
 
+#include "panel_setup/help_window.h"
 #include "panel_setup/setup_channel.h"
 #include "platform/files.h"
 #include "platform/records.h"
@@ -17,25 +17,16 @@ namespace {
 
 using namespace kestra::panel;
 
-QString HelpPage() {
-    const QString path = QString::fromStdString(
-        kestra::platform::JoinPath(kestra::platform::ProgramFolder(), "PanelSetupHelp.html"));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return "<h2>Panel Setup</h2><p>The help page " + path.toHtmlEscaped() +
-               " is missing. Reinstall the panel setup program.</p>";
-    return QString::fromUtf8(file.readAll());
-}
+// Frames the stub takes are small: a parameter, or a place with its topic.
+constexpr std::size_t kMaxFrameBytes = kHelpPlaceFixedSize + kMaxHelpTopic;
 
 }  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
-    QTextBrowser window;
-    window.setObjectName("HHLP");
-    window.setWindowTitle("HHlpStub");
-    window.resize(640, 520);
+    HelpWindow window(QString::fromStdString(
+        kestra::platform::JoinPath(kestra::platform::ProgramFolder(), "PanelSetupHelp.html")));
 
     QLocalServer server;
     QLocalServer::removeServer(HelpStubServerName());
@@ -45,18 +36,17 @@ int main(int argc, char** argv) {
     std::map<QLocalSocket*, std::unique_ptr<FrameReader>> readers;
     QObject::connect(&server, &QLocalServer::newConnection, [&] {
         while (QLocalSocket* socket = server.nextPendingConnection()) {
-            readers[socket] = std::make_unique<FrameReader>(64);
+            readers[socket] = std::make_unique<FrameReader>(kMaxFrameBytes);
             QObject::connect(socket, &QLocalSocket::readyRead, [&, socket] {
                 FrameReader& reader = *readers[socket];
                 reader.Append(socket->readAll());
                 while (auto frame = reader.Next()) {
                     if (frame->dataWord == kCloseMessage) app.quit();
+                    if (frame->dataWord == kHelpPlaceMessage)
+                        if (auto place = DecodeHelpPlace(frame->Span())) window.SetPlace(*place);
                     if (frame->dataWord != kHelpMessage || frame->bytes.size() != 4) continue;
                     if (kestra::ReadLe32(frame->Span().data()) != kHelpParameter) continue;
-                    window.setHtml(HelpPage());
-                    window.show();
-                    window.raise();
-                    window.activateWindow();
+                    window.Show();
                 }
                 if (reader.Failed()) socket->abort();
             });

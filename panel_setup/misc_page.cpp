@@ -3,6 +3,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <algorithm>
 
 #include "panel_setup/setup_pages.h"
 
@@ -113,7 +114,11 @@ void CPanelMiscPpg::Fill() {
     ApplyRuleToCheck(screenSaver, ModelRule(model, "ScreenSaverSupport", version), wait != 0);
     screenSaverManager->SetTimerPos(wait, TIMER_SEC);
     screenSaverManager->Enable(screenSaver->isChecked());
-    password->setText(QString::fromStdString(m_sheet.Password()).left(kMaxPasswordLength));
+    // The box shows the block's password as it is, even one longer than a user may type.
+    const QString stored = QString::fromStdString(m_sheet.Password());
+    password->setMaxLength(std::max<int>(kMaxPasswordLength, static_cast<int>(stored.size())));
+    password->setText(stored);
+    m_shownPassword = stored;
 }
 
 void CPanelMiscPpg::Store() {
@@ -132,7 +137,7 @@ void CPanelMiscPpg::Store() {
     }
     storeWord(setup::kScreenSaver, screenSaver->isChecked() ? TimerValue(*screenSaverManager) : 0);
     if (changed) setup.SetModified();
-    m_sheet.Password() = password->text().toStdString();
+    if (password->text() != m_shownPassword) m_sheet.Password() = password->text().toStdString();
 }
 
 }  // namespace kestra::panel

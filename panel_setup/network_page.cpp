@@ -67,7 +67,7 @@ void CPanelNetworkPpg::Fill() {
     const bool network = setup.Byte(setup::kNetworkEnabled) != 0;
     enable->setChecked(network);
     const ControlRule rule = ModelRule(m_sheet.Model(), "RTCSynchSupport", m_sheet.Version());
-    const bool allows = rule.fixedValue ? (*rule.fixedValue & 1) != 0 : rule.enabled;
+    const bool allows = ModelAllows(rule);
     clockSync->setProperty("modelAllows", allows);
     clockSync->setChecked((setup.Byte(setup::kFlags414) & 0x03) == 0x03);
     nodes->setEnabled(network);

@@ -89,10 +89,14 @@ void LoadColours(DisplayColours& colours, const CDisplaysFile& display) {
 
 }  // namespace
 
+bool HasColourSemigraphics(const CPanelFile& model) {
+    const int element = model.Display().ListElement("ExtSemiGraphics", 3);
+    return element != kMissing && element != 0;
+}
+
 int ModelColours(const CPanelFile& model) {
     if (auto colours = model.ReadChoiceValue("Colors", kDisplay)) return *colours;
-    const int element = model.Display().ListElement("ExtSemiGraphics", 3);
-    return element != kMissing && element != 0 ? 4 : 1;
+    return HasColourSemigraphics(model) ? 4 : 1;
 }
 
 void ApplyCapabilities(CTargetSetupData& setup, const CPanelFile& model, int version) {

@@ -21,6 +21,9 @@ void LoadDisplayFeatures(CPanelDisplayData& display, const CPanelFile& model, in
 // Brings the display record's colour code and colour bit in line with the setup record.
 void AlignDisplayWithSetup(CPanelDisplayData& display, const CTargetSetupData& setup);
 
+// Whether the model's display has semigraphic set 3, which marks a colour display.
+bool HasColourSemigraphics(const CPanelFile& model);
+
 // The colours code a model gives: "Colors" of its "Display" section, else 4 for a display
 // with the fourth semigraphic set, else 1.
 int ModelColours(const CPanelFile& model);

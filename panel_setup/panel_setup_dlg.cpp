@@ -2,6 +2,7 @@
 
 #include <QDialogButtonBox>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -30,6 +31,22 @@ std::string Format(const char* pattern, int a, int b = 0) {
     std::snprintf(text, sizeof text, pattern, a, b);
     return text;
 }
+
+// The display the generic model gets: the one asked for when the display table offers it for
+// the generic model, else the first one offered, so that the model never goes without one.
+int OfferedGenericDisplay(int wanted) {
+    const auto offered = CDisplaysFile::PanelModelDisplays();
+    for (const auto& [name, code] : offered)
+        if (code == wanted) return wanted;
+    return offered.empty() ? wanted : offered.front().second;
+}
+
+// The help page's topic of each page.
+constexpr struct {
+    int resource;
+    const char* topic;
+} kHelpTopics[] = {{372, "panel-model"}, {374, "settings"},      {380, "external-devices"},
+                   {377, "passthrough"}, {378, "miscellaneous"}, {379, "network"}};
 
 bool HasRealNode(const std::vector<NetworkNode>& nodes) {
     for (const auto& node : nodes)
@@ -70,6 +87,8 @@ CPanelSetupDlg::CPanelSetupDlg(const CTargetSetupData& setup, const CPanelDispla
     connect(m_buttons, &QDialogButtonBox::accepted, this, &CPanelSetupDlg::accept);
     connect(m_buttons, &QDialogButtonBox::rejected, this, &CPanelSetupDlg::reject);
     connect(m_buttons, &QDialogButtonBox::helpRequested, this, &CPanelSetupDlg::ShowHelp);
+    auto* help = new QShortcut(QKeySequence::HelpContents, this);
+    connect(help, &QShortcut::activated, this, &CPanelSetupDlg::ShowHelp);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_tabs);
     // Wide enough for every tab's caption.
@@ -111,11 +130,16 @@ void CPanelSetupDlg::InitSheet() {
             ? std::string(m_display.Record().modelName, strnlen(m_display.Record().modelName, 80))
             : std::string();
     m_version = m_display.FirmwareVersion();
+    const int displayCode = m_display.Record().displayCode;
     if (auto path = Map().FindPath(m_modelName)) {
-        auto model = std::make_unique<CPanelFile>(*path, m_display.Record().displayCode);
+        auto model = std::make_unique<CPanelFile>(*path, displayCode);
         if (model->HasMfgCode()) m_model = std::move(model);
     }
-    if (!m_model) {
+    if (m_model && m_model->IsGeneric() && OfferedGenericDisplay(displayCode) != displayCode) {
+        // A generic model without one of the offered displays takes the first.
+        m_model.reset();
+        ChangeModel(m_modelName, false);
+    } else if (!m_model) {
         // The model is not installed: the generic model, else the first one, becomes current.
         std::string fallback = GenericModelName();
         if (fallback.empty() && !Map().Entries().empty())
@@ -151,6 +175,13 @@ void CPanelSetupDlg::ShowHelp() {
     if (onHelp) onHelp();
 }
 
+std::string CPanelSetupDlg::HelpTopic() const {
+    const auto* page = dynamic_cast<const CPanelSetupPpg*>(m_tabs->currentWidget());
+    for (const auto& entry : kHelpTopics)
+        if (page && entry.resource == page->Resource()) return entry.topic;
+    return {};
+}
+
 bool CPanelSetupDlg::OpenModel(const std::string& name, int displayCode, bool useReceivedCode,
                                std::unique_ptr<CPanelFile>& opened) {
     auto path = Map().FindPath(name);
@@ -160,6 +191,8 @@ bool CPanelSetupDlg::OpenModel(const std::string& name, int displayCode, bool us
     }
     const int code = useReceivedCode ? m_displayReceived.Record().displayCode.get() : displayCode;
     opened = std::make_unique<CPanelFile>(*path, code);
+    if (opened->IsGeneric() && OfferedGenericDisplay(code) != code)
+        opened = std::make_unique<CPanelFile>(*path, OfferedGenericDisplay(code));
     if (!opened->IsGeneric() && opened->Display().ReadInt("Rows") == kMissing) {
         AskUser(Format(text::kBadDisplay, opened->Display().ReadInt("NCode")),
                 MB_OK | MB_ICONEXCLAMATION);
@@ -184,7 +217,8 @@ bool CPanelSetupDlg::ChangeGenericDisplay(int displayCode) {
 bool CPanelSetupDlg::ApplyModel(std::unique_ptr<CPanelFile> model, const std::string& name,
                                 bool ask) {
     const int version = model->IsListed(m_version) ? m_version : model->Highest();
-    // The chunks as the new model makes them, from the copies received.
+    // The chunks as the new model makes them, from the copies received. Nothing of them is
+    // applied before the user has agreed to the change.
     CPanelDisplayData display;
     display.CopyFrom(m_displayReceived);
     LoadDisplayFromModel(display, *model, version, false);
@@ -202,7 +236,9 @@ bool CPanelSetupDlg::ApplyModel(std::unique_ptr<CPanelFile> model, const std::st
             question += text::kProceedReformat;
             if (AskUser(question, MB_YESNO | MB_ICONQUESTION) != IDYES) return false;
         }
-        if (m_colourGraphicsUsed && !(display.Record().attributes & attr::kColourDisplay))
+        // The new display itself decides: the aligned record carries the colours code the
+        // editor sent, which marks any display as a colour one.
+        if (m_colourGraphicsUsed && !HasColourSemigraphics(*model))
             if (AskUser(text::kToMonochrome, MB_YESNO | MB_ICONQUESTION) != IDYES) return false;
     }
     m_display.CopyFrom(display);

@@ -97,7 +97,10 @@ class CPanelSetupDlg : public QDialog {
 
     // Every page shows the chunks anew.
     void Refresh();
+    // The help command (the Help button, F1).
     void ShowHelp();
+    // The help page's topic of the page shown: an anchor of the help page.
+    std::string HelpTopic() const;
 
     QTabWidget* Tabs() const { return m_tabs; }
     std::vector<CPanelSetupPpg*> Pages() const { return m_pages; }

@@ -31,13 +31,14 @@ bool ConnectTo(QLocalSocket& socket, const QString& name, int waitMs) {
 
 }  // namespace
 
-bool SendHelpRequest(const QString& programFolder) {
+bool SendHelpRequest(const QString& programFolder, const std::optional<HelpPlace>& place) {
     QLocalSocket socket;
     if (!ConnectTo(socket, HelpStubServerName(), 0)) {
         const QString stub = programFolder + "HHlpStub";
         if (!QProcess::startDetached(stub, {})) return false;
         if (!ConnectTo(socket, HelpStubServerName(), kHelpStubWaitMs)) return false;
     }
+    if (place) socket.write(EncodeHelpPlace(*place));
     socket.write(EncodeWordFrame(kHelpMessage, kHelpParameter));
     socket.waitForBytesWritten(1000);
     socket.disconnectFromServer();
@@ -100,7 +101,13 @@ void CPanoraInterfaceDlg::SendIdle() {
 }
 
 void CPanoraInterfaceDlg::OnHelp() {
-    SendHelpRequest(m_programFolder);
+    std::optional<HelpPlace> place;
+    if (m_sheet) {
+        const QRect frame = m_sheet->frameGeometry();
+        place = HelpPlace{frame.left(), frame.top(), frame.width(), frame.height(),
+                          m_sheet->HelpTopic()};
+    }
+    SendHelpRequest(m_programFolder, place);
 }
 
 void CPanoraInterfaceDlg::Serve(QLocalSocket* socket, const Frame& frame) {

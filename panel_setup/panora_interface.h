@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 
 #include "panel_setup/exchange_block.h"
 #include "panel_setup/setup_channel.h"
@@ -47,7 +48,8 @@ class CPanoraInterfaceDlg : public QDialog {
     QElapsedTimer m_sinceIdle;
 };
 
-// Posts the help message to the help stub, starting it when it is not running.
-bool SendHelpRequest(const QString& programFolder);
+// Posts the help message to the help stub, starting it when it is not running; a place, when
+// given, goes first.
+bool SendHelpRequest(const QString& programFolder, const std::optional<HelpPlace>& place = {});
 
 }  // namespace kestra::panel

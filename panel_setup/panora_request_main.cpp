@@ -2,7 +2,10 @@
 // edit it through the client library, and prints what came back.
 //
 //   panora-request [--nodes N] [--model NAME] [--version V] [--project-size BYTES]
-//                  [--colour-graphics] [--forth] [--wait-ms MS] [--save FILE]
+//                  [--password TEXT] [--colour-graphics] [--forth] [--wait-ms MS]
+//                  [--save FILE]
+//
+// A request carries no password unless --password gives one.
 #include <QCoreApplication>
 #include <cstdio>
 #include <cstring>
@@ -26,6 +29,7 @@ struct Arguments {
     bool colourGraphics = false, forth = false;
     int waitMs = 500;
     std::string save;
+    std::string password;
 };
 
 bool Parse(int argc, char** argv, Arguments& a) {
@@ -51,10 +55,12 @@ bool Parse(int argc, char** argv, Arguments& a) {
             a.waitMs = std::atoi(v);
         else if (opt == "--save")
             a.save = v;
+        else if (opt == "--password")
+            a.password = v;
         else
             return false;
     }
-    return a.nodes >= 0 && a.nodes <= 3;
+    return a.nodes >= 0 && a.nodes <= 3 && a.password.size() < block::kPasswordSize;
 }
 
 void PutText(std::vector<std::uint8_t>& b, std::size_t offset, const std::string& text) {
@@ -75,7 +81,7 @@ std::vector<std::uint8_t> BuildBlock(const Arguments& a) {
     CPanelRPTData rpt;
     rpt.CopyRecordOut(std::span(b).subspan(block::kPassthrough).first<sizeof(PassthroughRecord)>());
     WriteLe32(&b[block::kProjectSize], a.projectSize);
-    PutText(b, block::kPassword, "kestra");
+    PutText(b, block::kPassword, a.password);
     WriteLe16(&b[block::kNodeCount], static_cast<std::uint16_t>(a.nodes));
     const char* drivers[] = {"Simatic S5 AS511", "Modbus RTU", "KesNET Client"};
     for (int i = 0; i < a.nodes; ++i) {
@@ -97,8 +103,8 @@ int main(int argc, char** argv) {
     if (!Parse(argc, argv, args)) {
         std::fprintf(stderr,
                      "usage: panora-request [--nodes 0-3] [--model NAME] [--version V] "
-                     "[--project-size BYTES] [--colour-graphics] [--forth] [--wait-ms MS] "
-                     "[--save FILE]\n");
+                     "[--project-size BYTES] [--password TEXT] [--colour-graphics] [--forth] "
+                     "[--wait-ms MS] [--save FILE]\n");
         return 2;
     }
     const auto request = BuildBlock(args);

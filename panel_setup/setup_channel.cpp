@@ -2,6 +2,9 @@
 
 #include <unistd.h>
 
+#include <string_view>
+#include <vector>
+
 #include "platform/records.h"
 
 namespace kestra::panel {
@@ -36,6 +39,46 @@ QByteArray EncodeWordFrame(std::uint32_t dataWord, std::uint32_t value) {
     std::uint8_t bytes[4];
     WriteLe32(bytes, value);
     return EncodeFrame(dataWord, bytes);
+}
+
+namespace {
+
+bool IsTopicCharacter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-';
+}
+
+bool IsTopic(std::string_view topic) {
+    if (topic.size() > kMaxHelpTopic) return false;
+    for (char c : topic)
+        if (!IsTopicCharacter(c)) return false;
+    return true;
+}
+
+}  // namespace
+
+QByteArray EncodeHelpPlace(const HelpPlace& place) {
+    std::vector<std::uint8_t> bytes(kHelpPlaceFixedSize);
+    const int values[] = {place.left, place.top, place.width, place.height};
+    for (std::size_t i = 0; i < 4; ++i)
+        WriteLe32(&bytes[i * 4], static_cast<std::uint32_t>(values[i]));
+    if (IsTopic(place.topic)) bytes.insert(bytes.end(), place.topic.begin(), place.topic.end());
+    return EncodeFrame(kHelpPlaceMessage, bytes);
+}
+
+std::optional<HelpPlace> DecodeHelpPlace(std::span<const std::uint8_t> bytes) {
+    if (bytes.size() < kHelpPlaceFixedSize) return std::nullopt;
+    auto value = [&](std::size_t i) { return static_cast<std::int32_t>(ReadLe32(&bytes[i * 4])); };
+    auto within = [](std::int32_t v, std::int32_t low) {
+        return v >= low && v <= kMaxHelpPlaceSide;
+    };
+    HelpPlace place{value(0), value(1), value(2), value(3), {}};
+    if (!within(place.left, -kMaxHelpPlaceSide) || !within(place.top, -kMaxHelpPlaceSide) ||
+        !within(place.width, 1) || !within(place.height, 1))
+        return std::nullopt;
+    const auto topic = bytes.subspan(kHelpPlaceFixedSize);
+    place.topic.assign(topic.begin(), topic.end());
+    if (!IsTopic(place.topic)) return std::nullopt;
+    return place;
 }
 
 FrameReader::FrameReader(std::size_t maxBytes) : m_maxBytes(maxBytes) {}

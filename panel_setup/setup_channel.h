@@ -10,8 +10,11 @@
 //
 // The help stub listens on "kestra-hhlpstub-<user id>" and takes frames whose data word is the
 // message number and whose 4 bytes are the message's parameter: 1224 with 302 shows the help
-// page, 16 (close) ends the stub. KESTRA_PANORA_SERVER and KESTRA_HHLPSTUB_SERVER in the
-// environment name other servers.
+// page, 16 (close) ends the stub. Before 1224 the sender may say where the help goes with
+// message 1225, whose bytes are the sheet's frame (left, top, width, height: four 32-bit
+// little-endian integers) and the topic to open (an anchor name of the help page: at most 63
+// letters, digits and "-"). KESTRA_PANORA_SERVER and KESTRA_HHLPSTUB_SERVER in the environment
+// name other servers.
 #pragma once
 
 #include <QByteArray>
@@ -28,6 +31,7 @@ inline constexpr std::uint32_t kIdleDataWord = 0x05000000;
 inline constexpr std::uint32_t kResultDataWord = 0x52534C54;
 inline constexpr std::uint32_t kHelpMessage = 1224;
 inline constexpr std::uint32_t kHelpParameter = 302;
+inline constexpr std::uint32_t kHelpPlaceMessage = 1225;
 inline constexpr std::uint32_t kCloseMessage = 16;
 inline constexpr std::size_t kFrameHeaderSize = 8;
 
@@ -36,6 +40,21 @@ QString HelpStubServerName();
 
 QByteArray EncodeFrame(std::uint32_t dataWord, std::span<const std::uint8_t> bytes = {});
 QByteArray EncodeWordFrame(std::uint32_t dataWord, std::uint32_t value);
+
+// Where the help window goes and what it opens at.
+struct HelpPlace {
+    int left = 0, top = 0, width = 0, height = 0;  // the sheet's frame on the screen
+    std::string topic;
+    bool operator==(const HelpPlace&) const = default;
+};
+inline constexpr std::size_t kHelpPlaceFixedSize = 16;
+inline constexpr std::size_t kMaxHelpTopic = 63;
+inline constexpr int kMaxHelpPlaceSide = 1 << 16;
+// The frame of message 1225; a topic that is too long or has other characters is left out.
+QByteArray EncodeHelpPlace(const HelpPlace& place);
+// The place a frame of message 1225 carries; nothing for a frame that is too short, has a
+// frame of no size or beyond kMaxHelpPlaceSide, or a topic that is too long or malformed.
+std::optional<HelpPlace> DecodeHelpPlace(std::span<const std::uint8_t> bytes);
 
 struct Frame {
     std::uint32_t dataWord = 0;

@@ -110,6 +110,8 @@ class CPanelExtDevicesPpg : public CPanelSetupPpg {
 
   private:
     void ShowAddress();
+    void EnableEthernetBoard();
+    bool m_tcpIpAllowed = true;
 };
 
 class CPanelRPTPpg : public CPanelSetupPpg {
@@ -150,6 +152,9 @@ class CPanelMiscPpg : public CPanelSetupPpg {
     KXCSpinButton* screenSaverSpin;
     std::unique_ptr<KXCTimerMgr> screenSaverManager;
     QLineEdit* password;
+
+  private:
+    QString m_shownPassword;
 };
 
 class CPanelNetworkPpg : public CPanelSetupPpg {

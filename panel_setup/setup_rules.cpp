@@ -151,6 +151,10 @@ bool CheckedUnderRule(const ControlRule& rule, int current) {
     return current > 0;
 }
 
+bool ModelAllows(const ControlRule& rule) {
+    return rule.fixedValue ? (*rule.fixedValue & 1) != 0 : rule.enabled;
+}
+
 MemoryBudget ComputeMemoryBudget(int P, int B, int I, std::uint32_t S, long long K) {
     MemoryBudget m;
     m.panelMemory = static_cast<long long>(P) * 32768 + 32768;

@@ -56,6 +56,9 @@ struct ControlRule {
 ControlRule ModelRule(const CPanelFile* model, const char* key, int selector);
 // The value a check box shows under a rule, from its current value (-1 unset).
 bool CheckedUnderRule(const ControlRule& rule, int current);
+// Whether the model lets a feature be on: it offers a choice, fixes it on, or does not govern
+// it (no model, or the generic model without the key).
+bool ModelAllows(const ControlRule& rule);
 
 // ---- Memory ---------------------------------------------------------------------------------
 

@@ -3,6 +3,8 @@
 //
 //   s5-editor sample FILE                 writes a sample project image (3 pages, 20 fields)
 //   s5-editor setup FILE                  the PLC setup dialog of the project
+//   s5-editor comm FILE                   the communication dialog that the setup dialog's
+//                                         "PLC &Comm ..." opens from inside it
 //   s5-editor field FILE N                the field dialog of field N (0 = the first field)
 //   s5-editor page FILE N                 the PLC reference page, embedded in a dialog of ours
 //   s5-editor alarms FILE                 the alarm dialog
@@ -11,7 +13,7 @@
 // Projects are read and written through K32PRJ200 and the driver is K32PLC1, both loaded by
 // file name as the editor loads them. A dialog that ends with OK saves the project back to
 // FILE. With --screenshot PNG a dialog is pictured, every control compared with the place its
-// template gives it, and closed.
+// template gives it and with the core's enabled state, and closed.
 #include <QApplication>
 #include <QTimer>
 #include <QWidget>
@@ -32,6 +34,7 @@
 #include "plc_s5/type1_image.h"
 #include "project_store/project_store.h"
 #include "string_table/string_table.h"
+#include "utilities/comm_params.h"
 #include "utilities/services.h"
 #include "windows/dialog.h"
 #include "windows/input.h"
@@ -254,14 +257,36 @@ int CheckPlaces(kp::qt::QtHost& host, HWND dialog, const DialogTemplate& t) {
     return misplaced;
 }
 
+// Controls whose widget shows disabled while the core has them enabled; the number of them.
+int CheckEnabled(kp::qt::QtHost& host, HWND dialog) {
+    int disabled = 0;
+    for (HWND control = GetWindow(dialog, GW_CHILD); control;
+         control = GetWindow(control, GW_HWNDNEXT)) {
+        const QWidget* widget = host.widgetOf(control);
+        if (!widget || widget->isEnabled() || !IsWindowEnabled(control)) continue;
+        std::printf("control %d: DISABLED on the screen\n", GetDlgCtrlID(control));
+        ++disabled;
+    }
+    return disabled;
+}
+
 struct Screenshot {
     std::string path;
     const DialogTemplate* dialogTemplate = nullptr;
     HWND (*find)(HWND top) = nullptr;  // the window whose controls the template places
+    int shownText = 0;                 // nonzero: the control whose text is printed
     int misplaced = 0;
     bool taken = false;
 };
 Screenshot screenshot;
+
+// Closes the dialog that shows once `inner` has gone.
+void CloseAfter(HWND inner) {
+    QTimer::singleShot(0, [inner] {
+        if (IsWindow(inner)) return CloseAfter(inner);
+        if (HWND top = GetAncestor(GetFocus(), GA_ROOT)) kp::CloseByUser(top);
+    });
+}
 
 void ArmScreenshot() {
     if (screenshot.path.empty()) return;
@@ -276,9 +301,16 @@ void ArmScreenshot() {
         HWND placed = screenshot.find ? screenshot.find(top) : top;
         if (screenshot.dialogTemplate && placed)
             screenshot.misplaced = CheckPlaces(host, placed, *screenshot.dialogTemplate);
+        if (placed) screenshot.misplaced += CheckEnabled(host, placed);
+        if (screenshot.shownText) {
+            char text[64] = "";
+            GetDlgItemText(top, screenshot.shownText, text, sizeof text);
+            std::printf("control %d shows \"%s\"\n", screenshot.shownText, text);
+        }
         widget->grab().save(QString::fromStdString(screenshot.path));
         screenshot.taken = true;
         kp::CloseByUser(top);
+        if (GetWindow(top, GW_OWNER)) CloseAfter(top);
     });
 }
 
@@ -386,14 +418,27 @@ int RunDialog(const std::string& command, HGLOBAL handle, const std::string& pat
     ProjectBlock& project = BlockOf(handle);
     const DialogTemplate* t = nullptr;
     INT_PTR result = 0;
-    if (command == "setup") {
+    if (command == "setup" || command == "comm") {
         PLCSETUPDLGCONTEXT context{};
         context.project = &project;
         context.defaultSlaveAddress = 10;
         context.setup = project.record.nodeA;
+        context.commParams = kBaudRateTexts;  // the editor's communication parameters
         context.projectOpen = 1;
         t = kp::FindDialogTemplate(libs.driver, MAKEINTRESOURCE(dialog::kSetupTemplate));
         screenshot.dialogTemplate = t;
+        if (command == "comm") {
+            // "PLC &Comm ..." pressed as soon as the setup dialog runs.
+            QTimer::singleShot(0, [] {
+                HWND setup = GetAncestor(GetFocus(), GA_ROOT);
+                PostMessage(setup, WM_COMMAND, MAKEWPARAM(dialog::kCommButton, BN_CLICKED),
+                            reinterpret_cast<LPARAM>(GetDlgItem(setup, dialog::kCommButton)));
+            });
+            screenshot.dialogTemplate = kp::FindDialogTemplate(
+                kp::ModuleOf(reinterpret_cast<const void*>(&ExecCommParameters)),
+                "COMM_PARAMETERS");
+            screenshot.shownText = kLineBaudText;
+        }
         ArmScreenshot();
         result = libs.setupDialog(nullptr, &context);
         if (result == 1) project.record.nodeA = context.setup;
@@ -467,8 +512,9 @@ int Print(HGLOBAL handle, const std::string& out) {
 
 int Usage() {
     std::fprintf(stderr,
-                 "usage: s5-editor sample FILE | setup FILE | field FILE N | page FILE N |\n"
-                 "                 alarms FILE | print FILE OUT.pdf   [--screenshot PNG]\n");
+                 "usage: s5-editor sample FILE | setup FILE | comm FILE | field FILE N |\n"
+                 "                 page FILE N | alarms FILE | print FILE OUT.pdf\n"
+                 "                 [--screenshot PNG]\n");
     return 2;
 }
 
@@ -516,7 +562,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (command == "print") return args.size() == 3 ? Print(project, args[2]) : Usage();
-    if (command == "setup" || command == "alarms") return RunDialog(command, project, path, 0);
+    if (command == "setup" || command == "comm" || command == "alarms")
+        return RunDialog(command, project, path, 0);
     if ((command == "field" || command == "page") && args.size() == 3)
         return RunDialog(command, project, path, std::atoi(args[2].c_str()));
     return Usage();

@@ -92,6 +92,11 @@ enum AlarmFlag : std::uint8_t {
     kAlarmHasText = 0x80,
     kStoredAlarmFlags = kAckTime | kResetTime | kAlarmTime | kOperatorAck,
 };
+// Whether an alarm names a text: its text index 0 means none, whatever its flags say (the
+// project's string 0 is its title, never an alarm's text).
+inline bool AlarmNamesText(const AlarmRecord& alarm) {
+    return alarm.textId != 0;
+}
 
 // 20-byte entry of the project (record 427 count, 428 table) and its 16-byte image form.
 struct Entry20 {

@@ -344,7 +344,9 @@ void Saver::writeTexts() {
     for (std::size_t i = 0; i < kAlarmCount; ++i) {
         auto& entry = RecordAt<AlarmEntry>(at(alarmTableAt_ + i * sizeof(AlarmEntry)));
         if (i < defined) {
-            const std::string text = ProjectText(project_, alarms[i].textId, kTextRoom);
+            const std::string text = AlarmNamesText(alarms[i])
+                                         ? ProjectText(project_, alarms[i].textId, kTextRoom)
+                                         : std::string();
             entry.flags =
                 static_cast<std::uint8_t>((alarms[i].flags & kStoredAlarmFlags) | kDefinedAlarm |
                                           (text.empty() ? 0 : kAlarmHasText));

@@ -19,6 +19,9 @@ inline constexpr int kParityShift = 5;
 inline constexpr BYTE kTwoStopBits = 0x80;
 // Baud codes 0 to 9: 150, 300, 600, 1200, 2400, 4800, 9600, 19200, 38400, 57600.
 inline constexpr int kBaudCodeCount = 10;
+// The usual texts of the baud codes, for a caller's parameter block.
+inline constexpr const char* kBaudRateTexts[kBaudCodeCount] = {
+    "150", "300", "600", "1200", "2400", "4800", "9600", "19200", "38400", "57600"};
 inline constexpr int kParityCount = 3;  // none, odd, even
 inline constexpr int kPortCount = 4;    // COM1 to COM4
 // CheckPortSelection's answer when no port can be opened.

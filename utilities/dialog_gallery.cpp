@@ -5,19 +5,25 @@
 //   dialog-gallery NAME                   shows the dialog; the result is printed when it closes
 //   dialog-gallery --screenshot FILE NAME saves a picture of the dialog, checks that every
 //                                         control sits where the template puts it, and closes
+//   dialog-gallery --main-window NAME     the dialog owned by a Qt main window of the program's
+//                                         own, as a desktop host opens it
 //
 // Dialogs without sample data of their own open with a procedure that only closes them.
 #include <unistd.h>
 
 #include <QApplication>
+#include <QLabel>
+#include <QMainWindow>
 #include <QTimer>
 #include <QWidget>
+#include <QWindow>
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -33,8 +39,6 @@ namespace {
 
 namespace kp = kestra::platform;
 
-const char* const kBaudTexts[kBaudCodeCount] = {"150",  "300",  "600",   "1200",  "2400",
-                                                "4800", "9600", "19200", "38400", "57600"};
 const char* const kParityTexts[kParityCount] = {"None", "Odd", "Even"};
 
 // Four serial devices of which the second is missing, in a folder of their own.
@@ -62,29 +66,29 @@ class SampleDevices {
     const char* names_[kPortCount];
 };
 
-INT_PTR openPortSettings() {
+INT_PTR openPortSettings(HWND owner) {
     static SampleDevices devices;
     static BYTE settings = 8 | kEightDataBits | (2 << kParityShift);
     static BYTE port = 0;
-    static CommParamBlock block{&settings,  &port,        devices.names(),  0,
-                                kBaudTexts, kParityTexts, "dialog-gallery", "gallery.ini",
+    static CommParamBlock block{&settings,      &port,        devices.names(),  0,
+                                kBaudRateTexts, kParityTexts, "dialog-gallery", "gallery.ini",
                                 "Line"};
-    INT_PTR result = StartPCSetupDlg(nullptr, &block);
+    INT_PTR result = StartPCSetupDlg(owner, &block);
     std::printf("settings 0x%02X, port COM%d\n", settings, port + 1);
     return result;
 }
 
-INT_PTR openLineParameters() {
+INT_PTR openLineParameters(HWND owner) {
     static BYTE settings = 6 | (1 << kParityShift);
-    static LineParamBlock block{&settings, 0, kBaudTexts, 0, 9};
-    INT_PTR result = ExecCommParameters(nullptr, &block);
+    static LineParamBlock block{&settings, 0, kBaudRateTexts, 0, 9};
+    INT_PTR result = ExecCommParameters(owner, &block);
     std::printf("settings 0x%02X\n", settings);
     return result;
 }
 
 struct Sample {
     const char* name;
-    std::function<INT_PTR()> open;
+    std::function<INT_PTR(HWND owner)> open;
 };
 
 const std::vector<Sample>& samples() {
@@ -141,7 +145,8 @@ extern "C" const char* __lsan_default_suppressions() {
 namespace {
 
 int usage() {
-    std::fprintf(stderr, "usage: dialog-gallery [--list] [--screenshot FILE] NAME\n");
+    std::fprintf(stderr,
+                 "usage: dialog-gallery [--list] [--screenshot FILE] [--main-window] NAME\n");
     return 2;
 }
 
@@ -149,10 +154,12 @@ int usage() {
 
 int main(int argc, char** argv) {
     std::string screenshot, name;
-    bool list = false;
+    bool list = false, mainWindow = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--list") == 0)
             list = true;
+        else if (std::strcmp(argv[i], "--main-window") == 0)
+            mainWindow = true;
         else if (std::strcmp(argv[i], "--screenshot") == 0 && i + 1 < argc)
             screenshot = argv[++i];
         else if (argv[i][0] == '-')
@@ -176,6 +183,18 @@ int main(int argc, char** argv) {
     }
     auto& host = static_cast<kp::qt::QtHost&>(kp::CurrentWindowHost());
 
+    // A main window of the program's own, as the workbench has one, owning the dialog.
+    std::unique_ptr<QMainWindow> main;
+    HWND owner = nullptr;
+    if (mainWindow) {
+        main = std::make_unique<QMainWindow>();
+        main->setWindowTitle("dialog-gallery");
+        main->setCentralWidget(new QLabel("The program's own main window", main.get()));
+        main->setGeometry(100, 80, 800, 560);  // a place of its own, not left to the window manager
+        main->show();
+        owner = kp::qt::WindowForWidget(main.get());
+    }
+
     int misplaced = 0;
     if (!screenshot.empty()) {
         QTimer::singleShot(500, [&] {
@@ -196,9 +215,9 @@ int main(int argc, char** argv) {
     auto sample = std::find_if(samples().begin(), samples().end(),
                                [&](const Sample& s) { return s.name == name; });
     if (sample != samples().end())
-        result = sample->open();
+        result = sample->open(owner);
     else
-        result = DialogBoxIndirectParam(utilities(), dialogTemplate, nullptr, closeOnly, 0);
+        result = DialogBoxIndirectParam(utilities(), dialogTemplate, owner, closeOnly, 0);
     std::printf("%s ended with %ld\n", name.c_str(), static_cast<long>(result));
     if (misplaced < 0) return 1;
     if (misplaced > 0) std::printf("%d controls out of place\n", misplaced);

@@ -39,7 +39,7 @@ DWORD addTag(TagFolderHeader& folder, const char* name, DWORD parent, bool struc
 
 }  // namespace
 
-INT_PTR OpenSampleTagSelection() {
+INT_PTR OpenSampleTagSelection(HWND owner) {
     static TagFolderHeader folder{};
     static std::uint8_t field[111] = {};
     addTag(folder, "Alarm horn", 0, false);
@@ -58,7 +58,7 @@ INT_PTR OpenSampleTagSelection() {
     selection.hostRecord = field;
     selection.project = &sampleProject();
     selection.folder = &folder;
-    INT_PTR result = ExecTagSelDlg(nullptr, &selection);
+    INT_PTR result = ExecTagSelDlg(owner, &selection);
     char name[101] = "";
     GetTagElement(&folder, &sampleProject(), ReadLe16(field + 91), nullptr, nullptr, nullptr, name,
                   sizeof name, nullptr);
@@ -66,7 +66,7 @@ INT_PTR OpenSampleTagSelection() {
     return result;
 }
 
-INT_PTR OpenSamplePasswords() {
+INT_PTR OpenSamplePasswords(HWND owner) {
     static WORD pages = 24;
     static BYTE count = 8;
     const char* codes[8] = {"1000", "2000", "3000", "4000", "5000", "6000", "7000", "8000"};
@@ -81,7 +81,7 @@ INT_PTR OpenSamplePasswords() {
     records[3].attributes |= kPasswordAutoLogin;
     records[6].attributes |= kPasswordAutoLogout;
     PasswordSet set{&pages, &count, block, 0, 300};
-    INT_PTR result = StartPasswordDlg(nullptr, &set);
+    INT_PTR result = StartPasswordDlg(owner, &set);
     std::printf("%d passwords, logout after %u s\n", count, set.logoutTimeout);
     for (const auto& r : blocks::RecordsUpTo<PasswordRecord>(set.passwords, count))
         std::printf("  %.4s attributes 0x%02X pages %u-%u\n", r.code, r.attributes,
@@ -114,7 +114,7 @@ BOOL recipeTextToValue(ParameterMatrix*, int, const char* text, LONG* value) {
 
 }  // namespace
 
-INT_PTR OpenSampleMatrix() {
+INT_PTR OpenSampleMatrix(HWND owner) {
     constexpr int kRows = 12, kSets = 7;
     constexpr std::size_t kField = sizeof(FieldRecord);
     void* project = &sampleProject();
@@ -154,7 +154,7 @@ INT_PTR OpenSampleMatrix() {
     matrix.rowCaption = "Recipe field";
     matrix.columnCaption = "Parameter set";
     matrix.project = projectHandle;
-    INT_PTR result = StartMatrixEd(nullptr, &matrix);
+    INT_PTR result = StartMatrixEd(owner, &matrix);
     std::printf("%d sets\n", static_cast<std::int16_t>(ReadLe16(mem::Data(count))));
     return result;
 }

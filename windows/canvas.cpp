@@ -66,6 +66,7 @@ struct Gdi {
     std::set<HDC> contexts;
     std::array<HBRUSH, kSystemColours.size()> systemBrushes{};
     std::array<HGDIOBJ, 18> stock{};
+    HBITMAP defaultBitmap = nullptr;  // what a new memory context holds: one white pixel
 };
 
 Gdi& gdi() {
@@ -98,6 +99,8 @@ Gdi& gdi() {
         font->stock = true;
         g->stock[SYSTEM_FONT] = font;
         g->stock[DEFAULT_GUI_FONT] = font;
+        g->defaultBitmap = new HBITMAP__(1, 1);
+        g->defaultBitmap->stock = true;
         return g;
     }();
     return *instance;
@@ -109,7 +112,7 @@ T* object(HGDIOBJ handle, GdiObject::Kind kind) {
     auto* o = static_cast<GdiObject*>(handle);
     auto& g = gdi();
     bool known =
-        g.live.count(o) != 0 ||
+        g.live.count(o) != 0 || handle == g.defaultBitmap ||
         std::find(g.stock.begin(), g.stock.end(), handle) != g.stock.end() ||
         std::find(g.systemBrushes.begin(), g.systemBrushes.end(), handle) != g.systemBrushes.end();
     if (!known || o->kind != kind) return nullptr;
@@ -139,13 +142,24 @@ T* track(T* o) {
     return o;
 }
 
+// A new context holds the stock white brush, black pen and system font, as a new context
+// does on the system the drawing code was written for, so that the first SelectObject of each
+// kind hands back an object the caller can select again to let go of its own.
 HDC makeDC(Surface* surface) {
     auto* dc = new HDC__;
     dc->surface = surface;
     dc->brush = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
     dc->pen = static_cast<HPEN>(GetStockObject(BLACK_PEN));
+    dc->font = static_cast<HFONT>(GetStockObject(SYSTEM_FONT));
     gdi().contexts.insert(dc);
     return dc;
+}
+
+// Whether a memory context other than `dc` holds the bitmap.
+bool selectedElsewhere(HDC dc, HBITMAP bitmap) {
+    const auto& contexts = gdi().contexts;
+    return std::any_of(contexts.begin(), contexts.end(),
+                       [&](HDC other) { return other != dc && other->bitmap == bitmap; });
 }
 
 const LOGFONT& dcFont(HDC dc) {
@@ -611,6 +625,7 @@ int ReleaseDC(HWND, HDC dc) {
 HDC CreateCompatibleDC(HDC) {
     HDC dc = kp::makeDC(nullptr);
     dc->memory = true;
+    dc->bitmap = kp::gdi().defaultBitmap;
     dc->owned = std::make_unique<kp::NullSurface>();
     dc->surface = dc->owned.get();
     return dc;
@@ -623,6 +638,8 @@ BOOL DeleteDC(HDC dc) {
     return TRUE;
 }
 
+// The object takes its kind's place in the context; the object it displaces comes back. A
+// bitmap goes only into a memory context, and only into one at a time.
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ handle) {
     if (!liveDC(dc) || !handle) return nullptr;
     if (kp::brushOf(static_cast<HBRUSH>(handle)))
@@ -631,14 +648,13 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ handle) {
         return std::exchange(dc->pen, static_cast<HPEN>(handle));
     if (kp::fontOf(static_cast<HFONT>(handle)))
         return std::exchange(dc->font, static_cast<HFONT>(handle));
-    if (auto bitmap = static_cast<HBITMAP>(handle); kp::bitmapOf(bitmap) && dc->memory) {
-        HBITMAP old = dc->bitmap;
-        dc->bitmap = bitmap;
-        dc->owned = kp::CurrentWindowHost().bitmapSurface(bitmap);
-        dc->surface = dc->owned.get();
-        return old ? old : handle;
-    }
-    return nullptr;
+    auto bitmap = static_cast<HBITMAP>(handle);
+    if (!kp::bitmapOf(bitmap) || !dc->memory) return nullptr;
+    if (bitmap != kp::gdi().defaultBitmap && kp::selectedElsewhere(dc, bitmap)) return nullptr;
+    dc->owned = bitmap == kp::gdi().defaultBitmap ? std::make_unique<kp::NullSurface>()
+                                                  : kp::CurrentWindowHost().bitmapSurface(bitmap);
+    dc->surface = dc->owned.get();
+    return std::exchange(dc->bitmap, bitmap);
 }
 
 int GetDeviceCaps(HDC, int index) {

@@ -1,6 +1,10 @@
 // User input as the core's windows receive it, with the dialog manager's keyboard handling.
 #include "windows/input.h"
 
+#include <algorithm>
+#include <string_view>
+#include <vector>
+
 #include "platform/message_box.h"
 #include "windows/controls.h"
 #include "windows/dialog.h"
@@ -75,6 +79,82 @@ bool dialogKey(HWND dialog, HWND focus, UINT key, LRESULT code) {
     }
 }
 
+// The letter or digit a control's text marks with '&' as its mnemonic, upper-cased ("&&" is a
+// plain '&'); 0 when it marks none.
+UINT mnemonicOf(std::string_view text) {
+    for (std::size_t i = 0; i + 1 < text.size(); ++i) {
+        if (text[i] != '&') continue;
+        const auto marked = static_cast<unsigned char>(text[++i]);
+        if (marked == '&') continue;
+        if (marked >= 'a' && marked <= 'z') return marked - 'a' + 'A';
+        if ((marked >= 'A' && marked <= 'Z') || (marked >= '0' && marked <= '9')) return marked;
+        return 0;
+    }
+    return 0;
+}
+
+bool isLabel(HWND control) {
+    return control->kind == ControlKind::Static ||
+           (control->kind == ControlKind::Button &&
+            (control->style & BS_TYPEMASK) == BS_GROUPBOX);
+}
+
+// As the dialog manager counts it: the control's own style says visible (the dialog itself
+// may not be shown yet), and neither it nor a window it sits in is disabled.
+bool canTakeInput(HWND control) {
+    return (control->style & WS_VISIBLE) && enabledChain(control);
+}
+
+// Every control of a dialog and of the dialogs nested in it (property pages), in order.
+void collectControls(HWND parent, std::vector<HWND>& controls) {
+    for (HWND child : parent->children) {
+        if (!Live(child)) continue;
+        if (child->kind == ControlKind::Dialog)
+            collectControls(child, controls);
+        else
+            controls.push_back(child);
+    }
+}
+
+// Alt with a letter or digit: the next control after the focus whose text marks that key. A
+// button is pressed (a check box or radio button also takes the focus); a label or group box
+// hands the focus to the first control after it that can take it. Beeps when none marks it.
+void mnemonicKey(HWND dialog, HWND focus, UINT key) {
+    std::vector<HWND> controls;
+    collectControls(GetAncestor(dialog, GA_ROOT), controls);
+    const auto at = std::find(controls.begin(), controls.end(), focus);
+    const std::size_t start = at == controls.end() ? 0 : (at - controls.begin()) + 1;
+    for (std::size_t n = 0; n < controls.size(); ++n) {
+        const std::size_t i = (start + n) % controls.size();
+        HWND control = controls[i];
+        const bool marks = (control->kind == ControlKind::Button ||
+                            (control->kind == ControlKind::Static && !(control->style & SS_NOPREFIX))) &&
+                           mnemonicOf(control->text) == key;
+        if (!marks || !canTakeInput(control)) continue;
+        if (isLabel(control)) {
+            for (std::size_t k = i + 1; k < controls.size(); ++k)
+                if (!isLabel(controls[k]) && canTakeInput(controls[k])) {
+                    focusControl(controls[k]);
+                    break;
+                }
+            return;
+        }
+        const DWORD type = control->style & BS_TYPEMASK;
+        if (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON || type == BS_OWNERDRAW) {
+            pressButton(detail::DialogOf(control), GetDlgCtrlID(control));
+            return;
+        }
+        SetFocus(control);
+        SendMessage(control, BM_CLICK, 0, 0);
+        return;
+    }
+    MessageBeep(0);
+}
+
+bool isMnemonicKey(UINT key) {
+    return (key >= 'A' && key <= 'Z') || (key >= '0' && key <= '9');
+}
+
 UINT keyOfCharacter(char32_t c) {
     switch (c) {
         case '\t':
@@ -126,6 +206,11 @@ void PressKey(HWND focus, UINT virtualKey, char32_t character) {
     LRESULT code =
         SendMessage(focus, WM_GETDLGCODE, virtualKey, reinterpret_cast<LPARAM>(&message));
     HWND dialog = detail::DialogOf(focus);
+    if (dialog && GetKeyState(VK_MENU) < 0 && isMnemonicKey(virtualKey)) {
+        mnemonicKey(dialog, focus, virtualKey);
+        DispatchPostedMessages();
+        return;
+    }
     if (dialog && dialog != focus && dialogKey(dialog, focus, virtualKey, code)) {
         DispatchPostedMessages();
         return;

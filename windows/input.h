@@ -11,7 +11,9 @@ namespace kestra::platform {
 // A key pressed and released while `focus` has the focus. Inside a dialog the dialog manager
 // comes first, unless the control asks for the key (WM_GETDLGCODE): Tab and Shift+Tab move
 // the focus, Enter presses the default button, Escape presses Cancel, arrow keys move within
-// a group of buttons. Otherwise the control gets WM_KEYDOWN, WM_CHAR (when `character` is not
+// a group of buttons, and with Alt held (HoldKey(VK_MENU)) a letter or digit goes to the
+// control whose text marks it with '&': a button is pressed, a label hands the focus to the
+// control after it. Otherwise the control gets WM_KEYDOWN, WM_CHAR (when `character` is not
 // 0) and WM_KEYUP.
 void PressKey(HWND focus, UINT virtualKey, char32_t character = 0);
 // Types UTF-8 text into the focus window, one key per character ("\t", "\r" and "\b" as Tab,

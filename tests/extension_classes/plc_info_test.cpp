@@ -135,8 +135,7 @@ TEST(PlcInfoList, ScanWritesTheRegistryCopyThatTheNextLoadReads) {
                   path + "\"\n\"Project_Code\"=\"1\"\n");
 
     // The next list reads the copy, not the folder: versions come back in the stored form.
-    DriverFolder empty;
-    ListOver second(empty);
+    ListOver second(folder);
     ASSERT_EQ(second.list.Load(), 1);
     const CPlcInfo* oneFive = second.list.FindDLL("K32PLC15.so");
     ASSERT_NE(oneFive, nullptr);
@@ -151,27 +150,85 @@ TEST(PlcInfoList, ScanWritesTheRegistryCopyThatTheNextLoadReads) {
     EXPECT_EQ(internal->GetCompatibility(), "B");
 
     // A rescan ignores the copy and scans the (empty) folder: nothing found, the copy stays.
-    EXPECT_EQ(second.list.Load(TRUE), 0);
-    EXPECT_EQ(second.list.GetCount(), 0);
+    DriverFolder empty;
+    ListOver third(empty);
+    EXPECT_EQ(third.list.Load(TRUE), 0);
+    EXPECT_EQ(third.list.GetCount(), 0);
+    EXPECT_TRUE(
+        KXCRegistry().KeyExists(KXCHive::LocalMachine, std::string(kRoot32) + "\\K32PLC15.so"));
 }
 
 TEST(PlcInfoList, RescanRewritesTheCopyWhole) {
     RegistryScope scope;
     DriverFolder folder;
     folder.AddFake("K32PLC15");
+    folder.AddFile("Other.so", "");  // not a driver by its name: the scan passes it over
     {
         KXCRegistry registry;
-        registry.SetString(KXCHive::LocalMachine, std::string(kRoot32) + "\\Stale.so",
-                           "Project_Code", "9");
+        const std::string key = std::string(kRoot32) + "\\Other.so";
+        registry.SetString(KXCHive::LocalMachine, key, "Project_Code", "9");
+        registry.SetString(KXCHive::LocalMachine, key, "FullPath", folder.path() + "/");
     }
     ListOver list(folder);
     ASSERT_EQ(list.list.Load(), 1);
-    EXPECT_EQ(dllNames(list.list), std::vector<std::string>{"Stale.so"});
+    EXPECT_EQ(dllNames(list.list), std::vector<std::string>{"Other.so"});
     ASSERT_EQ(list.list.Load(TRUE), 1);
     EXPECT_EQ(dllNames(list.list), std::vector<std::string>{"K32PLC15.so"});
     KXCRegistry registry;
     EXPECT_EQ(registry.EnumKeys(KXCHive::LocalMachine, kRoot32),
               std::vector<std::string>{"K32PLC15.so"});
+}
+
+// A copy written by the programs of one folder, read by those of another (an installed copy
+// and a build tree share the user's registry store) or after a library went away.
+TEST(PlcInfoList, ACopyOfAnotherFolderOrOfAMissingLibraryIsScannedAgain) {
+    enum class Form { k32, k16 };
+    struct Case {
+        const char* what;
+        Form form;
+        bool otherFolder;    // the reading list scans another folder
+        bool removeLibrary;  // K32PLC107.so is gone from the writing folder
+        std::vector<std::string> listed;
+        WORD internalVersion;  // 0x23 read from the copy, 0x6B23 from a scan
+    };
+    const Case cases[] = {
+        {"same folder", Form::k32, false, false, {"K32PLC107.so", "K32PLC15.so"}, 0x23},
+        {"another folder", Form::k32, true, false, {"K32PLC107.so", "K32PLC30.so"}, 0x6B23},
+        {"library gone", Form::k32, false, true, {"K32PLC15.so"}, 0},
+        {"another folder, 16-bit", Form::k16, true, false, {"K32PLC107.so", "K32PLC30.so"}, 0x6B23},
+        {"library gone, 16-bit", Form::k16, false, true, {"K32PLC15.so"}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RegistryScope scope;
+        DriverFolder writer, other;
+        writer.AddFake("K32PLC15");
+        writer.AddFake("K32PLC107");
+        other.AddFake("K32PLC107");
+        other.AddFake("K32PLC30");
+        auto load = [&](CPlcInfoList& list) {
+            return c.form == Form::k32 ? list.Load() : list.Load16();
+        };
+        ListOver first(writer);
+        ASSERT_EQ(load(first.list), 1);
+        if (c.removeLibrary) std::filesystem::remove(writer.path() + "/K32PLC107.so");
+
+        const DriverFolder& readerFolder = c.otherFolder ? other : writer;
+        ListOver reader(readerFolder);
+        ASSERT_EQ(load(reader.list), 1);
+        EXPECT_EQ(dllNames(reader.list), c.listed);
+        const CPlcInfo* internal = reader.list.FindVersion(107);
+        EXPECT_EQ(internal ? internal->m_wVersion : 0, c.internalVersion);
+        for (int i = 0; i < reader.list.GetCount(); ++i)
+            EXPECT_EQ(reader.list.GetAt(i)->m_strPath, readerFolder.path() + "/");
+
+        // The copy now names the reading folder's drivers: the next start uses it as it is.
+        ListOver next(readerFolder);
+        ASSERT_EQ(load(next.list), 1);
+        EXPECT_EQ(dllNames(next.list), c.listed);
+        if (const CPlcInfo* again = next.list.FindVersion(107))
+            EXPECT_EQ(again->m_wVersion, 0x23) << "read from the rewritten copy";
+    }
 }
 
 TEST(PlcInfoList, SixteenBitFormRoundTrip) {
@@ -191,8 +248,7 @@ TEST(PlcInfoList, SixteenBitFormRoundTrip) {
                                         "Project_Code"}));
     EXPECT_FALSE(registry.KeyExists(KXCHive::LocalMachine, kRoot32));
 
-    DriverFolder empty;
-    ListOver second(empty);
+    ListOver second(folder);
     ASSERT_EQ(second.list.Load16(), 1);
     const CPlcInfo* oneFive = second.list.FindVersion(1);
     ASSERT_NE(oneFive, nullptr);
@@ -200,7 +256,9 @@ TEST(PlcInfoList, SixteenBitFormRoundTrip) {
     EXPECT_EQ(oneFive->m_strDriverName, "Fake One Five");
     EXPECT_EQ(second.list.FindDLL("K32PLC107.so")->m_wVersion, 0x23);
     // The 32-bit form has no copy, so Load scans the (empty) folder.
-    EXPECT_EQ(second.list.Load(), 0);
+    DriverFolder empty;
+    ListOver third(empty);
+    EXPECT_EQ(third.list.Load(), 0);
 }
 
 TEST(PlcInfoList, HideClientDropsOnlyTheFirstClientOfAScan) {
@@ -244,18 +302,22 @@ TEST(PlcInfoList, LookupsByCodeAndByExactName) {
 
 TEST(PlcInfoList, DamagedRegistryCopyReadsAsTextsAndZeros) {
     RegistryScope scope;
+    DriverFolder folder;  // the libraries the copy names are there, though not loadable
+    folder.AddFile("K32PLCX.so", "");
+    folder.AddFile("K32PLCY.so", "");
     {
         KXCRegistry registry;
         const std::string key = std::string(kRoot32) + "\\K32PLCX.so";
         registry.CreateKey(KXCHive::LocalMachine, key);
+        registry.SetString(KXCHive::LocalMachine, key, "FullPath", folder.path());
         registry.SetString(KXCHive::LocalMachine, key, "Project_Code", "abc");
         registry.SetString(KXCHive::LocalMachine, key, "Firmware_Ver", "seven");
         const std::string other = std::string(kRoot32) + "\\K32PLCY.so";
         registry.SetString(KXCHive::LocalMachine, other, "Project_Code", "300");
         registry.SetString(KXCHive::LocalMachine, other, "Firmware_Ver", "-1.99999999999");
+        registry.SetString(KXCHive::LocalMachine, other, "FullPath", folder.path() + "//");
     }
-    DriverFolder empty;
-    ListOver list(empty);
+    ListOver list(folder);
     ASSERT_EQ(list.list.Load(), 1);
     ASSERT_EQ(list.list.GetCount(), 2);
     const CPlcInfo* x = list.list.GetAt(0);
@@ -311,22 +373,24 @@ TEST(PlcInfoList, ScanSkipsWhatDoesNotLoadAndListsWhatDoes) {
 
 TEST(PlcInfoList, SixteenBitCopyWithMissingItems) {
     RegistryScope scope;
+    DriverFolder folder;
+    folder.AddFile("K32PLCX.so", "");
     {
         KXCRegistry registry;
         const std::string key = std::string(CPlcInfoList::kRegistry16Root) + "\\K32PLCX.so";
         registry.CreateKey(KXCHive::ClassesRoot, key);
+        registry.SetString(KXCHive::ClassesRoot, key + "\\FullPath", "", folder.path() + "/");
         registry.SetString(KXCHive::ClassesRoot, key + "\\Project_Code", "", "12abc");
         registry.SetDword(KXCHive::ClassesRoot, key + "\\Firmware_Ver", "", 7);
     }
-    DriverFolder empty;
-    ListOver list(empty);
+    ListOver list(folder);
     ASSERT_EQ(list.list.Load16(), 1);
     const CPlcInfo* x = list.list.GetAt(0);
     EXPECT_EQ(x->m_strDllName, "K32PLCX.so");
     EXPECT_EQ(x->m_nProjectCode, 12);
     EXPECT_EQ(x->m_wVersion, (7 << 4) & 255);
     EXPECT_EQ(x->m_strDriverName, "");
-    EXPECT_EQ(x->m_strPath, "");
+    EXPECT_EQ(x->m_strDllVersion, "");
 }
 
 TEST(PlcInfoList, NothingAnywhereGivesZero) {

@@ -306,6 +306,64 @@ TEST_F(KestraProgram, InfoAndPrintWithoutADriver) {
     EXPECT_FALSE(fs::exists(folder.file("x.pdf")));
 }
 
+// The user's registry store holds one copy of the driver list for every program folder.
+TEST_F(KestraProgram, InfoScansAgainWhenTheDriverListCopyIsOfAnotherFolder) {
+    ASSERT_EQ(kestra({"info", sample}).exitCode, 0) << "writes the copy";
+    const std::string written = folder.read("registry.reg");
+    const std::string fullPath = "\"FullPath\"=\"";
+    const std::size_t at = written.find(fullPath);
+    ASSERT_NE(at, std::string::npos) << written;
+    const std::size_t value = at + fullPath.size();
+    const std::string programFolder = written.substr(value, written.find('"', value) - value);
+
+    // Another build's driver, which this program cannot load, named by the copy.
+    fs::create_directories(folder.file("other"));
+    folder.write("other/K32PLC1.so", "a library built for another runtime");
+    std::string foreign = written;
+    foreign.replace(value, programFolder.size(), folder.file("other") + "/");
+    folder.write("registry.reg", foreign);
+    ProgramRun run = kestra({"info", sample});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("Driver:        Simatic S5 - Old (K32PLC1.so)\n"), std::string::npos)
+        << run.out;
+    EXPECT_EQ(folder.read("registry.reg"), written) << "the copy names this folder again";
+
+    // A copy that is this folder's, but whose driver cannot be loaded: the report is whole,
+    // the driver's line says what is wrong, and the exit code follows the report.
+    std::string broken = written;
+    const std::string key = "\\K32PLC1.so]";
+    broken.replace(broken.find(key), key.size(), "\\cardtype.ini]");
+    folder.write("registry.reg", broken);
+    run = kestra({"info", sample});
+    EXPECT_EQ(run.exitCode, 9);
+    EXPECT_NE(run.out.find("Alarms:        3\nPLC type:      20, project code 1\n"
+                           "Driver:        unusable: the PLC driver " +
+                           programFolder + "cardtype.ini cannot be loaded\n"),
+              std::string::npos)
+        << run.out;
+    EXPECT_NE(run.err.find("kestra: " + sample + ": the PLC driver " + programFolder +
+                           "cardtype.ini cannot be loaded\n"),
+              std::string::npos)
+        << run.err;
+}
+
+TEST_F(KestraProgram, AnAlarmWithoutTextGoesIntoThePanelImageWithout) {
+    ASSERT_EQ(kestra({"export", sample, "-o", folder.file("sample.json")}).exitCode, 0);
+    nlohmann::json document = nlohmann::json::parse(folder.read("sample.json"));
+    nlohmann::json& alarm = document.at("listEntries").at(1);
+    alarm["firstKey"] = 0x0004;  // flags: time of acknowledgement, no text; priority 0
+    alarm["textString"] = 0;     // index 0: no text
+    const std::string project = folder.file("no-text.kpr");
+    ProgramRun run =
+        kestra({"import", folder.write("no-text.json", document.dump(2)), "-o", project});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    run = kestra({"panel-image", project, "-o", folder.file("no-text.img"), "--check"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    const std::string image = folder.read("no-text.img");
+    const std::size_t entry = std::uint8_t(image.at(6)) + 256u * std::uint8_t(image.at(7)) + 5;
+    EXPECT_EQ(std::uint8_t(image.at(entry)), 0x04 | 0x20) << "defined, without a text";
+}
+
 TEST_F(KestraProgram, PrintsThePlcLinesAsTextAndPdf) {
     ProgramRun run = kestra({"print", sample, "--text"});
     ASSERT_EQ(run.exitCode, 0) << run.err;

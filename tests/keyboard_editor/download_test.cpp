@@ -3,11 +3,15 @@
 
 #include <QGuiApplication>
 #include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <future>
 
 #include "card_service/kes_ssfdc_device.h"
 #include "keyboard_editor/clavon_model.h"
 #include "keyboard_editor/down_mgr.h"
 #include "keyboard_editor/ssfdc_file_table.h"
+#include "keyboard_editor/user_folders.h"
 #include "keyboard_support.h"
 #include "platform/files.h"
 #include "support/card_reader_scope.h"
@@ -106,10 +110,6 @@ class Download : public ::testing::Test {
         manager.Init();
         tableFile = "SSFDCProps-" + std::to_string(::getpid()) + ".bin";
     }
-    void TearDown() override {
-        std::remove(
-            kestra::platform::JoinPath(kestra::platform::ProgramFolder(), tableFile).c_str());
-    }
     std::string MakeImage(const std::string& name) {
         CClavonModel model;
         model.SetText(kName, name);
@@ -122,8 +122,7 @@ class Download : public ::testing::Test {
     }
     std::optional<CSSFDCFileTable> CardTable() {
         if (!manager.UploadSSFDCFileProps(tableFile)) return std::nullopt;
-        return CSSFDCFileTable::Read(
-            kestra::platform::JoinPath(kestra::platform::ProgramFolder(), tableFile));
+        return CSSFDCFileTable::Read(CacheFile(tableFile));
     }
     bool Send(const std::string& file, int subtype) {
         bool ok = false;
@@ -135,6 +134,8 @@ class Download : public ::testing::Test {
     }
 
     kestra::testing::SimulatedReaderScope reader;
+    kestra::testing::TempFolder home;
+    kestra::testing::EnvironmentScope cache{"XDG_CACHE_HOME", home.file("cache")};
     CDownMgr manager;
     std::vector<std::string> reports;
     std::string tableFile;
@@ -167,6 +168,49 @@ TEST_F(Download, KeyboardsAreSentListedReplacedAndDeleted) {
     EXPECT_TRUE(reports.empty());
 }
 
+TEST_F(Download, TheCardsFileTableGoesToTheUsersCacheFolder) {
+    ASSERT_TRUE(CardTable());
+    EXPECT_TRUE(kestra::platform::FileExists(home.file("cache/kestra/" + tableFile)));
+    EXPECT_FALSE(kestra::platform::FileExists(
+        kestra::platform::JoinPath(kestra::platform::ProgramFolder(), tableFile)));
+    // Without the variable (or with a relative path in it), the cache is ~/.cache.
+    kestra::testing::EnvironmentScope relative("XDG_CACHE_HOME", std::string("cache"));
+    kestra::testing::EnvironmentScope homeFolder("HOME", home.path());
+    EXPECT_EQ(CacheFile("x.bin"), home.file(".cache/kestra/x.bin"));
+    EXPECT_TRUE(std::filesystem::is_directory(home.file(".cache/kestra")));
+    kestra::testing::EnvironmentScope data("XDG_DATA_HOME", std::nullopt);
+    EXPECT_EQ(UserDataFolder(), home.file(".local/share/kestra"));
+}
+
+TEST_F(Download, TheEndOfADownloadIsReportedWithTheManagerFree) {
+    // Whatever the report sets off (the windows' commands coming back) finds no transfer.
+    std::promise<bool> usedWhenReported;
+    manager.SetFinished(
+        [&](bool, const std::string&) { usedWhenReported.set_value(manager.IsUsed()); });
+    manager.Download(MakeImage("Pad"), kKeyboardFileType, 1);
+    EXPECT_FALSE(usedWhenReported.get_future().get());
+    manager.Wait();
+}
+
+TEST_F(Download, AnUnformattedCardIsFormattedThroughTheService) {
+    {
+        CKesSSFDCDevice device(kestra::testing::ProgramFolderWithSeparator().c_str());
+        ASSERT_TRUE(device.initSSFDC(0x378));
+        device.Unformat();
+    }
+    sSSFDCPROPERTY properties{};
+    ASSERT_TRUE(manager.UploadSSFDCProps(&properties));
+    EXPECT_EQ(properties.formatted.get(), 0u);
+    EXPECT_NE(properties.blocks.get(), 0);
+    EXPECT_FALSE(CardTable());
+    EXPECT_EQ(reports, std::vector<std::string>{"The SSFDC card is not formatted."});
+    ASSERT_TRUE(manager.FormatCard());
+    ASSERT_TRUE(manager.UploadSSFDCProps(&properties));
+    EXPECT_EQ(properties.formatted.get(), 1u);
+    ASSERT_TRUE(CardTable());
+    EXPECT_TRUE(CardTable()->Entries().empty());
+}
+
 TEST_F(Download, CardPulledDuringADownloadKeepsTheOldKeyboard) {
     ASSERT_TRUE(Send(MakeImage("Pad"), 1));
     std::string failure;
@@ -181,6 +225,66 @@ TEST_F(Download, CardPulledDuringADownloadKeepsTheOldKeyboard) {
     ASSERT_EQ(table->OfType(kKeyboardFileType).size(), 1u);
     EXPECT_EQ(table->OfType(kKeyboardFileType)[0]->Name(), "Pad");
 }
+
+// How the card's properties answer each reader: an empty reader is an answer (no card), a
+// reader that cannot be reached is a failure that says why.
+struct ReaderCase {
+    const char* name;
+    std::function<std::shared_ptr<void>(const kestra::testing::TempFolder&)> reader;
+    unsigned port;
+    bool answers;        // UploadSSFDCProps succeeds
+    bool card;           // and finds a card
+    const char* report;  // LastReport() of a failure holds this
+};
+
+std::shared_ptr<void> Configured(const std::string& reader) {
+    return std::make_shared<kestra::testing::ReaderConfigurationScope>(reader);
+}
+
+const ReaderCase kReaderCases[] = {
+    {"EmptyReader", [](const auto&) { return Configured("sim"); }, 0x378, true, false, ""},
+    {"CardInTheReader",
+     [](const auto&) { return std::make_shared<kestra::testing::SimulatedReaderScope>(); }, 0x378,
+     true, true, ""},
+    {"NothingAnswersAtThePort",
+     [](const auto&) { return std::make_shared<kestra::testing::SimulatedReaderScope>(); }, 0x278,
+     false, false, "No card reader answers at port 0x278"},
+    {"EmptyReaderAtAnotherPort", [](const auto&) { return Configured("sim"); }, 0x278, false, false,
+     "No card reader answers at port 0x278"},
+    {"UnknownReaderName", [](const auto&) { return Configured("parallel-port-9"); }, 0x378, false,
+     false, "could not be set up"},
+    {"UsbReaderWithoutCard",
+     [](const auto& files) { return Configured("blockdev:" + files.write("disk", "")); }, 0x378,
+     true, false, ""},
+    {"UsbReaderThatIsNotThere",
+     [](const auto& files) { return Configured("blockdev:" + files.file("gone")); }, 0x378, false,
+     false, "cannot be reached"},
+};
+
+void PrintTo(const ReaderCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class CardProperties : public ::testing::TestWithParam<ReaderCase> {};
+
+TEST_P(CardProperties, AnswerOrFailure) {
+    const ReaderCase& c = GetParam();
+    kestra::testing::TempFolder files;
+    const std::shared_ptr<void> reader = c.reader(files);
+    CDownMgr manager;
+    manager.SetPort(c.port);
+    manager.Init();
+    sSSFDCPROPERTY properties{};
+    properties.blocks = 7;
+    ASSERT_EQ(manager.UploadSSFDCProps(&properties), c.answers) << manager.LastReport();
+    EXPECT_EQ(properties.blocks.get() != 0, c.card);
+    EXPECT_EQ(properties.pagesPerBlock.get() != 0, c.card);
+    if (!c.answers)
+        EXPECT_NE(manager.LastReport().find(c.report), std::string::npos) << manager.LastReport();
+}
+
+INSTANTIATE_TEST_SUITE_P(Download, CardProperties, ::testing::ValuesIn(kReaderCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(DownloadWithoutCard, PropertiesSayNoCardAndTheTableFails) {
     kestra::testing::ReaderConfigurationScope empty;

@@ -6,6 +6,7 @@
 
 #include <QGuiApplication>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,18 +15,29 @@
 
 namespace clavon::testing {
 
-// Records every message box and answers it with its default button.
+// Records every message box and answers it with the next of `answers`, or with its default
+// button when none is left.
 class MessageLog {
   public:
     MessageLog() {
         previous_ = kestra::platform::SetMessageBoxPresenter(
             [this](HWND, std::string_view text, std::string_view, UINT type) {
                 texts.emplace_back(text);
-                return kestra::platform::DefaultButton(type);
+                types.push_back(type);
+                if (answers.empty()) return kestra::platform::DefaultButton(type);
+                const int answer = answers.front();
+                answers.pop_front();
+                return answer;
             });
     }
     ~MessageLog() { kestra::platform::SetMessageBoxPresenter(previous_); }
+    void clear() {
+        texts.clear();
+        types.clear();
+    }
     std::vector<std::string> texts;
+    std::vector<UINT> types;
+    std::deque<int> answers;
 
   private:
     kestra::platform::MessageBoxPresenter previous_;

@@ -364,6 +364,50 @@ TEST(RomImage, BackgroundBitmapIsStretchedOverTheSymbolsArea) {
     EXPECT_EQ(Pixel16(model.ImageBlocks()[0], 10, 10), 15) << "back to the plain colour";
 }
 
+// A key whose size snaps to nothing in one direction keeps its snapped extent in the other, in
+// its own record, in both of its pictures and in the keyboard's background.
+struct DegenerateSize {
+    double width, height;
+    unsigned snappedWidth, snappedHeight;
+};
+
+class DegenerateKey : public ::testing::TestWithParam<DegenerateSize> {};
+
+unsigned At16(const std::vector<std::uint8_t>& data, std::size_t at) {
+    return data[at] | (data[at + 1] << 8);
+}
+
+TEST_P(DegenerateKey, RecordsKeepTheSnappedSize) {
+    const DegenerateSize size = GetParam();
+    MessageLog messages;
+    CClavonModel model;  // 8 x 16 grid, 16 colours
+    auto key = std::make_unique<CKesButton>(model);
+    key->MoveTo(16, 32);
+    key->width = size.width;
+    key->height = size.height;
+    model.Add(std::move(key));
+    const CKbdRomImage image = BuildRomImage(model, "");
+    ASSERT_EQ(image.Blocks().size(), 5u);
+    const std::size_t pixelBytes = size.snappedHeight * ((size.snappedWidth * 4 + 7) / 8);
+    for (std::size_t record : {0, 1, 2, 3}) {
+        SCOPED_TRACE(record);
+        const std::vector<std::uint8_t>& data = image.Blocks()[record].data;
+        EXPECT_EQ(At16(data, 21), size.snappedWidth);
+        EXPECT_EQ(At16(data, 23), size.snappedHeight);
+        if (record > 0) EXPECT_EQ(data.size(), 29 + pixelBytes);
+    }
+    EXPECT_TRUE(messages.texts.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(RomImage, DegenerateKey,
+                         ::testing::Values(DegenerateSize{3, 32, 0, 32},
+                                           DegenerateSize{48, 7, 48, 0}, DegenerateSize{3, 7, 0, 0},
+                                           DegenerateSize{9, 40, 8, 48}),
+                         [](const auto& info) {
+                             return "Snapped" + std::to_string(info.param.snappedWidth) + "x" +
+                                    std::to_string(info.param.snappedHeight);
+                         });
+
 TEST(PanelPalette, TablesMatchingAndPacking) {
     CPanelPalette palette;
     palette.SetNumColors(256);

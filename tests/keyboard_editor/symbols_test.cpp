@@ -1,6 +1,8 @@
 // Keys and value boxes: sizes on the grid, their drawing, their records, the font size of a
 // scaled value box, the tables beside the program and the predefined panel models.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QImage>
 
@@ -127,12 +129,30 @@ TEST(Tables, KeyCodesAndFieldNames) {
     EXPECT_TRUE(ParseFieldNames("One\nTwo\n").empty()) << "line feeds alone end no line";
     EXPECT_EQ(ParseFieldNames("A\nB\r"), (std::vector<std::string>{"AB"}));
 
-    kestra::testing::TempFolder folder;
-    EXPECT_TRUE(ReadKeyCodes(folder.path()).empty());
+    kestra::testing::TempFolder folder, user;
+    EXPECT_TRUE(ReadKeyCodes(folder.path(), user.path()).empty());
     folder.write("KeyCodes.txt", "0x1B Esc");
     folder.write("FieldAssocs.txt", "F1\rF2\r");
-    EXPECT_EQ(ReadKeyCodes(folder.path()), (std::vector<KeyCode>{{27, "Esc"}}));
+    EXPECT_EQ(ReadKeyCodes(folder.path(), user.path()), (std::vector<KeyCode>{{27, "Esc"}}));
     EXPECT_EQ(ReadFieldNames(folder.path()), (std::vector<std::string>{"F1", "F2"}));
+}
+
+TEST(Tables, AUsersOwnKeyCodesComeBeforeTheShippedOnesWhichAreOnlyRead) {
+    kestra::testing::TempFolder program, user;
+    const std::string shipped = program.write("KeyCodes.txt", "13 Enter");
+    // An installed program folder is not the user's to write: its table is read all the same.
+    ASSERT_EQ(chmod(shipped.c_str(), 0444), 0);
+    ASSERT_EQ(chmod(program.path().c_str(), 0555), 0);
+    EXPECT_EQ(ReadKeyCodes(program.path(), user.file("none")),
+              (std::vector<KeyCode>{{13, "Enter"}}));
+    const std::string own = user.write("KeyCodes.txt", "27 Esc 0x7F Del");
+    EXPECT_EQ(ReadKeyCodes(program.path(), user.path()),
+              (std::vector<KeyCode>{{27, "Esc"}, {127, "Del"}}));
+    // The user's own table is opened for writing as well; one that cannot be written gives no
+    // codes (checked where permissions bind: not for root).
+    ASSERT_EQ(chmod(own.c_str(), 0444), 0);
+    if (geteuid() != 0) EXPECT_TRUE(ReadKeyCodes(program.path(), user.path()).empty());
+    chmod(program.path().c_str(), 0755);
 }
 
 TEST(Tables, PredefinedPanelModels) {

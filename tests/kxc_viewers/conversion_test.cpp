@@ -51,6 +51,19 @@ double MeanOf(const QImage& image, int (*channel)(QRgb)) {
     return sum / (double(image.width()) * image.height());
 }
 
+// Brightness as the eye sees it.
+double Luma(QRgb c) {
+    return 0.299 * qRed(c) + 0.587 * qGreen(c) + 0.114 * qBlue(c);
+}
+
+double MeanLuma(const QImage& image, int top = 0, int rows = -1) {
+    if (rows < 0) rows = image.height();
+    double sum = 0;
+    for (int y = top; y < top + rows; ++y)
+        for (int x = 0; x < image.width(); ++x) sum += Luma(image.pixel(x, y));
+    return sum / (double(image.width()) * rows);
+}
+
 bool OnlyPaletteIndexes(const QImage& image, int colors) {
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
@@ -110,6 +123,27 @@ TEST(Dither, ColourPicturesKeepTheirMeanColour) {
         EXPECT_NEAR(MeanOf(out, qRed), MeanOf(colour, qRed), 6.0);
         EXPECT_NEAR(MeanOf(out, qGreen), MeanOf(colour, qGreen), 6.0);
         EXPECT_NEAR(MeanOf(out, qBlue), MeanOf(colour, qBlue), 6.0);
+    }
+}
+
+// A dark gradient from red at the top to blue at the bottom, at 1 bit: every dither keeps its
+// brightness overall, no band of rows comes out much brighter than it is, and no row is
+// white. (The first rows of a kernel that sends its error mostly downwards come out darker.)
+TEST(Dither, OneBitColourGradientKeepsItsBrightness) {
+    QImage gradient(160, 120, QImage::Format_RGB32);
+    for (int y = 0; y < gradient.height(); ++y)
+        for (int x = 0; x < gradient.width(); ++x)
+            gradient.setPixel(x, y, qRgb(128 - y * 128 / 119, 0, y * 128 / 119));
+    constexpr int kBand = 8;
+    for (DitherKind kind : kAllKinds) {
+        if (kind == DitherKind::None) continue;
+        SCOPED_TRACE(int(kind));
+        const QImage out = ReduceToPanelPalette(gradient, 1, kind);
+        EXPECT_NEAR(MeanLuma(out), MeanLuma(gradient), kind == DitherKind::Bayer ? 6.0 : 3.0);
+        for (int top = 0; top + kBand <= out.height(); top += kBand)
+            EXPECT_LT(MeanLuma(out, top, kBand), MeanLuma(gradient, top, kBand) + 16.0)
+                << "rows " << top << " to " << top + kBand - 1;
+        for (int y = 0; y < out.height(); ++y) EXPECT_LT(MeanLuma(out, y, 1), 128.0) << "row " << y;
     }
 }
 
@@ -207,12 +241,49 @@ TEST_F(PanelConversion, OutputSizeKeepsPaletteColours) {
     ASSERT_EQ(out.size(), QSize(97, 13));
     EXPECT_EQ(out.colorTable(), PanelPalette(4));
     EXPECT_TRUE(OnlyPaletteIndexes(out, 16));
-    // Doubling a picture repeats each pixel.
-    const QImage doubled = ConvertPanelImage(Small(), OneBit(), QSize(6, 4));
-    EXPECT_EQ(doubled.pixelIndex(0, 0), 0);
-    EXPECT_EQ(doubled.pixelIndex(1, 1), 0);
-    EXPECT_EQ(doubled.pixelIndex(2, 0), 1);
-    EXPECT_EQ(doubled.pixelIndex(5, 3), 0);
+}
+
+// The picture is scaled smoothly before its colours are reduced, so that a fine pattern keeps
+// its brightness at the panel's size instead of breaking into bands of one colour.
+TEST_F(PanelConversion, ScalingComesBeforeTheColourReduction) {
+    QImage checks(200, 160, QImage::Format_RGB32);
+    for (int y = 0; y < checks.height(); ++y)
+        for (int x = 0; x < checks.width(); ++x)
+            checks.setPixel(x, y, (x + y) % 2 ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
+    const QSize sizes[] = {QSize(50, 40), QSize(67, 53), QSize(400, 320)};
+    for (QSize size : sizes) {
+        SCOPED_TRACE(testing::Message() << size.width() << " x " << size.height());
+        const QImage out = ConvertPanelImage(checks, OneBit(), size);
+        ASSERT_EQ(out.size(), size);
+        ASSERT_EQ(out.colorTable(), PanelPalette(1));
+        EXPECT_NEAR(MeanLuma(out), 127.5, 8.0);
+        for (int top = 0; top + 8 <= out.height(); top += 8)
+            EXPECT_NEAR(MeanLuma(out, top, 8), 127.5, 40.0) << "rows from " << top;
+    }
+    // Flip and mirror still come after the reduction: the corner pixel moves.
+    PanelImageSettings s = OneBit();
+    s.dither = 0;
+    s.mirror = true;
+    s.flip = true;
+    const QImage plain = ConvertPanelImage(Small(), OneBit(), QSize(3, 2));
+    const QImage turned = ConvertPanelImage(Small(), s, QSize(3, 2));
+    EXPECT_EQ(turned.pixelIndex(2, 1), plain.pixelIndex(0, 0));
+}
+
+// Transparent parts of a picture lie on the panel's background, white.
+TEST_F(PanelConversion, TransparentAreasTakeThePanelBackground) {
+    QImage picture(8, 8, QImage::Format_ARGB32);
+    picture.fill(Qt::transparent);
+    picture.setPixel(2, 2, qRgba(0, 0, 0, 255));
+    for (int bits : {1, 4, 8}) {
+        PanelImageSettings s;
+        s.colorBits = bits;
+        s.dither = 0;
+        const QImage out = ConvertPanelImage(picture, s);
+        EXPECT_EQ(out.pixel(0, 0), kPanelBackground) << bits;
+        EXPECT_EQ(out.pixel(7, 5), kPanelBackground) << bits;
+        EXPECT_EQ(out.pixel(2, 2), qRgb(0, 0, 0)) << bits;
+    }
 }
 
 TEST_F(PanelConversion, RefusesBadInput) {

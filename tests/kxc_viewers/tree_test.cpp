@@ -8,8 +8,10 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QHeaderView>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QUrl>
 
@@ -134,6 +136,32 @@ TEST_F(TreeTest, ListsFoldersFirstAndFilteredFiles) {
     EXPECT_EQ(ChildNames(pictures), (QStringList{"old"}));
 }
 
+// Files show the desktop icon theme's icon of their type; folders the theme's folder icon.
+TEST_F(TreeTest, ItemsShowTheIconsOfTheirTypes) {
+    if (QStandardPaths::locate(QStandardPaths::GenericDataLocation,
+                               QStringLiteral("icons/Adwaita/index.theme"))
+            .isEmpty())
+        GTEST_SKIP() << "the desktop icon theme is not installed";
+    QTreeWidgetItem* pictures = Item(QStringLiteral("pictures"));
+    tree.SetFilterExt(QStringLiteral("*.*"));
+    struct Case {
+        const char* name;
+        const char* icons;  // the names the theme may give the icon
+    };
+    const Case cases[] = {
+        {"b.bmp", "image-bmp image-x-generic"},
+        {"picture.Jpg", "image-jpeg image-x-generic"},
+        {"notes.txt", "text-plain text-x-generic"},
+        {"old", "folder"},
+    };
+    for (const Case& c : cases) {
+        QTreeWidgetItem* item = tree.GetTreeFileItem(pictures, QString::fromLatin1(c.name));
+        ASSERT_NE(item, nullptr) << c.name;
+        EXPECT_TRUE(QString::fromLatin1(c.icons).split(' ').contains(item->icon(0).name()))
+            << c.name << ": " << item->icon(0).name().toStdString();
+    }
+}
+
 TEST_F(TreeTest, SelectingAFileTellsTheOwner) {
     Owner owner;
     tree.Socket().PlugInTo(&owner);
@@ -182,6 +210,46 @@ TEST_F(TreeTest, CopyAsksBeforeReplacing) {
     // No temporary files are left behind.
     EXPECT_EQ(QDir(Path(QStringLiteral("empty"))).entryList(QDir::Files | QDir::Hidden),
               (QStringList{"b.bmp", "notes.txt"}));
+}
+
+// Collects Qt's warnings while it lives.
+class QtWarnings {
+  public:
+    QtWarnings() { m_previous = qInstallMessageHandler(&QtWarnings::Collect); }
+    ~QtWarnings() { qInstallMessageHandler(m_previous); }
+    static QStringList& Texts() {
+        static QStringList texts;
+        return texts;
+    }
+
+  private:
+    static void Collect(QtMsgType, const QMessageLogContext&, const QString& text) {
+        Texts() << text;
+    }
+    QtMessageHandler m_previous;
+};
+
+// A copy keeps the file's permission bits, and neither a copy nor a paste of a panel image
+// makes Qt complain.
+TEST_F(TreeTest, CopyAndPasteKeepPermissionsQuietly) {
+    ScriptedMessages messages(IDYES);
+    QtWarnings warnings;
+    QtWarnings::Texts().clear();
+    const QString secret = Path(QStringLiteral("pictures/b.bmp"));
+    ASSERT_TRUE(QFile::setPermissions(secret, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    EXPECT_TRUE(tree.CopyFiles({secret}, Path(QStringLiteral("empty"))));
+    EXPECT_EQ(QFile::permissions(Path(QStringLiteral("empty/b.bmp"))), QFile::permissions(secret));
+    FabDibInfo info;
+    info.imageName = QStringLiteral("quiet");
+    info.colorBits = 4;
+    QImage picture(6, 6, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    QMimeData data;
+    PutPanelImage(data, ReduceToPanelPalette(picture, 4, DitherKind::None), info);
+    EXPECT_TRUE(tree.DoPaste(Item(QStringLiteral("empty")), data));
+    EXPECT_TRUE(QFileInfo::exists(Path(QStringLiteral("empty/quiet.bmp"))));
+    EXPECT_EQ(QtWarnings::Texts().join(QLatin1Char('\n')).toStdString(), "");
+    EXPECT_TRUE(messages.texts.isEmpty());
 }
 
 TEST_F(TreeTest, CopyAndMoveReportFailures) {

@@ -333,6 +333,49 @@ TEST_F(ViewerTest, SizeToFitConvertsAtTheFittedSize) {
     EXPECT_EQ(viewer.PanelFrame()->GetImage().size(), QSize(400, 400));
 }
 
+// Without size to fit the picture keeps its proportions inside the selected size.
+TEST_F(ViewerTest, SelectedSizeKeepsTheProportions) {
+    CLeadViewerWnd viewer;
+    viewer.Create(nullptr, 1);
+    viewer.resize(500, 400);
+    viewer.SetSelectSize(QSize(320, 240));
+    struct Case {
+        QSize picture, shown;
+    };
+    const Case cases[] = {
+        {QSize(64, 64), QSize(240, 240)},  {QSize(640, 200), QSize(320, 100)},
+        {QSize(100, 300), QSize(80, 240)}, {QSize(320, 240), QSize(320, 240)},
+        {QSize(3000, 1), QSize(320, 1)},
+    };
+    for (const Case& c : cases) {
+        viewer.SetImage(Picture(c.picture.width(), c.picture.height()));
+        EXPECT_EQ(viewer.PanelFrame()->GetImage().size(), c.shown) << c.picture.width();
+        EXPECT_EQ(viewer.GetPanelImage().size(), c.shown) << c.picture.width();
+    }
+    EXPECT_EQ(FitKeepingProportions(QSize(0, 5), QSize(10, 10)), QSize());
+    EXPECT_EQ(FitKeepingProportions(QSize(5, 5), QSize(0, 10)), QSize());
+}
+
+// The panel frame draws an edge around the panel image, outside it, so that a white picture
+// shows where it ends on the white frame.
+TEST_F(ViewerTest, PanelFrameDrawsThePanelsEdge) {
+    CLeadFrame frame;
+    frame.resize(100, 80);
+    QImage white(40, 20, QImage::Format_RGB32);
+    white.fill(Qt::white);
+    frame.SetImage(white);
+    frame.SetEdge(true);
+    const QRect placed = frame.CenterImage();
+    const QImage shown = frame.grab().toImage();
+    const QRect edge = placed.adjusted(-1, -1, 1, 1);
+    for (QPoint p : {edge.topLeft(), edge.bottomRight(), QPoint(edge.left(), placed.center().y()),
+                     QPoint(placed.center().x(), edge.bottom())})
+        EXPECT_EQ(shown.pixel(p), CLeadFrame::kEdgeColor) << p.x() << "," << p.y();
+    EXPECT_EQ(shown.pixel(placed.topLeft()), qRgb(255, 255, 255));
+    EXPECT_EQ(shown.pixel(placed.bottomRight()), qRgb(255, 255, 255));
+    EXPECT_EQ(shown.pixel(2, 2), qRgb(255, 255, 255));
+}
+
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     testing::InitGoogleTest(&argc, argv);

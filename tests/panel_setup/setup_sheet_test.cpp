@@ -2,7 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QPushButton>
 #include <QTabWidget>
+#include <QTest>
 #include <cstring>
 #include <deque>
 
@@ -210,6 +213,51 @@ TEST_F(SetupSheet, ModelChangeToFewerColumnsAndToMonochromeAsks) {
               KESTRA_DATA_DIR "/Panels/KP220.dat");
 }
 
+// With colour graphics in use, a change to a display without semigraphic set 3 asks first,
+// whatever colours code the editor sent; No keeps the model and every record as they were.
+TEST_F(SetupSheet, SwitchToMonochromeAsksBeforeAnythingIsApplied) {
+    struct Case {
+        bool colourGraphics;
+        std::uint8_t colours;
+        const char* to;
+        bool asks;
+    };
+    const Case cases[] = {
+        {true, 0, "KP-220 Text Panel", true},    {true, 1, "KP-220 Text Panel", true},
+        {true, 2, "KP-220 Text Panel", true},    {true, 4, "KP-220 Text Panel", true},
+        {true, 8, "KP-220 Text Panel", true},    {false, 8, "KP-220 Text Panel", false},
+        {true, 8, "KP-870T Touch Panel", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message()
+                     << c.to << " colours " << int(c.colours)
+                     << (c.colourGraphics ? " with" : " without") << " colour graphics");
+        auto bytes = MakeBlock("KP-570 Color Panel", 210);
+        bytes[block::kColourGraphicsUsed] = c.colourGraphics;
+        bytes[block::kCompact + 25] = c.colours;
+        Open(bytes);
+        std::vector<std::uint8_t> setupBefore(sheet->Setup().Record().begin(),
+                                              sheet->Setup().Record().end());
+        DisplayRecord displayBefore = sheet->Display().Record();
+        answers.asked.clear();
+        answers.answers = {IDNO};
+        const bool changed = sheet->ChangeModel(c.to);
+        const bool asked =
+            std::count(answers.asked.begin(), answers.asked.end(), text::kToMonochrome) == 1;
+        EXPECT_EQ(asked, c.asks);
+        EXPECT_EQ(changed, !c.asks);
+        if (!c.asks) continue;
+        EXPECT_EQ(sheet->ModelName(), "KP-570 Color Panel");
+        EXPECT_EQ(sheet->Version(), 210);
+        EXPECT_EQ(sheet->Model()->Path(), KESTRA_DATA_DIR "/Panels/KP570.dat");
+        EXPECT_TRUE(
+            std::equal(setupBefore.begin(), setupBefore.end(), sheet->Setup().Record().begin()));
+        EXPECT_EQ(std::memcmp(&displayBefore, &sheet->Display().Record(), sizeof displayBefore), 0);
+        EXPECT_FALSE(sheet->Setup().IsModified());
+        EXPECT_FALSE(sheet->Display().IsModified());
+    }
+}
+
 TEST_F(SetupSheet, GenericModelShowsDisplayTypesAndKeepsUnknownCapabilities) {
     auto bytes = MakeBlock("Unknown Model", 100);
     bytes[block::kCompact + 10] = 0x80;  // trends
@@ -376,6 +424,113 @@ TEST_F(SetupSheet, EthernetBoardAddressesAndTheNetworkAddress) {
     EXPECT_FALSE(page->networkAddress->isHidden());
     EXPECT_EQ(page->networkAddress->text(), "Network IP Address");
     EXPECT_TRUE(page->ethernetBoard->isHidden());
+}
+
+// "Ethernet Board..." goes with TCP/IP: usable only while TCP/IP is on, on a model that has it.
+TEST_F(SetupSheet, EthernetBoardFollowsTheTcpIpCheckBox) {
+    struct Case {
+        const char* model;
+        int version;
+        std::uint8_t tcpIpOn;
+        bool checkEnabled, checked, boardEnabled;
+    };
+    const Case cases[] = {
+        {"KP-220 Text Panel", 110, 1, false, false, false},  // TcpIpSupport=0
+        {"KP-570 Color Panel", 210, 0, true, false, false},  // a choice, off
+        {"KP-570 Color Panel", 210, 1, true, true, true},    // a choice, on
+        {"KP-870T Touch Panel", 300, 0, false, true, true},  // fixed on
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.model << " TCP/IP byte " << int(c.tcpIpOn));
+        auto bytes = MakeBlock(c.model, c.version);
+        bytes[block::kEthernet] = c.tcpIpOn;
+        Open(bytes);
+        auto* page = P<CPanelExtDevicesPpg>(380);
+        EXPECT_EQ(page->tcpIp->isEnabled(), c.checkEnabled);
+        EXPECT_EQ(page->tcpIp->isChecked(), c.checked);
+        EXPECT_EQ(page->ethernetBoard->isEnabled(), c.boardEnabled);
+        if (!c.checkEnabled) continue;
+        page->tcpIp->setChecked(!c.checked);
+        EXPECT_EQ(page->ethernetBoard->isEnabled(), !c.checked);
+    }
+}
+
+// The generic model always has one of the display types the display table offers for it: the
+// one the record names, else the first, whose geometry OK returns.
+TEST_F(SetupSheet, GenericModelStartsWithTheFirstOfferedDisplayType) {
+    struct Case {
+        const char* model;
+        std::int16_t displayCode;
+        const char* shown;
+        std::int16_t returned;
+    };
+    const Case cases[] = {
+        {"Generic Panel", 0, "4x20 Text", 2},
+        {"Unknown Model", 0, "4x20 Text", 2},
+        {"Generic Panel", 99, "4x20 Text", 2},
+        {"Generic Panel", 21, "640x480 Color Touch", 21},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.model << " display " << c.displayCode);
+        auto bytes = MakeBlock(c.model, 100);
+        WriteLe16(&bytes[block::kDisplay + 90], static_cast<std::uint16_t>(c.displayCode));
+        Open(bytes);
+        EXPECT_EQ(sheet->ModelName(), "Generic Panel");
+        auto* page = P<CPanelModelPpg>(372);
+        EXPECT_EQ(page->displayTypes->currentText().toStdString(), c.shown);
+        const auto reply = Finish(true);
+        const auto* record = reinterpret_cast<const DisplayRecord*>(&reply[block::kDisplay]);
+        EXPECT_EQ(record->displayCode, c.returned);
+        if (c.returned == c.displayCode) continue;  // the editor's own record stays
+        EXPECT_EQ(reply[block::kDisplayChanged], 1);
+        EXPECT_EQ(std::string(record->sectionName), "DTYPE" + std::to_string(c.returned));
+        EXPECT_GT(record->rows, 0);
+        EXPECT_GT(record->columns, 0);
+    }
+}
+
+// The password box shows the block's password exactly, and OK without an edit returns it
+// untouched.
+TEST_F(SetupSheet, PasswordBoxShowsExactlyTheBlocksPassword) {
+    for (const char* password : {"", "abc", "12345678", "longer than 8"}) {
+        SCOPED_TRACE(password);
+        auto bytes = MakeBlock("KP-570 Color Panel", 210);
+        std::strcpy(reinterpret_cast<char*>(&bytes[block::kPassword]), password);
+        Open(bytes);
+        EXPECT_EQ(P<CPanelMiscPpg>(378)->password->text().toStdString(), password);
+        const auto reply = Finish(true);
+        EXPECT_EQ(reply[block::kPasswordChanged], 0);
+        EXPECT_TRUE(std::equal(reply.begin() + block::kPassword,
+                               reply.begin() + block::kPassword + block::kPasswordSize,
+                               bytes.begin() + block::kPassword));
+    }
+}
+
+TEST_F(SetupSheet, EveryNetworkColumnHasAHeading) {
+    Open(MakeBlock("KP-570 Color Panel", 210, {{1, 0, "S5"}}));
+    QTreeWidget* nodes = P<CPanelNetworkPpg>(379)->nodes;
+    for (int i = 0; i < nodes->columnCount(); ++i)
+        EXPECT_FALSE(nodes->headerItem()->text(i).trimmed().isEmpty()) << "column " << i;
+}
+
+// F1 and the Help button ask for help at the topic of the page shown.
+TEST_F(SetupSheet, HelpOpensAtTheTopicOfThePageShown) {
+    Open(MakeBlock("KP-570 Color Panel", 210, {{3, 0, "S5"}}));
+    std::vector<std::string> topics;
+    sheet->onHelp = [&] { topics.push_back(sheet->HelpTopic()); };
+    sheet->show();
+    QApplication::setActiveWindow(sheet.get());
+    const char* expected[] = {"panel-model", "settings",      "external-devices",
+                              "passthrough", "miscellaneous", "network"};
+    ASSERT_EQ(sheet->Tabs()->count(), 6);
+    for (int i = 0; i < 6; ++i) {
+        sheet->Tabs()->setCurrentIndex(i);
+        QTest::keyClick(sheet->Tabs()->currentWidget(), Qt::Key_F1);
+        ASSERT_EQ(topics.size(), static_cast<std::size_t>(i + 1));
+        EXPECT_EQ(topics.back(), expected[i]);
+    }
+    sheet->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Help)->click();
+    EXPECT_EQ(topics.size(), 7u);
 }
 
 TEST_F(SetupSheet, ModelListFollowsDisplayOrderWhenAsked) {

@@ -7,6 +7,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTest>
 #include <QTimer>
@@ -18,6 +19,7 @@
 #include "plc_s5/dialog_ids.h"
 #include "plc_s5/k32plc1.h"
 #include "s5_project.h"
+#include "utilities/comm_params.h"
 #include "windows/dialog.h"
 #include "windows/input.h"
 #include "windows/qt/qt_host.h"
@@ -29,6 +31,8 @@ using namespace kestra::s5::dialog;
 using kestra::s5::testing::MakeDataField;
 using kestra::s5::testing::TestProject;
 
+using kestra::testing::ClickToEnd;
+using kestra::testing::ExpectEnabledAsTemplate;
 using kestra::testing::ExpectTemplatePlaces;
 using kestra::testing::OffscreenApplication;
 using kestra::testing::PlaceCheck;
@@ -122,6 +126,42 @@ TEST_F(QtDriverDialogs, SetupDialogClickedThrough) {
               });
     EXPECT_EQ(result, 1);
     EXPECT_EQ(context.setup.model.get(), 2);
+}
+
+// "PLC &Comm ..." runs the communication dialog from inside the running setup dialog.
+TEST_F(QtDriverDialogs, TheCommunicationDialogFromTheSetupDialogIsFullyUsable) {
+    PLCSETUPDLGCONTEXT context{};
+    context.project = &project_.block();
+    context.setup = project_.record().nodeA;
+    context.commParams = kBaudRateTexts;
+    const int baudCode = context.setup.protocol & kBaudCodeMask;
+    ASSERT_GT(baudCode, 0);
+    bool ranInner = false;
+    const INT_PTR result = drive(
+        [&] { return ExecPlcSetupDlg(nullptr, &context); },
+        [&](HWND setup) {
+            QTimer::singleShot(0, [&] {
+                ranInner = true;
+                HWND comm = GetAncestor(GetFocus(), GA_ROOT);
+                ASSERT_NE(comm, setup);
+                EXPECT_EQ(host_->widgetOf(comm)->windowTitle(), "Communication Parameters Setup");
+                const HMODULE utilities =
+                    kp::ModuleOf(reinterpret_cast<const void*>(&ExecCommParameters));
+                ExpectEnabledAsTemplate(*host_, comm,
+                                        kp::FindDialogTemplate(utilities, "COMM_PARAMETERS"));
+                auto* baud = dynamic_cast<QLabel*>(widget(comm, 802));
+                ASSERT_NE(baud, nullptr);
+                EXPECT_EQ(baud->text(), kBaudRateTexts[baudCode]);
+                spin(comm, 801, false);
+                EXPECT_EQ(baud->text(), kBaudRateTexts[baudCode - 1]);
+                ClickToEnd(*host_, comm, IDOK);
+            });
+            click(setup, kCommButton);
+            ClickToEnd(*host_, setup, IDOK);
+        });
+    EXPECT_TRUE(ranInner);
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(context.setup.protocol & kBaudCodeMask, baudCode - 1);
 }
 
 TEST_F(QtDriverDialogs, FieldDialogTypedAndClickedThrough) {

@@ -558,19 +558,47 @@ TEST(Type1Image, EmptyProjectAndTitleBlock) {
     GlobalFree(saved.handle);
 }
 
-TEST(Type1Image, AlarmTwoHundredFiftySixWithText) {
-    TestProject project;
-    AlarmRecord* alarms = project.addAlarms(256);
-    alarms[255] = {0x00, 1, project.text("Pump"), {}};
-    const Saved saved = Save(project);
-    const std::size_t entry = ReadLe16(&saved.bytes[6]) + 5 * 255;
-    EXPECT_EQ(saved.bytes[entry], 0x80 | 0x20);
-    EXPECT_EQ(saved.bytes[entry + 1], 1);
+// The stored length-prefixed text an alarm entry points at.
+std::vector<std::uint8_t> AlarmTextBytes(const Saved& saved, std::size_t entry) {
     const std::size_t textAt =
         (saved.bytes[entry + 2] - 1) * kBlock + ReadLe16(&saved.bytes[entry + 3]);
-    EXPECT_EQ(std::vector<std::uint8_t>(saved.bytes.begin() + static_cast<long>(textAt),
-                                        saved.bytes.begin() + static_cast<long>(textAt) + 5),
-              (std::vector<std::uint8_t>{4, 'P', 'u', 'm', 'p'}));
+    const std::size_t length = saved.bytes.at(textAt);
+    return {saved.bytes.begin() + static_cast<long>(textAt),
+            saved.bytes.begin() + static_cast<long>(textAt + 1 + length)};
+}
+
+TEST(Type1Image, AlarmEntriesCarryTheirTextOnlyWhenTheyHaveOne) {
+    struct Case {
+        const char* what;
+        std::uint8_t flags;
+        const char* text;  // null: text index 0, no text
+        std::uint8_t storedFlags;
+        std::vector<std::uint8_t> storedText;
+    };
+    const Case cases[] = {
+        {"a text", 0x00, "Pump", 0x80 | 0x20, {4, 'P', 'u', 'm', 'p'}},
+        {"an empty text", 0x10, "", 0x10 | 0x20, {0}},
+        {"text index 0", 0x14, nullptr, 0x14 | 0x20, {0}},
+        {"text index 0 with bit 7", 0xC0, nullptr, 0x40 | 0x20, {0}},
+    };
+    TestProject project;
+    project.record().titleId = project.text("Project title");  // identifier 0
+    ASSERT_EQ(project.record().titleId.get(), 0);
+    AlarmRecord* alarms = project.addAlarms(256);
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const std::size_t number = 256 - i;  // from alarm 256 down
+        const Case& c = cases[i];
+        alarms[number - 1] = {c.flags, 1, c.text ? project.text(c.text) : std::uint16_t{0}, {}};
+    }
+    const Saved saved = Save(project);
+    ASSERT_NE(saved.size, 0u);
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        const std::size_t entry = ReadLe16(&saved.bytes[6]) + 5 * (255 - i);
+        EXPECT_EQ(saved.bytes[entry], c.storedFlags) << c.what;
+        EXPECT_EQ(saved.bytes[entry + 1], 1) << c.what;
+        EXPECT_EQ(AlarmTextBytes(saved, entry), c.storedText) << c.what;
+    }
     GlobalFree(saved.handle);
 }
 

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QRect>
+#include <QTest>
 #include <QWidget>
 #include <cstdlib>
 
@@ -51,6 +52,36 @@ inline void ExpectTemplatePlaces(platform::qt::QtHost& host, HMODULE module, HWN
         }
         if (check == PlaceCheck::kWholeRectangleShown) EXPECT_TRUE(w->isVisible()) << item.id;
     }
+}
+
+// The dialog's widget and every control's widget enabled as the dialog's template says
+// (WS_DISABLED), for a dialog whose procedure leaves that as it is.
+inline void ExpectEnabledAsTemplate(platform::qt::QtHost& host, HWND dialog,
+                                    const DialogTemplate* t) {
+    ASSERT_NE(t, nullptr);
+    QWidget* own = host.widgetOf(dialog);
+    ASSERT_NE(own, nullptr);
+    EXPECT_TRUE(own->isEnabled()) << t->title;
+    HWND control = GetWindow(dialog, GW_CHILD);  // in template order
+    for (std::size_t i = 0; i < t->itemCount; ++i, control = GetWindow(control, GW_HWNDNEXT)) {
+        const DialogItemTemplate& item = t->items[i];
+        QWidget* w = host.widgetOf(control);
+        ASSERT_NE(w, nullptr) << item.id;
+        EXPECT_EQ(w->isEnabled(), !(item.style & WS_DISABLED))
+            << t->title << " control " << item.id;
+    }
+}
+
+// Clicks a button that ends its dialog. A button that cannot be clicked fails the test, and
+// the dialog is ended all the same so that the run does not wait for ever.
+inline void ClickToEnd(platform::qt::QtHost& host, HWND dialog, int id) {
+    QWidget* w = host.widgetOf(GetDlgItem(dialog, id));
+    if (w && w->isEnabled() && w->isVisible()) {
+        QTest::mouseClick(w, Qt::LeftButton);
+        return;
+    }
+    ADD_FAILURE() << "button " << id << " cannot be clicked";
+    EndDialog(dialog, IDCANCEL);
 }
 
 }  // namespace kestra::testing

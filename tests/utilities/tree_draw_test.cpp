@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "platform/module.h"
+#include "support/gdi_objects.h"
 #include "utilities/k32fabutil1.h"
 #include "windows/canvas.h"
 #include "windows/window_host.h"
@@ -16,9 +17,12 @@ HMODULE utilities() {
     return kp::ModuleOf(reinterpret_cast<const void*>(&PreInitTagList));
 }
 
-class TreeDraw : public ::testing::Test {
+// Each test ends with HierDraw_DrawTerm; the drawing-object count then shows whether the
+// image bitmap and everything drawn with went away.
+class TreeDraw : public kestra::testing::DrawingTest {
   protected:
     void SetUp() override {
+        DrawingTest::SetUp();
         ASSERT_TRUE(
             HierDraw_DrawInit(utilities(), utilities(), kTagImages, 1, 3, TRUE, &state_, TRUE));
         state_.textHeight = 13;
@@ -29,6 +33,7 @@ class TreeDraw : public ::testing::Test {
         DeleteDC(dc_);
         HierDraw_DrawCloseAll(&state_);
         HierDraw_DrawTerm(&state_);
+        DrawingTest::TearDown();
     }
     // Draws an item of a 16-pixel line at the top of a 200-pixel-wide list.
     std::vector<Op> draw(int depth, DWORD mask, UINT action = ODA_DRAWENTIRE, UINT itemState = 0,

@@ -4,9 +4,11 @@
 
 #include <cstring>
 #include <iterator>
+#include <string_view>
 #include <vector>
 
 #include "platform/module.h"
+#include "support/gdi_objects.h"
 #include "windows/window_host.h"
 
 namespace kp = kestra::platform;
@@ -55,7 +57,9 @@ std::vector<std::byte> fourBitSample() {
     return dib;
 }
 
-TEST(PackedBitmaps, FourBitPalettedRowsReadBottomUp) {
+class PackedBitmaps : public kestra::testing::DrawingTest {};
+
+TEST_F(PackedBitmaps, FourBitPalettedRowsReadBottomUp) {
     auto dib = fourBitSample();
     HBITMAP bitmap = kp::BitmapFromPackedDib(dib);
     ASSERT_NE(bitmap, nullptr);
@@ -72,7 +76,7 @@ TEST(PackedBitmaps, FourBitPalettedRowsReadBottomUp) {
     EXPECT_FALSE(DeleteObject(bitmap)) << "a deleted handle is refused";
 }
 
-TEST(PackedBitmaps, TopDownTrueColourAndCoreHeadersRead) {
+TEST_F(PackedBitmaps, TopDownTrueColourAndCoreHeadersRead) {
     auto dib = infoHeader(2, -1, 24);
     bytes(dib, {1, 2, 3, 4, 5, 6, 0, 0});
     HBITMAP top = kp::BitmapFromPackedDib(dib);
@@ -96,8 +100,7 @@ TEST(PackedBitmaps, TopDownTrueColourAndCoreHeadersRead) {
     DeleteObject(mono);
 }
 
-TEST(PackedBitmaps, TruncatedLyingOrUnsupportedBitmapsAreRefused) {
-    std::size_t before = kp::LiveGdiObjects();
+TEST_F(PackedBitmaps, TruncatedLyingOrUnsupportedBitmapsAreRefused) {
     auto whole = fourBitSample();
     for (std::size_t cut : {0u, 4u, 39u, 40u, 51u, 55u, 59u})
         EXPECT_EQ(kp::BitmapFromPackedDib(std::span(whole).first(cut)), nullptr) << cut;
@@ -123,7 +126,6 @@ TEST(PackedBitmaps, TruncatedLyingOrUnsupportedBitmapsAreRefused) {
     EXPECT_EQ(pixel(beyond, 0, 1), RGB(0, 0, 0)) << "an index past the palette is black";
     EXPECT_EQ(pixel(beyond, 1, 1), RGB(0, 0, 0));
     DeleteObject(beyond);
-    EXPECT_EQ(kp::LiveGdiObjects(), before);
 }
 
 constexpr std::byte kResourceDib[] = {std::byte{12},
@@ -152,7 +154,7 @@ constexpr kp::BitmapResource kBitmaps[] = {{5, kResourceDib, sizeof kResourceDib
 const kp::ResourceRegistration kBitmapRegistration(&kBitmaps, kp::ResourceKind::Bitmaps, kBitmaps,
                                                    std::size(kBitmaps));
 
-TEST(PackedBitmaps, BitmapResourcesLoadThroughTheModule) {
+TEST_F(PackedBitmaps, BitmapResourcesLoadThroughTheModule) {
     HBITMAP bitmap = LoadBitmap(GetModuleHandle(nullptr), MAKEINTRESOURCE(5));
     ASSERT_NE(bitmap, nullptr);
     EXPECT_EQ(pixel(bitmap, 0, 0), RGB(255, 255, 255));
@@ -160,7 +162,7 @@ TEST(PackedBitmaps, BitmapResourcesLoadThroughTheModule) {
     EXPECT_EQ(LoadBitmap(GetModuleHandle(nullptr), MAKEINTRESOURCE(6)), nullptr);
 }
 
-class MemoryContexts : public ::testing::Test {
+class MemoryContexts : public kestra::testing::DrawingTest {
   protected:
     kp::HeadlessHost host_;
 };
@@ -203,7 +205,66 @@ TEST_F(MemoryContexts, DrawingGoesIntoTheSelectedBitmapAndBlitsCombine) {
     EXPECT_FALSE(DeleteObject(GetStockObject(WHITE_BRUSH))) << "stock objects stay";
 }
 
-TEST(RecordedPainting, OpaqueClippedTextFillsItsRectangleFirst) {
+// Each kind of object a context holds, made anew.
+struct ObjectKind {
+    const char* name;
+    HGDIOBJ (*make)();
+};
+const LOGFONT kBoldFont{-16, 0, 0, 0, FW_BOLD, 0, 0, 0, 0, 0, 0, 0, 0, "Sans"};
+const ObjectKind kObjectKinds[] = {
+    {"brush", [] { return HGDIOBJ(CreateSolidBrush(RGB(1, 2, 3))); }},
+    {"pen", [] { return HGDIOBJ(CreatePen(PS_DOT, 2, RGB(4, 5, 6))); }},
+    {"font", [] { return HGDIOBJ(CreateFontIndirect(&kBoldFont)); }},
+    {"bitmap", [] { return HGDIOBJ(CreateCompatibleBitmap(nullptr, 3, 2)); }},
+};
+
+TEST_F(MemoryContexts, SelectingGivesBackThePreviousObjectOfThatKind) {
+    for (const ObjectKind& kind : kObjectKinds) {
+        SCOPED_TRACE(kind.name);
+        HDC dc = CreateCompatibleDC(nullptr);
+        for (int cycle = 0; cycle < 3; ++cycle) {  // select, draw, select back, delete
+            HGDIOBJ made = kind.make();
+            HGDIOBJ initial = SelectObject(dc, made);
+            ASSERT_NE(initial, nullptr);
+            EXPECT_NE(initial, made) << "the context's own object, not the one just selected";
+            RECT r{0, 0, 2, 2};
+            FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH)));
+            EXPECT_FALSE(DeleteObject(made)) << "still selected";
+            EXPECT_EQ(SelectObject(dc, initial), made);
+            EXPECT_TRUE(DeleteObject(made)) << "selected back out: it can go";
+            EXPECT_FALSE(DeleteObject(initial)) << "the context's own object stays";
+        }
+        DeleteDC(dc);
+    }
+}
+
+TEST_F(MemoryContexts, WindowContextsHoldNoBitmapAndABitmapSitsInOneContextAtATime) {
+    kp::RecordingSurface surface;
+    HDC window = kp::CreateSurfaceDC(surface);
+    HBITMAP bitmap = CreateCompatibleBitmap(nullptr, 2, 2);
+    EXPECT_EQ(SelectObject(window, bitmap), nullptr);
+    for (const ObjectKind& kind : kObjectKinds) {
+        if (std::string_view(kind.name) == "bitmap") continue;
+        HGDIOBJ made = kind.make();
+        HGDIOBJ initial = SelectObject(window, made);
+        EXPECT_NE(initial, nullptr) << kind.name;
+        EXPECT_EQ(SelectObject(window, initial), made) << kind.name;
+        EXPECT_TRUE(DeleteObject(made)) << kind.name;
+    }
+    HDC first = CreateCompatibleDC(nullptr), second = CreateCompatibleDC(nullptr);
+    HGDIOBJ initial = SelectObject(first, bitmap);
+    EXPECT_EQ(SelectObject(second, bitmap), nullptr) << "already selected elsewhere";
+    SelectObject(first, initial);
+    HGDIOBJ secondInitial = SelectObject(second, bitmap);
+    EXPECT_NE(secondInitial, nullptr);
+    SelectObject(second, secondInitial);
+    for (HDC dc : {window, first, second}) DeleteDC(dc);
+    EXPECT_TRUE(DeleteObject(bitmap));
+}
+
+class RecordedPainting : public kestra::testing::DrawingTest {};
+
+TEST_F(RecordedPainting, OpaqueClippedTextFillsItsRectangleFirst) {
     kp::RecordingSurface surface;
     HDC dc = kp::CreateSurfaceDC(surface);
     SetBkColor(dc, RGB(1, 2, 3));

@@ -30,6 +30,16 @@ constexpr DialogItemTemplate kItems[] = {
     {IDCANCEL, "button", "Cancel", 130, 28, 40, 14, kTab},
     {40, "button", "Apply", 130, 46, 40, 14, kTab},
 };
+constexpr DialogItemTemplate kMnemonicItems[] = {
+    {10, "static", "&Name:", 4, 4, 30, 8, WS_VISIBLE},
+    {11, "edit", "", 40, 4, 60, 12, kTab},
+    {12, "button", "&Options", 4, 20, 100, 30, WS_VISIBLE | BS_GROUPBOX},
+    {13, "button", "&Check", 8, 30, 40, 10, kTab | BS_AUTOCHECKBOX},
+    {14, "button", "PLC &Comm ...", 110, 4, 60, 14, kTab},
+    {15, "static", "R&&D &x", 4, 54, 30, 8, WS_VISIBLE | SS_NOPREFIX},
+    {16, "button", "&Hidden", 110, 22, 60, 14, WS_TABSTOP},
+    {IDOK, "button", "OK", 110, 40, 60, 14, kTab | BS_DEFPUSHBUTTON},
+};
 constexpr DialogItemTemplate kBrokenItems[] = {
     {10, "NoSuchClass", "", 0, 0, 10, 10, WS_VISIBLE},
 };
@@ -38,6 +48,8 @@ constexpr DialogTemplate kTemplates[] = {
      kItems, std::size(kItems)},
     {nullptr, 77, "By number", 0, 0, 50, 20, WS_POPUP, nullptr, 0, nullptr, 0},
     {"Broken", 0, "", 0, 0, 50, 20, WS_POPUP, nullptr, 0, kBrokenItems, 1},
+    {"Mnemonics", 0, "Keys", 0, 0, 180, 70, WS_POPUP | WS_CAPTION, nullptr, 0, kMnemonicItems,
+     std::size(kMnemonicItems)},
 };
 const kp::ResourceRegistration kRegistration(&kTemplates, kp::ResourceKind::Dialogs, kTemplates,
                                              std::size(kTemplates));
@@ -171,6 +183,36 @@ TEST_F(Dialogs, EnterPressesTheDefaultOrFocusedButtonAndEscapeCancel) {
     kp::CloseByUser(dialog);
     EXPECT_TRUE(record.commands.empty()) << "a disabled Cancel button does not cancel";
     EXPECT_EQ(kp::BeepCount(), beeps + 2);
+    DestroyWindow(dialog);
+}
+
+TEST_F(Dialogs, AltWithAMarkedLetterPressesItsButtonOrFocusesAfterItsLabel) {
+    HWND dialog = CreateDialogParam(program(), "Mnemonics", nullptr, recordingProc, 0);
+    ASSERT_NE(dialog, nullptr);
+    auto alt = [&](UINT key) {
+        kp::HoldKey(VK_MENU, true);
+        kp::PressKey(GetFocus(), key, static_cast<char32_t>(key | 0x20));
+        kp::HoldKey(VK_MENU, false);
+        return GetDlgCtrlID(GetFocus());
+    };
+    const unsigned beeps = kp::BeepCount();
+    SetFocus(GetDlgItem(dialog, IDOK));
+    EXPECT_EQ(alt('N'), 11) << "a label hands the focus to the control after it";
+    EXPECT_EQ(alt('O'), 13) << "so does a group box";
+    EXPECT_EQ(IsDlgButtonChecked(dialog, 13), BST_UNCHECKED);
+    record.commands.clear();
+    EXPECT_EQ(alt('C'), 13) << "the next control marking C after the focus: the push button";
+    EXPECT_EQ(record.commands, std::vector<UINT>{14}) << "pressed, without taking the focus";
+    SetFocus(GetDlgItem(dialog, IDOK));
+    EXPECT_EQ(alt('C'), 13) << "from the last control the search wraps to the check box";
+    EXPECT_EQ(IsDlgButtonChecked(dialog, 13), BST_CHECKED) << "which is clicked";
+    EXPECT_EQ(kp::BeepCount(), beeps);
+    record.commands.clear();
+    for (UINT unmarked : {'X', 'D', 'H', 'Z'}) alt(unmarked);
+    EXPECT_EQ(kp::BeepCount(), beeps + 4)
+        << "no prefix, a doubled '&', a hidden button and an unmarked letter: a beep each";
+    EXPECT_TRUE(record.commands.empty());
+    EXPECT_EQ(GetWindowTextLength(GetDlgItem(dialog, 11)), 0) << "nothing was typed";
     DestroyWindow(dialog);
 }
 

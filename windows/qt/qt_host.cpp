@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QScreen>
 #include <QTimer>
+#include <QWindow>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -59,7 +60,58 @@ std::vector<BoxButton> buttonsOf(UINT type) {
     }
 }
 
+// Keeps a top-level widget above the window of its owner's widget (the transient parent that
+// window managers stack it over and that dialogs centre on), without making it a Qt child.
+void stayAbove(QWidget* window, QWidget* owner) {
+    if (!owner) return;
+    QWidget* ownerWindow = owner->window();
+    ownerWindow->winId();  // both need their native windows for the link
+    window->winId();
+    if (window->windowHandle() && ownerWindow->windowHandle())
+        window->windowHandle()->setTransientParent(ownerWindow->windowHandle());
+}
+
+// The class of the windows that stand for widgets of the program's own.
+constexpr const char* kProgramWidgetClass = "KestraProgramWidget";
+
+void registerProgramWidgetClass() {
+    static const bool registered = [] {
+        WNDCLASS wc{};
+        wc.lpfnWndProc = DefWindowProc;
+        wc.lpszClassName = kProgramWidgetClass;
+        return RegisterClass(&wc) != 0;
+    }();
+    (void)registered;
+}
+
+// A widget's client area on the screen, as the core keeps a top-level window's place.
+RECT screenRectOf(const QWidget* widget) {
+    const QPoint origin = widget->mapToGlobal(QPoint(0, 0));
+    return {origin.x(), origin.y(), origin.x() + widget->width(), origin.y() + widget->height()};
+}
+
 }  // namespace
+
+// Moves the windows standing for the program's widgets with them.
+class QtHost::ProgramWidgetFilter : public QObject {
+  public:
+    explicit ProgramWidgetFilter(QtHost& host) : host_(host) {}
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        switch (event->type()) {
+            case QEvent::Move:
+            case QEvent::Resize:
+            case QEvent::Show:
+                if (auto* widget = qobject_cast<QWidget*>(watched)) host_.followWidget(widget);
+                break;
+            default:
+                break;
+        }
+        return false;
+    }
+
+  private:
+    QtHost& host_;
+};
 
 struct QtHost::State {
     QObject context;  // what the host's deferred calls belong to; they go with it
@@ -71,16 +123,22 @@ struct QtHost::State {
     WindowHost* previousHost = nullptr;
     MessageBoxPresenter previousPresenter;
     QMetaObject::Connection clipboardConnection;
+    // Windows standing for widgets of the program's own, which the host shows but never made;
+    // a widget that has gone is null here until its window goes too.
+    std::unordered_map<HWND, QWidget*> programWindows;
+    QWidget* adopting = nullptr;  // the program's widget whose window is being made
+    std::unique_ptr<ProgramWidgetFilter> programWidgetFilter;
 };
 
 QtHost::QtHost() : state_(std::make_unique<State>()) {
+    state_->programWidgetFilter = std::make_unique<ProgramWidgetFilter>(*this);
     state_->previousHost = SetWindowHost(this);
     state_->previousPresenter = SetMessageBoxPresenter([this](HWND owner, std::string_view text,
                                                               std::string_view caption, UINT type) {
         QMessageBox box(iconOf(type),
                         QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())),
-                        QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
-                        QMessageBox::NoButton, widgetOf(owner));
+                        QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+        stayAbove(&box, widgetOf(owner));
         auto buttons = buttonsOf(type);
         for (const BoxButton& b : buttons) box.addButton(b.button);
         std::size_t preferred = (type & MB_DEFMASK) >> 8;
@@ -99,6 +157,9 @@ QtHost::QtHost() : state_(std::make_unique<State>()) {
 }
 
 QtHost::~QtHost() {
+    std::vector<HWND> programWindows;
+    for (const auto& [window, widget] : state_->programWindows) programWindows.push_back(window);
+    for (HWND window : programWindows) DestroyWindow(window);
     QObject::disconnect(state_->clipboardConnection);
     for (auto& [key, timer] : state_->timers) delete timer;
     SetMessageBoxPresenter(state_->previousPresenter);
@@ -110,9 +171,54 @@ QWidget* QtHost::widgetOf(HWND window) const {
     return found == state_->widgets.end() ? nullptr : found->second.data();
 }
 
+HWND QtHost::windowFor(QWidget* widget) {
+    if (!widget) return nullptr;
+    for (const auto& [window, known] : state_->programWindows)
+        if (known == widget) return window;
+    registerProgramWidgetClass();
+    const RECT place = screenRectOf(widget);
+    state_->adopting = widget;
+    HWND window = CreateWindowEx(0, kProgramWidgetClass, widget->windowTitle().toUtf8().constData(),
+                                 WS_POPUP | (widget->isVisible() ? WS_VISIBLE : 0), place.left,
+                                 place.top, place.right - place.left, place.bottom - place.top,
+                                 nullptr, nullptr, nullptr, nullptr);
+    state_->adopting = nullptr;
+    if (!window) return nullptr;
+    widget->installEventFilter(state_->programWidgetFilter.get());
+    QObject::connect(widget, &QObject::destroyed, &state_->context, [this, window] {
+        if (auto entry = state_->programWindows.find(window); entry != state_->programWindows.end())
+            entry->second = nullptr;  // gone: nothing of it is touched again
+        if (IsWindow(window)) DestroyWindow(window);
+    });
+    return window;
+}
+
+void QtHost::followWidget(QWidget* widget) {
+    for (const auto& [window, known] : state_->programWindows)
+        if (known == widget) {
+            const RECT place = screenRectOf(widget);
+            MoveWindow(window, place.left, place.top, place.right - place.left,
+                       place.bottom - place.top, FALSE);
+        }
+}
+
+bool QtHost::isProgramWidget(HWND window) const {
+    return state_->programWindows.count(window) != 0;
+}
+
 void QtHost::created(HWND window) {
-    QWidget* parent = window->parent ? widgetOf(window->parent) : nullptr;
-    state_->widgets[window] = CreateWidget(window, parent);
+    if (QWidget* adopted = std::exchange(state_->adopting, nullptr)) {
+        state_->widgets[window] = adopted;
+        state_->programWindows[window] = adopted;
+        return;
+    }
+    if (window->isChild()) {
+        state_->widgets[window] = CreateWidget(window, widgetOf(window->parent));
+        return;
+    }
+    QWidget* widget = CreateWidget(window, nullptr);
+    state_->widgets[window] = widget;
+    stayAbove(widget, window->parent ? widgetOf(window->parent) : nullptr);
 }
 
 void QtHost::destroyed(HWND window) {
@@ -124,6 +230,13 @@ void QtHost::destroyed(HWND window) {
             ++it;
         }
     if (auto loop = state_->loops.find(window); loop != state_->loops.end()) loop->second->quit();
+    if (auto program = state_->programWindows.find(window);
+        program != state_->programWindows.end()) {  // the program's own widget stays as it is
+        if (program->second) program->second->removeEventFilter(state_->programWidgetFilter.get());
+        state_->programWindows.erase(program);
+        state_->widgets.erase(window);
+        return;
+    }
     QWidget* widget = widgetOf(window);
     state_->widgets.erase(window);
     if (!widget) return;
@@ -145,7 +258,11 @@ void QtHost::invalidated(HWND window) {
 
 void QtHost::focusChanged(HWND window) {
     QWidget* widget = widgetOf(window);
-    if (widget && !widget->hasFocus()) widget->setFocus(Qt::OtherFocusReason);
+    if (!widget) return;
+    if (isProgramWidget(window))  // its window's own focus widget takes the focus back
+        widget->window()->activateWindow();
+    else if (!widget->hasFocus())
+        widget->setFocus(Qt::OtherFocusReason);
 }
 
 void QtHost::posted() {
@@ -229,6 +346,11 @@ int QtHost::systemMetric(int index) {
     if (screen && index == SM_CXSCREEN) return screen->geometry().width();
     if (screen && index == SM_CYSCREEN) return screen->geometry().height();
     return WindowHost::systemMetric(index);
+}
+
+HWND WindowForWidget(QWidget* widget) {
+    auto* host = dynamic_cast<QtHost*>(&CurrentWindowHost());
+    return host ? host->windowFor(widget) : nullptr;
 }
 
 bool StartHost(int& argc, char** argv) {

@@ -7,6 +7,11 @@
 // subclass procedures see it. Windows of the suite's own classes are plain widgets whose
 // paint, mouse, key, focus and timer events go to the class procedure, painting through a
 // QPainter. Timers are QTimers, message boxes QMessageBoxes, the clipboard Qt's.
+//
+// Top-level windows (dialogs, message boxes) are top-level widgets kept above their owner's
+// window, never Qt children of the owner's widget: a Qt child takes on its parent's disabled
+// state, and the core disables an owner while a dialog it owns runs, so a dialog opened from
+// inside another would otherwise show every control disabled.
 #pragma once
 
 #include <memory>
@@ -23,6 +28,11 @@ namespace kestra::platform::qt {
 // otherwise the headless host stays.
 bool StartHost(int& argc, char** argv);
 
+// The core window standing for `widget`, a Qt widget of the program's own (a main window, say),
+// so that the core's dialogs and message boxes can take it as their owner (see
+// QtHost::windowFor); null when the current window host is not a Qt host.
+HWND WindowForWidget(QWidget* widget);
+
 class QtHost : public WindowHost {
   public:
     // Needs a QApplication. Installs itself as the current host, with its message boxes and
@@ -34,6 +44,13 @@ class QtHost : public WindowHost {
 
     // The widget showing a window, or nullptr.
     QWidget* widgetOf(HWND window) const;
+    // A window of the core that stands for `widget`, a Qt widget that is not a window of the
+    // core, so that the core's dialogs and message boxes can be given it as their owner: they
+    // show above its window and block it while they run, and their places count from it. The
+    // window follows the widget's place and size and goes when the widget goes; the core never
+    // changes the widget itself (disabling the owner, for one, is left to modality). The same
+    // widget gives the same window; null for a null widget.
+    HWND windowFor(QWidget* widget);
 
     void created(HWND window) override;
     void destroyed(HWND window) override;
@@ -52,7 +69,10 @@ class QtHost : public WindowHost {
     int systemMetric(int index) override;
 
   private:
+    class ProgramWidgetFilter;
     struct State;
+    void followWidget(QWidget* widget);
+    bool isProgramWidget(HWND window) const;
     std::unique_ptr<State> state_;
 };
 

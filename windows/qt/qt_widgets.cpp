@@ -149,9 +149,11 @@ bool sendKey(HWND window, QKeyEvent* key) {
     bool shift = (key->modifiers() & Qt::ShiftModifier) || key->key() == Qt::Key_Backtab;
     HoldKey(VK_SHIFT, shift);
     HoldKey(VK_CONTROL, (key->modifiers() & Qt::ControlModifier) != 0);
+    HoldKey(VK_MENU, (key->modifiers() & Qt::AltModifier) != 0);
     PressKey(GetFocus() && Live(GetFocus()) ? GetFocus() : window, vk, character);
     HoldKey(VK_SHIFT, false);
     HoldKey(VK_CONTROL, false);
+    HoldKey(VK_MENU, false);
     return true;
 }
 

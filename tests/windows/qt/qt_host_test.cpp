@@ -7,9 +7,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMainWindow>
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -27,6 +29,7 @@
 namespace kp = kestra::platform;
 using kp::qt::QtHost;
 
+using kestra::testing::ExpectEnabledAsTemplate;
 using kestra::testing::ExpectTemplatePlaces;
 using kestra::testing::OffscreenApplication;
 using kestra::testing::PlaceCheck;
@@ -86,6 +89,24 @@ class QtDialogs : public ::testing::Test {
     }
     void expectTemplatePlaces(HWND dialog, const char* name) {
         ExpectTemplatePlaces(*host_, utilities(), dialog, name, PlaceCheck::kWholeRectangleShown);
+    }
+    void clickToEnd(HWND dialog, int id) { kestra::testing::ClickToEnd(*host_, dialog, id); }
+    // Shows a message box owned by `owner` and answers it by its OK button; whether the box and
+    // its button could be used.
+    bool messageBoxUsable(HWND owner) {
+        bool usable = false;
+        QTimer::singleShot(0, [&] {
+            auto* box = dynamic_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            QAbstractButton* ok = box->button(QMessageBox::Ok);
+            usable = box->isEnabled() && ok->isEnabled();
+            if (usable)
+                QTest::mouseClick(ok, Qt::LeftButton);
+            else
+                box->done(QMessageBox::Ok);
+        });
+        EXPECT_EQ(MessageBox(owner, "Nested", "Nested", MB_OK), IDOK);
+        return usable;
     }
 
     std::unique_ptr<QtHost> host_;
@@ -161,6 +182,93 @@ TEST_F(QtDialogs, EscapeAndTheCloseButtonCancel) {
                     [&](HWND dialog) { host_->widgetOf(dialog)->close(); }),
               0);
     EXPECT_EQ(settings, 6);
+}
+
+// A dialog with an OK button, from which the tests open further dialogs and boxes.
+const DialogItemTemplate kOuterItems[] = {
+    {IDOK, "button", "OK", 80, 60, 40, 14, WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON},
+};
+const DialogTemplate kOuter{"Outer", 0, "Outer",     10, 10, 200, 80, WS_POPUP | WS_CAPTION,
+                            nullptr, 0, kOuterItems, 1};
+
+INT_PTR outerProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL))
+        return EndDialog(dialog, LOWORD(wParam));
+    return message == WM_INITDIALOG;
+}
+
+TEST_F(QtDialogs, ADialogRunFromInsideAnotherIsFullyUsableAndSoAreItsMessageBoxes) {
+    BYTE settings = 6;  // 9600 baud
+    LineParamBlock block{&settings, 0, kBaudTexts, 0, 9};
+    HWND outerDialog = nullptr;
+    const auto innerSteps = [&](HWND dialog) {
+        ASSERT_NE(dialog, outerDialog);
+        EXPECT_FALSE(IsWindowEnabled(outerDialog)) << "the owner waits";
+        ExpectEnabledAsTemplate(*host_, dialog,
+                                kp::FindDialogTemplate(utilities(), "COMM_PARAMETERS"));
+        EXPECT_EQ(label(dialog, 802), "9600");
+        EXPECT_TRUE(messageBoxUsable(dialog));
+        EXPECT_TRUE(messageBoxUsable(outerDialog)) << "a box owned by the waiting dialog";
+        key(Qt::Key_Up);
+        clickToEnd(dialog, IDOK);
+    };
+    INT_PTR inner = -1;
+    const auto outerSteps = [&](HWND dialog) {
+        outerDialog = dialog;
+        inner = drive([&] { return ExecCommParameters(dialog, &block); }, innerSteps);
+        EXPECT_TRUE(IsWindowEnabled(dialog));
+        ExpectEnabledAsTemplate(*host_, dialog, &kOuter);
+        clickToEnd(dialog, IDOK);
+    };
+    const INT_PTR outer =
+        drive([&] { return DialogBoxIndirectParam(nullptr, &kOuter, nullptr, outerProc, 0); },
+              outerSteps);
+    EXPECT_EQ(inner, 1);
+    EXPECT_EQ(outer, IDOK);
+    EXPECT_EQ(settings & kBaudCodeMask, 7) << "19200, chosen in the inner dialog";
+}
+
+// A host program's own main window (a plain Qt widget) as the owner of the core's dialogs.
+TEST_F(QtDialogs, AProgramsOwnMainWindowOwnsTheCoresDialogs) {
+    auto main = std::make_unique<QMainWindow>();
+    auto* work = new QLineEdit(main.get());
+    main->setCentralWidget(work);
+    main->setGeometry(200, 150, 640, 480);
+    main->show();
+    HWND owner = kp::qt::WindowForWidget(main.get());
+    ASSERT_NE(owner, nullptr);
+    EXPECT_EQ(kp::qt::WindowForWidget(main.get()), owner) << "one window per widget";
+    EXPECT_EQ(kp::qt::WindowForWidget(nullptr), nullptr);
+    main->move(260, 170);
+    RECT place;
+    GetWindowRect(owner, &place);
+    const QPoint origin = main->mapToGlobal(QPoint(0, 0));
+    EXPECT_EQ(QRect(place.left, place.top, place.right - place.left, place.bottom - place.top),
+              QRect(origin, main->size()))
+        << "the window follows the widget";
+
+    BYTE settings = 6;
+    LineParamBlock block{&settings, 0, kBaudTexts, 0, 9};
+    const INT_PTR result =
+        drive([&] { return ExecCommParameters(owner, &block); },
+              [&](HWND dialog) {
+                  ExpectEnabledAsTemplate(*host_, dialog,
+                                          kp::FindDialogTemplate(utilities(), "COMM_PARAMETERS"));
+                  QWidget* shown = host_->widgetOf(dialog);
+                  ASSERT_NE(shown->windowHandle(), nullptr);
+                  EXPECT_EQ(shown->windowHandle()->transientParent(), main->windowHandle());
+                  RECT own;
+                  GetWindowRect(dialog, &own);
+                  EXPECT_EQ(own.bottom, place.bottom) << "placed on its owner's bottom edge";
+                  EXPECT_TRUE(main->isEnabled() && work->isEnabled())
+                      << "the main window waits by modality, not greyed out";
+                  EXPECT_TRUE(messageBoxUsable(owner));
+                  clickToEnd(dialog, IDOK);
+              });
+    EXPECT_EQ(result, 1);
+    EXPECT_TRUE(IsWindowEnabled(owner));
+    main.reset();
+    EXPECT_FALSE(IsWindow(owner)) << "the window goes with the widget";
 }
 
 TEST_F(QtDialogs, MessageBoxesAreQtMessageBoxesWithTheirTextCaptionAndIcon) {
