@@ -53,7 +53,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string document = Expand(std::string_view(reinterpret_cast<const char*>(data), size));
+    const std::string document =
+        Expand(std::string_view(reinterpret_cast<const char*>(data), size));
     std::vector<std::uint8_t> image;
     try {
         image = kestra::json::ImportProjectJson(document);

@@ -351,7 +351,7 @@ std::uint32_t Codec::numberValue(std::string_view name, Kind kind, std::uint32_t
     if (found != ValueKind::Number) failAt(name, allowed() + ", not " + TypeName(found));
     const DocumentNumber n = reader_->number();
     if (!n.whole) failAt(name, allowed() + ", not a number");
-    const std::int64_t v = n.negative            ? n.value
+    const std::int64_t v = n.negative               ? n.value
                            : n.magnitude > kLimit32 ? std::numeric_limits<std::int64_t>::max()
                                                     : static_cast<std::int64_t>(n.magnitude);
     if (v < range.low || v > range.high) failAt(name, allowed());
@@ -448,8 +448,8 @@ void Codec::readText(std::vector<std::uint8_t>& into, std::string_view name, std
     if (length > limit)
         failAt(name, "is " + std::to_string(length) + " characters long; at most " +
                          std::to_string(limit) + " fit here");
-    if (noZero && std::find(into.begin() + static_cast<std::ptrdiff_t>(at), into.end(), 0) !=
-                      into.end())
+    if (noZero &&
+        std::find(into.begin() + static_cast<std::ptrdiff_t>(at), into.end(), 0) != into.end())
         failAt(name, "cannot hold the character U+0000 here");
 }
 
@@ -465,8 +465,7 @@ std::vector<std::uint8_t> Codec::textValue(std::string_view name,
     return bytes;
 }
 
-Bytes Codec::text(std::string_view name, std::size_t exportLength, std::size_t limit,
-                  bool noZero) {
+Bytes Codec::text(std::string_view name, std::size_t exportLength, std::size_t limit, bool noZero) {
     if (exporting()) {
         const Bytes bytes = AsU8(in_->take(exportLength, name));
         writer_.text(name, bytes);
@@ -710,9 +709,9 @@ void Codec::stringIndex(std::initializer_list<std::string_view> member, std::uin
 void Codec::stringIndexInBytes(std::size_t offset, std::uint32_t index, StringRule rule) {
     if (!Translated(rule, index)) return;
     if (pool_ ? index < *pool_ : !pending_.empty() && index <= pending_.back().index) return;
-    checkIndex(pathOf(""), index,
-               "holds the string index " + std::to_string(index) + " at byte " +
-                   std::to_string(offset));
+    checkIndex(
+        pathOf(""), index,
+        "holds the string index " + std::to_string(index) + " at byte " + std::to_string(offset));
 }
 
 void Codec::stringPool(std::size_t count) {

@@ -70,8 +70,8 @@ struct RecordAt {
 enum class StringRule : std::uint8_t {
     Always,
     IfNonzero,
-    UnlessNone,         // 0xFFFF is no text
-    UnlessZeroOrNone,   // 0 and 0xFFFF are no text
+    UnlessNone,        // 0xFFFF is no text
+    UnlessZeroOrNone,  // 0 and 0xFFFF are no text
 };
 
 // Bytes written to the image (or, exporting, to the image the document gives); valid until
@@ -102,9 +102,7 @@ class Codec {
     // decides and the caller passes its answer).
     bool has(std::string_view name);
     // `present` when exporting, the member's presence when importing.
-    bool optional(std::string_view name, bool present) {
-        return exporting() ? present : has(name);
-    }
+    bool optional(std::string_view name, bool present) { return exporting() ? present : has(name); }
     // An array member: exporting, `count` elements; importing, as many as the document has.
     // `each(i)` runs with element i as the current value. Returns the count.
     template <typename Each>

@@ -32,14 +32,13 @@ void RequireAgreement(Walk& w, std::string_view name, bool announced, std::strin
 
 // ---- Network folders
 
-constexpr std::size_t kNodeName = 32, kNodeKind = 50;
 constexpr std::uint32_t kUnnamedNodeKind = 2;  // loading leaves the names of such nodes alone
 
 // A node of a folder; with `named`, loading reads its name index.
 void FolderNode(Codec& c, bool named) {
     const RecordAt node = c.record("", records::kNetworkNode);
     if (named)
-        c.stringIndex({"nameString"}, c.recordValue(node, kNodeName, 2), StringRule::IfNonzero);
+        c.stringIndex({"nameString"}, c.recordValue(node, nd::kName, 2), StringRule::IfNonzero);
 }
 
 // Loading reads the names of the active folder's nodes: on a network (record byte 411
@@ -77,8 +76,8 @@ void NetworkFolders(Walk& w) {
             else if (!c.exporting() && c.has("children"))
                 c.failAt("children", "needs bit 0 of flags");
             const auto kid = c.recordBytes(kids.back());
-            if (onNetwork && !withChildren && Le(kid, kNodeKind, 2) != kUnnamedNodeKind)
-                c.stringIndex({"nameString"}, Le(kid, kNodeName, 2), StringRule::IfNonzero);
+            if (onNetwork && !withChildren && Le(kid, nd::kKind, 2) != kUnnamedNodeKind)
+                c.stringIndex({"nameString"}, Le(kid, nd::kName, 2), StringRule::IfNonzero);
             c.keepEnd();
             c.endObject();
         });
@@ -86,7 +85,7 @@ void NetworkFolders(Walk& w) {
     c.revisit("networkFolderB", [&](std::size_t i) {
         const auto kid = c.recordBytes(kids[i]);
         if (!(kid[nd::kFlags] & 1)) return;
-        const bool named = onNetwork && Le(kid, kNodeKind, 2) != kUnnamedNodeKind;
+        const bool named = onNetwork && Le(kid, nd::kKind, 2) != kUnnamedNodeKind;
         c.reopenObject();
         const std::size_t m = c.array("children", Le(kid, nd::kChildCount, 2),
                                       [&](std::size_t) { FolderNode(c, named); });
@@ -487,8 +486,7 @@ void WalkExtensionSections(Walk& w) {
     if (tail) computed.push_back("tailLength");
     c.beginObject("extensionRecord");
     w.ext = c.fields(records::kExtensionRecord, computed);
-    c.stringIndex({"tagFolder", "nameString"}, ExtValue(w, ex::kTagName, 2),
-                  StringRule::IfNonzero);
+    c.stringIndex({"tagFolder", "nameString"}, ExtValue(w, ex::kTagName, 2), StringRule::IfNonzero);
     for (std::size_t i = 0; i < ex::kTextStrings; ++i)
         c.stringIndex({"textString" + std::to_string(i + 1)},
                       ExtValue(w, ex::kTextString1 + 2 * i, 2), StringRule::IfNonzero);

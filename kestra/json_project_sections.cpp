@@ -27,7 +27,7 @@ RecordAt TextedEntry(Codec& c, const RecordTable& table, std::size_t at, StringR
 }
 
 constexpr std::size_t kIndexedEntryText = 2, kFolderEntryText = 4, kEntry14Text = 2,
-                      kGroupText = 42, kFieldText = 93, kNodeName = 32;
+                      kGroupText = 42, kFieldText = 93;
 
 void Groups(Walk& w, bool stored) {
     Codec& c = w.c;
@@ -510,7 +510,8 @@ void WalkProjectSections(Walk& w) {
     c.beginObject("projectRecord");
     w.project = c.fields(records::kProjectRecord, computed);
     c.stringIndex({"titleString"}, c.recordValue(w.project, 0, 2), StringRule::Always);
-    c.stringIndex({"nodeA", "nameString"}, c.recordValue(w.project, pr::kNodeA + kNodeName, 2),
+    c.stringIndex({"nodeA", "nameString"},
+                  c.recordValue(w.project, pr::kNodeA + records::node::kName, 2),
                   StringRule::IfNonzero);
     c.endObject();
 
@@ -544,9 +545,8 @@ void WalkProjectSections(Walk& w) {
     TextBlock(w, "textBlock1", pr::kText1Length);
     TextBlock(w, "textBlock2", pr::kText2Length);
     const std::size_t n9 = c.optionalArray(
-        "entries14", Le(c.recordBytes(w.project), pr::kSection9Count, 2), [&](std::size_t) {
-            TextedEntry(c, records::kEntry14, kEntry14Text, StringRule::Always);
-        });
+        "entries14", Le(c.recordBytes(w.project), pr::kSection9Count, 2),
+        [&](std::size_t) { TextedEntry(c, records::kEntry14, kEntry14Text, StringRule::Always); });
     c.patch(w.project, pr::kSection9Count, 2, n9, "entries14");
     Strings(w);
     KeyedTable(w);

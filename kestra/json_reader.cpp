@@ -165,11 +165,11 @@ struct DocumentReader::Container {
     od::object_iterator field, fieldsEnd;
     od::array array;
     od::array_iterator element, elementsEnd;
-    std::size_t at = 0;   // ordinal of the member or element the iterator stands at
-    bool taken = false;   // that member's name (or element's start) has been read
+    std::size_t at = 0;                // ordinal of the member or element the iterator stands at
+    bool taken = false;                // that member's name (or element's start) has been read
     bool complete = false;             // the iterator has been to the end
-    std::size_t known = 0;             // objects: member names learnt, the first in keys_
-    std::size_t keyBegin = 0;          // at keyBegin
+    std::size_t known = 0;             // objects: member names learnt, in keys_ from
+    std::size_t keyBegin = 0;          // keyBegin on
     std::optional<std::size_t> count;  // arrays, once known
     Value state = Value::None;
     od::value value;

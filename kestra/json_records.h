@@ -43,11 +43,10 @@ inline constexpr std::size_t kNodeB = 3, kOptionFlags = 75, kOptionBlock = 79, k
                              kList195 = 195, kList199 = 199, kList203 = 203, kLanguageCount = 228,
                              kSet1Count = 230, kSet2Count = 232, kTailLength = 297,
                              kCodeBlock = 303, kWordList = 307, kTable264 = 311, kBlock124 = 336,
-                             kTail = 340, kTagName = 181, kTextString1 = 247,
-                             kTextStrings = 9;
+                             kTail = 340, kTagName = 181, kTextString1 = 247, kTextStrings = 9;
 }
 namespace node {
-inline constexpr std::size_t kChildCount = 38, kFlags = 44;
+inline constexpr std::size_t kName = 32, kChildCount = 38, kFlags = 44, kKind = 50;
 }
 namespace field {
 inline constexpr std::size_t kClass = 4, kKind = 6, kList1Count = 30, kList2Count = 40,

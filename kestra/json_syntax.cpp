@@ -77,10 +77,9 @@ class Checker {
     }
     bool open(bool isArray) {
         if (levels_.size() == kMaxNesting)
-            throw DocumentFault(path(levels_.size()),
-                                "nests arrays and objects more than " +
-                                    std::to_string(kMaxNesting) +
-                                    " deep; a project document never does");
+            throw DocumentFault(path(levels_.size()), "nests arrays and objects more than " +
+                                                          std::to_string(kMaxNesting) +
+                                                          " deep; a project document never does");
         levels_.push_back({isArray, 0, {}, {}});
         return true;
     }

@@ -61,8 +61,7 @@ void Version(Codec& c) {
         c.failAt("version", "must be a whole number (this program writes " +
                                 std::to_string(kProjectSchemaVersion) + ")");
     if (*version > kProjectSchemaVersion)
-        c.failAt("version", "is " + std::to_string(*version) +
-                                ", newer than this program reads (" +
+        c.failAt("version", "is " + std::to_string(*version) + ", newer than this program reads (" +
                                 std::to_string(kProjectSchemaVersion) + "); use a newer program");
     if (*version < 1) c.failAt("version", "must be 1 or more");
     c.markUsed("version");

@@ -575,8 +575,7 @@ TEST_F(KestraProgram, ImportRefusesDeepNestingAndTextsBeyondThePool) {
     auto placed = document;
     placed["projectRecord"]["settings2"] = "@@";
     std::string deep = placed.dump(2);
-    deep.replace(deep.find("\"@@\""), 4,
-                 std::string(100000, '[') + std::string(100000, ']'));
+    deep.replace(deep.find("\"@@\""), 4, std::string(100000, '[') + std::string(100000, ']'));
     auto beyond = document;
     beyond["projectRecord"]["titleString"] = document["strings"].size();
     const struct {
@@ -621,7 +620,8 @@ TEST_F(KestraProgram, ImportOfAnExportGivesTheExportedImageOfAnOlderFormatToo) {
     ASSERT_NE(loaded, 0u);
     const std::string exported = SaveImage(loaded);
     ASSERT_EQ(kestra({"export", old, "-o", folder.file("old.json")}).exitCode, 0);
-    const ProgramRun run = kestra({"import", folder.file("old.json"), "-o", folder.file("new.kpr")});
+    const ProgramRun run =
+        kestra({"import", folder.file("old.json"), "-o", folder.file("new.kpr")});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(bytes(folder.file("new.kpr")), exported);
     HGLOBAL again = LoadImage(exported);

@@ -317,9 +317,9 @@ TEST_F(DocumentFaults, StringIndicesBeyondThePoolAreRefusedWithTheirPath) {
         Json copy = document;
         ASSERT_TRUE(copy.contains(Json::json_pointer(c.at)));
         copy[Json::json_pointer(c.at)] = c.index;
-        EXPECT_EQ(ImportFault(copy.dump()), c.refused ? std::string(c.at) + " | is " +
-                                                            std::to_string(c.index) + beyond
-                                                      : "accepted");
+        EXPECT_EQ(ImportFault(copy.dump()),
+                  c.refused ? std::string(c.at) + " | is " + std::to_string(c.index) + beyond
+                            : "accepted");
     }
     Json empty = document;
     empty["strings"] = Json::array();
@@ -335,18 +335,26 @@ TEST_F(DocumentFaults, StringIndicesBeyondThePoolAreRefusedWithTheirPath) {
         ADD_FAILURE() << "a title beyond the pool was exported";
     } catch (const json::ImageFault& fault) {
         EXPECT_EQ(fault.offset(), 0u);
-        EXPECT_EQ(fault.what(), "the image cannot be written as a document: "
-                                "/projectRecord/titleString is " +
-                                    std::to_string(pool) + beyond);
+        EXPECT_EQ(fault.what(),
+                  "the image cannot be written as a document: "
+                  "/projectRecord/titleString is " +
+                      std::to_string(pool) + beyond);
     }
 }
 
 // Import reads a document with a parser of its own, as the parse goes, and checks a refused one
 // again with the parser that finds the first fault of the text: both take the same documents.
 TEST_F(ProjectJsonTest, ImportTakesTheDocumentsTheTextCheckTakes) {
-    const Json document = Json::parse(json::ExportProjectJson(resaved(saved(build(
-        {.bitmaps = 1, .recordTables = true, .groups = true, .optionLayout = 1, .keyed = true,
-         .network = true, .resources = true, .tags = true, .closing = true})))));
+    const Json document =
+        Json::parse(json::ExportProjectJson(resaved(saved(build({.bitmaps = 1,
+                                                                 .recordTables = true,
+                                                                 .groups = true,
+                                                                 .optionLayout = 1,
+                                                                 .keyed = true,
+                                                                 .network = true,
+                                                                 .resources = true,
+                                                                 .tags = true,
+                                                                 .closing = true})))));
     const std::string text = document.dump();
     const auto image = json::ImportProjectJson(text);
     auto parserFault = [](const std::string& refused) {

@@ -8,9 +8,9 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <nlohmann/json.hpp>
 #include <set>
 #include <sstream>
-#include <nlohmann/json.hpp>
 
 #include "kestra/project_json_test.h"
 #include "platform/files.h"
@@ -153,8 +153,9 @@ class ExportedCorpus : public ProjectJsonTest {
                 for (const char* options : kOptions) {
                     auto image = resaved({contents->begin() + 1, contents->end()}, options);
                     if (!image.empty())
-                        all.push_back({"store-" + Slug(file) + "-" + Slug(options ? options : "none"),
-                                       std::move(image)});
+                        all.push_back(
+                            {"store-" + Slug(file) + "-" + Slug(options ? options : "none"),
+                             std::move(image)});
                 }
             }
         all.push_back({"benchmark-project", resaved(saved(build(kBenchmarkShape)))});
@@ -166,7 +167,8 @@ std::map<std::string, std::string> Fingerprints(const std::string& text) {
     std::map<std::string, std::string> lines;
     std::istringstream in(text);
     std::string name, rest;
-    while (in >> name && std::getline(in, rest)) lines[name] = rest.substr(rest.find_first_not_of(' '));
+    while (in >> name && std::getline(in, rest))
+        lines[name] = rest.substr(rest.find_first_not_of(' '));
     return lines;
 }
 
@@ -300,8 +302,9 @@ TEST_F(ProjectJsonTest, AnImageExportTakesIsTheImageItsDocumentGives) {
     std::size_t taken = 0, refused = 0;
     for (const char* name : {"everything", "everything, one language"}) {
         SCOPED_TRACE(name);
-        const auto variant = std::find_if(std::begin(kVariants), std::end(kVariants),
-                                          [&](const Variant& v) { return v.name == std::string(name); });
+        const auto variant =
+            std::find_if(std::begin(kVariants), std::end(kVariants),
+                         [&](const Variant& v) { return v.name == std::string(name); });
         ASSERT_NE(variant, std::end(kVariants));
         const auto image = resaved(saved(build(variant->shape)));
         for (std::size_t at = 0; at < image.size(); at += 31)
