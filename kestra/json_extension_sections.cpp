@@ -253,11 +253,11 @@ void Resources(Walk& w) {
 // (the order a walk of the tree gives). Otherwise as the flat table ("tags"), each tag with its
 // parent's key.
 constexpr std::size_t kTagSize = 45, kTagName = 2, kParentKey = 36;
+constexpr std::size_t kMaxTagDepth = 32;  // deeper tables stay flat
 
 void TagName(Codec& c, const RecordAt& tag) {
     c.stringIndex({"nameString"}, c.recordValue(tag, kTagName, 2), StringRule::IfNonzero);
 }
-constexpr std::size_t kMaxTagDepth = 32;  // deeper tables stay flat
 
 std::optional<std::vector<std::vector<std::size_t>>> TagTree(std::span<const std::uint8_t> tags,
                                                              std::size_t count) {
@@ -307,10 +307,10 @@ class TagTreeWalk {
             c_.beginObject("");
             const RecordAt tag = c_.fields(records::kTagElement, {"parentKey"});
             c_.patch(tag, kParentKey, 2, parent, "parentKey");
-            TagName(c_, tag);
             const std::uint32_t key = c_.recordValue(tag, 0, 2);
             if (key == 0 || std::find(keys_.begin(), keys_.end(), key) != keys_.end())
                 c_.failAt("key", "must be nonzero and used by one tag only in a tag tree");
+            TagName(c_, tag);
             keys_.push_back(key);
             total += 1 + read("children", key, depth + 1);
             c_.endObject();

@@ -89,11 +89,8 @@ std::size_t OptionList(Codec& c, const OptionForm& form, std::string_view name) 
             TypedElement(c);
         } else if (form.longElements) {
             const Bytes element = c.hex("", 28);
-            std::uint32_t indices[std::size(kElementTexts)];
-            for (std::size_t i = 0; i < std::size(kElementTexts); ++i)
-                indices[i] = Le(element, kElementTexts[i], 2);
-            for (std::size_t i = 0; i < std::size(kElementTexts); ++i)
-                c.stringIndexInBytes(kElementTexts[i], indices[i], StringRule::UnlessZeroOrNone);
+            for (const std::size_t at : kElementTexts)
+                c.stringIndexInBytes(at, Le(element, at, 2), StringRule::UnlessZeroOrNone);
         } else {
             c.zeros(8);
             c.u16("");
