@@ -149,73 +149,60 @@ struct DocumentReader::Parser {
     od::document document;
 };
 
-// An object or array entered, and the member or element its iterator stands at. An object's
-// member names are learnt as the iterator first passes them.
+// An object or array entered, and the member or element its iterator stands at.
 struct DocumentReader::Container {
     enum class Value : std::uint8_t {
         None,    // no current value
         Ready,   // `value` is the current value, not read yet
         Spent,   // read: reading it again needs a fresh start
-        Object,  // entered before as `valueObject`, which can start again
-        Array,   // entered before as `valueArray`
+        Object,  // entered before as `object`, which can start again
+        Array,   // entered before as `array`
     };
 
     bool isArray = false;
     od::object object;
-    od::object_iterator field, fieldsEnd;
+    od::object_iterator field;
     od::array array;
-    od::array_iterator element, elementsEnd;
+    od::array_iterator element;
     std::size_t at = 0;                // ordinal of the member or element the iterator stands at
     bool taken = false;                // that member's name (or element's start) has been read
-    bool complete = false;             // the iterator has been to the end
-    std::size_t known = 0;             // objects: member names learnt, in keys_ from
-    std::size_t keyBegin = 0;          // keyBegin on
     std::optional<std::size_t> count;  // arrays, once known
     Value state = Value::None;
     od::value value;
     od::object valueObject;
     od::array valueArray;
+    std::size_t keyBegin = 0;  // in keys_
+    std::size_t keyEnd = 0;
 
-    void start() {
+    void restart() {
         if (isArray) {
+            Check(array.reset().error());
             element = Get(array.begin());
-            elementsEnd = Get(array.end());
         } else {
+            Check(object.reset().error());
             field = Get(object.begin());
-            fieldsEnd = Get(object.end());
         }
         at = 0;
         taken = false;
         state = Value::None;
     }
 
-    void restart() {
-        Check(isArray ? array.reset().error() : object.reset().error());
-        start();
-    }
-
-    // Moves to member or element `ordinal`, making it the current value; false when there is
-    // none. Member names passed for the first time are handed to `learn`.
-    template <typename Learn>
-    bool seek(std::size_t ordinal, Learn learn) {
+    // Moves to member or element `ordinal`, making it the current value; false when an
+    // array ends before it.
+    bool seek(std::size_t ordinal) {
         if (taken && at == ordinal && state != Value::Spent) return true;
         if (ordinal < at || (ordinal == at && taken)) restart();
         for (;;) {
+            if (isArray && element == Get(array.end())) {
+                count = at;
+                return false;
+            }
             if (!taken) {
-                if (isArray ? element == elementsEnd : field == fieldsEnd) {
-                    complete = true;
-                    count = at;
-                    return false;
-                }
                 if (isArray) {
                     value = Get(*element);
                 } else {
                     od::field f = Get(*field);
                     value = f.value();
-                    if (at == known) {
-                        learn(f.key().raw());
-                        ++known;
-                    }
                 }
                 taken = true;
                 if (at == ordinal) {
@@ -232,6 +219,16 @@ struct DocumentReader::Container {
             state = Value::None;
         }
     }
+
+    // Makes the current value readable again when it was read.
+    void refresh() {
+        if (state == Value::Spent) {
+            const std::size_t ordinal = at;
+            taken = false;
+            restart();
+            seek(ordinal);
+        }
+    }
 };
 
 DocumentReader::DocumentReader(std::string_view text)
@@ -243,55 +240,63 @@ DocumentReader::DocumentReader(std::string_view text)
     Check(parser_->document.type().get(type));
     if (type != od::json_type::object) return;
     rootIsObject_ = true;
-    Container& root = push(false);
+    Container& root = push();
+    root.isArray = false;
     root.object = Get(parser_->document.get_object());
-    root.start();
-    // The root's members are asked for far ahead of where the walk stands (whether there are
-    // languages or bitmaps, before the first page): learn them all at once.
-    while (seek(root.known)) {
-    }
-    root.restart();
+    scanKeys();
 }
 
 DocumentReader::~DocumentReader() = default;
 
-DocumentReader::Container& DocumentReader::push(bool isArray) {
+DocumentReader::Container& DocumentReader::push() {
     if (depth_ == stack_.size()) stack_.push_back(std::make_unique<Container>());
     Container& c = *stack_[depth_++];
-    c.isArray = isArray;
-    c.complete = false;
-    c.known = 0;
-    c.keyBegin = keys_.size();
+    c.at = 0;
+    c.taken = false;
     c.count.reset();
+    c.state = Container::Value::None;
     return c;
 }
 
 void DocumentReader::leaveTo(std::size_t depth) {
-    if (depth_ <= depth) return;
-    depth_ = depth;
-    keys_.resize(stack_[depth_]->keyBegin);
-    used_.resize(stack_[depth_]->keyBegin);
+    while (depth_ > depth) {
+        --depth_;
+        const Container& c = *stack_[depth_];
+        if (!c.isArray) {
+            keys_.resize(c.keyBegin);
+            used_.resize(c.keyBegin);
+        }
+    }
 }
 
-bool DocumentReader::seek(std::size_t ordinal) {
-    return top().seek(ordinal, [&](const char* raw) {
-        // The name runs to its closing quote; one with escapes is kept resolved.
-        const char* end = raw;
+void DocumentReader::scanKeys() {
+    Container& c = top();
+    c.keyBegin = keys_.size();
+    c.field = Get(c.object.begin());
+    const od::object_iterator end = Get(c.object.end());
+    while (c.field != end) {
+        od::field f = Get(*c.field);
+        const char* raw = f.key().raw();
+        const char* stop = raw;
         bool plain = true;
-        for (; *end != '"'; ++end)
-            if (*end == '\\' || static_cast<unsigned char>(*end) < 0x20) {
+        for (; *stop != '"'; ++stop) {
+            if (*stop == '\\' || static_cast<unsigned char>(*stop) < 0x20) {
                 plain = false;
                 break;
             }
-        std::string_view key(raw, static_cast<std::size_t>(end - raw));
+        }
+        std::string_view key(raw, static_cast<std::size_t>(stop - raw));
         if (!plain) {
             std::string scratch;
-            key = unescapedKeys_.emplace_back(
-                Unescape({raw, static_cast<std::size_t>(ContentEnd(raw) - raw)}, scratch));
+            key = {raw, static_cast<std::size_t>(ContentEnd(raw) - raw)};
+            key = unescapedKeys_.emplace_back(Unescape(key, scratch));
         }
         keys_.push_back(key);
         used_.push_back(0);
-    });
+        ++c.field;
+    }
+    c.keyEnd = keys_.size();
+    c.restart();
 }
 
 // ---- Objects
@@ -300,44 +305,41 @@ bool DocumentReader::isObject() const {
     return depth_ > 0 && !top().isArray;
 }
 
-std::size_t DocumentReader::ordinalOf(std::string_view name) {
-    Container& c = top();
-    // Members are mostly asked for in the order they stand: look from the current one on,
-    // then among the names learnt before it, then learn further names up to this one.
-    const std::size_t from = c.at < c.known ? c.at : 0;
-    for (std::size_t k = from; k < c.known; ++k)
+std::size_t DocumentReader::ordinalOf(std::string_view name) const {
+    const Container& c = top();
+    const std::size_t n = c.keyEnd - c.keyBegin;
+    // Members are mostly asked for in the order they stand: look from the current one on.
+    const std::size_t from = c.at < n ? c.at : 0;
+    for (std::size_t k = from; k < n; ++k)
         if (keys_[c.keyBegin + k] == name) return k;
     for (std::size_t k = 0; k < from; ++k)
         if (keys_[c.keyBegin + k] == name) return k;
-    while (seek(c.known))
-        if (keys_[c.keyBegin + c.known - 1] == name) return c.known - 1;
-    return kNone;
+    return n;
 }
 
-bool DocumentReader::has(std::string_view name) {
-    return isObject() && ordinalOf(name) != kNone;
+bool DocumentReader::has(std::string_view name) const {
+    return isObject() && ordinalOf(name) < top().keyEnd - top().keyBegin;
 }
 
 bool DocumentReader::seekMember(std::string_view name, bool use) {
     if (!isObject()) return false;
+    Container& c = top();
     const std::size_t k = ordinalOf(name);
-    if (k == kNone) return false;
-    if (use) used_[top().keyBegin + k] = 1;
-    seek(k);
+    if (k >= c.keyEnd - c.keyBegin) return false;
+    if (use) used_[c.keyBegin + k] = 1;
+    c.seek(k);
     return true;
 }
 
 void DocumentReader::markUsed(std::string_view name) {
     if (!isObject()) return;
     const std::size_t k = ordinalOf(name);
-    if (k != kNone) used_[top().keyBegin + k] = 1;
+    if (k < top().keyEnd - top().keyBegin) used_[top().keyBegin + k] = 1;
 }
 
-std::optional<std::string_view> DocumentReader::firstUnused() {
-    Container& c = top();
-    while (seek(c.known)) {
-    }
-    for (std::size_t i = c.keyBegin; i < c.keyBegin + c.known; ++i)
+std::optional<std::string_view> DocumentReader::firstUnused() const {
+    const Container& c = top();
+    for (std::size_t i = c.keyBegin; i < c.keyEnd; ++i)
         if (!used_[i]) return keys_[i];
     return std::nullopt;
 }
@@ -354,16 +356,8 @@ std::size_t DocumentReader::size() {
     return *c.count;
 }
 
-void DocumentReader::refresh() {
-    Container& c = top();
-    if (c.state != Container::Value::Spent) return;
-    const std::size_t ordinal = c.at;
-    c.restart();
-    seek(ordinal);
-}
-
 bool DocumentReader::seekElement(std::size_t index) {
-    return seek(index);
+    return top().seek(index);
 }
 
 // ---- The current value
@@ -374,7 +368,7 @@ ValueKind DocumentReader::kind() {
     if (c.state == V::Object) return ValueKind::Object;
     if (c.state == V::Array) return ValueKind::Array;
     if (c.state == V::None) return ValueKind::Missing;
-    refresh();
+    c.refresh();
     switch (Get(c.value.type())) {
         case od::json_type::object:
             return ValueKind::Object;
@@ -397,8 +391,8 @@ ValueKind DocumentReader::kind() {
 }
 
 DocumentNumber DocumentReader::number() {
-    refresh();
     Container& c = top();
+    c.refresh();
     DocumentNumber n;
     const std::string_view token = c.value.raw_json_token();
     n.negative = !token.empty() && token[0] == '-';
@@ -415,8 +409,8 @@ DocumentNumber DocumentReader::number() {
 }
 
 std::string_view DocumentReader::text(std::string& scratch) {
-    refresh();
     Container& c = top();
+    c.refresh();
     const std::string_view token = c.value.raw_json_token();
     c.state = Container::Value::Spent;
     if (token.empty() || token[0] != '"') throw SyntaxTrouble{"not a string"};
@@ -432,14 +426,15 @@ void DocumentReader::enterObject() {
         object = parent.valueObject;
         Check(object.reset().error());
     } else {
-        refresh();
+        parent.refresh();
         object = Get(parent.value.get_object());
         parent.valueObject = object;
         parent.state = V::Object;
     }
-    Container& c = push(false);
+    Container& c = push();
+    c.isArray = false;
     c.object = object;
-    c.start();
+    scanKeys();
 }
 
 void DocumentReader::enterArray() {
@@ -450,14 +445,15 @@ void DocumentReader::enterArray() {
         array = parent.valueArray;
         Check(array.reset().error());
     } else {
-        refresh();
+        parent.refresh();
         array = Get(parent.value.get_array());
         parent.valueArray = array;
         parent.state = V::Array;
     }
-    Container& c = push(true);
+    Container& c = push();
+    c.isArray = true;
     c.array = array;
-    c.start();
+    c.element = Get(c.array.begin());
 }
 
 std::size_t DocumentReader::arraySize() {
@@ -476,7 +472,8 @@ bool DocumentReader::arrayIsEmpty() {
 
 void DocumentReader::finish() {
     Container& root = *stack_[0];
-    while (root.field != root.fieldsEnd) {
+    const od::object_iterator end = Get(root.object.end());
+    while (root.field != end) {
         if (!root.taken) Get(*root.field);
         ++root.field;
         root.taken = false;

@@ -1,10 +1,9 @@
 // Reading a document for import, as the parse goes: no tree of the document is built.
 //
-// The reader keeps a stack of the objects and arrays entered. A member is found by name in any
-// order: an object's member names are learnt as its iterator first passes them (all of them
-// once a name is asked for that is not there), and a member or an element is reached by moving
-// through the text, forward, or back to its container's start when it lies behind. Values are
-// read in place: texts straight from the document.
+// The reader keeps a stack of the objects and arrays entered. Each object's member names are
+// read once when it is entered, so that members are found by name in any order; a member or
+// an element is then reached by moving through the text, forward, or back to its container's
+// start when it lies behind. Values are read in place: texts straight from the document.
 //
 // Every fault of the text itself (bad syntax, a bad escape, a control character in a string)
 // is thrown as SyntaxTrouble; the caller then finds the first one with CheckDocumentText.
@@ -55,13 +54,13 @@ class DocumentReader {
 
     // ---- The object on top
     bool isObject() const;
-    bool has(std::string_view name);
+    bool has(std::string_view name) const;
     // Makes the member the current value; false when the object has none of that name.
     // With `use`, the member counts as read for firstUnused().
     bool seekMember(std::string_view name, bool use);
     void markUsed(std::string_view name);
     // The first member name (in document order) not used; nullopt when every one was.
-    std::optional<std::string_view> firstUnused();
+    std::optional<std::string_view> firstUnused() const;
 
     // ---- The array on top
     std::size_t size();
@@ -88,14 +87,9 @@ class DocumentReader {
     struct Container;
     Container& top() { return *stack_[depth_ - 1]; }
     const Container& top() const { return *stack_[depth_ - 1]; }
-    static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
-    Container& push(bool isArray);
-    // Moves the container on top to member or element `ordinal`; false when there is none.
-    bool seek(std::size_t ordinal);
-    // Makes the current value readable again when it was read.
-    void refresh();
-    // The ordinal of the member, kNone when the object has none of that name.
-    std::size_t ordinalOf(std::string_view name);
+    Container& push();
+    std::size_t ordinalOf(std::string_view name) const;
+    void scanKeys();
 
     struct Parser;
     std::unique_ptr<Parser> parser_;
@@ -104,8 +98,8 @@ class DocumentReader {
     // Containers entered are stack_[0] to stack_[depth_ - 1]; those above are kept for reuse.
     std::vector<std::unique_ptr<Container>> stack_;
     std::size_t depth_ = 0;
-    // The member names learnt of the objects entered, each object's after its parent's, and
-    // whether each was used.
+    // The member names of the objects entered, each object's after its parent's, and whether
+    // each was used.
     std::vector<std::string_view> keys_;
     std::vector<std::uint8_t> used_;
     std::deque<std::string> unescapedKeys_;
