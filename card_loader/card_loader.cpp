@@ -1,9 +1,11 @@
 #include "card_loader/card_loader.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "card_service/code_sel_dialog.h"
@@ -11,6 +13,7 @@
 #include "platform/file_writer.h"
 #include "platform/files.h"
 #include "platform/message_box.h"
+#include "platform/profile.h"
 
 namespace {
 
@@ -55,22 +58,87 @@ constexpr const char* kHelpLines[] = {
     "/wince <filename><type><subtype>[name] Starts Windows CE file download.\n",
 };
 
-struct CodeOption {
-    const char* option;
-    KESTRACODETYPE kind;
+// What the action pass does with an option.
+enum class Action {
+    Format,
+    Info,
+    Setting,
+    Unformat,
+    Dump,
+    Download,
+    DeleteApplication,
+    DeleteProject,
+    DeleteCode,
+    DeleteFont,
+    RawDownload,
+    RawUpload,
+    WinCEFileSystem,
+    WinCEDownload,
+    WinCEUpload,
+    Versions,
+    Types,
+    Test,
+    Upload,
+    Help,
+    Rom,
+    UploadRom,
+    Font,
+    Code,
 };
-constexpr CodeOption kDownloads[] = {{"/boot", KESTRA_BOOT},
-                                     {"/firm", KESTRA_FIRMWARE},
-                                     {"/mips", KESTRA_MIPS},
-                                     {"/mser", KESTRA_MSER}};
-constexpr CodeOption kDeletes[] = {{"/delboot", KESTRA_BOOT},
-                                   {"/delfirm", KESTRA_FIRMWARE},
-                                   {"/delmips", KESTRA_MIPS},
-                                   {"/delmser", KESTRA_MSER}};
-constexpr CodeOption kUploads[] = {{"/uplboot", KESTRA_BOOT},
-                                   {"/uplfirm", KESTRA_FIRMWARE},
-                                   {"/uplmips", KESTRA_MIPS},
-                                   {"/uplmser", KESTRA_MSER}};
+
+// The options in the order in which the action pass tests them. `values` is how many of the
+// following arguments the option takes with it, as far as they are there (the Windows CE
+// download takes a fourth, its name, only when it is no option). `endsRun`: no later argument
+// is acted on. Settings were taken by the earlier passes; the action pass only steps over them.
+struct Option {
+    const char* text;
+    Action action;
+    int values;
+    bool endsRun;
+    KESTRACODETYPE kind = KESTRA_BOOT;
+};
+constexpr Option kOptions[] = {
+    {"/format", Action::Format, 0, false},
+    {"/info", Action::Info, 0, true},
+    {"/pathcode", Action::Setting, 1, false},
+    {"/unformat", Action::Unformat, 0, true},
+    {"/dump", Action::Dump, 1, true},
+    {"/boot", Action::Download, 1, true, KESTRA_BOOT},
+    {"/firm", Action::Download, 1, true, KESTRA_FIRMWARE},
+    {"/mips", Action::Download, 1, true, KESTRA_MIPS},
+    {"/mser", Action::Download, 1, true, KESTRA_MSER},
+    {"/delappl", Action::DeleteApplication, 0, true},
+    {"/delproj", Action::DeleteProject, 0, true},
+    {"/delboot", Action::DeleteCode, 1, true, KESTRA_BOOT},
+    {"/delfirm", Action::DeleteCode, 1, true, KESTRA_FIRMWARE},
+    {"/delmips", Action::DeleteCode, 1, true, KESTRA_MIPS},
+    {"/delmser", Action::DeleteCode, 1, true, KESTRA_MSER},
+    {"/delfont", Action::DeleteFont, 1, true},
+    {"/raw", Action::RawDownload, 2, true},
+    {"/uplraw", Action::RawUpload, 2, true},
+    {"/wcefs", Action::WinCEFileSystem, 3, false},
+    {"/wince", Action::WinCEDownload, 3, false},
+    {"/uplwince", Action::WinCEUpload, 3, false},
+    {"/ver", Action::Versions, 0, false},
+    {"/types", Action::Types, 0, false},
+    {"/test", Action::Test, 0, false},
+    {"/uplboot", Action::Upload, 1, true, KESTRA_BOOT},
+    {"/uplfirm", Action::Upload, 1, true, KESTRA_FIRMWARE},
+    {"/uplmips", Action::Upload, 1, true, KESTRA_MIPS},
+    {"/uplmser", Action::Upload, 1, true, KESTRA_MSER},
+    {"/help", Action::Help, 0, true},
+    {"/rom", Action::Rom, 1, false},
+    {"/uplrom", Action::UploadRom, 1, false},
+    {"/font", Action::Font, 1, false},
+    {"/card", Action::Setting, 1, false},
+    {"/flagcode", Action::Setting, 1, false},
+    {"/code", Action::Code, 0, false},
+    {"/port", Action::Setting, 1, false},
+    {"/diswcedlg", Action::Setting, 0, false},
+};
+
+// The usual ways of asking a program for its usage; the loader's own is "/help".
+constexpr const char* kHelpRequests[] = {"--help", "-h", "/?"};
 
 constexpr const char* kFontSuffixes[] = {"-l.rom", "-d.rom", "-xl.rom"};
 
@@ -90,6 +158,33 @@ bool Is(const char* argument, const char* option) {
     return std::strncmp(argument, option, std::strlen(option)) == 0;
 }
 
+const Option* FindOption(const char* argument) {
+    for (const Option& option : kOptions)
+        if (Is(argument, option.text)) return &option;
+    return nullptr;
+}
+
+// A number of the command line: decimal, or hexadecimal after "0x"; text that is no number
+// counts as 0.
+int Number(const char* text) {
+    return kestra::platform::ParseProfileNumber(text);
+}
+
+// The last line of the usage: which options end the run, and how numbers are written.
+std::string EndOfRunNote() {
+    std::string note = "These options end the run (options after them are not run):";
+    const char* separator = " ";
+    for (const Option& option : kOptions) {
+        if (!option.endsRun) continue;
+        note += separator;
+        note += option.text;
+        separator = ", ";
+    }
+    return note +
+           "; /uplrom too when the card is not formatted. Numbers are decimal, or "
+           "hexadecimal after 0x.\n";
+}
+
 void PrintUsage(CKesSSFDCDevice* device) {
     std::unique_ptr<CKesSSFDCDevice> banner;
     if (!device) {
@@ -102,6 +197,14 @@ void PrintUsage(CKesSSFDCDevice* device) {
     std::printf("Usage:\n");
     for (const char* line : kHelpLines) std::fputs(line, stdout);
     std::printf("\n");
+    std::fputs(EndOfRunNote().c_str(), stdout);
+}
+
+bool AsksForHelp(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i)
+        for (const char* request : kHelpRequests)
+            if (std::strcmp(argv[i], request) == 0) return true;
+    return false;
 }
 
 void PrintInfo(CKesSSFDCDevice& device, FILE* out) {
@@ -124,9 +227,16 @@ class CardLoader {
     int run();
 
   private:
-    enum class Next { Continue, Stop };
+    // Where the action pass ended before the last argument, and why.
+    enum class Ending { ByTheTable, Otherwise, Failed };
+    struct EarlyEnd {
+        int at;
+        Ending why;
+    };
 
     const char* arg(int i) const { return i < argc_ ? argv_[i] : nullptr; }
+    // How many of the arguments after the option at `i` it takes with it.
+    int valuesOf(int i, const Option* option) const;
     // Checks that the `count` values after the option at `i` are there; when one is missing,
     // says so naming the argument before it, prints the usage and ends the run.
     bool haveValues(int i, int count);
@@ -137,11 +247,12 @@ class CardLoader {
     bool codeSettingsPass();  // false: a value is missing
     bool dialogPass();        // false: quit at once
     void actionPass();
-    Next act(int& i);
+    bool act(int i, const Option* option);  // false: the run ends here
     void dump(int i);
     bool dumpToFile(SSFDCContentsInfo& contents, const std::string& name);
     void downloadFonts(const char* base);
     void downloadCode();
+    void reportNotRun() const;
 
     int argc_;
     char** argv_;
@@ -154,7 +265,19 @@ class CardLoader {
     bool fontGiven_ = false;
     bool codeConfirmed_ = true;
     int result_ = 0;
+    int acting_ = 0;  // the argument the action pass is at; 0 before it starts
+    std::optional<EarlyEnd> earlyEnd_;
 };
+
+int CardLoader::valuesOf(int i, const Option* option) const {
+    if (!option) return 0;
+    int values = std::min(option->values, argc_ - 1 - i);
+    // The Windows CE download's name is optional: an argument that is an option is not it.
+    if (option->action == Action::WinCEDownload && values == 3 && arg(i + 4) &&
+        arg(i + 4)[0] != '/')
+        ++values;
+    return values;
+}
 
 bool CardLoader::haveValues(int i, int count) {
     for (int k = 1; k <= count; ++k) {
@@ -174,9 +297,9 @@ void CardLoader::formatIfNeeded() {
 void CardLoader::readerPass() {
     for (int i = 1; i < argc_; ++i) {
         if (Is(argv_[i], "/port")) {
-            if (arg(i + 1)) port_ = static_cast<unsigned>(std::atoi(argv_[++i]));
+            if (arg(i + 1)) port_ = static_cast<unsigned>(Number(argv_[++i]));
         } else if (Is(argv_[i], "/card")) {
-            if (arg(i + 1)) device_->setSimCardSize(static_cast<unsigned>(std::atoi(argv_[++i])));
+            if (arg(i + 1)) device_->setSimCardSize(static_cast<unsigned>(Number(argv_[++i])));
         } else if (Is(argv_[i], "/diswcedlg")) {
             winceDialog_ = false;
         }
@@ -190,7 +313,7 @@ bool CardLoader::codeSettingsPass() {
             codeFolder_ = argv_[++i];
             if (codeFolder_.empty() || codeFolder_.back() != '\\') codeFolder_ += '\\';
         } else if (Is(argv_[i], "/flagcode")) {
-            if (arg(i + 1)) codeFlags_ = static_cast<BYTE>(std::atoi(argv_[++i]));
+            if (arg(i + 1)) codeFlags_ = static_cast<BYTE>(Number(argv_[++i]));
         }
     }
     return true;
@@ -276,193 +399,197 @@ void CardLoader::downloadCode() {
     }
 }
 
-// Acts on the option at argument i and moves i past what it consumed.
-CardLoader::Next CardLoader::act(int& i) {
-    const char* a = argv_[i];
-    if (Is(a, "/format")) {
-        if (!device_->IsFormatted()) {
-            startProgress();
-            device_->Format();
-        }
-        ++i;
-        return Next::Continue;
-    }
-    if (Is(a, "/info")) {
-        PrintInfo(*device_, stdout);
-        return Next::Stop;
-    }
-    if (Is(a, "/pathcode")) {
-        i += 2;
-        return Next::Continue;
-    }
-    if (Is(a, "/unformat")) {
-        device_->Unformat();
-        return Next::Stop;
-    }
-    if (Is(a, "/dump")) {
-        dump(i);
-        return Next::Stop;
-    }
-    for (const CodeOption& o : kDownloads) {
-        if (!Is(a, o.option)) continue;
-        if (!haveValues(i, 1)) return Next::Stop;
-        startProgress();
-        formatIfNeeded();
-        device_->DownloadKestraCode(argv_[i + 1], o.kind);
-        return Next::Stop;
-    }
-    if (Is(a, "/delappl")) {
-        device_->DeleteApplication();
-        return Next::Stop;
-    }
-    if (Is(a, "/delproj")) {
-        device_->DeleteProject();
-        return Next::Stop;
-    }
-    for (const CodeOption& o : kDeletes) {
-        if (!Is(a, o.option)) continue;
-        device_->DeleteKestraCode(o.kind, true);
-        return Next::Stop;
-    }
-    if (Is(a, "/delfont")) {
-        const char* kind = arg(i + 1);
-        FONTTYPE font = FONT_OTHER;
-        if (kind && std::strcmp(kind, "d") == 0) font = FONT_D;
-        if (kind && std::strcmp(kind, "l") == 0) font = FONT_L;
-        if (kind && std::strcmp(kind, "xl") == 0) font = FONT_XL;
-        device_->DeleteFont(font, true);
-        return Next::Stop;
-    }
-    if (Is(a, "/raw") || Is(a, "/uplraw")) {
-        const char* file = arg(i + 1) ? arg(i + 1) : "";
-        const auto blocks = static_cast<unsigned short>(arg(i + 2) ? std::atoi(arg(i + 2)) : 65535);
-        startProgress();
-        if (Is(a, "/raw"))
-            device_->RawDownload(file, blocks);
-        else
-            device_->RawUpload(file, blocks);
-        return Next::Stop;
-    }
-    if (Is(a, "/wcefs")) {
-        int values[3] = {-1, -1, -1};
-        int taken = 0;
-        while (taken < 3 && arg(i + 1 + taken)) {
-            values[taken] = std::atoi(arg(i + 1 + taken));
-            ++taken;
-        }
-        formatIfNeeded();
-        device_->CreateWCEFSPlaceholder(values[0], values[1], values[2]);
-        i += 1 + taken;
-        return Next::Continue;
-    }
-    if (Is(a, "/wince")) {
-        if (!haveValues(i, 3)) return Next::Stop;
-        // The name is optional: an argument that is an option is not taken for it.
-        const char* name = arg(i + 4) && arg(i + 4)[0] != '/' ? arg(i + 4) : nullptr;
-        startProgress();
-        formatIfNeeded();
-        device_->DownloadWinCEFile(argv_[i + 1], name ? name : kDefaultWinCEName,
-                                   std::atoi(argv_[i + 2]), std::atoi(argv_[i + 3]), winceDialog_);
-        i += name ? 5 : 4;
-        return Next::Continue;
-    }
-    if (Is(a, "/uplwince")) {
-        if (!haveValues(i, 3)) return Next::Stop;
-        device_->UploadWinCEFile(argv_[i + 1], "", std::atoi(argv_[i + 2]),
-                                 std::atoi(argv_[i + 3]));
-        i += 4;
-        return Next::Continue;
-    }
-    if (Is(a, "/ver")) {
-        std::printf("Boot version:         %s\n", device_->getCodeVersion(KESTRA_BOOT, nullptr));
-        std::printf("Firmware version:     %s\n",
-                    device_->getCodeVersion(KESTRA_FIRMWARE, nullptr));
-        std::printf("MIPS code version:    %s\n", device_->getCodeVersion(KESTRA_MIPS, nullptr));
-        std::printf("MIPS service version: %s\n", device_->getCodeVersion(KESTRA_MSER, nullptr));
-        ++i;
-        return Next::Continue;
-    }
-    if (Is(a, "/types")) {
-        device_->GetSSFDCTypes().Dump(stdout);
-        ++i;
-        return Next::Continue;
-    }
-    if (Is(a, "/test")) {
-        device_->StartTestMode();
-        ++i;
-        return Next::Continue;
-    }
-    for (const CodeOption& o : kUploads) {
-        if (!Is(a, o.option)) continue;
-        if (!haveValues(i, 1)) return Next::Stop;
-        startProgress();
-        device_->UploadKestraCode(argv_[i + 1], o.kind);
-        return Next::Stop;
-    }
-    if (Is(a, "/help")) {
+// Acts on the option at argument i (null: an unknown one). The table says which options end
+// the run; this says false where one ends it otherwise (a missing value, an unknown option,
+// a ROM file upload from an unformatted card).
+bool CardLoader::act(int i, const Option* option) {
+    if (!option) {
+        Message(Formatted("Unknown command '%s' is found.\n", argv_[i]));
         PrintUsage(device_.get());
-        return Next::Stop;
+        return false;
     }
-    if (Is(a, "/rom")) {
-        if (!haveValues(i, 1)) return Next::Stop;
-        startProgress();
-        formatIfNeeded();
-        // The file is read before the fonts go, so that one that cannot be sent keeps them.
-        device_->DownloadROMFile(argv_[i + 1], !fontGiven_);
-        i += 2;
-        return Next::Continue;
-    }
-    if (Is(a, "/uplrom")) {
-        if (!haveValues(i, 1)) return Next::Stop;
-        if (!device_->IsFormatted()) {
-            Message("The SSFDC card is not formatted. Can not upload ROM file.");
-            return Next::Stop;
-        }
-        startProgress();
-        device_->UploadROMFile(argv_[i + 1]);
-        i += 2;
-        return Next::Continue;
-    }
-    if (Is(a, "/font")) {
-        if (!haveValues(i, 1)) return Next::Stop;
-        fontGiven_ = true;
-        startProgress();
-        formatIfNeeded();
-        downloadFonts(argv_[i + 1]);
-        i += 2;
-        return Next::Continue;
-    }
-    if (Is(a, "/card") || Is(a, "/flagcode") || Is(a, "/port")) {
-        i += 2;
-        return Next::Continue;
-    }
-    if (Is(a, "/code")) {
-        if (codeConfirmed_) {
+    switch (option->action) {
+        case Action::Format:
+            if (!device_->IsFormatted()) {
+                startProgress();
+                device_->Format();
+            }
+            break;
+        case Action::Info:
+            PrintInfo(*device_, stdout);
+            break;
+        case Action::Setting:
+            break;
+        case Action::Unformat:
+            device_->Unformat();
+            break;
+        case Action::Dump:
+            dump(i);
+            break;
+        case Action::Download:
+            if (!haveValues(i, 1)) return false;
             startProgress();
             formatIfNeeded();
-            downloadCode();
+            device_->DownloadKestraCode(argv_[i + 1], option->kind);
+            break;
+        case Action::DeleteApplication:
+            device_->DeleteApplication();
+            break;
+        case Action::DeleteProject:
+            device_->DeleteProject();
+            break;
+        case Action::DeleteCode:
+            device_->DeleteKestraCode(option->kind, true);
+            break;
+        case Action::DeleteFont: {
+            const char* kind = arg(i + 1);
+            FONTTYPE font = FONT_OTHER;
+            if (kind && std::strcmp(kind, "d") == 0) font = FONT_D;
+            if (kind && std::strcmp(kind, "l") == 0) font = FONT_L;
+            if (kind && std::strcmp(kind, "xl") == 0) font = FONT_XL;
+            device_->DeleteFont(font, true);
+            break;
         }
-        ++i;
-        return Next::Continue;
+        case Action::RawDownload:
+        case Action::RawUpload: {
+            const char* file = arg(i + 1) ? arg(i + 1) : "";
+            const auto blocks =
+                static_cast<unsigned short>(arg(i + 2) ? Number(arg(i + 2)) : 65535);
+            startProgress();
+            if (option->action == Action::RawDownload)
+                device_->RawDownload(file, blocks);
+            else
+                device_->RawUpload(file, blocks);
+            break;
+        }
+        case Action::WinCEFileSystem: {
+            int values[3] = {-1, -1, -1};
+            for (int k = 0; k < valuesOf(i, option); ++k) values[k] = Number(arg(i + 1 + k));
+            formatIfNeeded();
+            device_->CreateWCEFSPlaceholder(values[0], values[1], values[2]);
+            break;
+        }
+        case Action::WinCEDownload: {
+            if (!haveValues(i, 3)) return false;
+            const char* name = valuesOf(i, option) == 4 ? arg(i + 4) : kDefaultWinCEName;
+            startProgress();
+            formatIfNeeded();
+            device_->DownloadWinCEFile(argv_[i + 1], name, Number(argv_[i + 2]),
+                                       Number(argv_[i + 3]), winceDialog_);
+            break;
+        }
+        case Action::WinCEUpload:
+            if (!haveValues(i, 3)) return false;
+            device_->UploadWinCEFile(argv_[i + 1], "", Number(argv_[i + 2]), Number(argv_[i + 3]));
+            break;
+        case Action::Versions:
+            std::printf("Boot version:         %s\n",
+                        device_->getCodeVersion(KESTRA_BOOT, nullptr));
+            std::printf("Firmware version:     %s\n",
+                        device_->getCodeVersion(KESTRA_FIRMWARE, nullptr));
+            std::printf("MIPS code version:    %s\n",
+                        device_->getCodeVersion(KESTRA_MIPS, nullptr));
+            std::printf("MIPS service version: %s\n",
+                        device_->getCodeVersion(KESTRA_MSER, nullptr));
+            break;
+        case Action::Types:
+            device_->GetSSFDCTypes().Dump(stdout);
+            break;
+        case Action::Test:
+            device_->StartTestMode();
+            break;
+        case Action::Upload:
+            if (!haveValues(i, 1)) return false;
+            startProgress();
+            device_->UploadKestraCode(argv_[i + 1], option->kind);
+            break;
+        case Action::Help:
+            PrintUsage(device_.get());
+            break;
+        case Action::Rom:
+            if (!haveValues(i, 1)) return false;
+            startProgress();
+            formatIfNeeded();
+            // The file is read before the fonts go, so that one that cannot be sent keeps them.
+            device_->DownloadROMFile(argv_[i + 1], !fontGiven_);
+            break;
+        case Action::UploadRom:
+            if (!haveValues(i, 1)) return false;
+            if (!device_->IsFormatted()) {
+                Message("The SSFDC card is not formatted. Can not upload ROM file.");
+                return false;
+            }
+            startProgress();
+            device_->UploadROMFile(argv_[i + 1]);
+            break;
+        case Action::Font:
+            if (!haveValues(i, 1)) return false;
+            fontGiven_ = true;
+            startProgress();
+            formatIfNeeded();
+            downloadFonts(argv_[i + 1]);
+            break;
+        case Action::Code:
+            if (codeConfirmed_) {
+                startProgress();
+                formatIfNeeded();
+                downloadCode();
+            }
+            break;
     }
-    if (Is(a, "/diswcedlg")) {
-        ++i;
-        return Next::Continue;
-    }
-    Message(Formatted("Unknown command '%s' is found.\n", a));
-    PrintUsage(device_.get());
-    return Next::Stop;
+    return !option->endsRun;
 }
 
 void CardLoader::actionPass() {
-    for (int i = 1; i < argc_;)
-        if (act(i) == Next::Stop) return;
+    for (int i = 1; i < argc_;) {
+        acting_ = i;
+        const Option* option = FindOption(argv_[i]);
+        const int next = i + 1 + valuesOf(i, option);
+        if (!act(i, option)) {
+            const bool byTheTable = option && option->endsRun;
+            if (next < argc_) earlyEnd_ = {i, byTheTable ? Ending::ByTheTable : Ending::Otherwise};
+            return;
+        }
+        i = next;
+    }
+}
+
+// Says on standard error which options after the end of the action pass were not acted on.
+// The settings among them were taken by the earlier passes.
+void CardLoader::reportNotRun() const {
+    if (!earlyEnd_) return;
+    const int end = earlyEnd_->at;
+    for (int i = end + 1 + valuesOf(end, FindOption(argv_[end])); i < argc_;) {
+        const Option* option = FindOption(argv_[i]);
+        const int next = i + 1 + valuesOf(i, option);
+        if (!option || option->action != Action::Setting) {
+            std::string skipped = argv_[i];
+            for (int k = i + 1; k < next; ++k) skipped += std::string(" ") + argv_[k];
+            std::fprintf(stderr, "cardload: '%s' was not run: ", skipped.c_str());
+            switch (earlyEnd_->why) {
+                case Ending::ByTheTable:
+                    std::fprintf(stderr, "'%s' ends the run.\n", argv_[end]);
+                    break;
+                case Ending::Otherwise:
+                    std::fprintf(stderr, "the run ended at '%s'.\n", argv_[end]);
+                    break;
+                case Ending::Failed:
+                    std::fprintf(stderr, "the run ended when '%s' failed.\n", argv_[end]);
+                    break;
+            }
+        }
+        i = next;
+    }
 }
 
 int CardLoader::run() {
     if (argc_ < 2) {
         PrintUsage(nullptr);
         return -1;
+    }
+    if (AsksForHelp(argc_, argv_)) {
+        PrintUsage(nullptr);
+        return 0;
     }
     // The program folder keeps its separator: the card types are read from it.
     device_ = std::make_unique<CKesSSFDCDevice>((kestra::platform::ProgramFolder() + "/").c_str());
@@ -478,10 +605,12 @@ int CardLoader::run() {
         std::unique_ptr<CSSFDCLibException> owned(error);
         error->Report(REPORT_MESSAGEBOX);
         result_ = error->m_ErrorCode;
+        if (acting_ > 0) earlyEnd_ = {acting_, Ending::Failed};
     }
     std::fflush(stdout);
     if (device_->isProgressThreadStarted()) device_->getSyncObject()->WaitToUnlock(true);
     device_.reset();
+    reportNotRun();
     return result_;
 }
 

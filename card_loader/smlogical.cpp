@@ -8,6 +8,7 @@
 // other, to LOGICALIMAGE. The result can be used wherever a USB reader's disk can, for
 // example as KESTRA_CARD_READER=blockdev:LOGICALIMAGE.
 #include <cstdio>
+#include <cstring>
 #include <span>
 
 #include "card_service/card_errors.h"
@@ -15,9 +16,24 @@
 #include "card_service/standard_layer.h"
 #include "platform/file_writer.h"
 
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: smlogical CARDIMAGE LOGICALIMAGE\n"
+    "Writes the logical image of a card image of the simulated reader, as a USB SmartMedia\n"
+    "reader shows the card: KESTRA_CARD_READER=blockdev:LOGICALIMAGE then takes it for the\n"
+    "reader's disk. Exit codes: 0 done, 1 the card image cannot be read or the logical image\n"
+    "cannot be written, 2 the command line is wrong.\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
     if (argc != 3) {
-        std::fprintf(stderr, "Usage: smlogical CARDIMAGE LOGICALIMAGE\n");
+        std::fputs(kUsage, stderr);
         return 2;
     }
     try {

@@ -17,8 +17,9 @@ set(KESTRA_INSTALL_PROGRAM_DIR lib/kestra)
 set(KESTRA_INSTALL_DOC_DIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/kestra-panel-tools)
 
 # The programs a user starts from a shell or a menu: each gets a launcher in bin/.
-set(KESTRA_USER_PROGRAMS kestra cardload smlogical Clavon Panora panora-request s5-editor
-                         image-viewer)
+set(KESTRA_USER_PROGRAMS kestra cardload smlogical Clavon Panora panora-request image-viewer)
+# Kestra Workbench, the desktop program (its files under share/ are at the end).
+list(APPEND KESTRA_USER_PROGRAMS kestra-workbench)
 # Programs that other programs start from the program folder.
 set(KESTRA_HELPER_PROGRAMS HHlpStub)
 
@@ -85,3 +86,15 @@ install(FILES ${CMAKE_SOURCE_DIR}/keyboard_editor/README.md DESTINATION ${KESTRA
 if(EXISTS ${CMAKE_SOURCE_DIR}/kestra/project-json.md)
     install(FILES ${CMAKE_SOURCE_DIR}/kestra/project-json.md DESTINATION ${KESTRA_INSTALL_DOC_DIR})
 endif()
+
+# Kestra Workbench: its desktop entry and icon, the project file type (*.kpr) with its icon, and
+# its manual (which the program also carries inside).
+install(FILES ${CMAKE_SOURCE_DIR}/workbench/desktop/kestra-workbench.desktop
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications)
+install(FILES ${CMAKE_SOURCE_DIR}/workbench/desktop/kestra-workbench.svg
+              ${CMAKE_SOURCE_DIR}/workbench/desktop/application-x-kestra-project.svg
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/scalable/apps)
+install(FILES ${CMAKE_SOURCE_DIR}/workbench/desktop/kestra-project.xml
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/mime/packages)
+install(FILES ${CMAKE_SOURCE_DIR}/workbench/doc/manual.html ${CMAKE_SOURCE_DIR}/workbench/doc/workbench.png
+        DESTINATION ${KESTRA_INSTALL_DOC_DIR}/workbench)

@@ -1,14 +1,6 @@
 // kxc-gallery: opens the extension library's windows with the drivers of the program folder,
-// so that a person can look at them as they are.
-//
-//   kxc-gallery select                    "Select controller" on the installed drivers
-//   kxc-gallery values                    a baud rate and a timer value manager
-//   kxc-gallery --drivers DIR select      the same on the drivers of another folder
-//   kxc-gallery --screenshot FILE NAME    saves a picture of the window, checks that its
-//                                         controls lie inside it without overlapping, and
-//                                         closes; exit code 1 when a control is misplaced
-//
-// The registry store is a temporary file unless KESTRA_REGISTRY names one.
+// so that a person can look at them as they are (`--help` shows the usage). The registry
+// store is a temporary file unless KESTRA_REGISTRY names one.
 #include <unistd.h>
 
 #include <QAbstractButton>
@@ -99,10 +91,35 @@ struct ValueWindow : QWidget {
 
 }  // namespace
 
+constexpr const char* kUsage =
+    "Usage: kxc-gallery [--drivers FOLDER] [--screenshot FILE] [WINDOW]\n"
+    "Opens a window of the extension class library on the PLC drivers of the program folder,\n"
+    "to look at. The registry store is a temporary one unless KESTRA_REGISTRY names one.\n"
+    "\n"
+    "Windows:\n"
+    "  select              \"Select controller\" on the installed drivers, the S5 driver the\n"
+    "                      current one (the default).\n"
+    "  values              A baud rate and a timer value manager.\n"
+    "\n"
+    "Options:\n"
+    "  --drivers FOLDER    The drivers of this folder instead.\n"
+    "  --screenshot FILE   Save a picture of the window, check that its controls lie inside\n"
+    "                      it without overlapping, and close it.\n"
+    "  -h, --help          Show this help and end.\n"
+    "\n"
+    "Exit codes: 0 done, 1 a control is misplaced, 2 no such window or the picture cannot be\n"
+    "saved.\n";
+
 int main(int argc, char** argv) {
     std::string screenshot;
     std::string drivers;
     int arg = 1;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+    }
     while (arg + 1 < argc && std::strncmp(argv[arg], "--", 2) == 0) {
         if (std::strcmp(argv[arg], "--screenshot") == 0) screenshot = argv[arg + 1];
         if (std::strcmp(argv[arg], "--drivers") == 0) drivers = argv[arg + 1];
@@ -128,7 +145,9 @@ int main(int argc, char** argv) {
     } else if (name == "values") {
         window = std::make_unique<ValueWindow>();
     } else {
-        std::fprintf(stderr, "kxc-gallery: no window named %s (select, values)\n", name.c_str());
+        std::fprintf(stderr,
+                     "kxc-gallery: no window named %s (select, values; --help shows the usage)\n",
+                     name.c_str());
         return 2;
     }
     int result = 0;

@@ -161,17 +161,20 @@ void RunList(const CardOptions& options) {
 void AddCardCommand(CLI::App& app) {
     static CardOptions options;
     CLI::App* card = app.add_subcommand(
-        "card", "Work with the card in the configured reader (the simulated card by default)");
+        "card", "Work with the card in the configured reader (the simulated card by default).");
     card->require_subcommand(1);
     CLI::App* send = card->add_subcommand(
         "send",
         "Write a panel image to the card as its project file, read it back and verify "
-        "it; a project file is first built into its panel image");
-    send->add_option("FILE", options.input, "a project file or a panel image")->required();
-    send->add_option("--name", options.name, "the file's name on the card (default: its own)");
-    CLI::App* list = card->add_subcommand("list", "List the files on the card");
+        "it; a project file is first built into its panel image.");
+    send->add_option("FILE", options.input, "A project file or a panel image.")->required();
+    send->add_option("--name", options.name,
+                     "The file's name on the card (its own name by default).")
+        ->type_name("NAME");
+    CLI::App* list = card->add_subcommand("list", "List the files on the card.");
     for (CLI::App* sub : {send, list})
-        sub->add_option("--port", options.port, "the reader's port address (default 0x378)");
+        sub->add_option("--port", options.port, "The reader's port address (0x378 by default).")
+            ->type_name("ADDRESS");
     send->callback([] { RunSend(options); });
     list->callback([] { RunList(options); });
 }

@@ -1,5 +1,7 @@
 // kestra check PROJECT: loads a project as the editor does, with the options of loading, and
 // reports what loading repaired and whether the project is sound.
+#include "kestra/check.h"
+
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <string>
@@ -54,73 +56,72 @@ std::vector<std::string> NewLogLines(const std::string& before) {
     return lines;
 }
 
-// Loads as asked; a failure is reported as damage, with what the store said.
-LoadedProject LoadChecked(const CheckOptions& options, const Bytes& image, bool repair) {
-    LoadOptions load;
-    load.repairMenuFields = repair;
-    load.extra = options.option;
-    return Store::Get().load(options.project, image, load);
-}
-
 void RunCheck(const CheckOptions& options) {
     const Bytes image = ReadInput(options.project);
-    if (!ReadProjectImageHead(image))
-        Fail(kExitNotProject,
-             options.project + ": not a project image (no project descriptor at byte 44)");
-    std::vector<std::string> repairs;
-    std::vector<std::size_t> before;
-    bool plainLoads = true;
-    try {
-        before = FieldsPerPage(LoadChecked(options, image, false).block());
-    } catch (const Failure& failure) {
-        if (!options.repairMenuFields) throw;
-        plainLoads = false;
-        repairs.push_back("without repairs: " + failure.message);
-    }
-    LoadedProject project;
-    if (options.repairMenuFields) {
-        const std::string log = RepairLogText();
-        project = LoadChecked(options, image, true);
-        for (const std::string& line : NewLogLines(log)) repairs.push_back(line);
-        const std::vector<std::size_t> after = FieldsPerPage(project.block());
-        for (std::size_t page = 0; plainLoads && page < after.size() && page < before.size();
-             ++page)
-            if (after[page] < before[page])
-                repairs.push_back("page " + std::to_string(page + 1) + ": dropped " +
-                                  std::to_string(before[page] - after[page]) +
-                                  " menu field(s) without width or height");
-    } else {
-        project = LoadChecked(options, image, false);
-    }
-    Store::Get().save(options.project, project);
-    const ProjectBlock& p = project.block();
+    LoadOptions load;
+    load.repairMenuFields = options.repairMenuFields;
+    load.extra = options.option;
+    const CheckedProject checked = LoadChecked(options.project, image, load);
+    Store::Get().save(options.project, checked.project);
+    const ProjectBlock& p = checked.project.block();
     std::size_t fields = 0;
     for (std::size_t count : FieldsPerPage(p)) fields += count;
-    for (const std::string& repair : repairs)
+    for (const std::string& repair : checked.repairs)
         std::printf("%s: repaired: %s\n", options.project.c_str(), repair.c_str());
-    if (!repairs.empty())
+    if (!checked.repairs.empty())
         Fail(kExitRepaired, options.project + ": loads only with repairs (" +
-                                std::to_string(repairs.size()) + " repair(s)); save it again " +
-                                "to keep them");
+                                std::to_string(checked.repairs.size()) + " repair(s)); save it " +
+                                "again to keep them");
     std::printf("%s: sound (%u pages, %zu fields)\n", options.project.c_str(),
                 p.record.pageCount.get(), fields);
 }
 
 }  // namespace
 
+CheckedProject LoadChecked(const std::string& file, const Bytes& image,
+                           const LoadOptions& options) {
+    if (!ReadProjectImageHead(image))
+        Fail(kExitNotProject, file + ": not a project image (no project descriptor at byte 44)");
+    CheckedProject checked;
+    if (!options.repairMenuFields) {
+        checked.project = Store::Get().load(file, image, options);
+        return checked;
+    }
+    LoadOptions plain = options;
+    plain.repairMenuFields = false;
+    std::vector<std::size_t> before;
+    bool plainLoads = true;
+    try {
+        before = FieldsPerPage(Store::Get().load(file, image, plain).block());
+    } catch (const Failure& failure) {
+        plainLoads = false;
+        checked.repairs.push_back("without repairs: " + failure.message);
+    }
+    const std::string log = RepairLogText();
+    checked.project = Store::Get().load(file, image, options);
+    for (const std::string& line : NewLogLines(log)) checked.repairs.push_back(line);
+    const std::vector<std::size_t> after = FieldsPerPage(checked.project.block());
+    for (std::size_t page = 0; plainLoads && page < after.size() && page < before.size(); ++page)
+        if (after[page] < before[page])
+            checked.repairs.push_back("page " + std::to_string(page + 1) + ": dropped " +
+                                      std::to_string(before[page] - after[page]) +
+                                      " menu field(s) without width or height");
+    return checked;
+}
+
 void AddCheckCommand(CLI::App& app) {
     static CheckOptions options;
     CLI::App* check = app.add_subcommand(
         "check",
         "Load a project as the editor does and report repairs and damage; exit code 0 "
-        "when it is sound");
-    check->add_option("PROJECT", options.project, "the project file")->required();
+        "when it is sound.");
+    check->add_option("PROJECT", options.project, "The project file.")->required();
     check->add_flag("--repair-menu-fields", options.repairMenuFields,
-                    "repair while loading: drop menu fields without width or height and mend "
-                    "bitmaps without size (each bitmap repair is logged in PrjFix.txt)");
+                    "Repair while loading: drop menu fields without width or height and mend "
+                    "bitmaps without size (each bitmap repair is logged in PrjFix.txt).");
     check->add_option("--option", options.option,
-                      "further loading options as the editor passes them (\"501\": the image "
-                      "ends after the resource section)");
+                      "Further loading options as the editor passes them (\"501\": the image "
+                      "ends after the resource section).");
     check->callback([] { RunCheck(options); });
 }
 

@@ -10,8 +10,6 @@ namespace kestra::host {
 
 namespace {
 
-// The registry word the suite's programs give the driver list.
-constexpr const char* kRegistryWord = "TarvelFabricon\\";
 constexpr std::size_t kPanelHeaderSize = 28;
 constexpr std::size_t kTitleBlockOffset = 28;
 constexpr std::size_t kChecksumOffsetAt = 25;
@@ -38,7 +36,7 @@ Driver::~Driver() = default;
 Driver::Driver(Driver&&) noexcept = default;
 
 Driver Driver::ForProjectCode(BYTE projectCode, WORD plcType, const std::string& what) {
-    CPlcInfoList list(kRegistryWord);
+    CPlcInfoList list(kDriverListRegistryWord);
     list.Load(FALSE);
     const CPlcInfo* info = list.FindVersion(projectCode);
     if (!info)
@@ -46,11 +44,15 @@ Driver Driver::ForProjectCode(BYTE projectCode, WORD plcType, const std::string&
              what + ": no installed PLC driver serves project code " + std::to_string(projectCode) +
                  " (PLC type " + std::to_string(plcType) + "); installed: " +
                  InstalledDrivers(list) + ". Install the project's driver in the program folder.");
+    return ForEntry(*info, what);
+}
+
+Driver Driver::ForEntry(const CPlcInfo& info, const std::string& what) {
     Driver driver;
     driver.loader_ = std::make_unique<KXCPlcDriver>();
-    driver.name_ = info->m_strDriverName;
-    driver.library_ = info->m_strDllName;
-    const std::string path = info->m_strPath + info->m_strDllName;
+    driver.name_ = info.m_strDriverName;
+    driver.library_ = info.m_strDllName;
+    const std::string path = info.m_strPath + info.m_strDllName;
     driver.loader_->LoadDriver(path);
     if (!driver.loader_->IsValid())
         Fail(kExitDriverFailed, what + ": the PLC driver " + path + " cannot be loaded");

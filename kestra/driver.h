@@ -20,6 +20,9 @@ class Driver {
     // kExitDriverFailed when its library cannot be loaded or lacks an export. `what` names
     // the project in messages.
     static Driver ForProjectCode(BYTE projectCode, WORD plcType, const std::string& what);
+    // The driver of an entry of the list (as "Select controller" hands one over);
+    // kExitDriverFailed when its library cannot be loaded or lacks an export.
+    static Driver ForEntry(const CPlcInfo& info, const std::string& what);
     ~Driver();
     Driver(Driver&&) noexcept;
 
@@ -45,6 +48,9 @@ class Driver {
     decltype(&::SizeofProject) sizeofProject_ = nullptr;
     decltype(&::PlcPrint) plcPrint_ = nullptr;
 };
+
+// The registry word the suite's programs give the list of installed drivers.
+inline constexpr const char* kDriverListRegistryWord = "TarvelFabricon\\";
 
 // The project code (project record offset 81) a panel image of that driver carries.
 inline constexpr BYTE kPanelImageProjectCode = 1;

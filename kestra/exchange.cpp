@@ -3,6 +3,8 @@
 // export loads the project as the editor does, saves it again and writes the JSON form of
 // that image; import reads a document, proves that the image it describes loads, and writes
 // that image.
+#include "kestra/exchange.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -30,9 +32,51 @@ struct ImportOptions {
     std::string output;
 };
 
-// The document with the room after it that the parser reads ahead into, read at once when it
-// is a regular file of a size the suite takes; anything else goes through ReadInput, which
-// says what is wrong or reads a pipe.
+void RunExport(const ExportOptions& options) {
+    const Bytes image = ReadInput(options.project);
+    const LoadedProject project = Store::Get().load(options.project, image);
+    const Bytes saved = Store::Get().save(options.project, project);
+    const std::string text = DocumentOfImage(options.project, saved);
+    if (options.output.empty() || options.output == "-") {
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        return;
+    }
+    WriteOutput(options.output, text);
+    std::fprintf(stderr, "kestra: %s: %zu bytes of JSON\n", options.output.c_str(), text.size());
+}
+
+void RunImport(const ImportOptions& options) {
+    std::string text = ReadDocument(options.document);
+    const Bytes image = ImageOfDocument(options.document, text);
+    std::string().swap(text);
+    // The image is written as it is, once it is known to load: a save of the loaded project
+    // may differ from it (an image of an older format gains the sections a load adds).
+    try {
+        Store::Get().load(options.document, image);
+    } catch (const Failure& failure) {
+        Fail(kExitBadDocument,
+             options.document +
+                 ": the document describes a project that does not load: " + failure.message);
+    }
+    WriteOutput(options.output, image);
+    std::fprintf(stderr, "kestra: %s: a project image of %zu bytes\n", options.output.c_str(),
+                 image.size());
+}
+
+template <typename Import>
+Bytes ImageOr(const std::string& file, Import import) {
+    try {
+        return import();
+    } catch (const json::DocumentFault& fault) {
+        Fail(kExitBadDocument,
+             file + ": at " +
+                 (fault.path().empty() ? std::string("the document") : "\"" + fault.path() + "\"") +
+                 ": " + fault.what());
+    }
+}
+
+}  // namespace
+
 std::string ReadDocument(const std::string& path) {
     std::string text;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -61,69 +105,44 @@ std::string ReadDocument(const std::string& path) {
     return text;
 }
 
-void RunExport(const ExportOptions& options) {
-    const Bytes image = ReadInput(options.project);
-    const LoadedProject project = Store::Get().load(options.project, image);
-    const Bytes saved = Store::Get().save(options.project, project);
-    std::string text;
+std::string DocumentOfImage(const std::string& file, const Bytes& image) {
     try {
-        text = json::ExportProjectJson(saved);
+        return json::ExportProjectJson(image);
     } catch (const json::ImageFault& fault) {
-        Fail(kExitDamaged, options.project + ": the image cannot be taken apart at byte " +
+        Fail(kExitDamaged, file + ": the image cannot be taken apart at byte " +
                                std::to_string(fault.offset()) + ": " + fault.what());
     }
-    if (options.output.empty() || options.output == "-") {
-        std::fwrite(text.data(), 1, text.size(), stdout);
-        return;
-    }
-    WriteOutput(options.output, text);
-    std::fprintf(stderr, "kestra: %s: %zu bytes of JSON\n", options.output.c_str(), text.size());
 }
 
-void RunImport(const ImportOptions& options) {
-    std::string text = ReadDocument(options.document);
-    Bytes image;
-    try {
-        image = json::ImportProjectJsonInPlace(text);
-    } catch (const json::DocumentFault& fault) {
-        Fail(kExitBadDocument,
-             options.document + ": at " +
-                 (fault.path().empty() ? std::string("the document") : "\"" + fault.path() + "\"") +
-                 ": " + fault.what());
-    }
-    std::string().swap(text);
-    // The image is written as it is, once it is known to load: a save of the loaded project
-    // may differ from it (an image of an older format gains the sections a load adds).
-    try {
-        Store::Get().load(options.document, image);
-    } catch (const Failure& failure) {
-        Fail(kExitBadDocument,
-             options.document +
-                 ": the document describes a project that does not load: " + failure.message);
-    }
-    WriteOutput(options.output, image);
-    std::fprintf(stderr, "kestra: %s: a project image of %zu bytes\n", options.output.c_str(),
-                 image.size());
+Bytes ImageOfDocument(const std::string& file, std::string_view document) {
+    return ImageOr(file, [&] { return json::ImportProjectJson(document); });
 }
 
-}  // namespace
+Bytes ImageOfDocument(const std::string& file, const std::string& document) {
+    if (document.capacity() - document.size() < json::kDocumentPadding)
+        return ImageOfDocument(file, std::string_view(document));
+    return ImageOr(file, [&] { return json::ImportProjectJsonInPlace(document); });
+}
 
 void AddExchangeCommands(CLI::App& app) {
     static ExportOptions exportOptions;
     static ImportOptions importOptions;
     CLI::App* out = app.add_subcommand(
-        "export", "Write the JSON form of a project (every section by name, texts as text)");
-    out->add_option("PROJECT", exportOptions.project, "the project file")->required();
+        "export", "Write the JSON form of a project (every section by name, texts as text).");
+    out->add_option("PROJECT", exportOptions.project, "The project file.")->required();
     out->add_option("-o,--output", exportOptions.output,
-                    "the JSON file to write (standard output when not given or \"-\")");
+                    "The JSON file to write (standard output when not given or \"-\").")
+        ->type_name("FILE");
     out->callback([] { RunExport(exportOptions); });
 
     CLI::App* in = app.add_subcommand(
         "import",
         "Make a project file from its JSON form; a bad document is refused with the "
-        "JSON path of its first fault");
-    in->add_option("DOCUMENT", importOptions.document, "the JSON file")->required();
-    in->add_option("-o,--output", importOptions.output, "the project file to write")->required();
+        "JSON path of its first fault.");
+    in->add_option("DOCUMENT", importOptions.document, "The JSON file.")->required();
+    in->add_option("-o,--output", importOptions.output, "The project file to write.")
+        ->type_name("FILE")
+        ->required();
     in->callback([] { RunImport(importOptions); });
 }
 

@@ -22,6 +22,11 @@ std::vector<std::string>& Collected() {
     return texts;
 }
 
+int Collect(HWND, std::string_view text, std::string_view, UINT type) {
+    Collected().emplace_back(text);
+    return platform::DefaultButton(type);
+}
+
 }  // namespace
 
 void Fail(ExitCode code, std::string message) {
@@ -57,10 +62,14 @@ void WriteOutput(const std::string& path, std::string_view text) {
 
 void StartHost() {
     SetAppFmalloc(&mem::HostAllocate);
-    platform::SetMessageBoxPresenter([](HWND, std::string_view text, std::string_view, UINT type) {
-        Collected().emplace_back(text);
-        return platform::DefaultButton(type);
-    });
+    platform::SetMessageBoxPresenter(&Collect);
+}
+
+CollectedMessageBoxes::CollectedMessageBoxes()
+    : previous_(platform::SetMessageBoxPresenter(&Collect)) {}
+
+CollectedMessageBoxes::~CollectedMessageBoxes() {
+    platform::SetMessageBoxPresenter(std::move(previous_));
 }
 
 std::vector<std::string> TakeMessageBoxes() {

@@ -12,6 +12,7 @@
 
 #include "kestra/exit_codes.h"
 #include "kestra/project.h"
+#include "platform/message_box.h"
 #include "platform/win_types.h"
 
 namespace kestra::host {
@@ -41,6 +42,20 @@ void WriteOutput(const std::string& path, std::string_view text);
 void StartHost();
 // Returns and forgets the message box texts collected so far.
 std::vector<std::string> TakeMessageBoxes();
+
+// For one scope, collects the message boxes the libraries show (for LibraryMessages) where a
+// desktop host would show them otherwise; the host's own presenter is back afterwards.
+class CollectedMessageBoxes {
+  public:
+    CollectedMessageBoxes();
+    ~CollectedMessageBoxes();
+    CollectedMessageBoxes(const CollectedMessageBoxes&) = delete;
+    CollectedMessageBoxes& operator=(const CollectedMessageBoxes&) = delete;
+
+  private:
+    platform::MessageBoxPresenter previous_;
+};
+
 // " (the library said: ...)" for the collected texts, "" when there are none.
 std::string LibraryMessages();
 

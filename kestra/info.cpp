@@ -126,8 +126,8 @@ void AddInfoCommand(CLI::App& app) {
     CLI::App* info = app.add_subcommand(
         "info",
         "Show what a project holds: format, title, pages, fields, languages, tags, "
-        "recipes, alarms, PLC type and the driver that serves it");
-    info->add_option("PROJECT", options.project, "the project file")->required();
+        "recipes, alarms, PLC type and the driver that serves it.");
+    info->add_option("PROJECT", options.project, "The project file.")->required();
     info->callback([] { RunInfo(options); });
 }
 

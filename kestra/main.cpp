@@ -7,11 +7,14 @@
 
 #include "kestra/commands.h"
 #include "kestra/host.h"
+#include "kestra/usage.h"
 
 namespace kestra::host {
 
 int RunKestra(int argc, char** argv) {
-    CLI::App app{"kestra: projects, panel images, printing and cards of the Kestra panel tools"};
+    CLI::App app{"kestra: projects, panel images, printing and cards of the Kestra panel tools.",
+                 "kestra"};
+    SetUpUsage(app, "kestra " KESTRA_VERSION);
     app.require_subcommand(1);
     AddInfoCommand(app);
     AddCheckCommand(app);
@@ -19,11 +22,7 @@ int RunKestra(int argc, char** argv) {
     AddPanelImageCommand(app);
     AddPrintCommand(app);
     AddCardCommand(app);
-    app.footer(
-        "Exit codes: 0 success, 2 usage, 3 unreadable file, 4 not a project, 5 damaged "
-        "project, 6 repaired by check, 7 bad JSON document, 8 no driver, 9 driver "
-        "failure, 10 output not writable, 11 no card, 12 card full, 13 other card "
-        "failure.");
+    app.footer(UsageFooter());
     StartHost();
     try {
         app.parse(argc, argv);
@@ -43,15 +42,6 @@ int RunKestra(int argc, char** argv) {
 }
 
 }  // namespace kestra::host
-
-// Under the leak checker: allocations that Qt's system libraries keep until the process ends,
-// left out quietly.
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig\nleak:libdbus\n";
-}
-extern "C" const char* __lsan_default_options() {
-    return "print_suppressions=0";
-}
 
 int main(int argc, char** argv) {
     return kestra::host::RunKestra(argc, argv);

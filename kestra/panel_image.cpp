@@ -47,12 +47,14 @@ PanelImage BuildPanelImageOf(const std::string& file, bool check) {
 void AddPanelImageCommand(CLI::App& app) {
     static PanelImageOptions options;
     CLI::App* command = app.add_subcommand(
-        "panel-image", "Build the panel's image of a project with the project's PLC driver");
-    command->add_option("PROJECT", options.project, "the project file")->required();
-    command->add_option("-o,--output", options.output, "the panel image file to write")->required();
+        "panel-image", "Build the panel's image of a project with the project's PLC driver.");
+    command->add_option("PROJECT", options.project, "The project file.")->required();
+    command->add_option("-o,--output", options.output, "The panel image file to write.")
+        ->type_name("FILE")
+        ->required();
     command->add_flag("--check", options.check,
-                      "read the image back with the driver (SizeofProject, GetProject), build it "
-                      "again and compare");
+                      "Read the image back with the driver (SizeofProject, GetProject), build it "
+                      "again and compare.");
     command->callback([] { RunPanelImage(options); });
 }
 

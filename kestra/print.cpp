@@ -118,13 +118,18 @@ void AddPrintCommand(CLI::App& app) {
     CLI::App* print = app.add_subcommand(
         "print",
         "Print the project's PLC lines (the driver's header, headings and one line "
-        "per field) to a PDF file or as text");
-    print->add_option("PROJECT", options.project, "the project file")->required();
-    CLI::Option* pdf = print->add_option("--pdf", options.pdf, "the PDF file to write (A4)");
+        "per field) to a PDF file or as text.");
+    print->add_option("PROJECT", options.project, "The project file.")->required();
+    CLI::Option* pdf =
+        print->add_option("--pdf", options.pdf, "The PDF file to write, on A4 pages.")
+            ->type_name("FILE");
     CLI::Option* text =
-        print->add_flag("--text", options.text, "print as text (pages separated by a form feed)");
-    CLI::Option* output = print->add_option(
-        "-o,--output", options.output, "with --text: the text file (standard output otherwise)");
+        print->add_flag("--text", options.text, "Print as text, pages separated by a form feed.");
+    CLI::Option* output =
+        print
+            ->add_option("-o,--output", options.output,
+                         "The text file to write (standard output when not given).")
+            ->type_name("FILE");
     pdf->excludes(text);
     output->needs(text);
     print->callback([] { RunPrint(options); });

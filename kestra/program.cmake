@@ -12,12 +12,14 @@ add_library(kestra_host STATIC
     ${CMAKE_CURRENT_LIST_DIR}/panel_image.cpp
     ${CMAKE_CURRENT_LIST_DIR}/panel_compare.cpp
     ${CMAKE_CURRENT_LIST_DIR}/print.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/card.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/card.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/usage.cpp)
 target_link_libraries(kestra_host PUBLIC
     CLI11::CLI11 kestra_project_json plc_list_print KXC K32SSFDCApp kwindows_qt kdevices K32FABUTIL1
     K32FABUTIL2 kplatform Qt6::Gui)
 
 add_executable(kestra ${CMAKE_CURRENT_LIST_DIR}/main.cpp)
 target_link_libraries(kestra PRIVATE kestra_host)
+target_compile_definitions(kestra PRIVATE KESTRA_VERSION="${PROJECT_VERSION}")
 # The libraries it loads by name.
 add_dependencies(kestra K32PRJ200 K32PLC1)

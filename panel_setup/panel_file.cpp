@@ -30,7 +30,7 @@ std::vector<std::uint16_t> ParseVersionList(const std::string& text) {
 std::string FormatVersion(int version) {
     if (version == 0) return "All";
     char text[32];
-    std::snprintf(text, sizeof text, "%d.%0.2d", version / 100, version % 100);
+    std::snprintf(text, sizeof text, "%d.%.2d", version / 100, version % 100);
     return text;
 }
 
@@ -64,7 +64,7 @@ std::string CPanelFile::SectionName(int selector) {
             break;
     }
     char name[64];
-    std::snprintf(name, sizeof name, "%s.v%0.4d", "Attributes", selector);
+    std::snprintf(name, sizeof name, "%s.v%.4d", "Attributes", selector);
     return name;
 }
 

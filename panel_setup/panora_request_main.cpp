@@ -1,11 +1,6 @@
 // panora-request: plays the project editor. It builds a setup exchange block, asks Panora to
-// edit it through the client library, and prints what came back.
-//
-//   panora-request [--nodes N] [--model NAME] [--version V] [--project-size BYTES]
-//                  [--password TEXT] [--colour-graphics] [--forth] [--wait-ms MS]
-//                  [--save FILE]
-//
-// A request carries no password unless --password gives one.
+// edit it through the client library, and prints what came back; the request carries no
+// password unless --password gives one. `--help` shows the options.
 #include <QCoreApplication>
 #include <cstdio>
 #include <cstring>
@@ -32,18 +27,53 @@ struct Arguments {
     std::string password;
 };
 
-bool Parse(int argc, char** argv, Arguments& a) {
+constexpr const char* kUsage =
+    "Usage: panora-request [OPTIONS]\n"
+    "Plays the project editor: builds a panel setup exchange block, has Panora show the\n"
+    "\"Panel Setup\" sheet on it (starting Panora from the program folder when none is\n"
+    "running) and prints the block that comes back when the sheet is closed.\n"
+    "\n"
+    "Options:\n"
+    "  --nodes N             Network nodes in the block, 0 to 3 (0 by default).\n"
+    "  --model NAME          The panel model (\"KP-570 Color Panel\" by default).\n"
+    "  --version V           The panel's firmware version, 210 for 2.10 (the default).\n"
+    "  --project-size BYTES  The project's size for the memory budget (100000 by default).\n"
+    "  --password TEXT       The upload protection password (none by default).\n"
+    "  --colour-graphics     The project uses colour graphics.\n"
+    "  --forth               The settings page offers the Forth setting.\n"
+    "  --wait-ms MS          How long to look for a Panora just started, in milliseconds\n"
+    "                        (500 by default).\n"
+    "  --save FILE           Also write the block that came back to this file.\n"
+    "  -h, --help            Show this help and end.\n"
+    "\n"
+    "Exit codes: 0 the sheet answered, 1 no answer (the line \"error\" says why), 2 the\n"
+    "command line is wrong.\n";
+
+bool AsksForHelp(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) return true;
+    return false;
+}
+
+// What is wrong with the command line; empty when nothing is.
+std::string Parse(int argc, char** argv, Arguments& a) {
     for (int i = 1; i < argc; ++i) {
         const std::string opt = argv[i];
-        auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
-        const char* v = nullptr;
-        if (opt == "--colour-graphics")
+        if (opt == "--colour-graphics") {
             a.colourGraphics = true;
-        else if (opt == "--forth")
+            continue;
+        }
+        if (opt == "--forth") {
             a.forth = true;
-        else if (!(v = value()))
-            return false;
-        else if (opt == "--nodes")
+            continue;
+        }
+        const bool takesValue = opt == "--nodes" || opt == "--model" || opt == "--version" ||
+                                opt == "--project-size" || opt == "--wait-ms" || opt == "--save" ||
+                                opt == "--password";
+        if (!takesValue) return "unknown option " + opt;
+        if (i + 1 >= argc) return opt + " needs a value";
+        const char* v = argv[++i];
+        if (opt == "--nodes")
             a.nodes = std::atoi(v);
         else if (opt == "--model")
             a.model = v;
@@ -53,14 +83,16 @@ bool Parse(int argc, char** argv, Arguments& a) {
             a.projectSize = static_cast<std::uint32_t>(std::atol(v));
         else if (opt == "--wait-ms")
             a.waitMs = std::atoi(v);
-        else if (opt == "--save")
-            a.save = v;
         else if (opt == "--password")
             a.password = v;
         else
-            return false;
+            a.save = v;
     }
-    return a.nodes >= 0 && a.nodes <= 3 && a.password.size() < block::kPasswordSize;
+    if (a.nodes < 0 || a.nodes > 3) return "--nodes takes 0 to 3";
+    if (a.password.size() >= block::kPasswordSize)
+        return "--password takes at most " + std::to_string(block::kPasswordSize - 1) +
+               " characters";
+    return {};
 }
 
 void PutText(std::vector<std::uint8_t>& b, std::size_t offset, const std::string& text) {
@@ -98,13 +130,14 @@ std::vector<std::uint8_t> BuildBlock(const Arguments& a) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (AsksForHelp(argc, argv)) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
     QCoreApplication app(argc, argv);
     Arguments args;
-    if (!Parse(argc, argv, args)) {
-        std::fprintf(stderr,
-                     "usage: panora-request [--nodes 0-3] [--model NAME] [--version V] "
-                     "[--project-size BYTES] [--password TEXT] [--colour-graphics] [--forth] "
-                     "[--wait-ms MS] [--save FILE]\n");
+    if (const std::string wrong = Parse(argc, argv, args); !wrong.empty()) {
+        std::fprintf(stderr, "panora-request: %s (--help shows the usage)\n", wrong.c_str());
         return 2;
     }
     const auto request = BuildBlock(args);

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 #include "platform/records.h"
@@ -25,7 +26,11 @@ struct Slot {
     std::uint32_t locks = 0;
     std::uint8_t generation = 0;
     Kind kind = Kind::Global;
+    std::uint32_t arena = 0;  // the arena that owns the block, 0 for none
 };
+
+// The arena open on this thread, if any.
+thread_local Arena* openArena = nullptr;
 
 class Table {
   public:
@@ -55,20 +60,29 @@ class Table {
         slot.locks = 0;
         slot.kind = kind;
         ++live_[static_cast<int>(kind)];
-        return makeRef(index, slot.generation);
+        const Ref ref = makeRef(index, slot.generation);
+        if (openArena) adopt(*openArena, slot, ref);
+        return ref;
     }
 
-    bool free(Ref ref) {
+    bool owned(Ref ref, std::uint32_t arena) const {
+        const Slot* slot = find(ref);
+        return slot && slot->arena == arena;
+    }
+
+    // Frees a live block; with an arena given, only when the block belongs to it.
+    bool free(Ref ref, std::optional<std::uint32_t> arena = std::nullopt) {
         std::byte* data;
         {
             std::lock_guard lock(mutex_);
             Slot* slot = find(ref);
-            if (!slot) return false;
+            if (!slot || (arena && slot->arena != *arena)) return false;
             data = slot->data;
             --live_[static_cast<int>(slot->kind)];
             slot->data = nullptr;
             slot->size = 0;
             slot->locks = 0;
+            slot->arena = 0;
             ++slot->generation;
             free_.push_back(ref & kIndexMask);
         }
@@ -126,6 +140,11 @@ class Table {
     }
 
   private:
+    // Records a new block as the arena's. The arena's list also keeps references of blocks
+    // freed since; it is thinned out whenever it has doubled, so that it stays proportional to
+    // the arena's live blocks.
+    void adopt(Arena& arena, Slot& slot, Ref ref);
+
     static Ref makeRef(std::uint32_t index, std::uint8_t generation) {
         return index | (static_cast<Ref>(generation) << kIndexBits);
     }
@@ -147,6 +166,57 @@ Table& table() {
 }
 
 }  // namespace
+
+struct ArenaAccess {
+    static std::uint32_t id(const Arena& arena) { return arena.id_; }
+    static std::vector<Ref>& refs(Arena& arena) { return arena.refs_; }
+    static std::size_t& compactedAt(Arena& arena) { return arena.compactedAt_; }
+};
+
+namespace {
+
+void Table::adopt(Arena& arena, Slot& slot, Ref ref) {
+    const std::uint32_t id = ArenaAccess::id(arena);
+    slot.arena = id;
+    std::vector<Ref>& refs = ArenaAccess::refs(arena);
+    std::size_t& compactedAt = ArenaAccess::compactedAt(arena);
+    if (refs.size() >= 2 * compactedAt + 1024) {
+        // A slot that came round to the same reference is listed twice.
+        std::erase_if(refs, [&](Ref r) { return !owned(r, id); });
+        std::sort(refs.begin(), refs.end());
+        refs.erase(std::unique(refs.begin(), refs.end()), refs.end());
+        compactedAt = refs.size();
+    }
+    refs.push_back(ref);
+}
+
+std::atomic<std::uint32_t> nextArenaId{1};
+
+}  // namespace
+
+Arena::Arena() : id_(nextArenaId.fetch_add(1)) {}
+
+void Arena::release() {
+    std::vector<Ref> refs = std::exchange(refs_, {});
+    compactedAt_ = 0;
+    for (Ref ref : refs) table().free(ref, id_);
+}
+
+std::size_t Arena::liveBlocks() const {
+    std::vector<Ref> live;
+    for (Ref ref : refs_)
+        if (table().owned(ref, id_)) live.push_back(ref);
+    std::sort(live.begin(), live.end());
+    return static_cast<std::size_t>(std::unique(live.begin(), live.end()) - live.begin());
+}
+
+Arena::Scope::Scope(Arena& arena) : previous_(openArena) {
+    openArena = &arena;
+}
+
+Arena::Scope::~Scope() {
+    openArena = previous_;
+}
 
 Ref Allocate(std::size_t size, Kind kind) {
     return table().allocate(size, kind);

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <vector>
 
 #include "platform/win_types.h"
 
@@ -67,6 +68,42 @@ std::size_t LiveBlocks(Kind kind);
 // it (or their own) with SetAppFmalloc.
 using HostAllocFn = Ref (*)(std::uint32_t size);
 Ref HostAllocate(std::uint32_t size);
+
+// An arena owns the blocks allocated on its thread while it is open. Releasing it frees
+// those of them that are still alive, whoever allocated them: a host that loads whole projects
+// and drops them again (the libraries allocate a project's tables and never free them) gives
+// each loaded project an arena and releases it with the project. A block freed before stays
+// freed; a block allocated while no arena, or another one, is open is not the arena's.
+class Arena {
+  public:
+    Arena();
+    ~Arena() { release(); }
+    Arena(const Arena&) = delete;
+    Arena& operator=(const Arena&) = delete;
+
+    // Frees every live block of the arena; the arena stays usable.
+    void release();
+    // Live blocks of the arena.
+    std::size_t liveBlocks() const;
+
+    // Makes an arena the open one on this thread for a scope; scopes nest.
+    class Scope {
+      public:
+        explicit Scope(Arena& arena);
+        ~Scope();
+        Scope(const Scope&) = delete;
+        Scope& operator=(const Scope&) = delete;
+
+      private:
+        Arena* previous_;
+    };
+
+  private:
+    friend struct ArenaAccess;
+    std::uint32_t id_;
+    std::vector<Ref> refs_;
+    std::size_t compactedAt_ = 0;
+};
 
 namespace detail {
 std::byte* Lock(Ref ref);

@@ -193,7 +193,8 @@ bool ReadAddress(const ModelRow& row, std::string_view text, uPLCADR& ref, bool 
     if (!cursor.atEnd() && cursor.peek() != row.bitSeparator) return false;
 
     if (!FormatAllowed(kNumeric, kClassPlcData, kDataBlock, format)) format = row.preferredFormat;
-    const ElementRange range = ElementRangeFor(row, preferred ? kAscii : format, kFormatKnown, 0);
+    const ElementRange range =
+        ElementRangeFor(row, preferred ? unsigned{kAscii} : format, kFormatKnown, 0);
     if (!range.holds(*element)) return false;
     unsigned byteOffset = static_cast<unsigned>(*element) * kElementSize + match->rightByte;
 

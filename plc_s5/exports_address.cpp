@@ -117,7 +117,7 @@ BOOL ExpValidatePLCAddress(uPLCADR* ref, const uPLCSETUP* setup, sTARGSETUP* pro
 }
 
 void SetToTagAddress(uPLCADR* destination, const uPLCADR* tagRef, const uPLCSETUP*) {
-    if (destination && tagRef) std::memmove(destination, tagRef, kAddressBytes);
+    if (destination && tagRef) std::memmove(static_cast<void*>(destination), tagRef, kAddressBytes);
 }
 
 BOOL IsTagContextValid(const void* context, const uPLCADR* tagRef) {

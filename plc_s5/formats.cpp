@@ -62,7 +62,7 @@ unsigned ResetDataFormat(const ModelRow& row, uPLCADR& ref, unsigned fieldType,
 RuntimeFormat DataFormToRuntime(unsigned format, bool signedFlag, unsigned bit,
                                 unsigned textLength) {
     const FormatInfo* info = FormatFor(format);
-    const unsigned typeCode = info ? info->typeCode : kTypeBit;
+    const unsigned typeCode = info ? info->typeCode : unsigned{kTypeBit};
     RuntimeFormat runtime{};
     runtime[0] = static_cast<std::uint8_t>((typeCode & kRuntimeTypeMask) |
                                            (info && info->swapped ? kRuntimeSwap : 0));

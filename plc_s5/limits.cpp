@@ -20,7 +20,7 @@ struct Bounds {
 // Bounds of a limit by the format's type code, signedness and BCD flag.
 Bounds LimitBounds(unsigned format, bool signedBounds) {
     const FormatInfo* info = FormatFor(format);
-    const unsigned typeCode = info ? info->typeCode : kTypeWord;
+    const unsigned typeCode = info ? info->typeCode : unsigned{kTypeWord};
     const bool bcd = info && info->bcd;
     // The BCD formats carry type code 0; their size tells their width.
     const unsigned size = info ? info->size : 2;
@@ -298,7 +298,7 @@ std::int32_t ScaleFactorFromText(ScaleFactor which, sDISPFORMAT& display, unsign
         return 0;
     }
     const FormatInfo* info = FormatFor(format);
-    const unsigned typeCode = info ? info->typeCode : kTypeDword;
+    const unsigned typeCode = info ? info->typeCode : unsigned{kTypeDword};
     Bounds bounds = typeCode == kTypeBit     ? Bounds{0, 1}
                     : typeCode == kTypeWord  ? Bounds{-32768, 32767}
                     : typeCode == kTypeDword ? Bounds{-2147483647, 2147483647}

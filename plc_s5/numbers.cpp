@@ -114,7 +114,7 @@ std::int32_t ScaleForward(std::int32_t x, const Scaling& s) {
         std::uint64_t m = ScaledMagnitude(Abs(x), Abs(s.a), Abs(s.b));
         magnitude = static_cast<std::int64_t>(std::min<std::uint64_t>(m, 0x7FFFFFFF));
     }
-    const bool negative = (x < 0) != (s.a < 0) != (s.b < 0);
+    const bool negative = ((x < 0) != (s.a < 0)) != (s.b < 0);
     const std::int64_t y = (negative ? -magnitude : magnitude) + s.c;
     return static_cast<std::int32_t>(Clamp(y, std::numeric_limits<std::int32_t>::min(),
                                            std::numeric_limits<std::int32_t>::max()));
@@ -125,7 +125,7 @@ std::int32_t ScaleBackward(std::int32_t y, const Scaling& s, bool signedField) {
     std::int64_t magnitude = -1;
     if (s.a != 0)
         magnitude = static_cast<std::int64_t>(ScaledMagnitude(Abs(difference), Abs(s.b), Abs(s.a)));
-    const bool negative = (difference < 0) != (s.a < 0) != (s.b < 0);
+    const bool negative = ((difference < 0) != (s.a < 0)) != (s.b < 0);
     const std::int64_t x = negative ? -magnitude : magnitude;
     if (signedField)
         return static_cast<std::int32_t>(Clamp(x, std::numeric_limits<std::int32_t>::min(),

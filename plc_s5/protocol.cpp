@@ -257,7 +257,7 @@ unsigned LayoutAreas(uPLCADR& first, ProjectRecord& record, unsigned flags) {
 
 void ResetAreasForImage(ProjectRecord& record, std::uint8_t dataBlock) {
     S5LinkParams& p = LinkParams(record);
-    std::memset(&p, 0, sizeof p);
+    std::memset(static_cast<void*>(&p), 0, sizeof p);
     SetSizes(p, kImageSizes);
     auto areas = p.areas();
     for (unsigned a = 0; a < 4; ++a) {

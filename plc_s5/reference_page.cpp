@@ -184,7 +184,8 @@ std::vector<LONG> PassingFormats(const View& v) {
 void ValidateFormat(View& v) {
     const std::vector<LONG> formats = PassingFormats(v);
     if (std::find(formats.begin(), formats.end(), LONG{v.ref.dataFormat}) == formats.end())
-        v.ref.dataFormat = formats.empty() ? kNoFormat : static_cast<std::uint8_t>(formats.front());
+        v.ref.dataFormat =
+            formats.empty() ? std::uint8_t{kNoFormat} : static_cast<std::uint8_t>(formats.front());
 }
 
 void ValidateElement(View& v) {

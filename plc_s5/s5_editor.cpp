@@ -520,11 +520,6 @@ int Usage() {
 
 }  // namespace
 
-// Under the leak checker: allocations that Qt's system libraries keep until the process ends.
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig\nleak:libdbus\n";
-}
-
 int main(int argc, char** argv) {
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) {

@@ -343,7 +343,8 @@ void Loader::readAttributeField(std::size_t at, FieldRecord& field) {
     static constexpr std::uint8_t kFormatOfRuntimeKind[] = {kBit,  kByte,  kWord,
                                                             kWord, kDword, kAscii};
     AttributeByte(field) |= kAttributeFromPlc;
-    field.plc.dataFormat = image.runtimeKind < 6 ? kFormatOfRuntimeKind[image.runtimeKind] : kWord;
+    field.plc.dataFormat =
+        image.runtimeKind < 6 ? kFormatOfRuntimeKind[image.runtimeKind] : std::uint8_t{kWord};
     field.plc.bit = image.bit;
     field.plc.dataBlock = image.dataBlock;
     field.plc.byteOffset = image.byteOffset.get();

@@ -74,7 +74,7 @@ class OptionReader {
     void read(ExtensionRecord& ext) {
         auto start = c_.in.peek(OptionHead::kShortSize, "option block head");
         OptionHead head{};
-        std::memcpy(&head, start.data(), OptionHead::kShortSize);
+        std::memcpy(static_cast<void*>(&head), start.data(), OptionHead::kShortSize);
         if (head.check2 == 0 || head.check4 == 0) {
             ext.optionFlags &= ~ExtensionRecord::kOptionBits;
             return;

@@ -37,7 +37,8 @@ void readTextSet(LoadContext& c, Slot& slot, std::size_t count) {
     c.in.needBytes(count, kTextEntryValues + 8, "text set");
     std::vector<TextEntry> entries(count);
     for (TextEntry& e : entries) {
-        std::memcpy(&e, c.in.take(kTextEntryValues, "text entry").data(), kTextEntryValues);
+        std::memcpy(static_cast<void*>(&e), c.in.take(kTextEntryValues, "text entry").data(),
+                    kTextEntryValues);
         e.blobA = ReadBlob(c, false);
         e.blobB = ReadBlob(c, false);
     }
@@ -64,7 +65,8 @@ void ReadResources(LoadContext& c) {
     ext.resources = 0;
     if (ext.resourcesPresent == 0u) return;
     ResourceSection section{};
-    std::memcpy(&section, c.in.take(kResourceHeadSize, "resource head").data(), kResourceHeadSize);
+    std::memcpy(static_cast<void*>(&section), c.in.take(kResourceHeadSize, "resource head").data(),
+                kResourceHeadSize);
     for (std::size_t slot = 0; slot < kResourceSlots; ++slot) {
         if (section.marks[slot] == 0) continue;
         ResourceRecord r{};

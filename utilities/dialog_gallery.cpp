@@ -137,11 +137,6 @@ int checkPlaces(kp::qt::QtHost& host, HWND dialog, const DialogTemplate& t) {
 
 }  // namespace
 
-// Under the leak checker: allocations that Qt's system libraries keep until the process ends.
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig\nleak:libdbus\n";
-}
-
 namespace {
 
 int usage() {

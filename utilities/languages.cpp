@@ -84,7 +84,7 @@ BOOL DefaultToMultiLang(void* projectBlock) {
         mem::Ref set = allocate(kestra::kResourceSlots * sizeof(TextEntry));
         auto entries = blocks::Records<TextEntry>(set, kestra::kResourceSlots);
         if (!set || !entries) return FALSE;
-        std::memset(entries->data(), 0, entries->size_bytes());
+        std::memset(static_cast<void*>(entries->data()), 0, entries->size_bytes());
         for (std::size_t slot = 0; slot < kestra::kResourceSlots; ++slot) {
             if (ResourceRecord* resource = resourceAt(*resources, slot)) {
                 (*entries)[slot].value0 =

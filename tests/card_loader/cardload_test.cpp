@@ -58,7 +58,11 @@ const std::string kUsage =
     "/ver                    Displays versions of the Norvel code on the card.\n"
     "/wcefs [blocks][type][subtype]         Creates placeholder for WCE file system.\n"
     "/wince <filename><type><subtype>[name] Starts Windows CE file download.\n"
-    "\n";
+    "\n"
+    "These options end the run (options after them are not run): /info, /unformat, /dump, "
+    "/boot, /firm, /mips, /mser, /delappl, /delproj, /delboot, /delfirm, /delmips, /delmser, "
+    "/delfont, /raw, /uplraw, /uplboot, /uplfirm, /uplmips, /uplmser, /help; /uplrom too when "
+    "the card is not formatted. Numbers are decimal, or hexadecimal after 0x.\n";
 
 const std::string kInfo4MB =
     "Manufacturer: SmartMedia 3.3V\n"
@@ -124,6 +128,77 @@ TEST_F(Cardload, HelpPrintsTheUsageAndStops) {
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.out, kUsage);
     EXPECT_FALSE(Has(run({"/info"}).out, "Formatted:    Yes"));
+}
+
+TEST_F(Cardload, TheUsualHelpRequestsPrintTheUsageAndRunNothing) {
+    environment["KESTRA_CARD_READER"] = "none";  // any card work would fail
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{"--help"}, {"-h"}, {"/?"}, {"/format", "--help"}}) {
+        const ProgramRun result = run(arguments);
+        EXPECT_EQ(result.exitCode, 0) << arguments.back();
+        EXPECT_EQ(result.out, kUsage) << arguments.back();
+        EXPECT_EQ(result.err, "") << arguments.back();
+    }
+}
+
+TEST_F(Cardload, NumbersAreDecimalOrHexadecimal) {
+    environment["KESTRA_SIM_PORT"] = "0x278";
+    for (const char* port : {"632", "0x278", "0X278"})
+        EXPECT_EQ(run({"/port", port, "/info"}).exitCode, 0) << port;
+    environment["KESTRA_SIM_PORT"] = std::nullopt;
+
+    ASSERT_EQ(run({"/uplraw", path("part.raw"), "0x3"}).exitCode, 0);
+    EXPECT_EQ(folder.read("part.raw").size(), 3u * 16 * 528);
+    ASSERT_EQ(run({"/wcefs", "0x5", "0x28", "0X1"}).exitCode, 0);
+    ASSERT_EQ(run({"/wince", file("img.bin", "w"), "0x29", "0x2", "Hex"}).exitCode, 0);
+    const std::string listing = contents();
+    EXPECT_TRUE(Has(listing, "  40       1 Windows CE file system Windows CE file system"))
+        << listing;
+    EXPECT_TRUE(Has(listing, "  41       2 Windows CE file        Hex")) << listing;
+    EXPECT_EQ(run({"/wcefs", "0xZ"}).exitCode, 4122 & 0xFF) << "no number: 0 blocks";
+}
+
+// The lines of standard error that report options as not run.
+std::string NotRun(const std::string& err) {
+    std::string lines;
+    for (std::size_t at = 0, end; at < err.size(); at = end + 1) {
+        end = std::min(err.find('\n', at), err.size());
+        const std::string line = err.substr(at, end - at + 1);
+        if (Has(line, "' was not run: ")) lines += line;
+    }
+    return lines;
+}
+
+TEST_F(Cardload, OptionsAfterTheEndOfTheRunAreReportedAsNotRun) {
+    ASSERT_EQ(run({"/format"}).exitCode, 0);
+    const std::string dumpFile = path("d.html");
+    const struct {
+        std::vector<std::string> arguments;
+        std::string notRun;
+    } cases[] = {
+        // A value that begins with "/" goes with its option.
+        {{"/ver", "/info", "/dump", dumpFile},
+         "cardload: '/dump " + dumpFile + "' was not run: '/info' ends the run.\n"},
+        // The settings were taken by the earlier passes.
+        {{"/help", "/card", "4", "/flagcode", "0x3", "/diswcedlg", "/test"},
+         "cardload: '/test' was not run: '/help' ends the run.\n"},
+        {{"/uplraw", path("u.raw"), "2", "/ver", "/wince", path("w.bin"), "1", "2", "/types"},
+         "cardload: '/ver' was not run: '/uplraw' ends the run.\n"
+         "cardload: '/wince " +
+             path("w.bin") +
+             " 1 2' was not run: '/uplraw' ends the run.\n"
+             "cardload: '/types' was not run: '/uplraw' ends the run.\n"},
+        {{"/rom", path("missing.rom"), "/ver"},
+         "cardload: '/ver' was not run: the run ended when '/rom' failed.\n"},
+        {{"/ver", "/info"}, ""},
+    };
+    for (const auto& c : cases) {
+        const ProgramRun result = run(c.arguments);
+        EXPECT_EQ(NotRun(result.err), c.notRun) << c.arguments.front();
+    }
+    EXPECT_FALSE(kestra::platform::FileExists(dumpFile));
+    EXPECT_EQ(run({"/ver", "/info", "/dump", dumpFile}).out.find("Boot version:"), 0u)
+        << "what came before the end was run";
 }
 
 TEST_F(Cardload, InfoBeforeFormatShowsTheCardUnformattedAndStops) {
@@ -274,7 +349,9 @@ TEST_F(Cardload, TypesVersionsAndInformationInTheirOrder) {
 TEST_F(Cardload, UnknownOptionShowsItsMessageAndTheUsage) {
     const ProgramRun result = run({"/bogus", "/format"});
     EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.err, "cardload: Unknown command '/bogus' is found.\n\n");
+    EXPECT_EQ(result.err,
+              "cardload: Unknown command '/bogus' is found.\n\n"
+              "cardload: '/format' was not run: the run ended at '/bogus'.\n");
     EXPECT_EQ(result.out, kUsage);
 }
 
@@ -293,7 +370,9 @@ TEST_F(Cardload, CodeFilesGoBothWaysAndFailuresBecomeExitCodes) {
     EXPECT_FALSE(kestra::platform::FileExists(path("boot.out")));
 
     result = run({"/delfirm", "ignored", "/ver"});
-    EXPECT_EQ(result.err, "SSFDC card: Delete the firmware file from the SSFDC card?\n");
+    EXPECT_EQ(result.err,
+              "SSFDC card: Delete the firmware file from the SSFDC card?\n"
+              "cardload: '/ver' was not run: '/delfirm' ends the run.\n");
     EXPECT_EQ(result.out, "") << "the run stopped";
     EXPECT_TRUE(Has(run({"/ver"}).out, "Firmware version:     not on card\n"));
 

@@ -1,5 +1,17 @@
-# cmake -DBUILD_DIR=<build tree> -DWORK_DIR=<scratch folder> -P check_install.cmake
+# cmake -DBUILD_DIR=<build tree> -DWORK_DIR=<scratch folder> -DSANITIZED=ON|OFF
+#       [-DPACKAGE_OUT=<folder>] -P check_install.cmake
+#
+# Installs the build tree and makes its Debian package, both into WORK_DIR, and checks them:
+# what lands where, what stays out, that an installed program starts through its launcher, the
+# package's contents and dependencies, and what the binaries were built with. SANITIZED says
+# what the tree was configured with: ON, every installed program and library must carry the
+# sanitizer runtime (so the check that finds it is seen to work on every file); OFF, none may.
+# With PACKAGE_OUT, the package that passed is copied there.
 cmake_minimum_required(VERSION 3.25)
+
+if(NOT DEFINED SANITIZED)
+    message(FATAL_ERROR "SANITIZED=ON|OFF: what the build tree was configured with")
+endif()
 
 # expect(<if() condition> MESSAGE <text>): stop with the text unless the condition holds.
 function(expect)
@@ -82,3 +94,55 @@ foreach(file ./usr/bin/kestra ./usr/lib/kestra/kestra ./usr/lib/kestra/K32PRJ200
     string(REPLACE "+" "\\+" pattern "${file}")
     expect(contents MATCHES " ${pattern}\n" MESSAGE "not in the package: ${file}")
 endforeach()
+
+# The binaries: with the sanitizers or without them, as the tree was configured, both as
+# installed and as packed (stripped, so only their dynamic symbols are left to tell).
+find_program(NM nm REQUIRED)
+
+# check_binaries(<folder>): every ELF file below the folder.
+function(check_binaries folder)
+    file(GLOB_RECURSE files LIST_DIRECTORIES false ${folder}/*)
+    set(checked 0)
+    foreach(file IN LISTS files)
+        if(IS_SYMLINK ${file})
+            continue()
+        endif()
+        file(READ ${file} magic LIMIT 4 HEX)
+        if(NOT magic STREQUAL "7f454c46")
+            continue()
+        endif()
+        math(EXPR checked "${checked} + 1")
+        run(symbols rc ${NM} -D ${file})
+        expect(rc EQUAL 0 MESSAGE "nm cannot read ${file}: ${symbols}")
+        set(asan NO)
+        set(ubsan NO)
+        if(symbols MATCHES " __asan_init\n")
+            set(asan YES)
+        endif()
+        if(symbols MATCHES " __ubsan_")
+            set(ubsan YES)
+        endif()
+        if(SANITIZED)
+            expect(asan AND ubsan MESSAGE
+                   "${file}: the sanitizer runtime is not found in a sanitizer build (AddressSanitizer ${asan}, UndefinedBehaviorSanitizer ${ubsan})")
+            if(NOT file MATCHES "\\.so$")
+                expect(symbols MATCHES " __lsan_default_suppressions\n"
+                       MESSAGE "${file}: a program without the leak checker's defaults")
+            endif()
+        else()
+            expect(NOT asan AND NOT ubsan MESSAGE
+                   "${file} carries a sanitizer runtime (AddressSanitizer ${asan}, UndefinedBehaviorSanitizer ${ubsan}): package a tree built with -DKESTRA_SANITIZE=OFF")
+        endif()
+    endforeach()
+    expect(checked GREATER 10 MESSAGE "only ${checked} binaries found in ${folder}")
+endfunction()
+
+check_binaries(${prefix})
+set(unpacked ${WORK_DIR}/unpacked)
+run(out rc ${DPKG_DEB} -x ${debs} ${unpacked})
+expect(rc EQUAL 0 MESSAGE "dpkg-deb cannot unpack ${debs}: ${out}")
+check_binaries(${unpacked})
+
+if(PACKAGE_OUT)
+    file(COPY ${debs} DESTINATION ${PACKAGE_OUT})
+endif()

@@ -7,6 +7,8 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <numeric>
+#include <regex>
+#include <sstream>
 
 #include "card_loader/run_program.h"
 #include "kestra/project.h"
@@ -487,7 +489,93 @@ TEST_F(KestraProgram, UsageAndHelp) {
         EXPECT_EQ(run.exitCode, 0) << help[0];
         EXPECT_NE(run.out.find("Usage:"), std::string::npos) << help[0];
     }
-    EXPECT_NE(kestra({"--help"}).out.find("10 output not writable"), std::string::npos);
+    const std::string help = kestra({"--help"}).out;
+    EXPECT_NE(help.find("\n  10  an output file cannot be written"), std::string::npos) << help;
+    EXPECT_NE(help.find("\n  70  a fault of the program itself\n"), std::string::npos) << help;
+    const ProgramRun version = kestra({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_TRUE(std::regex_match(version.out, std::regex("kestra [0-9]+\\.[0-9]+\\.[0-9]+\n")))
+        << version.out;
+}
+
+// The entries of the help's lists (arguments, options, subcommands): each name with its
+// description, the description's wrapped lines joined again.
+std::map<std::string, std::string> HelpEntries(const std::string& help) {
+    std::map<std::string, std::string> entries;
+    std::istringstream lines(help);
+    std::string line, name;
+    bool inList = false;
+    while (std::getline(lines, line)) {
+        if (line == "Positionals:" || line == "Options:" || line == "Subcommands:") {
+            inList = true;
+        } else if (line.empty() || line[0] != ' ') {
+            inList = false;
+        } else if (inList && line.compare(0, 3, "   ") != 0) {
+            const std::size_t split = line.find("  ", 2);
+            name = line.substr(2, split - 2);
+            entries[name] =
+                split == std::string::npos ? "" : line.substr(line.find_first_not_of(' ', split));
+        } else if (inList) {
+            entries[name] += " " + line.substr(line.find_first_not_of(' '));
+        }
+    }
+    return entries;
+}
+
+TEST_F(KestraProgram, HelpNamesTheProgramAndDescribesEachEntryInSentences) {
+    for (const std::string command : {"", "info", "check", "export", "import", "panel-image",
+                                      "print", "card", "card send", "card list"}) {
+        std::vector<std::string> arguments;
+        std::istringstream words(command);
+        for (std::string word; words >> word;) arguments.push_back(word);
+        arguments.push_back("--help");
+        const std::string help = kestra(arguments).out;
+        const std::string usage = "Usage: kestra " + (command.empty() ? "" : command + " ");
+        EXPECT_NE(help.find("\n" + usage), std::string::npos) << help;
+        const auto entries = HelpEntries(help);
+        EXPECT_FALSE(entries.empty()) << help;
+        for (const auto& [name, description] : entries) {
+            EXPECT_FALSE(description.empty()) << command << ": " << name;
+            EXPECT_TRUE(std::isupper(static_cast<unsigned char>(description.front())) &&
+                        description.back() == '.')
+                << command << ": " << name << ": " << description;
+            EXPECT_EQ(
+                std::regex_search(name + " " + description, std::regex("Excludes|Needs:|REQUIRED")),
+                false)
+                << command << ": " << name << ": " << description;
+        }
+    }
+    const auto print = HelpEntries(kestra({"print", "--help"}).out);
+    EXPECT_EQ(print.at("--pdf FILE"), "The PDF file to write, on A4 pages. Not with --text.");
+    EXPECT_EQ(print.at("-o,--output FILE"),
+              "The text file to write (standard output when not given). Only with --text.");
+}
+
+TEST_F(KestraProgram, TheExamplesOfTheHelpRunAsShown) {
+    const std::string help = kestra({"--help"}).out;
+    const auto start = help.find("Examples");
+    ASSERT_NE(start, std::string::npos) << help;
+    std::vector<std::vector<std::string>> examples;
+    std::istringstream lines(help.substr(help.find('\n', start) + 1));
+    for (std::string line; std::getline(lines, line) && !line.empty();) {
+        std::istringstream words(line);
+        std::string word;
+        ASSERT_TRUE(words >> word && word == "kestra") << line;
+        examples.emplace_back();
+        while (words >> word) examples.back().push_back(word);
+    }
+    ASSERT_FALSE(examples.empty());
+    const std::string work = folder.file("program-folder");
+    fs::create_directories(work);
+    fs::create_directory_symlink(
+        kestra::platform::JoinPath(kestra::platform::ProgramFolder(), "samples"),
+        work + "/samples");
+    InFolder in(work);
+    for (const auto& example : examples) {
+        const ProgramRun run = kestra(example);
+        EXPECT_EQ(run.exitCode, 0) << example.front() << ": " << run.err;
+    }
+    EXPECT_NE(kestra({"card", "list"}).out.find("sample.kpr"), std::string::npos);
 }
 
 // The first number in a document and its JSON pointer.

@@ -184,3 +184,79 @@ TEST(Allocations, FreesEverythingUnlessKeptAndRefusesShortHostBlocks) {
     EXPECT_EQ(none.host(4), 0u);
     EXPECT_EQ(mem::LiveBlocks(mem::Kind::Host) + mem::LiveBlocks(mem::Kind::Global), before + 3);
 }
+
+TEST(Arena, ReleaseFreesTheBlocksAllocatedWhileItWasOpenAndNoOthers) {
+    mem::Arena arena;
+    HGLOBAL before = GlobalAlloc(GHND, 8);
+    mem::Ref host, global, freedEarly, nested;
+    {
+        mem::Arena::Scope open(arena);
+        host = mem::HostAllocate(16);
+        global = GlobalAlloc(GHND, 32);
+        freedEarly = mem::HostAllocate(4);
+        mem::Arena inner;
+        {
+            mem::Arena::Scope innerOpen(inner);
+            nested = mem::HostAllocate(4);  // the inner arena's, not the outer one's
+        }
+        EXPECT_EQ(inner.liveBlocks(), 1u);
+        inner.release();
+        EXPECT_FALSE(mem::IsLive(nested));
+    }
+    HGLOBAL after = GlobalAlloc(GHND, 8);
+    ASSERT_TRUE(mem::Free(freedEarly));
+    EXPECT_EQ(arena.liveBlocks(), 2u);
+    arena.release();
+    EXPECT_FALSE(mem::IsLive(host));
+    EXPECT_FALSE(mem::IsLive(global));
+    EXPECT_TRUE(mem::IsLive(before));
+    EXPECT_TRUE(mem::IsLive(after));
+    EXPECT_EQ(arena.liveBlocks(), 0u);
+    GlobalFree(before);
+    GlobalFree(after);
+}
+
+TEST(Arena, ABlockFreedAndItsSlotTakenByAnotherOwnerSurvivesTheRelease) {
+    mem::Arena arena;
+    mem::Ref early;
+    {
+        mem::Arena::Scope open(arena);
+        early = mem::HostAllocate(8);
+    }
+    mem::Free(early);
+    // Freed slots are reused first; go round the generations of the slot so that an old
+    // reference could name the new block, which must still not be taken for the arena's.
+    std::vector<mem::Ref> others;
+    for (int i = 0; i < 600; ++i) {
+        mem::Ref other = mem::HostAllocate(8);
+        if (other == early) {
+            others.push_back(other);
+            break;
+        }
+        mem::Free(other);
+    }
+    ASSERT_EQ(others.size(), 1u) << "the slot came round to the same reference";
+    arena.release();
+    EXPECT_TRUE(mem::IsLive(others[0]));
+    mem::Free(others[0]);
+}
+
+TEST(Arena, ManyShortLivedBlocksDoNotKeepItsLiveBlocksFromBeingFound) {
+    mem::Arena arena;
+    const std::size_t before = mem::LiveBlocks(mem::Kind::Host);
+    std::vector<mem::Ref> kept;
+    {
+        mem::Arena::Scope open(arena);
+        for (int i = 0; i < 20000; ++i) {
+            mem::Ref temporary = mem::HostAllocate(16);
+            if (i % 1000 == 0)
+                kept.push_back(temporary);
+            else
+                mem::Free(temporary);
+        }
+    }
+    EXPECT_EQ(arena.liveBlocks(), kept.size());
+    arena.release();
+    for (mem::Ref ref : kept) EXPECT_FALSE(mem::IsLive(ref));
+    EXPECT_EQ(mem::LiveBlocks(mem::Kind::Host), before);
+}

@@ -1,0 +1,275 @@
+// The workbench on the large benchmark project (200 pages of 100 fields, three languages):
+// opening it and showing its first page against the store's own load of the same image, one
+// change and one undo step, a page of 10,000 fields as a table, and the program's start-up.
+// The ratios against the store's load, measured in the same run, are printed at the end.
+#include <benchmark/benchmark.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QTableView>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "extension_classes/plc_driver.h"
+#include "kestra/driver.h"
+#include "kestra/host.h"
+#include "large_project.h"
+#include "platform/files.h"
+#include "workbench/field_table_model.h"
+#include "workbench/main_window.h"
+#include "workbench/project_document.h"
+#include "workbench/project_pages.h"
+#include "workbench/questions.h"
+
+using namespace kestra;
+using namespace kestra::bench;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The image offsets of the project code and the PLC model: the large project is made an S5
+// project, so that the driver writes its addresses as it does for any S5 project.
+constexpr std::size_t kRecordAt = 48;
+constexpr std::size_t kProjectCodeAt = kRecordAt + 81;
+constexpr std::size_t kModelAt = kRecordAt + 17 + 1;
+constexpr int kWideFields = 10000;
+
+struct Files {
+    fs::path folder =
+        fs::temp_directory_path() / ("kestra-workbench-bench-" + std::to_string(getpid()));
+    std::string large, wide;
+
+    Files() {
+        fs::create_directories(folder / "config");
+        fs::create_directories(folder / "data");
+        setenv("XDG_CONFIG_HOME", (folder / "config").c_str(), 1);
+        setenv("XDG_DATA_HOME", (folder / "data").c_str(), 1);
+        setenv("KESTRA_REGISTRY", (folder / "registry.reg").c_str(), 1);
+        std::vector<std::uint8_t> image(Large().bytes().begin(), Large().bytes().end());
+        image[kProjectCodeAt] = 1;
+        image[kModelAt] = 1;
+        large = write("large.kpr", image);
+    }
+    ~Files() {
+        std::error_code ignored;
+        fs::remove_all(folder, ignored);
+    }
+    std::string write(const std::string& name, const std::vector<std::uint8_t>& bytes) const {
+        const std::string path = (folder / name).string();
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
+        return path;
+    }
+};
+
+Files& files() {
+    static Files instance;
+    return instance;
+}
+
+QApplication& Application() {
+    static int argc = 1;
+    static char name[] = "workbench_bench";
+    static char* argv[] = {name, nullptr};
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
+}
+
+workbench::MainWindow& Window() {
+    static workbench::MainWindow* window = [] {
+        Application();
+        host::StartHost();
+        // Nothing here is to be kept: every question is answered with "discard".
+        workbench::SetAnswerer([](const workbench::Question&) { return QMessageBox::Discard; });
+        auto* made = new workbench::MainWindow;
+        made->setAttribute(Qt::WA_DeleteOnClose, false);
+        made->show();
+        return made;
+    }();
+    return *window;
+}
+
+// The baseline: the store's load of the image, as the workbench binds it.
+void StoreLoad(benchmark::State& state) {
+    host::StartHost();
+    const auto bytes = Large().bytes();
+    const host::Bytes image(bytes.begin(), bytes.end());
+    for (auto _ : state) {
+        mem::Arena arena;
+        {
+            mem::Arena::Scope scope(arena);
+            benchmark::DoNotOptimize(host::Store::Get().load("large", image).handle);
+        }
+        state.PauseTiming();
+        arena.release();
+        state.ResumeTiming();
+    }
+}
+
+// File > Open of the large project until its first page shows its fields.
+void OpenAndShowFirstPage(benchmark::State& state) {
+    workbench::MainWindow& window = Window();
+    const QString path = QString::fromStdString(files().large);
+    for (auto _ : state) {
+        window.openFile(path);
+        window.tree().select({workbench::ProjectTree::Node::Page, 0, 0});
+        QApplication::processEvents();  // painted
+    }
+    if (!window.document().driver()) state.SkipWithError("no driver for the large project");
+}
+
+// The window of an empty workbench, made and shown (the program's start-up in the process).
+void StartWindow(benchmark::State& state) {
+    Application();
+    host::StartHost();
+    for (auto _ : state) {
+        auto* window = new workbench::MainWindow;
+        window->show();
+        QApplication::processEvents();
+        state.PauseTiming();
+        window->close();
+        QApplication::processEvents();
+        state.ResumeTiming();
+    }
+}
+
+// The program itself, from exec to its first window pictured and closed.
+void StartProgram(benchmark::State& state) {
+    const std::string program = platform::JoinPath(platform::ProgramFolder(), "kestra-workbench");
+    const std::string picture = (files().folder / "start.png").string();
+    for (auto _ : state) {
+        const pid_t child = fork();
+        if (child == 0) {
+            setenv("QT_QPA_PLATFORM", "offscreen", 1);
+            execl(program.c_str(), program.c_str(), "--screenshot", picture.c_str(), nullptr);
+            _exit(127);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+            state.SkipWithError("the program failed");
+    }
+}
+
+void OneChange(benchmark::State& state) {
+    workbench::MainWindow& window = Window();
+    window.openFile(QString::fromStdString(files().large));
+    workbench::ProjectDocument& document = window.document();
+    int n = 0;
+    for (auto _ : state) {
+        const std::string name = "Page " + std::to_string(++n % 1000);
+        document.change("rename",
+                        [&] { return workbench::SetPageName(document.block(), 0, name); });
+    }
+    document.undoStack().clear();
+    document.undoStack().setClean();
+}
+
+void OneUndoStep(benchmark::State& state) {
+    workbench::MainWindow& window = Window();
+    window.openFile(QString::fromStdString(files().large));
+    workbench::ProjectDocument& document = window.document();
+    document.change("rename",
+                    [&] { return workbench::SetPageName(document.block(), 0, "Renamed"); });
+    for (auto _ : state) {
+        document.undoStack().undo();
+        state.PauseTiming();
+        document.undoStack().redo();
+        state.ResumeTiming();
+    }
+    document.undoStack().clear();
+    document.undoStack().setClean();
+}
+
+// A project whose first page has 10,000 fields, open in the window.
+workbench::ProjectDocument& WideProject() {
+    static bool made = false;
+    workbench::MainWindow& window = Window();
+    workbench::ProjectDocument& document = window.document();
+    if (!made) {
+        window.openFile(QString::fromStdString(files().large));
+        document.change("wide", [&] {
+            ProjectBlock& p = document.block();
+            const auto field = workbench::DefaultField(document.driver()->loader(), p);
+            std::vector<FieldRecord> fields(kWideFields, *field);
+            for (int i = 0; i < kWideFields; ++i)
+                fields[i].plc.byteOffset = static_cast<std::uint16_t>(2 * (i % 256));
+            return workbench::ReorderFields(p, 0, workbench::Order(kWideFields), fields);
+        });
+        document.saveAs(QString::fromStdString((files().folder / "wide.kpr").string()));
+        made = true;
+    }
+    return document;
+}
+
+// The table model of the page: made and set to the page, as a view then asks for a screenful.
+void FieldTableModel10k(benchmark::State& state) {
+    workbench::ProjectDocument& document = WideProject();
+    for (auto _ : state) {
+        workbench::FieldTableModel model(document);
+        model.setPage(0);
+        benchmark::DoNotOptimize(model.rowCount());
+        for (int row = 0; row < 40; ++row)
+            for (int column = 0; column < workbench::FieldTableModel::kColumns; ++column)
+                benchmark::DoNotOptimize(model.index(row, column).data());
+    }
+}
+
+// Every cell of the 10,000 rows (what a view never asks for at once).
+void FieldTableModel10kEveryCell(benchmark::State& state) {
+    workbench::ProjectDocument& document = WideProject();
+    workbench::FieldTableModel model(document);
+    model.setPage(0);
+    if (model.rowCount() != kWideFields) state.SkipWithError("the page is not 10,000 fields");
+    for (auto _ : state)
+        for (int row = 0; row < model.rowCount(); ++row)
+            for (int column = 0; column < workbench::FieldTableModel::kColumns; ++column)
+                benchmark::DoNotOptimize(model.index(row, column).data());
+}
+
+BENCHMARK(StoreLoad)->Unit(benchmark::kMillisecond);
+BENCHMARK(OpenAndShowFirstPage)->Unit(benchmark::kMillisecond);
+BENCHMARK(OneChange)->Unit(benchmark::kMillisecond);
+BENCHMARK(OneUndoStep)->Unit(benchmark::kMillisecond);
+BENCHMARK(FieldTableModel10k)->Unit(benchmark::kMillisecond);
+BENCHMARK(FieldTableModel10kEveryCell)->Unit(benchmark::kMillisecond);
+BENCHMARK(StartWindow)->Unit(benchmark::kMillisecond);
+BENCHMARK(StartProgram)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    files();
+    benchmark::Initialize(&argc, argv);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    std::printf("\nimage: %zu bytes, 200 pages of 100 fields\n", Large().size);
+    for (auto [what, times] : {std::pair{"real time", &reporter.seconds},
+                               std::pair{"processor time", &reporter.cpuSeconds}}) {
+        auto& t = *times;
+        const double load = t["StoreLoad"];
+        if (load <= 0) continue;
+        std::printf("%s, against the store's load of the image:\n", what);
+        std::printf("  open and show the first page %.2f (target: at most 3)\n",
+                    t["OpenAndShowFirstPage"] / load);
+        std::printf("  one change %.2f, one undo step %.2f\n", t["OneChange"] / load,
+                    t["OneUndoStep"] / load);
+        std::printf(
+            "  the table model of a page of 10,000 fields: made and a screenful read %.3f, "
+            "every cell read %.2f\n",
+            t["FieldTableModel10k"] / load, t["FieldTableModel10kEveryCell"] / load);
+    }
+    std::printf(
+        "start-up on its own (real time): the window %.1f ms, the program to its first "
+        "picture %.0f ms\n",
+        reporter.seconds["StartWindow"] * 1e3, reporter.seconds["StartProgram/iterations:5"] * 1e3);
+    benchmark::Shutdown();
+    std::fflush(stdout);
+    _exit(0);  // the window and the application end with the process
+}

@@ -1,0 +1,66 @@
+// What the workbench's tests share: each test's own folders (settings, data, registry, Windows
+// folder), the sample project as a file, and the project's image as the store saves it.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QSettings>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "kestra/host.h"
+#include "kestra/project_json.h"
+#include "platform/files.h"
+#include "support/qt_dialogs.h"
+#include "support/temp_folder.h"
+#include "workbench/project_document.h"
+#include "workbench/questions.h"
+
+namespace kestra::workbench::testing {
+
+using kestra::testing::TempFolder;
+
+inline std::string SampleJson() {
+    return platform::ReadWholeFile(KESTRA_SAMPLE_JSON).value_or("");
+}
+
+// The sample project's image, as `kestra import` makes it.
+inline Bytes SampleImage() {
+    return json::ImportProjectJson(SampleJson());
+}
+
+class WorkbenchTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        kestra::testing::OffscreenApplication();
+        host::StartHost();
+        for (const char* folder : {"config", "data", "windows"})
+            std::filesystem::create_directories(folder_.file(folder));
+        setenv("XDG_CONFIG_HOME", folder_.file("config").c_str(), 1);
+        setenv("XDG_DATA_HOME", folder_.file("data").c_str(), 1);
+        setenv("KESTRA_REGISTRY", folder_.file("config/registry.reg").c_str(), 1);
+        setenv(platform::kWindowsFolderVariable, folder_.file("windows").c_str(), 1);
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
+                           QString::fromStdString(folder_.file("config")));
+        const Bytes image = SampleImage();
+        sample_ = folder_.write("sample.kpr", std::string(image.begin(), image.end()));
+    }
+    void TearDown() override { SetAnswerer({}); }
+
+    // The image the store saves of the document's project now, made afresh (not the image the
+    // document keeps).
+    static Bytes SavedNow(ProjectDocument& document) {
+        host::CollectedMessageBoxes quiet;
+        return host::Store::Get().save("test", document.project());
+    }
+
+    std::string file(const std::string& name) const { return folder_.file(name); }
+    QString sample() const { return QString::fromStdString(sample_); }
+
+    TempFolder folder_;
+    std::string sample_;
+};
+
+}  // namespace kestra::workbench::testing
