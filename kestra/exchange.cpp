@@ -33,8 +33,8 @@ struct ImportOptions {
 };
 
 void RunExport(const ExportOptions& options) {
-    const Bytes image = ReadInput(options.project);
-    const LoadedProject project = Store::Get().load(options.project, image);
+    // The file's bytes are let go once the project is loaded, before the document is made.
+    const LoadedProject project = Store::Get().load(options.project, ReadInput(options.project));
     const Bytes saved = Store::Get().save(options.project, project);
     const std::string text = DocumentOfImage(options.project, saved);
     if (options.output.empty() || options.output == "-") {
