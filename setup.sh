@@ -32,7 +32,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev xvfb xauth poppler-utils
     qt6-image-formats-plugins libmagick++-6.q16-dev
-    libcli11-dev nlohmann-json3-dev dpkg-dev
+    libcli11-dev nlohmann-json3-dev libsimdjson-dev dpkg-dev
 )
 
 install_missing() {

@@ -2,10 +2,15 @@
 //
 // export loads the project as the editor does, saves it again and writes the JSON form of
 // that image; import reads a document, proves that the image it describes loads, and writes
-// the image the store saves of it.
+// that image.
 #include "kestra/exchange.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
+#include <cerrno>
 #include <cstdio>
 #include <string>
 
@@ -28,8 +33,8 @@ struct ImportOptions {
 };
 
 void RunExport(const ExportOptions& options) {
-    const Bytes image = ReadInput(options.project);
-    const LoadedProject project = Store::Get().load(options.project, image);
+    // The file's bytes are let go once the project is loaded, before the document is made.
+    const LoadedProject project = Store::Get().load(options.project, ReadInput(options.project));
     const Bytes saved = Store::Get().save(options.project, project);
     const std::string text = DocumentOfImage(options.project, saved);
     if (options.output.empty() || options.output == "-") {
@@ -41,24 +46,64 @@ void RunExport(const ExportOptions& options) {
 }
 
 void RunImport(const ImportOptions& options) {
-    const Bytes bytes = ReadInput(options.document);
-    const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    std::string text = ReadDocument(options.document);
     const Bytes image = ImageOfDocument(options.document, text);
-    LoadedProject project;
+    std::string().swap(text);
+    // The image is written as it is, once it is known to load: a save of the loaded project
+    // may differ from it (an image of an older format gains the sections a load adds).
     try {
-        project = Store::Get().load(options.document, image);
+        Store::Get().load(options.document, image);
     } catch (const Failure& failure) {
         Fail(kExitBadDocument,
              options.document +
                  ": the document describes a project that does not load: " + failure.message);
     }
-    const Bytes saved = Store::Get().save(options.document, project);
-    WriteOutput(options.output, saved);
+    WriteOutput(options.output, image);
     std::fprintf(stderr, "kestra: %s: a project image of %zu bytes\n", options.output.c_str(),
-                 saved.size());
+                 image.size());
+}
+
+template <typename Import>
+Bytes ImageOr(const std::string& file, Import import) {
+    try {
+        return import();
+    } catch (const json::DocumentFault& fault) {
+        Fail(kExitBadDocument,
+             file + ": at " +
+                 (fault.path().empty() ? std::string("the document") : "\"" + fault.path() + "\"") +
+                 ": " + fault.what());
+    }
 }
 
 }  // namespace
+
+std::string ReadDocument(const std::string& path) {
+    std::string text;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat info;
+    if (fd >= 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+        static_cast<std::uint64_t>(info.st_size) <= kInputLimit) {
+        const auto size = static_cast<std::size_t>(info.st_size);
+        text.reserve(size + json::kDocumentPadding);
+        text.resize(size);
+        std::size_t done = 0;
+        while (done < size) {
+            const ssize_t n = ::read(fd, text.data() + done, size - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            done += static_cast<std::size_t>(n);
+        }
+        ::close(fd);
+        if (done == size) return text;
+    } else if (fd >= 0) {
+        ::close(fd);
+    }
+    const Bytes bytes = ReadInput(path);
+    text.clear();
+    text.reserve(bytes.size() + json::kDocumentPadding);
+    text.assign(bytes.begin(), bytes.end());
+    return text;
+}
 
 std::string DocumentOfImage(const std::string& file, const Bytes& image) {
     try {
@@ -70,14 +115,13 @@ std::string DocumentOfImage(const std::string& file, const Bytes& image) {
 }
 
 Bytes ImageOfDocument(const std::string& file, std::string_view document) {
-    try {
-        return json::ImportProjectJson(document);
-    } catch (const json::DocumentFault& fault) {
-        Fail(kExitBadDocument,
-             file + ": at " +
-                 (fault.path().empty() ? std::string("the document") : "\"" + fault.path() + "\"") +
-                 ": " + fault.what());
-    }
+    return ImageOr(file, [&] { return json::ImportProjectJson(document); });
+}
+
+Bytes ImageOfDocument(const std::string& file, const std::string& document) {
+    if (document.capacity() - document.size() < json::kDocumentPadding)
+        return ImageOfDocument(file, std::string_view(document));
+    return ImageOr(file, [&] { return json::ImportProjectJsonInPlace(document); });
 }
 
 void AddExchangeCommands(CLI::App& app) {

@@ -17,9 +17,6 @@ namespace kestra::host {
 
 namespace {
 
-// Input files larger than this are no project of the suite.
-constexpr std::uint64_t kInputLimit = 256u * 1024 * 1024;
-
 std::vector<std::string>& Collected() {
     static std::vector<std::string> texts;
     return texts;

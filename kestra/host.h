@@ -26,6 +26,9 @@ struct Failure {
 
 using Bytes = std::vector<std::uint8_t>;
 
+// Input files larger than this are no project of the suite.
+inline constexpr std::uint64_t kInputLimit = 256u * 1024 * 1024;
+
 // The whole file; kExitUnreadable when it is missing or cannot be read.
 Bytes ReadInput(const std::string& path);
 // Writes through the one file writer (temporary name, then rename); kExitOutput when the

@@ -1,10 +1,10 @@
 #include "kestra/json_codec.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <limits>
 
 #include "kestra/json_text.h"
-#include "platform/records.h"
 
 namespace kestra::json {
 namespace {
@@ -27,6 +27,13 @@ Range RangeOf(Kind kind) {
         default:
             return {0, 0xFFFFFFFF, 4};
     }
+}
+
+// The value a document shows for the raw bytes of a field.
+std::int64_t Shown(Kind kind, std::uint32_t raw) {
+    if (kind == Kind::S16) return static_cast<std::int16_t>(raw);
+    if (kind == Kind::S32) return static_cast<std::int32_t>(raw);
+    return raw;
 }
 
 std::string EscapeToken(std::string_view token) {
@@ -56,25 +63,75 @@ std::string GapName(std::size_t offset) {
     return "bytes" + std::to_string(offset);
 }
 
-const char* TypeName(const Json& value) {
-    if (value.is_null()) return "null";
-    if (value.is_boolean()) return "true or false";
-    if (value.is_number()) return "a number";
-    if (value.is_string()) return "a text";
-    if (value.is_array()) return "an array";
-    return "an object";
+const char* TypeName(ValueKind kind) {
+    switch (kind) {
+        case ValueKind::Null:
+            return "null";
+        case ValueKind::Boolean:
+            return "true or false";
+        case ValueKind::Number:
+            return "a number";
+        case ValueKind::Text:
+            return "a text";
+        case ValueKind::Array:
+            return "an array";
+        default:
+            return "an object";
+    }
 }
+
+Bytes AsU8(std::span<const std::byte> bytes) {
+    return {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()};
+}
+
+std::string ExactSize(std::size_t n) {
+    return "must hold exactly " + std::to_string(n) + " bytes (" + std::to_string(2 * n) +
+           " hex digits)";
+}
+
+std::string TooMany(std::size_t size, std::size_t limit) {
+    return "holds " + std::to_string(size) + " bytes; at most " + std::to_string(limit) +
+           " fit here";
+}
+
+bool Translated(StringRule rule, std::uint32_t index) {
+    switch (rule) {
+        case StringRule::Always:
+            return true;
+        case StringRule::IfNonzero:
+            return index != 0;
+        case StringRule::UnlessNone:
+            return index != 0xFFFF;
+        case StringRule::UnlessZeroOrNone:
+            return index != 0 && index != 0xFFFF;
+    }
+    return true;
+}
+
+std::string BeyondPool(std::size_t count) {
+    if (count == 0) return "but the string pool is empty";
+    return "beyond the last string of the pool (" + std::to_string(count - 1) + ")";
+}
+
+constexpr std::size_t kLimit8 = 0xFF, kLimit16 = 0xFFFF, kLimit32 = 0xFFFFFFFF;
 
 }  // namespace
 
+// A document takes about eight times the bytes of its image; room for a text of twelve times
+// (exporting) or an image of a sixth (importing) is reserved, so that neither is moved (and
+// held twice) while it grows.
+constexpr std::size_t kDocumentPerImageByte = 12;
+
 Codec::Codec(std::span<const std::byte> image) : in_(std::in_place, image) {
-    root_ = Json::object();
-    frames_.push_back({&root_, nullptr, "", {}});
+    frames_.push_back({FrameKind::Object, {}, kNoIndex, 0, 0, false});
+    out_.reserve(image.size());
+    writer_.reserve(kDocumentPerImageByte * image.size() + 4096);
 }
 
-Codec::Codec(const Json& document) {
-    frames_.push_back({nullptr, &document, "", {}});
-    if (!document.is_object()) fail("the document must be a JSON object");
+Codec::Codec(DocumentReader& document) : reader_(&document) {
+    frames_.push_back({FrameKind::Object, {}, kNoIndex, 0, 0, false});
+    out_.reserve(document.textSize() / (kDocumentPerImageByte / 2));
+    if (!document.rootIsObject()) fail("the document must be a JSON object");
 }
 
 std::size_t Codec::position() const {
@@ -86,7 +143,10 @@ std::size_t Codec::position() const {
 std::string Codec::pathOf(std::string_view member) const {
     std::string path;
     for (const Frame& f : frames_)
-        if (!f.token.empty()) path += "/" + EscapeToken(f.token);
+        if (f.index != kNoIndex)
+            path += "/" + std::to_string(f.index);
+        else if (!f.name.empty())
+            path += "/" + EscapeToken(f.name);
     if (!member.empty()) path += "/" + EscapeToken(member);
     return path;
 }
@@ -101,339 +161,398 @@ void Codec::failAt(std::string_view member, const std::string& message) const {
     throw DocumentFault(pathOf(member), message);
 }
 
+void Codec::refuseAtPath(std::string path, const std::string& message) {
+    if (!exporting()) throw DocumentFault(std::move(path), message);
+    if (!refused_) refused_.emplace(std::move(path), message);
+}
+
+void Codec::refuseAt(std::string_view member, const std::string& message) {
+    refuseAtPath(pathOf(member), message);
+}
+
 // ---- Scopes
 
-Json& Codec::slot(std::string_view name) {
-    Json& current = *top().out;
-    if (name.empty()) return current;
-    return current[std::string(name)];
-}
-
-const Json* Codec::member(std::string_view name) const {
-    if (exporting()) return nullptr;
-    const Json& current = *top().in;
-    if (!current.is_object()) return nullptr;
-    auto it = current.find(name);
-    return it == current.end() ? nullptr : &*it;
-}
-
-bool Codec::has(std::string_view name) const {
-    return member(name) != nullptr;
-}
-
-const Json& Codec::take(std::string_view name) {
-    if (name.empty()) return *top().in;
-    const Json& current = *top().in;
-    if (!current.is_object()) fail("must be an object");
-    auto it = current.find(name);
-    if (it == current.end()) failAt(name, "is missing");
-    top().used.push_back(it.key());
-    return *it;
-}
-
-void Codec::pushElement(std::size_t index, Json* out, const Json* in) {
-    frames_.push_back({out, in, std::to_string(index), {}});
+void Codec::push(FrameKind kind, std::string_view name, std::size_t index) {
+    frames_.push_back({kind, name, index, reader_ ? reader_->depth() : 0,
+                       exporting() ? writer_.members() : 0, false});
 }
 
 void Codec::pop() {
+    const Frame& f = top();
+    if (exporting()) {
+        switch (f.kind) {
+            case FrameKind::Object:
+                if (f.keep)
+                    kept_[pathOf("")] = writer_.closeKept();
+                else
+                    writer_.close();
+                break;
+            case FrameKind::Array:
+                writer_.close();
+                break;
+            case FrameKind::Element:
+                // An element the walk wrote nothing for is null.
+                if (writer_.members() == f.written) writer_.null("");
+                break;
+            case FrameKind::Reopened:
+                kept_[pathOf("")] = writer_.endReopen();
+                break;
+            case FrameKind::Value:
+                break;
+        }
+    } else {
+        reader_->leaveTo(f.readerDepth);
+    }
     frames_.pop_back();
+}
+
+bool Codec::enterFrameObject() {
+    if (reader_->depth() > top().readerDepth) return reader_->isObject();
+    if (reader_->kind() != ValueKind::Object) return false;
+    reader_->enterObject();
+    return true;
+}
+
+ValueKind Codec::locate(std::string_view name, bool required) {
+    if (name.empty()) return reader_->kind();
+    if (!enterFrameObject()) fail("must be an object");
+    if (!reader_->seekMember(name, required)) {
+        if (required) failAt(name, "is missing");
+        return ValueKind::Missing;
+    }
+    return reader_->kind();
 }
 
 void Codec::beginObject(std::string_view name) {
     if (exporting()) {
-        Json& target = slot(name);
-        target = Json::object();
-        frames_.push_back({&target, nullptr, std::string(name), {}});
+        writer_.openObject(name);
+        push(FrameKind::Object, name);
         return;
     }
-    const Json& source = take(name);
-    if (!source.is_object())
-        failAt(name, std::string("must be an object, not ") + TypeName(source));
-    frames_.push_back({nullptr, &source, std::string(name), {}});
+    const ValueKind kind = locate(name);
+    if (kind != ValueKind::Object)
+        failAt(name, std::string("must be an object, not ") + TypeName(kind));
+    const std::size_t depth = reader_->depth();
+    reader_->enterObject();
+    push(FrameKind::Object, name);
+    top().readerDepth = depth;
 }
 
-void Codec::reopenObject(std::string_view name) {
+void Codec::endObject() {
+    if (!exporting())
+        if (const auto unused = reader_->firstUnused())
+            failAt(*unused, "is not a member of this object");
+    pop();
+}
+
+void Codec::keepEnd() {
+    if (exporting()) top().keep = true;
+}
+
+bool Codec::has(std::string_view name) {
+    return !exporting() && enterFrameObject() && reader_->has(name);
+}
+
+void Codec::reopenObject() {
     if (exporting()) {
-        frames_.push_back({&slot(name), nullptr, std::string(name), {}});
+        const auto end = kept_.find(pathOf(""));
+        if (end == kept_.end()) fail("an object of the document cannot be found again");
+        writer_.reopen(end->second);
+        push(FrameKind::Reopened, "");
         return;
     }
-    const Json& source = name.empty() ? *top().in : take(name);
-    frames_.push_back({nullptr, &source, std::string(name), {}});
+    const std::size_t depth = reader_->depth();
+    reader_->enterObject();
+    push(FrameKind::Reopened, "");
+    top().readerDepth = depth;
 }
 
 void Codec::descend(std::string_view key) {
-    if (exporting())
-        frames_.push_back({&(*top().out)[std::string(key)], nullptr, std::string(key), {}});
-    else
-        frames_.push_back({nullptr, &(*top().in)[std::string(key)], std::string(key), {}});
+    if (!exporting()) {
+        enterFrameObject();
+        reader_->seekMember(key, false);
+    }
+    push(FrameKind::Value, key);
 }
 
 void Codec::descend(std::size_t index) {
-    if (exporting())
-        frames_.push_back({&(*top().out)[index], nullptr, std::to_string(index), {}});
-    else
-        frames_.push_back({nullptr, &(*top().in)[index], std::to_string(index), {}});
+    if (!exporting()) {
+        if (reader_->depth() == top().readerDepth) reader_->enterArray();
+        reader_->seekElement(index);
+    }
+    push(FrameKind::Value, {}, index);
 }
 
 void Codec::markUsed(std::string_view name) {
-    if (exporting() || !top().in->is_object()) return;
-    auto it = top().in->find(name);
-    if (it != top().in->end()) top().used.push_back(it.key());
+    if (!exporting() && enterFrameObject()) reader_->markUsed(name);
 }
 
-std::uint64_t Codec::peekNumber(std::string_view name) const {
-    if (exporting()) return 0;
-    const Json* m = member(name);
-    if (!m || !m->is_number_integer()) return 0;
-    return m->is_number_unsigned() ? m->get<std::uint64_t>()
-                                   : static_cast<std::uint64_t>(m->get<std::int64_t>());
+bool Codec::currentIsNull() {
+    return !exporting() && reader_->kind() == ValueKind::Null;
+}
+
+ValueKind Codec::kindOf(std::string_view name) {
+    if (exporting()) return ValueKind::Missing;
+    if (name.empty()) return reader_->kind();
+    if (!enterFrameObject() || !reader_->has(name)) return ValueKind::Missing;
+    return locate(name, false);
+}
+
+std::size_t Codec::arraySize(std::string_view name) {
+    if (!name.empty()) locate(name, false);
+    return reader_->arraySize();
+}
+
+bool Codec::emptyArray(std::string_view name) {
+    if (!name.empty()) locate(name, false);
+    return reader_->arrayIsEmpty();
+}
+
+std::optional<std::int64_t> Codec::peekInteger(std::string_view name) {
+    if (kindOf(name) != ValueKind::Number) return std::nullopt;
+    const DocumentNumber n = reader_->number();
+    if (!n.whole) return std::nullopt;
+    return n.negative ? n.value : static_cast<std::int64_t>(n.magnitude);
+}
+
+bool Codec::peekFlag(std::string_view name) {
+    if (kindOf(name) != ValueKind::Number) return false;
+    const DocumentNumber n = reader_->number();
+    return n.whole && !n.negative && (n.magnitude & 1);
 }
 
 std::pair<RecordAt, std::uint32_t> Codec::count16() {
     const RecordAt at{position(), 2};
-    if (exporting()) return {at, in_->u16("count")};
+    const std::uint32_t n = exporting() ? in_->u16("count") : 0;
     out_.resize(out_.size() + 2);
-    return {at, 0};
+    return {at, n};
 }
 
 std::pair<RecordAt, std::uint32_t> Codec::count8() {
     const RecordAt at{position(), 1};
-    if (exporting()) return {at, in_->u8("count")};
+    const std::uint32_t n = exporting() ? in_->u8("count") : 0;
     out_.resize(out_.size() + 1);
-    return {at, 0};
-}
-
-void Codec::endObject() {
-    if (!exporting()) {
-        const Frame& f = top();
-        if (f.used.size() != f.in->size())
-            for (const auto& [key, value] : f.in->items())
-                if (std::find(f.used.begin(), f.used.end(), key) == f.used.end())
-                    failAt(key, "is not a member of this object");
-    }
-    pop();
+    return {at, n};
 }
 
 // ---- Values
 
+std::uint32_t Codec::numberValue(std::string_view name, Kind kind, std::uint32_t exportValue) {
+    if (exporting()) {
+        writer_.number(name, exportValue);
+        return exportValue;
+    }
+    const Range range = RangeOf(kind);
+    auto allowed = [&] {
+        return "must be a whole number from " + std::to_string(range.low) + " to " +
+               std::to_string(range.high);
+    };
+    const ValueKind found = locate(name);
+    if (found != ValueKind::Number) failAt(name, allowed() + ", not " + TypeName(found));
+    const DocumentNumber n = reader_->number();
+    if (!n.whole) failAt(name, allowed() + ", not a number");
+    const std::int64_t v = n.negative               ? n.value
+                           : n.magnitude > kLimit32 ? std::numeric_limits<std::int64_t>::max()
+                                                    : static_cast<std::int64_t>(n.magnitude);
+    if (v < range.low || v > range.high) failAt(name, allowed());
+    return static_cast<std::uint32_t>(v) & (range.width == 4   ? 0xFFFFFFFFu
+                                            : range.width == 2 ? 0xFFFFu
+                                                               : 0xFFu);
+}
+
 std::uint32_t Codec::number(std::string_view name, Kind kind) {
     const Range range = RangeOf(kind);
     if (exporting()) {
-        const auto bytes = in_->take(range.width, name.empty() ? "value" : name);
-        const std::uint32_t raw =
-            ReadLe(reinterpret_cast<const std::uint8_t*>(bytes.data()), range.width);
-        if (kind == Kind::S16)
-            slot(name) = static_cast<std::int16_t>(raw);
-        else if (kind == Kind::S32)
-            slot(name) = static_cast<std::int32_t>(raw);
-        else
-            slot(name) = raw;
+        const Bytes bytes = AsU8(in_->take(range.width, name.empty() ? "value" : name));
+        const std::uint32_t raw = ReadLe(bytes.data(), range.width);
+        writer_.number(name, Shown(kind, raw));
+        emit(bytes);
         return raw;
     }
-    const Json& value = take(name);
-    std::int64_t v = 0;
-    if (value.is_number_unsigned()) {
-        const auto u = value.get<std::uint64_t>();
-        v = u > 0xFFFFFFFFull ? std::numeric_limits<std::int64_t>::max()
-                              : static_cast<std::int64_t>(u);
-    } else if (value.is_number_integer()) {
-        v = value.get<std::int64_t>();
-    } else {
-        failAt(name, "must be a whole number from " + std::to_string(range.low) + " to " +
-                         std::to_string(range.high) + ", not " + TypeName(value));
-    }
-    if (v < range.low || v > range.high)
-        failAt(name, "must be a whole number from " + std::to_string(range.low) + " to " +
-                         std::to_string(range.high));
-    const auto raw = static_cast<std::uint32_t>(v) & (range.width == 4   ? 0xFFFFFFFFu
-                                                      : range.width == 2 ? 0xFFFFu
-                                                                         : 0xFFu);
+    const std::uint32_t raw = numberValue(name, kind, 0);
     const std::size_t at = out_.size();
     out_.resize(at + range.width);
     WriteLe(out_.data() + at, range.width, raw);
     return raw;
 }
 
-std::uint32_t Codec::numberValue(std::string_view name, Kind kind, std::uint32_t exportValue) {
-    if (exporting()) {
-        slot(name) = exportValue;
-        return exportValue;
-    }
-    const std::size_t end = out_.size();
-    const std::uint32_t value = number(name, kind);
-    out_.resize(end);
-    return value;
+std::string_view Codec::textOf(std::string_view name, const char* what) {
+    const ValueKind found = locate(name);
+    if (found != ValueKind::Text)
+        failAt(name, std::string("must be ") + what + ", not " + TypeName(found));
+    return reader_->text(scratch_);
 }
 
-namespace {
-std::span<const std::uint8_t> AsU8(std::span<const std::byte> bytes) {
-    return {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()};
+void Codec::readHex(std::vector<std::uint8_t>& into, std::string_view name, std::size_t limit) {
+    const std::size_t at = into.size();
+    if (!AppendFromHex(into, textOf(name, "a hex text")))
+        failAt(name, "must be hex: pairs of the digits 0-9 and a-f");
+    if (into.size() - at > limit) failAt(name, TooMany(into.size() - at, limit));
 }
-}  // namespace
+
+Bytes Codec::hexBytes(std::string_view name, std::size_t exportLength, std::size_t limit) {
+    if (exporting()) {
+        const Bytes bytes = AsU8(in_->take(exportLength, name));
+        writer_.hex(name, bytes);
+        emit(bytes);
+        return {out_.data() + out_.size() - bytes.size(), bytes.size()};
+    }
+    const std::size_t at = out_.size();
+    readHex(out_, name, limit);
+    return {out_.data() + at, out_.size() - at};
+}
+
+Bytes Codec::hex(std::string_view name, std::size_t n) {
+    const Bytes bytes = hexBytes(name, n, n);
+    if (bytes.size() != n) failAt(name, ExactSize(n));
+    return bytes;
+}
 
 std::vector<std::uint8_t> Codec::hexValue(std::string_view name,
                                           std::span<const std::uint8_t> exportBytes,
                                           std::size_t limit) {
     if (exporting()) {
-        slot(name) = ToHex(exportBytes);
+        writer_.hex(name, exportBytes);
         return {exportBytes.begin(), exportBytes.end()};
     }
-    const Json& value = take(name);
-    if (!value.is_string()) failAt(name, std::string("must be a hex text, not ") + TypeName(value));
-    auto bytes = FromHex(value.get_ref<const std::string&>());
-    if (!bytes) failAt(name, "must be hex: pairs of the digits 0-9 and a-f");
-    if (bytes->size() > limit)
-        failAt(name, "holds " + std::to_string(bytes->size()) + " bytes; at most " +
+    std::vector<std::uint8_t> bytes;
+    readHex(bytes, name, limit);
+    return bytes;
+}
+
+Bytes Codec::base64(std::string_view name, std::size_t exportLength, std::size_t limit) {
+    if (exporting()) {
+        const Bytes bytes = AsU8(in_->take(exportLength, name));
+        writer_.base64(name, bytes);
+        emit(bytes);
+        return {out_.data() + out_.size() - bytes.size(), bytes.size()};
+    }
+    const std::size_t at = out_.size();
+    if (!AppendFromBase64(out_, textOf(name, "a base64 text")))
+        failAt(name, "must be base64 (A-Z, a-z, 0-9, + and /, padded with =)");
+    if (out_.size() - at > limit) failAt(name, TooMany(out_.size() - at, limit));
+    return {out_.data() + at, out_.size() - at};
+}
+
+void Codec::readText(std::vector<std::uint8_t>& into, std::string_view name, std::size_t limit,
+                     bool noZero) {
+    const std::size_t at = into.size();
+    TextFault fault;
+    if (!AppendFromUtf8(into, textOf(name, "a text"), &fault)) {
+        char code[16];
+        std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(fault.character));
+        failAt(name, "character " + std::to_string(fault.index + 1) + " (" + code +
+                         ") has no place in the project's character set (Windows-1252)");
+    }
+    const std::size_t length = into.size() - at;
+    if (length > limit)
+        failAt(name, "is " + std::to_string(length) + " characters long; at most " +
                          std::to_string(limit) + " fit here");
-    return std::move(*bytes);
+    if (noZero &&
+        std::find(into.begin() + static_cast<std::ptrdiff_t>(at), into.end(), 0) != into.end())
+        failAt(name, "cannot hold the character U+0000 here");
 }
 
 std::vector<std::uint8_t> Codec::textValue(std::string_view name,
                                            std::span<const std::uint8_t> exportText,
                                            std::size_t limit, bool noZero) {
     if (exporting()) {
-        slot(name) = BytesToUtf8(exportText);
+        writer_.text(name, exportText);
         return {exportText.begin(), exportText.end()};
     }
-    const Json& value = take(name);
-    if (!value.is_string()) failAt(name, std::string("must be a text, not ") + TypeName(value));
-    TextFault fault;
-    auto bytes = Utf8ToBytes(value.get_ref<const std::string&>(), &fault);
-    if (!bytes) {
-        char code[16];
-        std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(fault.character));
-        failAt(name, "character " + std::to_string(fault.index + 1) + " (" + code +
-                         ") has no place in the project's character set (Windows-1252)");
-    }
-    if (bytes->size() > limit)
-        failAt(name, "is " + std::to_string(bytes->size()) + " characters long; at most " +
-                         std::to_string(limit) + " fit here");
-    if (noZero && std::find(bytes->begin(), bytes->end(), 0) != bytes->end())
-        failAt(name, "cannot hold the character U+0000 here");
-    return std::move(*bytes);
-}
-
-std::vector<std::uint8_t> Codec::hex(std::string_view name, std::size_t n) {
-    if (exporting()) return hexValue(name, AsU8(in_->take(n, name)), n);
-    auto bytes = hexValue(name, {}, n);
-    if (bytes.size() != n)
-        failAt(name, "must hold exactly " + std::to_string(n) + " bytes (" + std::to_string(2 * n) +
-                         " hex digits)");
-    out_.insert(out_.end(), bytes.begin(), bytes.end());
+    std::vector<std::uint8_t> bytes;
+    readText(bytes, name, limit, noZero);
     return bytes;
 }
 
-std::vector<std::uint8_t> Codec::hexBytes(std::string_view name, std::size_t exportLength,
-                                          std::size_t limit) {
-    if (exporting()) return hexValue(name, AsU8(in_->take(exportLength, name)), limit);
-    auto bytes = hexValue(name, {}, limit);
-    out_.insert(out_.end(), bytes.begin(), bytes.end());
-    return bytes;
-}
-
-std::vector<std::uint8_t> Codec::base64(std::string_view name, std::size_t exportLength,
-                                        std::size_t limit) {
+Bytes Codec::text(std::string_view name, std::size_t exportLength, std::size_t limit, bool noZero) {
     if (exporting()) {
-        auto bytes = AsU8(in_->take(exportLength, name));
-        slot(name) = ToBase64(bytes);
-        return {bytes.begin(), bytes.end()};
+        const Bytes bytes = AsU8(in_->take(exportLength, name));
+        writer_.text(name, bytes);
+        emit(bytes);
+        return {out_.data() + out_.size() - bytes.size(), bytes.size()};
     }
-    const Json& value = take(name);
-    if (!value.is_string())
-        failAt(name, std::string("must be a base64 text, not ") + TypeName(value));
-    auto bytes = FromBase64(value.get_ref<const std::string&>());
-    if (!bytes) failAt(name, "must be base64 (A-Z, a-z, 0-9, + and /, padded with =)");
-    if (bytes->size() > limit)
-        failAt(name, "holds " + std::to_string(bytes->size()) + " bytes; at most " +
-                         std::to_string(limit) + " fit here");
-    out_.insert(out_.end(), bytes->begin(), bytes->end());
-    return std::move(*bytes);
-}
-
-std::vector<std::uint8_t> Codec::text(std::string_view name, std::size_t exportLength,
-                                      std::size_t limit, bool noZero) {
-    if (exporting()) return textValue(name, AsU8(in_->take(exportLength, name)), limit);
-    auto bytes = textValue(name, {}, limit, noZero);
-    out_.insert(out_.end(), bytes.begin(), bytes.end());
-    return bytes;
+    const std::size_t at = out_.size();
+    readText(out_, name, limit, noZero);
+    return {out_.data() + at, out_.size() - at};
 }
 
 namespace {
-constexpr std::size_t kLimit8 = 0xFF, kLimit16 = 0xFFFF, kLimit32 = 0xFFFFFFFF;
+
+// The length word before a text or a blob, `width` bytes.
+Bytes Prefixed(std::vector<std::uint8_t>& out, std::size_t lengthAt, std::size_t width) {
+    const std::size_t length = out.size() - lengthAt - width;
+    WriteLe(out.data() + lengthAt, width, length);
+    return {out.data() + lengthAt + width, length};
 }
 
-std::vector<std::uint8_t> Codec::text8(std::string_view name) {
-    if (exporting()) return text(name, get8(), kLimit8);
-    auto bytes = textValue(name, {}, kLimit8);
-    put8(static_cast<std::uint8_t>(bytes.size()));
-    out_.insert(out_.end(), bytes.begin(), bytes.end());
-    return bytes;
+}  // namespace
+
+Bytes Codec::text8(std::string_view name) {
+    const std::size_t lengthAt = out_.size();
+    const std::size_t length = exporting() ? get8() : 0;
+    out_.resize(lengthAt + 1);
+    text(name, length, kLimit8);
+    return Prefixed(out_, lengthAt, 1);
 }
 
-std::vector<std::uint8_t> Codec::text16(std::string_view name) {
-    if (exporting()) return text(name, get16(), kLimit16);
-    auto bytes = textValue(name, {}, kLimit16);
-    put16(static_cast<std::uint16_t>(bytes.size()));
-    out_.insert(out_.end(), bytes.begin(), bytes.end());
-    return bytes;
+Bytes Codec::text16(std::string_view name) {
+    const std::size_t lengthAt = out_.size();
+    const std::size_t length = exporting() ? get16() : 0;
+    out_.resize(lengthAt + 2);
+    text(name, length, kLimit16);
+    return Prefixed(out_, lengthAt, 2);
 }
 
-std::vector<std::uint8_t> Codec::text32(std::string_view name) {
-    if (exporting()) return text(name, get32(), kLimit32);
-    auto bytes = textValue(name, {}, kLimit32);
-    put32(static_cast<std::uint32_t>(bytes.size()));
-    out_.insert(out_.end(), bytes.begin(), bytes.end());
-    return bytes;
+Bytes Codec::text32(std::string_view name) {
+    const std::size_t lengthAt = out_.size();
+    const std::size_t length = exporting() ? get32() : 0;
+    out_.resize(lengthAt + 4);
+    text(name, length, kLimit32);
+    return Prefixed(out_, lengthAt, 4);
 }
 
-std::vector<std::uint8_t> Codec::hex32(std::string_view name) {
-    if (exporting()) return hexBytes(name, get32(), kLimit32);
-    auto bytes = hexValue(name, {}, kLimit32);
-    put32(static_cast<std::uint32_t>(bytes.size()));
-    out_.insert(out_.end(), bytes.begin(), bytes.end());
-    return bytes;
+Bytes Codec::hex32(std::string_view name) {
+    const std::size_t lengthAt = out_.size();
+    const std::size_t length = exporting() ? get32() : 0;
+    out_.resize(lengthAt + 4);
+    hexBytes(name, length, kLimit32);
+    return Prefixed(out_, lengthAt, 4);
 }
 
-std::vector<std::uint8_t> Codec::cstring(std::string_view name) {
+Bytes Codec::cstring(std::string_view name) {
+    std::size_t at = out_.size();
     if (exporting()) {
         const std::string_view t = in_->cstring(name);
-        return textValue(name, {reinterpret_cast<const std::uint8_t*>(t.data()), t.size()},
-                         kLimit32);
+        const Bytes bytes{reinterpret_cast<const std::uint8_t*>(t.data()), t.size()};
+        writer_.text(name, bytes);
+        emit(bytes);
+    } else {
+        text(name, 0, kLimit32, true);
     }
-    auto bytes = textValue(name, {}, kLimit32, true);
-    out_.insert(out_.end(), bytes.begin(), bytes.end());
+    const std::size_t length = out_.size() - at;
     out_.push_back(0);
-    return bytes;
+    return {out_.data() + at, length};
 }
 
 void Codec::zeros(std::size_t n) {
-    if (exporting())
-        in_->skip(n, "zero bytes");
-    else
-        out_.resize(out_.size() + n);
+    if (exporting()) in_->skip(n, "zero bytes");
+    out_.resize(out_.size() + n);
 }
 
 void Codec::put8(std::uint8_t v) {
-    if (exporting())
-        in_->u8();
-    else
-        out_.push_back(v);
+    if (exporting()) in_->u8();
+    out_.push_back(v);
 }
 
 void Codec::put16(std::uint16_t v) {
-    if (exporting()) {
-        in_->u16();
-        return;
-    }
+    if (exporting()) in_->u16();
     out_.push_back(static_cast<std::uint8_t>(v));
     out_.push_back(static_cast<std::uint8_t>(v >> 8));
 }
 
 void Codec::put32(std::uint32_t v) {
-    if (exporting()) {
-        in_->u32();
-        return;
-    }
+    if (exporting()) in_->u32();
     for (int i = 0; i < 4; ++i) out_.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
 }
 
@@ -445,6 +564,10 @@ std::uint32_t Codec::get16() {
 }
 std::uint32_t Codec::get32() {
     return in_->u32("length");
+}
+
+void Codec::emit(Bytes bytes) {
+    out_.insert(out_.end(), bytes.begin(), bytes.end());
 }
 
 std::span<const std::uint8_t> Codec::peek(std::size_t n) {
@@ -466,32 +589,36 @@ bool Listed(const std::vector<std::string_view>& names, std::string_view prefix,
 
 void Codec::fieldValues(const RecordTable& table, std::size_t base,
                         const std::vector<std::string_view>& computed, std::string_view prefix) {
+    const auto image = exporting() ? AsU8(in_->image()) : Bytes();
+    // Bytes as hex into place: exporting from the image, importing from the document
+    // (decoded at the end of the image written, then moved into place).
+    auto hexAt = [&](std::string_view name, std::size_t at, std::size_t n) {
+        if (exporting()) {
+            const Bytes bytes = image.subspan(at, n);
+            writer_.hex(name, bytes);
+            std::copy(bytes.begin(), bytes.end(), out_.begin() + at);
+            return;
+        }
+        const std::size_t end = out_.size();
+        const Bytes bytes = hex(name, n);
+        std::copy(bytes.begin(), bytes.end(), out_.begin() + at);
+        out_.resize(end);
+    };
     std::size_t at = 0;
     auto gap = [&](std::size_t end) {
         if (end <= at) return;
-        const std::string name = GapName(at);
-        if (exporting()) {
-            const auto& image = in_->image();
-            slot(name) = ToHex(AsU8(image.subspan(base + at, end - at)));
-        } else {
-            auto bytes = hexValue(name, {}, end - at);
-            if (bytes.size() != end - at)
-                failAt(name, "must hold exactly " + std::to_string(end - at) + " bytes (" +
-                                 std::to_string(2 * (end - at)) + " hex digits)");
-            std::copy(bytes.begin(), bytes.end(), out_.begin() + base + at);
-        }
+        hexAt(GapName(at), base + at, end - at);
         at = end;
     };
     for (const FieldEntry& f : table.fields) {
         gap(f.offset);
         at = f.offset + f.width;
         const std::size_t where = base + f.offset;
-        const bool left = f.kind == Kind::Derived || Listed(computed, prefix, f.name);
         if (f.kind == Kind::Const) {
-            if (!exporting()) WriteLe(out_.data() + where, f.width, f.value);
+            WriteLe(out_.data() + where, f.width, f.value);
             continue;
         }
-        if (left) continue;
+        if (f.kind == Kind::Derived || Listed(computed, prefix, f.name)) continue;
         if (f.kind == Kind::Sub) {
             beginObject(f.name);
             const std::string inner = std::string(prefix) + f.name + ".";
@@ -500,32 +627,16 @@ void Codec::fieldValues(const RecordTable& table, std::size_t base,
             continue;
         }
         if (f.kind == Kind::Hex) {
-            if (exporting()) {
-                slot(f.name) = ToHex(AsU8(in_->image().subspan(where, f.width)));
-            } else {
-                auto bytes = hexValue(f.name, {}, f.width);
-                if (bytes.size() != f.width)
-                    failAt(f.name, "must hold exactly " + std::to_string(f.width) + " bytes (" +
-                                       std::to_string(2 * f.width) + " hex digits)");
-                std::copy(bytes.begin(), bytes.end(), out_.begin() + where);
-            }
+            hexAt(f.name, where, f.width);
             continue;
         }
+        std::uint32_t raw;
         if (exporting()) {
-            const auto* p = reinterpret_cast<const std::uint8_t*>(in_->image().data()) + where;
-            const std::uint32_t raw = ReadLe(p, f.width);
-            if (f.kind == Kind::S16)
-                slot(f.name) = static_cast<std::int16_t>(raw);
-            else if (f.kind == Kind::S32)
-                slot(f.name) = static_cast<std::int32_t>(raw);
-            else
-                slot(f.name) = raw;
-            continue;
+            raw = ReadLe(image.data() + where, f.width);
+            writer_.number(f.name, Shown(f.kind, raw));
+        } else {
+            raw = numberValue(f.name, f.kind, 0);
         }
-        // Importing a number: read it as a value of its own, then move it into place.
-        const std::size_t end = out_.size();
-        const std::uint32_t raw = number(f.name, f.kind);
-        out_.resize(end);
         WriteLe(out_.data() + where, f.width, raw);
     }
     gap(table.size);
@@ -533,10 +644,8 @@ void Codec::fieldValues(const RecordTable& table, std::size_t base,
 
 RecordAt Codec::fields(const RecordTable& table, const std::vector<std::string_view>& computed) {
     const std::size_t offset = position();
-    if (exporting())
-        in_->needBytes(1, table.size, "record");
-    else
-        out_.resize(offset + table.size);
+    if (exporting()) in_->needBytes(1, table.size, "record");
+    out_.resize(offset + table.size);
     fieldValues(table, offset, computed, "");
     if (exporting()) in_->skip(table.size);
     return {offset, table.size};
@@ -550,9 +659,13 @@ RecordAt Codec::record(std::string_view name, const RecordTable& table,
     return at;
 }
 
+void Codec::writeAt(std::size_t offset, std::size_t width, std::uint64_t value) {
+    if (offset + width <= out_.size()) WriteLe(out_.data() + offset, width, value);
+}
+
 void Codec::patchBytes(const RecordAt& r, std::size_t offset, std::span<const std::uint8_t> bytes) {
-    if (exporting()) return;
-    std::copy(bytes.begin(), bytes.end(), out_.begin() + r.offset + offset);
+    if (r.offset + offset + bytes.size() <= out_.size())
+        std::copy(bytes.begin(), bytes.end(), out_.begin() + r.offset + offset);
 }
 
 std::span<const std::uint8_t> Codec::recordBytes(const RecordAt& r) const {
@@ -566,82 +679,49 @@ std::uint32_t Codec::recordValue(const RecordAt& r, std::size_t offset, std::siz
 
 void Codec::patch(const RecordAt& r, std::size_t offset, std::size_t width, std::uint64_t value,
                   std::string_view name, std::uint64_t limit) {
-    if (exporting()) return;
     if (limit == 0) limit = width >= 4 ? 0xFFFFFFFFull : (1ull << (8 * width)) - 1;
     if (value > limit)
         failAt(name, "holds " + std::to_string(value) + " entries; at most " +
                          std::to_string(limit) + " fit in the project");
-    WriteLe(out_.data() + r.offset + offset, width, value);
+    writeAt(r.offset + offset, width, value);
 }
 
-// ---- Parsing
+// ---- String indices
 
-namespace {
-
-struct Level {
-    bool isArray = false;
-    std::size_t index = 0;
-    std::string key;
-    std::vector<std::string> keys;
-};
-
-std::string LevelsPath(const std::vector<Level>& levels, std::size_t upTo) {
-    std::string path;
-    for (std::size_t i = 0; i < upTo; ++i)
-        path += "/" +
-                (levels[i].isArray ? std::to_string(levels[i].index) : EscapeToken(levels[i].key));
-    return path;
-}
-
-std::string CleanParseMessage(std::string what) {
-    const auto end = what.find("] ");
-    if (what.rfind("[json.exception", 0) == 0 && end != std::string::npos) what.erase(0, end + 2);
-    return what;
-}
-
-}  // namespace
-
-Json ParseDocument(std::string_view text) {
-    std::vector<Level> levels;
-    auto elementDone = [&] {
-        if (!levels.empty() && levels.back().isArray) ++levels.back().index;
-    };
-    Json::parser_callback_t callback = [&](int, Json::parse_event_t event, Json& parsed) {
-        using E = Json::parse_event_t;
-        switch (event) {
-            case E::object_start:
-                levels.push_back({});
-                break;
-            case E::array_start:
-                levels.push_back({true, 0, {}, {}});
-                break;
-            case E::object_end:
-            case E::array_end:
-                if (!levels.empty()) levels.pop_back();
-                elementDone();
-                break;
-            case E::key: {
-                Level& level = levels.back();
-                const auto& key = parsed.get_ref<const std::string&>();
-                if (std::find(level.keys.begin(), level.keys.end(), key) != level.keys.end())
-                    throw DocumentFault(
-                        LevelsPath(levels, levels.size() - 1) + "/" + EscapeToken(key),
-                        "the member \"" + key + "\" appears twice");
-                level.keys.push_back(key);
-                level.key = key;
-                break;
-            }
-            case E::value:
-                elementDone();
-                break;
-        }
-        return true;
-    };
-    try {
-        return Json::parse(text.begin(), text.end(), callback);
-    } catch (const Json::exception& e) {  // a syntax error, or a number beyond 64 bits
-        throw DocumentFault("", "the document is not valid JSON: " + CleanParseMessage(e.what()));
+void Codec::checkIndex(std::string path, std::uint32_t index, std::string message) {
+    if (pool_) {
+        if (index >= *pool_) refuseAtPath(std::move(path), message + ", " + BeyondPool(*pool_));
+        return;
     }
+    pending_.push_back({index, std::move(path), std::move(message)});
+}
+
+void Codec::stringIndex(std::initializer_list<std::string_view> member, std::uint32_t index,
+                        StringRule rule) {
+    if (!Translated(rule, index)) return;
+    // Before the pool only an index above every one before can be the first beyond it.
+    if (pool_ ? index < *pool_ : !pending_.empty() && index <= pending_.back().index) return;
+    std::string path = pathOf("");
+    for (std::string_view token : member) path += "/" + EscapeToken(token);
+    checkIndex(std::move(path), index, "is " + std::to_string(index));
+}
+
+void Codec::stringIndexInBytes(std::size_t offset, std::uint32_t index, StringRule rule) {
+    if (!Translated(rule, index)) return;
+    if (pool_ ? index < *pool_ : !pending_.empty() && index <= pending_.back().index) return;
+    checkIndex(
+        pathOf(""), index,
+        "holds the string index " + std::to_string(index) + " at byte " + std::to_string(offset));
+}
+
+void Codec::stringPool(std::size_t count) {
+    pool_ = count;
+    for (PendingIndex& p : pending_)
+        if (p.index >= count) {
+            refuseAtPath(std::move(p.path), p.message + ", " + BeyondPool(count));
+            break;
+        }
+    pending_.clear();
 }
 
 }  // namespace kestra::json

@@ -14,12 +14,6 @@ namespace {
 namespace ex = records::ext;
 namespace nd = records::node;
 
-bool Flag(const Json* object, std::string_view name) {
-    if (!object || !object->is_object()) return false;
-    auto it = object->find(name);
-    return it != object->end() && it->is_number_unsigned() && (it->get<std::uint64_t>() & 1);
-}
-
 std::uint32_t ExtValue(Walk& w, std::size_t at, std::size_t width) {
     return Le(w.c.recordBytes(w.ext), at, width);
 }
@@ -38,13 +32,26 @@ void RequireAgreement(Walk& w, std::string_view name, bool announced, std::strin
 
 // ---- Network folders
 
+constexpr std::uint32_t kUnnamedNodeKind = 2;  // loading leaves the names of such nodes alone
+
+// A node of a folder; with `named`, loading reads its name index.
+void FolderNode(Codec& c, bool named) {
+    const RecordAt node = c.record("", records::kNetworkNode);
+    if (named)
+        c.stringIndex({"nameString"}, c.recordValue(node, nd::kName, 2), StringRule::IfNonzero);
+}
+
+// Loading reads the names of the active folder's nodes: on a network (record byte 411
+// nonzero) those of folder B, a child's own or, when it stores children, theirs, except below
+// a child of the unnamed kind; otherwise those of folder A's children.
 void NetworkFolders(Walk& w) {
     Codec& c = w.c;
+    const bool onNetwork = c.recordBytes(w.project)[records::project::kOnNetwork] != 0;
     const std::size_t aAt = records::project::kNodeA;
     if (c.recordBytes(w.project)[aAt + nd::kFlags] & 1) {
         const std::size_t n =
             c.array("networkFolderA", Le(c.recordBytes(w.project), aAt + nd::kChildCount, 2),
-                    [&](std::size_t) { c.record("", records::kNetworkNode); });
+                    [&](std::size_t) { FolderNode(c, !onNetwork); });
         c.patch(w.project, aAt + nd::kChildCount, 2, n, "networkFolderA");
     } else if (!c.exporting() && c.has("networkFolderA")) {
         c.failAt("networkFolderA", "needs bit 0 of projectRecord/nodeA/flags");
@@ -68,14 +75,20 @@ void NetworkFolders(Walk& w) {
                 c.markUsed("children");
             else if (!c.exporting() && c.has("children"))
                 c.failAt("children", "needs bit 0 of flags");
+            const auto kid = c.recordBytes(kids.back());
+            if (onNetwork && !withChildren && Le(kid, nd::kKind, 2) != kUnnamedNodeKind)
+                c.stringIndex({"nameString"}, Le(kid, nd::kName, 2), StringRule::IfNonzero);
+            c.keepEnd();
             c.endObject();
         });
     c.patch(w.ext, bAt + nd::kChildCount, 2, n, "networkFolderB");
     c.revisit("networkFolderB", [&](std::size_t i) {
-        if (!(c.recordBytes(kids[i])[nd::kFlags] & 1)) return;
-        c.reopenObject("");
-        const std::size_t m = c.array("children", Le(c.recordBytes(kids[i]), nd::kChildCount, 2),
-                                      [&](std::size_t) { c.record("", records::kNetworkNode); });
+        const auto kid = c.recordBytes(kids[i]);
+        if (!(kid[nd::kFlags] & 1)) return;
+        const bool named = onNetwork && Le(kid, nd::kKind, 2) != kUnnamedNodeKind;
+        c.reopenObject();
+        const std::size_t m = c.array("children", Le(kid, nd::kChildCount, 2),
+                                      [&](std::size_t) { FolderNode(c, named); });
         c.patch(kids[i], nd::kChildCount, 2, m, "children");
         c.endRevisit();
     });
@@ -88,7 +101,7 @@ void PageBlobs(Walk& w) {
     const bool blobs = ExtValue(w, ex::kPageBlobs, 2) != 0;
     const bool second = ExtValue(w, ex::kBlobFlags, 1) & 1;
     c.revisit("pages", [&](std::size_t) {
-        c.reopenObject("");
+        c.reopenObject();
         if (blobs) {
             c.hex32("extension1");
             if (second) c.hex32("extension2");
@@ -115,8 +128,9 @@ void Dib(Codec& c) {
     if (c.exporting()) {
         headerSize = Le(c.peek(4), 0, 4);
     } else {
-        const Json* h = c.member("header");
-        headerSize = h && h->is_object() && h->contains("size") ? kCoreHeader : kInfoHeader;
+        bool sized = false;
+        c.peekInside("header", [&] { sized = c.has("size"); });
+        headerSize = sized ? kCoreHeader : kInfoHeader;
     }
     if (headerSize < kCoreHeader) c.fail("bitmap header shorter than 12 bytes");
     const bool info = headerSize == kInfoHeader;
@@ -238,8 +252,12 @@ void Resources(Walk& w) {
 // nonzero keys, each used once, and every tag right after its parent or a sibling's subtree
 // (the order a walk of the tree gives). Otherwise as the flat table ("tags"), each tag with its
 // parent's key.
-constexpr std::size_t kTagSize = 45, kParentKey = 36;
+constexpr std::size_t kTagSize = 45, kTagName = 2, kParentKey = 36;
 constexpr std::size_t kMaxTagDepth = 32;  // deeper tables stay flat
+
+void TagName(Codec& c, const RecordAt& tag) {
+    c.stringIndex({"nameString"}, c.recordValue(tag, kTagName, 2), StringRule::IfNonzero);
+}
 
 std::optional<std::vector<std::vector<std::size_t>>> TagTree(std::span<const std::uint8_t> tags,
                                                              std::size_t count) {
@@ -265,14 +283,16 @@ class TagTreeWalk {
   public:
     explicit TagTreeWalk(Codec& c) : c_(c) {}
 
-    // Exporting: the tags below `node` as stored in `tree`.
+    // Exporting: the tags below `node` (whose key is `parent`) as stored in `tree`.
     void write(std::string_view name, const std::vector<std::vector<std::size_t>>& tree,
-               std::size_t node) {
+               std::size_t node, std::uint32_t parent) {
         c_.array(name, tree[node].size(), [&](std::size_t i) {
             const std::size_t tag = tree[node][i];
             c_.beginObject("");
-            c_.fields(records::kTagElement, {"parentKey"});
-            if (!tree[tag].empty()) write("children", tree, tag);
+            const RecordAt at = c_.fields(records::kTagElement, {"parentKey"});
+            c_.patch(at, kParentKey, 2, parent, "parentKey");
+            TagName(c_, at);
+            if (!tree[tag].empty()) write("children", tree, tag, c_.recordValue(at, 0, 2));
             c_.endObject();
         });
     }
@@ -290,6 +310,7 @@ class TagTreeWalk {
             const std::uint32_t key = c_.recordValue(tag, 0, 2);
             if (key == 0 || std::find(keys_.begin(), keys_.end(), key) != keys_.end())
                 c_.failAt("key", "must be nonzero and used by one tag only in a tag tree");
+            TagName(c_, tag);
             keys_.push_back(key);
             total += 1 + read("children", key, depth + 1);
             c_.endObject();
@@ -313,25 +334,34 @@ void Tags(Walk& w) {
         const std::size_t count = ExtValue(w, at, 2);
         const auto tree = TagTree(c.peek(count * kTagSize), count);
         if (tree) {
-            TagTreeWalk(c).write("tagTree", *tree, count);
+            TagTreeWalk(c).write("tagTree", *tree, count, 0);
             n = count;
         } else {
-            n = c.array("tags", count, [&](std::size_t) { c.record("", records::kTagElement); });
+            n = c.array("tags", count, [&](std::size_t) {
+                c.beginObject("");
+                TagName(c, c.fields(records::kTagElement));
+                c.endObject();
+            });
         }
     } else {
         if (c.has("tags") && c.has("tagTree"))
             c.failAt("tagTree", "cannot stand beside tags: give the tags one way");
         n = c.has("tagTree") ? TagTreeWalk(c).read("tagTree", 0)
                              : c.optionalArray("tags", 0, [&](std::size_t) {
-                                   c.record("", records::kTagElement);
+                                   c.beginObject("");
+                                   TagName(c, c.fields(records::kTagElement));
+                                   c.endObject();
                                });
     }
     c.patch(w.ext, at, 2, n, !c.exporting() && c.has("tagTree") ? "tagTree" : "tags");
     c.patch(w.ext, ex::kTagSlot, 4, 1, "tags");
 }
 
-void TextSet(Codec& c, std::string_view name, std::size_t count, bool pages, std::size_t& agreed,
+// The text entries of a language: one per page in set 1, one per resource slot in set 2. Every
+// language has as many as the second one, and set 1 as many as there are pages.
+void TextSet(Walk& w, std::string_view name, std::size_t count, bool pages, std::size_t& agreed,
              bool first) {
+    Codec& c = w.c;
     const std::size_t n = c.array(name, count, [&](std::size_t) {
         c.beginObject("");
         c.fields(records::kTextEntryValues);
@@ -348,6 +378,8 @@ void TextSet(Codec& c, std::string_view name, std::size_t count, bool pages, std
     if (n != agreed)
         c.failAt(name, "must have " + std::to_string(agreed) +
                            " entries, as many as the second language's");
+    if (first && pages && n != w.pages)
+        c.refuseAt(name, "must have " + std::to_string(w.pages) + " entries, one per page");
 }
 
 void Languages(Walk& w) {
@@ -360,11 +392,13 @@ void Languages(Walk& w) {
     }
     const std::size_t n = c.array("languages", count, [&](std::size_t i) {
         c.beginObject("");
-        c.fields(records::kLanguage);
+        const RecordAt language = c.fields(records::kLanguage);
+        c.stringIndex({"nameString"}, c.recordValue(language, 0, 2), StringRule::IfNonzero);
         if (i > 0) {
             c.markUsed("set1");
             c.markUsed("set2");
         }
+        c.keepEnd();
         c.endObject();
     });
     if (n < 2) c.failAt("languages", "must hold at least two languages");
@@ -372,9 +406,9 @@ void Languages(Walk& w) {
     std::size_t set1 = 0, set2 = 0;
     c.revisit("languages", [&](std::size_t i) {
         if (i == 0) return;
-        c.reopenObject("");
-        TextSet(c, "set1", ExtValue(w, ex::kSet1Count, 2), true, set1, i == 1);
-        TextSet(c, "set2", ExtValue(w, ex::kSet2Count, 2), false, set2, i == 1);
+        c.reopenObject();
+        TextSet(w, "set1", ExtValue(w, ex::kSet1Count, 2), true, set1, i == 1);
+        TextSet(w, "set2", ExtValue(w, ex::kSet2Count, 2), false, set2, i == 1);
         c.endRevisit();
     });
     c.patch(w.ext, ex::kSet1Count, 2, set1, "set1");
@@ -432,9 +466,9 @@ void WalkExtensionSections(Walk& w) {
         languages = e[ex::kLanguageCount] > 1;
         tail = Le(e, ex::kTailLength, 4) != 0 && Le(e, ex::kTail, 4) != 0;
     } else {
-        const Json* e = c.member("extensionRecord");
-        const Json* b = e && e->is_object() && e->contains("nodeB") ? &(*e)["nodeB"] : nullptr;
-        nodeB = Flag(b, "flags");
+        nodeB = false;
+        c.peekInside("extensionRecord",
+                     [&] { c.peekInside("nodeB", [&] { nodeB = c.peekFlag("flags"); }); });
         bitmaps = c.has("bitmaps");
         tags = c.has("tags") || c.has("tagTree");
         languages = c.has("languages");
@@ -450,7 +484,13 @@ void WalkExtensionSections(Walk& w) {
         computed.push_back("set2Count");
     }
     if (tail) computed.push_back("tailLength");
-    w.ext = c.record("extensionRecord", records::kExtensionRecord, computed);
+    c.beginObject("extensionRecord");
+    w.ext = c.fields(records::kExtensionRecord, computed);
+    c.stringIndex({"tagFolder", "nameString"}, ExtValue(w, ex::kTagName, 2), StringRule::IfNonzero);
+    for (std::size_t i = 0; i < ex::kTextStrings; ++i)
+        c.stringIndex({"textString" + std::to_string(i + 1)},
+                      ExtValue(w, ex::kTextString1 + 2 * i, 2), StringRule::IfNonzero);
+    c.endObject();
 
     NetworkFolders(w);
     const bool options = ExtValue(w, ex::kOptionFlags, 4) & 7;

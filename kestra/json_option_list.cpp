@@ -40,36 +40,33 @@ bool TypedDataFits(std::uint32_t type, std::span<const std::uint8_t> data) {
     return data.size() - at >= layout.words * std::size_t{2};
 }
 
+// A typed element: its size (computed), type, head, font, values, description and data.
 void TypedElement(Codec& c) {
     c.beginObject("");
-    if (c.exporting()) {
-        const std::size_t size = Le(c.peek(4), 0, 4);
-        if (size < kTypedHead) c.fail("option element shorter than its head");
-        c.get32();
-        const std::uint32_t type = c.u16("type");
-        if (type >= 12) c.fail("option element of unknown type " + std::to_string(type));
-        c.hex("head", 25);
-        c.hex("font", 50);
-        c.hex("values", 8);
-        const std::size_t start = c.position();
-        c.cstring("description");
-        const std::size_t used = c.position() - start;
-        if (used > size - kTypedHead) c.fail("option element description runs past the element");
-        c.hexBytes("data", size - kTypedHead - used, size);
-        c.endObject();
-        return;
-    }
     const RecordAt sizeAt{c.position(), 4};
+    std::size_t size = 0;
+    if (c.exporting()) {
+        size = Le(c.peek(4), 0, 4);
+        if (size < kTypedHead) c.fail("option element shorter than its head");
+    }
     c.put32(0);
     const std::uint32_t type = c.u16("type");
-    if (type >= 12) c.failAt("type", "must be 0 to 11");
+    if (type >= 12) {
+        if (c.exporting()) c.fail("option element of unknown type " + std::to_string(type));
+        c.failAt("type", "must be 0 to 11");
+    }
     c.hex("head", 25);
     c.hex("font", 50);
     c.hex("values", 8);
+    const std::size_t start = c.position();
     c.cstring("description");
-    const auto data = c.hexBytes("data", 0, 0xFFFFFF);
+    const std::size_t used = c.position() - start;
+    if (c.exporting() && used > size - kTypedHead)
+        c.fail("option element description runs past the element");
+    const Bytes data = c.exporting() ? c.hexBytes("data", size - kTypedHead - used, size)
+                                     : c.hexBytes("data", 0, 0xFFFFFF);
     if (!TypedDataFits(type, data))
-        c.failAt("data", "is too short for an element of type " + std::to_string(type));
+        c.refuseAt("data", "is too short for an element of type " + std::to_string(type));
     c.patch(sizeAt, 0, 4, c.position() - sizeAt.offset, "data");
     c.endObject();
 }
@@ -79,15 +76,21 @@ struct OptionForm {
     bool longElements;
 };
 
-// A list: its 8-byte head and its elements. Returns the element count.
-std::size_t OptionList(Codec& c, const OptionForm& form) {
-    c.beginObject("");
+// The string indices of a 28-byte element, at 20 and 22.
+constexpr std::size_t kElementTexts[] = {20, 22};
+
+// A list (the member `name`, "" for an element): its 8-byte head and its elements. Returns the
+// element count.
+std::size_t OptionList(Codec& c, const OptionForm& form, std::string_view name) {
+    c.beginObject(name);
     const RecordAt head = c.fields(records::kOptionListHead);
     const std::size_t n = c.array("elements", Le(c.recordBytes(head), 6, 2), [&](std::size_t) {
         if (form.layout2) {
             TypedElement(c);
         } else if (form.longElements) {
-            c.hex("", 28);
+            const Bytes element = c.hex("", 28);
+            for (const std::size_t at : kElementTexts)
+                c.stringIndexInBytes(at, Le(element, at, 2), StringRule::UnlessZeroOrNone);
         } else {
             c.zeros(8);
             c.u16("");
@@ -124,26 +127,27 @@ void WalkOptionBlock(Walk& w) {
     if (c.exporting()) {
         leveled = h[8] != 0;
         if (leveled) {
-            textCount = c.get16();
-            extraCount = c.get16();
+            const auto counts = c.peek(4);
+            textCount = Le(counts, 0, 2);
+            extraCount = Le(counts, 2, 2);
         }
     } else {
         if (!form.layout2 && (c.has("textList") || c.has("extraList")))
             c.fail("only layout 2 (layout above 2) has a text list and an extra list");
         leveled = form.layout2 && (c.has("textList") || c.has("extraList"));
-        if (leveled) c.zeros(4);
     }
+    if (leveled) c.zeros(4);  // the counts, written below
     c.patch(head, 8, 1, leveled ? 3 : 0, "layout");
     c.fixedArray("lists", 10, [&](std::size_t i) {
         const bool present =
             c.exporting() ? Le(c.recordBytes(head), 16 + 2 * i, 2) != 0 : !c.currentIsNull();
         if (!present) return;
-        const std::size_t n = OptionList(c, form);
+        const std::size_t n = OptionList(c, form, "");
         if (n == 0) c.fail("an empty list is written as null");
         c.patch(head, 16 + 2 * i, 2, n, "lists");
     });
     const std::size_t series = c.array("series", Le(c.recordBytes(head), 36, 2),
-                                       [&](std::size_t) { OptionList(c, form); });
+                                       [&](std::size_t) { OptionList(c, form, ""); });
     c.patch(head, 36, 2, series, "series");
     if (leveled) {
         const RecordAt countsAt{head.offset + 38, 4};
@@ -159,10 +163,7 @@ void WalkOptionBlock(Walk& w) {
         c.patch(countsAt, 0, 2, n, "textList");
         const bool extra = c.exporting() ? extraCount != 0 : c.has("extraList");
         if (extra) {
-            c.markUsed("extraList");
-            c.descend("extraList");
-            const std::size_t e = OptionList(c, form);
-            c.endRevisit();
+            const std::size_t e = OptionList(c, form, "extraList");
             if (e == 0) c.failAt("extraList", "an empty extra list is left out");
             c.patch(countsAt, 2, 2, e, "extraList");
         }

@@ -19,12 +19,15 @@ constexpr std::size_t kInlineNameRoom = 41;
 
 // ---- Record tables with their lists
 
-void IndexedEntries(Codec& c, std::string_view name, std::size_t count, const RecordAt& owner,
-                    std::size_t countAt, std::size_t width) {
-    const std::size_t n =
-        c.optionalArray(name, count, [&](std::size_t) { c.record("", records::kIndexedEntry); });
-    c.patch(owner, countAt, width, n, name);
+// An entry of a list whose member "textString" (at `at` in the record) is a string index.
+RecordAt TextedEntry(Codec& c, const RecordTable& table, std::size_t at, StringRule rule) {
+    const RecordAt entry = c.record("", table);
+    c.stringIndex({"textString"}, c.recordValue(entry, at, 2), rule);
+    return entry;
 }
+
+constexpr std::size_t kIndexedEntryText = 2, kFolderEntryText = 4, kEntry14Text = 2,
+                      kGroupText = 42, kFieldText = 93;
 
 void Groups(Walk& w, bool stored) {
     Codec& c = w.c;
@@ -33,15 +36,19 @@ void Groups(Walk& w, bool stored) {
     const std::size_t n = c.optionalArray("groups", exportCount, [&](std::size_t) {
         c.beginObject("");
         groups.push_back(c.fields(records::kGroup));
+        c.stringIndex({"textString"}, c.recordValue(groups.back(), kGroupText, 2),
+                      StringRule::IfNonzero);
         c.markUsed("entries");
+        c.keepEnd();
         c.endObject();
     });
     if (stored) c.patch(w.project, pr::kGroupCount, 1, n, "groups");
     c.revisit("groups", [&](std::size_t i) {
-        c.reopenObject("");
+        c.reopenObject();
         const std::size_t count = Le(c.recordBytes(groups[i]), 4, 2);
-        const std::size_t entries =
-            c.array("entries", count, [&](std::size_t) { c.record("", records::kIndexedEntry); });
+        const std::size_t entries = c.array("entries", count, [&](std::size_t) {
+            TextedEntry(c, records::kIndexedEntry, kIndexedEntryText, StringRule::Always);
+        });
         c.patch(groups[i], 4, 2, entries, "entries");
         c.endRevisit();
     });
@@ -55,11 +62,12 @@ void Records310(Walk& w) {
             c.beginObject("");
             kept.push_back(c.fields(records::kRecord310));
             c.markUsed("entries");
+            c.keepEnd();
             c.endObject();
         });
     c.patch(w.project, pr::kSection5Count, 2, n, "records310");
     c.revisit("records310", [&](std::size_t i) {
-        c.reopenObject("");
+        c.reopenObject();
         const std::size_t count = Le(c.recordBytes(kept[i]), 300, 2);
         const std::size_t entries = c.array("entries", count, [&](std::size_t) { c.hex("", 298); });
         c.patch(kept[i], 300, 2, entries, "entries");
@@ -85,7 +93,8 @@ void VariableBlock(Walk& w) {
     c.hex("head74", 134);
     const std::size_t n = c.array("entries", count, [&](std::size_t) {
         if (c.exporting()) {
-            const std::size_t k = c.get16();
+            const std::size_t k = Le(c.peek(2), 0, 2);
+            c.put16(static_cast<std::uint16_t>(k));
             c.hexBytes("", k * 66 + 10, k * 66 + 10);
             return;
         }
@@ -93,7 +102,7 @@ void VariableBlock(Walk& w) {
         if (bytes.size() < 10 || (bytes.size() - 10) % 66 != 0)
             c.fail("must hold 10 bytes and a multiple of 66 more");
         c.put16(static_cast<std::uint16_t>((bytes.size() - 10) / 66));
-        c.output().insert(c.output().end(), bytes.begin(), bytes.end());
+        c.emit(bytes);
     });
     c.patch(countAt, 0, 2, n, "entries");
     c.endObject();
@@ -126,30 +135,38 @@ bool CompactLabelled(std::span<const std::uint8_t> f) {
     return Le(f, fr::kClass, 2) == 2 && f[fr::kMode] == 1 && f[fr::kSubKind] == 12;
 }
 
-void FolderList(Codec& c, std::string_view name, const RecordAt& field, std::size_t countAt) {
+// Whether loading reads the list's string indices: always list 1, list 2 for a field of kind 6,
+// or of mode 2 whose list 2 is not numeric.
+bool List2HoldsTexts(std::span<const std::uint8_t> f) {
+    return f[fr::kKind] == 6 || (f[fr::kMode] == 2 && Le(f, fr::kList2Numeric, 2) == 0);
+}
+
+void FolderList(Codec& c, std::string_view name, const RecordAt& field, std::size_t countAt,
+                bool texts) {
     const auto stored = static_cast<std::int16_t>(Le(c.recordBytes(field), countAt, 2));
     if (c.exporting() && stored < 0) c.fail(std::string(name) + " has a negative entry count");
     const std::size_t n =
-        c.optionalArray(name, c.exporting() ? std::size_t(stored) : 0,
-                        [&](std::size_t) { c.record("", records::kFolderEntry); });
+        c.optionalArray(name, c.exporting() ? std::size_t(stored) : 0, [&](std::size_t) {
+            const RecordAt entry = c.record("", records::kFolderEntry);
+            if (texts)
+                c.stringIndex({"textString"}, c.recordValue(entry, kFolderEntryText, 2),
+                              StringRule::UnlessNone);
+        });
     c.patch(field, countAt, 2, n, name, kMaxS16);
 }
 
+// The label: its length, the record's attribute word (unless compact-labelled), the text.
 void Label(Codec& c, const RecordAt& field) {
     const auto f = c.recordBytes(field);
     const bool present = Le(f, fr::kLabel, 4) != 0;
     if (c.exporting() ? !present : !c.has("label")) return;
     c.patch(field, fr::kLabel, 4, 1, "label");
-    if (c.exporting()) {
-        const std::size_t length = c.get8();
-        if (!CompactLabelled(f)) c.get16();
-        c.text("label", length, 255);
-        return;
-    }
-    const auto text = c.textValue("label", {}, 255);
-    c.put8(static_cast<std::uint8_t>(text.size()));
+    const std::size_t length = c.exporting() ? c.peek(1)[0] : 0;
+    const RecordAt lengthAt{c.position(), 1};
+    c.put8(0);
     if (!CompactLabelled(f)) c.put16(static_cast<std::uint16_t>(Le(f, 108, 2)));
-    c.output().insert(c.output().end(), text.begin(), text.end());
+    const std::size_t written = c.text("label", length, 255).size();
+    c.patch(lengthAt, 0, 1, written, "label");
 }
 
 void Field(Codec& c, std::size_t depth) {
@@ -167,8 +184,10 @@ void Field(Codec& c, std::size_t depth) {
     if (list2) computed.push_back("list2Count");
     if (children) computed.push_back("childCount");
     const RecordAt field = c.fields(records::kField, computed);
-    FolderList(c, "list1", field, fr::kList1Count);
-    if (list2) FolderList(c, "list2", field, fr::kList2Count);
+    c.stringIndex({"textString"}, c.recordValue(field, kFieldText, 2), StringRule::IfNonzero);
+    FolderList(c, "list1", field, fr::kList1Count, true);
+    if (list2)
+        FolderList(c, "list2", field, fr::kList2Count, List2HoldsTexts(c.recordBytes(field)));
     if (children) {
         if (depth + 1 >= kMaxFieldNesting) c.fail("child field records nested too deep");
         const std::size_t n = c.array("children", Le(c.recordBytes(field), fr::kChildCount, 2),
@@ -190,17 +209,16 @@ void PageName(Codec& c, RecordAt& page) {
         rest.assign(end + 1, bytes.end());
         if (std::any_of(rest.begin(), rest.end(), [](std::uint8_t b) { return b != 0; }))
             c.hexValue("nameRest", rest, rest.size());
-        page = c.fields(records::kPageSingleLanguage);
-        return;
-    }
-    name = c.textValue("name", {}, kInlineNameRoom - 1, true);
-    rest.assign(kInlineNameRoom - 1 - name.size(), 0);
-    if (c.has("nameRest")) {
-        auto given = c.hexValue("nameRest", {}, rest.size());
-        if (given.size() != rest.size())
-            c.failAt("nameRest", "must hold exactly " + std::to_string(rest.size()) +
-                                     " bytes, the room the name leaves");
-        rest = std::move(given);
+    } else {
+        name = c.textValue("name", {}, kInlineNameRoom - 1, true);
+        rest.assign(kInlineNameRoom - 1 - name.size(), 0);
+        if (c.has("nameRest")) {
+            auto given = c.hexValue("nameRest", {}, rest.size());
+            if (given.size() != rest.size())
+                c.failAt("nameRest", "must hold exactly " + std::to_string(rest.size()) +
+                                         " bytes, the room the name leaves");
+            rest = std::move(given);
+        }
     }
     page = c.fields(records::kPageSingleLanguage);
     name.push_back(0);
@@ -212,10 +230,12 @@ void Page(Walk& w) {
     Codec& c = w.c;
     c.beginObject("");
     RecordAt page;
-    if (w.multiLanguage)
+    if (w.multiLanguage) {
         page = c.fields(records::kPageMultiLanguage);
-    else
+        c.stringIndex({"nameString"}, c.recordValue(page, 0, 2), StringRule::Always);
+    } else {
         PageName(c, page);
+    }
     if (w.format <= 0x22)
         c.cstring("text");
     else
@@ -225,6 +245,7 @@ void Page(Walk& w) {
     c.patch(page, 50, 2, n, "fields");
     c.markUsed("extension1");
     c.markUsed("extension2");
+    c.keepEnd();
     c.endObject();
 }
 
@@ -232,6 +253,7 @@ void Pages(Walk& w, bool countKept) {
     Codec& c = w.c;
     const std::size_t stored = Le(c.recordBytes(w.project), pr::kPageCount, 2);
     const std::size_t n = c.array("pages", stored == 0 ? 1 : stored, [&](std::size_t) { Page(w); });
+    w.pages = n;
     if (countKept) {
         if (stored != 0) c.failAt("projectRecord", "pageCount may only be given as 0");
         if (n != 1) c.failAt("pages", "must hold exactly one page when pageCount is 0");
@@ -248,6 +270,7 @@ void Strings(Walk& w) {
     const std::size_t n = c.array("strings", Le(c.recordBytes(w.project), pr::kStringCount, 2),
                                   [&](std::size_t) { c.cstring(""); });
     c.patch(w.project, pr::kStringCount, 2, n, "strings");
+    c.stringPool(n);
 }
 
 constexpr std::uint16_t kKeyedImageTag = 0x4C4B;
@@ -260,53 +283,47 @@ bool Texted(std::uint32_t type, std::size_t dataSize) {
 
 // A trailer text: u8 length and 28 bytes; a plain text when it fits and the rest is zero.
 void TrailerText(Codec& c, std::string_view name) {
+    bool plain;
+    std::size_t length = 0;
     if (c.exporting()) {
         const auto bytes = c.peek(1 + kTrailerRoom);
-        const std::size_t length = bytes[0];
-        const bool plain =
-            length <= kTrailerRoom && std::all_of(bytes.begin() + 1 + length, bytes.end(),
-                                                  [](std::uint8_t b) { return b == 0; });
-        if (plain) {
-            c.get8();
-            c.text(name, length, kTrailerRoom);
-            c.zeros(kTrailerRoom - length);
-            return;
-        }
+        length = bytes[0];
+        plain = length <= kTrailerRoom && std::all_of(bytes.begin() + 1 + length, bytes.end(),
+                                                      [](std::uint8_t b) { return b == 0; });
+    } else {
+        plain = c.kindOf(name) != ValueKind::Object;
+    }
+    if (!plain) {
         c.beginObject(name);
         c.u8("length");
         c.hex("bytes", kTrailerRoom);
         c.endObject();
         return;
     }
-    const Json* m = c.member(name);
-    if (m && m->is_object()) {
-        c.beginObject(name);
-        c.u8("length");
-        c.hex("bytes", kTrailerRoom);
-        c.endObject();
-        return;
-    }
-    const auto text = c.textValue(name, {}, kTrailerRoom);
-    c.put8(static_cast<std::uint8_t>(text.size()));
-    c.output().insert(c.output().end(), text.begin(), text.end());
-    c.zeros(kTrailerRoom - text.size());
+    const RecordAt lengthAt{c.position(), 1};
+    c.put8(0);
+    const std::size_t written = c.text(name, length, kTrailerRoom).size();
+    c.zeros(kTrailerRoom - written);
+    c.patch(lengthAt, 0, 1, written, name);
 }
 
 struct TextedElement {
     std::size_t sub, part, element;
 };
 
-// Elements that hold a string index in their data, and where (counted from the data's start).
+// Elements that hold a string index in their data, where (counted from the data's start), and
+// whether loading reads it only in a project of several languages.
 struct IndexedElement {
     std::uint32_t type;
     std::size_t at;
+    bool onlyMultiLanguage;
 };
-constexpr IndexedElement kIndexedElements[] = {{74, 111}, {81, 3}};
+constexpr IndexedElement kIndexedElements[] = {{74, 111, false}, {81, 3, true}};
 
-std::optional<std::size_t> StringIndexAt(std::uint32_t type, std::size_t dataSize) {
+const IndexedElement* StringIndexAt(std::uint32_t type, std::size_t dataSize) {
     for (const IndexedElement& e : kIndexedElements)
-        if (e.type == type && dataSize >= e.at + 2) return e.at;
-    return std::nullopt;
+        if (e.type == type && dataSize >= e.at + 2) return &e;
+    return nullptr;
 }
 
 bool Zero(std::span<const std::uint8_t> bytes) {
@@ -315,84 +332,101 @@ bool Zero(std::span<const std::uint8_t> bytes) {
 
 // An element: its type, its data as hex with the string index (as "textString") and the text
 // slot (as the presence of "text") taken out, and its trailer text noted for later.
-void Element(Codec& c, std::vector<TextedElement>& texted, TextedElement at) {
+void Element(Codec& c, std::vector<TextedElement>& texted, TextedElement at, bool multiLanguage) {
     c.beginObject("");
     const std::uint32_t type = c.u16("type");
+    std::vector<std::uint8_t> data;
+    bool hasText;
+    std::uint32_t storedIndex = 0;
     if (c.exporting()) {
-        const std::size_t size = c.get16();
-        auto data = c.peek(size);
-        std::vector<std::uint8_t> shown(data.begin(), data.end());
-        const bool hasText = Texted(type, size) && Le(data, kTextSlot, 4) != 0;
-        if (Texted(type, size)) std::fill_n(shown.begin() + kTextSlot, 4, 0);
-        const auto index = StringIndexAt(type, size);
-        if (index) std::fill_n(shown.begin() + *index, 2, 0);
-        c.hexValue("data", shown, size);
-        if (index) c.numberValue("textString", Kind::U16, Le(data, *index, 2));
+        const std::size_t size = Le(c.peek(2), 0, 2);
+        c.put16(static_cast<std::uint16_t>(size));
+        const auto stored = c.peek(size);
+        data.assign(stored.begin(), stored.end());
+        hasText = Texted(type, size) && Le(data, kTextSlot, 4) != 0;
+        if (Texted(type, size)) std::fill_n(data.begin() + kTextSlot, 4, 0);
+        if (const IndexedElement* index = StringIndexAt(type, size)) {
+            storedIndex = Le(data, index->at, 2);
+            std::fill_n(data.begin() + index->at, 2, 0);
+        }
+        c.hexValue("data", data, size);
         c.in().skip(size);
-        if (hasText) texted.push_back(at);
-        c.endObject();
-        return;
-    }
-    auto data = c.hexValue("data", {}, 0xFFFF);
-    const bool hasText = c.has("text");
-    if (hasText && !Texted(type, data.size()))
-        c.failAt("text",
-                 "only elements of type 143 or 144 with at least 108 data bytes have a "
-                 "text");
-    if (Texted(type, data.size())) {
-        if (!Zero(std::span(data).subspan(kTextSlot, 4)))
+    } else {
+        data = c.hexValue("data", {}, 0xFFFF);
+        hasText = c.has("text");
+        if (hasText && !Texted(type, data.size()))
+            c.failAt("text",
+                     "only elements of type 143 or 144 with at least 108 data bytes have a "
+                     "text");
+        if (Texted(type, data.size()) && !Zero(std::span(data).subspan(kTextSlot, 4)))
             c.failAt("data", "bytes 104 to 107 must be zero: they say whether \"text\" is given");
-        data[kTextSlot] = hasText ? 1 : 0;
-    }
-    if (const auto index = StringIndexAt(type, data.size())) {
-        if (!Zero(std::span(data).subspan(*index, 2)))
-            c.failAt("data", "bytes " + std::to_string(*index) + " and " +
-                                 std::to_string(*index + 1) +
+        if (const IndexedElement* index = StringIndexAt(type, data.size());
+            index && !Zero(std::span(data).subspan(index->at, 2)))
+            c.failAt("data", "bytes " + std::to_string(index->at) + " and " +
+                                 std::to_string(index->at + 1) +
                                  " must be zero: the string index is \"textString\"");
-        const std::uint32_t value = c.numberValue("textString", Kind::U16, 0);
-        data[*index] = static_cast<std::uint8_t>(value);
-        data[*index + 1] = static_cast<std::uint8_t>(value >> 8);
+        c.put16(static_cast<std::uint16_t>(data.size()));
     }
-    c.put16(static_cast<std::uint16_t>(data.size()));
-    c.output().insert(c.output().end(), data.begin(), data.end());
+    // The data as the image holds it: the text slot says whether there is a text, and the
+    // string index stands in its place.
+    if (Texted(type, data.size())) data[kTextSlot] = hasText ? 1 : 0;
+    if (const IndexedElement* index = StringIndexAt(type, data.size())) {
+        const std::uint32_t value = c.numberValue("textString", Kind::U16, storedIndex);
+        data[index->at] = static_cast<std::uint8_t>(value);
+        data[index->at + 1] = static_cast<std::uint8_t>(value >> 8);
+        if (multiLanguage || !index->onlyMultiLanguage)
+            c.stringIndex({"textString"}, value, StringRule::Always);
+    }
+    c.emit(data);
     if (hasText) {
         texted.push_back(at);
         c.markUsed("text");
+        c.keepEnd();
     }
     c.endObject();
 }
 
-void Part(Codec& c, std::vector<TextedElement>& texted, std::size_t sub, std::size_t part,
-          std::uint32_t& lastSlot) {
+// What the walk of one keyed entry keeps: whether the project has several languages, and the
+// elements that have a trailer text.
+struct KeyedWalk {
+    Codec& c;
+    bool multiLanguage;
+    std::vector<TextedElement> texted;
+};
+
+void Part(KeyedWalk& k, std::size_t sub, std::size_t part, std::uint32_t& lastSlot) {
+    Codec& c = k.c;
     c.beginObject("");
     const std::uint32_t slot = c.u16("slot");
-    if (!c.exporting() && (slot < 1 || slot > 7 || slot <= lastSlot))
-        c.failAt("slot", "must be 1 to 7, each slot once, in rising order");
+    if (slot < 1 || slot > 7 || slot <= lastSlot)
+        c.refuseAt("slot", "must be 1 to 7, each slot once, in rising order");
     lastSlot = slot;
     c.u16("word2");
     auto [countAt, count] = c.count16();
     const std::size_t n = c.array("elements", count, [&](std::size_t i) {
-        Element(c, texted, {sub, part, i});
+        Element(c, k.texted, {sub, part, i}, k.multiLanguage);
     });
     c.patch(countAt, 0, 2, n, "elements");
     c.endObject();
 }
 
-void SubEntry(Codec& c, std::vector<TextedElement>& texted, std::size_t sub) {
+void SubEntry(KeyedWalk& k, std::size_t sub) {
+    Codec& c = k.c;
     c.beginObject("");
     c.u16("key");
     auto [countAt, count] = c.count16();
+    // The part lengths: computed once the parts are written.
     std::vector<std::size_t> lengths;
-    RecordAt lengthsAt{c.position(), 0};
-    if (c.exporting()) {
+    const RecordAt lengthsAt{c.position(), 0};
+    if (c.exporting())
         for (std::size_t i = 0; i < count; ++i) lengths.push_back(c.get16());
-    } else if (const Json* parts = c.member("parts"); parts && parts->is_array()) {
-        c.output().resize(c.output().size() + 2 * parts->size());
-    }
+    else if (c.kindOf("parts") == ValueKind::Array)
+        count = static_cast<std::uint32_t>(c.arraySize("parts"));
+    c.output().resize(c.output().size() + 2 * count);
     std::uint32_t lastSlot = 0;
     const std::size_t n = c.array("parts", count, [&](std::size_t i) {
         const std::size_t start = c.position();
-        Part(c, texted, sub, i, lastSlot);
+        Part(k, sub, i, lastSlot);
         if (c.exporting() && c.position() - start != lengths[i])
             c.fail("a keyed entry part is not as long as its length says");
         c.patch(lengthsAt, 2 * i, 2, c.position() - start, "parts");
@@ -401,27 +435,27 @@ void SubEntry(Codec& c, std::vector<TextedElement>& texted, std::size_t sub) {
     c.endObject();
 }
 
-void KeyedEntry(Codec& c) {
+void KeyedEntry(Codec& c, bool multiLanguage) {
     c.beginObject("");
     c.put16(8);
     c.u16("key");
     auto [countAt, count] = c.count16();
     c.put16(0);
-    std::vector<TextedElement> texted;
-    const std::size_t n =
-        c.array("subEntries", count, [&](std::size_t i) { SubEntry(c, texted, i); });
+    KeyedWalk k{c, multiLanguage, {}};
+    const std::size_t n = c.array("subEntries", count, [&](std::size_t i) { SubEntry(k, i); });
     if (n == 0) c.failAt("subEntries", "must hold at least one sub-entry");
     c.patch(countAt, 0, 2, n, "subEntries");
     // The trailer: the texts of the texted elements, in order of appearance.
-    for (const TextedElement& t : texted) {
+    for (const TextedElement& t : k.texted) {
         c.descend("subEntries");
         c.descend(t.sub);
         c.descend("parts");
         c.descend(t.part);
         c.descend("elements");
         c.descend(t.element);
+        c.reopenObject();
         TrailerText(c, "text");
-        for (int i = 0; i < 6; ++i) c.endRevisit();
+        for (int i = 0; i < 7; ++i) c.endRevisit();
     }
     c.endObject();
 }
@@ -436,15 +470,14 @@ void KeyedTable(Walk& w) {
     if (c.exporting()) {
         for (std::size_t i = 0; i < capacity; ++i) sizes.push_back(c.get16());
         if (count > capacity) c.fail("more keyed entries than the table has room for");
-    } else {
-        c.output().resize(c.output().size() + 2 * capacity);
     }
+    c.output().resize(c.output().size() + 2 * capacity);
     const std::size_t n = c.optionalArray("keyedEntries", count, [&](std::size_t i) {
         if (!c.exporting() && i >= capacity)
             c.fail("is beyond the keyedCapacity of the project record (" +
                    std::to_string(capacity) + ")");
         const std::size_t start = c.position();
-        KeyedEntry(c);
+        KeyedEntry(c, w.multiLanguage);
         if (c.exporting() && c.position() - start != sizes[i])
             c.fail("a keyed entry is not as long as the size table says");
         c.patch(sizesAt, 2 * i, 2, c.position() - start, "keyedEntries");
@@ -464,26 +497,34 @@ void WalkProjectSections(Walk& w) {
         nodeAChildren = r[pr::kNodeA + records::node::kFlags] & 1;
     } else {
         groupsStored = c.has("groups");
-        const Json* r = c.member("projectRecord");
-        pageCountKept = r && r->is_object() && r->contains("pageCount");
-        const Json* node = r && r->is_object() && r->contains("nodeA") ? &(*r)["nodeA"] : nullptr;
-        nodeAChildren = node && node->is_object() && node->contains("flags") &&
-                        (*node)["flags"].is_number_unsigned() &&
-                        ((*node)["flags"].get<std::uint64_t>() & 1);
+        pageCountKept = nodeAChildren = false;
+        c.peekInside("projectRecord", [&] {
+            pageCountKept = c.has("pageCount");
+            c.peekInside("nodeA", [&] { nodeAChildren = c.peekFlag("flags"); });
+        });
     }
     std::vector<std::string_view> computed;
     if (groupsStored) computed.push_back("groupCount");
     if (!pageCountKept) computed.push_back("pageCount");
     if (nodeAChildren) computed.push_back("nodeA.childCount");
-    w.project = c.record("projectRecord", records::kProjectRecord, computed);
+    c.beginObject("projectRecord");
+    w.project = c.fields(records::kProjectRecord, computed);
+    c.stringIndex({"titleString"}, c.recordValue(w.project, 0, 2), StringRule::Always);
+    c.stringIndex({"nodeA", "nameString"},
+                  c.recordValue(w.project, pr::kNodeA + records::node::kName, 2),
+                  StringRule::IfNonzero);
+    c.endObject();
 
     const auto count1 = Le(c.recordBytes(w.project), pr::kSection1Count, 1);
     const std::size_t n1 =
         c.optionalArray("entries20", count1, [&](std::size_t) { c.hex("", 20); });
     c.patch(w.project, pr::kSection1Count, 1, n1, "entries20");
 
-    IndexedEntries(c, "listEntries", Le(c.recordBytes(w.project), pr::kSection2aCount, 2),
-                   w.project, pr::kSection2aCount, 2);
+    const std::size_t n2a = c.optionalArray(
+        "listEntries", Le(c.recordBytes(w.project), pr::kSection2aCount, 2), [&](std::size_t) {
+            TextedEntry(c, records::kIndexedEntry, kIndexedEntryText, StringRule::IfNonzero);
+        });
+    c.patch(w.project, pr::kSection2aCount, 2, n2a, "listEntries");
     if (!c.exporting()) {
         const bool list2a = Le(c.recordBytes(w.project), pr::kSection2aCount, 2) != 0;
         if (groupsStored && list2a)
@@ -503,9 +544,9 @@ void WalkProjectSections(Walk& w) {
     VariableBlock(w);
     TextBlock(w, "textBlock1", pr::kText1Length);
     TextBlock(w, "textBlock2", pr::kText2Length);
-    const std::size_t n9 =
-        c.optionalArray("entries14", Le(c.recordBytes(w.project), pr::kSection9Count, 2),
-                        [&](std::size_t) { c.record("", records::kEntry14); });
+    const std::size_t n9 = c.optionalArray(
+        "entries14", Le(c.recordBytes(w.project), pr::kSection9Count, 2),
+        [&](std::size_t) { TextedEntry(c, records::kEntry14, kEntry14Text, StringRule::Always); });
     c.patch(w.project, pr::kSection9Count, 2, n9, "entries14");
     Strings(w);
     KeyedTable(w);

@@ -34,7 +34,7 @@ inline constexpr std::size_t kSection1Count = 427, kSection2aCount = 448, kGroup
                              kSection4Present = 464, kPageCount = 470, kText1Length = 525,
                              kText2Length = 526, kSection9Count = 551, kStringCount = 573,
                              kKeyedCapacity = 595, kSection5Count = 601, kSection6Count = 607,
-                             kSection7Present = 613, kNodeA = 17;
+                             kSection7Present = 613, kNodeA = 17, kOnNetwork = 411;
 }
 namespace ext {
 inline constexpr std::size_t kNodeB = 3, kOptionFlags = 75, kOptionBlock = 79, kPageBlobs = 83,
@@ -43,10 +43,10 @@ inline constexpr std::size_t kNodeB = 3, kOptionFlags = 75, kOptionBlock = 79, k
                              kList195 = 195, kList199 = 199, kList203 = 203, kLanguageCount = 228,
                              kSet1Count = 230, kSet2Count = 232, kTailLength = 297,
                              kCodeBlock = 303, kWordList = 307, kTable264 = 311, kBlock124 = 336,
-                             kTail = 340;
+                             kTail = 340, kTagName = 181, kTextString1 = 247, kTextStrings = 9;
 }
 namespace node {
-inline constexpr std::size_t kChildCount = 38, kFlags = 44;
+inline constexpr std::size_t kName = 32, kChildCount = 38, kFlags = 44, kKind = 50;
 }
 namespace field {
 inline constexpr std::size_t kClass = 4, kKind = 6, kList1Count = 30, kList2Count = 40,

@@ -79,46 +79,98 @@ std::string BytesToUtf8(std::span<const std::uint8_t> bytes) {
     return out;
 }
 
-std::optional<std::vector<std::uint8_t>> Utf8ToBytes(std::string_view text, TextFault* fault) {
-    std::vector<std::uint8_t> out;
-    out.reserve(text.size());
+bool AppendFromUtf8(std::vector<std::uint8_t>& out, std::string_view text, TextFault* fault) {
+    out.reserve(out.size() + text.size());
     std::size_t at = 0;
     for (std::size_t index = 0; at < text.size(); ++index) {
+        const auto lead = static_cast<std::uint8_t>(text[at]);
+        if (lead < 0x80) {  // the common case: ASCII stands for itself
+            out.push_back(lead);
+            ++at;
+            continue;
+        }
         const auto cp = NextCodePoint(text, at);
         const auto byte = cp ? ByteOf(*cp) : std::nullopt;
         if (!byte) {
             if (fault) *fault = {cp.value_or(0xFFFD), index};
-            return std::nullopt;
+            return false;
         }
         out.push_back(*byte);
     }
+    return true;
+}
+
+std::optional<std::vector<std::uint8_t>> Utf8ToBytes(std::string_view text, TextFault* fault) {
+    std::vector<std::uint8_t> out;
+    if (!AppendFromUtf8(out, text, fault)) return std::nullopt;
     return out;
+}
+
+void AppendQuotedText(std::string& out, std::span<const std::uint8_t> bytes) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    out.push_back('"');
+    for (std::uint8_t b : bytes) {
+        if (b >= 0x80) {
+            AppendUtf8(out, CodePointOf(b));
+        } else if (b == '"' || b == '\\') {
+            out.push_back('\\');
+            out.push_back(static_cast<char>(b));
+        } else if (b >= 0x20) {
+            out.push_back(static_cast<char>(b));
+        } else {
+            // The short escapes where JSON has them, else \u00xx in lower case.
+            static constexpr char kShort[] = "\0\0\0\0\0\0\0\0btn\0fr";
+            out.push_back('\\');
+            if (b < sizeof kShort - 1 && kShort[b] != 0) {
+                out.push_back(kShort[b]);
+            } else {
+                out.append("u00");
+                out.push_back(kDigits[b >> 4]);
+                out.push_back(kDigits[b & 0xF]);
+            }
+        }
+    }
+    out.push_back('"');
+}
+
+void AppendHex(std::string& out, std::span<const std::uint8_t> bytes) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    const std::size_t at = out.size();
+    out.resize(at + 2 * bytes.size());
+    char* p = out.data() + at;
+    for (std::uint8_t b : bytes) {
+        *p++ = kDigits[b >> 4];
+        *p++ = kDigits[b & 0xF];
+    }
 }
 
 std::string ToHex(std::span<const std::uint8_t> bytes) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string out(bytes.size() * 2, '0');
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        out[2 * i] = kDigits[bytes[i] >> 4];
-        out[2 * i + 1] = kDigits[bytes[i] & 0xF];
-    }
+    std::string out;
+    AppendHex(out, bytes);
     return out;
+}
+
+bool AppendFromHex(std::vector<std::uint8_t>& out, std::string_view text) {
+    if (text.size() % 2 != 0) return false;
+    const std::size_t at = out.size();
+    out.resize(at + text.size() / 2);
+    std::uint8_t* p = out.data() + at;
+    for (std::size_t i = 0; i < text.size(); i += 2) {
+        const int high = HexValue(text[i]), low = HexValue(text[i + 1]);
+        if (high < 0 || low < 0) return false;
+        *p++ = static_cast<std::uint8_t>(high << 4 | low);
+    }
+    return true;
 }
 
 std::optional<std::vector<std::uint8_t>> FromHex(std::string_view text) {
-    if (text.size() % 2 != 0) return std::nullopt;
-    std::vector<std::uint8_t> out(text.size() / 2);
-    for (std::size_t i = 0; i < out.size(); ++i) {
-        const int high = HexValue(text[2 * i]), low = HexValue(text[2 * i + 1]);
-        if (high < 0 || low < 0) return std::nullopt;
-        out[i] = static_cast<std::uint8_t>(high << 4 | low);
-    }
+    std::vector<std::uint8_t> out;
+    if (!AppendFromHex(out, text)) return std::nullopt;
     return out;
 }
 
-std::string ToBase64(std::span<const std::uint8_t> bytes) {
-    std::string out;
-    out.reserve((bytes.size() + 2) / 3 * 4);
+void AppendBase64(std::string& out, std::span<const std::uint8_t> bytes) {
+    out.reserve(out.size() + (bytes.size() + 2) / 3 * 4);
     for (std::size_t i = 0; i < bytes.size(); i += 3) {
         const std::size_t n = std::min<std::size_t>(3, bytes.size() - i);
         std::uint32_t group = std::uint32_t{bytes[i]} << 16;
@@ -127,13 +179,17 @@ std::string ToBase64(std::span<const std::uint8_t> bytes) {
         for (std::size_t k = 0; k < 4; ++k)
             out += k <= n ? kBase64[(group >> (18 - 6 * k)) & 0x3F] : '=';
     }
+}
+
+std::string ToBase64(std::span<const std::uint8_t> bytes) {
+    std::string out;
+    AppendBase64(out, bytes);
     return out;
 }
 
-std::optional<std::vector<std::uint8_t>> FromBase64(std::string_view text) {
-    if (text.size() % 4 != 0) return std::nullopt;
-    std::vector<std::uint8_t> out;
-    out.reserve(text.size() / 4 * 3);
+bool AppendFromBase64(std::vector<std::uint8_t>& out, std::string_view text) {
+    if (text.size() % 4 != 0) return false;
+    out.reserve(out.size() + text.size() / 4 * 3);
     for (std::size_t i = 0; i < text.size(); i += 4) {
         const bool last = i + 4 == text.size();
         std::size_t pad = 0;
@@ -141,15 +197,21 @@ std::optional<std::vector<std::uint8_t>> FromBase64(std::string_view text) {
         std::uint32_t group = 0;
         for (std::size_t k = 0; k < 4; ++k) {
             const int v = k >= 4 - pad ? 0 : Base64Value(text[i + k]);
-            if (v < 0) return std::nullopt;
+            if (v < 0) return false;
             group = group << 6 | static_cast<std::uint32_t>(v);
         }
         // Bits below the last byte must be zero, so that every byte string has one spelling.
-        if ((pad == 1 && (group & 0xFF)) || (pad == 2 && (group & 0xFFFF))) return std::nullopt;
+        if ((pad == 1 && (group & 0xFF)) || (pad == 2 && (group & 0xFFFF))) return false;
         out.push_back(static_cast<std::uint8_t>(group >> 16));
         if (pad < 2) out.push_back(static_cast<std::uint8_t>(group >> 8));
         if (pad < 1) out.push_back(static_cast<std::uint8_t>(group));
     }
+    return true;
+}
+
+std::optional<std::vector<std::uint8_t>> FromBase64(std::string_view text) {
+    std::vector<std::uint8_t> out;
+    if (!AppendFromBase64(out, text)) return std::nullopt;
     return out;
 }
 

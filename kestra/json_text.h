@@ -28,13 +28,25 @@ struct TextFault {
 };
 std::optional<std::vector<std::uint8_t>> Utf8ToBytes(std::string_view text,
                                                      TextFault* fault = nullptr);
+// The same, appended to `out`; false on a character outside the code page (then `out` may
+// hold part of the text).
+bool AppendFromUtf8(std::vector<std::uint8_t>& out, std::string_view text,
+                    TextFault* fault = nullptr);
+
+// The JSON string (quotes included) of project text bytes, escaped as the document writes it.
+void AppendQuotedText(std::string& out, std::span<const std::uint8_t> bytes);
+// Hex digits and base64 characters of bytes, appended.
+void AppendHex(std::string& out, std::span<const std::uint8_t> bytes);
+void AppendBase64(std::string& out, std::span<const std::uint8_t> bytes);
 
 std::string ToHex(std::span<const std::uint8_t> bytes);
 // Nothing for an odd length or a character that is not a hex digit (either case).
 std::optional<std::vector<std::uint8_t>> FromHex(std::string_view text);
+bool AppendFromHex(std::vector<std::uint8_t>& out, std::string_view text);
 
 std::string ToBase64(std::span<const std::uint8_t> bytes);
 // Strict: padded to a multiple of four, no whitespace, no bits after the last byte.
 std::optional<std::vector<std::uint8_t>> FromBase64(std::string_view text);
+bool AppendFromBase64(std::vector<std::uint8_t>& out, std::string_view text);
 
 }  // namespace kestra::json

@@ -12,6 +12,7 @@ struct Walk {
     Codec& c;
     std::uint8_t format = 0;  // the image's format code
     bool multiLanguage = false;
+    std::size_t pages = 0;  // the pages the project has
     RecordAt project{};
     RecordAt ext{};
 };

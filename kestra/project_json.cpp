@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 #include "kestra/json_codec.h"
 #include "kestra/json_records.h"
+#include "kestra/json_syntax.h"
 #include "kestra/json_walk.h"
 
 namespace kestra::json {
@@ -30,33 +32,38 @@ std::uint8_t FormatFor(std::span<const std::uint8_t> ext) {
 
 // Importing, the format code follows from the document before the sections are read: several
 // languages, or bitmaps or page extension blobs.
-std::uint8_t FormatOfDocument(const Json& doc) {
-    if (doc.contains("languages")) return 0x25;
-    if (doc.contains("bitmaps")) return 0x24;
-    const auto ext = doc.find("extensionRecord");
-    if (ext != doc.end() && ext->is_object()) {
-        const auto blobs = ext->find("pageExtensions");
-        if (blobs != ext->end() && blobs->is_number_integer() && blobs->get<std::int64_t>() != 0)
-            return 0x24;
-    }
-    return 0x22;
+std::uint8_t FormatOfDocument(Codec& c) {
+    if (c.has("languages")) return 0x25;
+    if (c.has("bitmaps")) return 0x24;
+    std::uint64_t blobs = 0;
+    c.peekInside("extensionRecord", [&] { blobs = c.peekNumber("pageExtensions"); });
+    return blobs != 0 ? 0x24 : 0x22;
+}
+
+// The image header and descriptor, as the store writes them.
+void Header(std::vector<std::uint8_t>& out, std::uint8_t format) {
+    out.assign(kRecordOffset, 0);
+    out[0] = kDescriptorOffset;
+    out[kDescriptorOffset] = 1;
+    out[kDescriptorOffset + 1] = kRecordOffset;
+    out[kDescriptorOffset + 3] = format;
 }
 
 void Version(Codec& c) {
     if (c.exporting()) {
-        c.document()["version"] = kProjectSchemaVersion;
+        c.numberValue("version", Kind::U32, kProjectSchemaVersion);
         return;
     }
-    const Json* v = c.member("version");
-    if (!v) c.failAt("version", "is missing: a project document starts with its version");
-    if (!v->is_number_integer())
+    if (!c.has("version"))
+        c.failAt("version", "is missing: a project document starts with its version");
+    const auto version = c.peekInteger("version");
+    if (!version)
         c.failAt("version", "must be a whole number (this program writes " +
                                 std::to_string(kProjectSchemaVersion) + ")");
-    const auto version = v->get<std::int64_t>();
-    if (version > kProjectSchemaVersion)
-        c.failAt("version", "is " + std::to_string(version) + ", newer than this program reads (" +
+    if (*version > kProjectSchemaVersion)
+        c.failAt("version", "is " + std::to_string(*version) + ", newer than this program reads (" +
                                 std::to_string(kProjectSchemaVersion) + "); use a newer program");
-    if (version < 1) c.failAt("version", "must be 1 or more");
+    if (*version < 1) c.failAt("version", "must be 1 or more");
     c.markUsed("version");
 }
 
@@ -65,25 +72,23 @@ Walk WalkImage(Codec& c, std::uint8_t format) {
     Version(c);
     WalkProjectSections(w);
     WalkExtensionSections(w);
+    c.endObject();
     return w;
 }
 
-std::vector<std::uint8_t> ImportDocument(const Json& doc) {
-    Codec c(doc);
-    const std::uint8_t format = FormatOfDocument(doc);
-    auto& out = c.output();
-    out.assign(kRecordOffset, 0);
-    out[0] = kDescriptorOffset;
-    out[kDescriptorOffset] = 1;
-    out[kDescriptorOffset + 1] = kRecordOffset;
-    out[kDescriptorOffset + 3] = format;
+std::vector<std::uint8_t> ImportImage(DocumentReader& reader) {
+    Codec c(reader);
+    const std::uint8_t format = FormatOfDocument(c);
+    Header(c.output(), format);
     const Walk w = WalkImage(c, format);
-    c.endObject();
+    reader.finish();
     if (FormatFor(c.recordBytes(w.ext)) != format)
         throw DocumentFault("/extensionRecord",
                             "languageCount, bitmaps and pageExtensions disagree with each other");
-    return std::move(out);
+    return std::move(c.output());
 }
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 }  // namespace
 
@@ -101,34 +106,53 @@ std::string ExportProjectJson(std::span<const std::uint8_t> image) {
                              " is not one the project store writes (0x22, 0x24, 0x25)");
     Codec c(bytes);
     c.in().seek(kRecordOffset);
+    Header(c.output(), format);
+    std::optional<Walk> w;
     try {
-        WalkImage(c, format);
+        w.emplace(WalkImage(c, format));
     } catch (const ImageError& e) {
         throw ImageFault(e.offset(), e.what());
     }
     if (!c.in().atEnd())
         throw ImageFault(c.in().position(),
                          std::to_string(c.in().remaining()) + " bytes follow the last section");
-    // The document must give the image back byte for byte; an image that differs from what
-    // the store writes (a nonzero gap, a stray presence word) is refused here.
-    std::vector<std::uint8_t> back;
-    try {
-        back = ImportDocument(c.document());
-    } catch (const DocumentFault& fault) {
+    // The document must give the image back byte for byte: the image it gives was written
+    // along, and an image that differs from what the store writes (a nonzero gap, a stray
+    // presence word) is refused here.
+    if (const auto& fault = c.refused())
         throw ImageFault(
-            0, "the image cannot be written as a document: " + fault.path() + " " + fault.what());
-    }
+            0, "the image cannot be written as a document: " + fault->path() + " " + fault->what());
+    auto& back = c.output();
+    back[kDescriptorOffset + 3] = FormatFor(c.recordBytes(w->ext));
     const auto [mine, theirs] = std::mismatch(image.begin(), image.end(), back.begin(), back.end());
     if (mine != image.end() || theirs != back.end())
         throw ImageFault(static_cast<std::size_t>(mine - image.begin()),
                          "the image is not as the project store saves it: byte " +
                              std::to_string(mine - image.begin()) + " cannot be kept");
-    return c.document().dump(2) + "\n";
+    return c.takeDocument();
+}
+
+std::vector<std::uint8_t> ImportProjectJsonInPlace(std::string_view document) {
+    // A byte order mark is no part of the document, as the text check sees it.
+    std::string_view text = document;
+    if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
+    try {
+        DocumentReader reader(text);
+        return ImportImage(reader);
+    } catch (const DocumentFault&) {
+        CheckDocumentText(document);  // a fault of the text itself comes first
+        throw;
+    } catch (const SyntaxTrouble& trouble) {
+        CheckDocumentText(document);
+        throw DocumentFault("", "the document is not valid JSON: " + trouble.what);
+    }
 }
 
 std::vector<std::uint8_t> ImportProjectJson(std::string_view document) {
-    const Json doc = ParseDocument(document);
-    return ImportDocument(doc);
+    std::string padded;
+    padded.reserve(document.size() + kDocumentPadding);
+    padded.assign(document);
+    return ImportProjectJsonInPlace(padded);
 }
 
 }  // namespace kestra::json

@@ -48,4 +48,11 @@ std::string ExportProjectJson(std::span<const std::uint8_t> image);
 // Throws DocumentFault.
 std::vector<std::uint8_t> ImportProjectJson(std::string_view document);
 
+// The bytes a document passed to ImportProjectJsonInPlace must have readable after its end.
+inline constexpr std::size_t kDocumentPadding = 64;
+
+// The same for a document followed by kDocumentPadding readable bytes (of any value), which
+// is then read where it stands instead of being copied first.
+std::vector<std::uint8_t> ImportProjectJsonInPlace(std::string_view document);
+
 }  // namespace kestra::json

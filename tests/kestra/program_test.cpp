@@ -654,6 +654,69 @@ TEST_F(KestraProgram, ImportRefusesBadDocumentsWithTheirPath) {
     EXPECT_FALSE(fs::exists(folder.file("t.json")));
 }
 
+TEST_F(KestraProgram, ImportRefusesDeepNestingAndTextsBeyondThePool) {
+    const std::string json = folder.file("sample.json");
+    ASSERT_EQ(kestra({"export", sample, "-o", json}).exitCode, 0);
+    const auto document = nlohmann::ordered_json::parse(folder.read("sample.json"));
+    const std::string pool = std::to_string(document["strings"].size());
+    // Arrays nested 100,000 deep where a number belongs, and a title beyond the string pool.
+    auto placed = document;
+    placed["projectRecord"]["settings2"] = "@@";
+    std::string deep = placed.dump(2);
+    deep.replace(deep.find("\"@@\""), 4, std::string(100000, '[') + std::string(100000, ']'));
+    auto beyond = document;
+    beyond["projectRecord"]["titleString"] = document["strings"].size();
+    const struct {
+        std::string text;
+        std::string said;
+    } cases[] = {
+        {deep, ": at \"/projectRecord/settings2/0/0/0/"},
+        {beyond.dump(2), ": at \"/projectRecord/titleString\": is " + pool +
+                             ", beyond the last string of the pool"},
+    };
+    for (const auto& c : cases) {
+        const std::string bad = folder.write("bad.json", c.text);
+        const ProgramRun run = kestra({"import", bad, "-o", folder.file("new.kpr")});
+        EXPECT_EQ(run.exitCode, 7) << run.err;
+        EXPECT_NE(run.err.find("kestra: " + bad + c.said), std::string::npos) << run.err;
+        EXPECT_FALSE(fs::exists(folder.file("new.kpr")));
+    }
+}
+
+// A project of format 0x20, as an older editor saved it: the project record, one page with its
+// name inline, the string pool and an empty keyed-entry table, and nothing after that.
+std::string OldFormatImage() {
+    kestra::ProjectRecord record{};
+    record.pageCount = 1;
+    record.stringCount = 1;
+    kestra::PageRecord page{};
+    std::memcpy(page.name, "Main", 4);
+    std::string image(kRecordAt, '\0');
+    image[0] = 44;
+    image.replace(44, 4, std::string("\x01\x30\x00\x20", 4));
+    image.append(reinterpret_cast<const char*>(&record), sizeof record);
+    image.append(reinterpret_cast<const char*>(&page), sizeof page);
+    image += std::string("Page text\0Title\0\x4B\x4C\0\0", 20);
+    return image;
+}
+
+TEST_F(KestraProgram, ImportOfAnExportGivesTheExportedImageOfAnOlderFormatToo) {
+    // Export writes the form of the image a load and save gives; import gives that image
+    // back, not the one a further load and save would write (which gains a list section).
+    const std::string old = folder.write("old.kpr", OldFormatImage());
+    HGLOBAL loaded = LoadImage(bytes(old));
+    ASSERT_NE(loaded, 0u);
+    const std::string exported = SaveImage(loaded);
+    ASSERT_EQ(kestra({"export", old, "-o", folder.file("old.json")}).exitCode, 0);
+    const ProgramRun run =
+        kestra({"import", folder.file("old.json"), "-o", folder.file("new.kpr")});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(bytes(folder.file("new.kpr")), exported);
+    HGLOBAL again = LoadImage(exported);
+    ASSERT_NE(again, 0u);
+    EXPECT_GT(SaveImage(again).size(), exported.size()) << "a load adds no section";
+}
+
 TEST_F(KestraProgram, TheSampleDocumentRunsTheWholeChain) {
     const std::string document = kestra::platform::JoinPath(kestra::platform::ProgramFolder(),
                                                             "samples/sample-project.json");

@@ -34,6 +34,21 @@ class DocumentFaults : public ProjectJsonTest {
     Json document;
 };
 
+// Every string index (a member whose name ends in "String", or "textString1" to 9) above
+// `last` becomes `last`.
+void LastStringForLaterOnes(Json& value, int last) {
+    if (value.is_array())
+        for (Json& element : value) LastStringForLaterOnes(element, last);
+    if (!value.is_object()) return;
+    for (auto& [name, member] : value.items()) {
+        const bool index = name.ends_with("String") || name.starts_with("textString");
+        if (index && member.is_number() && member.get<int>() > last)
+            member = last;
+        else
+            LastStringForLaterOnes(member, last);
+    }
+}
+
 }  // namespace
 
 TEST_F(DocumentFaults, TextsThatAreNotDocumentsOrNotProjects) {
@@ -183,6 +198,7 @@ TEST_F(ProjectJsonTest, AHandWrittenDocumentGivesTheImageTheTablesDescribe) {
     Json doc = Json::parse(
         json::ExportProjectJson(resaved(saved(build({.pages = 1, .fieldsPerPage = 1})))));
     doc["strings"] = Json::array({"Title", "\xe2\x82\xac uro"});  // U+20AC is byte 0x80
+    LastStringForLaterOnes(doc, 1);  // an index beyond the pool is refused
     doc["pages"][0]["name"] = "Start";
     doc["pages"][0]["text"] = "hi";
     doc.erase("keyedEntries");
@@ -213,4 +229,205 @@ TEST_F(ProjectJsonTest, AHandWrittenDocumentGivesTheImageTheTablesDescribe) {
     EXPECT_EQ(image[ext + 265], 3) << "the extension record follows the keyed table";
     // The pool keeps a text no field uses, which a load and save would drop.
     roundTrip(image, false);
+}
+
+namespace {
+
+// The text of `document` with the value at `at` replaced by `text` (which need not be JSON).
+std::string WithText(Json document, const char* at, const std::string& text) {
+    document[Json::json_pointer(at)] = "@@";
+    std::string dumped = document.dump();
+    dumped.replace(dumped.find("\"@@\""), 4, text);
+    return dumped;
+}
+
+std::string Repeated(const std::string& text, std::size_t n) {
+    std::string out;
+    out.reserve(text.size() * n);
+    for (std::size_t i = 0; i < n; ++i) out += text;
+    return out;
+}
+
+}  // namespace
+
+TEST_F(DocumentFaults, NestingDeeperThanAnyProjectIsRefusedWithItsPath) {
+    // The root and the project record hold the value: 126 more levels reach the limit of 128.
+    struct Case {
+        const char* what;
+        std::size_t levels;
+        const char* open;
+        const char* inner;
+        const char* close;
+        const char* step;
+    };
+    const Case cases[] = {
+        {"arrays deep enough to overflow a recursive parser", 100000, "[", "", "]", "/0"},
+        {"objects as deep", 100000, "{\"a\":", "1", "}", "/a"},
+        {"arrays one level beyond the limit", 127, "[", "", "]", "/0"},
+        {"arrays at the limit", 126, "[", "", "]", "/0"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string nested =
+            Repeated(c.open, c.levels) + c.inner + Repeated(c.close, c.levels);
+        const std::string fault =
+            ImportFault(WithText(document, "/projectRecord/settings2", nested));
+        if (c.levels <= 126) {
+            EXPECT_EQ(fault,
+                      "/projectRecord/settings2 | must be a whole number from 0 to 255, not an "
+                      "array");
+            continue;
+        }
+        EXPECT_EQ(fault, "/projectRecord/settings2" + Repeated(c.step, 126) +
+                             " | nests arrays and objects more than 128 deep; a project document "
+                             "never does");
+    }
+}
+
+TEST_F(DocumentFaults, StringIndicesBeyondThePoolAreRefusedWithTheirPath) {
+    const std::size_t pool = document["strings"].size();
+    ASSERT_GT(pool, 1u);
+    const std::string beyond =
+        ", beyond the last string of the pool (" + std::to_string(pool - 1) + ")";
+    struct Case {
+        const char* at;
+        std::uint32_t index;
+        bool refused;
+    };
+    const auto p = static_cast<std::uint32_t>(pool);
+    const Case cases[] = {
+        // Indices loading turns into texts: before the pool, checked once it is read...
+        {"/projectRecord/titleString", p, true},
+        {"/listEntries/0/textString", p + 1, true},
+        {"/pages/0/fields/1/textString", 0xFFFF, true},
+        {"/pages/0/fields/0/list1/0/textString", p, true},
+        {"/entries14/0/textString", p, true},
+        // ...and after it, at once.
+        {"/keyedEntries/0/subEntries/0/parts/0/elements/0/textString", p, true},
+        {"/extensionRecord/textString1", p, true},
+        // What loading leaves alone: no text in a list, an unnamed field, an index of a table
+        // that names no text.
+        {"/pages/0/fields/0/list1/0/textString", 0xFFFF, false},
+        {"/pages/0/fields/1/textString", 0, false},
+        {"/listEntries6/0/textString", 60000, false},
+        {"/extensionRecord/textString2", 0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.at);
+        Json copy = document;
+        ASSERT_TRUE(copy.contains(Json::json_pointer(c.at)));
+        copy[Json::json_pointer(c.at)] = c.index;
+        EXPECT_EQ(ImportFault(copy.dump()),
+                  c.refused ? std::string(c.at) + " | is " + std::to_string(c.index) + beyond
+                            : "accepted");
+    }
+    Json empty = document;
+    empty["strings"] = Json::array();
+    EXPECT_EQ(ImportFault(empty.dump()),
+              "/projectRecord/titleString | is 0, but the string pool is empty");
+
+    // An image with such an index has no document.
+    auto image = this->image;
+    image[48] = static_cast<std::uint8_t>(pool);
+    image[49] = static_cast<std::uint8_t>(pool >> 8);
+    try {
+        json::ExportProjectJson(image);
+        ADD_FAILURE() << "a title beyond the pool was exported";
+    } catch (const json::ImageFault& fault) {
+        EXPECT_EQ(fault.offset(), 0u);
+        EXPECT_EQ(fault.what(),
+                  "the image cannot be written as a document: "
+                  "/projectRecord/titleString is " +
+                      std::to_string(pool) + beyond);
+    }
+}
+
+// Import reads a document with a parser of its own, as the parse goes, and checks a refused one
+// again with the parser that finds the first fault of the text: both take the same documents.
+TEST_F(ProjectJsonTest, ImportTakesTheDocumentsTheTextCheckTakes) {
+    const Json document =
+        Json::parse(json::ExportProjectJson(resaved(saved(build({.bitmaps = 1,
+                                                                 .recordTables = true,
+                                                                 .groups = true,
+                                                                 .optionLayout = 1,
+                                                                 .keyed = true,
+                                                                 .network = true,
+                                                                 .resources = true,
+                                                                 .tags = true,
+                                                                 .closing = true})))));
+    const std::string text = document.dump();
+    const auto image = json::ImportProjectJson(text);
+    auto parserFault = [](const std::string& refused) {
+        try {
+            (void)nlohmann::json::parse(refused);
+        } catch (const nlohmann::json::exception& e) {
+            const std::string what = e.what();
+            return " | the document is not valid JSON: " + what.substr(what.find("] ") + 2);
+        }
+        return std::string("parsed");
+    };
+    std::string escapedHex = "\"";
+    for (char digit : std::string(document["projectRecord"]["bytes6"])) {
+        char escape[8];
+        std::snprintf(escape, sizeof escape, "\\u%04x", digit);
+        escapedHex += escape;
+    }
+    escapedHex += "\"";
+    const std::string versionFirst = "{\"version\":1,";
+    ASSERT_EQ(text.substr(0, versionFirst.size()), versionFirst);
+    const std::string rest = text.substr(versionFirst.size());
+    struct Case {
+        const char* what;
+        std::string text;
+        std::string fault;  // "" : accepted, giving the same image
+    };
+    const Case cases[] = {
+        {"a member twice in a field",
+         WithText(document, "/pages/0/fields/0/width", "1,\"width\":1"),
+         "/pages/0/fields/0/width | the member \"width\" appears twice"},
+        {"a member name with an escape", "{\"v\\u0065rsion\":1," + rest, ""},
+        {"a member twice, once with an escape", "{\"version\":1,\"v\\u0065rsion\":1," + rest,
+         "/version | the member \"version\" appears twice"},
+        {"a whole number beyond 64 bits",
+         WithText(document, "/projectRecord/settings2", "18446744073709551616"),
+         "/projectRecord/settings2 | must be a whole number from 0 to 255, not a number"},
+        {"a negative number beyond 64 bits",
+         WithText(document, "/projectRecord/settings2", "-9223372036854775809"),
+         "/projectRecord/settings2 | must be a whole number from 0 to 255, not a number"},
+        {"a fraction", WithText(document, "/projectRecord/settings2", "1.0"),
+         "/projectRecord/settings2 | must be a whole number from 0 to 255, not a number"},
+        {"an exponent", WithText(document, "/projectRecord/settings2", "1E2"),
+         "/projectRecord/settings2 | must be a whole number from 0 to 255, not a number"},
+        {"beyond 32 bits", WithText(document, "/extensionRecord/optionFlags", "4294967296"),
+         "/extensionRecord/optionFlags | must be a whole number from 0 to 4294967295"},
+        {"hex spelt with escapes", WithText(document, "/projectRecord/bytes6", escapedHex), ""},
+        {"a character beyond the basic plane",
+         WithText(document, "/pages/0/name", "\"\\ud83d\\ude00\""),
+         "/pages/0/name | character 1 (U+1F600) has no place in the project's character set "
+         "(Windows-1252)"},
+        {"a lone surrogate", WithText(document, "/pages/0/name", "\"\\ud800\""), "parser"},
+        {"a control character in a text", WithText(document, "/pages/0/name", "\"a\tb\""),
+         "parser"},
+        {"a byte that is no UTF-8", WithText(document, "/pages/0/name", "\"\xff\""), "parser"},
+        {"a misspelt null", WithText(document, "/resources/slots/1", "nul"), "parser"},
+        {"true for an object", WithText(document, "/resources/slots/1", "true"),
+         "/resources/slots/1 | must be an object, not true or false"},
+        {"text after the document", text + " x", "parser"},
+        {"a byte order mark", "\xEF\xBB\xBF" + text, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.fault.empty()) {
+            EXPECT_EQ(ImportFault(c.text), "accepted");
+            if (c.text.find("\\u0065") == std::string::npos) {
+                EXPECT_EQ(json::ImportProjectJson(c.text), image);
+            }
+        } else {
+            EXPECT_EQ(ImportFault(c.text), c.fault == "parser" ? parserFault(c.text) : c.fault);
+        }
+    }
+    // A document is read from a copy with room after it: its own storage may end with it.
+    std::vector<char> exact(text.begin(), text.end());
+    exact.shrink_to_fit();
+    EXPECT_EQ(json::ImportProjectJson(std::string_view(exact.data(), exact.size())), image);
 }

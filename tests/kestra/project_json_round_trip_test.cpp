@@ -1,10 +1,16 @@
 // Round trips of the JSON form over every kind of project the store saves: projects built in
 // memory with each section switched on, and the images the store's fuzz corpus and regression
 // inputs hold.
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <nlohmann/json.hpp>
+#include <set>
+#include <sstream>
 
 #include "kestra/project_json_test.h"
 #include "platform/files.h"
@@ -83,7 +89,153 @@ std::vector<std::vector<std::uint8_t>> StoredInputs() {
 
 const char* const kOptions[] = {nullptr, "fixrmenufield", "501", "501 fixrmenufield"};
 
+// A name made of letters, digits and dashes.
+std::string Slug(std::string_view text) {
+    std::string slug;
+    for (char c : text) {
+        const bool plain = std::isalnum(static_cast<unsigned char>(c));
+        if (plain)
+            slug += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        else if (!slug.empty() && slug.back() != '-')
+            slug += '-';
+    }
+    while (!slug.empty() && slug.back() == '-') slug.pop_back();
+    return slug;
+}
+
+// FNV-1a, 64 bits: the fingerprint of a document too large to keep.
+std::uint64_t Fingerprint(std::string_view text) {
+    std::uint64_t hash = 0xcbf29ce484222325ull;
+    for (char c : text) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 0x100000001b3ull;
+    }
+    return hash;
+}
+
+// The documents export wrote before: these as files, which between them hold every section and
+// the store's own corpus; the others as length and fingerprint.
+const std::set<std::string> kKeptWhole = {
+    "built-everything-saved",
+    "built-everything-one-language-saved",
+    "built-no-pages-saved",
+    "built-option-layout-1-short-saved",
+    "built-keyed-named-parts-saved",
+    "built-tags-saved",
+    "store-bare-none",
+    "store-options-none",
+    "store-tables-none",
+    "store-languages-none",
+    "store-image-languages-without-page-texts-501",
+};
+
+struct ExportedImage {
+    std::string name;
+    std::vector<std::uint8_t> image;
+};
+
+class ExportedCorpus : public ProjectJsonTest {
+  protected:
+    // Every image of the round trips above, and the benchmark's large project, by name.
+    std::vector<ExportedImage> images() {
+        std::vector<ExportedImage> all;
+        for (const Variant& v : kVariants) {
+            const auto first = saved(build(v.shape));
+            all.push_back({"built-" + Slug(v.name) + "-first", first});
+            all.push_back({"built-" + Slug(v.name) + "-saved", resaved(first)});
+        }
+        for (const char* folder : {KESTRA_PROJECT_SEEDS, KESTRA_FUZZ_REGRESSIONS})
+            for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+                const std::string file = entry.path().filename().string();
+                if (file.starts_with("element-")) continue;
+                const auto contents = platform::ReadWholeFile(entry.path().string());
+                if (!contents || contents->empty()) continue;
+                for (const char* options : kOptions) {
+                    auto image = resaved({contents->begin() + 1, contents->end()}, options);
+                    if (!image.empty())
+                        all.push_back(
+                            {"store-" + Slug(file) + "-" + Slug(options ? options : "none"),
+                             std::move(image)});
+                }
+            }
+        all.push_back({"benchmark-project", resaved(saved(build(kBenchmarkShape)))});
+        return all;
+    }
+};
+
+std::map<std::string, std::string> Fingerprints(const std::string& text) {
+    std::map<std::string, std::string> lines;
+    std::istringstream in(text);
+    std::string name, rest;
+    while (in >> name && std::getline(in, rest))
+        lines[name] = rest.substr(rest.find_first_not_of(' '));
+    return lines;
+}
+
+// "" for equal texts, else the line number and the two lines where they first differ.
+std::string FirstDifference(const std::string& mine, const std::string& kept) {
+    std::istringstream a(mine), b(kept);
+    std::string lineA, lineB;
+    for (std::size_t line = 1;; ++line) {
+        const bool moreA = static_cast<bool>(std::getline(a, lineA));
+        const bool moreB = static_cast<bool>(std::getline(b, lineB));
+        if (!moreA && !moreB) return mine == kept ? "" : "the final newline differs";
+        if (moreA != moreB || lineA != lineB)
+            return "line " + std::to_string(line) + ": \"" + lineA + "\" instead of \"" + lineB +
+                   "\"";
+    }
+}
+
+std::string FingerprintLine(const std::string& document) {
+    char line[64];
+    std::snprintf(line, sizeof line, "%zu %016llx", document.size(),
+                  static_cast<unsigned long long>(Fingerprint(document)));
+    return line;
+}
+
 }  // namespace
+
+TEST_F(ExportedCorpus, EveryImageExportsTheDocumentItExportedBefore) {
+    const std::string folder = KESTRA_EXPORTED_DOCUMENTS;
+    const auto fingerprints =
+        Fingerprints(platform::ReadWholeFile(folder + "/fingerprints.txt").value_or(std::string()));
+    std::size_t whole = 0, large = 0;
+    for (const ExportedImage& e : images()) {
+        SCOPED_TRACE(e.name);
+        const std::string document = json::ExportProjectJson(e.image);
+        if (kKeptWhole.contains(e.name)) {
+            const auto kept = platform::ReadWholeFile(folder + "/" + e.name + ".json");
+            ASSERT_TRUE(kept) << "no document kept";
+            EXPECT_EQ(FirstDifference(document, std::string(kept->begin(), kept->end())), "");
+            ++whole;
+        } else {
+            const auto line = fingerprints.find(e.name);
+            ASSERT_NE(line, fingerprints.end()) << "no fingerprint kept";
+            EXPECT_EQ(FingerprintLine(document), line->second);
+            ++large;
+        }
+    }
+    RecordProperty("whole", static_cast<int>(whole));
+    RecordProperty("fingerprinted", static_cast<int>(large));
+    EXPECT_EQ(whole, kKeptWhole.size());
+    EXPECT_GE(large, 40u);
+}
+
+// Writes the documents the test above compares with. Run with --gtest_also_run_disabled_tests
+// and KESTRA_EXPORTED_DOCUMENTS_OUT set to the folder, only when the form itself changes.
+TEST_F(ExportedCorpus, DISABLED_WriteExportedDocuments) {
+    const char* folder = std::getenv("KESTRA_EXPORTED_DOCUMENTS_OUT");
+    ASSERT_NE(folder, nullptr);
+    std::ofstream fingerprints(std::string(folder) + "/fingerprints.txt", std::ios::binary);
+    for (const ExportedImage& e : images()) {
+        const std::string document = json::ExportProjectJson(e.image);
+        if (kKeptWhole.contains(e.name))
+            std::ofstream(std::string(folder) + "/" + e.name + ".json", std::ios::binary)
+                << document;
+        else
+            fingerprints << e.name << ' ' << FingerprintLine(document) << '\n';
+    }
+}
 
 TEST_F(ProjectJsonTest, EveryBuiltProjectRoundTrips) {
     std::size_t images = 0;
@@ -142,6 +294,38 @@ TEST_F(ProjectJsonTest, DISABLED_WriteFuzzSeeds) {
         const std::string document = json::ExportProjectJson(resaved(saved(build(v.shape))));
         std::ofstream(std::string(folder) + "/" + v.name, std::ios::binary) << document;
     }
+}
+
+// Export checks an image against the image its document gives as it walks it: whatever image
+// it takes, with any one byte changed, importing its document gives that image back.
+TEST_F(ProjectJsonTest, AnImageExportTakesIsTheImageItsDocumentGives) {
+    std::size_t taken = 0, refused = 0;
+    for (const char* name : {"everything", "everything, one language"}) {
+        SCOPED_TRACE(name);
+        const auto variant =
+            std::find_if(std::begin(kVariants), std::end(kVariants),
+                         [&](const Variant& v) { return v.name == std::string(name); });
+        ASSERT_NE(variant, std::end(kVariants));
+        const auto image = resaved(saved(build(variant->shape)));
+        for (std::size_t at = 0; at < image.size(); at += 31)
+            for (const std::uint8_t flip : {0x01, 0x80}) {
+                auto changed = image;
+                changed[at] ^= flip;
+                std::string document;
+                try {
+                    document = json::ExportProjectJson(changed);
+                } catch (const json::ImageFault&) {
+                    ++refused;
+                    continue;
+                }
+                ++taken;
+                ASSERT_EQ(json::ImportProjectJson(document), changed) << "byte " << at;
+            }
+    }
+    RecordProperty("taken", static_cast<int>(taken));
+    RecordProperty("refused", static_cast<int>(refused));
+    EXPECT_GT(taken, 100u);
+    EXPECT_GT(refused, 100u);
 }
 
 TEST_F(ProjectJsonTest, TagsAreATreeWhereTheTableIsOne) {

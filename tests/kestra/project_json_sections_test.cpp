@@ -159,6 +159,24 @@ TEST_F(Sections, LanguagesAndNetworkFoldersMustAgreeWithTheirRecords) {
     EXPECT_NE(ImportFault(kid.dump()).find("| needs bit 0 of flags"), std::string::npos);
 }
 
+TEST_F(Sections, EveryLanguageHasOnePageTextPerPage) {
+    const Json doc = exported({.pages = 2, .fieldsPerPage = 0, .languages = 3});
+    // Languages that agree with each other, but not with the pages.
+    for (const bool fewer : {true, false}) {
+        SCOPED_TRACE(fewer ? "fewer" : "more");
+        Json changed = doc;
+        for (std::size_t language : {1, 2}) {
+            Json& set1 = changed["languages"][language]["set1"];
+            if (fewer)
+                set1.erase(0);
+            else
+                set1.push_back(set1[0]);
+        }
+        EXPECT_EQ(ImportFault(changed.dump()),
+                  "/languages/1/set1 | must have 2 entries, one per page");
+    }
+}
+
 TEST_F(Sections, TheFormatCodeAndPageTextFormFollowTheContent) {
     Json doc = exported({.pages = 2, .fieldsPerPage = 0});
     const auto plain = imported(doc);

@@ -11,6 +11,5 @@ kestra_add_test(workbench_tests
 target_compile_definitions(workbench_tests PRIVATE
     KESTRA_SAMPLE_JSON="${CMAKE_SOURCE_DIR}/data/samples/sample-project.json"
     KESTRA_FUZZ_SEEDS="${CMAKE_SOURCE_DIR}/fuzz/seeds")
-set_tests_properties(workbench_tests PROPERTIES ENVIRONMENT
-    QT_QPA_PLATFORM=offscreen)
+set_tests_properties(workbench_tests PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 add_dependencies(workbench_tests kestra-workbench K32PRJ200 K32PLC1)

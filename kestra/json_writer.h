@@ -1,0 +1,84 @@
+// The text of a document as export writes it: UTF-8, indented by two spaces, one member or
+// element per line, written straight into one growing text in the order the walk gives.
+//
+// An object whose end was marked with keep() can be reopened later to append members to it;
+// those members are kept apart and spliced in before its closing brace when the text is taken.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kestra::json {
+
+// Where an object that may be reopened ends: the offset of its closing line in the text, its
+// depth and the members it has.
+struct ObjectEnd {
+    std::size_t offset = 0;
+    std::size_t depth = 0;
+    std::size_t members = 0;
+};
+
+class DocumentWriter {
+  public:
+    DocumentWriter();
+    // Room for a text of `bytes`, taken at once (untouched room costs no memory).
+    void reserve(std::size_t bytes) { text_.reserve(bytes); }
+
+    // A member of the current object (`key`) or the next element of the current array (""),
+    // as an object or an array that the matching close() ends.
+    void openObject(std::string_view key);
+    void openArray(std::string_view key);
+    void close();
+    // Closes the current object and returns where it ends, for reopen().
+    ObjectEnd closeKept();
+
+    // Scalar members or elements.
+    void null(std::string_view key);
+    void number(std::string_view key, std::int64_t value);
+    // A text of project bytes, shown through the code page.
+    void text(std::string_view key, std::span<const std::uint8_t> bytes);
+    void hex(std::string_view key, std::span<const std::uint8_t> bytes);
+    void base64(std::string_view key, std::span<const std::uint8_t> bytes);
+
+    // Appends members to an object closed with closeKept(); ended by endReopen(), which
+    // returns where the object ends now.
+    void reopen(const ObjectEnd& end);
+    ObjectEnd endReopen();
+
+    // The members or elements the current object or array has so far.
+    std::size_t members() const { return frames_.back().members; }
+    // Objects and arrays open (the root object is 1).
+    std::size_t depth() const { return frames_.size(); }
+
+    // The finished document, ending with a newline.
+    std::string take();
+
+  private:
+    struct Frame {
+        bool array = false;
+        std::size_t members = 0;
+    };
+    struct Splice {
+        std::size_t offset;
+        std::string text;
+    };
+    std::string& out() { return reopened_ ? reopenText_ : text_; }
+    // The separator and indentation before a member or element, and the member's name.
+    void start(std::string_view key);
+    void indent(std::size_t depth);
+
+    std::string text_;
+    std::vector<Frame> frames_;
+    std::vector<Splice> splices_;
+    // While an object is reopened: what is appended to it, its end, and the frames it left.
+    bool reopened_ = false;
+    std::string reopenText_;
+    ObjectEnd reopenEnd_;
+    std::vector<Frame> outerFrames_;
+};
+
+}  // namespace kestra::json
