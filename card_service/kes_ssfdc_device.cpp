@@ -163,12 +163,16 @@ struct CKesSSFDCDevice::Service {
     std::string diskProblem;
     std::unique_ptr<CardFileSystem> fs;
     std::unique_ptr<kestra::card::TerminalProgress> progress;
+    kestra::card::ProgressSink* outsideSink = nullptr;  // the caller's display, when it has one
     CThreadSync idleSync;
     std::string versionText;
     CSupportedTypesList types;
     PropertiesEditor editor = TerminalProperties;
 
-    kestra::card::ProgressSink* sink() { return progress ? progress.get() : nullptr; }
+    kestra::card::ProgressSink* sink() {
+        if (outsideSink) return outsideSink;
+        return progress ? progress.get() : nullptr;
+    }
 
     void forgetCard() {
         fs.reset();
@@ -408,6 +412,11 @@ bool CKesSSFDCDevice::isProgressThreadStarted() {
 
 CThreadSync* CKesSSFDCDevice::getSyncObject() {
     return m_service->progress ? &m_service->progress->sync() : &m_service->idleSync;
+}
+
+void CKesSSFDCDevice::setProgressSink(kestra::card::ProgressSink* sink) {
+    m_service->outsideSink = sink;
+    if (m_service->fs) m_service->fs->setProgress(m_service->sink());
 }
 
 void CKesSSFDCDevice::DownloadKestraCode(const char* file, KESTRACODETYPE kind) {

@@ -6,7 +6,8 @@
 // ROM files, keyboards, projects and applications, Windows CE files and the placeholder of a
 // Windows CE file system, whole-card images, a contents dump, the supported card types and a
 // read test of the whole card. Long operations show their progress on the terminal from the
-// service's own thread once StartDialogThread has started it.
+// service's own thread once StartDialogThread has started it, or to a display of the caller's
+// (setProgressSink).
 //
 // Every operation reports failure by throwing a CSSFDCLibException allocated with new; the
 // catcher owns it (Delete() or delete). Card operations on a card that is missing, of an
@@ -95,6 +96,12 @@ class CKesSSFDCDevice : public CSSFDCInterface {
     void StartDialogThread(bool show);
     bool isProgressThreadStarted();
     CThreadSync* getSyncObject();
+    // A progress display of the caller's own (a progress dialog) instead of the terminal's;
+    // null goes back to the terminal's once StartDialogThread has started it. The sink is
+    // called on the thread that runs the card work. Its advance may throw a CardError to stop
+    // the work there: a download stopped that way leaves the card as it was (the new blocks
+    // are given back, the directory is not touched).
+    void setProgressSink(kestra::card::ProgressSink* sink);
 
     void DownloadKestraCode(const char* file, KESTRACODETYPE kind);
     void UploadKestraCode(const char* file, KESTRACODETYPE kind);

@@ -152,8 +152,10 @@ int KXCPlcDriver::InitPlcDefaults(sTARGSETUP* project, uPLCSETUP* network, uPLCS
 
 int KXCPlcDriver::AttachPLCFieldDialog(_tagDEFIELD* context, PLCPAGECALLBACK create,
                                        PLCPAGECALLBACK2 second, DWORD value) {
-    FORWARD_TYPE(AttachPLCFieldDialog, PFNATTACHPLCFIELDDIALOG, 0);
-    fn(context, create, second, value);
+    // The export takes the callbacks as plain pointers (plc_s5/k32plc1.h); it is called
+    // through exactly its own type.
+    FORWARD(AttachPLCFieldDialog, 0);
+    fn(context, reinterpret_cast<void*>(create), second, value);
     return 1;
 }
 

@@ -32,15 +32,16 @@ using eSCALETYPE = DWORD;
 using eCONSTRACTION = DWORD;
 // The PLC setup block with network information; begins like uPLCSETUP.
 using sSETUPNETINFO = void;
-// The editor's callbacks for AttachPLCFieldDialog.
+// The editor's callbacks for AttachPLCFieldDialog: the first makes the page from the
+// driver's template with the driver's page procedure and the field dialog context as its
+// creation parameter, exactly as the driver calls it.
+using PLCPAGEPROC = std::intptr_t (*)(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 using PLCPAGECALLBACK = std::uintptr_t (*)(HINSTANCE module, const char* templateName, HWND parent,
-                                           void* procedure, void* context, DWORD value);
+                                           PLCPAGEPROC procedure, LPARAM context, DWORD value);
 using PLCPAGECALLBACK2 = void*;
 
 // Exports of the driver interface that the S5 driver (plc_s5/k32plc1.h, which declares the
 // others) does not have; a driver that offers one defines it with exactly this type.
-using PFNATTACHPLCFIELDDIALOG = std::uintptr_t (*)(_tagDEFIELD* context, PLCPAGECALLBACK create,
-                                                   PLCPAGECALLBACK2 second, DWORD value);
 using PFNINITFIELDCONTROLS = BOOL (*)(HWND dialog, _tagDEFIELD* context, DWORD refresh);
 using PFNSETPROJECTDATA = BOOL (*)(DWORD kind, LONG value);
 using PFNCANCLOSEDIALOG = BOOL (*)(_tagDEFIELD* context);

@@ -1,10 +1,7 @@
 // kestra card send PROJECT|IMAGE, kestra card list: the panel image on a card, through the
 // card device service on the configured reader (the simulated card by default).
-//
-// The image is written as the card's project file, read back and compared. The card file
-// system writes a new file to blocks no file uses and names it in the directory only once it
-// is complete, so a send that fails (full card, card taken out) leaves the card's old project
-// file as it was.
+#include "kestra/card.h"
+
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -14,11 +11,9 @@
 #include <memory>
 #include <string>
 
-#include "card_service/kes_ssfdc_device.h"
 #include "devices/card_reader.h"
 #include "kestra/commands.h"
 #include "kestra/driver.h"
-#include "kestra/host.h"
 #include "kestra/panel_image.h"
 #include "platform/files.h"
 
@@ -29,12 +24,11 @@ namespace {
 // For trying out failures: the simulated card loses power (as a card taken out of the
 // reader) after this many further program or erase operations.
 constexpr const char* kPullVariable = "KESTRA_SIM_CARD_PULL";
-constexpr unsigned kDefaultPort = 0x378;
 
 struct CardOptions {
     std::string input;
     std::string name;
-    unsigned port = kDefaultPort;
+    unsigned port = kDefaultCardPort;
 };
 
 // A temporary folder for the file that goes to the card and the one read back; removed with
@@ -59,18 +53,6 @@ class TemporaryFolder {
     std::string path_;
 };
 
-ExitCode CardExitCode(KESSSFDCERRORCODE code) {
-    switch (code) {
-        case KESSSFDC_NO_CARD:
-        case KESSSFDC_CARD_IMAGE:
-            return kExitNoCard;
-        case KESSSFDC_CARD_FULL:
-            return kExitCardFull;
-        default:
-            return kExitCardFailed;
-    }
-}
-
 // The card device on the configured reader, with progress on standard error.
 class Card {
   public:
@@ -93,10 +75,8 @@ class Card {
         try {
             work();
         } catch (CSSFDCLibException* error) {
-            std::unique_ptr<CSSFDCLibException> owned(error);
             if (device_->isProgressThreadStarted()) device_->getSyncObject()->WaitToUnlock(true);
-            Fail(CardExitCode(error->m_ErrorCode), what + ": " + error->m_Report + " (card error " +
-                                                       std::to_string(error->m_ErrorCode) + ")");
+            FailCard(what, error);
         }
     }
 
@@ -104,27 +84,11 @@ class Card {
     std::unique_ptr<CKesSSFDCDevice> device_;
 };
 
-// The panel image to send: a project is built into one, a panel image is read back by the
-// driver first, so that nothing damaged reaches the panel.
-Bytes ImageToSend(const std::string& file) {
-    const Bytes bytes = ReadInput(file);
-    if (ReadProjectImageHead(bytes)) return BuildPanelImageOf(file, false).image;
-    if (PanelImageTotalSize(bytes) == 0)
-        Fail(kExitNotProject, file + ": neither a project image nor a panel image");
-    Driver driver = Driver::ForProjectCode(kPanelImageProjectCode, 0, file);
-    driver.readPanelImage(file, bytes, kExitNotProject);
-    return bytes;
-}
-
 void RunSend(const CardOptions& options) {
     const Bytes image = ImageToSend(options.input);
     const std::string name =
         options.name.empty() ? std::string(platform::FileNamePart(options.input)) : options.name;
-    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
-        Fail(kExitUsage, "card send: \"" + name + "\" cannot be a file name on the card");
-    TemporaryFolder folder;
-    const std::string sent = folder.file(name), back = folder.file("read back");
-    WriteOutput(sent, image);
+    CheckCardFileName(name);
     Card card(options.port);
     card.run("card send", [&] {
         card->StartDialogThread(true);
@@ -132,13 +96,8 @@ void RunSend(const CardOptions& options) {
             std::fprintf(stderr, "kestra: the card is not formatted; formatting it\n");
             card->Format();
         }
-        card->DownloadFile(sent.c_str(), card::kProjectType, 0, name.c_str());
-        card->UploadFile(back.c_str(), card::kProjectType, 0);
     });
-    if (platform::ReadWholeFile(back).value_or("") != std::string(image.begin(), image.end()))
-        Fail(kExitCardFailed,
-             "card send: the project file read back from the card differs from "
-             "the panel image sent");
+    SendPanelImage(*card, name, image);
     std::printf("%s: %zu bytes sent to the card as its project file \"%s\" and verified\n",
                 options.input.c_str(), image.size(), name.c_str());
 }
@@ -150,13 +109,80 @@ void RunList(const CardOptions& options) {
             Fail(kExitCardFailed,
                  "card list: the card is not formatted (kestra card send "
                  "formats it, so does cardload /format)");
-        SSFDCContentsInfo contents;
-        card->KestraContents(contents);
-        contents.Dump(stdout);
     });
+    const std::string text = CardContentsText(*card);
+    std::fwrite(text.data(), 1, text.size(), stdout);
 }
 
 }  // namespace
+
+ExitCode CardExitCode(KESSSFDCERRORCODE code) {
+    switch (code) {
+        case KESSSFDC_NO_CARD:
+        case KESSSFDC_CARD_IMAGE:
+            return kExitNoCard;
+        case KESSSFDC_CARD_FULL:
+            return kExitCardFull;
+        default:
+            return kExitCardFailed;
+    }
+}
+
+void FailCard(const std::string& what, CSSFDCLibException* error) {
+    std::unique_ptr<CSSFDCLibException> owned(error);
+    Fail(CardExitCode(error->m_ErrorCode), what + ": " + error->m_Report + " (card error " +
+                                               std::to_string(error->m_ErrorCode) + ")");
+}
+
+void CheckCardFileName(const std::string& name) {
+    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
+        Fail(kExitUsage, "card send: \"" + name + "\" cannot be a file name on the card");
+}
+
+Bytes ImageToSend(const std::string& file) {
+    const Bytes bytes = ReadInput(file);
+    if (ReadProjectImageHead(bytes)) return BuildPanelImageOf(file, false).image;
+    if (PanelImageTotalSize(bytes) == 0)
+        Fail(kExitNotProject, file + ": neither a project image nor a panel image");
+    Driver driver = Driver::ForProjectCode(kPanelImageProjectCode, 0, file);
+    driver.readPanelImage(file, bytes, kExitNotProject);
+    return bytes;
+}
+
+void SendPanelImage(CKesSSFDCDevice& device, const std::string& name, const Bytes& image) {
+    CheckCardFileName(name);
+    TemporaryFolder folder;
+    const std::string sent = folder.file(name), back = folder.file("read back");
+    WriteOutput(sent, image);
+    try {
+        device.DownloadFile(sent.c_str(), card::kProjectType, 0, name.c_str());
+        device.UploadFile(back.c_str(), card::kProjectType, 0);
+    } catch (CSSFDCLibException* error) {
+        FailCard("card send", error);
+    }
+    if (platform::ReadWholeFile(back).value_or("") != std::string(image.begin(), image.end()))
+        Fail(kExitCardFailed,
+             "card send: the project file read back from the card differs from "
+             "the panel image sent");
+}
+
+std::string CardContentsText(CKesSSFDCDevice& device) {
+    SSFDCContentsInfo contents;
+    try {
+        device.KestraContents(contents);
+    } catch (CSSFDCLibException* error) {
+        FailCard("card list", error);
+    }
+    char* text = nullptr;
+    std::size_t length = 0;
+    std::FILE* out = open_memstream(&text, &length);
+    if (!out) Fail(kExitInternal, "card list: no memory for the card's contents");
+    contents.Dump(out);
+    std::fclose(out);
+    std::string result(text, length);
+    std::free(text);
+    return result;
+}
 
 void AddCardCommand(CLI::App& app) {
     static CardOptions options;

@@ -29,19 +29,24 @@ void RunPanelImage(const PanelImageOptions& options) {
 
 }  // namespace
 
+Bytes BuildPanelImage(const std::string& what, const LoadedProject& project, Driver& driver,
+                      bool check) {
+    Bytes image = driver.buildPanelImage(what, project);
+    if (check) {
+        const LoadedProject back = driver.readPanelImage(what + " (its panel image)", image);
+        if (auto difference = CompareReadBack(project.block(), back.block()))
+            Fail(kExitDriverFailed, what + ": the panel image read back by " + driver.library() +
+                                        " differs from the project: " + *difference);
+    }
+    return image;
+}
+
 PanelImage BuildPanelImageOf(const std::string& file, bool check) {
     const Bytes image = ReadInput(file);
     const LoadedProject project = Store::Get().load(file, image);
     const ProjectBlock& p = project.block();
     Driver driver = Driver::ForProjectCode(p.record.projectType, p.record.plcType, file);
-    PanelImage built{driver.buildPanelImage(file, project), driver.library()};
-    if (check) {
-        const LoadedProject back = driver.readPanelImage(file + " (its panel image)", built.image);
-        if (auto difference = CompareReadBack(p, back.block()))
-            Fail(kExitDriverFailed, file + ": the panel image read back by " + driver.library() +
-                                        " differs from the project: " + *difference);
-    }
-    return built;
+    return {BuildPanelImage(file, project, driver, check), driver.library()};
 }
 
 void AddPanelImageCommand(CLI::App& app) {

@@ -13,8 +13,13 @@ struct PanelImage {
     std::string driverLibrary;
 };
 
-// Loads the project file, finds its driver and builds the image; with `check` the image is
-// read back through the driver and must carry the project (kestra/panel_compare.h).
+// The panel image of a loaded project, built by its driver; with `check` the image is read
+// back through the driver and must carry the project (kestra/panel_compare.h), or the build
+// ends with kExitDriverFailed and the first difference. `what` names the project in messages.
+Bytes BuildPanelImage(const std::string& what, const LoadedProject& project, Driver& driver,
+                      bool check);
+
+// Loads the project file, finds its driver and builds the image as above.
 PanelImage BuildPanelImageOf(const std::string& file, bool check);
 
 }  // namespace kestra::host

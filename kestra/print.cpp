@@ -1,5 +1,7 @@
 // kestra print PROJECT (--pdf FILE | --text): the project's PLC lines as the driver prints
 // them: its headings, its PLC header, and one line per field, page by page.
+#include "kestra/print.h"
+
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -10,8 +12,6 @@
 #include <string>
 
 #include "kestra/commands.h"
-#include "kestra/driver.h"
-#include "kestra/host.h"
 #include "platform/files.h"
 #include "plc_s5/plc_list_print.h"
 #include "windows/print_surface.h"
@@ -32,15 +32,10 @@ struct PrintOptions {
 
 constexpr int kTextLinesPerPage = 60;
 
-std::uint32_t PrintLines(Driver& driver, ProjectBlock& project, kp::PrintSurface& surface) {
-    return s5::PrintPlcList([&driver](PLCPRINTREQUEST& request) { return driver.print(request); },
-                            project, surface);
-}
-
 void PrintText(Driver& driver, ProjectBlock& project, const PrintOptions& options) {
     kp::RecordingPrintSurface surface(13, kTextLinesPerPage);
     std::uint32_t lines = 0;
-    lines = PrintLines(driver, project, surface);
+    lines = PrintPlcLines(driver, project, surface);
     std::string text;
     for (int page = 0; page < surface.pageCount(); ++page) {
         if (page > 0) text += "\f\n";
@@ -55,8 +50,6 @@ void PrintText(Driver& driver, ProjectBlock& project, const PrintOptions& option
                  surface.pageCount(), lines);
 }
 
-// The PDF is drawn into a temporary file and then written through the one writer, so that
-// the target is never left half-written.
 void PrintPdf(Driver& driver, ProjectBlock& project, const PrintOptions& options) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     static int argc = 1;
@@ -68,34 +61,9 @@ void PrintPdf(Driver& driver, ProjectBlock& project, const PrintOptions& options
             std::fprintf(stderr, "kestra: Qt: %s\n", qPrintable(text));
     });
     if (!QGuiApplication::instance()) new QGuiApplication(argc, argv);
-
-    std::string temporary =
-        (std::filesystem::temp_directory_path() / "kestra-print-XXXXXX").string();
-    const int fd = mkstemp(temporary.data());
-    if (fd < 0) Fail(kExitOutput, options.pdf + ": no temporary file for the PDF");
-    close(fd);
-    struct Remove {
-        std::string path;
-        ~Remove() { std::remove(path.c_str()); }
-    } remove{temporary};
-
-    int pages = 0;
-    std::uint32_t lines = 0;
-    {
-        kp::qt::PdfPrintSurface::Options pdf;
-        pdf.title =
-            QString::fromStdString(ProjectText(project, project.record.titleId) + " - PLC lines");
-        kp::qt::PdfPrintSurface surface(QString::fromStdString(temporary), pdf);
-        if (!surface.ok()) Fail(kExitOutput, options.pdf + ": the PDF cannot be started");
-        lines = PrintLines(driver, project, surface);
-        pages = surface.pageCount();
-        surface.finish();
-    }
-    const auto bytes = platform::ReadWholeFile(temporary);
-    if (!bytes || bytes->empty()) Fail(kExitOutput, options.pdf + ": the PDF could not be made");
-    WriteOutput(options.pdf, *bytes);
-    std::fprintf(stderr, "kestra: %s: %d page(s), %u field lines\n", options.pdf.c_str(), pages,
-                 lines);
+    const PrintedList printed = PrintPlcListPdf(driver, project, options.pdf);
+    std::fprintf(stderr, "kestra: %s: %d page(s), %u field lines\n", options.pdf.c_str(),
+                 printed.pages, printed.lines);
 }
 
 void RunPrint(const PrintOptions& options) {
@@ -112,6 +80,41 @@ void RunPrint(const PrintOptions& options) {
 }
 
 }  // namespace
+
+std::uint32_t PrintPlcLines(Driver& driver, ProjectBlock& project, kp::PrintSurface& surface) {
+    return s5::PrintPlcList([&driver](PLCPRINTREQUEST& request) { return driver.print(request); },
+                            project, surface);
+}
+
+// The PDF is drawn into a temporary file and then written through the one writer, so that
+// the target is never left half-written.
+PrintedList PrintPlcListPdf(Driver& driver, ProjectBlock& project, const std::string& path) {
+    std::string temporary =
+        (std::filesystem::temp_directory_path() / "kestra-print-XXXXXX").string();
+    const int fd = mkstemp(temporary.data());
+    if (fd < 0) Fail(kExitOutput, path + ": no temporary file for the PDF");
+    close(fd);
+    struct Remove {
+        std::string path;
+        ~Remove() { std::remove(path.c_str()); }
+    } remove{temporary};
+
+    PrintedList printed;
+    {
+        kp::qt::PdfPrintSurface::Options pdf;
+        pdf.title =
+            QString::fromStdString(ProjectText(project, project.record.titleId) + " - PLC lines");
+        kp::qt::PdfPrintSurface surface(QString::fromStdString(temporary), pdf);
+        if (!surface.ok()) Fail(kExitOutput, path + ": the PDF cannot be started");
+        printed.lines = PrintPlcLines(driver, project, surface);
+        printed.pages = surface.pageCount();
+        surface.finish();
+    }
+    const auto bytes = platform::ReadWholeFile(temporary);
+    if (!bytes || bytes->empty()) Fail(kExitOutput, path + ": the PDF could not be made");
+    WriteOutput(path, *bytes);
+    return printed;
+}
 
 void AddPrintCommand(CLI::App& app) {
     static PrintOptions options;

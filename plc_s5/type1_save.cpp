@@ -72,9 +72,10 @@ std::uint16_t ItemLength(unsigned format, unsigned width) {
     }
 }
 
-// Formats the image form knows (1 to 8); any other is taken as WORD, in the field too.
-unsigned NormalisedFormat(FieldRecord& f) {
-    if (f.plc.dataFormat < kBit || f.plc.dataFormat > kFloat) f.plc.dataFormat = kWord;
+// Formats the image form knows (1 to 8); any other goes into the image as WORD. The field
+// keeps its own: building the panel's image changes nothing of the project.
+unsigned NormalisedFormat(const FieldRecord& f) {
+    if (f.plc.dataFormat < kBit || f.plc.dataFormat > kFloat) return kWord;
     return f.plc.dataFormat;
 }
 

@@ -29,6 +29,8 @@
 #include "workbench/autosave.h"
 #include "workbench/field_table_model.h"
 #include "workbench/help_window.h"
+#include "workbench/hosted_actions.h"
+#include "workbench/hosted_actions.h"
 #include "workbench/page_table_model.h"
 #include "workbench/project_document.h"
 #include "workbench/project_pages.h"
@@ -126,6 +128,7 @@ MainWindow::MainWindow(QWidget* parent)
     connect(autosaveTimer_, &QTimer::timeout, this, &MainWindow::autosaveNow);
     autosaveTimer_->start();
 
+    ConnectHostedActions(*this);
     showPlace(tree_->current());
     updateTitle();
     updateActions();

@@ -13,6 +13,7 @@ add_library(kestra_workbench_core STATIC
     ${CMAKE_CURRENT_LIST_DIR}/file_commands.cpp
     ${CMAKE_CURRENT_LIST_DIR}/file_stamp.cpp
     ${CMAKE_CURRENT_LIST_DIR}/help_window.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/hosted_actions.cpp
     ${CMAKE_CURRENT_LIST_DIR}/image_delta.cpp
     ${CMAKE_CURRENT_LIST_DIR}/main_window.cpp
     ${CMAKE_CURRENT_LIST_DIR}/page_table_model.cpp
@@ -22,7 +23,8 @@ add_library(kestra_workbench_core STATIC
     ${CMAKE_CURRENT_LIST_DIR}/questions.cpp
     ${CMAKE_CURRENT_LIST_DIR}/user_folders.cpp
     ${CMAKE_CURRENT_LIST_DIR}/workbench.qrc)
-target_link_libraries(kestra_workbench_core PUBLIC kestra_host KXC Qt6::Widgets)
+target_link_libraries(kestra_workbench_core PUBLIC kestra_host kestra_workbench_hosting KXC
+                      Qt6::Widgets)
 # The libraries it loads by name.
 add_dependencies(kestra_workbench_core K32PRJ200 K32PLC1)
 

@@ -414,3 +414,52 @@ TEST(CardService, TestModeReadsTheWholeCard) {
         EXPECT_NE(out.find("Corrected pages: 1\n"), std::string::npos) << out;
     });
 }
+
+// A progress display of the caller's own: it sees each task with its size and its bytes, and
+// stopping it in the middle of a download leaves the card's file as it was.
+TEST(CardService, OutsideProgressSeesTheWorkAndCanStopADownload) {
+    struct Recorder : kestra::card::ProgressSink {
+        std::string task;
+        std::uint64_t total = 0, last = 0;
+        int advances = 0, ended = 0;
+        int stopAfter = -1;  // advances before the sink stops the work; -1 never
+        void begin(std::string_view name, std::uint64_t bytes) override {
+            task = name;
+            total = bytes;
+            advances = 0;
+        }
+        void advance(std::uint64_t done) override {
+            last = done;
+            if (++advances == stopAfter)
+                throw kestra::card::CardError(KESSSFDC_DOWNLOAD_FAILED, "stopped by the user");
+        }
+        void end(bool) override { ++ended; }
+    };
+    CardInReader reader(Path::Ports, k4MB);
+    TempFolder& files = reader.files();
+    const std::string first = Bytes(5 * 8192 + 100, 1), second = Bytes(9 * 8192, 2);
+    reader.run([&](CKesSSFDCDevice& card) {
+        Recorder recorder;
+        card.setProgressSink(&recorder);
+        card.Format();
+        card.DownloadFile(files.write("a.img", first).c_str(), 7, 0, "a.img");
+        EXPECT_EQ(recorder.total, first.size()) << recorder.task;
+        EXPECT_EQ(recorder.last, first.size());
+        EXPECT_EQ(recorder.advances, 6);  // one a block
+
+        recorder.stopAfter = 3;
+        const int endedBefore = recorder.ended;
+        std::string report;
+        EXPECT_EQ(
+            CodeOf([&] { card.DownloadFile(files.write("b.img", second).c_str(), 7, 0, "b.img"); },
+                   &report),
+            KESSSFDC_DOWNLOAD_FAILED);
+        EXPECT_EQ(report, "stopped by the user");
+        EXPECT_EQ(recorder.ended, endedBefore + 1);
+    });
+    // A new device, as the next program run, finds the first file on the card.
+    reader.run([&](CKesSSFDCDevice& card) {
+        card.UploadFile(files.file("back").c_str(), 7, 0);
+        EXPECT_EQ(files.read("back"), first);
+    });
+}

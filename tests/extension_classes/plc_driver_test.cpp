@@ -259,6 +259,25 @@ TEST(PlcDriver, ProgramFolderScanBindsTheS5Driver) {
     WORD preferred = 0;
     EXPECT_EQ(driver.GetPreferredDataFormat(preferred, &setup, &ref), 1);
     EXPECT_EQ(preferred, 3);
+
+    // The PLC reference page: the driver calls the editor's callback back at once.
+    static std::string pageTemplate;
+    static void* pageContext = nullptr;
+    static DWORD pageValue = 0;
+    auto create = [](HINSTANCE, const char* templateName, HWND, PLCPAGEPROC, LPARAM context,
+                     DWORD value) -> std::uintptr_t {
+        pageTemplate = templateName;
+        pageContext = reinterpret_cast<void*>(context);
+        pageValue = value;
+        return 0x5A;
+    };
+    int context = 0;
+    EXPECT_EQ(driver.AttachPLCFieldDialog(reinterpret_cast<_tagDEFIELD*>(&context), create, nullptr,
+                                          0x1234),
+              1);
+    EXPECT_EQ(pageTemplate, "FIELDREFPPG");
+    EXPECT_EQ(pageContext, &context);
+    EXPECT_EQ(pageValue, 0x1234u);
     driver.FreeDrivers();
 }
 

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "platform/module.h"
 #include "plc_s5/dialog_ids.h"
@@ -48,66 +49,24 @@ class QtDriverDialogs : public ::testing::Test {
     void SetUp() override {
         OffscreenApplication();
         host_ = std::make_unique<kp::qt::QtHost>();
+        user_.emplace(*host_);
         InitPlcDefaults(&project_.block(), nullptr, &project_.record().nodeA, nullptr, 0);
         InitPlcDefaults(&project_.block(), nullptr, &project_.record().nodeA, nullptr, 7);
     }
     void TearDown() override {
+        user_.reset();
         host_.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
-    QWidget* widget(HWND dialog, int id) { return host_->widgetOf(GetDlgItem(dialog, id)); }
-    void click(HWND dialog, int id) {
-        QWidget* w = widget(dialog, id);
-        ASSERT_NE(w, nullptr) << id;
-        QTest::mouseClick(w, Qt::LeftButton);
-    }
-    // Types into an edit box, then leaves it.
-    void type(HWND dialog, int id, const char* text) {
-        auto* edit = dynamic_cast<QLineEdit*>(widget(dialog, id));
-        ASSERT_NE(edit, nullptr) << id;
-        kp::FocusByUser(GetDlgItem(dialog, id));
-        SendDlgItemMessage(dialog, id, EM_SETSEL, 0, -1);  // select all, as a double click would
-        QTest::keyClicks(edit, text);
-        // On to the next control, as Tab moves the focus.
-        kp::FocusByUser(GetNextDlgTabItem(dialog, GetDlgItem(dialog, id), FALSE));
-    }
-    std::string text(HWND dialog, int id) {
-        auto* edit = dynamic_cast<QLineEdit*>(widget(dialog, id));
-        if (edit) return edit->text().toStdString();
-        auto* combo = dynamic_cast<QComboBox*>(widget(dialog, id));
-        return combo ? combo->currentText().toStdString() : "<none>";
-    }
-    // Picks a combo box item by keyboard: Down or Up as often as needed.
-    void pick(HWND dialog, int id, const QString& item) {
-        auto* combo = dynamic_cast<QComboBox*>(widget(dialog, id));
-        ASSERT_NE(combo, nullptr) << id;
-        const int target = combo->findText(item);
-        ASSERT_GE(target, 0) << item.toStdString();
-        kp::FocusByUser(GetDlgItem(dialog, id));
-        for (int n = 0; n < 20 && combo->currentIndex() != target; ++n)
-            QTest::keyClick(combo, combo->currentIndex() < target ? Qt::Key_Down : Qt::Key_Up);
-        EXPECT_EQ(combo->currentIndex(), target);
-    }
-    void spin(HWND dialog, int id, bool up) {
-        QWidget* s = widget(dialog, id);
-        ASSERT_NE(s, nullptr);
-        QTest::mouseClick(s, Qt::LeftButton, {}, QPoint(s->width() / 2, up ? 2 : s->height() - 3));
-    }
     INT_PTR drive(const std::function<INT_PTR()>& open, const std::function<void(HWND)>& steps) {
-        bool ran = false;
-        QTimer::singleShot(0, [&] {
-            ran = true;
-            steps(GetAncestor(GetFocus(), GA_ROOT));
-        });
-        const INT_PTR result = open();
-        EXPECT_TRUE(ran);
-        return result;
+        return kestra::testing::DriveDialog<INT_PTR>(open, steps);
     }
     void expectTemplatePlaces(HWND dialog, const char* name) {
         ExpectTemplatePlaces(*host_, Driver(), dialog, name, PlaceCheck::kPlaceAndWidth);
     }
 
     std::unique_ptr<kp::qt::QtHost> host_;
+    std::optional<kestra::testing::QtDialogUser> user_;
     TestProject project_;
 };
 
@@ -121,8 +80,8 @@ TEST_F(QtDriverDialogs, SetupDialogClickedThrough) {
               [&](HWND dialog) {
                   expectTemplatePlaces(dialog, MAKEINTRESOURCE(kSetupTemplate));
                   EXPECT_EQ(host_->widgetOf(dialog)->windowTitle(), "Simatic S5 - PLC Setup");
-                  pick(dialog, kModelCombo, "AG115 CPU 945");
-                  click(dialog, IDOK);
+                  user_->pick(dialog, kModelCombo, "AG115 CPU 945");
+                  user_->click(dialog, IDOK);
               });
     EXPECT_EQ(result, 1);
     EXPECT_EQ(context.setup.model.get(), 2);
@@ -149,14 +108,14 @@ TEST_F(QtDriverDialogs, TheCommunicationDialogFromTheSetupDialogIsFullyUsable) {
                     kp::ModuleOf(reinterpret_cast<const void*>(&ExecCommParameters));
                 ExpectEnabledAsTemplate(*host_, comm,
                                         kp::FindDialogTemplate(utilities, "COMM_PARAMETERS"));
-                auto* baud = dynamic_cast<QLabel*>(widget(comm, 802));
+                auto* baud = dynamic_cast<QLabel*>(user_->widget(comm, 802));
                 ASSERT_NE(baud, nullptr);
                 EXPECT_EQ(baud->text(), kBaudRateTexts[baudCode]);
-                spin(comm, 801, false);
+                user_->spin(comm, 801, false);
                 EXPECT_EQ(baud->text(), kBaudRateTexts[baudCode - 1]);
                 ClickToEnd(*host_, comm, IDOK);
             });
-            click(setup, kCommButton);
+            user_->click(setup, kCommButton);
             ClickToEnd(*host_, setup, IDOK);
         });
     EXPECT_TRUE(ranInner);
@@ -176,17 +135,17 @@ TEST_F(QtDriverDialogs, FieldDialogTypedAndClickedThrough) {
     const INT_PTR result = drive([&] { return ExecPLCFieldDlg(nullptr, &context); },
                                  [&](HWND dialog) {
                                      expectTemplatePlaces(dialog, kFieldTemplate);
-                                     type(dialog, kDataBlockEdit, "300");
-                                     EXPECT_EQ(text(dialog, kDataBlockEdit), "2");
-                                     spin(dialog, kDataBlockSpin, false);
-                                     EXPECT_EQ(text(dialog, kDataBlockEdit), "255");
-                                     pick(dialog, kFormatCombo, "TIMER   [KT]");
-                                     EXPECT_EQ(text(dialog, kWidthEdit), "4");
-                                     type(dialog, kOffsetEdit, "7");
-                                     EXPECT_EQ(text(dialog, kAddressEdit), "DB255 DW7");
-                                     type(dialog, kMaximumEdit, "500");
-                                     click(dialog, kHighPriority);
-                                     click(dialog, IDOK);
+                                     user_->type(dialog, kDataBlockEdit, "300");
+                                     EXPECT_EQ(user_->text(dialog, kDataBlockEdit), "2");
+                                     user_->spin(dialog, kDataBlockSpin, false);
+                                     EXPECT_EQ(user_->text(dialog, kDataBlockEdit), "255");
+                                     user_->pick(dialog, kFormatCombo, "TIMER   [KT]");
+                                     EXPECT_EQ(user_->text(dialog, kWidthEdit), "4");
+                                     user_->type(dialog, kOffsetEdit, "7");
+                                     EXPECT_EQ(user_->text(dialog, kAddressEdit), "DB255 DW7");
+                                     user_->type(dialog, kMaximumEdit, "500");
+                                     user_->click(dialog, kHighPriority);
+                                     user_->click(dialog, IDOK);
                                  });
     EXPECT_EQ(result, 1);
     EXPECT_EQ(field.plc.dataBlock, 255);
@@ -202,18 +161,19 @@ TEST_F(QtDriverDialogs, AlarmDialogTypedAndClickedThrough) {
     alarms[0] = {kAlarmHasText, 1, project_.text("Pump failure"), {}};
     ALARMDLGCONTEXT context{};
     context.project = &project_.block();
-    const INT_PTR result = drive([&] { return ExecAlarmDlg(nullptr, &context); },
-                                 [&](HWND dialog) {
-                                     expectTemplatePlaces(dialog, kAlarmTemplate);
-                                     EXPECT_EQ(text(dialog, kAlarmMessageEdit), "Pump failure");
-                                     type(dialog, kAlarmNumberEdit, "0");
-                                     EXPECT_EQ(text(dialog, kAlarmNumberEdit), "1");
-                                     spin(dialog, kAlarmSpin, false);
-                                     EXPECT_EQ(text(dialog, kAlarmNumberEdit), "256");
-                                     type(dialog, kAlarmMessageEdit, "Last alarm");
-                                     click(dialog, kAlarmOperatorAck);
-                                     click(dialog, IDOK);
-                                 });
+    const INT_PTR result =
+        drive([&] { return ExecAlarmDlg(nullptr, &context); },
+              [&](HWND dialog) {
+                  expectTemplatePlaces(dialog, kAlarmTemplate);
+                  EXPECT_EQ(user_->text(dialog, kAlarmMessageEdit), "Pump failure");
+                  user_->type(dialog, kAlarmNumberEdit, "0");
+                  EXPECT_EQ(user_->text(dialog, kAlarmNumberEdit), "1");
+                  user_->spin(dialog, kAlarmSpin, false);
+                  EXPECT_EQ(user_->text(dialog, kAlarmNumberEdit), "256");
+                  user_->type(dialog, kAlarmMessageEdit, "Last alarm");
+                  user_->click(dialog, kAlarmOperatorAck);
+                  user_->click(dialog, IDOK);
+              });
     EXPECT_EQ(result, 1);
     ASSERT_EQ(project_.record().section2aCount.get(), 256);
     const auto* table =

@@ -773,3 +773,33 @@ TEST(Type1Image, GetProjectNeedsTheApplicationAllocator) {
               0u);  // not a block we know
     GlobalFree(saved.handle);
 }
+
+// Formats the panel image does not know go into it as WORD; the project keeps the formats its
+// fields were given, so that building an image for the panel changes nothing of the project.
+TEST(Type1Image, SavingLeavesTheFieldsFormatsAsTheyWere) {
+    TestProject project;
+    auto pages = project.addPages({3});
+    FieldRecord* fields = TestProject::fields(*pages[0]);
+    MakeDataField(fields[0], 0, 0, kNumeric, kBcdWord, 10, 4);
+    MakeDataField(fields[1], 1, 0, kNumeric, kNoFormat, 10, 6);
+    MakeDataField(fields[2], 2, 0, kNumeric, kTimerValue, 10, 8);
+    fields[2].fieldClass = kClassAttribute;
+    reinterpret_cast<std::uint8_t*>(&fields[2])[62] = kAttributeFromPlc;
+    std::vector<std::uint8_t> before(3 * sizeof(FieldRecord));
+    std::memcpy(before.data(), fields, before.size());
+    const Saved saved = Save(project);
+    ASSERT_NE(saved.size, 0u);
+    EXPECT_EQ(std::memcmp(before.data(), fields, before.size()), 0);
+    HGLOBAL loaded = Load(saved.bytes);
+    ASSERT_NE(loaded, 0u);
+    const auto& back = *static_cast<ProjectBlock*>(GlobalLock(loaded));
+    const auto* read = reinterpret_cast<const FieldRecord*>(
+        mem::At(reinterpret_cast<const PageRecord*>(mem::Data(back.record.pages))[0].fields, 0,
+                3 * sizeof(FieldRecord)));
+    ASSERT_NE(read, nullptr);
+    EXPECT_EQ(read[0].plc.dataFormat, kWord) << "the image carries WORD";
+    EXPECT_EQ(read[1].plc.dataFormat, kWord);
+    EXPECT_EQ(read[2].plc.dataFormat, kWord);
+    GlobalUnlock(loaded);
+    GlobalFree(loaded);
+}

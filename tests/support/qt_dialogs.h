@@ -4,13 +4,19 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QRect>
 #include <QTest>
+#include <QTimer>
 #include <QWidget>
 #include <cstdlib>
+#include <functional>
+#include <string>
 
 #include "platform/module.h"
 #include "windows/dialog.h"
+#include "windows/input.h"
 #include "windows/qt/qt_host.h"
 
 namespace kestra::testing {
@@ -82,6 +88,68 @@ inline void ClickToEnd(platform::qt::QtHost& host, HWND dialog, int id) {
     }
     ADD_FAILURE() << "button " << id << " cannot be clicked";
     EndDialog(dialog, IDCANCEL);
+}
+
+// Clicks, types and picks in the window core's dialogs on the Qt host, as a user would.
+class QtDialogUser {
+  public:
+    explicit QtDialogUser(platform::qt::QtHost& host) : host_(host) {}
+
+    QWidget* widget(HWND dialog, int id) const { return host_.widgetOf(GetDlgItem(dialog, id)); }
+    void click(HWND dialog, int id) const {
+        QWidget* w = widget(dialog, id);
+        ASSERT_NE(w, nullptr) << id;
+        QTest::mouseClick(w, Qt::LeftButton);
+    }
+    // Types into an edit box, then leaves it as Tab does.
+    void type(HWND dialog, int id, const char* text) const {
+        auto* edit = dynamic_cast<QLineEdit*>(widget(dialog, id));
+        ASSERT_NE(edit, nullptr) << id;
+        platform::FocusByUser(GetDlgItem(dialog, id));
+        SendDlgItemMessage(dialog, id, EM_SETSEL, 0,
+                           -1);  // select all, as a double click would
+        QTest::keyClicks(edit, text);
+        platform::FocusByUser(GetNextDlgTabItem(dialog, GetDlgItem(dialog, id), FALSE));
+    }
+    std::string text(HWND dialog, int id) const {
+        if (auto* edit = dynamic_cast<QLineEdit*>(widget(dialog, id)))
+            return edit->text().toStdString();
+        auto* combo = dynamic_cast<QComboBox*>(widget(dialog, id));
+        return combo ? combo->currentText().toStdString() : "<none>";
+    }
+    // Picks a combo box item by keyboard: Down or Up as often as needed.
+    void pick(HWND dialog, int id, const QString& item) const {
+        auto* combo = dynamic_cast<QComboBox*>(widget(dialog, id));
+        ASSERT_NE(combo, nullptr) << id;
+        const int target = combo->findText(item);
+        ASSERT_GE(target, 0) << item.toStdString();
+        platform::FocusByUser(GetDlgItem(dialog, id));
+        for (int n = 0; n < 300 && combo->currentIndex() != target; ++n)
+            QTest::keyClick(combo, combo->currentIndex() < target ? Qt::Key_Down : Qt::Key_Up);
+        EXPECT_EQ(combo->currentIndex(), target);
+    }
+    void spin(HWND dialog, int id, bool up) const {
+        QWidget* s = widget(dialog, id);
+        ASSERT_NE(s, nullptr);
+        QTest::mouseClick(s, Qt::LeftButton, {}, QPoint(s->width() / 2, up ? 2 : s->height() - 3));
+    }
+
+  private:
+    platform::qt::QtHost& host_;
+};
+
+// Runs `open` (which shows a modal window core dialog and returns its result) and, once the
+// dialog is open, `steps` on the top-level window that holds the focus.
+template <typename Result>
+Result DriveDialog(const std::function<Result()>& open, const std::function<void(HWND)>& steps) {
+    bool ran = false;
+    QTimer::singleShot(0, [&] {
+        ran = true;
+        steps(GetAncestor(GetFocus(), GA_ROOT));
+    });
+    const Result result = open();
+    EXPECT_TRUE(ran);
+    return result;
 }
 
 }  // namespace kestra::testing

@@ -20,41 +20,53 @@ bool IsDefaultFont(const LOGFONT& font) {
 
 }  // namespace
 
-PdfPrintSurface::PdfPrintSurface(const QString& path, const Options& options) : writer_(path) {
-    writer_.setResolution(options.resolution);
-    writer_.setTitle(options.title);
-    writer_.setPageLayout(
-        QPageLayout(QPageSize(QPageSize::A4),
-                    options.landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
-                    QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter));
+QPageLayout A4Layout(bool landscape) {
+    return QPageLayout(QPageSize(QPageSize::A4),
+                       landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
+                       QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter);
+}
+
+namespace detail {
+
+PdfWriterOf::PdfWriterOf(const QString& path, const PagedPrintSurface::Options& options)
+    : writer(path) {
+    writer.setResolution(options.resolution);
+    writer.setTitle(options.title);
+}
+
+}  // namespace detail
+
+PagedPrintSurface::PagedPrintSurface(QPagedPaintDevice& device, const Options& options)
+    : device_(device) {
+    if (!options.deviceLayout) device_.setPageLayout(A4Layout(options.landscape));
     printFont_ = QFont(QStringLiteral("Monospace"));
     printFont_.setStyleHint(QFont::TypeWriter);
     printFont_.setFixedPitch(true);
     printFont_.setPointSize(options.pointSize);
     painter_ = std::make_unique<QPainter>();
-    if (!painter_->begin(&writer_)) return;
+    if (!painter_->begin(&device_)) return;
     drawing_ = std::make_unique<PainterSurface>(painter_.get());
-    const QFontMetrics metrics(printFont_, &writer_);
+    const QFontMetrics metrics(printFont_, &device_);
     lineHeight_ = std::max(1, metrics.lineSpacing());
-    const int pageHeight = writer_.pageLayout().paintRectPixels(options.resolution).height();
+    const int pageHeight = device_.pageLayout().paintRectPixels(device_.logicalDpiY()).height();
     linesPerPage_ = std::max(1, pageHeight / lineHeight_);
 }
 
-PdfPrintSurface::~PdfPrintSurface() {
+PagedPrintSurface::~PagedPrintSurface() {
     finish();
 }
 
-void PdfPrintSurface::finish() {
+void PagedPrintSurface::finish() {
     if (painter_ && painter_->isActive()) painter_->end();
 }
 
-void PdfPrintSurface::newPage() {
+void PagedPrintSurface::newPage() {
     if (!ok()) return;
-    writer_.newPage();
+    device_.newPage();
     ++pages_;
 }
 
-QFont PdfPrintSurface::fontFor(const LOGFONT& font) const {
+QFont PagedPrintSurface::fontFor(const LOGFONT& font) const {
     if (IsDefaultFont(font)) return printFont_;
     QFont chosen = FontFor(font);
     // Font records give heights in screen pixels; on the page they are points.
@@ -62,8 +74,8 @@ QFont PdfPrintSurface::fontFor(const LOGFONT& font) const {
     return chosen;
 }
 
-void PdfPrintSurface::text(POINT at, std::string_view text, const LOGFONT& font, COLORREF colour,
-                           const RECT* clip) {
+void PagedPrintSurface::text(POINT at, std::string_view text, const LOGFONT& font, COLORREF colour,
+                             const RECT* clip) {
     if (!ok()) return;
     painter_->save();
     const QFont chosen = fontFor(font);
@@ -73,34 +85,34 @@ void PdfPrintSurface::text(POINT at, std::string_view text, const LOGFONT& font,
         painter_->setClipRect(
             QRect(clip->left, clip->top, clip->right - clip->left, clip->bottom - clip->top),
             Qt::IntersectClip);
-    painter_->drawText(at.x, at.y + QFontMetrics(chosen, &writer_).ascent(), TextOf(text));
+    painter_->drawText(at.x, at.y + QFontMetrics(chosen, &device_).ascent(), TextOf(text));
     painter_->restore();
 }
 
-void PdfPrintSurface::fillRect(const RECT& rect, COLORREF colour) {
+void PagedPrintSurface::fillRect(const RECT& rect, COLORREF colour) {
     if (ok()) drawing_->fillRect(rect, colour);
 }
-void PdfPrintSurface::line(POINT from, POINT to, COLORREF colour, int width) {
+void PagedPrintSurface::line(POINT from, POINT to, COLORREF colour, int width) {
     if (ok()) drawing_->line(from, to, colour, width);
 }
-void PdfPrintSurface::polygon(std::span<const POINT> points, COLORREF fill, COLORREF outline) {
+void PagedPrintSurface::polygon(std::span<const POINT> points, COLORREF fill, COLORREF outline) {
     if (ok()) drawing_->polygon(points, fill, outline);
 }
-void PdfPrintSurface::blit(const HBITMAP__& source, const RECT& from, const RECT& to, BlitOp op) {
+void PagedPrintSurface::blit(const HBITMAP__& source, const RECT& from, const RECT& to, BlitOp op) {
     if (ok()) drawing_->blit(source, from, to, op);
 }
-void PdfPrintSurface::maskFill(const HBITMAP__& source, const RECT& from, const RECT& to,
-                               COLORREF background, COLORREF colour) {
+void PagedPrintSurface::maskFill(const HBITMAP__& source, const RECT& from, const RECT& to,
+                                 COLORREF background, COLORREF colour) {
     if (ok()) drawing_->maskFill(source, from, to, background, colour);
 }
 
-SIZE PdfPrintSurface::textSize(std::string_view text, const LOGFONT& font) {
-    const QFontMetrics metrics(fontFor(font), &writer_);
+SIZE PagedPrintSurface::textSize(std::string_view text, const LOGFONT& font) {
+    const QFontMetrics metrics(fontFor(font), &device_);
     return {metrics.horizontalAdvance(TextOf(text)), metrics.height()};
 }
 
-TEXTMETRIC PdfPrintSurface::textMetrics(const LOGFONT& font) {
-    const QFontMetrics m(fontFor(font), &writer_);
+TEXTMETRIC PagedPrintSurface::textMetrics(const LOGFONT& font) {
+    const QFontMetrics m(fontFor(font), &device_);
     return {
         m.height(),  m.ascent(),           m.descent(),  0,
         m.leading(), m.averageCharWidth(), m.maxWidth(), font.lfWeight ? font.lfWeight : FW_NORMAL};

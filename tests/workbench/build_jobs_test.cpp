@@ -1,0 +1,206 @@
+// The Build menu's work on the sample project: the check, the panel image, the PLC list as a
+// PDF file (read back with pdftotext) and in the print preview, the simulated card, and the
+// job runner's progress dialog.
+#include "workbench/build_jobs.h"
+
+#include <QPlainTextEdit>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
+#include <QProcess>
+#include <QProgressBar>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+
+#include "card_service/kes_ssfdc_device.h"
+#include "hosted_test_support.h"
+#include "kestra/card.h"
+#include "kestra/panel_compare.h"
+#include "workbench/build_runner.h"
+
+namespace kestra::workbench::testing {
+namespace {
+
+class BuildJobs : public HostedTest {
+  protected:
+    // The card's project file, read by a new device as the next program run would.
+    host::Bytes cardProjectFile() {
+        CKesSSFDCDevice device((platform::ProgramFolder() + "/").c_str());
+        device.initSSFDC(host::kDefaultCardPort);
+        const std::string file = folder.file("from-card");
+        try {
+            device.UploadFile(file.c_str(), card::kProjectType, 0);
+        } catch (CSSFDCLibException* error) {
+            ADD_FAILURE() << error->m_Report;
+            error->Delete();
+            return {};
+        }
+        return host::ReadInput(file);
+    }
+    // Runs `send`, and closes the window with the card's contents that it opens afterwards;
+    // the window's text.
+    std::string closingContents(const std::function<bool()>& send, bool* result) {
+        std::string text;
+        bool closed = false;
+        QTimer waiter;
+        QObject::connect(&waiter, &QTimer::timeout, [&] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            auto* contents = dialog ? dialog->findChild<QPlainTextEdit*>() : nullptr;
+            if (!contents) return;
+            text = contents->toPlainText().toStdString();
+            closed = true;
+            dialog->reject();
+        });
+        waiter.start(0);
+        *result = send();
+        waiter.stop();
+        EXPECT_EQ(closed, *result);
+        return text;
+    }
+};
+
+TEST_F(BuildJobs, CheckReportsTheProjectAsKestraCheckDoes) {
+    EXPECT_TRUE(CheckProject(&window, project, "sample.kpr"));
+    EXPECT_EQ(told, std::vector<std::string>{"Check: sample.kpr: sound (3 pages, 20 fields)"});
+}
+
+TEST_F(BuildJobs, PanelImageIsReadBackComparedAndWritten) {
+    const std::string path = folder.file("sample.img");
+    EXPECT_EQ(SavePanelImage(&window, project, *driver, "sample.kpr", path), path);
+    const host::Bytes written = host::ReadInput(path);
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0], "Panel Image: " + path + ": a panel image of " +
+                           std::to_string(written.size()) +
+                           " bytes built by K32PLC1.so; read back, it carries the project");
+    const LoadedProject back = driver->readPanelImage("written", written);
+    EXPECT_EQ(host::CompareReadBack(block(), back.block()), std::nullopt);
+}
+
+TEST_F(BuildJobs, PanelImageThatCannotBeWrittenLeavesNothingAndIsTold) {
+    const std::string path = folder.file("missing/sample.img");
+    EXPECT_EQ(SavePanelImage(&window, project, *driver, "sample.kpr", path), "");
+    EXPECT_FALSE(std::filesystem::exists(path));
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0].rfind("Panel Image: " + path + ": cannot be written", 0), 0u) << told[0];
+}
+
+TEST_F(BuildJobs, PlcListPdfReadsBackWithTheDriversLines) {
+    const std::string pdf = folder.file("plc-list.pdf");
+    EXPECT_TRUE(SavePlcListPdf(&window, project, *driver, pdf));
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0].rfind("Print PLC List: " + pdf + ": 1 page(s), 20 field lines", 0), 0u)
+        << told[0];
+    QProcess text;
+    text.start("pdftotext", {"-layout", QString::fromStdString(pdf), "-"});
+    ASSERT_TRUE(text.waitForFinished(60000));
+    const std::string lines = text.readAllStandardOutput().toStdString();
+    for (const char* expected : {"PLC slave address   10", "PLC model           AG90/100/115/135",
+                                 "Num Row Col Type |Node|Slave", "DB10 DW5", "DB255 DW255"})
+        EXPECT_NE(lines.find(expected), std::string::npos) << expected << "\n" << lines;
+}
+
+TEST_F(BuildJobs, PrintPreviewShowsThePages) {
+    int pages = 0;
+    QTimer::singleShot(0, [&] {
+        auto* preview = qobject_cast<QPrintPreviewDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(preview, nullptr);
+        auto* widget = preview->findChild<QPrintPreviewWidget*>();
+        ASSERT_NE(widget, nullptr);
+        pages = widget->pageCount();
+        preview->reject();
+    });
+    PreviewPlcList(&window, project, *driver);
+    EXPECT_EQ(pages, 1);
+    EXPECT_TRUE(told.empty());
+}
+
+TEST_F(BuildJobs, SendToAnUnformattedCardFormatsItWhenAllowedAndListsTheCardAfter) {
+    answers = {IDYES};  // format the new card
+    bool sent = false;
+    const std::string contents = closingContents(
+        [&] { return SendToCard(&window, project, *driver, "sample", "sample.kpr"); }, &sent);
+    EXPECT_TRUE(sent);
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0],
+              "Send to Card: The card in the reader is not formatted. Format it now? "
+              "Everything on it is lost.");
+    EXPECT_NE(contents.find("sample.kpr"), std::string::npos) << contents;
+    const host::Bytes onCard = cardProjectFile();
+    const LoadedProject back = driver->readPanelImage("the card's file", onCard);
+    EXPECT_EQ(host::CompareReadBack(block(), back.block()), std::nullopt);
+}
+
+TEST_F(BuildJobs, SendDeclinedToFormatLeavesTheCardAlone) {
+    answers = {IDNO};
+    EXPECT_FALSE(SendToCard(&window, project, *driver, "sample", "sample.kpr"));
+    CKesSSFDCDevice device((platform::ProgramFolder() + "/").c_str());
+    device.initSSFDC(host::kDefaultCardPort);
+    EXPECT_FALSE(device.IsFormatted());
+}
+
+TEST_F(BuildJobs, CardContentsOfAnUnformattedCardIsTold) {
+    EXPECT_FALSE(ShowCardContents(&window));
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0],
+              "Card Contents: card list: the card is not formatted (Send to Card formats it)");
+}
+
+TEST_F(BuildJobs, CardContentsListTheProjectFileSent) {
+    answers = {IDYES};
+    bool sent = false;
+    closingContents([&] { return SendToCard(&window, project, *driver, "sample", "tank.kpr"); },
+                    &sent);
+    ASSERT_TRUE(sent);
+    bool shown = false;
+    const std::string contents = closingContents([&] { return ShowCardContents(&window); }, &shown);
+    EXPECT_TRUE(shown);
+    EXPECT_NE(contents.find("tank.kpr"), std::string::npos) << contents;
+}
+
+TEST_F(BuildJobs, CardFileNameThatCannotBeIsToldBeforeAnythingIsDone) {
+    EXPECT_FALSE(SendToCard(&window, project, *driver, "sample", "a/b"));
+    EXPECT_EQ(told, std::vector<std::string>{
+                        "Send to Card: card send: \"a/b\" cannot be a file name on the card"});
+}
+
+// --- the job runner --------------------------------------------------------------------------
+
+// Work that goes on until the user cancels: the dialog shows, its Cancel stops the work.
+TEST_F(BuildJobs, JobDialogShowsProgressAndItsCancelReachesTheWork) {
+    std::atomic<bool> cancelled = false;
+    QTimer clicker;
+    QObject::connect(&clicker, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog) return;
+        auto* bar = dialog->findChild<QProgressBar*>();
+        if (!bar || bar->maximum() == 0 || bar->value() != bar->maximum() / 2) return;
+        for (auto* button : dialog->findChildren<QPushButton*>())
+            if (button->text() == "Cancel" && button->isVisible()) button->click();
+    });
+    clicker.start(0);
+    RunJob(&window, "Long work", [&](JobProgress& progress) {
+        progress.allowCancel(true);
+        progress.advance(50, 100);
+        while (!progress.cancelRequested()) std::this_thread::yield();
+        cancelled = true;
+    });
+    clicker.stop();
+    EXPECT_TRUE(cancelled);
+}
+
+TEST_F(BuildJobs, JobFailureComesBackWithWhatTheLibrariesSaid) {
+    try {
+        RunJob(&window, "Failing work", [](JobProgress&) {
+            MessageBox(nullptr, "the library's own words", "caption", MB_OK);
+            host::Fail(host::kExitDriverFailed, "it failed");
+        });
+        FAIL() << "no failure";
+    } catch (const host::Failure& failure) {
+        EXPECT_EQ(failure.code, host::kExitDriverFailed);
+        EXPECT_EQ(failure.message, "it failed (the library said: the library's own words)");
+    }
+    EXPECT_TRUE(told.empty()) << "the library's message box was not shown";
+}
+
+}  // namespace
+}  // namespace kestra::workbench::testing

@@ -1,0 +1,127 @@
+// The workbench window's hosted actions: a dialog that ends with OK and changes the project is
+// one undo step, whose undo gives the project's image back byte for byte; Cancel is none; the
+// field dialog acts on the field chosen in the page's table.
+#include <QLabel>
+#include <QTimer>
+#include <memory>
+
+#include "plc_s5/dialog_ids.h"
+#include "support/qt_dialogs.h"
+#include "utilities/passwords.h"
+#include "windows/qt/qt_host.h"
+#include "workbench/main_window.h"
+#include "workbench_test.h"
+
+namespace kestra::workbench::testing {
+namespace {
+
+namespace dlg = kestra::s5::dialog;
+using Node = ProjectTree::Node;
+
+class HostedActions : public WorkbenchTest {
+  protected:
+    void SetUp() override {
+        WorkbenchTest::SetUp();
+        host_ = std::make_unique<platform::qt::QtHost>();
+        user_.emplace(*host_);
+        previous_ = platform::SetMessageBoxPresenter(
+            [this](HWND, std::string_view text, std::string_view caption, UINT type) {
+                told.push_back(std::string(caption) + ": " + std::string(text));
+                return platform::DefaultButton(type);
+            });
+        window = new MainWindow;
+        window->show();
+        ASSERT_TRUE(window->openFile(sample()));
+    }
+    void TearDown() override {
+        if (window) {
+            window->document().undoStack().setClean();
+            window->close();
+        }
+        QApplication::processEvents();
+        platform::SetMessageBoxPresenter(previous_);
+        user_.reset();
+        host_.reset();
+        WorkbenchTest::TearDown();
+    }
+    // Triggers the action with `steps` run on the window core's dialog once it is up.
+    void triggerCore(QAction* action, const std::function<void(HWND)>& steps) {
+        kestra::testing::DriveDialog<bool>(
+            [&] {
+                action->trigger();
+                return true;
+            },
+            steps);
+    }
+
+    QPointer<MainWindow> window;
+    std::vector<std::string> told;
+    std::optional<kestra::testing::QtDialogUser> user_;
+
+  private:
+    std::unique_ptr<platform::qt::QtHost> host_;
+    platform::MessageBoxPresenter previous_;
+};
+
+TEST_F(HostedActions, ADialogsOkIsOneUndoStepThatGivesTheImageBack) {
+    ProjectDocument& document = window->document();
+    const Bytes before = SavedNow(document);
+    triggerCore(window->hosted().alarms, [&](HWND dialog) {
+        user_->type(dialog, dlg::kAlarmMessageEdit, "Tank overflow");
+        user_->click(dialog, IDOK);
+    });
+    ASSERT_EQ(document.undoStack().count(), 1);
+    EXPECT_EQ(document.undoStack().text(0), "Alarms");
+    EXPECT_TRUE(window->isWindowModified());
+    const Bytes after = SavedNow(document);
+    EXPECT_NE(after, before);
+    document.undoStack().undo();
+    EXPECT_EQ(SavedNow(document), before);
+    document.undoStack().redo();
+    EXPECT_EQ(SavedNow(document), after);
+}
+
+TEST_F(HostedActions, CancelLeavesNoUndoStep) {
+    triggerCore(window->hosted().passwords, [&](HWND dialog) {
+        user_->type(dialog, PasswordControl(0, kPasswordCode), "1234");
+        user_->click(dialog, IDCANCEL);
+    });
+    EXPECT_EQ(window->document().undoStack().count(), 0);
+    EXPECT_FALSE(window->isWindowModified());
+}
+
+TEST_F(HostedActions, FieldPropertiesOpenOnTheFieldChosenInTheTable) {
+    window->tree().select({Node::Field, 1, 2});
+    QString summary;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        summary = dialog->findChild<QLabel*>()->text();
+        dialog->reject();
+    });
+    window->hosted().field->trigger();
+    EXPECT_TRUE(summary.startsWith("Page 2 \"Messages\", field 3 of 7")) << summary.toStdString();
+    EXPECT_EQ(window->document().undoStack().count(), 0);
+}
+
+TEST_F(HostedActions, WithoutAChosenFieldTheFieldDialogSaysSo) {
+    window->tree().select({Node::Page, 0, 0});
+    window->hosted().field->trigger();
+    EXPECT_EQ(told, std::vector<std::string>{
+                        "Field Properties: Choose a field in the page's table first."});
+}
+
+TEST_F(HostedActions, OnlyTheKeyboardAndTheCardNeedNoProject) {
+    QPointer<MainWindow> empty = new MainWindow;
+    const MainWindow::HostedActions& h = empty->hosted();
+    EXPECT_FALSE(h.alarms->isEnabled());
+    EXPECT_FALSE(h.sendToCard->isEnabled());
+    EXPECT_TRUE(h.keyboard->isEnabled());
+    EXPECT_TRUE(h.cardContents->isEnabled());
+    EXPECT_TRUE(window->hosted().alarms->isEnabled());
+    EXPECT_TRUE(window->hosted().check->isEnabled());
+    empty->close();
+}
+
+}  // namespace
+}  // namespace kestra::workbench::testing

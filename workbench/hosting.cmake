@@ -1,0 +1,28 @@
+# The suite's dialogs hosted where the project editor calls them, and the build work (check,
+# panel image, PLC list, card), as a library the workbench program links.
+find_package(Qt6 REQUIRED COMPONENTS Widgets PrintSupport)
+
+add_library(kestra_workbench_hosting STATIC
+    ${CMAKE_CURRENT_LIST_DIR}/hosted_window.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/hosted_project.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/hosted_driver_dialogs.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/hosted_field.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/hosted_passwords.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/hosted_recipes.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/hosted_languages.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/hosted_network.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/hosted_panel_setup.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/hosted_keyboard.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/build_runner.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/build_project.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/build_card.cpp)
+target_link_libraries(kestra_workbench_hosting PUBLIC
+    kestra_host kpanelsetup_client kwindows_qt K32FABUTIL1 K32FABUTIL2 Qt6::Widgets
+    Qt6::PrintSupport)
+# The libraries and programs it loads or starts by name.
+add_dependencies(kestra_workbench_hosting K32PRJ200 K32PLC1 Panora Clavon)
+
+# A main window of its own around the hosted dialogs and build work, to try and picture them
+# (not installed).
+add_executable(hosted-gallery ${CMAKE_CURRENT_LIST_DIR}/hosted_gallery_main.cpp)
+target_link_libraries(hosted-gallery PRIVATE kestra_workbench_hosting)
