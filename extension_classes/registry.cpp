@@ -3,13 +3,13 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
-#include <QStandardPaths>
 #include <algorithm>
 #include <cstdlib>
 
 #include "extension_classes/registry_format.h"
 #include "platform/files.h"
 #include "platform/profile.h"
+#include "platform/user_folders.h"
 
 namespace kxc = kestra::kxc;
 
@@ -87,9 +87,7 @@ std::string KXCRegistry::StorePath() {
     char buffer[1024] = {};
     GetPrivateProfileString(kStoreSection, kStoreKey, "", buffer, sizeof buffer, kSettingsFile);
     if (buffer[0]) return kestra::platform::ToNativePath(buffer);
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    if (folder.isEmpty()) folder = QDir::homePath() + QStringLiteral("/.config");
-    return (folder + QStringLiteral("/kestra/registry.reg")).toStdString();
+    return kestra::platform::JoinPath(kestra::platform::UserConfigFolder(), "registry.reg");
 }
 
 KXCRegistry::KXCRegistry() : KXCRegistry(StorePath()) {}

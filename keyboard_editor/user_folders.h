@@ -8,16 +8,15 @@
 #include <string>
 #include <string_view>
 
+#include "platform/user_folders.h"
+
 namespace clavon {
 
 inline constexpr const char* kSSFDCPropsFile = "SSFDCProps.bin";
 inline constexpr const char* kDownloadRomFile = "download.rom";
 
-// $XDG_CACHE_HOME/kestra, or ~/.cache/kestra when the variable is unset, empty or not an
-// absolute path.
-std::string UserCacheFolder();
-// $XDG_DATA_HOME/kestra, or ~/.local/share/kestra likewise.
-std::string UserDataFolder();
+using kestra::platform::UserCacheFolder;
+using kestra::platform::UserDataFolder;
 
 // The path of a file of the cache folder, the folder made when it is missing (a folder that
 // cannot be made shows when the file is written).

@@ -1,21 +1,23 @@
 #include "workbench/user_folders.h"
 
 #include <QDir>
-#include <QStandardPaths>
+
+#include "platform/user_folders.h"
 
 namespace kestra::workbench {
 
 namespace {
 
 QString MadeFolder(const QString& path) {
-    return QDir().mkpath(path) ? path : QString();
+    return platform::MadeFolder(path.toStdString()) ? path : QString();
 }
 
 }  // namespace
 
 std::unique_ptr<QSettings> Settings() {
-    return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, "kestra",
-                                       "workbench");
+    return std::make_unique<QSettings>(
+        QString::fromStdString(platform::UserConfigFolder()) + "/workbench.ini",
+        QSettings::IniFormat);
 }
 
 void KeepSetting(const QString& key, const QVariant& value) {
@@ -24,8 +26,7 @@ void KeepSetting(const QString& key, const QVariant& value) {
 }
 
 QString DataFolder() {
-    return MadeFolder(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-                      "/kestra/workbench");
+    return MadeFolder(QString::fromStdString(platform::UserDataFolder()) + "/workbench");
 }
 
 QString AutosaveFolder() {
