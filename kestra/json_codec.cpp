@@ -36,19 +36,6 @@ std::int64_t Shown(Kind kind, std::uint32_t raw) {
     return raw;
 }
 
-std::string EscapeToken(std::string_view token) {
-    std::string out;
-    for (char c : token) {
-        if (c == '~')
-            out += "~0";
-        else if (c == '/')
-            out += "~1";
-        else
-            out += c;
-    }
-    return out;
-}
-
 std::uint32_t ReadLe(const std::uint8_t* at, std::size_t width) {
     std::uint32_t v = 0;
     for (std::size_t i = width; i > 0; --i) v = v << 8 | at[i - 1];

@@ -2,6 +2,8 @@
 
 #include <simdjson.h>
 
+#include "kestra/json_text.h"
+
 namespace kestra::json {
 
 namespace od = simdjson::ondemand;
@@ -22,24 +24,6 @@ T Get(simdjson::simdjson_result<T>&& result) {
     T value;
     Check(std::move(result).get(value));
     return value;
-}
-
-void AppendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
 }
 
 // The four hex digits of a \u escape at `at`; nothing when they are not.

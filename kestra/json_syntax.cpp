@@ -5,25 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "kestra/json_text.h"
 #include "kestra/project_json.h"
 
 namespace kestra::json {
 namespace {
 
 using Json = nlohmann::json;
-
-std::string EscapeToken(std::string_view token) {
-    std::string out;
-    for (char c : token) {
-        if (c == '~')
-            out += "~0";
-        else if (c == '/')
-            out += "~1";
-        else
-            out += c;
-    }
-    return out;
-}
 
 std::string CleanParseMessage(std::string what) {
     const auto end = what.find("] ");

@@ -16,6 +16,11 @@
 
 namespace kestra::json {
 
+// A code point appended as UTF-8.
+void AppendUtf8(std::string& out, char32_t cp);
+// A member name or index as a token of a JSON pointer ('~' and '/' escaped).
+std::string EscapeToken(std::string_view token);
+
 // The UTF-8 text of project text bytes.
 std::string BytesToUtf8(std::span<const std::uint8_t> bytes);
 
