@@ -18,10 +18,9 @@ namespace {
 namespace dlg = kestra::s5::dialog;
 using Node = ProjectTree::Node;
 
-class HostedActions : public WorkbenchTest {
+class HostedActions : public SampleWindowTest {
   protected:
-    void SetUp() override {
-        WorkbenchTest::SetUp();
+    void beforeWindow() override {
         host_ = std::make_unique<platform::qt::QtHost>();
         user_.emplace(*host_);
         previous_ = platform::SetMessageBoxPresenter(
@@ -29,20 +28,12 @@ class HostedActions : public WorkbenchTest {
                 told.push_back(std::string(caption) + ": " + std::string(text));
                 return platform::DefaultButton(type);
             });
-        window = new MainWindow;
-        window->show();
-        ASSERT_TRUE(window->openFile(sample()));
     }
     void TearDown() override {
-        if (window) {
-            window->document().undoStack().setClean();
-            window->close();
-        }
-        QApplication::processEvents();
+        SampleWindowTest::TearDown();
         platform::SetMessageBoxPresenter(previous_);
         user_.reset();
         host_.reset();
-        WorkbenchTest::TearDown();
     }
     // Triggers the action with `steps` run on the window core's dialog once it is up.
     void triggerCore(QAction* action, const std::function<void(HWND)>& steps) {
@@ -54,7 +45,6 @@ class HostedActions : public WorkbenchTest {
             steps);
     }
 
-    QPointer<MainWindow> window;
     std::vector<std::string> told;
     std::optional<kestra::testing::QtDialogUser> user_;
 

@@ -34,22 +34,8 @@ struct Answers {
     std::vector<Question> asked;
 };
 
-class Window : public WorkbenchTest {
+class Window : public SampleWindowTest {
   protected:
-    void SetUp() override {
-        WorkbenchTest::SetUp();
-        window = new MainWindow;
-        window->show();
-        ASSERT_TRUE(window->openFile(sample()));
-    }
-    void TearDown() override {
-        if (window) {
-            window->document().undoStack().setClean();
-            window->close();
-        }
-        QApplication::processEvents();
-        WorkbenchTest::TearDown();
-    }
     void showPage(std::size_t page) {
         window->tree().select({Node::Page, static_cast<int>(page), static_cast<int>(page)});
     }
@@ -62,8 +48,6 @@ class Window : public WorkbenchTest {
         table.selectionModel()->select(
             rows, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     }
-
-    QPointer<MainWindow> window;
 };
 
 TEST_F(Window, TheTitleNamesTheFileAndMarksUnsavedChanges) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QPointer>
 #include <QSettings>
 #include <cstdlib>
 #include <filesystem>
@@ -15,6 +16,7 @@
 #include "platform/files.h"
 #include "support/qt_dialogs.h"
 #include "support/temp_folder.h"
+#include "workbench/main_window.h"
 #include "workbench/project_document.h"
 #include "workbench/questions.h"
 
@@ -61,6 +63,30 @@ class WorkbenchTest : public ::testing::Test {
 
     TempFolder folder_;
     std::string sample_;
+};
+
+// A main window with the sample project open; it closes without asking about its changes.
+class SampleWindowTest : public WorkbenchTest {
+  protected:
+    void SetUp() override {
+        WorkbenchTest::SetUp();
+        beforeWindow();
+        window = new MainWindow;
+        window->show();
+        ASSERT_TRUE(window->openFile(sample()));
+    }
+    void TearDown() override {
+        if (window) {
+            window->document().undoStack().setClean();
+            window->close();
+        }
+        QApplication::processEvents();
+        WorkbenchTest::TearDown();
+    }
+    // What a test needs in place before the window is made.
+    virtual void beforeWindow() {}
+
+    QPointer<MainWindow> window;
 };
 
 }  // namespace kestra::workbench::testing
