@@ -163,8 +163,9 @@ void ProjectTree::addProject(const ProjectBlock& project) {
     } else {
         detail(tr("Driver: none installed"));
     }
+    const QString panelModel = panelModel_ ? panelModel_(project) : QString();
     detail(tr("Panel model: %1")
-               .arg(panelModel_ ? panelModel_(project) : tr("set up through Panel Setup")));
+               .arg(panelModel.isEmpty() ? tr("not set up (Project > Panel Setup)") : panelModel));
 }
 
 void ProjectTree::addPages(const ProjectBlock& project) {

@@ -101,6 +101,13 @@ TEST_F(HostedActions, WithoutAChosenFieldTheFieldDialogSaysSo) {
                         "Field Properties: Choose a field in the page's table first."});
 }
 
+TEST_F(HostedActions, TheTreeSaysWhereAPanelModelIsSetUpWhenThereIsNone) {
+    const auto lines =
+        window->tree().findItems("Panel model:", Qt::MatchStartsWith | Qt::MatchRecursive);
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_EQ(lines.front()->text(0), "Panel model: not set up (Project > Panel Setup)");
+}
+
 TEST_F(HostedActions, OnlyTheKeyboardAndTheCardNeedNoProject) {
     QPointer<MainWindow> empty = new MainWindow;
     const MainWindow::HostedActions& h = empty->hosted();
