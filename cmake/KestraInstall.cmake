@@ -92,8 +92,9 @@ endif()
 install(FILES ${CMAKE_SOURCE_DIR}/workbench/desktop/kestra-workbench.desktop
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications)
 install(FILES ${CMAKE_SOURCE_DIR}/workbench/desktop/kestra-workbench.svg
-              ${CMAKE_SOURCE_DIR}/workbench/desktop/application-x-kestra-project.svg
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/scalable/apps)
+install(FILES ${CMAKE_SOURCE_DIR}/workbench/desktop/application-x-kestra-project.svg
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/scalable/mimetypes)
 install(FILES ${CMAKE_SOURCE_DIR}/workbench/desktop/kestra-project.xml
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/mime/packages)
 install(FILES ${CMAKE_SOURCE_DIR}/workbench/doc/manual.html ${CMAKE_SOURCE_DIR}/workbench/doc/workbench.png

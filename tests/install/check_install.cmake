@@ -46,7 +46,13 @@ foreach(file
         lib/kestra/KeyCodes.txt lib/kestra/PanelSetupHelp.html
         lib/kestra/samples/sample-project.json
         share/applications/clavon.desktop share/icons/hicolor/scalable/apps/clavon.svg
-        share/mime/packages/clavon-kbd.xml share/doc/kestra-panel-tools/README.md)
+        share/mime/packages/clavon-kbd.xml share/doc/kestra-panel-tools/README.md
+        bin/kestra-workbench lib/kestra/kestra-workbench
+        share/applications/kestra-workbench.desktop
+        share/icons/hicolor/scalable/apps/kestra-workbench.svg
+        share/icons/hicolor/scalable/mimetypes/application-x-kestra-project.svg
+        share/mime/packages/kestra-project.xml
+        share/doc/kestra-panel-tools/workbench/manual.html)
     expect(EXISTS ${prefix}/${file} MESSAGE "not installed: ${file}")
 endforeach()
 file(GLOB panels ${program_folder}/Panels/*.dat)
@@ -55,7 +61,7 @@ expect(panels MESSAGE "no panel models installed")
 # Nothing of the tests, fuzzing, benchmarks or galleries.
 file(GLOB_RECURSE installed RELATIVE ${prefix} ${prefix}/*)
 foreach(file IN LISTS installed)
-    expect(NOT file MATCHES "(_tests|_fuzz|_bench|gallery|TestModule|\\.a)$"
+    expect(NOT file MATCHES "(_tests|_fuzz|_bench|gallery|TestModule|s5-editor|kestra-make-sample|\\.a)$"
            MESSAGE "installed although no user needs it: ${file}")
 endforeach()
 
@@ -70,6 +76,9 @@ expect(rc EQUAL 0 MESSAGE "installed kestra --help failed (${rc}): ${out}")
 expect(out MATCHES "panel-image" MESSAGE "kestra --help does not list its subcommands: ${out}")
 expect(EXISTS ${home}/.local/share/kestra/windows/Displays.ini MESSAGE
        "the launcher made no Windows folder for the user")
+run(out rc ${env} QT_QPA_PLATFORM=offscreen ${prefix}/bin/kestra-workbench --version)
+expect(rc EQUAL 0 AND out MATCHES "Kestra Workbench"
+       MESSAGE "installed kestra-workbench --version failed (${rc}): ${out}")
 run(out rc ${env} ${prefix}/bin/kestra info ${program_folder}/samples/no-such-project.kpr)
 expect(rc EQUAL 3 MESSAGE "a missing project: exit ${rc}, not 3: ${out}")
 
@@ -90,7 +99,8 @@ foreach(dependency libqt6widgets6 libc6 libstdc\\+\\+6 qt6-qpa-plugins)
 endforeach()
 run(contents rc ${DPKG_DEB} -c ${debs})
 foreach(file ./usr/bin/kestra ./usr/lib/kestra/kestra ./usr/lib/kestra/K32PRJ200.so
-        ./usr/lib/kestra/windows/Displays.ini ./usr/share/applications/clavon.desktop)
+        ./usr/lib/kestra/windows/Displays.ini ./usr/share/applications/clavon.desktop
+        ./usr/bin/kestra-workbench ./usr/share/mime/packages/kestra-project.xml)
     string(REPLACE "+" "\\+" pattern "${file}")
     expect(contents MATCHES " ${pattern}\n" MESSAGE "not in the package: ${file}")
 endforeach()
