@@ -8,6 +8,7 @@
 #include "kestra/check.h"
 #include "kestra/panel_image.h"
 #include "kestra/print.h"
+#include "platform/memory.h"
 #include "windows/qt/pdf_print_surface.h"
 #include "workbench/build_jobs.h"
 #include "workbench/build_runner.h"
@@ -35,6 +36,8 @@ bool CheckProject(QWidget* parent, const LoadedProject& project, const std::stri
         std::string report;
         RunJob(parent, "Checking " + Quoted(name), [&](JobProgress& progress) {
             progress.step("Loading the project as the editor loads a file...");
+            mem::Arena loaded;  // the copy goes when the check is done
+            mem::Arena::Scope inLoaded(loaded);
             const host::CheckedProject checked = host::LoadChecked(name, SavedImage(project), {});
             host::Store::Get().save(name, checked.project);
             ProjectBlock& p = checked.project.block();
@@ -60,6 +63,8 @@ std::string SavePanelImage(QWidget* parent, const LoadedProject& project, Driver
         RunJob(parent, "Building the panel image of " + Quoted(name), [&](JobProgress& progress) {
             progress.step("Building the panel image with " +
                           QString::fromStdString(driver.library()) + ", reading it back...");
+            mem::Arena readBack;  // the project read back from the image goes with the job
+            mem::Arena::Scope inReadBack(readBack);
             const host::Bytes image = host::BuildPanelImage(name, project, driver, true);
             progress.step("Writing " + QString::fromStdString(target) + "...");
             host::WriteOutput(target, image);

@@ -64,6 +64,18 @@ TEST_F(BuildJobs, CheckReportsTheProjectAsKestraCheckDoes) {
     EXPECT_EQ(told, std::vector<std::string>{"Check: sample.kpr: sound (3 pages, 20 fields)"});
 }
 
+TEST_F(BuildJobs, ChecksAndPanelImagesLeaveNoLoadedCopyBehind) {
+    const std::string path = folder.file("sample.img");
+    ASSERT_TRUE(CheckProject(&window, project, "sample.kpr"));  // first use loads the libraries
+    ASSERT_EQ(SavePanelImage(&window, project, *driver, "sample.kpr", path), path);
+    const std::size_t before = mem::LiveBlocks(mem::Kind::Host);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_TRUE(CheckProject(&window, project, "sample.kpr"));
+        EXPECT_EQ(SavePanelImage(&window, project, *driver, "sample.kpr", path), path);
+    }
+    EXPECT_EQ(mem::LiveBlocks(mem::Kind::Host), before);
+}
+
 TEST_F(BuildJobs, PanelImageIsReadBackComparedAndWritten) {
     const std::string path = folder.file("sample.img");
     EXPECT_EQ(SavePanelImage(&window, project, *driver, "sample.kpr", path), path);
