@@ -31,8 +31,10 @@ class Encoder {
         u8(static_cast<std::uint8_t>(v >> 8));
     }
     void raw(const void* data, std::size_t n) {
-        const auto* b = static_cast<const std::byte*>(data);
-        bytes.insert(bytes.end(), b, b + n);
+        if (n == 0) return;
+        const std::size_t at = bytes.size();
+        bytes.resize(at + n);
+        std::memcpy(bytes.data() + at, data, n);
     }
     // A text of at most 65535 bytes (a string table text is shorter).
     void text(std::string_view t) {

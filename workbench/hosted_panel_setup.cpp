@@ -177,7 +177,7 @@ void TakeSetupReply(ProjectBlock& project, std::span<const std::uint8_t> reply) 
         std::memcpy(head.data(), &project.record, head.size());
         panel::ExpandCompactSetup(reply.subspan(block::kCompact).first<panel::kCompactSize>(),
                                   head);
-        std::memcpy(&project.record, head.data(), head.size());
+        std::memcpy(static_cast<void*>(&project.record), head.data(), head.size());
     }
 }
 
