@@ -22,7 +22,9 @@ target_link_libraries(kestra_workbench_hosting PUBLIC
 # The libraries and programs it loads or starts by name.
 add_dependencies(kestra_workbench_hosting K32PRJ200 K32PLC1 Panora Clavon)
 
-# A main window of its own around the hosted dialogs and build work, to try and picture them
-# (not installed).
-add_executable(hosted-gallery ${CMAKE_CURRENT_LIST_DIR}/hosted_gallery_main.cpp)
-target_link_libraries(hosted-gallery PRIVATE kestra_workbench_hosting)
+# A main window of its own around the hosted dialogs and build work, to try and picture them;
+# a gallery, built with the tests (not installed).
+if(KESTRA_TESTS)
+    add_executable(hosted-gallery ${CMAKE_CURRENT_LIST_DIR}/hosted_gallery_main.cpp)
+    target_link_libraries(hosted-gallery PRIVATE kestra_workbench_hosting)
+endif()
