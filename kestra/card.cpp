@@ -114,6 +114,15 @@ void RunList(const CardOptions& options) {
     std::fwrite(text.data(), 1, text.size(), stdout);
 }
 
+// A number as the card loader reads one: decimal, or hexadecimal after "0x". Leading zeros of a
+// decimal number do not make it octal, as they would for the option parser.
+std::string DecimalOrHex(std::string text) {
+    const bool hex = text.size() > 1 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    if (hex || text.empty()) return text;
+    const std::size_t first = text.find_first_not_of('0');
+    return first == std::string::npos ? "0" : text.substr(first);
+}
+
 }  // namespace
 
 ExitCode CardExitCode(KESSSFDCERRORCODE code) {
@@ -199,8 +208,10 @@ void AddCardCommand(CLI::App& app) {
         ->type_name("NAME");
     CLI::App* list = card->add_subcommand("list", "List the files on the card.");
     for (CLI::App* sub : {send, list})
-        sub->add_option("--port", options.port, "The reader's port address (0x378 by default).")
-            ->type_name("ADDRESS");
+        sub->add_option("--port", options.port,
+                        "The reader's port address, decimal or 0x hexadecimal (0x378 by default).")
+            ->type_name("ADDRESS")
+            ->transform(DecimalOrHex);
     send->callback([] { RunSend(options); });
     list->callback([] { RunList(options); });
 }

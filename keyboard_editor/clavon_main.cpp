@@ -2,11 +2,26 @@
 #include <QApplication>
 #include <QMdiArea>
 #include <QSettings>
+#include <cstdio>
 
 #include "keyboard_editor/main_frame.h"
 #include "keyboard_editor/message_boxes.h"
+#include "platform/command_line.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: Clavon [FILE...]\n"
+    "The soft keyboard editor of the Kestra panels. It opens each keyboard file (.kbd)\n"
+    "named, or a new keyboard when none is.\n";
+
+}  // namespace
 
 int main(int argc, char** argv) {
+    if (kestra::platform::AsksForHelp(argc, argv)) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
     QApplication app(argc, argv);
     QApplication::setOrganizationName("Tarvel R&D");
     QApplication::setApplicationName("Clavon");

@@ -5,15 +5,22 @@
 #include <QApplication>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <cstdio>
 #include <map>
 #include <memory>
 
 #include "panel_setup/help_window.h"
 #include "panel_setup/setup_channel.h"
+#include "platform/command_line.h"
 #include "platform/files.h"
 #include "platform/records.h"
 
 namespace {
+
+constexpr const char* kUsage =
+    "Usage: HHlpStub\n"
+    "The help window of the panel setup program. Panora starts it; it waits hidden until the\n"
+    "setup sheet asks for help, and ends when its window is closed.\n";
 
 using namespace kestra::panel;
 
@@ -23,6 +30,10 @@ constexpr std::size_t kMaxFrameBytes = kHelpPlaceFixedSize + kMaxHelpTopic;
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (kestra::platform::AsksForHelp(argc, argv)) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
     HelpWindow window(QString::fromStdString(

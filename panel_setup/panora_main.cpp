@@ -2,14 +2,21 @@
 // setup request, runs the setup sheet, answers and ends.
 #include <QApplication>
 #include <QMessageBox>
+#include <cstdio>
 #include <cstdlib>
 
 #include "panel_setup/panel_setup_dlg.h"
 #include "panel_setup/panora_interface.h"
 #include "panel_setup/panora_script.h"
+#include "platform/command_line.h"
 #include "platform/message_box.h"
 
 namespace {
+
+constexpr const char* kUsage =
+    "Usage: Panora\n"
+    "The panel setup program. It is started for one setup request (by kestra-workbench's\n"
+    "Project > Panel Setup, or by panora-request), shows the setup sheet, answers and ends.\n";
 
 // Message boxes of the sheet as Qt message boxes.
 int ShowQtMessageBox(HWND, std::string_view text, std::string_view caption, UINT type) {
@@ -49,6 +56,10 @@ int ShowQtMessageBox(HWND, std::string_view text, std::string_view caption, UINT
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (kestra::platform::AsksForHelp(argc, argv)) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
     QApplication app(argc, argv);
     app.setApplicationName("Panora");
     app.setQuitOnLastWindowClosed(false);

@@ -10,6 +10,7 @@
 
 #include "panel_setup/data_chunk.h"
 #include "panel_setup/setup_client.h"
+#include "platform/command_line.h"
 
 namespace {
 
@@ -48,12 +49,6 @@ constexpr const char* kUsage =
     "\n"
     "Exit codes: 0 the sheet answered, 1 no answer (the line \"error\" says why), 2 the\n"
     "command line is wrong.\n";
-
-bool AsksForHelp(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) return true;
-    return false;
-}
 
 // What is wrong with the command line; empty when nothing is.
 std::string Parse(int argc, char** argv, Arguments& a) {
@@ -130,7 +125,7 @@ std::vector<std::uint8_t> BuildBlock(const Arguments& a) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (AsksForHelp(argc, argv)) {
+    if (kestra::platform::AsksForHelp(argc, argv)) {
         std::fputs(kUsage, stdout);
         return 0;
     }

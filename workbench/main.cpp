@@ -9,32 +9,51 @@
 #include <cstdio>
 
 #include "kestra/host.h"
+#include "platform/command_line.h"
 #include "windows/qt/qt_host.h"
 #include "workbench/main_window.h"
 #include "workbench/questions.h"
 
-int main(int argc, char** argv) {
-    using namespace kestra;
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Kestra Workbench"));
-    QApplication::setApplicationVersion(QStringLiteral(KESTRA_WORKBENCH_VERSION));
-    QApplication::setDesktopFileName(QStringLiteral("kestra-workbench"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/workbench/kestra-workbench.png")));
+namespace {
 
-    QCommandLineParser options;
-    options.setApplicationDescription(
-        QStringLiteral("Kestra Workbench: projects of the Kestra panels, their pages, fields "
-                       "and PLC, in one window."));
-    options.addHelpOption();
-    options.addVersionOption();
-    const QCommandLineOption screenshot(
+struct Options {
+    Options() {
+        parser.setApplicationDescription(
+            QStringLiteral("Kestra Workbench: projects of the Kestra panels, their pages, fields "
+                           "and PLC, in one window."));
+        parser.addHelpOption();
+        parser.addVersionOption();
+        parser.addOption(screenshot);
+        parser.addPositionalArgument(
+            QStringLiteral("files"), QStringLiteral("Project files (.kpr) or JSON documents to open."),
+            QStringLiteral("[FILE...]"));
+    }
+
+    QCommandLineParser parser;
+    const QCommandLineOption screenshot{
         QStringLiteral("screenshot"),
         QStringLiteral("Save a picture of the window once it is shown, then end."),
-        QStringLiteral("PNG"));
-    options.addOption(screenshot);
-    options.addPositionalArgument(QStringLiteral("files"),
-                                  QStringLiteral("Project files (.kpr) or JSON documents to open."),
-                                  QStringLiteral("[FILE...]"));
+        QStringLiteral("PNG")};
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace kestra;
+    QApplication::setApplicationName(QStringLiteral("Kestra Workbench"));
+    QApplication::setApplicationVersion(QStringLiteral(KESTRA_WORKBENCH_VERSION));
+    // The usage and the version need no display; the usage names the program without its folder.
+    if (platform::AsksForHelp(argc, argv) || platform::AsksForVersion(argc, argv)) {
+        platform::NameProgramWithoutFolder(argv);
+        QCoreApplication usage(argc, argv);
+        Options().parser.process(usage);  // shows the usage or the version and ends the program
+    }
+    QApplication app(argc, argv);
+    QApplication::setDesktopFileName(QStringLiteral("kestra-workbench"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/workbench/kestra-workbench.png")));
+    Options command;
+    QCommandLineParser& options = command.parser;
+    const QCommandLineOption& screenshot = command.screenshot;
     options.process(app);
 
     // As the project editor does before it loads the store: the host allocator; then the

@@ -14,6 +14,7 @@
 
 #include "extension_classes/image_viewer/viewer_window.h"
 #include "extension_classes/viewer_pages.h"
+#include "platform/command_line.h"
 
 namespace {
 
@@ -21,29 +22,45 @@ void SaveGrab(QWidget* widget, const QString& path) {
     if (!widget->grab().save(path)) qWarning("could not write %s", qPrintable(path));
 }
 
+struct Options {
+    Options() {
+        parser.setApplicationDescription(QStringLiteral("Shows pictures as a panel would."));
+        parser.addHelpOption();
+        parser.addPositionalArgument(QStringLiteral("folder"), QStringLiteral("Folder to browse."));
+        parser.addOptions({file, bits, panel, tab, shot, sheet});
+    }
+
+    QCommandLineParser parser;
+    const QCommandLineOption file{QStringLiteral("file"), QStringLiteral("Picture to show."),
+                                  QStringLiteral("picture")};
+    const QCommandLineOption bits{QStringLiteral("bits"), QStringLiteral("Panel colour bits."),
+                                  QStringLiteral("bits"), QStringLiteral("8")};
+    const QCommandLineOption panel{QStringLiteral("panel"), QStringLiteral("Panel size WxH."),
+                                   QStringLiteral("size"), QStringLiteral("320x240")};
+    const QCommandLineOption tab{QStringLiteral("tab"), QStringLiteral("panel or original."),
+                                 QStringLiteral("tab"), QStringLiteral("panel")};
+    const QCommandLineOption shot{QStringLiteral("screenshot"),
+                                  QStringLiteral("Save the window as a picture and quit."),
+                                  QStringLiteral("png")};
+    const QCommandLineOption sheet{QStringLiteral("sheet"),
+                                   QStringLiteral("Save the property sheet as a picture too."),
+                                   QStringLiteral("png")};
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The usage needs no display, and names the program without its folder.
+    if (kestra::platform::AsksForHelp(argc, argv)) {
+        kestra::platform::NameProgramWithoutFolder(argv);
+        QCoreApplication usage(argc, argv);
+        Options().parser.process(usage);  // shows the usage and ends the program
+    }
     QApplication application(argc, argv);
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Shows pictures as a panel would."));
-    parser.addHelpOption();
-    parser.addPositionalArgument(QStringLiteral("folder"), QStringLiteral("Folder to browse."));
-    const QCommandLineOption file(QStringLiteral("file"), QStringLiteral("Picture to show."),
-                                  QStringLiteral("picture"));
-    const QCommandLineOption bits(QStringLiteral("bits"), QStringLiteral("Panel colour bits."),
-                                  QStringLiteral("bits"), QStringLiteral("8"));
-    const QCommandLineOption panel(QStringLiteral("panel"), QStringLiteral("Panel size WxH."),
-                                   QStringLiteral("size"), QStringLiteral("320x240"));
-    const QCommandLineOption tab(QStringLiteral("tab"), QStringLiteral("panel or original."),
-                                 QStringLiteral("tab"), QStringLiteral("panel"));
-    const QCommandLineOption shot(QStringLiteral("screenshot"),
-                                  QStringLiteral("Save the window as a picture and quit."),
-                                  QStringLiteral("png"));
-    const QCommandLineOption sheet(QStringLiteral("sheet"),
-                                   QStringLiteral("Save the property sheet as a picture too."),
-                                   QStringLiteral("png"));
-    parser.addOptions({file, bits, panel, tab, shot, sheet});
+    Options options;
+    QCommandLineParser& parser = options.parser;
+    const QCommandLineOption &file = options.file, &bits = options.bits, &panel = options.panel,
+                             &tab = options.tab, &shot = options.shot, &sheet = options.sheet;
     parser.process(application);
 
     ViewerWindow window;

@@ -440,6 +440,12 @@ TEST_F(KestraProgram, CardSendWritesVerifiesAndListsTheProjectFile) {
     for (const char* name : {"a/b", ".."})
         EXPECT_EQ(kestra({"card", "send", panel, "--name", name}).exitCode, 2) << name;
     EXPECT_NE(kestra({"card", "list"}).out.find("line-3.img"), std::string::npos);
+
+    // The port is decimal or 0x hexadecimal, and a leading zero does not make it octal: 0377
+    // is port 377, where no reader answers.
+    for (auto [port, exitCode] : std::vector<std::pair<const char*, int>>{
+             {"0x378", 0}, {"888", 0}, {"0888", 0}, {"0377", 11}, {"0b1", 2}, {"x", 2}})
+        EXPECT_EQ(kestra({"card", "list", "--port", port}).exitCode, exitCode) << port;
 }
 
 TEST_F(KestraProgram, CardFailuresKeepTheOldProjectFile) {

@@ -1,0 +1,38 @@
+#include "platform/command_line.h"
+
+#include <initializer_list>
+#include <string_view>
+
+#include "platform/files.h"
+
+namespace kestra::platform {
+
+namespace {
+
+bool AsksFor(int argc, char** argv, std::initializer_list<std::string_view> options) {
+    for (int i = 1; i < argc && argv[i] != nullptr; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument == "--") return false;
+        for (std::string_view option : options)
+            if (argument == option) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool AsksForHelp(int argc, char** argv) {
+    return AsksFor(argc, argv, {"--help", "-h", "-?", "--help-all"});
+}
+
+bool AsksForVersion(int argc, char** argv) {
+    return AsksFor(argc, argv, {"--version", "-v"});
+}
+
+void NameProgramWithoutFolder(char** argv) {
+    if (argv == nullptr || argv[0] == nullptr) return;
+    const std::string_view name = FileNamePart(argv[0]);
+    if (!name.empty()) argv[0] += name.data() - argv[0];
+}
+
+}  // namespace kestra::platform
