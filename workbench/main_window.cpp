@@ -15,6 +15,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScreen>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QStyle>
@@ -24,12 +25,12 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <QValidator>
+#include <algorithm>
 
 #include "extension_classes/plc_driver.h"
 #include "workbench/autosave.h"
 #include "workbench/field_table_model.h"
 #include "workbench/help_window.h"
-#include "workbench/hosted_actions.h"
 #include "workbench/hosted_actions.h"
 #include "workbench/page_table_model.h"
 #include "workbench/project_document.h"
@@ -480,8 +481,26 @@ void MainWindow::buildToolBar() {
 void MainWindow::readSettings() {
     const std::unique_ptr<QSettings> settings = Settings();
     if (!restoreGeometry(settings->value("window/geometry").toByteArray())) resize(1100, 720);
+    keepOnScreen();
     if (!restoreState(settings->value("window/state").toByteArray()))
         resizeDocks(findChildren<QDockWidget*>(), {320}, Qt::Horizontal);
+}
+
+// A window kept on a larger screen, or on a screen that is gone, comes back whole on the screen
+// it is on now, with room for the window manager's title bar above it.
+void MainWindow::keepOnScreen() {
+    const QScreen* screen = QGuiApplication::screenAt(geometry().center());
+    if (screen == nullptr) screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr) return;
+    const int titleBar = style()->pixelMetric(QStyle::PM_TitleBarHeight);
+    const QRect room = screen->availableGeometry().adjusted(0, titleBar, 0, 0);
+    if (room.contains(geometry())) return;
+    QRect placed(geometry().topLeft(), geometry().size().boundedTo(room.size()));
+    placed.moveRight(std::min(placed.right(), room.right()));
+    placed.moveBottom(std::min(placed.bottom(), room.bottom()));
+    placed.moveLeft(std::max(placed.left(), room.left()));
+    placed.moveTop(std::max(placed.top(), room.top()));
+    setGeometry(placed);
 }
 
 void MainWindow::writeSettings() const {

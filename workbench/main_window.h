@@ -116,6 +116,7 @@ class MainWindow : public QMainWindow {
     void buildMenus();
     void buildToolBar();
     void readSettings();
+    void keepOnScreen();
     void writeSettings() const;
     void addRecentFile(const QString& path);
     void fillRecentMenu();

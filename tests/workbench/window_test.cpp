@@ -5,6 +5,7 @@
 #include <QDropEvent>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QScreen>
 #include <QPointer>
 #include <QTableView>
 #include <QTest>
@@ -176,6 +177,26 @@ TEST_F(Window, RecentFilesAndTheWindowAreKeptInTheUsersSettings) {
     EXPECT_NE(text.find("recentFiles"), std::string::npos) << settings;
     EXPECT_NE(text.find("sample.kpr"), std::string::npos) << text;
     EXPECT_NE(text.find("geometry"), std::string::npos) << text;
+}
+
+// A window kept on a larger screen, or partly off this one, comes back whole on the screen.
+TEST_F(WorkbenchTest, AWindowKeptPartlyOffTheScreenComesBackOnIt) {
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    for (const QRect kept : {QRect(0, screen.bottom() - 100, 600, 400),
+                             QRect(screen.right() - 100, 50, 600, 400), QRect(-300, -200, 600, 400),
+                             QRect(0, 0, screen.width() + 300, screen.height() + 280)}) {
+        {
+            MainWindow before;
+            before.setGeometry(kept);
+            before.show();
+            before.close();
+        }
+        MainWindow after;
+        EXPECT_TRUE(screen.contains(after.geometry()))
+            << "kept at " << kept.x() << "," << kept.y() << " " << kept.width() << "x"
+            << kept.height() << ", back at " << after.x() << "," << after.y() << " "
+            << after.width() << "x" << after.height();
+    }
 }
 
 TEST_F(Window, AFileDroppedOnTheWindowOpens) {
