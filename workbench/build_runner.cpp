@@ -81,7 +81,7 @@ class JobDialog : public QDialog, public JobProgress {
         QMetaObject::invokeMethod(
             this,
             [&] {
-                const UINT type = MB_YESNO | MB_ICONQUESTION;
+                const UINT type = MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2;
                 answer = user_ ? user_(OwnerFor(this), question, caption, type)
                                : platform::DefaultButton(type);
             },

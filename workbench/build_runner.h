@@ -29,7 +29,8 @@ class JobProgress {
     // Shows the dialog at once and returns when it shows: for work that opens a window of its
     // own meanwhile, which is to come up above it.
     virtual void showNow() = 0;
-    // Asks the user a Yes/No question on the user-interface thread and waits for the answer.
+    // Asks the user a Yes/No question on the user-interface thread and waits for the answer;
+    // No is the default, as the questions are about work that cannot be undone.
     virtual bool confirm(const std::string& caption, const std::string& question) = 0;
 };
 

@@ -143,11 +143,17 @@ TEST_F(BuildJobs, SendToAnUnformattedCardFormatsItWhenAllowedAndListsTheCardAfte
 }
 
 TEST_F(BuildJobs, SendDeclinedToFormatLeavesTheCardAlone) {
-    answers = {IDNO};
-    EXPECT_FALSE(SendToCard(&window, project, *driver, "sample", "sample.kpr"));
-    CKesSSFDCDevice device((platform::ProgramFolder() + "/").c_str());
-    device.initSSFDC(host::kDefaultCardPort);
-    EXPECT_FALSE(device.IsFormatted());
+    // No, and Enter on the question: formatting is never what happens by default.
+    for (const auto& answer : {std::deque<int>{IDNO}, std::deque<int>{}}) {
+        answers = answer;
+        bool sent = true;
+        closingContents(
+            [&] { return SendToCard(&window, project, *driver, "sample", "sample.kpr"); }, &sent);
+        EXPECT_FALSE(sent);
+        CKesSSFDCDevice device((platform::ProgramFolder() + "/").c_str());
+        device.initSSFDC(host::kDefaultCardPort);
+        EXPECT_FALSE(device.IsFormatted()) << (answer.empty() ? "Enter" : "No");
+    }
 }
 
 TEST_F(BuildJobs, CardContentsOfAnUnformattedCardIsTold) {
