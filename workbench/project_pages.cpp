@@ -7,6 +7,7 @@
 #include "kestra/host.h"
 #include "string_table/string_table.h"
 #include "utilities/blocks.h"
+#include "utilities/passwords.h"
 #include "utilities/services.h"
 
 namespace kestra::workbench {
@@ -275,6 +276,25 @@ Order Moving(std::size_t size, std::size_t from, std::size_t to) {
     return order;
 }
 
+std::pair<WORD, WORD> PageRangeAfter(const Order& order, std::size_t pagesBefore, WORD first,
+                                     WORD last) {
+    const std::size_t pages = order.size();
+    if (first < 1 || first > last || last > pagesBefore || pages == 0 || pages > 0xFFFF)
+        return {first, last};
+    if (first == 1 && last == pagesBefore) return {1, static_cast<WORD>(pages)};
+    std::optional<std::size_t> low, high;
+    for (std::size_t at = 0; at < pages; ++at) {
+        if (!order[at] || *order[at] + 1 < first || *order[at] + 1 > last) continue;
+        if (!low) low = at;
+        high = at;
+    }
+    if (!low) {
+        const auto page = static_cast<WORD>(std::min<std::size_t>(first, pages));
+        return {page, page};
+    }
+    return {static_cast<WORD>(*low + 1), static_cast<WORD>(*high + 1)};
+}
+
 bool ReorderPages(ProjectBlock& project, const Order& order,
                   const std::vector<std::string>& newNames) {
     if (order.empty() || order.size() > 0xFFFF || !EnsureTextSets(project)) return false;
@@ -302,8 +322,16 @@ bool ReorderPages(ProjectBlock& project, const Order& order,
         sets.push_back(NewHostTable<TextEntry>(*entries));
         if (!sets.back()) return false;
     }
+    const std::size_t pagesBefore = old.size();
     project.record.pages = pageTable;
     project.record.pageCount = static_cast<std::uint16_t>(pages->size());
+    for (PasswordRecord& password :
+         Table<PasswordRecord>(project.record.section1, project.record.section1Count)) {
+        const auto [first, last] =
+            PageRangeAfter(order, pagesBefore, password.firstPage, password.lastPage);
+        password.firstPage = first;
+        password.lastPage = last;
+    }
     for (std::size_t l = 0; l < languages.size(); ++l) languages[l].textSet1 = sets[l];
     if (!languages.empty()) project.ext.set1Count = static_cast<std::uint16_t>(pages->size());
     return true;

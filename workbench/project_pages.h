@@ -62,8 +62,15 @@ Order Inserting(std::size_t size, std::size_t at, std::size_t count);
 Order Deleting(std::size_t size, std::size_t first, std::size_t count);
 Order Moving(std::size_t size, std::size_t from, std::size_t to);
 
+// A range of pages [first, last], counted from 1, after the pages of a project of `pagesBefore`
+// pages are reordered: it spans the pages it held that remain and whatever lies between them
+// now. A range of every page holds every page still; one whose pages are all gone holds the
+// page now at its first place. A range that did not fit the pages before is kept as it is.
+std::pair<WORD, WORD> PageRangeAfter(const Order& order, std::size_t pagesBefore, WORD first,
+                                     WORD last);
+
 // Reorders the pages (new pages get the names given, in order, and no text); every language's
-// text set 1 follows. A project keeps at least one page.
+// text set 1 follows, and so do the passwords' page ranges. A project keeps at least one page.
 bool ReorderPages(ProjectBlock& project, const Order& order,
                   const std::vector<std::string>& newNames = {});
 // Reorders a page's fields; new places take the records given, in order.

@@ -5,6 +5,7 @@
 #include "platform/image_cursor.h"
 #include "platform/memory.h"
 #include "string_table/string_table.h"
+#include "utilities/passwords.h"
 #include "workbench/field_records.h"
 #include "workbench/project_pages.h"
 #include "workbench_test.h"
@@ -33,6 +34,32 @@ TEST(Orders, SayWhereEveryRecordGoes) {
         {"move out of range", Moving(2, 0, 5), {0, 1}},
     };
     for (const auto& c : kCases) EXPECT_EQ(c.order, c.expected) << c.what;
+}
+
+TEST(Orders, PageRangesFollowTheirPages) {
+    const struct {
+        const char* what;
+        Order order;
+        std::size_t before;
+        WORD first, last, firstAfter, lastAfter;
+    } kCases[] = {
+        {"every page, one deleted", Deleting(3, 1, 1), 3, 1, 3, 1, 2},
+        {"every page, one added at the end", Inserting(3, 3, 1), 3, 1, 3, 1, 4},
+        {"after a deleted page", Deleting(4, 0, 1), 4, 3, 4, 2, 3},
+        {"its last page deleted", Deleting(4, 3, 1), 4, 2, 4, 2, 3},
+        {"all its pages deleted", Deleting(4, 1, 2), 4, 2, 3, 2, 2},
+        {"all its pages deleted at the end", Deleting(4, 2, 2), 4, 3, 4, 2, 2},
+        {"a page added inside", Inserting(4, 2, 1), 4, 2, 3, 2, 4},
+        {"a page added before", Inserting(4, 0, 1), 4, 2, 3, 3, 4},
+        {"its page moved", Moving(4, 1, 3), 4, 2, 2, 4, 4},
+        {"beyond the pages before: kept", Deleting(3, 0, 1), 3, 2, 5, 2, 5},
+        {"page 0: kept", Deleting(3, 0, 1), 3, 0, 2, 0, 2},
+        {"backwards: kept", Deleting(3, 0, 1), 3, 3, 2, 3, 2},
+    };
+    for (const auto& c : kCases)
+        EXPECT_EQ(PageRangeAfter(c.order, c.before, c.first, c.last),
+                  std::pair(c.firstAfter, c.lastAfter))
+            << c.what;
 }
 
 class ClipboardFields : public WorkbenchTest {
@@ -201,6 +228,19 @@ TEST_F(ClipboardFields, DamagedFormsAreRefusedWithoutLeavingABlockBehind) {
     for (std::size_t size = 0; size < good.size(); ++size)
         EXPECT_THROW(DecodeFields(target.block(), cut(size)), ImageError) << "cut to " << size;
     EXPECT_EQ(DecodeFields(target.block(), good).size(), 1u);
+}
+
+TEST_F(ClipboardFields, DeletingAPageKeepsThePasswordsOnTheirPages) {
+    ProjectBlock& p = source.block();
+    PasswordRecord passwords[2] = {{"1111", 0x1F, 1, 3}, {"2222", 0x10, 3, 3}};
+    p.record.section1 = GlobalAlloc(GHND, sizeof passwords);
+    std::memcpy(mem::Data(p.record.section1), passwords, sizeof passwords);
+    p.record.section1Count = 2;
+    ASSERT_TRUE(ReorderPages(p, Deleting(3, 0, 1)));
+    const auto* after = reinterpret_cast<const PasswordRecord*>(mem::Data(p.record.section1));
+    using Range = std::pair<WORD, WORD>;
+    EXPECT_EQ(Range(after[0].firstPage, after[0].lastPage), Range(1, 2));
+    EXPECT_EQ(Range(after[1].firstPage, after[1].lastPage), Range(2, 2));
 }
 
 TEST_F(ClipboardFields, APageNameLongerThanTheInlinePlaceIsRefused) {
