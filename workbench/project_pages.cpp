@@ -5,6 +5,7 @@
 
 #include "extension_classes/plc_driver.h"
 #include "kestra/host.h"
+#include "panel_setup/setup_records.h"
 #include "string_table/string_table.h"
 #include "utilities/blocks.h"
 #include "utilities/passwords.h"
@@ -332,6 +333,12 @@ bool ReorderPages(ProjectBlock& project, const Order& order,
         password.firstPage = first;
         password.lastPage = last;
     }
+    // The panel setup, the head of the project record, names the page shown on a
+    // communication error (0: none).
+    auto* record = reinterpret_cast<std::uint8_t*>(&project.record);
+    if (const WORD errorPage = ReadLe16(record + panel::setup::kCommErrorPage); errorPage != 0)
+        WriteLe16(record + panel::setup::kCommErrorPage,
+                  PageRangeAfter(order, pagesBefore, errorPage, errorPage).first);
     for (std::size_t l = 0; l < languages.size(); ++l) languages[l].textSet1 = sets[l];
     if (!languages.empty()) project.ext.set1Count = static_cast<std::uint16_t>(pages->size());
     return true;

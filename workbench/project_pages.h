@@ -70,7 +70,8 @@ std::pair<WORD, WORD> PageRangeAfter(const Order& order, std::size_t pagesBefore
                                      WORD last);
 
 // Reorders the pages (new pages get the names given, in order, and no text); every language's
-// text set 1 follows, and so do the passwords' page ranges. A project keeps at least one page.
+// text set 1 follows, and so do the passwords' page ranges and the panel setup's page for
+// communication errors. A project keeps at least one page.
 bool ReorderPages(ProjectBlock& project, const Order& order,
                   const std::vector<std::string>& newNames = {});
 // Reorders a page's fields; new places take the records given, in order.

@@ -3,7 +3,9 @@
 #include <cstring>
 
 #include "platform/image_cursor.h"
+#include "panel_setup/setup_records.h"
 #include "platform/memory.h"
+#include "platform/records.h"
 #include "string_table/string_table.h"
 #include "utilities/passwords.h"
 #include "workbench/field_records.h"
@@ -230,17 +232,24 @@ TEST_F(ClipboardFields, DamagedFormsAreRefusedWithoutLeavingABlockBehind) {
     EXPECT_EQ(DecodeFields(target.block(), good).size(), 1u);
 }
 
-TEST_F(ClipboardFields, DeletingAPageKeepsThePasswordsOnTheirPages) {
+TEST_F(ClipboardFields, DeletingAPageKeepsThePasswordsAndTheErrorPageOnTheirPages) {
     ProjectBlock& p = source.block();
     PasswordRecord passwords[2] = {{"1111", 0x1F, 1, 3}, {"2222", 0x10, 3, 3}};
     p.record.section1 = GlobalAlloc(GHND, sizeof passwords);
     std::memcpy(mem::Data(p.record.section1), passwords, sizeof passwords);
     p.record.section1Count = 2;
+    auto* record = reinterpret_cast<std::uint8_t*>(&p.record);
+    WriteLe16(record + panel::setup::kCommErrorPage, 3);
     ASSERT_TRUE(ReorderPages(p, Deleting(3, 0, 1)));
     const auto* after = reinterpret_cast<const PasswordRecord*>(mem::Data(p.record.section1));
     using Range = std::pair<WORD, WORD>;
     EXPECT_EQ(Range(after[0].firstPage, after[0].lastPage), Range(1, 2));
     EXPECT_EQ(Range(after[1].firstPage, after[1].lastPage), Range(2, 2));
+    EXPECT_EQ(ReadLe16(record + panel::setup::kCommErrorPage), 2);
+    // No error page stays none.
+    WriteLe16(record + panel::setup::kCommErrorPage, 0);
+    ASSERT_TRUE(ReorderPages(p, Inserting(2, 0, 1), {"New"}));
+    EXPECT_EQ(ReadLe16(record + panel::setup::kCommErrorPage), 0);
 }
 
 TEST_F(ClipboardFields, APageNameLongerThanTheInlinePlaceIsRefused) {
