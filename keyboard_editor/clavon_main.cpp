@@ -2,7 +2,6 @@
 #include <QApplication>
 #include <QMdiArea>
 #include <QSettings>
-#include <cstdio>
 
 #include "keyboard_editor/main_frame.h"
 #include "keyboard_editor/message_boxes.h"
@@ -18,10 +17,7 @@ constexpr const char* kUsage =
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (kestra::platform::AsksForHelp(argc, argv)) {
-        std::fputs(kUsage, stdout);
-        return 0;
-    }
+    if (kestra::platform::ShowsUsageWhenAsked(argc, argv, kUsage)) return 0;
     QApplication app(argc, argv);
     QApplication::setOrganizationName("Tarvel R&D");
     QApplication::setApplicationName("Clavon");

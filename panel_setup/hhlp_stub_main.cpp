@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <cstdio>
 #include <map>
 #include <memory>
 
@@ -30,10 +29,7 @@ constexpr std::size_t kMaxFrameBytes = kHelpPlaceFixedSize + kMaxHelpTopic;
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (kestra::platform::AsksForHelp(argc, argv)) {
-        std::fputs(kUsage, stdout);
-        return 0;
-    }
+    if (kestra::platform::ShowsUsageWhenAsked(argc, argv, kUsage)) return 0;
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
     HelpWindow window(QString::fromStdString(

@@ -2,7 +2,6 @@
 // setup request, runs the setup sheet, answers and ends.
 #include <QApplication>
 #include <QMessageBox>
-#include <cstdio>
 #include <cstdlib>
 
 #include "panel_setup/panel_setup_dlg.h"
@@ -56,10 +55,7 @@ int ShowQtMessageBox(HWND, std::string_view text, std::string_view caption, UINT
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (kestra::platform::AsksForHelp(argc, argv)) {
-        std::fputs(kUsage, stdout);
-        return 0;
-    }
+    if (kestra::platform::ShowsUsageWhenAsked(argc, argv, kUsage)) return 0;
     QApplication app(argc, argv);
     app.setApplicationName("Panora");
     app.setQuitOnLastWindowClosed(false);

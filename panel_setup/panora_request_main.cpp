@@ -125,10 +125,7 @@ std::vector<std::uint8_t> BuildBlock(const Arguments& a) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (kestra::platform::AsksForHelp(argc, argv)) {
-        std::fputs(kUsage, stdout);
-        return 0;
-    }
+    if (kestra::platform::ShowsUsageWhenAsked(argc, argv, kUsage)) return 0;
     QCoreApplication app(argc, argv);
     Arguments args;
     if (const std::string wrong = Parse(argc, argv, args); !wrong.empty()) {

@@ -1,5 +1,6 @@
 #include "platform/command_line.h"
 
+#include <cstdio>
 #include <initializer_list>
 #include <string_view>
 
@@ -23,6 +24,12 @@ bool AsksFor(int argc, char** argv, std::initializer_list<std::string_view> opti
 
 bool AsksForHelp(int argc, char** argv) {
     return AsksFor(argc, argv, {"--help", "-h", "-?", "--help-all"});
+}
+
+bool ShowsUsageWhenAsked(int argc, char** argv, const char* usage) {
+    if (!AsksForHelp(argc, argv)) return false;
+    std::fputs(usage, stdout);
+    return true;
 }
 
 bool AsksForVersion(int argc, char** argv) {

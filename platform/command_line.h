@@ -8,6 +8,9 @@ namespace kestra::platform {
 
 // "--help", "-h", "-?" or "--help-all" is among the arguments (before a "--").
 bool AsksForHelp(int argc, char** argv);
+// Prints `usage` to standard output when the arguments ask for help, and says whether they did:
+// the program then ends with exit code 0.
+bool ShowsUsageWhenAsked(int argc, char** argv, const char* usage);
 // "--version" or "-v" is among the arguments (before a "--").
 bool AsksForVersion(int argc, char** argv);
 // Points argv[0] at the program's name without its folder, so that usage lines name the
