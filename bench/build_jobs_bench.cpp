@@ -24,7 +24,7 @@
 #include "large_project.h"
 #include "platform/files.h"
 #include "windows/print_surface.h"
-#include "workbench/hosted_project.h"
+#include "workbench/hosted/hosted_project.h"
 
 using namespace kestra;
 using namespace kestra::bench;

@@ -18,11 +18,11 @@
 #include "kestra/host.h"
 #include "large_project.h"
 #include "platform/files.h"
-#include "workbench/field_table_model.h"
-#include "workbench/main_window.h"
-#include "workbench/project_document.h"
-#include "workbench/project_pages.h"
-#include "workbench/questions.h"
+#include "workbench/views/field_table_model.h"
+#include "workbench/window/main_window.h"
+#include "workbench/document/project_document.h"
+#include "workbench/document/project_pages.h"
+#include "workbench/window/questions.h"
 
 using namespace kestra;
 using namespace kestra::bench;

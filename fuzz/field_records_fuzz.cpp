@@ -9,7 +9,7 @@
 #include "fuzz/fuzz_store_support.h"
 #include "platform/image_cursor.h"
 #include "string_table/string_table.h"
-#include "workbench/field_records.h"
+#include "workbench/document/field_records.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     kestra::fuzzing::SetUpStore();

@@ -9,7 +9,7 @@
 
 #include "kestra/host.h"
 #include "platform/memory.h"
-#include "workbench/hosted_panel_setup.h"
+#include "workbench/hosted/hosted_panel_setup.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace kestra;

@@ -1,15 +1,15 @@
 // Autosaved copies: written while there is unsaved work, removed when there is none, and after
 // a workbench was killed, offered at the next start and restored.
-#include "workbench/autosave.h"
+#include "workbench/document/autosave.h"
 
 #include <QDir>
 #include <csignal>
 #include <cstdlib>
 
 #include "card_loader/run_program.h"
-#include "workbench/main_window.h"
-#include "workbench/project_pages.h"
-#include "workbench/user_folders.h"
+#include "workbench/window/main_window.h"
+#include "workbench/document/project_pages.h"
+#include "workbench/window/user_folders.h"
 #include "workbench_test.h"
 
 namespace kestra::workbench::testing {

@@ -1,7 +1,7 @@
 // The Build menu's work on the sample project: the check, the panel image, the PLC list as a
 // PDF file (read back with pdftotext) and in the print preview, the simulated card, and the
 // job runner's progress dialog.
-#include "workbench/build_jobs.h"
+#include "workbench/jobs/build_jobs.h"
 
 #include <QPlainTextEdit>
 #include <QPrintPreviewDialog>
@@ -16,7 +16,7 @@
 #include "hosted_test_support.h"
 #include "kestra/card.h"
 #include "kestra/panel_compare.h"
-#include "workbench/build_runner.h"
+#include "workbench/jobs/build_runner.h"
 
 namespace kestra::workbench::testing {
 namespace {

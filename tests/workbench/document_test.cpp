@@ -9,7 +9,7 @@
 #include "kestra/driver.h"
 #include "platform/file_writer.h"
 #include "platform/memory.h"
-#include "workbench/project_pages.h"
+#include "workbench/document/project_pages.h"
 #include "workbench_test.h"
 
 namespace kestra::workbench::testing {

@@ -8,8 +8,8 @@
 #include "platform/records.h"
 #include "string_table/string_table.h"
 #include "utilities/passwords.h"
-#include "workbench/field_records.h"
-#include "workbench/project_pages.h"
+#include "workbench/document/field_records.h"
+#include "workbench/document/project_pages.h"
 #include "workbench_test.h"
 
 namespace kestra::workbench::testing {

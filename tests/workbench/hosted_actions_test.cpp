@@ -9,7 +9,7 @@
 #include "support/qt_dialogs.h"
 #include "utilities/passwords.h"
 #include "windows/qt/qt_host.h"
-#include "workbench/main_window.h"
+#include "workbench/window/main_window.h"
 #include "workbench_test.h"
 
 namespace kestra::workbench::testing {

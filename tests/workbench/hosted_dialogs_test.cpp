@@ -1,7 +1,7 @@
 // The suite's dialogs hosted over a main window, on the sample project: driven as a user
 // drives them, then the project checked byte for byte, saved, loaded again through the store
 // and compared; Cancel of each leaves every byte as it was.
-#include "workbench/hosted_dialogs.h"
+#include "workbench/hosted/hosted_dialogs.h"
 
 #include <QLineEdit>
 #include <QListWidget>

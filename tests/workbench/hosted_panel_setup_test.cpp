@@ -1,6 +1,6 @@
 // The panel setup of a project: the exchange block built from the project, a reply taken back
 // into it, and a round trip with a real Panora on a socket of the test's own.
-#include "workbench/hosted_panel_setup.h"
+#include "workbench/hosted/hosted_panel_setup.h"
 
 #include <cstring>
 

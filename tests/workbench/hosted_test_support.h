@@ -31,7 +31,7 @@
 #include "support/qt_dialogs.h"
 #include "support/temp_folder.h"
 #include "utilities/services.h"
-#include "workbench/hosted_project.h"
+#include "workbench/hosted/hosted_project.h"
 
 namespace kestra::workbench::testing {
 

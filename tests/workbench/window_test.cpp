@@ -12,10 +12,10 @@
 #include <QUrl>
 #include <filesystem>
 
-#include "workbench/field_table_model.h"
-#include "workbench/main_window.h"
-#include "workbench/page_table_model.h"
-#include "workbench/project_pages.h"
+#include "workbench/views/field_table_model.h"
+#include "workbench/window/main_window.h"
+#include "workbench/views/page_table_model.h"
+#include "workbench/document/project_pages.h"
 #include "workbench_test.h"
 
 namespace kestra::workbench::testing {

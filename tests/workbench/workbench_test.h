@@ -16,9 +16,9 @@
 #include "platform/files.h"
 #include "support/qt_dialogs.h"
 #include "support/temp_folder.h"
-#include "workbench/main_window.h"
-#include "workbench/project_document.h"
-#include "workbench/questions.h"
+#include "workbench/window/main_window.h"
+#include "workbench/document/project_document.h"
+#include "workbench/window/questions.h"
 
 namespace kestra::workbench::testing {
 

@@ -1,0 +1,326 @@
+// A field's dialogs: its properties, with the driver's PLC reference page embedded in a dialog
+// of the workbench's own, and the choice of its tag.
+//
+// Both work on a copy of the field record, which becomes the field only after OK: the driver's
+// page edits the record it is given directly (and clears the editor's bytes of the reference
+// when it opens), so Cancel must not have let it touch the project's record.
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <cstring>
+#include <string>
+
+#include "extension_classes/plc_driver.h"
+#include "plc_s5/field_dialog.h"
+#include "plc_s5/k32plc1.h"
+#include "plc_s5/type1_image.h"
+#include "utilities/k32fabutil1.h"
+#include "windows/dialog.h"
+#include "workbench/hosted/hosted_dialogs.h"
+#include "workbench/hosted/hosted_panel_setup.h"
+#include "workbench/hosted/hosted_project.h"
+#include "workbench/hosted/hosted_window.h"
+
+namespace kestra::workbench {
+
+namespace {
+
+constexpr INT_PTR kDeleteChosen = 0x8000;
+
+// The field dialog context of a field being edited in its working copy.
+struct FieldEditing {
+    FieldRecord working;
+    uPLCSETUP setup;
+    std::vector<std::uint32_t> lineWidths;
+    _tagDEFIELD context{};
+
+    FieldEditing(ProjectBlock& project, const FieldRecord& field)
+        : working(field), setup(SetupOfField(project, field)) {
+        const PanelGeometry panel = PanelGeometryOf(project);
+        lineWidths.assign(panel.rows, panel.columns);
+        context.version = s5::kFieldContextVersion;
+        context.field = &working;
+        context.project = &project;
+        context.lineWidths = lineWidths.data();
+        context.lineCount = static_cast<std::uint32_t>(lineWidths.size());
+        context.characterWidth = 1;  // the line widths are in characters
+        context.setup = &setup;
+    }
+    ~FieldEditing() {
+        for (HGLOBAL copy : context.listCopies)
+            if (copy) GlobalFree(copy);
+    }
+    FieldEditing(const FieldEditing&) = delete;
+    FieldEditing& operator=(const FieldEditing&) = delete;
+};
+
+std::string PageName(ProjectBlock& project, const PageRecord& page) {
+    return host::ProjectText(project, page.nameId());
+}
+
+// "Page 2 "Pumps", field 3 of 7: row 4, column 1, width 5, height 1, address DB10 DW5".
+QString FieldSummary(ProjectBlock& project, Driver& driver, FieldPlace place,
+                     const FieldEditing& editing) {
+    const PageRecord& page = PagesOf(project)[place.page];
+    const FieldRecord& f = editing.working;
+    const std::string address = AddressText(driver, project, editing.setup, f.plc);
+    return QString("Page %1 \"%2\", field %3 of %4: row %5, column %6, width %7, height %8%9")
+        .arg(place.page + 1)
+        .arg(QString::fromStdString(PageName(project, page)))
+        .arg(place.field + 1)
+        .arg(page.fieldCount.get())
+        .arg(s5::FieldRow(f) + 1)
+        .arg(s5::FieldColumn(f) + 1)
+        .arg(f.width)
+        .arg(f.height)
+        .arg(address.empty() ? QString() : ", address " + QString::fromStdString(address));
+}
+
+// The workbench's field dialog. The driver's page is a child of the core window that stands
+// for a frame of this dialog (the site), so that its widget sits in the frame. The site is
+// given a procedure of this dialog's in front of its own: it hears the page's notifications
+// and hands the focus on into the page; the page's Enter and Escape end this dialog as they
+// would end a dialog of the core.
+class FieldPropertiesDialog : public QDialog {
+  public:
+    FieldPropertiesDialog(QWidget* parent, ProjectBlock& project, Driver& driver, FieldPlace place,
+                          FieldEditing& editing)
+        : QDialog(parent), project_(project), driver_(driver), place_(place), editing_(editing) {
+        setWindowTitle(QString("Field Properties - Page %1, Field %2")
+                           .arg(place.page + 1)
+                           .arg(place.field + 1));
+        auto* layout = new QVBoxLayout(this);
+        summary_ = new QLabel(this);
+        summary_->setWordWrap(true);
+        layout->addWidget(summary_);
+        frame_ = new QWidget(this);
+        frame_->setFocusPolicy(Qt::StrongFocus);
+        frame_->installEventFilter(this);
+        layout->addWidget(frame_);
+        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+        definition_ = buttons->addButton("&Display and Limits...", QDialogButtonBox::ActionRole);
+        layout->addWidget(buttons);
+        connect(buttons, &QDialogButtonBox::accepted, this, &FieldPropertiesDialog::accept);
+        connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+        connect(definition_, &QPushButton::clicked, this, [this] { editDefinition(); });
+        showSummary();
+    }
+    ~FieldPropertiesDialog() override {
+        if (site_) {
+            SetWindowLongPtr(site_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(siteProc_));
+            RemoveProp(site_, kDialogProperty);
+        }
+        if (page_) DestroyWindow(page_);
+    }
+
+    // Embeds the driver's page; false when the driver offers none.
+    bool embedPage() {
+        if (!driver_.loader().SupportsPropPages()) return false;
+        site_ = WindowCoreHost().windowFor(frame_);
+        if (!site_) return false;
+        SetProp(site_, kDialogProperty, reinterpret_cast<HANDLE>(this));
+        siteProc_ = reinterpret_cast<WNDPROC>(GetWindowLongPtr(site_, GWLP_WNDPROC));
+        SetWindowLongPtr(site_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SiteProc));
+        attaching_ = this;
+        driver_.loader().AttachPLCFieldDialog(&editing_.context, &CreatePage, nullptr, 0);
+        attaching_ = nullptr;
+        if (!page_) return false;
+        RECT r;
+        GetWindowRect(page_, &r);
+        frame_->setFixedSize(r.right - r.left, r.bottom - r.top);
+        setTabOrder(frame_, definition_);
+        // The page's first control has the focus when the dialog opens.
+        frame_->setFocus(Qt::OtherFocusReason);
+        focusPage();
+        return true;
+    }
+
+    void accept() override {
+        // The edit box that holds the focus reads its text when it loses the focus.
+        SetFocus(nullptr);
+        if (!driver_.loader().CanCloseDialog(&editing_.context)) return;
+        QDialog::accept();
+    }
+
+  protected:
+    // Tab from the workbench's controls into the frame goes on to the page's first control.
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == frame_ && event->type() == QEvent::FocusIn) focusPage();
+        return QDialog::eventFilter(watched, event);
+    }
+
+  private:
+    static constexpr const char* kDialogProperty = "KestraWorkbenchFieldDialog";
+
+    static FieldPropertiesDialog* Of(HWND site) {
+        return reinterpret_cast<FieldPropertiesDialog*>(GetProp(site, kDialogProperty));
+    }
+
+    void focusPage() {
+        if (!page_) return;
+        if (HWND first = GetNextDlgTabItem(page_, nullptr, FALSE)) SetFocus(first);
+    }
+
+    // The driver's page-creation callback: the page becomes a child of the site.
+    static std::uintptr_t CreatePage(HINSTANCE module, const char* name, HWND,
+                                     PLCPAGEPROC procedure, LPARAM context, DWORD) {
+        FieldPropertiesDialog* self = attaching_;
+        if (!self) return 0;
+        self->page_ = CreateDialogParam(module, name, self->site_, procedure, context);
+        if (!self->page_) return 0;
+        self->pageProc_ = reinterpret_cast<WNDPROC>(GetWindowLongPtr(self->page_, GWLP_WNDPROC));
+        SetWindowLongPtr(self->page_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&PageProc));
+        ShowWindow(self->page_, SW_SHOW);
+        return reinterpret_cast<std::uintptr_t>(self->page_);
+    }
+
+    static LRESULT SiteProc(HWND site, UINT message, WPARAM wParam, LPARAM lParam) {
+        FieldPropertiesDialog* self = Of(site);
+        if (!self) return 0;
+        if (message == WM_NOTIFY &&
+            reinterpret_cast<const NMHDR*>(lParam)->code == s5::kAddressChangedNotify) {
+            self->showSummary();
+            return 0;
+        }
+        return CallWindowProc(self->siteProc_, site, message, wParam, lParam);
+    }
+
+    // Enter and Escape in the page press OK and Cancel of the dialog around it.
+    static LRESULT PageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+        FieldPropertiesDialog* self = Of(GetParent(page));
+        if (!self) return 0;
+        if (message == WM_COMMAND && lParam == 0 &&
+            (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
+            const bool ok = LOWORD(wParam) == IDOK;
+            QMetaObject::invokeMethod(
+                self, [self, ok] { ok ? self->accept() : self->reject(); }, Qt::QueuedConnection);
+            return 0;
+        }
+        return CallWindowProc(self->pageProc_, page, message, wParam, lParam);
+    }
+
+    void showSummary() { summary_->setText(FieldSummary(project_, driver_, place_, editing_)); }
+
+    // The driver's full field dialog on the same working copy: the display, the limits and the
+    // attributes. Its Delete is not this dialog's business; the field stays.
+    void editDefinition() {
+        const FieldRecord before = editing_.working;
+        SetFocus(nullptr);
+        INT_PTR result = 0;
+        TellingFailures(this, "Field Properties", [&] {
+            const auto exec = DriverExport<decltype(&ExecPLCFieldDlg)>(driver_, "ExecPLCFieldDlg");
+            result = exec(OwnerFor(this), &editing_.context);
+            return true;
+        });
+        if (result != 1) editing_.working = before;
+        if (result == kDeleteChosen)
+            Tell(this, "Field Properties",
+                 "The field is kept: delete it in the page's field table.",
+                 MB_OK | MB_ICONINFORMATION);
+        if (page_) driver_.loader().InitFieldControls(page_, &editing_.context, 0);
+        showSummary();
+    }
+
+    static inline FieldPropertiesDialog* attaching_ = nullptr;
+
+    ProjectBlock& project_;
+    Driver& driver_;
+    FieldPlace place_;
+    FieldEditing& editing_;
+    QLabel* summary_ = nullptr;
+    QWidget* frame_ = nullptr;
+    QPushButton* definition_ = nullptr;
+    HWND site_ = nullptr;
+    WNDPROC siteProc_ = nullptr;
+    HWND page_ = nullptr;
+    WNDPROC pageProc_ = nullptr;
+};
+
+// Offers the tags whose data suit the field (the driver's IsTagContextValid on a tag context:
+// the field at byte 44, its PLC's setup block at 52, the filter flags at 60).
+struct TagFilter {
+    decltype(&IsTagContextValid) valid;
+    std::uint8_t context[64] = {};
+
+    TagFilter(Driver& driver, const FieldRecord* field, const uPLCSETUP* setup)
+        : valid(DriverExport<decltype(&IsTagContextValid)>(driver, "IsTagContextValid")) {
+        std::memcpy(context + 44, &field, sizeof field);
+        std::memcpy(context + 52, &setup, sizeof setup);
+        const bool writes = field->mode == 2 || field->mode == 3;
+        WriteLe16(context + 60, writes ? 4 : 0);
+    }
+
+    static BOOL Offered(const void* tagData, void* self, void*) {
+        auto* filter = static_cast<TagFilter*>(self);
+        return filter->valid(filter->context, static_cast<const uPLCADR*>(tagData));
+    }
+};
+
+}  // namespace
+
+bool EditFieldProperties(QWidget* parent, const LoadedProject& project, Driver& driver,
+                         FieldPlace place) {
+    return TellingFailures(parent, "Field Properties", [&] {
+        WindowCoreHost();
+        ProjectBlock& block = project.block();
+        FieldRecord& field = FieldAt(block, place);
+        return ChangedBy(project, [&] {
+            FieldEditing editing(block, field);
+            FieldPropertiesDialog dialog(parent, block, driver, place, editing);
+            if (!dialog.embedPage())
+                host::Fail(host::kExitDriverFailed,
+                           "the PLC driver " + driver.library() +
+                               " offers no PLC reference page (AttachPLCFieldDialog)");
+            if (dialog.exec() != QDialog::Accepted) return false;
+            field = editing.working;
+            return true;
+        });
+    });
+}
+
+bool ChooseFieldTag(QWidget* parent, const LoadedProject& project, Driver& driver,
+                    FieldPlace place) {
+    return TellingFailures(parent, "Field Tag", [&] {
+        WindowCoreHost();
+        ProjectBlock& block = project.block();
+        FieldRecord& field = FieldAt(block, place);
+        const auto copyAddress =
+            DriverExport<decltype(&SetToTagAddress)>(driver, "SetToTagAddress");
+        const auto validate =
+            DriverExport<decltype(&ExpValidatePLCAddress)>(driver, "ExpValidatePLCAddress");
+        return ChangedBy(project, [&] {
+            FieldRecord working = field;
+            const uPLCSETUP setup = SetupOfField(block, field);
+            TagFilter filter(driver, &working, &setup);
+            TagSelection selection{};
+            selection.hostRecord = &working;
+            selection.project = &block;
+            selection.node = &setup;  // on a PLC network: the tags of the field's PLC
+            selection.folder = &block.ext.tagFolder;
+            selection.filter = &TagFilter::Offered;
+            selection.filterData = &filter;
+            const INT_PTR result = ExecTagSelDlg(OwnerFor(parent), &selection);
+            if (result == kTagListEmpty)
+                Tell(parent, "Field Tag",
+                     "No tag of the project suits this field: none names an address of a data "
+                     "type and format that the field can show.",
+                     MB_OK | MB_ICONINFORMATION);
+            if (result != kTagChosen) return false;
+            std::uint8_t tagData[TagElement::kDataSize] = {};
+            if (!GetTagElement(&block.ext.tagFolder, &block, working.plc.tagIndex, tagData, nullptr,
+                               nullptr, nullptr, 0, nullptr))
+                return false;
+            uPLCADR tagRef;
+            std::memcpy(&tagRef, tagData, sizeof tagRef);
+            copyAddress(&working.plc, &tagRef, &setup);
+            validate(&working.plc, &setup, &block, 0);
+            field = working;
+            return true;
+        });
+    });
+}
+
+}  // namespace kestra::workbench

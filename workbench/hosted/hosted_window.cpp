@@ -1,0 +1,69 @@
+#include "workbench/hosted/hosted_window.h"
+
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <QWidget>
+
+#include "kestra/host.h"
+#include "platform/message_box.h"
+#include "windows/window_host.h"
+
+namespace kestra::workbench {
+
+platform::qt::QtHost& WindowCoreHost() {
+    auto* host = dynamic_cast<platform::qt::QtHost*>(&platform::CurrentWindowHost());
+    if (!host)
+        host::Fail(host::kExitInternal,
+                   "the window core does not show its windows through Qt here (is "
+                   "KESTRA_WINDOW_HOST set to headless?)");
+    return *host;
+}
+
+HWND OwnerFor(QWidget* parent) {
+    return parent ? WindowCoreHost().windowFor(parent->window()) : nullptr;
+}
+
+std::vector<QPushButton*> LayOutListDialog(QDialog& dialog, QLabel* label, QWidget* list,
+                                           std::initializer_list<const char*> texts) {
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addWidget(label);
+    label->setBuddy(list);
+    auto* row = new QHBoxLayout;
+    row->addWidget(list);
+    auto* column = new QVBoxLayout;
+    std::vector<QPushButton*> buttons;
+    for (const char* text : texts) {
+        auto* button = new QPushButton(text, &dialog);
+        button->setAutoDefault(false);  // Enter is OK's
+        column->addWidget(button);
+        buttons.push_back(button);
+    }
+    column->addStretch();
+    row->addLayout(column);
+    layout->addLayout(row);
+    auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    layout->addWidget(box);
+    QObject::connect(box, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(box, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    return buttons;
+}
+
+int Tell(QWidget* parent, const std::string& caption, const std::string& text, unsigned type) {
+    return MessageBox(OwnerFor(parent), text.c_str(), caption.c_str(), type);
+}
+
+bool TellingFailures(QWidget* parent, const std::string& caption,
+                     const std::function<bool()>& work) {
+    try {
+        return work();
+    } catch (const host::Failure& failure) {
+        Tell(parent, caption, failure.message, MB_OK | MB_ICONERROR);
+        return false;
+    }
+}
+
+}  // namespace kestra::workbench

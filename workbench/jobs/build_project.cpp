@@ -1,0 +1,132 @@
+// The Build menu's work on the project itself: the check, the panel image and the PLC list.
+#include <QAction>
+#include <QFileDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QToolBar>
+
+#include "kestra/check.h"
+#include "kestra/panel_image.h"
+#include "kestra/print.h"
+#include "platform/memory.h"
+#include "windows/qt/pdf_print_surface.h"
+#include "workbench/jobs/build_jobs.h"
+#include "workbench/jobs/build_runner.h"
+#include "workbench/hosted/hosted_project.h"
+#include "workbench/hosted/hosted_window.h"
+
+namespace kestra::workbench {
+
+namespace {
+
+std::size_t FieldCount(ProjectBlock& project) {
+    std::size_t fields = 0;
+    for (const PageRecord& page : PagesOf(project)) fields += page.fieldCount;
+    return fields;
+}
+
+QString Quoted(const std::string& name) {
+    return "\"" + QString::fromStdString(name) + "\"";
+}
+
+}  // namespace
+
+bool CheckProject(QWidget* parent, const LoadedProject& project, const std::string& name) {
+    return TellingFailures(parent, "Check", [&] {
+        std::string report;
+        RunJob(parent, "Checking " + Quoted(name), [&](JobProgress& progress) {
+            progress.step("Loading the project as the editor loads a file...");
+            mem::Arena loaded;  // the copy goes when the check is done
+            mem::Arena::Scope inLoaded(loaded);
+            const host::CheckedProject checked = host::LoadChecked(name, SavedImage(project), {});
+            host::Store::Get().save(name, checked.project);
+            ProjectBlock& p = checked.project.block();
+            report = name + ": sound (" + std::to_string(p.record.pageCount.get()) + " pages, " +
+                     std::to_string(FieldCount(p)) + " fields)";
+        });
+        Tell(parent, "Check", report, MB_OK | MB_ICONINFORMATION);
+        return true;
+    });
+}
+
+std::string SavePanelImage(QWidget* parent, const LoadedProject& project, Driver& driver,
+                           const std::string& name, const std::string& path) {
+    std::string target = path;
+    if (target.empty())
+        target = QFileDialog::getSaveFileName(parent, "Save Panel Image",
+                                              QString::fromStdString(name) + ".img",
+                                              "Panel images (*.img);;All files (*)")
+                     .toStdString();
+    if (target.empty()) return {};
+    const bool written = TellingFailures(parent, "Panel Image", [&] {
+        std::size_t size = 0;
+        RunJob(parent, "Building the panel image of " + Quoted(name), [&](JobProgress& progress) {
+            progress.step("Building the panel image with " +
+                          QString::fromStdString(driver.library()) + ", reading it back...");
+            mem::Arena readBack;  // the project read back from the image goes with the job
+            mem::Arena::Scope inReadBack(readBack);
+            const host::Bytes image = host::BuildPanelImage(name, project, driver, true);
+            progress.step("Writing " + QString::fromStdString(target) + "...");
+            host::WriteOutput(target, image);
+            size = image.size();
+        });
+        Tell(parent, "Panel Image",
+             target + ": a panel image of " + std::to_string(size) + " bytes built by " +
+                 driver.library() + "; read back, it carries the project",
+             MB_OK | MB_ICONINFORMATION);
+        return true;
+    });
+    return written ? target : std::string();
+}
+
+bool SavePlcListPdf(QWidget* parent, const LoadedProject& project, Driver& driver,
+                    const std::string& path) {
+    return TellingFailures(parent, "Print PLC List", [&] {
+        host::PrintedList printed;
+        RunJob(parent, "Printing the PLC list", [&](JobProgress& progress) {
+            progress.step("Printing the PLC list to " + QString::fromStdString(path) + "...");
+            printed = host::PrintPlcListPdf(driver, project.block(), path);
+        });
+        Tell(parent, "Print PLC List",
+             path + ": " + std::to_string(printed.pages) + " page(s), " +
+                 std::to_string(printed.lines) + " field lines",
+             MB_OK | MB_ICONINFORMATION);
+        return true;
+    });
+}
+
+void PreviewPlcList(QWidget* parent, const LoadedProject& project, Driver& driver) {
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageLayout(platform::qt::A4Layout(true));
+    printer.setDocName(QString::fromStdString(
+        host::ProjectText(project.block(), project.block().record.titleId) + " - PLC lines"));
+    QPrintPreviewDialog preview(&printer, parent);
+    preview.setWindowTitle("Print PLC List");
+    if (parent) preview.resize(parent->window()->size() * 9 / 10);
+    QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview,
+                     [&](QPrinter* target) {
+                         TellingFailures(&preview, "Print PLC List", [&] {
+                             platform::qt::PagedPrintSurface::Options options;
+                             options.deviceLayout = true;
+                             platform::qt::PagedPrintSurface surface(*target, options);
+                             if (!surface.ok())
+                                 host::Fail(host::kExitOutput, "the printer cannot be started");
+                             host::PrintPlcLines(driver, project.block(), surface);
+                             surface.finish();
+                             return true;
+                         });
+                     });
+    if (auto* bar = preview.findChild<QToolBar*>()) {
+        bar->addSeparator();
+        QAction* save = bar->addAction("Save as PDF...");
+        save->setToolTip("Save the PLC list as a PDF file");
+        QObject::connect(save, &QAction::triggered, &preview, [&] {
+            const QString path = QFileDialog::getSaveFileName(&preview, "Save PLC List as PDF",
+                                                              "plc-list.pdf", "PDF files (*.pdf)");
+            if (!path.isEmpty()) SavePlcListPdf(&preview, project, driver, path.toStdString());
+        });
+    }
+    preview.exec();
+}
+
+}  // namespace kestra::workbench

@@ -1,0 +1,171 @@
+// The workbench's main window: the project tree in a dock, and beside it what the tree's
+// cursor is on (the project, the pages as a table, a page with its fields as a table, or a
+// part that a dialog edits); menus, tool bar and status bar; files from the menus, the
+// command line and drops; unsaved work guarded by questions and an autosaved copy.
+#pragma once
+
+#include <QMainWindow>
+#include <memory>
+
+#include "workbench/views/project_tree.h"
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QStackedWidget;
+class QTableView;
+class QTimer;
+
+namespace kestra::workbench {
+
+class Autosave;
+class FieldTableModel;
+class PageTableModel;
+class ProjectDocument;
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+  public:
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    ProjectDocument& document() { return *document_; }
+    ProjectTree& tree() { return *tree_; }
+    QTableView& fieldTable() { return *fieldTable_; }
+    QTableView& pageTable() { return *pageTable_; }
+    FieldTableModel& fieldModel() { return *fieldModel_; }
+    PageTableModel& pageModel() { return *pageModel_; }
+
+    // ---- Files. Each asks first when unsaved work would be lost, and tells the user in a
+    // message box what went wrong; the open project stays as it was then. A file ending in
+    // ".json" is imported.
+    bool openFile(const QString& path, bool repair = false);
+    bool importFile(const QString& path);
+    bool exportFile(const QString& path);
+    bool save();
+    // Saves under a new name; asks for one when `path` is empty.
+    bool saveAs(const QString& path = {});
+    // Asks for a driver ("Select controller") and makes a new project.
+    bool newProject();
+    // Saves or drops unsaved work as the user says; false when the user cancels.
+    bool settleUnsavedWork(const QString& before);
+
+    // Writes the autosave copy now when there is unsaved work; removes it when there is none.
+    void autosaveNow();
+    Autosave& autosave() { return *autosave_; }
+    // Offers each autosaved copy that a workbench left behind; the restored ones open in
+    // windows of their own (this one when it is empty). Returns the number restored.
+    int offerLeftovers();
+
+    // The language whose texts the pages show.
+    void setLanguage(std::size_t language);
+
+    // ---- What the suite's hosted dialogs and build work serve. Each action exists disabled
+    // until it is connected to its dialog or job: the hosted field dialog with the driver's PLC
+    // reference page, tag selection, alarms, PLC setup with communication parameters,
+    // passwords, the recipe matrix, languages, network folders, panel setup and the keyboard
+    // editor; the build jobs check, panel image, print of the PLC list, send to card and card
+    // contents. A dialog runs as one change of the document (ProjectDocument::change); a
+    // build job holds ProjectDocument::LibraryWork while it calls the libraries. The tree
+    // triggers `field` on a field, `alarms` on the alarms and so on (placeActivated).
+    struct HostedActions {
+        QAction* field = nullptr;
+        QAction* fieldTag = nullptr;
+        QAction* alarms = nullptr;
+        QAction* plcSetup = nullptr;
+        QAction* passwords = nullptr;
+        QAction* recipes = nullptr;
+        QAction* languages = nullptr;
+        QAction* network = nullptr;
+        QAction* panelSetup = nullptr;
+        QAction* keyboard = nullptr;
+        QAction* check = nullptr;
+        QAction* panelImage = nullptr;
+        QAction* printPlcList = nullptr;
+        QAction* sendToCard = nullptr;
+        QAction* cardContents = nullptr;
+    };
+    const HostedActions& hosted() const { return hosted_; }
+
+    // ---- Editing (the menus' actions).
+    void addPage();
+    void deletePages();
+    void movePage(int step);
+    void addField();
+    void duplicateFields();
+    void deleteFields();
+    void moveField(int step);
+    void copyFields();
+    void cutFields();
+    void pasteFields();
+    // Rows of the field table that are selected, in order.
+    std::vector<std::size_t> selectedFields() const;
+    // The page the window shows or the tree's cursor is in.
+    std::optional<std::size_t> currentPage() const;
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+  private:
+    void buildViews();
+    void buildActions();
+    void buildMenus();
+    void buildToolBar();
+    void readSettings();
+    void keepOnScreen();
+    void writeSettings() const;
+    void addRecentFile(const QString& path);
+    void fillRecentMenu();
+    void showPlace(const ProjectTree::Place& place);
+    void activatePlace(const ProjectTree::Place& place);
+    void updateTitle();
+    void updateActions();
+    void updateStatus();
+    void updatePageHeader();
+    void fillLanguages();
+    void reportFailure(const QString& what, const QString& message);
+    bool confirmOverwriteChangedFile();
+    void selectFields(std::size_t page, std::size_t first, std::size_t count);
+    void openInWindow(const QString& path);
+    void showManual();
+    void showAbout();
+
+    ProjectDocument* document_;
+    std::unique_ptr<Autosave> autosave_;
+    QTimer* autosaveTimer_ = nullptr;
+
+    ProjectTree* tree_ = nullptr;
+    QStackedWidget* views_ = nullptr;
+    QWidget* emptyView_ = nullptr;
+    QLabel* projectView_ = nullptr;
+    QWidget* pagesView_ = nullptr;
+    QWidget* pageView_ = nullptr;
+    QLabel* partView_ = nullptr;
+    QTableView* pageTable_ = nullptr;
+    QTableView* fieldTable_ = nullptr;
+    PageTableModel* pageModel_ = nullptr;
+    FieldTableModel* fieldModel_ = nullptr;
+    QLineEdit* pageName_ = nullptr;
+    QLineEdit* pageText_ = nullptr;
+    QLabel* pageTextLabel_ = nullptr;
+    QComboBox* language_ = nullptr;
+    QLabel* statusDriver_ = nullptr;
+    QLabel* statusCounts_ = nullptr;
+    QMenu* recentMenu_ = nullptr;
+
+    struct Actions {
+        QAction *newProject, *open, *openRepair, *save, *saveAs, *importJson, *exportJson,
+            *newWindow, *closeWindow, *quit;
+        QAction *undo, *redo, *cut, *copy, *paste, *duplicate, *remove;
+        QAction *addPage, *deletePage, *pageUp, *pageDown, *renamePage;
+        QAction *addField, *fieldUp, *fieldDown;
+        QAction *manual, *about, *aboutQt;
+    } actions_{};
+    HostedActions hosted_;
+};
+
+}  // namespace kestra::workbench
