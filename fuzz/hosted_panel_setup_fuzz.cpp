@@ -9,6 +9,7 @@
 
 #include "kestra/host.h"
 #include "platform/memory.h"
+#include "kestra/panel_display.h"
 #include "workbench/hosted/hosted_panel_setup.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -28,8 +29,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         project.ext.tailLength = static_cast<std::uint32_t>(tailSize);
     }
     const TailState state = TailStateOf(project);
-    const PanelGeometry geometry = PanelGeometryOf(project);
-    if (geometry.rows == 0 || geometry.columns == 0) __builtin_trap();
+    const host::PanelDisplay display = host::PanelDisplayOf(project);
+    if (display.rows <= 0 || display.columns <= 0 || display.charWidth <= 0 ||
+        display.charHeight <= 0)
+        __builtin_trap();
     (void)PanelModelOf(project);
 
     std::vector<std::uint8_t> reply(2762);

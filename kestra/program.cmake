@@ -7,6 +7,8 @@ add_library(kestra_host STATIC
     ${CMAKE_CURRENT_LIST_DIR}/host.cpp
     ${CMAKE_CURRENT_LIST_DIR}/driver.cpp
     ${CMAKE_CURRENT_LIST_DIR}/info.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/kept_panel_setup.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/panel_display.cpp
     ${CMAKE_CURRENT_LIST_DIR}/check.cpp
     ${CMAKE_CURRENT_LIST_DIR}/exchange.cpp
     ${CMAKE_CURRENT_LIST_DIR}/panel_image.cpp
@@ -15,7 +17,7 @@ add_library(kestra_host STATIC
     ${CMAKE_CURRENT_LIST_DIR}/card.cpp
     ${CMAKE_CURRENT_LIST_DIR}/usage.cpp)
 target_link_libraries(kestra_host PUBLIC
-    CLI11::CLI11 kestra_project_json plc_list_print KXC K32SSFDCApp kwindows_qt kdevices K32FABUTIL1
+    CLI11::CLI11 kestra_project_json plc_list_print kpanelsetup_data KXC K32SSFDCApp kwindows_qt kdevices K32FABUTIL1
     K32FABUTIL2 kplatform Qt6::Gui)
 
 add_executable(kestra ${CMAKE_CURRENT_LIST_DIR}/main.cpp)

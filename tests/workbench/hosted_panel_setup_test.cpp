@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "hosted_test_support.h"
+#include "kestra/panel_display.h"
 #include "panel_setup/panora_script.h"
 #include "panel_setup/setup_records.h"
 #include "panel_setup/setup_texts.h"
@@ -75,6 +76,7 @@ TEST_F(PanelSetup, ReplyGoesIntoTheProjectRecordAndTheKeptRecord) {
     reply[block::kCompact + 4] = 99;  // PLC type travels back only: never taken
     reply[block::kDisplayChanged] = 1;
     std::strcpy(reinterpret_cast<char*>(&reply[block::kDisplay + 10]), "KP-570 Color Panel");
+    WriteLe16(&reply[block::kDisplay + 90], 99);  // a display the table does not know
     WriteLe16(&reply[block::kDisplay + 92], 30);
     WriteLe16(&reply[block::kDisplay + 94], 64);
     reply[block::kPasswordChanged] = 1;
@@ -108,8 +110,12 @@ TEST_F(PanelSetup, ReplyGoesIntoTheProjectRecordAndTheKeptRecord) {
     EXPECT_TRUE(kept(block::kPassword, block::kValue2758));
     EXPECT_EQ(ReadLe32(&tail[8 + block::kProjectSize - 35]), 0u);
     EXPECT_EQ(PanelModelOf(block()), "KP-570 Color Panel");
-    EXPECT_EQ(PanelGeometryOf(block()).rows, 30u);
-    EXPECT_EQ(PanelGeometryOf(block()).columns, 64u);
+    // The display the setup chose, by the geometry it recorded.
+    const host::PanelDisplay display = host::PanelDisplayOf(block());
+    EXPECT_EQ(display.source, host::PanelDisplay::Source::PanelSetup);
+    EXPECT_EQ(display.code, 99);
+    EXPECT_EQ(display.rows, 30);
+    EXPECT_EQ(display.columns, 64);
 
     // The next request carries what was kept.
     const auto again = SetupRequestOf(block(), facts());
@@ -143,7 +149,7 @@ TEST_F(PanelSetup, AForeignTailBlockIsKeptAndItsProjectsSetupNotEdited) {
     const std::vector<std::uint8_t> reply(block::kFixedSize);
     EXPECT_THROW(TakeSetupReply(block(), reply), host::Failure);
     EXPECT_EQ(Tail(block()), (std::vector<std::uint8_t>{'o', 't', 'h', 'e', 'r'}));
-    EXPECT_EQ(PanelGeometryOf(block()).rows, PanelGeometry{}.rows);
+    EXPECT_EQ(host::PanelDisplayOf(block()).source, host::PanelDisplay::Source::GenericModel);
 }
 
 TEST_F(PanelSetup, AReplyOfTheWrongSizeIsRefusedAndChangesNothing) {

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "extension_classes/plc_driver.h"
+#include "kestra/panel_display.h"
 #include "plc_s5/field_dialog.h"
 #include "plc_s5/k32plc1.h"
 #include "plc_s5/type1_image.h"
@@ -39,8 +40,9 @@ struct FieldEditing {
 
     FieldEditing(ProjectBlock& project, const FieldRecord& field)
         : working(field), setup(SetupOfField(project, field)) {
-        const PanelGeometry panel = PanelGeometryOf(project);
-        lineWidths.assign(panel.rows, panel.columns);
+        const host::PanelDisplay panel = host::PanelDisplayOf(project);
+        lineWidths.assign(static_cast<std::size_t>(panel.rows),
+                          static_cast<std::uint32_t>(panel.columns));
         context.version = s5::kFieldContextVersion;
         context.field = &working;
         context.project = &project;

@@ -22,19 +22,7 @@ namespace {
 
 namespace block = panel::block;
 
-constexpr char kTag[4] = {'K', 'W', 'P', 'S'};
-constexpr std::uint16_t kLayout = 1;
-constexpr std::size_t kHead = 8;
 constexpr std::size_t kKeptSize = KeptPanelSetup::kTo - KeptPanelSetup::kFrom;
-constexpr std::size_t kRecordSize = kHead + kKeptSize;
-
-// Places inside the kept bytes, by their exchange block offsets.
-constexpr std::size_t Kept(std::size_t blockOffset) {
-    return blockOffset - KeptPanelSetup::kFrom;
-}
-// Inside the display record.
-constexpr std::size_t kModelName = 10, kModelNameSize = 80;
-constexpr std::size_t kRows = 92, kColumns = 94;
 constexpr std::size_t kDisplaySize = block::kPassthrough - block::kDisplay;
 constexpr std::size_t kPassthroughSize = block::kEthernet - block::kPassthrough;
 
@@ -43,34 +31,10 @@ constexpr std::size_t kNodeKind = 2, kNodeDriver = 6, kNodeModel = 70, kNodeText
 // Forth drivers serve this project code (the letter ~).
 constexpr BYTE kForthProjectCode = 126;
 
-std::span<const std::uint8_t> TailBytes(const ProjectBlock& project) {
-    const std::uint32_t length = project.ext.tailLength;
-    if (length == 0 || project.ext.tail == 0u) return {};
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(mem::At(project.ext.tail, 0, length));
-    return bytes ? std::span<const std::uint8_t>(bytes, length) : std::span<const std::uint8_t>();
-}
-
 void PutText(std::uint8_t* at, std::size_t room, const std::string& text) {
     const std::size_t n = std::min(text.size(), room - 1);
     std::memcpy(at, text.data(), n);
     at[n] = 0;
-}
-
-void StoreKept(ProjectBlock& project, const KeptPanelSetup& kept) {
-    std::vector<std::uint8_t> record(kRecordSize);
-    std::memcpy(record.data(), kTag, sizeof kTag);
-    WriteLe16(&record[4], kLayout);
-    WriteLe16(&record[6], static_cast<std::uint16_t>(kKeptSize));
-    std::memcpy(&record[kHead], kept.bytes.data(), kKeptSize);
-    if (TailStateOf(project) == TailState::Absent) {
-        const HGLOBAL block = GlobalAlloc(GHND, record.size());
-        if (!block) host::Fail(host::kExitInternal, "no memory for the project's panel setup");
-        project.ext.tail = block;
-    } else if (!mem::Resize(project.ext.tail, record.size())) {
-        host::Fail(host::kExitInternal, "no memory for the project's panel setup");
-    }
-    std::memcpy(mem::Data(project.ext.tail), record.data(), record.size());
-    project.ext.tailLength = static_cast<std::uint32_t>(record.size());
 }
 
 KeptPanelSetup KeptOrFail(const ProjectBlock& project) {
@@ -84,55 +48,6 @@ KeptPanelSetup KeptOrFail(const ProjectBlock& project) {
 }
 
 }  // namespace
-
-TailState TailStateOf(const ProjectBlock& project) {
-    const auto tail = TailBytes(project);
-    if (project.ext.tailLength == 0 && project.ext.tail == 0u) return TailState::Absent;
-    if (tail.size() == kRecordSize && std::memcmp(tail.data(), kTag, sizeof kTag) == 0 &&
-        ReadLe16(&tail[4]) == kLayout && ReadLe16(&tail[6]) == kKeptSize)
-        return TailState::Ours;
-    return TailState::Foreign;
-}
-
-std::optional<KeptPanelSetup> KeptPanelSetupOf(const ProjectBlock& project) {
-    switch (TailStateOf(project)) {
-        case TailState::Foreign:
-            return std::nullopt;
-        case TailState::Ours: {
-            const auto tail = TailBytes(project).subspan(kHead);
-            return KeptPanelSetup{{tail.begin(), tail.end()}};
-        }
-        case TailState::Absent:
-            break;
-    }
-    KeptPanelSetup kept{std::vector<std::uint8_t>(kKeptSize)};
-    panel::CPanelRPTData defaults;
-    defaults.CopyRecordOut(
-        std::span(kept.bytes).subspan(Kept(block::kPassthrough)).first<kPassthroughSize>());
-    return kept;
-}
-
-PanelGeometry PanelGeometryOf(const ProjectBlock& project) {
-    PanelGeometry geometry;
-    const auto kept = KeptPanelSetupOf(project);
-    if (!kept) return geometry;
-    const auto* display = &kept->bytes[Kept(block::kDisplay)];
-    const auto rows = static_cast<std::int16_t>(ReadLe16(display + kRows));
-    const auto columns = static_cast<std::int16_t>(ReadLe16(display + kColumns));
-    if (rows > 0 && columns > 0) {
-        geometry.rows = static_cast<std::size_t>(rows);
-        geometry.columns = static_cast<std::size_t>(columns);
-    }
-    return geometry;
-}
-
-std::string PanelModelOf(const ProjectBlock& project) {
-    const auto kept = KeptPanelSetupOf(project);
-    if (!kept) return "";
-    const auto* name =
-        reinterpret_cast<const char*>(&kept->bytes[Kept(block::kDisplay) + kModelName]);
-    return std::string(name, strnlen(name, kModelNameSize));
-}
 
 std::vector<std::uint8_t> SetupRequestOf(ProjectBlock& project, const SetupRequestFacts& facts) {
     const KeptPanelSetup kept = KeptOrFail(project);
@@ -164,14 +79,14 @@ void TakeSetupReply(ProjectBlock& project, std::span<const std::uint8_t> reply) 
                                             std::to_string(block::kFixedSize));
     KeptPanelSetup kept = KeptOrFail(project);
     auto copy = [&](std::size_t offset, std::size_t size) {
-        std::memcpy(&kept.bytes[Kept(offset)], &reply[offset], size);
+        std::memcpy(&kept.bytes[KeptPanelSetup::At(offset)], &reply[offset], size);
     };
     if (reply[block::kDisplayChanged]) copy(block::kDisplay, kDisplaySize);
     if (reply[block::kPassthroughChanged]) copy(block::kPassthrough, kPassthroughSize);
     copy(block::kEthernet, block::kEthernetAndByteSize);
     if (reply[block::kPasswordChanged]) copy(block::kPassword, block::kPasswordSize);
     if (reply[block::kModelPath]) copy(block::kModelPath, block::kModelPathSize);
-    StoreKept(project, kept);
+    host::StoreKeptPanelSetup(project, kept);
     if (reply[block::kSetupChanged]) {
         std::array<std::uint8_t, panel::setup::kSize> head;
         std::memcpy(head.data(), &project.record, head.size());

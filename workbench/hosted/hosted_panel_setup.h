@@ -9,18 +9,9 @@
 // and a reply's changed setup is expanded back into it; the bytes that travel back only
 // (15, 81, 82: PLC type, project type, firmware) are the driver's and are never taken.
 //
-// What the project record has no room for is kept in the project's opaque tail block (which
-// no part of the suite reads) as a record of the workbench's own, little-endian:
-//
-//   0   4 bytes  "KWPS"
-//   4   u16      1, the layout of what follows
-//   6   u16      2725, the number of bytes that follow
-//   8   2725     the exchange block's bytes 35 to 2759: the display record, the passthrough
-//                record, the Ethernet settings and the byte at 2477, the project size (not
-//                used), the upload protection password, the path of the panel model file and
-//                the value at 2758
-//
-// A project whose tail block holds anything else keeps it: its panel setup cannot be edited.
+// What the project record has no room for is kept in the project's opaque tail block, as
+// kestra/kept_panel_setup.h describes. A project whose tail block holds anything else keeps it:
+// its panel setup cannot be edited.
 #pragma once
 
 #include <cstdint>
@@ -30,34 +21,17 @@
 #include <vector>
 
 #include "kestra/host.h"
+#include "kestra/kept_panel_setup.h"
 #include "panel_setup/setup_client.h"
 #include "workbench/hosted/hosted_dialogs.h"
 
 namespace kestra::workbench {
 
-// The lines of the panel's display, for the field width and height limits.
-struct PanelGeometry {
-    std::size_t rows = 16;
-    std::size_t columns = 40;
-};
-
-// What the project keeps of its panel setup outside the project record.
-struct KeptPanelSetup {
-    static constexpr std::size_t kFrom = 35, kTo = 2760;  // exchange block bytes kept
-    std::vector<std::uint8_t> bytes;                      // kTo - kFrom of them
-};
-
-enum class TailState { Absent, Ours, Foreign };
-TailState TailStateOf(const ProjectBlock& project);
-
-// What the project keeps, or the defaults (an empty display record, the passthrough record's
-// defaults) when it keeps nothing yet; nothing when the tail block is foreign.
-std::optional<KeptPanelSetup> KeptPanelSetupOf(const ProjectBlock& project);
-
-// The panel's display lines (the default when no display has been chosen), and the panel
-// model's name ("" when none has been chosen).
-PanelGeometry PanelGeometryOf(const ProjectBlock& project);
-std::string PanelModelOf(const ProjectBlock& project);
+using host::KeptPanelSetup;
+using host::KeptPanelSetupOf;
+using host::PanelModelOf;
+using host::TailState;
+using host::TailStateOf;
 
 // What the project editor tells Panora beside the project's own setup.
 struct SetupRequestFacts {
