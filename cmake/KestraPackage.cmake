@@ -7,7 +7,8 @@
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME kestra-panel-tools)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "tools for Kestra operator panel projects, panel setup and cards")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+    "tools for Kestra operator panel projects, panel setup and cards")
 set(CPACK_PACKAGE_DESCRIPTION
     "The tool suite around the project editor of the Kestra operator panels:\n\
  - kestra, the command-line host: project information and checks, the\n\

@@ -4,11 +4,10 @@
 # Installs the build tree and makes its Debian package, both into WORK_DIR, and checks them:
 # what lands where, what stays out, that an installed program starts through its launcher, the
 # manual pages and the bash completion against the programs' usage, the package's contents and
-# dependencies, that lintian and the AppStream validator find nothing to report on it (nothing
-# at all: no error, no warning, no pedantic hint of the validator), and what the binaries were
-# built with. SANITIZED says
-# what the tree was configured with: ON, every installed program and library must carry the
-# sanitizer runtime (so the check that finds it is seen to work on every file); OFF, none may.
+# dependencies, that lintian and the AppStream validator find nothing to report on it, and what
+# the binaries were built with. SANITIZED says what the tree was configured with: ON, every
+# installed program and library must carry the sanitizer runtime (so the check that finds it is
+# seen to work on every file); OFF, none may.
 # With PACKAGE_OUT, the package that passed is copied there.
 cmake_minimum_required(VERSION 3.25)
 
@@ -134,9 +133,9 @@ execute_process(COMMAND ${DPKG_DEB} --ctrl-tarfile ${debs} COMMAND tar -t
 expect(rc EQUAL 0 AND NOT control_files MATCHES "(pre|post)(inst|rm)"
        MESSAGE "the package has maintainer scripts: ${control_files}")
 
-# Debian's package checker and the AppStream validator report nothing.
+# Debian's package checker reports nothing, neither error nor warning. Its report goes to
+# standard output; standard error may say more, such as that it runs as root.
 find_program(LINTIAN lintian REQUIRED)
-# (Its report goes to standard output; standard error may say more, such as that it runs as root.)
 execute_process(COMMAND ${LINTIAN} --fail-on error,warning --no-tag-display-limit ${debs}
                 OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE rc)
 string(LENGTH "${out}" reported)
@@ -190,6 +189,8 @@ run(out rc ${DPKG_DEB} -x ${debs} ${unpacked})
 expect(rc EQUAL 0 MESSAGE "dpkg-deb cannot unpack ${debs}: ${out}")
 check_binaries(${unpacked})
 
+# The AppStream validator reports nothing on the metadata and the desktop entries they name, not
+# even a pedantic hint.
 find_program(APPSTREAMCLI appstreamcli REQUIRED)
 file(GLOB metainfo ${unpacked}/usr/share/metainfo/*.metainfo.xml)
 list(LENGTH metainfo count)
