@@ -33,6 +33,7 @@ packages=(
     qt6-base-dev xvfb xauth poppler-utils
     qt6-image-formats-plugins libmagick++-6.q16-dev
     libcli11-dev nlohmann-json3-dev libsimdjson-dev dpkg-dev
+    help2man lintian appstream bash-completion
 )
 
 install_missing() {

@@ -5,8 +5,10 @@
 #   <prefix>/lib/kestra/        the program folder: programs, libraries and data side by side,
 #                               with the shipped Windows folder "windows/"
 #   <prefix>/bin/<program>      a launcher for each program a user starts (kestra-launcher.sh.in)
-#   <prefix>/share/...          desktop entry, icon and file type of the keyboard editor, and
-#                               the documentation
+#   <prefix>/share/...          desktop entries, icons, file types and AppStream metadata of the
+#                               keyboard editor and the workbench, the manual pages, the bash
+#                               completion of kestra, and the documentation with the copyright
+#                               file and the changelog (packaging/)
 #
 # Only what a user needs is installed: the deliverable libraries, the programs listed below and
 # the data. Tests, fuzz targets, benchmarks, galleries and test modules stay in the build tree.
@@ -79,6 +81,8 @@ install(FILES ${CMAKE_SOURCE_DIR}/keyboard_editor/desktop/clavon.svg
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/scalable/apps)
 install(FILES ${CMAKE_SOURCE_DIR}/keyboard_editor/desktop/clavon-kbd.xml
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/mime/packages)
+install(FILES ${CMAKE_SOURCE_DIR}/keyboard_editor/desktop/org.kestra_panels.clavon.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/metainfo)
 
 install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION ${KESTRA_INSTALL_DOC_DIR})
 install(FILES ${CMAKE_SOURCE_DIR}/keyboard_editor/README.md DESTINATION ${KESTRA_INSTALL_DOC_DIR}
@@ -87,8 +91,8 @@ if(EXISTS ${CMAKE_SOURCE_DIR}/kestra/project-json.md)
     install(FILES ${CMAKE_SOURCE_DIR}/kestra/project-json.md DESTINATION ${KESTRA_INSTALL_DOC_DIR})
 endif()
 
-# Kestra Workbench: its desktop entry and icon, the project file type (*.kpr) with its icon, and
-# its manual (which the program also carries inside).
+# Kestra Workbench: its desktop entry and icon, the project file type (*.kpr) with its icon, its
+# AppStream metadata, and its manual (which the program also carries inside).
 install(FILES ${CMAKE_SOURCE_DIR}/workbench/desktop/kestra-workbench.desktop
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications)
 install(FILES ${CMAKE_SOURCE_DIR}/workbench/desktop/kestra-workbench.svg
@@ -97,5 +101,10 @@ install(FILES ${CMAKE_SOURCE_DIR}/workbench/desktop/application-x-kestra-project
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/scalable/mimetypes)
 install(FILES ${CMAKE_SOURCE_DIR}/workbench/desktop/kestra-project.xml
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/mime/packages)
+install(FILES ${CMAKE_SOURCE_DIR}/workbench/desktop/org.kestra_panels.workbench.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/metainfo)
 install(FILES ${CMAKE_SOURCE_DIR}/workbench/doc/manual.html ${CMAKE_SOURCE_DIR}/workbench/doc/workbench.png
         DESTINATION ${KESTRA_INSTALL_DOC_DIR}/workbench)
+
+# Manual pages, copyright file, changelog and bash completion.
+add_subdirectory(${CMAKE_SOURCE_DIR}/packaging ${CMAKE_BINARY_DIR}/packaging)

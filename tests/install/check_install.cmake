@@ -3,9 +3,11 @@
 #
 # Installs the build tree and makes its Debian package, both into WORK_DIR, and checks them:
 # what lands where, what stays out, that an installed program starts through its launcher, the
-# package's contents and dependencies, and what the binaries were built with. SANITIZED says
-# what the tree was configured with: ON, every installed program and library must carry the
-# sanitizer runtime (so the check that finds it is seen to work on every file); OFF, none may.
+# manual pages and the bash completion against the programs' usage, the package's contents and
+# dependencies, that lintian and the AppStream validator find nothing to report on it, and what
+# the binaries were built with. SANITIZED says what the tree was configured with: ON, every
+# installed program and library must carry the sanitizer runtime (so the check that finds it is
+# seen to work on every file); OFF, none may.
 # With PACKAGE_OUT, the package that passed is copied there.
 cmake_minimum_required(VERSION 3.25)
 
@@ -52,11 +54,21 @@ foreach(file
         share/icons/hicolor/scalable/apps/kestra-workbench.svg
         share/icons/hicolor/scalable/mimetypes/application-x-kestra-project.svg
         share/mime/packages/kestra-project.xml
-        share/doc/kestra-panel-tools/workbench/manual.html)
+        share/doc/kestra-panel-tools/workbench/manual.html
+        share/doc/kestra-panel-tools/copyright share/doc/kestra-panel-tools/changelog.gz
+        share/metainfo/org.kestra_panels.workbench.metainfo.xml
+        share/metainfo/org.kestra_panels.clavon.metainfo.xml
+        share/bash-completion/completions/kestra)
     expect(EXISTS ${prefix}/${file} MESSAGE "not installed: ${file}")
 endforeach()
 file(GLOB panels ${program_folder}/Panels/*.dat)
 expect(panels MESSAGE "no panel models installed")
+# A manual page for every program in bin/.
+file(GLOB launchers RELATIVE ${prefix}/bin ${prefix}/bin/*)
+foreach(program IN LISTS launchers)
+    expect(EXISTS ${prefix}/share/man/man1/${program}.1.gz
+           MESSAGE "no manual page for bin/${program}")
+endforeach()
 
 # Nothing of the tests, fuzzing, benchmarks or galleries.
 file(GLOB_RECURSE installed RELATIVE ${prefix} ${prefix}/*)
@@ -82,6 +94,15 @@ expect(rc EQUAL 0 AND out MATCHES "Kestra Workbench"
 run(out rc ${env} ${prefix}/bin/kestra info ${program_folder}/samples/no-such-project.kpr)
 expect(rc EQUAL 3 MESSAGE "a missing project: exit ${rc}, not 3: ${out}")
 
+# The written manual pages and the bash completion offer what the programs' usage lists.
+set(here ${CMAKE_CURRENT_LIST_DIR})
+run(out rc ${env} bash ${here}/manual_pages_test.sh ${prefix}/share/man/man1 ${prefix}/bin/kestra
+    ${prefix}/bin/cardload)
+expect(rc EQUAL 0 MESSAGE "the manual pages do not match the usage:\n${out}")
+run(out rc ${env} bash ${here}/completion_test.sh
+    ${prefix}/share/bash-completion/completions/kestra ${prefix}/bin/kestra ${WORK_DIR}/completion)
+expect(rc EQUAL 0 MESSAGE "the bash completion of kestra does not match its usage:\n${out}")
+
 # The Debian package: the same contents under /usr, with its real dependencies.
 find_program(DPKG_DEB dpkg-deb REQUIRED)
 get_filename_component(cmake_dir ${CMAKE_COMMAND} DIRECTORY)
@@ -100,10 +121,25 @@ endforeach()
 run(contents rc ${DPKG_DEB} -c ${debs})
 foreach(file ./usr/bin/kestra ./usr/lib/kestra/kestra ./usr/lib/kestra/K32PRJ200.so
         ./usr/lib/kestra/windows/Displays.ini ./usr/share/applications/clavon.desktop
-        ./usr/bin/kestra-workbench ./usr/share/mime/packages/kestra-project.xml)
+        ./usr/bin/kestra-workbench ./usr/share/mime/packages/kestra-project.xml
+        ./usr/share/man/man1/kestra.1.gz ./usr/share/doc/kestra-panel-tools/copyright)
     string(REPLACE "+" "\\+" pattern "${file}")
     expect(contents MATCHES " ${pattern}\n" MESSAGE "not in the package: ${file}")
 endforeach()
+# No maintainer scripts: the libraries are the program folder's own, so there is nothing for
+# ldconfig to do.
+execute_process(COMMAND ${DPKG_DEB} --ctrl-tarfile ${debs} COMMAND tar -t
+                OUTPUT_VARIABLE control_files RESULT_VARIABLE rc)
+expect(rc EQUAL 0 AND NOT control_files MATCHES "(pre|post)(inst|rm)"
+       MESSAGE "the package has maintainer scripts: ${control_files}")
+
+# Debian's package checker reports nothing, neither error nor warning. Its report goes to
+# standard output; standard error may say more, such as that it runs as root.
+find_program(LINTIAN lintian REQUIRED)
+execute_process(COMMAND ${LINTIAN} --fail-on error,warning --no-tag-display-limit ${debs}
+                OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE rc)
+string(LENGTH "${out}" reported)
+expect(rc EQUAL 0 AND reported EQUAL 0 MESSAGE "lintian reports (${rc}):\n${out}${err}")
 
 # The binaries: with the sanitizers or without them, as the tree was configured, both as
 # installed and as packed (stripped, so only their dynamic symbols are left to tell).
@@ -152,6 +188,16 @@ set(unpacked ${WORK_DIR}/unpacked)
 run(out rc ${DPKG_DEB} -x ${debs} ${unpacked})
 expect(rc EQUAL 0 MESSAGE "dpkg-deb cannot unpack ${debs}: ${out}")
 check_binaries(${unpacked})
+
+# The AppStream validator reports nothing on the metadata and the desktop entries they name, not
+# even a pedantic hint.
+find_program(APPSTREAMCLI appstreamcli REQUIRED)
+file(GLOB metainfo ${unpacked}/usr/share/metainfo/*.metainfo.xml)
+list(LENGTH metainfo count)
+expect(count EQUAL 2 MESSAGE "AppStream metadata for the workbench and Clavon expected: ${metainfo}")
+run(out rc ${APPSTREAMCLI} validate-tree --no-net --pedantic ${unpacked})
+expect(rc EQUAL 0 AND out MATCHES "^[^\n]*Validation was successful\\.\n$"
+       MESSAGE "appstreamcli reports (${rc}):\n${out}")
 
 if(PACKAGE_OUT)
     file(COPY ${debs} DESTINATION ${PACKAGE_OUT})
