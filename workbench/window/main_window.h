@@ -23,6 +23,7 @@ namespace kestra::workbench {
 class Autosave;
 class FieldTableModel;
 class PageTableModel;
+class PageView;
 class ProjectDocument;
 
 class MainWindow : public QMainWindow {
@@ -37,6 +38,8 @@ class MainWindow : public QMainWindow {
     QTableView& pageTable() { return *pageTable_; }
     FieldTableModel& fieldModel() { return *fieldModel_; }
     PageTableModel& pageModel() { return *pageModel_; }
+    // The page as its display shows it, beside the page's field table.
+    PageView& displayView() { return *displayView_; }
 
     // ---- Files. Each asks first when unsaved work would be lost, and tells the user in a
     // message box what went wrong; the open project stays as it was then. A file ending in
@@ -149,6 +152,7 @@ class MainWindow : public QMainWindow {
     QTableView* fieldTable_ = nullptr;
     PageTableModel* pageModel_ = nullptr;
     FieldTableModel* fieldModel_ = nullptr;
+    PageView* displayView_ = nullptr;
     QLineEdit* pageName_ = nullptr;
     QLineEdit* pageText_ = nullptr;
     QLabel* pageTextLabel_ = nullptr;
