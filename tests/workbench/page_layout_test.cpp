@@ -5,6 +5,7 @@
 #include <random>
 
 #include "workbench/views/page_layout.h"
+#include "workbench/views/page_painter.h"
 
 namespace kestra::workbench::testing {
 namespace {
@@ -193,6 +194,42 @@ TEST(PageLayout, ResizesStayOnTheDisplayAndWithinTheLimits) {
     };
     for (const auto& c : kCases)
         EXPECT_EQ(HeldSize(c.field, c.cells, c.step, display), c.size) << c.what;
+}
+
+TEST(PagePainter, ZoomHoldsACellToAHundredAndTwentyEightPixels) {
+    const struct {
+        int charWidth, charHeight, wanted, zoom;
+        QSize cell;
+    } kCases[] = {
+        {6, 8, 8, 8, {48, 64}},      {8, 16, 8, 8, {64, 128}},  {32, 40, 8, 3, {96, 120}},
+        {200, 256, 4, 1, {200, 256}}, {6, 8, 0, 1, {6, 8}},     {6, 8, 99, 8, {48, 64}},
+    };
+    for (const auto& c : kCases) {
+        host::PanelDisplay display = Display(4, 20);
+        display.charWidth = c.charWidth;
+        display.charHeight = c.charHeight;
+        PagePainter painter;
+        painter.setGrid(display, c.wanted);
+        EXPECT_EQ(painter.zoom(), c.zoom) << c.charWidth << " x " << c.charHeight;
+        EXPECT_EQ(painter.cellSize(), c.cell) << c.charWidth << " x " << c.charHeight;
+    }
+}
+
+TEST(PagePainter, PixelsAndCellsMeet) {
+    host::PanelDisplay display = Display(4, 20);
+    PagePainter painter;
+    painter.setGrid(display, 2);  // cells of 12 x 16
+    const int m = PagePainter::kMargin;
+    EXPECT_EQ(painter.pixels({3, 2, 5, 1}), QRect(m + 36, m + 32, 60, 16));
+    const struct {
+        QPoint pixel, cell;
+    } kCases[] = {
+        {{m, m}, {0, 0}},           {{m + 11, m + 15}, {0, 0}}, {{m + 12, m + 16}, {1, 1}},
+        {{m - 1, m - 1}, {-1, -1}}, {{0, 0}, {-1, -1}},         {{m - 13, m}, {-2, 0}},
+    };
+    for (const auto& c : kCases)
+        EXPECT_EQ(painter.cellAt(c.pixel), c.cell) << c.pixel.x() << "," << c.pixel.y();
+    EXPECT_EQ(painter.size({20, 5}), QSize(240 + 2 * m, 80 + 2 * m));
 }
 
 }  // namespace

@@ -5,10 +5,12 @@
 #include <QItemSelectionModel>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QToolTip>
 #include <QWheelEvent>
 #include <algorithm>
+#include <iterator>
 
 #include "kestra/driver.h"
 #include "plc_s5/type1_image.h"
@@ -93,7 +95,7 @@ void PageCanvas::relayout() {
 }
 
 void PageCanvas::setZoom(int zoom) {
-    zoom = std::clamp(zoom, PagePainter::kMinZoom, PagePainter::kMaxZoom);
+    zoom = std::clamp(zoom, PagePainter::kMinZoom, painter_.maxZoom());
     chosenZoom_ = zoom;
     if (zoom == painter_.zoom()) return;
     painter_.setGrid(layout_.display, zoom);
@@ -124,13 +126,19 @@ std::vector<std::size_t> PageCanvas::chosen() const {
 }
 
 void PageCanvas::choose(const std::vector<std::size_t>& fields) {
+    const auto count = static_cast<std::size_t>(std::max(fields_.rowCount(), 0));
+    std::vector<std::size_t> rows;
+    std::copy_if(fields.begin(), fields.end(), std::back_inserter(rows),
+                 [count](std::size_t field) { return field < count; });
+    std::sort(rows.begin(), rows.end());
+    // Runs of neighbouring rows as one range each.
     QItemSelection selection;
-    const int rows = fields_.rowCount();
-    for (std::size_t field : fields)
-        if (field < static_cast<std::size_t>(rows)) {
-            const QModelIndex index = fields_.index(static_cast<int>(field), 0);
-            selection.select(index, index);
-        }
+    for (std::size_t first = 0, last = 0; first < rows.size(); first = last + 1) {
+        last = first;
+        while (last + 1 < rows.size() && rows[last + 1] <= rows[last] + 1) ++last;
+        selection.select(fields_.index(static_cast<int>(rows[first]), 0),
+                         fields_.index(static_cast<int>(rows[last]), 0));
+    }
     selection_.select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     if (!selection.isEmpty())
         selection_.setCurrentIndex(selection.back().topLeft(), QItemSelectionModel::NoUpdate);
@@ -203,7 +211,7 @@ PageLayout PageCanvas::dragged() const {
     return shown;
 }
 
-void PageCanvas::paintEvent(QPaintEvent*) {
+void PageCanvas::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     std::vector<bool> selected(layout_.fields.size(), false);
     for (std::size_t number : chosen())
@@ -213,6 +221,7 @@ void PageCanvas::paintEvent(QPaintEvent*) {
     marks.highlight = palette().color(QPalette::Highlight);
     marks.labels = labels_;
     marks.focus = hasFocus();
+    marks.clip = event->rect();
     const bool preview = (drag_ == Drag::Move || drag_ == Drag::Resize) && dragStep_ != CellStep{};
     painter_.paint(painter, preview ? dragged() : layout_, marks);
     if (drag_ == Drag::Band && !band_.isEmpty()) {

@@ -14,6 +14,8 @@ namespace {
 const QColor kMarked(220, 30, 30);
 // Labels are drawn only where a cell is this high, in a font half its height.
 constexpr int kLabelCellHeight = 12;
+// Glyphs kept at most; a page of more different characters starts the cache afresh.
+constexpr qsizetype kGlyphLimit = 1024;
 
 QColor WithAlpha(QColor colour, int alpha) {
     colour.setAlpha(alpha);
@@ -32,7 +34,9 @@ QColor ColourOf(const host::Rgb& rgb) {
 }
 
 void PagePainter::setGrid(const host::PanelDisplay& display, int zoom) {
-    zoom_ = std::clamp(zoom, kMinZoom, kMaxZoom);
+    const int largest = std::max({display.charWidth, display.charHeight, 1});
+    maxZoom_ = std::clamp(kLargestCell / largest, kMinZoom, kMaxZoom);
+    zoom_ = std::clamp(zoom, kMinZoom, maxZoom_);
     const QSize cell(display.charWidth * zoom_, display.charHeight * zoom_);
     if (cell != cell_) glyphs_.clear();
     cell_ = cell;
@@ -73,12 +77,15 @@ void PagePainter::paint(QPainter& painter, const PageLayout& layout, const Marks
             painter.fillRect(part, QBrush(WithAlpha(kMarked, 90), Qt::BDiagPattern));
     }
     paintGrid(painter, display);
-    paintCharacters(painter, layout, extent);
-    paintShapes(painter, layout);
-    paintBoxes(painter, layout, marks);
+    const Cells cells = compose(layout, extent);
+    paintFills(painter, cells, extent, display);
+    paintBars(painter, layout);
+    paintCharacters(painter, cells, extent, marks.clip, display);
+    paintFrames(painter, cells, extent, display);
+    paintSelection(painter, layout, marks);
     if (marks.labels) paintLabels(painter, layout);
     if (marks.focus) {
-        painter.setPen(QPen(marks.highlight, 1, Qt::DotLine));
+        painter.setPen(QPen(marks.highlight, 0, Qt::DotLine));
         painter.setBrush(Qt::NoBrush);
         painter.drawRect(Outline(screen.adjusted(-kMargin / 2, -kMargin / 2, kMargin / 2,
                                                  kMargin / 2)));
@@ -118,33 +125,98 @@ void PagePainter::paintGrid(QPainter& painter, const host::PanelDisplay& display
     painter.drawLines(lines);
 }
 
-std::vector<PagePainter::Cell> PagePainter::compose(const PageLayout& layout, QSize extent) const {
-    // What each cell shows: the page text from the first row, then the fields in page order,
-    // a later field over an earlier one.
+PagePainter::Cells PagePainter::compose(const PageLayout& layout, QSize extent) const {
+    // The page text from the first row, then the fields in page order, a later field over an
+    // earlier one; every field's frame on the edges of its cells, a marked one over the others.
     const int width = extent.width(), height = extent.height();
-    std::vector<Cell> cells(static_cast<std::size_t>(width) * height);
-    const auto at = [width](int x, int y) { return static_cast<std::size_t>(y) * width + x; };
+    Cells cells(static_cast<std::size_t>(width) * height);
+    const auto at = [&cells, width](int x, int y) -> Cell& {
+        return cells[static_cast<std::size_t>(y) * width + x];
+    };
     for (int row = 0; row < std::min<int>(layout.textLines.size(), layout.display.rows); ++row) {
         const QString& line = layout.textLines[row];
         for (int column = 0; column < std::min<int>(line.size(), layout.display.columns);
              ++column)
-            cells[at(column, row)] = {line[column], false};
+            at(column, row).character = line[column];
     }
     for (const PlacedField& field : layout.fields) {
         const QRect& box = field.cells;
+        Fill fill = Fill::None;
+        if (field.look == FieldLook::Picture) fill = Fill::Picture;
+        if (field.look == FieldLook::TouchPicture) fill = Fill::TouchPicture;
+        if (field.look == FieldLook::Attribute) fill = Fill::Attribute;
         for (int y = box.top(); y <= box.bottom(); ++y)
             for (int x = box.left(); x <= box.right(); ++x) {
                 const int i = x - box.left();
-                const bool shown = y == box.top() && i < field.placeholder.size();
-                cells[at(x, y)] = {shown ? field.placeholder[i] : QLatin1Char(' '), true};
+                Cell& cell = at(x, y);
+                cell.character = y == box.top() && i < field.placeholder.size()
+                                     ? field.placeholder[i]
+                                     : QLatin1Char(' ');
+                cell.data = true;
+                cell.fill = fill;
             }
+        const std::uint8_t frame = field.overlaps || field.outside ? kMarkedFrame : kPlainFrame;
+        for (int x = box.left(); x <= box.right(); ++x) {
+            at(x, box.top()).top = std::max(at(x, box.top()).top, frame);
+            at(x, box.bottom()).bottom = std::max(at(x, box.bottom()).bottom, frame);
+        }
+        for (int y = box.top(); y <= box.bottom(); ++y) {
+            at(box.left(), y).left = std::max(at(box.left(), y).left, frame);
+            at(box.right(), y).right = std::max(at(box.right(), y).right, frame);
+        }
     }
     return cells;
+}
+
+void PagePainter::paintFills(QPainter& painter, const Cells& cells, QSize extent,
+                             const host::PanelDisplay& display) const {
+    const QColor data = ColourOf(display.screenData);
+    const auto brushOf = [&](Fill fill) {
+        switch (fill) {
+            case Fill::Picture:
+                return QBrush(data, Qt::DiagCrossPattern);
+            case Fill::TouchPicture:
+                return QBrush(data, Qt::BDiagPattern);
+            default:
+                return QBrush(ColourOf(display.attribute), Qt::Dense6Pattern);
+        }
+    };
+    // Runs of neighbouring cells of one pattern, row by row.
+    for (int y = 0; y < extent.height(); ++y) {
+        const Cell* row = &cells[static_cast<std::size_t>(y) * extent.width()];
+        for (int x = 0; x < extent.width();) {
+            const Fill fill = row[x].fill;
+            int end = x + 1;
+            while (end < extent.width() && row[end].fill == fill) ++end;
+            if (fill != Fill::None) painter.fillRect(pixels({x, y, end - x, 1}), brushOf(fill));
+            x = end;
+        }
+    }
+}
+
+void PagePainter::paintBars(QPainter& painter, const PageLayout& layout) const {
+    const QColor data = ColourOf(layout.display.screenData);
+    for (const PlacedField& field : layout.fields) {
+        const QRect box = pixels(field.cells);
+        if (field.look == FieldLook::HorizontalBar) {
+            // Three fifths full, from the left.
+            painter.fillRect(QRect(box.left() + 1, box.top() + box.height() / 4,
+                                   std::max(1, box.width() * 3 / 5), std::max(1, box.height() / 2)),
+                             data);
+        } else if (field.look == FieldLook::VerticalBar) {
+            // Three fifths full, from the bottom.
+            const int bar = std::max(1, box.height() * 3 / 5);
+            painter.fillRect(QRect(box.left() + box.width() / 4, box.bottom() - bar,
+                                   std::max(1, box.width() / 2), bar),
+                             data);
+        }
+    }
 }
 
 const QImage& PagePainter::glyph(QChar character, QColor colour) {
     const quint64 key = (static_cast<quint64>(colour.rgba()) << 32) | character.unicode();
     if (const auto found = glyphs_.constFind(key); found != glyphs_.constEnd()) return *found;
+    if (glyphs_.size() >= kGlyphLimit) glyphs_.clear();
     QImage image(cell_, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
@@ -166,76 +238,87 @@ const QImage& PagePainter::glyph(QChar character, QColor colour) {
     return *glyphs_.insert(key, image);
 }
 
-void PagePainter::paintCharacters(QPainter& painter, const PageLayout& layout, QSize extent) {
-    const std::vector<Cell> cells = compose(layout, extent);
-    const QColor text = ColourOf(layout.display.screenText);
-    const QColor data = ColourOf(layout.display.screenData);
-    std::size_t i = 0;
-    for (int y = 0; y < extent.height(); ++y)
-        for (int x = 0; x < extent.width(); ++x, ++i) {
-            const Cell& cell = cells[i];
+void PagePainter::paintCharacters(QPainter& painter, const Cells& cells, QSize extent,
+                                  const QRect& clip, const host::PanelDisplay& display) {
+    const QColor text = ColourOf(display.screenText);
+    const QColor data = ColourOf(display.screenData);
+    // Only the cells in the clip.
+    QRect shown(QPoint(0, 0), extent);
+    if (!clip.isEmpty()) shown &= QRect(cellAt(clip.topLeft()), cellAt(clip.bottomRight()));
+    for (int y = shown.top(); y <= shown.bottom(); ++y)
+        for (int x = shown.left(); x <= shown.right(); ++x) {
+            const Cell& cell = cells[static_cast<std::size_t>(y) * extent.width() + x];
             if (cell.character.isSpace()) continue;
             painter.drawImage(QPoint(kMargin + x * cell_.width(), kMargin + y * cell_.height()),
                               glyph(cell.character, cell.data ? data : text));
         }
 }
 
-void PagePainter::paintShapes(QPainter& painter, const PageLayout& layout) const {
-    const QColor data = ColourOf(layout.display.screenData);
-    for (const PlacedField& field : layout.fields) {
-        const QRect box = pixels(field.cells);
-        switch (field.look) {
-            case FieldLook::HorizontalBar:
-                // A bar three fifths full, from the left.
-                painter.fillRect(QRect(box.left() + 1, box.top() + box.height() / 4,
-                                       std::max(1, box.width() * 3 / 5), std::max(1, box.height() / 2)),
-                                 data);
-                break;
-            case FieldLook::VerticalBar: {
-                const int bar = std::max(1, box.height() * 3 / 5);
-                painter.fillRect(QRect(box.left() + box.width() / 4, box.bottom() - bar,
-                                       std::max(1, box.width() / 2), bar),
-                                 data);
-                break;
+void PagePainter::paintFrames(QPainter& painter, const Cells& cells, QSize extent,
+                              const host::PanelDisplay& display) const {
+    // Each frame as runs of neighbouring cell edges of one kind: a box's outline lies inside
+    // its pixels, so the bottom and right edges are a cell's last row and column of pixels. A
+    // marked frame is two pixels wide: a second run one pixel further in.
+    QVector<QLine> lines[3];
+    const auto runs = [&](int count, int length, auto cellOf, auto edgeOf, auto lineOf) {
+        for (int i = 0; i < count; ++i)
+            for (int j = 0; j < length;) {
+                const std::uint8_t frame = edgeOf(cellOf(i, j));
+                int end = j + 1;
+                while (end < length && edgeOf(cellOf(i, end)) == frame) ++end;
+                if (frame != kNoFrame) {
+                    lines[frame].append(lineOf(i, j, end, 0));
+                    if (frame == kMarkedFrame) lines[frame].append(lineOf(i, j, end, 1));
+                }
+                j = end;
             }
-            case FieldLook::Picture:
-                painter.fillRect(box, QBrush(data, Qt::DiagCrossPattern));
-                break;
-            case FieldLook::TouchPicture:
-                painter.fillRect(box, QBrush(data, Qt::BDiagPattern));
-                break;
-            case FieldLook::Attribute:
-                painter.fillRect(box, QBrush(ColourOf(layout.display.attribute),
-                                             Qt::Dense6Pattern));
-                break;
-            default:
-                break;
-        }
-    }
+    };
+    const int w = extent.width(), h = extent.height();
+    const int cw = cell_.width(), ch = cell_.height();
+    const auto byRow = [&](int y, int x) -> const Cell& {
+        return cells[static_cast<std::size_t>(y) * w + x];
+    };
+    const auto byColumn = [&](int x, int y) -> const Cell& { return byRow(y, x); };
+    const auto across = [&](int pixelY, int from, int to) {
+        return QLine(kMargin + from * cw, pixelY, kMargin + to * cw - 1, pixelY);
+    };
+    const auto down = [&](int pixelX, int from, int to) {
+        return QLine(pixelX, kMargin + from * ch, pixelX, kMargin + to * ch - 1);
+    };
+    runs(h, w, byRow, [](const Cell& c) { return c.top; },
+         [&](int y, int from, int to, int in) { return across(kMargin + y * ch + in, from, to); });
+    runs(h, w, byRow, [](const Cell& c) { return c.bottom; },
+         [&](int y, int from, int to, int in) {
+             return across(kMargin + (y + 1) * ch - 1 - in, from, to);
+         });
+    runs(w, h, byColumn, [](const Cell& c) { return c.left; },
+         [&](int x, int from, int to, int in) { return down(kMargin + x * cw + in, from, to); });
+    runs(w, h, byColumn, [](const Cell& c) { return c.right; },
+         [&](int x, int from, int to, int in) {
+             return down(kMargin + (x + 1) * cw - 1 - in, from, to);
+         });
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(WithAlpha(ColourOf(display.screenData), 150), 0));
+    painter.drawLines(lines[kPlainFrame]);
+    painter.setPen(QPen(kMarked, 0, Qt::DashLine));
+    painter.drawLines(lines[kMarkedFrame]);
 }
 
-void PagePainter::paintBoxes(QPainter& painter, const PageLayout& layout,
-                             const Marks& marks) const {
-    QVector<QRect> plain, marked, selected, handles;
-    plain.reserve(static_cast<qsizetype>(layout.fields.size()));
+void PagePainter::paintSelection(QPainter& painter, const PageLayout& layout,
+                                 const Marks& marks) const {
+    if (!marks.selected) return;
+    QVector<QRect> outlines, handles;
     for (const PlacedField& field : layout.fields) {
-        const QRect box = Outline(pixels(field.cells));
-        (field.overlaps || field.outside ? marked : plain).append(box);
-        if (marks.selected && field.number < marks.selected->size() &&
-            (*marks.selected)[field.number]) {
-            selected.append(box);
-            handles.append(handle(field.cells));
-        }
+        if (field.number >= marks.selected->size() || !(*marks.selected)[field.number]) continue;
+        const QRect box = pixels(field.cells);
+        painter.fillRect(box, WithAlpha(marks.highlight, 60));
+        outlines.append(Outline(box));
+        outlines.append(Outline(box).adjusted(1, 1, -1, -1));
+        handles.append(handle(field.cells));
     }
     painter.setBrush(Qt::NoBrush);
-    painter.setPen(QPen(WithAlpha(ColourOf(layout.display.screenData), 150), 0));
-    painter.drawRects(plain);
-    painter.setPen(QPen(kMarked, 2, Qt::DashLine));
-    painter.drawRects(marked);
-    if (selected.isEmpty()) return;
-    painter.setPen(QPen(marks.highlight, 2));
-    painter.setBrush(WithAlpha(marks.highlight, 60));
-    painter.drawRects(selected);
+    painter.setPen(QPen(marks.highlight, 0));
+    painter.drawRects(outlines);
     for (const QRect& knob : handles) {
         painter.fillRect(knob, marks.highlight);
         painter.fillRect(knob.adjusted(1, 1, -1, -1), Qt::white);

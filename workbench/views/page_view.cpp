@@ -109,7 +109,7 @@ void PageView::updateHeading() {
 }
 
 void PageView::updateZoomActions() {
-    zoomIn_->setEnabled(canvas_->zoom() < PagePainter::kMaxZoom);
+    zoomIn_->setEnabled(canvas_->zoom() < canvas_->painter().maxZoom());
     zoomOut_->setEnabled(canvas_->zoom() > PagePainter::kMinZoom);
 }
 
