@@ -120,8 +120,10 @@ TEST_F(HostedActions, EnterAndADoubleClickInThePageViewOpenTheFieldChosenThere) 
                       Qt::NoModifier);
     QApplication::sendEvent(&canvas, &twice);
     ASSERT_EQ(summaries.size(), 2);
-    EXPECT_TRUE(summaries[0].startsWith("Page 2 \"Messages\", field 3 of 7")) << summaries[0].toStdString();
-    EXPECT_TRUE(summaries[1].startsWith("Page 2 \"Messages\", field 2 of 7")) << summaries[1].toStdString();
+    EXPECT_TRUE(summaries[0].startsWith("Page 2 \"Messages\", field 3 of 7"))
+        << summaries[0].toStdString();
+    EXPECT_TRUE(summaries[1].startsWith("Page 2 \"Messages\", field 2 of 7"))
+        << summaries[1].toStdString();
     EXPECT_EQ(window->document().undoStack().count(), 0);
 }
 

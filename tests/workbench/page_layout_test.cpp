@@ -1,10 +1,11 @@
 // Where fields stand on a page's display: their placeholders, the marks of fields that overlap
 // or run past the display, and how far a move or resize may go.
+#include "workbench/views/page_layout.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
 
-#include "workbench/views/page_layout.h"
 #include "workbench/views/page_painter.h"
 
 namespace kestra::workbench::testing {
@@ -83,19 +84,29 @@ TEST(PageLayout, FieldsThatShareACellOrRunPastTheDisplayAreMarked) {
         std::vector<bool> overlaps, outside;
     } kCases[] = {
         {"apart", Boxes(display, {{0, 0, 5, 1}, {0, 1, 5, 1}}), {false, false}, {false, false}},
-        {"side by side", Boxes(display, {{0, 0, 5, 1}, {5, 0, 5, 1}}), {false, false},
+        {"side by side",
+         Boxes(display, {{0, 0, 5, 1}, {5, 0, 5, 1}}),
+         {false, false},
          {false, false}},
-        {"one cell shared", Boxes(display, {{0, 0, 5, 1}, {4, 0, 5, 1}}), {true, true},
+        {"one cell shared",
+         Boxes(display, {{0, 0, 5, 1}, {4, 0, 5, 1}}),
+         {true, true},
          {false, false}},
-        {"one inside another", Boxes(display, {{0, 0, 1, 1}, {0, 0, 5, 2}, {9, 3, 1, 1}}),
-         {true, true, false}, {false, false, false}},
-        {"a bar over two rows", Boxes(display, {{3, 1, 1, 3}, {0, 2, 5, 1}}), {true, true},
+        {"one inside another",
+         Boxes(display, {{0, 0, 1, 1}, {0, 0, 5, 2}, {9, 3, 1, 1}}),
+         {true, true, false},
+         {false, false, false}},
+        {"a bar over two rows",
+         Boxes(display, {{3, 1, 1, 3}, {0, 2, 5, 1}}),
+         {true, true},
          {false, false}},
         {"to the last column", Boxes(display, {{15, 3, 5, 1}}), {false}, {false}},
         {"one column past", Boxes(display, {{16, 3, 5, 1}}), {false}, {true}},
         {"one row past", Boxes(display, {{0, 3, 1, 2}}), {false}, {true}},
-        {"far past, sharing out there", Boxes(display, {{40, 9, 3, 1}, {42, 9, 3, 1}}),
-         {true, true}, {true, true}},
+        {"far past, sharing out there",
+         Boxes(display, {{40, 9, 3, 1}, {42, 9, 3, 1}}),
+         {true, true},
+         {true, true}},
     };
     for (const auto& c : kCases) {
         ASSERT_EQ(c.layout.fields.size(), c.overlaps.size()) << c.what;
@@ -114,8 +125,9 @@ TEST(PageLayout, OverlapsAgreeWithComparingEveryPair) {
         for (std::size_t i = 0; i < 40; ++i) {
             PlacedField& field = layout.fields.emplace_back();
             field.number = i;
-            field.cells = QRect(static_cast<int>(random() % 34), static_cast<int>(random() % 10),
-                                1 + static_cast<int>(random() % 6), 1 + static_cast<int>(random() % 3));
+            field.cells =
+                QRect(static_cast<int>(random() % 34), static_cast<int>(random() % 10),
+                      1 + static_cast<int>(random() % 6), 1 + static_cast<int>(random() % 3));
         }
         MarkProblems(layout);
         for (const PlacedField& field : layout.fields) {
@@ -201,7 +213,7 @@ TEST(PagePainter, ZoomHoldsACellToAHundredAndTwentyEightPixels) {
         int charWidth, charHeight, wanted, zoom;
         QSize cell;
     } kCases[] = {
-        {6, 8, 8, 8, {48, 64}},      {8, 16, 8, 8, {64, 128}},  {32, 40, 8, 3, {96, 120}},
+        {6, 8, 8, 8, {48, 64}},       {8, 16, 8, 8, {64, 128}}, {32, 40, 8, 3, {96, 120}},
         {200, 256, 4, 1, {200, 256}}, {6, 8, 0, 1, {6, 8}},     {6, 8, 99, 8, {48, 64}},
     };
     for (const auto& c : kCases) {

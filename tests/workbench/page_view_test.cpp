@@ -2,6 +2,8 @@
 // it shares with the field table, moves and resizes by keys and by dragging as single changes
 // that write only a field's place or size bytes and that undo takes back byte for byte, the
 // keyboard, zoom, the language, and the picture it paints.
+#include "workbench/views/page_view.h"
+
 #include <QAction>
 #include <QComboBox>
 #include <QMenu>
@@ -22,7 +24,6 @@
 #include "workbench/views/page_canvas.h"
 #include "workbench/views/page_layout.h"
 #include "workbench/views/page_painter.h"
-#include "workbench/views/page_view.h"
 #include "workbench_test.h"
 
 namespace kestra::workbench::testing {
@@ -89,8 +90,8 @@ class PageViewTest : public SampleWindowTest {
     }
     void setDisplayCode(std::uint8_t code) {
         ASSERT_TRUE(document().change("display", [&] {
-            reinterpret_cast<std::uint8_t*>(&document().block().record)[panel::setup::kDisplayCode] =
-                code;
+            reinterpret_cast<std::uint8_t*>(
+                &document().block().record)[panel::setup::kDisplayCode] = code;
             return true;
         }));
     }
@@ -109,7 +110,7 @@ TEST_F(PageViewTest, ShowsThePageOnTheGenericModelsFirstDisplayWhileThereIsNoPan
         QString shown;
         bool outside;
     } kFields[] = {
-        {0, {0, 0, 5, 1}, "#####", false},   {1, {0, 1, 3, 1}, "###", false},
+        {0, {0, 0, 5, 1}, "#####", false},    {1, {0, 1, 3, 1}, "###", false},
         {3, {0, 3, 8, 1}, "########", false}, {4, {0, 4, 4, 1}, "####", true},
         {6, {0, 6, 6, 1}, "###.##", true},
     };
@@ -164,7 +165,8 @@ TEST_F(PageViewTest, ArrowKeysMoveAFieldChangingOnlyItsRowAndColumnBytes) {
     EXPECT_EQ(undoSteps(), 3) << "each key one change";
     EXPECT_EQ(s5::FieldRow(record(0, 1)), 2);
     EXPECT_EQ(s5::FieldColumn(record(0, 1)), 2);
-    EXPECT_EQ(Differing(before, SavedNow(document())), (std::vector<std::size_t>{place, place + 1}));
+    EXPECT_EQ(Differing(before, SavedNow(document())),
+              (std::vector<std::size_t>{place, place + 1}));
     EXPECT_EQ(canvas().chosen(), std::vector<std::size_t>{1}) << "the field stays selected";
 
     // Held at the display's edges: no change at all.
@@ -185,7 +187,8 @@ TEST_F(PageViewTest, ADragMovesTheSelectedFieldsAsOneChange) {
     EXPECT_EQ(undoSteps(), 1);
     EXPECT_EQ(s5::FieldRow(record(0, 3)), 2);
     EXPECT_EQ(s5::FieldColumn(record(0, 3)), 4);
-    EXPECT_EQ(Differing(before, SavedNow(document())), (std::vector<std::size_t>{place, place + 1}));
+    EXPECT_EQ(Differing(before, SavedNow(document())),
+              (std::vector<std::size_t>{place, place + 1}));
     document().undoStack().undo();
     EXPECT_EQ(SavedNow(document()), before);
 
@@ -274,7 +277,8 @@ TEST_F(PageViewTest, ZoomsFromTheViewMenuKeysAndWheel) {
     EXPECT_EQ(canvas().zoom(), 4) << "a 120 x 32 display is first shown four times as large";
     actual->trigger();
     EXPECT_EQ(canvas().zoom(), 1);
-    EXPECT_EQ(canvas().size(), QSize(20 * 6 + 2 * PagePainter::kMargin, 7 * 8 + 2 * PagePainter::kMargin))
+    EXPECT_EQ(canvas().size(),
+              QSize(20 * 6 + 2 * PagePainter::kMargin, 7 * 8 + 2 * PagePainter::kMargin))
         << "the display and the fields past it";
     EXPECT_FALSE(zoomOut->isEnabled());
     zoomIn->trigger();
@@ -340,7 +344,8 @@ class PagePicture : public PageViewTest {
         std::vector<QColor> colours;
         const QRect cell = painter_.pixels({column, row, 1, 1}).adjusted(1, 1, -1, -1);
         for (int y = cell.top(); y <= cell.bottom(); ++y)
-            for (int x = cell.left(); x <= cell.right(); ++x) colours.push_back(image.pixelColor(x, y));
+            for (int x = cell.left(); x <= cell.right(); ++x)
+                colours.push_back(image.pixelColor(x, y));
         return colours;
     }
     static bool Any(const std::vector<QColor>& colours, const std::function<bool(QColor)>& test) {
@@ -357,7 +362,8 @@ TEST_F(PagePicture, PaintsTheDisplayTablesColours) {
     EXPECT_EQ(image.pixelColor(2, 2), QColor(0, 0, 0)) << "ScreenBgrColor around the display";
     EXPECT_EQ(image.pixelColor(painter_.pixels({15, 20, 1, 1}).center()), QColor(0, 0, 128))
         << "PageBgrColor in an empty cell";
-    EXPECT_EQ(image.pixelColor(screen.left() + 15 * cell_.width(), screen.top() + 20 * cell_.height() + 5),
+    EXPECT_EQ(image.pixelColor(screen.left() + 15 * cell_.width(),
+                               screen.top() + 20 * cell_.height() + 5),
               QColor(64, 64, 64))
         << "GridColor between the cells";
 

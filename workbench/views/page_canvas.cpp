@@ -78,9 +78,8 @@ QSize PageCanvas::sizeHint() const {
 void PageCanvas::relayout() {
     if (drag_ != Drag::None) endDrag();
     const auto page = fields_.page();
-    const host::PanelDisplay display = document_.hasProject()
-                                           ? host::PanelDisplayOf(document_.block())
-                                           : host::PanelDisplay{};
+    const host::PanelDisplay display =
+        document_.hasProject() ? host::PanelDisplayOf(document_.block()) : host::PanelDisplay{};
     if (!SameGrid(display, layout_.display)) chosenZoom_.reset();
     if (page && document_.hasProject()) {
         layout_ = LayOutPage(document_.block(), *page, language_, display);
@@ -155,10 +154,10 @@ void PageCanvas::chooseStep(int step) {
     if (layout_.fields.empty()) return;
     const auto chosen = this->chosen();
     const auto last = static_cast<std::ptrdiff_t>(layout_.fields.size()) - 1;
-    std::ptrdiff_t next = chosen.empty() ? (step > 0 ? 0 : last)
-                                         : static_cast<std::ptrdiff_t>(
-                                               step > 0 ? chosen.back() : chosen.front()) +
-                                               step;
+    std::ptrdiff_t next =
+        chosen.empty()
+            ? (step > 0 ? 0 : last)
+            : static_cast<std::ptrdiff_t>(step > 0 ? chosen.back() : chosen.front()) + step;
     choose({static_cast<std::size_t>(std::clamp<std::ptrdiff_t>(next, 0, last))});
 }
 
@@ -181,21 +180,26 @@ bool PageCanvas::resizeChosen(CellStep step) {
     const auto page = fields_.page();
     const auto chosen = this->chosen();
     if (!page || chosen.empty() || step == CellStep{}) return false;
-    const bool resized =
-        document_.change(tr("Resize %n field(s)", "", static_cast<int>(chosen.size())), [&] {
-            return ResizeFields(document_.block(), *page, chosen, step, layout_.display);
-        });
+    const bool resized = document_.change(
+        tr("Resize %n field(s)", "", static_cast<int>(chosen.size())),
+        [&] { return ResizeFields(document_.block(), *page, chosen, step, layout_.display); });
     choose(chosen);
     return resized;
 }
 
 // ---- Painting --------------------------------------------------------------------------------
 
+std::span<const FieldRecord> PageCanvas::records() const {
+    const auto page = fields_.page();
+    if (!page || !document_.hasProject()) return {};
+    const auto pages = Pages(document_.block());
+    return *page < pages.size() ? Fields(pages[*page]) : std::span<FieldRecord>();
+}
+
 PageLayout PageCanvas::dragged() const {
     PageLayout shown = layout_;
-    const auto page = fields_.page();
-    if (!page || dragStep_ == CellStep{}) return shown;
-    const auto records = Fields(Pages(document_.block())[*page]);
+    if (dragStep_ == CellStep{}) return shown;
+    const auto records = this->records();
     for (std::size_t number : chosen()) {
         if (number >= shown.fields.size() || number >= records.size()) continue;
         QRect& cells = shown.fields[number].cells;
@@ -204,7 +208,7 @@ PageLayout PageCanvas::dragged() const {
         } else {
             cells.setSize(HeldSize(records[number], cells, dragStep_, shown.display));
             shown.fields[number].placeholder =
-                Placeholder(shown.fields[number].look, records[number], cells.width());
+                Placeholder(document_.block(), records[number], cells.width());
         }
     }
     MarkProblems(shown);
@@ -226,8 +230,8 @@ void PageCanvas::paintEvent(QPaintEvent* event) {
     painter_.paint(painter, preview ? dragged() : layout_, marks);
     if (drag_ == Drag::Band && !band_.isEmpty()) {
         painter.setPen(QPen(marks.highlight, 1, Qt::DashLine));
-        painter.setBrush(QColor(marks.highlight.red(), marks.highlight.green(),
-                                marks.highlight.blue(), 40));
+        painter.setBrush(
+            QColor(marks.highlight.red(), marks.highlight.green(), marks.highlight.blue(), 40));
         painter.drawRect(band_.adjusted(0, 0, -1, -1));
     }
 }
@@ -460,17 +464,14 @@ void PageCanvas::focusOutEvent(QFocusEvent* event) {
 // ---- Tool tips -------------------------------------------------------------------------------
 
 QString PageCanvas::describe(const PlacedField& field) const {
-    const auto page = fields_.page();
-    if (!page || !document_.hasProject()) return {};
-    const ProjectBlock& project = document_.block();
-    const auto records = Fields(Pages(project)[*page]);
+    const auto records = this->records();
     if (field.number >= records.size()) return {};
+    const ProjectBlock& project = document_.block();
     const FieldRecord& record = records[field.number];
     host::Driver* driver = document_.driver();
     QString text = tr("Field %1: %2").arg(field.number + 1).arg(KindName(driver, record));
     const QString address = AddressText(driver, project, record);
-    if (!address.isEmpty())
-        text += tr(", %1, %2").arg(address, DataFormatName(driver, record));
+    if (!address.isEmpty()) text += tr(", %1, %2").arg(address, DataFormatName(driver, record));
     text += tr("\nRow %1, column %2, %3 x %4 characters")
                 .arg(s5::FieldRow(record) + 1)
                 .arg(s5::FieldColumn(record) + 1)

@@ -9,6 +9,7 @@
 #include <QWidget>
 #include <cstddef>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "workbench/views/page_layout.h"
@@ -26,8 +27,8 @@ class PageCanvas : public QWidget {
     Q_OBJECT
   public:
     // Shows the page of `fields`, and selects through `selection` (the table's).
-    PageCanvas(ProjectDocument& document, FieldTableModel& fields,
-               QItemSelectionModel& selection, QWidget* parent = nullptr);
+    PageCanvas(ProjectDocument& document, FieldTableModel& fields, QItemSelectionModel& selection,
+               QWidget* parent = nullptr);
 
     const PageLayout& layout() const { return layout_; }
     const PagePainter& painter() const { return painter_; }
@@ -78,6 +79,8 @@ class PageCanvas : public QWidget {
     enum class Drag { None, Move, Resize, Band };
 
     void relayout();
+    // The field records of the page shown (none without one).
+    std::span<const FieldRecord> records() const;
     // The layout as it shows while a drag is under way.
     PageLayout dragged() const;
     void endDrag();
@@ -100,7 +103,7 @@ class PageCanvas : public QWidget {
     QPoint pressPixel_;
     QPoint pressCell_;
     CellStep dragStep_;
-    QRect band_;                           // pixels
+    QRect band_;                         // pixels
     std::vector<std::size_t> bandBase_;  // selected before a band drawn with Ctrl
 };
 

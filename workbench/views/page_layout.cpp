@@ -22,13 +22,13 @@ struct KindRule {
     int widest;
 };
 constexpr KindRule kKinds[] = {
-    {FieldLook::Number, true, kByteLimit},         // NUMERIC
-    {FieldLook::Message, true, 128},               // MESSAGE
-    {FieldLook::Text, true, kByteLimit},           // ASCII
-    {FieldLook::HorizontalBar, false, kByteLimit}, // HORZ.BARGRAPH
-    {FieldLook::VerticalBar, false, kByteLimit},   // VERT.BARGRAPH
-    {FieldLook::Picture, false, kByteLimit},       // GRAPHICS
-    {FieldLook::TouchPicture, false, kByteLimit},  // TOUCH GRAPHICS
+    {FieldLook::Number, true, kByteLimit},          // NUMERIC
+    {FieldLook::Message, true, 128},                // MESSAGE
+    {FieldLook::Text, true, kByteLimit},            // ASCII
+    {FieldLook::HorizontalBar, false, kByteLimit},  // HORZ.BARGRAPH
+    {FieldLook::VerticalBar, false, kByteLimit},    // VERT.BARGRAPH
+    {FieldLook::Picture, false, kByteLimit},        // GRAPHICS
+    {FieldLook::TouchPicture, false, kByteLimit},   // TOUCH GRAPHICS
 };
 
 // NUMERIC fields of a timer or counter format show at most so many digits.
@@ -47,7 +47,7 @@ QString FirstMessage(const ProjectBlock& project, const FieldRecord& field) {
     const auto entries = Entries(field.list1);
     if (entries.empty()) return {};
     const WORD id = entries.front().textId;
-    return id == 0 || id == kNoText ? QString() : QString::fromStdString(Text(project, id));
+    return id == kNoText ? QString() : QString::fromStdString(Text(project, id));
 }
 
 // The page text as lines: control characters show as blanks.
@@ -68,7 +68,7 @@ QRect CellsOf(const FieldRecord& field) {
 }
 
 // A dimension of `size` cells grown by `step`: shrinking always (to 1 at least), growing only
-// up to `upper`, and never below where it stands.
+// up to `upper` (a size already beyond it stays where it is).
 int Held(int size, int step, int upper) {
     const int wanted = std::max(1, size + step);
     if (wanted <= size) return wanted;
@@ -123,9 +123,17 @@ QString Placeholder(FieldLook look, const FieldRecord& field, int width,
     }
 }
 
+QString Placeholder(const ProjectBlock& project, const FieldRecord& field, int width) {
+    const FieldLook look = LookOf(field);
+    return Placeholder(look, field, width,
+                       look == FieldLook::Message ? FirstMessage(project, field) : QString());
+}
+
 QSize PageLayout::extent() const {
     QSize size(display.columns, display.rows);
-    for (const PlacedField& field : fields) size = size.expandedTo(QSize(field.cells.x() + field.cells.width(), field.cells.y() + field.cells.height()));
+    for (const PlacedField& field : fields)
+        size = size.expandedTo(
+            QSize(field.cells.x() + field.cells.width(), field.cells.y() + field.cells.height()));
     return size;
 }
 
@@ -204,10 +212,7 @@ PageLayout LayOutPage(const ProjectBlock& project, std::size_t page, std::size_t
         placed.number = number;
         placed.cells = CellsOf(record);
         placed.look = LookOf(record);
-        placed.placeholder =
-            Placeholder(placed.look, record, placed.cells.width(),
-                        placed.look == FieldLook::Message ? FirstMessage(project, record)
-                                                          : QString());
+        placed.placeholder = Placeholder(project, record, placed.cells.width());
         placed.label = QString::fromStdString(TextIn(record.label));
     }
     MarkProblems(layout);
@@ -246,8 +251,7 @@ CellStep HeldMove(const PageLayout& layout, std::span<const std::size_t> chosen,
 QSize HeldSize(const FieldRecord& field, QRect cells, CellStep step,
                const host::PanelDisplay& display) {
     const SizeLimits limits = LimitsOf(field, display);
-    return {Held(cells.width(), step.columns,
-                 std::min(limits.widest, display.columns - cells.x())),
+    return {Held(cells.width(), step.columns, std::min(limits.widest, display.columns - cells.x())),
             Held(cells.height(), step.rows, std::min(limits.highest, display.rows - cells.y()))};
 }
 
@@ -262,8 +266,7 @@ bool MoveFields(ProjectBlock& project, std::size_t page, std::span<const std::si
             return false;
     for (FieldRecord* field : *records) {
         s5::FieldRow(*field) = static_cast<std::uint8_t>(s5::FieldRow(*field) + step.rows);
-        s5::FieldColumn(*field) =
-            static_cast<std::uint8_t>(s5::FieldColumn(*field) + step.columns);
+        s5::FieldColumn(*field) = static_cast<std::uint8_t>(s5::FieldColumn(*field) + step.columns);
     }
     return true;
 }

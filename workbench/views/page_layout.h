@@ -22,15 +22,15 @@ namespace kestra::workbench {
 
 // How a field shows on the display, by its field type (record byte 6) and class.
 enum class FieldLook {
-    Number,        // NUMERIC: a digit per character
-    Message,       // MESSAGE: the text of a value
-    Text,          // ASCII: a character per character
-    HorizontalBar, // HORZ.BARGRAPH
-    VerticalBar,   // VERT.BARGRAPH
-    Picture,       // GRAPHICS
-    TouchPicture,  // TOUCH GRAPHICS
-    Attribute,     // class 3: an attribute over its cells
-    Other,         // a field the driver does not make
+    Number,         // NUMERIC: a digit per character
+    Message,        // MESSAGE: the text of a value
+    Text,           // ASCII: a character per character
+    HorizontalBar,  // HORZ.BARGRAPH
+    VerticalBar,    // VERT.BARGRAPH
+    Picture,        // GRAPHICS
+    TouchPicture,   // TOUCH GRAPHICS
+    Attribute,      // class 3: an attribute over its cells
+    Other,          // a field the driver does not make
 };
 
 struct PlacedField {
@@ -67,6 +67,8 @@ void MarkProblems(PageLayout& layout);
 // a message field's first value, if it has any.
 QString Placeholder(FieldLook look, const FieldRecord& field, int width,
                     const QString& firstMessage = {});
+// The same for a field of a project, with its first message text.
+QString Placeholder(const ProjectBlock& project, const FieldRecord& field, int width);
 FieldLook LookOf(const FieldRecord& field);
 
 // ---- Moving and resizing, in whole cells.

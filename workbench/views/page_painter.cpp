@@ -37,7 +37,8 @@ void PagePainter::setGrid(const host::PanelDisplay& display, int zoom) {
     const int largest = std::max({display.charWidth, display.charHeight, 1});
     maxZoom_ = std::clamp(kLargestCell / largest, kMinZoom, kMaxZoom);
     zoom_ = std::clamp(zoom, kMinZoom, maxZoom_);
-    const QSize cell(display.charWidth * zoom_, display.charHeight * zoom_);
+    const QSize cell(std::max(1, display.charWidth) * zoom_,
+                     std::max(1, display.charHeight) * zoom_);
     if (cell != cell_) glyphs_.clear();
     cell_ = cell;
 }
@@ -56,7 +57,8 @@ QPoint PagePainter::cellAt(QPoint pixel) const {
     const auto cellOf = [](int offset, int size) {
         return offset >= 0 ? offset / size : -1 - (-offset - 1) / size;
     };
-    return {cellOf(pixel.x() - kMargin, cell_.width()), cellOf(pixel.y() - kMargin, cell_.height())};
+    return {cellOf(pixel.x() - kMargin, cell_.width()),
+            cellOf(pixel.y() - kMargin, cell_.height())};
 }
 
 QRect PagePainter::handle(const QRect& cells) const {
@@ -87,8 +89,8 @@ void PagePainter::paint(QPainter& painter, const PageLayout& layout, const Marks
     if (marks.focus) {
         painter.setPen(QPen(marks.highlight, 0, Qt::DotLine));
         painter.setBrush(Qt::NoBrush);
-        painter.drawRect(Outline(screen.adjusted(-kMargin / 2, -kMargin / 2, kMargin / 2,
-                                                 kMargin / 2)));
+        painter.drawRect(
+            Outline(screen.adjusted(-kMargin / 2, -kMargin / 2, kMargin / 2, kMargin / 2)));
     }
 }
 
@@ -135,8 +137,7 @@ PagePainter::Cells PagePainter::compose(const PageLayout& layout, QSize extent) 
     };
     for (int row = 0; row < std::min<int>(layout.textLines.size(), layout.display.rows); ++row) {
         const QString& line = layout.textLines[row];
-        for (int column = 0; column < std::min<int>(line.size(), layout.display.columns);
-             ++column)
+        for (int column = 0; column < std::min<int>(line.size(), layout.display.columns); ++column)
             at(column, row).character = line[column];
     }
     for (const PlacedField& field : layout.fields) {
@@ -231,8 +232,8 @@ const QImage& PagePainter::glyph(QChar character, QColor colour) {
     painter.setPen(colour);
     painter.translate((cell_.width() - advance * scale) / 2, 0);
     painter.scale(scale, 1);
-    const qreal baseline = (cell_.height() - metrics.ascent() - metrics.descent()) / 2 +
-                           metrics.ascent();
+    const qreal baseline =
+        (cell_.height() - metrics.ascent() - metrics.descent()) / 2 + metrics.ascent();
     painter.drawText(QPointF(0, baseline), text);
     painter.end();
     return *glyphs_.insert(key, image);
@@ -285,18 +286,22 @@ void PagePainter::paintFrames(QPainter& painter, const Cells& cells, QSize exten
     const auto down = [&](int pixelX, int from, int to) {
         return QLine(pixelX, kMargin + from * ch, pixelX, kMargin + to * ch - 1);
     };
-    runs(h, w, byRow, [](const Cell& c) { return c.top; },
-         [&](int y, int from, int to, int in) { return across(kMargin + y * ch + in, from, to); });
-    runs(h, w, byRow, [](const Cell& c) { return c.bottom; },
-         [&](int y, int from, int to, int in) {
-             return across(kMargin + (y + 1) * ch - 1 - in, from, to);
-         });
-    runs(w, h, byColumn, [](const Cell& c) { return c.left; },
-         [&](int x, int from, int to, int in) { return down(kMargin + x * cw + in, from, to); });
-    runs(w, h, byColumn, [](const Cell& c) { return c.right; },
-         [&](int x, int from, int to, int in) {
-             return down(kMargin + (x + 1) * cw - 1 - in, from, to);
-         });
+    runs(
+        h, w, byRow, [](const Cell& c) { return c.top; },
+        [&](int y, int from, int to, int in) { return across(kMargin + y * ch + in, from, to); });
+    runs(
+        h, w, byRow, [](const Cell& c) { return c.bottom; },
+        [&](int y, int from, int to, int in) {
+            return across(kMargin + (y + 1) * ch - 1 - in, from, to);
+        });
+    runs(
+        w, h, byColumn, [](const Cell& c) { return c.left; },
+        [&](int x, int from, int to, int in) { return down(kMargin + x * cw + in, from, to); });
+    runs(
+        w, h, byColumn, [](const Cell& c) { return c.right; },
+        [&](int x, int from, int to, int in) {
+            return down(kMargin + (x + 1) * cw - 1 - in, from, to);
+        });
     painter.setBrush(Qt::NoBrush);
     painter.setPen(QPen(WithAlpha(ColourOf(display.screenData), 150), 0));
     painter.drawLines(lines[kPlainFrame]);

@@ -37,8 +37,7 @@ PageView::PageView(ProjectDocument& document, FieldTableModel& fields,
     labels_->setChecked(true);
     labels_->setStatusTip(tr("Show each field's label on the page"));
     connect(zoomIn_, &QAction::triggered, this, [this] { canvas_->setZoom(canvas_->zoom() + 1); });
-    connect(zoomOut_, &QAction::triggered, this,
-            [this] { canvas_->setZoom(canvas_->zoom() - 1); });
+    connect(zoomOut_, &QAction::triggered, this, [this] { canvas_->setZoom(canvas_->zoom() - 1); });
     connect(actualSize_, &QAction::triggered, this, [this] { canvas_->setZoom(1); });
     connect(labels_, &QAction::toggled, canvas_, &PageCanvas::setLabelsShown);
 
@@ -93,9 +92,10 @@ void PageView::updateHeading() {
         if (display.touch())
             text += tr(", touch grid of %1 x %2").arg(display.touchColumns).arg(display.touchRows);
         if (display.source == host::PanelDisplay::Source::GenericModel)
-            text += tr("<br>The project has no panel setup yet: its pages are shown on the "
-                       "generic model's first display type. Choose the panel with Project &gt; "
-                       "Panel Setup.");
+            text +=
+                tr("<br>The project has no panel setup yet: its pages are shown on the "
+                   "generic model's first display type. Choose the panel with Project &gt; "
+                   "Panel Setup.");
     }
     QStringList problems;
     if (const std::size_t n = layout.overlapping())
