@@ -169,9 +169,10 @@ bool PageCanvas::moveChosen(CellStep step) {
     if (!page || chosen.empty()) return false;
     const CellStep held = HeldMove(layout_, chosen, step);
     if (held == CellStep{}) return false;
-    const bool moved =
-        document_.change(tr("Move %n field(s)", "", static_cast<int>(chosen.size())),
-                         [&] { return MoveFields(document_.block(), *page, chosen, held); });
+    const QString text = chosen.size() == 1 ? tr("Move field %1").arg(chosen.front() + 1)
+                                            : tr("Move %1 fields").arg(chosen.size());
+    const bool moved = document_.change(
+        text, [&] { return MoveFields(document_.block(), *page, chosen, held); });
     choose(chosen);
     return moved;
 }
@@ -180,9 +181,11 @@ bool PageCanvas::resizeChosen(CellStep step) {
     const auto page = fields_.page();
     const auto chosen = this->chosen();
     if (!page || chosen.empty() || step == CellStep{}) return false;
-    const bool resized = document_.change(
-        tr("Resize %n field(s)", "", static_cast<int>(chosen.size())),
-        [&] { return ResizeFields(document_.block(), *page, chosen, step, layout_.display); });
+    const QString text = chosen.size() == 1 ? tr("Resize field %1").arg(chosen.front() + 1)
+                                            : tr("Resize %1 fields").arg(chosen.size());
+    const bool resized = document_.change(text, [&] {
+        return ResizeFields(document_.block(), *page, chosen, step, layout_.display);
+    });
     choose(chosen);
     return resized;
 }

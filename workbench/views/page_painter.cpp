@@ -12,8 +12,8 @@ namespace {
 
 // Fields that overlap or run past the display, and the cells past it.
 const QColor kMarked(220, 30, 30);
-// Labels are drawn only where a cell is this high, in a font half its height.
-constexpr int kLabelCellHeight = 12;
+// Labels are drawn only where a cell is this high, in a font a third of its height.
+constexpr int kLabelCellHeight = 24;
 // Glyphs kept at most; a page of more different characters starts the cache afresh.
 constexpr qsizetype kGlyphLimit = 1024;
 
@@ -333,20 +333,21 @@ void PagePainter::paintSelection(QPainter& painter, const PageLayout& layout,
 void PagePainter::paintLabels(QPainter& painter, const PageLayout& layout) const {
     if (cell_.height() < kLabelCellHeight) return;
     QFont font = painter.font();
-    font.setPixelSize(std::max(8, cell_.height() / 2));
+    font.setPixelSize(cell_.height() / 3);
     painter.setFont(font);
     const QFontMetrics metrics(font);
-    const QColor background = WithAlpha(ColourOf(layout.display.pageBackground), 220);
-    painter.setPen(ColourOf(layout.display.screenData));
+    // A small tag in the box's top right corner, in the page's colour on the fields' colour.
+    const QColor chip = WithAlpha(ColourOf(layout.display.screenData), 190);
+    painter.setPen(ColourOf(layout.display.pageBackground));
     for (const PlacedField& field : layout.fields) {
         if (field.label.isEmpty()) continue;
-        // On the box's top edge, towards the row above.
-        const QRect box = pixels(field.cells);
-        QRect tag(box.left() + 2, box.top() - metrics.height() / 2,
-                  metrics.horizontalAdvance(field.label) + 4, metrics.height());
-        if (tag.top() < 0) tag.moveTop(box.top());
-        painter.fillRect(tag, background);
-        painter.drawText(tag, Qt::AlignCenter, field.label);
+        const QRect box = pixels(field.cells).adjusted(1, 1, -1, -1);
+        const QString text = metrics.elidedText(field.label, Qt::ElideRight, box.width() - 4);
+        if (text.isEmpty()) continue;
+        const int width = metrics.horizontalAdvance(text) + 4;
+        const QRect tag(box.right() + 1 - width, box.top(), width, metrics.height());
+        painter.fillRect(tag, chip);
+        painter.drawText(tag, Qt::AlignCenter, text);
     }
 }
 

@@ -266,8 +266,8 @@ void MainWindow::buildViews() {
             new PageView(*document_, *fieldModel_, *fieldTable_->selectionModel(), splitter);
         splitter->addWidget(displayView_);
         splitter->addWidget(fieldTable_);
-        splitter->setStretchFactor(0, 3);
-        splitter->setStretchFactor(1, 2);
+        splitter->setStretchFactor(0, 1);
+        splitter->setStretchFactor(1, 1);
         layout->addWidget(splitter, 1);
         // Enter on a field opens its dialog, as in the tree.
         connect(fieldTable_, &QAbstractItemView::activated, this, [this](const QModelIndex& index) {
