@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QLabel>
 #include <QScrollArea>
-#include <QScrollBar>
 #include <QVBoxLayout>
 
 #include "workbench/views/page_canvas.h"
