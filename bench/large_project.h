@@ -69,14 +69,16 @@ inline void SaveLoadedProject(benchmark::State& state) {
 
 class RatioReporter : public benchmark::ConsoleReporter {
   public:
+    // With repetitions, a benchmark's time is the median of them.
     void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration) {
-                seconds[run.benchmark_name()] =
-                    run.GetAdjustedRealTime() / multiplier(run.time_unit);
-                cpuSeconds[run.benchmark_name()] =
-                    run.GetAdjustedCPUTime() / multiplier(run.time_unit);
-            }
+        for (const Run& run : runs) {
+            const bool median =
+                run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+            if (run.run_type != Run::RT_Iteration && !median) continue;
+            const std::string name = median ? run.run_name.str() : run.benchmark_name();
+            seconds[name] = run.GetAdjustedRealTime() / multiplier(run.time_unit);
+            cpuSeconds[name] = run.GetAdjustedCPUTime() / multiplier(run.time_unit);
+        }
         ConsoleReporter::ReportRuns(runs);
     }
     std::map<std::string, double> seconds;

@@ -15,7 +15,11 @@ add_library(kestra_workbench_core STATIC
     ${CMAKE_CURRENT_LIST_DIR}/document/project_pages.cpp
     ${CMAKE_CURRENT_LIST_DIR}/views/driver_texts.cpp
     ${CMAKE_CURRENT_LIST_DIR}/views/field_table_model.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/views/page_canvas.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/views/page_layout.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/views/page_painter.cpp
     ${CMAKE_CURRENT_LIST_DIR}/views/page_table_model.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/views/page_view.cpp
     ${CMAKE_CURRENT_LIST_DIR}/views/project_tree.cpp
     ${CMAKE_CURRENT_LIST_DIR}/window/edit_commands.cpp
     ${CMAKE_CURRENT_LIST_DIR}/window/file_commands.cpp

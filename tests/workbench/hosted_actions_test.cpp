@@ -2,6 +2,8 @@
 // one undo step, whose undo gives the project's image back byte for byte; Cancel is none; the
 // field dialog acts on the field chosen in the page's table.
 #include <QLabel>
+#include <QMouseEvent>
+#include <QTest>
 #include <QTimer>
 #include <memory>
 
@@ -9,6 +11,8 @@
 #include "support/qt_dialogs.h"
 #include "utilities/passwords.h"
 #include "windows/qt/qt_host.h"
+#include "workbench/views/page_canvas.h"
+#include "workbench/views/page_view.h"
 #include "workbench/window/main_window.h"
 #include "workbench_test.h"
 
@@ -91,6 +95,35 @@ TEST_F(HostedActions, FieldPropertiesOpenOnTheFieldChosenInTheTable) {
     });
     window->hosted().field->trigger();
     EXPECT_TRUE(summary.startsWith("Page 2 \"Messages\", field 3 of 7")) << summary.toStdString();
+    EXPECT_EQ(window->document().undoStack().count(), 0);
+}
+
+TEST_F(HostedActions, EnterAndADoubleClickInThePageViewOpenTheFieldChosenThere) {
+    window->tree().select({Node::Page, 1, 1});
+    PageCanvas& canvas = window->displayView().canvas();
+    QStringList summaries;
+    const auto readSummary = [&] {
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            summaries.append(dialog->findChild<QLabel*>()->text());
+            dialog->reject();
+        });
+    };
+    canvas.choose({2});
+    readSummary();
+    QTest::keyClick(&canvas, Qt::Key_Return);
+    readSummary();
+    const QPoint onField = canvas.painter().pixels(canvas.layout().fields[1].cells).center();
+    QMouseEvent twice(QEvent::MouseButtonDblClick, QPointF(onField),
+                      QPointF(canvas.mapToGlobal(onField)), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(&canvas, &twice);
+    ASSERT_EQ(summaries.size(), 2);
+    EXPECT_TRUE(summaries[0].startsWith("Page 2 \"Messages\", field 3 of 7"))
+        << summaries[0].toStdString();
+    EXPECT_TRUE(summaries[1].startsWith("Page 2 \"Messages\", field 2 of 7"))
+        << summaries[1].toStdString();
     EXPECT_EQ(window->document().undoStack().count(), 0);
 }
 

@@ -5,6 +5,8 @@ kestra_add_test(workbench_tests
         ${CMAKE_CURRENT_LIST_DIR}/autosave_test.cpp
         ${CMAKE_CURRENT_LIST_DIR}/document_test.cpp
         ${CMAKE_CURRENT_LIST_DIR}/fields_test.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/page_layout_test.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/page_view_test.cpp
         ${CMAKE_CURRENT_LIST_DIR}/read_only_test.cpp
         ${CMAKE_CURRENT_LIST_DIR}/window_test.cpp
     LIBS kestra_workbench_core Qt6::Test)

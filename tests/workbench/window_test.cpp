@@ -14,7 +14,9 @@
 
 #include "workbench/views/field_table_model.h"
 #include "workbench/window/main_window.h"
+#include "workbench/views/page_canvas.h"
 #include "workbench/views/page_table_model.h"
+#include "workbench/views/page_view.h"
 #include "workbench/document/project_pages.h"
 #include "workbench_test.h"
 
@@ -278,6 +280,8 @@ TEST_F(Window, TheKeyboardReachesTheTreeThePageAndItsFields) {
     QTest::keyClick(&window->tree(), Qt::Key_Return);  // into the page's fields
     EXPECT_EQ(QApplication::focusWidget(), &window->fieldTable());
     QTest::keyClick(&window->fieldTable(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), &window->displayView().canvas()) << "then the page";
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     EXPECT_TRUE(qobject_cast<QComboBox*>(QApplication::focusWidget())) << "then the language";
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget(), &window->tree()) << "and round to the tree";

@@ -16,6 +16,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
+#include <QSplitter>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QStyle>
@@ -30,6 +31,8 @@
 #include "extension_classes/plc_driver.h"
 #include "workbench/document/autosave.h"
 #include "workbench/views/field_table_model.h"
+#include "workbench/views/page_canvas.h"
+#include "workbench/views/page_view.h"
 #include "workbench/window/help_window.h"
 #include "workbench/window/hosted_actions.h"
 #include "workbench/views/page_table_model.h"
@@ -130,6 +133,14 @@ MainWindow::MainWindow(QWidget* parent)
     autosaveTimer_->start();
 
     ConnectHostedActions(*this);
+    // The page view: Enter or a double click on a field opens its properties; a double click
+    // on an empty cell, or "Add Field Here", adds a field.
+    connect(displayView_, &PageView::propertiesRequested, this, [this] {
+        if (hosted_.field->isEnabled()) hosted_.field->trigger();
+    });
+    connect(displayView_, &PageView::addFieldRequested, this, [this](int, int) { addField(); });
+    displayView_->addContextActions({hosted_.field, actions_.cut, actions_.copy, actions_.paste,
+                                     actions_.remove});
     showPlace(tree_->current());
     updateTitle();
     updateActions();
@@ -247,7 +258,17 @@ void MainWindow::buildViews() {
                                                           QString::fromLatin1(width.widest)) +
                                                           16);
         fieldTable_->setAccessibleName(tr("Fields"));
-        layout->addWidget(fieldTable_, 1);
+        // The page as its display shows it, above the table (whose columns want the width);
+        // both select the same fields.
+        auto* splitter = new QSplitter(Qt::Vertical, pageView_);
+        splitter->setChildrenCollapsible(false);
+        displayView_ =
+            new PageView(*document_, *fieldModel_, *fieldTable_->selectionModel(), splitter);
+        splitter->addWidget(displayView_);
+        splitter->addWidget(fieldTable_);
+        splitter->setStretchFactor(0, 1);
+        splitter->setStretchFactor(1, 1);
+        layout->addWidget(splitter, 1);
         // Enter on a field opens its dialog, as in the tree.
         connect(fieldTable_, &QAbstractItemView::activated, this, [this](const QModelIndex& index) {
             if (const auto page = currentPage())
@@ -279,6 +300,7 @@ void MainWindow::buildViews() {
     setTabOrder(tree_, pageName_);
     setTabOrder(pageName_, pageText_);
     setTabOrder(pageText_, fieldTable_);
+    setTabOrder(fieldTable_, &displayView_->canvas());
 
     partView_ = new QLabel(views_);
     partView_->setAlignment(Qt::AlignTop | Qt::AlignLeft);
@@ -449,6 +471,8 @@ void MainWindow::buildMenus() {
     build->addActions({hosted_.sendToCard, hosted_.cardContents});
 
     QMenu* view = menuBar()->addMenu(tr("&View"));
+    view->addActions(displayView_->viewActions());
+    view->addSeparator();
     for (QDockWidget* dock : findChildren<QDockWidget*>())
         view->addAction(dock->toggleViewAction());
 
@@ -685,6 +709,7 @@ void MainWindow::fillLanguages() {
     const int index = std::clamp(previous, 0, std::max(language_->count() - 1, 0));
     language_->setCurrentIndex(index);
     language_->setEnabled(language_->count() > 1);
+    displayView_->setLanguage(static_cast<std::size_t>(index));
     if (static_cast<std::size_t>(index) != pageModel_->language())
         pageModel_->setLanguage(static_cast<std::size_t>(index));
 }
@@ -692,6 +717,7 @@ void MainWindow::fillLanguages() {
 void MainWindow::setLanguage(std::size_t language) {
     language_->setCurrentIndex(static_cast<int>(language));
     pageModel_->setLanguage(language);
+    displayView_->setLanguage(language);
     updatePageHeader();
 }
 

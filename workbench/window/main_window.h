@@ -1,6 +1,6 @@
 // The workbench's main window: the project tree in a dock, and beside it what the tree's
-// cursor is on (the project, the pages as a table, a page with its fields as a table, or a
-// part that a dialog edits); menus, tool bar and status bar; files from the menus, the
+// cursor is on (the project, the pages as a table, a page as its display shows it with its
+// fields as a table, or a part that a dialog edits); menus, tool bar and status bar; files from the menus, the
 // command line and drops; unsaved work guarded by questions and an autosaved copy.
 #pragma once
 
@@ -23,6 +23,7 @@ namespace kestra::workbench {
 class Autosave;
 class FieldTableModel;
 class PageTableModel;
+class PageView;
 class ProjectDocument;
 
 class MainWindow : public QMainWindow {
@@ -37,6 +38,8 @@ class MainWindow : public QMainWindow {
     QTableView& pageTable() { return *pageTable_; }
     FieldTableModel& fieldModel() { return *fieldModel_; }
     PageTableModel& pageModel() { return *pageModel_; }
+    // The page as its display shows it, above the page's field table.
+    PageView& displayView() { return *displayView_; }
 
     // ---- Files. Each asks first when unsaved work would be lost, and tells the user in a
     // message box what went wrong; the open project stays as it was then. A file ending in
@@ -149,6 +152,7 @@ class MainWindow : public QMainWindow {
     QTableView* fieldTable_ = nullptr;
     PageTableModel* pageModel_ = nullptr;
     FieldTableModel* fieldModel_ = nullptr;
+    PageView* displayView_ = nullptr;
     QLineEdit* pageName_ = nullptr;
     QLineEdit* pageText_ = nullptr;
     QLabel* pageTextLabel_ = nullptr;
