@@ -27,6 +27,11 @@ HWND OwnerFor(QWidget* parent) {
     return parent ? WindowCoreHost().windowFor(parent->window()) : nullptr;
 }
 
+QWidget* CoreDialogParent(HWND dialog) {
+    QWidget* widget = dialog ? WindowCoreHost().widgetOf(dialog) : nullptr;
+    return widget ? widget->window() : nullptr;
+}
+
 std::vector<QPushButton*> LayOutListDialog(QDialog& dialog, QLabel* label, QWidget* list,
                                            std::initializer_list<const char*> texts) {
     auto* layout = new QVBoxLayout(&dialog);

@@ -26,6 +26,10 @@ platform::qt::QtHost& WindowCoreHost();
 // given it as their owner show above the workbench's window and block it while they run.
 HWND OwnerFor(QWidget* parent);
 
+// The window over which a dialog of the workbench's own opens when a callback of the window
+// core's dialog `dialog` runs it.
+QWidget* CoreDialogParent(HWND dialog);
+
 // The layout of the workbench's list dialogs: the label above its list, a column of buttons
 // (made from `texts`, in order, and returned so) beside the list, OK and Cancel below, which
 // accept and reject the dialog.
