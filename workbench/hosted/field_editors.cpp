@@ -1,6 +1,7 @@
 #include "workbench/hosted/field_editors.h"
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <cstring>
 
 #include "platform/memory.h"
@@ -17,6 +18,9 @@ namespace kestra::workbench {
 namespace {
 
 constexpr std::uint8_t kMessageKind = s5::kMessage;
+// The driver limits a field's values to this many before it calls the message or graphics
+// editor.
+constexpr std::int32_t kListValues = 1024;
 constexpr std::uint8_t kTouchGraphicsKind = s5::kTouchGraphics;
 
 QString Tr(const char* text) {
@@ -108,6 +112,9 @@ DWORD FieldEditors::EditIndex(HWND dialog) {
 }
 
 DWORD FieldEditors::editLists(HWND dialog) {
+    // A box of the driver's dialog that still holds the focus reads what was typed in it, as
+    // it would when the editor takes the focus: the minimum and maximum must be the field's.
+    SetFocus(nullptr);
     takeFreshCopies();
     const auto ranges = runEditor(dialog);
     if (!ranges) return 0;
@@ -142,6 +149,8 @@ std::optional<std::vector<ValueRange>> FieldEditors::runEditor(HWND dialog) {
     RangeEditorSetup setup;
     setup.title = title(messages ? "Edit Messages" : "Edit Graphics");
     setup.bounds = ValueBoundsOf(field.display);
+    if (!setup.bounds.empty())
+        setup.bounds.high = std::min(setup.bounds.high, setup.bounds.low + (kListValues - 1));
     setup.texts = messages || touch;
     setup.textWidth = messages ? field.width : 0;
     setup.pictures = !messages;
@@ -223,6 +232,7 @@ void FieldEditors::release(HeldList& list, bool free) {
 }
 
 DWORD FieldEditors::editIndex(HWND dialog) {
+    SetFocus(nullptr);  // what was typed in the driver's dialog is read first
     FieldRecord& field = *context_.field;
     const auto pages = PagesOf(project_);
     const auto fields =

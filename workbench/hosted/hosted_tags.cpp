@@ -28,6 +28,7 @@ namespace {
 
 constexpr UINT kFieldKindNames = 100;  // the driver's strings: 100 + field kind
 constexpr std::uint8_t kLastKindWithFormats = s5::kVertBargraph;
+constexpr int kMinimumWidth = 380;  // room for a name
 
 // Every field of the project, children included.
 void ForEachField(ProjectBlock& project, const std::function<void(FieldRecord&)>& visit) {
@@ -91,8 +92,10 @@ class TagDialog : public QDialog {
 
     TagDialog(QWidget* parent, ProjectBlock& project, Driver& driver, const QString& title,
               Shows shows, std::uint16_t key, const TagValues& values)
-        : QDialog(parent), project_(project), driver_(driver), key_(key) {
+        : QDialog(parent), project_(project), driver_(driver), key_(key),
+          setup_(project.record.nodeA) {
         setWindowTitle(title);
+        setMinimumWidth(kMinimumWidth);
         auto* layout = new QVBoxLayout(this);
         auto* form = new QFormLayout;
         layout->addLayout(form);
@@ -127,7 +130,10 @@ class TagDialog : public QDialog {
 
     void accept() override {
         const TagValues v = values();
-        if (auto problem = TagNameProblem(project_, v.name, v.parent, key_)) {
+        auto problem = TagNameProblem(project_, v.name, v.parent, key_);
+        if (!problem && readsAsAddress(v.name))
+            problem = "\"" + v.name + "\" reads as a PLC address: a tag of that name would hide it.";
+        if (problem) {
             Tell(this, windowTitle().toStdString(), *problem, MB_OK | MB_ICONWARNING);
             name_->setFocus();
             return;
@@ -155,7 +161,7 @@ class TagDialog : public QDialog {
             reference.dataFormat == s5::kAscii ? s5::kAsciiField : s5::kNumeric;
         kind_->setCurrentIndex(std::max(kind_->findData(kind), 0));
         field_->display.fieldType = static_cast<std::uint8_t>(kind_->currentData().toUInt());
-        form->addRow(tr("Data formats for a field of &kind:"), kind_);
+        form->addRow(tr("Formats for fields of &kind:"), kind_);
 
         const PanelGeometry panel = PanelGeometryOf(project_);
         lineWidths_.assign(panel.rows, panel.columns);
@@ -168,39 +174,34 @@ class TagDialog : public QDialog {
         context_.setup = &setup_;
         page_ = new ReferencePage(*this, driver_, context_);
         layout->addWidget(page_);
-        address_ = new QLabel(this);
-        address_->setObjectName("address");
-        layout->addWidget(address_);
         if (!page_->embed())
             host::Fail(host::kExitDriverFailed,
                        "the PLC driver " + driver_.library() +
                            " offers no PLC reference page (AttachPLCFieldDialog)");
-        page_->onAddressChanged([this] { showAddress(); });
         connect(kind_, &QComboBox::currentIndexChanged, this, [this] {
             field_->display.fieldType = static_cast<std::uint8_t>(kind_->currentData().toUInt());
             page_->refresh();
-            showAddress();
         });
         setTabOrder(kind_, page_);
-        showAddress();
     }
 
-    void showAddress() {
-        const std::string address = AddressText(driver_, project_, setup_, field_->plc);
-        address_->setText(address.empty() ? tr("Address: none")
-                                          : tr("Address: %1").arg(QString::fromStdString(address)));
+    // A name that the driver reads as an address: fields given it would find the tag, and the
+    // address could no longer be typed.
+    bool readsAsAddress(const std::string& name) const {
+        const auto read = DriverExport<decltype(&ExpSetLogicalTag)>(driver_, "ExpSetLogicalTag");
+        uPLCADR scratch{};
+        return read(name.c_str(), &setup_, &scratch) != 0;
     }
 
     ProjectBlock& project_;
     Driver& driver_;
     std::uint16_t key_;
+    uPLCSETUP setup_;  // of the tag's PLC
     QLineEdit* name_ = nullptr;
     QComboBox* parent_ = nullptr;
     QComboBox* kind_ = nullptr;
-    QLabel* address_ = nullptr;
     // The page's field and its context; they outlive the page, a child of this dialog.
     std::unique_ptr<FieldRecord> field_;
-    uPLCSETUP setup_{};
     std::vector<std::uint32_t> lineWidths_;
     _tagDEFIELD context_{};
     ReferencePage* page_ = nullptr;
@@ -318,11 +319,13 @@ bool DeleteTagAt(QWidget* parent, const LoadedProject& project, Driver& driver,
         std::string question = std::string("Delete the ") +
                                (tag.isStructure() ? "structure" : "tag") + " \"" +
                                TagName(block, tag) + "\"";
-        if (keys.size() > 1) question += " with its " + std::to_string(keys.size() - 1) + " members";
+        if (keys.size() == 2) question += " with its member";
+        if (keys.size() > 2) question += " with its " + std::to_string(keys.size() - 1) + " members";
         question += "?";
-        if (bound > 0)
-            question += "\n\n" + std::to_string(bound) + (bound == 1 ? " field uses" : " fields use") +
-                        " it: they keep their addresses, bound to no tag.";
+        if (bound == 1) question += "\n\nA field uses it: it keeps its address, bound to no tag.";
+        if (bound > 1)
+            question += "\n\n" + std::to_string(bound) +
+                        " fields use it: they keep their addresses, bound to no tag.";
         if (Tell(parent, "Delete Tag", question, MB_YESNO | MB_ICONQUESTION) != IDYES) return false;
         return ChangedBy(project, [&] {
             Require(DeleteTag(block, tag.key), "the tag cannot be deleted");

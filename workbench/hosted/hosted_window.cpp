@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <QWindow>
 #include <QWidget>
 
 #include "kestra/host.h"
@@ -30,6 +31,18 @@ HWND OwnerFor(QWidget* parent) {
 QWidget* CoreDialogParent(HWND dialog) {
     QWidget* widget = dialog ? WindowCoreHost().widgetOf(dialog) : nullptr;
     return widget ? widget->window() : nullptr;
+}
+
+void CentreOverParent(QDialog& dialog) {
+    constexpr int kShrunk = 16;  // a window this small is out of the way
+    QWidget* parent = dialog.parentWidget();
+    if (!parent) return;
+    QRect over = parent->window()->frameGeometry();
+    const QWindow* handle = parent->window()->windowHandle();
+    if ((over.width() < kShrunk || over.height() < kShrunk) && handle && handle->transientParent())
+        over = handle->transientParent()->frameGeometry();
+    dialog.adjustSize();
+    dialog.move(over.center() - dialog.rect().center());
 }
 
 std::vector<QPushButton*> LayOutListDialog(QDialog& dialog, QLabel* label, QWidget* list,

@@ -29,6 +29,9 @@ HWND OwnerFor(QWidget* parent);
 // The window over which a dialog of the workbench's own opens when a callback of the window
 // core's dialog `dialog` runs it.
 QWidget* CoreDialogParent(HWND dialog);
+// Centres `dialog` over its parent's window or, while that window is shrunk out of the way (a
+// driver shrinks its dialog while its callback runs), over the window the parent stands above.
+void CentreOverParent(QDialog& dialog);
 
 // The layout of the workbench's list dialogs: the label above its list, a column of buttons
 // (made from `texts`, in order, and returned so) beside the list, OK and Cancel below, which

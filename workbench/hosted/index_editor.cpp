@@ -8,6 +8,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "workbench/hosted/hosted_window.h"
+
 namespace kestra::workbench {
 
 IndexRole IndexRoleOf(const FieldRecord& field) {
@@ -69,6 +71,7 @@ std::optional<IndexRole> EditIndexRole(QWidget* parent, const QString& title, In
     QObject::connect(box, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     QObject::connect(box, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     buttons->checkedButton()->setFocus();
+    CentreOverParent(dialog);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     return static_cast<IndexRole>(buttons->checkedId());
 }

@@ -144,6 +144,7 @@ std::string PanelCharacterText(std::uint8_t byte) {
 
 std::optional<std::uint8_t> PickPanelCharacter(QWidget* parent) {
     PickerDialog dialog(parent);
+    CentreOverParent(dialog);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     return dialog.picked();
 }

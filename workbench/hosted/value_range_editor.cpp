@@ -306,6 +306,7 @@ std::optional<std::vector<ValueRange>> EditValueRanges(QWidget* parent,
     std::stable_sort(ranges.begin(), ranges.end(),
                      [](const ValueRange& a, const ValueRange& b) { return a.first < b.first; });
     RangeEditorDialog dialog(parent, setup, ranges);
+    CentreOverParent(dialog);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     return dialog.accepted();
 }

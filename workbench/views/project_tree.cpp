@@ -153,6 +153,7 @@ void ProjectTree::rebuild() {
             }
         QTreeWidgetItem* target = itemAt(before);
         if (!target && before.node == Node::Page) target = itemAt(Place{Node::Pages});
+        if (!target && before.node == Node::Tag) target = itemAt(Place{Node::Tags});
         if (!target) target = topLevelItem(0);
         setCurrentItem(target);
     }
