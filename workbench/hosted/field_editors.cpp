@@ -100,6 +100,7 @@ void FieldEditors::commit(const FieldRecord& field) {
 DWORD FieldEditors::EditLists(void* lists, HWND dialog, void*) {
     FieldEditors* self = active_;
     if (!self || lists != &self->context_.listCounts) return 0;
+    const CoreDialogAside aside(dialog);
     return TellingFailures(CoreDialogParent(dialog), "Field Properties",
                            [&] { return self->editLists(dialog) != 0; })
                ? kListsEdited
@@ -108,7 +109,9 @@ DWORD FieldEditors::EditLists(void* lists, HWND dialog, void*) {
 
 DWORD FieldEditors::EditIndex(HWND dialog) {
     FieldEditors* self = active_;
-    return self ? self->editIndex(dialog) : 0;
+    if (!self) return 0;
+    const CoreDialogAside aside(dialog);
+    return self->editIndex(dialog);
 }
 
 DWORD FieldEditors::editLists(HWND dialog) {

@@ -173,6 +173,7 @@ class TagDialog : public QDialog {
         context_.characterWidth = 1;
         context_.setup = &setup_;
         page_ = new ReferencePage(*this, driver_, context_);
+        page_->setObjectName("reference");
         layout->addWidget(page_);
         if (!page_->embed())
             host::Fail(host::kExitDriverFailed,

@@ -33,6 +33,16 @@ QWidget* CoreDialogParent(HWND dialog) {
     return widget ? widget->window() : nullptr;
 }
 
+CoreDialogAside::CoreDialogAside(HWND dialog) : widget_(CoreDialogParent(dialog)) {
+    if (widget_) widget_->setUpdatesEnabled(false);
+}
+
+CoreDialogAside::~CoreDialogAside() {
+    // The update this asks for is painted once the event loop runs again, after the library
+    // has given its dialog back its size.
+    if (widget_) widget_->setUpdatesEnabled(true);
+}
+
 void CentreOverParent(QDialog& dialog) {
     constexpr int kShrunk = 16;  // a window this small is out of the way
     QWidget* parent = dialog.parentWidget();

@@ -180,6 +180,9 @@ class RangeEditorDialog : public QDialog {
     }
 
     void accept() override {
+        // A cell still being edited (OK pressed by its key) gives its text first.
+        if (QWidget* editing = table_->indexWidget(table_->currentIndex()))
+            QMetaObject::invokeMethod(table_, "commitData", Q_ARG(QWidget*, editing));
         std::vector<ValueRange> checked = ranges();
         std::size_t row = 0;
         if (auto fault = CheckRanges(checked, setup_.bounds, setup_.pictures, &row)) {

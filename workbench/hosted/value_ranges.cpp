@@ -56,6 +56,9 @@ std::optional<std::string> CheckRanges(std::vector<ValueRange>& ranges, ValueBou
         if (row) *row = at;
         return std::optional<std::string>(std::move(text));
     };
+    if (bounds.empty() && !ranges.empty())
+        return fault(0, "The field has no value that a range can name: set its minimum and "
+                        "maximum first.");
     for (std::size_t i = 0; i < ranges.size(); ++i) {
         const ValueRange& r = ranges[i];
         if (r.first > r.last)
