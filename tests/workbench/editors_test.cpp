@@ -242,9 +242,8 @@ TEST_F(Tags, MadeMovedUsedByAFieldEditedAndDeletedAsOneUndoStepEach) {
     EXPECT_EQ(address.dataFormat, s5::kWord);
     EXPECT_EQ(address.dataType.get(), s5::kDataBlock);
 
-    tagDialog(h.newStructure, [](QDialog* dialog) {
-        dialog->findChild<QLineEdit*>("name")->setText("Tank 1");
-    });
+    tagDialog(h.newStructure,
+              [](QDialog* dialog) { dialog->findChild<QLineEdit*>("name")->setText("Tank 1"); });
     const TagElement tank = tagAt(4);
     EXPECT_TRUE(tank.isStructure());
 
@@ -326,8 +325,9 @@ class Graphics : public Editors {
             bitmaps[i].head.dataFlag = 1;
             bitmaps[i].dib = CreateDIB(8 * (i + 1), 8, 1);
         }
-        p.ext.bitmaps = host::GlobalCopyOf(std::span(
-            reinterpret_cast<const std::uint8_t*>(bitmaps.data()), bitmaps.size() * sizeof(BitmapEntry)));
+        p.ext.bitmaps =
+            host::GlobalCopyOf(std::span(reinterpret_cast<const std::uint8_t*>(bitmaps.data()),
+                                         bitmaps.size() * sizeof(BitmapEntry)));
         p.ext.bitmapCount = 3;
         FieldAt(p, kTouchField).display.fieldType = s5::kTouchGraphics;
         const Bytes image = host::Store::Get().save("sample", sample);

@@ -3,11 +3,11 @@
 // and compared; Cancel of each leaves every byte as it was.
 #include "workbench/hosted/hosted_dialogs.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QLabel>
 #include <QTableWidget>
 #include <QTest>
 #include <cstring>
@@ -59,13 +59,12 @@ class HostedDialogs : public HostedTest {
     // the properties ended with `end`; whether the project changed.
     bool inFieldDialog(FieldPlace place, const std::function<void(HWND)>& inDriver,
                        QDialogButtonBox::StandardButton end = QDialogButtonBox::Ok) {
-        return driveQt<bool>(
-            [&] { return EditFieldProperties(&window, project, *driver, place); },
-            [&](QDialog* properties) {
-                WhenCoreDialogOpens(inDriver);
-                button(properties, "&Display and Limits...")->click();
-                press(properties, end);
-            });
+        return driveQt<bool>([&] { return EditFieldProperties(&window, project, *driver, place); },
+                             [&](QDialog* properties) {
+                                 WhenCoreDialogOpens(inDriver);
+                                 button(properties, "&Display and Limits...")->click();
+                                 press(properties, end);
+                             });
     }
     // References the string table holds on a text; -1 when it has no such text.
     int referencesOf(const std::string& text) {
@@ -507,22 +506,20 @@ class CancelEveryDialog : public HostedDialogs, public ::testing::WithParamInter
             QDialogButtonBox::Cancel);
     }
     bool specialCharacter() {
-        return driveCore<bool>([&] { return EditAlarms(&window, project, *driver); },
-                               [&](HWND dialog) {
-                                   WhenQtDialogOpens([](QDialog* picker) {
-                                       Press(picker, QDialogButtonBox::Ok);
-                                   });
-                                   user->click(dialog, dlg::kAlarmSpecialChars);
-                                   user->click(dialog, IDCANCEL);
-                               });
+        return driveCore<bool>(
+            [&] { return EditAlarms(&window, project, *driver); },
+            [&](HWND dialog) {
+                WhenQtDialogOpens([](QDialog* picker) { Press(picker, QDialogButtonBox::Ok); });
+                user->click(dialog, dlg::kAlarmSpecialChars);
+                user->click(dialog, IDCANCEL);
+            });
     }
     bool newTag() {
-        return driveQt<bool>(
-            [&] { return NewTag(&window, project, *driver, std::nullopt, false); },
-            [&](QDialog* dialog) {
-                dialog->findChild<QLineEdit*>("name")->setText("Flow");
-                press(dialog, QDialogButtonBox::Cancel);
-            });
+        return driveQt<bool>([&] { return NewTag(&window, project, *driver, std::nullopt, false); },
+                             [&](QDialog* dialog) {
+                                 dialog->findChild<QLineEdit*>("name")->setText("Flow");
+                                 press(dialog, QDialogButtonBox::Cancel);
+                             });
     }
     bool tagProperties() {
         return driveQt<bool>([&] { return EditTagAt(&window, project, *driver, 0); },
@@ -552,28 +549,25 @@ TEST_P(CancelEveryDialog, LeavesEveryByteOfTheProjectAsItWas) {
     EXPECT_EQ(DifferingBytes(before, image()), std::vector<std::size_t>{});
 }
 
-INSTANTIATE_TEST_SUITE_P(Hosted, CancelEveryDialog,
-                         ::testing::Values(CancelCase{"FieldProperties",
-                                                      &CancelEveryDialog::fieldProperties},
-                                           CancelCase{"FieldTag", &CancelEveryDialog::fieldTag},
-                                           CancelCase{"Alarms", &CancelEveryDialog::alarms},
-                                           CancelCase{"PlcSetup", &CancelEveryDialog::plcSetup},
-                                           CancelCase{"Passwords", &CancelEveryDialog::passwords},
-                                           CancelCase{"Recipe", &CancelEveryDialog::recipe},
-                                           CancelCase{"Languages", &CancelEveryDialog::languages},
-                                           CancelCase{"Network", &CancelEveryDialog::network},
-                                           CancelCase{"Messages", &CancelEveryDialog::messages},
-                                           CancelCase{"MessagesOfACancelledFieldDialog",
-                                                      &CancelEveryDialog::messagesOfACancelledFieldDialog},
-                                           CancelCase{"Index", &CancelEveryDialog::index},
-                                           CancelCase{"SpecialCharacter",
-                                                      &CancelEveryDialog::specialCharacter},
-                                           CancelCase{"NewTag", &CancelEveryDialog::newTag},
-                                           CancelCase{"TagProperties",
-                                                      &CancelEveryDialog::tagProperties},
-                                           CancelCase{"TagDeletedWithNo",
-                                                      &CancelEveryDialog::tagDeletedWithNo}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Hosted, CancelEveryDialog,
+    ::testing::Values(CancelCase{"FieldProperties", &CancelEveryDialog::fieldProperties},
+                      CancelCase{"FieldTag", &CancelEveryDialog::fieldTag},
+                      CancelCase{"Alarms", &CancelEveryDialog::alarms},
+                      CancelCase{"PlcSetup", &CancelEveryDialog::plcSetup},
+                      CancelCase{"Passwords", &CancelEveryDialog::passwords},
+                      CancelCase{"Recipe", &CancelEveryDialog::recipe},
+                      CancelCase{"Languages", &CancelEveryDialog::languages},
+                      CancelCase{"Network", &CancelEveryDialog::network},
+                      CancelCase{"Messages", &CancelEveryDialog::messages},
+                      CancelCase{"MessagesOfACancelledFieldDialog",
+                                 &CancelEveryDialog::messagesOfACancelledFieldDialog},
+                      CancelCase{"Index", &CancelEveryDialog::index},
+                      CancelCase{"SpecialCharacter", &CancelEveryDialog::specialCharacter},
+                      CancelCase{"NewTag", &CancelEveryDialog::newTag},
+                      CancelCase{"TagProperties", &CancelEveryDialog::tagProperties},
+                      CancelCase{"TagDeletedWithNo", &CancelEveryDialog::tagDeletedWithNo}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace kestra::workbench::testing

@@ -51,8 +51,10 @@ struct NameCase {
 class TagNames : public TagEdits, public ::testing::WithParamInterface<NameCase> {
   protected:
     std::uint16_t keyOf(int which) const {
-        return which == -1 ? plant : which == -2 ? tanks : which == -3 ? level
-                                                                        : static_cast<std::uint16_t>(which);
+        return which == -1   ? plant
+               : which == -2 ? tanks
+               : which == -3 ? level
+                             : static_cast<std::uint16_t>(which);
     }
 };
 
@@ -69,19 +71,18 @@ TEST_P(TagNames, AreRefusedWhereNoTagCouldBeFoundByThem) {
 
 INSTANTIATE_TEST_SUITE_P(
     TagEdits, TagNames,
-    ::testing::Values(
-        NameCase{"Empty", "", 0, 0, "A tag needs a name."},
-        NameCase{"WithATab", "Tank\t1", 0, 0, "A tag's name cannot hold a tab."},
-        NameCase{"TooLong", std::string(100, 'x'), 0, 0,
-                 "A tag's name has at most 99 characters."},
-        NameCase{"LongestThatFits", std::string(99, 'x'), 0, 0, nullptr},
-        NameCase{"TakenAtTheTopLevel", "Tank level", 0, 0,
-                 "There is a tag \"Tank level\" at the top level already."},
-        NameCase{"TakenInAStructure", "Level", -2, 0,
-                 "There is a tag \"Level\" in \"Tanks\" already."},
-        NameCase{"ItsOwnNameKept", "Level", -2, -3, nullptr},
-        NameCase{"TheSameNameInAnotherStructure", "Level", -1, 0, nullptr},
-        NameCase{"CaseMatters", "level", -2, 0, nullptr}),
+    ::testing::Values(NameCase{"Empty", "", 0, 0, "A tag needs a name."},
+                      NameCase{"WithATab", "Tank\t1", 0, 0, "A tag's name cannot hold a tab."},
+                      NameCase{"TooLong", std::string(100, 'x'), 0, 0,
+                               "A tag's name has at most 99 characters."},
+                      NameCase{"LongestThatFits", std::string(99, 'x'), 0, 0, nullptr},
+                      NameCase{"TakenAtTheTopLevel", "Tank level", 0, 0,
+                               "There is a tag \"Tank level\" at the top level already."},
+                      NameCase{"TakenInAStructure", "Level", -2, 0,
+                               "There is a tag \"Level\" in \"Tanks\" already."},
+                      NameCase{"ItsOwnNameKept", "Level", -2, -3, nullptr},
+                      NameCase{"TheSameNameInAnotherStructure", "Level", -1, 0, nullptr},
+                      NameCase{"CaseMatters", "level", -2, 0, nullptr}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(TagEdits, ANewTagHoldsItsReferenceUnboundAndItsParent) {

@@ -206,16 +206,16 @@ TEST_P(PackedBitmaps, ThatLieGiveNoPicture) {
     EXPECT_TRUE(PictureOfPackedBitmap(std::as_bytes(std::span(bytes))).isNull());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    ProjectBitmaps, PackedBitmaps,
-    ::testing::Values(PictureCase{"Empty", {}}, PictureCase{"ShorterThanItsSize", {40, 0, 0}},
-                      PictureCase{"UnknownHeader", {20, 0, 0, 0, 1, 2, 3, 4}},
-                      PictureCase{"HeaderCutShort", {40, 0, 0, 0, 8, 0, 0, 0}},
-                      // 8 bits: a palette of 256 entries that is not there.
-                      PictureCase{"PaletteMissing", InfoHeader(4, 4, 8, 16)},
-                      // 1 bit, 8 x 4: palette there, rows missing.
-                      PictureCase{"RowsMissing", InfoHeader(8, 4, 1, 8)}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(ProjectBitmaps, PackedBitmaps,
+                         ::testing::Values(PictureCase{"Empty", {}},
+                                           PictureCase{"ShorterThanItsSize", {40, 0, 0}},
+                                           PictureCase{"UnknownHeader", {20, 0, 0, 0, 1, 2, 3, 4}},
+                                           PictureCase{"HeaderCutShort", {40, 0, 0, 0, 8, 0, 0, 0}},
+                                           // 8 bits: a palette of 256 entries that is not there.
+                                           PictureCase{"PaletteMissing", InfoHeader(4, 4, 8, 16)},
+                                           // 1 bit, 8 x 4: palette there, rows missing.
+                                           PictureCase{"RowsMissing", InfoHeader(8, 4, 1, 8)}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ProjectBitmaps, APackedBitmapShowsItsPixels) {
     auto bytes = InfoHeader(8, 2, 1, 8 + 2 * 4);

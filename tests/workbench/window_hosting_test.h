@@ -3,7 +3,6 @@
 // boxes the program shows, recorded and answered.
 #pragma once
 
-#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -13,24 +12,18 @@
 #include "dialog_steps.h"
 #include "platform/message_box.h"
 #include "support/qt_dialogs.h"
+#include "told_messages.h"
 #include "windows/qt/qt_host.h"
 #include "workbench_test.h"
 
 namespace kestra::workbench::testing {
 
-class WindowWithCoreDialogs : public SampleWindowTest {
+class WindowWithCoreDialogs : public SampleWindowTest, protected ToldMessages {
   protected:
     void beforeWindow() override {
         host_ = std::make_unique<platform::qt::QtHost>();
         user_.emplace(*host_);
-        previous_ = platform::SetMessageBoxPresenter(
-            [this](HWND, std::string_view text, std::string_view caption, UINT type) {
-                told.push_back(std::string(caption) + ": " + std::string(text));
-                if (answers.empty()) return platform::DefaultButton(type);
-                const int answer = answers.front();
-                answers.pop_front();
-                return answer;
-            });
+        previous_ = platform::SetMessageBoxPresenter(presenter());
     }
     void TearDown() override {
         SampleWindowTest::TearDown();
@@ -54,8 +47,6 @@ class WindowWithCoreDialogs : public SampleWindowTest {
     }
     platform::qt::QtHost& host() { return *host_; }
 
-    std::vector<std::string> told;  // "caption: text" of every message box shown
-    std::deque<int> answers;        // the answers to give, in order; then the default button
     std::optional<kestra::testing::QtDialogUser> user_;
 
   private:

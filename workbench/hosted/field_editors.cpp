@@ -56,8 +56,8 @@ FieldEditors::~FieldEditors() {
 void FieldEditors::beforeDriverDialog() {
     context_.messageResult = 0;
     context_.indexResult = 0;
-    context_.flags = (context_.flags & ~std::uint32_t{kIndexRoleBits}) |
-                     IndexRoleOf(*context_.field);
+    context_.flags =
+        (context_.flags & ~std::uint32_t{kIndexRoleBits}) | IndexRoleOf(*context_.field);
 }
 
 void FieldEditors::afterDriverDialog(bool ok) {

@@ -92,7 +92,10 @@ class TagDialog : public QDialog {
 
     TagDialog(QWidget* parent, ProjectBlock& project, Driver& driver, const QString& title,
               Shows shows, std::uint16_t key, const TagValues& values)
-        : QDialog(parent), project_(project), driver_(driver), key_(key),
+        : QDialog(parent),
+          project_(project),
+          driver_(driver),
+          key_(key),
           setup_(project.record.nodeA) {
         setWindowTitle(title);
         setMinimumWidth(kMinimumWidth);
@@ -109,8 +112,10 @@ class TagDialog : public QDialog {
         for (std::uint16_t possible : PossibleParents(project, key))
             parent_->addItem(TagPath(project, possible), possible);
         parent_->setCurrentIndex(std::max(parent_->findData(values.parent), 0));
-        if (shows != Shows::Name) form->addRow(tr("&Structure:"), parent_);
-        else parent_->hide();
+        if (shows != Shows::Name)
+            form->addRow(tr("&Structure:"), parent_);
+        else
+            parent_->hide();
         if (shows == Shows::Everything) addReference(layout, form, values.reference);
         auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
         layout->addWidget(box);
@@ -132,7 +137,8 @@ class TagDialog : public QDialog {
         const TagValues v = values();
         auto problem = TagNameProblem(project_, v.name, v.parent, key_);
         if (!problem && readsAsAddress(v.name))
-            problem = "\"" + v.name + "\" reads as a PLC address: a tag of that name would hide it.";
+            problem =
+                "\"" + v.name + "\" reads as a PLC address: a tag of that name would hide it.";
         if (problem) {
             Tell(this, windowTitle().toStdString(), *problem, MB_OK | MB_ICONWARNING);
             name_->setFocus();
@@ -154,7 +160,8 @@ class TagDialog : public QDialog {
         kind_ = new QComboBox(this);
         kind_->setObjectName("kind");
         for (std::uint8_t kind = 0; kind <= kLastKindWithFormats; ++kind)
-            if (driver_.loader().IsFormatSupported(&setup_, kind, &field_->plc, s5::kClassPlcData, 0))
+            if (driver_.loader().IsFormatSupported(&setup_, kind, &field_->plc, s5::kClassPlcData,
+                                                   0))
                 kind_->addItem(DriverString(driver_, kFieldKindNames + kind), kind);
         // A text tag is read by ASCII fields, any other by numeric ones.
         const std::uint8_t kind =
@@ -245,10 +252,10 @@ bool NewTag(QWidget* parent, const LoadedProject& project, Driver& driver,
         }
         values.reference = DefaultReference(block, driver);
         return ChangedBy(project, [&] {
-            TagDialog dialog(parent, block, driver, QObject::tr(caption),
-                             structure ? TagDialog::Shows::NameAndStructure
-                                       : TagDialog::Shows::Everything,
-                             0, values);
+            TagDialog dialog(
+                parent, block, driver, QObject::tr(caption),
+                structure ? TagDialog::Shows::NameAndStructure : TagDialog::Shows::Everything, 0,
+                values);
             if (dialog.exec() != QDialog::Accepted) return false;
             const TagValues v = dialog.values();
             const std::uint16_t key = AddTag(block, v.name, v.parent, structure, v.reference);
@@ -285,14 +292,16 @@ bool EditTagAt(QWidget* parent, const LoadedProject& project, Driver& driver,
         WindowCoreHost();
         ProjectBlock& block = project.block();
         const TagElement tag = TagAt(block, position);
+        // A tag that names no address yet starts from a new field's.
+        uPLCADR reference = TagReference(tag);
+        if (reference.dataType == 0) reference = DefaultReference(block, driver);
         return ChangedBy(project, [&] {
-            TagDialog dialog(
-                parent, block, driver,
-                tag.isStructure() ? QObject::tr("Structure Properties")
-                                  : QObject::tr("Tag Properties"),
-                tag.isStructure() ? TagDialog::Shows::NameAndStructure
-                                  : TagDialog::Shows::Everything,
-                tag.key, {TagName(block, tag), tag.parentKey, TagReference(tag)});
+            TagDialog dialog(parent, block, driver,
+                             tag.isStructure() ? QObject::tr("Structure Properties")
+                                               : QObject::tr("Tag Properties"),
+                             tag.isStructure() ? TagDialog::Shows::NameAndStructure
+                                               : TagDialog::Shows::Everything,
+                             tag.key, {TagName(block, tag), tag.parentKey, reference});
             if (dialog.exec() != QDialog::Accepted) return false;
             const TagValues v = dialog.values();
             if (v.parent != tag.parentKey)
@@ -321,7 +330,8 @@ bool DeleteTagAt(QWidget* parent, const LoadedProject& project, Driver& driver,
                                (tag.isStructure() ? "structure" : "tag") + " \"" +
                                TagName(block, tag) + "\"";
         if (keys.size() == 2) question += " with its member";
-        if (keys.size() > 2) question += " with its " + std::to_string(keys.size() - 1) + " members";
+        if (keys.size() > 2)
+            question += " with its " + std::to_string(keys.size() - 1) + " members";
         question += "?";
         if (bound == 1) question += "\n\nA field uses it: it keeps its address, bound to no tag.";
         if (bound > 1)

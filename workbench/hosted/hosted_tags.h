@@ -23,8 +23,7 @@ bool NewTag(QWidget* parent, const LoadedProject& project, Driver& driver,
             std::optional<std::size_t> near, bool structure, std::size_t* made = nullptr);
 bool RenameTagAt(QWidget* parent, const LoadedProject& project, Driver& driver,
                  std::size_t position);
-bool EditTagAt(QWidget* parent, const LoadedProject& project, Driver& driver,
-               std::size_t position);
+bool EditTagAt(QWidget* parent, const LoadedProject& project, Driver& driver, std::size_t position);
 // Asks first, naming the members and the fields bound to what goes.
 bool DeleteTagAt(QWidget* parent, const LoadedProject& project, Driver& driver,
                  std::size_t position);

@@ -6,8 +6,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <QWindow>
 #include <QWidget>
+#include <QWindow>
 
 #include "kestra/host.h"
 #include "platform/message_box.h"

@@ -54,17 +54,17 @@ std::optional<IndexRole> EditIndexRole(QWidget* parent, const QString& title, In
         groupLayout->addWidget(button);
     }
     layout->addWidget(group);
-    const QString page =
-        pageIndex ? QObject::tr("The page's index is field %1.").arg(*pageIndex + 1)
-                  : QObject::tr("The page has no index yet.");
+    const QString page = pageIndex
+                             ? QObject::tr("The page's index is field %1.").arg(*pageIndex + 1)
+                             : QObject::tr("The page has no index yet.");
     auto* about = new QLabel(page, &dialog);
     about->setWordWrap(true);
     layout->addWidget(about);
     // A page has one index: another field's role is taken away only in its own editor.
     if (pageIndex && role != kPageIndex) {
         buttons->button(kPageIndex)->setEnabled(false);
-        buttons->button(kPageIndex)->setToolTip(QObject::tr("Field %1 is the page's index.")
-                                                    .arg(*pageIndex + 1));
+        buttons->button(kPageIndex)
+            ->setToolTip(QObject::tr("Field %1 is the page's index.").arg(*pageIndex + 1));
     }
     auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
     layout->addWidget(box);

@@ -55,15 +55,15 @@ std::vector<ProjectBitmap> ProjectBitmaps(const ProjectBlock& project) {
         ProjectBitmap bitmap;
         const auto packed = std::as_bytes(mem::Bytes(entries[i].dib));
         if (entries[i].dib != 0u) bitmap.picture = PictureOfPackedBitmap(packed);
-        bitmap.name = bitmap.picture.isNull()
-                          ? QCoreApplication::translate("kestra::workbench", "Bitmap %1 (no picture)")
-                                .arg(i + 1)
-                          : QCoreApplication::translate("kestra::workbench",
-                                                        "Bitmap %1 (%2 x %3, %4 bit)")
-                                .arg(i + 1)
-                                .arg(bitmap.picture.width())
-                                .arg(bitmap.picture.height())
-                                .arg(BitCountOf(packed));
+        bitmap.name =
+            bitmap.picture.isNull()
+                ? QCoreApplication::translate("kestra::workbench", "Bitmap %1 (no picture)")
+                      .arg(i + 1)
+                : QCoreApplication::translate("kestra::workbench", "Bitmap %1 (%2 x %3, %4 bit)")
+                      .arg(i + 1)
+                      .arg(bitmap.picture.width())
+                      .arg(bitmap.picture.height())
+                      .arg(BitCountOf(packed));
         bitmaps.push_back(std::move(bitmap));
     }
     return bitmaps;

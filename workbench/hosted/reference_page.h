@@ -38,8 +38,8 @@ class ReferencePage : public QWidget {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    static std::uintptr_t CreatePage(HINSTANCE module, const char* name, HWND, PLCPAGEPROC procedure,
-                                     LPARAM context, DWORD);
+    static std::uintptr_t CreatePage(HINSTANCE module, const char* name, HWND,
+                                     PLCPAGEPROC procedure, LPARAM context, DWORD);
     static LRESULT SiteProc(HWND site, UINT message, WPARAM wParam, LPARAM lParam);
     static LRESULT PageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
     static ReferencePage* Of(HWND site);

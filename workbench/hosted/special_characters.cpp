@@ -115,9 +115,7 @@ class PickerDialog : public QDialog {
             .arg(byte)
             .arg(hex(CharacterOf(byte).unicode(), 4));
     }
-    void select(std::uint8_t byte) {
-        grid_->setCurrentCell(byte / 16 - kFirstRow, byte % 16);
-    }
+    void select(std::uint8_t byte) { grid_->setCurrentCell(byte / 16 - kFirstRow, byte % 16); }
     void showChosen() {
         const auto byte = picked();
         chosen_->setText(byte ? QString(CharacterOf(*byte)) + "    " + describe(*byte)
@@ -165,9 +163,8 @@ SpecialCharacters::~SpecialCharacters() {
 BOOL SpecialCharacters::Pick(HWND dialog) {
     SpecialCharacters* self = active_;
     if (!self) return FALSE;
-    if (self->picking_ &&
-        reinterpret_cast<std::uintptr_t>(dialog) ==
-            reinterpret_cast<std::uintptr_t>(self->picking_) + kSecondCall) {
+    if (self->picking_ && reinterpret_cast<std::uintptr_t>(dialog) ==
+                              reinterpret_cast<std::uintptr_t>(self->picking_) + kSecondCall) {
         // The driver has appended the text: it goes.
         self->picking_ = nullptr;
         self->text_.clear();

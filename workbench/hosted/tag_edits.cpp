@@ -58,8 +58,8 @@ void WriteReference(TagElement& tag, const uPLCADR& reference) {
 std::span<TagElement> TagsOf(ProjectBlock& project) {
     const TagFolderHeader& folder = project.ext.tagFolder;
     const std::size_t count = folder.count;
-    auto* first = reinterpret_cast<TagElement*>(
-        mem::At(folder.elements, 0, count * sizeof(TagElement)));
+    auto* first =
+        reinterpret_cast<TagElement*>(mem::At(folder.elements, 0, count * sizeof(TagElement)));
     return first ? std::span<TagElement>(first, count) : std::span<TagElement>();
 }
 
@@ -114,8 +114,8 @@ std::vector<std::uint16_t> TagAndMembers(ProjectBlock& project, std::uint16_t ke
 
 std::vector<std::uint16_t> PossibleParents(ProjectBlock& project, std::uint16_t key) {
     const auto tags = TagsOf(project);
-    const std::vector<std::uint16_t> own = key ? TagAndMembers(project, key)
-                                               : std::vector<std::uint16_t>{};
+    const std::vector<std::uint16_t> own =
+        key ? TagAndMembers(project, key) : std::vector<std::uint16_t>{};
     const int height = key ? HeightOf(tags, key) : 0;
     std::vector<std::uint16_t> parents;
     for (const TagElement& tag : tags)

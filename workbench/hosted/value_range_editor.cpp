@@ -1,7 +1,6 @@
 #include "workbench/hosted/value_range_editor.h"
 
 #include <QAction>
-#include <algorithm>
 #include <QComboBox>
 #include <QDialog>
 #include <QHeaderView>
@@ -12,6 +11,7 @@
 #include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "platform/message_box.h"
 #include "workbench/hosted/hosted_window.h"
@@ -20,10 +20,12 @@ namespace kestra::workbench {
 
 namespace {
 
-constexpr int kOriginalRole = Qt::UserRole;      // column 0: where the row's range was read
-constexpr int kPictureRole = Qt::UserRole + 1;   // the picture column: the bitmap's position
+constexpr int kOriginalRole = Qt::UserRole;     // column 0: where the row's range was read
+constexpr int kPictureRole = Qt::UserRole + 1;  // the picture column: the bitmap's position
 constexpr QSize kPreviewSize{220, 120};
 constexpr int kIconHeight = 24;
+constexpr int kCellPadding = 24;
+constexpr int kTextColumnWidth = 180;
 
 // The values of a range: a spin box within the field's values.
 class ValueDelegate : public QStyledItemDelegate {
@@ -112,7 +114,8 @@ class RangeEditorDialog : public QDialog {
         if (setup.pictures) headers << tr("Picture");
         if (setup.texts) headers << tr("Text");
         table_->setHorizontalHeaderLabels(headers);
-        for (int column : {0, 1}) table_->setItemDelegateForColumn(column, new ValueDelegate(setup.bounds, this));
+        for (int column : {0, 1})
+            table_->setItemDelegateForColumn(column, new ValueDelegate(setup.bounds, this));
         if (setup.pictures) {
             table_->setItemDelegateForColumn(pictureColumn(),
                                              new PictureDelegate(setup_.bitmaps, this));
@@ -120,7 +123,19 @@ class RangeEditorDialog : public QDialog {
         }
         if (setup.texts)
             table_->setItemDelegateForColumn(textColumn(), new TextDelegate(setup.textWidth, this));
-        table_->setMinimumWidth(setup.pictures ? 520 : 420);
+        table_->setWordWrap(false);
+        int width = 2 * table_->horizontalHeader()->defaultSectionSize();
+        if (setup.pictures) {
+            // Room for the longest bitmap's name beside its icon.
+            int names = 0;
+            for (const ProjectBitmap& bitmap : setup.bitmaps)
+                names = std::max(names, table_->fontMetrics().horizontalAdvance(bitmap.name));
+            const int column = table_->iconSize().width() + names + kCellPadding;
+            table_->setColumnWidth(pictureColumn(), column);
+            width += column;
+        }
+        if (setup.texts) width += kTextColumnWidth;
+        table_->setMinimumWidth(width + kCellPadding);
         table_->setMinimumHeight(200);
 
         auto* body = new QWidget(this);
@@ -167,13 +182,13 @@ class RangeEditorDialog : public QDialog {
         std::vector<ValueRange> ranges;
         for (int row = 0; row < table_->rowCount(); ++row) {
             const int original = table_->item(row, 0)->data(kOriginalRole).toInt();
-            ValueRange range = original >= 0 ? originals_[static_cast<std::size_t>(original)]
-                                             : ValueRange{};
+            ValueRange range =
+                original >= 0 ? originals_[static_cast<std::size_t>(original)] : ValueRange{};
             range.first = table_->item(row, 0)->data(Qt::EditRole).toInt();
             range.last = table_->item(row, 1)->data(Qt::EditRole).toInt();
-            if (setup_.pictures) range.picture = table_->item(row, pictureColumn())->data(kPictureRole).toInt();
-            if (setup_.texts)
-                range.text = table_->item(row, textColumn())->text().toStdString();
+            if (setup_.pictures)
+                range.picture = table_->item(row, pictureColumn())->data(kPictureRole).toInt();
+            if (setup_.texts) range.text = table_->item(row, textColumn())->text().toStdString();
             ranges.push_back(std::move(range));
         }
         return ranges;
@@ -223,8 +238,10 @@ class RangeEditorDialog : public QDialog {
         if (setup_.pictures) {
             auto* picture = new QTableWidgetItem;
             picture->setData(kPictureRole, range.picture);
-            if (range.picture >= 0 && static_cast<std::size_t>(range.picture) < setup_.bitmaps.size()) {
-                const ProjectBitmap& bitmap = setup_.bitmaps[static_cast<std::size_t>(range.picture)];
+            if (range.picture >= 0 &&
+                static_cast<std::size_t>(range.picture) < setup_.bitmaps.size()) {
+                const ProjectBitmap& bitmap =
+                    setup_.bitmaps[static_cast<std::size_t>(range.picture)];
                 picture->setText(bitmap.name);
                 picture->setIcon(PictureDelegate::IconOf(bitmap));
             } else {
@@ -262,7 +279,8 @@ class RangeEditorDialog : public QDialog {
         const int row = table_->currentRow();
         if (row < 0) return;
         table_->removeRow(row);
-        if (table_->rowCount() > 0) table_->setCurrentCell(std::min(row, table_->rowCount() - 1), 0);
+        if (table_->rowCount() > 0)
+            table_->setCurrentCell(std::min(row, table_->rowCount() - 1), 0);
         updateButtons();
         showPicture();
     }

@@ -18,11 +18,11 @@ class QWidget;
 namespace kestra::workbench {
 
 struct RangeEditorSetup {
-    QString title;    // the window's title
-    QString about;    // the text above the table
+    QString title;  // the window's title
+    QString about;  // the text above the table
     ValueBounds bounds;
-    bool texts = true;    // a column of texts
-    int textWidth = 0;    // characters a text may have; 0: any number
+    bool texts = true;      // a column of texts
+    int textWidth = 0;      // characters a text may have; 0: any number
     bool pictures = false;  // a column of pictures, from `bitmaps`, and a preview
     std::vector<ProjectBitmap> bitmaps;
 };

@@ -49,7 +49,7 @@ ValueBounds ValueBoundsOf(const sDISPFORMAT& display) {
 }
 
 std::optional<std::string> CheckRanges(std::vector<ValueRange>& ranges, ValueBounds bounds,
-                                        bool picturesNeeded, std::size_t* row) {
+                                       bool picturesNeeded, std::size_t* row) {
     std::stable_sort(ranges.begin(), ranges.end(),
                      [](const ValueRange& a, const ValueRange& b) { return a.first < b.first; });
     auto fault = [row](std::size_t at, std::string text) {
@@ -57,25 +57,25 @@ std::optional<std::string> CheckRanges(std::vector<ValueRange>& ranges, ValueBou
         return std::optional<std::string>(std::move(text));
     };
     if (bounds.empty() && !ranges.empty())
-        return fault(0, "The field has no value that a range can name: set its minimum and "
-                        "maximum first.");
+        return fault(0,
+                     "The field has no value that a range can name: set its minimum and "
+                     "maximum first.");
     for (std::size_t i = 0; i < ranges.size(); ++i) {
         const ValueRange& r = ranges[i];
         if (r.first > r.last)
-            return fault(i, "Values " + std::to_string(r.first) + " to " +
-                                std::to_string(r.last) + ": the first value is above the last.");
+            return fault(i, "Values " + std::to_string(r.first) + " to " + std::to_string(r.last) +
+                                ": the first value is above the last.");
         if (r.first < bounds.low || r.last > bounds.high)
             return fault(i, Values(r.first, r.last) + (r.first == r.last ? " lies" : " lie") +
-                                " outside the field's values, " +
-                                std::to_string(bounds.low) + " to " +
-                                std::to_string(bounds.high) + ".");
+                                " outside the field's values, " + std::to_string(bounds.low) +
+                                " to " + std::to_string(bounds.high) + ".");
         if (i > 0 && r.first <= ranges[i - 1].last)
             return fault(i, Values(r.first, r.last) +
                                 (r.first == r.last ? " overlaps " : " overlap ") +
                                 Values(ranges[i - 1].first, ranges[i - 1].last, false) + ".");
         if (picturesNeeded && r.picture < 0)
-            return fault(i, Values(r.first, r.last) +
-                                (r.first == r.last ? " has" : " have") + " no picture.");
+            return fault(i, Values(r.first, r.last) + (r.first == r.last ? " has" : " have") +
+                                " no picture.");
     }
     return std::nullopt;
 }

@@ -29,7 +29,7 @@ struct ValueRange {
     std::int32_t first = 0;
     std::int32_t last = 0;
     std::string text;
-    int picture = -1;  // a position in the project's bitmap table; -1: none
+    int picture = -1;   // a position in the project's bitmap table; -1: none
     ListEntry entry{};  // what the range was read from: the entry's carried bytes stay
 
     bool operator==(const ValueRange& other) const {
@@ -51,7 +51,7 @@ ValueBounds ValueBoundsOf(const sDISPFORMAT& display);
 // naming in `row` (when given) the range at fault, counted from 0 after sorting; nothing when
 // they are sound.
 std::optional<std::string> CheckRanges(std::vector<ValueRange>& ranges, ValueBounds bounds,
-                                        bool picturesNeeded = false, std::size_t* row = nullptr);
+                                       bool picturesNeeded = false, std::size_t* row = nullptr);
 
 // The smallest value in the bounds that no range names.
 std::optional<std::int32_t> FirstFreeValue(const std::vector<ValueRange>& ranges,

@@ -107,8 +107,7 @@ void NewTagChange(MainWindow& window, QAction* action, bool structure) {
             return NewTag(&window, document.project(), *document.driver(), ChosenTag(window),
                           structure, &made);
         });
-        if (changed)
-            window.tree().select({ProjectTree::Node::Tag, -1, static_cast<int>(made)});
+        if (changed) window.tree().select({ProjectTree::Node::Tag, -1, static_cast<int>(made)});
     });
 }
 
