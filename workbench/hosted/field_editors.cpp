@@ -34,8 +34,13 @@ std::span<const ListEntry> EntriesOf(HGLOBAL block, std::size_t count) {
 
 }  // namespace
 
-FieldEditors::FieldEditors(_tagDEFIELD& context, ProjectBlock& project, FieldPlace place)
-    : context_(context), project_(project), place_(place), previous_(active_) {
+FieldEditors::FieldEditors(_tagDEFIELD& context, ProjectBlock& project, FieldPlace place,
+                           const FieldRecord& field)
+    : context_(context),
+      project_(project),
+      place_(place),
+      ownLists_{field.list1.block, field.list2.block},
+      previous_(active_) {
     context_.messageCallback = reinterpret_cast<void*>(&FieldEditors::EditLists);
     context_.indexCallback = reinterpret_cast<void*>(&FieldEditors::EditIndex);
     active_ = this;
@@ -62,11 +67,17 @@ void FieldEditors::beforeDriverDialog() {
 
 void FieldEditors::afterDriverDialog(bool ok) {
     FieldRecord& working = *context_.field;
+    FolderHeader* lists[2] = {&working.list1, &working.list2};
+    // The driver's OK may have let a list go (a recipe item's folder starts afresh when its
+    // kind changes between text and numbers): what it freed is not the editors' any more.
+    for (int slot : {0, 1})
+        if (ok && pending_[slot].block && lists[slot]->block != pending_[slot].block)
+            pending_[slot] = {};
     if (ok && edited_ && (context_.messageResult & kListsEdited)) {
         const bool texts = edited_->kind == kMessageKind;
-        FolderHeader* lists[2] = {&working.list1, &working.list2};
         for (int slot : {0, 1}) {
             if (slot == 1 && edited_->kind != kTouchGraphicsKind) continue;
+            if (!pending_[slot].block) replacesOwn_[slot] = lists[slot]->block == ownLists_[slot];
             release(pending_[slot], true);
             FolderHeader& list = *lists[slot];
             list.count = static_cast<std::int16_t>(context_.listCounts[slot]);
@@ -87,10 +98,15 @@ void FieldEditors::afterDriverDialog(bool ok) {
 
 void FieldEditors::commit(const FieldRecord& field) {
     const FieldRecord& working = *context_.field;
-    // The field's own lists go where the working copy holds others.
-    FolderHeader old1 = field.list1, old2 = field.list2;
-    if (old1.block != working.list1.block) ExpDeleteFolder(&old1, &project_);
-    if (old2.block != working.list2.block) ExpDeleteFolder(&old2, &project_);
+    // The field's own lists that the editors' lists replaced go.
+    const FolderHeader* own[2] = {&field.list1, &field.list2};
+    const FolderHeader* taken[2] = {&working.list1, &working.list2};
+    for (int slot : {0, 1})
+        if (replacesOwn_[slot] && own[slot]->block == ownLists_[slot] &&
+            taken[slot]->block != ownLists_[slot]) {
+            FolderHeader old = *own[slot];
+            ExpDeleteFolder(&old, &project_);
+        }
     for (HeldList& list : pending_) list = {};
     committed_ = true;
 }

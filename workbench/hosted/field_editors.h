@@ -35,9 +35,10 @@ inline constexpr std::uint16_t kListsEdited = 0x0001;
 
 class FieldEditors {
   public:
-    // Gives `context` the callbacks, for the field at `place` whose working copy is
+    // Gives `context` the callbacks, for `field`, at `place`, whose working copy is
     // `context.field`.
-    FieldEditors(_tagDEFIELD& context, ProjectBlock& project, FieldPlace place);
+    FieldEditors(_tagDEFIELD& context, ProjectBlock& project, FieldPlace place,
+                 const FieldRecord& field);
     // Lets go what the field did not take.
     ~FieldEditors();
     FieldEditors(const FieldEditors&) = delete;
@@ -48,8 +49,8 @@ class FieldEditors {
     // when the dialog did not end with OK), an OK makes the lists edited the working copy's.
     void beforeDriverDialog();
     void afterDriverDialog(bool ok);
-    // `field` takes the working copy (the caller assigns it next): its own lists, where the
-    // working copy has others, go.
+    // `field` takes the working copy (the caller assigns it next): its own lists that the
+    // edited ones replace go.
     void commit(const FieldRecord& field);
 
   private:
@@ -82,6 +83,8 @@ class FieldEditors {
     FieldPlace place_;
     std::array<HeldList, 2> copies_;   // the context's copies of lists 1 and 2
     std::array<HeldList, 2> pending_;  // lists the working copy took, not yet the field's
+    std::array<HGLOBAL, 2> ownLists_;  // the field's own lists
+    std::array<bool, 2> replacesOwn_{};  // an edited list took the place of the field's own
     std::optional<Edited> edited_;
     bool committed_ = false;
     FieldEditors* previous_;

@@ -40,7 +40,9 @@ struct FieldEditing {
     FieldEditors editors;  // the editor's callbacks of the driver's dialog
 
     FieldEditing(ProjectBlock& project, const FieldRecord& field, FieldPlace place)
-        : working(field), setup(SetupOfField(project, field)), editors(context, project, place) {
+        : working(field),
+          setup(SetupOfField(project, field)),
+          editors(context, project, place, field) {
         const PanelGeometry panel = PanelGeometryOf(project);
         lineWidths.assign(panel.rows, panel.columns);
         context.version = s5::kFieldContextVersion;

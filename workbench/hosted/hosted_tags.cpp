@@ -4,11 +4,9 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFormLayout>
-#include <QLabel>
 #include <QLineEdit>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <cstring>
 #include <functional>
 #include <memory>
 
