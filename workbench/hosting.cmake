@@ -14,6 +14,15 @@ add_library(kestra_workbench_hosting STATIC
     ${CMAKE_CURRENT_LIST_DIR}/hosted/hosted_network.cpp
     ${CMAKE_CURRENT_LIST_DIR}/hosted/hosted_panel_setup.cpp
     ${CMAKE_CURRENT_LIST_DIR}/hosted/hosted_keyboard.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/hosted/value_ranges.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/hosted/value_range_editor.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/hosted/project_bitmaps.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/hosted/field_editors.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/hosted/index_editor.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/hosted/special_characters.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/hosted/reference_page.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/hosted/tag_edits.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/hosted/hosted_tags.cpp
     ${CMAKE_CURRENT_LIST_DIR}/jobs/build_runner.cpp
     ${CMAKE_CURRENT_LIST_DIR}/jobs/build_project.cpp
     ${CMAKE_CURRENT_LIST_DIR}/jobs/build_card.cpp)

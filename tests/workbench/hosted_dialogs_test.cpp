@@ -3,13 +3,16 @@
 // and compared; Cancel of each leaves every byte as it was.
 #include "workbench/hosted/hosted_dialogs.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTableWidget>
 #include <QTest>
 #include <cstring>
 
+#include "dialog_steps.h"
 #include "hosted_test_support.h"
 #include "kestra/resource_section.h"
 #include "plc_s5/dialog_ids.h"
@@ -19,13 +22,15 @@
 #include "string_table/string_table.h"
 #include "utilities/comm_params.h"
 #include "utilities/k32fabutil1.h"
+#include "workbench/hosted/hosted_tags.h"
 
 namespace kestra::workbench::testing {
 namespace {
 
 namespace dlg = kestra::s5::dialog;
 
-constexpr FieldPlace kFirstField{0, 0};  // page 1, field 1: NUMERIC, WORD, DB10 DW5
+constexpr FieldPlace kFirstField{0, 0};    // page 1, field 1: NUMERIC, WORD, DB10 DW5
+constexpr FieldPlace kMessageField{1, 0};  // page 2, field 1: MESSAGE, values 0 to 1
 
 BOOL NeverTheSameTag(const void*, const void*, const void*, const void*) {
     return FALSE;
@@ -49,6 +54,24 @@ class HostedDialogs : public HostedTest {
     ProjectBlock& reloaded() {
         again_ = host::Store::Get().load("saved", image());
         return again_.block();
+    }
+    // The field's properties, the driver's field dialog from them with `inDriver` on it, and
+    // the properties ended with `end`; whether the project changed.
+    bool inFieldDialog(FieldPlace place, const std::function<void(HWND)>& inDriver,
+                       QDialogButtonBox::StandardButton end = QDialogButtonBox::Ok) {
+        return driveQt<bool>([&] { return EditFieldProperties(&window, project, *driver, place); },
+                             [&](QDialog* properties) {
+                                 WhenCoreDialogOpens(inDriver);
+                                 button(properties, "&Display and Limits...")->click();
+                                 press(properties, end);
+                             });
+    }
+    // References the string table holds on a text; -1 when it has no such text.
+    int referencesOf(const std::string& text) {
+        for (WORD id = 0; id < block().record.stringCount; ++id)
+            if (host::ProjectText(block(), id) == text)
+                return static_cast<int>(StrTabReferenceCount(id, &block()));
+        return -1;
     }
     static QPushButton* button(QDialog* dialog, const char* text) {
         for (auto* b : dialog->findChildren<QPushButton*>())
@@ -152,6 +175,66 @@ TEST_F(HostedDialogs, AFieldThatIsNotThereIsToldAndNothingOpens) {
     EXPECT_FALSE(EditFieldProperties(&window, project, *driver, {0, 99}));
     ASSERT_EQ(told.size(), 1u);
     EXPECT_EQ(told[0], "Field Properties: page 1 has no field 100 (it has 7)");
+}
+
+// --- the editor's callbacks of the field dialog --------------------------------------------
+
+TEST_F(HostedDialogs, ASecondPressOfEditMessageShowsTheFirstsRangesAndHoldsNothingItLetGo) {
+    QStringList second;
+    const bool changed = inFieldDialog(kMessageField, [&](HWND fieldDialog) {
+        WhenQtDialogOpens([](QDialog* editor) {
+            AddRange(editor, 0, 0, "Draft");
+            Press(editor, QDialogButtonBox::Ok);
+        });
+        user->click(fieldDialog, dlg::kMessageButton);
+        WhenQtDialogOpens([&](QDialog* editor) {
+            second = RowsOf(editor);
+            editor->findChild<QTableWidget*>("ranges")->item(0, 2)->setText("Final");
+            Press(editor, QDialogButtonBox::Ok);
+        });
+        user->click(fieldDialog, dlg::kMessageButton);
+        user->click(fieldDialog, IDOK);
+    });
+    EXPECT_TRUE(changed);
+    EXPECT_EQ(second, QStringList{"0-0 Draft"});
+    EXPECT_EQ(referencesOf("Draft"), 0) << "the first press's copy went with its reference";
+    EXPECT_EQ(referencesOf("Final"), 1) << "held by the field's list alone";
+    const FieldRecord& field = FieldAt(block(), kMessageField);
+    const auto entries = RecordsAt<const ListEntry>(field.list1.block, field.list1.count);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(host::ProjectText(block(), entries[0].textId), "Final");
+
+    // Edited again: the old text is let go when the field takes the new list.
+    EXPECT_TRUE(inFieldDialog(kMessageField, [&](HWND fieldDialog) {
+        WhenQtDialogOpens([](QDialog* editor) {
+            editor->findChild<QTableWidget*>("ranges")->item(0, 2)->setText("Done");
+            Press(editor, QDialogButtonBox::Ok);
+        });
+        user->click(fieldDialog, dlg::kMessageButton);
+        user->click(fieldDialog, IDOK);
+    }));
+    EXPECT_EQ(referencesOf("Final"), 0);
+    EXPECT_EQ(referencesOf("Done"), 1);
+}
+
+TEST_F(HostedDialogs, GraphicsOfAProjectWithoutBitmapsCannotBeAdded) {
+    FieldAt(block(), {1, 3}).display.fieldType = s5::kGraphics;
+    QString preview;
+    bool addable = true;
+    inFieldDialog(
+        {1, 3},
+        [&](HWND fieldDialog) {
+            WhenQtDialogOpens([&](QDialog* editor) {
+                preview = editor->findChild<QLabel*>("preview")->text();
+                addable = button(editor, "&Add")->isEnabled();
+                Press(editor, QDialogButtonBox::Ok);
+            });
+            user->click(fieldDialog, dlg::kGraphicsButton);
+            user->click(fieldDialog, IDCANCEL);
+        },
+        QDialogButtonBox::Cancel);
+    EXPECT_EQ(preview, "The project has no bitmaps.");
+    EXPECT_FALSE(addable);
 }
 
 // --- the project's dialogs ------------------------------------------------------------
@@ -384,6 +467,71 @@ class CancelEveryDialog : public HostedDialogs, public ::testing::WithParamInter
                                  press(dialog, QDialogButtonBox::Cancel);
                              });
     }
+    // The message editor's ranges taken by the driver's OK, the field's properties cancelled.
+    bool messages() {
+        return inFieldDialog(
+            kMessageField,
+            [&](HWND fieldDialog) {
+                WhenQtDialogOpens([](QDialog* editor) {
+                    AddRange(editor, 0, 1, "Off");
+                    Press(editor, QDialogButtonBox::Ok);
+                });
+                user->click(fieldDialog, dlg::kMessageButton);
+                user->click(fieldDialog, IDOK);
+            },
+            QDialogButtonBox::Cancel);
+    }
+    // The ranges edited, the driver's dialog cancelled, the properties' OK.
+    bool messagesOfACancelledFieldDialog() {
+        return inFieldDialog(kMessageField, [&](HWND fieldDialog) {
+            WhenQtDialogOpens([](QDialog* editor) {
+                AddRange(editor, 0, 1, "Off");
+                Press(editor, QDialogButtonBox::Ok);
+            });
+            user->click(fieldDialog, dlg::kMessageButton);
+            user->click(fieldDialog, IDCANCEL);
+        });
+    }
+    bool index() {
+        return inFieldDialog(
+            kFirstField,
+            [&](HWND fieldDialog) {
+                WhenQtDialogOpens([](QDialog* editor) {
+                    editor->findChildren<QRadioButton*>().back()->click();
+                    Press(editor, QDialogButtonBox::Ok);
+                });
+                user->click(fieldDialog, dlg::kIndexedButton);
+                user->click(fieldDialog, IDOK);
+            },
+            QDialogButtonBox::Cancel);
+    }
+    bool specialCharacter() {
+        return driveCore<bool>(
+            [&] { return EditAlarms(&window, project, *driver); },
+            [&](HWND dialog) {
+                WhenQtDialogOpens([](QDialog* picker) { Press(picker, QDialogButtonBox::Ok); });
+                user->click(dialog, dlg::kAlarmSpecialChars);
+                user->click(dialog, IDCANCEL);
+            });
+    }
+    bool newTag() {
+        return driveQt<bool>([&] { return NewTag(&window, project, *driver, std::nullopt, false); },
+                             [&](QDialog* dialog) {
+                                 dialog->findChild<QLineEdit*>("name")->setText("Flow");
+                                 press(dialog, QDialogButtonBox::Cancel);
+                             });
+    }
+    bool tagProperties() {
+        return driveQt<bool>([&] { return EditTagAt(&window, project, *driver, 0); },
+                             [&](QDialog* dialog) {
+                                 dialog->findChild<QLineEdit*>("name")->setText("Renamed");
+                                 press(dialog, QDialogButtonBox::Cancel);
+                             });
+    }
+    bool tagDeletedWithNo() {
+        answers = {IDNO};
+        return DeleteTagAt(&window, project, *driver, 0);
+    }
     bool network() {
         return driveQt<bool>([&] { return EditNetwork(&window, project, *driver); },
                              [&](QDialog* dialog) {
@@ -401,17 +549,25 @@ TEST_P(CancelEveryDialog, LeavesEveryByteOfTheProjectAsItWas) {
     EXPECT_EQ(DifferingBytes(before, image()), std::vector<std::size_t>{});
 }
 
-INSTANTIATE_TEST_SUITE_P(Hosted, CancelEveryDialog,
-                         ::testing::Values(CancelCase{"FieldProperties",
-                                                      &CancelEveryDialog::fieldProperties},
-                                           CancelCase{"FieldTag", &CancelEveryDialog::fieldTag},
-                                           CancelCase{"Alarms", &CancelEveryDialog::alarms},
-                                           CancelCase{"PlcSetup", &CancelEveryDialog::plcSetup},
-                                           CancelCase{"Passwords", &CancelEveryDialog::passwords},
-                                           CancelCase{"Recipe", &CancelEveryDialog::recipe},
-                                           CancelCase{"Languages", &CancelEveryDialog::languages},
-                                           CancelCase{"Network", &CancelEveryDialog::network}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Hosted, CancelEveryDialog,
+    ::testing::Values(CancelCase{"FieldProperties", &CancelEveryDialog::fieldProperties},
+                      CancelCase{"FieldTag", &CancelEveryDialog::fieldTag},
+                      CancelCase{"Alarms", &CancelEveryDialog::alarms},
+                      CancelCase{"PlcSetup", &CancelEveryDialog::plcSetup},
+                      CancelCase{"Passwords", &CancelEveryDialog::passwords},
+                      CancelCase{"Recipe", &CancelEveryDialog::recipe},
+                      CancelCase{"Languages", &CancelEveryDialog::languages},
+                      CancelCase{"Network", &CancelEveryDialog::network},
+                      CancelCase{"Messages", &CancelEveryDialog::messages},
+                      CancelCase{"MessagesOfACancelledFieldDialog",
+                                 &CancelEveryDialog::messagesOfACancelledFieldDialog},
+                      CancelCase{"Index", &CancelEveryDialog::index},
+                      CancelCase{"SpecialCharacter", &CancelEveryDialog::specialCharacter},
+                      CancelCase{"NewTag", &CancelEveryDialog::newTag},
+                      CancelCase{"TagProperties", &CancelEveryDialog::tagProperties},
+                      CancelCase{"TagDeletedWithNo", &CancelEveryDialog::tagDeletedWithNo}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace kestra::workbench::testing

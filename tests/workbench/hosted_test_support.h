@@ -30,6 +30,7 @@
 #include "support/card_reader_scope.h"
 #include "support/qt_dialogs.h"
 #include "support/temp_folder.h"
+#include "told_messages.h"
 #include "utilities/services.h"
 #include "workbench/hosted/hosted_project.h"
 
@@ -60,7 +61,7 @@ struct ApplicationFirst {
     ApplicationFirst() { kestra::testing::OffscreenApplication(); }
 };
 
-class HostedTest : public ::testing::Test {
+class HostedTest : public ::testing::Test, protected ToldMessages {
   protected:
     void SetUp() override {
         SetAppFmalloc(&mem::HostAllocate);
@@ -70,14 +71,7 @@ class HostedTest : public ::testing::Test {
             folder.file("windows/Displays.ini"));
         host_ = std::make_unique<platform::qt::QtHost>();
         user.emplace(*host_);
-        previousPresenter_ = platform::SetMessageBoxPresenter(
-            [this](HWND, std::string_view text, std::string_view caption, UINT type) {
-                told.push_back(std::string(caption) + ": " + std::string(text));
-                if (answers.empty()) return platform::DefaultButton(type);
-                const int answer = answers.front();
-                answers.pop_front();
-                return answer;
-            });
+        previousPresenter_ = platform::SetMessageBoxPresenter(presenter());
         window.resize(800, 600);
         window.show();
         project = host::Store::Get().load("sample", SampleImage());
@@ -136,8 +130,6 @@ class HostedTest : public ::testing::Test {
     QMainWindow window;
     LoadedProject project;
     std::optional<host::Driver> driver;
-    std::vector<std::string> told;  // "caption: text" of every message box shown
-    std::deque<int> answers;        // the answers to give, in order; then the default button
 
   private:
     std::unique_ptr<platform::qt::QtHost> host_;

@@ -8,6 +8,7 @@
 #include "workbench/hosted/hosted_dialogs.h"
 #include "workbench/hosted/hosted_project.h"
 #include "workbench/hosted/hosted_window.h"
+#include "workbench/hosted/special_characters.h"
 
 namespace kestra::workbench {
 
@@ -48,6 +49,7 @@ bool EditAlarms(QWidget* parent, const LoadedProject& project, Driver& driver) {
         return ChangedBy(project, [&] {
             ALARMDLGCONTEXT context{};
             context.project = &block;
+            const SpecialCharacters specialChars(context);
             const bool ok = exec(OwnerFor(parent), &context) == 1;
             if (!hadTable) DropEmptyAlarmTable(block);
             return ok;

@@ -20,6 +20,7 @@
 #include "plc_s5/type1_image.h"
 #include "utilities/k32fabutil1.h"
 #include "windows/dialog.h"
+#include "workbench/hosted/field_editors.h"
 #include "workbench/hosted/hosted_dialogs.h"
 #include "workbench/hosted/hosted_panel_setup.h"
 #include "workbench/hosted/hosted_project.h"
@@ -37,9 +38,12 @@ struct FieldEditing {
     uPLCSETUP setup;
     std::vector<std::uint32_t> lineWidths;
     _tagDEFIELD context{};
+    FieldEditors editors;  // the editor's callbacks of the driver's dialog
 
-    FieldEditing(ProjectBlock& project, const FieldRecord& field)
-        : working(field), setup(SetupOfField(project, field)) {
+    FieldEditing(ProjectBlock& project, const FieldRecord& field, FieldPlace place)
+        : working(field),
+          setup(SetupOfField(project, field)),
+          editors(context, project, place, field) {
         const host::PanelDisplay panel = host::PanelDisplayOf(project);
         lineWidths.assign(static_cast<std::size_t>(panel.rows),
                           static_cast<std::uint32_t>(panel.columns));
@@ -50,10 +54,6 @@ struct FieldEditing {
         context.lineCount = static_cast<std::uint32_t>(lineWidths.size());
         context.characterWidth = 1;  // the line widths are in characters
         context.setup = &setup;
-    }
-    ~FieldEditing() {
-        for (HGLOBAL copy : context.listCopies)
-            if (copy) GlobalFree(copy);
     }
     FieldEditing(const FieldEditing&) = delete;
     FieldEditing& operator=(const FieldEditing&) = delete;
@@ -212,12 +212,14 @@ class FieldPropertiesDialog : public QDialog {
         const FieldRecord before = editing_.working;
         SetFocus(nullptr);
         INT_PTR result = 0;
+        editing_.editors.beforeDriverDialog();
         TellingFailures(this, "Field Properties", [&] {
             const auto exec = DriverExport<decltype(&ExecPLCFieldDlg)>(driver_, "ExecPLCFieldDlg");
             result = exec(OwnerFor(this), &editing_.context);
             return true;
         });
         if (result != 1) editing_.working = before;
+        editing_.editors.afterDriverDialog(result == 1);
         if (result == kDeleteChosen)
             Tell(this, "Field Properties",
                  "The field is kept: delete it in the page's field table.",
@@ -270,13 +272,14 @@ bool EditFieldProperties(QWidget* parent, const LoadedProject& project, Driver& 
         ProjectBlock& block = project.block();
         FieldRecord& field = FieldAt(block, place);
         return ChangedBy(project, [&] {
-            FieldEditing editing(block, field);
+            FieldEditing editing(block, field, place);
             FieldPropertiesDialog dialog(parent, block, driver, place, editing);
             if (!dialog.embedPage())
                 host::Fail(host::kExitDriverFailed,
                            "the PLC driver " + driver.library() +
                                " offers no PLC reference page (AttachPLCFieldDialog)");
             if (dialog.exec() != QDialog::Accepted) return false;
+            editing.editors.commit(field);
             field = editing.working;
             return true;
         });

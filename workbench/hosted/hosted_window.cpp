@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <QWidget>
+#include <QWindow>
 
 #include "kestra/host.h"
 #include "platform/message_box.h"
@@ -25,6 +26,33 @@ platform::qt::QtHost& WindowCoreHost() {
 
 HWND OwnerFor(QWidget* parent) {
     return parent ? WindowCoreHost().windowFor(parent->window()) : nullptr;
+}
+
+QWidget* CoreDialogParent(HWND dialog) {
+    QWidget* widget = dialog ? WindowCoreHost().widgetOf(dialog) : nullptr;
+    return widget ? widget->window() : nullptr;
+}
+
+CoreDialogAside::CoreDialogAside(HWND dialog) : widget_(CoreDialogParent(dialog)) {
+    if (widget_) widget_->setUpdatesEnabled(false);
+}
+
+CoreDialogAside::~CoreDialogAside() {
+    // The update this asks for is painted once the event loop runs again, after the library
+    // has given its dialog back its size.
+    if (widget_) widget_->setUpdatesEnabled(true);
+}
+
+void CentreOverParent(QDialog& dialog) {
+    constexpr int kShrunk = 16;  // a window this small is out of the way
+    QWidget* parent = dialog.parentWidget();
+    if (!parent) return;
+    QRect over = parent->window()->frameGeometry();
+    const QWindow* handle = parent->window()->windowHandle();
+    if ((over.width() < kShrunk || over.height() < kShrunk) && handle && handle->transientParent())
+        over = handle->transientParent()->frameGeometry();
+    dialog.adjustSize();
+    dialog.move(over.center() - dialog.rect().center());
 }
 
 std::vector<QPushButton*> LayOutListDialog(QDialog& dialog, QLabel* label, QWidget* list,

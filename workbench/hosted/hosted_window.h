@@ -26,6 +26,28 @@ platform::qt::QtHost& WindowCoreHost();
 // given it as their owner show above the workbench's window and block it while they run.
 HWND OwnerFor(QWidget* parent);
 
+// The window over which a dialog of the workbench's own opens when a callback of the window
+// core's dialog `dialog` runs it.
+QWidget* CoreDialogParent(HWND dialog);
+// Held while a callback of the window core's dialog `dialog` runs an editor of the
+// workbench's own: the library shrinks its dialog out of the way meanwhile, and a window of one
+// pixel is not painted (nor is a dialog in that state any use to look at) until the library
+// has put it back.
+class CoreDialogAside {
+  public:
+    explicit CoreDialogAside(HWND dialog);
+    ~CoreDialogAside();
+    CoreDialogAside(const CoreDialogAside&) = delete;
+    CoreDialogAside& operator=(const CoreDialogAside&) = delete;
+
+  private:
+    QWidget* widget_;
+};
+
+// Centres `dialog` over its parent's window or, while that window is shrunk out of the way (a
+// driver shrinks its dialog while its callback runs), over the window the parent stands above.
+void CentreOverParent(QDialog& dialog);
+
 // The layout of the workbench's list dialogs: the label above its list, a column of buttons
 // (made from `texts`, in order, and returned so) beside the list, OK and Cancel below, which
 // accept and reject the dialog.

@@ -1,7 +1,10 @@
 #include "workbench/views/project_tree.h"
 
+#include <QAction>
 #include <QHeaderView>
+#include <QMenu>
 #include <QTreeWidgetItemIterator>
+#include <cstring>
 #include <functional>
 #include <set>
 #include <vector>
@@ -85,6 +88,22 @@ void ProjectTree::setPanelModelSource(PanelModelSource source) {
     rebuild();
 }
 
+void ProjectTree::setTagActions(const QList<QAction*>& actions) {
+    tagActions_ = actions;
+    for (QAction* action : actions) {
+        action->setShortcutContext(Qt::WidgetShortcut);
+        addAction(action);
+    }
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(this, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        QTreeWidgetItem* item = QTreeWidget::itemAt(at);
+        const Node node = PlaceOf(item).node;
+        if (node != Node::Tags && node != Node::Tag) return;
+        setCurrentItem(item);
+        QMenu::exec(tagActions_, viewport()->mapToGlobal(at), nullptr, this);
+    });
+}
+
 ProjectTree::Place ProjectTree::current() const {
     return PlaceOf(currentItem());
 }
@@ -134,6 +153,7 @@ void ProjectTree::rebuild() {
             }
         QTreeWidgetItem* target = itemAt(before);
         if (!target && before.node == Node::Page) target = itemAt(Place{Node::Pages});
+        if (!target && before.node == Node::Tag) target = itemAt(Place{Node::Tags});
         if (!target) target = topLevelItem(0);
         setCurrentItem(target);
     }
@@ -224,7 +244,15 @@ void ProjectTree::addTags(const ProjectBlock& project) {
                 const TagElement& tag = tags[t];
                 if (tag.parentKey != parentKey || !placed.insert(tag.key).second) continue;
                 QString text = Quoted(Text(project, tag.nameId));
-                if (tag.isStructure()) text += tr(" (structure)");
+                if (tag.isStructure()) {
+                    text += tr(" (structure)");
+                } else if (ReadLe16(tag.data + offsetof(uPLCADR, dataType)) != 0) {
+                    FieldRecord named{};  // a field of PLC data at the tag's address
+                    named.fieldClass = kPlcDataClass;
+                    std::memcpy(&named.plc, tag.data, sizeof named.plc);
+                    const QString address = AddressText(document_.driver(), project, named);
+                    if (!address.isEmpty()) text += "  " + address;
+                }
                 auto* item = NewItem(parent, text, Place{Node::Tag, -1, static_cast<int>(t)});
                 if (tag.isStructure()) addMembers(item, tag.key, depth + 1);
             }

@@ -53,6 +53,10 @@ class ProjectTree : public QTreeWidget {
     using PanelModelSource = std::function<QString(const ProjectBlock&)>;
     void setPanelModelSource(PanelModelSource source);
 
+    // The commands on tags: the context menu of the Tags node and of its tags; their shortcuts
+    // act while the tree has the focus.
+    void setTagActions(const QList<QAction*>& actions);
+
   Q_SIGNALS:
     void placeChanged(const kestra::workbench::ProjectTree::Place& place);
     // Enter or a double click: the place's editor should open.
@@ -73,6 +77,7 @@ class ProjectTree : public QTreeWidget {
 
     ProjectDocument& document_;
     PanelModelSource panelModel_;
+    QList<QAction*> tagActions_;
 };
 
 }  // namespace kestra::workbench

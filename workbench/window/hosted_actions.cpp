@@ -9,6 +9,7 @@
 #include "workbench/jobs/build_jobs.h"
 #include "workbench/hosted/hosted_dialogs.h"
 #include "workbench/hosted/hosted_panel_setup.h"
+#include "workbench/hosted/hosted_tags.h"
 #include "workbench/hosted/hosted_window.h"
 #include "workbench/window/main_window.h"
 #include "workbench/document/project_document.h"
@@ -23,6 +24,13 @@ std::optional<FieldPlace> ChosenField(MainWindow& window) {
     const auto fields = window.selectedFields();
     if (!page || fields.empty()) return std::nullopt;
     return FieldPlace{*page, fields.front()};
+}
+
+// The tag the tree's cursor is on: its place in the tag folder.
+std::optional<std::size_t> ChosenTag(MainWindow& window) {
+    const ProjectTree::Place place = window.tree().current();
+    if (place.node != ProjectTree::Node::Tag || place.item < 0) return std::nullopt;
+    return static_cast<std::size_t>(place.item);
 }
 
 // The page whose recipe to edit: the recipe's in the tree, or the page the window shows.
@@ -80,6 +88,29 @@ void Job(MainWindow& window, QAction* action,
     });
 }
 
+// A command on the tag the tree's cursor is on.
+void TagChange(MainWindow& window, QAction* action,
+               bool (*command)(QWidget*, const LoadedProject&, Driver&, std::size_t)) {
+    Change(window, action, [&window, command](const LoadedProject& project, Driver& driver) {
+        const auto tag = ChosenTag(window);
+        return tag && command(&window, project, driver, *tag);
+    });
+}
+
+// A new tag or structure, beside the tag the tree's cursor is on; the cursor goes to it.
+void NewTagChange(MainWindow& window, QAction* action, bool structure) {
+    QObject::connect(action, &QAction::triggered, &window, [&window, action, structure] {
+        ProjectDocument& document = window.document();
+        if (!document.hasProject() || !document.driver()) return;
+        std::size_t made = 0;
+        const bool changed = document.change(action->text().remove('&').remove("..."), [&] {
+            return NewTag(&window, document.project(), *document.driver(), ChosenTag(window),
+                          structure, &made);
+        });
+        if (changed) window.tree().select({ProjectTree::Node::Tag, -1, static_cast<int>(made)});
+    });
+}
+
 void UpdateEnabled(MainWindow& window) {
     const ProjectDocument& document = window.document();
     const bool served = document.hasProject() && document.driver();
@@ -90,6 +121,10 @@ void UpdateEnabled(MainWindow& window) {
         action->setEnabled(served);
     h.keyboard->setEnabled(true);
     h.cardContents->setEnabled(true);
+    h.newTag->setEnabled(served);
+    h.newStructure->setEnabled(served);
+    const bool onTag = served && ChosenTag(window);
+    for (QAction* action : {h.renameTag, h.tagProperties, h.deleteTag}) action->setEnabled(onTag);
 }
 
 }  // namespace
@@ -115,6 +150,11 @@ void ConnectHostedActions(MainWindow& window) {
     });
     QObject::connect(h.keyboard, &QAction::triggered, &window,
                      [&window] { StartKeyboardEditor(&window); });
+    NewTagChange(window, h.newTag, false);
+    NewTagChange(window, h.newStructure, true);
+    TagChange(window, h.renameTag, &RenameTagAt);
+    TagChange(window, h.tagProperties, &EditTagAt);
+    TagChange(window, h.deleteTag, &DeleteTagAt);
 
     Job(window, h.check,
         [&window](const LoadedProject& project, Driver&, const ProjectDocument& d) {
@@ -138,6 +178,8 @@ void ConnectHostedActions(MainWindow& window) {
     window.tree().setPanelModelSource(
         [](const ProjectBlock& project) { return QString::fromStdString(PanelModelOf(project)); });
     QObject::connect(&window.document(), &ProjectDocument::projectChanged, &window,
+                     [&window] { UpdateEnabled(window); });
+    QObject::connect(&window.tree(), &ProjectTree::placeChanged, &window,
                      [&window] { UpdateEnabled(window); });
     UpdateEnabled(window);
 }

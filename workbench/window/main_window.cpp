@@ -430,6 +430,11 @@ void MainWindow::buildActions() {
     h.printPlcList = hosted(tr("Print PLC &List..."), QKeySequence::Print);
     h.sendToCard = hosted(tr("&Send to Card..."));
     h.cardContents = hosted(tr("Card &Contents..."));
+    h.newTag = hosted(tr("&New Tag..."), QKeySequence(Qt::Key_Insert));
+    h.newStructure = hosted(tr("New &Structure..."));
+    h.renameTag = hosted(tr("&Rename Tag..."), QKeySequence(Qt::Key_F2));
+    h.tagProperties = hosted(tr("Tag &Properties..."));
+    h.deleteTag = hosted(tr("&Delete Tag"), QKeySequence(Qt::Key_Delete));
 }
 
 void MainWindow::buildMenus() {
@@ -462,6 +467,11 @@ void MainWindow::buildMenus() {
     QMenu* project = menuBar()->addMenu(tr("P&roject"));
     project->addActions({hosted_.plcSetup, hosted_.alarms, hosted_.passwords, hosted_.recipes,
                          hosted_.languages, hosted_.network});
+    QMenu* tags = project->addMenu(tr("&Tags"));
+    const QList<QAction*> tagActions{hosted_.newTag, hosted_.newStructure, hosted_.renameTag,
+                                     hosted_.tagProperties, hosted_.deleteTag};
+    tags->addActions(tagActions);
+    tree_->setTagActions(tagActions);
     project->addSeparator();
     project->addActions({hosted_.panelSetup, hosted_.keyboard});
 
@@ -615,8 +625,14 @@ void MainWindow::showPlace(const ProjectTree::Place& place) {
                                           "Project > Alarms, or Enter here.")},
                 {Node::Alarm, QT_TR_NOOP("The alarms are edited in the driver's alarm dialog: "
                                          "Project > Alarms, or Enter here.")},
-                {Node::Tags, QT_TR_NOOP("A field's tag is chosen with Page > Field Tag.")},
-                {Node::Tag, QT_TR_NOOP("A field's tag is chosen with Page > Field Tag.")},
+                {Node::Tags, QT_TR_NOOP("Tags and structures are made, renamed, edited and "
+                                        "deleted with Project > Tags, or in the tree: Insert, F2, "
+                                        "Enter, Delete. A field's tag is chosen with Page > "
+                                        "Field Tag.")},
+                {Node::Tag, QT_TR_NOOP("Tags and structures are made, renamed, edited and "
+                                       "deleted with Project > Tags, or in the tree: Insert, F2, "
+                                       "Enter, Delete. A field's tag is chosen with Page > Field "
+                                       "Tag.")},
                 {Node::Recipes, QT_TR_NOOP("Recipes are edited in the parameter matrix: "
                                            "Project > Recipes, or Enter here.")},
                 {Node::Recipe, QT_TR_NOOP("Recipes are edited in the parameter matrix: "
@@ -659,6 +675,7 @@ void MainWindow::activatePlace(const ProjectTree::Place& place) {
         {Node::Languages, &HostedActions::languages}, {Node::Language, &HostedActions::languages},
         {Node::Network, &HostedActions::network},     {Node::NetworkNode, &HostedActions::network},
         {Node::Detail, &HostedActions::plcSetup},     {Node::Project, &HostedActions::plcSetup},
+        {Node::Tag, &HostedActions::tagProperties},
     };
     if (place.node == Node::Page || place.node == Node::Pages) {
         (views_->currentWidget() == pageView_ ? fieldTable_ : pageTable_)->setFocus();

@@ -89,6 +89,12 @@ class MainWindow : public QMainWindow {
         QAction* printPlcList = nullptr;
         QAction* sendToCard = nullptr;
         QAction* cardContents = nullptr;
+        // The tags of the Tags node (Project > Tags, and the tree's context menu).
+        QAction* newTag = nullptr;
+        QAction* newStructure = nullptr;
+        QAction* renameTag = nullptr;
+        QAction* tagProperties = nullptr;
+        QAction* deleteTag = nullptr;
     };
     const HostedActions& hosted() const { return hosted_; }
 
