@@ -33,6 +33,8 @@ class KXCPlcDriver;
 
 namespace kestra::host {
 
+struct PanelDisplay;
+
 struct CheckFinding {
     enum class Severity { Error, Warning };
     // What the finding names, so that a desktop host can open it.
@@ -67,6 +69,10 @@ struct CheckReport {
 // nothing of the project.
 CheckReport CheckContents(const ProjectBlock& project, KXCPlcDriver* driver,
                           const std::string& withoutDriver = "no PLC driver serves the project");
+
+// The display as the findings name it: "the display "4x20 Text" (4 rows, 20 columns; the
+// generic model's, standing in without panel setup)".
+std::string DescribeDisplay(const PanelDisplay& display);
 
 // What panel-image and card send do with a project that has errors: without `force` they end
 // with kExitProjectErrors, naming the first errors; with it the errors are printed on standard

@@ -32,8 +32,6 @@ constexpr std::uint16_t kPlcDataClass = 2;
 constexpr std::uint16_t kAttributeClass = 3;
 // The format tests' filter flag of a field that writes to the PLC (modes 2 and 3).
 constexpr DWORD kWritingNeeded = 4;
-// A driver's names of the field types are its strings 100 + type.
-constexpr UINT kFieldTypeNames = 100;
 // Data formats a driver knows are numbered from 1; others print as "ERR".
 constexpr unsigned kFirstFormat = 1;
 constexpr unsigned kLastFormat = 14;
@@ -177,12 +175,7 @@ class DriverQuestions {
         return tagContextValid_(context, &ref) != 0;
     }
 
-    std::string typeName(WORD type) {
-        char name[64] = "";
-        if (LoadString(driver_.GetHandle(), kFieldTypeNames + type, name, sizeof name) > 0)
-            return name;
-        return "field type " + std::to_string(type);
-    }
+    std::string typeName(WORD type) { return FieldTypeName(driver_.GetHandle(), type); }
     static std::string className(WORD fieldClass) {
         const char* meaning = fieldClass == kPlcDataClass     ? " (PLC data)"
                               : fieldClass == kAttributeClass ? " (attribute)"
@@ -228,9 +221,13 @@ void CheckDriverView(Findings& out, const ProjectBlock& project, KXCPlcDriver& d
     }
 }
 
-std::string DisplayText(const PanelDisplay& display) {
-    std::string text = "the display \"" + display.name + "\" (" + std::to_string(display.rows) +
-                       " rows, " + std::to_string(display.columns) + " columns";
+}  // namespace
+
+std::string DescribeDisplay(const PanelDisplay& display) {
+    std::string text = "the display ";
+    if (!display.name.empty()) text += "\"" + display.name + "\" ";
+    text += "(" + std::to_string(display.rows) + " rows, " + std::to_string(display.columns) +
+            " columns";
     if (display.source == PanelDisplay::Source::GenericModel)
         text += "; the generic model's, standing in without panel setup";
     else if (display.source == PanelDisplay::Source::Fallback)
@@ -238,6 +235,8 @@ std::string DisplayText(const PanelDisplay& display) {
     text += ")";
     return text;
 }
+
+namespace {
 
 // Fields past the display, and fields that overlap (each pair once, named by the later field).
 void CheckLayout(Findings& out, const ProjectBlock& project) {
@@ -258,7 +257,7 @@ void CheckLayout(Findings& out, const ProjectBlock& project) {
                           "at row " + std::to_string(b.row + 1) + ", column " +
                               std::to_string(b.column + 1) + ", " + std::to_string(b.width) +
                               " x " + std::to_string(b.height) + " characters, runs past " +
-                              DisplayText(display));
+                              DescribeDisplay(display));
         }
         // By rows, so that only fields that share rows are compared.
         std::vector<std::size_t> byRow(boxes.size());
@@ -359,11 +358,14 @@ CheckReport CheckContents(const ProjectBlock& project, KXCPlcDriver* driver,
     const auto pages = PagesOf(project);
     report.pages = pages.size();
     for (const PageRecord& page : pages) report.fields += FieldsOf(page).size();
-    if (driver)
+    if (driver) {
         CheckDriverView(out, project, *driver);
-    else
+    } else {
+        std::string why = withoutDriver;
+        if (!why.empty() && why.back() == '.') why.pop_back();
         out.add(Severity::Warning, Part::Project, 0, 0, 0,
-                withoutDriver + "; the fields' data formats and addresses were not asked about");
+                why + "; the fields' data formats and addresses were not asked about");
+    }
     CheckLayout(out, project);
     CheckPasswords(out, project);
     CheckRecipes(out, project);

@@ -112,6 +112,14 @@ std::size_t PanelImageTotalSize(std::span<const std::uint8_t> image) {
     return *padded + *padded / kChecksumBlock;
 }
 
+std::string FieldTypeName(HMODULE module, unsigned type) {
+    constexpr UINT kFieldTypeNames = 100;
+    char name[64] = "";
+    if (module && type < 0x100 && LoadString(module, kFieldTypeNames + type, name, sizeof name) > 0)
+        return name;
+    return "field type " + std::to_string(type);
+}
+
 uPLCSETUP FieldPlcSetup(const ProjectBlock& project, const FieldRecord& field) {
     uPLCSETUP node{};
     if (project.record.onNetwork &&

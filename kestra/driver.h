@@ -54,6 +54,11 @@ class Driver {
 // there is no such node) node A of the project record.
 uPLCSETUP FieldPlcSetup(const ProjectBlock& project, const FieldRecord& field);
 
+// The field types a driver names (its strings 100 + type: "NUMERIC", "MESSAGE", ...).
+inline constexpr unsigned kFieldTypeCount = 7;
+// A field type's name as the driver of `module` calls it; "field type N" when it has none.
+std::string FieldTypeName(HMODULE module, unsigned type);
+
 // The registry word the suite's programs give the list of installed drivers.
 inline constexpr const char* kDriverListRegistryWord = "TarvelFabricon\\";
 
