@@ -1,5 +1,5 @@
-// A field's dialogs: its properties, with the driver's PLC reference page embedded in a dialog
-// of the workbench's own, and the choice of its tag.
+// A field's dialogs: its properties, with the field's own settings and the driver's PLC
+// reference page embedded in a dialog of the workbench's own, and the choice of its tag.
 //
 // Both work on a copy of the field record, which becomes the field only after OK: the driver's
 // page edits the record it is given directly (and clears the editor's bytes of the reference
@@ -20,6 +20,7 @@
 #include "plc_s5/type1_image.h"
 #include "utilities/k32fabutil1.h"
 #include "windows/dialog.h"
+#include "workbench/hosted/field_settings.h"
 #include "workbench/hosted/hosted_dialogs.h"
 #include "workbench/hosted/hosted_panel_setup.h"
 #include "workbench/hosted/hosted_project.h"
@@ -36,11 +37,11 @@ struct FieldEditing {
     FieldRecord working;
     uPLCSETUP setup;
     std::vector<std::uint32_t> lineWidths;
+    host::PanelDisplay panel;
     _tagDEFIELD context{};
 
     FieldEditing(ProjectBlock& project, const FieldRecord& field)
-        : working(field), setup(SetupOfField(project, field)) {
-        const host::PanelDisplay panel = host::PanelDisplayOf(project);
+        : working(field), setup(SetupOfField(project, field)), panel(host::PanelDisplayOf(project)) {
         lineWidths.assign(static_cast<std::size_t>(panel.rows),
                           static_cast<std::uint32_t>(panel.columns));
         context.version = s5::kFieldContextVersion;
@@ -98,6 +99,12 @@ class FieldPropertiesDialog : public QDialog {
         summary_ = new QLabel(this);
         summary_->setWordWrap(true);
         layout->addWidget(summary_);
+        settings_ = new FieldSettings(this, driver, project, editing.working, editing.panel);
+        settings_->onKindChanged([this] {
+            if (page_) driver_.loader().InitFieldControls(page_, &editing_.context, 0);
+            showSummary();
+        });
+        layout->addWidget(settings_);
         frame_ = new QWidget(this);
         frame_->setFocusPolicy(Qt::StrongFocus);
         frame_->installEventFilter(this);
@@ -223,9 +230,14 @@ class FieldPropertiesDialog : public QDialog {
                  "The field is kept: delete it in the page's field table.",
                  MB_OK | MB_ICONINFORMATION);
         if (page_) driver_.loader().InitFieldControls(page_, &editing_.context, 0);
+        settings_->refresh();
         showSummary();
     }
 
+  public:
+    const FieldSettings& settings() const { return *settings_; }
+
+  private:
     static inline FieldPropertiesDialog* attaching_ = nullptr;
 
     ProjectBlock& project_;
@@ -233,6 +245,7 @@ class FieldPropertiesDialog : public QDialog {
     FieldPlace place_;
     FieldEditing& editing_;
     QLabel* summary_ = nullptr;
+    FieldSettings* settings_ = nullptr;
     QWidget* frame_ = nullptr;
     QPushButton* definition_ = nullptr;
     HWND site_ = nullptr;
@@ -278,6 +291,8 @@ bool EditFieldProperties(QWidget* parent, const LoadedProject& project, Driver& 
                                " offers no PLC reference page (AttachPLCFieldDialog)");
             if (dialog.exec() != QDialog::Accepted) return false;
             field = editing.working;
+            if (!dialog.settings().apply(field))
+                host::Fail(host::kExitInternal, "no memory for the field's label and text");
             return true;
         });
     });
