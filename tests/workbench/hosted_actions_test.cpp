@@ -3,14 +3,10 @@
 // field dialog acts on the field chosen in the page's table.
 #include <QLabel>
 #include <QTimer>
-#include <memory>
 
 #include "plc_s5/dialog_ids.h"
-#include "support/qt_dialogs.h"
 #include "utilities/passwords.h"
-#include "windows/qt/qt_host.h"
-#include "workbench/window/main_window.h"
-#include "workbench_test.h"
+#include "hosted_window_test.h"
 
 namespace kestra::workbench::testing {
 namespace {
@@ -18,40 +14,7 @@ namespace {
 namespace dlg = kestra::s5::dialog;
 using Node = ProjectTree::Node;
 
-class HostedActions : public SampleWindowTest {
-  protected:
-    void beforeWindow() override {
-        host_ = std::make_unique<platform::qt::QtHost>();
-        user_.emplace(*host_);
-        previous_ = platform::SetMessageBoxPresenter(
-            [this](HWND, std::string_view text, std::string_view caption, UINT type) {
-                told.push_back(std::string(caption) + ": " + std::string(text));
-                return platform::DefaultButton(type);
-            });
-    }
-    void TearDown() override {
-        SampleWindowTest::TearDown();
-        platform::SetMessageBoxPresenter(previous_);
-        user_.reset();
-        host_.reset();
-    }
-    // Triggers the action with `steps` run on the window core's dialog once it is up.
-    void triggerCore(QAction* action, const std::function<void(HWND)>& steps) {
-        kestra::testing::DriveDialog<bool>(
-            [&] {
-                action->trigger();
-                return true;
-            },
-            steps);
-    }
-
-    std::vector<std::string> told;
-    std::optional<kestra::testing::QtDialogUser> user_;
-
-  private:
-    std::unique_ptr<platform::qt::QtHost> host_;
-    platform::MessageBoxPresenter previous_;
-};
+class HostedActions : public HostedWindowTest {};
 
 TEST_F(HostedActions, ADialogsOkIsOneUndoStepThatGivesTheImageBack) {
     ProjectDocument& document = window->document();

@@ -28,7 +28,9 @@
 #include <algorithm>
 
 #include "extension_classes/plc_driver.h"
+#include "kestra/check.h"
 #include "workbench/document/autosave.h"
+#include "workbench/window/check_results.h"
 #include "workbench/views/field_table_model.h"
 #include "workbench/window/help_window.h"
 #include "workbench/window/hosted_actions.h"
@@ -110,6 +112,7 @@ MainWindow::MainWindow(QWidget* parent)
     readSettings();
 
     connect(document_, &ProjectDocument::projectChanged, this, [this] {
+        checkResults_->markOutOfDate();
         fillLanguages();
         updatePageHeader();
         updateActions();
@@ -158,6 +161,15 @@ void MainWindow::buildViews() {
     addDockWidget(Qt::LeftDockWidgetArea, dock);
     connect(tree_, &ProjectTree::placeChanged, this, &MainWindow::showPlace);
     connect(tree_, &ProjectTree::placeActivated, this, &MainWindow::activatePlace);
+
+    checkResults_ = new CheckResults(this);
+    checkDock_ = new QDockWidget(tr("Check Results"), this);
+    checkDock_->setObjectName(QStringLiteral("checkDock"));
+    checkDock_->setWidget(checkResults_);
+    checkDock_->setFeatures(dock->features());
+    addDockWidget(Qt::BottomDockWidgetArea, checkDock_);
+    checkDock_->hide();
+    connect(checkResults_, &CheckResults::findingActivated, this, &MainWindow::showFinding);
 
     views_ = new QStackedWidget(this);
     setCentralWidget(views_);
@@ -395,6 +407,7 @@ void MainWindow::buildActions() {
     HostedActions& h = hosted_;
     h.field = hosted(tr("Field &Properties..."), QKeySequence(tr("Alt+Return")));
     h.fieldTag = hosted(tr("Field &Tag..."));
+    h.projectProperties = hosted(tr("Project Propert&ies..."));
     h.alarms = hosted(tr("&Alarms..."));
     h.plcSetup = hosted(tr("&PLC Setup..."));
     h.passwords = hosted(tr("Pass&words..."));
@@ -438,6 +451,8 @@ void MainWindow::buildMenus() {
     page->addActions({hosted_.field, hosted_.fieldTag});
 
     QMenu* project = menuBar()->addMenu(tr("P&roject"));
+    project->addActions({hosted_.projectProperties});
+    project->addSeparator();
     project->addActions({hosted_.plcSetup, hosted_.alarms, hosted_.passwords, hosted_.recipes,
                          hosted_.languages, hosted_.network});
     project->addSeparator();
@@ -483,7 +498,8 @@ void MainWindow::readSettings() {
     if (!restoreGeometry(settings->value("window/geometry").toByteArray())) resize(1100, 720);
     keepOnScreen();
     if (!restoreState(settings->value("window/state").toByteArray()))
-        resizeDocks(findChildren<QDockWidget*>(), {320}, Qt::Horizontal);
+        resizeDocks({findChild<QDockWidget*>(QStringLiteral("projectDock"))}, {320},
+                    Qt::Horizontal);
 }
 
 // A window kept on a larger screen, or on a screen that is gone, comes back whole on the screen
@@ -634,7 +650,8 @@ void MainWindow::activatePlace(const ProjectTree::Place& place) {
         {Node::Recipe, &HostedActions::recipes},      {Node::Passwords, &HostedActions::passwords},
         {Node::Languages, &HostedActions::languages}, {Node::Language, &HostedActions::languages},
         {Node::Network, &HostedActions::network},     {Node::NetworkNode, &HostedActions::network},
-        {Node::Detail, &HostedActions::plcSetup},     {Node::Project, &HostedActions::plcSetup},
+        {Node::Detail, &HostedActions::plcSetup},
+        {Node::Project, &HostedActions::projectProperties},
     };
     if (place.node == Node::Page || place.node == Node::Pages) {
         (views_->currentWidget() == pageView_ ? fieldTable_ : pageTable_)->setFocus();
@@ -643,6 +660,37 @@ void MainWindow::activatePlace(const ProjectTree::Place& place) {
     for (const Opens& opens : kOpens) {
         QAction* action = hosted_.*opens.action;
         if (opens.node == place.node && action->isEnabled()) action->trigger();
+    }
+}
+
+void MainWindow::showCheckReport(const host::CheckReport& report, const QString& name) {
+    checkResults_->showReport(report, name);
+    checkDock_->show();
+    checkDock_->raise();
+    statusBar()->showMessage(checkResults_->summary(), 10000);
+}
+
+void MainWindow::showFinding(const host::CheckFinding& finding) {
+    using Node = ProjectTree::Node;
+    using Part = host::CheckFinding::Part;
+    const int page = static_cast<int>(finding.page) - 1;
+    switch (finding.part) {
+        case Part::Field:
+        case Part::Recipe:
+            if (page < 0) return;
+            if (finding.field == 0)
+                tree_->select({Node::Page, page, page});
+            else
+                tree_->select({Node::Field, page, static_cast<int>(finding.field) - 1});
+            fieldTable_->setFocus();
+            return;
+        case Part::Password:
+            tree_->select({Node::Passwords});
+            activatePlace(tree_->current());
+            return;
+        case Part::Project:
+            tree_->select({Node::Project});
+            return;
     }
 }
 
