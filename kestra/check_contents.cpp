@@ -229,7 +229,7 @@ std::string DescribeDisplay(const PanelDisplay& display) {
     text += "(" + std::to_string(display.rows) + " rows, " + std::to_string(display.columns) +
             " columns";
     if (display.source == PanelDisplay::Source::GenericModel)
-        text += "; the generic model's, standing in without panel setup";
+        text += ", standing in without panel setup";
     else if (display.source == PanelDisplay::Source::Fallback)
         text += "; the display table names none";
     text += ")";

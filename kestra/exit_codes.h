@@ -30,7 +30,7 @@ struct ExitCodeInfo {
 };
 
 inline constexpr ExitCodeInfo kExitCodes[] = {
-    {kExitOk, "success; check: the project is sound"},
+    {kExitOk, "success; check: the project is sound (warnings or not)"},
     {kExitUsage, "the command line is wrong (the message says what; --help shows the usage)"},
     {kExitUnreadable, "an input file is missing or cannot be read"},
     {kExitNotProject, "the input is not a project image (or, for card send, not a panel image)"},

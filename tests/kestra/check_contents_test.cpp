@@ -213,7 +213,7 @@ const Case kCases[] = {
      [](Project& p) { s5::FieldRow(p.field(0)) = 3; p.field(0).height = 2; },
      {{Severity::Warning, Part::Field, 1, 1, 0,
        "at row 4, column 1, 5 x 2 characters, runs past the display \"4x20 Text\" (4 rows, 20 "
-       "columns; the generic model's, standing in without panel setup)"}}},
+       "columns, standing in without panel setup)"}}},
     {"a field past the display the panel setup chose",
      [](Project& p) {
          s5::FieldColumn(p.field(1)) = 11;

@@ -61,18 +61,16 @@ class AddFieldDialog : public QDialog {
 
         width_ = new QSpinBox(this);
         width_->setObjectName("width");
-        width_->setSuffix(" characters");
-        auto* widthLabel = new QLabel("&Width:", this);
+        auto* widthLabel = new QLabel("&Width (characters):", this);
         widthLabel->setBuddy(width_);
         form->addRow(widthLabel, width_);
         height_ = new QSpinBox(this);
         height_->setObjectName("height");
-        height_->setSuffix(" lines");
-        auto* heightLabel = new QLabel("&Height:", this);
+        auto* heightLabel = new QLabel("&Height (lines):", this);
         heightLabel->setBuddy(height_);
         form->addRow(heightLabel, height_);
 
-        for (const QString& text : {DisplayDescription(display), "The field goes " + where + "."}) {
+        for (const QString& text : {DisplayDescription(display), "The new field is placed " + where + "."}) {
             auto* label = new QLabel(text, this);
             label->setWordWrap(true);
             layout->addWidget(label);

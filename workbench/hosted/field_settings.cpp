@@ -156,7 +156,7 @@ void FieldSettings::kindChosen() {
     if (SetFieldKind(driver_.loader(), project_, working_, type, fieldClass)) {
         // Only bargraphs and graphics fields are higher than a line.
         if (TallestField(type, display_) == 1) working_.height = 1;
-        if (kindChanged_) kindChanged_();
+        if (changed_) changed_(true);
     }
     refresh();
 }
@@ -168,6 +168,7 @@ void FieldSettings::placeChosen() {
     working_.width = static_cast<std::uint8_t>(width_->value());
     working_.height = static_cast<std::uint8_t>(height_->value());
     showPlace();
+    if (changed_) changed_(false);
 }
 
 void FieldSettings::showPlace() {

@@ -28,8 +28,9 @@ class FieldSettings : public QWidget {
     FieldSettings(QWidget* parent, host::Driver& driver, ProjectBlock& project,
                   FieldRecord& working, const host::PanelDisplay& display);
 
-    // Called after the field's type or class changed the working copy's PLC reference.
-    void onKindChanged(std::function<void()> changed) { kindChanged_ = std::move(changed); }
+    // Called after a control changed the working copy; `kind` tells whether its type or class
+    // changed (and with them its PLC reference).
+    void onChanged(std::function<void(bool kind)> changed) { changed_ = std::move(changed); }
     // Shows the working copy again (after the driver's full dialog changed it).
     void refresh();
     // Writes the label and the text into `field`, the project's record, through the project's
@@ -46,7 +47,7 @@ class FieldSettings : public QWidget {
     ProjectBlock& project_;
     FieldRecord& working_;
     host::PanelDisplay display_;
-    std::function<void()> kindChanged_;
+    std::function<void(bool)> changed_;
     QComboBox* type_ = nullptr;
     QComboBox* class_ = nullptr;
     QSpinBox* row_ = nullptr;

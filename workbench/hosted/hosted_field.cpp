@@ -100,8 +100,8 @@ class FieldPropertiesDialog : public QDialog {
         summary_->setWordWrap(true);
         layout->addWidget(summary_);
         settings_ = new FieldSettings(this, driver, project, editing.working, editing.panel);
-        settings_->onKindChanged([this] {
-            if (page_) driver_.loader().InitFieldControls(page_, &editing_.context, 0);
+        settings_->onChanged([this](bool kind) {
+            if (kind && page_) driver_.loader().InitFieldControls(page_, &editing_.context, 0);
             showSummary();
         });
         layout->addWidget(settings_);

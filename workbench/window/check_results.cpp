@@ -6,6 +6,7 @@
 #include <QStyle>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace kestra::workbench {
 
@@ -50,7 +51,10 @@ CheckResults::CheckResults(QWidget* parent) : QWidget(parent) {
 }
 
 void CheckResults::showReport(const host::CheckReport& report, const QString& name) {
+    // Errors first, each kind in the report's order.
     findings_ = report.findings;
+    std::stable_partition(findings_.begin(), findings_.end(),
+                          [](const host::CheckFinding& f) { return f.error(); });
     summary_ = QString::fromStdString(report.summary(name.toStdString()));
     head_->setText(report.findings.empty()
                        ? summary_

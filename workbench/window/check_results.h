@@ -1,5 +1,5 @@
 // The results of Build > Check, in a list under the tables: the summary as `kestra check`
-// words it, then each error and warning with its page and field. Activating a result (Enter,
+// words it, then each error and then each warning with its page and field. Activating a result (Enter,
 // a double click) asks the window to show what it names: the field in the page's table, the
 // recipe's page, the passwords. After the project changes the list says that it may be out of
 // date until the next check.

@@ -113,6 +113,11 @@ MainWindow::MainWindow(QWidget* parent)
 
     connect(document_, &ProjectDocument::projectChanged, this, [this] {
         checkResults_->markOutOfDate();
+        // The field table is read afresh: the field the tree points at stays chosen.
+        if (const ProjectTree::Place place = tree_->current();
+            place.node == ProjectTree::Node::Field && place.page >= 0 && place.item >= 0)
+            selectFields(static_cast<std::size_t>(place.page),
+                         static_cast<std::size_t>(place.item), 1);
         fillLanguages();
         updatePageHeader();
         updateActions();
@@ -383,7 +388,7 @@ void MainWindow::buildActions() {
         }
     });
 
-    a.addField = make(tr("Add &Field"), QKeySequence(tr("Ctrl+Shift+F")), "insert-object",
+    a.addField = make(tr("Add &Field..."), QKeySequence(tr("Ctrl+Shift+F")), "insert-object",
                       QStyle::SP_FileLinkIcon, [this] { addField(); });
     a.fieldUp = make(tr("Move Field U&p"), QKeySequence(tr("Ctrl+Up")), "go-up", QStyle::SP_ArrowUp,
                      [this] { moveField(-1); });
@@ -667,6 +672,7 @@ void MainWindow::showCheckReport(const host::CheckReport& report, const QString&
     checkResults_->showReport(report, name);
     checkDock_->show();
     checkDock_->raise();
+    checkResults_->list().setFocus();
     statusBar()->showMessage(checkResults_->summary(), 10000);
 }
 
