@@ -32,9 +32,6 @@ constexpr std::uint16_t kPlcDataClass = 2;
 constexpr std::uint16_t kAttributeClass = 3;
 // The format tests' filter flag of a field that writes to the PLC (modes 2 and 3).
 constexpr DWORD kWritingNeeded = 4;
-// Data formats a driver knows are numbered from 1; others print as "ERR".
-constexpr unsigned kFirstFormat = 1;
-constexpr unsigned kLastFormat = 14;
 constexpr std::uint8_t kNumericKind = 0;
 constexpr std::uint8_t kTextKind = FieldRecord::kTextKind;
 
@@ -128,12 +125,13 @@ class DriverQuestions {
         context.setup = &setup;
         if (driver_.IsValidAddressAndDataFormat(&context, &ref, ref.dataFormat)) return std::nullopt;
         const unsigned format = ref.dataFormat;
-        if (format < kFirstFormat || format > kLastFormat)
+        const std::string name = formatName(format);
+        if (name.empty())
             return "data format " + std::to_string(format) +
                    " is none the driver knows (the PLC list prints it as ERR); the driver "
                    "refuses it for " +
                    what;
-        return "data format " + std::to_string(format) + " (" + formatName(format) +
+        return "data format " + std::to_string(format) + " (" + name +
                ") is refused by the driver for " + what;
     }
 
@@ -182,10 +180,11 @@ class DriverQuestions {
                                                               : "";
         return "class " + std::to_string(fieldClass) + meaning;
     }
+    // The data format's name; "" for one the driver does not know.
     std::string formatName(unsigned format) {
         std::string name;
         driver_.GetDataFormatStringFromId(static_cast<WORD>(format), name);
-        return name.empty() ? "format " + std::to_string(format) : name;
+        return name;
     }
 
     KXCPlcDriver& driver_;

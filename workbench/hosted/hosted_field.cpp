@@ -147,6 +147,8 @@ class FieldPropertiesDialog : public QDialog {
         return true;
     }
 
+    const FieldSettings& settings() const { return *settings_; }
+
     void accept() override {
         // The edit box that holds the focus reads its text when it loses the focus.
         SetFocus(nullptr);
@@ -234,10 +236,6 @@ class FieldPropertiesDialog : public QDialog {
         showSummary();
     }
 
-  public:
-    const FieldSettings& settings() const { return *settings_; }
-
-  private:
     static inline FieldPropertiesDialog* attaching_ = nullptr;
 
     ProjectBlock& project_;
