@@ -29,6 +29,7 @@ struct CardOptions {
     std::string input;
     std::string name;
     unsigned port = kDefaultCardPort;
+    bool force = false;
 };
 
 // A temporary folder for the file that goes to the card and the one read back; removed with
@@ -85,7 +86,7 @@ class Card {
 };
 
 void RunSend(const CardOptions& options) {
-    const Bytes image = ImageToSend(options.input);
+    const Bytes image = ImageToSend(options.input, options.force);
     const std::string name =
         options.name.empty() ? std::string(platform::FileNamePart(options.input)) : options.name;
     CheckCardFileName(name);
@@ -148,9 +149,9 @@ void CheckCardFileName(const std::string& name) {
         Fail(kExitUsage, "card send: \"" + name + "\" cannot be a file name on the card");
 }
 
-Bytes ImageToSend(const std::string& file) {
+Bytes ImageToSend(const std::string& file, bool force) {
     const Bytes bytes = ReadInput(file);
-    if (ReadProjectImageHead(bytes)) return BuildPanelImageOf(file, false).image;
+    if (ReadProjectImageHead(bytes)) return BuildPanelImageOf(file, false, force).image;
     if (PanelImageTotalSize(bytes) == 0)
         Fail(kExitNotProject, file + ": neither a project image nor a panel image");
     Driver driver = Driver::ForProjectCode(kPanelImageProjectCode, 0, file);
@@ -206,6 +207,9 @@ void AddCardCommand(CLI::App& app) {
     send->add_option("--name", options.name,
                      "The file's name on the card (its own name by default).")
         ->type_name("NAME");
+    send->add_flag("--force", options.force,
+                   "Send a project even when it has errors (kestra check): they are printed as "
+                   "warnings.");
     CLI::App* list = card->add_subcommand("list", "List the files on the card.");
     for (CLI::App* sub : {send, list})
         sub->add_option("--port", options.port,

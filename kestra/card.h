@@ -27,9 +27,10 @@ ExitCode CardExitCode(KESSSFDCERRORCODE code);
 // kExitUsage when `name` cannot be the name of a file on the card.
 void CheckCardFileName(const std::string& name);
 
-// The panel image to send of a file: a project file is built into its image by its driver, a
-// panel image is read back by the driver first, so that nothing damaged reaches the panel.
-Bytes ImageToSend(const std::string& file);
+// The panel image to send of a file: a project file is built into its image by its driver
+// (refused when it has errors, unless `force`), a panel image is read back by the driver
+// first, so that nothing damaged reaches the panel.
+Bytes ImageToSend(const std::string& file, bool force = false);
 
 // Writes the image to the formatted card in the reader as its project file `name`, reads it
 // back and compares; a card error ends as FailCard says, a read-back that differs with

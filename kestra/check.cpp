@@ -1,5 +1,6 @@
-// kestra check PROJECT: loads a project as the editor does, with the options of loading, and
-// reports what loading repaired and whether the project is sound.
+// kestra check PROJECT: loads a project as the editor does, with the options of loading,
+// reports what loading repaired, then what its contents hold that the driver would refuse or
+// the panel could not show, and whether the project is sound.
 #include "kestra/check.h"
 
 #include <CLI/CLI.hpp>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "kestra/commands.h"
+#include "kestra/driver.h"
 #include "kestra/host.h"
 #include "platform/files.h"
 #include "platform/memory.h"
@@ -56,6 +58,20 @@ std::vector<std::string> NewLogLines(const std::string& before) {
     return lines;
 }
 
+// The contents checked with the project's driver, or without one when none serves it.
+CheckReport CheckWithDriver(const std::string& file, const ProjectBlock& p) {
+    try {
+        Driver driver = Driver::ForProjectCode(p.record.projectType, p.record.plcType, file);
+        return CheckContents(p, &driver.loader());
+    } catch (const Failure& failure) {
+        if (failure.code != kExitNoDriver && failure.code != kExitDriverFailed) throw;
+        const std::string prefix = file + ": ";
+        const bool named = failure.message.starts_with(prefix);
+        return CheckContents(p, nullptr,
+                             named ? failure.message.substr(prefix.size()) : failure.message);
+    }
+}
+
 void RunCheck(const CheckOptions& options) {
     const Bytes image = ReadInput(options.project);
     LoadOptions load;
@@ -63,17 +79,23 @@ void RunCheck(const CheckOptions& options) {
     load.extra = options.option;
     const CheckedProject checked = LoadChecked(options.project, image, load);
     Store::Get().save(options.project, checked.project);
-    const ProjectBlock& p = checked.project.block();
-    std::size_t fields = 0;
-    for (std::size_t count : FieldsPerPage(p)) fields += count;
+    const char* name = options.project.c_str();
     for (const std::string& repair : checked.repairs)
-        std::printf("%s: repaired: %s\n", options.project.c_str(), repair.c_str());
+        std::printf("%s: repaired: %s\n", name, repair.c_str());
+    const CheckReport report = CheckWithDriver(options.project, checked.project.block());
+    for (const CheckFinding& finding : report.findings)
+        std::printf("%s: %s: %s\n", name, finding.error() ? "error" : "warning",
+                    finding.text.c_str());
+    if (report.errors() > 0)
+        Fail(kExitProjectErrors, report.summary(options.project) +
+                                     ": the driver would refuse or change what the project "
+                                     "holds, or the panel could not show it; panel-image and "
+                                     "card send refuse it until it is mended");
     if (!checked.repairs.empty())
         Fail(kExitRepaired, options.project + ": loads only with repairs (" +
                                 std::to_string(checked.repairs.size()) + " repair(s)); save it " +
                                 "again to keep them");
-    std::printf("%s: sound (%u pages, %zu fields)\n", options.project.c_str(),
-                p.record.pageCount.get(), fields);
+    std::printf("%s\n", report.summary(options.project).c_str());
 }
 
 }  // namespace
@@ -113,8 +135,10 @@ void AddCheckCommand(CLI::App& app) {
     static CheckOptions options;
     CLI::App* check = app.add_subcommand(
         "check",
-        "Load a project as the editor does and report repairs and damage; exit code 0 "
-        "when it is sound.");
+        "Load a project as the editor does, report repairs and damage, and what it holds "
+        "that its PLC driver would refuse or the panel could not show (errors) or that "
+        "deserves a look (warnings); exit code 0 when it is sound, warnings or not, 14 when "
+        "it has errors.");
     check->add_option("PROJECT", options.project, "The project file.")->required();
     check->add_flag("--repair-menu-fields", options.repairMenuFields,
                     "Repair while loading: drop menu fields without width or height and mend "

@@ -5,6 +5,7 @@
 #include "kestra/paged_offset.h"
 #include "platform/memory.h"
 #include "platform/module.h"
+#include "utilities/folders.h"
 
 namespace kestra::host {
 
@@ -109,6 +110,22 @@ std::size_t PanelImageTotalSize(std::span<const std::uint8_t> image) {
     const auto padded = RecordAt<PagedOffset>(image.data() + kChecksumOffsetAt).decode();
     if (!padded || *padded == 0 || *padded % kChecksumBlock != 0) return 0;
     return *padded + *padded / kChecksumBlock;
+}
+
+std::string FieldTypeName(HMODULE module, unsigned type) {
+    constexpr UINT kFieldTypeNames = 100;
+    char name[64] = "";
+    if (module && type < 0x100 && LoadString(module, kFieldTypeNames + type, name, sizeof name) > 0)
+        return name;
+    return "field type " + std::to_string(type);
+}
+
+uPLCSETUP FieldPlcSetup(const ProjectBlock& project, const FieldRecord& field) {
+    uPLCSETUP node{};
+    if (project.record.onNetwork &&
+        ExpGetNetNodeData(&project.ext.nodeB, TRUE, field.plc.networkNode, &node))
+        return node;
+    return project.record.nodeA;
 }
 
 }  // namespace kestra::host

@@ -49,6 +49,16 @@ class Driver {
     decltype(&::PlcPrint) plcPrint_ = nullptr;
 };
 
+// The PLC setup block of a field's PLC, as the driver's exports take it: on a PLC network the
+// node of the active network folder whose key the field's reference names, otherwise (or when
+// there is no such node) node A of the project record.
+uPLCSETUP FieldPlcSetup(const ProjectBlock& project, const FieldRecord& field);
+
+// The field types a driver names (its strings 100 + type: "NUMERIC", "MESSAGE", ...).
+inline constexpr unsigned kFieldTypeCount = 7;
+// A field type's name as the driver of `module` calls it; "field type N" when it has none.
+std::string FieldTypeName(HMODULE module, unsigned type);
+
 // The registry word the suite's programs give the list of installed drivers.
 inline constexpr const char* kDriverListRegistryWord = "TarvelFabricon\\";
 

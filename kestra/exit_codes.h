@@ -20,6 +20,7 @@ enum ExitCode : int {
     kExitNoCard = 11,       // no card in the reader, or it was taken out
     kExitCardFull = 12,     // the card has no room for the file
     kExitCardFailed = 13,   // any other card failure (not formatted, reader, read-back)
+    kExitProjectErrors = 14,  // check: the project has errors; panel-image and card send refuse it
     kExitInternal = 70,     // a fault of the program itself
 };
 
@@ -29,7 +30,7 @@ struct ExitCodeInfo {
 };
 
 inline constexpr ExitCodeInfo kExitCodes[] = {
-    {kExitOk, "success; check: the project is sound"},
+    {kExitOk, "success; check: the project is sound (warnings or not)"},
     {kExitUsage, "the command line is wrong (the message says what; --help shows the usage)"},
     {kExitUnreadable, "an input file is missing or cannot be read"},
     {kExitNotProject, "the input is not a project image (or, for card send, not a panel image)"},
@@ -42,6 +43,10 @@ inline constexpr ExitCodeInfo kExitCodes[] = {
     {kExitNoCard, "no card in the reader, or the card was taken out during the work"},
     {kExitCardFull, "the card has no room for the file"},
     {kExitCardFailed, "another card failure: not formatted, reader fault, read-back differs"},
+    {kExitProjectErrors,
+     "check: the project has errors (the driver would refuse or change what it holds, or the "
+     "panel could not show it); panel-image and card send refuse such a project without "
+     "--force"},
     {kExitInternal, "a fault of the program itself"},
 };
 

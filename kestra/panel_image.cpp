@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "kestra/check.h"
 #include "kestra/commands.h"
 #include "kestra/panel_compare.h"
 
@@ -17,10 +18,11 @@ struct PanelImageOptions {
     std::string project;
     std::string output;
     bool check = false;
+    bool force = false;
 };
 
 void RunPanelImage(const PanelImageOptions& options) {
-    const PanelImage built = BuildPanelImageOf(options.project, options.check);
+    const PanelImage built = BuildPanelImageOf(options.project, options.check, options.force);
     WriteOutput(options.output, built.image);
     std::fprintf(stderr, "kestra: %s: a panel image of %zu bytes built by %s%s\n",
                  options.output.c_str(), built.image.size(), built.driverLibrary.c_str(),
@@ -41,11 +43,12 @@ Bytes BuildPanelImage(const std::string& what, const LoadedProject& project, Dri
     return image;
 }
 
-PanelImage BuildPanelImageOf(const std::string& file, bool check) {
+PanelImage BuildPanelImageOf(const std::string& file, bool check, bool force) {
     const Bytes image = ReadInput(file);
     const LoadedProject project = Store::Get().load(file, image);
     const ProjectBlock& p = project.block();
     Driver driver = Driver::ForProjectCode(p.record.projectType, p.record.plcType, file);
+    RefuseProjectWithErrors(file, CheckContents(p, &driver.loader()), force);
     return {BuildPanelImage(file, project, driver, check), driver.library()};
 }
 
@@ -60,6 +63,9 @@ void AddPanelImageCommand(CLI::App& app) {
     command->add_flag("--check", options.check,
                       "Read the image back with the driver (SizeofProject, GetProject), build it "
                       "again and compare.");
+    command->add_flag("--force", options.force,
+                      "Build the image even when the project has errors (kestra check): they "
+                      "are printed as warnings.");
     command->callback([] { RunPanelImage(options); });
 }
 

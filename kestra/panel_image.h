@@ -19,7 +19,9 @@ struct PanelImage {
 Bytes BuildPanelImage(const std::string& what, const LoadedProject& project, Driver& driver,
                       bool check);
 
-// Loads the project file, finds its driver and builds the image as above.
-PanelImage BuildPanelImageOf(const std::string& file, bool check);
+// Loads the project file, finds its driver and builds the image as above. A project with
+// errors (kestra/check.h) is refused with kExitProjectErrors, unless `force` says to build it
+// anyway (its errors are printed as warnings then).
+PanelImage BuildPanelImageOf(const std::string& file, bool check, bool force);
 
 }  // namespace kestra::host

@@ -10,6 +10,7 @@ add_library(kestra_host STATIC
     ${CMAKE_CURRENT_LIST_DIR}/kept_panel_setup.cpp
     ${CMAKE_CURRENT_LIST_DIR}/panel_display.cpp
     ${CMAKE_CURRENT_LIST_DIR}/check.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/check_contents.cpp
     ${CMAKE_CURRENT_LIST_DIR}/exchange.cpp
     ${CMAKE_CURRENT_LIST_DIR}/panel_image.cpp
     ${CMAKE_CURRENT_LIST_DIR}/panel_compare.cpp

@@ -164,7 +164,7 @@ const SampleField kSample[] = {
     {1, 4, 1, kNumeric, kWord, 13, 0, 0, 4, 0, kHex, 0, 0, 255, 1, 1, 0},
     {1, 5, 1, kNumeric, kWord, 13, 2, 0, 4, 1, kDec | sDISPFORMAT::kSigned, 0, -100, 100, 1, 1, 0},
     {1, 6, 1, kNumeric, kWord, 13, 4, 0, 5, 0, kDec | sDISPFORMAT::kScaling, 0, -10, 200, 2, 3, -5},
-    {2, 0, 2, kNumeric, kBcdWord, 14, 0, 0, 4, 0, kDec, 0, 0, 9999, 1, 1, 0},
+    {2, 0, 2, kNumeric, kTimer, 14, 0, 0, 4, 0, kDec, 0, 0, 9999, 1, 1, 0},
     {2, 1, 2, kNumeric, kFloat, 14, 2, 0, 6, 0, kDec, 0, 0, 1000, 1, 1, 0},
     {2, 2, 2, kNumeric, kByte, 14, 4, 0, 3, 0, kDec, 0, 0, 255, 1, 1, 0},
     {2, 3, 2, kNumeric, kWord, 14, 6, 0, 5, 0, kDec, 0, 0, 1000, 1, 1, 0},

@@ -7,8 +7,12 @@ add_library(kestra_workbench_hosting STATIC
     ${CMAKE_CURRENT_LIST_DIR}/hosted/hosted_window.cpp
     ${CMAKE_CURRENT_LIST_DIR}/hosted/hosted_project.cpp
     ${CMAKE_CURRENT_LIST_DIR}/hosted/hosted_driver_dialogs.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/hosted/add_field_dialog.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/hosted/field_kind.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/hosted/field_settings.cpp
     ${CMAKE_CURRENT_LIST_DIR}/hosted/hosted_field.cpp
     ${CMAKE_CURRENT_LIST_DIR}/hosted/hosted_passwords.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/hosted/hosted_project_properties.cpp
     ${CMAKE_CURRENT_LIST_DIR}/hosted/hosted_recipes.cpp
     ${CMAKE_CURRENT_LIST_DIR}/hosted/hosted_languages.cpp
     ${CMAKE_CURRENT_LIST_DIR}/hosted/hosted_network.cpp

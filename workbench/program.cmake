@@ -11,6 +11,7 @@ add_library(kestra_workbench_core STATIC
     ${CMAKE_CURRENT_LIST_DIR}/document/field_records.cpp
     ${CMAKE_CURRENT_LIST_DIR}/document/file_stamp.cpp
     ${CMAKE_CURRENT_LIST_DIR}/document/image_delta.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/document/new_field.cpp
     ${CMAKE_CURRENT_LIST_DIR}/document/project_document.cpp
     ${CMAKE_CURRENT_LIST_DIR}/document/project_pages.cpp
     ${CMAKE_CURRENT_LIST_DIR}/views/driver_texts.cpp
@@ -21,6 +22,7 @@ add_library(kestra_workbench_core STATIC
     ${CMAKE_CURRENT_LIST_DIR}/views/page_table_model.cpp
     ${CMAKE_CURRENT_LIST_DIR}/views/page_view.cpp
     ${CMAKE_CURRENT_LIST_DIR}/views/project_tree.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/window/check_results.cpp
     ${CMAKE_CURRENT_LIST_DIR}/window/edit_commands.cpp
     ${CMAKE_CURRENT_LIST_DIR}/window/file_commands.cpp
     ${CMAKE_CURRENT_LIST_DIR}/window/help_window.cpp

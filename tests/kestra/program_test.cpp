@@ -235,6 +235,51 @@ TEST_F(KestraProgram, CheckReportsSoundDamagedAndRepairedProjects) {
     EXPECT_NE(run.err.find("damaged"), std::string::npos);
 }
 
+TEST_F(KestraProgram, AProjectWithErrorsIsReportedAndRefusedUnlessForced) {
+    HGLOBAL project = LoadImage(bytes(sample));
+    ASSERT_NE(project, 0u);
+    ProjectBlock& p = Block(project);
+    auto* pages = reinterpret_cast<kestra::PageRecord*>(
+        kestra::mem::At(p.record.pages, 0, sizeof(kestra::PageRecord)));
+    auto* first = reinterpret_cast<kestra::FieldRecord*>(
+        kestra::mem::At(pages[0].fields, 0, sizeof(kestra::FieldRecord)));
+    first->plc.dataFormat = 13;  // WORD(BCD): not for a NUMERIC field
+    const std::string bad = folder.write("bad.kpr", SaveImage(project));
+    const std::string error =
+        "page 1, field 1 (no. 1): data format 13 (WORD(BCD)) is refused by the driver for a "
+        "NUMERIC field of class 2 (PLC data)";
+
+    ProgramRun run = kestra({"check", bad});
+    EXPECT_EQ(run.exitCode, 14);
+    EXPECT_EQ(run.out, bad + ": error: " + error + "\n");
+    EXPECT_EQ(run.err.rfind("kestra: " + bad + ": 1 error(s) and 0 warning(s) (3 pages, 20 "
+                                               "fields): the driver would refuse",
+                            0),
+              0u)
+        << run.err;
+
+    const std::string image = folder.file("bad.img");
+    run = kestra({"panel-image", bad, "-o", image});
+    EXPECT_EQ(run.exitCode, 14);
+    EXPECT_EQ(run.err, "kestra: " + bad + ": the project has 1 error(s): " + error +
+                           " (kestra check lists them all; --force builds anyway)\n");
+    EXPECT_FALSE(fs::exists(image));
+    run = kestra({"card", "send", bad});
+    EXPECT_EQ(run.exitCode, 14);
+    EXPECT_FALSE(fs::exists(folder.file("card.img"))) << "the card was not touched";
+
+    run = kestra({"panel-image", bad, "-o", image, "--force"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err.rfind("kestra: " + bad + ": warning: " + error + "\n", 0), 0u) << run.err;
+    EXPECT_TRUE(fs::exists(image));
+    run = kestra({"card", "send", bad, "--force"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.err.find("warning: " + error), std::string::npos) << run.err;
+
+    run = kestra({"--help"});
+    EXPECT_NE(run.out.find("14  check: the project has errors"), std::string::npos) << run.out;
+}
+
 // Runs in a folder of the test's own, where the store writes its repair log.
 class InFolder {
   public:
@@ -260,7 +305,12 @@ TEST_F(KestraProgram, CheckReportsTheLinesOfTheRepairLog) {
     EXPECT_EQ(folder.read("PrjFix.txt"), "an older line\n");
     run = kestra({"check", bitmaps, "--repair-menu-fields"});
     EXPECT_EQ(run.exitCode, 6) << run.err;
-    EXPECT_EQ(run.out, bitmaps + ": repaired: Fixed bitmap with zero-dimension...\n");
+    // The repairs first; then what the contents hold (this project's fields all overlap).
+    EXPECT_EQ(run.out.rfind(bitmaps + ": repaired: Fixed bitmap with zero-dimension...\n" +
+                                bitmaps + ": warning: page 1, field 2 (no. 2): overlaps field 1",
+                            0),
+              0u)
+        << run.out;
     EXPECT_EQ(folder.read("PrjFix.txt"), "an older line\n   Fixed bitmap with zero-dimension...\n");
 }
 

@@ -60,17 +60,24 @@ class BuildJobs : public HostedTest {
 };
 
 TEST_F(BuildJobs, CheckReportsTheProjectAsKestraCheckDoes) {
-    EXPECT_TRUE(CheckProject(&window, project, "sample.kpr"));
-    EXPECT_EQ(told, std::vector<std::string>{"Check: sample.kpr: sound (3 pages, 20 fields)"});
+    const auto report = CheckProject(&window, project, "sample.kpr", &*driver);
+    ASSERT_TRUE(report.has_value());
+    EXPECT_TRUE(told.empty());
+    // The sample has no panel setup: the generic model's 4 x 20 display stands in, and its
+    // fields below the fourth row only earn warnings.
+    EXPECT_EQ(report->errors(), 0u) << report->firstErrors();
+    EXPECT_EQ(report->summary("sample.kpr"), "sample.kpr: sound with " +
+                                                 std::to_string(report->warnings()) +
+                                                 " warning(s) (3 pages, 20 fields)");
 }
 
 TEST_F(BuildJobs, ChecksAndPanelImagesLeaveNoLoadedCopyBehind) {
     const std::string path = folder.file("sample.img");
-    ASSERT_TRUE(CheckProject(&window, project, "sample.kpr"));  // first use loads the libraries
+    ASSERT_TRUE(CheckProject(&window, project, "sample.kpr", &*driver));  // loads the libraries
     ASSERT_EQ(SavePanelImage(&window, project, *driver, "sample.kpr", path), path);
     const std::size_t before = mem::LiveBlocks(mem::Kind::Host);
     for (int i = 0; i < 3; ++i) {
-        EXPECT_TRUE(CheckProject(&window, project, "sample.kpr"));
+        EXPECT_TRUE(CheckProject(&window, project, "sample.kpr", &*driver));
         EXPECT_EQ(SavePanelImage(&window, project, *driver, "sample.kpr", path), path);
     }
     EXPECT_EQ(mem::LiveBlocks(mem::Kind::Host), before);
@@ -86,6 +93,23 @@ TEST_F(BuildJobs, PanelImageIsReadBackComparedAndWritten) {
                            " bytes built by K32PLC1.so; read back, it carries the project");
     const LoadedProject back = driver->readPanelImage("written", written);
     EXPECT_EQ(host::CompareReadBack(block(), back.block()), std::nullopt);
+}
+
+TEST_F(BuildJobs, PanelImageAndSendToCardRefuseAProjectWithErrors) {
+    FieldAt(block(), {2, 1}).plc.dataFormat = 13;  // WORD(BCD) on a NUMERIC field
+    const std::string path = folder.file("refused.img");
+    EXPECT_EQ(SavePanelImage(&window, project, *driver, "sample.kpr", path), "");
+    EXPECT_FALSE(std::filesystem::exists(path));
+    EXPECT_FALSE(SendToCard(&window, project, *driver, "sample.kpr", "sample.kpr"));
+    EXPECT_FALSE(std::filesystem::exists(folder.file("card.img"))) << "the card was not touched";
+    const std::string error =
+        "page 3, field 2 (no. 16): data format 13 (WORD(BCD)) is refused by the driver for a "
+        "NUMERIC field of class 2 (PLC data). Build > Check Project lists them all.";
+    EXPECT_EQ(told, (std::vector<std::string>{
+                        "Panel Image: sample.kpr: the project has 1 error(s), so no panel image "
+                        "is built: " + error,
+                        "Send to Card: sample.kpr: the project has 1 error(s), so nothing is "
+                        "sent: " + error}));
 }
 
 TEST_F(BuildJobs, PanelImageThatCannotBeWrittenLeavesNothingAndIsTold) {

@@ -5,7 +5,6 @@
 #include <QMouseEvent>
 #include <QTest>
 #include <QTimer>
-#include <memory>
 
 #include "plc_s5/dialog_ids.h"
 #include "utilities/passwords.h"

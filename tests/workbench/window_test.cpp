@@ -244,6 +244,7 @@ TEST_F(Window, FieldsAreCopiedAndPastedBetweenWindows) {
 TEST_F(Window, FieldsAreAddedDuplicatedMovedAndDeletedFromTheMenus) {
     showPage(0);
     selectRows(0, 0);
+    OnNextDialog([](QDialog* addField) { addField->accept(); });  // a NUMERIC field of PLC data
     window->addField();
     EXPECT_EQ(window->fieldModel().rowCount(), 8);
     EXPECT_EQ(window->selectedFields(), std::vector<std::size_t>{1});

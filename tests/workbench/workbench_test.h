@@ -5,10 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialog>
 #include <QPointer>
+#include <QTimer>
 #include <QSettings>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "kestra/host.h"
@@ -31,6 +34,15 @@ inline std::string SampleJson() {
 // The sample project's image, as `kestra import` makes it.
 inline Bytes SampleImage() {
     return json::ImportProjectJson(SampleJson());
+}
+
+// Runs `steps` on the modal dialog that opens next, once it is up.
+inline void OnNextDialog(std::function<void(QDialog*)> steps) {
+    QTimer::singleShot(0, [steps = std::move(steps)] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr) << "no dialog is open";
+        steps(dialog);
+    });
 }
 
 class WorkbenchTest : public ::testing::Test {

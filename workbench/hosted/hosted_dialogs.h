@@ -31,15 +31,19 @@ struct FieldPlace {
     std::size_t field = 0;
 };
 
-// "Field Properties": the field's place and kind, the driver's PLC reference page
-// ("FIELDREFPPG", through AttachPLCFieldDialog) embedded, and the driver's full field dialog
-// for the display and limits.
+// "Field Properties": the field's own settings (workbench/hosted/field_settings.h: type,
+// class, place, size, label, text), the driver's PLC reference page ("FIELDREFPPG", through
+// AttachPLCFieldDialog) embedded, and the driver's full field dialog for the display and
+// limits.
 bool EditFieldProperties(QWidget* parent, const LoadedProject& project, Driver& driver,
                          FieldPlace place);
 // The field's tag, chosen in the utilities library's tag selection among the tags whose data
 // suit the field; the field's address becomes the tag's.
 bool ChooseFieldTag(QWidget* parent, const LoadedProject& project, Driver& driver,
                     FieldPlace place);
+// "Project Properties": the project's title, its tag folder's name and the room of its panel
+// image (workbench/hosted/hosted_project_properties.cpp).
+bool EditProjectProperties(QWidget* parent, const LoadedProject& project, Driver& driver);
 // The driver's alarm dialog.
 bool EditAlarms(QWidget* parent, const LoadedProject& project, Driver& driver);
 // The driver's PLC setup dialog, whose "PLC &Comm ..." opens the communication parameters.

@@ -1,5 +1,5 @@
-// A field's dialogs: its properties, with the driver's PLC reference page embedded in a dialog
-// of the workbench's own, and the choice of its tag.
+// A field's dialogs: its properties, with the field's own settings and the driver's PLC
+// reference page embedded in a dialog of the workbench's own, and the choice of its tag.
 //
 // Both work on a copy of the field record, which becomes the field only after OK: the driver's
 // page edits the record it is given directly (and clears the editor's bytes of the reference
@@ -21,6 +21,7 @@
 #include "utilities/k32fabutil1.h"
 #include "windows/dialog.h"
 #include "workbench/hosted/field_editors.h"
+#include "workbench/hosted/field_settings.h"
 #include "workbench/hosted/hosted_dialogs.h"
 #include "workbench/hosted/hosted_panel_setup.h"
 #include "workbench/hosted/hosted_project.h"
@@ -37,14 +38,15 @@ struct FieldEditing {
     FieldRecord working;
     uPLCSETUP setup;
     std::vector<std::uint32_t> lineWidths;
+    host::PanelDisplay panel;
     _tagDEFIELD context{};
     FieldEditors editors;  // the editor's callbacks of the driver's dialog
 
     FieldEditing(ProjectBlock& project, const FieldRecord& field, FieldPlace place)
         : working(field),
           setup(SetupOfField(project, field)),
+          panel(host::PanelDisplayOf(project)),
           editors(context, project, place, field) {
-        const host::PanelDisplay panel = host::PanelDisplayOf(project);
         lineWidths.assign(static_cast<std::size_t>(panel.rows),
                           static_cast<std::uint32_t>(panel.columns));
         context.version = s5::kFieldContextVersion;
@@ -98,6 +100,12 @@ class FieldPropertiesDialog : public QDialog {
         summary_ = new QLabel(this);
         summary_->setWordWrap(true);
         layout->addWidget(summary_);
+        settings_ = new FieldSettings(this, driver, project, editing.working, editing.panel);
+        settings_->onChanged([this](bool kind) {
+            if (kind && page_) driver_.loader().InitFieldControls(page_, &editing_.context, 0);
+            showSummary();
+        });
+        layout->addWidget(settings_);
         frame_ = new QWidget(this);
         frame_->setFocusPolicy(Qt::StrongFocus);
         frame_->installEventFilter(this);
@@ -139,6 +147,8 @@ class FieldPropertiesDialog : public QDialog {
         focusPage();
         return true;
     }
+
+    const FieldSettings& settings() const { return *settings_; }
 
     void accept() override {
         // The edit box that holds the focus reads its text when it loses the focus.
@@ -225,6 +235,7 @@ class FieldPropertiesDialog : public QDialog {
                  "The field is kept: delete it in the page's field table.",
                  MB_OK | MB_ICONINFORMATION);
         if (page_) driver_.loader().InitFieldControls(page_, &editing_.context, 0);
+        settings_->refresh();
         showSummary();
     }
 
@@ -235,6 +246,7 @@ class FieldPropertiesDialog : public QDialog {
     FieldPlace place_;
     FieldEditing& editing_;
     QLabel* summary_ = nullptr;
+    FieldSettings* settings_ = nullptr;
     QWidget* frame_ = nullptr;
     QPushButton* definition_ = nullptr;
     HWND site_ = nullptr;
@@ -281,6 +293,8 @@ bool EditFieldProperties(QWidget* parent, const LoadedProject& project, Driver& 
             if (dialog.exec() != QDialog::Accepted) return false;
             editing.editors.commit(field);
             field = editing.working;
+            if (!dialog.settings().apply(field))
+                host::Fail(host::kExitInternal, "no memory for the field's label and text");
             return true;
         });
     });

@@ -39,6 +39,7 @@
 #include "workbench/jobs/build_jobs.h"
 #include "workbench/hosted/hosted_dialogs.h"
 #include "workbench/hosted/hosted_project.h"
+#include "workbench/hosted/hosted_window.h"
 
 namespace {
 
@@ -109,7 +110,12 @@ std::map<std::string, std::function<void()>> Actions() {
         {"network", [] { g.done(EditNetwork(g.window, g.project, *g.driver)); }},
         {"panel-setup", [] { g.done(EditPanelSetup(g.window, g.project, *g.driver)); }},
         {"keyboard", [] { StartKeyboardEditor(g.window); }},
-        {"check", [] { CheckProject(g.window, g.project, g.name); }},
+        {"project", [] { g.done(EditProjectProperties(g.window, g.project, *g.driver)); }},
+        {"check",
+         [] {
+             if (const auto report = CheckProject(g.window, g.project, g.name, &*g.driver))
+                 Tell(g.window, "Check", report->summary(g.name), MB_OK | MB_ICONINFORMATION);
+         }},
         {"panel-image", [] { SavePanelImage(g.window, g.project, *g.driver, g.name); }},
         {"print", [] { PreviewPlcList(g.window, g.project, *g.driver); }},
         {"send-card", [] { SendToCard(g.window, g.project, *g.driver, g.name, g.name); }},

@@ -4,7 +4,6 @@
 #include "platform/memory.h"
 #include "plc_s5/k32plc1.h"
 #include "string_table/string_table.h"
-#include "utilities/folders.h"
 
 namespace kestra::workbench {
 
@@ -35,11 +34,7 @@ uPLCSETUP& ActiveNetworkHead(ProjectBlock& project) {
 }
 
 uPLCSETUP SetupOfField(ProjectBlock& project, const FieldRecord& field) {
-    uPLCSETUP node{};
-    if (project.record.onNetwork &&
-        ExpGetNetNodeData(&project.ext.nodeB, TRUE, field.plc.networkNode, &node))
-        return node;
-    return project.record.nodeA;
+    return host::FieldPlcSetup(project, field);
 }
 
 std::string AddressText(Driver& driver, ProjectBlock& project, const uPLCSETUP& setup,

@@ -107,6 +107,8 @@ void ShowContents(QWidget* parent, const QString& caption, const QString& done,
 
 bool SendToCard(QWidget* parent, const LoadedProject& project, Driver& driver,
                 const std::string& name, const std::string& cardName) {
+    if (RefusedForErrors(parent, kSendCaption, project, driver, name, "nothing is sent"))
+        return false;
     return TellingFailures(parent, kSendCaption, [&] {
         host::CheckCardFileName(cardName);
         std::string contents;

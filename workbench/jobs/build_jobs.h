@@ -5,8 +5,10 @@
 // reports, as the file name does on `kestra`'s command line.
 #pragma once
 
+#include <optional>
 #include <string>
 
+#include "kestra/check.h"
 #include "workbench/hosted/hosted_dialogs.h"
 
 class QWidget;
@@ -14,12 +16,21 @@ class QWidget;
 namespace kestra::workbench {
 
 // The image the store saves of the project, loaded again as the editor loads a file and saved
-// again, reported as `kestra check` reports it: "NAME: sound (3 pages, 20 fields)".
-bool CheckProject(QWidget* parent, const LoadedProject& project, const std::string& name);
+// again, and its contents looked at with the driver (kestra/check.h), as `kestra check` does;
+// the report, whose summary reads "NAME: sound (3 pages, 20 fields)" for a sound project.
+// `driver` is null when no driver serves the project. Nothing when the check failed (told).
+std::optional<host::CheckReport> CheckProject(QWidget* parent, const LoadedProject& project,
+                                              const std::string& name, Driver* driver);
+
+// Whether the project has errors (kestra/check.h); when it has, the user is told under
+// `caption` that `what` is not done, with the first errors named.
+bool RefusedForErrors(QWidget* parent, const std::string& caption, const LoadedProject& project,
+                      Driver& driver, const std::string& name, const std::string& what);
 
 // The panel's image of the project, built by its driver (SaveProject), read back and compared
 // as `kestra panel-image --check` does, and written to `path`; with an empty path the user is
-// asked where. Returns the path written, empty when nothing was.
+// asked where. A project with errors is refused (RefusedForErrors) before anything is asked.
+// Returns the path written, empty when nothing was.
 std::string SavePanelImage(QWidget* parent, const LoadedProject& project, Driver& driver,
                            const std::string& name, const std::string& path = {});
 
@@ -31,7 +42,7 @@ bool SavePlcListPdf(QWidget* parent, const LoadedProject& project, Driver& drive
                     const std::string& path);
 
 // The project's panel image sent to the card in the configured reader as its project file
-// `cardName`, read back and compared; an unformatted card is formatted when the user agrees.
+// `cardName`, read back and compared (a project with errors is refused, as above); an unformatted card is formatted when the user agrees.
 // Cancel is offered while the file is written: the card keeps its old project file then, as it
 // does when the send fails. The card's contents are shown afterwards.
 bool SendToCard(QWidget* parent, const LoadedProject& project, Driver& driver,

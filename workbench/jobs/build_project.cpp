@@ -19,38 +19,46 @@ namespace kestra::workbench {
 
 namespace {
 
-std::size_t FieldCount(ProjectBlock& project) {
-    std::size_t fields = 0;
-    for (const PageRecord& page : PagesOf(project)) fields += page.fieldCount;
-    return fields;
-}
-
 QString Quoted(const std::string& name) {
     return "\"" + QString::fromStdString(name) + "\"";
 }
 
 }  // namespace
 
-bool CheckProject(QWidget* parent, const LoadedProject& project, const std::string& name) {
-    return TellingFailures(parent, "Check", [&] {
-        std::string report;
+std::optional<host::CheckReport> CheckProject(QWidget* parent, const LoadedProject& project,
+                                              const std::string& name, Driver* driver) {
+    std::optional<host::CheckReport> report;
+    TellingFailures(parent, "Check", [&] {
         RunJob(parent, "Checking " + Quoted(name), [&](JobProgress& progress) {
             progress.step("Loading the project as the editor loads a file...");
             mem::Arena loaded;  // the copy goes when the check is done
             mem::Arena::Scope inLoaded(loaded);
             const host::CheckedProject checked = host::LoadChecked(name, SavedImage(project), {});
             host::Store::Get().save(name, checked.project);
-            ProjectBlock& p = checked.project.block();
-            report = name + ": sound (" + std::to_string(p.record.pageCount.get()) + " pages, " +
-                     std::to_string(FieldCount(p)) + " fields)";
+            progress.step("Looking at the fields, passwords and recipes with the driver...");
+            report = host::CheckContents(checked.project.block(),
+                                         driver ? &driver->loader() : nullptr);
         });
-        Tell(parent, "Check", report, MB_OK | MB_ICONINFORMATION);
         return true;
     });
+    return report;
+}
+
+bool RefusedForErrors(QWidget* parent, const std::string& caption, const LoadedProject& project,
+                      Driver& driver, const std::string& name, const std::string& what) {
+    const host::CheckReport report = host::CheckContents(project.block(), &driver.loader());
+    if (report.errors() == 0) return false;
+    Tell(parent, caption,
+         name + ": the project has " + std::to_string(report.errors()) + " error(s), so " + what +
+             ": " + report.firstErrors() + ". Build > Check Project lists them all.",
+         MB_OK | MB_ICONERROR);
+    return true;
 }
 
 std::string SavePanelImage(QWidget* parent, const LoadedProject& project, Driver& driver,
                            const std::string& name, const std::string& path) {
+    if (RefusedForErrors(parent, "Panel Image", project, driver, name, "no panel image is built"))
+        return {};
     std::string target = path;
     if (target.empty())
         target = QFileDialog::getSaveFileName(parent, "Save Panel Image",

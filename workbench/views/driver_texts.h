@@ -6,16 +6,13 @@
 #include <QString>
 
 #include "kestra/project.h"
+#include "workbench/hosted/field_kind.h"
 
 namespace kestra::host {
 class Driver;
 }
 
 namespace kestra::workbench {
-
-// Field classes the driver knows (the others are the editor's).
-inline constexpr std::uint16_t kPlcDataClass = 2;
-inline constexpr std::uint16_t kAttributeClass = 3;
 
 // The PLC address of a field of class 2 or 3 ("DB10 DW5"); empty for other fields and where the
 // driver cannot write it.

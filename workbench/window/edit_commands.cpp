@@ -9,9 +9,13 @@
 #include <QTableView>
 #include <algorithm>
 
+#include "extension_classes/plc_driver.h"
 #include "kestra/driver.h"
+#include "kestra/panel_display.h"
 #include "platform/image_cursor.h"
 #include "workbench/document/field_records.h"
+#include "workbench/document/new_field.h"
+#include "workbench/hosted/add_field_dialog.h"
 #include "workbench/views/field_table_model.h"
 #include "workbench/window/main_window.h"
 #include "workbench/views/page_table_model.h"
@@ -102,19 +106,53 @@ void MainWindow::movePage(int step) {
 // ---- Fields ----------------------------------------------------------------------------------
 
 void MainWindow::addField() {
+    addFieldWhere(std::nullopt);
+}
+
+bool MainWindow::addFieldAt(int row, int column) {
+    return addFieldWhere(std::pair(row, column));
+}
+
+bool MainWindow::addFieldWhere(std::optional<std::pair<int, int>> cell) {
     const auto page = currentPage();
-    if (!page || !document_->driver()) return;
+    if (!page || !document_->driver()) return false;
     const std::vector<std::size_t> selected = selectedFields();
     const std::size_t count = Fields(Pages(document_->block())[*page]).size();
     const std::size_t at =
         After(selected.empty() ? std::nullopt : std::optional(selected.back()), count);
+    const QString where = cell ? tr("at row %1, column %2 of page %3")
+                                     .arg(cell->first + 1)
+                                     .arg(cell->second + 1)
+                                     .arg(*page + 1)
+                               : tr("at the first free place of page %1").arg(*page + 1);
+    QString placed;
     const bool added = document_->change(tr("Add field"), [&] {
-        const std::optional<FieldRecord> field =
-            DefaultField(document_->driver()->loader(), document_->block());
+        ProjectBlock& project = document_->block();
+        KXCPlcDriver& driver = document_->driver()->loader();
+        const host::PanelDisplay display = host::PanelDisplayOf(project);
+        const auto choice = AskNewField(this, *document_->driver(), project, display, where);
+        if (!choice) return false;
+        std::optional<Cell> place;
+        if (cell)
+            place = PlaceOnDisplay({cell->first, cell->second}, choice->size, display);
+        else
+            place = FirstFreePlace(project, *page, choice->size, display);
+        if (!place) {
+            placed = tr("Page %1 has no free place for a field of %2 x %3 characters: it went to "
+                        "row 1, column 1, over other fields.")
+                         .arg(*page + 1)
+                         .arg(choice->size.width)
+                         .arg(choice->size.height);
+            place = Cell{};
+        }
+        const std::optional<FieldRecord> field = MakeField(driver, project, *choice, *place);
         return field &&
-               ReorderFields(document_->block(), *page, Inserting(count, at, 1), {&*field, 1});
+               ReorderFields(project, *page, Inserting(count, at, 1), {&*field, 1});
     });
-    if (added) selectFields(*page, at, 1);
+    if (!added) return false;
+    selectFields(*page, at, 1);
+    if (!placed.isEmpty()) statusBar()->showMessage(placed, 10000);
+    return true;
 }
 
 void MainWindow::duplicateFields() {

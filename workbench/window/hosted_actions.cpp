@@ -63,17 +63,24 @@ void Change(MainWindow& window, QAction* action,
     });
 }
 
-// A dialog of the field the window points at.
+// A dialog of the field the window points at, which stays chosen afterwards (the table is
+// read afresh after a change).
 void FieldChange(MainWindow& window, QAction* action,
                  bool (*dialog)(QWidget*, const LoadedProject&, Driver&, FieldPlace)) {
-    Change(window, action, [&window, action, dialog](const LoadedProject& project, Driver& driver) {
+    QObject::connect(action, &QAction::triggered, &window, [&window, action, dialog] {
+        ProjectDocument& document = window.document();
+        if (!document.hasProject() || !document.driver()) return;
+        const QString caption = action->text().remove('&').remove("...");
         const auto place = ChosenField(window);
         if (!place) {
-            Tell(&window, action->text().remove('&').remove("...").toStdString(),
-                 "Choose a field in the page's table first.", MB_OK | MB_ICONINFORMATION);
-            return false;
+            Tell(&window, caption.toStdString(), "Choose a field in the page's table first.",
+                 MB_OK | MB_ICONINFORMATION);
+            return;
         }
-        return dialog(&window, project, driver, *place);
+        if (document.change(caption, [&] {
+                return dialog(&window, document.project(), *document.driver(), *place);
+            }))
+            window.selectFields(place->page, place->field, 1);
     });
 }
 
@@ -116,7 +123,7 @@ void UpdateEnabled(MainWindow& window) {
     const bool served = document.hasProject() && document.driver();
     const MainWindow::HostedActions& h = window.hosted();
     for (QAction* action :
-         {h.field, h.fieldTag, h.alarms, h.plcSetup, h.passwords, h.recipes, h.languages, h.network,
+         {h.field, h.fieldTag, h.projectProperties, h.alarms, h.plcSetup, h.passwords, h.recipes, h.languages, h.network,
           h.panelSetup, h.check, h.panelImage, h.printPlcList, h.sendToCard})
         action->setEnabled(served);
     h.keyboard->setEnabled(true);
@@ -139,6 +146,7 @@ void ConnectHostedActions(MainWindow& window) {
             return dialog(&window, project, driver);
         });
     };
+    whole(h.projectProperties, &EditProjectProperties);
     whole(h.alarms, &EditAlarms);
     whole(h.plcSetup, &EditPlcSetup);
     whole(h.passwords, &EditPasswords);
@@ -157,8 +165,9 @@ void ConnectHostedActions(MainWindow& window) {
     TagChange(window, h.deleteTag, &DeleteTagAt);
 
     Job(window, h.check,
-        [&window](const LoadedProject& project, Driver&, const ProjectDocument& d) {
-            CheckProject(&window, project, ProjectName(d));
+        [&window](const LoadedProject& project, Driver& driver, const ProjectDocument& d) {
+            if (const auto report = CheckProject(&window, project, ProjectName(d), &driver))
+                window.showCheckReport(*report, QString::fromStdString(ProjectName(d)));
         });
     Job(window, h.panelImage,
         [&window](const LoadedProject& project, Driver& driver, const ProjectDocument& d) {

@@ -29,7 +29,9 @@
 #include <algorithm>
 
 #include "extension_classes/plc_driver.h"
+#include "kestra/check.h"
 #include "workbench/document/autosave.h"
+#include "workbench/window/check_results.h"
 #include "workbench/views/field_table_model.h"
 #include "workbench/views/page_canvas.h"
 #include "workbench/views/page_view.h"
@@ -113,6 +115,12 @@ MainWindow::MainWindow(QWidget* parent)
     readSettings();
 
     connect(document_, &ProjectDocument::projectChanged, this, [this] {
+        checkResults_->markOutOfDate();
+        // The field table is read afresh: the field the tree points at stays chosen.
+        if (const ProjectTree::Place place = tree_->current();
+            place.node == ProjectTree::Node::Field && place.page >= 0 && place.item >= 0)
+            selectFields(static_cast<std::size_t>(place.page),
+                         static_cast<std::size_t>(place.item), 1);
         fillLanguages();
         updatePageHeader();
         updateActions();
@@ -138,7 +146,8 @@ MainWindow::MainWindow(QWidget* parent)
     connect(displayView_, &PageView::propertiesRequested, this, [this] {
         if (hosted_.field->isEnabled()) hosted_.field->trigger();
     });
-    connect(displayView_, &PageView::addFieldRequested, this, [this](int, int) { addField(); });
+    connect(displayView_, &PageView::addFieldRequested, this,
+            [this](int row, int column) { addFieldAt(row, column); });
     displayView_->addContextActions({hosted_.field, actions_.cut, actions_.copy, actions_.paste,
                                      actions_.remove});
     showPlace(tree_->current());
@@ -169,6 +178,15 @@ void MainWindow::buildViews() {
     addDockWidget(Qt::LeftDockWidgetArea, dock);
     connect(tree_, &ProjectTree::placeChanged, this, &MainWindow::showPlace);
     connect(tree_, &ProjectTree::placeActivated, this, &MainWindow::activatePlace);
+
+    checkResults_ = new CheckResults(this);
+    checkDock_ = new QDockWidget(tr("Check Results"), this);
+    checkDock_->setObjectName(QStringLiteral("checkDock"));
+    checkDock_->setWidget(checkResults_);
+    checkDock_->setFeatures(dock->features());
+    addDockWidget(Qt::BottomDockWidgetArea, checkDock_);
+    checkDock_->hide();
+    connect(checkResults_, &CheckResults::findingActivated, this, &MainWindow::showFinding);
 
     views_ = new QStackedWidget(this);
     setCentralWidget(views_);
@@ -393,7 +411,7 @@ void MainWindow::buildActions() {
         }
     });
 
-    a.addField = make(tr("Add &Field"), QKeySequence(tr("Ctrl+Shift+F")), "insert-object",
+    a.addField = make(tr("Add &Field..."), QKeySequence(tr("Ctrl+Shift+F")), "insert-object",
                       QStyle::SP_FileLinkIcon, [this] { addField(); });
     a.fieldUp = make(tr("Move Field U&p"), QKeySequence(tr("Ctrl+Up")), "go-up", QStyle::SP_ArrowUp,
                      [this] { moveField(-1); });
@@ -417,6 +435,7 @@ void MainWindow::buildActions() {
     HostedActions& h = hosted_;
     h.field = hosted(tr("Field &Properties..."), QKeySequence(tr("Alt+Return")));
     h.fieldTag = hosted(tr("Field &Tag..."));
+    h.projectProperties = hosted(tr("Project Propert&ies..."));
     h.alarms = hosted(tr("&Alarms..."));
     h.plcSetup = hosted(tr("&PLC Setup..."));
     h.passwords = hosted(tr("Pass&words..."));
@@ -465,6 +484,8 @@ void MainWindow::buildMenus() {
     page->addActions({hosted_.field, hosted_.fieldTag});
 
     QMenu* project = menuBar()->addMenu(tr("P&roject"));
+    project->addActions({hosted_.projectProperties});
+    project->addSeparator();
     project->addActions({hosted_.plcSetup, hosted_.alarms, hosted_.passwords, hosted_.recipes,
                          hosted_.languages, hosted_.network});
     QMenu* tags = project->addMenu(tr("&Tags"));
@@ -517,7 +538,8 @@ void MainWindow::readSettings() {
     if (!restoreGeometry(settings->value("window/geometry").toByteArray())) resize(1100, 720);
     keepOnScreen();
     if (!restoreState(settings->value("window/state").toByteArray()))
-        resizeDocks(findChildren<QDockWidget*>(), {320}, Qt::Horizontal);
+        resizeDocks({findChild<QDockWidget*>(QStringLiteral("projectDock"))}, {320},
+                    Qt::Horizontal);
 }
 
 // A window kept on a larger screen, or on a screen that is gone, comes back whole on the screen
@@ -674,7 +696,8 @@ void MainWindow::activatePlace(const ProjectTree::Place& place) {
         {Node::Recipe, &HostedActions::recipes},      {Node::Passwords, &HostedActions::passwords},
         {Node::Languages, &HostedActions::languages}, {Node::Language, &HostedActions::languages},
         {Node::Network, &HostedActions::network},     {Node::NetworkNode, &HostedActions::network},
-        {Node::Detail, &HostedActions::plcSetup},     {Node::Project, &HostedActions::plcSetup},
+        {Node::Detail, &HostedActions::plcSetup},
+        {Node::Project, &HostedActions::projectProperties},
         {Node::Tag, &HostedActions::tagProperties},
     };
     if (place.node == Node::Page || place.node == Node::Pages) {
@@ -684,6 +707,38 @@ void MainWindow::activatePlace(const ProjectTree::Place& place) {
     for (const Opens& opens : kOpens) {
         QAction* action = hosted_.*opens.action;
         if (opens.node == place.node && action->isEnabled()) action->trigger();
+    }
+}
+
+void MainWindow::showCheckReport(const host::CheckReport& report, const QString& name) {
+    checkResults_->showReport(report, name);
+    checkDock_->show();
+    checkDock_->raise();
+    checkResults_->list().setFocus();
+    statusBar()->showMessage(checkResults_->summary(), 10000);
+}
+
+void MainWindow::showFinding(const host::CheckFinding& finding) {
+    using Node = ProjectTree::Node;
+    using Part = host::CheckFinding::Part;
+    const int page = static_cast<int>(finding.page) - 1;
+    switch (finding.part) {
+        case Part::Field:
+        case Part::Recipe:
+            if (page < 0) return;
+            if (finding.field == 0)
+                tree_->select({Node::Page, page, page});
+            else
+                tree_->select({Node::Field, page, static_cast<int>(finding.field) - 1});
+            fieldTable_->setFocus();
+            return;
+        case Part::Password:
+            tree_->select({Node::Passwords});
+            activatePlace(tree_->current());
+            return;
+        case Part::Project:
+            tree_->select({Node::Project});
+            return;
     }
 }
 

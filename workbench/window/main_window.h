@@ -17,10 +17,17 @@ class QMenu;
 class QStackedWidget;
 class QTableView;
 class QTimer;
+class QDockWidget;
+
+namespace kestra::host {
+struct CheckFinding;
+struct CheckReport;
+}  // namespace kestra::host
 
 namespace kestra::workbench {
 
 class Autosave;
+class CheckResults;
 class FieldTableModel;
 class PageTableModel;
 class PageView;
@@ -76,6 +83,7 @@ class MainWindow : public QMainWindow {
     struct HostedActions {
         QAction* field = nullptr;
         QAction* fieldTag = nullptr;
+        QAction* projectProperties = nullptr;
         QAction* alarms = nullptr;
         QAction* plcSetup = nullptr;
         QAction* passwords = nullptr;
@@ -98,17 +106,31 @@ class MainWindow : public QMainWindow {
     };
     const HostedActions& hosted() const { return hosted_; }
 
+    // ---- The check's results, in a dock under the tables (Build > Check Project).
+    CheckResults& checkResults() { return *checkResults_; }
+    void showCheckReport(const host::CheckReport& report, const QString& name);
+    // Shows what a result names: its field selected in its page's table (a recipe's by the
+    // field that names it), or the passwords' dialog.
+    void showFinding(const host::CheckFinding& finding);
+
     // ---- Editing (the menus' actions).
     void addPage();
     void deletePages();
     void movePage(int step);
+    // Asks what the new field is (Add Field) and adds the field the driver makes of it after the
+    // selected field, at the first free place of the page.
     void addField();
+    // The same, with the field at a cell of the page's display (row and column from 0; moved
+    // as far as it needs to lie on the display). False when nothing was added.
+    bool addFieldAt(int row, int column);
     void duplicateFields();
     void deleteFields();
     void moveField(int step);
     void copyFields();
     void cutFields();
     void pasteFields();
+    // Selects fields of a page in its table (the page shown then).
+    void selectFields(std::size_t page, std::size_t first, std::size_t count);
     // Rows of the field table that are selected, in order.
     std::vector<std::size_t> selectedFields() const;
     // The page the window shows or the tree's cursor is in.
@@ -138,7 +160,7 @@ class MainWindow : public QMainWindow {
     void fillLanguages();
     void reportFailure(const QString& what, const QString& message);
     bool confirmOverwriteChangedFile();
-    void selectFields(std::size_t page, std::size_t first, std::size_t count);
+    bool addFieldWhere(std::optional<std::pair<int, int>> cell);
     void openInWindow(const QString& path);
     void showManual();
     void showAbout();
@@ -154,6 +176,8 @@ class MainWindow : public QMainWindow {
     QWidget* pagesView_ = nullptr;
     QWidget* pageView_ = nullptr;
     QLabel* partView_ = nullptr;
+    CheckResults* checkResults_ = nullptr;
+    QDockWidget* checkDock_ = nullptr;
     QTableView* pageTable_ = nullptr;
     QTableView* fieldTable_ = nullptr;
     PageTableModel* pageModel_ = nullptr;
