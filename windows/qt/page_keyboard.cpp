@@ -113,6 +113,7 @@ HWND PageKeyboard::pageFocus() const {
 }
 
 void PageKeyboard::focusPage(bool last) {
+    showFocusMarks();
     HWND stop = IsWindow(page_) ? GetNextDlgTabItem(page_, nullptr, last ? TRUE : FALSE) : nullptr;
     if (stop)
         FocusControl(stop, last ? Qt::BacktabFocusReason : Qt::TabFocusReason);
@@ -177,6 +178,10 @@ void PageKeyboard::pressMnemonic(UINT key) {
     HoldKey(VK_MENU, false);
 }
 
+void PageKeyboard::showFocusMarks() {
+    frame_->window()->setAttribute(Qt::WA_KeyboardFocusChange);
+}
+
 bool PageKeyboard::forwardToDialog(QKeyEvent& key) {
     auto* dialog = qobject_cast<QDialog*>(frame_->window());
     if (!dialog) return false;
@@ -208,6 +213,12 @@ bool PageKeyboard::eventFilter(QObject* watched, QEvent* event) {
         }
         return false;
     }
+    // A dialog opened on the page shows where its focus is, as the core's dialogs do.
+    if (watched == frame_->window() && type == QEvent::WindowActivate && pageFocus()) {
+        showFocusMarks();
+        if (QWidget* widget = WidgetOf(pageFocus())) widget->update();
+        return false;
+    }
     if (type != QEvent::KeyPress && type != QEvent::ShortcutOverride) return false;
     auto* widget = qobject_cast<QWidget*>(watched);
     if (!widget || widget->window() != frame_->window() || !IsWindow(page_)) return false;
@@ -215,17 +226,22 @@ bool PageKeyboard::eventFilter(QObject* watched, QEvent* event) {
     const bool inside = widget != frame_ && inFrame(widget);
 
     if (const UINT mnemonic = pageMnemonic(*key)) {
-        if (inside) return false;  // the core's dialog manager finds it
+        if (inside) {  // the core's dialog manager finds it
+            showFocusMarks();
+            return false;
+        }
         if (type == QEvent::ShortcutOverride) {
             key->accept();  // the page's letter: no shortcut of the dialog's takes it
             return true;
         }
+        showFocusMarks();
         pressMnemonic(mnemonic);
         return true;
     }
     if (!inside) return false;
     // A letter the page does not mark stays unclaimed, for the dialog's own mnemonics.
     if (type == QEvent::ShortcutOverride) return AltLetter(*key) != 0;
+    showFocusMarks();  // the core moves the focus by key: show where it went
 
     switch (key->key()) {
         case Qt::Key_Tab:

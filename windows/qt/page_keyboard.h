@@ -58,6 +58,8 @@ class PageKeyboard : public QObject {
     // The key a page's control marks as its mnemonic for Alt with this key; 0 when none does.
     UINT pageMnemonic(const QKeyEvent& key) const;
     void pressMnemonic(UINT key);
+    // Qt draws focus frames only once the keyboard has moved the focus in a window.
+    void showFocusMarks();
     bool forwardToDialog(QKeyEvent& key);
     void focusMoved(QWidget* from, QWidget* to);
 
