@@ -217,7 +217,9 @@ bool MainWindow::newProject() {
     drivers.Load(FALSE);
     HINSTANCE current = document_->driver() ? document_->driver()->loader().GetHandle() : nullptr;
     CPlcSelectDlg select(&drivers, current, PLCMODE_EXTERNAL, FALSE, this);
-    if (select.DoModal() != QDialog::Accepted) return false;
+    const int chosen = select.DoModal();
+    takeFocusBack();
+    if (chosen != QDialog::Accepted) return false;
     const CPlcInfo* entry = drivers.FindDLL(select.GetSelectedDriverDll());
     if (!entry) {
         reportFailure(tr("New"), tr("No driver was chosen: choose the PLC driver of the new "

@@ -791,6 +791,11 @@ void MainWindow::openInWindow(const QString& path) {
     if (!path.isEmpty()) window->openFile(path);
 }
 
+void MainWindow::takeFocusBack() {
+    activateWindow();
+    if (!focusWidget()) tree_->setFocus(Qt::OtherFocusReason);
+}
+
 void MainWindow::showManual() {
     HelpWindow::Show(this);
 }

@@ -131,6 +131,9 @@ class MainWindow : public QMainWindow {
     bool confirmOverwriteChangedFile();
     void selectFields(std::size_t page, std::size_t first, std::size_t count);
     void openInWindow(const QString& path);
+    // Makes this window the active one again after a dialog (some window managers leave none
+    // active when a dialog and its question close together, and the next key is lost).
+    void takeFocusBack();
     void showManual();
     void showAbout();
 
