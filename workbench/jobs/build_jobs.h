@@ -19,9 +19,11 @@ bool CheckProject(QWidget* parent, const LoadedProject& project, const std::stri
 
 // The panel's image of the project, built by its driver (SaveProject), read back and compared
 // as `kestra panel-image --check` does, and written to `path`; with an empty path the user is
-// asked where. Returns the path written, empty when nothing was.
+// asked where, in `folder` (the project's) under the project's name with ".img". Returns the
+// path written, empty when nothing was.
 std::string SavePanelImage(QWidget* parent, const LoadedProject& project, Driver& driver,
-                           const std::string& name, const std::string& path = {});
+                           const std::string& name, const std::string& path = {},
+                           const std::string& folder = {});
 
 // The driver's PLC lines (PlcPrint) in a print preview, from which they go to a printer, or
 // ("Save as PDF...") to a PDF file.

@@ -1,6 +1,6 @@
 // The Build menu's work on the project itself: the check, the panel image and the PLC list.
 #include <QAction>
-#include <QFileDialog>
+#include <QDir>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QToolBar>
@@ -10,6 +10,7 @@
 #include "kestra/print.h"
 #include "platform/memory.h"
 #include "windows/qt/pdf_print_surface.h"
+#include "workbench/jobs/file_names.h"
 #include "workbench/jobs/build_jobs.h"
 #include "workbench/jobs/build_runner.h"
 #include "workbench/hosted/hosted_project.h"
@@ -50,13 +51,16 @@ bool CheckProject(QWidget* parent, const LoadedProject& project, const std::stri
 }
 
 std::string SavePanelImage(QWidget* parent, const LoadedProject& project, Driver& driver,
-                           const std::string& name, const std::string& path) {
+                           const std::string& name, const std::string& path,
+                           const std::string& folder) {
     std::string target = path;
-    if (target.empty())
-        target = QFileDialog::getSaveFileName(parent, "Save Panel Image",
-                                              QString::fromStdString(name) + ".img",
-                                              "Panel images (*.img);;All files (*)")
+    if (target.empty()) {
+        QString proposed = NameFor(QString::fromStdString(name), "img");
+        if (!folder.empty()) proposed = QDir(QString::fromStdString(folder)).filePath(proposed);
+        target = AskFileToWrite(parent, "Save Panel Image", proposed,
+                                "Panel images (*.img);;All files (*)")
                      .toStdString();
+    }
     if (target.empty()) return {};
     const bool written = TellingFailures(parent, "Panel Image", [&] {
         std::size_t size = 0;
@@ -121,8 +125,8 @@ void PreviewPlcList(QWidget* parent, const LoadedProject& project, Driver& drive
         QAction* save = bar->addAction("Save as PDF...");
         save->setToolTip("Save the PLC list as a PDF file");
         QObject::connect(save, &QAction::triggered, &preview, [&] {
-            const QString path = QFileDialog::getSaveFileName(&preview, "Save PLC List as PDF",
-                                                              "plc-list.pdf", "PDF files (*.pdf)");
+            const QString path = AskFileToWrite(&preview, "Save PLC List as PDF", "plc-list.pdf",
+                                                "PDF files (*.pdf);;All files (*)");
             if (!path.isEmpty()) SavePlcListPdf(&preview, project, driver, path.toStdString());
         });
     }

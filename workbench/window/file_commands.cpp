@@ -12,6 +12,7 @@
 #include "kestra/driver.h"
 #include "kestra/host.h"
 #include "workbench/document/autosave.h"
+#include "workbench/jobs/file_names.h"
 #include "workbench/window/main_window.h"
 #include "workbench/document/project_document.h"
 #include "workbench/window/questions.h"
@@ -129,10 +130,8 @@ bool MainWindow::exportFile(const QString& given) {
     QString path = given;
     if (path.isEmpty()) {
         const QString suggested =
-            QFileInfo(LastFolder(),
-                      QFileInfo(document_->displayName()).completeBaseName() + ".json")
-                .filePath();
-        path = QFileDialog::getSaveFileName(this, tr("Export JSON"), suggested, tr(kJsonFilter));
+            QFileInfo(LastFolder(), NameFor(document_->displayName(), "json")).filePath();
+        path = AskFileToWrite(this, tr("Export JSON"), suggested, tr(kJsonFilter));
         if (path.isEmpty()) return false;
     }
     try {
@@ -190,10 +189,11 @@ bool MainWindow::saveAs(const QString& given) {
     if (!document_->hasProject()) return false;
     QString path = given;
     if (path.isEmpty()) {
-        const QString suggested = document_->path().isEmpty()
-                                      ? QFileInfo(LastFolder(), document_->displayName()).filePath()
-                                      : document_->path();
-        path = QFileDialog::getSaveFileName(this, tr("Save As"), suggested, tr(kProjectFilter));
+        const QString suggested =
+            document_->path().isEmpty()
+                ? QFileInfo(LastFolder(), NameFor(document_->displayName(), "kpr")).filePath()
+                : document_->path();
+        path = AskFileToWrite(this, tr("Save As"), suggested, tr(kProjectFilter));
         if (path.isEmpty()) return false;
     }
     try {

@@ -37,6 +37,7 @@
 #include "workbench/document/project_pages.h"
 #include "workbench/window/questions.h"
 #include "workbench/window/user_folders.h"
+#include "workbench/window/window_places.h"
 
 // The manual and the icons are compiled into the workbench's library; a static library's
 // resources are registered when something asks for them.
@@ -115,7 +116,10 @@ MainWindow::MainWindow(QWidget* parent)
         updateActions();
         updateStatus();
     });
-    connect(document_, &ProjectDocument::fileChanged, this, &MainWindow::updateTitle);
+    connect(document_, &ProjectDocument::fileChanged, this, [this] {
+        updateTitle();
+        if (views_->currentWidget() == projectView_) showPlace(tree_->current());  // its file
+    });
     connect(document_, &ProjectDocument::modifiedChanged, this, [this](bool modified) {
         updateTitle();
         if (!modified) autosave_->discard();
@@ -482,6 +486,7 @@ void MainWindow::readSettings() {
     const std::unique_ptr<QSettings> settings = Settings();
     if (!restoreGeometry(settings->value("window/geometry").toByteArray())) resize(1100, 720);
     keepOnScreen();
+    PlaceApart(*this);
     if (!restoreState(settings->value("window/state").toByteArray()))
         resizeDocks(findChildren<QDockWidget*>(), {320}, Qt::Horizontal);
 }
@@ -505,7 +510,7 @@ void MainWindow::keepOnScreen() {
 
 void MainWindow::writeSettings() const {
     const std::unique_ptr<QSettings> settings = Settings();
-    settings->setValue("window/geometry", saveGeometry());
+    if (!PlacedByCascade(*this)) settings->setValue("window/geometry", saveGeometry());
     settings->setValue("window/state", saveState());
 }
 
