@@ -19,6 +19,7 @@ add_library(kestra_workbench_core STATIC
     ${CMAKE_CURRENT_LIST_DIR}/views/project_tree.cpp
     ${CMAKE_CURRENT_LIST_DIR}/window/edit_commands.cpp
     ${CMAKE_CURRENT_LIST_DIR}/window/file_commands.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/window/file_watch.cpp
     ${CMAKE_CURRENT_LIST_DIR}/window/help_window.cpp
     ${CMAKE_CURRENT_LIST_DIR}/window/hosted_actions.cpp
     ${CMAKE_CURRENT_LIST_DIR}/window/main_window.cpp

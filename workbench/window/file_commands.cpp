@@ -105,6 +105,20 @@ bool MainWindow::openFile(const QString& given, bool repair) {
     return true;
 }
 
+bool MainWindow::reloadFromFile() {
+    const QString path = document_->path();
+    if (path.isEmpty()) return false;
+    try {
+        document_->open(path);
+    } catch (const host::Failure& failure) {
+        reportFailure(tr("Reload"), tr("%1\n\nThe project stays here as it was.").arg(Message(failure)));
+        return false;
+    }
+    autosave_->discard();
+    statusBar()->showMessage(tr("Reloaded %1").arg(path), 5000);
+    return true;
+}
+
 bool MainWindow::importFile(const QString& given) {
     QString path = given;
     if (path.isEmpty()) {

@@ -30,6 +30,7 @@
 #include "extension_classes/plc_driver.h"
 #include "workbench/document/autosave.h"
 #include "workbench/views/field_table_model.h"
+#include "workbench/window/file_watch.h"
 #include "workbench/window/help_window.h"
 #include "workbench/window/hosted_actions.h"
 #include "workbench/views/page_table_model.h"
@@ -133,6 +134,7 @@ MainWindow::MainWindow(QWidget* parent)
     connect(autosaveTimer_, &QTimer::timeout, this, &MainWindow::autosaveNow);
     autosaveTimer_->start();
 
+    fileWatch_ = new FileWatch(*this);
     ConnectHostedActions(*this);
     showPlace(tree_->current());
     updateTitle();

@@ -22,6 +22,7 @@ namespace kestra::workbench {
 
 class Autosave;
 class FieldTableModel;
+class FileWatch;
 class PageTableModel;
 class ProjectDocument;
 
@@ -49,6 +50,10 @@ class MainWindow : public QMainWindow {
     bool saveAs(const QString& path = {});
     // Asks for a driver ("Select controller") and makes a new project.
     bool newProject();
+    // Loads the project's file again, dropping unsaved changes (another program changed it and
+    // the user chose its version); on failure the project stays as it is.
+    bool reloadFromFile();
+    FileWatch& fileWatch() { return *fileWatch_; }
     // Saves or drops unsaved work as the user says; false when the user cancels.
     bool settleUnsavedWork(const QString& before);
 
@@ -140,6 +145,7 @@ class MainWindow : public QMainWindow {
     ProjectDocument* document_;
     std::unique_ptr<Autosave> autosave_;
     QTimer* autosaveTimer_ = nullptr;
+    FileWatch* fileWatch_ = nullptr;
 
     ProjectTree* tree_ = nullptr;
     QStackedWidget* views_ = nullptr;
