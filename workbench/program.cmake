@@ -18,6 +18,7 @@ add_library(kestra_workbench_core STATIC
     ${CMAKE_CURRENT_LIST_DIR}/views/page_table_model.cpp
     ${CMAKE_CURRENT_LIST_DIR}/views/project_tree.cpp
     ${CMAKE_CURRENT_LIST_DIR}/window/edit_commands.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/window/english_plurals.cpp
     ${CMAKE_CURRENT_LIST_DIR}/window/file_commands.cpp
     ${CMAKE_CURRENT_LIST_DIR}/window/file_watch.cpp
     ${CMAKE_CURRENT_LIST_DIR}/window/help_window.cpp

@@ -43,6 +43,23 @@ QString Message(const host::Failure& failure) {
     return QString::fromStdString(failure.message);
 }
 
+// What a failure to open, import or make a project tells the user: what went wrong, and that the
+// project that was open (if one was) is still there.
+QString NotOpened(const QString& message, bool projectWasOpen) {
+    return projectWasOpen
+               ? MainWindow::tr("%1\n\nThe project that was open stays as it was.").arg(message)
+               : message;
+}
+
+// An empty file holds no project: said so plainly, rather than as the reader's complaint about
+// the first thing it misses. Empty when the file is not empty.
+QString EmptyFileProblem(const QString& path) {
+    const QFileInfo file(path);
+    return file.isFile() && file.size() == 0
+               ? MainWindow::tr("%1 is empty (0 bytes): it holds no project.").arg(path)
+               : QString();
+}
+
 }  // namespace
 
 bool MainWindow::settleUnsavedWork(const QString& before) {
@@ -72,13 +89,16 @@ bool MainWindow::openFile(const QString& given, bool repair) {
         if (path.isEmpty()) return false;
     }
     if (IsJson(path)) return importFile(path);
+    if (const QString empty = EmptyFileProblem(path); !empty.isEmpty()) {
+        reportFailure(tr("Open"), NotOpened(empty, document_->hasProject()));
+        return false;
+    }
     if (!settleUnsavedWork(tr("opening another project"))) return false;
     std::vector<std::string> repairs;
     try {
         repairs = document_->open(path, repair);
     } catch (const host::Failure& failure) {
-        reportFailure(tr("Open"),
-                      tr("%1\n\nThe project that was open stays as it was.").arg(Message(failure)));
+        reportFailure(tr("Open"), NotOpened(Message(failure), document_->hasProject()));
         return false;
     }
     autosave_->discard();
@@ -125,12 +145,15 @@ bool MainWindow::importFile(const QString& given) {
         path = QFileDialog::getOpenFileName(this, tr("Import JSON"), LastFolder(), tr(kJsonFilter));
         if (path.isEmpty()) return false;
     }
+    if (const QString empty = EmptyFileProblem(path); !empty.isEmpty()) {
+        reportFailure(tr("Import JSON"), NotOpened(empty, document_->hasProject()));
+        return false;
+    }
     if (!settleUnsavedWork(tr("importing another project"))) return false;
     try {
         document_->importJson(path);
     } catch (const host::Failure& failure) {
-        reportFailure(tr("Import JSON"),
-                      tr("%1\n\nThe project that was open stays as it was.").arg(Message(failure)));
+        reportFailure(tr("Import JSON"), NotOpened(Message(failure), document_->hasProject()));
         return false;
     }
     autosave_->discard();
@@ -243,8 +266,7 @@ bool MainWindow::newProject() {
     try {
         document_->newProject(*entry);
     } catch (const host::Failure& failure) {
-        reportFailure(tr("New"),
-                      tr("%1\n\nThe project that was open stays as it was.").arg(Message(failure)));
+        reportFailure(tr("New"), NotOpened(Message(failure), document_->hasProject()));
         return false;
     }
     autosave_->discard();

@@ -30,6 +30,7 @@
 #include "extension_classes/plc_driver.h"
 #include "workbench/document/autosave.h"
 #include "workbench/views/field_table_model.h"
+#include "workbench/window/english_plurals.h"
 #include "workbench/window/file_watch.h"
 #include "workbench/window/help_window.h"
 #include "workbench/window/hosted_actions.h"
@@ -102,6 +103,7 @@ MainWindow::MainWindow(QWidget* parent)
       document_(new ProjectDocument(this)),
       autosave_(std::make_unique<Autosave>()) {
     InitResources();
+    InstallEnglishPlurals();
     setAttribute(Qt::WA_DeleteOnClose);
     setAcceptDrops(true);
     setWindowIcon(QIcon(QStringLiteral(":/workbench/kestra-workbench.png")));
@@ -570,11 +572,15 @@ void MainWindow::showPlace(const ProjectTree::Place& place) {
             QString summary = tr("<h2>%1</h2>")
                                   .arg(QString::fromStdString(Text(project, project.record.titleId))
                                            .toHtmlEscaped());
-            summary += tr("<p>%1 pages, %2 languages, %3 tags, %4 alarms.</p>")
-                           .arg(Pages(project).size())
-                           .arg(LanguageCount(project))
-                           .arg(project.ext.tagFolder.count.get())
-                           .arg(project.record.section2aCount.get());
+            auto count = [](const char* text, std::size_t n) {
+                return tr(text, "", static_cast<int>(n));
+            };
+            summary += QStringLiteral("<p>%1, %2, %3, %4.</p>")
+                           .arg(count(QT_TR_N_NOOP("%n page(s)"), Pages(project).size()),
+                                count(QT_TR_N_NOOP("%n language(s)"), LanguageCount(project)),
+                                count(QT_TR_N_NOOP("%n tag(s)"), project.ext.tagFolder.count.get()),
+                                count(QT_TR_N_NOOP("%n alarm(s)"),
+                                      project.record.section2aCount.get()));
             if (document_->driver())
                 summary += tr("<p>PLC driver: %1 (%2)</p>")
                                .arg(QString::fromStdString(document_->driver()->name()),
