@@ -1,6 +1,8 @@
 // The Build menu's work on the project itself: the check, the panel image and the PLC list.
 #include <QAction>
 #include <QDir>
+#include <QMainWindow>
+#include <QMenuBar>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QToolBar>
@@ -28,6 +30,23 @@ std::size_t FieldCount(ProjectBlock& project) {
 
 QString Quoted(const std::string& name) {
     return "\"" + QString::fromStdString(name) + "\"";
+}
+
+// The preview's commands in a File menu as well, where they stay in reach however narrow the
+// window is (its tool bar hides what does not fit behind an overflow button).
+void AddFileMenu(QPrintPreviewDialog& preview, QAction* savePdf) {
+    auto* inner = preview.findChild<QMainWindow*>();
+    if (!inner) return;
+    QMenu* file = inner->menuBar()->addMenu("&File");
+    for (QAction* action : preview.findChild<QToolBar*>()->actions())
+        if (action->text() == "Print") {  // the preview's own, which asks for the printer
+            QAction* print = file->addAction("&Print...", action, &QAction::trigger);
+            print->setShortcut(QKeySequence::Print);
+        }
+    file->addAction(savePdf);
+    file->addSeparator();
+    QAction* close = file->addAction("&Close", &preview, &QDialog::reject);
+    close->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));
 }
 
 }  // namespace
@@ -120,15 +139,18 @@ void PreviewPlcList(QWidget* parent, const LoadedProject& project, Driver& drive
                              return true;
                          });
                      });
+    auto* save = new QAction("Save as &PDF...", &preview);
+    save->setShortcut(QKeySequence::Save);
+    save->setToolTip("Save the PLC list as a PDF file");
+    QObject::connect(save, &QAction::triggered, &preview, [&] {
+        const QString path = AskFileToWrite(&preview, "Save PLC List as PDF", "plc-list.pdf",
+                                            "PDF files (*.pdf);;All files (*)");
+        if (!path.isEmpty()) SavePlcListPdf(&preview, project, driver, path.toStdString());
+    });
     if (auto* bar = preview.findChild<QToolBar*>()) {
         bar->addSeparator();
-        QAction* save = bar->addAction("Save as PDF...");
-        save->setToolTip("Save the PLC list as a PDF file");
-        QObject::connect(save, &QAction::triggered, &preview, [&] {
-            const QString path = AskFileToWrite(&preview, "Save PLC List as PDF", "plc-list.pdf",
-                                                "PDF files (*.pdf);;All files (*)");
-            if (!path.isEmpty()) SavePlcListPdf(&preview, project, driver, path.toStdString());
-        });
+        bar->addAction(save);
+        AddFileMenu(preview, save);
     }
     preview.exec();
 }
