@@ -160,6 +160,16 @@ TEST_F(HostedDialogs, AlarmEditedSurvivesSaveAndReload) {
     const bool changed =
         driveCore<bool>([&] { return EditAlarms(&window, project, *driver); },
                         [&](HWND dialog) {
+                            // Centred on the workbench's window, not at its corner.
+                            RECT shown, around;
+                            GetWindowRect(dialog, &shown);
+                            GetWindowRect(GetWindow(dialog, GW_OWNER), &around);
+                            EXPECT_LE(std::abs(shown.left + shown.right - around.left -
+                                               around.right) +
+                                          std::abs(shown.top + shown.bottom - around.top -
+                                                   around.bottom),
+                                      2)
+                                << shown.left << "," << shown.top;
                             user->type(dialog, dlg::kAlarmNumberEdit, "5");
                             user->type(dialog, dlg::kAlarmMessageEdit, "Tank full");
                             user->type(dialog, dlg::kAlarmPriorityEdit, "7");

@@ -48,6 +48,7 @@ bool EditAlarms(QWidget* parent, const LoadedProject& project, Driver& driver) {
         return ChangedBy(project, [&] {
             ALARMDLGCONTEXT context{};
             context.project = &block;
+            context.allowOpen = &CentreOnOwner;
             const bool ok = exec(OwnerFor(parent), &context) == 1;
             if (!hadTable) DropEmptyAlarmTable(block);
             return ok;
