@@ -55,8 +55,8 @@ class CPanoraInterfaceDlg : public QDialog {
     bool m_serving = false;
     QString m_programFolder;
     QElapsedTimer m_sinceIdle;
-    bool m_editorCame = false;    // a project editor has connected
-    bool m_helpShown = false;     // the help window was asked for during this request
+    bool m_editorCame = false;  // a project editor has connected
+    bool m_helpShown = false;   // the help window was asked for during this request
     QPointer<QMessageBox> m_aloneNote;
 };
 

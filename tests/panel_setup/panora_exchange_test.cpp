@@ -4,8 +4,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QMessageBox>
 #include <QLocalSocket>
+#include <QMessageBox>
 #include <QProcess>
 #include <QThread>
 #include <cstring>
@@ -209,8 +209,7 @@ class PanoraAlone : public PanoraExchange {
     }
     QMessageBox* shown() {
         for (QWidget* widget : QApplication::topLevelWidgets())
-            if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible())
-                return box;
+            if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible()) return box;
         return nullptr;
     }
     CPanoraInterfaceDlg interface;

@@ -1,28 +1,18 @@
 // The project's file changed by another program while a window has it open: the window offers
 // the file's version, with both answers, once for each version; unsaved work stays unless the
 // user takes the file's.
+#include "workbench/window/file_watch.h"
+
 #include <QStatusBar>
 #include <filesystem>
 
 #include "workbench/document/project_pages.h"
-#include "workbench/window/file_watch.h"
 #include "workbench_test.h"
 
 namespace kestra::workbench::testing {
 namespace {
 
 using Node = ProjectTree::Node;
-
-struct Answers {
-    explicit Answers(QMessageBox::StandardButton button) {
-        SetAnswerer([this, button](const Question& question) {
-            asked.push_back(question);
-            return button;
-        });
-    }
-    ~Answers() { SetAnswerer({}); }
-    std::vector<Question> asked;
-};
 
 class FileWatchTest : public SampleWindowTest {
   protected:

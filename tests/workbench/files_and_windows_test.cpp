@@ -1,12 +1,13 @@
 // The names the workbench gives the files it writes, and where its windows open: the rules in
 // tables, then a Save As through the save dialog and windows opened side by side.
+#include <unistd.h>
+
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
-#include <unistd.h>
 
 #include "workbench/jobs/file_names.h"
 #include "workbench/window/user_folders.h"
@@ -15,7 +16,6 @@
 
 namespace kestra::workbench::testing {
 namespace {
-
 
 TEST(FileNames, ANameWithoutExtensionTakesTheChosenFilters) {
     const struct {
@@ -64,14 +64,14 @@ TEST(WindowPlaces, ANewWindowCascadesPastTheOpenOnes) {
         QList<QPoint> taken;
         QPoint placed;
     } kCases[] = {
-        {{10, 10}, {}, {10, 10}},                                     // nothing open
-        {{10, 10}, {{500, 200}}, {10, 10}},                           // open elsewhere
-        {{10, 10}, {{10, 10}}, {42, 42}},                             // one open there
-        {{10, 10}, {{20, 5}, {42, 42}}, {74, 74}},                    // near counts, and in turn
-        {{10, 10}, {{10, 10}, {74, 74}}, {42, 42}},                   // a gap is taken
-        {{150, 250}, {{150, 250}}, {32, 0}},                          // the edge: back to the top
-        {{180, 280}, {{180, 280}, {32, 0}}, {64, 32}},                //
-        {{0, 0}, {{0, 0}, {32, 32}, {64, 64}, {96, 96}}, {128, 128}}, //
+        {{10, 10}, {}, {10, 10}},                                      // nothing open
+        {{10, 10}, {{500, 200}}, {10, 10}},                            // open elsewhere
+        {{10, 10}, {{10, 10}}, {42, 42}},                              // one open there
+        {{10, 10}, {{20, 5}, {42, 42}}, {74, 74}},                     // near counts, and in turn
+        {{10, 10}, {{10, 10}, {74, 74}}, {42, 42}},                    // a gap is taken
+        {{150, 250}, {{150, 250}}, {32, 0}},                           // the edge: back to the top
+        {{180, 280}, {{180, 280}, {32, 0}}, {64, 32}},                 //
+        {{0, 0}, {{0, 0}, {32, 32}, {64, 64}, {96, 96}}, {128, 128}},  //
     };
     for (const auto& c : kCases)
         EXPECT_EQ(CascadedPlace(c.wanted, size, c.taken, room), c.placed)

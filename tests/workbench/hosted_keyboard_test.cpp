@@ -59,8 +59,9 @@ TEST_F(HostedKeyboard, TabAndShiftTabReachEveryControlOfThePageBetweenTheDialogs
     // Data type, data format, DB and its spin, offset and its spin, address, priority (the byte
     // and bit controls are disabled or hidden for a WORD), then the workbench's buttons as they
     // stand in their row.
-    const V forward{"403", "402", "405", "418", "404", "417", "407", "437",
-                    "OK", "Display and Limits...", "Cancel", "403"};
+    const V forward{"403",    "402", "405", "418", "404",
+                    "417",    "407", "437", "OK",  "Display and Limits...",
+                    "Cancel", "403"};
     const V backward(forward.rbegin(), forward.rend());
     editFirstField([&](QDialog* dialog) {
         EXPECT_EQ(walk(dialog, Qt::Key_Tab, 11), forward);
@@ -71,14 +72,7 @@ TEST_F(HostedKeyboard, TabAndShiftTabReachEveryControlOfThePageBetweenTheDialogs
 
 TEST_F(HostedKeyboard, TypingAnAddressAfterTabbingToItsBoxChangesExactlyTheAddressBytes) {
     const FieldRecord original = FieldAt(block(), kFirstField);
-    // What the driver's conversion makes of the text, done on a copy.
-    FieldRecord expected = original;
-    const uPLCSETUP setup = block().record.nodeA;
-    const auto decode = DriverExport<decltype(&ExpDecodeLogicalAddressString)>(
-        *driver, "ExpDecodeLogicalAddressString");
-    const std::uint16_t texts = block().record.stringCount;
-    ASSERT_TRUE(decode("DB12 DW7", &block(), &setup, &expected.plc, 0, FALSE, 0));
-    ForgetUnheldTextsSince(block(), texts);
+    const FieldRecord expected = withAddress(kFirstField, "DB12 DW7");
 
     const bool changed = editFirstField([&](QDialog* dialog) {
         while (focus(dialog) != std::to_string(dlg::kAddressEdit) && !HasFailure())

@@ -23,7 +23,7 @@ TEST_F(WorkbenchTest, CountsReadInTheirSingularAndPluralForms) {
         {"Network (%n PLC(s))", 1, "Network (1 PLC)"},
         {", page %1: %n field(s)", 2, ", page %1: 2 fields"},
         {"%n page(s)", -1, "%n page(s)"},  // not a count
-        {"Pages", 1, "Pages"},              // nothing to choose
+        {"Pages", 1, "Pages"},             // nothing to choose
     };
     for (const auto& c : kCases)
         EXPECT_EQ(QCoreApplication::translate("kestra::workbench::MainWindow", c.text, "", c.n)
@@ -39,18 +39,6 @@ TEST_F(WorkbenchTest, CountsReadInTheirSingularAndPluralForms) {
     EXPECT_TRUE(counted) << "the project's view counts its parts";
 }
 
-// Tells of every failure, and keeps what it was told.
-struct Told {
-    Told() {
-        SetAnswerer([this](const Question& question) {
-            texts.append(question.text);
-            return QMessageBox::Ok;
-        });
-    }
-    ~Told() { SetAnswerer({}); }
-    QStringList texts;
-};
-
 TEST_F(WorkbenchTest, AFileThatCannotBeOpenedIsToldAsItIsAndTheProjectKeptOnlyWhenThereIsOne) {
     const QString empty = QString::fromStdString(folder_.write("blank.kpr", ""));
     const QString foreign = QString::fromStdString(folder_.write("picture.kpr", "GIF89a"));
@@ -58,18 +46,19 @@ TEST_F(WorkbenchTest, AFileThatCannotBeOpenedIsToldAsItIsAndTheProjectKeptOnlyWh
     MainWindow window;
     for (const bool projectOpen : {false, true}) {
         if (projectOpen) ASSERT_TRUE(window.openFile(sample()));
-        Told told;
+        Answers told(QMessageBox::Ok);
         EXPECT_FALSE(window.openFile(empty));
         EXPECT_FALSE(window.openFile(foreign));
         EXPECT_FALSE(window.openFile(emptyJson));
-        ASSERT_EQ(told.texts.size(), 3);
-        EXPECT_TRUE(told.texts[0].startsWith(empty + " is empty (0 bytes)"))
-            << told.texts[0].toStdString();
-        EXPECT_TRUE(told.texts[2].startsWith(emptyJson + " is empty (0 bytes)"))
-            << told.texts[2].toStdString();
-        for (const QString& text : told.texts)
-            EXPECT_EQ(text.contains("The project that was open stays as it was."), projectOpen)
-                << text.toStdString();
+        ASSERT_EQ(told.asked.size(), 3u);
+        EXPECT_TRUE(told.asked[0].text.startsWith(empty + " is empty (0 bytes)"))
+            << told.asked[0].text.toStdString();
+        EXPECT_TRUE(told.asked[2].text.startsWith(emptyJson + " is empty (0 bytes)"))
+            << told.asked[2].text.toStdString();
+        for (const Question& question : told.asked)
+            EXPECT_EQ(question.text.contains("The project that was open stays as it was."),
+                      projectOpen)
+                << question.text.toStdString();
         EXPECT_EQ(window.document().hasProject(), projectOpen);
     }
 }

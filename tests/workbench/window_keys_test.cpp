@@ -57,12 +57,17 @@ TEST_F(WorkbenchTest, QuestionsAreAnsweredByTheLettersOfTheirButtons) {
         Qt::Key letter;
         QMessageBox::StandardButton answer;
     } kCases[] = {
-        {QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, {}, Qt::Key_D,
+        {QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
+         {},
+         Qt::Key_D,
          QMessageBox::Discard},
-        {QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, {}, Qt::Key_S,
+        {QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
+         {},
+         Qt::Key_S,
          QMessageBox::Save},
         {QMessageBox::Save | QMessageBox::SaveAll | QMessageBox::Cancel,
-         {{QMessageBox::Save, "&Overwrite"}, {QMessageBox::SaveAll, "Save &As..."}}, Qt::Key_A,
+         {{QMessageBox::Save, "&Overwrite"}, {QMessageBox::SaveAll, "Save &As..."}},
+         Qt::Key_A,
          QMessageBox::SaveAll},
         {QMessageBox::Yes | QMessageBox::No, {}, Qt::Key_N, QMessageBox::No},
     };

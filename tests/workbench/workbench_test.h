@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "kestra/host.h"
 #include "kestra/project_json.h"
@@ -32,6 +33,18 @@ inline std::string SampleJson() {
 inline Bytes SampleImage() {
     return json::ImportProjectJson(SampleJson());
 }
+
+// Answers every question with one button, and keeps what was asked.
+struct Answers {
+    explicit Answers(QMessageBox::StandardButton button) {
+        SetAnswerer([this, button](const Question& question) {
+            asked.push_back(question);
+            return button;
+        });
+    }
+    ~Answers() { SetAnswerer({}); }
+    std::vector<Question> asked;
+};
 
 class WorkbenchTest : public ::testing::Test {
   protected:

@@ -66,8 +66,8 @@ void CollectMarking(HWND parent, std::vector<HWND>& controls) {
 
 std::string TextOf(HWND window) {
     std::string text(static_cast<std::size_t>(GetWindowTextLength(window)) + 1, '\0');
-    text.resize(static_cast<std::size_t>(GetWindowText(window, text.data(),
-                                                       static_cast<int>(text.size()))));
+    text.resize(static_cast<std::size_t>(
+        GetWindowText(window, text.data(), static_cast<int>(text.size()))));
     return text;
 }
 

@@ -12,11 +12,11 @@
 #include "kestra/print.h"
 #include "platform/memory.h"
 #include "windows/qt/pdf_print_surface.h"
-#include "workbench/jobs/file_names.h"
-#include "workbench/jobs/build_jobs.h"
-#include "workbench/jobs/build_runner.h"
 #include "workbench/hosted/hosted_project.h"
 #include "workbench/hosted/hosted_window.h"
+#include "workbench/jobs/build_jobs.h"
+#include "workbench/jobs/build_runner.h"
+#include "workbench/jobs/file_names.h"
 
 namespace kestra::workbench {
 

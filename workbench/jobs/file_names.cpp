@@ -47,10 +47,10 @@ QString AskFileToWrite(QWidget* parent, const QString& title, const QString& pro
     // A dialog of the desktop's own may have left the name as it was typed.
     const QString path = WithFilterExtension(chosen, dialog.selectedNameFilter());
     if (path != chosen && QFileInfo::exists(path)) {
-        QMessageBox box(QMessageBox::Warning, title,
-                        QObject::tr("%1 already exists.\n\nReplace it?")
-                            .arg(QFileInfo(path).fileName()),
-                        QMessageBox::Yes | QMessageBox::Cancel, parent);
+        QMessageBox box(
+            QMessageBox::Warning, title,
+            QObject::tr("%1 already exists.\n\nReplace it?").arg(QFileInfo(path).fileName()),
+            QMessageBox::Yes | QMessageBox::Cancel, parent);
         box.setDefaultButton(QMessageBox::Cancel);
         platform::qt::GiveButtonsLetters(box);
         if (box.exec() != QMessageBox::Yes) return {};

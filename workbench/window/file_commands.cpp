@@ -12,9 +12,9 @@
 #include "kestra/driver.h"
 #include "kestra/host.h"
 #include "workbench/document/autosave.h"
+#include "workbench/document/project_document.h"
 #include "workbench/jobs/file_names.h"
 #include "workbench/window/main_window.h"
-#include "workbench/document/project_document.h"
 #include "workbench/window/questions.h"
 #include "workbench/window/user_folders.h"
 
@@ -131,7 +131,8 @@ bool MainWindow::reloadFromFile() {
     try {
         document_->open(path);
     } catch (const host::Failure& failure) {
-        reportFailure(tr("Reload"), tr("%1\n\nThe project stays here as it was.").arg(Message(failure)));
+        reportFailure(tr("Reload"),
+                      tr("%1\n\nThe project stays here as it was.").arg(Message(failure)));
         return false;
     }
     autosave_->discard();

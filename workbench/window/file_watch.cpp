@@ -72,8 +72,8 @@ void FileWatch::check() {
     Question question;
     question.icon = QMessageBox::Question;
     question.title = tr("File changed on disk");
-    question.text = tr("%1 was changed by another program.\n\nReload the project from the file?")
-                        .arg(path);
+    question.text =
+        tr("%1 was changed by another program.\n\nReload the project from the file?").arg(path);
     if (document.isModified())
         question.text += tr(" The changes made here and not saved would be lost.");
     question.buttons = QMessageBox::Yes | QMessageBox::No;

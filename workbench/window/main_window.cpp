@@ -29,14 +29,14 @@
 
 #include "extension_classes/plc_driver.h"
 #include "workbench/document/autosave.h"
+#include "workbench/document/project_document.h"
+#include "workbench/document/project_pages.h"
 #include "workbench/views/field_table_model.h"
+#include "workbench/views/page_table_model.h"
 #include "workbench/window/english_plurals.h"
 #include "workbench/window/file_watch.h"
 #include "workbench/window/help_window.h"
 #include "workbench/window/hosted_actions.h"
-#include "workbench/views/page_table_model.h"
-#include "workbench/document/project_document.h"
-#include "workbench/document/project_pages.h"
 #include "workbench/window/questions.h"
 #include "workbench/window/user_folders.h"
 #include "workbench/window/window_places.h"
@@ -575,12 +575,12 @@ void MainWindow::showPlace(const ProjectTree::Place& place) {
             auto count = [](const char* text, std::size_t n) {
                 return tr(text, "", static_cast<int>(n));
             };
-            summary += QStringLiteral("<p>%1, %2, %3, %4.</p>")
-                           .arg(count(QT_TR_N_NOOP("%n page(s)"), Pages(project).size()),
-                                count(QT_TR_N_NOOP("%n language(s)"), LanguageCount(project)),
-                                count(QT_TR_N_NOOP("%n tag(s)"), project.ext.tagFolder.count.get()),
-                                count(QT_TR_N_NOOP("%n alarm(s)"),
-                                      project.record.section2aCount.get()));
+            summary +=
+                QStringLiteral("<p>%1, %2, %3, %4.</p>")
+                    .arg(count(QT_TR_N_NOOP("%n page(s)"), Pages(project).size()),
+                         count(QT_TR_N_NOOP("%n language(s)"), LanguageCount(project)),
+                         count(QT_TR_N_NOOP("%n tag(s)"), project.ext.tagFolder.count.get()),
+                         count(QT_TR_N_NOOP("%n alarm(s)"), project.record.section2aCount.get()));
             if (document_->driver())
                 summary += tr("<p>PLC driver: %1 (%2)</p>")
                                .arg(QString::fromStdString(document_->driver()->name()),

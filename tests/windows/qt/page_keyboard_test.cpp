@@ -39,8 +39,9 @@ constexpr DialogItemTemplate kPageItems[] = {
     {kDisabled, "edit", "", 40, 50, 60, 12, kStop | WS_DISABLED},
     {kHidden, "button", "&Hidden", 70, 36, 40, 10, WS_TABSTOP | BS_AUTOCHECKBOX},
 };
-constexpr DialogTemplate kPage{"Page", 0, "", 0, 0, 110, 66, WS_CHILD | WS_VISIBLE | DS_CONTROL,
-                               nullptr, 0, kPageItems, std::size(kPageItems)};
+constexpr DWORD kPageStyle = WS_CHILD | WS_VISIBLE | DS_CONTROL;
+constexpr DialogTemplate kPage{"Page", 0,          "",      0, 0,          110,
+                               66,     kPageStyle, nullptr, 0, kPageItems, std::size(kPageItems)};
 
 std::vector<int> lostFocus;  // the edit boxes that told their page they lost the focus
 
@@ -134,8 +135,8 @@ class PageKeyboardTest : public ::testing::Test {
 
 TEST_F(PageKeyboardTest, TabGoesThroughThePageInItsOrderAndOnToTheDialogsWidgets) {
     using V = std::vector<std::string>;
-    EXPECT_EQ(walk(Qt::Key_Tab, {}, 7), (V{"title", "page 11", "page 12", "page 13", "apply",
-                                           "ok", "cancel", "title"}));
+    EXPECT_EQ(walk(Qt::Key_Tab, {}, 7),
+              (V{"title", "page 11", "page 12", "page 13", "apply", "ok", "cancel", "title"}));
     EXPECT_EQ(walk(Qt::Key_Backtab, Qt::ShiftModifier, 7),
               (V{"title", "cancel", "ok", "apply", "page 13", "page 12", "page 11", "title"}));
     EXPECT_EQ(walk(Qt::Key_Tab, Qt::ShiftModifier, 2), (V{"title", "cancel", "ok"}))
@@ -149,11 +150,11 @@ TEST_F(PageKeyboardTest, MnemonicsWorkAcrossTheBorderBothWays) {
         Qt::Key letter;
         const char* to;
     } kCases[] = {
-        {"title", 0, Qt::Key_V, "page 12"},       // the page's label, from the dialog
-        {"title", 0, Qt::Key_N, "page 11"},       //
-        {"page", kValue, Qt::Key_N, "page 11"},   // the page's label, inside the page
-        {"page", kName, Qt::Key_T, "title"},      // the dialog's label, from the page
-        {"page", kName, Qt::Key_E, "page 13"},    // the page's check box: checked and focused
+        {"title", 0, Qt::Key_V, "page 12"},        // the page's label, from the dialog
+        {"title", 0, Qt::Key_N, "page 11"},        //
+        {"page", kValue, Qt::Key_N, "page 11"},    // the page's label, inside the page
+        {"page", kName, Qt::Key_T, "title"},       // the dialog's label, from the page
+        {"page", kName, Qt::Key_E, "page 13"},     // the page's check box: checked and focused
         {"page", kEnabled, Qt::Key_A, "page 13"},  // the dialog's button, from the page
     };
     for (const auto& c : kCases) {
