@@ -200,38 +200,27 @@ void PageKeyboard::focusMoved(QWidget* from, QWidget* to) {
     if (pageFocus()) SetFocus(nullptr);
 }
 
-bool PageKeyboard::eventFilter(QObject* watched, QEvent* event) {
-    const QEvent::Type type = event->type();
-    if (watched == frame_ && type == QEvent::FocusIn) {
-        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-        if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason) {
-            focusPage(reason == Qt::BacktabFocusReason);
-        } else if (HWND focus = pageFocus()) {  // back to where the focus was in the page
-            if (QWidget* widget = WidgetOf(focus)) widget->setFocus(reason);
-        } else {
-            focusPage(false);
-        }
-        return false;
+void PageKeyboard::frameFocused(Qt::FocusReason reason) {
+    if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason) {
+        focusPage(reason == Qt::BacktabFocusReason);
+    } else if (HWND focus = pageFocus()) {  // back to where the focus was in the page
+        if (QWidget* widget = WidgetOf(focus)) widget->setFocus(reason);
+    } else {
+        focusPage(false);
     }
-    // A dialog opened on the page shows where its focus is, as the core's dialogs do.
-    if (watched == frame_->window() && type == QEvent::WindowActivate && pageFocus()) {
-        showFocusMarks();
-        if (QWidget* widget = WidgetOf(pageFocus())) widget->update();
-        return false;
-    }
-    if (type != QEvent::KeyPress && type != QEvent::ShortcutOverride) return false;
-    auto* widget = qobject_cast<QWidget*>(watched);
-    if (!widget || widget->window() != frame_->window() || !IsWindow(page_)) return false;
-    auto* key = static_cast<QKeyEvent*>(event);
-    const bool inside = widget != frame_ && inFrame(widget);
+}
 
-    if (const UINT mnemonic = pageMnemonic(*key)) {
+bool PageKeyboard::keyEvent(QWidget* widget, QKeyEvent& key) {
+    if (widget->window() != frame_->window() || !IsWindow(page_)) return false;
+    const bool shortcut = key.type() == QEvent::ShortcutOverride;
+    const bool inside = widget != frame_ && inFrame(widget);
+    if (const UINT mnemonic = pageMnemonic(key)) {
         if (inside) {  // the core's dialog manager finds it
             showFocusMarks();
             return false;
         }
-        if (type == QEvent::ShortcutOverride) {
-            key->accept();  // the page's letter: no shortcut of the dialog's takes it
+        if (shortcut) {
+            key.accept();  // the page's letter: no shortcut of the dialog's takes it
             return true;
         }
         showFocusMarks();
@@ -240,20 +229,41 @@ bool PageKeyboard::eventFilter(QObject* watched, QEvent* event) {
     }
     if (!inside) return false;
     // A letter the page does not mark stays unclaimed, for the dialog's own mnemonics.
-    if (type == QEvent::ShortcutOverride) return AltLetter(*key) != 0;
+    if (shortcut) return AltLetter(key) != 0;
     showFocusMarks();  // the core moves the focus by key: show where it went
-
-    switch (key->key()) {
+    switch (key.key()) {
         case Qt::Key_Tab:
         case Qt::Key_Backtab: {
-            const Qt::KeyboardModifiers held = key->modifiers() & ~Qt::KeypadModifier;
+            const Qt::KeyboardModifiers held = key.modifiers() & ~Qt::KeypadModifier;
             if (held & ~Qt::ShiftModifier) return false;  // Ctrl+Tab and the like
-            return tab(key->key() == Qt::Key_Backtab || held == Qt::ShiftModifier);
+            return tab(key.key() == Qt::Key_Backtab || held == Qt::ShiftModifier);
         }
         case Qt::Key_Return:
         case Qt::Key_Enter:
         case Qt::Key_Escape:
-            return PlainKey(*key) && forwardToDialog(*key);
+            return PlainKey(key) && forwardToDialog(key);
+        default:
+            return false;
+    }
+}
+
+bool PageKeyboard::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+        case QEvent::FocusIn:
+            if (watched == frame_) frameFocused(static_cast<QFocusEvent*>(event)->reason());
+            return false;
+        case QEvent::WindowActivate:
+            // A dialog opened on the page shows where its focus is, as the core's dialogs do.
+            if (watched == frame_->window() && pageFocus()) {
+                showFocusMarks();
+                if (QWidget* widget = WidgetOf(pageFocus())) widget->update();
+            }
+            return false;
+        case QEvent::KeyPress:
+        case QEvent::ShortcutOverride:
+            if (auto* widget = qobject_cast<QWidget*>(watched))
+                return keyEvent(widget, *static_cast<QKeyEvent*>(event));
+            return false;
         default:
             return false;
     }

@@ -45,6 +45,10 @@ class PageKeyboard : public QObject {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    // The frame took the focus (by Tab, Shift+Tab or otherwise).
+    void frameFocused(Qt::FocusReason reason);
+    // A key for `widget` of the dialog; true when this took it.
+    bool keyEvent(QWidget* widget, QKeyEvent& key);
     bool inFrame(const QWidget* widget) const;
     bool inPage(HWND window) const;
     // The page's control that holds the core's focus, or null.
