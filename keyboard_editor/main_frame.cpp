@@ -106,7 +106,8 @@ void CMainFrame::CreateActions() {
     OnActive(ID_FILE_SAVE_AS, [this](CChildFrame& c) {
         if (c.SaveAs()) AddRecentFile(QString::fromStdString(c.Doc().PathName()));
     });
-    connect(Make(ID_APP_EXIT, "E&xit"), &QAction::triggered, this, &QWidget::close);
+    connect(Make(ID_APP_EXIT, "E&xit", {QKeySequence(Qt::CTRL | Qt::Key_Q)}), &QAction::triggered,
+            this, &QWidget::close);
 
     const std::pair<int, const char*> programCommands[] = {
         {ID_BUTTON, "Button"},

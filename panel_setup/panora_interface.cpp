@@ -1,5 +1,6 @@
 #include "panel_setup/panora_interface.h"
 
+#include <QAbstractButton>
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QLocalSocket>
@@ -45,7 +46,17 @@ bool SendHelpRequest(const QString& programFolder, const std::optional<HelpPlace
     return true;
 }
 
-CPanoraInterfaceDlg::CPanoraInterfaceDlg(QWidget* parent) : QDialog(parent) {
+bool SendHelpClose() {
+    QLocalSocket socket;
+    if (!ConnectTo(socket, HelpStubServerName(), 0)) return false;
+    socket.write(EncodeWordFrame(kCloseMessage, 0));
+    socket.waitForBytesWritten(1000);
+    socket.disconnectFromServer();
+    return true;
+}
+
+CPanoraInterfaceDlg::CPanoraInterfaceDlg(QWidget* parent)
+    : QDialog(parent), onEnd([] { QTimer::singleShot(0, qApp, &QCoreApplication::quit); }) {
     setWindowTitle(text::kProgramName);
     m_programFolder = QString::fromStdString(platform::ProgramFolder());
     if (!m_programFolder.endsWith('/')) m_programFolder += '/';
@@ -54,7 +65,12 @@ CPanoraInterfaceDlg::CPanoraInterfaceDlg(QWidget* parent) : QDialog(parent) {
     connect(&m_server, &QLocalServer::newConnection, this, &CPanoraInterfaceDlg::OnNewConnection);
 }
 
-CPanoraInterfaceDlg::~CPanoraInterfaceDlg() = default;
+CPanoraInterfaceDlg::~CPanoraInterfaceDlg() {
+    // The server's sockets go after the members that their signals reach: they must not reach
+    // them any more.
+    m_server.disconnect(this);
+    for (const auto& [socket, reader] : m_readers) socket->disconnect(this);
+}
 
 bool CPanoraInterfaceDlg::Listen() {
     QLocalSocket probe;
@@ -65,7 +81,24 @@ bool CPanoraInterfaceDlg::Listen() {
     return m_server.listen(PanoraServerName());
 }
 
+void CPanoraInterfaceDlg::TellWhenAlone(int waitMs) {
+    QTimer::singleShot(waitMs, this, [this] {
+        if (m_editorCame || m_aloneNote) return;
+        m_aloneNote = new QMessageBox(QMessageBox::Information, text::kProgramName, kAloneNote,
+                                      QMessageBox::Close);
+        m_aloneNote->button(QMessageBox::Close)->setText("&Close");
+        m_aloneNote->setAttribute(Qt::WA_DeleteOnClose);
+        connect(m_aloneNote, &QMessageBox::finished, this, [this] { onEnd(); });
+        m_aloneNote->open();
+    });
+}
+
 void CPanoraInterfaceDlg::OnNewConnection() {
+    m_editorCame = true;
+    if (m_aloneNote) {  // an editor came after all: the note goes, the program stays
+        m_aloneNote->disconnect(this);
+        m_aloneNote->close();
+    }
     while (QLocalSocket* socket = m_server.nextPendingConnection()) {
         m_readers[socket] = std::make_unique<FrameReader>(kMaxBlockSize);
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] { OnReadyRead(socket); });
@@ -107,7 +140,12 @@ void CPanoraInterfaceDlg::OnHelp() {
         place = HelpPlace{frame.left(), frame.top(), frame.width(), frame.height(),
                           m_sheet->HelpTopic()};
     }
-    SendHelpRequest(m_programFolder, place);
+    m_helpShown = SendHelpRequest(m_programFolder, place) || m_helpShown;
+}
+
+void CPanoraInterfaceDlg::CloseHelp() {
+    if (m_helpShown) SendHelpClose();
+    m_helpShown = false;
 }
 
 void CPanoraInterfaceDlg::Serve(QLocalSocket* socket, const Frame& frame) {
@@ -129,6 +167,7 @@ void CPanoraInterfaceDlg::Serve(QLocalSocket* socket, const Frame& frame) {
         if (onSheet) onSheet(sheet);
         result = sheet.exec() == QDialog::Accepted ? 1 : 0;
         disconnect(idle);
+        CloseHelp();  // the help window goes with the sheet
         if (result == 1) {
             request->setup.CopyFrom(sheet.Setup());
             request->display.CopyFrom(sheet.Display());
@@ -144,7 +183,7 @@ void CPanoraInterfaceDlg::Serve(QLocalSocket* socket, const Frame& frame) {
         socket->waitForBytesWritten(2000);
         socket->disconnectFromServer();
     }
-    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    onEnd();
 }
 
 }  // namespace kestra::panel

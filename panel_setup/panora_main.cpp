@@ -18,6 +18,10 @@ constexpr const char* kUsage =
     "Project > Panel Setup, or by panora-request), shows the setup sheet, answers and ends.\n";
 
 // Message boxes of the sheet as Qt message boxes.
+// An editor that starts Panora connects within moments; one that has not after this long is not
+// coming.
+constexpr int kAloneWaitMs = 3000;
+
 int ShowQtMessageBox(HWND, std::string_view text, std::string_view caption, UINT type) {
     using B = QMessageBox::StandardButton;
     QMessageBox::StandardButtons buttons = B::Ok;
@@ -67,5 +71,6 @@ int main(int argc, char** argv) {
             kestra::panel::RunSheetScript(sheet, text);
         };
     if (!interface.Listen()) return 0;  // another Panora serves the request
+    interface.TellWhenAlone(kAloneWaitMs);
     return app.exec();
 }

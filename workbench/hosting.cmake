@@ -29,7 +29,8 @@ add_library(kestra_workbench_hosting STATIC
     ${CMAKE_CURRENT_LIST_DIR}/hosted/hosted_tags.cpp
     ${CMAKE_CURRENT_LIST_DIR}/jobs/build_runner.cpp
     ${CMAKE_CURRENT_LIST_DIR}/jobs/build_project.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/jobs/build_card.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/jobs/build_card.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/jobs/file_names.cpp)
 target_link_libraries(kestra_workbench_hosting PUBLIC
     kestra_host kpanelsetup_client kwindows_qt K32FABUTIL1 K32FABUTIL2 Qt6::Widgets
     Qt6::PrintSupport)

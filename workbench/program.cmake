@@ -24,12 +24,15 @@ add_library(kestra_workbench_core STATIC
     ${CMAKE_CURRENT_LIST_DIR}/views/project_tree.cpp
     ${CMAKE_CURRENT_LIST_DIR}/window/check_results.cpp
     ${CMAKE_CURRENT_LIST_DIR}/window/edit_commands.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/window/english_plurals.cpp
     ${CMAKE_CURRENT_LIST_DIR}/window/file_commands.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/window/file_watch.cpp
     ${CMAKE_CURRENT_LIST_DIR}/window/help_window.cpp
     ${CMAKE_CURRENT_LIST_DIR}/window/hosted_actions.cpp
     ${CMAKE_CURRENT_LIST_DIR}/window/main_window.cpp
     ${CMAKE_CURRENT_LIST_DIR}/window/questions.cpp
     ${CMAKE_CURRENT_LIST_DIR}/window/user_folders.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/window/window_places.cpp
     ${CMAKE_CURRENT_LIST_DIR}/workbench.qrc)
 target_link_libraries(kestra_workbench_core PUBLIC kestra_host kestra_workbench_hosting KXC
                       Qt6::Widgets)

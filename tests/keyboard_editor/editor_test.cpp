@@ -555,6 +555,16 @@ TEST_F(Editor, WindowsAreTitledPlacedInsideTheWorkspaceAndCarryTheProgramsIcon) 
     Shot(frame, "main-window-icons");
 }
 
+TEST(EditorKeys, CtrlQEndsTheProgramAsTheFileMenusExitDoes) {
+    CMainFrame frame;
+    frame.show();
+    EXPECT_EQ(frame.Action(ID_APP_EXIT)->toolTip().toStdString(), "Exit (Ctrl+Q)");
+    frame.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+    QTest::keyClick(&frame, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_FALSE(frame.isVisible());
+}
+
 TEST_F(Editor, F1ShowsTheGuideShippedWithTheProgram) {
     EXPECT_EQ(frame.Action(ID_HELP_FINDER)->shortcuts(), QList<QKeySequence>{QKeySequence("F1")});
     frame.Action(ID_HELP_FINDER)->trigger();

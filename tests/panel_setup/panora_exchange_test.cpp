@@ -1,14 +1,17 @@
 // The real Panora program, started offscreen, answering requests over its local socket.
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
+#include <QAbstractButton>
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QLocalSocket>
+#include <QMessageBox>
 #include <QProcess>
 #include <QThread>
 #include <cstring>
 
 #include "panel_setup/exchange_block.h"
+#include "panel_setup/panora_interface.h"
 #include "panel_setup/panora_script.h"
 #include "panel_setup/setup_channel.h"
 #include "panel_setup/setup_client.h"
@@ -170,17 +173,68 @@ TEST_F(PanoraExchange, EditorGoneMidRequestEndsPanoraNormally) {
     EXPECT_EQ(panora.exitCode(), 0);
 }
 
-TEST_F(PanoraExchange, HelpReachesTheHelpStub) {
-    StartPanora("help;ok");
-    const auto outcome = RequestPanelSetup(Block(0), options);
-    EXPECT_EQ(outcome.result, 1);
-    ASSERT_TRUE(WaitForServer(server + "-help", kStartWaitMs));
-    QLocalSocket help;
-    help.connectToServer(server + "-help");
-    ASSERT_TRUE(help.waitForConnected(2000));
-    help.write(EncodeWordFrame(kCloseMessage, 0));
-    help.waitForBytesWritten(2000);
-    EXPECT_TRUE(help.waitForDisconnected(10000));
+// The help stub (started here, so that its end can be watched) gets Panora's help and closes
+// with the sheet; a sheet that asked for no help leaves a stub that runs alone.
+TEST_F(PanoraExchange, HelpReachesTheHelpStubAndClosesWithTheSheet) {
+    for (const bool help : {true, false}) {
+        QProcess stub;
+        stub.start(
+            QString::fromStdString(platform::JoinPath(platform::ProgramFolder(), "HHlpStub")));
+        ASSERT_TRUE(stub.waitForStarted());
+        ASSERT_TRUE(WaitForServer(server + "-help", kStartWaitMs));
+        StartPanora(help ? "help;ok" : "ok");
+        const auto outcome = RequestPanelSetup(Block(0), options);
+        EXPECT_EQ(outcome.result, 1);
+        ASSERT_TRUE(panora.waitForFinished(10000));
+        EXPECT_EQ(stub.waitForFinished(help ? 10000 : 500), help) << "help " << help;
+        if (stub.state() != QProcess::NotRunning) {
+            stub.kill();
+            stub.waitForFinished();
+        }
+    }
+}
+
+// Panora started by a person, without a project editor, says how it is meant to be started.
+class PanoraAlone : public PanoraExchange {
+  protected:
+    void SetUp() override {
+        PanoraExchange::SetUp();
+        interface.onEnd = [this] { ++ends; };
+        ASSERT_TRUE(interface.Listen());
+        interface.TellWhenAlone(0);
+    }
+    QMessageBox* note() {
+        for (int i = 0; i < 100 && !shown(); ++i) QCoreApplication::processEvents();
+        return shown();
+    }
+    QMessageBox* shown() {
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible()) return box;
+        return nullptr;
+    }
+    CPanoraInterfaceDlg interface;
+    int ends = 0;
+};
+
+TEST_F(PanoraAlone, ANoteSaysHowPanoraIsStartedAndClosingItEndsTheProgram) {
+    QMessageBox* box = note();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->windowTitle(), "Panora");
+    EXPECT_EQ(box->text(), kAloneNote);
+    ASSERT_EQ(box->buttons().size(), 1);
+    EXPECT_EQ(box->buttons()[0]->text(), "&Close");
+    box->buttons()[0]->click();
+    EXPECT_EQ(ends, 1);
+}
+
+TEST_F(PanoraAlone, AnEditorThatComesWhileTheNoteShowsTakesItAway) {
+    ASSERT_NE(note(), nullptr);
+    QLocalSocket editor;
+    editor.connectToServer(server);
+    ASSERT_TRUE(editor.waitForConnected(2000));
+    for (int i = 0; i < 100 && shown(); ++i) QCoreApplication::processEvents();
+    EXPECT_EQ(shown(), nullptr);
+    EXPECT_EQ(ends, 0) << "the program waits for the editor's request";
 }
 
 TEST_F(PanoraExchange, NoPanoraToStartShowsTheLaunchError) {
@@ -199,7 +253,7 @@ TEST_F(PanoraExchange, NoPanoraToStartShowsTheLaunchError) {
 }  // namespace kestra::panel
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

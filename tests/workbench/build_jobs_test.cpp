@@ -3,6 +3,9 @@
 // job runner's progress dialog.
 #include "workbench/jobs/build_jobs.h"
 
+#include <QFileDialog>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
@@ -148,6 +151,41 @@ TEST_F(BuildJobs, PrintPreviewShowsThePages) {
     PreviewPlcList(&window, project, *driver);
     EXPECT_EQ(pages, 1);
     EXPECT_TRUE(told.empty());
+}
+
+// At 800x600 the tool bar hides its last buttons; the File menu keeps them in reach.
+TEST_F(BuildJobs, ThePreviewsFileMenuSavesAPdfAtAnySize) {
+    const std::string pdf = folder.file("list.pdf");
+    QStringList commands;
+    QTimer::singleShot(0, [&] {
+        auto* preview = qobject_cast<QPrintPreviewDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(preview, nullptr);
+        preview->resize(800, 600);
+        auto* bar = preview->findChild<QMenuBar*>();
+        ASSERT_NE(bar, nullptr);
+        ASSERT_EQ(bar->actions().size(), 1);
+        EXPECT_EQ(bar->actions()[0]->text(), "&File");
+        QAction* save = nullptr;
+        for (QAction* action : bar->actions()[0]->menu()->actions()) {
+            if (action->isSeparator()) continue;
+            commands.append(action->text() + " " + action->shortcut().toString());
+            if (action->text() == "Save as &PDF...") save = action;
+        }
+        ASSERT_NE(save, nullptr);
+        QTimer::singleShot(0, [&] {  // the save dialog: a name without ".pdf"
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            dialog->selectFile(QString::fromStdString(folder.file("list")));
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+        save->trigger();
+        preview->reject();
+    });
+    PreviewPlcList(&window, project, *driver);
+    EXPECT_EQ(commands.join(", ").toStdString(),
+              "&Print... Ctrl+P, Save as &PDF... Ctrl+S, &Close Ctrl+W");
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0].rfind("Print PLC List: " + pdf + ": ", 0), 0u) << told[0];
 }
 
 TEST_F(BuildJobs, SendToAnUnformattedCardFormatsItWhenAllowedAndListsTheCardAfter) {

@@ -88,15 +88,7 @@ class HostedDialogs : public HostedTest {
 
 TEST_F(HostedDialogs, FieldAddressTypedInTheEmbeddedPageChangesOnlyTheReferenceBytes) {
     const FieldRecord original = FieldAt(block(), kFirstField);
-    // What the driver's address conversion makes of the text (it looks the text up as a tag
-    // name, which leaves the text in the string table).
-    FieldRecord expected = original;
-    const uPLCSETUP setup = block().record.nodeA;
-    const auto decode = DriverExport<decltype(&ExpDecodeLogicalAddressString)>(
-        *driver, "ExpDecodeLogicalAddressString");
-    const std::uint16_t texts = block().record.stringCount;
-    ASSERT_TRUE(decode("DB12 DW7", &block(), &setup, &expected.plc, 0, FALSE, 0));
-    ForgetUnheldTextsSince(block(), texts);
+    const FieldRecord expected = withAddress(kFirstField, "DB12 DW7");
     ASSERT_NE(std::memcmp(&expected, &original, sizeof original), 0);
     const host::Bytes before = image();
 
@@ -240,14 +232,22 @@ TEST_F(HostedDialogs, GraphicsOfAProjectWithoutBitmapsCannotBeAdded) {
 // --- the project's dialogs ------------------------------------------------------------
 
 TEST_F(HostedDialogs, AlarmEditedSurvivesSaveAndReload) {
-    const bool changed =
-        driveCore<bool>([&] { return EditAlarms(&window, project, *driver); },
-                        [&](HWND dialog) {
-                            user->type(dialog, dlg::kAlarmNumberEdit, "5");
-                            user->type(dialog, dlg::kAlarmMessageEdit, "Tank full");
-                            user->type(dialog, dlg::kAlarmPriorityEdit, "7");
-                            user->click(dialog, IDOK);
-                        });
+    const bool changed = driveCore<bool>(
+        [&] { return EditAlarms(&window, project, *driver); },
+        [&](HWND dialog) {
+            // Centred on the workbench's window, not at its corner.
+            RECT shown, around;
+            GetWindowRect(dialog, &shown);
+            GetWindowRect(GetWindow(dialog, GW_OWNER), &around);
+            EXPECT_LE(std::abs(shown.left + shown.right - around.left - around.right) +
+                          std::abs(shown.top + shown.bottom - around.top - around.bottom),
+                      2)
+                << shown.left << "," << shown.top;
+            user->type(dialog, dlg::kAlarmNumberEdit, "5");
+            user->type(dialog, dlg::kAlarmMessageEdit, "Tank full");
+            user->type(dialog, dlg::kAlarmPriorityEdit, "7");
+            user->click(dialog, IDOK);
+        });
     EXPECT_TRUE(changed);
     ProjectBlock& back = reloaded();
     ASSERT_EQ(back.record.section2aCount.get(), 5);

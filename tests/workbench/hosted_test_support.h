@@ -27,6 +27,7 @@
 #include "platform/files.h"
 #include "platform/memory.h"
 #include "platform/message_box.h"
+#include "plc_s5/k32plc1.h"
 #include "support/card_reader_scope.h"
 #include "support/qt_dialogs.h"
 #include "support/temp_folder.h"
@@ -88,6 +89,19 @@ class HostedTest : public ::testing::Test, protected ToldMessages {
 
     ProjectBlock& block() { return project.block(); }
     host::Bytes image() { return SavedImage(project); }
+    // The field as the driver's address conversion makes it of `address`, on a copy (the
+    // conversion looks the text up as a tag name, which leaves the text in the string table:
+    // it goes again).
+    FieldRecord withAddress(FieldPlace place, const char* address) {
+        FieldRecord converted = FieldAt(block(), place);
+        const uPLCSETUP setup = block().record.nodeA;
+        const auto decode = DriverExport<decltype(&ExpDecodeLogicalAddressString)>(
+            *driver, "ExpDecodeLogicalAddressString");
+        const std::uint16_t texts = block().record.stringCount;
+        EXPECT_TRUE(decode(address, &block(), &setup, &converted.plc, 0, FALSE, 0)) << address;
+        ForgetUnheldTextsSince(block(), texts);
+        return converted;
+    }
 
     // Runs `steps` once the dialog that `open` shows is up, on the window core's top-level
     // window that holds the focus.

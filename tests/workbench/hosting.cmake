@@ -10,6 +10,7 @@ kestra_add_test(workbench_hosting_tests
             ${CMAKE_CURRENT_LIST_DIR}/value_ranges_test.cpp
             ${CMAKE_CURRENT_LIST_DIR}/tag_edits_test.cpp
             ${CMAKE_CURRENT_LIST_DIR}/authoring_test.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/hosted_keyboard_test.cpp
     LIBS kestra_workbench_core kestra_workbench_hosting kpanora Qt6::Test)
 target_compile_definitions(workbench_hosting_tests PRIVATE
     KESTRA_SAMPLE_JSON="${CMAKE_SOURCE_DIR}/data/samples/sample-project.json")

@@ -9,6 +9,10 @@ kestra_add_test(workbench_tests
         ${CMAKE_CURRENT_LIST_DIR}/page_view_test.cpp
         ${CMAKE_CURRENT_LIST_DIR}/read_only_test.cpp
         ${CMAKE_CURRENT_LIST_DIR}/window_test.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/window_keys_test.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/files_and_windows_test.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/file_watch_test.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/small_texts_test.cpp
     LIBS kestra_workbench_core Qt6::Test)
 target_compile_definitions(workbench_tests PRIVATE
     KESTRA_SAMPLE_JSON="${CMAKE_SOURCE_DIR}/data/samples/sample-project.json"

@@ -25,18 +25,6 @@ namespace {
 
 using Node = ProjectTree::Node;
 
-// Answers every question with one button, and keeps what was asked.
-struct Answers {
-    explicit Answers(QMessageBox::StandardButton button) {
-        SetAnswerer([this, button](const Question& question) {
-            asked.push_back(question);
-            return button;
-        });
-    }
-    ~Answers() { SetAnswerer({}); }
-    std::vector<Question> asked;
-};
-
 class Window : public SampleWindowTest {
   protected:
     void showPage(std::size_t page) {

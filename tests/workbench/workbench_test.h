@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "kestra/host.h"
 #include "kestra/project_json.h"
@@ -44,6 +45,18 @@ inline void OnNextDialog(std::function<void(QDialog*)> steps) {
         steps(dialog);
     });
 }
+
+// Answers every question with one button, and keeps what was asked.
+struct Answers {
+    explicit Answers(QMessageBox::StandardButton button) {
+        SetAnswerer([this, button](const Question& question) {
+            asked.push_back(question);
+            return button;
+        });
+    }
+    ~Answers() { SetAnswerer({}); }
+    std::vector<Question> asked;
+};
 
 class WorkbenchTest : public ::testing::Test {
   protected:

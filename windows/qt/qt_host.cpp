@@ -15,6 +15,7 @@
 #include <unordered_map>
 
 #include "windows/clipboard.h"
+#include "windows/qt/message_box_buttons.h"
 #include "windows/qt/qt_surface.h"
 #include "windows/qt/qt_widgets.h"
 #include "windows/window_object.h"
@@ -143,6 +144,7 @@ QtHost::QtHost() : state_(std::make_unique<State>()) {
         for (const BoxButton& b : buttons) box.addButton(b.button);
         std::size_t preferred = (type & MB_DEFMASK) >> 8;
         if (preferred < buttons.size()) box.setDefaultButton(buttons[preferred].button);
+        GiveButtonsLetters(box);
         auto pressed = static_cast<QMessageBox::StandardButton>(box.exec());
         for (const BoxButton& b : buttons)
             if (b.button == pressed) return b.answer;

@@ -42,7 +42,7 @@ QString textOf(const std::string& text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// Static texts show "&" as the underline of the next letter; a label shows it as it stands.
+// A group box's title without the "&" that marks its letter.
 QString labelText(HWND window) {
     QString text = textOf(window->text);
     if (window->style & SS_NOPREFIX) return text;
@@ -52,6 +52,29 @@ QString labelText(HWND window) {
         out += text[i];
     }
     return out;
+}
+
+// A static text shows "&" as the underline of the next character ("&&" is a plain "&"), so
+// that the user sees the letter that Alt takes to the control after it; with SS_NOPREFIX it
+// shows the text as it stands.
+void showLabel(QLabel* label, HWND window) {
+    const QString text = textOf(window->text);
+    QString plain, rich;
+    bool marked = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        QChar c = text[i];
+        bool underline = false;
+        if (c == '&' && i + 1 < text.size() && !(window->style & SS_NOPREFIX)) {
+            c = text[++i];
+            underline = !marked && c != '&';
+        }
+        plain += c;
+        const QString piece = c == '\n' ? QStringLiteral("<br>") : QString(c).toHtmlEscaped();
+        rich += underline ? "<u>" + piece + "</u>" : piece;
+        marked = marked || underline;
+    }
+    label->setTextFormat(marked ? Qt::RichText : Qt::PlainText);
+    label->setText(marked ? "<span style=\"white-space: pre-wrap\">" + rich + "</span>" : plain);
 }
 
 bool subclassed(HWND window) {
@@ -482,7 +505,7 @@ void syncText(HWND window, QWidget* widget) {
     else if (auto* button = dynamic_cast<QAbstractButton*>(widget))
         button->setText(text);
     else if (auto* label = dynamic_cast<QLabel*>(widget))
-        label->setText(labelText(window));
+        showLabel(label, window);
     else if (auto* edit = dynamic_cast<QLineEdit*>(widget)) {
         edit->setText(text);
         syncEditSelection(window, edit);  // setText put the caret at the end

@@ -50,6 +50,7 @@ bool EditAlarms(QWidget* parent, const LoadedProject& project, Driver& driver) {
             ALARMDLGCONTEXT context{};
             context.project = &block;
             const SpecialCharacters specialChars(context);
+            context.allowOpen = &CentreOnOwner;
             const bool ok = exec(OwnerFor(parent), &context) == 1;
             if (!hadTable) DropEmptyAlarmTable(block);
             return ok;

@@ -6,7 +6,6 @@
 // when it opens), so Cancel must not have let it touch the project's record.
 #include <QDialog>
 #include <QDialogButtonBox>
-#include <QEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -20,6 +19,7 @@
 #include "plc_s5/type1_image.h"
 #include "utilities/k32fabutil1.h"
 #include "windows/dialog.h"
+#include "windows/qt/page_keyboard.h"
 #include "workbench/hosted/field_editors.h"
 #include "workbench/hosted/field_settings.h"
 #include "workbench/hosted/hosted_dialogs.h"
@@ -85,9 +85,8 @@ QString FieldSummary(ProjectBlock& project, Driver& driver, FieldPlace place,
 
 // The workbench's field dialog. The driver's page is a child of the core window that stands
 // for a frame of this dialog (the site), so that its widget sits in the frame. The site is
-// given a procedure of this dialog's in front of its own: it hears the page's notifications
-// and hands the focus on into the page; the page's Enter and Escape end this dialog as they
-// would end a dialog of the core.
+// given a procedure of this dialog's in front of its own: it hears the page's notifications.
+// The keyboard crosses between the page and this dialog's own controls as PageKeyboard says.
 class FieldPropertiesDialog : public QDialog {
   public:
     FieldPropertiesDialog(QWidget* parent, ProjectBlock& project, Driver& driver, FieldPlace place,
@@ -107,8 +106,6 @@ class FieldPropertiesDialog : public QDialog {
         });
         layout->addWidget(settings_);
         frame_ = new QWidget(this);
-        frame_->setFocusPolicy(Qt::StrongFocus);
-        frame_->installEventFilter(this);
         layout->addWidget(frame_);
         auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
         definition_ = buttons->addButton("&Display and Limits...", QDialogButtonBox::ActionRole);
@@ -143,8 +140,7 @@ class FieldPropertiesDialog : public QDialog {
         frame_->setFixedSize(r.right - r.left, r.bottom - r.top);
         setTabOrder(frame_, definition_);
         // The page's first control has the focus when the dialog opens.
-        frame_->setFocus(Qt::OtherFocusReason);
-        focusPage();
+        (new platform::qt::PageKeyboard(frame_, page_))->focusPage();
         return true;
     }
 
@@ -157,23 +153,11 @@ class FieldPropertiesDialog : public QDialog {
         QDialog::accept();
     }
 
-  protected:
-    // Tab from the workbench's controls into the frame goes on to the page's first control.
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched == frame_ && event->type() == QEvent::FocusIn) focusPage();
-        return QDialog::eventFilter(watched, event);
-    }
-
   private:
     static constexpr const char* kDialogProperty = "KestraWorkbenchFieldDialog";
 
     static FieldPropertiesDialog* Of(HWND site) {
         return reinterpret_cast<FieldPropertiesDialog*>(GetProp(site, kDialogProperty));
-    }
-
-    void focusPage() {
-        if (!page_) return;
-        if (HWND first = GetNextDlgTabItem(page_, nullptr, FALSE)) SetFocus(first);
     }
 
     // The driver's page-creation callback: the page becomes a child of the site.
@@ -183,8 +167,6 @@ class FieldPropertiesDialog : public QDialog {
         if (!self) return 0;
         self->page_ = CreateDialogParam(module, name, self->site_, procedure, context);
         if (!self->page_) return 0;
-        self->pageProc_ = reinterpret_cast<WNDPROC>(GetWindowLongPtr(self->page_, GWLP_WNDPROC));
-        SetWindowLongPtr(self->page_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&PageProc));
         ShowWindow(self->page_, SW_SHOW);
         return reinterpret_cast<std::uintptr_t>(self->page_);
     }
@@ -198,20 +180,6 @@ class FieldPropertiesDialog : public QDialog {
             return 0;
         }
         return CallWindowProc(self->siteProc_, site, message, wParam, lParam);
-    }
-
-    // Enter and Escape in the page press OK and Cancel of the dialog around it.
-    static LRESULT PageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
-        FieldPropertiesDialog* self = Of(GetParent(page));
-        if (!self) return 0;
-        if (message == WM_COMMAND && lParam == 0 &&
-            (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
-            const bool ok = LOWORD(wParam) == IDOK;
-            QMetaObject::invokeMethod(
-                self, [self, ok] { ok ? self->accept() : self->reject(); }, Qt::QueuedConnection);
-            return 0;
-        }
-        return CallWindowProc(self->pageProc_, page, message, wParam, lParam);
     }
 
     void showSummary() { summary_->setText(FieldSummary(project_, driver_, place_, editing_)); }
@@ -252,7 +220,6 @@ class FieldPropertiesDialog : public QDialog {
     HWND site_ = nullptr;
     WNDPROC siteProc_ = nullptr;
     HWND page_ = nullptr;
-    WNDPROC pageProc_ = nullptr;
 };
 
 // Offers the tags whose data suit the field (the driver's IsTagContextValid on a tag context:

@@ -127,7 +127,11 @@ SetupRequestFacts FactsOf(const LoadedProject& project, Driver& driver) {
 }  // namespace
 
 bool EditPanelSetup(QWidget* parent, const LoadedProject& project, Driver& driver) {
-    return EditPanelSetupWith(parent, project, driver, {});
+    // Panora is looked for until it answers, and no longer than this: a loaded machine (or a
+    // build with sanitizers) starts it in seconds rather than the moment the editor allows.
+    panel::PanelSetupOptions options;
+    options.launchWaitMs = 10000;
+    return EditPanelSetupWith(parent, project, driver, options);
 }
 
 bool EditPanelSetupWith(QWidget* parent, const LoadedProject& project, Driver& driver,

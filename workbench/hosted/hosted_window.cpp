@@ -55,6 +55,17 @@ void CentreOverParent(QDialog& dialog) {
     dialog.move(over.center() - dialog.rect().center());
 }
 
+BOOL CentreOnOwner(HWND dialog) {
+    HWND owner = GetWindow(dialog, GW_OWNER);
+    RECT around, placed;
+    if (!owner || !GetWindowRect(owner, &around) || !GetWindowRect(dialog, &placed)) return TRUE;
+    const int width = placed.right - placed.left, height = placed.bottom - placed.top;
+    SetWindowPos(dialog, nullptr, around.left + (around.right - around.left - width) / 2,
+                 around.top + (around.bottom - around.top - height) / 2, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER);
+    return TRUE;
+}
+
 std::vector<QPushButton*> LayOutListDialog(QDialog& dialog, QLabel* label, QWidget* list,
                                            std::initializer_list<const char*> texts) {
     auto* layout = new QVBoxLayout(&dialog);

@@ -48,6 +48,10 @@ class CoreDialogAside {
 // driver shrinks its dialog while its callback runs), over the window the parent stands above.
 void CentreOverParent(QDialog& dialog);
 
+// Centres a dialog of the libraries on the window that owns it (the workbench's); as the
+// editor's callback of a dialog that asks one as it opens, it lets the dialog open (TRUE).
+BOOL CentreOnOwner(HWND dialog);
+
 // The layout of the workbench's list dialogs: the label above its list, a column of buttons
 // (made from `texts`, in order, and returned so) beside the list, OK and Cancel below, which
 // accept and reject the dialog.

@@ -29,10 +29,12 @@ bool RefusedForErrors(QWidget* parent, const std::string& caption, const LoadedP
 
 // The panel's image of the project, built by its driver (SaveProject), read back and compared
 // as `kestra panel-image --check` does, and written to `path`; with an empty path the user is
-// asked where. A project with errors is refused (RefusedForErrors) before anything is asked.
-// Returns the path written, empty when nothing was.
+// asked where, in `folder` (the project's) under the project's name with ".img". A project with
+// errors is refused (RefusedForErrors) before anything is asked. Returns the path written,
+// empty when nothing was.
 std::string SavePanelImage(QWidget* parent, const LoadedProject& project, Driver& driver,
-                           const std::string& name, const std::string& path = {});
+                           const std::string& name, const std::string& path = {},
+                           const std::string& folder = {});
 
 // The driver's PLC lines (PlcPrint) in a print preview, from which they go to a printer, or
 // ("Save as PDF...") to a PDF file.

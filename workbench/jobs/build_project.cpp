@@ -1,6 +1,8 @@
 // The Build menu's work on the project itself: the check, the panel image and the PLC list.
 #include <QAction>
-#include <QFileDialog>
+#include <QDir>
+#include <QMainWindow>
+#include <QMenuBar>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QToolBar>
@@ -10,10 +12,11 @@
 #include "kestra/print.h"
 #include "platform/memory.h"
 #include "windows/qt/pdf_print_surface.h"
-#include "workbench/jobs/build_jobs.h"
-#include "workbench/jobs/build_runner.h"
 #include "workbench/hosted/hosted_project.h"
 #include "workbench/hosted/hosted_window.h"
+#include "workbench/jobs/build_jobs.h"
+#include "workbench/jobs/build_runner.h"
+#include "workbench/jobs/file_names.h"
 
 namespace kestra::workbench {
 
@@ -21,6 +24,23 @@ namespace {
 
 QString Quoted(const std::string& name) {
     return "\"" + QString::fromStdString(name) + "\"";
+}
+
+// The preview's commands in a File menu as well, where they stay in reach however narrow the
+// window is (its tool bar hides what does not fit behind an overflow button).
+void AddFileMenu(QPrintPreviewDialog& preview, QAction* savePdf) {
+    auto* inner = preview.findChild<QMainWindow*>();
+    if (!inner) return;
+    QMenu* file = inner->menuBar()->addMenu("&File");
+    for (QAction* action : preview.findChild<QToolBar*>()->actions())
+        if (action->text() == "Print") {  // the preview's own, which asks for the printer
+            QAction* print = file->addAction("&Print...", action, &QAction::trigger);
+            print->setShortcut(QKeySequence::Print);
+        }
+    file->addAction(savePdf);
+    file->addSeparator();
+    QAction* close = file->addAction("&Close", &preview, &QDialog::reject);
+    close->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));
 }
 
 }  // namespace
@@ -56,15 +76,18 @@ bool RefusedForErrors(QWidget* parent, const std::string& caption, const LoadedP
 }
 
 std::string SavePanelImage(QWidget* parent, const LoadedProject& project, Driver& driver,
-                           const std::string& name, const std::string& path) {
+                           const std::string& name, const std::string& path,
+                           const std::string& folder) {
     if (RefusedForErrors(parent, "Panel Image", project, driver, name, "no panel image is built"))
         return {};
     std::string target = path;
-    if (target.empty())
-        target = QFileDialog::getSaveFileName(parent, "Save Panel Image",
-                                              QString::fromStdString(name) + ".img",
-                                              "Panel images (*.img);;All files (*)")
+    if (target.empty()) {
+        QString proposed = NameFor(QString::fromStdString(name), "img");
+        if (!folder.empty()) proposed = QDir(QString::fromStdString(folder)).filePath(proposed);
+        target = AskFileToWrite(parent, "Save Panel Image", proposed,
+                                "Panel images (*.img);;All files (*)")
                      .toStdString();
+    }
     if (target.empty()) return {};
     const bool written = TellingFailures(parent, "Panel Image", [&] {
         std::size_t size = 0;
@@ -124,15 +147,18 @@ void PreviewPlcList(QWidget* parent, const LoadedProject& project, Driver& drive
                              return true;
                          });
                      });
+    auto* save = new QAction("Save as &PDF...", &preview);
+    save->setShortcut(QKeySequence::Save);
+    save->setToolTip("Save the PLC list as a PDF file");
+    QObject::connect(save, &QAction::triggered, &preview, [&] {
+        const QString path = AskFileToWrite(&preview, "Save PLC List as PDF", "plc-list.pdf",
+                                            "PDF files (*.pdf);;All files (*)");
+        if (!path.isEmpty()) SavePlcListPdf(&preview, project, driver, path.toStdString());
+    });
     if (auto* bar = preview.findChild<QToolBar*>()) {
         bar->addSeparator();
-        QAction* save = bar->addAction("Save as PDF...");
-        save->setToolTip("Save the PLC list as a PDF file");
-        QObject::connect(save, &QAction::triggered, &preview, [&] {
-            const QString path = QFileDialog::getSaveFileName(&preview, "Save PLC List as PDF",
-                                                              "plc-list.pdf", "PDF files (*.pdf)");
-            if (!path.isEmpty()) SavePlcListPdf(&preview, project, driver, path.toStdString());
-        });
+        bar->addAction(save);
+        AddFileMenu(preview, save);
     }
     preview.exec();
 }

@@ -309,9 +309,9 @@ void ProjectTree::addNetwork(const ProjectBlock& project) {
     const uPLCSETUP& head = onNetwork ? project.ext.nodeB : project.record.nodeA;
     const auto nodes = head.storesChildren() ? Table<NetworkNode>(head.children, head.childCount)
                                              : std::span<NetworkNode>();
-    auto* group =
-        new QTreeWidgetItem(this, QStringList{onNetwork ? tr("Network (%1 PLCs)").arg(nodes.size())
-                                                        : tr("Network (not on a PLC network)")});
+    auto* group = new QTreeWidgetItem(
+        this, QStringList{onNetwork ? tr("Network (%n PLC(s))", "", static_cast<int>(nodes.size()))
+                                    : tr("Network (not on a PLC network)")});
     group->setData(0, kPlaceRole, QVariant::fromValue(Place{Node::Network}));
     for (std::size_t n = 0; n < nodes.size(); ++n) {
         QString text = tr("Slave address %1").arg(nodes[n].slaveAddress.get());

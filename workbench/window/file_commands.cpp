@@ -12,8 +12,9 @@
 #include "kestra/driver.h"
 #include "kestra/host.h"
 #include "workbench/document/autosave.h"
-#include "workbench/window/main_window.h"
 #include "workbench/document/project_document.h"
+#include "workbench/jobs/file_names.h"
+#include "workbench/window/main_window.h"
 #include "workbench/window/questions.h"
 #include "workbench/window/user_folders.h"
 
@@ -40,6 +41,23 @@ void RememberFolder(const QString& path) {
 
 QString Message(const host::Failure& failure) {
     return QString::fromStdString(failure.message);
+}
+
+// What a failure to open, import or make a project tells the user: what went wrong, and that the
+// project that was open (if one was) is still there.
+QString NotOpened(const QString& message, bool projectWasOpen) {
+    return projectWasOpen
+               ? MainWindow::tr("%1\n\nThe project that was open stays as it was.").arg(message)
+               : message;
+}
+
+// An empty file holds no project: said so plainly, rather than as the reader's complaint about
+// the first thing it misses. Empty when the file is not empty.
+QString EmptyFileProblem(const QString& path) {
+    const QFileInfo file(path);
+    return file.isFile() && file.size() == 0
+               ? MainWindow::tr("%1 is empty (0 bytes): it holds no project.").arg(path)
+               : QString();
 }
 
 }  // namespace
@@ -71,13 +89,16 @@ bool MainWindow::openFile(const QString& given, bool repair) {
         if (path.isEmpty()) return false;
     }
     if (IsJson(path)) return importFile(path);
+    if (const QString empty = EmptyFileProblem(path); !empty.isEmpty()) {
+        reportFailure(tr("Open"), NotOpened(empty, document_->hasProject()));
+        return false;
+    }
     if (!settleUnsavedWork(tr("opening another project"))) return false;
     std::vector<std::string> repairs;
     try {
         repairs = document_->open(path, repair);
     } catch (const host::Failure& failure) {
-        reportFailure(tr("Open"),
-                      tr("%1\n\nThe project that was open stays as it was.").arg(Message(failure)));
+        reportFailure(tr("Open"), NotOpened(Message(failure), document_->hasProject()));
         return false;
     }
     autosave_->discard();
@@ -104,18 +125,36 @@ bool MainWindow::openFile(const QString& given, bool repair) {
     return true;
 }
 
+bool MainWindow::reloadFromFile() {
+    const QString path = document_->path();
+    if (path.isEmpty()) return false;
+    try {
+        document_->open(path);
+    } catch (const host::Failure& failure) {
+        reportFailure(tr("Reload"),
+                      tr("%1\n\nThe project stays here as it was.").arg(Message(failure)));
+        return false;
+    }
+    autosave_->discard();
+    statusBar()->showMessage(tr("Reloaded %1").arg(path), 5000);
+    return true;
+}
+
 bool MainWindow::importFile(const QString& given) {
     QString path = given;
     if (path.isEmpty()) {
         path = QFileDialog::getOpenFileName(this, tr("Import JSON"), LastFolder(), tr(kJsonFilter));
         if (path.isEmpty()) return false;
     }
+    if (const QString empty = EmptyFileProblem(path); !empty.isEmpty()) {
+        reportFailure(tr("Import JSON"), NotOpened(empty, document_->hasProject()));
+        return false;
+    }
     if (!settleUnsavedWork(tr("importing another project"))) return false;
     try {
         document_->importJson(path);
     } catch (const host::Failure& failure) {
-        reportFailure(tr("Import JSON"),
-                      tr("%1\n\nThe project that was open stays as it was.").arg(Message(failure)));
+        reportFailure(tr("Import JSON"), NotOpened(Message(failure), document_->hasProject()));
         return false;
     }
     autosave_->discard();
@@ -129,10 +168,8 @@ bool MainWindow::exportFile(const QString& given) {
     QString path = given;
     if (path.isEmpty()) {
         const QString suggested =
-            QFileInfo(LastFolder(),
-                      QFileInfo(document_->displayName()).completeBaseName() + ".json")
-                .filePath();
-        path = QFileDialog::getSaveFileName(this, tr("Export JSON"), suggested, tr(kJsonFilter));
+            QFileInfo(LastFolder(), NameFor(document_->displayName(), "json")).filePath();
+        path = AskFileToWrite(this, tr("Export JSON"), suggested, tr(kJsonFilter));
         if (path.isEmpty()) return false;
     }
     try {
@@ -190,10 +227,11 @@ bool MainWindow::saveAs(const QString& given) {
     if (!document_->hasProject()) return false;
     QString path = given;
     if (path.isEmpty()) {
-        const QString suggested = document_->path().isEmpty()
-                                      ? QFileInfo(LastFolder(), document_->displayName()).filePath()
-                                      : document_->path();
-        path = QFileDialog::getSaveFileName(this, tr("Save As"), suggested, tr(kProjectFilter));
+        const QString suggested =
+            document_->path().isEmpty()
+                ? QFileInfo(LastFolder(), NameFor(document_->displayName(), "kpr")).filePath()
+                : document_->path();
+        path = AskFileToWrite(this, tr("Save As"), suggested, tr(kProjectFilter));
         if (path.isEmpty()) return false;
     }
     try {
@@ -217,7 +255,9 @@ bool MainWindow::newProject() {
     drivers.Load(FALSE);
     HINSTANCE current = document_->driver() ? document_->driver()->loader().GetHandle() : nullptr;
     CPlcSelectDlg select(&drivers, current, PLCMODE_EXTERNAL, FALSE, this);
-    if (select.DoModal() != QDialog::Accepted) return false;
+    const int chosen = select.DoModal();
+    takeFocusBack();
+    if (chosen != QDialog::Accepted) return false;
     const CPlcInfo* entry = drivers.FindDLL(select.GetSelectedDriverDll());
     if (!entry) {
         reportFailure(tr("New"), tr("No driver was chosen: choose the PLC driver of the new "
@@ -227,8 +267,7 @@ bool MainWindow::newProject() {
     try {
         document_->newProject(*entry);
     } catch (const host::Failure& failure) {
-        reportFailure(tr("New"),
-                      tr("%1\n\nThe project that was open stays as it was.").arg(Message(failure)));
+        reportFailure(tr("New"), NotOpened(Message(failure), document_->hasProject()));
         return false;
     }
     autosave_->discard();

@@ -171,7 +171,8 @@ void ConnectHostedActions(MainWindow& window) {
         });
     Job(window, h.panelImage,
         [&window](const LoadedProject& project, Driver& driver, const ProjectDocument& d) {
-            SavePanelImage(&window, project, driver, ProjectName(d));
+            const QString folder = d.path().isEmpty() ? QString() : QFileInfo(d.path()).path();
+            SavePanelImage(&window, project, driver, ProjectName(d), {}, folder.toStdString());
         });
     Job(window, h.printPlcList,
         [&window](const LoadedProject& project, Driver& driver, const ProjectDocument&) {

@@ -31,17 +31,20 @@
 #include "extension_classes/plc_driver.h"
 #include "kestra/check.h"
 #include "workbench/document/autosave.h"
-#include "workbench/window/check_results.h"
-#include "workbench/views/field_table_model.h"
-#include "workbench/views/page_canvas.h"
-#include "workbench/views/page_view.h"
-#include "workbench/window/help_window.h"
-#include "workbench/window/hosted_actions.h"
-#include "workbench/views/page_table_model.h"
 #include "workbench/document/project_document.h"
 #include "workbench/document/project_pages.h"
+#include "workbench/views/field_table_model.h"
+#include "workbench/views/page_canvas.h"
+#include "workbench/views/page_table_model.h"
+#include "workbench/views/page_view.h"
+#include "workbench/window/check_results.h"
+#include "workbench/window/english_plurals.h"
+#include "workbench/window/file_watch.h"
+#include "workbench/window/help_window.h"
+#include "workbench/window/hosted_actions.h"
 #include "workbench/window/questions.h"
 #include "workbench/window/user_folders.h"
+#include "workbench/window/window_places.h"
 
 // The manual and the icons are compiled into the workbench's library; a static library's
 // resources are registered when something asks for them.
@@ -105,6 +108,7 @@ MainWindow::MainWindow(QWidget* parent)
       document_(new ProjectDocument(this)),
       autosave_(std::make_unique<Autosave>()) {
     InitResources();
+    InstallEnglishPlurals();
     setAttribute(Qt::WA_DeleteOnClose);
     setAcceptDrops(true);
     setWindowIcon(QIcon(QStringLiteral(":/workbench/kestra-workbench.png")));
@@ -126,7 +130,10 @@ MainWindow::MainWindow(QWidget* parent)
         updateActions();
         updateStatus();
     });
-    connect(document_, &ProjectDocument::fileChanged, this, &MainWindow::updateTitle);
+    connect(document_, &ProjectDocument::fileChanged, this, [this] {
+        updateTitle();
+        if (views_->currentWidget() == projectView_) showPlace(tree_->current());  // its file
+    });
     connect(document_, &ProjectDocument::modifiedChanged, this, [this](bool modified) {
         updateTitle();
         if (!modified) autosave_->discard();
@@ -140,6 +147,7 @@ MainWindow::MainWindow(QWidget* parent)
     connect(autosaveTimer_, &QTimer::timeout, this, &MainWindow::autosaveNow);
     autosaveTimer_->start();
 
+    fileWatch_ = new FileWatch(*this);
     ConnectHostedActions(*this);
     // The page view: Enter or a double click on a field opens its properties; a double click
     // on an empty cell, or "Add Field Here", adds a field.
@@ -537,6 +545,7 @@ void MainWindow::readSettings() {
     const std::unique_ptr<QSettings> settings = Settings();
     if (!restoreGeometry(settings->value("window/geometry").toByteArray())) resize(1100, 720);
     keepOnScreen();
+    PlaceApart(*this);
     if (!restoreState(settings->value("window/state").toByteArray()))
         resizeDocks({findChild<QDockWidget*>(QStringLiteral("projectDock"))}, {320},
                     Qt::Horizontal);
@@ -561,7 +570,7 @@ void MainWindow::keepOnScreen() {
 
 void MainWindow::writeSettings() const {
     const std::unique_ptr<QSettings> settings = Settings();
-    settings->setValue("window/geometry", saveGeometry());
+    if (!PlacedByCascade(*this)) settings->setValue("window/geometry", saveGeometry());
     settings->setValue("window/state", saveState());
 }
 
@@ -619,11 +628,15 @@ void MainWindow::showPlace(const ProjectTree::Place& place) {
             QString summary = tr("<h2>%1</h2>")
                                   .arg(QString::fromStdString(Text(project, project.record.titleId))
                                            .toHtmlEscaped());
-            summary += tr("<p>%1 pages, %2 languages, %3 tags, %4 alarms.</p>")
-                           .arg(Pages(project).size())
-                           .arg(LanguageCount(project))
-                           .arg(project.ext.tagFolder.count.get())
-                           .arg(project.record.section2aCount.get());
+            auto count = [](const char* text, std::size_t n) {
+                return tr(text, "", static_cast<int>(n));
+            };
+            summary +=
+                QStringLiteral("<p>%1, %2, %3, %4.</p>")
+                    .arg(count(QT_TR_N_NOOP("%n page(s)"), Pages(project).size()),
+                         count(QT_TR_N_NOOP("%n language(s)"), LanguageCount(project)),
+                         count(QT_TR_N_NOOP("%n tag(s)"), project.ext.tagFolder.count.get()),
+                         count(QT_TR_N_NOOP("%n alarm(s)"), project.record.section2aCount.get()));
             if (document_->driver())
                 summary += tr("<p>PLC driver: %1 (%2)</p>")
                                .arg(QString::fromStdString(document_->driver()->name()),
@@ -887,6 +900,11 @@ void MainWindow::openInWindow(const QString& path) {
     auto* window = new MainWindow;
     window->show();
     if (!path.isEmpty()) window->openFile(path);
+}
+
+void MainWindow::takeFocusBack() {
+    activateWindow();
+    if (!focusWidget()) tree_->setFocus(Qt::OtherFocusReason);
 }
 
 void MainWindow::showManual() {

@@ -29,6 +29,7 @@ namespace kestra::workbench {
 class Autosave;
 class CheckResults;
 class FieldTableModel;
+class FileWatch;
 class PageTableModel;
 class PageView;
 class ProjectDocument;
@@ -59,6 +60,10 @@ class MainWindow : public QMainWindow {
     bool saveAs(const QString& path = {});
     // Asks for a driver ("Select controller") and makes a new project.
     bool newProject();
+    // Loads the project's file again, dropping unsaved changes (another program changed it and
+    // the user chose its version); on failure the project stays as it is.
+    bool reloadFromFile();
+    FileWatch& fileWatch() { return *fileWatch_; }
     // Saves or drops unsaved work as the user says; false when the user cancels.
     bool settleUnsavedWork(const QString& before);
 
@@ -162,12 +167,16 @@ class MainWindow : public QMainWindow {
     bool confirmOverwriteChangedFile();
     bool addFieldWhere(std::optional<std::pair<int, int>> cell);
     void openInWindow(const QString& path);
+    // Makes this window the active one again after a dialog (some window managers leave none
+    // active when a dialog and its question close together, and the next key is lost).
+    void takeFocusBack();
     void showManual();
     void showAbout();
 
     ProjectDocument* document_;
     std::unique_ptr<Autosave> autosave_;
     QTimer* autosaveTimer_ = nullptr;
+    FileWatch* fileWatch_ = nullptr;
 
     ProjectTree* tree_ = nullptr;
     QStackedWidget* views_ = nullptr;

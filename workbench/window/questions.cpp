@@ -3,6 +3,8 @@
 #include <QPushButton>
 #include <utility>
 
+#include "windows/qt/message_box_buttons.h"
+
 namespace kestra::workbench {
 
 namespace {
@@ -19,6 +21,7 @@ QMessageBox::StandardButton Ask(QWidget* parent, const Question& question) {
     QMessageBox box(question.icon, question.title, question.text, question.buttons, parent);
     box.setDefaultButton(question.defaultButton);
     if (!question.details.isEmpty()) box.setDetailedText(question.details);
+    platform::qt::GiveButtonsLetters(box);
     for (auto it = question.buttonTexts.begin(); it != question.buttonTexts.end(); ++it)
         if (QAbstractButton* button = box.button(it.key())) button->setText(it.value());
     box.setWindowModality(Qt::WindowModal);

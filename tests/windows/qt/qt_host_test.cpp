@@ -294,6 +294,44 @@ TEST_F(QtDialogs, MessageBoxesAreQtMessageBoxesWithTheirTextCaptionAndIcon) {
     EXPECT_EQ(port, 2);
 }
 
+// The libraries' message boxes answered by keys alone: Return presses the box type's default
+// button, Escape its Cancel, Alt the button whose letter it is.
+TEST_F(QtDialogs, MessageBoxesAreAnsweredByTheirKeys) {
+    const struct {
+        UINT type;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        int answer;
+    } kCases[] = {
+        {MB_OK | MB_ICONERROR, Qt::Key_Return, {}, IDOK},
+        {MB_YESNO | MB_DEFBUTTON2, Qt::Key_Return, {}, IDNO},
+        {MB_YESNO, Qt::Key_Return, {}, IDYES},
+        {MB_YESNOCANCEL, Qt::Key_Escape, {}, IDCANCEL},
+        {MB_YESNOCANCEL, Qt::Key_N, Qt::AltModifier, IDNO},
+        {MB_OKCANCEL, Qt::Key_C, Qt::AltModifier, IDCANCEL},
+        {MB_ABORTRETRYIGNORE | MB_DEFBUTTON3, Qt::Key_R, Qt::AltModifier, IDRETRY},
+    };
+    for (const auto& c : kCases) {
+        QStringList texts;
+        QTimer::singleShot(0, [&] {
+            auto* box = dynamic_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            for (QAbstractButton* button : box->buttons()) texts.append(button->text());
+            QApplication::setActiveWindow(box);
+            QTest::keyClick(QApplication::focusWidget(), c.key, c.modifiers);
+            if (!box->isVisible()) return;
+            // A letter presses its button, which clicks a moment later: click it now.
+            for (QAbstractButton* button : box->buttons())
+                if (button->isDown()) return button->click();
+            box->done(QMessageBox::NoButton);  // the key did nothing
+        });
+        EXPECT_EQ(MessageBox(nullptr, "Go on?", "Keys", c.type), c.answer)
+            << "type " << c.type << " key " << c.key;
+        for (const QString& text : texts)
+            EXPECT_TRUE(text.contains('&')) << text.toStdString() << " has no letter";
+    }
+}
+
 struct Drawn {
     std::vector<UINT> items;
     std::vector<WORD> notes;
