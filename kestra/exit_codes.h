@@ -20,6 +20,8 @@ enum ExitCode : int {
     kExitNoCard = 11,       // no card in the reader, or it was taken out
     kExitCardFull = 12,     // the card has no room for the file
     kExitCardFailed = 13,   // any other card failure (not formatted, reader, read-back)
+    kExitCardInUse = 15,    // another program holds the card
+    kExitCardImage = 16,    // the simulated card's image file cannot be used
     kExitInternal = 70,     // a fault of the program itself
 };
 
@@ -42,6 +44,10 @@ inline constexpr ExitCodeInfo kExitCodes[] = {
     {kExitNoCard, "no card in the reader, or the card was taken out during the work"},
     {kExitCardFull, "the card has no room for the file"},
     {kExitCardFailed, "another card failure: not formatted, reader fault, read-back differs"},
+    {kExitCardInUse, "the card is in use by another program (--wait waits for it)"},
+    {kExitCardImage,
+     "the simulated card's image file cannot be used (it cannot be made for want of room, or "
+     "is no card image, or is read-only and the command would change the card)"},
     {kExitInternal, "a fault of the program itself"},
 };
 
