@@ -135,6 +135,15 @@ constexpr Option kOptions[] = {
     {"/code", Action::Code, 0, false},
     {"/port", Action::Setting, 1, false},
     {"/diswcedlg", Action::Setting, 0, false},
+    {"/wait", Action::Setting, 0, false},
+};
+
+// What only reads the card: a run of nothing else shares the card with other programs that
+// read it; any other action takes the card alone.
+constexpr Action kReadingActions[] = {
+    Action::Info,        Action::Setting,  Action::Dump,      Action::RawUpload,
+    Action::WinCEUpload, Action::Versions, Action::Types,     Action::Test,
+    Action::Upload,      Action::Help,     Action::UploadRom,
 };
 
 // The usual ways of asking a program for its usage; the loader's own is "/help".
@@ -182,7 +191,7 @@ std::string EndOfRunNote() {
     }
     return note +
            "; /uplrom too when the card is not formatted. Numbers are decimal, or "
-           "hexadecimal after 0x.\n";
+           "hexadecimal after 0x. /wait waits for a card that another program is using.\n";
 }
 
 void PrintUsage(CKesSSFDCDevice* device) {
@@ -244,6 +253,9 @@ class CardLoader {
     void startProgress() { device_->StartDialogThread(true); }
 
     void readerPass();
+    // How the run uses the card: reading only, or changing it.
+    kestra::platform::CardUse cardUse() const;
+    void takeCardForChanges();
     bool codeSettingsPass();  // false: a value is missing
     bool dialogPass();        // false: quit at once
     void actionPass();
@@ -260,6 +272,7 @@ class CardLoader {
     CCodeSelDialog codeDialog_;
     unsigned port_ = 0x378;
     bool winceDialog_ = true;
+    bool waitForCard_ = false;
     std::string codeFolder_;
     BYTE codeFlags_ = 0;
     bool fontGiven_ = false;
@@ -302,8 +315,35 @@ void CardLoader::readerPass() {
             if (arg(i + 1)) device_->setSimCardSize(static_cast<unsigned>(Number(argv_[++i])));
         } else if (Is(argv_[i], "/diswcedlg")) {
             winceDialog_ = false;
+        } else if (Is(argv_[i], "/wait")) {
+            waitForCard_ = true;
         }
     }
+    device_->setCardUse(cardUse());
+    if (waitForCard_)
+        device_->setWaitForCard([](const std::string& holders) {
+            std::fprintf(stderr, "cardload: the card is in use by %s; waiting for it\n",
+                         holders.c_str());
+        });
+}
+
+kestra::platform::CardUse CardLoader::cardUse() const {
+    for (int i = 1; i < argc_; i += 1 + valuesOf(i, FindOption(argv_[i]))) {
+        const Option* option = FindOption(argv_[i]);
+        if (!option) break;  // the run ends there
+        if (std::find(std::begin(kReadingActions), std::end(kReadingActions), option->action) ==
+            std::end(kReadingActions))
+            return kestra::platform::CardUse::Write;
+    }
+    return kestra::platform::CardUse::Read;
+}
+
+// A run that only reads the card finds the card's header broken: the card is taken again,
+// alone, before it is unformatted.
+void CardLoader::takeCardForChanges() {
+    if (cardUse() == kestra::platform::CardUse::Write) return;
+    device_->setCardUse(kestra::platform::CardUse::Write);
+    device_->initSSFDC(port_);
 }
 
 bool CardLoader::codeSettingsPass() {
@@ -354,7 +394,8 @@ void CardLoader::dump(int i) {
     }
 }
 
-// The dump with HTML tags, through the file writer; false when the file cannot be written.
+// The dump with HTML tags, through the file writer; false when the file cannot be written,
+// which is said on standard error (the dump then goes to standard output).
 bool CardLoader::dumpToFile(SSFDCContentsInfo& contents, const std::string& name) {
     char* text = nullptr;
     std::size_t size = 0;
@@ -365,8 +406,14 @@ bool CardLoader::dumpToFile(SSFDCContentsInfo& contents, const std::string& name
     contents.Dump(memory);
     std::fclose(memory);
     contents.enableHTMLTags(false);
-    const bool written = kestra::platform::WriteWholeFile(name, std::string_view(text, size));
+    std::string error;
+    const bool written =
+        kestra::platform::WriteWholeFile(name, std::string_view(text, size), &error);
     std::free(text);
+    if (!written)
+        std::fprintf(stderr,
+                     "cardload: %s cannot be written: %s; the dump follows on standard output\n",
+                     name.c_str(), error.c_str());
     return written;
 }
 
@@ -598,11 +645,16 @@ int CardLoader::run() {
         device_->initSSFDC(port_);
         if (codeSettingsPass()) {
             if (!dialogPass()) return 1;
-            if (!device_->CheckWCEHeaderIntegrity()) device_->Unformat();
+            if (!device_->CheckWCEHeaderIntegrity()) {
+                takeCardForChanges();
+                if (!device_->CheckWCEHeaderIntegrity()) device_->Unformat();
+            }
             actionPass();
         }
     } catch (CSSFDCLibException* error) {
         std::unique_ptr<CSSFDCLibException> owned(error);
+        if (error->m_ErrorCode == KESSSFDC_CARD_IN_USE && !waitForCard_)
+            error->m_Report += " Give /wait to wait until it is free.";
         error->Report(REPORT_MESSAGEBOX);
         result_ = error->m_ErrorCode;
         if (acting_ > 0) earlyEnd_ = {acting_, Ending::Failed};

@@ -6,15 +6,19 @@
 // translation layer reads the card (card information structure, zones, block addresses,
 // first valid copy of each logical block) and writes the card's logical blocks, one after the
 // other, to LOGICALIMAGE. The result can be used wherever a USB reader's disk can, for
-// example as KESTRA_CARD_READER=blockdev:LOGICALIMAGE.
+// example as KESTRA_CARD_READER=blockdev:LOGICALIMAGE. A card image that a program is changing
+// is waited for.
 #include <cstdio>
 #include <cstring>
 #include <span>
+#include <string>
 
 #include "card_service/card_errors.h"
 #include "card_service/image_page_device.h"
 #include "card_service/standard_layer.h"
+#include "devices/card_lock.h"
 #include "platform/file_writer.h"
+#include "platform/standard_output.h"
 
 namespace {
 
@@ -23,11 +27,9 @@ constexpr const char* kUsage =
     "Writes the logical image of a card image of the simulated reader, as a USB SmartMedia\n"
     "reader shows the card: KESTRA_CARD_READER=blockdev:LOGICALIMAGE then takes it for the\n"
     "reader's disk. Exit codes: 0 done, 1 the card image cannot be read or the logical image\n"
-    "cannot be written, 2 the command line is wrong.\n";
+    "(or this usage) cannot be written, 2 the command line is wrong.\n";
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
         std::fputs(kUsage, stdout);
         return 0;
@@ -37,6 +39,12 @@ int main(int argc, char** argv) {
         return 2;
     }
     try {
+        // The card is read as a whole, never half-way through another program's change.
+        const auto lock = kestra::platform::CardLock::Take(
+            argv[1], kestra::platform::CardUse::Read, [](const std::string& holders) {
+                std::fprintf(stderr, "smlogical: the card is in use by %s; waiting for it\n",
+                             holders.c_str());
+            });
         kestra::card::ImagePageDevice card = kestra::card::ImagePageDevice::Load(argv[1]);
         const kestra::card::LogicalImage image = kestra::card::ReadLogicalImage(card);
         for (const auto& page : image.unreadablePages)
@@ -54,4 +62,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    return kestra::platform::FinishStandardOutput("smlogical", Run(argc, argv), 1);
 }

@@ -73,6 +73,7 @@ class BlockMap : public BlockStore {
 
     // Forgets a logical block and erases every copy of it.
     void release(unsigned logical) override;
+    bool cardPresent() override { return device_.cardPresent(); }
     // Erases the copies that lost to a newer one (they hold no room for new data until then).
     void dropStaleCopies() override;
     // Erases every good block except the chosen copy of `keep` and the CIS and forgets all

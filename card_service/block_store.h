@@ -70,6 +70,10 @@ class BlockStore {
     // Physical blocks of the zone that can never take data: bad ones and reserved ones.
     virtual unsigned unusableBlocks(unsigned zone) const = 0;
 
+    // Whether the card still answers: a card taken out of the reader reads as erased, which
+    // must not be taken for a damaged file.
+    virtual bool cardPresent() { return true; }
+
     // Where the next writes begin, so that wear spreads from one mount to the next.
     virtual void spreadWrites(std::uint32_t) {}
     // Whether the card is not yet fully in the current layout (no card information structure,

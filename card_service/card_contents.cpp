@@ -1,6 +1,7 @@
 // The contents dump and the list of supported card types.
 #include <string>
 
+#include "card_service/card_names.h"
 #include "card_service/interface_page_device.h"
 #include "card_service/kes_ssfdc_device.h"
 
@@ -51,7 +52,8 @@ void SSFDCContentsInfo::Dump(FILE* out) const {
                          Escaped(kestra::card::DescribeFileType(file.key.type, file.key.subtype,
                                                                 file.placeholder))
                              .c_str(),
-                         Escaped(file.name).c_str(), Escaped(VersionOf(file)).c_str(), file.length,
+                         Escaped(kestra::card::PrintableName(file.name)).c_str(),
+                         Escaped(kestra::card::PrintableName(VersionOf(file))).c_str(), file.length,
                          file.blocks());
         std::fprintf(
             out,
@@ -71,7 +73,8 @@ void SSFDCContentsInfo::Dump(FILE* out) const {
             out, "%4d %7d %-22s %-40s %-24s %10u %6u\n", file.key.type, file.key.subtype,
             kestra::card::DescribeFileType(file.key.type, file.key.subtype, file.placeholder)
                 .c_str(),
-            file.name.c_str(), VersionOf(file).c_str(), file.length, file.blocks());
+            kestra::card::PrintableName(file.name).c_str(),
+            kestra::card::PrintableName(VersionOf(file)).c_str(), file.length, file.blocks());
     std::fprintf(out,
                  "Files: %zu. Used: %llu bytes. Free: %llu bytes. Bad blocks: %u of %u (blocks of "
                  "%zu bytes, "

@@ -4,7 +4,7 @@
 // fixed meanings for the loader (a file that is not there is skipped, a download that could
 // not be completed is reported and the next one tried); the others tell the failures apart.
 // On Linux only the low 8 bits of an exit code survive, and these stay distinct there
-// (4112 to 4123 give 16 to 27).
+// (4112 to 4124 give 16 to 28).
 #pragma once
 
 #include <cstdint>
@@ -25,6 +25,7 @@ enum KESSSFDCERRORCODE : std::int32_t {
     KESSSFDC_HOST_FILE = 4121,        // a file on this computer cannot be read or written
     KESSSFDC_BAD_ARGUMENT = 4122,     // a value passed to the service is out of range
     KESSSFDC_CARD_IMAGE = 4123,       // the simulated card's image file cannot be used
+    KESSSFDC_CARD_IN_USE = 4124,      // another program holds the card
 };
 
 namespace kestra::card {

@@ -6,6 +6,7 @@
 #include "card_service/card_errors.h"
 #include "card_service/card_files.h"
 #include "card_service/crc32.h"
+#include "platform/hold_point.h"
 
 namespace kestra::card {
 namespace {
@@ -282,6 +283,7 @@ void CardFileSystem::store(CardFile meta, std::span<const std::uint8_t> contents
                 progress.advance(offset);
             }
         }
+        platform::HoldPoint("card-directory");
         commit(std::move(next));
     } catch (const CardError&) {
         releaseQuietly(meta.extents);
@@ -334,10 +336,9 @@ void CardFileSystem::readBlocks(const CardFile& file, std::span<std::uint8_t> ou
             for (unsigned p = 0; p < store_->geometry().pagesPerBlock && offset < out.size(); ++p) {
                 if (store_->readPage(l, p, std::span(page).first<kPageData>()) ==
                     BlockMap::ReadResult::Damaged)
-                    throw CardError(KESSSFDC_UPLOAD_FAILED,
-                                    "The file " + Describe(file) +
-                                        " on the card is damaged: page " + std::to_string(p) +
-                                        " of its block " + std::to_string(l) + " cannot be read.");
+                    unreadable("The file " + Describe(file) + " on the card is damaged: page " +
+                               std::to_string(p) + " of its block " + std::to_string(l) +
+                               " cannot be read.");
                 const std::size_t size = std::min(kPageData, out.size() - offset);
                 std::memcpy(out.data() + offset, page.data(), size);
                 offset += size;
@@ -346,6 +347,12 @@ void CardFileSystem::readBlocks(const CardFile& file, std::span<std::uint8_t> ou
             if (offset == out.size()) return;
         }
     }
+}
+
+void CardFileSystem::unreadable(const std::string& report) {
+    if (!store_->cardPresent())
+        throw CardError(KESSSFDC_NO_CARD, "The card was taken out of the reader or lost power.");
+    throw CardError(KESSSFDC_UPLOAD_FAILED, report);
 }
 
 std::vector<std::uint8_t> CardFileSystem::load(FileKey key, std::string_view task) {
@@ -358,9 +365,9 @@ std::vector<std::uint8_t> CardFileSystem::load(FileKey key, std::string_view tas
     ProgressScope progress(progress_, task, contents.size());
     readBlocks(copy, contents, &progress);
     if (Crc32(contents) != copy.crc)
-        throw CardError(KESSSFDC_UPLOAD_FAILED, "The file " + Describe(copy) +
-                                                    " on the card is damaged: its contents do "
-                                                    "not match the checksum written with them.");
+        unreadable("The file " + Describe(copy) +
+                   " on the card is damaged: its contents do not match the checksum written "
+                   "with them.");
     progress.complete();
     return contents;
 }

@@ -102,6 +102,9 @@ class CardFileSystem {
     void releaseQuietly(const std::vector<Extent>& extents);
     void replaceEntry(Directory& next, CardFile file) const;
     void readBlocks(const CardFile& file, std::span<std::uint8_t> out, ProgressScope* progress);
+    // A file that does not read back whole: damaged on a card that still answers, and else
+    // the card is gone (it reads as erased), whatever the file on it is like.
+    [[noreturn]] void unreadable(const std::string& report);
 
     std::unique_ptr<BlockStore> store_;
     BlockMap* map_ = nullptr;

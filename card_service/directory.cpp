@@ -5,6 +5,7 @@
 #include <set>
 
 #include "card_service/card_errors.h"
+#include "card_service/card_names.h"
 #include "card_service/crc32.h"
 #include "platform/image_cursor.h"
 
@@ -18,10 +19,12 @@ std::size_t EntryBytes(const CardFile& file) {
     return sizeof(DirectoryEntryRecord) + file.extents.size() * sizeof(ExtentRecord);
 }
 
+// The field keeps whole characters only: a text longer than the field loses its end.
 template <std::size_t N>
 void StoreText(char (&field)[N], const std::string& text) {
     std::memset(field, 0, N);
-    std::memcpy(field, text.data(), std::min(text.size(), N - 1));
+    const std::string_view kept = WholeCharacters(text, N - 1);
+    std::memcpy(field, kept.data(), kept.size());
 }
 
 template <std::size_t N>

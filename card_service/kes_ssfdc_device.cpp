@@ -8,6 +8,7 @@
 #include <new>
 
 #include "card_service/card_file_system.h"
+#include "card_service/card_names.h"
 #include "card_service/interface_page_device.h"
 #include "card_service/logical_store.h"
 #include "card_service/raw_image.h"
@@ -17,6 +18,7 @@
 #include "devices/sim_card.h"
 #include "platform/file_writer.h"
 #include "platform/files.h"
+#include "platform/hold_point.h"
 #include "platform/message_box.h"
 
 using kestra::card::CardError;
@@ -51,6 +53,20 @@ auto Guarded(Operation operation) -> decltype(operation()) {
 
 std::string FileName(const char* path) {
     return std::string(kestra::platform::FileNamePart(path ? path : ""));
+}
+
+// The name a file of this computer has on the card.
+std::string CardNameOf(const char* path) {
+    return kestra::card::CardNameOfFile(FileName(path));
+}
+
+// A name the caller gives for a file on the card, as it is; one that cannot be is refused.
+std::string GivenName(const std::string& name) {
+    if (const auto problem = kestra::card::CardNameProblem(name))
+        throw CardError(KESSSFDC_BAD_ARGUMENT, "The name '" + kestra::card::PrintableName(name) +
+                                                   "' cannot be a file's name on the card: it " +
+                                                   *problem + ".");
+    return name;
 }
 
 // Reads a file to send, a regular file or not (a pipe, /dev/stdin), of at most `limit` bytes.
@@ -157,10 +173,16 @@ struct CKesSSFDCDevice::Service {
     ERRCODE initError = SSFDC_ERR_INIT;
     bool initAttempted = false;
     std::unique_ptr<InterfacePageDevice> pages;
-    // A USB reader: the disk of the card's logical blocks, or why it was not taken.
+    // The card, taken for `use` (waiting for it when `waiting` is set).
+    kestra::platform::CardLock lock;
+    kestra::platform::CardUse use = kestra::platform::CardUse::Write;
+    kestra::platform::CardLock::Waiting waiting;
+    // A USB reader: the disk of the card's logical blocks.
     std::unique_ptr<kestra::platform::LogicalDisk> disk;
-    KESSSFDCERRORCODE diskError = KESSSFDC_OK;
-    std::string diskProblem;
+    // Why the card could not be set up where the card access library cannot say it: a card
+    // another program holds, a USB reader's disk that was not taken.
+    KESSSFDCERRORCODE setupError = KESSSFDC_OK;
+    std::string setupProblem;
     std::unique_ptr<CardFileSystem> fs;
     std::unique_ptr<kestra::card::TerminalProgress> progress;
     kestra::card::ProgressSink* outsideSink = nullptr;  // the caller's display, when it has one
@@ -183,16 +205,21 @@ struct CKesSSFDCDevice::Service {
     // exactly; anything else is refused, so that no other disk is ever written.
     bool openDisk(const std::string& path) {
         try {
-            disk = kestra::platform::LogicalDisk::Open(path);
+            disk =
+                kestra::platform::LogicalDisk::Open(path, use == kestra::platform::CardUse::Write);
+        } catch (const kestra::platform::LogicalDiskBusy& error) {
+            setupError = KESSSFDC_CARD_IN_USE;
+            setupProblem = std::string("The SSFDC card reader is in use: ") + error.what();
+            return false;
         } catch (const kestra::platform::LogicalDiskError& error) {
-            diskError = KESSSFDC_NO_CARD;
-            diskProblem = std::string("The SSFDC card reader cannot be reached: ") + error.what();
+            setupError = KESSSFDC_NO_CARD;
+            setupProblem = std::string("The SSFDC card reader cannot be reached: ") + error.what();
             return false;
         }
         if (disk->size() == 0) {
             disk.reset();
-            diskError = KESSSFDC_NO_CARD;
-            diskProblem = "There is no SSFDC card in the reader.";
+            setupError = KESSSFDC_NO_CARD;
+            setupProblem = "There is no SSFDC card in the reader.";
             return false;
         }
         std::string known;
@@ -209,17 +236,33 @@ struct CKesSSFDCDevice::Service {
             known += (known.empty() ? "" : ", ") + std::to_string(type->MB) + " MB " +
                      std::to_string(bytes);
         }
-        diskError = KESSSFDC_UNKNOWN_CARD;
-        diskProblem = path + " holds " + std::to_string(disk->size()) +
-                      " bytes, which is not what a reader shows of any SmartMedia card in "
-                      "cardtype.ini (" +
-                      known + " bytes); it is not taken as a card.";
+        setupError = KESSSFDC_UNKNOWN_CARD;
+        setupProblem = path + " holds " + std::to_string(disk->size()) +
+                       " bytes, which is not what a reader shows of any SmartMedia card in "
+                       "cardtype.ini (" +
+                       known + " bytes); it is not taken as a card.";
         disk.reset();
         return false;
     }
 
+    // Takes the file that stands for the card, when the reader has one; false when another
+    // program holds it and this device is not to wait.
+    bool takeCard(unsigned port) {
+        const auto file = kestra::platform::ConfiguredCardFile(port);
+        if (!file) return true;
+        try {
+            lock = kestra::platform::CardLock::Take(*file, use, waiting);
+        } catch (const kestra::platform::CardInUse& holders) {
+            setupError = KESSSFDC_CARD_IN_USE;
+            setupProblem = std::string("The SSFDC card is in use by ") + holders.what() + ".";
+            return false;
+        }
+        kestra::platform::HoldPoint("card-locked");
+        return true;
+    }
+
     void requireCard() {
-        if (!diskProblem.empty()) throw CardError(diskError, diskProblem);
+        if (!setupProblem.empty()) throw CardError(setupError, setupProblem);
         if (initialised) return;
         switch (initError) {
             case SSFDC_ERR_NOCARD:
@@ -252,6 +295,9 @@ struct CKesSSFDCDevice::Service {
                 pages->setReadOnly(KESSSFDC_CARD_IMAGE,
                                    "The card image '" + card->path() +
                                        "' is read-only: the card can be read but not changed.");
+            else if (use == kestra::platform::CardUse::Read)
+                pages->setReadOnly(KESSSFDC_BAD_ARGUMENT,
+                                   "The card was taken for reading: it is not changed.");
         }
         return *pages;
     }
@@ -299,7 +345,7 @@ struct CKesSSFDCDevice::Service {
     void download(const char* path, CardFile meta, const std::string& what,
                   const std::vector<std::uint8_t>& contents) {
         CardFileSystem& system = formatted();
-        if (meta.name.empty()) meta.name = FileName(path);
+        if (meta.name.empty()) meta.name = CardNameOf(path);
         system.store(std::move(meta), contents, "Writing " + what);
     }
 
@@ -332,14 +378,15 @@ CKesSSFDCDevice::CKesSSFDCDevice()
 CKesSSFDCDevice::CKesSSFDCDevice(const char* folder)
     : CSSFDCInterface(folder), m_service(std::make_unique<Service>(*this)) {}
 
-CKesSSFDCDevice::~CKesSSFDCDevice() = default;
+CKesSSFDCDevice::~CKesSSFDCDevice() {
+    if (m_service->lock.held()) kestra::platform::ReleaseConfiguredReader();
+}
 
 bool CKesSSFDCDevice::initSSFDC(unsigned port) {
-    m_service->forgetCard();
-    m_service->disk.reset();
-    m_service->diskProblem.clear();
+    releaseCard();
     m_service->initAttempted = true;
     kestra::platform::ConfigureCardReader();
+    if (!m_service->takeCard(port)) return false;
     if (const auto disk = kestra::platform::ConfiguredLogicalDisk()) {
         m_service->initialised = m_service->openDisk(*disk);
         m_service->initError = m_service->initialised ? SSFDC_OK : SSFDC_ERR_UNKNOWN_TYPE;
@@ -348,6 +395,27 @@ bool CKesSSFDCDevice::initSSFDC(unsigned port) {
     m_service->initialised = CSSFDCInterface::initSSFDC(port);
     m_service->initError = getLastError();
     return m_service->initialised;
+}
+
+void CKesSSFDCDevice::setCardUse(kestra::platform::CardUse use) {
+    m_service->use = use;
+}
+
+void CKesSSFDCDevice::setWaitForCard(kestra::platform::CardLock::Waiting waiting) {
+    m_service->waiting = std::move(waiting);
+}
+
+void CKesSSFDCDevice::releaseCard() {
+    m_service->forgetCard();
+    m_service->disk.reset();
+    m_service->setupProblem.clear();
+    m_service->initialised = false;
+    m_service->initAttempted = false;
+    m_service->initError = SSFDC_ERR_INIT;
+    if (m_service->lock.held()) {
+        m_service->lock.release();
+        kestra::platform::ReleaseConfiguredReader();
+    }
 }
 
 const char* CKesSSFDCDevice::setSSFDCID(int) {
@@ -428,7 +496,7 @@ void CKesSSFDCDevice::DownloadKestraCode(const char* file, KESTRACODETYPE kind) 
         const std::vector<std::uint8_t> contents = m_service->read(file);
         CardFile meta;
         meta.key = {kestra::card::kCodeFileType, static_cast<std::uint8_t>(kind)};
-        meta.name = FileName(file);
+        meta.name = CardNameOf(file);
         meta.version = kestra::card::FindVersionText(contents).value_or("");
         const std::string what = kestra::card::CodeKindInfo(kind).name;
         system.store(std::move(meta), contents,
@@ -542,7 +610,7 @@ void CKesSSFDCDevice::DownloadWinCEFile(const char* file, const char* name, int 
         if (showDialog && m_service->editor && !m_service->editor(fileName, type, subtype)) return;
         CardFile meta;
         meta.key = WinCEKey(type, subtype);
-        meta.name = fileName.empty() ? FileName(file) : fileName;
+        meta.name = fileName.empty() ? CardNameOf(file) : GivenName(fileName);
         m_service->download(file, meta, "the Windows CE file '" + meta.name + "'");
     });
 }
@@ -622,7 +690,7 @@ void CKesSSFDCDevice::DownloadFile(const char* file, int type, int subtype, cons
     Guarded([&] {
         CardFile meta;
         meta.key = CheckedKey(type, subtype);
-        meta.name = name ? name : "";
+        meta.name = name && *name ? GivenName(name) : "";
         m_service->formatted();
         const std::vector<std::uint8_t> contents = m_service->read(file);
         if (type == kestra::card::kCodeFileType)

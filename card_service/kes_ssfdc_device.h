@@ -12,6 +12,13 @@
 // Every operation reports failure by throwing a CSSFDCLibException allocated with new; the
 // catcher owns it (Delete() or delete). Card operations on a card that is missing, of an
 // unknown type, or not formatted throw as well; the type list and the banner need no card.
+//
+// One card, one writer: initSSFDC takes the card (devices/card_lock.h) before it looks at it,
+// alone for a device that may change it, shared with other readers for one that only reads
+// it (setCardUse), and the card stays taken until releaseCard, the next initSSFDC or the
+// device's end. A card that another program holds is waited for (setWaitForCard) or, by
+// default, not touched at all: the card operations then fail with KESSSFDC_CARD_IN_USE,
+// naming that program.
 #pragma once
 
 #include <cstdint>
@@ -26,6 +33,7 @@
 #include "card_service/card_files.h"
 #include "card_service/directory.h"
 #include "card_service/terminal_progress.h"
+#include "devices/card_lock.h"
 
 enum REPORTMODE : int {
     REPORT_MESSAGEBOX = 0,  // a message box (a line on standard error without a display)
@@ -79,9 +87,18 @@ class CKesSSFDCDevice : public CSSFDCInterface {
     CKesSSFDCDevice(const CKesSSFDCDevice&) = delete;
     CKesSSFDCDevice& operator=(const CKesSSFDCDevice&) = delete;
 
-    // Sets up the reader and detects the card. A failure is kept and reported by the first
-    // card operation; the result says whether a card was found.
+    // Sets up the reader, takes the card and detects it. A failure is kept and reported by
+    // the first card operation; the result says whether a card was found.
     bool initSSFDC(unsigned port);
+    // How the next initSSFDC takes the card: for reading (shared with other programs that read
+    // it; every change is then refused) or for writing (alone; the default).
+    void setCardUse(kestra::platform::CardUse use);
+    // With a function, initSSFDC waits for a card that another program holds, after telling it
+    // who holds it; without one (the default) it does not wait.
+    void setWaitForCard(kestra::platform::CardLock::Waiting waiting);
+    // Lets the card go for other programs once the work is done; the card operations need a
+    // new initSSFDC then.
+    void releaseCard();
     // The banner text (which = 0).
     const char* setSSFDCID(int which);
 

@@ -67,7 +67,7 @@ std::shared_ptr<SimCard> openSimCard(const CardReaderSettings& settings,
     const std::string path = ToNativePath(settings.simCard);
     try {
         if (FileExists(path)) return SimCard::Open(path);
-        auto geometry = SimCardGeometry::ForDeviceCode(settings.simCardType);
+        const auto geometry = SimCardGeometry::ForDeviceCode(settings.simCardType);
         if (!geometry) {
             char code[8];
             std::snprintf(code, sizeof code, "0x%02X", settings.simCardType);
@@ -77,7 +77,7 @@ std::shared_ptr<SimCard> openSimCard(const CardReaderSettings& settings,
         }
         std::error_code ignored;
         std::filesystem::create_directories(std::string(FolderPart(path)), ignored);
-        return SimCard::Create(path, *geometry);
+        return SimCard::OpenOrCreate(path, *geometry);
     } catch (const ImageError& error) {
         problem = "The simulated card cannot be used: " + path + " is not a card image (" +
                   error.what() + ").";
@@ -214,6 +214,37 @@ std::optional<std::string> ConfiguredLogicalDisk() {
     if (!state.settings || state.settings->backend != ReaderBackend::BlockDevice)
         return std::nullopt;
     return state.settings->device;
+}
+
+}  // namespace kestra::platform
+
+namespace kestra::platform {
+
+std::optional<std::string> ConfiguredCardFile(unsigned port) {
+    auto& state = configured();
+    if (!state.done) ConfigureCardReader();
+    if (!state.settings) return std::nullopt;
+    switch (state.settings->backend) {
+        case ReaderBackend::Simulated:
+        case ReaderBackend::SimulatedDriver:
+            if (state.card) return state.card->path();
+            return std::nullopt;
+        case ReaderBackend::BlockDevice:
+            return state.settings->device;
+        case ReaderBackend::Ppdev:
+            if (auto ports = std::dynamic_pointer_cast<PpdevPorts>(state.ports))
+                return ports->deviceOf(static_cast<WORD>(port));
+            return std::nullopt;
+        case ReaderBackend::RawPorts:
+        case ReaderBackend::None:
+            break;
+    }
+    return std::nullopt;
+}
+
+void ReleaseConfiguredReader() {
+    auto& state = configured();
+    if (auto ports = std::dynamic_pointer_cast<PpdevPorts>(state.ports)) ports->release();
 }
 
 }  // namespace kestra::platform

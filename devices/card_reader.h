@@ -95,4 +95,13 @@ std::optional<std::string> ConfiguredSimCardProblem();
 // configured.
 std::optional<std::string> ConfiguredLogicalDisk();
 
+// The file that stands for the card of the configured reader, on which a program takes the
+// card (devices/card_lock.h): the simulated card's image, the USB reader's disk, the parport
+// device of a real reader at the base address `port`. Nullopt when there is none: no card
+// image, raw port access, nothing attached.
+std::optional<std::string> ConfiguredCardFile(unsigned port);
+// Lets the reader go when a program's card work is done: a parallel port claimed through its
+// parport device is released for other programs until the next access.
+void ReleaseConfiguredReader();
+
 }  // namespace kestra::platform

@@ -30,19 +30,21 @@ std::uint64_t SizeOf(const std::string& path, int fd, const struct stat& info) {
 
 }  // namespace
 
-std::unique_ptr<LogicalDisk> LogicalDisk::Open(const std::string& path) {
+std::unique_ptr<LogicalDisk> LogicalDisk::Open(const std::string& path, bool forWriting) {
     if (path.empty()) throw LogicalDiskError("no device was named for the card reader");
-    // A block device is opened exclusively: one that is mounted or otherwise in use is not
-    // taken.
+    // A block device to be written is opened exclusively: one that is mounted or otherwise in
+    // use is not taken.
     struct stat named {};
-    const int exclusive = ::stat(path.c_str(), &named) == 0 && S_ISBLK(named.st_mode) ? O_EXCL : 0;
-    bool writable = true;
-    int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | exclusive);
-    if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM)) {
+    const int exclusive =
+        forWriting && ::stat(path.c_str(), &named) == 0 && S_ISBLK(named.st_mode) ? O_EXCL : 0;
+    bool writable = forWriting;
+    int fd = forWriting ? ::open(path.c_str(), O_RDWR | O_CLOEXEC | exclusive) : -1;
+    if (!forWriting || (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM))) {
         writable = false;
         fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | exclusive);
     }
-    if (fd < 0 && errno == EBUSY) Fail(path, "is in use (mounted?); unmount it first");
+    if (fd < 0 && errno == EBUSY)
+        throw LogicalDiskBusy(path + ": is in use (mounted?); unmount it first");
     if (fd < 0) Fail(path, "cannot be opened: " + SystemReason());
     struct stat info {};
     if (fstat(fd, &info) != 0 || !(S_ISREG(info.st_mode) || S_ISBLK(info.st_mode))) {

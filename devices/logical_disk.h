@@ -18,13 +18,20 @@ class LogicalDiskError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
 };
+// The disk is in use: mounted, or opened exclusively by another program.
+class LogicalDiskBusy : public LogicalDiskError {
+  public:
+    using LogicalDiskError::LogicalDiskError;
+};
 
 class LogicalDisk {
   public:
     // Opens a block device or a regular file for reading and writing; read-only when the
-    // device or file does not allow writing (a write-protected card). Throws LogicalDiskError
-    // when it cannot be opened or is neither a block device nor a regular file.
-    static std::unique_ptr<LogicalDisk> Open(const std::string& path);
+    // device or file does not allow writing (a write-protected card), or `forWriting` is false.
+    // A block device to be written is opened exclusively, so that one that is mounted is not
+    // taken. Throws LogicalDiskError when it cannot be opened or is neither a block device
+    // nor a regular file.
+    static std::unique_ptr<LogicalDisk> Open(const std::string& path, bool forWriting = true);
 
     ~LogicalDisk();
     LogicalDisk(const LogicalDisk&) = delete;

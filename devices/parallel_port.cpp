@@ -80,33 +80,50 @@ std::string ParportBaseFile(int index) {
     return "/proc/sys/dev/parport/parport" + std::to_string(index) + "/base-addr";
 }
 
-PpdevPorts::~PpdevPorts() {
-    for (auto [base, fd] : claimed_) {
-        if (fd < 0) continue;
-        system_->ioctl(fd, PPRELEASE, nullptr);
-        system_->close(fd);
-    }
-}
-
-std::optional<std::string> PpdevPorts::findDevice(WORD base) {
-    if (!device_.empty()) return device_;
+std::optional<std::string> FindParportDevice(PortSystem& system, WORD base) {
     for (int index = 0; index < kMaxParports; ++index) {
-        auto text = system_->readFile(ParportBaseFile(index));
+        auto text = system.readFile(ParportBaseFile(index));
         if (text && ParseProfileNumber(*text) == base) return ParportDevice(index);
     }
     return std::nullopt;
 }
 
+PpdevPorts::~PpdevPorts() {
+    release();
+}
+
+void PpdevPorts::release() {
+    for (auto [base, fd] : claimed_) {
+        if (fd < 0) continue;
+        system_->ioctl(fd, PPRELEASE, nullptr);
+        system_->close(fd);
+    }
+    claimed_.clear();
+}
+
+std::optional<std::string> PpdevPorts::deviceOf(WORD base) {
+    if (!device_.empty()) return device_;
+    return FindParportDevice(*system_, base);
+}
+
+// Claims the port for this program alone; where another driver shares the port (a printer
+// driver, say) an exclusive claim is refused, and the port is claimed as a shared one.
+int PpdevPorts::claim(const std::string& device) {
+    for (bool exclusive : {true, false}) {
+        const int fd = system_->open(device.c_str(), O_RDWR | O_CLOEXEC);
+        if (fd < 0) return -1;
+        if ((!exclusive || system_->ioctl(fd, PPEXCL, nullptr) == 0) &&
+            system_->ioctl(fd, PPCLAIM, nullptr) == 0)
+            return fd;
+        system_->close(fd);
+    }
+    return -1;
+}
+
 int PpdevPorts::deviceFor(WORD base) {
     if (auto it = claimed_.find(base); it != claimed_.end()) return it->second;
-    int fd = -1;
-    if (auto device = findDevice(base)) {
-        fd = system_->open(device->c_str(), O_RDWR | O_CLOEXEC);
-        if (fd >= 0 && system_->ioctl(fd, PPCLAIM, nullptr) != 0) {
-            system_->close(fd);
-            fd = -1;
-        }
-    }
+    const auto device = deviceOf(base);
+    const int fd = device ? claim(*device) : -1;
     claimed_[base] = fd;
     return fd;
 }

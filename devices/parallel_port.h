@@ -1,8 +1,9 @@
 // Real parallel ports.
 //
 // PpdevPorts reaches a parallel port through the kernel's parport device (/dev/parportN,
-// the ppdev driver): the port is claimed on first use and each register access is one
-// request to the device. A port is found by its base address P (data P, status P + 1,
+// the ppdev driver): the port is claimed on first use, exclusively where the port allows it
+// (no other driver of the kernel may then use it), until release(), and each register access
+// is one request to the device. A port is found by its base address P (data P, status P + 1,
 // control P + 2): the device whose /proc/sys/dev/parport/parportN/base-addr starts with P.
 // A backend made for one named device serves that device at whatever base it is used with.
 //
@@ -42,6 +43,8 @@ std::string ParportDevice(int index);
 std::string ParportBaseFile(int index);
 // Devices looked at when a port is found by its base address.
 inline constexpr int kMaxParports = 16;
+// The parport device whose port has the base address `base`.
+std::optional<std::string> FindParportDevice(PortSystem& system, WORD base);
 
 class PpdevPorts final : public PortIo {
   public:
@@ -54,10 +57,15 @@ class PpdevPorts final : public PortIo {
     BYTE in(WORD port) override;
     void out(WORD port, BYTE value) override;
 
+    // The device of the port at `base` (the named one, or the one found by base address).
+    std::optional<std::string> deviceOf(WORD base);
+    // Lets every claimed port go, for other programs; the next access claims it again.
+    void release();
+
   private:
     // The claimed device serving the port at `base`, or -1.
     int deviceFor(WORD base);
-    std::optional<std::string> findDevice(WORD base);
+    int claim(const std::string& device);
 
     std::shared_ptr<PortSystem> system_;
     std::string device_;

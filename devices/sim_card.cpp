@@ -10,6 +10,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "platform/file_writer.h"
 #include "platform/image_cursor.h"
 
 namespace kestra::platform {
@@ -75,6 +76,57 @@ BYTE* mapFile(int fd, std::uint64_t size, const std::string& path, bool readOnly
     return static_cast<BYTE*>(mapping);
 }
 
+// A copy of the whole image in memory of its own, for an image that is not to be mapped.
+BYTE* readFile(int fd, std::uint64_t size, const std::string& path) {
+    void* memory =
+        ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (memory == MAP_FAILED) systemFailure("no memory for the card image", path);
+    auto* bytes = static_cast<BYTE*>(memory);
+    for (std::uint64_t done = 0; done < size;) {
+        const ssize_t got = ::pread(fd, bytes + done, size - done, static_cast<off_t>(done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) {
+            if (got == 0) errno = EIO;
+            const int number = errno;
+            ::munmap(memory, size);
+            errno = number;
+            systemFailure("cannot read the card image", path);
+        }
+        done += static_cast<std::uint64_t>(got);
+    }
+    return bytes;
+}
+
+// Whether some of the file has no room on the disk yet (a sparse file): a mapping would fault
+// on those parts the moment the disk is full.
+bool hasHoles(const struct stat& info) {
+    return static_cast<std::uint64_t>(info.st_blocks) * 512 <
+           static_cast<std::uint64_t>(info.st_size);
+}
+
+// Writes a new card image through the one file writer: room for all of it first, then the
+// header and every page erased (factory-marked bad blocks all 0x00). With `replace` false an
+// image that appears meanwhile under that name is kept; the result says whether this one was
+// put in place.
+bool writeNewImage(const std::string& path, const SimCardLayout& layout,
+                   const std::vector<std::byte>& header, bool replace) {
+    FileWriter out(path);
+    const auto& g = layout.geometry;
+    const std::uint64_t blockBytes = std::uint64_t{g.pagesPerBlock} * g.pageSize();
+    const std::vector<std::uint8_t> erased(blockBytes, 0xFF), bad(blockBytes, 0x00);
+    bool ok =
+        out.open() && out.reserve(layout.fileSize()) &&
+        out.write(std::span(reinterpret_cast<const std::uint8_t*>(header.data()), header.size()));
+    for (DWORD block = 0; ok && block < g.blocks; ++block) {
+        const bool factoryBad = std::find(layout.factoryBad.begin(), layout.factoryBad.end(),
+                                          block) != layout.factoryBad.end();
+        ok = out.write(factoryBad ? bad : erased);
+    }
+    if (ok && (replace ? out.commit() : out.commitNew())) return true;
+    if (out.existed()) return false;
+    throw std::runtime_error("cannot make the card image " + path + ": " + out.error());
+}
+
 }  // namespace
 
 std::optional<SimCardGeometry> SimCardGeometry::ForDeviceCode(BYTE device, BYTE maker) {
@@ -134,19 +186,20 @@ std::shared_ptr<SimCard> SimCard::Create(const std::string& path, const SimCardG
                                          const std::vector<DWORD>& factoryBad) {
     auto header = MakeSimCardHeader(geometry, factoryBad);
     // Checks the geometry and the bad block list the same way an opened image is checked.
-    SimCardLayout layout = ParseSimCardHeader(header, header.size() + geometry.bytes());
+    const SimCardLayout layout = ParseSimCardHeader(header, header.size() + geometry.bytes());
+    writeNewImage(path, layout, header, true);
+    return Open(path);
+}
 
-    FileCloser file{::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)};
-    if (file.fd < 0) systemFailure("cannot create the card image", path);
-    if (::ftruncate(file.fd, static_cast<off_t>(layout.fileSize())) != 0)
-        systemFailure("cannot size the card image", path);
-    BYTE* mapping = mapFile(file.fd, layout.fileSize(), path);
-    std::memcpy(mapping, header.data(), header.size());
-    BYTE* pages = mapping + layout.headerSize;
-    std::memset(pages, 0xFF, geometry.bytes());
-    const std::uint64_t blockBytes = std::uint64_t{geometry.pagesPerBlock} * geometry.pageSize();
-    for (DWORD block : factoryBad) std::memset(pages + block * blockBytes, 0x00, blockBytes);
-    return std::shared_ptr<SimCard>(new SimCard(path, std::move(layout), mapping));
+std::shared_ptr<SimCard> SimCard::OpenOrCreate(const std::string& path,
+                                               const SimCardGeometry& geometry) {
+    if (::access(path.c_str(), F_OK) != 0) {
+        auto header = MakeSimCardHeader(geometry, {});
+        const SimCardLayout layout = ParseSimCardHeader(header, header.size() + geometry.bytes());
+        // Another program making the card at the same moment wins as well: both open its image.
+        writeNewImage(path, layout, header, false);
+    }
+    return Open(path);
 }
 
 std::shared_ptr<SimCard> SimCard::Open(const std::string& path) {
@@ -172,7 +225,18 @@ std::shared_ptr<SimCard> SimCard::Open(const std::string& path) {
         head = readHead(sizeof(SimCardHeader) + 4ull * fixed.badBlockCount);
     }
     SimCardLayout layout = ParseSimCardHeader(head, fileSize);
-    BYTE* mapping = mapFile(file.fd, layout.fileSize(), path, readOnly);
+    // Parts of the image without room on the disk get it now, or the image is refused: a
+    // mapped page that cannot be stored ends the program (SIGBUS) when the disk is full.
+    // An image that may not be changed is read into memory instead.
+    const bool holes = hasHoles(info);
+    if (holes && !readOnly) {
+        if (const int error = ::posix_fallocate(file.fd, 0, static_cast<off_t>(fileSize))) {
+            errno = error;
+            systemFailure("no room on the disk for the whole card image", path);
+        }
+    }
+    BYTE* mapping = holes && readOnly ? readFile(file.fd, fileSize, path)
+                                      : mapFile(file.fd, layout.fileSize(), path, readOnly);
     auto card = std::shared_ptr<SimCard>(new SimCard(path, std::move(layout), mapping));
     card->readOnly_ = readOnly;
     return card;

@@ -18,7 +18,10 @@
 //   offset 64  le32[]   the factory-marked bad blocks
 //   then every page, block by block, data and spare area together.
 // The file is mapped: every change reaches the file at once, so an image left by a power
-// cut shows exactly what the card held at that moment.
+// cut shows exactly what the card held at that moment. An image is made with all its room
+// on the disk taken at once (a full disk refuses it, with the old file as it was), and an
+// image with parts that have no room on the disk yet (a sparse file) gets it before it is
+// mapped, or is refused: a mapped page that cannot be stored would end the program.
 //
 // Faults for tests: an erase of a given block or a program of a given page fails (status
 // bit 0, nothing changes); factory-marked bad blocks (all bytes 0x00 when made) fail every
@@ -106,9 +109,14 @@ std::vector<std::byte> MakeSimCardHeader(const SimCardGeometry& geometry,
 class SimCard {
   public:
     // Makes a new card image: every page erased (0xFF), the factory-marked bad blocks filled
-    // with 0x00. An existing file of that name is replaced.
+    // with 0x00. An existing file of that name is replaced. Throws std::runtime_error when the
+    // image cannot be written (a full disk, say); an old file then stays as it was.
     static std::shared_ptr<SimCard> Create(const std::string& path, const SimCardGeometry& geometry,
                                            const std::vector<DWORD>& factoryBad = {});
+    // Opens the card image, making a new erased card first when there is none; a card that
+    // another program makes at the same moment is not replaced.
+    static std::shared_ptr<SimCard> OpenOrCreate(const std::string& path,
+                                                 const SimCardGeometry& geometry);
     // Opens an existing card image; throws ImageError or std::runtime_error when it cannot.
     // An image this process may not write, or that has no write permission bit at all, is
     // opened read-only: the card then refuses every program and erase, as a write-protected

@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "card_service/card_names.h"
 #include "devices/card_reader.h"
 #include "kestra/commands.h"
 #include "kestra/driver.h"
@@ -28,6 +29,8 @@ constexpr const char* kPullVariable = "KESTRA_SIM_CARD_PULL";
 struct CardOptions {
     std::string input;
     std::string name;
+    bool shortenName = false;
+    bool wait = false;
     unsigned port = kDefaultCardPort;
     bool force = false;
 };
@@ -54,12 +57,20 @@ class TemporaryFolder {
     std::string path_;
 };
 
-// The card device on the configured reader, with progress on standard error.
+// The card device on the configured reader, with progress on standard error. The card is
+// taken for `use` for the whole command; with `wait`, a card that another program holds is
+// waited for.
 class Card {
   public:
-    explicit Card(unsigned port)
+    Card(const CardOptions& options, platform::CardUse use)
         : device_(std::make_unique<CKesSSFDCDevice>((platform::ProgramFolder() + "/").c_str())) {
-        device_->initSSFDC(port);
+        device_->setCardUse(use);
+        if (options.wait)
+            device_->setWaitForCard([](const std::string& holders) {
+                std::fprintf(stderr, "kestra: the card is in use by %s; waiting for it\n",
+                             holders.c_str());
+            });
+        device_->initSSFDC(options.port);
         if (const char* pull = std::getenv(kPullVariable))
             if (auto card = platform::ConfiguredSimCard())
                 card->cutPowerAfter(static_cast<DWORD>(std::strtoul(pull, nullptr, 0)));
@@ -77,6 +88,8 @@ class Card {
             work();
         } catch (CSSFDCLibException* error) {
             if (device_->isProgressThreadStarted()) device_->getSyncObject()->WaitToUnlock(true);
+            if (error->m_ErrorCode == KESSSFDC_CARD_IN_USE)
+                error->m_Report += " Give --wait to wait until it is free.";
             FailCard(what, error);
         }
     }
@@ -86,11 +99,11 @@ class Card {
 };
 
 void RunSend(const CardOptions& options) {
+    const std::string name = CardFileName(
+        options.name.empty() ? std::string(platform::FileNamePart(options.input)) : options.name,
+        options.shortenName);
     const Bytes image = ImageToSend(options.input, options.force);
-    const std::string name =
-        options.name.empty() ? std::string(platform::FileNamePart(options.input)) : options.name;
-    CheckCardFileName(name);
-    Card card(options.port);
+    Card card(options, platform::CardUse::Write);
     card.run("card send", [&] {
         card->StartDialogThread(true);
         if (!card->IsFormatted()) {
@@ -104,15 +117,14 @@ void RunSend(const CardOptions& options) {
 }
 
 void RunList(const CardOptions& options) {
-    Card card(options.port);
+    Card card(options, platform::CardUse::Read);
     card.run("card list", [&] {
         if (!card->IsFormatted())
             Fail(kExitCardFailed,
                  "card list: the card is not formatted (kestra card send "
                  "formats it, so does cardload /format)");
     });
-    const std::string text = CardContentsText(*card);
-    std::fwrite(text.data(), 1, text.size(), stdout);
+    WriteStandardOutput(CardContentsText(*card));
 }
 
 // A number as the card loader reads one: decimal, or hexadecimal after "0x". Leading zeros of a
@@ -129,8 +141,11 @@ std::string DecimalOrHex(std::string text) {
 ExitCode CardExitCode(KESSSFDCERRORCODE code) {
     switch (code) {
         case KESSSFDC_NO_CARD:
-        case KESSSFDC_CARD_IMAGE:
             return kExitNoCard;
+        case KESSSFDC_CARD_IMAGE:
+            return kExitCardImage;
+        case KESSSFDC_CARD_IN_USE:
+            return kExitCardInUse;
         case KESSSFDC_CARD_FULL:
             return kExitCardFull;
         default:
@@ -144,9 +159,20 @@ void FailCard(const std::string& what, CSSFDCLibException* error) {
                                                std::to_string(error->m_ErrorCode) + ")");
 }
 
-void CheckCardFileName(const std::string& name) {
+std::string CardFileName(const std::string& name, bool shorten) {
+    const std::string shown = "card send: \"" + card::PrintableName(name) + "\"";
     if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
-        Fail(kExitUsage, "card send: \"" + name + "\" cannot be a file name on the card");
+        Fail(kExitUsage, shown + " cannot be a file name on the card");
+    if (shorten && card::OnlyTooLong(name))
+        return std::string(card::WholeCharacters(name, card::kMaxNameBytes));
+    if (const auto problem = card::CardNameProblem(name))
+        Fail(kExitUsage, shown + " cannot be a file name on the card: it " + *problem +
+                             (card::OnlyTooLong(name) ? " (--shorten-name shortens it)" : ""));
+    return name;
+}
+
+void CheckCardFileName(const std::string& name) {
+    CardFileName(name, false);
 }
 
 Bytes ImageToSend(const std::string& file, bool force) {
@@ -205,17 +231,25 @@ void AddCardCommand(CLI::App& app) {
         "it; a project file is first built into its panel image.");
     send->add_option("FILE", options.input, "A project file or a panel image.")->required();
     send->add_option("--name", options.name,
-                     "The file's name on the card (its own name by default).")
+                     "The file's name on the card (its own name by default): at most 39 bytes "
+                     "of UTF-8 text without control characters. A name that does not fit is "
+                     "refused, unless --shorten-name is given.")
         ->type_name("NAME");
     send->add_flag("--force", options.force,
                    "Send a project even when it has errors (kestra check): they are printed as "
                    "warnings.");
+    send->add_flag("--shorten-name", options.shortenName,
+                   "Shorten a name longer than 39 bytes to the whole characters that fit.");
     CLI::App* list = card->add_subcommand("list", "List the files on the card.");
-    for (CLI::App* sub : {send, list})
+    for (CLI::App* sub : {send, list}) {
         sub->add_option("--port", options.port,
                         "The reader's port address, decimal or 0x hexadecimal (0x378 by default).")
             ->type_name("ADDRESS")
             ->transform(DecimalOrHex);
+        sub->add_flag("--wait", options.wait,
+                      "Wait for a card that another program is using, rather than end with exit "
+                      "code 15.");
+    }
     send->callback([] { RunSend(options); });
     list->callback([] { RunList(options); });
 }

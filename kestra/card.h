@@ -24,7 +24,11 @@ ExitCode CardExitCode(KESSSFDCERRORCODE code);
 // Takes the exception.
 [[noreturn]] void FailCard(const std::string& what, CSSFDCLibException* error);
 
-// kExitUsage when `name` cannot be the name of a file on the card.
+// The name `name` gets on the card: `name` itself when it can be a file's name there; with
+// `shorten`, a name that is only too long shortened to the whole characters that fit.
+// Anything else ends with kExitUsage and the rule it breaks.
+std::string CardFileName(const std::string& name, bool shorten);
+// kExitUsage when `name` cannot be the name of a file on the card as it is.
 void CheckCardFileName(const std::string& name);
 
 // The panel image to send of a file: a project file is built into its image by its driver

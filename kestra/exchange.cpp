@@ -38,7 +38,7 @@ void RunExport(const ExportOptions& options) {
     const Bytes saved = Store::Get().save(options.project, project);
     const std::string text = DocumentOfImage(options.project, saved);
     if (options.output.empty() || options.output == "-") {
-        std::fwrite(text.data(), 1, text.size(), stdout);
+        WriteStandardOutput(text);
         return;
     }
     WriteOutput(options.output, text);

@@ -21,6 +21,8 @@ enum ExitCode : int {
     kExitCardFull = 12,     // the card has no room for the file
     kExitCardFailed = 13,   // any other card failure (not formatted, reader, read-back)
     kExitProjectErrors = 14,  // check: the project has errors; panel-image and card send refuse it
+    kExitCardInUse = 15,    // another program holds the card
+    kExitCardImage = 16,    // the simulated card's image file cannot be used
     kExitInternal = 70,     // a fault of the program itself
 };
 
@@ -47,6 +49,10 @@ inline constexpr ExitCodeInfo kExitCodes[] = {
      "check: the project has errors (the driver would refuse or change what it holds, or the "
      "panel could not show it); panel-image and card send refuse such a project without "
      "--force"},
+    {kExitCardInUse, "the card is in use by another program (--wait waits for it)"},
+    {kExitCardImage,
+     "the simulated card's image file cannot be used (it cannot be made for want of room, or "
+     "is no card image, or is read-only and the command would change the card)"},
     {kExitInternal, "a fault of the program itself"},
 };
 

@@ -1,5 +1,6 @@
 #include "kestra/host.h"
 
+#include <cerrno>
 #include <cstring>
 #include <utility>
 
@@ -58,6 +59,12 @@ void WriteOutput(const std::string& path, std::span<const std::uint8_t> bytes) {
 
 void WriteOutput(const std::string& path, std::string_view text) {
     WriteOutput(path, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+}
+
+void WriteStandardOutput(std::string_view text) {
+    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size())
+        Fail(kExitOutput,
+             std::string("standard output: cannot be written: ") + std::strerror(errno));
 }
 
 void StartHost() {

@@ -35,6 +35,9 @@ Bytes ReadInput(const std::string& path);
 // file cannot be written, and then nothing of it is left.
 void WriteOutput(const std::string& path, std::span<const std::uint8_t> bytes);
 void WriteOutput(const std::string& path, std::string_view text);
+// Writes a report to standard output; kExitOutput when it does not all arrive (what is
+// buffered is checked when the program ends).
+void WriteStandardOutput(std::string_view text);
 
 // Prepares the process as the editor does before it loads a library: registers the host
 // allocator and collects the message boxes the libraries show instead of printing them (a

@@ -8,6 +8,7 @@
 #include "kestra/commands.h"
 #include "kestra/host.h"
 #include "kestra/usage.h"
+#include "platform/standard_output.h"
 
 namespace kestra::host {
 
@@ -44,5 +45,6 @@ int RunKestra(int argc, char** argv) {
 }  // namespace kestra::host
 
 int main(int argc, char** argv) {
-    return kestra::host::RunKestra(argc, argv);
+    const int code = kestra::host::RunKestra(argc, argv);
+    return kestra::platform::FinishStandardOutput("kestra", code, kestra::host::kExitOutput);
 }

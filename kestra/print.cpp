@@ -2,10 +2,13 @@
 // them: its headings, its PLC header, and one line per field, page by page.
 #include "kestra/print.h"
 
+#include <dirent.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
 #include <QGuiApplication>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -32,6 +35,40 @@ struct PrintOptions {
 
 constexpr int kTextLinesPerPage = 60;
 
+// Files a PDF print may open besides those already open: Qt's platform plug-in, fontconfig's
+// configuration and caches, the font files, the PDF (a print of the sample project has at most
+// four open at once; this leaves room for more fonts and configuration). With too few, fonts
+// are silently replaced by others (or Qt's start ends the program), so the print is refused.
+constexpr rlim_t kPrintFiles = 16;
+
+std::size_t OpenFiles() {
+    std::size_t count = 0;
+    if (DIR* folder = ::opendir("/proc/self/fd")) {
+        while (const dirent* entry = ::readdir(folder)) count += entry->d_name[0] != '.';
+        ::closedir(folder);
+        return count > 0 ? count - 1 : 0;  // less the folder's own
+    }
+    return 3;
+}
+
+// Raises the limit of open files as far as the system allows when a print needs more; a
+// limit that stays too low ends the command with what to do about it.
+void MakeRoomForPrinting(const std::string& pdf) {
+    struct rlimit limit {};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return;
+    const rlim_t needed = OpenFiles() + kPrintFiles;
+    if (limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur < needed) {
+        limit.rlim_cur =
+            limit.rlim_max == RLIM_INFINITY ? needed : std::min(limit.rlim_max, needed);
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+        limit.rlim_cur < needed)
+        Fail(kExitOutput, pdf + ": cannot be printed: the program may open only " +
+                              std::to_string(limit.rlim_cur) + " files (ulimit -n), and printing " +
+                              "needs " + std::to_string(needed) + " for its fonts");
+}
+
 void PrintText(Driver& driver, ProjectBlock& project, const PrintOptions& options) {
     kp::RecordingPrintSurface surface(13, kTextLinesPerPage);
     std::uint32_t lines = 0;
@@ -42,7 +79,7 @@ void PrintText(Driver& driver, ProjectBlock& project, const PrintOptions& option
         text += surface.pageText(page);
     }
     if (options.output.empty() || options.output == "-") {
-        std::fwrite(text.data(), 1, text.size(), stdout);
+        WriteStandardOutput(text);
         return;
     }
     WriteOutput(options.output, text);
@@ -69,6 +106,7 @@ void PrintPdf(Driver& driver, ProjectBlock& project, const PrintOptions& options
 void RunPrint(const PrintOptions& options) {
     if (options.pdf.empty() == !options.text)
         Fail(kExitUsage, "print: give either --pdf FILE or --text");
+    if (!options.pdf.empty()) MakeRoomForPrinting(options.pdf);
     const Bytes image = ReadInput(options.project);
     LoadedProject project = Store::Get().load(options.project, image);
     ProjectBlock& p = project.block();

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <optional>
 
+#include "card_service/card_names.h"
 #include "card_service/kes_ssfdc_device.h"
 #include "devices/card_reader.h"
 #include "devices/ports.h"
@@ -47,14 +48,22 @@ std::optional<std::string> ReaderSilence(unsigned port, const std::string& repor
     return report;
 }
 
-// The name that a keyboard ROM image carries (after its length byte at 12).
+// The name that a keyboard ROM image carries (after its length byte at 12), as the card can
+// hold it.
 std::string ImageName(const std::string& file) {
     std::ifstream in(file, std::ios::binary);
     char head[13] = {};
     if (!in.read(head, sizeof head)) return {};
     std::string name(static_cast<unsigned char>(head[12]), '\0');
     if (!in.read(name.data(), static_cast<std::streamsize>(name.size()))) return {};
-    return name;
+    return kestra::card::CardNameOfFile(name);
+}
+
+// A card that another program holds: the user may try again once it is free.
+bool AsksToRetry(const std::string& report) {
+    const std::string text = report + "\n\nRetry when that program is done with the card.";
+    return MessageBox(nullptr, text.c_str(), "SSFDC", MB_RETRYCANCEL | MB_ICONEXCLAMATION) ==
+           IDRETRY;
 }
 
 }  // namespace
@@ -82,8 +91,10 @@ std::string CDownMgr::LastReport() const {
     return m_lastReport;
 }
 
-bool CDownMgr::Run(const std::function<void(CKesSSFDCDevice&)>& operation, bool show) {
+bool CDownMgr::Run(const std::function<void(CKesSSFDCDevice&)>& operation, bool show,
+                   kestra::platform::CardUse use) {
     std::string report;
+    bool inUse = false;
     {
         std::lock_guard lock(m_mutex);
         if (!m_device) {
@@ -91,17 +102,22 @@ bool CDownMgr::Run(const std::function<void(CKesSSFDCDevice&)>& operation, bool 
             return false;
         }
         try {
+            m_device->setCardUse(use);
             m_device->initSSFDC(m_port);
             operation(*m_device);
+            m_device->releaseCard();
             return true;
         } catch (CSSFDCLibException* error) {
             report = error->GetReport();
+            inUse = error->m_ErrorCode == KESSSFDC_CARD_IN_USE;
             error->Delete();
         } catch (const std::exception& error) {
             report = error.what();
         }
+        m_device->releaseCard();
         m_lastReport = report;
     }
+    if (show && inUse && !m_reporter) return AsksToRetry(report) && Run(operation, show, use);
     if (show) {
         if (m_reporter)
             m_reporter(report);
@@ -114,11 +130,12 @@ bool CDownMgr::Run(const std::function<void(CKesSSFDCDevice&)>& operation, bool 
 bool CDownMgr::UploadSSFDCProps(sSSFDCPROPERTY* properties) {
     if (!properties || IsUsed()) return false;
     *properties = sSSFDCPROPERTY{};
-    std::lock_guard lock(m_mutex);
+    std::unique_lock lock(m_mutex);
     if (!m_device) {
         m_lastReport = "The download manager is not initialised.";
         return false;
     }
+    m_device->setCardUse(kestra::platform::CardUse::Read);
     const bool found = m_device->initSSFDC(m_port);
     try {
         CSSFDCStatus status;
@@ -129,15 +146,24 @@ bool CDownMgr::UploadSSFDCProps(sSSFDCPROPERTY* properties) {
         properties->blocks = static_cast<std::uint16_t>(status.Blocks);
         properties->pagesPerBlock = static_cast<std::uint16_t>(status.Pages);
         properties->pageSize = static_cast<std::uint16_t>(status.PageSize);
+        m_device->releaseCard();
         return true;
     } catch (CSSFDCLibException* error) {
         const KESSSFDCERRORCODE code = error->m_ErrorCode;
         m_lastReport = error->GetReport();
         error->Delete();
+        m_device->releaseCard();
+        if (code == KESSSFDC_CARD_IN_USE && !m_reporter) {
+            const std::string report = m_lastReport;
+            lock.unlock();
+            return AsksToRetry(report) && UploadSSFDCProps(properties);
+        }
         if (found || code != KESSSFDC_NO_CARD) return false;
     }
     // No card is an answer, not a failure, when the reader itself answered.
-    if (const auto silence = ReaderSilence(m_port, m_lastReport)) {
+    const auto silence = ReaderSilence(m_port, m_lastReport);
+    kestra::platform::ReleaseConfiguredReader();
+    if (silence) {
         m_lastReport = *silence;
         return false;
     }
@@ -147,7 +173,8 @@ bool CDownMgr::UploadSSFDCProps(sSSFDCPROPERTY* properties) {
 bool CDownMgr::UploadSSFDCFileProps(const std::string& name) {
     if (IsUsed()) return false;
     const std::string path = clavon::CacheFile(name);
-    return Run([&](CKesSSFDCDevice& device) { device.WriteFileTable(path.c_str()); }, true);
+    return Run([&](CKesSSFDCDevice& device) { device.WriteFileTable(path.c_str()); }, true,
+               kestra::platform::CardUse::Read);
 }
 
 void CDownMgr::Download(const std::string& file, int type, int subtype) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "devices/card_lock.h"
 #include "platform/records.h"
 
 class CKesSSFDCDevice;
@@ -44,9 +45,9 @@ class CDownMgr {
     void SetPort(unsigned port) { m_port = port; }
 
     // Fills the card's properties. An empty reader is an answer: both card fields stay zero
-    // and the call succeeds. A reader that cannot be reached (an unknown reader, nothing
-    // answering at the port, a disk that cannot be opened) or a card that cannot be read is a
-    // failure, with LastReport() saying why.
+    // and the call succeeds. A card that another program holds is shown with Retry. A reader that
+    // cannot be reached (an unknown reader, nothing answering at the port, a disk that cannot be
+    // opened) or a card that cannot be read is a failure, with LastReport() saying why.
     bool UploadSSFDCProps(sSSFDCPROPERTY* properties);
     // Writes the card's file table into the file `name` of the user's cache folder
     // (CacheFile), where the program reads it.
@@ -76,9 +77,11 @@ class CDownMgr {
     void SetReporter(Reporter reporter) { m_reporter = std::move(reporter); }
 
   private:
-    // Runs one card operation with a freshly detected card; false (and the report kept and
-    // shown) when the service throws.
-    bool Run(const std::function<void(CKesSSFDCDevice&)>& operation, bool show);
+    // Runs one card operation with a freshly detected card, taken for `use` until the
+    // operation ends; false (and the report kept and shown) when the service throws. A card
+    // that another program holds is shown with Retry, which runs the operation again.
+    bool Run(const std::function<void(CKesSSFDCDevice&)>& operation, bool show,
+             kestra::platform::CardUse use = kestra::platform::CardUse::Write);
 
     std::unique_ptr<CKesSSFDCDevice> m_device;
     mutable std::mutex m_mutex;

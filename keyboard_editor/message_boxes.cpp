@@ -17,6 +17,7 @@ constexpr Buttons kButtons[] = {
     {MB_OKCANCEL, {QMessageBox::Ok, QMessageBox::Cancel, QMessageBox::Cancel}},
     {MB_YESNOCANCEL, {QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel}},
     {MB_YESNO, {QMessageBox::Yes, QMessageBox::No, QMessageBox::No}},
+    {MB_RETRYCANCEL, {QMessageBox::Retry, QMessageBox::Cancel, QMessageBox::Cancel}},
 };
 
 struct Icon {
@@ -36,6 +37,7 @@ constexpr std::pair<QMessageBox::StandardButton, int> kResults[] = {
     {QMessageBox::Cancel, IDCANCEL},
     {QMessageBox::Yes, IDYES},
     {QMessageBox::No, IDNO},
+    {QMessageBox::Retry, IDRETRY},
 };
 
 QString FromUtf8(std::string_view text) {

@@ -4,13 +4,14 @@
 #include <QCoreApplication>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "panel_setup/data_chunk.h"
 #include "panel_setup/setup_client.h"
 #include "platform/command_line.h"
+#include "platform/file_writer.h"
+#include "platform/standard_output.h"
 
 namespace {
 
@@ -47,8 +48,8 @@ constexpr const char* kUsage =
     "  --save FILE           Also write the block that came back to this file.\n"
     "  -h, --help            Show this help and end.\n"
     "\n"
-    "Exit codes: 0 the sheet answered, 1 no answer (the line \"error\" says why), 2 the\n"
-    "command line is wrong.\n";
+    "Exit codes: 0 the sheet answered, 1 no answer (the line \"error\" says why), or the\n"
+    "report or the --save file could not be written, 2 the command line is wrong.\n";
 
 // What is wrong with the command line; empty when nothing is.
 std::string Parse(int argc, char** argv, Arguments& a) {
@@ -126,6 +127,8 @@ std::vector<std::uint8_t> BuildBlock(const Arguments& a) {
 
 int main(int argc, char** argv) {
     if (kestra::platform::ShowsUsageWhenAsked(argc, argv, kUsage)) return 0;
+    // A report that does not all arrive is a failure (exit code 1), as a refused request is.
+    kestra::platform::FinishStandardOutputAtExit("panora-request", 1);
     QCoreApplication app(argc, argv);
     Arguments args;
     if (const std::string wrong = Parse(argc, argv, args); !wrong.empty()) {
@@ -152,8 +155,12 @@ int main(int argc, char** argv) {
                 reinterpret_cast<const char*>(&r[block::kDisplay + 10]),
                 r[block::kDisplay + 112] * 100 + r[block::kDisplay + 113]);
     std::printf("model file %.260s\n", reinterpret_cast<const char*>(&r[block::kModelPath]));
-    if (!args.save.empty())
-        std::ofstream(args.save, std::ios::binary)
-            .write(reinterpret_cast<const char*>(r.data()), static_cast<std::streamsize>(r.size()));
+    std::string error;
+    if (!args.save.empty() &&
+        !kestra::platform::WriteWholeFile(args.save, std::span<const std::uint8_t>(r), &error)) {
+        std::fprintf(stderr, "panora-request: %s: cannot be written: %s\n", args.save.c_str(),
+                     error.c_str());
+        return 1;
+    }
     return 0;
 }

@@ -2,9 +2,11 @@
 
 #include <cstdio>
 #include <initializer_list>
+#include <string>
 #include <string_view>
 
 #include "platform/files.h"
+#include "platform/standard_output.h"
 
 namespace kestra::platform {
 
@@ -28,6 +30,9 @@ bool AsksForHelp(int argc, char** argv) {
 
 bool ShowsUsageWhenAsked(int argc, char** argv, const char* usage) {
     if (!AsksForHelp(argc, argv)) return false;
+    // The usage that does not arrive (a full disk, /dev/full) ends the program with 1.
+    static const std::string name(FileNamePart(argc > 0 && argv[0] ? argv[0] : ""));
+    FinishStandardOutputAtExit(name.c_str(), 1);
     std::fputs(usage, stdout);
     return true;
 }

@@ -9,7 +9,7 @@ namespace kestra::platform {
 // "--help", "-h", "-?" or "--help-all" is among the arguments (before a "--").
 bool AsksForHelp(int argc, char** argv);
 // Prints `usage` to standard output when the arguments ask for help, and says whether they did:
-// the program then ends with exit code 0.
+// the program then ends with exit code 0, or 1 when the usage could not be written.
 bool ShowsUsageWhenAsked(int argc, char** argv, const char* usage);
 // "--version" or "-v" is among the arguments (before a "--").
 bool AsksForVersion(int argc, char** argv);

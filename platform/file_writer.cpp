@@ -1,6 +1,7 @@
 #include "platform/file_writer.h"
 
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,6 +9,9 @@
 #include <cerrno>
 #include <cstring>
 #include <mutex>
+
+#include "platform/hold_point.h"
+#include "platform/temporary_cleanup.h"
 
 namespace kestra::platform {
 
@@ -18,6 +22,7 @@ constexpr int kTemporaryTries = 100;
 
 std::mutex faultLock;
 std::optional<InjectedWriteFault> injectedFault;
+std::atomic<bool> namedTemporaries{false};
 
 std::optional<InjectedWriteFault> currentFault() {
     std::lock_guard lock(faultLock);
@@ -28,11 +33,6 @@ std::string folderOf(const std::string& path) {
     const auto slash = path.rfind('/');
     if (slash == std::string::npos) return ".";
     return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string nameOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 // The file a path finally names, its links followed one by one; nullopt with errno set
@@ -54,6 +54,19 @@ std::optional<std::string> followLinks(std::string path) {
     }
     errno = ELOOP;
     return std::nullopt;
+}
+
+// A file made with O_TMPFILE gets a name through its link in /proc.
+bool unnamedFilesCanBeNamed() {
+    static const bool procMounted = ::access("/proc/self/fd", X_OK) == 0;
+    return procMounted && !namedTemporaries.load();
+}
+
+// A temporary name of the writer's own in `folder`: short, whatever the target's name.
+std::string temporaryName(const std::string& folder) {
+    static std::atomic<unsigned> counter{0};
+    return folder + "/.kestra-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) +
+           ".tmp";
 }
 
 void syncFolder(const std::string& folder) {
@@ -87,6 +100,7 @@ bool FileWriter::open() {
     error_.clear();
     written_ = 0;
     inPlace_ = false;
+    existed_ = false;
     keepMode_.reset();
     keepOwner_.reset();
     if (path_.empty()) return fail(ENOENT);
@@ -115,19 +129,16 @@ bool FileWriter::openInPlace() {
 }
 
 bool FileWriter::openBeside() {
-    static std::atomic<unsigned> counter{0};
-    const std::string stem =
-        folderOf(target_) + "/." + nameOf(target_) + ".part-" + std::to_string(::getpid()) + "-";
-    for (int attempt = 0; attempt < kTemporaryTries; ++attempt) {
-        const std::string candidate = stem + std::to_string(counter++);
-        fd_ = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    CleanUpTemporariesOnSignals();
+    if (unnamedFilesCanBeNamed()) {
+        fd_ = ::open(folderOf(target_).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
         if (fd_ >= 0) {
-            temporary_ = candidate;
-            break;
+            unnamed_ = true;
+        } else if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+            return fail(errno);
         }
-        if (errno != EEXIST) return fail(errno);
     }
-    if (fd_ < 0) return fail(EEXIST);
+    if (fd_ < 0 && !openNamed()) return false;
     if (keepOwner_) {
         struct stat made;
         // Only a privileged process may give a file away; a failure keeps the writer's owner.
@@ -141,6 +152,24 @@ bool FileWriter::openBeside() {
         return fail(number);
     }
     return true;
+}
+
+bool FileWriter::openNamed() {
+    for (int attempt = 0; attempt < kTemporaryTries; ++attempt) {
+        const std::string candidate = temporaryName(folderOf(target_));
+        fd_ = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd_ >= 0) {
+            setTemporary(candidate);
+            return true;
+        }
+        if (errno != EEXIST) return fail(errno);
+    }
+    return fail(EEXIST);
+}
+
+void FileWriter::setTemporary(std::string name) {
+    temporary_ = std::move(name);
+    registration_ = RegisterTemporary(temporary_.c_str());
 }
 
 bool FileWriter::write(std::string_view text) {
@@ -166,7 +195,31 @@ bool FileWriter::write(std::span<const std::uint8_t> bytes) {
     return injected ? fail(*injected) : true;
 }
 
-bool FileWriter::commit() {
+bool FileWriter::reserve(std::uint64_t bytes) {
+    if (failed_) return false;
+    if (fd_ < 0) return fail(EBADF);
+    if (inPlace_ || bytes == 0) return true;
+    const int error = ::posix_fallocate(fd_, 0, static_cast<off_t>(bytes));
+    return error == 0 || fail(error);
+}
+
+bool FileWriter::nameTemporary() {
+    const std::string link = "/proc/self/fd/" + std::to_string(fd_);
+    for (int attempt = 0; attempt < kTemporaryTries; ++attempt) {
+        // Registered before it exists, so that no moment has a name the handler does not know.
+        setTemporary(temporaryName(folderOf(target_)));
+        if (::linkat(AT_FDCWD, link.c_str(), AT_FDCWD, temporary_.c_str(), AT_SYMLINK_FOLLOW) == 0)
+            return true;
+        const int number = errno;
+        ForgetTemporary(registration_);
+        registration_ = -1;
+        temporary_.clear();
+        if (number != EEXIST) return fail(number);
+    }
+    return fail(EEXIST);
+}
+
+bool FileWriter::flushTemporary() {
     if (failed_ || fd_ < 0) {
         discard();
         return failed_ ? false : fail(EBADF);
@@ -176,6 +229,10 @@ bool FileWriter::commit() {
         discard();
         return fail(number);
     }
+    return true;
+}
+
+bool FileWriter::closeTemporary() {
     const int closed = ::close(fd_);
     const int number = errno;
     fd_ = -1;
@@ -183,21 +240,76 @@ bool FileWriter::commit() {
         discard();
         return fail(number);
     }
+    return true;
+}
+
+void FileWriter::temporaryPlaced() {
+    ForgetTemporary(registration_);
+    registration_ = -1;
+    temporary_.clear();
+    unnamed_ = false;
+    syncFolder(folderOf(target_));
+}
+
+bool FileWriter::commit() {
+    if (!flushTemporary()) return false;
+    if (unnamed_ && !nameTemporary()) {
+        discard();
+        return false;
+    }
+    if (!closeTemporary()) return false;
     if (inPlace_) return true;
+    HoldPoint("file-commit");
     if (::rename(temporary_.c_str(), target_.c_str()) != 0) {
         const int renameError = errno;
         discard();
         return fail(renameError);
     }
-    temporary_.clear();
-    syncFolder(folderOf(target_));
+    temporaryPlaced();
+    return true;
+}
+
+bool FileWriter::commitNew() {
+    existed_ = false;
+    if (inPlace_) {
+        discard();
+        existed_ = true;
+        return fail(EEXIST);
+    }
+    if (!flushTemporary()) return false;
+    int placed = 0;
+    if (unnamed_) {
+        // Linking the unnamed file to the target's name fails where a file is.
+        const std::string link = "/proc/self/fd/" + std::to_string(fd_);
+        placed = ::linkat(AT_FDCWD, link.c_str(), AT_FDCWD, target_.c_str(), AT_SYMLINK_FOLLOW);
+    } else {
+        if (!closeTemporary()) return false;
+        placed =
+            ::renameat2(AT_FDCWD, temporary_.c_str(), AT_FDCWD, target_.c_str(), RENAME_NOREPLACE);
+        if (placed != 0 && errno == EINVAL) {  // a file system without it: link, then unlink
+            placed = ::link(temporary_.c_str(), target_.c_str());
+            if (placed == 0) ::unlink(temporary_.c_str());
+        }
+    }
+    if (placed != 0) {
+        const int number = errno;
+        existed_ = number == EEXIST;
+        discard();
+        return fail(number);
+    }
+    if (fd_ >= 0) ::close(fd_);  // flushed already; the file is in place
+    fd_ = -1;
+    temporaryPlaced();
     return true;
 }
 
 void FileWriter::discard() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
+    unnamed_ = false;
     if (!temporary_.empty()) ::unlink(temporary_.c_str());
+    ForgetTemporary(registration_);
+    registration_ = -1;
     temporary_.clear();
 }
 
@@ -218,6 +330,10 @@ bool WriteWholeFile(const std::string& path, std::string_view contents, std::str
 void InjectWriteFault(std::optional<InjectedWriteFault> fault) {
     std::lock_guard lock(faultLock);
     injectedFault = fault;
+}
+
+void UseNamedTemporaries(bool named) {
+    namedTemporaries = named;
 }
 
 }  // namespace kestra::platform

@@ -8,6 +8,10 @@
 //     cannot cross file systems), flushed to the disk and then renamed over the old one. The
 //     new file gets the old file's permission bits (and, where the process may, its owner and
 //     group); a new file gets the usual permissions of a created file (0666 less the umask).
+//     The temporary file has no name while it is written (O_TMPFILE, where the file system
+//     offers it) and a short one of its own (".kestra-PID-N.tmp") only for the moment before
+//     the rename, so that any name a folder can hold can be written, and a program ended
+//     meanwhile by a signal leaves nothing behind (platform/temporary_cleanup.h).
 //   - What is not a regular file (a terminal, a pipe or FIFO, a device such as /dev/stdout
 //     or /dev/null) is opened and written in place: it has no contents to keep, and renaming
 //     over it would replace the device or pipe with a plain file.
@@ -37,8 +41,16 @@ class FileWriter {
     bool open();
     bool write(std::span<const std::uint8_t> bytes);
     bool write(std::string_view text);
+    // Allocates room for `bytes` bytes of the new file at once, so that a full disk shows now
+    // rather than part-way (and the file has no holes); nothing to do when written in place.
+    bool reserve(std::uint64_t bytes);
     // Puts the new contents in place; false when they could not be (the old file stays).
     bool commit();
+    // Puts the new contents in place only where no file of that name exists yet; when one
+    // does (made meanwhile by another program, say), it stays, the new contents are dropped,
+    // and the result is false with existed() true.
+    bool commitNew();
+    bool existed() const { return existed_; }
     // Drops what was written; the old file stays.
     void discard();
 
@@ -54,12 +66,23 @@ class FileWriter {
     bool fail(std::string text);
     bool openInPlace();
     bool openBeside();
+    bool openNamed();
+    // Each false when it fails, the new file then discarded.
+    bool flushTemporary();
+    bool closeTemporary();
+    bool nameTemporary();
+    void setTemporary(std::string name);
+    // The temporary file became the target.
+    void temporaryPlaced();
 
     std::string path_;
     std::string target_;
-    std::string temporary_;
+    std::string temporary_;  // the temporary file's name, while it has one
+    int registration_ = -1;  // of the temporary name, for the signal handler
     std::string error_;
     int fd_ = -1;
+    bool unnamed_ = false;  // the new file was made without a name (O_TMPFILE)
+    bool existed_ = false;
     bool inPlace_ = false;
     bool failed_ = false;
     std::uint64_t written_ = 0;
@@ -80,5 +103,8 @@ struct InjectedWriteFault {
     int error = 5;  // EIO
 };
 void InjectWriteFault(std::optional<InjectedWriteFault> fault);
+// For tests: temporary files get their name when they are made, as on a file system without
+// O_TMPFILE.
+void UseNamedTemporaries(bool named);
 
 }  // namespace kestra::platform

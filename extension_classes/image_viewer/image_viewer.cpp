@@ -15,6 +15,7 @@
 #include "extension_classes/image_viewer/viewer_window.h"
 #include "extension_classes/viewer_pages.h"
 #include "platform/command_line.h"
+#include "platform/standard_output.h"
 
 namespace {
 
@@ -53,6 +54,7 @@ int main(int argc, char** argv) {
     // The usage needs no display, and names the program without its folder.
     if (kestra::platform::AsksForHelp(argc, argv)) {
         kestra::platform::NameProgramWithoutFolder(argv);
+        kestra::platform::FinishStandardOutputAtExit(argv[0], 1);  // a usage that did not arrive
         QCoreApplication usage(argc, argv);
         Options().parser.process(usage);  // shows the usage and ends the program
     }

@@ -62,7 +62,8 @@ const std::string kUsage =
     "These options end the run (options after them are not run): /info, /unformat, /dump, "
     "/boot, /firm, /mips, /mser, /delappl, /delproj, /delboot, /delfirm, /delmips, /delmser, "
     "/delfont, /raw, /uplraw, /uplboot, /uplfirm, /uplmips, /uplmser, /help; /uplrom too when "
-    "the card is not formatted. Numbers are decimal, or hexadecimal after 0x.\n";
+    "the card is not formatted. Numbers are decimal, or hexadecimal after 0x. /wait waits for a "
+    "card that another program is using.\n";
 
 const std::string kInfo4MB =
     "Manufacturer: SmartMedia 3.3V\n"
@@ -311,6 +312,9 @@ TEST_F(Cardload, DumpGoesToItsFileOrElseToStandardOutput) {
 
     result = run({"/dump", "/no/such/folder/dump.html"});
     EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.err,
+              "cardload: /no/such/folder/dump.html cannot be written: No such file or directory; "
+              "the dump follows on standard output\n");
     EXPECT_EQ(result.out.substr(0, kInfo4MB.size() + 18), kInfo4MB + "Formatted:    Yes\n");
     EXPECT_TRUE(Has(result.out, "Card contents:\n"));
     EXPECT_TRUE(Has(result.out, "4.1<b>"));
@@ -642,8 +646,7 @@ TEST_F(Cardload, ReadOnlyAndUnusableCardImagesAreReportedOnceWithTheirCause) {
     result = run({"/info"});
     EXPECT_EQ(result.exitCode, 4123 & 0xFF);
     EXPECT_EQ(result.err,
-              "SSFDC card: The simulated card cannot be used: cannot create the card "
-              "image " +
+              "SSFDC card: The simulated card cannot be used: cannot open the card image " +
                   path("folder.img") + ": Is a directory.\n");
 }
 

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "card_service/card_files.h"
+#include "card_service/card_names.h"
 #include "card_service/raw_image.h"
 #include "card_service/surface_test.h"
 #include "card_service/terminal_progress.h"
@@ -224,6 +225,61 @@ TEST(CardFiles, VersionTextAfterItsMark) {
     EXPECT_FALSE(FindVersionText(bytes("no version here; KVER 1.0")));
     EXPECT_FALSE(FindVersionText(bytes(std::string(64 * 1024, ' ') + "KVER:9")));
     EXPECT_EQ(FindVersionText(bytes(std::string(64 * 1024 - 5, ' ') + "KVER:9")), "9");
+}
+
+TEST(CardNames, NamesThatDoNotFitAreToldWithTheRuleTheyBreak) {
+    std::string umlauts;
+    for (int i = 0; i < 20; ++i) umlauts += "\xC3\xA4";
+    struct Case {
+        std::string name;
+        std::string problem;  // empty: a name on the card
+        bool onlyTooLong;
+    };
+    const std::vector<Case> cases = {
+        {"project.kpr", "", false},
+        {std::string(39, 'n'), "", false},
+        {umlauts.substr(0, 38), "", false},
+        {std::string(40, 'n'),
+         "is 40 bytes long; a name on the card holds at most 39 bytes of UTF-8", true},
+        {umlauts, "is 40 bytes long; a name on the card holds at most 39 bytes of UTF-8", true},
+        {"", "is empty", false},
+        {"a\nb", "holds a control character (\\n); a name on the card holds none", false},
+        {"del\x7F", "holds a control character (\\x7F); a name on the card holds none", false},
+        {"next\xC2\x85line",
+         "holds a control character (\\xC2\\x85); a name on the card holds "
+         "none",
+         false},
+        {std::string(45, 'n') + "\n",
+         "holds a control character (\\n); a name on the card holds "
+         "none",
+         false},
+        {"bad\xFF", "is not UTF-8 text, as a name on the card must be", false},
+        {"cut\xC3", "is not UTF-8 text, as a name on the card must be", false},
+        {"overlong\xC0\xAF", "is not UTF-8 text, as a name on the card must be", false},
+        {"surrogate\xED\xA0\x80", "is not UTF-8 text, as a name on the card must be", false},
+        {"beyond\xF4\x90\x80\x80", "is not UTF-8 text, as a name on the card must be", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(PrintableName(c.name));
+        EXPECT_EQ(CardNameProblem(c.name).value_or(""), c.problem);
+        EXPECT_EQ(OnlyTooLong(c.name), c.onlyTooLong);
+    }
+    // Shortening keeps whole characters; a name from a file of this computer always fits.
+    EXPECT_EQ(WholeCharacters(umlauts, kMaxNameBytes), umlauts.substr(0, 38));
+    EXPECT_EQ(WholeCharacters("ab\xFF\xC3\xA4", 3), "ab\xFF");
+    EXPECT_EQ(CardNameOfFile("a\nb\xFF.kpr"), "a?b?.kpr");
+    EXPECT_EQ(CardNameOfFile(umlauts + "x"), umlauts.substr(0, 38));
+    EXPECT_EQ(PrintableName("a\tb\\c\x01\xC3\xA4"), "a\\tb\\\\c\\x01\xC3\xA4");
+
+    // The directory never keeps half a character, whatever it is given.
+    MemoryCard card(kGeometry);
+    CardFileSystem fs(card);
+    fs.mount();
+    fs.format();
+    fs.store(Meta(4, 1, umlauts), Contents(10, 1), "t");
+    CardFileSystem again(card);
+    again.mount();
+    EXPECT_EQ(again.files().at(0).name, umlauts.substr(0, 38));
 }
 
 TEST(CardFiles, TypesKeptForTheServicesOwnFiles) {

@@ -9,6 +9,7 @@
 
 #include "card_service/kes_ssfdc_device.h"
 #include "device_test_support.h"
+#include "devices/card_lock.h"
 #include "devices/ssfdc_driver.h"
 #include "platform/message_box.h"
 #include "support/card_reader_scope.h"
@@ -206,12 +207,69 @@ TEST(CardService, FailuresCarryTheirCodesAndReports) {
                   KESSSFDC_FILE_NOT_FOUND);
         card.DownloadROMFile(files.write("small.rom", "rom").c_str());
         EXPECT_EQ(CodeOf([&] { card.UploadROMFile("/no/such/folder/r.out"); }), KESSSFDC_HOST_FILE);
+        // A name given for the card is taken as it is, or refused: never cut.
+        EXPECT_EQ(CodeOf(
+                      [&] {
+                          card.DownloadFile(files.file("small.rom").c_str(), 6, 1,
+                                            std::string(40, 'k').c_str());
+                      },
+                      &report),
+                  KESSSFDC_BAD_ARGUMENT);
+        EXPECT_EQ(report, "The name '" + std::string(40, 'k') +
+                              "' cannot be a file's name on the card: it is 40 bytes long; a "
+                              "name on the card holds at most 39 bytes of UTF-8.");
+        EXPECT_EQ(CodeOf([&] {
+                      card.DownloadWinCEFile(files.file("nk.bin").c_str(), "two\nlines", 40, 1,
+                                             false);
+                  }),
+                  KESSSFDC_BAD_ARGUMENT);
         card.CreateWCEFSPlaceholder(-1, -1, -1);
         EXPECT_EQ(CodeOf([&] {
                       card.DownloadKestraCode(files.write("b.bin", "b").c_str(), KESTRA_BOOT);
                   }),
                   KESSSFDC_CARD_FULL);
     });
+}
+
+TEST(CardService, ACardAnotherProgramHoldsIsWaitedForOrLeftAlone) {
+    ReaderConfigurationScope configuration;
+    const std::string image = configuration.folder().file("card.img");
+    pf::SimCard::Create(image, *pf::SimCardGeometry::ForDeviceCode(k4MB));
+    kestra::testing::EnvironmentScope card(pf::kSimCardVariable, image);
+
+    // Another open file of the image stands for another program.
+    pf::CardLock other = pf::CardLock::Take(image, pf::CardUse::Write);
+    CKesSSFDCDevice device(ProgramFolderWithSeparator().c_str());
+    EXPECT_FALSE(device.initSSFDC(0x378));
+    std::string report;
+    EXPECT_EQ(CodeOf([&] { device.Format(); }, &report), KESSSFDC_CARD_IN_USE);
+    EXPECT_EQ(report, "The SSFDC card is in use by another program.");
+    EXPECT_EQ(pf::ConfiguredSimCard()->operations(), 0u) << "the card was not touched";
+
+    // Waiting: told who holds it, then the card is this device's.
+    std::string told;
+    device.setWaitForCard([&](const std::string& holders) {
+        told = holders;
+        other.release();
+    });
+    ASSERT_TRUE(device.initSSFDC(0x378));
+    EXPECT_EQ(told, "another program");
+    device.Format();
+    EXPECT_THROW(pf::CardLock::Take(image, pf::CardUse::Read), pf::CardInUse);
+    device.releaseCard();
+    EXPECT_EQ(CodeOf([&] { device.IsFormatted(); }), KESSSFDC_READER_FAULT) << "let go";
+
+    // Readers share the card, and a reader changes nothing.
+    device.setWaitForCard({});
+    other = pf::CardLock::Take(image, pf::CardUse::Read);
+    device.setCardUse(pf::CardUse::Read);
+    ASSERT_TRUE(device.initSSFDC(0x378));
+    EXPECT_TRUE(device.IsFormatted());
+    EXPECT_EQ(CodeOf([&] { device.Format(); }, &report), KESSSFDC_BAD_ARGUMENT);
+    EXPECT_EQ(report, "The card was taken for reading: it is not changed.");
+    device.setCardUse(pf::CardUse::Write);
+    EXPECT_FALSE(device.initSSFDC(0x378)) << "a writer waits for the reader";
+    EXPECT_EQ(CodeOf([&] { device.Format(); }), KESSSFDC_CARD_IN_USE);
 }
 
 TEST(CardService, CardsThatAreNotThereOrNotKnown) {
@@ -335,6 +393,12 @@ TEST(CardService, PowerCutAtEveryOperationOfADownloadOnTheSimulatedCard) {
         else
             ASSERT_TRUE(code == KESSSFDC_NO_CARD || code == KESSSFDC_READER_FAULT || code == 0)
                 << code;
+        // Reading back from the card taken out is "no card", whatever the file on it is like.
+        if (!completed)
+            EXPECT_EQ(CodeOf([&] {
+                          card.UploadKestraCode(folder.file("out.bin").c_str(), KESTRA_FIRMWARE);
+                      }),
+                      KESSSFDC_NO_CARD);
         reader.card->restorePower();
 
         CKesSSFDCDevice after(ProgramFolderWithSeparator().c_str());

@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "card_access/ssfdc_interface.h"
@@ -27,6 +28,9 @@ class FakePortSystem final : public PortSystem {
     std::map<WORD, std::shared_ptr<SimParallelReader>> raw;      // base -> reader
     std::vector<std::string> calls;
     int claimResult = 0;
+    // What an exclusive claim meets: 0 where no other driver uses the port.
+    int exclusiveClaimResult = 0;
+    std::map<int, bool> exclusive;  // open device -> asked for an exclusive claim
     int iopermResult = 0;
 
     int open(const char* path, int) override {
@@ -44,9 +48,15 @@ class FakePortSystem final : public PortSystem {
         auto* byte = static_cast<unsigned char*>(argument);
         const WORD base = reader.base();
         switch (request) {
+            case PPEXCL:
+                calls.push_back("exclusive " + std::to_string(fd));
+                exclusive[fd] = true;
+                return 0;
             case PPCLAIM:
                 calls.push_back("claim " + std::to_string(fd));
-                return claimResult;
+                return std::exchange(exclusive[fd], false) && claimResult == 0
+                           ? exclusiveClaimResult
+                           : claimResult;
             case PPRELEASE:
                 calls.push_back("release " + std::to_string(fd));
                 return 0;
@@ -110,6 +120,7 @@ TEST(Ppdev, FindsTheDeviceByBaseAddressClaimsItOnceAndReleasesIt) {
         EXPECT_EQ(ports.in(0x27B), 0xFF);  // not a register of the reader
         EXPECT_EQ(reader->accesses().total(), 4u);
         EXPECT_EQ(count(system->calls, "open /dev/parport1"), 1);
+        EXPECT_EQ(count(system->calls, "exclusive 101"), 1) << "claimed for this program alone";
         EXPECT_EQ(count(system->calls, "claim 101"), 1);
 
         // No device at 0x378: it reads 0xFF, and the /proc files are looked at only once.
@@ -131,8 +142,29 @@ TEST(Ppdev, ADeviceThatCannotBeClaimedIsClosedAndReadsAsNothing) {
         EXPECT_EQ(ports.in(0x37A), 0xFF);
         EXPECT_EQ(count(system->calls, "read"), 0);  // a named device is not looked up
     }
-    EXPECT_EQ(count(system->calls, "close 100"), 1);
+    EXPECT_EQ(count(system->calls, "close 100"), 2) << "an exclusive and a shared claim";
     EXPECT_EQ(count(system->calls, "release"), 0);
+}
+
+TEST(Ppdev, APortSharedWithAnotherDriverIsClaimedSharedAndLetGoBetweenWorks) {
+    auto system = std::make_shared<FakePortSystem>();
+    system->parports[0] = std::make_shared<SimParallelReader>(0x378);
+    system->exclusiveClaimResult = -1;  // a printer driver has the port too
+    PpdevPorts ports(system);
+    EXPECT_EQ(ports.deviceOf(0x378), "/dev/parport0");
+    EXPECT_EQ(ports.deviceOf(0x278), std::nullopt);
+    ports.out(0x378, 0x5A);
+    EXPECT_EQ(ports.in(0x378), 0x5A);
+    EXPECT_EQ(count(system->calls, "exclusive 100"), 1);
+    EXPECT_EQ(count(system->calls, "claim 100"), 2) << "the exclusive claim refused, then shared";
+    EXPECT_EQ(count(system->calls, "close 100"), 1);
+
+    // Between two works the port is free for other programs; the next access claims it again.
+    ports.release();
+    EXPECT_EQ(count(system->calls, "release 100"), 1);
+    EXPECT_EQ(count(system->calls, "close 100"), 2);
+    EXPECT_EQ(ports.in(0x378), 0x5A);
+    EXPECT_EQ(count(system->calls, "claim 100"), 4);
 }
 
 TEST(Ppdev, TheCardInterfaceRunsOverTheParportDevice) {

@@ -1,12 +1,17 @@
 #include "devices/sim_card.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 #include "devices/sim_reader.h"
 #include "platform/image_cursor.h"
+#include "support/small_disk.h"
 #include "support/temp_folder.h"
 
 using kestra::ImageError;
@@ -53,6 +58,24 @@ std::vector<BYTE> read(SimCard& card, BYTE command, DWORD row, std::size_t n, BY
 BYTE status(SimCard& card) {
     card.command(0x70);
     return card.readData();
+}
+
+// A 16 MB card's image as a program that died while making it left it: its header, and the
+// rest of its size without room on the disk (a sparse file).
+std::string SparseImage(const std::string& path) {
+    const auto geometry = *SimCardGeometry::ForDeviceCode(0x73);
+    const auto header = MakeSimCardHeader(geometry, {});
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    EXPECT_EQ(::pwrite(fd, header.data(), header.size(), 0), static_cast<ssize_t>(header.size()));
+    EXPECT_EQ(::ftruncate(fd, static_cast<off_t>(header.size() + geometry.bytes())), 0);
+    ::close(fd);
+    return path;
+}
+
+bool HasHoles(const std::string& path) {
+    struct stat info {};
+    ::stat(path.c_str(), &info);
+    return info.st_blocks * 512 < info.st_size;
 }
 
 class SimCardTest : public ::testing::Test {
@@ -112,6 +135,72 @@ TEST(SimCardHeader, RefusesImagesThatDoNotDescribeThemselves) {
     folder.write("short.img", "KSMCARD");
     EXPECT_THROW(SimCard::Open(folder.file("short.img")), ImageError);
     EXPECT_THROW(SimCard::Open(folder.file("absent.img")), std::runtime_error);
+    // A whole header over pages cut short.
+    auto truncated = MakeSimCardHeader(kSmall, {});
+    truncated.resize(truncated.size() + 100);
+    folder.write("truncated.img",
+                 std::string(reinterpret_cast<const char*>(truncated.data()), truncated.size()));
+    EXPECT_THROW(SimCard::Open(folder.file("truncated.img")), ImageError);
+}
+
+TEST(SimCardImage, PartsWithoutRoomOnTheDiskGetItOrTheImageIsReadIntoMemory) {
+    TempFolder folder;
+    const std::string path = SparseImage(folder.file("card.img"));
+    ASSERT_TRUE(HasHoles(path)) << "this file system keeps sparse files";
+    {
+        const auto card = SimCard::Open(path);
+        EXPECT_FALSE(HasHoles(path)) << "the image has all its room before it is mapped";
+        EXPECT_EQ(read(*card, 0x00, 100, 4), (std::vector<BYTE>{0, 0, 0, 0}));
+    }
+    // An image that may not be changed is not completed: it is read, and the card is
+    // read-only.
+    const std::string readOnly = SparseImage(folder.file("read-only.img"));
+    ASSERT_EQ(::chmod(readOnly.c_str(), 0444), 0);
+    const auto card = SimCard::Open(readOnly);
+    EXPECT_TRUE(card->readOnly());
+    EXPECT_TRUE(HasHoles(readOnly));
+    EXPECT_EQ(read(*card, 0x00, 100, 4), (std::vector<BYTE>{0, 0, 0, 0}));
+}
+
+TEST(SimCardImage, ANewCardNeverReplacesAnotherProgramsCard) {
+    TempFolder folder;
+    const std::string path = folder.file("card.img");
+    const auto made = SimCard::OpenOrCreate(path, kSmall);
+    program(*made, 3, {0x42});
+    const auto again = SimCard::OpenOrCreate(path, kSmall);
+    EXPECT_EQ(read(*again, 0x00, 3, 1), (std::vector<BYTE>{0x42}));
+    EXPECT_EQ(std::filesystem::file_size(path), 64u + kSmall.bytes());
+}
+
+TEST(SimCardImage, AFullDiskRefusesANewImageOrAnIncompleteOneAndKeepsWhatWasThere) {
+    TempFolder folder;
+    const std::string disk = folder.file("disk");
+    std::filesystem::create_directories(disk);
+    KESTRA_ON_SMALL_DISK(disk, 1024 * 1024, [&] {
+        const auto big = *SimCardGeometry::ForDeviceCode(0x73);
+        EXPECT_THROW(SimCard::Create(disk + "/new.img", big), std::runtime_error);
+        EXPECT_THROW(SimCard::OpenOrCreate(disk + "/new.img", big), std::runtime_error);
+        EXPECT_FALSE(std::filesystem::exists(disk + "/new.img"));
+
+        const auto small = SimCard::Create(disk + "/small.img", kSmall);
+        program(*small, 3, {0x42});
+        EXPECT_THROW(SimCard::Create(disk + "/small.img", big), std::runtime_error);
+        EXPECT_EQ(read(*SimCard::Open(disk + "/small.img"), 0x00, 3, 1), (std::vector<BYTE>{0x42}));
+
+        const std::string sparse = SparseImage(disk + "/sparse.img");
+        try {
+            SimCard::Open(sparse);
+            ADD_FAILURE() << "an image without room on a full disk was mapped";
+        } catch (const std::runtime_error& error) {
+            EXPECT_NE(std::string(error.what())
+                          .find("no room on the disk for the whole card "
+                                "image"),
+                      std::string::npos)
+                << error.what();
+        }
+        for (const auto& entry : std::filesystem::directory_iterator(disk))
+            EXPECT_FALSE(entry.path().filename().string().starts_with(".kestra-")) << entry.path();
+    });
 }
 
 TEST_F(SimCardTest, ProgrammingClearsBitsAndEraseSetsTheWholeBlock) {

@@ -13,6 +13,7 @@
 #include "card_loader/run_program.h"
 #include "kestra/project.h"
 #include "kestra/project_json.h"
+#include "kestra_program.h"
 #include "platform/memory.h"
 #include "platform/module.h"
 #include "project_store/project_store.h"
@@ -23,6 +24,7 @@
 namespace {
 
 using kestra::ProjectBlock;
+using kestra::testing::KestraProgram;
 using kestra::testing::ProgramRun;
 using kestra::testing::RunProgram;
 using kestra::testing::TempFolder;
@@ -32,45 +34,6 @@ constexpr std::size_t kRecordAt = 48;         // the project record in a project
 constexpr std::size_t kProjectCodeAt = 81;    // in the project record
 constexpr std::size_t kTitleTimeAt = 28 + 4;  // the time of saving in a panel image
 constexpr std::size_t kTitleTimeBytes = 6;
-
-// Each test has its own Windows folder, card, registry and files.
-class KestraProgram : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        fs::create_directories(folder.file("windows"));
-        environment = {{"KESTRA_WINDIR", folder.file("windows")},
-                       {"KESTRA_SIM_CARD", folder.file("card.img")},
-                       {"KESTRA_REGISTRY", folder.file("registry.reg")},
-                       {"KESTRA_CARD_READER", std::nullopt},
-                       {"KESTRA_SIM_CARD_PULL", std::nullopt},
-                       {"QT_QPA_PLATFORM", "offscreen"}};
-        sample = folder.file("sample.kpr");
-        const ProgramRun made = RunProgram("s5-editor", {"sample", sample}, environment);
-        ASSERT_EQ(made.exitCode, 0) << made.err;
-    }
-
-    ProgramRun kestra(std::vector<std::string> arguments,
-                      std::map<std::string, std::optional<std::string>> extra = {}) {
-        auto env = environment;
-        for (auto& [name, value] : extra) env[name] = value;
-        return RunProgram("kestra", arguments, env);
-    }
-    ProgramRun cardload(std::vector<std::string> arguments) {
-        return RunProgram("cardload", arguments, environment);
-    }
-
-    std::string bytes(const std::string& path) { return folder.read(fs::path(path).filename()); }
-    // A copy of the sample with one byte changed.
-    std::string sampleWith(const std::string& name, std::size_t offset, char value) {
-        std::string image = bytes(sample);
-        image.at(offset) = value;
-        return folder.write(name, image);
-    }
-
-    TempFolder folder;
-    std::map<std::string, std::optional<std::string>> environment;
-    std::string sample;
-};
 
 // --- the libraries in this process, as the editor binds them -------------------------------
 

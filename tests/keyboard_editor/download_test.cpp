@@ -8,12 +8,14 @@
 #include <future>
 
 #include "card_service/kes_ssfdc_device.h"
+#include "devices/card_lock.h"
 #include "keyboard_editor/clavon_model.h"
 #include "keyboard_editor/down_mgr.h"
 #include "keyboard_editor/ssfdc_file_table.h"
 #include "keyboard_editor/user_folders.h"
 #include "keyboard_support.h"
 #include "platform/files.h"
+#include "platform/message_box.h"
 #include "support/card_reader_scope.h"
 
 namespace clavon {
@@ -299,6 +301,47 @@ TEST(DownloadWithoutCard, PropertiesSayNoCardAndTheTableFails) {
     EXPECT_EQ(properties.pagesPerBlock.get(), 0);
     EXPECT_FALSE(manager.UploadSSFDCFileProps("SSFDCProps-none.bin"));
     EXPECT_EQ(reports, (std::vector<std::string>{"There is no SSFDC card in the reader."}));
+}
+
+TEST(DownloadWithCardInUse, TheUserMayRetryAndTheCardIsLetGoAfterEachOperation) {
+    kestra::testing::ReaderConfigurationScope configuration;
+    const std::string image = configuration.folder().file("card.img");
+    kestra::platform::SimCard::Create(image,
+                                      *kestra::platform::SimCardGeometry::ForDeviceCode(0x73));
+    kestra::testing::EnvironmentScope card(kestra::platform::kSimCardVariable, image);
+    using kestra::platform::CardLock;
+    using kestra::platform::CardUse;
+
+    // Another program has the card; the user waits for it and retries, or gives up.
+    CardLock other = CardLock::Take(image, CardUse::Write);
+    std::vector<std::string> asked;
+    int answer = IDRETRY;
+    auto previous = kestra::platform::SetMessageBoxPresenter(
+        [&](HWND, std::string_view text, std::string_view, UINT type) {
+            asked.emplace_back(text);
+            EXPECT_EQ(type & MB_TYPEMASK, UINT{MB_RETRYCANCEL});
+            if (answer == IDRETRY) other.release();
+            return answer;
+        });
+    CDownMgr manager;
+    manager.Init();
+    sSSFDCPROPERTY properties{};
+    EXPECT_TRUE(manager.UploadSSFDCProps(&properties));
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0],
+              "The SSFDC card is in use by another program.\n\nRetry when that program is done "
+              "with the card.");
+    EXPECT_NE(properties.blocks.get(), 0);
+    EXPECT_TRUE(CardLock::Take(image, CardUse::Write).held()) << "let go after the operation";
+
+    other = CardLock::Take(image, CardUse::Write);
+    answer = IDCANCEL;
+    EXPECT_FALSE(manager.FormatCard()) << "a format on the worker shows nothing";
+    EXPECT_EQ(asked.size(), 1u);
+    EXPECT_FALSE(manager.DeleteFileOnSSFDC(kKeyboardFileType, 1));
+    EXPECT_EQ(asked.size(), 2u);
+    EXPECT_EQ(manager.LastReport(), "The SSFDC card is in use by another program.");
+    kestra::platform::SetMessageBoxPresenter(std::move(previous));
 }
 
 }  // namespace

@@ -37,6 +37,7 @@
 #include "keyboard_editor/download_dialogs.h"
 #include "keyboard_editor/help_viewer.h"
 #include "keyboard_editor/main_frame.h"
+#include "keyboard_editor/message_boxes.h"
 #include "keyboard_editor/model_sheet.h"
 #include "keyboard_editor/symbol_sheets.h"
 #include "keyboard_support.h"
@@ -750,6 +751,23 @@ TEST_F(Editor, DownloadGuardsAndDocumentFiles) {
                                      ": it was saved by a newer version of Clavon (document "
                                      "version 7; this version reads version 1). Open it with a "
                                      "newer Clavon.");
+}
+
+TEST(MessageBoxes, EachKindHasItsButtonsAndItsDefault) {
+    struct Case {
+        UINT type;
+        QMessageBox::StandardButtons buttons;
+        QMessageBox::StandardButton preset;
+    };
+    for (const Case& c : {Case{MB_OK, QMessageBox::Ok, QMessageBox::Ok},
+                          Case{MB_YESNO | MB_DEFBUTTON2, QMessageBox::Yes | QMessageBox::No,
+                               QMessageBox::No},
+                          Case{MB_RETRYCANCEL | MB_ICONEXCLAMATION,
+                               QMessageBox::Retry | QMessageBox::Cancel, QMessageBox::Retry}}) {
+        const auto box = MakeMessageBox("text", "SSFDC", c.type);
+        EXPECT_EQ(box->standardButtons(), c.buttons) << c.type;
+        EXPECT_EQ(box->standardButton(box->defaultButton()), c.preset) << c.type;
+    }
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 #include "platform/file_writer.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -11,6 +13,9 @@
 #include <future>
 #include <set>
 
+#include "platform/hold_point.h"
+#include "support/child_process.h"
+#include "support/small_disk.h"
 #include "support/temp_folder.h"
 
 namespace pf = kestra::platform;
@@ -186,4 +191,134 @@ TEST(ReadFileLimited, ReadsPipesToTheEndWithinTheLimit) {
               pf::LimitedRead::Status::TooLarge);
     EXPECT_EQ(pf::ReadFileLimited(folder.file("none"), 4).status, pf::LimitedRead::Status::Missing);
     EXPECT_EQ(pf::ReadFileLimited(folder.path(), 4).status, pf::LimitedRead::Status::Unreadable);
+}
+
+namespace {
+
+// The file writer both ways: with unnamed temporary files, and with named ones as on a file
+// system without O_TMPFILE.
+class FileWriterModes : public FileWriterTest, public ::testing::WithParamInterface<bool> {
+  protected:
+    void SetUp() override { pf::UseNamedTemporaries(GetParam()); }
+    void TearDown() override {
+        pf::UseNamedTemporaries(false);
+        FileWriterTest::TearDown();
+    }
+};
+
+std::string NameOfLength(std::size_t length) {
+    return std::string(length - 4, 'n') + ".kpr";
+}
+
+// A child process that writes `path` through a writer and stops at the writer's hold point,
+// where the new file has its temporary name; it says so on `ready` and waits on `go`.
+pid_t HeldWriter(const std::string& path, bool named, int ready, int go) {
+    std::fflush(stdout);
+    std::fflush(stderr);
+    const pid_t child = fork();
+    if (child == 0) {
+        setenv(pf::kHoldVariable,
+               ("file-commit:" + std::to_string(ready) + ":" + std::to_string(go)).c_str(), 1);
+        pf::UseNamedTemporaries(named);
+        pf::FileWriter writer(path);
+        const bool ok = writer.open() && writer.write(std::string_view("new")) && writer.commit();
+        _exit(ok ? 0 : 1);
+    }
+    return child;
+}
+
+}  // namespace
+
+INSTANTIATE_TEST_SUITE_P(Temporaries, FileWriterModes, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Named" : "Unnamed"; });
+
+TEST_P(FileWriterModes, AnyNameAFolderHoldsIsWrittenAndReplaced) {
+    for (std::size_t length : {8, 200, 242, 250, 255}) {
+        const std::string name = NameOfLength(length);
+        const std::string path = folder.file(name);
+        std::string error;
+        ASSERT_TRUE(pf::WriteWholeFile(path, std::string_view("first"), &error))
+            << length << ": " << error;
+        ASSERT_TRUE(pf::WriteWholeFile(path, std::string_view("second"), &error))
+            << length << ": " << error;
+        EXPECT_EQ(folder.read(name), "second") << length;
+        EXPECT_EQ(Entries(folder.path()), (std::set<std::string>{name})) << length;
+        fs::remove(path);
+    }
+}
+
+TEST_P(FileWriterModes, ANewFileIsPutOnlyWhereNoneIs) {
+    pf::FileWriter made(folder.file("card.img"));
+    ASSERT_TRUE(made.open() && made.write(std::string_view("first")) && made.commitNew())
+        << made.error();
+    EXPECT_FALSE(made.existed());
+
+    pf::FileWriter late(folder.file("card.img"));
+    ASSERT_TRUE(late.open() && late.write(std::string_view("second")));
+    EXPECT_FALSE(late.commitNew());
+    EXPECT_TRUE(late.existed());
+    EXPECT_EQ(late.error(), std::strerror(EEXIST));
+    EXPECT_EQ(folder.read("card.img"), "first");
+    EXPECT_EQ(Entries(folder.path()), (std::set<std::string>{"card.img"}));
+}
+
+TEST_P(FileWriterModes, AProgramEndedBySignalLeavesNoTemporaryFile) {
+    for (int number : {SIGINT, SIGTERM, SIGHUP}) {
+        const std::string path = folder.write("out.kpr", "old");
+        int ready[2], go[2];
+        ASSERT_EQ(pipe(ready), 0);
+        ASSERT_EQ(pipe(go), 0);
+        const pid_t child = HeldWriter(path, GetParam(), ready[1], go[0]);
+        close(ready[1]);
+        close(go[0]);
+        char line[64] = {};
+        ASSERT_GT(read(ready[0], line, sizeof line - 1), 0) << "the writer never got there";
+        EXPECT_EQ(Entries(folder.path()).size(), 2u) << "the temporary file has its name";
+        kill(child, number);
+        int status = 0;
+        waitpid(child, &status, 0);
+        close(ready[0]);
+        close(go[1]);
+        ASSERT_TRUE(WIFSIGNALED(status)) << strsignal(number);
+        EXPECT_EQ(WTERMSIG(status), number);
+        EXPECT_EQ(folder.read("out.kpr"), "old") << strsignal(number);
+        EXPECT_EQ(Entries(folder.path()), (std::set<std::string>{"out.kpr"})) << strsignal(number);
+    }
+}
+
+TEST_P(FileWriterModes, AFileSizeLimitFailsTheWriteAndKeepsTheOldFile) {
+    const std::string path = folder.write("out.kpr", "old");
+    const bool named = GetParam();
+    const int code = kestra::testing::RunInChildProcess([&] {
+        pf::UseNamedTemporaries(named);
+        const rlimit limit{4096, 4096};
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+        std::string error;
+        EXPECT_FALSE(pf::WriteWholeFile(path, std::string(10000, 'x'), &error));
+        EXPECT_EQ(error, std::strerror(EFBIG));
+    });
+    EXPECT_EQ(code, 0) << "not ended by SIGXFSZ (" << 128 + SIGXFSZ << ")";
+    EXPECT_EQ(folder.read("out.kpr"), "old");
+    EXPECT_EQ(Entries(folder.path()), (std::set<std::string>{"out.kpr"}));
+}
+
+TEST_P(FileWriterModes, AFullDiskFailsTheWriteAndKeepsTheOldFile) {
+    const bool named = GetParam();
+    fs::create_directories(folder.file("disk"));
+    const std::string disk = folder.file("disk");
+    KESTRA_ON_SMALL_DISK(disk, 64 * 1024, [&] {
+        pf::UseNamedTemporaries(named);
+        const std::string path = disk + "/out.kpr";
+        ASSERT_TRUE(pf::WriteWholeFile(path, std::string_view("old")));
+        std::string error;
+        EXPECT_FALSE(pf::WriteWholeFile(path, std::string(256 * 1024, 'x'), &error));
+        EXPECT_EQ(error, std::strerror(ENOSPC));
+        pf::FileWriter reserved(path);
+        ASSERT_TRUE(reserved.open());
+        EXPECT_FALSE(reserved.reserve(1024 * 1024)) << "no room is found out at once";
+        EXPECT_EQ(reserved.error(), std::strerror(ENOSPC));
+        reserved.discard();
+        EXPECT_EQ(pf::ReadWholeFile(path), "old");
+        EXPECT_EQ(Entries(disk), (std::set<std::string>{"out.kpr"}));
+    });
 }

@@ -17,6 +17,7 @@
 #include "devices/sim_card.h"
 #include "devices/sim_reader.h"
 #include "platform/files.h"
+#include "support/child_process.h"
 #include "support/temp_folder.h"
 
 namespace kestra::testing {
@@ -84,22 +85,5 @@ class SimulatedReaderScope : public ReaderConfigurationScope {
   private:
     platform::PortScope ports_;
 };
-
-// Runs `body` in a child process (for state that lasts as long as a process, such as an
-// opened driver device) and returns its exit code: 0 when no assertion failed there.
-inline int RunInChildProcess(const std::function<void()>& body) {
-    std::fflush(stdout);
-    std::fflush(stderr);
-    const pid_t child = fork();
-    if (child == 0) {
-        body();
-        std::fflush(stdout);
-        std::fflush(stderr);
-        _exit(::testing::Test::HasFailure() ? 1 : 0);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
 
 }  // namespace kestra::testing

@@ -16,6 +16,7 @@
 #include <mutex>
 
 #include "card_service/kes_ssfdc_device.h"
+#include "devices/card_lock.h"
 #include "hosted_test_support.h"
 #include "kestra/card.h"
 #include "kestra/panel_compare.h"
@@ -241,6 +242,47 @@ TEST_F(BuildJobs, CardFileNameThatCannotBeIsToldBeforeAnythingIsDone) {
     EXPECT_FALSE(SendToCard(&window, project, *driver, "sample", "a/b"));
     EXPECT_EQ(told, std::vector<std::string>{
                         "Send to Card: card send: \"a/b\" cannot be a file name on the card"});
+}
+
+TEST_F(BuildJobs, ACardAnotherProgramHasIsToldAndMayBeTriedAgain) {
+    answers = {IDYES};
+    bool done = false;
+    closingContents([&] { return SendToCard(&window, project, *driver, "sample", "first.kpr"); },
+                    &done);
+    ASSERT_TRUE(done);
+    told.clear();
+    platform::CardLock other =
+        platform::CardLock::Take(folder.file("card.img"), platform::CardUse::Read);
+
+    // The contents are read beside another program that reads the card.
+    const std::string contents = closingContents([&] { return ShowCardContents(&window); }, &done);
+    EXPECT_TRUE(done);
+    EXPECT_NE(contents.find("first.kpr"), std::string::npos) << contents;
+    EXPECT_TRUE(told.empty());
+
+    // A send waits for it: No gives up and leaves the card as it was.
+    answers = {IDNO};
+    EXPECT_FALSE(SendToCard(&window, project, *driver, "sample", "second.kpr"));
+    EXPECT_EQ(told, (std::vector<std::string>{
+                        "Send to Card: The SSFDC card is in use by another program.\n\nTry "
+                        "again now?",
+                        "Send to Card: card send: The SSFDC card is in use by another program. "
+                        "(card error 4124)"}));
+
+    // Yes, once the other program is done, sends it.
+    told.clear();
+    const auto fixture = platform::SetMessageBoxPresenter(
+        [&](HWND, std::string_view text, std::string_view caption, UINT) {
+            told.push_back(std::string(caption) + ": " + std::string(text));
+            other.release();
+            return IDYES;
+        });
+    closingContents([&] { return SendToCard(&window, project, *driver, "sample", "second.kpr"); },
+                    &done);
+    platform::SetMessageBoxPresenter(fixture);
+    EXPECT_TRUE(done);
+    EXPECT_EQ(told.size(), 1u);
+    EXPECT_NE(cardProjectFile(), host::Bytes{});
 }
 
 // --- the job runner --------------------------------------------------------------------------

@@ -58,12 +58,28 @@ class CardProgress : public card::ProgressSink {
     bool stoppable_ = false;
 };
 
-// The card device on the configured reader, as a new program run would open it.
-std::unique_ptr<CKesSSFDCDevice> OpenCard(CardProgress& progress) {
+// The card device on the configured reader, as a new program run would open it, with the card
+// taken for `use` until the job ends. A card that another program holds is told to the user,
+// who may try again.
+std::unique_ptr<CKesSSFDCDevice> OpenCard(CardProgress& progress, JobProgress& job,
+                                          platform::CardUse use, const char* caption) {
     auto device = std::make_unique<CKesSSFDCDevice>((platform::ProgramFolder() + "/").c_str());
     device->setProgressSink(&progress);
-    device->initSSFDC(host::kDefaultCardPort);
-    return device;
+    device->setCardUse(use);
+    for (;;) {
+        device->initSSFDC(host::kDefaultCardPort);
+        try {
+            CSSFDCStatus card;
+            device->SSFDCInfo(card);
+            return device;
+        } catch (CSSFDCLibException* error) {
+            std::unique_ptr<CSSFDCLibException> owned(error);
+            if (error->m_ErrorCode != KESSSFDC_CARD_IN_USE ||
+                !job.confirm(caption, error->m_Report + "\n\nTry again now?"))
+                host::FailCard(use == platform::CardUse::Write ? "card send" : "card list",
+                               owned.release());
+        }
+    }
 }
 
 // Runs card work; a card error ends it as `kestra card` ends.
@@ -122,7 +138,8 @@ bool SendToCard(QWidget* parent, const LoadedProject& project, Driver& driver,
                    size = image.size();
                    job.step("Looking at the card...");
                    CardProgress progress(job);
-                   const auto device = OpenCard(progress);
+                   const auto device =
+                       OpenCard(progress, job, platform::CardUse::Write, kSendCaption);
                    CardWork("card send", [&] {
                        if (device->IsFormatted()) return;
                        declined = !job.confirm(
@@ -154,7 +171,7 @@ bool ShowCardContents(QWidget* parent) {
         RunJob(parent, "Reading the card", [&](JobProgress& job) {
             job.step("Reading the card's directory...");
             CardProgress progress(job);
-            const auto device = OpenCard(progress);
+            const auto device = OpenCard(progress, job, platform::CardUse::Read, kContentsCaption);
             CardWork("card list", [&] {
                 if (!device->IsFormatted())
                     host::Fail(host::kExitCardFailed,

@@ -10,6 +10,7 @@
 
 #include "kestra/host.h"
 #include "platform/command_line.h"
+#include "platform/standard_output.h"
 #include "windows/qt/qt_host.h"
 #include "workbench/window/main_window.h"
 #include "workbench/window/questions.h"
@@ -45,6 +46,7 @@ int main(int argc, char** argv) {
     // The usage and the version need no display; the usage names the program without its folder.
     if (platform::AsksForHelp(argc, argv) || platform::AsksForVersion(argc, argv)) {
         platform::NameProgramWithoutFolder(argv);
+        platform::FinishStandardOutputAtExit(argv[0], 1);  // a usage that did not arrive fails
         QCoreApplication usage(argc, argv);
         Options().parser.process(usage);  // shows the usage or the version and ends the program
     }
