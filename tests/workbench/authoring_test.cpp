@@ -9,6 +9,7 @@
 #include <QDockWidget>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -23,9 +24,14 @@
 #include "extension_classes/plc_info.h"
 #include "kestra/check.h"
 #include "kestra/panel_display.h"
+#include "kestra/project_sections.h"
 #include "plc_s5/dialog_ids.h"
+#include "plc_s5/tables.h"
 #include "plc_s5/type1_image.h"
 #include "utilities/passwords.h"
+#include "utilities/tag_select.h"
+#include "workbench/hosted/hosted_project.h"
+#include "workbench/hosted/tag_edits.h"
 #include "window_hosting_test.h"
 #include "workbench/document/new_field.h"
 #include "workbench/document/project_pages.h"
@@ -324,7 +330,7 @@ TEST_F(Authoring, ANewProjectBuiltInTheWindowIsSoundPrintsAndBuilds) {
         {kNumericField, {1, 0}, "DB10 D5.11", "DB10 D5.11      BIT"},
         {kAsciiField, {2, 0}, "DB11 DW0", "DB11 DW0    ASCII"},
         {kMessageField, {3, 0}, "DB11 DW8", "DB11 DW8   WORD\\O"},
-        {kHorizontalBargraph, {0, 10}, "DB11 DW9", "DB11 DW9   WORD\\O"},
+        {kHorizontalBargraph, {0, 10}, "DB11 DW9", "Level   WORD\\O"},  // bound to the tag below
     };
     for (std::size_t i = 0; i < std::size(wanted); ++i) {
         ASSERT_TRUE(addField(wanted[i].type, false, wanted[i].cell));
@@ -334,6 +340,65 @@ TEST_F(Authoring, ANewProjectBuiltInTheWindowIsSoundPrintsAndBuilds) {
             pressOk(dialog);
         });
     }
+    const MainWindow::HostedActions& h = window->hosted();
+
+    // The MESSAGE field's three texts, through the driver's field dialog and its callback.
+    window->tree().select({Node::Field, 0, 3});
+    triggerQt(h.field, [&](QDialog* properties) {
+        WhenCoreDialogOpens([&](HWND driver) {
+            platform::FocusByUser(GetDlgItem(driver, dlg::kMaximumEdit));
+            SendDlgItemMessage(driver, dlg::kMaximumEdit, EM_SETSEL, 0, -1);
+            QTest::keyClicks(user_->widget(driver, dlg::kMaximumEdit), "2");
+            WhenQtDialogOpens([&](QDialog* editor) {
+                AddRange(editor, 0, 0, "Off");
+                AddRange(editor, 1, 1, "On");
+                AddRange(editor, 2, 2, "Fault");
+                Press(editor, QDialogButtonBox::Ok);
+            });
+            SendMessage(driver, WM_COMMAND, MAKEWPARAM(dlg::kMessageButton, BN_CLICKED),
+                        reinterpret_cast<LPARAM>(GetDlgItem(driver, dlg::kMessageButton)));
+            user_->click(driver, IDOK);
+        });
+        ButtonOf(properties, "&Display and Limits...")->click();
+        Press(properties, QDialogButtonBox::Ok);
+    });
+    EXPECT_EQ(field(0, 3).list1.count.get(), 3);
+
+    // A tag at the bar graph's address, and the bar graph bound to it.
+    window->tree().select({Node::Tags});
+    triggerQt(h.newTag, [&](QDialog* dialog) {
+        dialog->findChild<QLineEdit*>("name")->setText("Level");
+        auto* frame = dialog->findChild<QWidget*>("reference");
+        ASSERT_NE(frame, nullptr);
+        user_->type(GetWindow(host().windowFor(frame), GW_CHILD), dlg::kAddressEdit,
+                    "DB11 DW9");
+        Press(dialog, QDialogButtonBox::Ok);
+    });
+    ASSERT_EQ(TagsOf(block()).size(), 1u);
+    const std::uint16_t levelKey = TagsOf(block())[0].key.get();  // the block goes at each change
+    window->tree().select({Node::Field, 0, 4});
+    triggerCore(h.fieldTag, [&](HWND dialog) {
+        auto* list = dynamic_cast<QListWidget*>(user_->widget(dialog, kTagList));
+        ASSERT_NE(list, nullptr);
+        ASSERT_EQ(list->count(), 1);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(list->item(0)).center());
+        user_->click(dialog, IDOK);
+    });
+    EXPECT_EQ(field(0, 4).plc.tagIndex.get(), levelKey);
+
+    // An alarm whose text ends in a character picked from the panel's character set.
+    triggerCore(h.alarms, [&](HWND alarms) {
+        user_->type(alarms, dlg::kAlarmMessageEdit, "Tank full");
+        WhenQtDialogOpens([](QDialog* picker) {
+            picker->findChild<QTableWidget*>("characters")->setCurrentCell(0xB - 2, 0x0);
+            Press(picker, QDialogButtonBox::Ok);
+        });
+        user_->click(alarms, dlg::kAlarmSpecialChars);
+        user_->click(alarms, IDOK);
+    });
+    ASSERT_EQ(block().record.section2aCount, 1);
+
     triggerCore(window->hosted().passwords, [&](HWND dialog) {
         user_->type(dialog, PasswordControl(0, kPasswordCode), "1111");
         user_->type(dialog, PasswordControl(1, kPasswordCode), "2222");
@@ -360,6 +425,11 @@ TEST_F(Authoring, ANewProjectBuiltInTheWindowIsSoundPrintsAndBuilds) {
     const host::LoadedProject saved = host::Store::Get().load(path, host::ReadInput(path));
     const auto fields = Fields(Pages(saved.block())[0]);
     ASSERT_EQ(fields.size(), std::size(wanted));
+    EXPECT_EQ(fields[4].plc.flags & uPLCADR::kBoundToTag,
+              uPLCADR::kBoundToTag);
+    const auto alarms = RecordsAt<const s5::AlarmRecord>(saved.block().record.section2a, 1);
+    ASSERT_EQ(alarms.size(), 1u);
+    EXPECT_EQ(host::ProjectText(saved.block(), alarms[0].textId), "Tank full\xC2\xB0");
     const FieldSize sizes[] = {{5, 1}, {5, 1}, {10, 1}, {10, 1}, {10, 1}};
     for (std::size_t i = 0; i < fields.size(); ++i) {
         EXPECT_EQ(CellOf(fields[i]), wanted[i].cell) << i;

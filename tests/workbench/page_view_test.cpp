@@ -122,7 +122,7 @@ TEST_F(PageViewTest, ShowsThePageOnTheGenericModelsFirstDisplayWhileThereIsNoPan
     const QString heading = window->displayView().heading();
     EXPECT_TRUE(heading.contains("4x20 Text")) << heading.toStdString();
     EXPECT_TRUE(heading.contains("no panel setup yet")) << heading.toStdString();
-    EXPECT_TRUE(heading.contains("3 field(s) run past the display")) << heading.toStdString();
+    EXPECT_TRUE(heading.contains("3 fields run past the display")) << heading.toStdString();
 
     // With a display chosen, the view shows it, a touch display with its touch grid.
     setDisplayCode(7);
@@ -243,10 +243,15 @@ TEST_F(PageViewTest, DeleteDeletesTheSelectedFieldsAsTheTableDoes) {
 TEST_F(PageViewTest, AFieldIsAskedForAtAnEmptyCell) {
     QSignalSpy asked(&window->displayView(), &PageView::addFieldRequested);
     const QPoint empty = centreOf(2, 10);
+    OnNextDialog([](QDialog* addField) { addField->accept(); });  // Add Field's defaults
     mouse(QEvent::MouseButtonDblClick, empty, Qt::LeftButton);
     ASSERT_EQ(asked.count(), 1);
     EXPECT_EQ(asked.takeFirst(), (QList<QVariant>{2, 10}));
-    EXPECT_EQ(window->fieldModel().rowCount(), 8) << "the window adds one";
+    ASSERT_EQ(window->fieldModel().rowCount(), 8) << "the window adds one";
+    const auto fields = Fields(Pages(window->document().block())[0]);
+    EXPECT_TRUE(std::any_of(fields.begin(), fields.end(), [](const FieldRecord& f) {
+        return s5::FieldRow(f) == 2 && s5::FieldColumn(f) == 10;
+    })) << "at the cell clicked";
 
     QMenu* menu = canvas().menuAt({12, 1});
     const QList<QAction*> entries = menu->actions();
@@ -255,8 +260,10 @@ TEST_F(PageViewTest, AFieldIsAskedForAtAnEmptyCell) {
     EXPECT_TRUE(std::any_of(entries.begin(), entries.end(), [&](QAction* a) {
         return a == window->hosted().field;
     })) << "the field's properties are offered too";
+    OnNextDialog([](QDialog* addField) { addField->reject(); });
     entries.first()->trigger();
     ASSERT_EQ(asked.count(), 1);
+    EXPECT_EQ(window->fieldModel().rowCount(), 8) << "Cancel adds none";
     EXPECT_EQ(asked.takeFirst(), (QList<QVariant>{1, 12}));
     delete menu;
 
