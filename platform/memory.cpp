@@ -11,8 +11,74 @@
 
 #include "platform/records.h"
 
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KESTRA_ASAN 1
+#endif
+#elif defined(__SANITIZE_ADDRESS__)
+#define KESTRA_ASAN 1
+#endif
+#ifdef KESTRA_ASAN
+#include <sanitizer/asan_interface.h>
+#endif
+
 namespace kestra::mem {
+
+namespace detail {
+
+// Memory that packed blocks share. Blocks are carved one after the other and never reused
+// inside a chunk, so a new block is zero already. The chunk goes when nothing holds it: each
+// of its live blocks holds it, and so does the packing that fills it.
+struct PackedChunk {
+    static constexpr std::size_t kSize = 64 * 1024;
+    // Between packed blocks the sanitizer tree leaves a poisoned gap, so that running over a
+    // block's end is caught as with blocks of their own.
+#ifdef KESTRA_ASAN
+    static constexpr std::size_t kGap = 16;
+#else
+    static constexpr std::size_t kGap = 0;
+#endif
+    static constexpr std::size_t kAlignment = 16;
+
+    std::byte* data = nullptr;
+    std::size_t used = 0;
+    std::size_t holds = 1;
+
+    // A zero-filled piece of `size` bytes (at least 1), or nullptr when the chunk is full.
+    std::byte* carve(std::size_t size) {
+        const std::size_t at = (used + kAlignment - 1) / kAlignment * kAlignment;
+        const std::size_t taken = std::max<std::size_t>(size, 1);
+        if (at > kSize || taken + kGap > kSize - at) return nullptr;
+        used = at + taken + kGap;
+        ++holds;
+        unpoison(data + at, taken);
+        return data + at;
+    }
+
+    static void poison(std::byte* bytes, std::size_t n) {
+#ifdef KESTRA_ASAN
+        ASAN_POISON_MEMORY_REGION(bytes, n);
+#else
+        (void)bytes, (void)n;
+#endif
+    }
+    static void unpoison(std::byte* bytes, std::size_t n) {
+#ifdef KESTRA_ASAN
+        ASAN_UNPOISON_MEMORY_REGION(bytes, n);
+#else
+        (void)bytes, (void)n;
+#endif
+    }
+};
+
+}  // namespace detail
+
+static_assert(kMaxPackedBlock + detail::PackedChunk::kGap + detail::PackedChunk::kAlignment <=
+              detail::PackedChunk::kSize);
+
 namespace {
+
+using detail::PackedChunk;
 
 // A reference is a 24-bit slot index (from 1) and an 8-bit generation.
 constexpr unsigned kIndexBits = 24;
@@ -26,44 +92,30 @@ struct Slot {
     std::uint32_t locks = 0;
     std::uint8_t generation = 0;
     Kind kind = Kind::Global;
-    std::uint32_t arena = 0;  // the arena that owns the block, 0 for none
+    std::uint32_t arena = 0;       // the arena that owns the block, 0 for none
+    PackedChunk* chunk = nullptr;  // the chunk a packed block was carved from
 };
 
-// The arena open on this thread, if any.
+// The arena and the packing open on this thread, if any.
 thread_local Arena* openArena = nullptr;
+thread_local Packing* openPacking = nullptr;
 
 class Table {
   public:
     Ref allocate(std::size_t size, Kind kind) {
         if (size > kMaxBlockSize) return 0;
+        if (openPacking && size <= kMaxPackedBlock) return allocatePacked(*openPacking, size, kind);
         // Every block occupies at least one byte so that addresses identify blocks.
         auto* data = static_cast<std::byte*>(std::calloc(size == 0 ? 1 : size, 1));
         if (!data) return 0;
         std::lock_guard lock(mutex_);
-        std::uint32_t index;
-        if (!free_.empty()) {
-            index = free_.back();
-            free_.pop_back();
-        } else {
-            if (next_ > kIndexMask) {
-                std::free(data);
-                return 0;
-            }
-            index = next_++;
-            auto& chunk = chunks_[index / kChunkSize];
-            if (!chunk.load(std::memory_order_relaxed))
-                chunk.store(new Slot[kChunkSize], std::memory_order_release);
-        }
-        Slot& slot = slotAt(index);
-        slot.data = data;
-        slot.size = size;
-        slot.locks = 0;
-        slot.kind = kind;
-        ++live_[static_cast<int>(kind)];
-        const Ref ref = makeRef(index, slot.generation);
-        if (openArena) adopt(*openArena, slot, ref);
+        const Ref ref = place(data, size, kind, nullptr);
+        if (!ref) std::free(data);
         return ref;
     }
+
+    // Gives up the packing's hold on the chunk it fills.
+    void closePacking(Packing& packing);
 
     bool owned(Ref ref, std::uint32_t arena) const {
         const Slot* slot = find(ref);
@@ -78,11 +130,16 @@ class Table {
             Slot* slot = find(ref);
             if (!slot || (arena && slot->arena != *arena)) return false;
             data = slot->data;
+            if (slot->chunk) {
+                PackedChunk::poison(data, std::max<std::size_t>(slot->size, 1));
+                data = release(slot->chunk);
+            }
             --live_[static_cast<int>(slot->kind)];
             slot->data = nullptr;
             slot->size = 0;
             slot->locks = 0;
             slot->arena = 0;
+            slot->chunk = nullptr;
             ++slot->generation;
             free_.push_back(ref & kIndexMask);
         }
@@ -95,10 +152,22 @@ class Table {
         std::lock_guard lock(mutex_);
         Slot* slot = find(ref);
         if (!slot) return false;
-        auto* data = static_cast<std::byte*>(std::calloc(size == 0 ? 1 : size, 1));
-        if (!data) return false;
-        std::memcpy(data, slot->data, std::min(size, slot->size));
-        std::free(slot->data);
+        const std::size_t room = size == 0 ? 1 : size;
+        std::byte* data;
+        if (slot->chunk) {
+            // A packed block leaves its chunk: it has memory of its own from now on.
+            data = static_cast<std::byte*>(std::calloc(room, 1));
+            if (!data) return false;
+            std::memcpy(data, slot->data, std::min(size, slot->size));
+            PackedChunk::poison(slot->data, std::max<std::size_t>(slot->size, 1));
+            std::free(release(slot->chunk));
+            slot->chunk = nullptr;
+        } else {
+            // Shrinking (an image trimmed to the size it took) stays in place.
+            data = static_cast<std::byte*>(std::realloc(slot->data, room));
+            if (!data) return false;
+            if (size > slot->size) std::memset(data + slot->size, 0, size - slot->size);
+        }
         slot->data = data;
         slot->size = size;
         return true;
@@ -140,6 +209,43 @@ class Table {
     }
 
   private:
+    // Puts a block into a free slot; 0 when the table is full. Called with the mutex held.
+    Ref place(std::byte* data, std::size_t size, Kind kind, PackedChunk* chunk) {
+        std::uint32_t index;
+        if (!free_.empty()) {
+            index = free_.back();
+            free_.pop_back();
+        } else {
+            if (next_ > kIndexMask) return 0;
+            index = next_++;
+            auto& slots = chunks_[index / kChunkSize];
+            if (!slots.load(std::memory_order_relaxed))
+                slots.store(new Slot[kChunkSize], std::memory_order_release);
+        }
+        Slot& slot = slotAt(index);
+        slot.data = data;
+        slot.size = size;
+        slot.locks = 0;
+        slot.kind = kind;
+        slot.chunk = chunk;
+        ++live_[static_cast<int>(kind)];
+        const Ref ref = makeRef(index, slot.generation);
+        if (openArena) adopt(*openArena, slot, ref);
+        return ref;
+    }
+
+    Ref allocatePacked(Packing& packing, std::size_t size, Kind kind);
+
+    // Drops one hold on a chunk; the chunk's memory, for the caller to free outside the lock,
+    // when that was the last one (nullptr otherwise).
+    static std::byte* release(PackedChunk* chunk) {
+        if (--chunk->holds > 0) return nullptr;
+        std::byte* data = chunk->data;
+        PackedChunk::unpoison(data, PackedChunk::kSize);
+        delete chunk;
+        return data;
+    }
+
     // Records a new block as the arena's. The arena's list also keeps references of blocks
     // freed since; it is thinned out whenever it has doubled, so that it stays proportional to
     // the arena's live blocks.
@@ -163,6 +269,51 @@ class Table {
 Table& table() {
     static Table* instance = new Table;
     return *instance;
+}
+
+}  // namespace
+
+struct PackingAccess {
+    static PackedChunk*& chunk(Packing& packing) { return packing.chunk_; }
+};
+
+namespace {
+
+Ref Table::allocatePacked(Packing& packing, std::size_t size, Kind kind) {
+    PackedChunk*& chunk = PackingAccess::chunk(packing);
+    std::byte* spent = nullptr;  // a full chunk's memory, when the packing held it last
+    Ref ref = 0;
+    {
+        std::lock_guard lock(mutex_);
+        std::byte* data = chunk ? chunk->carve(size) : nullptr;
+        if (!data) {
+            auto* fresh = static_cast<std::byte*>(std::calloc(PackedChunk::kSize, 1));
+            if (!fresh) return 0;
+            if (chunk) spent = release(chunk);
+            chunk = new PackedChunk{fresh};
+            PackedChunk::poison(fresh, PackedChunk::kSize);
+            data = chunk->carve(size);
+        }
+        ref = place(data, size, kind, chunk);
+        if (!ref) {
+            PackedChunk::poison(data, std::max<std::size_t>(size, 1));
+            --chunk->holds;  // the packing still holds it
+        }
+    }
+    std::free(spent);
+    return ref;
+}
+
+void Table::closePacking(Packing& packing) {
+    PackedChunk*& chunk = PackingAccess::chunk(packing);
+    if (!chunk) return;
+    std::byte* spent;
+    {
+        std::lock_guard lock(mutex_);
+        spent = release(chunk);
+    }
+    chunk = nullptr;
+    std::free(spent);
 }
 
 }  // namespace
@@ -216,6 +367,15 @@ Arena::Scope::Scope(Arena& arena) : previous_(openArena) {
 
 Arena::Scope::~Scope() {
     openArena = previous_;
+}
+
+Packing::Packing() : previous_(openPacking) {
+    openPacking = this;
+}
+
+Packing::~Packing() {
+    openPacking = previous_;
+    table().closePacking(*this);
 }
 
 Ref Allocate(std::size_t size, Kind kind) {

@@ -105,6 +105,31 @@ class Arena {
     std::size_t compactedAt_ = 0;
 };
 
+// While a Packing is open on a thread, the small blocks allocated there (up to kMaxPackedBlock
+// bytes) are carved out of shared chunks instead of being allocated one by one: a loader that
+// makes tens of thousands of small blocks which live and die together pays for a few large
+// allocations instead. A packed block is a block like any other (its own reference, size,
+// bounds, lock count, free and resize); its chunk goes back when the last block carved from it
+// has gone and no packing fills it any more. Packings nest; the innermost open one packs.
+inline constexpr std::size_t kMaxPackedBlock = 4096;
+
+namespace detail {
+struct PackedChunk;
+}
+
+class Packing {
+  public:
+    Packing();
+    ~Packing();
+    Packing(const Packing&) = delete;
+    Packing& operator=(const Packing&) = delete;
+
+  private:
+    friend struct PackingAccess;
+    Packing* previous_;
+    detail::PackedChunk* chunk_ = nullptr;  // the chunk being filled
+};
+
 namespace detail {
 std::byte* Lock(Ref ref);
 bool Unlock(Ref ref);  // true while still locked
