@@ -42,7 +42,11 @@ class Allocations {
     Ref text(std::string_view text);
 
   private:
-    Ref track(Ref ref, std::size_t size);
+    // The bytes of a new block (not zeroed for a host block), remembered for freeing; nullptr
+    // when the block cannot be had.
+    std::byte* track(Ref ref, std::size_t size);
+    std::byte* newGlobal(std::size_t size);
+    std::byte* newHost(std::size_t size);
 
     HostAllocFn host_;
     std::vector<Ref> refs_;
