@@ -65,12 +65,40 @@ class Sink {
     bool measuring() const { return !writer_; }
     std::size_t position() const { return writer_ ? writer_->position() : size_; }
 
-    void u8(std::uint8_t v);
-    void u16(std::uint16_t v);
-    void u32(std::uint32_t v);
-    void bytes(std::span<const std::byte> data);
-    void zeros(std::size_t n);
-    void cstring(std::string_view text);
+    void u8(std::uint8_t v) {
+        if (writer_)
+            writer_->u8(v);
+        else
+            size_ += 1;
+    }
+    void u16(std::uint16_t v) {
+        if (writer_)
+            writer_->u16(v);
+        else
+            size_ += 2;
+    }
+    void u32(std::uint32_t v) {
+        if (writer_)
+            writer_->u32(v);
+        else
+            size_ += 4;
+    }
+    void bytes(std::span<const std::byte> data) {
+        if (writer_)
+            writer_->bytes(data);
+        else
+            size_ += data.size();
+    }
+    void zeros(std::size_t n) {
+        if (writer_)
+            writer_->zeros(n);
+        else
+            size_ += n;
+    }
+    void cstring(std::string_view text) {
+        bytes(AsBytes(text));
+        u8(0);
+    }
     template <typename T>
     void record(const T& r) {
         bytes(AsBytes(r));
@@ -79,8 +107,14 @@ class Sink {
     void length16(std::size_t n, std::string_view what);
     void length8(std::size_t n, std::string_view what);
     // n bytes at the current position for the caller to fill (empty while measuring).
-    std::span<std::byte> room(std::size_t n);
-    void finish() const;
+    std::span<std::byte> room(std::size_t n) {
+        if (writer_) return writer_->reserve(n);
+        size_ += n;
+        return {};
+    }
+    void finish() const {
+        if (writer_) writer_->finish();
+    }
 
   private:
     std::optional<ImageWriter> writer_;
@@ -96,16 +130,29 @@ char* Scratch();
 
 // ---- String pool
 
-// The texts of an image's string pool, by index.
+// The texts of an image's string pool, by index, and the identifiers the project's string
+// table gave them. A text is added to the table when loading first meets its index, so that
+// identifiers come in the order of the loading steps; later meetings of the index only count
+// references, which settle() hands to the table in one call per text. Anything that may
+// release references in the table must come after a settle().
 class StringPool {
   public:
     void read(ImageReader& in, std::uint16_t count);
     std::size_t size() const { return texts_.size(); }
     // The text of a string index; an index beyond the pool is the empty text.
     const char* text(std::uint16_t index) const;
+    // The identifier of a string index's text in the table of `key`, holding one reference.
+    std::uint16_t translate(std::uint16_t index, void* key);
+    void settle(void* key);
 
   private:
+    struct Met {
+        std::uint16_t id = 0;
+        bool added = false;
+        std::uint32_t pending = 0;  // references not yet handed to the table
+    };
     std::vector<const char*> texts_;
+    std::vector<Met> met_;  // by index; the last one stands for every index beyond the pool
 };
 
 // ---- Load and save contexts
@@ -121,10 +168,12 @@ struct LoadContext {
 
     bool repair() const { return flags & kLoadRepair; }
     // Adds the text of a string index to the project's string table; the new identifier.
-    std::uint16_t translate(std::uint16_t index) const;
-    void translateIfSet(le16& index) const {
+    std::uint16_t translate(std::uint16_t index) { return pool.translate(index, key); }
+    void translateIfSet(le16& index) {
         if (index != 0) index = translate(index);
     }
+    // Hands the references counted so far to the string table; before outside code runs.
+    void settleTexts() { pool.settle(key); }
 };
 
 struct SaveContext {
