@@ -45,14 +45,12 @@ std::string_view ImageReader::cstring(std::string_view what) {
     return std::string_view(start, length);
 }
 
-std::size_t ImageReader::needBytes(std::uint64_t count, std::size_t elementSize,
-                                   std::string_view what) const {
-    if (elementSize != 0 && count > remaining() / elementSize)
-        throw ImageError(pos_, "image offset " + std::to_string(pos_) + ": " + std::string(what) +
-                                   " count " + std::to_string(count) + " of " +
-                                   std::to_string(elementSize) + " bytes exceeds the " +
-                                   std::to_string(remaining()) + " bytes that remain");
-    return static_cast<std::size_t>(count) * elementSize;
+void ImageReader::failCount(std::uint64_t count, std::size_t elementSize,
+                            std::string_view what) const {
+    throw ImageError(pos_, "image offset " + std::to_string(pos_) + ": " + std::string(what) +
+                               " count " + std::to_string(count) + " of " +
+                               std::to_string(elementSize) + " bytes exceeds the " +
+                               std::to_string(remaining()) + " bytes that remain");
 }
 
 void ImageReader::fail(std::string_view what) const {

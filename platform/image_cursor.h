@@ -81,13 +81,20 @@ class ImageReader {
     // count elements of elementSize bytes each must still be in the image; returns their
     // total size. Use before allocating for a count read from the image.
     std::size_t needBytes(std::uint64_t count, std::size_t elementSize,
-                          std::string_view what) const;
+                          std::string_view what) const {
+        std::size_t total;
+        if (__builtin_mul_overflow(count, elementSize, &total) || total > remaining()) [[unlikely]]
+            failCount(count, elementSize, what);
+        return total;
+    }
 
     [[noreturn]] void fail(std::string_view what) const;
 
   private:
     // Throws the error of a read of n bytes where fewer remain.
     [[noreturn]] void failShort(std::size_t n, std::string_view what) const;
+    [[noreturn]] void failCount(std::uint64_t count, std::size_t elementSize,
+                                std::string_view what) const;
 
     std::span<const std::byte> image_;
     std::size_t pos_;
