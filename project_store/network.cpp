@@ -77,7 +77,6 @@ void WriteNetworkFolders(SaveContext& c) {
 void TranslateNodeNames(LoadContext& c) {
     ProjectRecord& r = c.project.record;
     c.translateIfSet(r.nodeA.nameId);
-    c.settleTexts();  // the utilities' folder functions run from here on
     NetworkNode& folder = r.onNetwork != 0 ? c.project.ext.nodeB : r.nodeA;
     NetworkNode child{};
     for (int at = 0; ExpGetNetNodeData(&folder, FALSE, at, &child); ++at) {

@@ -1,5 +1,6 @@
 // Pages (section 3): page records, page texts, field records with their lists, children and
 // labels; the page extension blobs (section 14); page names.
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -14,12 +15,17 @@ constexpr std::uint16_t kNoText = 0xFFFF;  // a field list entry without a strin
 
 // ---- Loading
 
-void readFolder(LoadContext& c, FolderHeader& folder, bool keep, std::string_view what) {
+// Reads a field list; one whose entries hold string indices (`texts`) is noted for
+// translating.
+void readFolder(LoadContext& c, FolderHeader& folder, bool keep, bool texts,
+                std::string_view what) {
     if (folder.count < 0) c.in.fail(std::string(what) + " has a negative entry count");
     const std::size_t count = static_cast<std::size_t>(folder.count.get());
     auto bytes = c.in.take(c.in.needBytes(count, sizeof(ListEntry), what), what);
     folder.block = keep && count ? c.blocks.global(bytes) : 0;
     if (keep && count && !folder.block) folder.count = 0;
+    if (folder.block && texts)
+        c.fieldTexts.noteList({&RecordAt<ListEntry>(mem::Data(folder.block)), count});
 }
 
 void readFieldData(LoadContext& c, FieldRecord& f, bool keep, int depth);
@@ -37,7 +43,7 @@ void readChildren(LoadContext& c, FieldRecord& f, bool keep, int depth) {
     if (depth >= kMaxFieldNesting) c.in.fail("child field records nested too deep");
     const std::size_t count = f.childCount;
     c.in.needBytes(count, sizeof(FieldRecord), "child field records");
-    const Ref block = keep && count ? c.blocks.host(count * sizeof(FieldRecord)) : 0;
+    const Ref block = keep && count ? c.blocks.hostToFill(count * sizeof(FieldRecord)) : 0;
     auto kids = Records<FieldRecord>(block, count);
     FieldRecord skipped;
     for (std::size_t i = 0; i < count; ++i)
@@ -55,9 +61,10 @@ void readLabel(LoadContext& c, FieldRecord& f, bool keep) {
 }
 
 void readFieldData(LoadContext& c, FieldRecord& f, bool keep, int depth) {
-    readFolder(c, f.list1, keep, "field list 1");
+    if (keep) c.fieldTexts.noteField(f.textId);
+    readFolder(c, f.list1, keep, true, "field list 1");
     if (f.hasList2())
-        readFolder(c, f.list2, keep, "field list 2");
+        readFolder(c, f.list2, keep, f.list2HoldsTexts(), "field list 2");
     else
         f.list2.block = 0;
     readChildren(c, f, keep, depth);
@@ -85,7 +92,7 @@ void readPage(LoadContext& c, PageRecord& page, bool keep) {
     page.blob2 = 0;
     const std::size_t count = page.fieldCount;
     c.in.needBytes(count, sizeof(FieldRecord), "field records");
-    const Ref block = keep && count ? c.blocks.host(count * sizeof(FieldRecord)) : 0;
+    const Ref block = keep && count ? c.blocks.hostToFill(count * sizeof(FieldRecord)) : 0;
     auto fields = Records<FieldRecord>(block, count);
     std::size_t kept = 0;
     FieldRecord dropped;
@@ -97,40 +104,16 @@ void readPage(LoadContext& c, PageRecord& page, bool keep) {
         readField(c, block && !drop ? (*fields)[kept++] : dropped, keep && block && !drop, 0,
                   "field record");
     }
+    // The places of dropped fields stay zero.
+    if (block)
+        std::fill(fields->begin() + static_cast<std::ptrdiff_t>(kept), fields->end(),
+                  FieldRecord{});
     page.fields = block;
     page.fieldCount = static_cast<std::uint16_t>(block ? kept : 0);
 }
 
-// ---- Walking the fields of a project in memory
-
-template <typename Visit>
-void forEachField(std::span<FieldRecord> fields, Visit& visit, int depth) {
-    if (depth > kMaxFieldNesting) return;
-    for (FieldRecord& f : fields) {
-        visit(f);
-        if (!f.hasChildren()) continue;
-        if (auto kids = Records<FieldRecord>(f.children, f.childCount))
-            forEachField(*kids, visit, depth + 1);
-    }
-}
-
 std::span<PageRecord> pagesOf(const ProjectRecord& r) {
     return Records<PageRecord>(r.pages, r.pageCount).value_or(std::span<PageRecord>());
-}
-
-template <typename Visit>
-void forEachField(const ProjectRecord& r, Visit visit) {
-    for (PageRecord& page : pagesOf(r))
-        if (auto fields = Records<FieldRecord>(page.fields, page.fieldCount))
-            forEachField(*fields, visit, 0);
-}
-
-void translateList(LoadContext& c, const FolderHeader& folder) {
-    if (folder.count <= 0) return;
-    if (auto entries =
-            Records<ListEntry>(folder.block, static_cast<std::size_t>(folder.count.get())))
-        for (ListEntry& e : *entries)
-            if (e.textId != kNoText) e.textId = c.translate(e.textId);
 }
 
 // ---- Saving
@@ -234,14 +217,13 @@ void ReadPageBlobs(LoadContext& c) {
 }
 
 void TranslateFieldLists(LoadContext& c) {
-    forEachField(c.project.record, [&](FieldRecord& f) {
-        translateList(c, f.list1);
-        if (f.list2HoldsTexts()) translateList(c, f.list2);
-    });
+    for (std::span<ListEntry> entries : c.fieldTexts.lists())
+        for (ListEntry& e : entries)
+            if (e.textId != kNoText) e.textId = c.translate(e.textId);
 }
 
 void TranslateFieldTexts(LoadContext& c) {
-    forEachField(c.project.record, [&](FieldRecord& f) { c.translateIfSet(f.textId); });
+    for (le16* index : c.fieldTexts.fields()) c.translateIfSet(*index);
 }
 
 void TranslatePageNames(LoadContext& c) {

@@ -141,7 +141,6 @@ void ReadLanguages(LoadContext& c) {
     ext.languages = c.blocks.host(std::as_bytes(std::span<const LanguageEntry>(table)));
     auto languages = Records<LanguageEntry>(ext.languages, count);
     if (languages) {
-        c.settleTexts();
         DefaultToMultiLang(c.key);
         c.blocks.adopt((*languages)[0].textSet1);
         c.blocks.adopt((*languages)[0].textSet2);

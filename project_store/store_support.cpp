@@ -28,6 +28,25 @@ std::optional<std::string_view> TextAt(Ref ref) {
 
 // ---- Sink
 
+void ImageRoom::grow(std::size_t n) {
+    const std::size_t capacity = std::max({2 * capacity_, size_ + n, std::size_t{64} << 10});
+    auto bytes = std::make_unique_for_overwrite<std::byte[]>(capacity);
+    if (size_) std::memcpy(bytes.get(), bytes_.get(), size_);
+    bytes_ = std::move(bytes);
+    capacity_ = capacity;
+}
+
+std::size_t CopyOutImage(const ImageRoom& room, HGLOBAL* image) {
+    *image = 0;
+    if (room.size() > 0xFFFFFFFFu) return 0;
+    // Every byte is written from the room, so the block is not zeroed first.
+    const mem::NewBlock block = mem::AllocateBlock(room.size(), mem::Kind::Global, false);
+    if (!block.ref) return 0;
+    if (room.size()) std::memcpy(block.data, room.data(), room.size());
+    *image = block.ref;
+    return room.size();
+}
+
 std::uint16_t Fit16(std::size_t n, std::string_view what) {
     if (n > 0xFFFF)
         throw ImageError(
@@ -60,16 +79,10 @@ const char* StringPool::text(std::uint16_t index) const {
     return index < texts_.size() ? texts_[index] : "";
 }
 
-std::uint16_t StringPool::translate(std::uint16_t index, void* key) {
-    if (met_.empty()) met_.assign(1, Met{});  // translating before the pool was read
-    Met& met = met_[std::min<std::size_t>(index, met_.size() - 1)];
-    if (met.added) {
-        ++met.pending;
-    } else {
-        met.id = StrTabAddText(text(index), key);
-        // A text the table could not take has no identifier to count references on.
-        met.added = met.id != kNoStringId;
-    }
+std::uint16_t StringPool::add(Met& met, std::uint16_t index, void* key) {
+    met.id = StrTabAddText(text(index), key);
+    // A text the table could not take has no identifier to count references on.
+    met.added = met.id != kNoStringId;
     return met.id;
 }
 
