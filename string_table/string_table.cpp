@@ -158,7 +158,7 @@ BOOL StrTabGetText(WORD id, void* project, char* destination, DWORD room, DWORD 
         if (room == 0) return FALSE;
         const std::string_view text = table.text(id);
         std::size_t n = std::min<std::size_t>(text.size(), room - 1);
-        std::memcpy(destination, text.data(), n);
+        if (n) std::memcpy(destination, text.data(), n);
         destination[n] = 0;
     }
     std::uint32_t& references = table.references(id);

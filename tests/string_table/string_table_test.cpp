@@ -38,6 +38,9 @@ TEST_F(StringTable, IdentifiersAreDenseInOrderOfFirstAdditionAndRepeatForEqualTe
     EXPECT_EQ(first_.record.stringCount, 3);
     EXPECT_EQ(text(1, first_), "Page 1");
     EXPECT_EQ(text(2, first_), "");
+    // A table that holds nothing but the empty text.
+    EXPECT_EQ(StrTabAddText("", &second_), 0);
+    EXPECT_EQ(text(0, second_), "");
 }
 
 TEST_F(StringTable, EachProjectBlockHasItsOwnTable) {
