@@ -270,11 +270,18 @@ TEST_F(ProjectJsonTest, EveryImageOfTheStoresCorpusRoundTrips) {
 }
 
 // Writes the seeds of the JSON fuzz target: small documents that between them reach every
-// section. Run with --gtest_also_run_disabled_tests and KESTRA_JSON_SEEDS set to the folder.
+// section, most of them under 16 KB so that the fuzzer runs quickly over them. Run with
+// --gtest_also_run_disabled_tests and KESTRA_JSON_SEEDS set to the folder.
 TEST_F(ProjectJsonTest, DISABLED_WriteFuzzSeeds) {
     const char* folder = std::getenv("KESTRA_JSON_SEEDS");
     ASSERT_NE(folder, nullptr);
     const Variant seeds[] = {
+        {"minimal", {.pages = 0, .fieldsPerPage = 0}},
+        {"one-page-no-fields", {.pages = 1, .fieldsPerPage = 0}},
+        {"one-page-keyed", {.pages = 1, .fieldsPerPage = 1, .keyed = true}},
+        {"one-page-network", {.pages = 1, .fieldsPerPage = 1, .network = true}},
+        {"one-page-tags-closing", {.pages = 1, .fieldsPerPage = 1, .tags = true, .closing = true}},
+        {"one-page-two-languages", {.pages = 1, .fieldsPerPage = 1, .languages = 2}},
         {"plain", {.pages = 1, .fieldsPerPage = 1}},
         {"tables", {.pages = 1, .fieldsPerPage = 2, .recordTables = true, .groups = true}},
         {"languages",
