@@ -1,5 +1,6 @@
 // Export and import of the JSON form of the large benchmark project, each measured against
-// loading and saving the same image in the same run; the ratios are printed at the end.
+// loading and saving the same image in the same run; the ratios of the medians of five
+// repetitions are printed at the end.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -10,6 +11,7 @@
 
 #include "kestra/project_json.h"
 #include "large_project.h"
+#include "ratio_reporter.h"
 
 using namespace kestra;
 using namespace kestra::bench;
@@ -62,7 +64,7 @@ void WriteFiles() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
+    InitializeWithMedians(&argc, argv);
     WriteFiles();
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

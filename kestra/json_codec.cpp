@@ -1,10 +1,13 @@
 #include "kestra/json_codec.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 
 #include "kestra/json_text.h"
+#include "platform/huge_pages.h"
 
 namespace kestra::json {
 namespace {
@@ -46,9 +49,17 @@ void WriteLe(std::uint8_t* at, std::size_t width, std::uint64_t v) {
     for (std::size_t i = 0; i < width; ++i) at[i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
-std::string GapName(std::size_t offset) {
-    return "bytes" + std::to_string(offset);
-}
+// The member name of the unnamed bytes at `offset`, written into `room`.
+struct GapName {
+    explicit GapName(std::size_t offset) {
+        std::memcpy(room, "bytes", 5);
+        length =
+            static_cast<std::size_t>(std::to_chars(room + 5, std::end(room), offset).ptr - room);
+    }
+    std::string_view view() const { return {room, length}; }
+    char room[32];
+    std::size_t length;
+};
 
 const char* TypeName(ValueKind kind) {
     switch (kind) {
@@ -111,14 +122,19 @@ constexpr std::size_t kDocumentPerImageByte = 12;
 
 Codec::Codec(std::span<const std::byte> image) : in_(std::in_place, image) {
     frames_.push_back({FrameKind::Object, {}, kNoIndex, 0, 0, false});
-    out_.reserve(image.size());
+    reserveOutput(image.size());
     writer_.reserve(kDocumentPerImageByte * image.size() + 4096);
 }
 
 Codec::Codec(DocumentReader& document) : reader_(&document) {
     frames_.push_back({FrameKind::Object, {}, kNoIndex, 0, 0, false});
-    out_.reserve(document.textSize() / (kDocumentPerImageByte / 2));
+    reserveOutput(document.textSize() / (kDocumentPerImageByte / 2));
     if (!document.rootIsObject()) fail("the document must be a JSON object");
+}
+
+void Codec::reserveOutput(std::size_t bytes) {
+    out_.reserve(bytes);
+    platform::AdviseHugePages(out_.data(), out_.capacity());
 }
 
 std::size_t Codec::position() const {
@@ -594,7 +610,7 @@ void Codec::fieldValues(const RecordTable& table, std::size_t base,
     std::size_t at = 0;
     auto gap = [&](std::size_t end) {
         if (end <= at) return;
-        hexAt(GapName(at), base + at, end - at);
+        hexAt(GapName(at).view(), base + at, end - at);
         at = end;
     };
     for (const FieldEntry& f : table.fields) {
@@ -608,7 +624,8 @@ void Codec::fieldValues(const RecordTable& table, std::size_t base,
         if (f.kind == Kind::Derived || Listed(computed, prefix, f.name)) continue;
         if (f.kind == Kind::Sub) {
             beginObject(f.name);
-            const std::string inner = std::string(prefix) + f.name + ".";
+            std::string inner(prefix);
+            inner.append(f.name).push_back('.');
             fieldValues(*f.sub, where, computed, inner);
             endObject();
             continue;

@@ -47,7 +47,7 @@ struct RecordTable;
 struct FieldEntry {
     std::uint16_t offset;
     std::uint16_t width;
-    const char* name;
+    std::string_view name;
     Kind kind;
     std::uint32_t value = 0;
     const RecordTable* sub = nullptr;
@@ -283,6 +283,8 @@ class Codec {
     // Importing: makes the current frame's value an entered object, if it is one.
     bool enterFrameObject();
     void writeAt(std::size_t offset, std::size_t width, std::uint64_t value);
+    // Room for the image written, taken at once.
+    void reserveOutput(std::size_t bytes);
     void fieldValues(const RecordTable& table, std::size_t base,
                      const std::vector<std::string_view>& computed, std::string_view prefix);
     // Importing: a string member (`what` names the kind of string for the fault), and its

@@ -1,6 +1,7 @@
 #include "kestra/json_text.h"
 
 #include <array>
+#include <cstring>
 
 namespace kestra::json {
 namespace {
@@ -122,13 +123,22 @@ void AppendQuotedText(std::string& out, std::span<const std::uint8_t> bytes) {
 }
 
 void AppendHex(std::string& out, std::span<const std::uint8_t> bytes) {
-    static constexpr char kDigits[] = "0123456789abcdef";
+    // The two digits of every byte value, side by side: one copy of two characters a byte.
+    static constexpr auto kPairs = [] {
+        constexpr char kDigits[] = "0123456789abcdef";
+        std::array<char, 512> pairs{};
+        for (std::size_t b = 0; b < 256; ++b) {
+            pairs[2 * b] = kDigits[b >> 4];
+            pairs[2 * b + 1] = kDigits[b & 0xF];
+        }
+        return pairs;
+    }();
     const std::size_t at = out.size();
     out.resize(at + 2 * bytes.size());
     char* p = out.data() + at;
     for (std::uint8_t b : bytes) {
-        *p++ = kDigits[b >> 4];
-        *p++ = kDigits[b & 0xF];
+        std::memcpy(p, &kPairs[2 * b], 2);
+        p += 2;
     }
 }
 

@@ -1,29 +1,65 @@
 #include "kestra/json_writer.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstring>
 
 #include "kestra/json_text.h"
+#include "platform/huge_pages.h"
 
 namespace kestra::json {
+
+namespace {
+
+// A comma, a line break and the indentation of the deepest document, to copy from: the start
+// of a line is one append.
+constexpr std::size_t kIndentRoom = 2 * 160;
+constexpr auto kLineBreak = [] {
+    std::array<char, 2 + kIndentRoom> line{};
+    line[0] = ',';
+    line[1] = '\n';
+    for (std::size_t i = 2; i < line.size(); ++i) line[i] = ' ';
+    return line;
+}();
+
+// A line break and the indentation of `depth` levels, after a comma when asked.
+void AppendLineStart(std::string& out, bool comma, std::size_t depth) {
+    const std::size_t width = 2 * depth;
+    if (width <= kIndentRoom) {
+        out.append(kLineBreak.data() + (comma ? 0 : 1), (comma ? 2 : 1) + width);
+        return;
+    }
+    out.append(comma ? ",\n" : "\n");
+    out.append(width, ' ');
+}
+
+}  // namespace
 
 DocumentWriter::DocumentWriter() {
     text_.push_back('{');
     frames_.push_back({false, 0});
 }
 
-void DocumentWriter::indent(std::size_t depth) {
-    out().append(2 * depth, ' ');
+void DocumentWriter::reserve(std::size_t bytes) {
+    text_.reserve(bytes);
+    platform::AdviseHugePages(text_.data(), text_.capacity());
 }
 
 void DocumentWriter::start(std::string_view key) {
     Frame& frame = frames_.back();
     std::string& o = out();
-    if (frame.members++ > 0) o.push_back(',');
-    o.push_back('\n');
-    indent(frames_.size());
+    AppendLineStart(o, frame.members++ > 0, frames_.size());
     if (frame.array) return;
+    // The quoted name and its colon, put together on the stack: one append.
+    char name[64];
+    if (key.size() + 4 <= sizeof name) {
+        name[0] = '"';
+        std::memcpy(name + 1, key.data(), key.size());
+        std::memcpy(name + 1 + key.size(), "\": ", 3);
+        o.append(name, key.size() + 4);
+        return;
+    }
     o.push_back('"');
     o.append(key);
     o.append("\": ");
@@ -44,10 +80,7 @@ void DocumentWriter::openArray(std::string_view key) {
 void DocumentWriter::close() {
     const Frame frame = frames_.back();
     frames_.pop_back();
-    if (frame.members > 0) {
-        out().push_back('\n');
-        indent(frames_.size());
-    }
+    if (frame.members > 0) AppendLineStart(out(), false, frames_.size());
     out().push_back(frame.array ? ']' : '}');
 }
 
@@ -100,8 +133,7 @@ void DocumentWriter::reopen(const ObjectEnd& end) {
 ObjectEnd DocumentWriter::endReopen() {
     ObjectEnd end = reopenEnd_;
     if (end.members == 0 && !reopenText_.empty()) {
-        reopenText_.push_back('\n');
-        indent(end.depth - 1);
+        AppendLineStart(reopenText_, false, end.depth - 1);
     }
     end.members = frames_.back().members;
     frames_.swap(outerFrames_);

@@ -26,7 +26,7 @@ class DocumentWriter {
   public:
     DocumentWriter();
     // Room for a text of `bytes`, taken at once (untouched room costs no memory).
-    void reserve(std::size_t bytes) { text_.reserve(bytes); }
+    void reserve(std::size_t bytes);
 
     // A member of the current object (`key`) or the next element of the current array (""),
     // as an object or an array that the matching close() ends.
@@ -69,7 +69,6 @@ class DocumentWriter {
     std::string& out() { return reopened_ ? reopenText_ : text_; }
     // The separator and indentation before a member or element, and the member's name.
     void start(std::string_view key);
-    void indent(std::size_t depth);
 
     std::string text_;
     std::vector<Frame> frames_;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <optional>
 
 #include "kestra/json_codec.h"
@@ -124,7 +125,11 @@ std::string ExportProjectJson(std::span<const std::uint8_t> image) {
             0, "the image cannot be written as a document: " + fault->path() + " " + fault->what());
     auto& back = c.output();
     back[kDescriptorOffset + 3] = FormatFor(c.recordBytes(w->ext));
-    const auto [mine, theirs] = std::mismatch(image.begin(), image.end(), back.begin(), back.end());
+    const bool same =
+        image.size() == back.size() && std::memcmp(image.data(), back.data(), image.size()) == 0;
+    const auto [mine, theirs] =
+        same ? std::pair(image.end(), back.end())
+             : std::mismatch(image.begin(), image.end(), back.begin(), back.end());
     if (mine != image.end() || theirs != back.end())
         throw ImageFault(static_cast<std::size_t>(mine - image.begin()),
                          "the image is not as the project store saves it: byte " +

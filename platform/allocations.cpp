@@ -12,48 +12,69 @@ Allocations::~Allocations() {
     for (Ref ref : refs_) Free(ref);
 }
 
-Ref Allocations::track(Ref ref, std::size_t size) {
-    if (!ref) return 0;
-    refs_.push_back(ref);
-    std::byte* bytes = At(ref, 0, size);
-    if (!bytes) return 0;  // a host block smaller than asked for; freed with the rest
-    if (size) std::memset(bytes, 0, size);  // a host allocator need not zero its blocks
-    return ref;
+std::byte* Allocations::track(NewBlock block) {
+    if (!block.ref) return nullptr;
+    refs_.push_back(block.ref);
+    return block.data;
+}
+
+// Global blocks come zeroed, and so do the platform's own host allocator's; another host
+// allocator need not zero its blocks, so a host block that the caller does not fill is zeroed
+// here. A block the caller fills at once is not zeroed first.
+std::byte* Allocations::newGlobal(std::size_t size, bool zeroed) {
+    return track(AllocateBlock(size, Kind::Global, zeroed));
+}
+
+std::byte* Allocations::newHost(std::size_t size, bool zeroed) {
+    if (!host_ || size > std::numeric_limits<std::uint32_t>::max()) return nullptr;
+    if (host_ == &HostAllocate) return track(AllocateBlock(size, Kind::Host, zeroed));
+    // A block smaller than asked for is not had (it is freed with the rest).
+    const Ref ref = host_(static_cast<std::uint32_t>(size));
+    std::byte* bytes = track({ref, At(ref, 0, size)});
+    if (bytes && zeroed && size) std::memset(bytes, 0, size);
+    return bytes;
 }
 
 Ref Allocations::global(std::size_t size) {
-    return track(GlobalAlloc(GHND, size), size);
+    return newGlobal(size, true) ? refs_.back() : 0;
 }
 
 Ref Allocations::host(std::size_t size) {
-    if (!host_ || size > std::numeric_limits<std::uint32_t>::max()) return 0;
-    return track(host_(static_cast<std::uint32_t>(size)), size);
+    return newHost(size, true) ? refs_.back() : 0;
 }
 
-namespace {
-Ref fill(Ref ref, std::span<const std::byte> bytes, std::size_t at = 0) {
-    if (ref && !bytes.empty()) std::memcpy(At(ref, at, bytes.size()), bytes.data(), bytes.size());
-    return ref;
+Ref Allocations::hostToFill(std::size_t size) {
+    return newHost(size, false) ? refs_.back() : 0;
 }
-}  // namespace
 
 Ref Allocations::global(std::span<const std::byte> bytes) {
-    return fill(global(bytes.size()), bytes);
+    std::byte* block = newGlobal(bytes.size(), bytes.empty());
+    if (!block) return 0;
+    if (!bytes.empty()) std::memcpy(block, bytes.data(), bytes.size());
+    return refs_.back();
 }
+
 Ref Allocations::host(std::span<const std::byte> bytes) {
-    return fill(host(bytes.size()), bytes);
+    std::byte* block = newHost(bytes.size(), bytes.empty());
+    if (!block) return 0;
+    if (!bytes.empty()) std::memcpy(block, bytes.data(), bytes.size());
+    return refs_.back();
 }
 
 Ref Allocations::blob(std::span<const std::byte> bytes) {
-    Ref ref = host(4 + bytes.size());
-    if (!ref) return 0;
-    WriteLe32(Data(ref), static_cast<std::uint32_t>(bytes.size()));
-    return fill(ref, bytes, 4);
+    std::byte* block = newHost(4 + bytes.size(), false);
+    if (!block) return 0;
+    WriteLe32(block, static_cast<std::uint32_t>(bytes.size()));
+    if (!bytes.empty()) std::memcpy(block + 4, bytes.data(), bytes.size());
+    return refs_.back();
 }
 
 Ref Allocations::text(std::string_view text) {
-    return fill(host(text.size() + 1),
-                std::as_bytes(std::span<const char>(text.data(), text.size())));
+    std::byte* block = newHost(text.size() + 1, false);
+    if (!block) return 0;
+    if (!text.empty()) std::memcpy(block, text.data(), text.size());
+    block[text.size()] = std::byte{0};
+    return refs_.back();
 }
 
 }  // namespace kestra::mem

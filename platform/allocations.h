@@ -33,6 +33,9 @@ class Allocations {
     // block smaller than asked for counts as not had).
     Ref global(std::size_t size);
     Ref host(std::size_t size);
+    // A host block that the caller fills, every byte, before anything else reads it: it is
+    // not zeroed first.
+    Ref hostToFill(std::size_t size);
     // Blocks holding a copy of the bytes.
     Ref global(std::span<const std::byte> bytes);
     Ref host(std::span<const std::byte> bytes);
@@ -42,7 +45,12 @@ class Allocations {
     Ref text(std::string_view text);
 
   private:
-    Ref track(Ref ref, std::size_t size);
+    // The bytes of a new block (not zeroed for a host block), remembered for freeing; nullptr
+    // when the block cannot be had.
+    std::byte* track(NewBlock block);
+    // `zeroed` false: the caller fills every byte at once.
+    std::byte* newGlobal(std::size_t size, bool zeroed);
+    std::byte* newHost(std::size_t size, bool zeroed);
 
     HostAllocFn host_;
     std::vector<Ref> refs_;

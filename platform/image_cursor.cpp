@@ -30,29 +30,8 @@ void ImageReader::seek(std::size_t position) {
     pos_ = position;
 }
 
-std::span<const std::byte> ImageReader::peek(std::size_t n, std::string_view what) const {
-    if (n > remaining()) throw ImageError(pos_, describe(pos_, what, n, remaining()));
-    return image_.subspan(pos_, n);
-}
-
-std::span<const std::byte> ImageReader::take(std::size_t n, std::string_view what) {
-    auto bytes = peek(n, what);
-    pos_ += n;
-    return bytes;
-}
-
-void ImageReader::skip(std::size_t n, std::string_view what) {
-    (void)take(n, what);
-}
-
-std::uint8_t ImageReader::u8(std::string_view what) {
-    return static_cast<std::uint8_t>(take(1, what)[0]);
-}
-std::uint16_t ImageReader::u16(std::string_view what) {
-    return ReadLe16(take(2, what).data());
-}
-std::uint32_t ImageReader::u32(std::string_view what) {
-    return ReadLe32(take(4, what).data());
+void ImageReader::failShort(std::size_t n, std::string_view what) const {
+    throw ImageError(pos_, describe(pos_, what, n, remaining()));
 }
 
 std::string_view ImageReader::cstring(std::string_view what) {
@@ -66,14 +45,12 @@ std::string_view ImageReader::cstring(std::string_view what) {
     return std::string_view(start, length);
 }
 
-std::size_t ImageReader::needBytes(std::uint64_t count, std::size_t elementSize,
-                                   std::string_view what) const {
-    if (elementSize != 0 && count > remaining() / elementSize)
-        throw ImageError(pos_, "image offset " + std::to_string(pos_) + ": " + std::string(what) +
-                                   " count " + std::to_string(count) + " of " +
-                                   std::to_string(elementSize) + " bytes exceeds the " +
-                                   std::to_string(remaining()) + " bytes that remain");
-    return static_cast<std::size_t>(count) * elementSize;
+void ImageReader::failCount(std::uint64_t count, std::size_t elementSize,
+                            std::string_view what) const {
+    throw ImageError(pos_, "image offset " + std::to_string(pos_) + ": " + std::string(what) +
+                               " count " + std::to_string(count) + " of " +
+                               std::to_string(elementSize) + " bytes exceeds the " +
+                               std::to_string(remaining()) + " bytes that remain");
 }
 
 void ImageReader::fail(std::string_view what) const {
@@ -82,43 +59,10 @@ void ImageReader::fail(std::string_view what) const {
 
 ImageWriter::ImageWriter(std::span<std::byte> block) : block_(block) {}
 
-void ImageWriter::need(std::size_t n) const {
-    if (n > remaining())
-        throw ImageError(pos_, "writing " + std::to_string(n) + " bytes at offset " +
-                                   std::to_string(pos_) + " overruns the computed size " +
-                                   std::to_string(block_.size()));
-}
-
-std::span<std::byte> ImageWriter::reserve(std::size_t n) {
-    need(n);
-    auto room = block_.subspan(pos_, n);
-    pos_ += n;
-    return room;
-}
-
-void ImageWriter::u8(std::uint8_t v) {
-    reserve(1)[0] = static_cast<std::byte>(v);
-}
-void ImageWriter::u16(std::uint16_t v) {
-    WriteLe16(reserve(2).data(), v);
-}
-void ImageWriter::u32(std::uint32_t v) {
-    WriteLe32(reserve(4).data(), v);
-}
-
-void ImageWriter::bytes(std::span<const std::byte> data) {
-    auto room = reserve(data.size());
-    if (!data.empty()) std::memcpy(room.data(), data.data(), data.size());
-}
-
-void ImageWriter::zeros(std::size_t n) {
-    auto room = reserve(n);
-    if (n) std::memset(room.data(), 0, n);
-}
-
-void ImageWriter::cstring(std::string_view text) {
-    bytes(text.data(), text.size());
-    u8(0);
+void ImageWriter::failOverrun(std::size_t n) const {
+    throw ImageError(pos_, "writing " + std::to_string(n) + " bytes at offset " +
+                               std::to_string(pos_) + " overruns the computed size " +
+                               std::to_string(block_.size()));
 }
 
 void ImageWriter::finish() const {

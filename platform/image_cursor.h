@@ -17,6 +17,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/records.h"
+
 namespace kestra {
 
 class ImageError : public std::runtime_error {
@@ -39,13 +41,25 @@ class ImageReader {
     std::span<const std::byte> image() const { return image_; }
 
     void seek(std::size_t position);
-    void skip(std::size_t n, std::string_view what = "bytes");
-    std::span<const std::byte> take(std::size_t n, std::string_view what = "bytes");
-    std::span<const std::byte> peek(std::size_t n, std::string_view what = "bytes") const;
+    void skip(std::size_t n, std::string_view what = "bytes") { (void)take(n, what); }
+    std::span<const std::byte> take(std::size_t n, std::string_view what = "bytes") {
+        auto bytes = peek(n, what);
+        pos_ += n;
+        return bytes;
+    }
+    std::span<const std::byte> peek(std::size_t n, std::string_view what = "bytes") const {
+        if (n > remaining()) [[unlikely]]
+            failShort(n, what);
+        return image_.subspan(pos_, n);
+    }
 
-    std::uint8_t u8(std::string_view what = "byte");
-    std::uint16_t u16(std::string_view what = "word");
-    std::uint32_t u32(std::string_view what = "double word");
+    std::uint8_t u8(std::string_view what = "byte") {
+        return static_cast<std::uint8_t>(take(1, what)[0]);
+    }
+    std::uint16_t u16(std::string_view what = "word") { return ReadLe16(take(2, what).data()); }
+    std::uint32_t u32(std::string_view what = "double word") {
+        return ReadLe32(take(4, what).data());
+    }
     std::int16_t s16(std::string_view what = "word") {
         return static_cast<std::int16_t>(u16(what));
     }
@@ -67,11 +81,21 @@ class ImageReader {
     // count elements of elementSize bytes each must still be in the image; returns their
     // total size. Use before allocating for a count read from the image.
     std::size_t needBytes(std::uint64_t count, std::size_t elementSize,
-                          std::string_view what) const;
+                          std::string_view what) const {
+        std::size_t total;
+        if (__builtin_mul_overflow(count, elementSize, &total) || total > remaining()) [[unlikely]]
+            failCount(count, elementSize, what);
+        return total;
+    }
 
     [[noreturn]] void fail(std::string_view what) const;
 
   private:
+    // Throws the error of a read of n bytes where fewer remain.
+    [[noreturn]] void failShort(std::size_t n, std::string_view what) const;
+    [[noreturn]] void failCount(std::uint64_t count, std::size_t elementSize,
+                                std::string_view what) const;
+
     std::span<const std::byte> image_;
     std::size_t pos_;
 };
@@ -84,28 +108,43 @@ class ImageWriter {
     std::size_t remaining() const { return block_.size() - pos_; }
     std::span<std::byte> block() const { return block_; }
 
-    void u8(std::uint8_t v);
-    void u16(std::uint16_t v);
-    void u32(std::uint32_t v);
-    void bytes(std::span<const std::byte> data);
+    void u8(std::uint8_t v) { reserve(1)[0] = static_cast<std::byte>(v); }
+    void u16(std::uint16_t v) { WriteLe16(reserve(2).data(), v); }
+    void u32(std::uint32_t v) { WriteLe32(reserve(4).data(), v); }
+    void bytes(std::span<const std::byte> data) {
+        auto room = reserve(data.size());
+        if (!data.empty()) std::memcpy(room.data(), data.data(), data.size());
+    }
     void bytes(const void* data, std::size_t n) {
         bytes(std::span<const std::byte>(static_cast<const std::byte*>(data), n));
     }
-    void zeros(std::size_t n);
+    void zeros(std::size_t n) {
+        auto room = reserve(n);
+        if (n) std::memset(room.data(), 0, n);
+    }
     // Text and its terminating zero.
-    void cstring(std::string_view text);
+    void cstring(std::string_view text) {
+        bytes(text.data(), text.size());
+        u8(0);
+    }
     template <typename Record>
     void record(const Record& r) {
         bytes(&r, sizeof(Record));
     }
     // Room for n bytes at the current position, which then moves past them.
-    std::span<std::byte> reserve(std::size_t n);
+    std::span<std::byte> reserve(std::size_t n) {
+        if (n > remaining()) [[unlikely]]
+            failOverrun(n);
+        auto room = block_.subspan(pos_, n);
+        pos_ += n;
+        return room;
+    }
 
     // Throws unless exactly the whole block was written.
     void finish() const;
 
   private:
-    void need(std::size_t n) const;
+    [[noreturn]] void failOverrun(std::size_t n) const;
 
     std::span<std::byte> block_;
     std::size_t pos_ = 0;

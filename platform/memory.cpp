@@ -11,8 +11,113 @@
 
 #include "platform/records.h"
 
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KESTRA_ASAN 1
+#endif
+#elif defined(__SANITIZE_ADDRESS__)
+#define KESTRA_ASAN 1
+#endif
+#ifdef KESTRA_ASAN
+#include <sanitizer/asan_interface.h>
+#endif
+
 namespace kestra::mem {
+
+namespace detail {
+
+// Memory that packed blocks share. Blocks are carved one after the other and never reused
+// inside a chunk; a block is zeroed when it is carved, unless its caller fills it at once, so
+// that no byte is written twice. The chunk goes when nothing holds it: each
+// of its live blocks holds it, and so does the packing that fills it. The packing's hold is a
+// large advance on the blocks it will carve, settled when it gives the chunk up, so that
+// carving counts nothing shared; the holds change under the table's mutex only.
+struct PackedChunk {
+    // Below the size from which the C library maps memory of its own for a block: freed
+    // chunks are used again, where mapped ones would come back as fresh pages.
+    static constexpr std::size_t kSize = 124 * 1024;
+    // Between packed blocks the sanitizer tree leaves a poisoned gap, so that running over a
+    // block's end is caught as with blocks of their own.
+#ifdef KESTRA_ASAN
+    static constexpr std::size_t kGap = 16;
+#else
+    static constexpr std::size_t kGap = 0;
+#endif
+    static constexpr std::size_t kAlignment = 16;
+
+    static constexpr std::size_t kPackingHold = std::size_t{1} << 48;
+
+    std::byte* data = nullptr;
+    std::size_t used = 0;    // only the packing that fills the chunk carves it
+    std::size_t carved = 0;  // likewise
+    std::size_t holds = kPackingHold;
+
+    // A piece of `size` bytes (at least 1), zero-filled when asked, or nullptr when the
+    // chunk is full.
+    std::byte* carve(std::size_t size, bool zeroed) {
+        const std::size_t at = (used + kAlignment - 1) / kAlignment * kAlignment;
+        const std::size_t taken = std::max<std::size_t>(size, 1);
+        if (at > kSize || taken + kGap > kSize - at) return nullptr;
+        used = at + taken + kGap;
+        ++carved;
+        unpoison(data + at, taken);
+        if (zeroed) std::memset(data + at, 0, taken);
+        return data + at;
+    }
+
+    // Drops a block's hold, or (giving up) the packing's; the chunk's memory, for the caller
+    // to free, when that was the last one (the chunk itself is gone then), nullptr otherwise.
+    std::byte* release() {
+        return drop(1);
+    }
+    std::byte* giveUp() {
+        return drop(kPackingHold - carved);
+    }
+    std::byte* drop(std::size_t n) {
+        holds -= n;
+        if (holds > 0) return nullptr;
+        std::byte* memory = data;
+        unpoison(memory, kSize);
+        delete this;
+        return memory;
+    }
+
+    static void poison(std::byte* bytes, std::size_t n) {
+#ifdef KESTRA_ASAN
+        ASAN_POISON_MEMORY_REGION(bytes, n);
+#else
+        (void)bytes, (void)n;
+#endif
+    }
+    static void unpoison(std::byte* bytes, std::size_t n) {
+#ifdef KESTRA_ASAN
+        ASAN_UNPOISON_MEMORY_REGION(bytes, n);
+#else
+        (void)bytes, (void)n;
+#endif
+    }
+};
+
+// What an open packing has: the chunk it fills, slots of the table set aside for its blocks
+// and the blocks it placed since it last took the lock (by kind), so that placing a packed
+// block takes no lock.
+struct PackingState {
+    static constexpr std::size_t kSlotsAtOnce = 256;
+    PackedChunk* chunk = nullptr;
+    std::uint32_t slots[kSlotsAtOnce];
+    std::size_t slotCount = 0;
+    std::size_t placed[2] = {0, 0};
+};
+
+}  // namespace detail
+
+static_assert(kMaxPackedBlock + detail::PackedChunk::kGap + detail::PackedChunk::kAlignment <=
+              detail::PackedChunk::kSize);
+
 namespace {
+
+using detail::PackedChunk;
+using detail::PackingState;
 
 // A reference is a 24-bit slot index (from 1) and an 8-bit generation.
 constexpr unsigned kIndexBits = 24;
@@ -20,50 +125,56 @@ constexpr std::uint32_t kIndexMask = (1u << kIndexBits) - 1;
 constexpr std::size_t kChunkSize = 4096;
 constexpr std::size_t kChunkCount = (std::size_t{1} << kIndexBits) / kChunkSize;
 
+// A block's entry. Its other members are written before its data pointer, which publishes
+// the block: a lookup that sees the pointer sees the rest.
 struct Slot {
-    std::byte* data = nullptr;  // null while the slot is free
-    std::size_t size = 0;
+    std::atomic<std::byte*> data{nullptr};  // null while the slot is free
+    PackedChunk* chunk = nullptr;           // the chunk a packed block was carved from
+    std::uint32_t size = 0;                 // kMaxBlockSize fits
     std::uint32_t locks = 0;
+    std::uint32_t arena = 0;  // the arena that owns the block, 0 for none
     std::uint8_t generation = 0;
     Kind kind = Kind::Global;
-    std::uint32_t arena = 0;  // the arena that owns the block, 0 for none
-};
 
-// The arena open on this thread, if any.
-thread_local Arena* openArena = nullptr;
+    std::byte* bytes() const { return data.load(std::memory_order_acquire); }
+};
+// A load writes a slot for every block; two slots share a cache line.
+static_assert(sizeof(Slot) == 32);
+static_assert(kMaxBlockSize <= 0xFFFFFFFFu);
+
+// What is open on this thread: the arena that new blocks go to and the packing that places
+// them, if any. One record, so that an allocation looks the thread's state up once.
+struct OpenOnThread {
+    Arena* arena = nullptr;
+    Packing* packing = nullptr;
+};
+thread_local OpenOnThread open;
 
 class Table {
   public:
-    Ref allocate(std::size_t size, Kind kind) {
-        if (size > kMaxBlockSize) return 0;
+    NewBlock allocate(std::size_t size, Kind kind, bool zeroed) {
+        if (size > kMaxBlockSize) return {};
+        const OpenOnThread here = open;
+        if (here.packing && size <= kMaxPackedBlock)
+            return allocatePacked(*here.packing, here.arena, size, kind, zeroed);
         // Every block occupies at least one byte so that addresses identify blocks.
-        auto* data = static_cast<std::byte*>(std::calloc(size == 0 ? 1 : size, 1));
-        if (!data) return 0;
-        std::lock_guard lock(mutex_);
+        const std::size_t room = size == 0 ? 1 : size;
+        auto* data = static_cast<std::byte*>(zeroed ? std::calloc(room, 1) : std::malloc(room));
+        if (!data) return {};
         std::uint32_t index;
-        if (!free_.empty()) {
-            index = free_.back();
-            free_.pop_back();
-        } else {
-            if (next_ > kIndexMask) {
+        {
+            std::lock_guard lock(mutex_);
+            if (!takeSlots(&index, 1)) {
                 std::free(data);
-                return 0;
+                return {};
             }
-            index = next_++;
-            auto& chunk = chunks_[index / kChunkSize];
-            if (!chunk.load(std::memory_order_relaxed))
-                chunk.store(new Slot[kChunkSize], std::memory_order_release);
+            ++live_[static_cast<int>(kind)];
         }
-        Slot& slot = slotAt(index);
-        slot.data = data;
-        slot.size = size;
-        slot.locks = 0;
-        slot.kind = kind;
-        ++live_[static_cast<int>(kind)];
-        const Ref ref = makeRef(index, slot.generation);
-        if (openArena) adopt(*openArena, slot, ref);
-        return ref;
+        return {place(index, data, size, kind, nullptr, here.arena), data};
     }
+
+    // Gives up the packing's chunk and the slots it did not use.
+    void closePacking(Packing& packing);
 
     bool owned(Ref ref, std::uint32_t arena) const {
         const Slot* slot = find(ref);
@@ -77,12 +188,17 @@ class Table {
             std::lock_guard lock(mutex_);
             Slot* slot = find(ref);
             if (!slot || (arena && slot->arena != *arena)) return false;
-            data = slot->data;
+            data = slot->bytes();
+            if (slot->chunk) {
+                PackedChunk::poison(data, std::max<std::size_t>(slot->size, 1));
+                data = slot->chunk->release();
+            }
             --live_[static_cast<int>(slot->kind)];
-            slot->data = nullptr;
+            slot->data.store(nullptr, std::memory_order_relaxed);
             slot->size = 0;
             slot->locks = 0;
             slot->arena = 0;
+            slot->chunk = nullptr;
             ++slot->generation;
             free_.push_back(ref & kIndexMask);
         }
@@ -95,12 +211,25 @@ class Table {
         std::lock_guard lock(mutex_);
         Slot* slot = find(ref);
         if (!slot) return false;
-        auto* data = static_cast<std::byte*>(std::calloc(size == 0 ? 1 : size, 1));
-        if (!data) return false;
-        std::memcpy(data, slot->data, std::min(size, slot->size));
-        std::free(slot->data);
-        slot->data = data;
-        slot->size = size;
+        const std::size_t room = size == 0 ? 1 : size;
+        std::byte* old = slot->bytes();
+        std::byte* data;
+        if (slot->chunk) {
+            // A packed block leaves its chunk: it has memory of its own from now on.
+            data = static_cast<std::byte*>(std::calloc(room, 1));
+            if (!data) return false;
+            std::memcpy(data, old, std::min<std::size_t>(size, slot->size));
+            PackedChunk::poison(old, std::max<std::size_t>(slot->size, 1));
+            std::free(slot->chunk->release());
+            slot->chunk = nullptr;
+        } else {
+            // Shrinking (an image trimmed to the size it took) stays in place.
+            data = static_cast<std::byte*>(std::realloc(old, room));
+            if (!data) return false;
+            if (size > slot->size) std::memset(data + slot->size, 0, size - slot->size);
+        }
+        slot->size = static_cast<std::uint32_t>(size);
+        slot->data.store(data, std::memory_order_release);
         return true;
     }
 
@@ -112,7 +241,7 @@ class Table {
         Slot* chunk = chunks_[index / kChunkSize].load(std::memory_order_acquire);
         if (!chunk) return nullptr;
         Slot& slot = chunk[index % kChunkSize];
-        if (!slot.data || slot.generation != static_cast<std::uint8_t>(ref >> kIndexBits))
+        if (!slot.bytes() || slot.generation != static_cast<std::uint8_t>(ref >> kIndexBits))
             return nullptr;
         return &slot;
     }
@@ -124,22 +253,60 @@ class Table {
         std::lock_guard lock(mutex_);
         for (std::uint32_t index = 1; index < next_; ++index) {
             const Slot& slot = slotAt(index);
-            if (!slot.data) continue;
-            auto start = reinterpret_cast<std::uintptr_t>(slot.data);
+            const std::byte* data = slot.bytes();
+            if (!data) continue;
+            auto start = reinterpret_cast<std::uintptr_t>(data);
             if (key < start || key - start >= std::max<std::size_t>(slot.size, 1)) continue;
             std::size_t offset = key - start;
             return Location{makeRef(index, slot.generation), offset,
-                            slot.size - std::min(offset, slot.size)};
+                            slot.size - std::min<std::size_t>(offset, slot.size)};
         }
         return std::nullopt;
     }
 
     std::size_t live(Kind kind) {
         std::lock_guard lock(mutex_);
-        return live_[static_cast<int>(kind)];
+        return static_cast<std::size_t>(std::max<std::ptrdiff_t>(live_[static_cast<int>(kind)], 0));
     }
 
   private:
+    // Sets aside up to n free slots (the freed ones first); how many. With the mutex held.
+    std::size_t takeSlots(std::uint32_t* slots, std::size_t n) {
+        std::size_t taken = 0;
+        for (; taken < n && !free_.empty(); ++taken) {
+            slots[taken] = free_.back();
+            free_.pop_back();
+        }
+        for (; taken < n && next_ <= kIndexMask; ++taken) {
+            const std::uint32_t index = next_++;
+            auto& slotPage = chunks_[index / kChunkSize];
+            if (!slotPage.load(std::memory_order_relaxed))
+                slotPage.store(new Slot[kChunkSize], std::memory_order_release);
+            slots[taken] = index;
+        }
+        return taken;
+    }
+
+    // Puts a new block into a slot set aside for it; its reference.
+    Ref place(std::uint32_t index, std::byte* data, std::size_t size, Kind kind, PackedChunk* chunk,
+              Arena* arena) {
+        Slot& slot = slotAt(index);
+        slot.size = static_cast<std::uint32_t>(size);
+        slot.locks = 0;
+        slot.kind = kind;
+        slot.chunk = chunk;
+        slot.arena = 0;
+        slot.data.store(data, std::memory_order_release);
+        const Ref ref = makeRef(index, slot.generation);
+        if (arena) adopt(*arena, slot, ref);
+        return ref;
+    }
+
+    NewBlock allocatePacked(Packing& packing, Arena* arena, std::size_t size, Kind kind,
+                            bool zeroed);
+    // Adds the blocks a packing placed to the count. With the mutex held.
+    void countPlaced(PackingState& state);
+
     // Records a new block as the arena's. The arena's list also keeps references of blocks
     // freed since; it is thinned out whenever it has doubled, so that it stays proportional to
     // the arena's live blocks.
@@ -148,21 +315,83 @@ class Table {
     static Ref makeRef(std::uint32_t index, std::uint8_t generation) {
         return index | (static_cast<Ref>(generation) << kIndexBits);
     }
-    Slot& slotAt(std::uint32_t index) {
-        return chunks_[index / kChunkSize].load(std::memory_order_relaxed)[index % kChunkSize];
+    Slot& slotAt(std::uint32_t index) const {
+        return chunks_[index / kChunkSize].load(std::memory_order_acquire)[index % kChunkSize];
     }
 
     std::mutex mutex_;
     std::unique_ptr<std::atomic<Slot*>[]> chunks_ { new std::atomic<Slot*>[ kChunkCount ]() };
     std::vector<std::uint32_t> free_;
     std::uint32_t next_ = 1;
-    std::size_t live_[2] = {0, 0};
+    // Blocks placed by a packing join the count when it next takes the lock; a block can
+    // be freed before, so the count may dip below zero for a while.
+    std::ptrdiff_t live_[2] = {0, 0};
 };
 
 // Never destroyed: blocks may be released by static destructors of other modules.
 Table& table() {
     static Table* instance = new Table;
     return *instance;
+}
+
+}  // namespace
+
+struct PackingAccess {
+    static PackingState*& state(Packing& packing) { return packing.state_; }
+};
+
+namespace {
+
+void Table::countPlaced(PackingState& state) {
+    for (int kind = 0; kind < 2; ++kind) {
+        live_[kind] += static_cast<std::ptrdiff_t>(state.placed[kind]);
+        state.placed[kind] = 0;
+    }
+}
+
+NewBlock Table::allocatePacked(Packing& packing, Arena* arena, std::size_t size, Kind kind,
+                               bool zeroed) {
+    PackingState*& state = PackingAccess::state(packing);
+    if (!state) state = new PackingState;
+    if (state->slotCount == 0) {
+        std::lock_guard lock(mutex_);
+        countPlaced(*state);
+        state->slotCount = takeSlots(state->slots, PackingState::kSlotsAtOnce);
+        if (state->slotCount == 0) return {};
+    }
+    std::byte* data = state->chunk ? state->chunk->carve(size, zeroed) : nullptr;
+    if (!data) {
+        auto* fresh = static_cast<std::byte*>(std::malloc(PackedChunk::kSize));
+        if (!fresh) return {};
+        PackedChunk::poison(fresh, PackedChunk::kSize);
+        std::byte* spent = nullptr;  // the full chunk's memory, when its blocks are gone
+        if (state->chunk) {
+            std::lock_guard lock(mutex_);
+            spent = state->chunk->giveUp();
+        }
+        std::free(spent);
+        state->chunk = new PackedChunk{fresh};
+        data = state->chunk->carve(size, zeroed);
+    }
+    const std::uint32_t index = state->slots[--state->slotCount];
+    ++state->placed[static_cast<int>(kind)];
+    return {place(index, data, size, kind, state->chunk, arena), data};
+}
+
+void Table::closePacking(Packing& packing) {
+    PackingState*& state = PackingAccess::state(packing);
+    if (!state) return;
+    std::byte* spent = nullptr;
+    {
+        std::lock_guard lock(mutex_);
+        if (state->chunk) spent = state->chunk->giveUp();
+        countPlaced(*state);
+        // Back in the order they were taken, so that the free list reads as before.
+        while (state->slotCount > 0) free_.push_back(state->slots[--state->slotCount]);
+    }
+    std::free(spent);
+    delete state;
+    state = nullptr;
 }
 
 }  // namespace
@@ -210,16 +439,28 @@ std::size_t Arena::liveBlocks() const {
     return static_cast<std::size_t>(std::unique(live.begin(), live.end()) - live.begin());
 }
 
-Arena::Scope::Scope(Arena& arena) : previous_(openArena) {
-    openArena = &arena;
+Arena::Scope::Scope(Arena& arena) : previous_(open.arena) {
+    open.arena = &arena;
 }
 
 Arena::Scope::~Scope() {
-    openArena = previous_;
+    open.arena = previous_;
+}
+
+Packing::Packing() : previous_(open.packing) {
+    open.packing = this;
+}
+
+Packing::~Packing() {
+    open.packing = previous_;
+    table().closePacking(*this);
 }
 
 Ref Allocate(std::size_t size, Kind kind) {
-    return table().allocate(size, kind);
+    return table().allocate(size, kind, true).ref;
+}
+NewBlock AllocateBlock(std::size_t size, Kind kind, bool zeroed) {
+    return table().allocate(size, kind, zeroed);
 }
 bool Free(Ref ref) {
     return table().free(ref);
@@ -230,11 +471,11 @@ bool Resize(Ref ref, std::size_t size) {
 
 std::span<std::byte> Bytes(Ref ref) {
     auto* slot = table().find(ref);
-    return slot ? std::span<std::byte>(slot->data, slot->size) : std::span<std::byte>();
+    return slot ? std::span<std::byte>(slot->bytes(), slot->size) : std::span<std::byte>();
 }
 std::byte* Data(Ref ref) {
     auto* slot = table().find(ref);
-    return slot ? slot->data : nullptr;
+    return slot ? slot->bytes() : nullptr;
 }
 std::size_t Size(Ref ref) {
     auto* slot = table().find(ref);
@@ -250,7 +491,7 @@ std::optional<Kind> KindOf(Ref ref) {
 std::byte* At(Ref ref, std::size_t offset, std::size_t length) {
     auto* slot = table().find(ref);
     if (!slot || offset > slot->size || length > slot->size - offset) return nullptr;
-    return slot->data + offset;
+    return slot->bytes() + offset;
 }
 std::optional<std::span<std::byte>> Blob(Ref ref) {
     const std::byte* head = At(ref, 0, 4);
@@ -281,7 +522,7 @@ std::byte* Lock(Ref ref) {
     auto* slot = table().find(ref);
     if (!slot) return nullptr;
     ++slot->locks;
-    return slot->data;
+    return slot->bytes();
 }
 bool Unlock(Ref ref) {
     auto* slot = table().find(ref);

@@ -31,6 +31,13 @@ enum class Kind : std::uint8_t { Global, Host };
 
 // Allocates a zero-filled block; 0 when size is above kMaxBlockSize or memory is exhausted.
 Ref Allocate(std::size_t size, Kind kind);
+// The same, with the new block's bytes at hand (both null when there is no block). A caller
+// that writes every byte of the block at once passes `zeroed` false and is spared the zeros.
+struct NewBlock {
+    Ref ref = 0;
+    std::byte* data = nullptr;
+};
+NewBlock AllocateBlock(std::size_t size, Kind kind, bool zeroed = true);
 // Frees a block; false when the reference names no live block.
 bool Free(Ref ref);
 // Changes a block's size, keeping its contents (new bytes are zero). The block may move.
@@ -61,7 +68,8 @@ std::optional<Location> Locate(const void* address);
 // Lock counts of global handles (GlobalLock / GlobalUnlock).
 std::uint32_t LockCount(Ref ref);
 
-// Number of live blocks of a kind; tests use it to see that nothing leaked.
+// Number of live blocks of a kind; tests use it to see that nothing leaked. Blocks packed by a
+// packing that is still open may be counted late; they are counted when it closes.
 std::size_t LiveBlocks(Kind kind);
 
 // The platform's own host allocator: a function from byte count to reference. Hosts register
@@ -103,6 +111,31 @@ class Arena {
     std::uint32_t id_;
     std::vector<Ref> refs_;
     std::size_t compactedAt_ = 0;
+};
+
+// While a Packing is open on a thread, the small blocks allocated there (up to kMaxPackedBlock
+// bytes) are carved out of shared chunks instead of being allocated one by one: a loader that
+// makes tens of thousands of small blocks which live and die together pays for a few large
+// allocations instead. A packed block is a block like any other (its own reference, size,
+// bounds, lock count, free and resize); its chunk goes back when the last block carved from it
+// has gone and no packing fills it any more. Packings nest; the innermost open one packs.
+inline constexpr std::size_t kMaxPackedBlock = 16 * 1024;
+
+namespace detail {
+struct PackingState;
+}
+
+class Packing {
+  public:
+    Packing();
+    ~Packing();
+    Packing(const Packing&) = delete;
+    Packing& operator=(const Packing&) = delete;
+
+  private:
+    friend struct PackingAccess;
+    Packing* previous_;
+    detail::PackingState* state_ = nullptr;  // the chunk it fills and slots set aside
 };
 
 namespace detail {

@@ -26,24 +26,44 @@ std::optional<std::uint8_t> OptimisationLength(const uPLCSETUP* setup, const Fie
 ReadRequestPlan::ReadRequestPlan(std::size_t pageCount, unsigned bytesPerRequest)
     : pages_(pageCount), bytesPerRequest_(bytesPerRequest) {}
 
+void ReadRequestPlan::chain(std::size_t page) {
+    std::fill(std::begin(first_), std::end(first_), kNone);
+    next_.clear();
+    for (const ReadRequest& r : pages_[page])
+        link(static_cast<std::uint32_t>(next_.size()), r.dataBlock);
+    chained_ = page;
+}
+
+void ReadRequestPlan::link(std::uint32_t i, std::uint8_t dataBlock) {
+    next_.push_back(kNone);
+    if (first_[dataBlock] == kNone)
+        first_[dataBlock] = i;
+    else
+        next_[last_[dataBlock]] = i;
+    last_[dataBlock] = i;
+}
+
 unsigned ReadRequestPlan::add(std::size_t page, std::uint8_t dataBlock, std::uint16_t start,
                               std::uint16_t length) {
     markDataBlock(dataBlock);
+    if (page != chained_) chain(page);
     auto& requests = pages_[page];
     const unsigned end = start + std::max<unsigned>(length, 1) - 1u;
-    for (std::size_t i = 0; i < requests.size(); ++i) {
+    // The first request of the data block that the item fits in with takes it.
+    for (std::uint32_t i = first_[dataBlock]; i != kNone; i = next_[i]) {
         ReadRequest& r = requests[i];
-        if (r.dataBlock != dataBlock) continue;
         const unsigned low = std::min<unsigned>(r.start, start);
         const unsigned high = std::max<unsigned>(r.start + r.length - 1u, end);
         if (high - low < bytesPerRequest_) {
             r.start = static_cast<std::uint16_t>(low);
             r.length = static_cast<std::uint16_t>(high - low + 1);
-            return static_cast<unsigned>(i + 1);
+            return i + 1;
         }
     }
+    const auto i = static_cast<std::uint32_t>(requests.size());
     requests.push_back({dataBlock, start, static_cast<std::uint16_t>(end - start + 1)});
-    return static_cast<unsigned>(requests.size());
+    link(i, dataBlock);
+    return i + 1;
 }
 
 void ReadRequestPlan::markDataBlock(std::uint8_t dataBlock) {

@@ -48,9 +48,21 @@ class ReadRequestPlan {
     const std::vector<ReadRequest>& page(std::size_t index) const { return pages_[index]; }
 
   private:
+    static constexpr std::uint32_t kNone = 0xFFFFFFFF;
+    // Chains the requests of a page by data block, so that an item is tried against the
+    // requests of its own data block only (in the order they were made).
+    void chain(std::size_t page);
+    // Appends request i of the chained page to its data block's chain.
+    void link(std::uint32_t i, std::uint8_t dataBlock);
+
     std::vector<std::vector<ReadRequest>> pages_;
     std::uint8_t dataBlocks_[32] = {};
     unsigned bytesPerRequest_;
+    // The chains of one page: each data block's first and last request, and each request's
+    // next one of the same data block.
+    std::size_t chained_ = static_cast<std::size_t>(-1);
+    std::uint32_t first_[256] = {}, last_[256] = {};
+    std::vector<std::uint32_t> next_;
 };
 
 }  // namespace kestra::s5

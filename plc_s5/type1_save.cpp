@@ -1,5 +1,6 @@
 // Saving a project as a type 1 image.
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <optional>
 #include <stdexcept>
@@ -26,12 +27,15 @@ struct SaveError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// The project's text of an identifier, at most `room` characters; empty when unknown.
-std::string ProjectText(ProjectBlock& project, std::uint16_t id, std::size_t room) {
-    std::string text(room + 1, '\0');
-    if (!StrTabGetText(id, &project, text.data(), static_cast<DWORD>(room + 1), 0)) return {};
-    text.resize(std::strlen(text.c_str()));
-    return text;
+// Room for a text of the image and its terminator.
+using TextBuffer = std::array<char, kTextRoom + 1>;
+
+// The project's text of an identifier, at most `room` characters (fewer than the buffer
+// holds), fetched into `buffer`; empty when unknown.
+std::string_view ProjectText(ProjectBlock& project, std::uint16_t id, std::size_t room,
+                             TextBuffer& buffer) {
+    if (!StrTabGetText(id, &project, buffer.data(), static_cast<DWORD>(room + 1), 0)) return {};
+    return {buffer.data(), std::strlen(buffer.data())};
 }
 
 // `count` records of `size` bytes in the block a slot names, or an error.
@@ -45,7 +49,7 @@ Record* TableOf(std::uint32_t slot, std::size_t count, const char* what) {
 
 // The image form of one field record: its fixed part, and the room its message table takes.
 struct FieldPlan {
-    FieldRecord* field;
+    FieldRecord* field = nullptr;
     std::uint8_t bytes[sizeof(DataFieldImage) + 10] = {};
     std::size_t length = 0;
     std::size_t messages = 0;     // entries of the message table
@@ -138,8 +142,9 @@ void PlanDataField(FieldPlan& plan) {
     }
 }
 
-FieldPlan PlanField(FieldRecord& f) {
-    FieldPlan plan{&f};
+void PlanField(FieldPlan& plan, FieldRecord& f) {
+    plan = FieldPlan{};
+    plan.field = &f;
     auto& head = RecordAt<FieldHead>(plan.bytes);
     head.row = static_cast<std::uint8_t>(FieldRow(f) + 1);
     head.column = static_cast<std::uint8_t>(FieldColumn(f) + 1);
@@ -150,8 +155,15 @@ FieldPlan PlanField(FieldRecord& f) {
         PlanAttributeField(plan);
     else
         plan.length = kPlainFieldSize;
-    return plan;
 }
+
+// A message field's table in the image, filled in once the texts are placed.
+struct MessageTable {
+    const FieldRecord* field;
+    std::size_t at;  // the image offset of its first entry
+    std::size_t entries;
+    std::int64_t firstValue;  // the value of its first entry
+};
 
 class Saver {
   public:
@@ -161,18 +173,19 @@ class Saver {
     std::size_t run();
 
   private:
-    struct PageFixups {
+    // Where a page's record went, and its first message table.
+    struct PagePlace {
         std::size_t headAt;
-        std::vector<FieldPlan> fields;
-        std::vector<std::size_t> fieldAt;
+        std::size_t firstMessage;  // index into messages_
     };
 
     void writeHeadBlocks();
     void writeEntries20();
     void writeAlarmTable();
     void writePages();
+    void writePage(std::size_t p);
     void writeTexts();
-    void writeMessages(const FieldPlan& plan, std::size_t recordAt);
+    void writeMessages(const MessageTable& table);
     void writeReadRequests();
     void writeFixedRecords();
     void writeTextBlocks();
@@ -187,7 +200,10 @@ class Saver {
     ImageSpace space_;
     ReadRequestPlan requests_;
     std::size_t titleBlockAt_ = 0, alarmTableAt_ = 0, pageTableAt_ = 0;
-    std::vector<PageFixups> pages_;
+    std::vector<PagePlace> pages_;
+    std::vector<MessageTable> messages_;
+    // The plans of the page being written, made again for every page in the same room.
+    std::vector<FieldPlan> plans_;
     PageRecord* pageRecords_ = nullptr;
     std::size_t pageCount_ = 0;
 };
@@ -274,51 +290,54 @@ void Saver::writePages() {
     pageRecords_ = TableOf<PageRecord>(r.pages, pageCount_, "pages");
     requests_ = ReadRequestPlan(pageCount_, ModelRowFor(1)->bytesPerRequest);
     pages_.resize(pageCount_);
-    for (std::size_t p = 0; p < pageCount_; ++p) {
-        PageRecord& page = pageRecords_[p];
-        PageFixups& fixups = pages_[p];
-        FieldRecord* fields =
-            TableOf<FieldRecord>(page.fields, page.fieldCount, "fields of a page");
-        std::size_t total = sizeof(PageHead) + 2 * page.fieldCount;
-        fixups.fields.reserve(page.fieldCount);
-        for (std::size_t i = 0; i < page.fieldCount; ++i) {
-            fixups.fields.push_back(PlanField(fields[i]));
-            total += fixups.fields.back().size();
-        }
-        if (total > kBlockSize) throw SaveError("a page with its fields is larger than a block");
-        fixups.headAt = space_.place(total);
-        RecordAt<PagedOffset>(at(pageTableAt_ + 2 + 3 * p)) = Paged(fixups.headAt);
+    for (std::size_t p = 0; p < pageCount_; ++p) writePage(p);
+}
 
-        auto& head = RecordAt<PageHead>(at(fixups.headAt));
-        head.flags = static_cast<std::uint8_t>(
-            (NextLink(page) == p + 1 ? kNextIsFollowing : 0) |
-            (p > 0 && PreviousLink(page) == p - 1 ? kPreviousIsPreceding : 0));
-        head.attribute = static_cast<std::uint8_t>(page.b49 + 1);
-        head.fieldCount = page.fieldCount.get();
-        std::size_t recordAt = fixups.headAt + sizeof(PageHead) + 2 * page.fieldCount;
-        for (std::size_t i = 0; i < fixups.fields.size(); ++i) {
-            FieldPlan& plan = fixups.fields[i];
-            WriteLe16(at(fixups.headAt + sizeof(PageHead) + 2 * i),
-                      static_cast<std::uint16_t>(recordAt % kBlockSize));
-            if (plan.item) {
-                const unsigned number =
-                    requests_.add(p, plan.item->dataBlock, plan.item->start, plan.item->length);
-                WriteLe16(plan.bytes + plan.requestAt, static_cast<std::uint16_t>(number));
-            }
-            std::memcpy(at(recordAt), plan.bytes, plan.length);
-            fixups.fieldAt.push_back(recordAt);
-            recordAt += plan.size();
+void Saver::writePage(std::size_t p) {
+    PageRecord& page = pageRecords_[p];
+    FieldRecord* fields = TableOf<FieldRecord>(page.fields, page.fieldCount, "fields of a page");
+    std::size_t total = sizeof(PageHead) + 2 * page.fieldCount;
+    plans_.resize(page.fieldCount);
+    for (std::size_t i = 0; i < page.fieldCount; ++i) {
+        PlanField(plans_[i], fields[i]);
+        total += plans_[i].size();
+    }
+    if (total > kBlockSize) throw SaveError("a page with its fields is larger than a block");
+    const std::size_t headAt = space_.place(total);
+    pages_[p] = {headAt, messages_.size()};
+    RecordAt<PagedOffset>(at(pageTableAt_ + 2 + 3 * p)) = Paged(headAt);
+
+    auto& head = RecordAt<PageHead>(at(headAt));
+    head.flags = static_cast<std::uint8_t>(
+        (NextLink(page) == p + 1 ? kNextIsFollowing : 0) |
+        (p > 0 && PreviousLink(page) == p - 1 ? kPreviousIsPreceding : 0));
+    head.attribute = static_cast<std::uint8_t>(page.b49 + 1);
+    head.fieldCount = page.fieldCount.get();
+    std::size_t recordAt = headAt + sizeof(PageHead) + 2 * page.fieldCount;
+    for (std::size_t i = 0; i < plans_.size(); ++i) {
+        FieldPlan& plan = plans_[i];
+        WriteLe16(at(headAt + sizeof(PageHead) + 2 * i),
+                  static_cast<std::uint16_t>(recordAt % kBlockSize));
+        if (plan.item) {
+            const unsigned number =
+                requests_.add(p, plan.item->dataBlock, plan.item->start, plan.item->length);
+            WriteLe16(plan.bytes + plan.requestAt, static_cast<std::uint16_t>(number));
         }
+        std::memcpy(at(recordAt), plan.bytes, plan.length);
+        if (plan.messages != 0)
+            messages_.push_back(
+                {plan.field, recordAt + plan.length, plan.messages, plan.firstValue});
+        recordAt += plan.size();
     }
 }
 
-void Saver::writeMessages(const FieldPlan& plan, std::size_t recordAt) {
-    const FieldRecord& f = *plan.field;
-    if (plan.messages == 0 || f.list1.count <= 0) return;
+void Saver::writeMessages(const MessageTable& table) {
+    const FieldRecord& f = *table.field;
+    if (f.list1.count <= 0) return;
     const auto count = static_cast<std::size_t>(f.list1.count.get());
     const ListEntry* ranges = TableOf<ListEntry>(f.list1.block, count, "message ranges");
-    const std::int64_t first = plan.firstValue,
-                       last = first + static_cast<std::int64_t>(plan.messages) - 1;
+    const std::int64_t first = table.firstValue,
+                       last = first + static_cast<std::int64_t>(table.entries) - 1;
     for (std::size_t i = 0; i < count; ++i) {
         const ListEntry& range = ranges[i];
         // An identifier the string table never gave names no text.
@@ -326,28 +345,34 @@ void Saver::writeMessages(const FieldPlan& plan, std::size_t recordAt) {
         const std::int64_t low = std::max<std::int64_t>(range.firstKey, first);
         const std::int64_t high = std::min<std::int64_t>(range.lastKey, last);
         if (low > high) continue;
-        std::string text = ProjectText(project_, range.textId, kTextRoom);
-        if (text.size() < f.width) text.append(f.width - text.size(), ' ');
-        const PagedOffset where = placeText(text);
+        TextBuffer buffer;
+        std::size_t length = ProjectText(project_, range.textId, kTextRoom, buffer).size();
+        // The text is padded with blanks to the field's width.
+        if (length < f.width) {
+            std::memset(buffer.data() + length, ' ', f.width - length);
+            length = f.width;
+        }
+        const PagedOffset where = placeText({buffer.data(), length});
         for (std::int64_t v = low; v <= high; ++v)
-            RecordAt<PagedOffset>(
-                at(recordAt + plan.length + 3 * static_cast<std::size_t>(v - first))) = where;
+            RecordAt<PagedOffset>(at(table.at + 3 * static_cast<std::size_t>(v - first))) = where;
     }
 }
 
 void Saver::writeTexts() {
     ProjectRecord& r = project_.record;
+    TextBuffer buffer;
     RecordAt<TitleBlock>(at(titleBlockAt_)).title =
-        placeText(ProjectText(project_, r.titleId, TitleBlock::kTitleRoom));
+        placeText(ProjectText(project_, r.titleId, TitleBlock::kTitleRoom, buffer));
 
     const std::size_t defined = std::min<std::size_t>(r.section2aCount, kAlarmCount);
     const AlarmRecord* alarms = TableOf<AlarmRecord>(r.section2a, defined, "alarms");
     for (std::size_t i = 0; i < kAlarmCount; ++i) {
         auto& entry = RecordAt<AlarmEntry>(at(alarmTableAt_ + i * sizeof(AlarmEntry)));
         if (i < defined) {
-            const std::string text = AlarmNamesText(alarms[i])
-                                         ? ProjectText(project_, alarms[i].textId, kTextRoom)
-                                         : std::string();
+            const std::string_view text =
+                AlarmNamesText(alarms[i])
+                    ? ProjectText(project_, alarms[i].textId, kTextRoom, buffer)
+                    : std::string_view();
             entry.flags =
                 static_cast<std::uint8_t>((alarms[i].flags & kStoredAlarmFlags) | kDefinedAlarm |
                                           (text.empty() ? 0 : kAlarmHasText));
@@ -361,7 +386,7 @@ void Saver::writeTexts() {
     for (std::size_t p = 0; p < pages_.size(); ++p) {
         PageRecord& page = pageRecords_[p];
         auto& head = RecordAt<PageHead>(at(pages_[p].headAt));
-        head.name = placeText(ProjectText(project_, page.nameId(), kTextRoom));
+        head.name = placeText(ProjectText(project_, page.nameId(), kTextRoom, buffer));
         if (page.text != 0u) {
             auto blob = mem::Blob(page.text);
             if (!blob) throw SaveError("a page text does not fill its block");
@@ -375,8 +400,9 @@ void Saver::writeTexts() {
                 head.text = Paged(textAt);
             }
         }
-        for (std::size_t i = 0; i < pages_[p].fields.size(); ++i)
-            writeMessages(pages_[p].fields[i], pages_[p].fieldAt[i]);
+        const std::size_t end =
+            p + 1 < pages_.size() ? pages_[p + 1].firstMessage : messages_.size();
+        for (std::size_t m = pages_[p].firstMessage; m < end; ++m) writeMessages(messages_[m]);
     }
 }
 
@@ -438,30 +464,46 @@ std::size_t Saver::run() {
 
 }  // namespace
 
+namespace {
+
+// The image is built in room that stays with the thread and then copied into a global block of
+// its exact size: a build pays neither for fresh memory, whose first touch costs a page fault
+// every 4 KB, nor for moving the image when it is trimmed to its size.
+std::vector<std::uint8_t>& BuildRoom() {
+    thread_local std::vector<std::uint8_t> room;
+    return room;
+}
+
+}  // namespace
+
 std::variant<HGLOBAL, SaveFailure> SaveType1Image(ProjectBlock& project, std::size_t& imageSize) {
     const std::size_t sizeClass = project.record.imageSizeClass;
     const std::size_t reserve = std::min<std::size_t>(
         sizeClass == 0 ? kDefaultReserve : sizeClass * kReservePerClass + kReserveBase,
         PagedOffset::kMaxOffset + 1);
-    HGLOBAL handle = GlobalAlloc(GHND, reserve);
-    if (!handle) handle = GlobalAlloc(GHND, reserve);  // once more, as after compacting
-    if (!handle) return SaveFailure{"the image cannot be allocated"};
+    std::vector<std::uint8_t>& room = BuildRoom();
     try {
-        std::size_t total;
-        {
-            GlobalLockGuard lock(handle);
-            if (!lock) throw SaveError("the image cannot be locked");
-            Saver saver(project, std::span(reinterpret_cast<std::uint8_t*>(lock.data()), reserve));
-            total = saver.run();
-        }
-        if (GlobalReAlloc(handle, total, GMEM_MOVEABLE) == 0)
-            throw SaveError("the image cannot be shrunk");
-        imageSize = total;
-        return handle;
+        room.assign(reserve, 0);
+    } catch (const std::bad_alloc&) {
+        return SaveFailure{"the image cannot be allocated"};
+    }
+    std::size_t total;
+    try {
+        Saver saver(project, std::span(room.data(), reserve));
+        total = saver.run();
     } catch (const std::exception& e) {
-        GlobalFree(handle);
         return SaveFailure{e.what()};
     }
+    HGLOBAL handle = GlobalAlloc(GHND, total);
+    if (!handle) return SaveFailure{"the image cannot be allocated"};
+    GlobalLockGuard lock(handle);
+    if (!lock) {
+        GlobalFree(handle);
+        return SaveFailure{"the image cannot be locked"};
+    }
+    std::memcpy(lock.data(), room.data(), total);
+    imageSize = total;
+    return handle;
 }
 
 }  // namespace kestra::s5

@@ -66,6 +66,7 @@ void loadSections(LoadContext& c) {
     TranslateNodeNames(c);
     TranslateFieldTexts(c);
     TranslateGroupNames(c);
+    c.settleTexts();
 }
 
 }  // namespace
@@ -78,6 +79,8 @@ HGLOBAL LoadProjectImage(std::span<const std::byte> image, unsigned flags) {
     const APPFMALLOC host = GetAppFmalloc();
     if (!host) return 0;
 
+    // The project's many small blocks share a few large pieces of memory.
+    mem::Packing packing;
     Allocations blocks(host);
     const HGLOBAL handle = blocks.global(kProjectBlockSize);
     if (!handle) return 0;

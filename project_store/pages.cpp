@@ -1,5 +1,6 @@
 // Pages (section 3): page records, page texts, field records with their lists, children and
 // labels; the page extension blobs (section 14); page names.
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -14,15 +15,27 @@ constexpr std::uint16_t kNoText = 0xFFFF;  // a field list entry without a strin
 
 // ---- Loading
 
-void readFolder(LoadContext& c, FolderHeader& folder, bool keep, std::string_view what) {
+// Reads a field list; one whose entries hold string indices (`texts`) is noted for
+// translating.
+void readFolder(LoadContext& c, FolderHeader& folder, bool keep, bool texts,
+                std::string_view what) {
     if (folder.count < 0) c.in.fail(std::string(what) + " has a negative entry count");
     const std::size_t count = static_cast<std::size_t>(folder.count.get());
     auto bytes = c.in.take(c.in.needBytes(count, sizeof(ListEntry), what), what);
     folder.block = keep && count ? c.blocks.global(bytes) : 0;
     if (keep && count && !folder.block) folder.count = 0;
+    if (folder.block && texts)
+        c.fieldTexts.noteList({&RecordAt<ListEntry>(mem::Data(folder.block)), count});
 }
 
 void readFieldData(LoadContext& c, FieldRecord& f, bool keep, int depth);
+
+// Reads a field record and what follows it into `f`: in place in its block when it is kept,
+// so that no record is copied twice.
+void readField(LoadContext& c, FieldRecord& f, bool keep, int depth, std::string_view what) {
+    std::memcpy(&f, c.in.take(sizeof(FieldRecord), what).data(), sizeof(FieldRecord));
+    readFieldData(c, f, keep, depth);
+}
 
 void readChildren(LoadContext& c, FieldRecord& f, bool keep, int depth) {
     f.children = 0;
@@ -30,13 +43,11 @@ void readChildren(LoadContext& c, FieldRecord& f, bool keep, int depth) {
     if (depth >= kMaxFieldNesting) c.in.fail("child field records nested too deep");
     const std::size_t count = f.childCount;
     c.in.needBytes(count, sizeof(FieldRecord), "child field records");
-    const Ref block = keep && count ? c.blocks.host(count * sizeof(FieldRecord)) : 0;
+    const Ref block = keep && count ? c.blocks.hostToFill(count * sizeof(FieldRecord)) : 0;
     auto kids = Records<FieldRecord>(block, count);
-    for (std::size_t i = 0; i < count; ++i) {
-        auto child = c.in.record<FieldRecord>("child field record");
-        readFieldData(c, child, keep && block, depth + 1);
-        if (block) (*kids)[i] = child;
-    }
+    FieldRecord skipped;
+    for (std::size_t i = 0; i < count; ++i)
+        readField(c, block ? (*kids)[i] : skipped, keep && block, depth + 1, "child field record");
     f.children = block;
     if (keep && count && !block) f.childCount = 0;
 }
@@ -50,9 +61,10 @@ void readLabel(LoadContext& c, FieldRecord& f, bool keep) {
 }
 
 void readFieldData(LoadContext& c, FieldRecord& f, bool keep, int depth) {
-    readFolder(c, f.list1, keep, "field list 1");
+    if (keep) c.fieldTexts.noteField(f.textId);
+    readFolder(c, f.list1, keep, true, "field list 1");
     if (f.hasList2())
-        readFolder(c, f.list2, keep, "field list 2");
+        readFolder(c, f.list2, keep, f.list2HoldsTexts(), "field list 2");
     else
         f.list2.block = 0;
     readChildren(c, f, keep, depth);
@@ -80,49 +92,28 @@ void readPage(LoadContext& c, PageRecord& page, bool keep) {
     page.blob2 = 0;
     const std::size_t count = page.fieldCount;
     c.in.needBytes(count, sizeof(FieldRecord), "field records");
-    const Ref block = keep && count ? c.blocks.host(count * sizeof(FieldRecord)) : 0;
+    const Ref block = keep && count ? c.blocks.hostToFill(count * sizeof(FieldRecord)) : 0;
     auto fields = Records<FieldRecord>(block, count);
     std::size_t kept = 0;
+    FieldRecord dropped;
     for (std::size_t i = 0; i < count; ++i) {
-        auto field = c.in.record<FieldRecord>("field record");
-        const bool dropped = droppedByRepair(c, field);
-        readFieldData(c, field, keep && block && !dropped, 0);
-        if (block && !dropped) (*fields)[kept++] = field;
+        // A field the repair drops is read aside; the next one takes its place.
+        const auto& stored =
+            RecordAt<FieldRecord>(c.in.peek(sizeof(FieldRecord), "field record").data());
+        const bool drop = droppedByRepair(c, stored);
+        readField(c, block && !drop ? (*fields)[kept++] : dropped, keep && block && !drop, 0,
+                  "field record");
     }
+    // The places of dropped fields stay zero.
+    if (block)
+        std::fill(fields->begin() + static_cast<std::ptrdiff_t>(kept), fields->end(),
+                  FieldRecord{});
     page.fields = block;
     page.fieldCount = static_cast<std::uint16_t>(block ? kept : 0);
 }
 
-// ---- Walking the fields of a project in memory
-
-template <typename Visit>
-void forEachField(std::span<FieldRecord> fields, Visit& visit, int depth) {
-    if (depth > kMaxFieldNesting) return;
-    for (FieldRecord& f : fields) {
-        visit(f);
-        if (!f.hasChildren()) continue;
-        if (auto kids = Records<FieldRecord>(f.children, f.childCount))
-            forEachField(*kids, visit, depth + 1);
-    }
-}
-
 std::span<PageRecord> pagesOf(const ProjectRecord& r) {
     return Records<PageRecord>(r.pages, r.pageCount).value_or(std::span<PageRecord>());
-}
-
-template <typename Visit>
-void forEachField(const ProjectRecord& r, Visit visit) {
-    for (PageRecord& page : pagesOf(r))
-        if (auto fields = Records<FieldRecord>(page.fields, page.fieldCount))
-            forEachField(*fields, visit, 0);
-}
-
-void translateList(LoadContext& c, const FolderHeader& folder) {
-    if (folder.count <= 0) return;
-    if (auto entries =
-            Records<ListEntry>(folder.block, static_cast<std::size_t>(folder.count.get())))
-        for (ListEntry& e : *entries)
-            if (e.textId != kNoText) e.textId = c.translate(e.textId);
 }
 
 // ---- Saving
@@ -132,37 +123,48 @@ std::optional<std::span<const std::byte>> folderBytes(const FolderHeader& folder
     return BytesAt(folder.block, static_cast<std::size_t>(folder.count.get()) * sizeof(ListEntry));
 }
 
+// What memory holds of the data that follows a field record, each block looked up once.
+struct FieldParts {
+    std::optional<std::span<const std::byte>> list1, list2;
+    std::optional<std::span<FieldRecord>> children;
+    std::optional<std::string_view> label;
+
+    explicit FieldParts(const FieldRecord& f)
+        : list1(folderBytes(f.list1)),
+          list2(f.hasList2() ? folderBytes(f.list2) : std::nullopt),
+          children(f.hasChildren() ? Records<FieldRecord>(f.children, f.childCount) : std::nullopt),
+          label(f.label != 0u ? TextAt(f.label) : std::nullopt) {}
+};
+
 // The field record as stored: lists, children and a label that memory does not hold are
 // stored as empty or absent, and reference slots carry only presence.
-FieldRecord storedField(const FieldRecord& f) {
-    FieldRecord s = f;
-    if (!folderBytes(f.list1)) s.list1.count = 0;
-    if (f.hasList2() && !folderBytes(f.list2)) s.list2.count = 0;
-    if (f.hasChildren() && !Records<FieldRecord>(f.children, f.childCount)) s.childCount = 0;
-    s.label = StoredPresence(f.label != 0u && TextAt(f.label));
+void storeField(FieldRecord& s, const FieldParts& parts) {
+    if (!parts.list1) s.list1.count = 0;
+    if (s.hasList2() && !parts.list2) s.list2.count = 0;
+    if (s.hasChildren() && !parts.children) s.childCount = 0;
+    s.label = StoredPresence(parts.label.has_value());
     s.list1.block = 0;
     s.list2.block = 0;
     s.children = 0;
-    return s;
 }
 
 void writeField(SaveContext& c, const FieldRecord& f, int depth) {
     if (depth > kMaxFieldNesting)
         throw ImageError(c.out.position(), "child field records nested too deep");
-    const FieldRecord stored = storedField(f);
-    c.out.record(stored);
-    if (auto list = folderBytes(f.list1)) c.out.bytes(*list);
-    if (auto list = f.hasList2() ? folderBytes(f.list2) : std::nullopt) c.out.bytes(*list);
-    if (f.hasChildren() && stored.childCount != 0) {
-        const auto children = Records<FieldRecord>(f.children, f.childCount);
-        for (const FieldRecord& child : *children) writeField(c, child, depth + 1);
+    const FieldParts parts(f);
+    // The record goes into the image as it stands and is then adjusted there.
+    if (auto room = c.out.room(sizeof(FieldRecord)); !room.empty()) {
+        std::memcpy(room.data(), &f, sizeof(FieldRecord));
+        storeField(RecordAt<FieldRecord>(room.data()), parts);
     }
-    if (stored.label != 0u) {
-        const auto label = TextAt(f.label);
-        const std::string_view text = *label;
-        c.out.length8(text.size(), "field label");
+    if (parts.list1) c.out.bytes(*parts.list1);
+    if (parts.list2) c.out.bytes(*parts.list2);
+    if (parts.children)
+        for (const FieldRecord& child : *parts.children) writeField(c, child, depth + 1);
+    if (parts.label) {
+        c.out.length8(parts.label->size(), "field label");
         if (!f.compactLabelled()) c.out.u16(f.labelAttribute);
-        c.out.bytes(AsBytes(text));
+        c.out.bytes(AsBytes(*parts.label));
     }
 }
 
@@ -215,14 +217,13 @@ void ReadPageBlobs(LoadContext& c) {
 }
 
 void TranslateFieldLists(LoadContext& c) {
-    forEachField(c.project.record, [&](FieldRecord& f) {
-        translateList(c, f.list1);
-        if (f.list2HoldsTexts()) translateList(c, f.list2);
-    });
+    for (std::span<ListEntry> entries : c.fieldTexts.lists())
+        for (ListEntry& e : entries)
+            if (e.textId != kNoText) e.textId = c.translate(e.textId);
 }
 
 void TranslateFieldTexts(LoadContext& c) {
-    forEachField(c.project.record, [&](FieldRecord& f) { c.translateIfSet(f.textId); });
+    for (le16* index : c.fieldTexts.fields()) c.translateIfSet(*index);
 }
 
 void TranslatePageNames(LoadContext& c) {

@@ -1,6 +1,7 @@
 // Releasing a loaded project: every block it references, each once (language entry 0 shares
 // its blobs with the pages and resources).
-#include <set>
+#include <algorithm>
+#include <vector>
 
 #include "kestra/resource_section.h"
 #include "project_store/store.h"
@@ -11,10 +12,11 @@ namespace {
 
 class Collector {
   public:
-    std::set<Ref> refs;
+    // Every block met, some more than once; sorted and made unique before they are freed.
+    std::vector<Ref> refs;
 
     void add(Ref ref) {
-        if (ref) refs.insert(ref);
+        if (ref) refs.push_back(ref);
     }
     void blobs(std::initializer_list<Ref> list) {
         for (Ref ref : list) add(ref);
@@ -120,8 +122,11 @@ void ReleaseProject(HGLOBAL handle) {
     if (!block) return;
     Collector collector;
     collector.project((*block)[0]);
-    collector.refs.erase(handle);
-    for (Ref ref : collector.refs) mem::Free(ref);
+    auto& refs = collector.refs;
+    std::sort(refs.begin(), refs.end());
+    refs.erase(std::unique(refs.begin(), refs.end()), refs.end());
+    for (Ref ref : refs)
+        if (ref != handle) mem::Free(ref);
     StrTabDiscard(mem::Data(handle));
     GlobalFree(handle);
 }

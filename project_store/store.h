@@ -1,14 +1,18 @@
-// The project store's inner interface: the blocks a load allocates, the image sink that both
-// measures and writes, the string pool, and the reader and writer of each group of sections.
+// The project store's inner interface: the blocks a load allocates, the image sink that
+// measures or writes, the string pool, and the reader and writer of each group of sections.
 //
-// Saving runs the same writer twice, first into a measuring sink to find the exact size and
-// then into the image block, so the size computation and the image can never disagree.
-// Loading allocates through one ledger, which frees everything again when the load fails.
+// Saving writes the image once, into room the thread keeps, and then copies it into a global
+// block of exactly its size; a piece whose size must be known before it is written (a keyed
+// entry's) is measured by running its writer into a measuring sink, so that the size and the
+// bytes can never disagree. Loading allocates through one ledger, which frees everything again
+// when the load fails.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -55,22 +59,89 @@ std::span<const std::byte> AsBytes(const T& record) {
     return std::as_bytes(std::span<const T>(&record, 1));
 }
 
+// ---- Room kept by the thread
+
+// Room that each thread keeps between loads and saves (large rooms made afresh every time
+// would come as fresh memory, which costs a page fault every 4 KB), lent to one piece of work
+// at a time; work that starts while the room is lent gets room of its own.
+template <typename Room>
+class LentRoom {
+  public:
+    LentRoom() : room_(shared().lent ? &own_ : &shared().room) {
+        if (room_ != &own_) shared().lent = true;
+    }
+    ~LentRoom() {
+        if (room_ != &own_) shared().lent = false;
+    }
+    LentRoom(const LentRoom&) = delete;
+    LentRoom& operator=(const LentRoom&) = delete;
+    Room& get() { return *room_; }
+
+  private:
+    struct Shared {
+        Room room;
+        bool lent = false;
+    };
+    static Shared& shared() {
+        thread_local Shared kept;
+        return kept;
+    }
+    Room own_;
+    Room* room_;
+};
+
 // ---- Image sink
+
+// The bytes of an image being written, growing as they come.
+class ImageRoom {
+  public:
+    std::size_t size() const { return size_; }
+    const std::byte* data() const { return bytes_.get(); }
+    void clear() { size_ = 0; }
+    // n more bytes at the end, for the caller to fill.
+    std::byte* extend(std::size_t n) {
+        if (n > capacity_ - size_) grow(n);
+        std::byte* at = bytes_.get() + size_;
+        size_ += n;
+        return at;
+    }
+
+  private:
+    void grow(std::size_t n);
+
+    std::unique_ptr<std::byte[]> bytes_;
+    std::size_t size_ = 0, capacity_ = 0;
+};
 
 class Sink {
   public:
     Sink() = default;  // measures
-    explicit Sink(std::span<std::byte> image) : writer_(image) {}
+    explicit Sink(ImageRoom& image) : image_(&image) {}
 
-    bool measuring() const { return !writer_; }
-    std::size_t position() const { return writer_ ? writer_->position() : size_; }
+    bool measuring() const { return !image_; }
+    std::size_t position() const { return image_ ? image_->size() : size_; }
 
-    void u8(std::uint8_t v);
-    void u16(std::uint16_t v);
-    void u32(std::uint32_t v);
-    void bytes(std::span<const std::byte> data);
-    void zeros(std::size_t n);
-    void cstring(std::string_view text);
+    void u8(std::uint8_t v) {
+        if (std::byte* at = room1(1)) *at = std::byte{v};
+    }
+    void u16(std::uint16_t v) {
+        if (std::byte* at = room1(2)) WriteLe16(at, v);
+    }
+    void u32(std::uint32_t v) {
+        if (std::byte* at = room1(4)) WriteLe32(at, v);
+    }
+    void bytes(std::span<const std::byte> data) {
+        std::byte* at = room1(data.size());
+        if (at && !data.empty()) std::memcpy(at, data.data(), data.size());
+    }
+    void zeros(std::size_t n) {
+        std::byte* at = room1(n);
+        if (at && n) std::memset(at, 0, n);
+    }
+    void cstring(std::string_view text) {
+        bytes(AsBytes(text));
+        u8(0);
+    }
     template <typename T>
     void record(const T& r) {
         bytes(AsBytes(r));
@@ -79,13 +150,26 @@ class Sink {
     void length16(std::size_t n, std::string_view what);
     void length8(std::size_t n, std::string_view what);
     // n bytes at the current position for the caller to fill (empty while measuring).
-    std::span<std::byte> room(std::size_t n);
-    void finish() const;
+    std::span<std::byte> room(std::size_t n) {
+        std::byte* at = room1(n);
+        return at ? std::span<std::byte>(at, n) : std::span<std::byte>();
+    }
 
   private:
-    std::optional<ImageWriter> writer_;
+    // Writing, the place of n more bytes; measuring, nothing (they are only counted).
+    std::byte* room1(std::size_t n) {
+        if (image_) return image_->extend(n);
+        size_ += n;
+        return nullptr;
+    }
+
+    ImageRoom* image_ = nullptr;
     std::size_t size_ = 0;
 };
+
+// A new global block holding the image written into `room`; its length, or 0 (and *image 0)
+// when no block can be had.
+std::size_t CopyOutImage(const ImageRoom& room, HGLOBAL* image);
 
 // The size of a measured or written piece, refused when it does not fit in 16 bits.
 std::uint16_t Fit16(std::size_t n, std::string_view what);
@@ -96,16 +180,61 @@ char* Scratch();
 
 // ---- String pool
 
-// The texts of an image's string pool, by index.
+// The texts of an image's string pool, by index, and the identifiers the project's string
+// table gave them. A text is added to the table when loading first meets its index, so that
+// identifiers come in the order of the loading steps; later meetings of the index only count
+// references, which settle() hands to the table in one call per text at the end of the load
+// (nothing during a load releases references, which is all the order could change).
 class StringPool {
   public:
     void read(ImageReader& in, std::uint16_t count);
     std::size_t size() const { return texts_.size(); }
     // The text of a string index; an index beyond the pool is the empty text.
     const char* text(std::uint16_t index) const;
+    // The identifier of a string index's text in the table of `key`, holding one reference.
+    std::uint16_t translate(std::uint16_t index, void* key) {
+        Met& met = met_[std::min<std::size_t>(index, met_.size() - 1)];
+        if (!met.added) return add(met, index, key);
+        ++met.pending;
+        return met.id;
+    }
+    void settle(void* key);
 
   private:
+    struct Met {
+        std::uint16_t id = 0;
+        bool added = false;
+        std::uint32_t pending = 0;  // references not yet handed to the table
+    };
+    std::uint16_t add(Met& met, std::uint16_t index, void* key);
+
     std::vector<const char*> texts_;
+    // By index; the last one stands for every index beyond the pool (and, before the pool is
+    // read, for every index).
+    std::vector<Met> met_ = std::vector<Met>(1);
+};
+
+// The string indices of the fields that a load translates once the pool is read, noted as
+// the fields are read (in the order a walk of the pages would meet them), so that the fields
+// are not walked again: the lists whose entries hold indices, and the fields' own indices.
+// A large project notes about a megabyte, in room the thread keeps.
+class FieldTexts {
+  public:
+    FieldTexts() {
+        room_.get().lists.clear();
+        room_.get().fields.clear();
+    }
+    void noteList(std::span<ListEntry> entries) { room_.get().lists.push_back(entries); }
+    void noteField(le16& index) { room_.get().fields.push_back(&index); }
+    const std::vector<std::span<ListEntry>>& lists() { return room_.get().lists; }
+    const std::vector<le16*>& fields() { return room_.get().fields; }
+
+  private:
+    struct Room {
+        std::vector<std::span<ListEntry>> lists;
+        std::vector<le16*> fields;
+    };
+    LentRoom<Room> room_;
 };
 
 // ---- Load and save contexts
@@ -118,13 +247,16 @@ struct LoadContext {
     unsigned flags;
     std::uint8_t formatCode;
     StringPool pool;
+    FieldTexts fieldTexts;
 
     bool repair() const { return flags & kLoadRepair; }
     // Adds the text of a string index to the project's string table; the new identifier.
-    std::uint16_t translate(std::uint16_t index) const;
-    void translateIfSet(le16& index) const {
+    std::uint16_t translate(std::uint16_t index) { return pool.translate(index, key); }
+    void translateIfSet(le16& index) {
         if (index != 0) index = translate(index);
     }
+    // Hands the references counted so far to the string table.
+    void settleTexts() { pool.settle(key); }
 };
 
 struct SaveContext {
@@ -219,34 +351,17 @@ void WriteClosingBlocks(SaveContext& c);
 
 // ---- Whole images
 
-// Runs `emit` into a measuring sink, then into a new global block of exactly that size; the
-// block in *image and its length, or 0 (and *image 0) when no block can be had.
+// Runs `emit` into the thread's image room, then copies what it wrote into a new global block
+// of exactly that size; the block in *image and its length, or 0 (and *image 0) when no block
+// can be had.
 template <typename Emit>
 std::size_t WriteNewImage(Emit emit, HGLOBAL* image) {
     *image = 0;
-    Sink measure;
-    emit(measure);
-    const std::size_t size = measure.position();
-    if (size > 0xFFFFFFFFu) return 0;
-    const HGLOBAL handle = GlobalAlloc(GHND, size);
-    if (!handle) return 0;
-    {
-        GlobalLockGuard lock(handle);
-        if (!lock) {
-            GlobalFree(handle);
-            return 0;
-        }
-        try {
-            Sink out(lock.bytes());
-            emit(out);
-            out.finish();
-        } catch (...) {
-            GlobalFree(handle);
-            throw;
-        }
-    }
-    *image = handle;
-    return size;
+    LentRoom<ImageRoom> room;
+    room.get().clear();
+    Sink out(room.get());
+    emit(out);
+    return CopyOutImage(room.get(), image);
 }
 
 // The project block handle of a loaded image; throws ImageError for a damaged image. 0 when

@@ -1,4 +1,5 @@
 // Blocks, the image sink and the string pool.
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -27,47 +28,23 @@ std::optional<std::string_view> TextAt(Ref ref) {
 
 // ---- Sink
 
-void Sink::u8(std::uint8_t v) {
-    if (writer_)
-        writer_->u8(v);
-    else
-        size_ += 1;
+void ImageRoom::grow(std::size_t n) {
+    const std::size_t capacity = std::max({2 * capacity_, size_ + n, std::size_t{64} << 10});
+    auto bytes = std::make_unique_for_overwrite<std::byte[]>(capacity);
+    if (size_) std::memcpy(bytes.get(), bytes_.get(), size_);
+    bytes_ = std::move(bytes);
+    capacity_ = capacity;
 }
-void Sink::u16(std::uint16_t v) {
-    if (writer_)
-        writer_->u16(v);
-    else
-        size_ += 2;
-}
-void Sink::u32(std::uint32_t v) {
-    if (writer_)
-        writer_->u32(v);
-    else
-        size_ += 4;
-}
-void Sink::bytes(std::span<const std::byte> data) {
-    if (writer_)
-        writer_->bytes(data);
-    else
-        size_ += data.size();
-}
-void Sink::zeros(std::size_t n) {
-    if (writer_)
-        writer_->zeros(n);
-    else
-        size_ += n;
-}
-void Sink::cstring(std::string_view text) {
-    bytes(AsBytes(text));
-    u8(0);
-}
-std::span<std::byte> Sink::room(std::size_t n) {
-    if (writer_) return writer_->reserve(n);
-    size_ += n;
-    return {};
-}
-void Sink::finish() const {
-    if (writer_) writer_->finish();
+
+std::size_t CopyOutImage(const ImageRoom& room, HGLOBAL* image) {
+    *image = 0;
+    if (room.size() > 0xFFFFFFFFu) return 0;
+    // Every byte is written from the room, so the block is not zeroed first.
+    const mem::NewBlock block = mem::AllocateBlock(room.size(), mem::Kind::Global, false);
+    if (!block.ref) return 0;
+    if (room.size()) std::memcpy(block.data, room.data(), room.size());
+    *image = block.ref;
+    return room.size();
 }
 
 std::uint16_t Fit16(std::size_t n, std::string_view what) {
@@ -95,10 +72,26 @@ void StringPool::read(ImageReader& in, std::uint16_t count) {
     in.needBytes(count, 1, "string pool");
     texts_.reserve(count);
     for (std::uint16_t i = 0; i < count; ++i) texts_.push_back(in.cstring("pool string").data());
+    met_.assign(texts_.size() + 1, Met{});
 }
 
 const char* StringPool::text(std::uint16_t index) const {
     return index < texts_.size() ? texts_[index] : "";
+}
+
+std::uint16_t StringPool::add(Met& met, std::uint16_t index, void* key) {
+    met.id = StrTabAddText(text(index), key);
+    // A text the table could not take has no identifier to count references on.
+    met.added = met.id != kNoStringId;
+    return met.id;
+}
+
+void StringPool::settle(void* key) {
+    for (Met& met : met_)
+        if (met.pending) {
+            StrTabAddReferences(met.id, key, met.pending);
+            met.pending = 0;
+        }
 }
 
 Ref ReadBlob(LoadContext& c, bool keepEmpty) {
@@ -111,10 +104,6 @@ void WriteBlob(Sink& out, Ref blob) {
     auto bytes = mem::Blob(blob).value_or(std::span<std::byte>());
     out.u32(static_cast<std::uint32_t>(bytes.size()));
     out.bytes(bytes);
-}
-
-std::uint16_t LoadContext::translate(std::uint16_t index) const {
-    return StrTabAddText(pool.text(index), key);
 }
 
 }  // namespace kestra::store

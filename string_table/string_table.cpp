@@ -6,51 +6,93 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <unordered_map>
+#include <string_view>
 #include <vector>
 
 #include "kestra/project.h"
 
 namespace {
 
-struct Text {
-    std::string text;
-    std::uint32_t references = 0;
-};
-
+// One project's texts: their bytes one after the other in one buffer (so adding a text costs no
+// allocation of its own), a record per identifier, and an open-addressing index from a text to
+// its identifier that is rebuilt only when it fills up or texts are dropped.
 class ProjectTable {
   public:
     // The table follows the project's own count: a lower count drops identifiers above it.
     void followCount(const kestra::ProjectBlock& project) {
-        std::size_t count = project.record.stringCount;
+        const std::size_t count = project.record.stringCount;
         if (count >= texts_.size()) return;
-        for (std::size_t id = count; id < texts_.size(); ++id) index_.erase(texts_[id].text);
+        bytes_.resize(count == 0 ? 0 : texts_[count].at);
         texts_.resize(count);
+        rebuildIndex(slots_.size());
     }
 
     WORD add(std::string_view text) {
-        if (auto found = index_.find(std::string(text)); found != index_.end()) {
-            ++texts_[found->second].references;
-            return found->second;
+        const std::size_t hash = hashOf(text);
+        std::size_t slot = find(text, hash);
+        if (slots_[slot] != kNoStringId) {
+            ++texts_[slots_[slot]].references;
+            return slots_[slot];
         }
         if (texts_.size() >= kNoStringId) return kNoStringId;
-        auto id = static_cast<WORD>(texts_.size());
-        texts_.push_back({std::string(text), 1});
-        index_.emplace(texts_.back().text, id);
+        const auto id = static_cast<WORD>(texts_.size());
+        texts_.push_back({static_cast<std::uint32_t>(bytes_.size()),
+                          static_cast<std::uint32_t>(text.size()), 1});
+        bytes_.insert(bytes_.end(), text.begin(), text.end());
+        if (2 * texts_.size() > slots_.size()) {
+            rebuildIndex(4 * texts_.size());
+        } else {
+            slots_[slot] = id;
+        }
         return id;
     }
 
-    Text* find(WORD id) { return id < texts_.size() ? &texts_[id] : nullptr; }
+    bool known(WORD id) const { return id < texts_.size(); }
+    std::string_view text(WORD id) const {
+        const Text& t = texts_[id];
+        return {bytes_.data() + t.at, t.length};
+    }
+    std::uint32_t& references(WORD id) { return texts_[id].references; }
     std::size_t size() const { return texts_.size(); }
 
   private:
+    struct Text {
+        std::uint32_t at;  // of the text in bytes_
+        std::uint32_t length;
+        std::uint32_t references;
+    };
+
+    static std::size_t hashOf(std::string_view text) { return std::hash<std::string_view>{}(text); }
+
+    // The slot holding the text's identifier, or the empty slot where it would go.
+    std::size_t find(std::string_view text, std::size_t hash) const {
+        const std::size_t mask = slots_.size() - 1;
+        for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask)
+            if (slots_[slot] == kNoStringId || this->text(slots_[slot]) == text) return slot;
+    }
+
+    // An index of at least `capacity` slots (a power of two, at most half full) for every text.
+    void rebuildIndex(std::size_t capacity) {
+        std::size_t size = 16;
+        while (size < capacity) size *= 2;
+        slots_.assign(size, kNoStringId);
+        for (std::size_t id = 0; id < texts_.size(); ++id) {
+            const auto word = static_cast<WORD>(id);
+            slots_[find(text(word), hashOf(text(word)))] = word;
+        }
+    }
+
+    std::vector<char> bytes_;
     std::vector<Text> texts_;
-    std::unordered_map<std::string, WORD> index_;
+    std::vector<WORD> slots_ = std::vector<WORD>(16, kNoStringId);
 };
 
 struct Service {
     std::mutex mutex;
     std::map<const void*, ProjectTable> tables;
+    // The table used last: a loader or a save asks for the same one thousands of times.
+    const void* lastProject = nullptr;
+    ProjectTable* lastTable = nullptr;
 };
 
 Service& service() {
@@ -64,13 +106,13 @@ kestra::ProjectBlock& blockOf(void* project) {
 
 // The project's table, brought in line with the project's count.
 ProjectTable& tableOf(void* project) {
-    auto& table = service().tables[project];
-    table.followCount(blockOf(project));
-    return table;
-}
-
-void release(Text& text) {
-    if (text.references > 0) --text.references;
+    Service& s = service();
+    if (s.lastProject != project) {
+        s.lastTable = &s.tables[project];
+        s.lastProject = project;
+    }
+    s.lastTable->followCount(blockOf(project));
+    return *s.lastTable;
 }
 
 struct TextList {
@@ -91,29 +133,36 @@ WORD StrTabAddText(const char* text, void* project) {
 }
 
 BOOL StrTabAddReference(void*, WORD id, void* project) {
+    return StrTabAddReferences(id, project, 1);
+}
+
+BOOL StrTabAddReferences(WORD id, void* project, DWORD count) {
     if (!project) return FALSE;
     std::lock_guard lock(service().mutex);
-    Text* text = tableOf(project).find(id);
-    if (!text) return FALSE;
-    ++text->references;
+    ProjectTable& table = tableOf(project);
+    if (!table.known(id)) return FALSE;
+    std::uint32_t& references = table.references(id);
+    references += std::min(count, 0xFFFFFFFFu - references);
     return TRUE;
 }
 
 BOOL StrTabGetText(WORD id, void* project, char* destination, DWORD room, DWORD flag) {
     if (!project) return FALSE;
     std::lock_guard lock(service().mutex);
-    Text* text = tableOf(project).find(id);
-    if (!text) {
+    ProjectTable& table = tableOf(project);
+    if (!table.known(id)) {
         if (destination && room > 0) destination[0] = 0;
         return FALSE;
     }
     if (destination) {
         if (room == 0) return FALSE;
-        std::size_t n = std::min<std::size_t>(text->text.size(), room - 1);
-        std::memcpy(destination, text->text.data(), n);
+        const std::string_view text = table.text(id);
+        std::size_t n = std::min<std::size_t>(text.size(), room - 1);
+        if (n) std::memcpy(destination, text.data(), n);
         destination[n] = 0;
     }
-    if (flag == 1) release(*text);
+    std::uint32_t& references = table.references(id);
+    if (flag == 1 && references > 0) --references;
     return TRUE;
 }
 
@@ -147,13 +196,18 @@ void StrTabListRelease(std::uintptr_t list) {
 DWORD StrTabReferenceCount(WORD id, void* project) {
     if (!project) return 0;
     std::lock_guard lock(service().mutex);
-    Text* text = tableOf(project).find(id);
-    return text ? text->references : 0;
+    ProjectTable& table = tableOf(project);
+    return table.known(id) ? table.references(id) : 0;
 }
 
 void StrTabDiscard(void* project) {
-    std::lock_guard lock(service().mutex);
-    service().tables.erase(project);
+    Service& s = service();
+    std::lock_guard lock(s.mutex);
+    s.tables.erase(project);
+    if (s.lastProject == project) {
+        s.lastProject = nullptr;
+        s.lastTable = nullptr;
+    }
 }
 
 }  // extern "C"

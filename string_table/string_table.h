@@ -22,6 +22,9 @@ WORD StrTabAddText(const char* text, void* project);
 // Ordinal 3: adds one reference to an identifier. The holder (the list entry or record that
 // keeps the identifier) is not used. Returns 1, or 0 for an unknown identifier.
 BOOL StrTabAddReference(void* holder, WORD id, void* project);
+// Adds `count` references to an identifier at once, as `count` calls of ordinal 3 would (a
+// loader that meets one text many times counts its meetings and hands them over together).
+BOOL StrTabAddReferences(WORD id, void* project, DWORD count);
 // Ordinal 5: writes the text, zero-terminated and cut to `room`, into `destination`; flag 1
 // also releases one reference. With no destination and room 0 it only releases (flag 1).
 // Returns 1 on success, 0 for an unknown identifier or a destination without room.

@@ -9,4 +9,5 @@ kestra_add_test(kestra_project_json_tests
 target_compile_definitions(kestra_project_json_tests PRIVATE
     KESTRA_FUZZ_REGRESSIONS="${CMAKE_SOURCE_DIR}/tests/project_store/fuzz_regressions"
     KESTRA_PROJECT_SEEDS="${CMAKE_SOURCE_DIR}/fuzz/seeds/project_image_fuzz"
-    KESTRA_EXPORTED_DOCUMENTS="${CMAKE_CURRENT_LIST_DIR}/exported")
+    KESTRA_EXPORTED_DOCUMENTS="${CMAKE_CURRENT_LIST_DIR}/exported"
+    KESTRA_JSON_SEEDS="${CMAKE_SOURCE_DIR}/fuzz/seeds/project_json_fuzz")

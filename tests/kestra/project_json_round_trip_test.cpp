@@ -269,30 +269,70 @@ TEST_F(ProjectJsonTest, EveryImageOfTheStoresCorpusRoundTrips) {
     EXPECT_GE(images, 4u);
 }
 
-// Writes the seeds of the JSON fuzz target: small documents that between them reach every
-// section. Run with --gtest_also_run_disabled_tests and KESTRA_JSON_SEEDS set to the folder.
+namespace {
+
+// The seeds of the JSON fuzz target written from projects: small documents that between them
+// reach every section. The small ones (at most kSmallSeed bytes) are those the fuzzer runs
+// through quickly; the others reach sections that need more of a project.
+constexpr std::size_t kSmallSeed = 16 * 1024;
+struct FuzzSeed {
+    const char* name;
+    ProjectShape shape;
+    bool small;
+};
+const FuzzSeed kFuzzSeeds[] = {
+    {"minimal", {.pages = 0, .fieldsPerPage = 0}, true},
+    {"one-page-no-fields", {.pages = 1, .fieldsPerPage = 0}, true},
+    {"one-page-keyed", {.pages = 1, .fieldsPerPage = 1, .keyed = true}, true},
+    {"one-page-network", {.pages = 1, .fieldsPerPage = 1, .network = true}, true},
+    {"one-page-tags-closing",
+     {.pages = 1, .fieldsPerPage = 1, .tags = true, .closing = true},
+     true},
+    {"one-page-two-languages", {.pages = 1, .fieldsPerPage = 1, .languages = 2}, true},
+    {"plain", {.pages = 1, .fieldsPerPage = 1}, true},
+    {"tables", {.pages = 1, .fieldsPerPage = 2, .recordTables = true, .groups = true}, false},
+    {"languages",
+     {.pages = 2, .fieldsPerPage = 1, .languages = 2, .keyed = true, .resources = true},
+     false},
+    {"bitmaps",
+     {.pages = 1,
+      .fieldsPerPage = 1,
+      .bitmaps = 1,
+      .pageBlobs = true,
+      .tags = true,
+      .closing = true},
+     true},
+    {"options", {.pages = 1, .fieldsPerPage = 1, .optionLayout = 2, .network = true}, false},
+    {"short-options",
+     {.pages = 1, .fieldsPerPage = 1, .optionLayout = 1, .shortOptionElements = true},
+     true},
+};
+
+}  // namespace
+
+// The committed seeds are the documents of their projects as export writes them now: a seed
+// the form has moved away from is refused early and searches nothing.
+TEST_F(ProjectJsonTest, TheFuzzTargetsSeedsAreTheDocumentsExportWritesNow) {
+    for (const FuzzSeed& seed : kFuzzSeeds) {
+        SCOPED_TRACE(seed.name);
+        const auto kept =
+            platform::ReadWholeFile(std::string(KESTRA_JSON_SEEDS) + "/" + seed.name);
+        ASSERT_TRUE(kept) << "no seed kept";
+        const std::string document = json::ExportProjectJson(resaved(saved(build(seed.shape))));
+        EXPECT_EQ(FirstDifference(document, std::string(kept->begin(), kept->end())), "");
+        if (seed.small) EXPECT_LE(kept->size(), kSmallSeed);
+        EXPECT_EQ(json::ExportProjectJson(json::ImportProjectJson(document)), document);
+    }
+}
+
+// Writes the seeds above. Run with --gtest_also_run_disabled_tests and KESTRA_JSON_SEEDS_OUT
+// set to the folder (fuzz/seeds/project_json_fuzz), when the form itself changes.
 TEST_F(ProjectJsonTest, DISABLED_WriteFuzzSeeds) {
-    const char* folder = std::getenv("KESTRA_JSON_SEEDS");
+    const char* folder = std::getenv("KESTRA_JSON_SEEDS_OUT");
     ASSERT_NE(folder, nullptr);
-    const Variant seeds[] = {
-        {"plain", {.pages = 1, .fieldsPerPage = 1}},
-        {"tables", {.pages = 1, .fieldsPerPage = 2, .recordTables = true, .groups = true}},
-        {"languages",
-         {.pages = 2, .fieldsPerPage = 1, .languages = 2, .keyed = true, .resources = true}},
-        {"bitmaps",
-         {.pages = 1,
-          .fieldsPerPage = 1,
-          .bitmaps = 1,
-          .pageBlobs = true,
-          .tags = true,
-          .closing = true}},
-        {"options", {.pages = 1, .fieldsPerPage = 1, .optionLayout = 2, .network = true}},
-        {"short-options",
-         {.pages = 1, .fieldsPerPage = 1, .optionLayout = 1, .shortOptionElements = true}},
-    };
-    for (const Variant& v : seeds) {
-        const std::string document = json::ExportProjectJson(resaved(saved(build(v.shape))));
-        std::ofstream(std::string(folder) + "/" + v.name, std::ios::binary) << document;
+    for (const FuzzSeed& seed : kFuzzSeeds) {
+        const std::string document = json::ExportProjectJson(resaved(saved(build(seed.shape))));
+        std::ofstream(std::string(folder) + "/" + seed.name, std::ios::binary) << document;
     }
 }
 

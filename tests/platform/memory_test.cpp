@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <set>
+#include <string>
 #include <vector>
 
 #include "platform/allocations.h"
@@ -139,6 +141,102 @@ TEST(Memory, LockGuardUnlocksAtScopeEnd) {
     GlobalLockGuard dead(handle);
     EXPECT_FALSE(dead);
     EXPECT_TRUE(dead.bytes().empty());
+}
+
+TEST(Memory, ResizeToTheSameOrASmallerSizeKeepsWhatFits) {
+    for (std::size_t size : {std::size_t{1}, std::size_t{300}, std::size_t{200000}}) {
+        HGLOBAL handle = GlobalAlloc(GHND, size);
+        auto* bytes = static_cast<std::uint8_t*>(GlobalLock(handle));
+        for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(i * 7);
+        GlobalUnlock(handle);
+        for (std::size_t smaller : {size, size / 2, std::size_t{0}}) {
+            ASSERT_EQ(GlobalReAlloc(handle, smaller, GHND), handle) << size << " to " << smaller;
+            ASSERT_EQ(GlobalSize(handle), smaller);
+            const auto* kept = reinterpret_cast<const std::uint8_t*>(mem::Data(handle));
+            for (std::size_t i = 0; i < smaller; ++i)
+                ASSERT_EQ(kept[i], static_cast<std::uint8_t>(i * 7)) << size << " to " << smaller;
+        }
+        GlobalFree(handle);
+    }
+}
+
+// Packed blocks: what a loader that makes many small blocks at once gets.
+TEST(Packing, PackedBlocksAreZeroedSeparateAndBoundedLikeAnyOther) {
+    const std::size_t before = mem::LiveBlocks(mem::Kind::Host);
+    const std::size_t sizes[] = {0, 1, 15, 16, 17, 111, 1000, mem::kMaxPackedBlock};
+    std::vector<mem::Ref> refs;
+    {
+        mem::Packing packing;
+        for (int round = 0; round < 60; ++round)  // several chunks' worth
+            for (std::size_t size : sizes) refs.push_back(mem::HostAllocate(size));
+    }
+    std::vector<std::pair<std::byte*, std::size_t>> extents;
+    for (std::size_t i = 0; i < refs.size(); ++i) {
+        const std::size_t size = sizes[i % std::size(sizes)];
+        ASSERT_NE(refs[i], 0u);
+        ASSERT_EQ(mem::Size(refs[i]), size);
+        auto bytes = mem::Bytes(refs[i]);
+        for (std::byte b : bytes) ASSERT_EQ(b, std::byte{0});
+        EXPECT_EQ(mem::At(refs[i], 0, size + 1), nullptr);
+        auto where = mem::Locate(mem::Data(refs[i]));
+        ASSERT_TRUE(where);
+        EXPECT_EQ(where->ref, refs[i]);
+        std::memset(bytes.data(), static_cast<int>(i & 0xFF), bytes.size());
+        extents.push_back({mem::Data(refs[i]), std::max<std::size_t>(size, 1)});
+    }
+    std::sort(extents.begin(), extents.end());
+    for (std::size_t i = 1; i < extents.size(); ++i)
+        ASSERT_LE(extents[i - 1].first + extents[i - 1].second, extents[i].first);
+    // Every other block goes; the rest keep what was written into them.
+    for (std::size_t i = 0; i < refs.size(); i += 2) ASSERT_TRUE(mem::Free(refs[i]));
+    for (std::size_t i = 1; i < refs.size(); i += 2)
+        for (std::byte b : mem::Bytes(refs[i])) ASSERT_EQ(b, static_cast<std::byte>(i & 0xFF));
+    for (std::size_t i = 1; i < refs.size(); i += 2) ASSERT_TRUE(mem::Free(refs[i]));
+    EXPECT_EQ(mem::LiveBlocks(mem::Kind::Host), before);
+}
+
+TEST(Packing, APackedBlockResizedLeavesItsChunkWithItsContents) {
+    HGLOBAL grown, shrunk, neighbour;
+    {
+        mem::Packing packing;
+        grown = GlobalAlloc(GHND, 4);
+        neighbour = GlobalAlloc(GHND, 4);
+        shrunk = GlobalAlloc(GHND, 6);
+    }
+    std::memcpy(mem::Data(grown), "abcd", 4);
+    std::memcpy(mem::Data(neighbour), "wxyz", 4);
+    std::memcpy(mem::Data(shrunk), "uvwxyz", 6);
+    ASSERT_EQ(GlobalReAlloc(grown, 10000, GHND), grown);
+    ASSERT_EQ(GlobalReAlloc(shrunk, 2, GHND), shrunk);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(mem::Data(grown)), 6),
+              std::string("abcd\0\0", 6));
+    EXPECT_EQ(mem::Data(grown)[9999], std::byte{0});
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(mem::Data(shrunk)), 2), "uv");
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(mem::Data(neighbour)), 4), "wxyz");
+    for (HGLOBAL h : {grown, shrunk, neighbour}) EXPECT_EQ(GlobalFree(h), 0u);
+}
+
+TEST(Packing, BlocksOutliveThePackingAndNestedPackingsAndArenasWorkTogether) {
+    mem::Arena arena;
+    mem::Ref outer, inner, large, later;
+    {
+        mem::Arena::Scope open(arena);
+        mem::Packing packing;
+        outer = mem::HostAllocate(40);
+        {
+            mem::Packing nested;
+            inner = mem::HostAllocate(40);
+            large = mem::HostAllocate(mem::kMaxPackedBlock + 1);  // too large to pack
+        }
+        later = mem::HostAllocate(8);  // the outer packing packs again
+    }
+    for (mem::Ref ref : {outer, inner, large, later}) {
+        ASSERT_TRUE(mem::IsLive(ref));
+        std::memset(mem::Data(ref), 0x5A, mem::Size(ref));  // the memory is still there
+    }
+    EXPECT_EQ(arena.liveBlocks(), 4u);
+    arena.release();
+    for (mem::Ref ref : {outer, inner, large, later}) EXPECT_FALSE(mem::IsLive(ref));
 }
 
 namespace {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "plc_s5/k32plc1.h"
@@ -97,6 +98,57 @@ TEST(ReadRequests, GrowDownwardsAndAreNotMergedAfterwards) {
     EXPECT_EQ(plan.add(0, 10, 200, 2), 2u);
     EXPECT_EQ(plan.add(0, 10, 140, 2), 3u);  // too far from both
     EXPECT_EQ(plan.page(0).size(), 3u);
+}
+
+// Items spread over a few data blocks and pages, going back to earlier pages now and then,
+// are placed as a plain search of every request of the page in order would place them.
+TEST(ReadRequests, TheFirstRequestOfThePageThatCanTakeAnItemTakesItWhateverComesBetween) {
+    struct Request {
+        std::uint8_t dataBlock;
+        unsigned start, end;
+    };
+    for (unsigned seed : {1u, 7u, 42u, 1234u}) {
+        constexpr std::size_t kPages = 3;
+        ReadRequestPlan plan(kPages, 60);
+        std::vector<std::vector<Request>> model(kPages);
+        std::uint32_t state = seed;
+        auto next = [&](unsigned n) {
+            state = state * 1103515245u + 12345u;
+            return (state >> 16) % n;
+        };
+        for (int item = 0; item < 600; ++item) {
+            const std::size_t page =
+                next(8) == 0 ? next(kPages) : static_cast<std::size_t>(item / 200);
+            const auto dataBlock = static_cast<std::uint8_t>(10 + next(3));
+            const auto start = static_cast<std::uint16_t>(next(400));
+            const auto length = static_cast<std::uint16_t>(1 + next(4));
+            unsigned expected = 0;
+            auto& requests = model[page];
+            for (std::size_t i = 0; i < requests.size() && !expected; ++i) {
+                Request& r = requests[i];
+                const unsigned low = std::min<unsigned>(r.start, start);
+                const unsigned high = std::max<unsigned>(r.end, start + length - 1u);
+                if (r.dataBlock == dataBlock && high - low < 60) {
+                    r = {dataBlock, low, high};
+                    expected = static_cast<unsigned>(i + 1);
+                }
+            }
+            if (!expected) {
+                requests.push_back({dataBlock, start, start + length - 1u});
+                expected = static_cast<unsigned>(requests.size());
+            }
+            ASSERT_EQ(plan.add(page, dataBlock, start, length), expected)
+                << "seed " << seed << ", item " << item;
+        }
+        for (std::size_t page = 0; page < kPages; ++page) {
+            ASSERT_EQ(plan.page(page).size(), model[page].size());
+            for (std::size_t i = 0; i < model[page].size(); ++i) {
+                EXPECT_EQ(plan.page(page)[i].dataBlock, model[page][i].dataBlock);
+                EXPECT_EQ(plan.page(page)[i].start, model[page][i].start);
+                EXPECT_EQ(plan.page(page)[i].length, model[page][i].end - model[page][i].start + 1);
+            }
+        }
+    }
 }
 
 TEST(ReadRequests, SectionListsEachPageInsideItsBlock) {

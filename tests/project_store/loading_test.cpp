@@ -5,6 +5,7 @@
 #include "kestra/project_image.h"
 #include "project_store/describe.h"
 #include "project_store/store_test.h"
+#include "string_table/string_table.h"
 
 using namespace kestra;
 using namespace kestra::testing;
@@ -84,6 +85,29 @@ TEST_F(Loading, AStringIndexBeyondThePoolIsTheEmptyText) {
     ASSERT_NE(p, 0u);
     EXPECT_EQ(text(p, at(p).record.titleId), "");
     EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(Loading, EveryStringIndexMetHoldsOneReferenceOnItsText) {
+    // The title and the field's list entry name "Second", the field's text "Third"; "First"
+    // is met nowhere. Identifiers follow the order of meeting: the title, the field lists, the
+    // page's inline name, and the field texts last.
+    HGLOBAL p = load(imageOf(oldImage(1)));
+    ASSERT_NE(p, 0u);
+    void* key = mem::Data(p);
+    const FieldRecord& field = fields(pages(p)[0])[0];
+    const struct {
+        WORD id;
+        const char* text;
+        DWORD references;
+    } expected[] = {{0, "Second", 2}, {1, "Main", 1}, {2, "Third", 1}};
+    EXPECT_EQ(at(p).record.stringCount, std::size(expected));
+    for (const auto& e : expected) {
+        EXPECT_EQ(text(p, e.id), e.text);
+        EXPECT_EQ(StrTabReferenceCount(e.id, key), e.references) << e.text;
+    }
+    EXPECT_EQ(at(p).record.titleId, 0);
+    EXPECT_EQ(blocks::RecordsUpTo<ListEntry>(field.list1.block, 1)[0].textId, 0);
+    EXPECT_EQ(field.textId, 2);
 }
 
 TEST_F(Loading, APageCountOfZeroIsReadAsOne) {

@@ -38,6 +38,9 @@ TEST_F(StringTable, IdentifiersAreDenseInOrderOfFirstAdditionAndRepeatForEqualTe
     EXPECT_EQ(first_.record.stringCount, 3);
     EXPECT_EQ(text(1, first_), "Page 1");
     EXPECT_EQ(text(2, first_), "");
+    // A table that holds nothing but the empty text.
+    EXPECT_EQ(StrTabAddText("", &second_), 0);
+    EXPECT_EQ(text(0, second_), "");
 }
 
 TEST_F(StringTable, EachProjectBlockHasItsOwnTable) {
@@ -97,6 +100,41 @@ TEST_F(StringTable, ALowerProjectCountDropsTheIdentifiersAboveIt) {
     EXPECT_EQ(text(0, first_), "new 0");
 }
 
+TEST_F(StringTable, ReferencesAddedTogetherCountAsManyAsAddedOneByOne) {
+    const WORD id = StrTabAddText("met often", &first_);
+    EXPECT_TRUE(StrTabAddReferences(id, &first_, 41));
+    EXPECT_EQ(StrTabReferenceCount(id, &first_), 42u);
+    EXPECT_TRUE(StrTabAddReferences(id, &first_, 0));
+    EXPECT_EQ(StrTabReferenceCount(id, &first_), 42u);
+    EXPECT_FALSE(StrTabAddReferences(id + 1, &first_, 5));  // unknown identifier
+    EXPECT_FALSE(StrTabAddReferences(id, nullptr, 5));
+    EXPECT_TRUE(StrTabAddReferences(id, &first_, 0xFFFFFFFFu));  // the count stops at its top
+    EXPECT_EQ(StrTabReferenceCount(id, &first_), 0xFFFFFFFFu);
+}
+
+TEST_F(StringTable, ManyTextsKeepTheirIdentifiersWhenTheTableGrowsAndWhenItIsCut) {
+    // Texts that differ late, early or only in length, so that the index is tried hard.
+    std::vector<std::string> texts;
+    for (int i = 0; i < 3000; ++i)
+        texts.push_back(i % 3 == 0   ? "text " + std::to_string(i)
+                        : i % 3 == 1 ? std::to_string(i) + " text"
+                                     : std::string(static_cast<std::size_t>(i % 200), 'x') +
+                                           std::to_string(i));
+    for (std::size_t i = 0; i < texts.size(); ++i)
+        ASSERT_EQ(StrTabAddText(texts[i].c_str(), &first_), i);
+    for (std::size_t i = 0; i < texts.size(); i += 7) {
+        ASSERT_EQ(StrTabAddText(texts[i].c_str(), &first_), i);
+        ASSERT_EQ(text(static_cast<WORD>(i), first_, 1024), texts[i]);
+    }
+    first_.record.stringCount = 1000;  // the identifiers above go
+    for (std::size_t i = 0; i < 1000; i += 7)
+        ASSERT_EQ(StrTabAddText(texts[i].c_str(), &first_), i);
+    EXPECT_EQ(text(1000, first_), "<none>");
+    EXPECT_EQ(StrTabAddText(texts[2999].c_str(), &first_), 1000);
+    EXPECT_EQ(text(1000, first_, 1024), texts[2999]);
+    EXPECT_EQ(first_.record.stringCount, 1001);
+}
+
 TEST_F(StringTable, FullTableRefusesNewTextsButKeepsFindingOldOnes) {
     for (int i = 0; i < 0xFFFF; ++i)
         ASSERT_EQ(StrTabAddText(std::to_string(i).c_str(), &first_), i);
@@ -132,5 +170,7 @@ TEST(StringTableModule, ServiceOrdinalsBindToTheirExports) {
               reinterpret_cast<void*>(&StrTabListFormat));
     EXPECT_EQ(GetProcAddress(module, MAKEINTRESOURCE(19)),
               reinterpret_cast<void*>(&StrTabListRelease));
+    EXPECT_EQ(GetProcAddress(module, MAKEINTRESOURCE(22)),
+              reinterpret_cast<void*>(&StrTabAddReferences));
     FreeLibrary(module);
 }
