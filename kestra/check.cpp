@@ -93,7 +93,7 @@ void RunCheck(const CheckOptions& options) {
                                      "card send refuse it until it is mended");
     if (!checked.repairs.empty())
         Fail(kExitRepaired, options.project + ": loads only with repairs (" +
-                                std::to_string(checked.repairs.size()) + " repair(s)); save it " +
+                                Counted(checked.repairs.size(), "repair") + "); save it " +
                                 "again to keep them");
     std::printf("%s\n", report.summary(options.project).c_str());
 }
@@ -126,8 +126,8 @@ CheckedProject LoadChecked(const std::string& file, const Bytes& image,
     for (std::size_t page = 0; plainLoads && page < after.size() && page < before.size(); ++page)
         if (after[page] < before[page])
             checked.repairs.push_back("page " + std::to_string(page + 1) + ": dropped " +
-                                      std::to_string(before[page] - after[page]) +
-                                      " menu field(s) without width or height");
+                                      Counted(before[page] - after[page], "menu field") +
+                                      " without width or height");
     return checked;
 }
 

@@ -57,8 +57,8 @@ struct CheckReport {
 
     std::size_t errors() const;
     std::size_t warnings() const;
-    // "NAME: sound (3 pages, 20 fields)", "NAME: sound with 2 warning(s) (...)", or
-    // "NAME: 1 error(s) and 2 warning(s) (...)".
+    // "NAME: sound (3 pages, 20 fields)", "NAME: sound with 2 warnings (...)", or
+    // "NAME: 1 error and 2 warnings (...)".
     std::string summary(const std::string& name) const;
     // The first errors, for a refusal: "page 3, field 1 (no. 15): ...; page ...".
     std::string firstErrors(std::size_t most = 3) const;

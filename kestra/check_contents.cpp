@@ -291,8 +291,7 @@ void CheckPasswords(Findings& out, const ProjectBlock& project) {
         out.add(Severity::Error, Part::Password, 0, 0, i + 1,
                 "password " + std::to_string(i + 1) + ": its data entry pages " +
                     std::to_string(first) + " to " + std::to_string(last) +
-                    " are not pages of the project (it has " + std::to_string(pages) +
-                    " page(s))");
+                    " are not pages of the project (it has " + Counted(pages, "page") + ")");
     }
 }
 
@@ -330,12 +329,11 @@ std::size_t CheckReport::warnings() const {
 
 std::string CheckReport::summary(const std::string& name) const {
     const std::string counts =
-        " (" + std::to_string(pages) + " pages, " + std::to_string(fields) + " fields)";
+        " (" + Counted(pages, "page") + ", " + Counted(fields, "field") + ")";
     if (errors() > 0)
-        return name + ": " + std::to_string(errors()) + " error(s) and " +
-               std::to_string(warnings()) + " warning(s)" + counts;
-    if (warnings() > 0)
-        return name + ": sound with " + std::to_string(warnings()) + " warning(s)" + counts;
+        return name + ": " + Counted(errors(), "error") + " and " + Counted(warnings(), "warning") +
+               counts;
+    if (warnings() > 0) return name + ": sound with " + Counted(warnings(), "warning") + counts;
     return name + ": sound" + counts;
 }
 
@@ -382,8 +380,8 @@ CheckReport CheckContents(const ProjectBlock& project, KXCPlcDriver* driver,
 void RefuseProjectWithErrors(const std::string& what, const CheckReport& report, bool force) {
     if (report.errors() == 0) return;
     if (!force)
-        Fail(kExitProjectErrors, what + ": the project has " + std::to_string(report.errors()) +
-                                     " error(s): " + report.firstErrors() +
+        Fail(kExitProjectErrors, what + ": the project has " + Counted(report.errors(), "error") +
+                                     ": " + report.firstErrors() +
                                      " (kestra check lists them all; --force builds anyway)");
     for (const CheckFinding& finding : report.findings)
         if (finding.error())

@@ -107,4 +107,10 @@ HGLOBAL GlobalCopyOf(std::span<const std::uint8_t> bytes);
 // A text of the project's string table ("" for an unknown identifier).
 std::string ProjectText(const ProjectBlock& project, WORD id);
 
+// A count with its noun, the noun in the singular for one: "1 page", "3 pages" (for nouns whose
+// plural adds an "s").
+inline std::string Counted(std::size_t count, std::string_view noun) {
+    return std::to_string(count) + " " + std::string(noun) + (count == 1 ? "" : "s");
+}
+
 }  // namespace kestra::host

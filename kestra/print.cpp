@@ -83,8 +83,9 @@ void PrintText(Driver& driver, ProjectBlock& project, const PrintOptions& option
         return;
     }
     WriteOutput(options.output, text);
-    std::fprintf(stderr, "kestra: %s: %d page(s), %u field lines\n", options.output.c_str(),
-                 surface.pageCount(), lines);
+    std::fprintf(stderr, "kestra: %s: %s, %s\n", options.output.c_str(),
+                 Counted(static_cast<std::size_t>(surface.pageCount()), "page").c_str(),
+                 Counted(lines, "field line").c_str());
 }
 
 void PrintPdf(Driver& driver, ProjectBlock& project, const PrintOptions& options) {
@@ -99,8 +100,9 @@ void PrintPdf(Driver& driver, ProjectBlock& project, const PrintOptions& options
     });
     if (!QGuiApplication::instance()) new QGuiApplication(argc, argv);
     const PrintedList printed = PrintPlcListPdf(driver, project, options.pdf);
-    std::fprintf(stderr, "kestra: %s: %d page(s), %u field lines\n", options.pdf.c_str(),
-                 printed.pages, printed.lines);
+    std::fprintf(stderr, "kestra: %s: %s, %s\n", options.pdf.c_str(),
+                 Counted(static_cast<std::size_t>(printed.pages), "page").c_str(),
+                 Counted(printed.lines, "field line").c_str());
 }
 
 void RunPrint(const PrintOptions& options) {

@@ -197,7 +197,7 @@ const Case kCases[] = {
                         Password("5555", 0, 1), Password("6666", 2, 1)};
      },
      {{Severity::Error, Part::Password, 0, 0, 3,
-       "password 3: its data entry pages 2 to 3 are not pages of the project (it has 2 page(s))"},
+       "password 3: its data entry pages 2 to 3 are not pages of the project (it has 2 pages)"},
       {Severity::Error, Part::Password, 0, 0, 4, "password 4: its data entry pages 0 to 1"},
       {Severity::Error, Part::Password, 0, 0, 5, "password 5: its data entry pages 2 to 1"}}},
     {"an empty recipe", [](Project& p) { p.field(1).namesRecipe = 1; },
@@ -303,7 +303,7 @@ TEST_F(CheckContentsTest, SummariesAndRefusalsNameTheFirstErrors) {
     const CheckReport report = CheckContents(bad.laidOut(), driver_);
     EXPECT_EQ(report.errors(), 4u);
     EXPECT_EQ(report.warnings(), 1u);
-    EXPECT_EQ(report.summary("p.kpr"), "p.kpr: 4 error(s) and 1 warning(s) (2 pages, 2 fields)");
+    EXPECT_EQ(report.summary("p.kpr"), "p.kpr: 4 errors and 1 warning (2 pages, 2 fields)");
     const std::string first = report.firstErrors(2);
     EXPECT_EQ(first.rfind("page 1, field 1 (no. 1): data format 0", 0), 0u) << first;
     EXPECT_NE(first.find("; page 2, field 1 (no. 2): address \"DB0 DW2\""), std::string::npos)
@@ -316,7 +316,7 @@ TEST_F(CheckContentsTest, SummariesAndRefusalsNameTheFirstErrors) {
         ADD_FAILURE() << "a project with errors is refused";
     } catch (const Failure& failure) {
         EXPECT_EQ(failure.code, kExitProjectErrors);
-        EXPECT_EQ(failure.message.rfind("p.kpr: the project has 4 error(s): page 1, field 1", 0),
+        EXPECT_EQ(failure.message.rfind("p.kpr: the project has 4 errors: page 1, field 1", 0),
                   0u)
             << failure.message;
         EXPECT_TRUE(failure.message.ends_with("(kestra check lists them all; --force builds "

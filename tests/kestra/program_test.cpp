@@ -185,10 +185,10 @@ TEST_F(KestraProgram, CheckReportsSoundDamagedAndRepairedProjects) {
     run = kestra({"check", menus, "--repair-menu-fields"});
     EXPECT_EQ(run.exitCode, 6) << run.err;
     EXPECT_EQ(run.out, menus +
-                           ": repaired: page 2: dropped 2 menu field(s) without width or "
+                           ": repaired: page 2: dropped 2 menu fields without width or "
                            "height\n");
     EXPECT_EQ(run.err, "kestra: " + menus +
-                           ": loads only with repairs (1 repair(s)); save it again to keep them\n");
+                           ": loads only with repairs (1 repair); save it again to keep them\n");
     run = kestra({"check", menus, "--repair-menu-fields", "--option", "501"});
     EXPECT_EQ(run.exitCode, 6);
 
@@ -215,7 +215,7 @@ TEST_F(KestraProgram, AProjectWithErrorsIsReportedAndRefusedUnlessForced) {
     ProgramRun run = kestra({"check", bad});
     EXPECT_EQ(run.exitCode, 14);
     EXPECT_EQ(run.out, bad + ": error: " + error + "\n");
-    EXPECT_EQ(run.err.rfind("kestra: " + bad + ": 1 error(s) and 0 warning(s) (3 pages, 20 "
+    EXPECT_EQ(run.err.rfind("kestra: " + bad + ": 1 error and 0 warnings (3 pages, 20 "
                                                "fields): the driver would refuse",
                             0),
               0u)
@@ -224,7 +224,7 @@ TEST_F(KestraProgram, AProjectWithErrorsIsReportedAndRefusedUnlessForced) {
     const std::string image = folder.file("bad.img");
     run = kestra({"panel-image", bad, "-o", image});
     EXPECT_EQ(run.exitCode, 14);
-    EXPECT_EQ(run.err, "kestra: " + bad + ": the project has 1 error(s): " + error +
+    EXPECT_EQ(run.err, "kestra: " + bad + ": the project has 1 error: " + error +
                            " (kestra check lists them all; --force builds anyway)\n");
     EXPECT_FALSE(fs::exists(image));
     run = kestra({"card", "send", bad});

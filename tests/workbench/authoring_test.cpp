@@ -287,7 +287,7 @@ TEST_F(Authoring, CheckResultsListTheProblemsAndShowWhatTheyName) {
     ASSERT_NE(dock, nullptr);
     EXPECT_TRUE(dock->isVisible());
     CheckResults& results = window->checkResults();
-    EXPECT_TRUE(results.summary().startsWith("sample.kpr: 1 error(s) and ")) << results.summary().toStdString();
+    EXPECT_TRUE(results.summary().startsWith("sample.kpr: 1 error and ")) << results.summary().toStdString();
     QTreeWidget& list = results.list();
     QTreeWidgetItem* error = nullptr;
     for (int i = 0; i < list.topLevelItemCount(); ++i)

@@ -72,7 +72,7 @@ TEST_F(BuildJobs, CheckReportsTheProjectAsKestraCheckDoes) {
     EXPECT_EQ(report->errors(), 0u) << report->firstErrors();
     EXPECT_EQ(report->summary("sample.kpr"), "sample.kpr: sound with " +
                                                  std::to_string(report->warnings()) +
-                                                 " warning(s) (3 pages, 20 fields)");
+                                                 " warnings (3 pages, 20 fields)");
 }
 
 TEST_F(BuildJobs, ChecksAndPanelImagesLeaveNoLoadedCopyBehind) {
@@ -110,9 +110,9 @@ TEST_F(BuildJobs, PanelImageAndSendToCardRefuseAProjectWithErrors) {
         "page 3, field 2 (no. 16): data format 13 (WORD(BCD)) is refused by the driver for a "
         "NUMERIC field of class 2 (PLC data). Build > Check Project lists them all.";
     EXPECT_EQ(told, (std::vector<std::string>{
-                        "Panel Image: sample.kpr: the project has 1 error(s), so no panel image "
+                        "Panel Image: sample.kpr: the project has 1 error, so no panel image "
                         "is built: " + error,
-                        "Send to Card: sample.kpr: the project has 1 error(s), so nothing is "
+                        "Send to Card: sample.kpr: the project has 1 error, so nothing is "
                         "sent: " + error}));
 }
 
@@ -128,7 +128,7 @@ TEST_F(BuildJobs, PlcListPdfReadsBackWithTheDriversLines) {
     const std::string pdf = folder.file("plc-list.pdf");
     EXPECT_TRUE(SavePlcListPdf(&window, project, *driver, pdf));
     ASSERT_EQ(told.size(), 1u);
-    EXPECT_EQ(told[0].rfind("Print PLC List: " + pdf + ": 1 page(s), 20 field lines", 0), 0u)
+    EXPECT_EQ(told[0].rfind("Print PLC List: " + pdf + ": 1 page, 20 field lines", 0), 0u)
         << told[0];
     QProcess text;
     text.start("pdftotext", {"-layout", QString::fromStdString(pdf), "-"});

@@ -341,7 +341,7 @@ TEST_F(Document, OpenWithRepairsListsTheRepairsAsCheckDoes) {
     const std::vector<std::string> repairs =
         document.open(QString::fromStdString(file("menu.kpr")), true);
     EXPECT_EQ(repairs,
-              std::vector<std::string>{"page 2: dropped 1 menu field(s) without width or height"});
+              std::vector<std::string>{"page 2: dropped 1 menu field without width or height"});
     EXPECT_EQ(Fields(Pages(project())[1]).size(), 6u);
     EXPECT_TRUE(document.isModified()) << "the repairs are not saved yet";
 

@@ -19,13 +19,13 @@
 #include "plc_s5/type1_image.h"
 #include "utilities/k32fabutil1.h"
 #include "windows/dialog.h"
-#include "windows/qt/page_keyboard.h"
 #include "workbench/hosted/field_editors.h"
 #include "workbench/hosted/field_settings.h"
 #include "workbench/hosted/hosted_dialogs.h"
 #include "workbench/hosted/hosted_panel_setup.h"
 #include "workbench/hosted/hosted_project.h"
 #include "workbench/hosted/hosted_window.h"
+#include "workbench/hosted/reference_page.h"
 
 namespace kestra::workbench {
 
@@ -101,12 +101,13 @@ class FieldPropertiesDialog : public QDialog {
         layout->addWidget(summary_);
         settings_ = new FieldSettings(this, driver, project, editing.working, editing.panel);
         settings_->onChanged([this](bool kind) {
-            if (kind && page_) driver_.loader().InitFieldControls(page_, &editing_.context, 0);
+            if (kind) reference_->refresh();
             showSummary();
         });
         layout->addWidget(settings_);
-        frame_ = new QWidget(this);
-        layout->addWidget(frame_);
+        reference_ = new ReferencePage(*this, driver, editing.context);
+        reference_->onAddressChanged([this] { showSummary(); });
+        layout->addWidget(reference_);
         auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
         definition_ = buttons->addButton("&Display and Limits...", QDialogButtonBox::ActionRole);
         layout->addWidget(buttons);
@@ -115,73 +116,21 @@ class FieldPropertiesDialog : public QDialog {
         connect(definition_, &QPushButton::clicked, this, [this] { editDefinition(); });
         showSummary();
     }
-    ~FieldPropertiesDialog() override {
-        if (site_) {
-            SetWindowLongPtr(site_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(siteProc_));
-            RemoveProp(site_, kDialogProperty);
-        }
-        if (page_) DestroyWindow(page_);
-    }
-
     // Embeds the driver's page; false when the driver offers none.
     bool embedPage() {
-        if (!driver_.loader().SupportsPropPages()) return false;
-        site_ = WindowCoreHost().windowFor(frame_);
-        if (!site_) return false;
-        SetProp(site_, kDialogProperty, reinterpret_cast<HANDLE>(this));
-        siteProc_ = reinterpret_cast<WNDPROC>(GetWindowLongPtr(site_, GWLP_WNDPROC));
-        SetWindowLongPtr(site_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SiteProc));
-        attaching_ = this;
-        driver_.loader().AttachPLCFieldDialog(&editing_.context, &CreatePage, nullptr, 0);
-        attaching_ = nullptr;
-        if (!page_) return false;
-        RECT r;
-        GetWindowRect(page_, &r);
-        frame_->setFixedSize(r.right - r.left, r.bottom - r.top);
-        setTabOrder(frame_, definition_);
+        if (!reference_->embed()) return false;
         // The page's first control has the focus when the dialog opens.
-        (new platform::qt::PageKeyboard(frame_, page_))->focusPage();
+        reference_->focusPage();
         return true;
     }
 
     const FieldSettings& settings() const { return *settings_; }
 
     void accept() override {
-        // The edit box that holds the focus reads its text when it loses the focus.
-        SetFocus(nullptr);
-        if (!driver_.loader().CanCloseDialog(&editing_.context)) return;
-        QDialog::accept();
+        if (reference_->canClose()) QDialog::accept();
     }
 
   private:
-    static constexpr const char* kDialogProperty = "KestraWorkbenchFieldDialog";
-
-    static FieldPropertiesDialog* Of(HWND site) {
-        return reinterpret_cast<FieldPropertiesDialog*>(GetProp(site, kDialogProperty));
-    }
-
-    // The driver's page-creation callback: the page becomes a child of the site.
-    static std::uintptr_t CreatePage(HINSTANCE module, const char* name, HWND,
-                                     PLCPAGEPROC procedure, LPARAM context, DWORD) {
-        FieldPropertiesDialog* self = attaching_;
-        if (!self) return 0;
-        self->page_ = CreateDialogParam(module, name, self->site_, procedure, context);
-        if (!self->page_) return 0;
-        ShowWindow(self->page_, SW_SHOW);
-        return reinterpret_cast<std::uintptr_t>(self->page_);
-    }
-
-    static LRESULT SiteProc(HWND site, UINT message, WPARAM wParam, LPARAM lParam) {
-        FieldPropertiesDialog* self = Of(site);
-        if (!self) return 0;
-        if (message == WM_NOTIFY &&
-            reinterpret_cast<const NMHDR*>(lParam)->code == s5::kAddressChangedNotify) {
-            self->showSummary();
-            return 0;
-        }
-        return CallWindowProc(self->siteProc_, site, message, wParam, lParam);
-    }
-
     void showSummary() { summary_->setText(FieldSummary(project_, driver_, place_, editing_)); }
 
     // The driver's full field dialog on the same working copy: the display, the limits and the
@@ -202,12 +151,10 @@ class FieldPropertiesDialog : public QDialog {
             Tell(this, "Field Properties",
                  "The field is kept: delete it in the page's field table.",
                  MB_OK | MB_ICONINFORMATION);
-        if (page_) driver_.loader().InitFieldControls(page_, &editing_.context, 0);
+        reference_->refresh();
         settings_->refresh();
         showSummary();
     }
-
-    static inline FieldPropertiesDialog* attaching_ = nullptr;
 
     ProjectBlock& project_;
     Driver& driver_;
@@ -215,11 +162,8 @@ class FieldPropertiesDialog : public QDialog {
     FieldEditing& editing_;
     QLabel* summary_ = nullptr;
     FieldSettings* settings_ = nullptr;
-    QWidget* frame_ = nullptr;
+    ReferencePage* reference_ = nullptr;
     QPushButton* definition_ = nullptr;
-    HWND site_ = nullptr;
-    WNDPROC siteProc_ = nullptr;
-    HWND page_ = nullptr;
 };
 
 // Offers the tags whose data suit the field (the driver's IsTagContextValid on a tag context:

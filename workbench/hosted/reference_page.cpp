@@ -1,11 +1,11 @@
 #include "workbench/hosted/reference_page.h"
 
 #include <QDialog>
-#include <QEvent>
 
 #include "extension_classes/plc_driver.h"
 #include "plc_s5/field_dialog.h"
 #include "windows/dialog.h"
+#include "windows/qt/page_keyboard.h"
 #include "workbench/hosted/hosted_window.h"
 
 namespace kestra::workbench {
@@ -15,10 +15,7 @@ constexpr const char* kFrameProperty = "KestraWorkbenchReferencePage";
 }
 
 ReferencePage::ReferencePage(QDialog& dialog, host::Driver& driver, _tagDEFIELD& context)
-    : QWidget(&dialog), dialog_(dialog), driver_(driver), context_(context) {
-    setFocusPolicy(Qt::StrongFocus);
-    installEventFilter(this);
-}
+    : QWidget(&dialog), dialog_(dialog), driver_(driver), context_(context) {}
 
 ReferencePage::~ReferencePage() {
     if (site_) {
@@ -42,6 +39,7 @@ bool ReferencePage::embed() {
     RECT r;
     GetWindowRect(page_, &r);
     setFixedSize(r.right - r.left, r.bottom - r.top);
+    keyboard_ = new platform::qt::PageKeyboard(this, page_);
     return true;
 }
 
@@ -55,15 +53,8 @@ bool ReferencePage::canClose() {
     return driver_.loader().CanCloseDialog(&context_) != 0;
 }
 
-bool ReferencePage::eventFilter(QObject* watched, QEvent* event) {
-    // Tab from the dialog's own controls into the frame goes on to the page's first control.
-    if (watched == this && event->type() == QEvent::FocusIn) focusPage();
-    return QWidget::eventFilter(watched, event);
-}
-
 void ReferencePage::focusPage() {
-    if (!page_) return;
-    if (HWND first = GetNextDlgTabItem(page_, nullptr, FALSE)) SetFocus(first);
+    if (keyboard_) keyboard_->focusPage();
 }
 
 ReferencePage* ReferencePage::Of(HWND site) {

@@ -3,9 +3,10 @@
 //
 // The page is a child of the core window that stands for the frame (the site). The site gets
 // a procedure of the frame's in front of its own, which hears the page's notification that
-// its address changed and hands the focus on into the page; Enter and Escape in the page press
-// OK and Cancel of the dialog around it. The page edits the record of the field dialog context
-// it is given, which must outlive the frame.
+// its address changed; the keyboard crosses between the page and the dialog's own controls
+// (platform::qt::PageKeyboard: Tab, Shift+Tab, the page's mnemonics), and Enter and Escape in
+// the page press OK and Cancel of the dialog around it. The page edits the record of the field
+// dialog context it is given, which must outlive the frame.
 #pragma once
 
 #include <QWidget>
@@ -17,6 +18,10 @@
 #include "windows/window.h"
 
 class QDialog;
+
+namespace kestra::platform::qt {
+class PageKeyboard;
+}
 
 namespace kestra::workbench {
 
@@ -33,9 +38,8 @@ class ReferencePage : public QWidget {
     bool canClose();
     // Called when the page says its address changed.
     void onAddressChanged(std::function<void()> heard) { addressChanged_ = std::move(heard); }
-
-  protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    // Puts the focus on the page's first control.
+    void focusPage();
 
   private:
     static std::uintptr_t CreatePage(HINSTANCE module, const char* name, HWND,
@@ -43,7 +47,6 @@ class ReferencePage : public QWidget {
     static LRESULT SiteProc(HWND site, UINT message, WPARAM wParam, LPARAM lParam);
     static LRESULT PageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
     static ReferencePage* Of(HWND site);
-    void focusPage();
 
     QDialog& dialog_;
     host::Driver& driver_;
@@ -53,6 +56,7 @@ class ReferencePage : public QWidget {
     WNDPROC siteProc_ = nullptr;
     HWND page_ = nullptr;
     WNDPROC pageProc_ = nullptr;
+    platform::qt::PageKeyboard* keyboard_ = nullptr;
     static inline ReferencePage* attaching_ = nullptr;
 };
 

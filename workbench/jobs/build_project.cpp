@@ -69,7 +69,7 @@ bool RefusedForErrors(QWidget* parent, const std::string& caption, const LoadedP
     const host::CheckReport report = host::CheckContents(project.block(), &driver.loader());
     if (report.errors() == 0) return false;
     Tell(parent, caption,
-         name + ": the project has " + std::to_string(report.errors()) + " error(s), so " + what +
+         name + ": the project has " + host::Counted(report.errors(), "error") + ", so " + what +
              ": " + report.firstErrors() + ". Build > Check Project lists them all.",
          MB_OK | MB_ICONERROR);
     return true;
@@ -119,8 +119,8 @@ bool SavePlcListPdf(QWidget* parent, const LoadedProject& project, Driver& drive
             printed = host::PrintPlcListPdf(driver, project.block(), path);
         });
         Tell(parent, "Print PLC List",
-             path + ": " + std::to_string(printed.pages) + " page(s), " +
-                 std::to_string(printed.lines) + " field lines",
+             path + ": " + host::Counted(static_cast<std::size_t>(printed.pages), "page") + ", " +
+                 host::Counted(printed.lines, "field line"),
              MB_OK | MB_ICONINFORMATION);
         return true;
     });
