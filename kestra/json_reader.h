@@ -50,7 +50,7 @@ class DocumentReader {
     virtual bool rootIsObject() const = 0;
     virtual std::size_t textSize() const = 0;
     // Objects and arrays entered, the root included.
-    virtual std::size_t depth() const = 0;
+    std::size_t depth() const { return depth_; }
     // Leaves the objects and arrays entered above `depth`.
     virtual void leaveTo(std::size_t depth) = 0;
 
@@ -60,6 +60,10 @@ class DocumentReader {
     // Makes the member the current value; false when the object has none of that name.
     // With `use`, the member counts as read for firstUnused().
     virtual bool seekMember(std::string_view name, bool use) = 0;
+    // The same, and what the member is; Missing when there is none.
+    virtual ValueKind seekKind(std::string_view name, bool use) {
+        return seekMember(name, use) ? kind() : ValueKind::Missing;
+    }
     virtual void markUsed(std::string_view name) = 0;
     // The first member name (in document order) not used; nullopt when every one was.
     virtual std::optional<std::string_view> firstUnused() const = 0;
@@ -84,6 +88,9 @@ class DocumentReader {
 
     // Checks that nothing follows the root object, after every member was read.
     virtual void finish() = 0;
+
+  protected:
+    std::size_t depth_ = 0;
 };
 
 class StreamReader final : public DocumentReader {
@@ -97,7 +104,6 @@ class StreamReader final : public DocumentReader {
 
     bool rootIsObject() const override { return rootIsObject_; }
     std::size_t textSize() const override { return textSize_; }
-    std::size_t depth() const override { return depth_; }
     void leaveTo(std::size_t depth) override;
     bool isObject() const override;
     bool has(std::string_view name) const override;
@@ -127,7 +133,6 @@ class StreamReader final : public DocumentReader {
     std::size_t textSize_ = 0;
     // Containers entered are stack_[0] to stack_[depth_ - 1]; those above are kept for reuse.
     std::vector<std::unique_ptr<Container>> stack_;
-    std::size_t depth_ = 0;
     // The member names of the objects entered, each object's after its parent's, and whether
     // each was used.
     std::vector<std::string_view> keys_;
@@ -137,13 +142,21 @@ class StreamReader final : public DocumentReader {
 
 // Where a name is looked for among an object's members: from `from` (the member read last) to
 // the end, then from the start; `count` when none has it.
+// Names are short: compared here rather than by a call.
+inline bool SameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (a[i] != b[i]) return false;
+    return true;
+}
+
 template <typename NameAt>
 std::size_t FindMember(std::size_t count, std::size_t from, std::string_view name, NameAt nameAt) {
     if (from >= count) from = 0;
     for (std::size_t k = from; k < count; ++k)
-        if (nameAt(k) == name) return k;
+        if (SameName(nameAt(k), name)) return k;
     for (std::size_t k = 0; k < from; ++k)
-        if (nameAt(k) == name) return k;
+        if (SameName(nameAt(k), name)) return k;
     return count;
 }
 

@@ -31,17 +31,42 @@ struct TapeReader::Parser {
     bool borrowed;
 };
 
+namespace {
+
+ValueKind KindOf(const dom::element& value) {
+    switch (value.type()) {
+        case dom::element_type::OBJECT:
+            return ValueKind::Object;
+        case dom::element_type::ARRAY:
+            return ValueKind::Array;
+        case dom::element_type::INT64:
+        case dom::element_type::UINT64:
+        case dom::element_type::DOUBLE:
+            return ValueKind::Number;
+        case dom::element_type::STRING:
+            return ValueKind::Text;
+        case dom::element_type::BOOL:
+            return ValueKind::Boolean;
+        case dom::element_type::NULL_VALUE:
+            return ValueKind::Null;
+    }
+    return ValueKind::Missing;
+}
+
+}  // namespace
+
 struct TapeReader::Member {
     std::string_view name;
     dom::element value;
+    ValueKind kind;
     bool used = false;
 };
 
 // An object or array entered, and its current value.
 struct TapeReader::Container {
     bool isArray = false;
-    std::size_t at = 0;  // the member or element read last
-    bool current = false;
+    std::size_t at = 0;                      // the member or element read last
+    ValueKind current = ValueKind::Missing;  // Missing: none
     dom::element value;
     // Objects: their members in members_.
     std::size_t memberBegin = 0;
@@ -63,7 +88,7 @@ struct TapeReader::Container {
         if (value.get_object().get(object)) throw ReadAgain{};
         c.memberBegin = members.size();
         for (const dom::key_value_pair member : object)
-            members.push_back({member.key, member.value, false});
+            members.push_back({member.key, member.value, KindOf(member.value), false});
         c.memberEnd = members.size();
         return c;
     }
@@ -80,6 +105,7 @@ TapeReader::TapeReader(std::string_view text)
     if (!root.is_object()) return;
     rootIsObject_ = true;
     stack_.push_back(Container::Open(root, false, members_));
+    depth_ = 1;
 }
 
 TapeReader::~TapeReader() = default;
@@ -92,14 +118,11 @@ const TapeReader::Container& TapeReader::top() const {
     return stack_.back();
 }
 
-std::size_t TapeReader::depth() const {
-    return stack_.size();
-}
-
 void TapeReader::leaveTo(std::size_t depth) {
     while (stack_.size() > depth) {
         if (!top().isArray) members_.resize(top().memberBegin);
         stack_.pop_back();
+        --depth_;
     }
 }
 
@@ -120,16 +143,20 @@ bool TapeReader::has(std::string_view name) const {
 }
 
 bool TapeReader::seekMember(std::string_view name, bool use) {
-    if (!isObject()) return false;
+    return seekKind(name, use) != ValueKind::Missing;
+}
+
+ValueKind TapeReader::seekKind(std::string_view name, bool use) {
+    if (!isObject()) return ValueKind::Missing;
     Container& c = top();
     const std::size_t k = ordinalOf(name);
-    if (k >= c.memberEnd - c.memberBegin) return false;
+    if (k >= c.memberEnd - c.memberBegin) return ValueKind::Missing;
     Member& m = members_[c.memberBegin + k];
     if (use) m.used = true;
     c.at = k;
     c.value = m.value;
-    c.current = true;
-    return true;
+    c.current = m.kind;
+    return m.kind;
 }
 
 void TapeReader::markUsed(std::string_view name) {
@@ -160,39 +187,25 @@ bool TapeReader::seekElement(std::size_t index) {
     }
     const dom::array::iterator end = c.array.end();
     for (; c.at < index && c.element != end; ++c.at) ++c.element;
-    c.current = c.element != end;
-    if (c.current) c.value = *c.element;
-    return c.current;
+    if (c.element == end) {
+        c.current = ValueKind::Missing;
+        return false;
+    }
+    c.value = *c.element;
+    c.current = KindOf(c.value);
+    return true;
 }
 
 // ---- The current value
 
 ValueKind TapeReader::kind() {
-    const Container& c = top();
-    if (!c.current) return ValueKind::Missing;
-    switch (c.value.type()) {
-        case dom::element_type::OBJECT:
-            return ValueKind::Object;
-        case dom::element_type::ARRAY:
-            return ValueKind::Array;
-        case dom::element_type::INT64:
-        case dom::element_type::UINT64:
-        case dom::element_type::DOUBLE:
-            return ValueKind::Number;
-        case dom::element_type::STRING:
-            return ValueKind::Text;
-        case dom::element_type::BOOL:
-            return ValueKind::Boolean;
-        case dom::element_type::NULL_VALUE:
-            return ValueKind::Null;
-    }
-    return ValueKind::Missing;
+    return top().current;
 }
 
 DocumentNumber TapeReader::number() {
     const Container& c = top();
+    if (c.current != ValueKind::Number) throw ReadAgain{};
     DocumentNumber n;
-    if (!c.current) throw ReadAgain{};
     switch (c.value.type()) {
         case dom::element_type::INT64: {
             const std::int64_t v = c.value.get_int64().value_unsafe();
@@ -217,14 +230,16 @@ DocumentNumber TapeReader::number() {
 
 std::string_view TapeReader::text(std::string&) {
     const Container& c = top();
-    if (!c.current || !c.value.is_string()) throw ReadAgain{};
+    if (c.current != ValueKind::Text) throw ReadAgain{};
     return c.value.get_string().value_unsafe();
 }
 
 void TapeReader::enter(bool array) {
-    if (stack_.empty() || !top().current) throw ReadAgain{};
+    if (stack_.empty() || top().current != (array ? ValueKind::Array : ValueKind::Object))
+        throw ReadAgain{};
     const dom::element value = top().value;
     stack_.push_back(Container::Open(value, array, members_));
+    ++depth_;
 }
 
 void TapeReader::enterObject() {

@@ -34,11 +34,11 @@ class TapeReader final : public DocumentReader {
 
     bool rootIsObject() const override { return rootIsObject_; }
     std::size_t textSize() const override { return textSize_; }
-    std::size_t depth() const override;
     void leaveTo(std::size_t depth) override;
     bool isObject() const override;
     bool has(std::string_view name) const override;
     bool seekMember(std::string_view name, bool use) override;
+    ValueKind seekKind(std::string_view name, bool use) override;
     void markUsed(std::string_view name) override;
     std::optional<std::string_view> firstUnused() const override;
     std::size_t size() override;
