@@ -23,11 +23,23 @@ constexpr auto kLineBreak = [] {
     return line;
 }();
 
+// Line starts this long or shorter are copied as a block of this size and cut back: a copy of
+// a known size is a few stores, where one of a size known only when it runs starts slowly.
+constexpr std::size_t kLineBlock = 32;
+static_assert(kLineBlock + 1 <= kLineBreak.size());
+
 // A line break and the indentation of `depth` levels, after a comma when asked.
 void AppendLineStart(std::string& out, bool comma, std::size_t depth) {
     const std::size_t width = 2 * depth;
+    const std::size_t length = (comma ? 2 : 1) + width;
+    if (length <= kLineBlock) {
+        const std::size_t at = out.size();
+        out.append(kLineBreak.data() + (comma ? 0 : 1), kLineBlock);
+        out.resize(at + length);
+        return;
+    }
     if (width <= kIndentRoom) {
-        out.append(kLineBreak.data() + (comma ? 0 : 1), (comma ? 2 : 1) + width);
+        out.append(kLineBreak.data() + (comma ? 0 : 1), length);
         return;
     }
     out.append(comma ? ",\n" : "\n");

@@ -1,5 +1,6 @@
 // The two readers of a document answer the walk's questions alike: the tape reader, which
-// import tries first, may only take a document the way the stream reader takes it.
+// import tries first, may only take a document the way the stream reader takes it. And the
+// writer's lines.
 #include "kestra/json_reader.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 #include <string>
 
 #include "kestra/json_tape_reader.h"
+#include "kestra/json_writer.h"
 
 using namespace kestra::json;
 
@@ -193,3 +195,26 @@ TEST(DocumentReaders, TheTapeReaderLeavesDoubtfulDocuments) {
 }
 
 }  // namespace
+
+// The writer's lines start with a comma where one is due and two spaces a level, at every depth
+// (lines up to 32 characters start from a copy of a block; deeper ones are written out).
+TEST(DocumentWriterLines, IndentEveryLevel) {
+    for (const std::size_t depth : {1, 2, 14, 15, 16, 40, 170}) {
+        SCOPED_TRACE(depth);
+        DocumentWriter writer;
+        for (std::size_t level = 1; level < depth; ++level) writer.openObject("o");
+        writer.number("a", 1);
+        writer.null("b");
+        for (std::size_t level = 0; level < depth; ++level) writer.close();
+        const std::string text = writer.take();
+        std::string expected = "{";
+        for (std::size_t level = 1; level <= depth; ++level) {
+            expected += "\n" + std::string(2 * level, ' ');
+            expected += level < depth ? "\"o\": {"
+                                      : "\"a\": 1,\n" + std::string(2 * level, ' ') + "\"b\": null";
+        }
+        for (std::size_t level = depth; level > 0; --level)
+            expected += "\n" + std::string(2 * (level - 1), ' ') + "}";
+        EXPECT_EQ(text, expected + "\n");
+    }
+}
