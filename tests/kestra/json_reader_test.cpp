@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <limits>
 #include <string>
 
 #include "kestra/json_tape_reader.h"
@@ -196,22 +197,32 @@ TEST(DocumentReaders, TheTapeReaderLeavesDoubtfulDocuments) {
 
 }  // namespace
 
-// The writer's lines start with a comma where one is due and two spaces a level, at every depth
-// (lines up to 32 characters start from a copy of a block; deeper ones are written out).
+// The writer's lines start with a comma where one is due and two spaces a level, at every depth,
+// then the member's name: short lines and names are written as a block cut back, long ones
+// written out; numbers alike.
 TEST(DocumentWriterLines, IndentEveryLevel) {
+    const std::string longName(33, 'k');
     for (const std::size_t depth : {1, 2, 14, 15, 16, 40, 170}) {
         SCOPED_TRACE(depth);
         DocumentWriter writer;
         for (std::size_t level = 1; level < depth; ++level) writer.openObject("o");
         writer.number("a", 1);
         writer.null("b");
-        for (std::size_t level = 0; level < depth; ++level) writer.close();
+        writer.number(longName, std::numeric_limits<std::int64_t>::min());
+        writer.openArray(std::string(32, 'q'));
+        writer.number("", std::numeric_limits<std::int64_t>::max());
+        for (std::size_t level = 0; level <= depth; ++level) writer.close();
         const std::string text = writer.take();
         std::string expected = "{";
         for (std::size_t level = 1; level <= depth; ++level) {
-            expected += "\n" + std::string(2 * level, ' ');
-            expected += level < depth ? "\"o\": {"
-                                      : "\"a\": 1,\n" + std::string(2 * level, ' ') + "\"b\": null";
+            const std::string indent = "\n" + std::string(2 * level, ' ');
+            if (level < depth) {
+                expected += indent + "\"o\": {";
+                continue;
+            }
+            expected += indent + "\"a\": 1," + indent + "\"b\": null," + indent + '"' + longName +
+                        "\": -9223372036854775808," + indent + '"' + std::string(32, 'q') +
+                        "\": [" + indent + "  9223372036854775807" + indent + "]";
         }
         for (std::size_t level = depth; level > 0; --level)
             expected += "\n" + std::string(2 * (level - 1), ' ') + "}";
