@@ -128,30 +128,7 @@ const char* ContentEnd(const char* p) {
 
 }  // namespace
 
-// The parser's buffers grow to the size of the largest document it read. Each thread keeps a
-// parser for the next document, so that reading it finds its memory there: fresh memory
-// costs a page fault every 4 KB, ten thousand of them for a large project's document. A
-// document read while the thread's parser is busy gets a parser of its own.
-struct StreamReader::Parser {
-    struct Kept {
-        od::parser parser;
-        bool busy = false;
-    };
-    static Kept& kept() {
-        thread_local Kept parser;
-        return parser;
-    }
-
-    Parser() : parser(kept().busy ? own : kept().parser), borrowed(!kept().busy) {
-        if (borrowed) kept().busy = true;
-    }
-    ~Parser() {
-        if (borrowed) kept().busy = false;
-    }
-
-    od::parser own;
-    od::parser& parser;
-    bool borrowed;
+struct StreamReader::Parser : KeptParser<od::parser> {
     od::document document;
 };
 

@@ -7,29 +7,7 @@ namespace kestra::json {
 namespace dom = simdjson::dom;
 static_assert(kDocumentPadding >= simdjson::SIMDJSON_PADDING);
 
-// The parser's tape and buffers grow to the size of the largest document it read; each thread
-// keeps its parser for the next document (see the stream reader's).
-struct TapeReader::Parser {
-    struct Kept {
-        dom::parser parser;
-        bool busy = false;
-    };
-    static Kept& kept() {
-        thread_local Kept parser;
-        return parser;
-    }
-
-    Parser() : parser(kept().busy ? own : kept().parser), borrowed(!kept().busy) {
-        if (borrowed) kept().busy = true;
-    }
-    ~Parser() {
-        if (borrowed) kept().busy = false;
-    }
-
-    dom::parser own;
-    dom::parser& parser;
-    bool borrowed;
-};
+struct TapeReader::Parser : KeptParser<dom::parser> {};
 
 namespace {
 
