@@ -219,11 +219,9 @@ bool Codec::enterFrameObject() {
 ValueKind Codec::locate(std::string_view name, bool required) {
     if (name.empty()) return reader_->kind();
     if (!enterFrameObject()) fail("must be an object");
-    if (!reader_->seekMember(name, required)) {
-        if (required) failAt(name, "is missing");
-        return ValueKind::Missing;
-    }
-    return reader_->kind();
+    const ValueKind kind = reader_->seekKind(name, required);
+    if (kind == ValueKind::Missing && required) failAt(name, "is missing");
+    return kind;
 }
 
 void Codec::beginObject(std::string_view name) {

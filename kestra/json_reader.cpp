@@ -128,35 +128,12 @@ const char* ContentEnd(const char* p) {
 
 }  // namespace
 
-// The parser's buffers grow to the size of the largest document it read. Each thread keeps a
-// parser for the next document, so that reading it finds its memory there: fresh memory
-// costs a page fault every 4 KB, ten thousand of them for a large project's document. A
-// document read while the thread's parser is busy gets a parser of its own.
-struct DocumentReader::Parser {
-    struct Kept {
-        od::parser parser;
-        bool busy = false;
-    };
-    static Kept& kept() {
-        thread_local Kept parser;
-        return parser;
-    }
-
-    Parser() : parser(kept().busy ? own : kept().parser), borrowed(!kept().busy) {
-        if (borrowed) kept().busy = true;
-    }
-    ~Parser() {
-        if (borrowed) kept().busy = false;
-    }
-
-    od::parser own;
-    od::parser& parser;
-    bool borrowed;
+struct StreamReader::Parser : KeptParser<od::parser> {
     od::document document;
 };
 
 // An object or array entered, and the member or element its iterator stands at.
-struct DocumentReader::Container {
+struct StreamReader::Container {
     enum class Value : std::uint8_t {
         None,    // no current value
         Ready,   // `value` is the current value, not read yet
@@ -237,7 +214,7 @@ struct DocumentReader::Container {
     }
 };
 
-DocumentReader::DocumentReader(std::string_view text)
+StreamReader::StreamReader(std::string_view text)
     : parser_(std::make_unique<Parser>()), textSize_(text.size()) {
     const simdjson::padded_string_view padded(text.data(), text.size(),
                                               text.size() + kDocumentPadding);
@@ -252,9 +229,9 @@ DocumentReader::DocumentReader(std::string_view text)
     scanKeys();
 }
 
-DocumentReader::~DocumentReader() = default;
+StreamReader::~StreamReader() = default;
 
-DocumentReader::Container& DocumentReader::push() {
+StreamReader::Container& StreamReader::push() {
     if (depth_ == stack_.size()) stack_.push_back(std::make_unique<Container>());
     Container& c = *stack_[depth_++];
     c.at = 0;
@@ -264,7 +241,7 @@ DocumentReader::Container& DocumentReader::push() {
     return c;
 }
 
-void DocumentReader::leaveTo(std::size_t depth) {
+void StreamReader::leaveTo(std::size_t depth) {
     while (depth_ > depth) {
         --depth_;
         const Container& c = *stack_[depth_];
@@ -275,7 +252,7 @@ void DocumentReader::leaveTo(std::size_t depth) {
     }
 }
 
-void DocumentReader::scanKeys() {
+void StreamReader::scanKeys() {
     Container& c = top();
     c.keyBegin = keys_.size();
     c.field = Get(c.object.begin());
@@ -307,27 +284,22 @@ void DocumentReader::scanKeys() {
 
 // ---- Objects
 
-bool DocumentReader::isObject() const {
+bool StreamReader::isObject() const {
     return depth_ > 0 && !top().isArray;
 }
 
-std::size_t DocumentReader::ordinalOf(std::string_view name) const {
+std::size_t StreamReader::ordinalOf(std::string_view name) const {
     const Container& c = top();
-    const std::size_t n = c.keyEnd - c.keyBegin;
     // Members are mostly asked for in the order they stand: look from the current one on.
-    const std::size_t from = c.at < n ? c.at : 0;
-    for (std::size_t k = from; k < n; ++k)
-        if (keys_[c.keyBegin + k] == name) return k;
-    for (std::size_t k = 0; k < from; ++k)
-        if (keys_[c.keyBegin + k] == name) return k;
-    return n;
+    return FindMember(c.keyEnd - c.keyBegin, c.at, name,
+                      [&](std::size_t k) { return keys_[c.keyBegin + k]; });
 }
 
-bool DocumentReader::has(std::string_view name) const {
+bool StreamReader::has(std::string_view name) const {
     return isObject() && ordinalOf(name) < top().keyEnd - top().keyBegin;
 }
 
-bool DocumentReader::seekMember(std::string_view name, bool use) {
+bool StreamReader::seekMember(std::string_view name, bool use) {
     if (!isObject()) return false;
     Container& c = top();
     const std::size_t k = ordinalOf(name);
@@ -337,13 +309,13 @@ bool DocumentReader::seekMember(std::string_view name, bool use) {
     return true;
 }
 
-void DocumentReader::markUsed(std::string_view name) {
+void StreamReader::markUsed(std::string_view name) {
     if (!isObject()) return;
     const std::size_t k = ordinalOf(name);
     if (k < top().keyEnd - top().keyBegin) used_[top().keyBegin + k] = 1;
 }
 
-std::optional<std::string_view> DocumentReader::firstUnused() const {
+std::optional<std::string_view> StreamReader::firstUnused() const {
     const Container& c = top();
     for (std::size_t i = c.keyBegin; i < c.keyEnd; ++i)
         if (!used_[i]) return keys_[i];
@@ -352,7 +324,7 @@ std::optional<std::string_view> DocumentReader::firstUnused() const {
 
 // ---- Arrays
 
-std::size_t DocumentReader::size() {
+std::size_t StreamReader::size() {
     Container& c = top();
     if (!c.count) {
         Check(c.array.reset().error());
@@ -362,13 +334,13 @@ std::size_t DocumentReader::size() {
     return *c.count;
 }
 
-bool DocumentReader::seekElement(std::size_t index) {
+bool StreamReader::seekElement(std::size_t index) {
     return top().seek(index);
 }
 
 // ---- The current value
 
-ValueKind DocumentReader::kind() {
+ValueKind StreamReader::kind() {
     Container& c = top();
     using V = Container::Value;
     if (c.state == V::Object) return ValueKind::Object;
@@ -396,7 +368,7 @@ ValueKind DocumentReader::kind() {
     return ValueKind::Missing;
 }
 
-DocumentNumber DocumentReader::number() {
+DocumentNumber StreamReader::number() {
     Container& c = top();
     c.refresh();
     DocumentNumber n;
@@ -414,7 +386,7 @@ DocumentNumber DocumentReader::number() {
     return n;
 }
 
-std::string_view DocumentReader::text(std::string& scratch) {
+std::string_view StreamReader::text(std::string& scratch) {
     Container& c = top();
     c.refresh();
     const std::string_view token = c.value.raw_json_token();
@@ -424,7 +396,7 @@ std::string_view DocumentReader::text(std::string& scratch) {
     return Unescape({begin, static_cast<std::size_t>(ContentEnd(begin) - begin)}, scratch);
 }
 
-void DocumentReader::enterObject() {
+void StreamReader::enterObject() {
     Container& parent = top();
     using V = Container::Value;
     od::object object;
@@ -443,7 +415,7 @@ void DocumentReader::enterObject() {
     scanKeys();
 }
 
-void DocumentReader::enterArray() {
+void StreamReader::enterArray() {
     Container& parent = top();
     using V = Container::Value;
     od::array array;
@@ -465,18 +437,18 @@ void DocumentReader::enterArray() {
 std::size_t DocumentReader::arraySize() {
     enterArray();
     const std::size_t n = size();
-    leaveTo(depth_ - 1);
+    leaveTo(depth() - 1);
     return n;
 }
 
 bool DocumentReader::arrayIsEmpty() {
     enterArray();
     const bool empty = !seekElement(0);
-    leaveTo(depth_ - 1);
+    leaveTo(depth() - 1);
     return empty;
 }
 
-void DocumentReader::finish() {
+void StreamReader::finish() {
     Container& root = *stack_[0];
     const od::object_iterator end = Get(root.object.end());
     while (root.field != end) {

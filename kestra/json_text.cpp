@@ -52,12 +52,20 @@ int Base64Value(char c) {
     return -1;
 }
 
-int HexValue(char c) {
+constexpr int HexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     return -1;
 }
+
+// The value of every character as a hex digit, -1 for those that are none.
+constexpr auto kHexValues = [] {
+    std::array<std::int8_t, 256> values{};
+    for (int c = 0; c < 256; ++c)
+        values[c] = static_cast<std::int8_t>(HexValue(static_cast<char>(c)));
+    return values;
+}();
 
 }  // namespace
 
@@ -154,8 +162,9 @@ bool AppendFromHex(std::vector<std::uint8_t>& out, std::string_view text) {
     out.resize(at + text.size() / 2);
     std::uint8_t* p = out.data() + at;
     for (std::size_t i = 0; i < text.size(); i += 2) {
-        const int high = HexValue(text[i]), low = HexValue(text[i + 1]);
-        if (high < 0 || low < 0) return false;
+        const int high = kHexValues[static_cast<unsigned char>(text[i])];
+        const int low = kHexValues[static_cast<unsigned char>(text[i + 1])];
+        if ((high | low) < 0) return false;
         *p++ = static_cast<std::uint8_t>(high << 4 | low);
     }
     return true;

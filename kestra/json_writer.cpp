@@ -23,15 +23,43 @@ constexpr auto kLineBreak = [] {
     return line;
 }();
 
+// Line starts this long or shorter are copied as a block of this size and cut back: a copy of
+// a known size is a few stores, where one of a size known only when it runs starts slowly.
+constexpr std::size_t kLineBlock = 32;
+static_assert(2 * kLineBlock + 4 + 1 <= kLineBreak.size());
+
 // A line break and the indentation of `depth` levels, after a comma when asked.
 void AppendLineStart(std::string& out, bool comma, std::size_t depth) {
     const std::size_t width = 2 * depth;
+    const std::size_t length = (comma ? 2 : 1) + width;
+    if (length <= kLineBlock) {
+        const std::size_t at = out.size();
+        out.append(kLineBreak.data() + (comma ? 0 : 1), kLineBlock);
+        out.resize(at + length);
+        return;
+    }
     if (width <= kIndentRoom) {
-        out.append(kLineBreak.data() + (comma ? 0 : 1), (comma ? 2 : 1) + width);
+        out.append(kLineBreak.data() + (comma ? 0 : 1), length);
         return;
     }
     out.append(comma ? ",\n" : "\n");
     out.append(width, ' ');
+}
+
+// Copies n bytes, at most 32, as two copies of a fixed size that overlap where n needs it.
+void CopyShort(char* to, const char* from, std::size_t n) {
+    if (n >= 16) {
+        std::memcpy(to, from, 16);
+        std::memcpy(to + n - 16, from + n - 16, 16);
+    } else if (n >= 8) {
+        std::memcpy(to, from, 8);
+        std::memcpy(to + n - 8, from + n - 8, 8);
+    } else if (n >= 4) {
+        std::memcpy(to, from, 4);
+        std::memcpy(to + n - 4, from + n - 4, 4);
+    } else {
+        for (std::size_t i = 0; i < n; ++i) to[i] = from[i];
+    }
 }
 
 }  // namespace
@@ -49,17 +77,25 @@ void DocumentWriter::reserve(std::size_t bytes) {
 void DocumentWriter::start(std::string_view key) {
     Frame& frame = frames_.back();
     std::string& o = out();
-    AppendLineStart(o, frame.members++ > 0, frames_.size());
-    if (frame.array) return;
-    // The quoted name and its colon, put together on the stack: one append.
-    char name[64];
-    if (key.size() + 4 <= sizeof name) {
-        name[0] = '"';
-        std::memcpy(name + 1, key.data(), key.size());
-        std::memcpy(name + 1 + key.size(), "\": ", 3);
-        o.append(name, key.size() + 4);
+    const bool comma = frame.members++ > 0;
+    const std::size_t line = (comma ? 2 : 1) + 2 * frames_.size();
+    const std::size_t name = frame.array ? 0 : key.size() + 4;
+    // The line start and the quoted name with its colon, as a block of a fixed size written in
+    // place and cut back.
+    if (line <= kLineBlock && key.size() <= kLineBlock) {
+        const std::size_t at = o.size();
+        o.append(kLineBreak.data() + (comma ? 0 : 1), 2 * kLineBlock + 4);
+        char* p = o.data() + at + line;
+        if (name > 0) {
+            p[0] = '"';
+            CopyShort(p + 1, key.data(), key.size());
+            std::memcpy(p + 1 + key.size(), "\": ", 3);
+        }
+        o.resize(at + line + name);
         return;
     }
+    AppendLineStart(o, comma, frames_.size());
+    if (frame.array) return;
     o.push_back('"');
     o.append(key);
     o.append("\": ");
@@ -97,9 +133,14 @@ void DocumentWriter::null(std::string_view key) {
 
 void DocumentWriter::number(std::string_view key, std::int64_t value) {
     start(key);
-    char digits[24];
-    const auto result = std::to_chars(digits, digits + sizeof digits, value);
-    out().append(digits, result.ptr);
+    // Room for the longest number, taken as a block, written in place and cut back.
+    constexpr std::size_t kDigits = 24;
+    static_assert(kDigits + 1 <= kLineBreak.size());
+    std::string& o = out();
+    const std::size_t at = o.size();
+    o.append(kLineBreak.data(), kDigits);
+    const auto result = std::to_chars(o.data() + at, o.data() + at + kDigits, value);
+    o.resize(static_cast<std::size_t>(result.ptr - o.data()));
 }
 
 void DocumentWriter::text(std::string_view key, std::span<const std::uint8_t> bytes) {

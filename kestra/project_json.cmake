@@ -1,6 +1,7 @@
 # The JSON form of a project: export of a project image to a versioned JSON document and
-# import back to the same image. Documents are read with simdjson's on-demand parser as the
-# parse goes; nlohmann-json's event parser finds the first fault of a text that is refused.
+# import back to the same image. Documents are read from the tape of simdjson's parser, and one
+# that is refused again with its on-demand parser as the parse goes; nlohmann-json's event
+# parser finds the first fault of a text that is refused.
 find_package(nlohmann_json REQUIRED)
 find_package(simdjson REQUIRED)
 add_library(kestra_project_json STATIC
@@ -11,6 +12,7 @@ add_library(kestra_project_json STATIC
     ${CMAKE_CURRENT_LIST_DIR}/json_reader.cpp
     ${CMAKE_CURRENT_LIST_DIR}/json_records.cpp
     ${CMAKE_CURRENT_LIST_DIR}/json_syntax.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/json_tape_reader.cpp
     ${CMAKE_CURRENT_LIST_DIR}/json_text.cpp
     ${CMAKE_CURRENT_LIST_DIR}/json_writer.cpp
     ${CMAKE_CURRENT_LIST_DIR}/project_json.cpp)

@@ -11,6 +11,7 @@
 #include "kestra/json_codec.h"
 #include "kestra/json_records.h"
 #include "kestra/json_syntax.h"
+#include "kestra/json_tape_reader.h"
 #include "kestra/json_walk.h"
 
 namespace kestra::json {
@@ -141,8 +142,17 @@ std::vector<std::uint8_t> ImportProjectJsonInPlace(std::string_view document) {
     // A byte order mark is no part of the document, as the text check sees it.
     std::string_view text = document;
     if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
+    // The tape reader takes a document without passing over its text again and again; one it
+    // refuses, or leaves to the stream reader, is read again by that, which says why.
     try {
-        DocumentReader reader(text);
+        TapeReader tape(text);
+        if (tape.parsed()) return ImportImage(tape);
+    } catch (const DocumentFault&) {
+    } catch (const SyntaxTrouble&) {
+    } catch (const ReadAgain&) {
+    }
+    try {
+        StreamReader reader(text);
         return ImportImage(reader);
     } catch (const DocumentFault&) {
         CheckDocumentText(document);  // a fault of the text itself comes first

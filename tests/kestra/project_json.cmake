@@ -1,5 +1,6 @@
 kestra_add_test(kestra_project_json_tests
     SOURCES
+        ${CMAKE_CURRENT_LIST_DIR}/json_reader_test.cpp
         ${CMAKE_CURRENT_LIST_DIR}/project_json_document_test.cpp
         ${CMAKE_CURRENT_LIST_DIR}/project_json_round_trip_test.cpp
         ${CMAKE_CURRENT_LIST_DIR}/project_json_sections_test.cpp

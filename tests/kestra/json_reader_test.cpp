@@ -1,0 +1,231 @@
+// The two readers of a document answer the walk's questions alike: the tape reader, which
+// import tries first, may only take a document the way the stream reader takes it. And the
+// writer's lines.
+#include "kestra/json_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <limits>
+#include <string>
+
+#include "kestra/json_tape_reader.h"
+#include "kestra/json_writer.h"
+
+using namespace kestra::json;
+
+namespace {
+
+// The text with room after it, as both readers need.
+struct Padded {
+    explicit Padded(std::string_view text) : room(std::string(text) + std::string(64, ' ')) {}
+    std::string_view view() const { return std::string_view(room).substr(0, room.size() - 64); }
+    std::string room;
+};
+static_assert(kDocumentPadding == 64);
+
+void Dump(DocumentReader& r, std::string& out);
+void DumpMembers(DocumentReader& r, std::string& out);
+
+// Every member in document order, each sought by the first name not used yet: duplicate names
+// show which member a reader finds (a second one right after the first is never found).
+void DumpMembers(DocumentReader& r, std::string& out) {
+    std::string last;
+    while (const auto name = r.firstUnused()) {
+        if (!last.empty() && *name == last) {
+            out += "stuck";
+            return;
+        }
+        last = *name;
+        EXPECT_TRUE(r.has(last));
+        r.seekMember(last, true);
+        out += last + ':';
+        Dump(r, out);
+        out += ',';
+    }
+}
+
+void DumpObject(DocumentReader& r, std::string& out) {
+    r.enterObject();
+    const std::size_t depth = r.depth();
+    out += '{';
+    DumpMembers(r, out);
+    r.leaveTo(depth - 1);
+    out += '}';
+}
+
+void DumpArray(DocumentReader& r, std::string& out) {
+    const std::size_t count = r.arraySize();
+    const bool empty = r.arrayIsEmpty();
+    r.enterArray();
+    out += '[' + std::to_string(count) + (empty ? "e" : "") + ':';
+    std::size_t i = 0;
+    for (; r.seekElement(i); ++i) {
+        Dump(r, out);
+        out += ',';
+    }
+    if (i != count) out += "!count";
+    if (r.kind() != ValueKind::Missing) out += "!beyond";
+    // Back to the first element after the end.
+    if (count > 0 && r.seekElement(0)) out += std::to_string(static_cast<int>(r.kind()));
+    r.leaveTo(r.depth() - 1);
+    out += ']';
+}
+
+void Dump(DocumentReader& r, std::string& out) {
+    std::string scratch;
+    switch (r.kind()) {
+        case ValueKind::Object:
+            return DumpObject(r, out);
+        case ValueKind::Array:
+            return DumpArray(r, out);
+        case ValueKind::Number: {
+            const DocumentNumber n = r.number();
+            out += !n.whole     ? "frac"
+                   : n.negative ? std::to_string(n.value)
+                                : std::to_string(n.magnitude);
+            return;
+        }
+        case ValueKind::Text:
+            out += '"' + std::string(r.text(scratch)) + '"';
+            return;
+        case ValueKind::Boolean:
+            out += "bool";
+            return;
+        case ValueKind::Null:
+            out += "null";
+            return;
+        case ValueKind::Missing:
+            out += "missing";
+            return;
+    }
+}
+
+std::string DumpRoot(DocumentReader& r) {
+    std::string out = "{";
+    DumpMembers(r, out);
+    return out + '}';
+}
+
+// Members out of order, absent ones, values read twice, an object entered twice.
+std::string Questions(DocumentReader& r) {
+    std::string out, scratch;
+    out += r.has("z") ? "z " : "-z ";
+    r.markUsed("c");
+    out += r.firstUnused().value_or("none");
+    r.seekMember("c", false);
+    out += " c" + std::to_string(static_cast<int>(r.kind()));
+    r.seekMember("a", true);
+    out += " a" + std::to_string(r.number().magnitude) + std::to_string(r.number().magnitude);
+    out += r.seekMember("y", true) ? " y" : " -y";
+    out += " still" + std::to_string(r.number().magnitude);
+    r.seekMember("b", true);
+    for (int round = 0; round < 2; ++round) {
+        r.enterObject();
+        out += " b" + std::string(r.firstUnused().value_or("none"));
+        r.seekMember("t", true);
+        out += ":" + std::string(r.text(scratch));
+        r.leaveTo(r.depth() - 1);
+    }
+    r.seekMember("c", true);
+    r.enterArray();
+    for (std::size_t i : {2, 0, 1, 5, 1})
+        out += r.seekElement(i) ? " e" + std::to_string(r.number().magnitude) : " -e";
+    out += " n" + std::to_string(r.size());
+    return out;
+}
+
+TEST(DocumentReaders, AnswerAlike) {
+    struct Case {
+        const char* what;
+        std::string_view text;
+        std::string expected;  // of the tape reader's dump
+        std::function<std::string(DocumentReader&)> ask = DumpRoot;
+    };
+    const Case cases[] = {
+        {"nested", R"({"a":1,"b":[1,2,{"c":"x"}],"d":{"e":null,"f":true}})",
+         R"({a:1,b:[3:1,2,{c:"x",},3],d:{e:null,f:bool,},})"},
+        {"empty ones", R"({"e":{},"f":[],"g":[[]]})", R"({e:{},f:[0e:],g:[1:[0e:],5],})"},
+        {"escapes", R"({"v\u0065rsion":"a\nb\u00e9","t":"\ud83d\ude00","q":"\"\\\/"})",
+         "{version:\"a\nb\xc3\xa9\",t:\"\xf0\x9f\x98\x80\",q:\"\"\\/\",}"},
+        {"numbers",
+         R"({"n":[0,-0,-1,9223372036854775807,9223372036854775808,18446744073709551615,-9223372036854775808]})",
+         "{n:[7:0,0,-1,9223372036854775807,9223372036854775808,18446744073709551615,"
+         "-9223372036854775808,3],}"},
+        {"a name twice", R"({"a":1,"b":2,"a":3})", "{a:1,b:2,a:3,}"},
+        {"a name twice in a row", R"({"a":1,"a":[2]})", "{a:1,stuck}"},
+        {"deep", R"({"a":{"b":{"c":{"d":[[[{"e":0}]]]}}}})",
+         "{a:{b:{c:{d:[1:[1:[1:{e:0,},6],5],5],},},},}"},
+        {"out of order", R"({"a":7,"b":{"s":1,"t":"x"},"c":[10,11,12]})",
+         "-z a c5 a77 -y still7 bs:x bs:x e12 e10 e11 -e e11 n3", Questions},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Padded text(c.text);
+        TapeReader tape(text.view());
+        ASSERT_TRUE(tape.parsed());
+        ASSERT_TRUE(tape.rootIsObject());
+        StreamReader stream(text.view());
+        const std::string fromTape = c.ask(tape);
+        EXPECT_EQ(fromTape, c.expected);
+        EXPECT_EQ(c.ask(stream), fromTape);
+    }
+}
+
+// What the tape reader leaves to the stream reader: texts that are no JSON (or that the
+// parser of the tape takes apart differently) and numbers that are not whole.
+TEST(DocumentReaders, TheTapeReaderLeavesDoubtfulDocuments) {
+    for (std::string_view text : {R"({"a":1} x)", R"({"a":)", R"({"a":"\ud800"})",
+                                  R"({"a":18446744073709551616})", "", "{\"a\":\"\t\"}"}) {
+        SCOPED_TRACE(text);
+        const Padded padded(text);
+        EXPECT_FALSE(TapeReader(padded.view()).parsed());
+    }
+    for (std::string_view text : {R"({"a":1.0})", R"({"a":-0.0})", R"({"a":1e2})"}) {
+        SCOPED_TRACE(text);
+        const Padded padded(text);
+        TapeReader tape(padded.view());
+        ASSERT_TRUE(tape.seekMember("a", true));
+        EXPECT_EQ(tape.kind(), ValueKind::Number);
+        EXPECT_THROW(tape.number(), ReadAgain);
+    }
+    const Padded array("[1]");
+    TapeReader tape(array.view());
+    EXPECT_TRUE(tape.parsed());
+    EXPECT_FALSE(tape.rootIsObject());
+}
+
+}  // namespace
+
+// The writer's lines start with a comma where one is due and two spaces a level, at every depth,
+// then the member's name: short lines and names are written as a block cut back, long ones
+// written out; numbers alike.
+TEST(DocumentWriterLines, IndentEveryLevel) {
+    const std::string longName(33, 'k');
+    for (const std::size_t depth : {1, 2, 14, 15, 16, 40, 170}) {
+        SCOPED_TRACE(depth);
+        DocumentWriter writer;
+        for (std::size_t level = 1; level < depth; ++level) writer.openObject("o");
+        writer.number("a", 1);
+        writer.null("b");
+        writer.number(longName, std::numeric_limits<std::int64_t>::min());
+        writer.openArray(std::string(32, 'q'));
+        writer.number("", std::numeric_limits<std::int64_t>::max());
+        for (std::size_t level = 0; level <= depth; ++level) writer.close();
+        const std::string text = writer.take();
+        std::string expected = "{";
+        for (std::size_t level = 1; level <= depth; ++level) {
+            const std::string indent = "\n" + std::string(2 * level, ' ');
+            if (level < depth) {
+                expected += indent + "\"o\": {";
+                continue;
+            }
+            expected += indent + "\"a\": 1," + indent + "\"b\": null," + indent + '"' + longName +
+                        "\": -9223372036854775808," + indent + '"' + std::string(32, 'q') +
+                        "\": [" + indent + "  9223372036854775807" + indent + "]";
+        }
+        for (std::size_t level = depth; level > 0; --level)
+            expected += "\n" + std::string(2 * (level - 1), ' ') + "}";
+        EXPECT_EQ(text, expected + "\n");
+    }
+}
