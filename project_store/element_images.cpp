@@ -27,24 +27,27 @@ std::size_t SaveTagFolderImage(const TagFolderHeader& folder, void* project, HGL
     }
     TagFolderHeader stored = folder;
     stored.elements = 0;
+    std::size_t expected = sizeof(stored) + tags->size_bytes();
+    for (const std::string& n : names) expected += n.size() + 1;
     return WriteNewImage(
         [&](Sink& out) {
             out.record(stored);
             out.bytes(std::as_bytes(*tags));
             for (const std::string& n : names) out.cstring(n);
         },
-        image);
+        image, expected);
 }
 
 std::size_t SaveNetworkImage(const NetworkRecord& record, HGLOBAL* image) {
     NetworkRecord stored = record;
     stored.node = StoredNode(record.node, true);
+    thread_local std::size_t expected = 0;  // the last one's size
     return WriteNewImage(
         [&](Sink& out) {
             out.record(stored);
             WriteNetworkChildren(out, record.node, true);
         },
-        image);
+        image, expected);
 }
 
 // The whole image is read before anything of the destination changes.

@@ -216,14 +216,27 @@ void ReadPageBlobs(LoadContext& c) {
     }
 }
 
+// The lists and records translated here were read long before, and have mostly left the
+// processor's caches since: each walk fetches the one it will translate a few places on.
+constexpr std::size_t kTranslatedAhead = 8;
+
 void TranslateFieldLists(LoadContext& c) {
-    for (std::span<ListEntry> entries : c.fieldTexts.lists())
-        for (ListEntry& e : entries)
+    const auto& lists = c.fieldTexts.lists();
+    for (std::size_t i = 0; i < lists.size(); ++i) {
+        if (i + kTranslatedAhead < lists.size())
+            __builtin_prefetch(lists[i + kTranslatedAhead].data(), 1);
+        for (ListEntry& e : lists[i])
             if (e.textId != kNoText) e.textId = c.translate(e.textId);
+    }
 }
 
 void TranslateFieldTexts(LoadContext& c) {
-    for (le16* index : c.fieldTexts.fields()) c.translateIfSet(*index);
+    const auto& fields = c.fieldTexts.fields();
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (i + kTranslatedAhead < fields.size())
+            __builtin_prefetch(fields[i + kTranslatedAhead], 1);
+        c.translateIfSet(*fields[i]);
+    }
 }
 
 void TranslatePageNames(LoadContext& c) {

@@ -76,12 +76,15 @@ std::size_t SaveProjectImage(ProjectBlock& project, void* key, HGLOBAL* image) {
     InlineNames names(project, key);
     project.ext.savedMark = kSavedMark;
     const std::uint8_t code = FormatCodeFor(project.ext);
+    // The last image saved on the thread is the guess for this one's size (most saves store
+    // the project that was saved last, or one like it).
+    thread_local std::size_t lastSize = 0;
     return WriteNewImage(
         [&](Sink& out) {
             SaveContext c{out, project, key, code};
             writeImage(c);
         },
-        image);
+        image, lastSize);
 }
 
 }  // namespace kestra::store

@@ -1,8 +1,8 @@
 // The project store's inner interface: the blocks a load allocates, the image sink that
 // measures or writes, the string pool, and the reader and writer of each group of sections.
 //
-// Saving writes the image once, into room the thread keeps, and then copies it into a global
-// block of exactly its size; a piece whose size must be known before it is written (a keyed
+// Saving writes the image once, straight into the global block that holds it, trimmed to
+// its size at the end; a piece whose size must be known before it is written (a keyed
 // entry's) is measured by running its writer into a measuring sink, so that the size and the
 // bytes can never disagree. Loading allocates through one ledger, which frees everything again
 // when the load fails.
@@ -92,31 +92,42 @@ class LentRoom {
 
 // ---- Image sink
 
-// The bytes of an image being written, growing as they come.
-class ImageRoom {
+// The global block an image is written into, growing as the bytes come and trimmed to their
+// size when finished, so that the finished image is never copied; a block not finished is
+// freed. Growing throws NoImageBlock when no larger block can be had.
+class ImageBlock {
   public:
+    struct NoImageBlock {};
+
+    // Room for `expected` bytes to start with.
+    explicit ImageBlock(std::size_t expected);
+    ~ImageBlock();
+    ImageBlock(const ImageBlock&) = delete;
+    ImageBlock& operator=(const ImageBlock&) = delete;
+
     std::size_t size() const { return size_; }
-    const std::byte* data() const { return bytes_.get(); }
-    void clear() { size_ = 0; }
     // n more bytes at the end, for the caller to fill.
     std::byte* extend(std::size_t n) {
         if (n > capacity_ - size_) grow(n);
-        std::byte* at = bytes_.get() + size_;
+        std::byte* at = data_ + size_;
         size_ += n;
         return at;
     }
+    // The block, now of the size written; the caller owns it.
+    HGLOBAL finish();
 
   private:
     void grow(std::size_t n);
 
-    std::unique_ptr<std::byte[]> bytes_;
+    Ref ref_ = 0;
+    std::byte* data_ = nullptr;
     std::size_t size_ = 0, capacity_ = 0;
 };
 
 class Sink {
   public:
     Sink() = default;  // measures
-    explicit Sink(ImageRoom& image) : image_(&image) {}
+    explicit Sink(ImageBlock& image) : image_(&image) {}
 
     bool measuring() const { return !image_; }
     std::size_t position() const { return image_ ? image_->size() : size_; }
@@ -163,13 +174,9 @@ class Sink {
         return nullptr;
     }
 
-    ImageRoom* image_ = nullptr;
+    ImageBlock* image_ = nullptr;
     std::size_t size_ = 0;
 };
-
-// A new global block holding the image written into `room`; its length, or 0 (and *image 0)
-// when no block can be had.
-std::size_t CopyOutImage(const ImageRoom& room, HGLOBAL* image);
 
 // The size of a measured or written piece, refused when it does not fit in 16 bits.
 std::uint16_t Fit16(std::size_t n, std::string_view what);
@@ -351,17 +358,23 @@ void WriteClosingBlocks(SaveContext& c);
 
 // ---- Whole images
 
-// Runs `emit` into the thread's image room, then copies what it wrote into a new global block
-// of exactly that size; the block in *image and its length, or 0 (and *image 0) when no block
-// can be had.
+// Runs `emit` into a new global block, which starts with room for `expected` bytes (a
+// guess: the image grows past it as needed); the block in *image and its length, or 0 (and
+// *image 0) when no block can be had. `expected` is set to the size written, the best guess
+// for the next image of its kind.
 template <typename Emit>
-std::size_t WriteNewImage(Emit emit, HGLOBAL* image) {
+std::size_t WriteNewImage(Emit emit, HGLOBAL* image, std::size_t& expected) {
     *image = 0;
-    LentRoom<ImageRoom> room;
-    room.get().clear();
-    Sink out(room.get());
-    emit(out);
-    return CopyOutImage(room.get(), image);
+    try {
+        ImageBlock block(expected);
+        Sink out(block);
+        emit(out);
+        expected = block.size();
+        *image = block.finish();
+        return *image ? expected : 0;
+    } catch (const ImageBlock::NoImageBlock&) {
+        return 0;
+    }
 }
 
 // The project block handle of a loaded image; throws ImageError for a damaged image. 0 when

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <limits>
 #include <string>
+#include <utility>
 
 #include "project_store/store.h"
 #include "string_table/string_table.h"
@@ -28,23 +29,32 @@ std::optional<std::string_view> TextAt(Ref ref) {
 
 // ---- Sink
 
-void ImageRoom::grow(std::size_t n) {
-    const std::size_t capacity = std::max({2 * capacity_, size_ + n, std::size_t{64} << 10});
-    auto bytes = std::make_unique_for_overwrite<std::byte[]>(capacity);
-    if (size_) std::memcpy(bytes.get(), bytes_.get(), size_);
-    bytes_ = std::move(bytes);
+ImageBlock::ImageBlock(std::size_t expected) {
+    // Every byte is written by the sink, so the block is not zeroed first.
+    const mem::NewBlock block =
+        mem::AllocateBlock(std::max<std::size_t>(expected, 4096), mem::Kind::Global, false);
+    if (!block.ref) throw NoImageBlock{};
+    ref_ = block.ref;
+    data_ = block.data;
+    capacity_ = mem::Size(ref_);
+}
+
+ImageBlock::~ImageBlock() {
+    if (ref_) mem::Free(ref_);
+}
+
+void ImageBlock::grow(std::size_t n) {
+    const std::size_t capacity = std::max(capacity_ + capacity_ / 2, size_ + n);
+    // The new bytes are zeroed, which a guess that falls short pays once.
+    if (capacity > 0xFFFFFFFFu || !mem::Resize(ref_, capacity)) throw NoImageBlock{};
+    data_ = mem::Data(ref_);
     capacity_ = capacity;
 }
 
-std::size_t CopyOutImage(const ImageRoom& room, HGLOBAL* image) {
-    *image = 0;
-    if (room.size() > 0xFFFFFFFFu) return 0;
-    // Every byte is written from the room, so the block is not zeroed first.
-    const mem::NewBlock block = mem::AllocateBlock(room.size(), mem::Kind::Global, false);
-    if (!block.ref) return 0;
-    if (room.size()) std::memcpy(block.data, room.data(), room.size());
-    *image = block.ref;
-    return room.size();
+HGLOBAL ImageBlock::finish() {
+    // A block that shrinks stays in place.
+    if (size_ != capacity_ && !mem::Resize(ref_, size_)) return 0;
+    return std::exchange(ref_, 0);
 }
 
 std::uint16_t Fit16(std::size_t n, std::string_view what) {
@@ -116,13 +126,14 @@ char* Scratch() {
 }
 
 void WriteStringPool(SaveContext& c) {
-    char* text = Scratch();
-    const std::uint16_t count = c.project.record.stringCount;
-    for (std::uint32_t id = 0; id < count; ++id) {
-        text[0] = 0;
-        StrTabGetText(static_cast<WORD>(id), c.key, text, kScratchSize - 1, 0);
-        c.out.cstring(std::string_view(text, strnlen(text, kScratchSize - 1)));
-    }
+    // A text is stored as a fetch into the scratch buffer would give it: cut to its room.
+    StrTabVisitTexts(
+        c.key, c.project.record.stringCount,
+        [](void* out, const char* text, DWORD length) {
+            static_cast<Sink*>(out)->cstring(
+                std::string_view(text, std::min<std::size_t>(length, kScratchSize - 1)));
+        },
+        &c.out);
 }
 
 }  // namespace kestra::store

@@ -166,6 +166,19 @@ BOOL StrTabGetText(WORD id, void* project, char* destination, DWORD room, DWORD 
     return TRUE;
 }
 
+BOOL StrTabVisitTexts(void* project, DWORD count, StrTabTextVisitor visit, void* context) {
+    if (!project) return FALSE;
+    std::lock_guard lock(service().mutex);
+    const ProjectTable& table = tableOf(project);
+    for (DWORD id = 0; id < count; ++id) {
+        const std::string_view text =
+            id < kNoStringId && table.known(static_cast<WORD>(id)) ? table.text(static_cast<WORD>(id))
+                                                                    : std::string_view();
+        visit(context, text.data(), static_cast<DWORD>(text.size()));
+    }
+    return TRUE;
+}
+
 std::uintptr_t StrTabListPrepare(void*) {
     return reinterpret_cast<std::uintptr_t>(new TextList);
 }

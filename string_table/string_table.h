@@ -30,6 +30,13 @@ BOOL StrTabAddReferences(WORD id, void* project, DWORD count);
 // Returns 1 on success, 0 for an unknown identifier or a destination without room.
 BOOL StrTabGetText(WORD id, void* project, char* destination, DWORD room, DWORD flag);
 
+// Hands the texts of identifiers 0 to count - 1 to `visit`, in order and under one lock, as
+// count calls of ordinal 5 with flag 0 would fetch them (a save that stores every text); an
+// identifier the table does not know is handed the empty text. `visit` must not call the
+// service. Returns 1, or 0 without a project.
+using StrTabTextVisitor = void (*)(void* context, const char* text, DWORD length);
+BOOL StrTabVisitTexts(void* project, DWORD count, StrTabTextVisitor visit, void* context);
+
 // Ordinals 6, 7, 10, 19: a text list that formats into one display line.
 std::uintptr_t StrTabListPrepare(void* project);
 BOOL StrTabListAdd(std::uintptr_t list, const char* text);

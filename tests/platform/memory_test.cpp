@@ -160,6 +160,24 @@ TEST(Memory, ResizeToTheSameOrASmallerSizeKeepsWhatFits) {
     }
 }
 
+// A reference that names no live block resolves to nothing by every lookup: null, never
+// handed out (its slot page not even allocated), of a freed block, or of another generation.
+TEST(Memory, EveryLookupOfAReferenceWithoutABlockFindsNothing) {
+    const mem::Ref live = mem::Allocate(8, mem::Kind::Host);
+    const mem::Ref freed = mem::Allocate(8, mem::Kind::Host);
+    mem::Free(freed);
+    for (mem::Ref ref : {mem::Ref{0}, mem::Ref{0x00FFFFFF}, mem::Ref{0x00FFF001}, freed,
+                         live ^ 0x01000000u, live ^ 0x80000000u}) {
+        EXPECT_TRUE(mem::Bytes(ref).empty()) << std::hex << ref;
+        EXPECT_EQ(mem::Data(ref), nullptr) << std::hex << ref;
+        EXPECT_EQ(mem::Size(ref), 0u) << std::hex << ref;
+        EXPECT_FALSE(mem::IsLive(ref)) << std::hex << ref;
+        EXPECT_EQ(mem::At(ref, 0, 0), nullptr) << std::hex << ref;
+    }
+    EXPECT_EQ(mem::At(live, 8, 0), mem::Data(live) + 8);  // the end of a live block
+    mem::Free(live);
+}
+
 // Packed blocks: what a loader that makes many small blocks at once gets.
 TEST(Packing, PackedBlocksAreZeroedSeparateAndBoundedLikeAnyOther) {
     const std::size_t before = mem::LiveBlocks(mem::Kind::Host);

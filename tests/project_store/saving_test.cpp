@@ -142,3 +142,55 @@ TEST_F(Saving, ChildFieldsAreStoredAsTheLoaderReadsThem) {
     ASSERT_NE(loaded, 0u);
     EXPECT_EQ(DescribeProject(loaded), expected);
 }
+
+// An image is written straight into its block, which starts at a guessed size: whatever the
+// guess, the block ends up holding exactly the bytes written, and the guess for the next one
+// is their count.
+TEST(ImageBlock, TheImageIsWhatWasWrittenWhateverTheGuess) {
+    std::vector<std::byte> written(70000);
+    for (std::size_t i = 0; i < written.size(); ++i) written[i] = std::byte(i * 13 + i / 256);
+    const std::size_t pieces[] = {1, 2, 4, 4093, 3, 60000, 5897};  // 70,000 bytes in all
+    for (std::size_t guess : {0, 1, 4096, 69999, 70000, 70001, 1000000}) {
+        std::size_t expected = guess;
+        HGLOBAL image = 0;
+        const std::size_t size = store::WriteNewImage(
+            [&](store::Sink& out) {
+                std::size_t at = 0;
+                for (std::size_t n : pieces) {
+                    out.bytes(std::span(written).subspan(at, n));
+                    at += n;
+                }
+            },
+            &image, expected);
+        ASSERT_NE(image, 0u) << guess;
+        EXPECT_EQ(size, written.size()) << guess;
+        EXPECT_EQ(expected, written.size()) << guess;
+        ASSERT_EQ(GlobalSize(image), written.size()) << guess;
+        EXPECT_EQ(std::memcmp(mem::Data(image), written.data(), written.size()), 0) << guess;
+        GlobalFree(image);
+    }
+}
+
+// An image that fails, by a fault of its writer or by growing past any block, leaves no block.
+TEST(ImageBlock, AFailedImageLeavesNoBlock) {
+    const std::size_t before = mem::LiveBlocks(mem::Kind::Global);
+    const std::function<void(store::Sink&)> failures[] = {
+        [](store::Sink& out) { out.zeros(mem::kMaxBlockSize + 1); },
+        [](store::Sink& out) {
+            out.zeros(10000);
+            throw ImageError(out.position(), "a writer's fault");
+        },
+    };
+    for (std::size_t i = 0; i < std::size(failures); ++i) {
+        std::size_t expected = 16;
+        HGLOBAL image = 1;
+        try {
+            EXPECT_EQ(store::WriteNewImage(failures[i], &image, expected), 0u) << i;
+        } catch (const ImageError&) {
+            EXPECT_EQ(i, 1u);
+        }
+        EXPECT_EQ(image, 0u) << i;
+        EXPECT_EQ(expected, 16u) << i;
+        EXPECT_EQ(mem::LiveBlocks(mem::Kind::Global), before) << i;
+    }
+}

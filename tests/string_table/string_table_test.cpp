@@ -143,6 +143,29 @@ TEST_F(StringTable, FullTableRefusesNewTextsButKeepsFindingOldOnes) {
     EXPECT_EQ(first_.record.stringCount, 0xFFFF);
 }
 
+// Visiting hands over what fetching each identifier in turn gives: the texts of the known
+// identifiers, with their own lengths, and the empty text for the others.
+TEST_F(StringTable, VisitingGivesEveryTextAsFetchingItWould) {
+    for (const char* t : {"Title", "", "Page 1", "a longer text of the table"})
+        StrTabAddText(t, &first_);
+    for (DWORD count : {0u, 2u, 4u, 7u}) {
+        std::vector<std::string> visited;
+        ASSERT_TRUE(StrTabVisitTexts(
+            &first_, count,
+            [](void* into, const char* text, DWORD length) {
+                static_cast<std::vector<std::string>*>(into)->emplace_back(text, length);
+            },
+            &visited));
+        ASSERT_EQ(visited.size(), count);
+        for (DWORD id = 0; id < count; ++id) {
+            const std::string fetched = text(static_cast<WORD>(id), first_);
+            EXPECT_EQ(visited[id], fetched == "<none>" ? "" : fetched) << id;
+        }
+    }
+    EXPECT_EQ(StrTabReferenceCount(0, &first_), 1u);  // visiting releases nothing
+    EXPECT_FALSE(StrTabVisitTexts(nullptr, 1, [](void*, const char*, DWORD) {}, nullptr));
+}
+
 TEST(StringTableList, FormatsTheAddedTextsIntoOneLine) {
     auto list = StrTabListPrepare(nullptr);
     ASSERT_NE(list, 0u);
@@ -172,5 +195,7 @@ TEST(StringTableModule, ServiceOrdinalsBindToTheirExports) {
               reinterpret_cast<void*>(&StrTabListRelease));
     EXPECT_EQ(GetProcAddress(module, MAKEINTRESOURCE(22)),
               reinterpret_cast<void*>(&StrTabAddReferences));
+    EXPECT_EQ(GetProcAddress(module, MAKEINTRESOURCE(23)),
+              reinterpret_cast<void*>(&StrTabVisitTexts));
     FreeLibrary(module);
 }
