@@ -279,8 +279,8 @@ class RangeEditorDialog : public QDialog {
         const int row = table_->currentRow();
         if (row < 0) return;
         table_->removeRow(row);
-        if (table_->rowCount() > 0)
-            table_->setCurrentCell(std::min(row, table_->rowCount() - 1), 0);
+        const int last = table_->rowCount() - 1;
+        if (last >= 0) table_->setCurrentCell(row < last ? row : last, 0);
         updateButtons();
         showPicture();
     }
