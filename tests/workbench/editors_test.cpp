@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QRadioButton>
+#include <QTest>
 #include <cstring>
 
 #include "kestra/project_sections.h"
@@ -292,6 +293,30 @@ TEST_F(Tags, MadeMovedUsedByAFieldEditedAndDeletedAsOneUndoStepEach) {
 
     EXPECT_EQ(document().undoStack().count(), 6);
     expectUndoneAndRedone(before);
+}
+
+// The keyboard crosses into the driver's page as in Field Properties: Alt+A from the name box
+// reaches the address box (it typed an "a" into the name before), and Enter there is OK.
+TEST_F(Tags, TheReferencePagesLettersWorkFromTheTagsOwnControls) {
+    window->tree().select({Node::Tags});
+    std::string name;
+    triggerQt(window->hosted().newTag, [&](QDialog* dialog) {
+        QApplication::setActiveWindow(dialog);
+        auto* nameBox = dialog->findChild<QLineEdit*>("name");
+        nameBox->setFocus();
+        QTest::keyClicks(nameBox, "Flow");
+        QTest::keyClick(nameBox, Qt::Key_A, Qt::AltModifier);
+        name = nameBox->text().toStdString();
+        ASSERT_EQ(GetDlgCtrlID(GetFocus()), dlg::kAddressEdit);
+        QWidget* address = host().widgetOf(GetFocus());
+        ASSERT_NE(address, nullptr);
+        QTest::keyClicks(address, "DB20 DW4");
+        QTest::keyClick(address, Qt::Key_Return);
+    });
+    EXPECT_EQ(name, "Flow");
+    ASSERT_EQ(TagsOf(block()).size(), 4u);
+    EXPECT_EQ(TagName(block(), tagAt(3)), "Flow");
+    EXPECT_EQ(TagReference(tagAt(3)).dataBlock, 20);
 }
 
 TEST_F(Tags, RenameNeedsATagUnderTheCursorAndNoIsNoChange) {
