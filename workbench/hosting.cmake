@@ -23,7 +23,7 @@ add_library(kestra_workbench_hosting STATIC
     ${CMAKE_CURRENT_LIST_DIR}/hosted/project_bitmaps.cpp
     ${CMAKE_CURRENT_LIST_DIR}/hosted/field_editors.cpp
     ${CMAKE_CURRENT_LIST_DIR}/hosted/index_editor.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/hosted/special_characters.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/hosted/character_picker.cpp
     ${CMAKE_CURRENT_LIST_DIR}/hosted/reference_page.cpp
     ${CMAKE_CURRENT_LIST_DIR}/hosted/tag_edits.cpp
     ${CMAKE_CURRENT_LIST_DIR}/hosted/hosted_tags.cpp

@@ -8,7 +8,7 @@
 #include "workbench/hosted/hosted_dialogs.h"
 #include "workbench/hosted/hosted_project.h"
 #include "workbench/hosted/hosted_window.h"
-#include "workbench/hosted/special_characters.h"
+#include "workbench/hosted/character_picker.h"
 
 namespace kestra::workbench {
 
@@ -49,7 +49,7 @@ bool EditAlarms(QWidget* parent, const LoadedProject& project, Driver& driver) {
         return ChangedBy(project, [&] {
             ALARMDLGCONTEXT context{};
             context.project = &block;
-            const SpecialCharacters specialChars(context);
+            const AlarmCharacterPicker picker(context);
             context.allowOpen = &CentreOnOwner;
             const bool ok = exec(OwnerFor(parent), &context) == 1;
             if (!hadTable) DropEmptyAlarmTable(block);

@@ -1,4 +1,4 @@
-// The editor's special character picker, "&Special chars" of the driver's alarm dialog: a grid
+// The editor's character picker behind "&Special chars" of the driver's alarm dialog: a grid
 // of the characters a panel can show, one of which is appended to the alarm's message.
 //
 // The panel's character set is Windows-1252: a project's texts are single bytes of that code
@@ -33,12 +33,12 @@ std::string PanelCharacterText(std::uint8_t byte);
 std::optional<std::uint8_t> PickPanelCharacter(QWidget* parent);
 
 // Gives an alarm dialog context its "&Special chars" callback while it lives.
-class SpecialCharacters {
+class AlarmCharacterPicker {
   public:
-    explicit SpecialCharacters(ALARMDLGCONTEXT& context);
-    ~SpecialCharacters();
-    SpecialCharacters(const SpecialCharacters&) = delete;
-    SpecialCharacters& operator=(const SpecialCharacters&) = delete;
+    explicit AlarmCharacterPicker(ALARMDLGCONTEXT& context);
+    ~AlarmCharacterPicker();
+    AlarmCharacterPicker(const AlarmCharacterPicker&) = delete;
+    AlarmCharacterPicker& operator=(const AlarmCharacterPicker&) = delete;
 
   private:
     static BOOL Pick(HWND dialog);
@@ -46,8 +46,8 @@ class SpecialCharacters {
     ALARMDLGCONTEXT& context_;
     HWND picking_ = nullptr;  // the dialog of the first call, until the second
     std::string text_;
-    SpecialCharacters* previous_;
-    static inline SpecialCharacters* active_ = nullptr;
+    AlarmCharacterPicker* previous_;
+    static inline AlarmCharacterPicker* active_ = nullptr;
 };
 
 }  // namespace kestra::workbench

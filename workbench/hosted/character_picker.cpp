@@ -1,4 +1,4 @@
-#include "workbench/hosted/special_characters.h"
+#include "workbench/hosted/character_picker.h"
 
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -147,21 +147,21 @@ std::optional<std::uint8_t> PickPanelCharacter(QWidget* parent) {
     return dialog.picked();
 }
 
-SpecialCharacters::SpecialCharacters(ALARMDLGCONTEXT& context)
+AlarmCharacterPicker::AlarmCharacterPicker(ALARMDLGCONTEXT& context)
     : context_(context), previous_(active_) {
-    context_.specialChars = &SpecialCharacters::Pick;
+    context_.specialChars = &AlarmCharacterPicker::Pick;
     context_.specialText = nullptr;
     active_ = this;
 }
 
-SpecialCharacters::~SpecialCharacters() {
+AlarmCharacterPicker::~AlarmCharacterPicker() {
     context_.specialChars = nullptr;
     context_.specialText = nullptr;
     active_ = previous_;
 }
 
-BOOL SpecialCharacters::Pick(HWND dialog) {
-    SpecialCharacters* self = active_;
+BOOL AlarmCharacterPicker::Pick(HWND dialog) {
+    AlarmCharacterPicker* self = active_;
     if (!self) return FALSE;
     if (self->picking_ && reinterpret_cast<std::uintptr_t>(dialog) ==
                               reinterpret_cast<std::uintptr_t>(self->picking_) + kSecondCall) {
