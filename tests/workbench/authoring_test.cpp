@@ -343,24 +343,8 @@ TEST_F(Authoring, ANewProjectBuiltInTheWindowIsSoundPrintsAndBuilds) {
     const MainWindow::HostedActions& h = window->hosted();
 
     // The MESSAGE field's three texts, through the driver's field dialog and its callback.
-    window->tree().select({Node::Field, 0, 3});
-    triggerQt(h.field, [&](QDialog* properties) {
-        WhenCoreDialogOpens([&](HWND driver) {
-            platform::FocusByUser(GetDlgItem(driver, dlg::kMaximumEdit));
-            SendDlgItemMessage(driver, dlg::kMaximumEdit, EM_SETSEL, 0, -1);
-            QTest::keyClicks(user_->widget(driver, dlg::kMaximumEdit), "2");
-            WhenQtDialogOpens([&](QDialog* editor) {
-                AddRange(editor, 0, 0, "Off");
-                AddRange(editor, 1, 1, "On");
-                AddRange(editor, 2, 2, "Fault");
-                Press(editor, QDialogButtonBox::Ok);
-            });
-            SendMessage(driver, WM_COMMAND, MAKEWPARAM(dlg::kMessageButton, BN_CLICKED),
-                        reinterpret_cast<LPARAM>(GetDlgItem(driver, dlg::kMessageButton)));
-            user_->click(driver, IDOK);
-        });
-        ButtonOf(properties, "&Display and Limits...")->click();
-        Press(properties, QDialogButtonBox::Ok);
+    editField({0, 3}, [&](HWND driver) {
+        giveMessageTexts(driver, "2", {{0, 0, "Off"}, {1, 1, "On"}, {2, 2, "Fault"}});
     });
     EXPECT_EQ(field(0, 3).list1.count.get(), 3);
 

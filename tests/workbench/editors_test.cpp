@@ -42,18 +42,6 @@ class Editors : public WindowWithCoreDialogs {
     ProjectBlock& block() { return document().block(); }
     FieldRecord& field(FieldPlace place) { return FieldAt(block(), place); }
 
-    // The field's properties, the driver's field dialog from them with `inDriver` on it, and
-    // the properties ended with `end`.
-    void editField(FieldPlace place, const std::function<void(HWND)>& inDriver,
-                   QDialogButtonBox::StandardButton end = QDialogButtonBox::Ok) {
-        window->tree().select(
-            {Node::Field, static_cast<int>(place.page), static_cast<int>(place.field)});
-        triggerQt(window->hosted().field, [&](QDialog* properties) {
-            WhenCoreDialogOpens(inDriver);
-            ButtonOf(properties, "&Display and Limits...")->click();
-            Press(properties, end);
-        });
-    }
     // The field's list as ranges with their texts.
     void expectTexts(const ProjectBlock& project, const FolderHeader& list,
                      std::vector<Expected> expected) {
@@ -81,21 +69,7 @@ TEST_F(Editors, MessageTextsReachTheFieldAndThePanelImage) {
     const Bytes before = SavedNow(document());
     QString about;
     editField(kMessageField, [&](HWND driver) {
-        // The maximum typed, and the button pressed by its key while the box has the focus:
-        // the editor sees what was typed.
-        platform::FocusByUser(GetDlgItem(driver, dlg::kMaximumEdit));
-        SendDlgItemMessage(driver, dlg::kMaximumEdit, EM_SETSEL, 0, -1);
-        QTest::keyClicks(user_->widget(driver, dlg::kMaximumEdit), "9");
-        WhenQtDialogOpens([&](QDialog* editor) {
-            about = editor->findChild<QLabel*>()->text();
-            AddRange(editor, 0, 0, "Off");
-            AddRange(editor, 1, 1, "On");
-            AddRange(editor, 2, 9, "Fault");
-            Press(editor, QDialogButtonBox::Ok);
-        });
-        SendMessage(driver, WM_COMMAND, MAKEWPARAM(dlg::kMessageButton, BN_CLICKED),
-                    reinterpret_cast<LPARAM>(GetDlgItem(driver, dlg::kMessageButton)));
-        user_->click(driver, IDOK);
+        giveMessageTexts(driver, "9", {{0, 0, "Off"}, {1, 1, "On"}, {2, 9, "Fault"}}, &about);
     });
     EXPECT_TRUE(about.startsWith("Values 0 to 9 of the field.")) << about.toStdString();
     ASSERT_EQ(document().undoStack().count(), 1);
