@@ -494,16 +494,12 @@ std::variant<HGLOBAL, SaveFailure> SaveType1Image(ProjectBlock& project, std::si
     } catch (const std::exception& e) {
         return SaveFailure{e.what()};
     }
-    HGLOBAL handle = GlobalAlloc(GHND, total);
-    if (!handle) return SaveFailure{"the image cannot be allocated"};
-    GlobalLockGuard lock(handle);
-    if (!lock) {
-        GlobalFree(handle);
-        return SaveFailure{"the image cannot be locked"};
-    }
-    std::memcpy(lock.data(), room.data(), total);
+    // Every byte of the block is copied from the room: it needs no zeros first.
+    const mem::NewBlock block = mem::AllocateBlock(total, mem::Kind::Global, false);
+    if (!block.data) return SaveFailure{"the image cannot be allocated"};
+    std::memcpy(block.data, room.data(), total);
     imageSize = total;
-    return handle;
+    return block.ref;
 }
 
 }  // namespace kestra::s5
