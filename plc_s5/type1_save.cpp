@@ -47,19 +47,6 @@ Record* TableOf(std::uint32_t slot, std::size_t count, const char* what) {
     return reinterpret_cast<Record*>(bytes);
 }
 
-// The image form of one field record: its fixed part, and the room its message table takes.
-struct FieldPlan {
-    FieldRecord* field = nullptr;
-    std::uint8_t bytes[sizeof(DataFieldImage) + 10] = {};
-    std::size_t length = 0;
-    std::size_t messages = 0;     // entries of the message table
-    std::int64_t firstValue = 0;  // value of the first entry
-    std::optional<ReadRequest> item;
-    std::size_t requestAt = 0;  // where the record keeps its request number
-
-    std::size_t size() const { return length + 3 * messages; }
-};
-
 // Bytes a field of the format reads from the PLC.
 std::uint16_t ItemLength(unsigned format, unsigned width) {
     switch (format) {
@@ -83,78 +70,87 @@ unsigned NormalisedFormat(const FieldRecord& f) {
     return f.plc.dataFormat;
 }
 
-void PlanAttributeField(FieldPlan& plan) {
-    FieldRecord& f = *plan.field;
-    auto& image = RecordAt<AttributeFieldImage>(plan.bytes);
-    image.height = f.height;
-    image.width = f.width;
-    image.source = AttributeByte(f) & 0x07;
-    if (!(AttributeByte(f) & kAttributeFromPlc)) {
-        plan.length = kAttributeFieldSize;
-        return;
+// What a field's image record takes and reads, from one reading of the project's record.
+struct FieldForm {
+    std::size_t length = kPlainFieldSize;  // the record without its message table
+    std::size_t messages = 0;              // entries of the message table
+    std::int64_t firstValue = 0;           // value of the first entry
+    unsigned format = 0;                   // the normalised format, when the field reads
+    NumericKind kind = kKindWord;          // of a class 2 field
+    std::uint16_t offset = 0;              // the byte offset it reads
+    std::uint8_t requestAt = 0;            // where the record keeps its request number; 0: no read
+
+    std::size_t size() const { return length + 3 * messages; }
+};
+
+FieldForm FormOf(const FieldRecord& f) {
+    FieldForm form;
+    const std::uint16_t fieldClass = LoadLe(f.fieldClass);
+    if (fieldClass == kClassPlcData) {
+        const sDISPFORMAT& d = f.display;
+        form.format = NormalisedFormat(f);
+        form.kind = NumericKindOf(form.format, form.format == kWord && IsScaled(d));
+        form.offset = LoadLe(f.plc.byteOffset);
+        if (form.format != kBit && form.format != kByte && form.format != kAscii)
+            form.offset &= 0xFFFE;
+        form.length = sizeof(DataFieldImage) + kLimitBytes[form.kind];
+        form.requestAt = offsetof(DataFieldImage, request);
+        if (d.fieldType == kMessage) {
+            const bool isSigned = IsSignedField(d);
+            const std::int32_t minimum = LoadLe(d.minimum), maximum = LoadLe(d.maximum);
+            const std::int64_t low = isSigned ? std::int64_t{minimum}
+                                              : std::int64_t{static_cast<std::uint32_t>(minimum)};
+            const std::int64_t high = isSigned ? std::int64_t{maximum}
+                                               : std::int64_t{static_cast<std::uint32_t>(maximum)};
+            form.firstValue = low;
+            form.messages = high < low ? 0
+                                       : static_cast<std::size_t>(std::min<std::int64_t>(
+                                             high - low + 1, kMessageTableLimit));
+        }
+    } else if (fieldClass == kClassAttribute) {
+        if (!(AttributeByte(f) & kAttributeFromPlc)) {
+            form.length = kAttributeFieldSize;
+            return form;
+        }
+        form.format = NormalisedFormat(f);
+        form.offset = LoadLe(f.plc.byteOffset);
+        form.length = sizeof(AttributeFieldImage);
+        form.requestAt = offsetof(AttributeFieldImage, request);
     }
-    const unsigned format = NormalisedFormat(f);
-    image.runtimeKind = RuntimeKindOf(format, IsScaled(f.display));
-    image.bit = f.plc.bit;
-    image.dataBlock = f.plc.dataBlock;
-    image.byteOffset = f.plc.byteOffset;
-    plan.length = sizeof(AttributeFieldImage);
-    plan.item = ReadRequest{f.plc.dataBlock, f.plc.byteOffset, ItemLength(format, f.width)};
-    plan.requestAt = offsetof(AttributeFieldImage, request);
+    return form;
 }
 
-void PlanDataField(FieldPlan& plan) {
-    FieldRecord& f = *plan.field;
-    const sDISPFORMAT& d = f.display;
-    const unsigned format = NormalisedFormat(f);
-    const bool scaled = format == kWord && IsScaled(d);
-    const NumericKind kind = NumericKindOf(format, scaled);
-    std::uint16_t offset = f.plc.byteOffset;
-    if (format != kBit && format != kByte && format != kAscii) offset &= 0xFFFE;
-
-    auto& image = RecordAt<DataFieldImage>(plan.bytes);
-    image.numericKind = kind;
-    image.bit = f.plc.bit;
-    const DisplayKindAndSize shown = DisplayKindOf(d, format, f.width, f.height);
-    image.displayKind = shown.kind;
-    image.displayParam = shown.parameter;
-    image.size = shown.size;
-    image.access = d.access & 1;
-    image.dataBlock = f.plc.dataBlock;
-    image.byteOffset = offset;
-    plan.length = sizeof(DataFieldImage) +
-                  WriteImageLimits(plan.bytes + sizeof(DataFieldImage), d, format, kind);
-    plan.item = ReadRequest{f.plc.dataBlock, offset, ItemLength(format, f.width)};
-    plan.requestAt = offsetof(DataFieldImage, request);
-
-    if (d.fieldType == kMessage) {
-        const bool isSigned = IsSignedField(d);
-        const std::int64_t low = isSigned
-                                     ? std::int64_t{d.minimum}
-                                     : std::int64_t{static_cast<std::uint32_t>(d.minimum.get())};
-        const std::int64_t high = isSigned
-                                      ? std::int64_t{d.maximum}
-                                      : std::int64_t{static_cast<std::uint32_t>(d.maximum.get())};
-        plan.firstValue = low;
-        plan.messages = high < low ? 0
-                                   : static_cast<std::size_t>(std::min<std::int64_t>(
-                                         high - low + 1, kMessageTableLimit));
-    }
-}
-
-void PlanField(FieldPlan& plan, FieldRecord& f) {
-    plan = FieldPlan{};
-    plan.field = &f;
-    auto& head = RecordAt<FieldHead>(plan.bytes);
+// Writes a field's record (all but its request number) into zeroed room.
+void WriteField(const FieldRecord& f, const FieldForm& form, std::uint8_t* out) {
+    auto& head = RecordAt<FieldHead>(out);
     head.row = static_cast<std::uint8_t>(FieldRow(f) + 1);
     head.column = static_cast<std::uint8_t>(FieldColumn(f) + 1);
-    head.fieldClass = static_cast<std::uint8_t>(f.fieldClass);
-    if (f.fieldClass == kClassPlcData)
-        PlanDataField(plan);
-    else if (f.fieldClass == kClassAttribute)
-        PlanAttributeField(plan);
-    else
-        plan.length = kPlainFieldSize;
+    const std::uint16_t fieldClass = LoadLe(f.fieldClass);
+    head.fieldClass = static_cast<std::uint8_t>(fieldClass);
+    if (fieldClass == kClassPlcData) {
+        const sDISPFORMAT& d = f.display;
+        auto& image = RecordAt<DataFieldImage>(out);
+        image.numericKind = form.kind;
+        image.bit = f.plc.bit;
+        const DisplayKindAndSize shown = DisplayKindOf(d, form.format, f.width, f.height);
+        image.displayKind = shown.kind;
+        image.displayParam = shown.parameter;
+        image.size = shown.size;
+        image.access = d.access & 1;
+        image.dataBlock = f.plc.dataBlock;
+        image.byteOffset = form.offset;
+        WriteImageLimits(out + sizeof(DataFieldImage), d, form.format, form.kind);
+    } else if (fieldClass == kClassAttribute) {
+        auto& image = RecordAt<AttributeFieldImage>(out);
+        image.height = f.height;
+        image.width = f.width;
+        image.source = AttributeByte(f) & 0x07;
+        if (form.requestAt == 0) return;
+        image.runtimeKind = RuntimeKindOf(form.format, IsScaled(f.display));
+        image.bit = f.plc.bit;
+        image.dataBlock = f.plc.dataBlock;
+        image.byteOffset = form.offset;
+    }
 }
 
 // A message field's table in the image, filled in once the texts are placed.
@@ -184,6 +180,10 @@ class Saver {
     void writeAlarmTable();
     void writePages();
     void writePage(std::size_t p);
+    // Writes the page head's offsets and the records of the fields at headAt, when they end
+    // by `limit`; returns their end, or 0 (with nothing noted) when they do not.
+    std::size_t writeFields(const FieldRecord* fields, std::size_t count, std::size_t headAt,
+                            std::size_t limit);
     void writeTexts();
     void writeMessages(const MessageTable& table);
     void writeReadRequests();
@@ -202,8 +202,12 @@ class Saver {
     std::size_t titleBlockAt_ = 0, alarmTableAt_ = 0, pageTableAt_ = 0;
     std::vector<PagePlace> pages_;
     std::vector<MessageTable> messages_;
-    // The plans of the page being written, made again for every page in the same room.
-    std::vector<FieldPlan> plans_;
+    // The reads of the page being written: where each record keeps its request number.
+    struct PendingRead {
+        std::size_t numberAt;
+        ReadRequest item;
+    };
+    std::vector<PendingRead> reads_;
     PageRecord* pageRecords_ = nullptr;
     std::size_t pageCount_ = 0;
 };
@@ -293,18 +297,52 @@ void Saver::writePages() {
     for (std::size_t p = 0; p < pageCount_; ++p) writePage(p);
 }
 
+std::size_t Saver::writeFields(const FieldRecord* fields, std::size_t count, std::size_t headAt,
+                               std::size_t limit) {
+    const std::size_t firstMessage = messages_.size();
+    reads_.clear();
+    std::size_t recordAt = headAt + sizeof(PageHead) + 2 * count;
+    if (recordAt > limit) return 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const FieldRecord& f = fields[i];
+        const FieldForm form = FormOf(f);
+        if (recordAt + form.size() > limit) {
+            messages_.resize(firstMessage);
+            return 0;
+        }
+        WriteLe16(at(headAt + sizeof(PageHead) + 2 * i),
+                  static_cast<std::uint16_t>(recordAt % kBlockSize));
+        WriteField(f, form, at(recordAt));
+        if (form.requestAt != 0)
+            reads_.push_back({recordAt + form.requestAt,
+                              {f.plc.dataBlock, form.offset, ItemLength(form.format, f.width)}});
+        if (form.messages != 0)
+            messages_.push_back({&f, recordAt + form.length, form.messages, form.firstValue});
+        recordAt += form.size();
+    }
+    return recordAt;
+}
+
 void Saver::writePage(std::size_t p) {
     PageRecord& page = pageRecords_[p];
-    FieldRecord* fields = TableOf<FieldRecord>(page.fields, page.fieldCount, "fields of a page");
-    std::size_t total = sizeof(PageHead) + 2 * page.fieldCount;
-    plans_.resize(page.fieldCount);
-    for (std::size_t i = 0; i < page.fieldCount; ++i) {
-        PlanField(plans_[i], fields[i]);
-        total += plans_[i].size();
+    const std::size_t count = page.fieldCount;
+    const FieldRecord* fields = TableOf<FieldRecord>(page.fields, count, "fields of a page");
+    const std::size_t firstMessage = messages_.size();
+    // The records are written where the image stands, each as its field is read, when the
+    // page fits before the block ends; otherwise it is measured, placed and written again.
+    std::size_t headAt = space_.position();
+    const std::size_t blockEnd = (headAt / kBlockSize + 1) * kBlockSize;
+    std::size_t end = writeFields(fields, count, headAt, std::min(blockEnd, space_.image().size()));
+    if (end != 0) {
+        space_.place(end - headAt);
+    } else {
+        std::size_t total = sizeof(PageHead) + 2 * count;
+        for (std::size_t i = 0; i < count; ++i) total += FormOf(fields[i]).size();
+        if (total > kBlockSize) throw SaveError("a page with its fields is larger than a block");
+        headAt = space_.place(total);
+        end = writeFields(fields, count, headAt, headAt + total);
     }
-    if (total > kBlockSize) throw SaveError("a page with its fields is larger than a block");
-    const std::size_t headAt = space_.place(total);
-    pages_[p] = {headAt, messages_.size()};
+    pages_[p] = {headAt, firstMessage};
     RecordAt<PagedOffset>(at(pageTableAt_ + 2 + 3 * p)) = Paged(headAt);
 
     auto& head = RecordAt<PageHead>(at(headAt));
@@ -313,21 +351,10 @@ void Saver::writePage(std::size_t p) {
         (p > 0 && PreviousLink(page) == p - 1 ? kPreviousIsPreceding : 0));
     head.attribute = static_cast<std::uint8_t>(page.b49 + 1);
     head.fieldCount = page.fieldCount.get();
-    std::size_t recordAt = headAt + sizeof(PageHead) + 2 * page.fieldCount;
-    for (std::size_t i = 0; i < plans_.size(); ++i) {
-        FieldPlan& plan = plans_[i];
-        WriteLe16(at(headAt + sizeof(PageHead) + 2 * i),
-                  static_cast<std::uint16_t>(recordAt % kBlockSize));
-        if (plan.item) {
-            const unsigned number =
-                requests_.add(p, plan.item->dataBlock, plan.item->start, plan.item->length);
-            WriteLe16(plan.bytes + plan.requestAt, static_cast<std::uint16_t>(number));
-        }
-        std::memcpy(at(recordAt), plan.bytes, plan.length);
-        if (plan.messages != 0)
-            messages_.push_back(
-                {plan.field, recordAt + plan.length, plan.messages, plan.firstValue});
-        recordAt += plan.size();
+    for (const PendingRead& read : reads_) {
+        const unsigned number =
+            requests_.add(p, read.item.dataBlock, read.item.start, read.item.length);
+        WriteLe16(at(read.numberAt), static_cast<std::uint16_t>(number));
     }
 }
 
