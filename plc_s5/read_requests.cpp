@@ -26,49 +26,43 @@ std::optional<std::uint8_t> OptimisationLength(const uPLCSETUP* setup, const Fie
 ReadRequestPlan::ReadRequestPlan(std::size_t pageCount, unsigned bytesPerRequest)
     : pages_(pageCount), bytesPerRequest_(bytesPerRequest) {}
 
-void ReadRequestPlan::chain(std::size_t page) {
-    std::fill(std::begin(first_), std::end(first_), kNone);
-    next_.clear();
-    for (const ReadRequest& r : pages_[page])
-        link(static_cast<std::uint32_t>(next_.size()), r.dataBlock);
-    chained_ = page;
-}
-
-void ReadRequestPlan::link(std::uint32_t i, std::uint8_t dataBlock) {
-    next_.push_back(kNone);
-    if (first_[dataBlock] == kNone)
-        first_[dataBlock] = i;
-    else
-        next_[last_[dataBlock]] = i;
-    last_[dataBlock] = i;
+void ReadRequestPlan::begin(std::size_t page) {
+    for (const std::uint8_t dataBlock : used_) spans_[dataBlock].clear();
+    used_.clear();
+    const auto& requests = pages_[page];
+    for (std::uint32_t i = 0; i < requests.size(); ++i) {
+        const ReadRequest& r = requests[i];
+        if (spans_[r.dataBlock].empty()) used_.push_back(r.dataBlock);
+        spans_[r.dataBlock].push_back({r.start, r.start + r.length - 1u, i});
+    }
+    current_ = page;
 }
 
 unsigned ReadRequestPlan::add(std::size_t page, std::uint8_t dataBlock, std::uint16_t start,
                               std::uint16_t length) {
     markDataBlock(dataBlock);
-    if (page != chained_) chain(page);
+    if (page != current_) begin(page);
     auto& requests = pages_[page];
-    const unsigned end = start + std::max<unsigned>(length, 1) - 1u;
+    auto& spans = spans_[dataBlock];
+    const std::uint32_t end = start + std::max<unsigned>(length, 1) - 1u;
     // The first request of the data block that the item fits in with takes it.
-    for (std::uint32_t i = first_[dataBlock]; i != kNone; i = next_[i]) {
-        ReadRequest& r = requests[i];
-        const unsigned low = std::min<unsigned>(r.start, start);
-        const unsigned high = std::max<unsigned>(r.start + r.length - 1u, end);
+    for (Span& s : spans) {
+        const std::uint32_t low = std::min<std::uint32_t>(s.start, start);
+        const std::uint32_t high = std::max(s.end, end);
         if (high - low < bytesPerRequest_) {
+            s.start = low;
+            s.end = high;
+            ReadRequest& r = requests[s.index];
             r.start = static_cast<std::uint16_t>(low);
             r.length = static_cast<std::uint16_t>(high - low + 1);
-            return i + 1;
+            return s.index + 1;
         }
     }
     const auto i = static_cast<std::uint32_t>(requests.size());
     requests.push_back({dataBlock, start, static_cast<std::uint16_t>(end - start + 1)});
-    link(i, dataBlock);
+    if (spans.empty()) used_.push_back(dataBlock);
+    spans.push_back({start, end, i});
     return i + 1;
-}
-
-void ReadRequestPlan::markDataBlock(std::uint8_t dataBlock) {
-    dataBlocks_[dataBlock / 8] =
-        static_cast<std::uint8_t>(dataBlocks_[dataBlock / 8] | (1u << (dataBlock % 8)));
 }
 
 std::size_t ReadRequestPlan::sectionSize() const {

@@ -39,7 +39,10 @@ class ReadRequestPlan {
     // Adds an item of a page; returns the 1-based number of the request that holds it.
     unsigned add(std::size_t page, std::uint8_t dataBlock, std::uint16_t start,
                  std::uint16_t length);
-    void markDataBlock(std::uint8_t dataBlock);
+    void markDataBlock(std::uint8_t dataBlock) {
+        dataBlocks_[dataBlock / 8] =
+            static_cast<std::uint8_t>(dataBlocks_[dataBlock / 8] | (1u << (dataBlock % 8)));
+    }
     // The section: a bitmap of the data blocks in use, the offset of each page's list inside
     // the section's 32 KB block, and the lists.
     std::size_t sectionSize() const;
@@ -48,21 +51,23 @@ class ReadRequestPlan {
     const std::vector<ReadRequest>& page(std::size_t index) const { return pages_[index]; }
 
   private:
-    static constexpr std::uint32_t kNone = 0xFFFFFFFF;
-    // Chains the requests of a page by data block, so that an item is tried against the
-    // requests of its own data block only (in the order they were made).
-    void chain(std::size_t page);
-    // Appends request i of the chained page to its data block's chain.
-    void link(std::uint32_t i, std::uint8_t dataBlock);
+    // A request of the page being planned, as its data block's list keeps it.
+    struct Span {
+        std::uint32_t start, end;  // the first and last byte it reads
+        std::uint32_t index;       // its place in the page's list
+    };
+    // Lists the requests of a page by data block, so that an item is tried against the
+    // requests of its own data block only (in the order they were made), held side by side.
+    void begin(std::size_t page);
 
     std::vector<std::vector<ReadRequest>> pages_;
     std::uint8_t dataBlocks_[32] = {};
     unsigned bytesPerRequest_;
-    // The chains of one page: each data block's first and last request, and each request's
-    // next one of the same data block.
-    std::size_t chained_ = static_cast<std::size_t>(-1);
-    std::uint32_t first_[256] = {}, last_[256] = {};
-    std::vector<std::uint32_t> next_;
+    // The page being planned and its requests by data block (only those of the data blocks
+    // in `used_` hold any).
+    std::size_t current_ = static_cast<std::size_t>(-1);
+    std::vector<Span> spans_[256];
+    std::vector<std::uint8_t> used_;
 };
 
 }  // namespace kestra::s5
