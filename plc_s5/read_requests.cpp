@@ -27,42 +27,41 @@ ReadRequestPlan::ReadRequestPlan(std::size_t pageCount, unsigned bytesPerRequest
     : pages_(pageCount), bytesPerRequest_(bytesPerRequest) {}
 
 void ReadRequestPlan::begin(std::size_t page) {
-    for (const std::uint8_t dataBlock : used_) spans_[dataBlock].clear();
+    for (const std::uint8_t dataBlock : used_) {
+        Block& block = blocks_[dataBlock];
+        block.spans.clear();
+        block.skip = 0;
+        block.skipStart = 0;
+    }
     used_.clear();
     const auto& requests = pages_[page];
     for (std::uint32_t i = 0; i < requests.size(); ++i) {
         const ReadRequest& r = requests[i];
-        if (spans_[r.dataBlock].empty()) used_.push_back(r.dataBlock);
-        spans_[r.dataBlock].push_back({r.start, r.start + r.length - 1u, i});
+        auto& spans = blocks_[r.dataBlock].spans;
+        if (spans.empty()) used_.push_back(r.dataBlock);
+        spans.push_back({r.start, r.start + r.length - 1u, i});
     }
     current_ = page;
 }
 
-unsigned ReadRequestPlan::add(std::size_t page, std::uint8_t dataBlock, std::uint16_t start,
-                              std::uint16_t length) {
-    markDataBlock(dataBlock);
-    if (page != current_) begin(page);
-    auto& requests = pages_[page];
-    auto& spans = spans_[dataBlock];
-    const std::uint32_t end = start + std::max<unsigned>(length, 1) - 1u;
-    // The first request of the data block that the item fits in with takes it.
-    for (Span& s : spans) {
-        const std::uint32_t low = std::min<std::uint32_t>(s.start, start);
-        const std::uint32_t high = std::max(s.end, end);
-        if (high - low < bytesPerRequest_) {
-            s.start = low;
-            s.end = high;
-            ReadRequest& r = requests[s.index];
-            r.start = static_cast<std::uint16_t>(low);
-            r.length = static_cast<std::uint16_t>(high - low + 1);
-            return s.index + 1;
-        }
+std::size_t ReadRequestPlan::skip(Block& block, std::uint32_t end) const {
+    while (block.skip < block.spans.size() &&
+           std::max(block.skipStart, block.spans[block.skip].start) + bytesPerRequest_ <= end) {
+        block.skipStart = std::max(block.skipStart, block.spans[block.skip].start);
+        ++block.skip;
     }
-    const auto i = static_cast<std::uint32_t>(requests.size());
+    return block.skip;
+}
+
+unsigned ReadRequestPlan::append(std::size_t page, std::uint8_t dataBlock, std::uint16_t start,
+                                 std::uint32_t end) {
+    auto& requests = pages_[page];
+    const std::size_t i = requests.size();
     requests.push_back({dataBlock, start, static_cast<std::uint16_t>(end - start + 1)});
+    auto& spans = blocks_[dataBlock].spans;
     if (spans.empty()) used_.push_back(dataBlock);
     spans.push_back({start, end, i});
-    return i + 1;
+    return static_cast<unsigned>(i + 1);
 }
 
 std::size_t ReadRequestPlan::sectionSize() const {
