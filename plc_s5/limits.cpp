@@ -146,12 +146,6 @@ std::size_t SizeOfTypeCode(unsigned typeCode) {
 
 }  // namespace
 
-bool IsSignedField(const sDISPFORMAT& display) {
-    return display.format & (sDISPFORMAT::kSigned | sDISPFORMAT::kScaling);
-}
-bool IsScaled(const sDISPFORMAT& display) {
-    return display.format & sDISPFORMAT::kScaling;
-}
 Scaling ScalingOf(const sDISPFORMAT& display) {
     return {display.scaleA.get(), display.scaleB.get(), display.scaleC.get()};
 }

@@ -14,8 +14,12 @@
 namespace kestra::s5 {
 
 // Fields read and print their values signed when signed or scaled.
-bool IsSignedField(const sDISPFORMAT& display);
-bool IsScaled(const sDISPFORMAT& display);
+inline bool IsSignedField(const sDISPFORMAT& display) {
+    return display.format & (sDISPFORMAT::kSigned | sDISPFORMAT::kScaling);
+}
+inline bool IsScaled(const sDISPFORMAT& display) {
+    return display.format & sDISPFORMAT::kScaling;
+}
 Scaling ScalingOf(const sDISPFORMAT& display);
 
 // Longest limit text taken into account.

@@ -9,7 +9,7 @@
 
 namespace kestra::s5 {
 
-std::size_t ImageSpace::place(std::size_t size) {
+std::size_t ImageSpace::placeAtNextBlock(std::size_t size) {
     if (size > kBlockSize) throw std::length_error("an item is larger than a block");
     const std::size_t blockEnd = (position_ / kBlockSize + 1) * kBlockSize;
     std::size_t at = position_;
@@ -21,11 +21,8 @@ std::size_t ImageSpace::place(std::size_t size) {
     return at;
 }
 
-PagedOffset Paged(std::size_t offset) {
-    auto paged = PagedOffset::encode(static_cast<std::uint32_t>(offset));
-    if (!paged || offset > PagedOffset::kMaxOffset)
-        throw std::length_error("an offset beyond the last block");
-    return *paged;
+void ThrowBeyondLastBlock() {
+    throw std::length_error("an offset beyond the last block");
 }
 
 std::uint8_t Checksum(std::span<const std::uint8_t> block) {

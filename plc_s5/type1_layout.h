@@ -23,18 +23,31 @@ class ImageSpace {
     explicit ImageSpace(std::span<std::uint8_t> image) : image_(image) {}
     // The offset of a new item of `size` bytes (at most a block); throws std::length_error
     // when the image is full.
-    std::size_t place(std::size_t size);
+    std::size_t place(std::size_t size) {
+        if (position_ % kBlockSize + size > kBlockSize || position_ + size > image_.size())
+            return placeAtNextBlock(size);
+        const std::size_t at = position_;
+        position_ += size;
+        return at;
+    }
     std::size_t position() const { return position_; }
     std::uint8_t* data() { return image_.data(); }
     std::span<std::uint8_t> image() { return image_; }
 
   private:
+    // An item that does not fit before the block ends (or the image is full).
+    std::size_t placeAtNextBlock(std::size_t size);
+
     std::span<std::uint8_t> image_;
     std::size_t position_ = 0;
 };
 
 // The paged offset of an image offset; throws std::length_error beyond what it can name.
-PagedOffset Paged(std::size_t offset);
+[[noreturn]] void ThrowBeyondLastBlock();
+inline PagedOffset Paged(std::size_t offset) {
+    if (offset > PagedOffset::kMaxOffset) ThrowBeyondLastBlock();
+    return *PagedOffset::encode(static_cast<std::uint32_t>(offset));
+}
 
 // Pads the image whose items end at `end` to a multiple of 256 bytes (0xFF, the last byte of
 // the padding 0), appends the checksum of each 256-byte block and stores the padded size in

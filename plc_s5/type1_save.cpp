@@ -193,6 +193,9 @@ class Saver {
     std::uint8_t* at(std::size_t offset) { return space_.data() + offset; }
     Type1Header& header() { return RecordAt<Type1Header>(at(0)); }
     PagedOffset placeText(std::string_view text);
+    // The project's text of a message range; the few texts of many message fields are
+    // fetched from the string table once.
+    std::string_view messageText(std::uint16_t id);
     // Places an item in the first block, whose sections have 16-bit offsets.
     std::uint16_t placeInFirstBlock(std::size_t size, const char* what);
 
@@ -208,6 +211,13 @@ class Saver {
         ReadRequest item;
     };
     std::vector<PendingRead> reads_;
+    struct FetchedText {
+        std::uint32_t id = kNoText;
+        std::size_t length = 0;
+        TextBuffer text;
+    };
+    static constexpr std::uint32_t kNoText = 0x10000;
+    std::array<FetchedText, 16> messageTexts_;
     PageRecord* pageRecords_ = nullptr;
     std::size_t pageCount_ = 0;
 };
@@ -225,6 +235,15 @@ PagedOffset Saver::placeText(std::string_view text) {
     *at(offset) = static_cast<std::uint8_t>(text.size());
     if (!text.empty()) std::memcpy(at(offset + 1), text.data(), text.size());
     return Paged(offset);
+}
+
+std::string_view Saver::messageText(std::uint16_t id) {
+    FetchedText& fetched = messageTexts_[id % messageTexts_.size()];
+    if (fetched.id != id) {
+        fetched.length = ProjectText(project_, id, kTextRoom, fetched.text).size();
+        fetched.id = id;
+    }
+    return {fetched.text.data(), fetched.length};
 }
 
 void Saver::writeHeadBlocks() {
@@ -372,14 +391,15 @@ void Saver::writeMessages(const MessageTable& table) {
         const std::int64_t low = std::max<std::int64_t>(range.firstKey, first);
         const std::int64_t high = std::min<std::int64_t>(range.lastKey, last);
         if (low > high) continue;
-        TextBuffer buffer;
-        std::size_t length = ProjectText(project_, range.textId, kTextRoom, buffer).size();
+        std::string_view text = messageText(range.textId);
         // The text is padded with blanks to the field's width.
-        if (length < f.width) {
-            std::memset(buffer.data() + length, ' ', f.width - length);
-            length = f.width;
+        TextBuffer padded;
+        if (text.size() < f.width) {
+            std::memcpy(padded.data(), text.data(), text.size());
+            std::memset(padded.data() + text.size(), ' ', f.width - text.size());
+            text = {padded.data(), f.width};
         }
-        const PagedOffset where = placeText({buffer.data(), length});
+        const PagedOffset where = placeText(text);
         for (std::int64_t v = low; v <= high; ++v)
             RecordAt<PagedOffset>(at(table.at + 3 * static_cast<std::size_t>(v - first))) = where;
     }
