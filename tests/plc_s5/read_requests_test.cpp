@@ -151,6 +151,72 @@ TEST(ReadRequests, TheFirstRequestOfThePageThatCanTakeAnItemTakesItWhateverComes
     }
 }
 
+// Items in the orders a page lists them, up to the last addresses and longest texts: each
+// joins the first request of its data block that can take it, as a plain search of them all
+// would find it, however far the plan has moved on past the earlier requests.
+TEST(ReadRequests, ItemsInRisingFallingAndReturningOrdersJoinTheFirstRequestThatTakesThem) {
+    struct Item {
+        std::uint8_t dataBlock;
+        std::uint16_t start, length;
+    };
+    struct Case {
+        const char* what;
+        std::vector<Item> items;
+    };
+    auto sequence = [](std::uint16_t from, int step, std::size_t count, std::uint16_t length) {
+        std::vector<Item> items;
+        for (std::size_t i = 0; i < count; ++i)
+            items.push_back({static_cast<std::uint8_t>(10 + i % 3),
+                             static_cast<std::uint16_t>(from + step * static_cast<int>(i)),
+                             length});
+        return items;
+    };
+    auto join = [](std::vector<Item> a, const std::vector<Item>& b) {
+        a.insert(a.end(), b.begin(), b.end());
+        return a;
+    };
+    const std::vector<Case> cases = {
+        {"rising", sequence(0, 6, 120, 2)},
+        {"falling", sequence(720, -6, 120, 2)},
+        {"rising, then back to the start", join(sequence(0, 6, 90, 2), sequence(1, 7, 60, 1))},
+        {"rising by whole requests, then filling the gaps",
+         join(sequence(0, 61, 60, 1), sequence(30, 61, 60, 4))},
+        {"long texts at the last addresses", sequence(65000, 40, 13, 255)},
+        {"empty items", sequence(100, 20, 30, 0)},
+    };
+    for (const Case& c : cases) {
+        ReadRequestPlan plan(1, 60);
+        std::vector<Item> model;  // start and end (not length) of each request
+        for (std::size_t n = 0; n < c.items.size(); ++n) {
+            const Item& item = c.items[n];
+            const unsigned end = item.start + std::max<unsigned>(item.length, 1) - 1u;
+            unsigned expected = 0;
+            for (std::size_t i = 0; i < model.size() && !expected; ++i) {
+                const unsigned low = std::min<unsigned>(model[i].start, item.start);
+                const unsigned high =
+                    std::max<unsigned>(model[i].start + model[i].length - 1u, end);
+                if (model[i].dataBlock == item.dataBlock && high - low < 60) {
+                    model[i] = {item.dataBlock, static_cast<std::uint16_t>(low),
+                                static_cast<std::uint16_t>(high - low + 1)};
+                    expected = static_cast<unsigned>(i + 1);
+                }
+            }
+            if (!expected) {
+                model.push_back(
+                    {item.dataBlock, item.start, static_cast<std::uint16_t>(end - item.start + 1)});
+                expected = static_cast<unsigned>(model.size());
+            }
+            ASSERT_EQ(plan.add(0, item.dataBlock, item.start, item.length), expected)
+                << c.what << ", item " << n;
+        }
+        ASSERT_EQ(plan.page(0).size(), model.size()) << c.what;
+        for (std::size_t i = 0; i < model.size(); ++i) {
+            EXPECT_EQ(plan.page(0)[i].start, model[i].start) << c.what << ", request " << i;
+            EXPECT_EQ(plan.page(0)[i].length, model[i].length) << c.what << ", request " << i;
+        }
+    }
+}
+
 TEST(ReadRequests, SectionListsEachPageInsideItsBlock) {
     ReadRequestPlan plan(2, 60);
     plan.add(0, 10, 4, 2);

@@ -638,6 +638,54 @@ TEST(Type1Image, MessageRangesWithUnknownTextsOrGapsStaySeparateAndUnsignedWords
     GlobalFree(saved.handle);
 }
 
+// More fields than there are texts, and more texts than the saver keeps at hand: every field
+// gets its own copy of its texts, padded to its own width (or whole when longer).
+TEST(Type1Image, MessageTextsSharedByManyFieldsArePaddedToEachFieldsWidth) {
+    struct Case {
+        std::uint8_t width;
+        std::size_t off, on;  // indices into the texts
+    };
+    const std::vector<std::string> texts = {
+        "Stopped", "Running", "A",    "",     "Longer than width",
+        "Fault",   "Hand",    "Auto", "Open", "Shut",
+        "Low",     "High",    "Wait", "Go",   "Idle",
+        "Busy",    "Empty",   "Full", "Left", "Right"};
+    std::vector<Case> cases;
+    for (std::uint8_t k = 0; k < 40; ++k)
+        cases.push_back({static_cast<std::uint8_t>(1 + k % 12), k * 7u % texts.size(),
+                         (k * 3u + 16) % texts.size()});
+    TestProject project;
+    std::vector<std::uint16_t> ids;
+    for (const auto& t : texts) ids.push_back(project.text(t.c_str()));
+    auto pages = project.addPages({cases.size()});
+    FieldRecord* f = TestProject::fields(*pages[0]);
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        MakeDataField(f[i], static_cast<std::uint8_t>(i % 16), 0, kMessage, kWord, 10,
+                      static_cast<std::uint16_t>(2 * i), cases[i].width);
+        f[i].display.maximum = 2;  // value 2 has no text
+        project.setMessages(f[i], {Range(0, 0, ids[cases[i].off]), Range(1, 1, ids[cases[i].on])});
+    }
+    const Saved saved = Save(project);
+    ASSERT_NE(saved.size, 0u);
+    const auto& b = saved.bytes;
+    auto offsetAt = [&](std::size_t at) { return *RecordAt<PagedOffset>(&b[at]).decode(); };
+    const std::size_t head = offsetAt(ReadLe16(&b[8]) + 2);
+    ASSERT_EQ(ReadLe16(&b[head + 10]), cases.size());
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const std::size_t record = head / kBlock * kBlock + ReadLe16(&b[head + 12 + 2 * i]);
+        const std::size_t table = record + sizeof(DataFieldImage) + 4;  // after a word's limits
+        for (std::size_t value = 0; value < 2; ++value) {
+            std::string expected = texts[value == 0 ? cases[i].off : cases[i].on];
+            if (expected.size() < cases[i].width) expected.resize(cases[i].width, ' ');
+            const std::size_t text = offsetAt(table + 3 * value);
+            EXPECT_EQ(std::string(reinterpret_cast<const char*>(&b[text + 1]), b[text]), expected)
+                << "field " << i << ", value " << value;
+        }
+        EXPECT_EQ(b[table + 6], 0) << "field " << i << ": value 2 has no text";
+    }
+    GlobalFree(saved.handle);
+}
+
 TEST(Type1Image, FourteenByteEntriesAreRead) {
     ExpectedImage e(1024);
     e.place(28);
