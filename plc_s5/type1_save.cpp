@@ -2,7 +2,6 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -211,12 +210,13 @@ class Saver {
         ReadRequest item;
     };
     std::vector<PendingRead> reads_;
+    // The message texts fetched so far, each in the place its identifier (modulo 16) names.
+    static constexpr std::uint32_t kNoText = 0x10000;  // no identifier: nothing fetched there
     struct FetchedText {
         std::uint32_t id = kNoText;
         std::size_t length = 0;
         TextBuffer text;
     };
-    static constexpr std::uint32_t kNoText = 0x10000;
     std::array<FetchedText, 16> messageTexts_;
     PageRecord* pageRecords_ = nullptr;
     std::size_t pageCount_ = 0;
@@ -351,7 +351,8 @@ void Saver::writePage(std::size_t p) {
     // page fits before the block ends; otherwise it is measured, placed and written again.
     std::size_t headAt = space_.position();
     const std::size_t blockEnd = (headAt / kBlockSize + 1) * kBlockSize;
-    std::size_t end = writeFields(fields, count, headAt, std::min(blockEnd, space_.image().size()));
+    const std::size_t end =
+        writeFields(fields, count, headAt, std::min(blockEnd, space_.image().size()));
     if (end != 0) {
         space_.place(end - headAt);
     } else {
@@ -359,7 +360,7 @@ void Saver::writePage(std::size_t p) {
         for (std::size_t i = 0; i < count; ++i) total += FormOf(fields[i]).size();
         if (total > kBlockSize) throw SaveError("a page with its fields is larger than a block");
         headAt = space_.place(total);
-        end = writeFields(fields, count, headAt, headAt + total);
+        writeFields(fields, count, headAt, headAt + total);  // it fits: it was measured
     }
     pages_[p] = {headAt, firstMessage};
     RecordAt<PagedOffset>(at(pageTableAt_ + 2 + 3 * p)) = Paged(headAt);
