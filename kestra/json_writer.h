@@ -1,5 +1,8 @@
 // The text of a document as export writes it: UTF-8, indented by two spaces, one member or
-// element per line, written straight into one growing text in the order the walk gives.
+// element per line, in the order the walk gives. Lines are written into a small buffer that
+// stays in the cache and moved to the text a block at a time: the text is fresh memory, which
+// a copy of a block fills without reading it first, where the many small writes of its lines
+// would each wait for their memory to be read.
 //
 // An object whose end was marked with keep() can be reopened later to append members to it;
 // those members are kept apart and spliced in before its closing brace when the text is taken.
@@ -7,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -66,10 +70,30 @@ class DocumentWriter {
         std::size_t offset;
         std::string text;
     };
-    std::string& out() { return reopened_ ? reopenText_ : text_; }
+    // The text written to: the document's, or what is appended to a reopened object.
+    std::string& sink() { return reopened_ ? reopenText_ : text_; }
+    // Its size, the buffer's bytes included.
+    std::size_t size() { return sink().size() + static_cast<std::size_t>(cur_ - buffer_.get()); }
+    // Moves the buffer's bytes to the sink.
+    void flush();
+    // Room for n bytes at cur_, n at most kRoom; the caller moves cur_ past what it writes.
+    char* room(std::size_t n) {
+        if (static_cast<std::size_t>(end_ - cur_) < n) flush();
+        return cur_;
+    }
+    void write(const char* data, std::size_t n);
+    void put(char c) { *room(1) = c, ++cur_; }
+    // A line break and the indentation of `depth` levels, after a comma when asked.
+    void lineStart(bool comma, std::size_t depth);
     // The separator and indentation before a member or element, and the member's name.
     void start(std::string_view key);
 
+    static constexpr std::size_t kBuffer = 64 * 1024;
+    static constexpr std::size_t kRoom = kBuffer / 2;
+    std::unique_ptr<char[]> buffer_;
+    char* cur_;
+    char* end_;
+    std::string scratch_;
     std::string text_;
     std::vector<Frame> frames_;
     std::vector<Splice> splices_;
