@@ -287,6 +287,9 @@ class Codec {
     void reserveOutput(std::size_t bytes);
     void fieldValues(const RecordTable& table, std::size_t base,
                      const std::vector<std::string_view>& computed, std::string_view prefix);
+    // The same exporting: the record's bytes at `base` of the image, whole.
+    void exportFieldValues(const RecordTable& table, std::size_t base,
+                           const std::vector<std::string_view>& computed, std::string_view prefix);
     // Importing: a string member (`what` names the kind of string for the fault), and its
     // bytes as text or hex appended to `into`, checked.
     std::string_view textOf(std::string_view name, const char* what);
