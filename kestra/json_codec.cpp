@@ -653,7 +653,8 @@ void Codec::fieldValues(const RecordTable& table, std::size_t base,
             WriteLe(out_.data() + where, f.width, f.value);
             continue;
         }
-        if (f.kind == Kind::Derived || Listed(computed, prefix, f.name)) continue;
+        if (f.kind == Kind::Derived || (!computed.empty() && Listed(computed, prefix, f.name)))
+            continue;
         if (f.kind == Kind::Sub) {
             beginObject(f.name);
             std::string inner(prefix);
