@@ -620,10 +620,10 @@ void Codec::exportFieldValues(const RecordTable& table, std::size_t base,
                 break;
             }
             case Kind::Hex:
-                writer_.hex(f.name, {image + f.offset, f.width});
+                writer_.hex(f.quoted, {image + f.offset, f.width});
                 break;
             default:
-                writer_.number(f.name, Shown(f.kind, ReadLe(image + f.offset, f.width)));
+                writer_.number(f.quoted, Shown(f.kind, ReadLe(image + f.offset, f.width)));
         }
     }
     if (table.size > at) writer_.hex(GapName(at).view(), {image + at, table.size - at});

@@ -45,12 +45,17 @@ enum class Kind : std::uint8_t {
 
 struct RecordTable;
 struct FieldEntry {
+    constexpr FieldEntry(std::uint16_t offset, std::uint16_t width, std::string_view name,
+                         Kind kind, std::uint32_t value = 0, const RecordTable* sub = nullptr)
+        : offset(offset), width(width), name(name), kind(kind), value(value), sub(sub),
+          quoted(name) {}
     std::uint16_t offset;
     std::uint16_t width;
     std::string_view name;
     Kind kind;
     std::uint32_t value = 0;
     const RecordTable* sub = nullptr;
+    QuotedName quoted;  // the name as the document writes it
 };
 
 // A fixed-size record: its named fields in offset order; the bytes between them are members

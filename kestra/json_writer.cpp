@@ -118,6 +118,17 @@ void DocumentWriter::start(std::string_view key) {
     write("\": ", 3);
 }
 
+void DocumentWriter::start(const QuotedName& key) {
+    Frame& frame = frames_.back();
+    const std::size_t line = (frame.members > 0 ? 2 : 1) + 2 * frames_.size();
+    if (line > kLineBlock || key.length == 0 || frame.array) return start(key.name);
+    const bool comma = frame.members++ > 0;
+    char* p = room(kLineBlock + QuotedName::kRoom);
+    std::memcpy(p, kLineBreak.data() + (comma ? 0 : 1), kLineBlock);
+    std::memcpy(p + line, key.text.data(), QuotedName::kRoom);
+    cur_ = p + line + key.length;
+}
+
 void DocumentWriter::openObject(std::string_view key) {
     start(key);
     put('{');
@@ -148,12 +159,21 @@ void DocumentWriter::null(std::string_view key) {
     write("null", 4);
 }
 
-void DocumentWriter::number(std::string_view key, std::int64_t value) {
-    start(key);
+void DocumentWriter::digits(std::int64_t value) {
     // Room for the longest number, written in place.
     constexpr std::size_t kDigits = 24;
     char* p = room(kDigits);
     cur_ = std::to_chars(p, p + kDigits, value).ptr;
+}
+
+void DocumentWriter::number(std::string_view key, std::int64_t value) {
+    start(key);
+    digits(value);
+}
+
+void DocumentWriter::number(const QuotedName& key, std::int64_t value) {
+    start(key);
+    digits(value);
 }
 
 void DocumentWriter::text(std::string_view key, std::span<const std::uint8_t> bytes) {
@@ -163,8 +183,7 @@ void DocumentWriter::text(std::string_view key, std::span<const std::uint8_t> by
     write(scratch_.data(), scratch_.size());
 }
 
-void DocumentWriter::hex(std::string_view key, std::span<const std::uint8_t> bytes) {
-    start(key);
+void DocumentWriter::hexText(std::span<const std::uint8_t> bytes) {
     put('"');
     if (2 * bytes.size() <= kRoom) {
         cur_ = WriteHex(room(2 * bytes.size()), bytes);
@@ -173,6 +192,16 @@ void DocumentWriter::hex(std::string_view key, std::span<const std::uint8_t> byt
         AppendHex(sink(), bytes);
     }
     put('"');
+}
+
+void DocumentWriter::hex(std::string_view key, std::span<const std::uint8_t> bytes) {
+    start(key);
+    hexText(bytes);
+}
+
+void DocumentWriter::hex(const QuotedName& key, std::span<const std::uint8_t> bytes) {
+    start(key);
+    hexText(bytes);
 }
 
 void DocumentWriter::base64(std::string_view key, std::span<const std::uint8_t> bytes) {

@@ -8,6 +8,7 @@
 // those members are kept apart and spliced in before its closing brace when the text is taken.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -24,6 +25,25 @@ struct ObjectEnd {
     std::size_t offset = 0;
     std::size_t depth = 0;
     std::size_t members = 0;
+};
+
+// A member's name as a line gives it after the indentation, quoted and followed by a colon and
+// a space, in a block of a fixed size made once (for the names of record tables): a line is
+// then started by two copies of known sizes.
+struct QuotedName {
+    static constexpr std::size_t kRoom = 40;
+    constexpr explicit QuotedName(std::string_view name) : name(name) {
+        if (name.size() + 4 > kRoom) return;
+        text[0] = '"';
+        for (std::size_t i = 0; i < name.size(); ++i) text[1 + i] = name[i];
+        text[1 + name.size()] = '"';
+        text[2 + name.size()] = ':';
+        text[3 + name.size()] = ' ';
+        length = static_cast<std::uint8_t>(name.size() + 4);
+    }
+    std::string_view name;
+    std::array<char, kRoom> text{};
+    std::uint8_t length = 0;  // 0: the name is too long for the block
 };
 
 class DocumentWriter {
@@ -43,9 +63,11 @@ class DocumentWriter {
     // Scalar members or elements.
     void null(std::string_view key);
     void number(std::string_view key, std::int64_t value);
+    void number(const QuotedName& key, std::int64_t value);
     // A text of project bytes, shown through the code page.
     void text(std::string_view key, std::span<const std::uint8_t> bytes);
     void hex(std::string_view key, std::span<const std::uint8_t> bytes);
+    void hex(const QuotedName& key, std::span<const std::uint8_t> bytes);
     void base64(std::string_view key, std::span<const std::uint8_t> bytes);
 
     // Appends members to an object closed with closeKept(); ended by endReopen(), which
@@ -87,6 +109,10 @@ class DocumentWriter {
     void lineStart(bool comma, std::size_t depth);
     // The separator and indentation before a member or element, and the member's name.
     void start(std::string_view key);
+    void start(const QuotedName& key);
+    // The digits of a number, and the hex digits of bytes, quoted.
+    void digits(std::int64_t value);
+    void hexText(std::span<const std::uint8_t> bytes);
 
     static constexpr std::size_t kBuffer = 64 * 1024;
     static constexpr std::size_t kRoom = kBuffer / 2;

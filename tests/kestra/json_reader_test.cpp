@@ -271,3 +271,30 @@ TEST(DocumentWriterLines, LongValuesAndReopenedObjects) {
                                      "\",\n  \"t\": \"" + letters + "\"\n}\n");
     }
 }
+
+// A name made once into a block gives the line a name given as text gives, at every length
+// around the block's room (the longest written as text), first in its object or after others,
+// in objects and in arrays, at depths whose lines fit a block and deeper.
+TEST(DocumentWriterLines, QuotedNamesAsText) {
+    for (const std::size_t length : {1u, 7u, 8u, 15u, 16u, 17u, 35u, 36u, 37u, 60u})
+        for (const std::size_t depth : {1u, 14u, 15u, 40u})
+            for (const bool array : {false, true}) {
+                SCOPED_TRACE(std::to_string(length) + " characters at depth " +
+                             std::to_string(depth) + (array ? " in an array" : ""));
+                const std::string name(length, 'n');
+                const QuotedName quoted(name);
+                const std::uint8_t bytes[] = {0x0f, 0xa0};
+                auto write = [&](DocumentWriter& writer, auto key) {
+                    for (std::size_t level = 1; level < depth; ++level) writer.openObject("o");
+                    if (array) writer.openArray("a");
+                    writer.number(key, -5);
+                    writer.hex(key, bytes);
+                    writer.number(key, 70000);
+                    if (array) writer.close();
+                    for (std::size_t level = 0; level < depth; ++level) writer.close();
+                    return writer.take();
+                };
+                DocumentWriter asText, asBlock;
+                EXPECT_EQ(write(asBlock, quoted), write(asText, std::string_view(name)));
+            }
+}
