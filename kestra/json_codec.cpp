@@ -63,6 +63,35 @@ struct GapName {
     std::size_t length;
 };
 
+// The gap names of the offsets records have, quoted once (exporting), and kept with their
+// texts.
+class QuotedGapNames {
+  public:
+    static constexpr std::size_t kOffsets = 1024;
+    QuotedGapNames() {
+        texts_.reserve(kOffsets);
+        names_.reserve(kOffsets);
+        for (std::size_t offset = 0; offset < kOffsets; ++offset) {
+            texts_.emplace_back(GapName(offset).view());
+            names_.emplace_back(texts_.back());
+        }
+    }
+    const QuotedName& at(std::size_t offset) const { return names_[offset]; }
+
+  private:
+    std::vector<std::string> texts_;
+    std::vector<QuotedName> names_;
+};
+
+// Exporting, the unnamed bytes at `offset` of a record as hex.
+void WriteGap(DocumentWriter& writer, std::size_t offset, Bytes bytes) {
+    static const QuotedGapNames names;
+    if (offset < QuotedGapNames::kOffsets)
+        writer.hex(names.at(offset), bytes);
+    else
+        writer.hex(GapName(offset).view(), bytes);
+}
+
 const char* TypeName(ValueKind kind) {
     switch (kind) {
         case ValueKind::Null:
@@ -600,7 +629,7 @@ void Codec::exportFieldValues(const RecordTable& table, std::size_t base,
     std::memcpy(back, image, table.size);
     std::size_t at = 0;
     for (const FieldEntry& f : table.fields) {
-        if (f.offset > at) writer_.hex(GapName(at).view(), {image + at, f.offset - at});
+        if (f.offset > at) WriteGap(writer_, at, {image + at, f.offset - at});
         at = f.offset + f.width;
         if (f.kind == Kind::Const) {
             WriteLe(back + f.offset, f.width, f.value);
@@ -626,7 +655,7 @@ void Codec::exportFieldValues(const RecordTable& table, std::size_t base,
                 writer_.number(f.quoted, Shown(f.kind, ReadLe(image + f.offset, f.width)));
         }
     }
-    if (table.size > at) writer_.hex(GapName(at).view(), {image + at, table.size - at});
+    if (table.size > at) WriteGap(writer_, at, {image + at, table.size - at});
 }
 
 void Codec::fieldValues(const RecordTable& table, std::size_t base,
