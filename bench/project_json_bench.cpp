@@ -1,16 +1,21 @@
 // Export and import of the JSON form of the large benchmark project, each measured against
-// loading and saving the same image in the same run; the ratios of the medians of five
-// repetitions are printed at the end.
+// loading and saving the same image in the same run, and the floors beneath them (writing the
+// document's text, parsing it); the ratios of the medians of five repetitions are printed at
+// the end.
 #include <benchmark/benchmark.h>
+
+#include <simdjson.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <utility>
 
 #include "kestra/project_json.h"
 #include "large_project.h"
+#include "platform/huge_pages.h"
 #include "ratio_reporter.h"
 
 using namespace kestra;
@@ -44,10 +49,57 @@ void ImportJson(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * Large().size));
 }
 
+// ---- Floors: what any export or import of the document pays at least. Export writes a
+// fresh text of the document's size (advised as huge pages, as export's is), where the same
+// bytes copied into memory written before cost only their copy; import parses the text (stage
+// 1 finds its structure, stage 2 builds the tape the import reads).
+
+void FloorFreshText(benchmark::State& state) {
+    for (auto _ : state) {
+        std::string text;
+        text.reserve(Document().size());
+        platform::AdviseHugePages(text.data(), text.capacity());
+        text.append(Document());
+        benchmark::DoNotOptimize(text.data());
+    }
+}
+
+void FloorTouchedText(benchmark::State& state) {
+    std::string text(Document().size(), ' ');
+    for (auto _ : state) {
+        std::memcpy(text.data(), Document().data(), text.size());
+        benchmark::ClobberMemory();
+    }
+}
+
+void FloorParseStage1(benchmark::State& state) {
+    simdjson::dom::parser parser;
+    if (parser.allocate(PaddedDocument().size())) state.SkipWithError("no room for the parse");
+    const auto* text = reinterpret_cast<const std::uint8_t*>(PaddedDocument().data());
+    for (auto _ : state)
+        if (parser.implementation->stage1(text, PaddedDocument().size(),
+                                          simdjson::stage1_mode::regular))
+            state.SkipWithError("stage 1 failed");
+}
+
+void FloorParseTape(benchmark::State& state) {
+    simdjson::dom::parser parser;
+    const auto* text = reinterpret_cast<const std::uint8_t*>(PaddedDocument().data());
+    for (auto _ : state) {
+        simdjson::dom::element root;
+        if (parser.parse(text, PaddedDocument().size(), false).get(root))
+            state.SkipWithError("the document does not parse");
+    }
+}
+
 BENCHMARK(LoadProject)->Unit(benchmark::kMillisecond);
 BENCHMARK(SaveLoadedProject)->Unit(benchmark::kMillisecond);
 BENCHMARK(ExportJson)->Unit(benchmark::kMillisecond);
 BENCHMARK(ImportJson)->Unit(benchmark::kMillisecond);
+BENCHMARK(FloorFreshText)->Unit(benchmark::kMillisecond);
+BENCHMARK(FloorTouchedText)->Unit(benchmark::kMillisecond);
+BENCHMARK(FloorParseStage1)->Unit(benchmark::kMillisecond);
+BENCHMARK(FloorParseTape)->Unit(benchmark::kMillisecond);
 
 // With KESTRA_BENCH_FILES naming a folder, the large project's image and document are written
 // there as large.kpr and large.json, for measuring the `kestra` commands on them.
@@ -78,6 +130,12 @@ int main(int argc, char** argv) {
                 "import / save %.1f\n",
                 what, t["ExportJson"] / t["LoadProject"], t["ExportJson"] / t["SaveLoadedProject"],
                 t["ImportJson"] / t["LoadProject"], t["ImportJson"] / t["SaveLoadedProject"]);
+        if (t["FloorFreshText"] > 0 && t["FloorParseTape"] > 0 && t["LoadProject"] > 0)
+            std::printf(
+                "%s floors / load: fresh text %.1f, touched text %.1f, parse stage 1 %.1f, "
+                "stages 1 and 2 %.1f\n",
+                what, t["FloorFreshText"] / t["LoadProject"], t["FloorTouchedText"] / t["LoadProject"],
+                t["FloorParseStage1"] / t["LoadProject"], t["FloorParseTape"] / t["LoadProject"]);
     }
     benchmark::Shutdown();
     return 0;

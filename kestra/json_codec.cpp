@@ -40,6 +40,8 @@ std::int64_t Shown(Kind kind, std::uint32_t raw) {
 }
 
 std::uint32_t ReadLe(const std::uint8_t* at, std::size_t width) {
+    if (width == 2) return std::uint32_t{at[0]} | std::uint32_t{at[1]} << 8;
+    if (width == 1) return at[0];
     std::uint32_t v = 0;
     for (std::size_t i = width; i > 0; --i) v = v << 8 | at[i - 1];
     return v;
@@ -60,6 +62,35 @@ struct GapName {
     char room[32];
     std::size_t length;
 };
+
+// The gap names of the offsets records have, quoted once (exporting), and kept with their
+// texts.
+class QuotedGapNames {
+  public:
+    static constexpr std::size_t kOffsets = 1024;
+    QuotedGapNames() {
+        texts_.reserve(kOffsets);
+        names_.reserve(kOffsets);
+        for (std::size_t offset = 0; offset < kOffsets; ++offset) {
+            texts_.emplace_back(GapName(offset).view());
+            names_.emplace_back(texts_.back());
+        }
+    }
+    const QuotedName& at(std::size_t offset) const { return names_[offset]; }
+
+  private:
+    std::vector<std::string> texts_;
+    std::vector<QuotedName> names_;
+};
+
+// Exporting, the unnamed bytes at `offset` of a record as hex.
+void WriteGap(DocumentWriter& writer, std::size_t offset, Bytes bytes) {
+    static const QuotedGapNames names;
+    if (offset < QuotedGapNames::kOffsets)
+        writer.hex(names.at(offset), bytes);
+    else
+        writer.hex(GapName(offset).view(), bytes);
+}
 
 const char* TypeName(ValueKind kind) {
     switch (kind) {
@@ -588,18 +619,50 @@ bool Listed(const std::vector<std::string_view>& names, std::string_view prefix,
 }
 }  // namespace
 
+void Codec::exportFieldValues(const RecordTable& table, std::size_t base,
+                              const std::vector<std::string_view>& computed,
+                              std::string_view prefix) {
+    // The image the document gives has the record's bytes, but for its constants and the
+    // values the content determines, which are zero until they are patched.
+    const std::uint8_t* image = AsU8(in_->image()).data() + base;
+    std::uint8_t* back = out_.data() + base;
+    std::memcpy(back, image, table.size);
+    std::size_t at = 0;
+    for (const FieldEntry& f : table.fields) {
+        if (f.offset > at) WriteGap(writer_, at, {image + at, f.offset - at});
+        at = f.offset + f.width;
+        if (f.kind == Kind::Const) {
+            WriteLe(back + f.offset, f.width, f.value);
+            continue;
+        }
+        if (f.kind == Kind::Derived || (!computed.empty() && Listed(computed, prefix, f.name))) {
+            std::memset(back + f.offset, 0, f.width);
+            continue;
+        }
+        switch (f.kind) {
+            case Kind::Sub: {
+                beginObject(f.name);
+                std::string inner(prefix);
+                inner.append(f.name).push_back('.');
+                exportFieldValues(*f.sub, base + f.offset, computed, inner);
+                endObject();
+                break;
+            }
+            case Kind::Hex:
+                writer_.hex(f.quoted, {image + f.offset, f.width});
+                break;
+            default:
+                writer_.number(f.quoted, Shown(f.kind, ReadLe(image + f.offset, f.width)));
+        }
+    }
+    if (table.size > at) WriteGap(writer_, at, {image + at, table.size - at});
+}
+
 void Codec::fieldValues(const RecordTable& table, std::size_t base,
                         const std::vector<std::string_view>& computed, std::string_view prefix) {
-    const auto image = exporting() ? AsU8(in_->image()) : Bytes();
-    // Bytes as hex into place: exporting from the image, importing from the document
-    // (decoded at the end of the image written, then moved into place).
+    if (exporting()) return exportFieldValues(table, base, computed, prefix);
+    // Bytes as hex into place: decoded at the end of the image written, then moved into place.
     auto hexAt = [&](std::string_view name, std::size_t at, std::size_t n) {
-        if (exporting()) {
-            const Bytes bytes = image.subspan(at, n);
-            writer_.hex(name, bytes);
-            std::copy(bytes.begin(), bytes.end(), out_.begin() + at);
-            return;
-        }
         const std::size_t end = out_.size();
         const Bytes bytes = hex(name, n);
         std::copy(bytes.begin(), bytes.end(), out_.begin() + at);
@@ -619,7 +682,8 @@ void Codec::fieldValues(const RecordTable& table, std::size_t base,
             WriteLe(out_.data() + where, f.width, f.value);
             continue;
         }
-        if (f.kind == Kind::Derived || Listed(computed, prefix, f.name)) continue;
+        if (f.kind == Kind::Derived || (!computed.empty() && Listed(computed, prefix, f.name)))
+            continue;
         if (f.kind == Kind::Sub) {
             beginObject(f.name);
             std::string inner(prefix);
@@ -632,14 +696,7 @@ void Codec::fieldValues(const RecordTable& table, std::size_t base,
             hexAt(f.name, where, f.width);
             continue;
         }
-        std::uint32_t raw;
-        if (exporting()) {
-            raw = ReadLe(image.data() + where, f.width);
-            writer_.number(f.name, Shown(f.kind, raw));
-        } else {
-            raw = numberValue(f.name, f.kind, 0);
-        }
-        WriteLe(out_.data() + where, f.width, raw);
+        WriteLe(out_.data() + where, f.width, numberValue(f.name, f.kind, 0));
     }
     gap(table.size);
 }

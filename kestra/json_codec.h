@@ -45,12 +45,17 @@ enum class Kind : std::uint8_t {
 
 struct RecordTable;
 struct FieldEntry {
+    constexpr FieldEntry(std::uint16_t offset, std::uint16_t width, std::string_view name,
+                         Kind kind, std::uint32_t value = 0, const RecordTable* sub = nullptr)
+        : offset(offset), width(width), name(name), kind(kind), value(value), sub(sub),
+          quoted(name) {}
     std::uint16_t offset;
     std::uint16_t width;
     std::string_view name;
     Kind kind;
     std::uint32_t value = 0;
     const RecordTable* sub = nullptr;
+    QuotedName quoted;  // the name as the document writes it
 };
 
 // A fixed-size record: its named fields in offset order; the bytes between them are members
@@ -287,6 +292,9 @@ class Codec {
     void reserveOutput(std::size_t bytes);
     void fieldValues(const RecordTable& table, std::size_t base,
                      const std::vector<std::string_view>& computed, std::string_view prefix);
+    // The same exporting: the record's bytes at `base` of the image, whole.
+    void exportFieldValues(const RecordTable& table, std::size_t base,
+                           const std::vector<std::string_view>& computed, std::string_view prefix);
     // Importing: a string member (`what` names the kind of string for the fault), and its
     // bytes as text or hex appended to `into`, checked.
     std::string_view textOf(std::string_view name, const char* what);

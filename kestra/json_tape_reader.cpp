@@ -40,6 +40,34 @@ struct TapeReader::Member {
     bool used = false;
 };
 
+namespace {
+
+// A whole number of the tape as the walk reads it; a fraction or an exponent is the stream
+// reader's to judge, which reads the number's text.
+DocumentNumber NumberOf(const dom::element& value) {
+    DocumentNumber n;
+    switch (value.type()) {
+        case dom::element_type::INT64: {
+            const std::int64_t v = value.get_int64().value_unsafe();
+            n.whole = true;
+            n.negative = v < 0;
+            if (n.negative)
+                n.value = v;
+            else
+                n.magnitude = static_cast<std::uint64_t>(v);
+            return n;
+        }
+        case dom::element_type::UINT64:
+            n.whole = true;
+            n.magnitude = value.get_uint64().value_unsafe();
+            return n;
+        default:
+            throw ReadAgain{};
+    }
+}
+
+}  // namespace
+
 // An object or array entered, and its current value.
 struct TapeReader::Container {
     bool isArray = false;
@@ -183,27 +211,7 @@ ValueKind TapeReader::kind() {
 DocumentNumber TapeReader::number() {
     const Container& c = top();
     if (c.current != ValueKind::Number) throw ReadAgain{};
-    DocumentNumber n;
-    switch (c.value.type()) {
-        case dom::element_type::INT64: {
-            const std::int64_t v = c.value.get_int64().value_unsafe();
-            n.whole = true;
-            n.negative = v < 0;
-            if (n.negative)
-                n.value = v;
-            else
-                n.magnitude = static_cast<std::uint64_t>(v);
-            return n;
-        }
-        case dom::element_type::UINT64:
-            n.whole = true;
-            n.magnitude = c.value.get_uint64().value_unsafe();
-            return n;
-        default:
-            // A fraction or an exponent: which of them the walk takes is the stream reader's
-            // to say, which reads the number's text.
-            throw ReadAgain{};
-    }
+    return NumberOf(c.value);
 }
 
 std::string_view TapeReader::text(std::string&) {

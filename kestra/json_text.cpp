@@ -130,7 +130,7 @@ void AppendQuotedText(std::string& out, std::span<const std::uint8_t> bytes) {
     out.push_back('"');
 }
 
-void AppendHex(std::string& out, std::span<const std::uint8_t> bytes) {
+char* WriteHex(char* to, std::span<const std::uint8_t> bytes) {
     // The two digits of every byte value, side by side: one copy of two characters a byte.
     static constexpr auto kPairs = [] {
         constexpr char kDigits[] = "0123456789abcdef";
@@ -141,13 +141,17 @@ void AppendHex(std::string& out, std::span<const std::uint8_t> bytes) {
         }
         return pairs;
     }();
+    for (std::uint8_t b : bytes) {
+        std::memcpy(to, &kPairs[2 * b], 2);
+        to += 2;
+    }
+    return to;
+}
+
+void AppendHex(std::string& out, std::span<const std::uint8_t> bytes) {
     const std::size_t at = out.size();
     out.resize(at + 2 * bytes.size());
-    char* p = out.data() + at;
-    for (std::uint8_t b : bytes) {
-        std::memcpy(p, &kPairs[2 * b], 2);
-        p += 2;
-    }
+    WriteHex(out.data() + at, bytes);
 }
 
 std::string ToHex(std::span<const std::uint8_t> bytes) {

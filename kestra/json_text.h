@@ -42,6 +42,8 @@ bool AppendFromUtf8(std::vector<std::uint8_t>& out, std::string_view text,
 void AppendQuotedText(std::string& out, std::span<const std::uint8_t> bytes);
 // Hex digits and base64 characters of bytes, appended.
 void AppendHex(std::string& out, std::span<const std::uint8_t> bytes);
+// The hex digits of bytes written at `to` (room for two a byte); returns their end.
+char* WriteHex(char* to, std::span<const std::uint8_t> bytes);
 void AppendBase64(std::string& out, std::span<const std::uint8_t> bytes);
 
 std::string ToHex(std::span<const std::uint8_t> bytes);

@@ -28,24 +28,6 @@ constexpr auto kLineBreak = [] {
 constexpr std::size_t kLineBlock = 32;
 static_assert(2 * kLineBlock + 4 + 1 <= kLineBreak.size());
 
-// A line break and the indentation of `depth` levels, after a comma when asked.
-void AppendLineStart(std::string& out, bool comma, std::size_t depth) {
-    const std::size_t width = 2 * depth;
-    const std::size_t length = (comma ? 2 : 1) + width;
-    if (length <= kLineBlock) {
-        const std::size_t at = out.size();
-        out.append(kLineBreak.data() + (comma ? 0 : 1), kLineBlock);
-        out.resize(at + length);
-        return;
-    }
-    if (width <= kIndentRoom) {
-        out.append(kLineBreak.data() + (comma ? 0 : 1), length);
-        return;
-    }
-    out.append(comma ? ",\n" : "\n");
-    out.append(width, ' ');
-}
-
 // Copies n bytes, at most 32, as two copies of a fixed size that overlap where n needs it.
 void CopyShort(char* to, const char* from, std::size_t n) {
     if (n >= 16) {
@@ -64,8 +46,9 @@ void CopyShort(char* to, const char* from, std::size_t n) {
 
 }  // namespace
 
-DocumentWriter::DocumentWriter() {
-    text_.push_back('{');
+DocumentWriter::DocumentWriter()
+    : buffer_(new char[kBuffer]), cur_(buffer_.get()), end_(buffer_.get() + kBuffer) {
+    put('{');
     frames_.push_back({false, 0});
 }
 
@@ -74,95 +57,163 @@ void DocumentWriter::reserve(std::size_t bytes) {
     platform::AdviseHugePages(text_.data(), text_.capacity());
 }
 
+void DocumentWriter::flush() {
+    sink().append(buffer_.get(), static_cast<std::size_t>(cur_ - buffer_.get()));
+    cur_ = buffer_.get();
+}
+
+void DocumentWriter::write(const char* data, std::size_t n) {
+    if (n > kRoom) {
+        flush();
+        sink().append(data, n);
+        return;
+    }
+    std::memcpy(room(n), data, n);
+    cur_ += n;
+}
+
+void DocumentWriter::lineStart(bool comma, std::size_t depth) {
+    const std::size_t width = 2 * depth;
+    const std::size_t length = (comma ? 2 : 1) + width;
+    if (length <= kLineBlock) {
+        std::memcpy(room(kLineBlock), kLineBreak.data() + (comma ? 0 : 1), kLineBlock);
+        cur_ += length;
+        return;
+    }
+    if (width <= kIndentRoom) {
+        write(kLineBreak.data() + (comma ? 0 : 1), length);
+        return;
+    }
+    write(kLineBreak.data() + (comma ? 0 : 1), comma ? 2 : 1);
+    for (std::size_t left = width; left > 0;) {
+        const std::size_t n = std::min(left, kIndentRoom);
+        write(kLineBreak.data() + 2, n);
+        left -= n;
+    }
+}
+
 void DocumentWriter::start(std::string_view key) {
     Frame& frame = frames_.back();
-    std::string& o = out();
     const bool comma = frame.members++ > 0;
     const std::size_t line = (comma ? 2 : 1) + 2 * frames_.size();
-    const std::size_t name = frame.array ? 0 : key.size() + 4;
-    // The line start and the quoted name with its colon, as a block of a fixed size written in
+    // The line start and the quoted name with its colon, as blocks of a fixed size written in
     // place and cut back.
     if (line <= kLineBlock && key.size() <= kLineBlock) {
-        const std::size_t at = o.size();
-        o.append(kLineBreak.data() + (comma ? 0 : 1), 2 * kLineBlock + 4);
-        char* p = o.data() + at + line;
-        if (name > 0) {
+        char* p = room(2 * kLineBlock + 4);
+        std::memcpy(p, kLineBreak.data() + (comma ? 0 : 1), kLineBlock);
+        p += line;
+        if (!frame.array) {
             p[0] = '"';
             CopyShort(p + 1, key.data(), key.size());
             std::memcpy(p + 1 + key.size(), "\": ", 3);
+            p += key.size() + 4;
         }
-        o.resize(at + line + name);
+        cur_ = p;
         return;
     }
-    AppendLineStart(o, comma, frames_.size());
+    lineStart(comma, frames_.size());
     if (frame.array) return;
-    o.push_back('"');
-    o.append(key);
-    o.append("\": ");
+    put('"');
+    write(key.data(), key.size());
+    write("\": ", 3);
+}
+
+void DocumentWriter::start(const QuotedName& key) {
+    Frame& frame = frames_.back();
+    const std::size_t line = (frame.members > 0 ? 2 : 1) + 2 * frames_.size();
+    if (line > kLineBlock || key.length == 0 || frame.array) return start(key.name);
+    const bool comma = frame.members++ > 0;
+    char* p = room(kLineBlock + QuotedName::kRoom);
+    std::memcpy(p, kLineBreak.data() + (comma ? 0 : 1), kLineBlock);
+    std::memcpy(p + line, key.text.data(), QuotedName::kRoom);
+    cur_ = p + line + key.length;
 }
 
 void DocumentWriter::openObject(std::string_view key) {
     start(key);
-    out().push_back('{');
+    put('{');
     frames_.push_back({false, 0});
 }
 
 void DocumentWriter::openArray(std::string_view key) {
     start(key);
-    out().push_back('[');
+    put('[');
     frames_.push_back({true, 0});
 }
 
 void DocumentWriter::close() {
     const Frame frame = frames_.back();
     frames_.pop_back();
-    if (frame.members > 0) AppendLineStart(out(), false, frames_.size());
-    out().push_back(frame.array ? ']' : '}');
+    if (frame.members > 0) lineStart(false, frames_.size());
+    put(frame.array ? ']' : '}');
 }
 
 ObjectEnd DocumentWriter::closeKept() {
-    const ObjectEnd end{out().size(), frames_.size(), frames_.back().members};
+    const ObjectEnd end{size(), frames_.size(), frames_.back().members};
     close();
     return end;
 }
 
 void DocumentWriter::null(std::string_view key) {
     start(key);
-    out().append("null");
+    write("null", 4);
+}
+
+void DocumentWriter::digits(std::int64_t value) {
+    // Room for the longest number, written in place.
+    constexpr std::size_t kDigits = 24;
+    char* p = room(kDigits);
+    cur_ = std::to_chars(p, p + kDigits, value).ptr;
 }
 
 void DocumentWriter::number(std::string_view key, std::int64_t value) {
     start(key);
-    // Room for the longest number, taken as a block, written in place and cut back.
-    constexpr std::size_t kDigits = 24;
-    static_assert(kDigits + 1 <= kLineBreak.size());
-    std::string& o = out();
-    const std::size_t at = o.size();
-    o.append(kLineBreak.data(), kDigits);
-    const auto result = std::to_chars(o.data() + at, o.data() + at + kDigits, value);
-    o.resize(static_cast<std::size_t>(result.ptr - o.data()));
+    digits(value);
+}
+
+void DocumentWriter::number(const QuotedName& key, std::int64_t value) {
+    start(key);
+    digits(value);
 }
 
 void DocumentWriter::text(std::string_view key, std::span<const std::uint8_t> bytes) {
     start(key);
-    AppendQuotedText(out(), bytes);
+    scratch_.clear();
+    AppendQuotedText(scratch_, bytes);
+    write(scratch_.data(), scratch_.size());
+}
+
+void DocumentWriter::hexText(std::span<const std::uint8_t> bytes) {
+    put('"');
+    if (2 * bytes.size() <= kRoom) {
+        cur_ = WriteHex(room(2 * bytes.size()), bytes);
+    } else {
+        flush();
+        AppendHex(sink(), bytes);
+    }
+    put('"');
 }
 
 void DocumentWriter::hex(std::string_view key, std::span<const std::uint8_t> bytes) {
     start(key);
-    out().push_back('"');
-    AppendHex(out(), bytes);
-    out().push_back('"');
+    hexText(bytes);
+}
+
+void DocumentWriter::hex(const QuotedName& key, std::span<const std::uint8_t> bytes) {
+    start(key);
+    hexText(bytes);
 }
 
 void DocumentWriter::base64(std::string_view key, std::span<const std::uint8_t> bytes) {
     start(key);
-    out().push_back('"');
-    AppendBase64(out(), bytes);
-    out().push_back('"');
+    scratch_.assign(1, '"');
+    AppendBase64(scratch_, bytes);
+    scratch_.push_back('"');
+    write(scratch_.data(), scratch_.size());
 }
 
 void DocumentWriter::reopen(const ObjectEnd& end) {
+    flush();
     reopened_ = true;
     reopenText_.clear();
     reopenEnd_ = end;
@@ -173,9 +224,8 @@ void DocumentWriter::reopen(const ObjectEnd& end) {
 
 ObjectEnd DocumentWriter::endReopen() {
     ObjectEnd end = reopenEnd_;
-    if (end.members == 0 && !reopenText_.empty()) {
-        AppendLineStart(reopenText_, false, end.depth - 1);
-    }
+    if (end.members == 0 && size() > 0) lineStart(false, end.depth - 1);
+    flush();
     end.members = frames_.back().members;
     frames_.swap(outerFrames_);
     reopened_ = false;
@@ -185,6 +235,7 @@ ObjectEnd DocumentWriter::endReopen() {
 }
 
 std::string DocumentWriter::take() {
+    flush();
     // Splices go in before the closing lines they were made for, in the order they were made;
     // the text is moved back from its end, so that it is never held twice.
     std::stable_sort(splices_.begin(), splices_.end(),

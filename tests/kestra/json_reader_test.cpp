@@ -229,3 +229,72 @@ TEST(DocumentWriterLines, IndentEveryLevel) {
         EXPECT_EQ(text, expected + "\n");
     }
 }
+
+// Values longer than the writer keeps at hand, and members added to an object reopened after
+// the text moved on, land where they belong: hex and texts of every size around the writer's
+// buffer, after fillers that leave its buffer at different places.
+TEST(DocumentWriterLines, LongValuesAndReopenedObjects) {
+    struct Case {
+        std::size_t fillers;
+        std::size_t bytes;
+    };
+    const Case cases[] = {{0, 0},        {0, 1},        {1, 16383},   {1, 16384},   {1, 16385},
+                          {2000, 16384}, {3000, 32769}, {5000, 1000}, {3, 300000}, {9000, 70000}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.fillers) + " fillers, " + std::to_string(c.bytes) + " bytes");
+        std::vector<std::uint8_t> bytes(c.bytes);
+        std::string hex, letters;
+        for (std::size_t i = 0; i < c.bytes; ++i) {
+            bytes[i] = static_cast<std::uint8_t>('a' + i % 26);
+            hex += "0123456789abcdef"[bytes[i] >> 4];
+            hex += "0123456789abcdef"[bytes[i] & 15];
+            letters += static_cast<char>(bytes[i]);
+        }
+        DocumentWriter writer;
+        writer.openObject("kept");
+        writer.number("a", 1);
+        const ObjectEnd end = writer.closeKept();
+        std::string fillers;
+        for (std::size_t i = 0; i < c.fillers; ++i) {
+            writer.number("n", static_cast<std::int64_t>(i));
+            fillers += ",\n  \"n\": " + std::to_string(i);
+        }
+        writer.hex("h", bytes);
+        writer.text("t", bytes);
+        writer.reopen(end);
+        writer.hex("added", bytes);
+        writer.number("b", 2);
+        EXPECT_EQ(writer.endReopen().members, 3u);
+        writer.close();
+        EXPECT_EQ(writer.take(), "{\n  \"kept\": {\n    \"a\": 1,\n    \"added\": \"" + hex +
+                                     "\",\n    \"b\": 2\n  }" + fillers + ",\n  \"h\": \"" + hex +
+                                     "\",\n  \"t\": \"" + letters + "\"\n}\n");
+    }
+}
+
+// A name made once into a block gives the line a name given as text gives, at every length
+// around the block's room (the longest written as text), first in its object or after others,
+// in objects and in arrays, at depths whose lines fit a block and deeper.
+TEST(DocumentWriterLines, QuotedNamesAsText) {
+    for (const std::size_t length : {1u, 7u, 8u, 15u, 16u, 17u, 35u, 36u, 37u, 60u})
+        for (const std::size_t depth : {1u, 14u, 15u, 40u})
+            for (const bool array : {false, true}) {
+                SCOPED_TRACE(std::to_string(length) + " characters at depth " +
+                             std::to_string(depth) + (array ? " in an array" : ""));
+                const std::string name(length, 'n');
+                const QuotedName quoted(name);
+                const std::uint8_t bytes[] = {0x0f, 0xa0};
+                auto write = [&](DocumentWriter& writer, auto key) {
+                    for (std::size_t level = 1; level < depth; ++level) writer.openObject("o");
+                    if (array) writer.openArray("a");
+                    writer.number(key, -5);
+                    writer.hex(key, bytes);
+                    writer.number(key, 70000);
+                    if (array) writer.close();
+                    for (std::size_t level = 0; level < depth; ++level) writer.close();
+                    return writer.take();
+                };
+                DocumentWriter asText, asBlock;
+                EXPECT_EQ(write(asBlock, quoted), write(asText, std::string_view(name)));
+            }
+}
