@@ -26,6 +26,8 @@ namespace kestra::mem {
 
 namespace detail {
 
+std::atomic<Slot*> slotPages[kSlotPageCount];
+
 // Memory that packed blocks share. Blocks are carved one after the other and never reused
 // inside a chunk; a block is zeroed when it is carved, unless its caller fills it at once, so
 // that no byte is written twice. The chunk goes when nothing holds it: each
@@ -119,25 +121,12 @@ namespace {
 using detail::PackedChunk;
 using detail::PackingState;
 
-// A reference is a 24-bit slot index (from 1) and an 8-bit generation.
-constexpr unsigned kIndexBits = 24;
-constexpr std::uint32_t kIndexMask = (1u << kIndexBits) - 1;
-constexpr std::size_t kChunkSize = 4096;
-constexpr std::size_t kChunkCount = (std::size_t{1} << kIndexBits) / kChunkSize;
+using detail::kIndexBits;
+using detail::kIndexMask;
+using detail::kSlotsPerPage;
+using detail::Slot;
+using detail::slotPages;
 
-// A block's entry. Its other members are written before its data pointer, which publishes
-// the block: a lookup that sees the pointer sees the rest.
-struct Slot {
-    std::atomic<std::byte*> data{nullptr};  // null while the slot is free
-    PackedChunk* chunk = nullptr;           // the chunk a packed block was carved from
-    std::uint32_t size = 0;                 // kMaxBlockSize fits
-    std::uint32_t locks = 0;
-    std::uint32_t arena = 0;  // the arena that owns the block, 0 for none
-    std::uint8_t generation = 0;
-    Kind kind = Kind::Global;
-
-    std::byte* bytes() const { return data.load(std::memory_order_acquire); }
-};
 // A load writes a slot for every block; two slots share a cache line.
 static_assert(sizeof(Slot) == 32);
 static_assert(kMaxBlockSize <= 0xFFFFFFFFu);
@@ -233,18 +222,7 @@ class Table {
         return true;
     }
 
-    // Reads go without the lock: a block is used by one thread at a time, and its reference
-    // reaches another thread only through that thread's own synchronisation.
-    Slot* find(Ref ref) const {
-        std::uint32_t index = ref & kIndexMask;
-        if (index == 0) return nullptr;
-        Slot* chunk = chunks_[index / kChunkSize].load(std::memory_order_acquire);
-        if (!chunk) return nullptr;
-        Slot& slot = chunk[index % kChunkSize];
-        if (!slot.bytes() || slot.generation != static_cast<std::uint8_t>(ref >> kIndexBits))
-            return nullptr;
-        return &slot;
-    }
+    Slot* find(Ref ref) const { return detail::Find(ref); }
 
     // A walk over every slot: addresses are looked up only where an interface hands over a raw
     // pointer, while blocks come and go all the time, so no address index is kept.
@@ -279,9 +257,9 @@ class Table {
         }
         for (; taken < n && next_ <= kIndexMask; ++taken) {
             const std::uint32_t index = next_++;
-            auto& slotPage = chunks_[index / kChunkSize];
+            auto& slotPage = slotPages[index / kSlotsPerPage];
             if (!slotPage.load(std::memory_order_relaxed))
-                slotPage.store(new Slot[kChunkSize], std::memory_order_release);
+                slotPage.store(new Slot[kSlotsPerPage], std::memory_order_release);
             slots[taken] = index;
         }
         return taken;
@@ -318,11 +296,10 @@ class Table {
         return index | (static_cast<Ref>(generation) << kIndexBits);
     }
     Slot& slotAt(std::uint32_t index) const {
-        return chunks_[index / kChunkSize].load(std::memory_order_acquire)[index % kChunkSize];
+        return slotPages[index / kSlotsPerPage].load(std::memory_order_acquire)[index % kSlotsPerPage];
     }
 
     std::mutex mutex_;
-    std::unique_ptr<std::atomic<Slot*>[]> chunks_ { new std::atomic<Slot*>[ kChunkCount ]() };
     std::vector<std::uint32_t> free_;
     std::uint32_t next_ = 1;
     // Blocks placed by a packing join the count when it next takes the lock; a block can
@@ -476,30 +453,6 @@ bool Resize(Ref ref, std::size_t size) {
     return table().resize(ref, size);
 }
 
-std::span<std::byte> Bytes(Ref ref) {
-    auto* slot = table().find(ref);
-    return slot ? std::span<std::byte>(slot->bytes(), slot->size) : std::span<std::byte>();
-}
-std::byte* Data(Ref ref) {
-    auto* slot = table().find(ref);
-    return slot ? slot->bytes() : nullptr;
-}
-std::size_t Size(Ref ref) {
-    auto* slot = table().find(ref);
-    return slot ? slot->size : 0;
-}
-bool IsLive(Ref ref) {
-    return table().find(ref) != nullptr;
-}
-std::optional<Kind> KindOf(Ref ref) {
-    auto* slot = table().find(ref);
-    return slot ? std::optional<Kind>(slot->kind) : std::nullopt;
-}
-std::byte* At(Ref ref, std::size_t offset, std::size_t length) {
-    auto* slot = table().find(ref);
-    if (!slot || offset > slot->size || length > slot->size - offset) return nullptr;
-    return slot->bytes() + offset;
-}
 std::optional<std::span<std::byte>> Blob(Ref ref) {
     const std::byte* head = At(ref, 0, 4);
     if (!head) return std::nullopt;
