@@ -132,12 +132,14 @@ static_assert(sizeof(Slot) == 32);
 static_assert(kMaxBlockSize <= 0xFFFFFFFFu);
 
 // What is open on this thread: the arena that new blocks go to and the packing that places
-// them, if any. One record, so that an allocation looks the thread's state up once.
+// them, if any. One record, so that an allocation looks the thread's state up once. The
+// library is loaded with the programs, so the record has its place in the thread's static
+// block, reached without a call.
 struct OpenOnThread {
     Arena* arena = nullptr;
     Packing* packing = nullptr;
 };
-thread_local OpenOnThread open;
+thread_local OpenOnThread open __attribute__((tls_model("initial-exec")));
 
 class Table {
   public:
@@ -282,8 +284,11 @@ class Table {
 
     // How many slots ahead of the one it fills a packing fetches.
     static constexpr std::size_t kSlotsAhead = 8;
-    NewBlock allocatePacked(Packing& packing, Arena* arena, std::size_t size, Kind kind,
-                            bool zeroed);
+    // Placing a packed block: at once when the packing has a slot and its chunk has room,
+    // else after refill() has found them (and carved the block).
+    inline NewBlock allocatePacked(Packing& packing, Arena* arena, std::size_t size, Kind kind,
+                                   bool zeroed);
+    __attribute__((noinline)) std::byte* refill(Packing& packing, std::size_t size, bool zeroed);
     // Adds the blocks a packing placed to the count. With the mutex held.
     void countPlaced(PackingState& state);
 
@@ -307,10 +312,17 @@ class Table {
     std::ptrdiff_t live_[2] = {0, 0};
 };
 
-// Never destroyed: blocks may be released by static destructors of other modules.
+// Made before anything runs and never destroyed: blocks may be released by static
+// destructors of other modules.
+union TableHolder {
+    Table table;
+    constexpr TableHolder() : table() {}
+    ~TableHolder() {}
+};
+constinit TableHolder holder;
+
 Table& table() {
-    static Table* instance = new Table;
-    return *instance;
+    return holder.table;
 }
 
 }  // namespace
@@ -330,27 +342,14 @@ void Table::countPlaced(PackingState& state) {
 
 NewBlock Table::allocatePacked(Packing& packing, Arena* arena, std::size_t size, Kind kind,
                                bool zeroed) {
-    PackingState*& state = PackingAccess::state(packing);
-    if (!state) state = new PackingState;
-    if (state->slotCount == 0) {
-        std::lock_guard lock(mutex_);
-        countPlaced(*state);
-        state->slotCount = takeSlots(state->slots, PackingState::kSlotsAtOnce);
-        if (state->slotCount == 0) return {};
-    }
-    std::byte* data = state->chunk ? state->chunk->carve(size, zeroed) : nullptr;
+    PackingState* state = PackingAccess::state(packing);
+    std::byte* data = state && state->slotCount && state->chunk
+                          ? state->chunk->carve(size, zeroed)
+                          : nullptr;
     if (!data) {
-        auto* fresh = static_cast<std::byte*>(std::malloc(PackedChunk::kSize));
-        if (!fresh) return {};
-        PackedChunk::poison(fresh, PackedChunk::kSize);
-        std::byte* spent = nullptr;  // the full chunk's memory, when its blocks are gone
-        if (state->chunk) {
-            std::lock_guard lock(mutex_);
-            spent = state->chunk->giveUp();
-        }
-        std::free(spent);
-        state->chunk = new PackedChunk{fresh};
-        data = state->chunk->carve(size, zeroed);
+        data = refill(packing, size, zeroed);
+        if (!data) return {};
+        state = PackingAccess::state(packing);
     }
     const std::uint32_t index = state->slots[--state->slotCount];
     // A load places tens of thousands of blocks with other work between them, too slowly for
@@ -360,6 +359,30 @@ NewBlock Table::allocatePacked(Packing& packing, Arena* arena, std::size_t size,
         __builtin_prefetch(&slotAt(state->slots[state->slotCount - kSlotsAhead]), 1);
     ++state->placed[static_cast<int>(kind)];
     return {place(index, data, size, kind, state->chunk, arena), data};
+}
+
+std::byte* Table::refill(Packing& packing, std::size_t size, bool zeroed) {
+    PackingState*& state = PackingAccess::state(packing);
+    if (!state) state = new PackingState;
+    if (state->slotCount == 0) {
+        std::lock_guard lock(mutex_);
+        countPlaced(*state);
+        state->slotCount = takeSlots(state->slots, PackingState::kSlotsAtOnce);
+        if (state->slotCount == 0) return nullptr;
+    }
+    std::byte* data = state->chunk ? state->chunk->carve(size, zeroed) : nullptr;
+    if (data) return data;
+    auto* fresh = static_cast<std::byte*>(std::malloc(PackedChunk::kSize));
+    if (!fresh) return nullptr;
+    PackedChunk::poison(fresh, PackedChunk::kSize);
+    std::byte* spent = nullptr;  // the full chunk's memory, when its blocks are gone
+    if (state->chunk) {
+        std::lock_guard lock(mutex_);
+        spent = state->chunk->giveUp();
+    }
+    std::free(spent);
+    state->chunk = new PackedChunk{fresh};
+    return state->chunk->carve(size, zeroed);
 }
 
 void Table::closePacking(Packing& packing) {
