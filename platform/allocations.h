@@ -17,7 +17,7 @@ namespace kestra::mem {
 class Allocations {
   public:
     // host: the allocator for host blocks (may be null: host blocks then cannot be had).
-    explicit Allocations(HostAllocFn host) : host_(host) {}
+    explicit Allocations(HostAllocFn host);
     ~Allocations();
     Allocations(const Allocations&) = delete;
     Allocations& operator=(const Allocations&) = delete;
