@@ -144,10 +144,16 @@ thread_local OpenOnThread open __attribute__((tls_model("initial-exec")));
 class Table {
   public:
     NewBlock allocate(std::size_t size, Kind kind, bool zeroed) {
-        if (size > kMaxBlockSize) return {};
         const OpenOnThread here = open;
         if (here.packing && size <= kMaxPackedBlock)
             return allocatePacked(*here.packing, here.arena, size, kind, zeroed);
+        return allocateAlone(size, kind, zeroed, here.arena);
+    }
+
+    // A block with memory of its own.
+    __attribute__((noinline)) NewBlock allocateAlone(std::size_t size, Kind kind, bool zeroed,
+                                                     Arena* arena) {
+        if (size > kMaxBlockSize) return {};
         // Every block occupies at least one byte so that addresses identify blocks.
         const std::size_t room = size == 0 ? 1 : size;
         auto* data = static_cast<std::byte*>(zeroed ? std::calloc(room, 1) : std::malloc(room));
@@ -161,7 +167,7 @@ class Table {
             }
             ++live_[static_cast<int>(kind)];
         }
-        return {place(index, data, size, kind, nullptr, here.arena), data};
+        return {place(index, data, size, kind, nullptr, arena), data};
     }
 
     // Gives up the packing's chunk and the slots it did not use.
@@ -278,7 +284,8 @@ class Table {
         slot.arena = 0;
         slot.data.store(data, std::memory_order_release);
         const Ref ref = makeRef(index, slot.generation);
-        if (arena) adopt(*arena, slot, ref);
+        if (arena) [[unlikely]]
+            adopt(*arena, slot, ref);
         return ref;
     }
 
@@ -295,7 +302,7 @@ class Table {
     // Records a new block as the arena's. The arena's list also keeps references of blocks
     // freed since; it is thinned out whenever it has doubled, so that it stays proportional to
     // the arena's live blocks.
-    void adopt(Arena& arena, Slot& slot, Ref ref);
+    __attribute__((noinline)) void adopt(Arena& arena, Slot& slot, Ref ref);
 
     static Ref makeRef(std::uint32_t index, std::uint8_t generation) {
         return index | (static_cast<Ref>(generation) << kIndexBits);
