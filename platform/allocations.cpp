@@ -65,11 +65,11 @@ Ref Allocations::hostToFill(std::size_t size) {
     return newHost(size, false) ? refs_.back() : 0;
 }
 
-Ref Allocations::global(std::span<const std::byte> bytes) {
+NewBlock Allocations::globalCopy(std::span<const std::byte> bytes) {
     std::byte* block = newGlobal(bytes.size(), bytes.empty());
-    if (!block) return 0;
+    if (!block) return {};
     if (!bytes.empty()) std::memcpy(block, bytes.data(), bytes.size());
-    return refs_.back();
+    return {refs_.back(), block};
 }
 
 Ref Allocations::host(std::span<const std::byte> bytes) {
