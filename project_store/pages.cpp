@@ -61,7 +61,8 @@ void readLabel(LoadContext& c, FieldRecord& f, bool keep) {
 }
 
 void readFieldData(LoadContext& c, FieldRecord& f, bool keep, int depth) {
-    if (keep) c.fieldTexts.noteField(f.textId);
+    // A field without a text has nothing to translate, and its record is not visited again.
+    if (keep && f.textId != 0) c.fieldTexts.noteField(f.textId);
     readFolder(c, f.list1, keep, true, "field list 1");
     if (f.hasList2())
         readFolder(c, f.list2, keep, f.list2HoldsTexts(), "field list 2");
