@@ -238,7 +238,8 @@ class StringPool {
 
 // The string indices of the fields that a load translates once the pool is read, noted as
 // the fields are read (in the order a walk of the pages would meet them), so that the fields
-// are not walked again: the lists whose entries hold indices, and the fields' own indices where set.
+// are not walked again: the lists whose entries hold indices, and the fields' own indices
+// where set.
 // A large project notes about a megabyte, in room the thread keeps.
 class FieldTexts {
   public:
