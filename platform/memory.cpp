@@ -308,7 +308,8 @@ class Table {
         return index | (static_cast<Ref>(generation) << kIndexBits);
     }
     Slot& slotAt(std::uint32_t index) const {
-        return slotPages[index / kSlotsPerPage].load(std::memory_order_acquire)[index % kSlotsPerPage];
+        return slotPages[index / kSlotsPerPage].load(
+            std::memory_order_acquire)[index % kSlotsPerPage];
     }
 
     std::mutex mutex_;
@@ -350,9 +351,8 @@ void Table::countPlaced(PackingState& state) {
 NewBlock Table::allocatePacked(Packing& packing, Arena* arena, std::size_t size, Kind kind,
                                bool zeroed) {
     PackingState* state = PackingAccess::state(packing);
-    std::byte* data = state && state->slotCount && state->chunk
-                          ? state->chunk->carve(size, zeroed)
-                          : nullptr;
+    std::byte* data =
+        state && state->slotCount && state->chunk ? state->chunk->carve(size, zeroed) : nullptr;
     if (!data) {
         data = refill(packing, size, zeroed);
         if (!data) return {};
