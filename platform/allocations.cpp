@@ -7,9 +7,27 @@
 
 namespace kestra::mem {
 
+namespace {
+
+// The list of the last work done on the thread, kept for the next one: a project's load
+// remembers tens of thousands of blocks, and a list grown afresh each time is copied as
+// often as it doubles.
+std::vector<Ref>& keptList() {
+    thread_local std::vector<Ref> kept;
+    return kept;
+}
+
+}  // namespace
+
+Allocations::Allocations(HostAllocFn host) : host_(host) {
+    refs_.swap(keptList());
+}
+
 Allocations::~Allocations() {
-    if (kept_) return;
-    for (Ref ref : refs_) Free(ref);
+    if (!kept_)
+        for (Ref ref : refs_) Free(ref);
+    refs_.clear();
+    if (std::vector<Ref>& kept = keptList(); refs_.capacity() > kept.capacity()) refs_.swap(kept);
 }
 
 std::byte* Allocations::track(NewBlock block) {
@@ -47,11 +65,11 @@ Ref Allocations::hostToFill(std::size_t size) {
     return newHost(size, false) ? refs_.back() : 0;
 }
 
-Ref Allocations::global(std::span<const std::byte> bytes) {
+NewBlock Allocations::globalCopy(std::span<const std::byte> bytes) {
     std::byte* block = newGlobal(bytes.size(), bytes.empty());
-    if (!block) return 0;
+    if (!block) return {};
     if (!bytes.empty()) std::memcpy(block, bytes.data(), bytes.size());
-    return refs_.back();
+    return {refs_.back(), block};
 }
 
 Ref Allocations::host(std::span<const std::byte> bytes) {

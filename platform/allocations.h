@@ -17,7 +17,7 @@ namespace kestra::mem {
 class Allocations {
   public:
     // host: the allocator for host blocks (may be null: host blocks then cannot be had).
-    explicit Allocations(HostAllocFn host) : host_(host) {}
+    explicit Allocations(HostAllocFn host);
     ~Allocations();
     Allocations(const Allocations&) = delete;
     Allocations& operator=(const Allocations&) = delete;
@@ -36,8 +36,9 @@ class Allocations {
     // A host block that the caller fills, every byte, before anything else reads it: it is
     // not zeroed first.
     Ref hostToFill(std::size_t size);
-    // Blocks holding a copy of the bytes.
-    Ref global(std::span<const std::byte> bytes);
+    // Blocks holding a copy of the bytes (the global one also with its bytes at hand).
+    NewBlock globalCopy(std::span<const std::byte> bytes);
+    Ref global(std::span<const std::byte> bytes) { return globalCopy(bytes).ref; }
     Ref host(std::span<const std::byte> bytes);
     // A host block with a u32 length followed by the bytes.
     Ref blob(std::span<const std::byte> bytes);

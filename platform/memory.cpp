@@ -26,6 +26,8 @@ namespace kestra::mem {
 
 namespace detail {
 
+std::atomic<Slot*> slotPages[kSlotPageCount];
+
 // Memory that packed blocks share. Blocks are carved one after the other and never reused
 // inside a chunk; a block is zeroed when it is carved, unless its caller fills it at once, so
 // that no byte is written twice. The chunk goes when nothing holds it: each
@@ -119,44 +121,39 @@ namespace {
 using detail::PackedChunk;
 using detail::PackingState;
 
-// A reference is a 24-bit slot index (from 1) and an 8-bit generation.
-constexpr unsigned kIndexBits = 24;
-constexpr std::uint32_t kIndexMask = (1u << kIndexBits) - 1;
-constexpr std::size_t kChunkSize = 4096;
-constexpr std::size_t kChunkCount = (std::size_t{1} << kIndexBits) / kChunkSize;
+using detail::kIndexBits;
+using detail::kIndexMask;
+using detail::kSlotsPerPage;
+using detail::Slot;
+using detail::slotPages;
 
-// A block's entry. Its other members are written before its data pointer, which publishes
-// the block: a lookup that sees the pointer sees the rest.
-struct Slot {
-    std::atomic<std::byte*> data{nullptr};  // null while the slot is free
-    PackedChunk* chunk = nullptr;           // the chunk a packed block was carved from
-    std::uint32_t size = 0;                 // kMaxBlockSize fits
-    std::uint32_t locks = 0;
-    std::uint32_t arena = 0;  // the arena that owns the block, 0 for none
-    std::uint8_t generation = 0;
-    Kind kind = Kind::Global;
-
-    std::byte* bytes() const { return data.load(std::memory_order_acquire); }
-};
 // A load writes a slot for every block; two slots share a cache line.
 static_assert(sizeof(Slot) == 32);
 static_assert(kMaxBlockSize <= 0xFFFFFFFFu);
 
 // What is open on this thread: the arena that new blocks go to and the packing that places
-// them, if any. One record, so that an allocation looks the thread's state up once.
+// them, if any. One record, so that an allocation looks the thread's state up once. The
+// library is loaded with the programs, so the record has its place in the thread's static
+// block, reached without a call.
 struct OpenOnThread {
     Arena* arena = nullptr;
     Packing* packing = nullptr;
 };
-thread_local OpenOnThread open;
+thread_local OpenOnThread open __attribute__((tls_model("initial-exec")));
 
 class Table {
   public:
     NewBlock allocate(std::size_t size, Kind kind, bool zeroed) {
-        if (size > kMaxBlockSize) return {};
         const OpenOnThread here = open;
         if (here.packing && size <= kMaxPackedBlock)
             return allocatePacked(*here.packing, here.arena, size, kind, zeroed);
+        return allocateAlone(size, kind, zeroed, here.arena);
+    }
+
+    // A block with memory of its own.
+    __attribute__((noinline)) NewBlock allocateAlone(std::size_t size, Kind kind, bool zeroed,
+                                                     Arena* arena) {
+        if (size > kMaxBlockSize) return {};
         // Every block occupies at least one byte so that addresses identify blocks.
         const std::size_t room = size == 0 ? 1 : size;
         auto* data = static_cast<std::byte*>(zeroed ? std::calloc(room, 1) : std::malloc(room));
@@ -170,7 +167,7 @@ class Table {
             }
             ++live_[static_cast<int>(kind)];
         }
-        return {place(index, data, size, kind, nullptr, here.arena), data};
+        return {place(index, data, size, kind, nullptr, arena), data};
     }
 
     // Gives up the packing's chunk and the slots it did not use.
@@ -233,18 +230,7 @@ class Table {
         return true;
     }
 
-    // Reads go without the lock: a block is used by one thread at a time, and its reference
-    // reaches another thread only through that thread's own synchronisation.
-    Slot* find(Ref ref) const {
-        std::uint32_t index = ref & kIndexMask;
-        if (index == 0) return nullptr;
-        Slot* chunk = chunks_[index / kChunkSize].load(std::memory_order_acquire);
-        if (!chunk) return nullptr;
-        Slot& slot = chunk[index % kChunkSize];
-        if (!slot.bytes() || slot.generation != static_cast<std::uint8_t>(ref >> kIndexBits))
-            return nullptr;
-        return &slot;
-    }
+    Slot* find(Ref ref) const { return detail::Find(ref); }
 
     // A walk over every slot: addresses are looked up only where an interface hands over a raw
     // pointer, while blocks come and go all the time, so no address index is kept.
@@ -279,9 +265,9 @@ class Table {
         }
         for (; taken < n && next_ <= kIndexMask; ++taken) {
             const std::uint32_t index = next_++;
-            auto& slotPage = chunks_[index / kChunkSize];
+            auto& slotPage = slotPages[index / kSlotsPerPage];
             if (!slotPage.load(std::memory_order_relaxed))
-                slotPage.store(new Slot[kChunkSize], std::memory_order_release);
+                slotPage.store(new Slot[kSlotsPerPage], std::memory_order_release);
             slots[taken] = index;
         }
         return taken;
@@ -298,31 +284,35 @@ class Table {
         slot.arena = 0;
         slot.data.store(data, std::memory_order_release);
         const Ref ref = makeRef(index, slot.generation);
-        if (arena) adopt(*arena, slot, ref);
+        if (arena) [[unlikely]]
+            adopt(*arena, slot, ref);
         return ref;
     }
 
     // How many slots ahead of the one it fills a packing fetches.
     static constexpr std::size_t kSlotsAhead = 8;
-    NewBlock allocatePacked(Packing& packing, Arena* arena, std::size_t size, Kind kind,
-                            bool zeroed);
+    // Placing a packed block: at once when the packing has a slot and its chunk has room,
+    // else after refill() has found them (and carved the block).
+    inline NewBlock allocatePacked(Packing& packing, Arena* arena, std::size_t size, Kind kind,
+                                   bool zeroed);
+    __attribute__((noinline)) std::byte* refill(Packing& packing, std::size_t size, bool zeroed);
     // Adds the blocks a packing placed to the count. With the mutex held.
     void countPlaced(PackingState& state);
 
     // Records a new block as the arena's. The arena's list also keeps references of blocks
     // freed since; it is thinned out whenever it has doubled, so that it stays proportional to
     // the arena's live blocks.
-    void adopt(Arena& arena, Slot& slot, Ref ref);
+    __attribute__((noinline)) void adopt(Arena& arena, Slot& slot, Ref ref);
 
     static Ref makeRef(std::uint32_t index, std::uint8_t generation) {
         return index | (static_cast<Ref>(generation) << kIndexBits);
     }
     Slot& slotAt(std::uint32_t index) const {
-        return chunks_[index / kChunkSize].load(std::memory_order_acquire)[index % kChunkSize];
+        return slotPages[index / kSlotsPerPage].load(
+            std::memory_order_acquire)[index % kSlotsPerPage];
     }
 
     std::mutex mutex_;
-    std::unique_ptr<std::atomic<Slot*>[]> chunks_ { new std::atomic<Slot*>[ kChunkCount ]() };
     std::vector<std::uint32_t> free_;
     std::uint32_t next_ = 1;
     // Blocks placed by a packing join the count when it next takes the lock; a block can
@@ -330,10 +320,17 @@ class Table {
     std::ptrdiff_t live_[2] = {0, 0};
 };
 
-// Never destroyed: blocks may be released by static destructors of other modules.
+// Made before anything runs and never destroyed: blocks may be released by static
+// destructors of other modules.
+union TableHolder {
+    Table table;
+    constexpr TableHolder() : table() {}
+    ~TableHolder() {}
+};
+constinit TableHolder holder;
+
 Table& table() {
-    static Table* instance = new Table;
-    return *instance;
+    return holder.table;
 }
 
 }  // namespace
@@ -353,27 +350,13 @@ void Table::countPlaced(PackingState& state) {
 
 NewBlock Table::allocatePacked(Packing& packing, Arena* arena, std::size_t size, Kind kind,
                                bool zeroed) {
-    PackingState*& state = PackingAccess::state(packing);
-    if (!state) state = new PackingState;
-    if (state->slotCount == 0) {
-        std::lock_guard lock(mutex_);
-        countPlaced(*state);
-        state->slotCount = takeSlots(state->slots, PackingState::kSlotsAtOnce);
-        if (state->slotCount == 0) return {};
-    }
-    std::byte* data = state->chunk ? state->chunk->carve(size, zeroed) : nullptr;
+    PackingState* state = PackingAccess::state(packing);
+    std::byte* data =
+        state && state->slotCount && state->chunk ? state->chunk->carve(size, zeroed) : nullptr;
     if (!data) {
-        auto* fresh = static_cast<std::byte*>(std::malloc(PackedChunk::kSize));
-        if (!fresh) return {};
-        PackedChunk::poison(fresh, PackedChunk::kSize);
-        std::byte* spent = nullptr;  // the full chunk's memory, when its blocks are gone
-        if (state->chunk) {
-            std::lock_guard lock(mutex_);
-            spent = state->chunk->giveUp();
-        }
-        std::free(spent);
-        state->chunk = new PackedChunk{fresh};
-        data = state->chunk->carve(size, zeroed);
+        data = refill(packing, size, zeroed);
+        if (!data) return {};
+        state = PackingAccess::state(packing);
     }
     const std::uint32_t index = state->slots[--state->slotCount];
     // A load places tens of thousands of blocks with other work between them, too slowly for
@@ -383,6 +366,30 @@ NewBlock Table::allocatePacked(Packing& packing, Arena* arena, std::size_t size,
         __builtin_prefetch(&slotAt(state->slots[state->slotCount - kSlotsAhead]), 1);
     ++state->placed[static_cast<int>(kind)];
     return {place(index, data, size, kind, state->chunk, arena), data};
+}
+
+std::byte* Table::refill(Packing& packing, std::size_t size, bool zeroed) {
+    PackingState*& state = PackingAccess::state(packing);
+    if (!state) state = new PackingState;
+    if (state->slotCount == 0) {
+        std::lock_guard lock(mutex_);
+        countPlaced(*state);
+        state->slotCount = takeSlots(state->slots, PackingState::kSlotsAtOnce);
+        if (state->slotCount == 0) return nullptr;
+    }
+    std::byte* data = state->chunk ? state->chunk->carve(size, zeroed) : nullptr;
+    if (data) return data;
+    auto* fresh = static_cast<std::byte*>(std::malloc(PackedChunk::kSize));
+    if (!fresh) return nullptr;
+    PackedChunk::poison(fresh, PackedChunk::kSize);
+    std::byte* spent = nullptr;  // the full chunk's memory, when its blocks are gone
+    if (state->chunk) {
+        std::lock_guard lock(mutex_);
+        spent = state->chunk->giveUp();
+    }
+    std::free(spent);
+    state->chunk = new PackedChunk{fresh};
+    return state->chunk->carve(size, zeroed);
 }
 
 void Table::closePacking(Packing& packing) {
@@ -476,30 +483,6 @@ bool Resize(Ref ref, std::size_t size) {
     return table().resize(ref, size);
 }
 
-std::span<std::byte> Bytes(Ref ref) {
-    auto* slot = table().find(ref);
-    return slot ? std::span<std::byte>(slot->bytes(), slot->size) : std::span<std::byte>();
-}
-std::byte* Data(Ref ref) {
-    auto* slot = table().find(ref);
-    return slot ? slot->bytes() : nullptr;
-}
-std::size_t Size(Ref ref) {
-    auto* slot = table().find(ref);
-    return slot ? slot->size : 0;
-}
-bool IsLive(Ref ref) {
-    return table().find(ref) != nullptr;
-}
-std::optional<Kind> KindOf(Ref ref) {
-    auto* slot = table().find(ref);
-    return slot ? std::optional<Kind>(slot->kind) : std::nullopt;
-}
-std::byte* At(Ref ref, std::size_t offset, std::size_t length) {
-    auto* slot = table().find(ref);
-    if (!slot || offset > slot->size || length > slot->size - offset) return nullptr;
-    return slot->bytes() + offset;
-}
 std::optional<std::span<std::byte>> Blob(Ref ref) {
     const std::byte* head = At(ref, 0, 4);
     if (!head) return std::nullopt;

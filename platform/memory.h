@@ -11,6 +11,7 @@
 // instead of to whatever block took its place.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -43,14 +44,76 @@ bool Free(Ref ref);
 // Changes a block's size, keeping its contents (new bytes are zero). The block may move.
 bool Resize(Ref ref, std::size_t size);
 
+namespace detail {
+
+// A reference is a 24-bit slot index (from 1) and an 8-bit generation. The table's slots
+// live in pages of kSlotsPerPage, made as the table grows and kept for good.
+inline constexpr unsigned kIndexBits = 24;
+inline constexpr std::uint32_t kIndexMask = (1u << kIndexBits) - 1;
+inline constexpr std::size_t kSlotsPerPage = 4096;
+inline constexpr std::size_t kSlotPageCount = (std::size_t{1} << kIndexBits) / kSlotsPerPage;
+
+struct PackedChunk;
+
+// A block's entry. Its other members are written before its data pointer, which publishes
+// the block: a lookup that sees the pointer sees the rest.
+struct Slot {
+    std::atomic<std::byte*> data{nullptr};  // null while the slot is free
+    PackedChunk* chunk = nullptr;           // the chunk a packed block was carved from
+    std::uint32_t size = 0;                 // kMaxBlockSize fits
+    std::uint32_t locks = 0;
+    std::uint32_t arena = 0;  // the arena that owns the block, 0 for none
+    std::uint8_t generation = 0;
+    Kind kind = Kind::Global;
+
+    std::byte* bytes() const { return data.load(std::memory_order_acquire); }
+};
+
+// The table's slot pages, null until made. Lookups read them here, inline, without the
+// table's lock: a block is used by one thread at a time, and its reference reaches another
+// thread only through that thread's own synchronisation. Slot 0 is never used, so the null
+// reference finds a free slot like a stale one.
+extern std::atomic<Slot*> slotPages[kSlotPageCount];
+
+// The slot of a live block, or nullptr.
+inline Slot* Find(Ref ref) {
+    const std::uint32_t index = ref & kIndexMask;
+    Slot* page = slotPages[index / kSlotsPerPage].load(std::memory_order_acquire);
+    if (!page) return nullptr;
+    Slot& slot = page[index % kSlotsPerPage];
+    if (!slot.bytes() || slot.generation != static_cast<std::uint8_t>(ref >> kIndexBits))
+        return nullptr;
+    return &slot;
+}
+
+}  // namespace detail
+
 // The bytes of a live block, or an empty span for a dead or null reference.
-std::span<std::byte> Bytes(Ref ref);
-std::byte* Data(Ref ref);
-std::size_t Size(Ref ref);
-bool IsLive(Ref ref);
-std::optional<Kind> KindOf(Ref ref);
+inline std::span<std::byte> Bytes(Ref ref) {
+    const detail::Slot* slot = detail::Find(ref);
+    return slot ? std::span<std::byte>(slot->bytes(), slot->size) : std::span<std::byte>();
+}
+inline std::byte* Data(Ref ref) {
+    const detail::Slot* slot = detail::Find(ref);
+    return slot ? slot->bytes() : nullptr;
+}
+inline std::size_t Size(Ref ref) {
+    const detail::Slot* slot = detail::Find(ref);
+    return slot ? slot->size : 0;
+}
+inline bool IsLive(Ref ref) {
+    return detail::Find(ref) != nullptr;
+}
+inline std::optional<Kind> KindOf(Ref ref) {
+    const detail::Slot* slot = detail::Find(ref);
+    return slot ? std::optional<Kind>(slot->kind) : std::nullopt;
+}
 // length bytes at offset inside the block, or nullptr when they do not all lie inside it.
-std::byte* At(Ref ref, std::size_t offset, std::size_t length);
+inline std::byte* At(Ref ref, std::size_t offset, std::size_t length) {
+    const detail::Slot* slot = detail::Find(ref);
+    if (!slot || offset > slot->size || length > slot->size - offset) return nullptr;
+    return slot->bytes() + offset;
+}
 
 // The bytes of a length-prefixed blob (a u32 length, then the bytes) at the start of a block;
 // nothing for a null or dead reference or a length that runs past the block's end.

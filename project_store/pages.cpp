@@ -22,10 +22,10 @@ void readFolder(LoadContext& c, FolderHeader& folder, bool keep, bool texts,
     if (folder.count < 0) c.in.fail(std::string(what) + " has a negative entry count");
     const std::size_t count = static_cast<std::size_t>(folder.count.get());
     auto bytes = c.in.take(c.in.needBytes(count, sizeof(ListEntry), what), what);
-    folder.block = keep && count ? c.blocks.global(bytes) : 0;
-    if (keep && count && !folder.block) folder.count = 0;
-    if (folder.block && texts)
-        c.fieldTexts.noteList({&RecordAt<ListEntry>(mem::Data(folder.block)), count});
+    const mem::NewBlock block = keep && count ? c.blocks.globalCopy(bytes) : mem::NewBlock{};
+    folder.block = block.ref;
+    if (keep && count && !block.ref) folder.count = 0;
+    if (block.ref && texts) c.fieldTexts.noteList({&RecordAt<ListEntry>(block.data), count});
 }
 
 void readFieldData(LoadContext& c, FieldRecord& f, bool keep, int depth);
@@ -61,7 +61,8 @@ void readLabel(LoadContext& c, FieldRecord& f, bool keep) {
 }
 
 void readFieldData(LoadContext& c, FieldRecord& f, bool keep, int depth) {
-    if (keep) c.fieldTexts.noteField(f.textId);
+    // A field without a text has nothing to translate, and its record is not visited again.
+    if (keep && f.textId != 0) c.fieldTexts.noteField(f.textId);
     readFolder(c, f.list1, keep, true, "field list 1");
     if (f.hasList2())
         readFolder(c, f.list2, keep, f.list2HoldsTexts(), "field list 2");

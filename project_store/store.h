@@ -47,9 +47,20 @@ template <typename T>
 std::optional<std::span<T>> Records(Ref ref, std::size_t count) {
     return blocks::Records<T>(ref, count);
 }
-std::optional<std::span<std::byte>> BytesAt(Ref ref, std::size_t size);
+inline std::optional<std::span<std::byte>> BytesAt(Ref ref, std::size_t size) {
+    if (size == 0) return std::span<std::byte>();
+    std::byte* bytes = mem::At(ref, 0, size);
+    if (!bytes) return std::nullopt;
+    return std::span<std::byte>(bytes, size);
+}
 // A text up to its terminator or its block's end; nothing for a null or dead reference.
-std::optional<std::string_view> TextAt(Ref ref);
+inline std::optional<std::string_view> TextAt(Ref ref) {
+    auto block = mem::Bytes(ref);
+    if (block.empty()) return std::nullopt;
+    const char* start = reinterpret_cast<const char*>(block.data());
+    const void* end = std::memchr(start, 0, block.size());
+    return std::string_view(start, end ? static_cast<const char*>(end) - start : block.size());
+}
 
 inline std::span<const std::byte> AsBytes(std::string_view text) {
     return std::as_bytes(std::span<const char>(text.data(), text.size()));
@@ -159,7 +170,10 @@ class Sink {
     }
     // A length that the image stores in 16 (or 8) bits; a longer one cannot be stored.
     void length16(std::size_t n, std::string_view what);
-    void length8(std::size_t n, std::string_view what);
+    void length8(std::size_t n, std::string_view what) {
+        if (n > 0xFF) tooLong(n, what);
+        u8(static_cast<std::uint8_t>(n));
+    }
     // n bytes at the current position for the caller to fill (empty while measuring).
     std::span<std::byte> room(std::size_t n) {
         std::byte* at = room1(n);
@@ -167,6 +181,7 @@ class Sink {
     }
 
   private:
+    [[noreturn]] void tooLong(std::size_t n, std::string_view what) const;
     // Writing, the place of n more bytes; measuring, nothing (they are only counted).
     std::byte* room1(std::size_t n) {
         if (image_) return image_->extend(n);
@@ -223,7 +238,8 @@ class StringPool {
 
 // The string indices of the fields that a load translates once the pool is read, noted as
 // the fields are read (in the order a walk of the pages would meet them), so that the fields
-// are not walked again: the lists whose entries hold indices, and the fields' own indices.
+// are not walked again: the lists whose entries hold indices, and the fields' own indices
+// where set.
 // A large project notes about a megabyte, in room the thread keeps.
 class FieldTexts {
   public:

@@ -10,23 +10,6 @@
 
 namespace kestra::store {
 
-// ---- Resolving references
-
-std::optional<std::span<std::byte>> BytesAt(Ref ref, std::size_t size) {
-    if (size == 0) return std::span<std::byte>();
-    std::byte* bytes = mem::At(ref, 0, size);
-    if (!bytes) return std::nullopt;
-    return std::span<std::byte>(bytes, size);
-}
-
-std::optional<std::string_view> TextAt(Ref ref) {
-    auto block = mem::Bytes(ref);
-    if (block.empty()) return std::nullopt;
-    const char* start = reinterpret_cast<const char*>(block.data());
-    const void* end = std::memchr(start, 0, block.size());
-    return std::string_view(start, end ? static_cast<const char*>(end) - start : block.size());
-}
-
 // ---- Sink
 
 ImageBlock::ImageBlock(std::size_t expected) {
@@ -68,11 +51,9 @@ void Sink::length16(std::size_t n, std::string_view what) {
     u16(Fit16(n, what));
 }
 
-void Sink::length8(std::size_t n, std::string_view what) {
-    if (n > 0xFF)
-        throw ImageError(position(), std::string(what) + " of " + std::to_string(n) +
-                                         " bytes is too long for the image");
-    u8(static_cast<std::uint8_t>(n));
+void Sink::tooLong(std::size_t n, std::string_view what) const {
+    throw ImageError(position(), std::string(what) + " of " + std::to_string(n) +
+                                     " bytes is too long for the image");
 }
 
 // ---- String pool

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -257,6 +258,29 @@ TEST(Packing, BlocksOutliveThePackingAndNestedPackingsAndArenasWorkTogether) {
     for (mem::Ref ref : {outer, inner, large, later}) EXPECT_FALSE(mem::IsLive(ref));
 }
 
+// A packing places its blocks a batch of slots at a time: every block, the first and last of
+// a batch and those beyond it, is counted, owned by the open arena and freed with it.
+TEST(Packing, BlocksAcrossBatchesOfSlotsAreCountedAndOwnedByTheOpenArena) {
+    for (int count : {1, 255, 256, 257, 2000}) {
+        SCOPED_TRACE(count);
+        const std::size_t before = mem::LiveBlocks(mem::Kind::Global);
+        mem::Arena arena;
+        std::set<mem::Ref> refs;
+        {
+            mem::Arena::Scope open(arena);
+            mem::Packing packing;
+            for (int i = 0; i < count; ++i) refs.insert(GlobalAlloc(GHND, 24));
+        }
+        ASSERT_EQ(refs.size(), static_cast<std::size_t>(count));
+        EXPECT_EQ(refs.count(0), 0u);
+        EXPECT_EQ(mem::LiveBlocks(mem::Kind::Global), before + count);
+        EXPECT_EQ(arena.liveBlocks(), static_cast<std::size_t>(count));
+        arena.release();
+        for (mem::Ref ref : refs) ASSERT_FALSE(mem::IsLive(ref));
+        EXPECT_EQ(mem::LiveBlocks(mem::Kind::Global), before);
+    }
+}
+
 namespace {
 // A host allocator that hands out blocks four bytes short, and leaves garbage in them.
 mem::Ref shortAllocator(std::uint32_t size) {
@@ -299,6 +323,68 @@ TEST(Allocations, FreesEverythingUnlessKeptAndRefusesShortHostBlocks) {
     mem::Allocations none(nullptr);
     EXPECT_EQ(none.host(4), 0u);
     EXPECT_EQ(mem::LiveBlocks(mem::Kind::Host) + mem::LiveBlocks(mem::Kind::Global), before + 3);
+}
+
+// Work after work on one thread, some of it nested: each piece frees its own blocks when it
+// fails, and only those, whatever the pieces before it left behind.
+TEST(Allocations, EachPieceOfWorkFreesOnlyItsOwnBlocks) {
+    struct Case {
+        const char* name;
+        int first, second;  // blocks each piece allocates
+        bool firstKept, secondKept;
+        bool nested;  // the second piece runs inside the first
+    };
+    const Case cases[] = {
+        {"large kept, then small failed", 3000, 5, true, false, false},
+        {"large failed, then small kept", 3000, 5, false, true, false},
+        {"both failed", 40, 3000, false, false, false},
+        {"outer failed, inner kept", 3000, 40, false, true, true},
+        {"outer kept, inner failed", 40, 3000, true, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::size_t before = mem::LiveBlocks(mem::Kind::Host);
+        std::vector<mem::Ref> first, second;
+        auto fill = [](mem::Allocations& blocks, int n, std::vector<mem::Ref>& refs) {
+            for (int i = 0; i < n; ++i) refs.push_back(blocks.host(8));
+        };
+        auto secondPiece = [&] {
+            mem::Allocations blocks(&mem::HostAllocate);
+            fill(blocks, c.second, second);
+            if (c.secondKept) blocks.keep();
+        };
+        {
+            mem::Allocations blocks(&mem::HostAllocate);
+            fill(blocks, c.first, first);
+            if (c.nested) secondPiece();
+            if (c.firstKept) blocks.keep();
+        }
+        if (!c.nested) secondPiece();
+        for (mem::Ref ref : first) ASSERT_EQ(mem::IsLive(ref), c.firstKept);
+        for (mem::Ref ref : second) ASSERT_EQ(mem::IsLive(ref), c.secondKept);
+        for (mem::Ref ref : first) mem::Free(ref);
+        for (mem::Ref ref : second) mem::Free(ref);
+        EXPECT_EQ(mem::LiveBlocks(mem::Kind::Host), before);
+    }
+}
+
+TEST(Allocations, AGlobalCopyHandsBackItsNewBlocksBytes) {
+    std::vector<std::byte> source(mem::kMaxPackedBlock + 1);
+    for (std::size_t i = 0; i < source.size(); ++i) source[i] = static_cast<std::byte>(i * 7);
+    for (bool packed : {false, true}) {
+        for (std::size_t size : {std::size_t{0}, std::size_t{1}, std::size_t{48}, source.size()}) {
+            SCOPED_TRACE(std::to_string(size) + (packed ? " packed" : ""));
+            std::optional<mem::Packing> packing;
+            if (packed) packing.emplace();
+            mem::Allocations blocks(&mem::HostAllocate);
+            const mem::NewBlock block = blocks.globalCopy({source.data(), size});
+            ASSERT_NE(block.ref, 0u);
+            EXPECT_EQ(block.data, mem::Data(block.ref));
+            EXPECT_EQ(mem::KindOf(block.ref), mem::Kind::Global);
+            ASSERT_EQ(mem::Size(block.ref), size);
+            EXPECT_TRUE(std::equal(source.begin(), source.begin() + size, block.data));
+        }
+    }
 }
 
 TEST(Arena, ReleaseFreesTheBlocksAllocatedWhileItWasOpenAndNoOthers) {
