@@ -6,9 +6,13 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <utility>
 #include <vector>
 
+#include <sys/mman.h>
+
+#include "platform/huge_pages.h"
 #include "platform/records.h"
 
 #if defined(__has_feature)
@@ -267,10 +271,43 @@ class Table {
             const std::uint32_t index = next_++;
             auto& slotPage = slotPages[index / kSlotsPerPage];
             if (!slotPage.load(std::memory_order_relaxed))
-                slotPage.store(new Slot[kSlotsPerPage], std::memory_order_release);
+                slotPage.store(newSlotPage(index / kSlotsPerPage), std::memory_order_release);
             slots[taken] = index;
         }
         return taken;
+    }
+
+    // The first slot pages lie side by side in memory advised as huge pages: a load writes a
+    // slot for each of tens of thousands of blocks, and on pages of 4 KB every few of those
+    // writes would miss the processor's page table cache too. Pages beyond them, or all of
+    // them where the memory cannot be had, are allocated one by one. The sanitizer tree keeps
+    // every page on the heap, where its leak check looks for the blocks' addresses. With the
+    // mutex held.
+#ifdef KESTRA_ASAN
+    static constexpr bool kSideBySide = false;
+#else
+    static constexpr bool kSideBySide = true;
+#endif
+    static constexpr std::size_t kSlotPagesSideBySide = 64;
+    Slot* newSlotPage(std::size_t page) {
+        constexpr std::size_t kHugePage = std::size_t{2} << 20;
+        constexpr std::size_t kBytes = kSlotPagesSideBySide * kSlotsPerPage * sizeof(Slot);
+        if (!kSideBySide || page >= kSlotPagesSideBySide) return new Slot[kSlotsPerPage];
+        if (!sideBySideTried_) {
+            sideBySideTried_ = true;
+            void* region = mmap(nullptr, kBytes + kHugePage, PROT_READ | PROT_WRITE,
+                                MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+            if (region != MAP_FAILED) {
+                const auto start = (reinterpret_cast<std::uintptr_t>(region) + kHugePage - 1) &
+                                   ~std::uintptr_t{kHugePage - 1};
+                sideBySide_ = reinterpret_cast<Slot*>(start);
+                platform::AdviseHugePages(sideBySide_, kBytes);
+            }
+        }
+        if (!sideBySide_) return new Slot[kSlotsPerPage];
+        Slot* slots = sideBySide_ + page * kSlotsPerPage;
+        for (std::size_t i = 0; i < kSlotsPerPage; ++i) new (slots + i) Slot;
+        return slots;
     }
 
     // Puts a new block into a slot set aside for it; its reference.
@@ -313,6 +350,8 @@ class Table {
     }
 
     std::mutex mutex_;
+    Slot* sideBySide_ = nullptr;
+    bool sideBySideTried_ = false;
     std::vector<std::uint32_t> free_;
     std::uint32_t next_ = 1;
     // Blocks placed by a packing join the count when it next takes the lock; a block can
