@@ -304,7 +304,16 @@ TEST_F(Authoring, CheckResultsListTheProblemsAndShowWhatTheyName) {
     EXPECT_EQ(window->selectedFields(), std::vector<std::size_t>{1});
 
     window->addPage();
-    EXPECT_TRUE(dock->findChild<QLabel*>()->text().contains("changed since this check"));
+    auto* head = dock->findChild<QLabel*>();
+    EXPECT_TRUE(head->text().contains("changed since this check"));
+    // Saved under another name, the results name the new file and stay out of date.
+    ASSERT_TRUE(window->saveAs(QString::fromStdString(file("renamed.kpr"))));
+    EXPECT_TRUE(head->text().startsWith("renamed.kpr: 1 error and ")) << head->text().toStdString();
+    EXPECT_TRUE(head->text().contains("changed since this check"));
+    // Another project in the window: no results of this one stay.
+    ASSERT_TRUE(window->openFile(QString::fromStdString(file("renamed.kpr"))));
+    EXPECT_EQ(head->text(), "No check yet: Build > Check Project (Ctrl+K).");
+    EXPECT_EQ(results.list().topLevelItemCount(), 0);
 }
 
 // A project as an engineer builds it in the window, handed to the command-line host.

@@ -278,6 +278,7 @@ void ProjectDocument::adopt(std::unique_ptr<Live> live, const QString& path, boo
     undo_.clear();
     if (unsaved) undo_.resetClean();
     findDriver();
+    emit replaced();
     emit fileChanged();
     emit projectChanged();
     emit modifiedChanged(isModified());

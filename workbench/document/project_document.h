@@ -119,6 +119,9 @@ class ProjectDocument : public QObject {
   Q_SIGNALS:
     // The project's contents changed, or the document holds another project now.
     void projectChanged();
+    // The document holds another project (opened, new, imported or recovered); fileChanged
+    // and projectChanged follow.
+    void replaced();
     // The file or the name changed.
     void fileChanged();
     void modifiedChanged(bool modified);

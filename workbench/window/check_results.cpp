@@ -27,7 +27,7 @@ QString Problem(const host::CheckFinding& finding) {
 CheckResults::CheckResults(QWidget* parent) : QWidget(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
-    head_ = new QLabel(tr("No check yet: Build > Check Project (Ctrl+K)."), this);
+    head_ = new QLabel(this);
     head_->setWordWrap(true);
     head_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     layout->addWidget(head_);
@@ -43,6 +43,7 @@ CheckResults::CheckResults(QWidget* parent) : QWidget(parent) {
     list_->header()->setSectionResizeMode(kPage, QHeaderView::ResizeToContents);
     list_->header()->setSectionResizeMode(kField, QHeaderView::ResizeToContents);
     layout->addWidget(list_);
+    clear();
     connect(list_, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
         const int index = item->data(kSeverity, kIndexRole).toInt();
         if (index >= 0 && static_cast<std::size_t>(index) < findings_.size())
@@ -52,13 +53,13 @@ CheckResults::CheckResults(QWidget* parent) : QWidget(parent) {
 
 void CheckResults::showReport(const host::CheckReport& report, const QString& name) {
     // Errors first, each kind in the report's order.
+    report_ = report;
+    outOfDate_ = false;
     findings_ = report.findings;
     std::stable_partition(findings_.begin(), findings_.end(),
                           [](const host::CheckFinding& f) { return f.error(); });
     summary_ = QString::fromStdString(report.summary(name.toStdString()));
-    head_->setText(report.findings.empty()
-                       ? summary_
-                       : summary_ + tr(". Enter or a double click shows what a result names."));
+    showHead();
     list_->clear();
     const QIcon error = QApplication::style()->standardIcon(QStyle::SP_MessageBoxCritical);
     const QIcon warning = QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
@@ -76,10 +77,35 @@ void CheckResults::showReport(const host::CheckReport& report, const QString& na
     if (list_->topLevelItemCount() > 0) list_->setCurrentItem(list_->topLevelItem(0));
 }
 
+void CheckResults::clear() {
+    report_ = {};
+    findings_.clear();
+    summary_.clear();
+    outOfDate_ = false;
+    list_->clear();
+    head_->setText(tr("No check yet: Build > Check Project (Ctrl+K)."));
+}
+
 void CheckResults::markOutOfDate() {
-    if (summary_.isEmpty()) return;
-    head_->setText(summary_ + tr(" - the project changed since this check; check it again "
-                                 "(Ctrl+K)."));
+    outOfDate_ = true;
+    showHead();
+}
+
+void CheckResults::rename(const QString& name) {
+    if (summary_.isEmpty()) return;  // no check yet
+    summary_ = QString::fromStdString(report_.summary(name.toStdString()));
+    showHead();
+}
+
+void CheckResults::showHead() {
+    if (summary_.isEmpty()) return;  // no check yet
+    if (outOfDate_)
+        head_->setText(summary_ + tr(" - the project changed since this check; check it again "
+                                     "(Ctrl+K)."));
+    else
+        head_->setText(report_.findings.empty()
+                           ? summary_
+                           : summary_ + tr(". Enter or a double click shows what a result names."));
 }
 
 }  // namespace kestra::workbench

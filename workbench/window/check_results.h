@@ -25,6 +25,10 @@ class CheckResults : public QWidget {
     void showReport(const host::CheckReport& report, const QString& name);
     // The project changed since the check.
     void markOutOfDate();
+    // Back to no check (the window holds another project).
+    void clear();
+    // The project's file got another name (Save As): the summary names it so.
+    void rename(const QString& name);
 
     QTreeWidget& list() { return *list_; }
     const QString& summary() const { return summary_; }
@@ -36,7 +40,11 @@ class CheckResults : public QWidget {
   private:
     QLabel* head_ = nullptr;
     QTreeWidget* list_ = nullptr;
+    void showHead();
+
+    host::CheckReport report_;  // the findings in the report's order
     QString summary_;
+    bool outOfDate_ = false;
     std::vector<host::CheckFinding> findings_;
 };
 

@@ -14,6 +14,7 @@
 #include "workbench/document/autosave.h"
 #include "workbench/document/project_document.h"
 #include "workbench/jobs/file_names.h"
+#include "workbench/window/check_results.h"
 #include "workbench/window/main_window.h"
 #include "workbench/window/questions.h"
 #include "workbench/window/user_folders.h"
@@ -243,6 +244,7 @@ bool MainWindow::saveAs(const QString& given) {
         return false;
     }
     autosave_->discard();
+    checkResults_->rename(QFileInfo(document_->path()).fileName());
     RememberFolder(path);
     addRecentFile(path);
     statusBar()->showMessage(tr("Saved %1").arg(path), 5000);

@@ -130,6 +130,7 @@ MainWindow::MainWindow(QWidget* parent)
         updateActions();
         updateStatus();
     });
+    connect(document_, &ProjectDocument::replaced, checkResults_, &CheckResults::clear);
     connect(document_, &ProjectDocument::fileChanged, this, [this] {
         updateTitle();
         if (views_->currentWidget() == projectView_) showPlace(tree_->current());  // its file
