@@ -141,8 +141,6 @@ class StreamReader final : public DocumentReader {
     std::deque<std::string> unescapedKeys_;
 };
 
-// Where a name is looked for among an object's members: from `from` (the member read last) to
-// the end, then from the start; `count` when none has it.
 // The parsers' buffers grow to the size of the largest document they read. Each thread keeps
 // a parser of each kind for the next document, so that reading it finds its memory there:
 // fresh memory costs a page fault every 4 KB, ten thousand of them for a large project's
@@ -190,8 +188,13 @@ inline bool SameName(std::string_view a, std::string_view b) {
     return true;
 }
 
+// Where a name is looked for among an object's members: from `from` (the member read last) to
+// the end, then from the start; `count` when none has it. The member after `from` is tried
+// first, since the walk mostly reads them in their order.
 template <typename NameAt>
 std::size_t FindMember(std::size_t count, std::size_t from, std::string_view name, NameAt nameAt) {
+    if (from + 1 < count && SameName(nameAt(from + 1), name))
+        return SameName(nameAt(from), name) ? from : from + 1;  // as the search from `from` would
     if (from >= count) from = 0;
     for (std::size_t k = from; k < count; ++k)
         if (SameName(nameAt(k), name)) return k;

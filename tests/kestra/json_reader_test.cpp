@@ -8,6 +8,7 @@
 #include <functional>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "kestra/json_tape_reader.h"
 #include "kestra/json_writer.h"
@@ -297,4 +298,23 @@ TEST(DocumentWriterLines, QuotedNamesAsText) {
                 DocumentWriter asText, asBlock;
                 EXPECT_EQ(write(asBlock, quoted), write(asText, std::string_view(name)));
             }
+}
+
+// A member is found where a search from the member read last (to the end, then from the start)
+// finds it, duplicate names included, whatever shortcut the search takes.
+TEST(FindMemberOrder, AsTheSearchFromTheMemberReadLast) {
+    const std::vector<std::string_view> names = {"a", "bytes7", "bytes7", "c", "a", "width"};
+    auto plain = [&](std::size_t from, std::string_view name) {
+        for (std::size_t step = 0; step < names.size(); ++step) {
+            const std::size_t k = ((from < names.size() ? from : 0) + step) % names.size();
+            if (names[k] == name) return k;
+        }
+        return names.size();
+    };
+    for (std::size_t from = 0; from <= names.size() + 1; ++from)
+        for (const std::string_view name : {"a", "bytes7", "c", "width", "none", "bytes8"}) {
+            SCOPED_TRACE(std::string(name) + " from " + std::to_string(from));
+            EXPECT_EQ(FindMember(names.size(), from, name, [&](std::size_t k) { return names[k]; }),
+                      plain(from, name));
+        }
 }
