@@ -36,3 +36,25 @@ TEST(TextCodec, HexAndBase64HaveOneSpellingEach) {
     EXPECT_FALSE(FromBase64("T=E="));
     EXPECT_FALSE(FromBase64("TW E"));
 }
+
+// Hex digits are written eight bytes at a time and the rest in overlapping pieces: every length
+// around those pieces gives the digits a byte at a time gives, read back the same, with nothing
+// written past them.
+TEST(TextCodec, HexOfEveryLengthAroundItsPieces) {
+    std::vector<std::uint8_t> all(40);
+    for (std::size_t i = 0; i < all.size(); ++i) all[i] = static_cast<std::uint8_t>(i * 37 + 0x9A);
+    for (std::size_t n = 0; n <= all.size(); ++n) {
+        SCOPED_TRACE(n);
+        const std::span<const std::uint8_t> bytes(all.data(), n);
+        std::string expected;
+        for (std::uint8_t b : bytes) {
+            expected += "0123456789abcdef"[b >> 4];
+            expected += "0123456789abcdef"[b & 15];
+        }
+        std::string written(2 * n + 16, '#');
+        const char* end = WriteHex(written.data(), bytes);
+        EXPECT_EQ(end - written.data(), static_cast<std::ptrdiff_t>(2 * n));
+        EXPECT_EQ(written, expected + std::string(16, '#'));
+        EXPECT_EQ(FromHex(written.substr(0, 2 * n)), std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+    }
+}
