@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "kestra/json_text.h"
+#include "platform/fault_in.h"
 #include "platform/huge_pages.h"
 
 namespace kestra::json {
@@ -154,6 +155,8 @@ constexpr std::size_t kDocumentPerImageByte = 12;
 Codec::Codec(std::span<const std::byte> image) : in_(std::in_place, image) {
     frames_.push_back({FrameKind::Object, {}, kNoIndex, 0, 0, false});
     reserveOutput(image.size());
+    // The image given back is written whole as the walk goes.
+    platform::FaultIn(out_.data(), out_.capacity());
     writer_.reserve(kDocumentPerImageByte * image.size() + 4096);
 }
 

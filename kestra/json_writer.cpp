@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "kestra/json_text.h"
+#include "platform/fault_in.h"
 #include "platform/huge_pages.h"
 
 namespace kestra::json {
@@ -55,6 +56,9 @@ DocumentWriter::DocumentWriter()
 void DocumentWriter::reserve(std::size_t bytes) {
     text_.reserve(bytes);
     platform::AdviseHugePages(text_.data(), text_.capacity());
+    // Up to its first 2 MB boundary the text comes 4 KB at a time, and the writer needs those
+    // pages at once.
+    platform::FaultIn(text_.data(), platform::BeforeFirstHugePage(text_.data(), text_.capacity()));
 }
 
 void DocumentWriter::flush() {

@@ -49,7 +49,8 @@ struct QuotedName {
 class DocumentWriter {
   public:
     DocumentWriter();
-    // Room for a text of `bytes`, taken at once (untouched room costs no memory).
+    // Room for a text of `bytes`, taken at once (untouched room costs no memory); its first
+    // pages are faulted in.
     void reserve(std::size_t bytes);
 
     // A member of the current object (`key`) or the next element of the current array (""),

@@ -1,0 +1,40 @@
+// Faulting a buffer's pages in with one call, before it is written.
+//
+// In this virtual machine a page fault taken by a store is dear: about 10 us for a 4 KB page,
+// where one call that faults a whole range in costs well under 1 us a page (a 2 MB page costs
+// about the same either way). A buffer that is about to be written whole, or whose 4 KB pages
+// the writer needs at once, is faulted in first. The call is only a hint: where the kernel
+// refuses it, nothing changes but the speed.
+#pragma once
+
+#include <sys/mman.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+
+#ifndef MADV_POPULATE_WRITE
+#define MADV_POPULATE_WRITE 23
+#endif
+
+namespace kestra::platform {
+
+// Faults in the whole pages of [data, data + size), as a write would; false if refused.
+inline bool FaultIn(void* data, std::size_t size) {
+    constexpr std::uintptr_t kPage = 4096;
+    const auto begin = reinterpret_cast<std::uintptr_t>(data);
+    const std::uintptr_t from = (begin + kPage - 1) & ~(kPage - 1);
+    const std::uintptr_t to = (begin + size) & ~(kPage - 1);
+    return to <= from ||
+           madvise(reinterpret_cast<void*>(from), to - from, MADV_POPULATE_WRITE) == 0;
+}
+
+// The bytes of [data, data + size) before its first 2 MB boundary: in a range advised as huge
+// pages (AdviseHugePages), the part that comes 4 KB at a time.
+inline std::size_t BeforeFirstHugePage(const void* data, std::size_t size) {
+    constexpr std::uintptr_t kHugePage = std::uintptr_t{2} << 20;
+    const auto begin = reinterpret_cast<std::uintptr_t>(data);
+    return std::min<std::size_t>(size, ((begin + kHugePage - 1) & ~(kHugePage - 1)) - begin);
+}
+
+}  // namespace kestra::platform
