@@ -3,7 +3,7 @@
 #include <array>
 #include <cstring>
 
-#ifdef __SSE2__
+#if defined(__SSE2__) && defined(__x86_64__)
 #include <emmintrin.h>
 #endif
 
@@ -147,7 +147,7 @@ constexpr auto kHexPairs = [] {
     return pairs;
 }();
 
-#ifdef __SSE2__
+#if defined(__SSE2__) && defined(__x86_64__)
 // The sixteen hex digits of the eight bytes in the low half of `bytes`.
 __m128i HexDigits(__m128i bytes) {
     const __m128i low = _mm_set1_epi8(0x0F);
@@ -175,7 +175,7 @@ __m128i Load4And4(const std::uint8_t* first, const std::uint8_t* second) {
 char* WriteHex(char* to, std::span<const std::uint8_t> bytes) {
     const std::uint8_t* from = bytes.data();
     const std::size_t n = bytes.size();
-#ifdef __SSE2__
+#if defined(__SSE2__) && defined(__x86_64__)
     // Eight bytes at a time, the last eight (overlapping the ones before) where n is not a
     // multiple; four to seven bytes as their first and last four. Nothing is read or written
     // outside the bytes and their digits.
