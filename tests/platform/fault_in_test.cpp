@@ -17,8 +17,7 @@ constexpr std::size_t kPage = 4096;
 constexpr std::size_t kMB = std::size_t{1} << 20;
 
 // Which pages of a fresh anonymous mapping of `pages` pages are present after FaultIn over
-// [from, from + size) of it.
-// A page written before, if `written` is below `pages`.
+// [from, from + size) of it, page `written` written before (none where it is `pages`).
 std::vector<bool> PresentAfter(int protection, std::size_t pages, std::size_t from,
                                std::size_t size, std::size_t written, bool& answer) {
     void* p = mmap(nullptr, pages * kPage, protection, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
