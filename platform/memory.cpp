@@ -147,12 +147,10 @@ thread_local OpenOnThread open __attribute__((tls_model("initial-exec")));
 
 class Table {
   public:
-    NewBlock allocate(std::size_t size, Kind kind, bool zeroed) {
-        const OpenOnThread here = open;
-        if (here.packing && size <= kMaxPackedBlock)
-            return allocatePacked(*here.packing, here.arena, size, kind, zeroed);
-        return allocateAlone(size, kind, zeroed, here.arena);
-    }
+    // The common case of a load, a packed block that its caller fills with no arena open and
+    // with a slot and chunk room at hand, is placed here without a call, so that it needs no
+    // frame of its own; everything else goes to the paths below.
+    inline NewBlock allocate(std::size_t size, Kind kind, bool zeroed);
 
     // A block with memory of its own.
     __attribute__((noinline)) NewBlock allocateAlone(std::size_t size, Kind kind, bool zeroed,
@@ -330,8 +328,11 @@ class Table {
     static constexpr std::size_t kSlotsAhead = 8;
     // Placing a packed block: at once when the packing has a slot and its chunk has room,
     // else after refill() has found them (and carved the block).
-    inline NewBlock allocatePacked(Packing& packing, Arena* arena, std::size_t size, Kind kind,
-                                   bool zeroed);
+    __attribute__((noinline)) NewBlock allocatePacked(Packing& packing, Arena* arena,
+                                                      std::size_t size, Kind kind, bool zeroed);
+    // Puts a block carved from the packing's chunk into the next of its slots.
+    Ref placePacked(PackingState& state, std::byte* data, std::size_t size, Kind kind,
+                    Arena* arena);
     __attribute__((noinline)) std::byte* refill(Packing& packing, std::size_t size, bool zeroed);
     // Adds the blocks a packing placed to the count. With the mutex held.
     void countPlaced(PackingState& state);
@@ -380,6 +381,19 @@ struct PackingAccess {
 
 namespace {
 
+NewBlock Table::allocate(std::size_t size, Kind kind, bool zeroed) {
+    const OpenOnThread here = open;
+    if (!here.packing || size > kMaxPackedBlock)
+        return allocateAlone(size, kind, zeroed, here.arena);
+    PackingState* state = PackingAccess::state(*here.packing);
+    if (zeroed || here.arena || !state || !state->slotCount || !state->chunk) [[unlikely]]
+        return allocatePacked(*here.packing, here.arena, size, kind, zeroed);
+    std::byte* data = state->chunk->carve(size, false);
+    if (!data) [[unlikely]]
+        return allocatePacked(*here.packing, here.arena, size, kind, zeroed);
+    return {placePacked(*state, data, size, kind, nullptr), data};
+}
+
 void Table::countPlaced(PackingState& state) {
     for (int kind = 0; kind < 2; ++kind) {
         live_[kind] += static_cast<std::ptrdiff_t>(state.placed[kind]);
@@ -397,14 +411,19 @@ NewBlock Table::allocatePacked(Packing& packing, Arena* arena, std::size_t size,
         if (!data) return {};
         state = PackingAccess::state(packing);
     }
-    const std::uint32_t index = state->slots[--state->slotCount];
+    return {placePacked(*state, data, size, kind, arena), data};
+}
+
+inline Ref Table::placePacked(PackingState& state, std::byte* data, std::size_t size, Kind kind,
+                              Arena* arena) {
+    const std::uint32_t index = state.slots[--state.slotCount];
     // A load places tens of thousands of blocks with other work between them, too slowly for
     // the processor to see the slots as one stream: the slot a few places on is fetched now,
     // so that it is at hand when its block comes.
-    if (state->slotCount >= kSlotsAhead)
-        __builtin_prefetch(&slotAt(state->slots[state->slotCount - kSlotsAhead]), 1);
-    ++state->placed[static_cast<int>(kind)];
-    return {place(index, data, size, kind, state->chunk, arena), data};
+    if (state.slotCount >= kSlotsAhead)
+        __builtin_prefetch(&slotAt(state.slots[state.slotCount - kSlotsAhead]), 1);
+    ++state.placed[static_cast<int>(kind)];
+    return place(index, data, size, kind, state.chunk, arena);
 }
 
 std::byte* Table::refill(Packing& packing, std::size_t size, bool zeroed) {
