@@ -260,11 +260,10 @@ class Table {
   private:
     // Sets aside up to n free slots (the freed ones first); how many. With the mutex held.
     std::size_t takeSlots(std::uint32_t* slots, std::size_t n) {
-        std::size_t taken = 0;
-        for (; taken < n && !free_.empty(); ++taken) {
-            slots[taken] = free_.back();
-            free_.pop_back();
-        }
+        // The freed ones come off the list's end, the last freed first.
+        std::size_t taken = std::min(n, free_.size());
+        std::reverse_copy(free_.end() - static_cast<std::ptrdiff_t>(taken), free_.end(), slots);
+        free_.resize(free_.size() - taken);
         for (; taken < n && next_ <= kIndexMask; ++taken) {
             const std::uint32_t index = next_++;
             auto& slotPage = slotPages[index / kSlotsPerPage];
