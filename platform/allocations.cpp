@@ -3,6 +3,7 @@
 #include <cstring>
 #include <limits>
 
+#include "platform/packing.h"
 #include "platform/records.h"
 
 namespace kestra::mem {
@@ -15,6 +16,13 @@ namespace {
 std::vector<Ref>& keptList() {
     thread_local std::vector<Ref> kept;
     return kept;
+}
+
+// A block the caller fills while a packing is open is mostly placed inline, without a call.
+NewBlock NewBlockOf(std::size_t size, Kind kind, bool zeroed) {
+    if (!zeroed)
+        if (const NewBlock block = detail::PlacePackedToFill(size, kind); block.ref) return block;
+    return AllocateBlock(size, kind, zeroed);
 }
 
 }  // namespace
@@ -40,12 +48,12 @@ std::byte* Allocations::track(NewBlock block) {
 // allocator need not zero its blocks, so a host block that the caller does not fill is zeroed
 // here. A block the caller fills at once is not zeroed first.
 std::byte* Allocations::newGlobal(std::size_t size, bool zeroed) {
-    return track(AllocateBlock(size, Kind::Global, zeroed));
+    return track(NewBlockOf(size, Kind::Global, zeroed));
 }
 
 std::byte* Allocations::newHost(std::size_t size, bool zeroed) {
     if (!host_ || size > std::numeric_limits<std::uint32_t>::max()) return nullptr;
-    if (host_ == &HostAllocate) return track(AllocateBlock(size, Kind::Host, zeroed));
+    if (host_ == &HostAllocate) return track(NewBlockOf(size, Kind::Host, zeroed));
     // A block smaller than asked for is not had (it is freed with the rest).
     const Ref ref = host_(static_cast<std::uint32_t>(size));
     std::byte* bytes = track({ref, At(ref, 0, size)});
