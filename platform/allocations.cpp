@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 #include <limits>
+#include <vector>
 
 #include "platform/packing.h"
 #include "platform/records.h"
@@ -45,6 +46,16 @@ inline void CopySmall(std::byte* to, const std::byte* from, std::size_t n) {
     }
 }
 
+// A packed block of `size` bytes for a small copy, placed inline and remembered in `refs`
+// when the list has room, or nothing (the copy is then made aside).
+inline NewBlock PlaceSmall(std::vector<Ref>& refs, std::size_t& count, std::size_t size,
+                           Kind kind) {
+    if (count == refs.size()) return {};
+    const NewBlock block = detail::PlacePackedToFill(size, kind);
+    if (block.ref) refs[count++] = block.ref;
+    return block;
+}
+
 // A block the caller fills while a packing is open is mostly placed inline, without a call.
 NewBlock NewBlockOf(std::size_t size, Kind kind, bool zeroed) {
     if (!zeroed)
@@ -77,11 +88,11 @@ std::byte* Allocations::track(NewBlock block) {
 // Global blocks come zeroed, and so do the platform's own host allocator's; another host
 // allocator need not zero its blocks, so a host block that the caller does not fill is zeroed
 // here. A block the caller fills at once is not zeroed first.
-std::byte* Allocations::newGlobal(std::size_t size, bool zeroed) {
+inline std::byte* Allocations::newGlobal(std::size_t size, bool zeroed) {
     return track(NewBlockOf(size, Kind::Global, zeroed));
 }
 
-std::byte* Allocations::newHost(std::size_t size, bool zeroed) {
+inline std::byte* Allocations::newHost(std::size_t size, bool zeroed) {
     if (!host_ || size > std::numeric_limits<std::uint32_t>::max()) return nullptr;
     if (host_ == &HostAllocate) return track(NewBlockOf(size, Kind::Host, zeroed));
     // A block smaller than asked for is not had (it is freed with the rest).
@@ -106,10 +117,9 @@ Ref Allocations::hostToFill(std::size_t size) {
 // A copy of a few bytes (a field's list, a label) into a packed block is made here without a
 // call, so that the whole placing needs no frame; everything else is copied aside.
 NewBlock Allocations::globalCopy(std::span<const std::byte> bytes) {
-    if (bytes.size() - 1 < kSmallCopy && count_ < refs_.size())
-        if (const NewBlock block = detail::PlacePackedToFill(bytes.size(), Kind::Global);
+    if (bytes.size() - 1 < kSmallCopy)
+        if (const NewBlock block = PlaceSmall(refs_, count_, bytes.size(), Kind::Global);
             block.ref) {
-            refs_[count_++] = block.ref;
             CopySmall(block.data, bytes.data(), bytes.size());
             return block;
         }
@@ -139,10 +149,9 @@ Ref Allocations::blob(std::span<const std::byte> bytes) {
 }
 
 Ref Allocations::text(std::string_view text) {
-    if (text.size() < kSmallCopy && host_ == &HostAllocate && count_ < refs_.size())
-        if (const NewBlock block = detail::PlacePackedToFill(text.size() + 1, Kind::Host);
+    if (text.size() < kSmallCopy && host_ == &HostAllocate)
+        if (const NewBlock block = PlaceSmall(refs_, count_, text.size() + 1, Kind::Host);
             block.ref) {
-            refs_[count_++] = block.ref;
             CopySmall(block.data, reinterpret_cast<const std::byte*>(text.data()), text.size());
             block.data[text.size()] = std::byte{0};
             return block.ref;

@@ -205,7 +205,7 @@ char* Scratch();
 // The texts of an image's string pool, by index, and the identifiers the project's string
 // table gave them. A text is added to the table when loading first meets its index, so that
 // identifiers come in the order of the loading steps; later meetings of the index only count
-// references, which settle() hands to the table in one call per text at the end of the load
+// references, which settle() hands to the table in one call at the end of the load
 // (nothing during a load releases references, which is all the order could change).
 class StringPool {
     struct Met {
