@@ -1,8 +1,12 @@
 #include "platform/allocations.h"
 
+#include <algorithm>
+#include <array>
 #include <cstring>
 #include <limits>
+#include <vector>
 
+#include "platform/packing.h"
 #include "platform/records.h"
 
 namespace kestra::mem {
@@ -17,6 +21,48 @@ std::vector<Ref>& keptList() {
     return kept;
 }
 
+// Copies n bytes, at most kSmallCopy, with a few moves of whole words that may overlap
+// instead of a call.
+constexpr std::size_t kSmallCopy = 64;
+inline void CopySmall(std::byte* to, const std::byte* from, std::size_t n) {
+    const auto move = [&](std::size_t at, auto word) {
+        std::memcpy(&word, from + at, sizeof word);
+        std::memcpy(to + at, &word, sizeof word);
+    };
+    using Word16 = std::array<std::uint64_t, 2>;
+    if (n >= 32) {
+        move(0, Word16{}), move(16, Word16{});
+        move(n - 32, Word16{}), move(n - 16, Word16{});
+    } else if (n >= 16) {
+        move(0, Word16{}), move(n - 16, Word16{});
+    } else if (n >= 8) {
+        move(0, std::uint64_t{}), move(n - 8, std::uint64_t{});
+    } else if (n >= 4) {
+        move(0, std::uint32_t{}), move(n - 4, std::uint32_t{});
+    } else if (n > 0) {
+        to[0] = from[0];
+        to[n / 2] = from[n / 2];
+        to[n - 1] = from[n - 1];
+    }
+}
+
+// A packed block of `size` bytes for a small copy, placed inline and remembered in `refs`
+// when the list has room, or nothing (the copy is then made aside).
+inline NewBlock PlaceSmall(std::vector<Ref>& refs, std::size_t& count, std::size_t size,
+                           Kind kind) {
+    if (count == refs.size()) return {};
+    const NewBlock block = detail::PlacePackedToFill(size, kind);
+    if (block.ref) refs[count++] = block.ref;
+    return block;
+}
+
+// A block the caller fills while a packing is open is mostly placed inline, without a call.
+NewBlock NewBlockOf(std::size_t size, Kind kind, bool zeroed) {
+    if (!zeroed)
+        if (const NewBlock block = detail::PlacePackedToFill(size, kind); block.ref) return block;
+    return AllocateBlock(size, kind, zeroed);
+}
+
 }  // namespace
 
 Allocations::Allocations(HostAllocFn host) : host_(host) {
@@ -25,27 +71,30 @@ Allocations::Allocations(HostAllocFn host) : host_(host) {
 
 Allocations::~Allocations() {
     if (!kept_)
-        for (Ref ref : refs_) Free(ref);
-    refs_.clear();
-    if (std::vector<Ref>& kept = keptList(); refs_.capacity() > kept.capacity()) refs_.swap(kept);
+        for (std::size_t i = 0; i < count_; ++i) Free(refs_[i]);
+    if (std::vector<Ref>& kept = keptList(); refs_.size() > kept.size()) refs_.swap(kept);
+}
+
+void Allocations::grow() {
+    refs_.resize(std::max<std::size_t>(2 * refs_.size(), 1024));
 }
 
 std::byte* Allocations::track(NewBlock block) {
     if (!block.ref) return nullptr;
-    refs_.push_back(block.ref);
+    remember(block.ref);
     return block.data;
 }
 
 // Global blocks come zeroed, and so do the platform's own host allocator's; another host
 // allocator need not zero its blocks, so a host block that the caller does not fill is zeroed
 // here. A block the caller fills at once is not zeroed first.
-std::byte* Allocations::newGlobal(std::size_t size, bool zeroed) {
-    return track(AllocateBlock(size, Kind::Global, zeroed));
+inline std::byte* Allocations::newGlobal(std::size_t size, bool zeroed) {
+    return track(NewBlockOf(size, Kind::Global, zeroed));
 }
 
-std::byte* Allocations::newHost(std::size_t size, bool zeroed) {
+inline std::byte* Allocations::newHost(std::size_t size, bool zeroed) {
     if (!host_ || size > std::numeric_limits<std::uint32_t>::max()) return nullptr;
-    if (host_ == &HostAllocate) return track(AllocateBlock(size, Kind::Host, zeroed));
+    if (host_ == &HostAllocate) return track(NewBlockOf(size, Kind::Host, zeroed));
     // A block smaller than asked for is not had (it is freed with the rest).
     const Ref ref = host_(static_cast<std::uint32_t>(size));
     std::byte* bytes = track({ref, At(ref, 0, size)});
@@ -54,29 +103,41 @@ std::byte* Allocations::newHost(std::size_t size, bool zeroed) {
 }
 
 Ref Allocations::global(std::size_t size) {
-    return newGlobal(size, true) ? refs_.back() : 0;
+    return newGlobal(size, true) ? last() : 0;
 }
 
 Ref Allocations::host(std::size_t size) {
-    return newHost(size, true) ? refs_.back() : 0;
+    return newHost(size, true) ? last() : 0;
 }
 
 Ref Allocations::hostToFill(std::size_t size) {
-    return newHost(size, false) ? refs_.back() : 0;
+    return newHost(size, false) ? last() : 0;
 }
 
+// A copy of a few bytes (a field's list, a label) into a packed block is made here without a
+// call, so that the whole placing needs no frame; everything else is copied aside.
 NewBlock Allocations::globalCopy(std::span<const std::byte> bytes) {
+    if (bytes.size() - 1 < kSmallCopy)
+        if (const NewBlock block = PlaceSmall(refs_, count_, bytes.size(), Kind::Global);
+            block.ref) {
+            CopySmall(block.data, bytes.data(), bytes.size());
+            return block;
+        }
+    return globalCopyAside(bytes);
+}
+
+__attribute__((noinline)) NewBlock Allocations::globalCopyAside(std::span<const std::byte> bytes) {
     std::byte* block = newGlobal(bytes.size(), bytes.empty());
     if (!block) return {};
     if (!bytes.empty()) std::memcpy(block, bytes.data(), bytes.size());
-    return {refs_.back(), block};
+    return {last(), block};
 }
 
 Ref Allocations::host(std::span<const std::byte> bytes) {
     std::byte* block = newHost(bytes.size(), bytes.empty());
     if (!block) return 0;
     if (!bytes.empty()) std::memcpy(block, bytes.data(), bytes.size());
-    return refs_.back();
+    return last();
 }
 
 Ref Allocations::blob(std::span<const std::byte> bytes) {
@@ -84,15 +145,26 @@ Ref Allocations::blob(std::span<const std::byte> bytes) {
     if (!block) return 0;
     WriteLe32(block, static_cast<std::uint32_t>(bytes.size()));
     if (!bytes.empty()) std::memcpy(block + 4, bytes.data(), bytes.size());
-    return refs_.back();
+    return last();
 }
 
 Ref Allocations::text(std::string_view text) {
+    if (text.size() < kSmallCopy && host_ == &HostAllocate)
+        if (const NewBlock block = PlaceSmall(refs_, count_, text.size() + 1, Kind::Host);
+            block.ref) {
+            CopySmall(block.data, reinterpret_cast<const std::byte*>(text.data()), text.size());
+            block.data[text.size()] = std::byte{0};
+            return block.ref;
+        }
+    return textAside(text);
+}
+
+__attribute__((noinline)) Ref Allocations::textAside(std::string_view text) {
     std::byte* block = newHost(text.size() + 1, false);
     if (!block) return 0;
     if (!text.empty()) std::memcpy(block, text.data(), text.size());
     block[text.size()] = std::byte{0};
-    return refs_.back();
+    return last();
 }
 
 }  // namespace kestra::mem

@@ -26,7 +26,7 @@ class Allocations {
     void keep() { kept_ = true; }
     // Takes over a block that someone else allocated for the same work.
     void adopt(Ref ref) {
-        if (ref) refs_.push_back(ref);
+        if (ref) remember(ref);
     }
 
     // Zero-filled blocks of exactly the size asked for; 0 when they cannot be had (a host
@@ -49,12 +49,26 @@ class Allocations {
     // The bytes of a new block (not zeroed for a host block), remembered for freeing; nullptr
     // when the block cannot be had.
     std::byte* track(NewBlock block);
+    // Remembers a block; the list grows out of line.
+    void remember(Ref ref) {
+        if (count_ == refs_.size()) [[unlikely]]
+            grow();
+        refs_[count_++] = ref;
+    }
+    void grow();
+    Ref last() const { return refs_[count_ - 1]; }
+    // The copies of globalCopy and text that are not placed inline.
+    NewBlock globalCopyAside(std::span<const std::byte> bytes);
+    Ref textAside(std::string_view text);
     // `zeroed` false: the caller fills every byte at once.
     std::byte* newGlobal(std::size_t size, bool zeroed);
     std::byte* newHost(std::size_t size, bool zeroed);
 
     HostAllocFn host_;
+    // The blocks remembered are the first count_ of refs_, which is all room (kept by the
+    // thread between pieces of work, see allocations.cpp).
     std::vector<Ref> refs_;
+    std::size_t count_ = 0;
     bool kept_ = false;
 };
 

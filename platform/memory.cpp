@@ -13,107 +13,15 @@
 #include <sys/mman.h>
 
 #include "platform/huge_pages.h"
+#include "platform/packing.h"
 #include "platform/records.h"
-
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define KESTRA_ASAN 1
-#endif
-#elif defined(__SANITIZE_ADDRESS__)
-#define KESTRA_ASAN 1
-#endif
-#ifdef KESTRA_ASAN
-#include <sanitizer/asan_interface.h>
-#endif
 
 namespace kestra::mem {
 
 namespace detail {
 
 std::atomic<Slot*> slotPages[kSlotPageCount];
-
-// Memory that packed blocks share. Blocks are carved one after the other and never reused
-// inside a chunk; a block is zeroed when it is carved, unless its caller fills it at once, so
-// that no byte is written twice. The chunk goes when nothing holds it: each
-// of its live blocks holds it, and so does the packing that fills it. The packing's hold is a
-// large advance on the blocks it will carve, settled when it gives the chunk up, so that
-// carving counts nothing shared; the holds change under the table's mutex only.
-struct PackedChunk {
-    // Below the size from which the C library maps memory of its own for a block: freed
-    // chunks are used again, where mapped ones would come back as fresh pages.
-    static constexpr std::size_t kSize = 124 * 1024;
-    // Between packed blocks the sanitizer tree leaves a poisoned gap, so that running over a
-    // block's end is caught as with blocks of their own.
-#ifdef KESTRA_ASAN
-    static constexpr std::size_t kGap = 16;
-#else
-    static constexpr std::size_t kGap = 0;
-#endif
-    static constexpr std::size_t kAlignment = 16;
-
-    static constexpr std::size_t kPackingHold = std::size_t{1} << 48;
-
-    std::byte* data = nullptr;
-    std::size_t used = 0;    // only the packing that fills the chunk carves it
-    std::size_t carved = 0;  // likewise
-    std::size_t holds = kPackingHold;
-
-    // A piece of `size` bytes (at least 1), zero-filled when asked, or nullptr when the
-    // chunk is full.
-    std::byte* carve(std::size_t size, bool zeroed) {
-        const std::size_t at = (used + kAlignment - 1) / kAlignment * kAlignment;
-        const std::size_t taken = std::max<std::size_t>(size, 1);
-        if (at > kSize || taken + kGap > kSize - at) return nullptr;
-        used = at + taken + kGap;
-        ++carved;
-        unpoison(data + at, taken);
-        if (zeroed) std::memset(data + at, 0, taken);
-        return data + at;
-    }
-
-    // Drops a block's hold, or (giving up) the packing's; the chunk's memory, for the caller
-    // to free, when that was the last one (the chunk itself is gone then), nullptr otherwise.
-    std::byte* release() {
-        return drop(1);
-    }
-    std::byte* giveUp() {
-        return drop(kPackingHold - carved);
-    }
-    std::byte* drop(std::size_t n) {
-        holds -= n;
-        if (holds > 0) return nullptr;
-        std::byte* memory = data;
-        unpoison(memory, kSize);
-        delete this;
-        return memory;
-    }
-
-    static void poison(std::byte* bytes, std::size_t n) {
-#ifdef KESTRA_ASAN
-        ASAN_POISON_MEMORY_REGION(bytes, n);
-#else
-        (void)bytes, (void)n;
-#endif
-    }
-    static void unpoison(std::byte* bytes, std::size_t n) {
-#ifdef KESTRA_ASAN
-        ASAN_UNPOISON_MEMORY_REGION(bytes, n);
-#else
-        (void)bytes, (void)n;
-#endif
-    }
-};
-
-// What an open packing has: the chunk it fills, slots of the table set aside for its blocks
-// and the blocks it placed since it last took the lock (by kind), so that placing a packed
-// block takes no lock.
-struct PackingState {
-    static constexpr std::size_t kSlotsAtOnce = 256;
-    PackedChunk* chunk = nullptr;
-    std::uint32_t slots[kSlotsAtOnce];
-    std::size_t slotCount = 0;
-    std::size_t placed[2] = {0, 0};
-};
+constinit thread_local OpenOnThread open __attribute__((tls_model("initial-exec")));
 
 }  // namespace detail
 
@@ -135,24 +43,14 @@ using detail::slotPages;
 static_assert(sizeof(Slot) == 32);
 static_assert(kMaxBlockSize <= 0xFFFFFFFFu);
 
-// What is open on this thread: the arena that new blocks go to and the packing that places
-// them, if any. One record, so that an allocation looks the thread's state up once. The
-// library is loaded with the programs, so the record has its place in the thread's static
-// block, reached without a call.
-struct OpenOnThread {
-    Arena* arena = nullptr;
-    Packing* packing = nullptr;
-};
-thread_local OpenOnThread open __attribute__((tls_model("initial-exec")));
+using detail::open;
+using detail::OpenOnThread;
 
 class Table {
   public:
-    NewBlock allocate(std::size_t size, Kind kind, bool zeroed) {
-        const OpenOnThread here = open;
-        if (here.packing && size <= kMaxPackedBlock)
-            return allocatePacked(*here.packing, here.arena, size, kind, zeroed);
-        return allocateAlone(size, kind, zeroed, here.arena);
-    }
+    // The common case of a load (see platform/packing.h) is placed without a call, so that it
+    // needs no frame of its own; everything else goes to the paths below.
+    inline NewBlock allocate(std::size_t size, Kind kind, bool zeroed);
 
     // A block with memory of its own.
     __attribute__((noinline)) NewBlock allocateAlone(std::size_t size, Kind kind, bool zeroed,
@@ -262,11 +160,10 @@ class Table {
   private:
     // Sets aside up to n free slots (the freed ones first); how many. With the mutex held.
     std::size_t takeSlots(std::uint32_t* slots, std::size_t n) {
-        std::size_t taken = 0;
-        for (; taken < n && !free_.empty(); ++taken) {
-            slots[taken] = free_.back();
-            free_.pop_back();
-        }
+        // The freed ones come off the list's end, the last freed first.
+        std::size_t taken = std::min(n, free_.size());
+        std::reverse_copy(free_.end() - static_cast<std::ptrdiff_t>(taken), free_.end(), slots);
+        free_.resize(free_.size() - taken);
         for (; taken < n && next_ <= kIndexMask; ++taken) {
             const std::uint32_t index = next_++;
             auto& slotPage = slotPages[index / kSlotsPerPage];
@@ -314,24 +211,19 @@ class Table {
     Ref place(std::uint32_t index, std::byte* data, std::size_t size, Kind kind, PackedChunk* chunk,
               Arena* arena) {
         Slot& slot = slotAt(index);
-        slot.size = static_cast<std::uint32_t>(size);
-        slot.locks = 0;
-        slot.kind = kind;
-        slot.chunk = chunk;
-        slot.arena = 0;
-        slot.data.store(data, std::memory_order_release);
-        const Ref ref = makeRef(index, slot.generation);
+        const Ref ref = detail::FillSlot(slot, index, data, size, kind, chunk);
         if (arena) [[unlikely]]
             adopt(*arena, slot, ref);
         return ref;
     }
 
-    // How many slots ahead of the one it fills a packing fetches.
-    static constexpr std::size_t kSlotsAhead = 8;
     // Placing a packed block: at once when the packing has a slot and its chunk has room,
     // else after refill() has found them (and carved the block).
-    inline NewBlock allocatePacked(Packing& packing, Arena* arena, std::size_t size, Kind kind,
-                                   bool zeroed);
+    __attribute__((noinline)) NewBlock allocatePacked(Packing& packing, Arena* arena,
+                                                      std::size_t size, Kind kind, bool zeroed);
+    // Puts a block carved from the packing's chunk into the next of its slots.
+    Ref placePacked(PackingState& state, std::byte* data, std::size_t size, Kind kind,
+                    Arena* arena);
     __attribute__((noinline)) std::byte* refill(Packing& packing, std::size_t size, bool zeroed);
     // Adds the blocks a packing placed to the count. With the mutex held.
     void countPlaced(PackingState& state);
@@ -342,12 +234,9 @@ class Table {
     __attribute__((noinline)) void adopt(Arena& arena, Slot& slot, Ref ref);
 
     static Ref makeRef(std::uint32_t index, std::uint8_t generation) {
-        return index | (static_cast<Ref>(generation) << kIndexBits);
+        return detail::MakeRef(index, generation);
     }
-    Slot& slotAt(std::uint32_t index) const {
-        return slotPages[index / kSlotsPerPage].load(
-            std::memory_order_acquire)[index % kSlotsPerPage];
-    }
+    Slot& slotAt(std::uint32_t index) const { return detail::SlotAt(index); }
 
     std::mutex mutex_;
     Slot* sideBySide_ = nullptr;
@@ -374,11 +263,16 @@ Table& table() {
 
 }  // namespace
 
-struct PackingAccess {
-    static PackingState*& state(Packing& packing) { return packing.state_; }
-};
-
 namespace {
+
+NewBlock Table::allocate(std::size_t size, Kind kind, bool zeroed) {
+    if (!zeroed)
+        if (const NewBlock block = detail::PlacePackedToFill(size, kind); block.ref) return block;
+    const OpenOnThread here = open;
+    if (!here.packing || size > kMaxPackedBlock)
+        return allocateAlone(size, kind, zeroed, here.arena);
+    return allocatePacked(*here.packing, here.arena, size, kind, zeroed);
+}
 
 void Table::countPlaced(PackingState& state) {
     for (int kind = 0; kind < 2; ++kind) {
@@ -397,14 +291,12 @@ NewBlock Table::allocatePacked(Packing& packing, Arena* arena, std::size_t size,
         if (!data) return {};
         state = PackingAccess::state(packing);
     }
-    const std::uint32_t index = state->slots[--state->slotCount];
-    // A load places tens of thousands of blocks with other work between them, too slowly for
-    // the processor to see the slots as one stream: the slot a few places on is fetched now,
-    // so that it is at hand when its block comes.
-    if (state->slotCount >= kSlotsAhead)
-        __builtin_prefetch(&slotAt(state->slots[state->slotCount - kSlotsAhead]), 1);
-    ++state->placed[static_cast<int>(kind)];
-    return {place(index, data, size, kind, state->chunk, arena), data};
+    return {placePacked(*state, data, size, kind, arena), data};
+}
+
+inline Ref Table::placePacked(PackingState& state, std::byte* data, std::size_t size, Kind kind,
+                              Arena* arena) {
+    return place(detail::NextPackedSlot(state, kind), data, size, kind, state.chunk, arena);
 }
 
 std::byte* Table::refill(Packing& packing, std::size_t size, bool zeroed) {

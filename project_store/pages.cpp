@@ -222,21 +222,23 @@ void ReadPageBlobs(LoadContext& c) {
 constexpr std::size_t kTranslatedAhead = 8;
 
 void TranslateFieldLists(LoadContext& c) {
-    const auto& lists = c.fieldTexts.lists();
+    const std::span<const std::span<ListEntry>> lists = c.fieldTexts.lists();
+    StringPool::Run translate(c.pool, c.key);
     for (std::size_t i = 0; i < lists.size(); ++i) {
         if (i + kTranslatedAhead < lists.size())
             __builtin_prefetch(lists[i + kTranslatedAhead].data(), 1);
         for (ListEntry& e : lists[i])
-            if (e.textId != kNoText) e.textId = c.translate(e.textId);
+            if (const std::uint16_t index = e.textId; index != kNoText) e.textId = translate(index);
     }
 }
 
 void TranslateFieldTexts(LoadContext& c) {
-    const auto& fields = c.fieldTexts.fields();
+    const std::span<le16* const> fields = c.fieldTexts.fields();
+    StringPool::Run translate(c.pool, c.key);
     for (std::size_t i = 0; i < fields.size(); ++i) {
         if (i + kTranslatedAhead < fields.size())
             __builtin_prefetch(fields[i + kTranslatedAhead], 1);
-        c.translateIfSet(*fields[i]);
+        if (const std::uint16_t index = *fields[i]; index != 0) *fields[i] = translate(index);
     }
 }
 

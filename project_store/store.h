@@ -205,29 +205,47 @@ char* Scratch();
 // The texts of an image's string pool, by index, and the identifiers the project's string
 // table gave them. A text is added to the table when loading first meets its index, so that
 // identifiers come in the order of the loading steps; later meetings of the index only count
-// references, which settle() hands to the table in one call per text at the end of the load
+// references, which settle() hands to the table in one call at the end of the load
 // (nothing during a load releases references, which is all the order could change).
 class StringPool {
-  public:
-    void read(ImageReader& in, std::uint16_t count);
-    std::size_t size() const { return texts_.size(); }
-    // The text of a string index; an index beyond the pool is the empty text.
-    const char* text(std::uint16_t index) const;
-    // The identifier of a string index's text in the table of `key`, holding one reference.
-    std::uint16_t translate(std::uint16_t index, void* key) {
-        Met& met = met_[std::min<std::size_t>(index, met_.size() - 1)];
-        if (!met.added) return add(met, index, key);
-        ++met.pending;
-        return met.id;
-    }
-    void settle(void* key);
-
-  private:
     struct Met {
         std::uint16_t id = 0;
         bool added = false;
         std::uint32_t pending = 0;  // references not yet handed to the table
     };
+
+  public:
+    void read(ImageReader& in, std::uint16_t count);
+    std::size_t size() const { return texts_.size(); }
+    // The text of a string index; an index beyond the pool is the empty text.
+    const char* text(std::uint16_t index) const;
+
+    // Translates one index after the other into identifiers of the table of `key`, each
+    // holding one reference, with the pool's records at hand: the indices are written back
+    // through byte-wise records, after each of which the pool's vector would be fetched anew.
+    class Run {
+      public:
+        Run(StringPool& pool, void* key)
+            : pool_(pool), met_(pool.met_.data()), last_(pool.met_.size() - 1), key_(key) {}
+        std::uint16_t operator()(std::uint16_t index) {
+            Met& met = met_[std::min<std::size_t>(index, last_)];
+            if (!met.added) [[unlikely]]
+                return pool_.add(met, index, key_);
+            ++met.pending;
+            return met.id;
+        }
+
+      private:
+        StringPool& pool_;
+        Met* met_;
+        std::size_t last_;
+        void* key_;
+    };
+    // One index.
+    std::uint16_t translate(std::uint16_t index, void* key) { return Run(*this, key)(index); }
+    void settle(void* key);
+
+  private:
     std::uint16_t add(Met& met, std::uint16_t index, void* key);
 
     std::vector<const char*> texts_;

@@ -78,11 +78,17 @@ std::uint16_t StringPool::add(Met& met, std::uint16_t index, void* key) {
 }
 
 void StringPool::settle(void* key) {
+    std::vector<WORD> ids;
+    std::vector<DWORD> counts;
+    ids.reserve(met_.size());
+    counts.reserve(met_.size());
     for (Met& met : met_)
         if (met.pending) {
-            StrTabAddReferences(met.id, key, met.pending);
+            ids.push_back(met.id);
+            counts.push_back(met.pending);
             met.pending = 0;
         }
+    StrTabAddReferenceCounts(key, ids.data(), counts.data(), static_cast<DWORD>(ids.size()));
 }
 
 Ref ReadBlob(LoadContext& c, bool keepEmpty) {

@@ -37,7 +37,8 @@ class ProjectTable {
         if (texts_.size() >= kNoStringId) return kNoStringId;
         const auto id = static_cast<WORD>(texts_.size());
         texts_.push_back({static_cast<std::uint32_t>(bytes_.size()),
-                          static_cast<std::uint32_t>(text.size()), 1});
+                          static_cast<std::uint32_t>(text.size()), 1,
+                          static_cast<std::uint32_t>(hash)});
         bytes_.insert(bytes_.end(), text.begin(), text.end());
         if (2 * texts_.size() > slots_.size()) {
             rebuildIndex(4 * texts_.size());
@@ -60,6 +61,7 @@ class ProjectTable {
         std::uint32_t at;  // of the text in bytes_
         std::uint32_t length;
         std::uint32_t references;
+        std::uint32_t hash;  // the low bits of hashOf(), which are all an index uses
     };
 
     static std::size_t hashOf(std::string_view text) { return std::hash<std::string_view>{}(text); }
@@ -67,18 +69,27 @@ class ProjectTable {
     // The slot holding the text's identifier, or the empty slot where it would go.
     std::size_t find(std::string_view text, std::size_t hash) const {
         const std::size_t mask = slots_.size() - 1;
-        for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask)
-            if (slots_[slot] == kNoStringId || this->text(slots_[slot]) == text) return slot;
+        for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+            const WORD id = slots_[slot];
+            if (id == kNoStringId ||
+                (texts_[id].hash == static_cast<std::uint32_t>(hash) && this->text(id) == text))
+                return slot;
+        }
     }
 
-    // An index of at least `capacity` slots (a power of two, at most half full) for every text.
+    // An index of at least `capacity` slots (a power of two, at most half full) for every text,
+    // from the hashes kept with the texts. Texts are distinct, so each goes to the first empty
+    // slot from its hash on.
     void rebuildIndex(std::size_t capacity) {
         std::size_t size = 16;
         while (size < capacity) size *= 2;
+        static_assert(std::size_t{kNoStringId} * 4 <= 0xFFFFFFFFu);  // a mask fits in a kept hash
         slots_.assign(size, kNoStringId);
+        const std::size_t mask = size - 1;
         for (std::size_t id = 0; id < texts_.size(); ++id) {
-            const auto word = static_cast<WORD>(id);
-            slots_[find(text(word), hashOf(text(word)))] = word;
+            std::size_t slot = texts_[id].hash & mask;
+            while (slots_[slot] != kNoStringId) slot = (slot + 1) & mask;
+            slots_[slot] = static_cast<WORD>(id);
         }
     }
 
@@ -144,6 +155,22 @@ BOOL StrTabAddReferences(WORD id, void* project, DWORD count) {
     std::uint32_t& references = table.references(id);
     references += std::min(count, 0xFFFFFFFFu - references);
     return TRUE;
+}
+
+BOOL StrTabAddReferenceCounts(void* project, const WORD* ids, const DWORD* counts, DWORD n) {
+    if (!project) return FALSE;
+    std::lock_guard lock(service().mutex);
+    ProjectTable& table = tableOf(project);
+    BOOL known = TRUE;
+    for (DWORD i = 0; i < n; ++i) {
+        if (!table.known(ids[i])) {
+            known = FALSE;
+            continue;
+        }
+        std::uint32_t& references = table.references(ids[i]);
+        references += std::min(counts[i], 0xFFFFFFFFu - references);
+    }
+    return known;
 }
 
 BOOL StrTabGetText(WORD id, void* project, char* destination, DWORD room, DWORD flag) {

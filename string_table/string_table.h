@@ -25,6 +25,10 @@ BOOL StrTabAddReference(void* holder, WORD id, void* project);
 // Adds `count` references to an identifier at once, as `count` calls of ordinal 3 would (a
 // loader that meets one text many times counts its meetings and hands them over together).
 BOOL StrTabAddReferences(WORD id, void* project, DWORD count);
+// Adds counts[i] references to ids[i] for each i below n, under one lock (a loader handing over
+// the meetings of all its texts at the end). Returns 1, or 0 without a project or when an
+// identifier is unknown; the known ones get their references all the same.
+BOOL StrTabAddReferenceCounts(void* project, const WORD* ids, const DWORD* counts, DWORD n);
 // Ordinal 5: writes the text, zero-terminated and cut to `room`, into `destination`; flag 1
 // also releases one reference. With no destination and room 0 it only releases (flag 1).
 // Returns 1 on success, 0 for an unknown identifier or a destination without room.

@@ -6,7 +6,9 @@
 #include <cstring>
 #include <optional>
 #include <set>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/allocations.h"
@@ -383,6 +385,50 @@ TEST(Allocations, AGlobalCopyHandsBackItsNewBlocksBytes) {
             EXPECT_EQ(mem::KindOf(block.ref), mem::Kind::Global);
             ASSERT_EQ(mem::Size(block.ref), size);
             EXPECT_TRUE(std::equal(source.begin(), source.begin() + size, block.data));
+        }
+    }
+}
+
+// Copies and texts of every length around the ones placed inline, one after the other in one
+// packing (so that each block lies right after the one before), with and without an arena
+// open: each block holds its own bytes and nothing of its neighbours'.
+TEST(Allocations, SmallCopiesAndTextsHoldTheirBytesAndNoMore) {
+    std::vector<char> source(100);
+    for (std::size_t i = 0; i < source.size(); ++i) source[i] = static_cast<char>('a' + i % 26);
+    struct Case {
+        const char* name;
+        bool packed, arena, text;
+    };
+    const Case cases[] = {
+        {"copies, packed", true, false, false},   {"texts, packed", true, false, true},
+        {"copies, alone", false, false, false},   {"texts, alone", false, false, true},
+        {"copies, in an arena", true, true, false}, {"texts, in an arena", true, true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        mem::Arena arena;
+        std::optional<mem::Arena::Scope> scope;
+        if (c.arena) scope.emplace(arena);
+        std::optional<mem::Packing> packing;
+        if (c.packed) packing.emplace();
+        mem::Allocations blocks(&mem::HostAllocate);
+        std::vector<mem::Ref> refs;
+        for (std::size_t size = 0; size <= 80; ++size) {
+            const std::string_view bytes(source.data() + size % 7, size);
+            refs.push_back(c.text ? blocks.text(bytes)
+                                  : blocks.globalCopy(std::as_bytes(std::span(bytes))).ref);
+        }
+        for (std::size_t size = 0; size <= 80; ++size) {
+            SCOPED_TRACE(size);
+            const std::string_view bytes(source.data() + size % 7, size);
+            const mem::Ref ref = refs[size];
+            ASSERT_NE(ref, 0u);
+            EXPECT_EQ(mem::KindOf(ref), c.text ? mem::Kind::Host : mem::Kind::Global);
+            ASSERT_EQ(mem::Size(ref), size + (c.text ? 1 : 0));
+            const auto* held = reinterpret_cast<const char*>(mem::Data(ref));
+            EXPECT_EQ(std::string_view(held, size), bytes);
+            if (c.text) EXPECT_EQ(held[size], '\0');
+            EXPECT_EQ(arena.liveBlocks() != 0, c.arena);
         }
     }
 }

@@ -112,6 +112,43 @@ TEST_F(StringTable, ReferencesAddedTogetherCountAsManyAsAddedOneByOne) {
     EXPECT_EQ(StrTabReferenceCount(id, &first_), 0xFFFFFFFFu);
 }
 
+// Counts handed over together end where the same counts handed over one identifier at a time
+// end, unknown identifiers included.
+TEST_F(StringTable, ReferenceCountsHandedOverTogetherCountAsOneByOne) {
+    struct Case {
+        const char* name;
+        std::vector<WORD> ids;
+        std::vector<DWORD> counts;
+    };
+    const Case cases[] = {
+        {"none", {}, {}},
+        {"each once", {0, 1, 2}, {1, 1, 1}},
+        {"one many times, zero counts", {2, 0, 2, 1}, {5, 0, 7, 0}},
+        {"unknown among known", {1, 9, 0}, {3, 4, 5}},
+        {"up to the top", {0, 0}, {0xFFFFFFF0u, 0x20u}},
+    };
+    for (const Case& c : cases) {
+        for (ProjectBlock* p : {&first_, &second_}) {
+            StrTabDiscard(p);
+            *p = ProjectBlock{};
+            for (const char* t : {"zero", "one", "two"}) StrTabAddText(t, p);
+        }
+        BOOL oneByOne = TRUE;
+        for (std::size_t i = 0; i < c.ids.size(); ++i)
+            oneByOne &= StrTabAddReferences(c.ids[i], &second_, c.counts[i]);
+        EXPECT_EQ(StrTabAddReferenceCounts(&first_, c.ids.data(), c.counts.data(),
+                                           static_cast<DWORD>(c.ids.size())),
+                  oneByOne)
+            << c.name;
+        for (WORD id = 0; id < 4; ++id)
+            EXPECT_EQ(StrTabReferenceCount(id, &first_), StrTabReferenceCount(id, &second_))
+                << c.name << ", identifier " << id;
+    }
+    const WORD id = 0;
+    const DWORD count = 1;
+    EXPECT_FALSE(StrTabAddReferenceCounts(nullptr, &id, &count, 1));
+}
+
 TEST_F(StringTable, ManyTextsKeepTheirIdentifiersWhenTheTableGrowsAndWhenItIsCut) {
     // Texts that differ late, early or only in length, so that the index is tried hard.
     std::vector<std::string> texts;
@@ -197,5 +234,7 @@ TEST(StringTableModule, ServiceOrdinalsBindToTheirExports) {
               reinterpret_cast<void*>(&StrTabAddReferences));
     EXPECT_EQ(GetProcAddress(module, MAKEINTRESOURCE(23)),
               reinterpret_cast<void*>(&StrTabVisitTexts));
+    EXPECT_EQ(GetProcAddress(module, MAKEINTRESOURCE(24)),
+              reinterpret_cast<void*>(&StrTabAddReferenceCounts));
     FreeLibrary(module);
 }
