@@ -9,7 +9,6 @@
 
 #include <sys/mman.h>
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -32,14 +31,6 @@ inline bool FaultIn(void* data, std::size_t size) {
     unsigned char first = 0;
     if (mincore(reinterpret_cast<void*>(from), kPage, &first) == 0 && (first & 1)) return true;
     return madvise(reinterpret_cast<void*>(from), to - from, MADV_POPULATE_WRITE) == 0;
-}
-
-// The bytes of [data, data + size) before its first 2 MB boundary: in a range advised as huge
-// pages (AdviseHugePages), the part that comes 4 KB at a time.
-inline std::size_t BeforeFirstHugePage(const void* data, std::size_t size) {
-    constexpr std::uintptr_t kHugePage = std::uintptr_t{2} << 20;
-    const auto begin = reinterpret_cast<std::uintptr_t>(data);
-    return std::min<std::size_t>(size, ((begin + kHugePage - 1) & ~(kHugePage - 1)) - begin);
 }
 
 }  // namespace kestra::platform

@@ -187,17 +187,15 @@ class Table {
 #endif
     static constexpr std::size_t kSlotPagesSideBySide = 64;
     Slot* newSlotPage(std::size_t page) {
-        constexpr std::size_t kHugePage = std::size_t{2} << 20;
         constexpr std::size_t kBytes = kSlotPagesSideBySide * kSlotsPerPage * sizeof(Slot);
         if (!kSideBySide || page >= kSlotPagesSideBySide) return new Slot[kSlotsPerPage];
         if (!sideBySideTried_) {
             sideBySideTried_ = true;
-            void* region = mmap(nullptr, kBytes + kHugePage, PROT_READ | PROT_WRITE,
+            void* region = mmap(nullptr, kBytes + platform::kHugePageSize, PROT_READ | PROT_WRITE,
                                 MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
             if (region != MAP_FAILED) {
-                const auto start = (reinterpret_cast<std::uintptr_t>(region) + kHugePage - 1) &
-                                   ~std::uintptr_t{kHugePage - 1};
-                sideBySide_ = reinterpret_cast<Slot*>(start);
+                sideBySide_ = reinterpret_cast<Slot*>(
+                    platform::HugePageUp(reinterpret_cast<std::uintptr_t>(region)));
                 platform::AdviseHugePages(sideBySide_, kBytes);
             }
         }

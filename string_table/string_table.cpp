@@ -148,13 +148,7 @@ BOOL StrTabAddReference(void*, WORD id, void* project) {
 }
 
 BOOL StrTabAddReferences(WORD id, void* project, DWORD count) {
-    if (!project) return FALSE;
-    std::lock_guard lock(service().mutex);
-    ProjectTable& table = tableOf(project);
-    if (!table.known(id)) return FALSE;
-    std::uint32_t& references = table.references(id);
-    references += std::min(count, 0xFFFFFFFFu - references);
-    return TRUE;
+    return StrTabAddReferenceCounts(project, &id, &count, 1);
 }
 
 BOOL StrTabAddReferenceCounts(void* project, const WORD* ids, const DWORD* counts, DWORD n) {

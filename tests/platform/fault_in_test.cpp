@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/huge_pages.h"
+
 using kestra::platform::BeforeFirstHugePage;
 using kestra::platform::FaultIn;
 
