@@ -249,7 +249,7 @@ void TranslatePageNames(LoadContext& c) {
         } else {
             const auto* name = reinterpret_cast<const char*>(page.name);
             const std::string inline_(name, strnlen(name, PageRecord::kInlineNameRoom));
-            page.setNameId(StrTabAddText(inline_.c_str(), c.key));
+            page.setNameId(c.pool.addOwn(inline_.c_str(), c.key));
         }
     }
 }

@@ -207,6 +207,12 @@ char* Scratch();
 // identifiers come in the order of the loading steps; later meetings of the index only count
 // references, which settle() hands to the table in one call at the end of the load
 // (nothing during a load releases references, which is all the order could change).
+//
+// An image this store saved holds its pool in the order its load will meet the texts, so the
+// texts are handed to the table ahead of their meetings, a batch at a time under one lock,
+// and a first meeting in that order only takes the identifier the table gave. At the first
+// meeting out of that order (or a text the table held already), the texts handed over but not
+// met yet are dropped again, and from then on each text is added when it is met.
 class StringPool {
     struct Met {
         std::uint16_t id = 0;
@@ -244,11 +250,26 @@ class StringPool {
     // One index.
     std::uint16_t translate(std::uint16_t index, void* key) { return Run(*this, key)(index); }
     void settle(void* key);
+    // Adds a text of the load's own (not of the pool) to the table; its identifier.
+    std::uint16_t addOwn(const char* text, void* key);
 
   private:
     std::uint16_t add(Met& met, std::uint16_t index, void* key);
+    // Hands the next texts in pool order to the table; false when it took none.
+    bool handAhead(void* key);
+    // Drops the texts handed over and not met; each text is added when met from then on.
+    void stopHandingAhead(void* key);
+
+    // Texts handed over ahead at a time: a load that leaves the pool's order wastes no more.
+    static constexpr std::size_t kAheadAtOnce = 512;
 
     std::vector<const char*> texts_;
+    // While texts are handed over ahead: indices below inOrder_ are met, those below
+    // handed_ in the table, with identifiers from firstId_ on.
+    bool ahead_ = true;
+    std::size_t inOrder_ = 0;
+    std::size_t handed_ = 0;
+    std::uint16_t firstId_ = 0;
     // By index; the last one stands for every index beyond the pool (and, before the pool is
     // read, for every index).
     std::vector<Met> met_ = std::vector<Met>(1);
