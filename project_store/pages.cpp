@@ -218,28 +218,24 @@ void ReadPageBlobs(LoadContext& c) {
 }
 
 // The lists and records translated here were read long before, and have mostly left the
-// processor's caches since: each walk fetches the one it will translate a few places on.
-constexpr std::size_t kTranslatedAhead = 8;
+// processor's caches since: their indices are read from the notes, and a list or record is
+// gone to only where its identifier differs from its index.
 
 void TranslateFieldLists(LoadContext& c) {
-    const std::span<const std::span<ListEntry>> lists = c.fieldTexts.lists();
+    const std::uint16_t* stored = c.fieldTexts.listIndices().data();
     StringPool::Run translate(c.pool, c.key);
-    for (std::size_t i = 0; i < lists.size(); ++i) {
-        if (i + kTranslatedAhead < lists.size())
-            __builtin_prefetch(lists[i + kTranslatedAhead].data(), 1);
-        for (ListEntry& e : lists[i])
-            if (const std::uint16_t index = e.textId; index != kNoText) e.textId = translate(index);
-    }
+    for (const std::span<ListEntry> list : c.fieldTexts.lists())
+        for (ListEntry& e : list)
+            if (const std::uint16_t index = *stored++; index != kNoText)
+                if (const std::uint16_t id = translate(index); id != index) e.textId = id;
 }
 
 void TranslateFieldTexts(LoadContext& c) {
     const std::span<le16* const> fields = c.fieldTexts.fields();
+    const std::uint16_t* stored = c.fieldTexts.fieldIndices().data();
     StringPool::Run translate(c.pool, c.key);
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-        if (i + kTranslatedAhead < fields.size())
-            __builtin_prefetch(fields[i + kTranslatedAhead], 1);
-        if (const std::uint16_t index = *fields[i]; index != 0) *fields[i] = translate(index);
-    }
+    for (le16* field : fields)
+        if (const std::uint16_t index = *stored++, id = translate(index); id != index) *field = id;
 }
 
 void TranslatePageNames(LoadContext& c) {

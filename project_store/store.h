@@ -278,23 +278,42 @@ class StringPool {
 // The string indices of the fields that a load translates once the pool is read, noted as
 // the fields are read (in the order a walk of the pages would meet them), so that the fields
 // are not walked again: the lists whose entries hold indices, and the fields' own indices
-// where set.
+// where set. Each index is noted beside its place, so that translating reads the indices
+// from here and goes to a list or field only to write an identifier that differs from its
+// index (in an image this store saved, hardly any does).
 // A large project notes about a megabyte, in room the thread keeps.
 class FieldTexts {
   public:
     FieldTexts() {
-        room_.get().lists.clear();
-        room_.get().fields.clear();
+        Room& room = room_.get();
+        room.lists.clear();
+        room.listIndices.clear();
+        room.fields.clear();
+        room.fieldIndices.clear();
     }
-    void noteList(std::span<ListEntry> entries) { room_.get().lists.push_back(entries); }
-    void noteField(le16& index) { room_.get().fields.push_back(&index); }
-    const std::vector<std::span<ListEntry>>& lists() { return room_.get().lists; }
-    const std::vector<le16*>& fields() { return room_.get().fields; }
+    void noteList(std::span<ListEntry> entries) {
+        Room& room = room_.get();
+        room.lists.push_back(entries);
+        for (const ListEntry& e : entries) room.listIndices.push_back(e.textId);
+    }
+    void noteField(le16& index) {
+        Room& room = room_.get();
+        room.fields.push_back(&index);
+        room.fieldIndices.push_back(index);
+    }
+    // The lists, and their entries' indices one list after the other.
+    std::span<const std::span<ListEntry>> lists() { return room_.get().lists; }
+    std::span<const std::uint16_t> listIndices() { return room_.get().listIndices; }
+    // The fields' own indices, and the indices.
+    std::span<le16* const> fields() { return room_.get().fields; }
+    std::span<const std::uint16_t> fieldIndices() { return room_.get().fieldIndices; }
 
   private:
     struct Room {
         std::vector<std::span<ListEntry>> lists;
+        std::vector<std::uint16_t> listIndices;
         std::vector<le16*> fields;
+        std::vector<std::uint16_t> fieldIndices;
     };
     LentRoom<Room> room_;
 };

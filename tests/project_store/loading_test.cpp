@@ -190,6 +190,8 @@ TEST_F(Loading, TheTableHoldsTheTextsMetInTheOrderOfMeetingWhateverThePoolsOrder
         {"a text twice in the pool", {0, {{1, 3}, {2, 2}}, {"T", "A", "A", "B"}}},
         {"the page's name in the pool", {0, {{1, 2}, {0xFFFF, 1}}, {"T", "Main", "A"}}},
         {"an index beyond the pool", {0, {{5, 0}, {1, 7}}, {"T", "A"}}},
+        {"a list entry met nowhere between others",
+         {0, {{2, 0}, {0xFFFF, 0}, {1, 0}}, {"T", "B", "A"}}},
         {"many, in order", inOrder(1300)},
         {"many, two swapped after the first hundreds", swapped(inOrder(1300), 700, 701)},
         {"many, the last two swapped", swapped(inOrder(1300), 1297, 1298)},
