@@ -280,7 +280,7 @@ class StringPool {
 // are not walked again: the lists whose entries hold indices, and the fields' own indices
 // where set. Each index is noted beside its place, so that translating reads the indices
 // from here and goes to a list or field only to write an identifier that differs from its
-// index (in an image this store saved, hardly any does).
+// index (in an image this store saved, none does).
 // A large project notes about a megabyte, in room the thread keeps.
 class FieldTexts {
   public:
@@ -304,7 +304,7 @@ class FieldTexts {
     // The lists, and their entries' indices one list after the other.
     std::span<const std::span<ListEntry>> lists() { return room_.get().lists; }
     std::span<const std::uint16_t> listIndices() { return room_.get().listIndices; }
-    // The fields' own indices, and the indices.
+    // The places of the fields' own indices, and the indices.
     std::span<le16* const> fields() { return room_.get().fields; }
     std::span<const std::uint16_t> fieldIndices() { return room_.get().fieldIndices; }
 

@@ -193,28 +193,6 @@ TEST_F(StringTable, NewTextsAddedTogetherStopAtTheFirstTextTheTableHolds) {
     EXPECT_EQ(StrTabAddNewTexts(nullptr, &one, 1, nullptr), 0u);
 }
 
-// A loader adds texts ahead and sets the count back over those it did not meet: they are gone,
-// and what comes next gets their identifiers.
-TEST_F(StringTable, TextsAddedTogetherAndCutOffLeaveNoTrace) {
-    std::vector<std::string> texts;
-    for (int i = 0; i < 600; ++i) texts.push_back("text " + std::to_string(i));
-    std::vector<const char*> pointers;
-    for (const auto& t : texts) pointers.push_back(t.c_str());
-    StrTabAddText("before", &first_);
-    WORD first = 0;
-    ASSERT_EQ(StrTabAddNewTexts(&first_, pointers.data(), 600, &first), 600u);
-    EXPECT_EQ(first, 1);
-    EXPECT_EQ(first_.record.stringCount, 601);
-    first_.record.stringCount = 11;
-    EXPECT_EQ(StrTabAddText("text 10", &first_), 11);  // cut off: new again
-    EXPECT_EQ(StrTabAddText("text 9", &first_), 10);   // kept, with a second reference
-    EXPECT_EQ(StrTabReferenceCount(10, &first_), 2u);
-    EXPECT_EQ(text(12, first_), "<none>");
-    EXPECT_EQ(StrTabAddNewTexts(&first_, pointers.data() + 20, 2, &first), 2u);
-    EXPECT_EQ(first, 12);
-    EXPECT_EQ(text(13, first_), "text 21");
-}
-
 TEST_F(StringTable, NewTextsAddedTogetherStopWhenTheTableIsFull) {
     for (int i = 0; i < 0xFFFF - 1; ++i)
         ASSERT_EQ(StrTabAddText(std::to_string(i).c_str(), &first_), i);
