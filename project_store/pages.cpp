@@ -218,28 +218,36 @@ void ReadPageBlobs(LoadContext& c) {
 }
 
 // The lists and records translated here were read long before, and have mostly left the
-// processor's caches since: each walk fetches the one it will translate a few places on.
-constexpr std::size_t kTranslatedAhead = 8;
+// processor's caches since: their indices are read from the notes, and a list or record is
+// gone to only where its identifier differs from its index. In an image this store saved,
+// none does, and the lists' and records' notes are not read either.
 
 void TranslateFieldLists(LoadContext& c) {
-    const std::span<const std::span<ListEntry>> lists = c.fieldTexts.lists();
+    const std::span<const std::uint16_t> indices = c.fieldTexts.listIndices();
     StringPool::Run translate(c.pool, c.key);
-    for (std::size_t i = 0; i < lists.size(); ++i) {
-        if (i + kTranslatedAhead < lists.size())
-            __builtin_prefetch(lists[i + kTranslatedAhead].data(), 1);
-        for (ListEntry& e : lists[i])
-            if (const std::uint16_t index = e.textId; index != kNoText) e.textId = translate(index);
+    const auto differs = [&](std::uint16_t index, std::uint16_t& id) {
+        return index != kNoText && (id = translate(index)) != index;
+    };
+    std::uint16_t id = 0;
+    std::size_t at = 0;  // the first entry whose identifier differs from its index
+    while (at < indices.size() && !differs(indices[at], id)) ++at;
+    if (at == indices.size()) return;
+    // From there on, the lists are gone to (that entry's identifier is at hand).
+    std::size_t first = 0;  // the first entry of the list
+    for (const std::span<ListEntry> list : c.fieldTexts.lists()) {
+        const std::size_t end = first + list.size();
+        for (std::size_t entry = std::max(first, at); entry < end; ++entry)
+            if (entry == at || differs(indices[entry], id)) list[entry - first].textId = id;
+        first = end;
     }
 }
 
 void TranslateFieldTexts(LoadContext& c) {
+    const std::span<const std::uint16_t> indices = c.fieldTexts.fieldIndices();
     const std::span<le16* const> fields = c.fieldTexts.fields();
     StringPool::Run translate(c.pool, c.key);
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-        if (i + kTranslatedAhead < fields.size())
-            __builtin_prefetch(fields[i + kTranslatedAhead], 1);
-        if (const std::uint16_t index = *fields[i]; index != 0) *fields[i] = translate(index);
-    }
+    for (std::size_t i = 0; i < indices.size(); ++i)
+        if (const std::uint16_t id = translate(indices[i]); id != indices[i]) *fields[i] = id;
 }
 
 void TranslatePageNames(LoadContext& c) {
@@ -249,7 +257,7 @@ void TranslatePageNames(LoadContext& c) {
         } else {
             const auto* name = reinterpret_cast<const char*>(page.name);
             const std::string inline_(name, strnlen(name, PageRecord::kInlineNameRoom));
-            page.setNameId(StrTabAddText(inline_.c_str(), c.key));
+            page.setNameId(c.pool.addOwn(inline_.c_str(), c.key));
         }
     }
 }

@@ -207,6 +207,12 @@ char* Scratch();
 // identifiers come in the order of the loading steps; later meetings of the index only count
 // references, which settle() hands to the table in one call at the end of the load
 // (nothing during a load releases references, which is all the order could change).
+//
+// An image this store saved holds its pool in the order its load will meet the texts, so the
+// texts are handed to the table ahead of their meetings, a batch at a time under one lock,
+// and a first meeting in that order only takes the identifier the table gave. At the first
+// meeting out of that order (or a text the table held already), the texts handed over but not
+// met yet are dropped again, and from then on each text is added when it is met.
 class StringPool {
     struct Met {
         std::uint16_t id = 0;
@@ -244,11 +250,26 @@ class StringPool {
     // One index.
     std::uint16_t translate(std::uint16_t index, void* key) { return Run(*this, key)(index); }
     void settle(void* key);
+    // Adds a text of the load's own (not of the pool) to the table; its identifier.
+    std::uint16_t addOwn(const char* text, void* key);
 
   private:
     std::uint16_t add(Met& met, std::uint16_t index, void* key);
+    // Hands the next texts in pool order to the table; false when it took none.
+    bool handAhead(void* key);
+    // Drops the texts handed over and not met; each text is added when met from then on.
+    void stopHandingAhead(void* key);
+
+    // Texts handed over ahead at a time: a load that leaves the pool's order wastes no more.
+    static constexpr std::size_t kAheadAtOnce = 512;
 
     std::vector<const char*> texts_;
+    // While texts are handed over ahead: indices below inOrder_ are met, those below
+    // handed_ in the table, with identifiers from firstId_ on.
+    bool ahead_ = true;
+    std::size_t inOrder_ = 0;
+    std::size_t handed_ = 0;
+    std::uint16_t firstId_ = 0;
     // By index; the last one stands for every index beyond the pool (and, before the pool is
     // read, for every index).
     std::vector<Met> met_ = std::vector<Met>(1);
@@ -257,23 +278,42 @@ class StringPool {
 // The string indices of the fields that a load translates once the pool is read, noted as
 // the fields are read (in the order a walk of the pages would meet them), so that the fields
 // are not walked again: the lists whose entries hold indices, and the fields' own indices
-// where set.
+// where set. Each index is noted beside its place, so that translating reads the indices
+// from here and goes to a list or field only to write an identifier that differs from its
+// index (in an image this store saved, none does).
 // A large project notes about a megabyte, in room the thread keeps.
 class FieldTexts {
   public:
     FieldTexts() {
-        room_.get().lists.clear();
-        room_.get().fields.clear();
+        Room& room = room_.get();
+        room.lists.clear();
+        room.listIndices.clear();
+        room.fields.clear();
+        room.fieldIndices.clear();
     }
-    void noteList(std::span<ListEntry> entries) { room_.get().lists.push_back(entries); }
-    void noteField(le16& index) { room_.get().fields.push_back(&index); }
-    const std::vector<std::span<ListEntry>>& lists() { return room_.get().lists; }
-    const std::vector<le16*>& fields() { return room_.get().fields; }
+    void noteList(std::span<ListEntry> entries) {
+        Room& room = room_.get();
+        room.lists.push_back(entries);
+        for (const ListEntry& e : entries) room.listIndices.push_back(e.textId);
+    }
+    void noteField(le16& index) {
+        Room& room = room_.get();
+        room.fields.push_back(&index);
+        room.fieldIndices.push_back(index);
+    }
+    // The lists, and their entries' indices one list after the other.
+    std::span<const std::span<ListEntry>> lists() { return room_.get().lists; }
+    std::span<const std::uint16_t> listIndices() { return room_.get().listIndices; }
+    // The places of the fields' own indices, and the indices.
+    std::span<le16* const> fields() { return room_.get().fields; }
+    std::span<const std::uint16_t> fieldIndices() { return room_.get().fieldIndices; }
 
   private:
     struct Room {
         std::vector<std::span<ListEntry>> lists;
+        std::vector<std::uint16_t> listIndices;
         std::vector<le16*> fields;
+        std::vector<std::uint16_t> fieldIndices;
     };
     LentRoom<Room> room_;
 };

@@ -64,6 +64,8 @@ void StringPool::read(ImageReader& in, std::uint16_t count) {
     texts_.reserve(count);
     for (std::uint16_t i = 0; i < count; ++i) texts_.push_back(in.cstring("pool string").data());
     met_.assign(texts_.size() + 1, Met{});
+    ahead_ = true;
+    inOrder_ = handed_ = 0;
 }
 
 const char* StringPool::text(std::uint16_t index) const {
@@ -71,13 +73,47 @@ const char* StringPool::text(std::uint16_t index) const {
 }
 
 std::uint16_t StringPool::add(Met& met, std::uint16_t index, void* key) {
+    if (ahead_ && index == inOrder_ && (inOrder_ < handed_ || handAhead(key))) {
+        met.id = static_cast<std::uint16_t>(firstId_ + inOrder_++);
+        met.added = true;
+        return met.id;
+    }
+    stopHandingAhead(key);
     met.id = StrTabAddText(text(index), key);
     // A text the table could not take has no identifier to count references on.
     met.added = met.id != kNoStringId;
     return met.id;
 }
 
+bool StringPool::handAhead(void* key) {
+    const std::size_t n = std::min(kAheadAtOnce, texts_.size() - handed_);
+    WORD first = 0;
+    const DWORD taken =
+        n ? StrTabAddNewTexts(key, texts_.data() + handed_, static_cast<DWORD>(n), &first) : 0;
+    if (taken == 0) return false;
+    // The table's count follows the load's additions only: the first batch sets where the
+    // pool's identifiers start, and each later one starts where the last ended.
+    if (handed_ == 0) firstId_ = first;
+    handed_ += taken;
+    return true;
+}
+
+void StringPool::stopHandingAhead(void* key) {
+    if (!ahead_) return;
+    ahead_ = false;
+    if (handed_ > inOrder_)
+        RecordAt<ProjectBlock>(key).record.stringCount =
+            static_cast<std::uint16_t>(firstId_ + inOrder_);
+    handed_ = inOrder_;
+}
+
+std::uint16_t StringPool::addOwn(const char* text, void* key) {
+    stopHandingAhead(key);
+    return StrTabAddText(text, key);
+}
+
 void StringPool::settle(void* key) {
+    stopHandingAhead(key);
     std::vector<WORD> ids;
     std::vector<DWORD> counts;
     ids.reserve(met_.size());

@@ -34,18 +34,15 @@ class ProjectTable {
             ++texts_[slots_[slot]].references;
             return slots_[slot];
         }
-        if (texts_.size() >= kNoStringId) return kNoStringId;
-        const auto id = static_cast<WORD>(texts_.size());
-        texts_.push_back({static_cast<std::uint32_t>(bytes_.size()),
-                          static_cast<std::uint32_t>(text.size()), 1,
-                          static_cast<std::uint32_t>(hash)});
-        bytes_.insert(bytes_.end(), text.begin(), text.end());
-        if (2 * texts_.size() > slots_.size()) {
-            rebuildIndex(4 * texts_.size());
-        } else {
-            slots_[slot] = id;
-        }
-        return id;
+        return addNew(text, hash, slot);
+    }
+
+    // Adds a text the table does not hold yet; false, with nothing changed, when it holds it
+    // already or is full.
+    bool addIfNew(std::string_view text) {
+        const std::size_t hash = hashOf(text);
+        const std::size_t slot = find(text, hash);
+        return slots_[slot] == kNoStringId && addNew(text, hash, slot) != kNoStringId;
     }
 
     bool known(WORD id) const { return id < texts_.size(); }
@@ -63,6 +60,23 @@ class ProjectTable {
         std::uint32_t references;
         std::uint32_t hash;  // the low bits of hashOf(), which are all an index uses
     };
+
+    // Adds a text that find() did not find, with the empty slot it gave; its new identifier,
+    // or kNoStringId when the table is full.
+    WORD addNew(std::string_view text, std::size_t hash, std::size_t slot) {
+        if (texts_.size() >= kNoStringId) return kNoStringId;
+        const auto id = static_cast<WORD>(texts_.size());
+        texts_.push_back({static_cast<std::uint32_t>(bytes_.size()),
+                          static_cast<std::uint32_t>(text.size()), 1,
+                          static_cast<std::uint32_t>(hash)});
+        bytes_.insert(bytes_.end(), text.begin(), text.end());
+        if (2 * texts_.size() > slots_.size()) {
+            rebuildIndex(4 * texts_.size());
+        } else {
+            slots_[slot] = id;
+        }
+        return id;
+    }
 
     static std::size_t hashOf(std::string_view text) { return std::hash<std::string_view>{}(text); }
 
@@ -141,6 +155,17 @@ WORD StrTabAddText(const char* text, void* project) {
     WORD id = table.add(text ? text : "");
     blockOf(project).record.stringCount = static_cast<std::uint16_t>(table.size());
     return id;
+}
+
+DWORD StrTabAddNewTexts(void* project, const char* const* texts, DWORD n, WORD* first) {
+    if (!project) return 0;
+    std::lock_guard lock(service().mutex);
+    auto& table = tableOf(project);
+    if (first) *first = static_cast<WORD>(table.size());
+    DWORD added = 0;
+    while (added < n && table.addIfNew(texts[added] ? texts[added] : "")) ++added;
+    blockOf(project).record.stringCount = static_cast<std::uint16_t>(table.size());
+    return added;
 }
 
 BOOL StrTabAddReference(void*, WORD id, void* project) {

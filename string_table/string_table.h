@@ -29,6 +29,14 @@ BOOL StrTabAddReferences(WORD id, void* project, DWORD count);
 // the meetings of all its texts at the end). Returns 1, or 0 without a project or when an
 // identifier is unknown; the known ones get their references all the same.
 BOOL StrTabAddReferenceCounts(void* project, const WORD* ids, const DWORD* counts, DWORD n);
+// Adds texts[0], texts[1], ... up to texts[n - 1] in order, each with one reference, under one
+// lock, as calls of ordinal 2 would, but only while each is new: it stops before the first text
+// the table holds already (an earlier one of the same call included) or cannot take. The texts
+// it added have the identifiers from *first on, one after the other (*first is the table's
+// count before the call). Returns how many it added; 0 without a project. A loader that meets
+// its texts in the order it stored them adds them this way ahead of meeting them, and drops
+// the ones it did not meet by setting the project's count back.
+DWORD StrTabAddNewTexts(void* project, const char* const* texts, DWORD n, WORD* first);
 // Ordinal 5: writes the text, zero-terminated and cut to `room`, into `destination`; flag 1
 // also releases one reference. With no destination and room 0 it only releases (flag 1).
 // Returns 1 on success, 0 for an unknown identifier or a destination without room.

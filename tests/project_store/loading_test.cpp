@@ -1,5 +1,9 @@
 // What a load makes of an image: options, repairs, older formats, defaults.
 #include <filesystem>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "kestra/dib.h"
 #include "kestra/project_image.h"
@@ -108,6 +112,117 @@ TEST_F(Loading, EveryStringIndexMetHoldsOneReferenceOnItsText) {
     EXPECT_EQ(at(p).record.titleId, 0);
     EXPECT_EQ(blocks::RecordsUpTo<ListEntry>(field.list1.block, 1)[0].textId, 0);
     EXPECT_EQ(field.textId, 2);
+}
+
+namespace {
+
+// A format 0x20 image like oldImage() with its title, one page "Main" whose fields each hold
+// one list entry and a text (by string index), and the given pool.
+struct PoolImage {
+    std::uint16_t title = 0;
+    std::vector<std::pair<std::uint16_t, std::uint16_t>> fields;  // list entry, text
+    std::vector<std::string> pool;
+
+    std::vector<std::uint8_t> bytes() const {
+        ProjectRecord record{};
+        record.titleId = title;
+        record.pageCount = 1;
+        record.stringCount = static_cast<std::uint16_t>(pool.size());
+        PageRecord page{};
+        std::memcpy(page.name, "Main", 4);
+        page.fieldCount = static_cast<std::uint16_t>(fields.size());
+        ImageBytes image;
+        image.header(0x20).record(record).record(page).cstring("Page text");
+        for (const auto& [list, text] : fields) {
+            FieldRecord field{};
+            field.list1.count = 1;
+            field.textId = text;
+            ListEntry entry{};
+            entry.textId = list;
+            image.record(field).record(entry);
+        }
+        for (const std::string& text : pool) image.cstring(text);
+        image.u16(0x4C4B).u16(0);
+        return image.bytes;
+    }
+
+    // The texts in the order a load meets them: the title, the list entries, the page's
+    // inline name, the fields' texts (a list entry 0xFFFF and a field text 0 are met nowhere).
+    std::vector<std::string> met() const {
+        auto text = [&](std::uint16_t index) { return index < pool.size() ? pool[index] : ""; };
+        std::vector<std::string> texts{text(title)};
+        for (const auto& field : fields)
+            if (field.first != 0xFFFF) texts.push_back(text(field.first));
+        texts.push_back("Main");
+        for (const auto& field : fields)
+            if (field.second != 0) texts.push_back(text(field.second));
+        return texts;
+    }
+};
+
+// A pool of n texts "t0", "t1", ..., met in that order by the list entries of n - 1 fields
+// after the title; the fields' texts are met nowhere.
+PoolImage inOrder(int n) {
+    PoolImage image;
+    for (int i = 0; i < n; ++i) image.pool.push_back("t" + std::to_string(i));
+    for (int i = 1; i < n; ++i) image.fields.push_back({static_cast<std::uint16_t>(i), 0});
+    return image;
+}
+
+PoolImage swapped(PoolImage image, std::size_t field, std::size_t other) {
+    std::swap(image.fields[field].first, image.fields[other].first);
+    return image;
+}
+
+}  // namespace
+
+// Whatever order the pool holds its texts in, the project's texts come in the order of their
+// first meeting, once each, with a reference per meeting, and texts met nowhere are left out.
+TEST_F(Loading, TheTableHoldsTheTextsMetInTheOrderOfMeetingWhateverThePoolsOrder) {
+    const struct {
+        const char* name;
+        PoolImage image;
+    } cases[] = {
+        {"in order", {0, {{1, 3}, {2, 4}}, {"T", "A", "B", "C", "D"}}},
+        {"unmet texts between and after",
+         {0, {{2, 6}, {3, 6}}, {"T", "x", "A", "B", "y", "C", "D", "z"}}},
+        {"out of order", {2, {{1, 1}, {0, 2}}, {"A", "B", "T"}}},
+        {"a text twice in the pool", {0, {{1, 3}, {2, 2}}, {"T", "A", "A", "B"}}},
+        {"the page's name in the pool", {0, {{1, 2}, {0xFFFF, 1}}, {"T", "Main", "A"}}},
+        {"an index beyond the pool", {0, {{5, 0}, {1, 7}}, {"T", "A"}}},
+        {"a list entry met nowhere between others",
+         {0, {{2, 0}, {0xFFFF, 0}, {1, 0}}, {"T", "B", "A"}}},
+        {"many, in order", inOrder(1300)},
+        {"many, two swapped after the first hundreds", swapped(inOrder(1300), 700, 701)},
+        {"many, the last two swapped", swapped(inOrder(1300), 1297, 1298)},
+    };
+    for (const auto& c : cases) {
+        HGLOBAL p = load(imageOf(c.image.bytes()));
+        ASSERT_NE(p, 0u) << c.name;
+        std::vector<std::string> ids;
+        std::map<std::string, DWORD> references;
+        for (const std::string& text : c.image.met())
+            if (references[text]++ == 0) ids.push_back(text);
+        ASSERT_EQ(at(p).record.stringCount, ids.size()) << c.name;
+        for (WORD id = 0; id < ids.size(); ++id) {
+            ASSERT_EQ(text(p, id), ids[id]) << c.name << ", identifier " << id;
+            EXPECT_EQ(StrTabReferenceCount(id, mem::Data(p)), references[ids[id]])
+                << c.name << ", identifier " << id;
+        }
+        EXPECT_EQ(text(p, at(p).record.titleId), c.image.met().front()) << c.name;
+        const std::span<FieldRecord> loaded = fields(pages(p)[0]);
+        for (std::size_t i = 0; i < loaded.size(); ++i) {
+            const auto [list, own] = c.image.fields[i];
+            const WORD entry = blocks::RecordsUpTo<ListEntry>(loaded[i].list1.block, 1)[0].textId;
+            if (list != 0xFFFF)
+                EXPECT_EQ(text(p, entry), list < c.image.pool.size() ? c.image.pool[list] : "")
+                    << c.name << ", field " << i;
+            if (own != 0)
+                EXPECT_EQ(text(p, loaded[i].textId),
+                          own < c.image.pool.size() ? c.image.pool[own] : "")
+                    << c.name << ", field " << i;
+        }
+    }
 }
 
 TEST_F(Loading, APageCountOfZeroIsReadAsOne) {

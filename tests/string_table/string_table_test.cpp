@@ -149,6 +149,59 @@ TEST_F(StringTable, ReferenceCountsHandedOverTogetherCountAsOneByOne) {
     EXPECT_FALSE(StrTabAddReferenceCounts(nullptr, &id, &count, 1));
 }
 
+// Adding texts while they are new leaves the table as adding the same texts one at a time
+// does, up to the first text the table holds already; nothing of that text or after it.
+TEST_F(StringTable, NewTextsAddedTogetherStopAtTheFirstTextTheTableHolds) {
+    const struct {
+        const char* name;
+        std::vector<const char*> before;  // added one at a time first
+        std::vector<const char*> texts;
+        DWORD added;
+    } cases[] = {
+        {"all new, into an empty table", {}, {"a", "b", "", "c"}, 4},
+        {"all new, after others", {"x", "y"}, {"a", "b"}, 2},
+        {"none", {"x"}, {}, 0},
+        {"stops at one held before", {"x", "b"}, {"a", "b", "c"}, 1},
+        {"stops at the first one", {"a"}, {"a", "b"}, 0},
+        {"stops at a repeat of the call's own", {}, {"a", "b", "a", "c"}, 2},
+        {"no text is the empty text", {""}, {"a", nullptr, "c"}, 1},
+    };
+    for (const auto& c : cases) {
+        StrTabDiscard(&first_);
+        StrTabDiscard(&second_);
+        first_.record.stringCount = second_.record.stringCount = 0;
+        for (const char* t : c.before) {
+            StrTabAddText(t, &first_);
+            StrTabAddText(t, &second_);
+        }
+        WORD first = 0xABCD;
+        EXPECT_EQ(
+            StrTabAddNewTexts(&first_, c.texts.data(), static_cast<DWORD>(c.texts.size()), &first),
+            c.added)
+            << c.name;
+        EXPECT_EQ(first, c.before.size()) << c.name;
+        for (DWORD i = 0; i < c.added; ++i)
+            EXPECT_EQ(StrTabAddText(c.texts[i], &second_), c.before.size() + i) << c.name;
+        ASSERT_EQ(first_.record.stringCount, second_.record.stringCount) << c.name;
+        for (WORD id = 0; id < first_.record.stringCount; ++id) {
+            EXPECT_EQ(text(id, first_), text(id, second_)) << c.name << ", identifier " << id;
+            EXPECT_EQ(StrTabReferenceCount(id, &first_), StrTabReferenceCount(id, &second_))
+                << c.name << ", identifier " << id;
+        }
+    }
+    const char* one = "one";
+    EXPECT_EQ(StrTabAddNewTexts(nullptr, &one, 1, nullptr), 0u);
+}
+
+TEST_F(StringTable, NewTextsAddedTogetherStopWhenTheTableIsFull) {
+    for (int i = 0; i < 0xFFFF - 1; ++i)
+        ASSERT_EQ(StrTabAddText(std::to_string(i).c_str(), &first_), i);
+    const char* texts[] = {"last", "one too many"};
+    EXPECT_EQ(StrTabAddNewTexts(&first_, texts, 2, nullptr), 1u);
+    EXPECT_EQ(first_.record.stringCount, 0xFFFF);
+    EXPECT_EQ(StrTabAddText("last", &first_), 0xFFFF - 1);
+}
+
 TEST_F(StringTable, ManyTextsKeepTheirIdentifiersWhenTheTableGrowsAndWhenItIsCut) {
     // Texts that differ late, early or only in length, so that the index is tried hard.
     std::vector<std::string> texts;
@@ -236,5 +289,7 @@ TEST(StringTableModule, ServiceOrdinalsBindToTheirExports) {
               reinterpret_cast<void*>(&StrTabVisitTexts));
     EXPECT_EQ(GetProcAddress(module, MAKEINTRESOURCE(24)),
               reinterpret_cast<void*>(&StrTabAddReferenceCounts));
+    EXPECT_EQ(GetProcAddress(module, MAKEINTRESOURCE(25)),
+              reinterpret_cast<void*>(&StrTabAddNewTexts));
     FreeLibrary(module);
 }
