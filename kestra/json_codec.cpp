@@ -6,6 +6,7 @@
 #include <cstring>
 #include <limits>
 
+#include "kestra/json_tape_reader.h"
 #include "kestra/json_text.h"
 #include "platform/fault_in.h"
 #include "platform/huge_pages.h"
@@ -31,6 +32,19 @@ Range RangeOf(Kind kind) {
         default:
             return {0, 0xFFFFFFFF, 4};
     }
+}
+
+// The bytes of a field of that range for a number of the document; nothing when it is not a
+// whole number within the range.
+std::optional<std::uint32_t> FieldBits(const DocumentNumber& n, const Range& range) {
+    if (!n.whole) return std::nullopt;
+    const std::int64_t v = n.negative               ? n.value
+                           : n.magnitude > 0xFFFFFFFF ? std::numeric_limits<std::int64_t>::max()
+                                                      : static_cast<std::int64_t>(n.magnitude);
+    if (v < range.low || v > range.high) return std::nullopt;
+    return static_cast<std::uint32_t>(v) & (range.width == 4   ? 0xFFFFFFFFu
+                                            : range.width == 2 ? 0xFFFFu
+                                                               : 0xFFu);
 }
 
 // The value a document shows for the raw bytes of a field.
@@ -64,12 +78,19 @@ struct GapName {
     std::size_t length;
 };
 
-// The gap names of the offsets records have, quoted once (exporting), and kept with their
-// texts.
-class QuotedGapNames {
+// The gap names of the offsets records have, made once, and quoted (exporting).
+class GapNames {
   public:
     static constexpr std::size_t kOffsets = 1024;
-    QuotedGapNames() {
+    static const GapNames& get() {
+        static const GapNames names;
+        return names;
+    }
+    std::string_view text(std::size_t offset) const { return texts_[offset]; }
+    const QuotedName& quoted(std::size_t offset) const { return names_[offset]; }
+
+  private:
+    GapNames() {
         texts_.reserve(kOffsets);
         names_.reserve(kOffsets);
         for (std::size_t offset = 0; offset < kOffsets; ++offset) {
@@ -77,18 +98,14 @@ class QuotedGapNames {
             names_.emplace_back(texts_.back());
         }
     }
-    const QuotedName& at(std::size_t offset) const { return names_[offset]; }
-
-  private:
     std::vector<std::string> texts_;
     std::vector<QuotedName> names_;
 };
 
 // Exporting, the unnamed bytes at `offset` of a record as hex.
 void WriteGap(DocumentWriter& writer, std::size_t offset, Bytes bytes) {
-    static const QuotedGapNames names;
-    if (offset < QuotedGapNames::kOffsets)
-        writer.hex(names.at(offset), bytes);
+    if (offset < GapNames::kOffsets)
+        writer.hex(GapNames::get().quoted(offset), bytes);
     else
         writer.hex(GapName(offset).view(), bytes);
 }
@@ -160,7 +177,8 @@ Codec::Codec(std::span<const std::byte> image) : in_(std::in_place, image) {
     writer_.reserve(kDocumentPerImageByte * image.size() + 4096);
 }
 
-Codec::Codec(DocumentReader& document) : reader_(&document) {
+Codec::Codec(DocumentReader& document)
+    : reader_(&document), tape_(dynamic_cast<TapeReader*>(&document)) {
     frames_.push_back({FrameKind::Object, {}, kNoIndex, 0, 0, false});
     reserveOutput(document.textSize() / (kDocumentPerImageByte / 2));
     if (!document.rootIsObject()) fail("the document must be a JSON object");
@@ -386,13 +404,9 @@ std::uint32_t Codec::numberValue(std::string_view name, Kind kind, std::uint32_t
     if (found != ValueKind::Number) failAt(name, allowed() + ", not " + TypeName(found));
     const DocumentNumber n = reader_->number();
     if (!n.whole) failAt(name, allowed() + ", not a number");
-    const std::int64_t v = n.negative               ? n.value
-                           : n.magnitude > kLimit32 ? std::numeric_limits<std::int64_t>::max()
-                                                    : static_cast<std::int64_t>(n.magnitude);
-    if (v < range.low || v > range.high) failAt(name, allowed());
-    return static_cast<std::uint32_t>(v) & (range.width == 4   ? 0xFFFFFFFFu
-                                            : range.width == 2 ? 0xFFFFu
-                                                               : 0xFFu);
+    const std::optional<std::uint32_t> bits = FieldBits(n, range);
+    if (!bits) failAt(name, allowed());
+    return *bits;
 }
 
 std::uint32_t Codec::number(std::string_view name, Kind kind) {
@@ -664,6 +678,7 @@ void Codec::exportFieldValues(const RecordTable& table, std::size_t base,
 void Codec::fieldValues(const RecordTable& table, std::size_t base,
                         const std::vector<std::string_view>& computed, std::string_view prefix) {
     if (exporting()) return exportFieldValues(table, base, computed, prefix);
+    if (tape_ && fieldsInOrder(table, base, computed, prefix)) return;
     // Bytes as hex into place: decoded at the end of the image written, then moved into place.
     auto hexAt = [&](std::string_view name, std::size_t at, std::size_t n) {
         const std::size_t end = out_.size();
@@ -674,7 +689,9 @@ void Codec::fieldValues(const RecordTable& table, std::size_t base,
     std::size_t at = 0;
     auto gap = [&](std::size_t end) {
         if (end <= at) return;
-        hexAt(GapName(at).view(), base + at, end - at);
+        const GapName name(at);
+        hexAt(at < GapNames::kOffsets ? GapNames::get().text(at) : name.view(), base + at,
+              end - at);
         at = end;
     };
     for (const FieldEntry& f : table.fields) {
@@ -702,6 +719,54 @@ void Codec::fieldValues(const RecordTable& table, std::size_t base,
         WriteLe(out_.data() + where, f.width, numberValue(f.name, f.kind, 0));
     }
     gap(table.size);
+}
+
+bool Codec::fieldsInOrder(const RecordTable& table, std::size_t base,
+                          const std::vector<std::string_view>& computed, std::string_view prefix) {
+    if (!enterFrameObject()) return false;
+    TapeReader& tape = *tape_;
+    bool first = true;
+    auto next = [&](std::string_view name) {
+        const ValueKind kind = first ? tape.seekKind(name, true) : tape.nextMember(name);
+        first = false;
+        return kind;
+    };
+    auto hexAt = [&](std::string_view name, std::size_t where, std::size_t n) {
+        if (next(name) != ValueKind::Text) return false;
+        const std::string_view digits = tape.text(scratch_);
+        return digits.size() == 2 * n && DecodeHex(out_.data() + where, digits);
+    };
+    auto gap = [&](std::size_t at, std::size_t end) {
+        return end <= at ||
+               (at < GapNames::kOffsets && hexAt(GapNames::get().text(at), base + at, end - at));
+    };
+    std::size_t at = 0;
+    for (const FieldEntry& f : table.fields) {
+        if (!gap(at, f.offset)) return false;
+        at = f.offset + f.width;
+        const std::size_t where = base + f.offset;
+        switch (f.kind) {
+            case Kind::Const:
+                WriteLe(out_.data() + where, f.width, f.value);
+                continue;
+            case Kind::Derived:
+                continue;
+            case Kind::Sub:
+                return false;
+            default:
+                break;
+        }
+        if (!computed.empty() && Listed(computed, prefix, f.name)) continue;
+        if (f.kind == Kind::Hex) {
+            if (!hexAt(f.name, where, f.width)) return false;
+            continue;
+        }
+        if (next(f.name) != ValueKind::Number) return false;
+        const std::optional<std::uint32_t> bits = FieldBits(tape.number(), RangeOf(f.kind));
+        if (!bits) return false;
+        WriteLe(out_.data() + where, f.width, *bits);
+    }
+    return gap(at, table.size);
 }
 
 RecordAt Codec::fields(const RecordTable& table, const std::vector<std::string_view>& computed) {

@@ -29,6 +29,8 @@
 
 namespace kestra::json {
 
+class TapeReader;
+
 // ---- Record tables
 
 enum class Kind : std::uint8_t {
@@ -292,6 +294,13 @@ class Codec {
     void reserveOutput(std::size_t bytes);
     void fieldValues(const RecordTable& table, std::size_t base,
                      const std::vector<std::string_view>& computed, std::string_view prefix);
+    // Importing from the tape, a record whose members stand in the order export writes them,
+    // each well formed, is read in one pass: each member is the one after the member before.
+    // At the first that is not (absent, elsewhere, of another kind, out of range, bad hex) the
+    // answer is false, and the record is read again by name, which finds the same member and
+    // says what is wrong with it.
+    bool fieldsInOrder(const RecordTable& table, std::size_t base,
+                       const std::vector<std::string_view>& computed, std::string_view prefix);
     // The same exporting: the record's bytes at `base` of the image, whole.
     void exportFieldValues(const RecordTable& table, std::size_t base,
                            const std::vector<std::string_view>& computed, std::string_view prefix);
@@ -306,6 +315,7 @@ class Codec {
 
     std::optional<ImageReader> in_;
     DocumentReader* reader_ = nullptr;
+    TapeReader* tape_ = nullptr;  // the reader, when it reads from the tape
     DocumentWriter writer_;
     std::vector<std::uint8_t> out_;
     std::vector<Frame> frames_;

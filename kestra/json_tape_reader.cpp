@@ -165,6 +165,18 @@ ValueKind TapeReader::seekKind(std::string_view name, bool use) {
     return m.kind;
 }
 
+ValueKind TapeReader::nextMember(std::string_view name) {
+    Container& c = top();
+    const std::size_t k = c.memberBegin + c.at + 1;
+    if (k >= c.memberEnd || !SameName(members_[k].name, name)) return ValueKind::Missing;
+    Member& m = members_[k];
+    m.used = true;
+    ++c.at;
+    c.value = m.value;
+    c.current = m.kind;
+    return m.kind;
+}
+
 void TapeReader::markUsed(std::string_view name) {
     if (!isObject()) return;
     const std::size_t k = ordinalOf(name);

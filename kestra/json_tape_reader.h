@@ -51,6 +51,12 @@ class TapeReader final : public DocumentReader {
     // The parser checked the whole text.
     void finish() override {}
 
+    // Reading an object's members in the document's order without a search: the member after
+    // the one made current last becomes the current value, counted as read, when it has
+    // `name`; otherwise nothing changes and the answer is Missing. The object on top must
+    // have had a member made current.
+    ValueKind nextMember(std::string_view name);
+
   private:
     struct Parser;
     struct Member;

@@ -212,18 +212,21 @@ std::string ToHex(std::span<const std::uint8_t> bytes) {
     return out;
 }
 
+bool DecodeHex(std::uint8_t* to, std::string_view digits) {
+    for (std::size_t i = 0; i + 1 < digits.size(); i += 2) {
+        const int high = kHexValues[static_cast<unsigned char>(digits[i])];
+        const int low = kHexValues[static_cast<unsigned char>(digits[i + 1])];
+        if ((high | low) < 0) return false;
+        *to++ = static_cast<std::uint8_t>(high << 4 | low);
+    }
+    return true;
+}
+
 bool AppendFromHex(std::vector<std::uint8_t>& out, std::string_view text) {
     if (text.size() % 2 != 0) return false;
     const std::size_t at = out.size();
     out.resize(at + text.size() / 2);
-    std::uint8_t* p = out.data() + at;
-    for (std::size_t i = 0; i < text.size(); i += 2) {
-        const int high = kHexValues[static_cast<unsigned char>(text[i])];
-        const int low = kHexValues[static_cast<unsigned char>(text[i + 1])];
-        if ((high | low) < 0) return false;
-        *p++ = static_cast<std::uint8_t>(high << 4 | low);
-    }
-    return true;
+    return DecodeHex(out.data() + at, text);
 }
 
 std::optional<std::vector<std::uint8_t>> FromHex(std::string_view text) {
