@@ -1,15 +1,18 @@
 // Reading a document for import from its tape: the parser first reads the whole text, checking
-// it as JSON, into a tape on which every object and array knows where it ends. Entering an
-// object lists its members with where their values stand, passing over each value once; a
-// member is then reached by name in any order, and an element by stepping from the last one.
-// No part of the text is passed over again, however deep it stands.
+// it as JSON, into a tape on which every object and array knows where it ends. An object's
+// members are listed with where their values stand as the walk reaches them, passing over each
+// value once; a member is then reached by name in any order, and an element by stepping from
+// the last one. No part of the text is passed over again, however deep it stands.
 //
 // The tape reader takes the documents an export writes. What it cannot judge as the stream
 // reader does (a text that is not JSON, a number that is not whole) it leaves to that reader:
 // the import reads such a document again with it, so that refusals stay the stream reader's.
 #pragma once
 
+#include <array>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -20,6 +23,46 @@ namespace kestra::json {
 
 // Thrown when the document is to be read again by the stream reader.
 struct ReadAgain {};
+
+// The parser's tape: a word per value, its type in the top byte. A string's word holds where
+// its length (four bytes) and text stand among the strings; a number's value is the next word;
+// an object's or array's first word holds in its low 32 bits the index after its last, its
+// closing word standing just before that, and in bits 32 to 55 its count (at most 0xFFFFFF).
+namespace tape {
+
+inline constexpr std::uint64_t kPayload = 0x00FFFFFFFFFFFFFF;
+
+inline char TypeOf(std::uint64_t word) {
+    return static_cast<char>(word >> 56);
+}
+
+// What a value of each type is, and how many words it takes (0: up to its closing word).
+struct TypeInfo {
+    ValueKind kind = ValueKind::Missing;
+    std::uint8_t words = 1;
+};
+inline constexpr auto kTypes = [] {
+    std::array<TypeInfo, 256> types{};
+    types['{'] = {ValueKind::Object, 0};
+    types['['] = {ValueKind::Array, 0};
+    types['l'] = types['u'] = types['d'] = {ValueKind::Number, 2};
+    types['"'] = {ValueKind::Text, 1};
+    types['t'] = types['f'] = {ValueKind::Boolean, 1};
+    types['n'] = {ValueKind::Null, 1};
+    return types;
+}();
+
+inline ValueKind KindOf(std::uint64_t word) {
+    return kTypes[word >> 56].kind;
+}
+
+// The index after the value at `at`.
+inline std::size_t After(const std::uint64_t* tape, std::size_t at) {
+    const std::uint8_t words = kTypes[tape[at] >> 56].words;
+    return words != 0 ? at + words : static_cast<std::uint32_t>(tape[at]);
+}
+
+}  // namespace tape
 
 class TapeReader final : public DocumentReader {
   public:
@@ -59,20 +102,131 @@ class TapeReader final : public DocumentReader {
 
   private:
     struct Parser;
-    struct Member;
-    struct Container;
-    Container& top();
-    const Container& top() const;
+    struct Member {
+        std::uint32_t name;  // the index of its name on the tape; its value follows
+        bool used = false;
+    };
+    // An object or array entered, and its current value.
+    struct Container {
+        bool isArray = false;
+        std::size_t at = 0;                      // the member or element read last
+        ValueKind current = ValueKind::Missing;  // Missing: none
+        std::size_t value = 0;                   // the current value's index on the tape
+        std::size_t end = 0;                     // the index of the closing word
+        // Objects: their members listed so far in members_, and the next to list (`end` when
+        // all are).
+        std::size_t memberBegin = 0;
+        std::size_t memberEnd = 0;
+        std::size_t unlisted = 0;
+        // Objects read in order from their first member, with every member read used: how
+        // many were, none of them listed (those are listed again, from `start`, when anything
+        // else is asked).
+        std::size_t streamed = 0;
+        std::size_t start = 0;
+        // Arrays: the element at `at`, once stepped to, and their count.
+        std::size_t first = 0;
+        std::size_t element = 0;
+        std::size_t count = 0;
+        bool started = false;
+    };
+    static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+    Container& top() const { return stack_.back(); }
+    // The ordinal of the member of that name in the object on top, as FindMember finds it;
+    // kNone when there is none.
     std::size_t ordinalOf(std::string_view name) const;
+    // Lists the object's members until `count` are listed or all are.
+    void listTo(Container& c, std::size_t count) const;
+    std::string_view stringAt(std::size_t at) const;
+    // Makes the member at `unlisted` the current value, read in order.
+    ValueKind stream(Container& c);
     void enter(bool array);
+    // Enters the object or array at `at` on the tape.
+    void open(std::size_t at, bool array);
 
     std::unique_ptr<Parser> parser_;
     bool parsed_ = false;
     bool rootIsObject_ = false;
     std::size_t textSize_ = 0;
-    std::vector<Container> stack_;
-    // The members of the objects entered, each object's after its parent's.
-    std::vector<Member> members_;
+    // The parse: a word per value (two for a number), and the texts of the strings.
+    const std::uint64_t* tape_ = nullptr;
+    const std::uint8_t* strings_ = nullptr;
+    // An object's members are listed as the walk reaches them, so that one read in order is
+    // passed over once; a search lists the rest. Listing is no change the walk sees.
+    mutable std::vector<Container> stack_;
+    // The members of the objects entered, each object's after its parent's: the first
+    // listed_.
+    mutable std::vector<Member> members_;
+    mutable std::size_t listed_ = 0;
 };
+
+// ---- Read in the walk's inner loops, so inline
+
+inline std::string_view TapeReader::stringAt(std::size_t at) const {
+    const std::uint8_t* p = strings_ + (tape_[at] & tape::kPayload);
+    std::uint32_t length;
+    std::memcpy(&length, p, sizeof length);
+    return {reinterpret_cast<const char*>(p + sizeof length), length};
+}
+
+inline ValueKind TapeReader::stream(Container& c) {
+    c.at = c.streamed++;
+    c.value = c.unlisted + 1;
+    c.current = tape::KindOf(tape_[c.value]);
+    c.unlisted = tape::After(tape_, c.value);
+    return c.current;
+}
+
+inline ValueKind TapeReader::nextMember(std::string_view name) {
+    Container& c = top();
+    if (c.streamed != 0) {
+        if (c.unlisted == c.end || !SameName(stringAt(c.unlisted), name)) return ValueKind::Missing;
+        return stream(c);
+    }
+    if (c.unlisted != c.end) listTo(c, c.at + 2);
+    const std::size_t k = c.memberBegin + c.at + 1;
+    if (k >= c.memberEnd || !SameName(stringAt(members_[k].name), name)) return ValueKind::Missing;
+    members_[k].used = true;
+    ++c.at;
+    c.value = members_[k].name + 1;
+    c.current = tape::KindOf(tape_[c.value]);
+    return c.current;
+}
+
+inline ValueKind TapeReader::kind() {
+    return top().current;
+}
+
+// A whole number of the tape as the walk reads it; a fraction or an exponent is the stream
+// reader's to judge, which reads the number's text.
+inline DocumentNumber TapeReader::number() {
+    const Container& c = top();
+    if (c.current != ValueKind::Number) throw ReadAgain{};
+    DocumentNumber n;
+    const std::uint64_t bits = tape_[c.value + 1];
+    switch (tape::TypeOf(tape_[c.value])) {
+        case 'l': {
+            const auto v = static_cast<std::int64_t>(bits);
+            n.whole = true;
+            n.negative = v < 0;
+            if (n.negative)
+                n.value = v;
+            else
+                n.magnitude = bits;
+            return n;
+        }
+        case 'u':
+            n.whole = true;
+            n.magnitude = bits;
+            return n;
+        default:
+            throw ReadAgain{};
+    }
+}
+
+inline std::string_view TapeReader::text(std::string&) {
+    const Container& c = top();
+    if (c.current != ValueKind::Text) throw ReadAgain{};
+    return stringAt(c.value);
+}
 
 }  // namespace kestra::json
