@@ -63,7 +63,20 @@ std::uint32_t ReadLe(const std::uint8_t* at, std::size_t width) {
 }
 
 void WriteLe(std::uint8_t* at, std::size_t width, std::uint64_t v) {
-    for (std::size_t i = 0; i < width; ++i) at[i] = static_cast<std::uint8_t>(v >> (8 * i));
+    auto put = [&](std::size_t n) {
+        for (std::size_t i = 0; i < n; ++i) at[i] = static_cast<std::uint8_t>(v >> (8 * i));
+    };
+    // The widths of fields written one by one, each a single store.
+    switch (width) {
+        case 1:
+            return put(1);
+        case 2:
+            return put(2);
+        case 4:
+            return put(4);
+        default:
+            return put(width);
+    }
 }
 
 // The member name of the unnamed bytes at `offset`, written into `room`.
@@ -347,8 +360,8 @@ bool Codec::currentIsNull() {
 ValueKind Codec::kindOf(std::string_view name) {
     if (exporting()) return ValueKind::Missing;
     if (name.empty()) return reader_->kind();
-    if (!enterFrameObject() || !reader_->has(name)) return ValueKind::Missing;
-    return locate(name, false);
+    if (!enterFrameObject()) return ValueKind::Missing;
+    return reader_->seekKind(name, false);
 }
 
 std::size_t Codec::arraySize(std::string_view name) {
