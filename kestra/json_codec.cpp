@@ -737,16 +737,15 @@ void Codec::fieldValues(const RecordTable& table, std::size_t base,
 bool Codec::fieldsInOrder(const RecordTable& table, std::size_t base,
                           const std::vector<std::string_view>& computed, std::string_view prefix) {
     if (!enterFrameObject()) return false;
-    TapeReader& tape = *tape_;
-    bool first = true;
+    std::optional<TapeReader::Cursor> cursor;
     auto next = [&](std::string_view name) {
-        const ValueKind kind = first ? tape.seekKind(name, true) : tape.nextMember(name);
-        first = false;
-        return kind;
+        if (cursor) return cursor->next(name);
+        cursor.emplace(tape_->readInOrder(name));
+        return cursor->kind();
     };
     auto hexAt = [&](std::string_view name, std::size_t where, std::size_t n) {
         if (next(name) != ValueKind::Text) return false;
-        const std::string_view digits = tape.text(scratch_);
+        const std::string_view digits = cursor->text();
         return digits.size() == 2 * n && DecodeHex(out_.data() + where, digits);
     };
     auto gap = [&](std::size_t at, std::size_t end) {
@@ -775,11 +774,13 @@ bool Codec::fieldsInOrder(const RecordTable& table, std::size_t base,
             continue;
         }
         if (next(f.name) != ValueKind::Number) return false;
-        const std::optional<std::uint32_t> bits = FieldBits(tape.number(), RangeOf(f.kind));
+        const std::optional<std::uint32_t> bits = FieldBits(cursor->number(), RangeOf(f.kind));
         if (!bits) return false;
         WriteLe(out_.data() + where, f.width, *bits);
     }
-    return gap(at, table.size);
+    if (!gap(at, table.size)) return false;
+    if (cursor) tape_->keep(*cursor);
+    return true;
 }
 
 RecordAt Codec::fields(const RecordTable& table, const std::vector<std::string_view>& computed) {

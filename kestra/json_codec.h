@@ -23,13 +23,12 @@
 #include <vector>
 
 #include "kestra/json_reader.h"
+#include "kestra/json_tape_reader.h"
 #include "kestra/json_writer.h"
 #include "kestra/project_json.h"
 #include "platform/image_cursor.h"
 
 namespace kestra::json {
-
-class TapeReader;
 
 // ---- Record tables
 
@@ -297,8 +296,8 @@ class Codec {
     // Importing from the tape, a record whose members stand in the order export writes them,
     // each well formed, is read in one pass: each member is the one after the member before.
     // At the first that is not (absent, elsewhere, of another kind, out of range, bad hex) the
-    // answer is false, and the record is read again by name, which finds the same member and
-    // says what is wrong with it.
+    // answer is false, with the reader as it was, and the record is read again by name, which
+    // finds the same members and says what is wrong.
     bool fieldsInOrder(const RecordTable& table, std::size_t base,
                        const std::vector<std::string_view>& computed, std::string_view prefix);
     // The same exporting: the record's bytes at `base` of the image, whole.

@@ -105,6 +105,45 @@ ValueKind TapeReader::seekKind(std::string_view name, bool use) {
     return c.current;
 }
 
+TapeReader::Cursor TapeReader::readInOrder(std::string_view first) {
+    Cursor r;
+    r.tape_ = tape_;
+    r.strings_ = strings_;
+    if (!isObject()) return r;
+    Container& c = top();
+    // An object nothing was asked of yet, read from its first member: nothing is listed.
+    if (c.streamed == 0 && c.memberEnd == c.memberBegin && c.unlisted == c.start &&
+        c.unlisted != c.end && SameName(stringAt(c.unlisted), first)) {
+        r.end_ = c.end;
+        r.value_ = c.unlisted + 1;
+        r.kind_ = KindOf(tape_[r.value_]);
+        r.key_ = After(tape_, r.value_);
+        return r;
+    }
+    const std::size_t k = ordinalOf(first);
+    if (k == kNone) return r;
+    listTo(c, kNone);
+    r.members_ = members_.data() + c.memberBegin;
+    r.count_ = c.memberEnd - c.memberBegin;
+    r.first_ = r.at_ = k;
+    r.value_ = r.members_[k].name + 1;
+    r.kind_ = KindOf(tape_[r.value_]);
+    return r;
+}
+
+void TapeReader::keep(const Cursor& r) {
+    Container& c = top();
+    if (r.members_ == nullptr) {
+        c.streamed = r.at_ + 1;
+        c.unlisted = r.key_;
+    } else {
+        for (std::size_t k = r.first_; k <= r.at_; ++k) members_[c.memberBegin + k].used = true;
+    }
+    c.at = r.at_;
+    c.value = r.value_;
+    c.current = r.kind_;
+}
+
 void TapeReader::markUsed(std::string_view name) {
     if (!isObject()) return;
     const std::size_t k = ordinalOf(name);

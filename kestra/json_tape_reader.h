@@ -94,11 +94,15 @@ class TapeReader final : public DocumentReader {
     // The parser checked the whole text.
     void finish() override {}
 
-    // Reading an object's members in the document's order without a search: the member after
-    // the one made current last becomes the current value, counted as read, when it has
-    // `name`; otherwise nothing changes and the answer is Missing. The object on top must
-    // have had a member made current.
-    ValueKind nextMember(std::string_view name);
+    // Reading the members of the object on top in the document's order, from a cursor the
+    // caller holds (in registers, in a loop): the reader changes only when the reads are kept.
+    class Cursor;
+    // A cursor at the member of that name, found as seekKind finds it (its kind Missing when
+    // there is none).
+    Cursor readInOrder(std::string_view first);
+    // The members the cursor read count as read, and the last is the current value, as if
+    // each had been sought with seekKind.
+    void keep(const Cursor& cursor);
 
   private:
     struct Parser;
@@ -159,51 +163,50 @@ class TapeReader final : public DocumentReader {
     mutable std::size_t listed_ = 0;
 };
 
+class TapeReader::Cursor {
+  public:
+    // What the member read last is: Missing when the cursor found none.
+    ValueKind kind() const { return kind_; }
+    // The member after the one read last, when it has `name`: its kind, and it is read.
+    // Missing otherwise, and the cursor is left where it was.
+    ValueKind next(std::string_view name);
+    // The member read last, a number or a string.
+    DocumentNumber number() const;
+    std::string_view text() const;
+
+  private:
+    friend class TapeReader;
+    const std::uint64_t* tape_ = nullptr;
+    const std::uint8_t* strings_ = nullptr;
+    // Members listed: the object's, all of them, and the ordinals of the first and the last
+    // read. Members not listed (read in order from the first): none, and how many were read.
+    const Member* members_ = nullptr;
+    std::size_t count_ = 0;
+    std::size_t first_ = 0;
+    std::size_t at_ = 0;
+    // Not listed: the index of the next member's name, and of the object's closing word.
+    std::size_t key_ = 0;
+    std::size_t end_ = 0;
+    std::size_t value_ = 0;
+    ValueKind kind_ = ValueKind::Missing;
+};
+
 // ---- Read in the walk's inner loops, so inline
 
-inline std::string_view TapeReader::stringAt(std::size_t at) const {
-    const std::uint8_t* p = strings_ + (tape_[at] & tape::kPayload);
+inline std::string_view StringAt(const std::uint64_t* tape, const std::uint8_t* strings,
+                                 std::size_t at) {
+    const std::uint8_t* p = strings + (tape[at] & tape::kPayload);
     std::uint32_t length;
     std::memcpy(&length, p, sizeof length);
     return {reinterpret_cast<const char*>(p + sizeof length), length};
 }
 
-inline ValueKind TapeReader::stream(Container& c) {
-    c.at = c.streamed++;
-    c.value = c.unlisted + 1;
-    c.current = tape::KindOf(tape_[c.value]);
-    c.unlisted = tape::After(tape_, c.value);
-    return c.current;
-}
-
-inline ValueKind TapeReader::nextMember(std::string_view name) {
-    Container& c = top();
-    if (c.streamed != 0) {
-        if (c.unlisted == c.end || !SameName(stringAt(c.unlisted), name)) return ValueKind::Missing;
-        return stream(c);
-    }
-    if (c.unlisted != c.end) listTo(c, c.at + 2);
-    const std::size_t k = c.memberBegin + c.at + 1;
-    if (k >= c.memberEnd || !SameName(stringAt(members_[k].name), name)) return ValueKind::Missing;
-    members_[k].used = true;
-    ++c.at;
-    c.value = members_[k].name + 1;
-    c.current = tape::KindOf(tape_[c.value]);
-    return c.current;
-}
-
-inline ValueKind TapeReader::kind() {
-    return top().current;
-}
-
-// A whole number of the tape as the walk reads it; a fraction or an exponent is the stream
+// A number of the tape: whole numbers within 64 bits; a fraction or an exponent is the stream
 // reader's to judge, which reads the number's text.
-inline DocumentNumber TapeReader::number() {
-    const Container& c = top();
-    if (c.current != ValueKind::Number) throw ReadAgain{};
+inline DocumentNumber NumberAt(const std::uint64_t* tape, std::size_t at) {
     DocumentNumber n;
-    const std::uint64_t bits = tape_[c.value + 1];
-    switch (tape::TypeOf(tape_[c.value])) {
+    const std::uint64_t bits = tape[at + 1];
+    switch (tape::TypeOf(tape[at])) {
         case 'l': {
             const auto v = static_cast<std::int64_t>(bits);
             n.whole = true;
@@ -221,6 +224,55 @@ inline DocumentNumber TapeReader::number() {
         default:
             throw ReadAgain{};
     }
+}
+
+inline ValueKind TapeReader::Cursor::next(std::string_view name) {
+    std::size_t key;
+    if (members_ != nullptr) {
+        if (at_ + 1 >= count_) return ValueKind::Missing;
+        key = members_[at_ + 1].name;
+    } else {
+        if (key_ == end_) return ValueKind::Missing;
+        key = key_;
+    }
+    if (!SameName(StringAt(tape_, strings_, key), name)) return ValueKind::Missing;
+    ++at_;
+    value_ = key + 1;
+    kind_ = tape::KindOf(tape_[value_]);
+    if (members_ == nullptr) key_ = tape::After(tape_, value_);
+    return kind_;
+}
+
+inline DocumentNumber TapeReader::Cursor::number() const {
+    if (kind_ != ValueKind::Number) throw ReadAgain{};
+    return NumberAt(tape_, value_);
+}
+
+inline std::string_view TapeReader::Cursor::text() const {
+    if (kind_ != ValueKind::Text) throw ReadAgain{};
+    return StringAt(tape_, strings_, value_);
+}
+
+inline std::string_view TapeReader::stringAt(std::size_t at) const {
+    return StringAt(tape_, strings_, at);
+}
+
+inline ValueKind TapeReader::stream(Container& c) {
+    c.at = c.streamed++;
+    c.value = c.unlisted + 1;
+    c.current = tape::KindOf(tape_[c.value]);
+    c.unlisted = tape::After(tape_, c.value);
+    return c.current;
+}
+
+inline ValueKind TapeReader::kind() {
+    return top().current;
+}
+
+inline DocumentNumber TapeReader::number() {
+    const Container& c = top();
+    if (c.current != ValueKind::Number) throw ReadAgain{};
+    return NumberAt(tape_, c.value);
 }
 
 inline std::string_view TapeReader::text(std::string&) {
