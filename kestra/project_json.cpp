@@ -92,6 +92,21 @@ std::vector<std::uint8_t> ImportImage(DocumentReader& reader) {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
+// `text` (the document without its byte order mark, padded) read by the stream reader, whose
+// refusals are reported with the first fault of the document's text.
+std::vector<std::uint8_t> ImportStreamed(std::string_view document, std::string_view text) {
+    try {
+        StreamReader reader(text);
+        return ImportImage(reader);
+    } catch (const DocumentFault&) {
+        CheckDocumentText(document);  // a fault of the text itself comes first
+        throw;
+    } catch (const SyntaxTrouble& trouble) {
+        CheckDocumentText(document);
+        throw DocumentFault("", "the document is not valid JSON: " + trouble.what);
+    }
+}
+
 }  // namespace
 
 std::string ExportProjectJson(std::span<const std::uint8_t> image) {
@@ -151,16 +166,16 @@ std::vector<std::uint8_t> ImportProjectJsonInPlace(std::string_view document) {
     } catch (const SyntaxTrouble&) {
     } catch (const ReadAgain&) {
     }
-    try {
-        StreamReader reader(text);
-        return ImportImage(reader);
-    } catch (const DocumentFault&) {
-        CheckDocumentText(document);  // a fault of the text itself comes first
-        throw;
-    } catch (const SyntaxTrouble& trouble) {
-        CheckDocumentText(document);
-        throw DocumentFault("", "the document is not valid JSON: " + trouble.what);
-    }
+    return ImportStreamed(document, text);
+}
+
+std::vector<std::uint8_t> ImportProjectJsonStreamed(std::string_view document) {
+    std::string padded;
+    padded.reserve(document.size() + kDocumentPadding);
+    padded.assign(document);
+    std::string_view text = padded;
+    if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
+    return ImportStreamed(padded, text);
 }
 
 std::vector<std::uint8_t> ImportProjectJson(std::string_view document) {

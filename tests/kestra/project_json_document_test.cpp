@@ -466,6 +466,8 @@ Json Inserted(const Json& object, const std::string& after, const std::string& n
 // is found as by a reading member by member.
 TEST_F(DocumentFaults, RecordsInAnyOrderAndFaultsInsideThem) {
     EXPECT_EQ(json::ImportProjectJson(Reversed(document).dump()), image);
+    EXPECT_EQ(json::ImportProjectJsonStreamed(Reversed(document).dump()), image);
+    EXPECT_EQ(json::ImportProjectJsonStreamed(document.dump()), image);
     const std::string field = "/pages/0/fields/0/";
     struct Case {
         std::function<void(Json&)> change;
