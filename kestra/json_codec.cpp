@@ -734,13 +734,14 @@ void Codec::fieldValues(const RecordTable& table, std::size_t base,
     gap(table.size);
 }
 
-bool Codec::fieldsInOrder(const RecordTable& table, std::size_t base,
-                          const std::vector<std::string_view>& computed, std::string_view prefix) {
+bool Codec::readInOrder(const RecordTable& table, std::size_t base,
+                        const std::vector<std::string_view>& computed, std::string_view prefix,
+                        const Optional& optional, InOrder& read) {
     if (!enterFrameObject()) return false;
-    std::optional<TapeReader::Cursor> cursor;
+    std::optional<TapeReader::Cursor>& cursor = read.cursor;
     auto next = [&](std::string_view name) {
         if (cursor) return cursor->next(name);
-        cursor.emplace(tape_->readInOrder(name));
+        cursor.emplace(tape_->readInOrder(name, optional.fromFirst));
         return cursor->kind();
     };
     auto hexAt = [&](std::string_view name, std::size_t where, std::size_t n) {
@@ -769,18 +770,48 @@ bool Codec::fieldsInOrder(const RecordTable& table, std::size_t base,
                 break;
         }
         if (!computed.empty() && Listed(computed, prefix, f.name)) continue;
-        if (f.kind == Kind::Hex) {
+        // A member that may be left out is read when it is the next.
+        const auto maybe = std::find(optional.offsets.begin(), optional.offsets.end(), f.offset);
+        if (maybe != optional.offsets.end()) {
+            if (!cursor || cursor->next(f.name) == ValueKind::Missing) continue;
+            read.present |= 1u << (maybe - optional.offsets.begin());
+            if (cursor->kind() != ValueKind::Number) return false;
+        } else if (f.kind == Kind::Hex) {
             if (!hexAt(f.name, where, f.width)) return false;
             continue;
+        } else if (next(f.name) != ValueKind::Number) {
+            return false;
         }
-        if (next(f.name) != ValueKind::Number) return false;
         const std::optional<std::uint32_t> bits = FieldBits(cursor->number(), RangeOf(f.kind));
         if (!bits) return false;
         WriteLe(out_.data() + where, f.width, *bits);
     }
-    if (!gap(at, table.size)) return false;
-    if (cursor) tape_->keep(*cursor);
+    return gap(at, table.size);
+}
+
+bool Codec::fieldsInOrder(const RecordTable& table, std::size_t base,
+                          const std::vector<std::string_view>& computed, std::string_view prefix) {
+    InOrder read;
+    if (!readInOrder(table, base, computed, prefix, {}, read)) return false;
+    if (read.cursor) tape_->keep(*read.cursor);
     return true;
+}
+
+std::optional<RecordAt> Codec::fieldsDeciding(const RecordTable& table,
+                                              std::span<const std::uint16_t> optional,
+                                              unsigned (*computed)(Bytes record)) {
+    if (exporting() || !tape_) return std::nullopt;
+    const std::size_t offset = out_.size();
+    out_.resize(offset + table.size);
+    InOrder read;
+    const unsigned all = (1u << optional.size()) - 1;
+    if (readInOrder(table, offset, {}, "", {optional, true}, read) && read.cursor &&
+        read.present == (~computed({out_.data() + offset, table.size}) & all)) {
+        tape_->keep(*read.cursor);
+        return RecordAt{offset, table.size};
+    }
+    out_.resize(offset);
+    return std::nullopt;
 }
 
 RecordAt Codec::fields(const RecordTable& table, const std::vector<std::string_view>& computed) {

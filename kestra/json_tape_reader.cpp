@@ -52,6 +52,8 @@ void TapeReader::listTo(Container& c, std::size_t count) const {
         c.streamed = 0;
         listTo(c, streamed);
         for (std::size_t i = c.memberBegin; i < c.memberEnd; ++i) members_[i].used = true;
+        if (c.lastUnused) members_[c.memberEnd - 1].used = false;
+        c.lastUnused = false;
     }
     // members_ only grows: the room of objects left is reused.
     std::size_t end = c.memberEnd;
@@ -81,7 +83,12 @@ std::size_t TapeReader::ordinalOf(std::string_view name) const {
 }
 
 bool TapeReader::has(std::string_view name) const {
-    return isObject() && ordinalOf(name) != kNone;
+    if (!isObject()) return false;
+    const Container& c = top();
+    if (c.streamed != 0 && (SameName(stringAt(c.value - 1), name) ||
+                            (c.unlisted != c.end && SameName(stringAt(c.unlisted), name))))
+        return true;
+    return ordinalOf(name) != kNone;
 }
 
 bool TapeReader::seekMember(std::string_view name, bool use) {
@@ -91,10 +98,19 @@ bool TapeReader::seekMember(std::string_view name, bool use) {
 ValueKind TapeReader::seekKind(std::string_view name, bool use) {
     if (!isObject()) return ValueKind::Missing;
     Container& c = top();
-    // The first member, read, of an object nothing was asked of yet: read in order.
-    if (use && c.streamed == 0 && c.memberEnd == c.memberBegin && c.unlisted == c.start &&
-        c.unlisted != c.end && SameName(stringAt(c.unlisted), name))
-        return stream(c);
+    // An object read in order: the search looks at the member read last first, then the next,
+    // which is read in order too (so the object's first, when nothing was asked of it yet).
+    if (c.streamed != 0 && SameName(stringAt(c.value - 1), name)) {
+        if (use) c.lastUnused = false;
+        return c.current;
+    }
+    const bool fresh = c.streamed == 0 && c.memberEnd == c.memberBegin && c.unlisted == c.start;
+    if ((fresh || (c.streamed != 0 && !c.lastUnused)) && c.unlisted != c.end &&
+        SameName(stringAt(c.unlisted), name)) {
+        stream(c);
+        c.lastUnused = !use;
+        return c.current;
+    }
     const std::size_t k = ordinalOf(name);
     if (k == kNone) return ValueKind::Missing;
     Member& m = members_[c.memberBegin + k];
@@ -105,7 +121,7 @@ ValueKind TapeReader::seekKind(std::string_view name, bool use) {
     return c.current;
 }
 
-TapeReader::Cursor TapeReader::readInOrder(std::string_view first) {
+TapeReader::Cursor TapeReader::readInOrder(std::string_view first, bool fromFirst) {
     Cursor r;
     r.tape_ = tape_;
     r.strings_ = strings_;
@@ -120,6 +136,7 @@ TapeReader::Cursor TapeReader::readInOrder(std::string_view first) {
         r.key_ = After(tape_, r.value_);
         return r;
     }
+    if (fromFirst) return r;
     const std::size_t k = ordinalOf(first);
     if (k == kNone) return r;
     listTo(c, kNone);
@@ -146,12 +163,18 @@ void TapeReader::keep(const Cursor& r) {
 
 void TapeReader::markUsed(std::string_view name) {
     if (!isObject()) return;
+    Container& c = top();
+    if (c.streamed != 0 && SameName(stringAt(c.value - 1), name)) {
+        c.lastUnused = false;
+        return;
+    }
     const std::size_t k = ordinalOf(name);
     if (k != kNone) members_[top().memberBegin + k].used = true;
 }
 
 std::optional<std::string_view> TapeReader::firstUnused() const {
     const Container& c = top();
+    if (c.lastUnused) return stringAt(c.value - 1);
     for (std::size_t i = c.memberBegin; i < c.memberEnd; ++i)
         if (!members_[i].used) return stringAt(members_[i].name);
     // A member not listed yet was never read.

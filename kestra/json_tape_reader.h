@@ -98,8 +98,9 @@ class TapeReader final : public DocumentReader {
     // caller holds (in registers, in a loop): the reader changes only when the reads are kept.
     class Cursor;
     // A cursor at the member of that name, found as seekKind finds it (its kind Missing when
-    // there is none).
-    Cursor readInOrder(std::string_view first);
+    // there is none). With `fromFirst`, only the object's first member, when nothing was asked
+    // of the object yet.
+    Cursor readInOrder(std::string_view first, bool fromFirst = false);
     // The members the cursor read count as read, and the last is the current value, as if
     // each had been sought with seekKind.
     void keep(const Cursor& cursor);
@@ -122,11 +123,13 @@ class TapeReader final : public DocumentReader {
         std::size_t memberBegin = 0;
         std::size_t memberEnd = 0;
         std::size_t unlisted = 0;
-        // Objects read in order from their first member, with every member read used: how
-        // many were, none of them listed (those are listed again, from `start`, when anything
-        // else is asked).
+        // Objects read in order from their first member, none of them listed: how many were
+        // (they are listed, from `start`, when the walk asks for another member than the one
+        // read last or the next). Every member read is used, but for the last when
+        // `lastUnused`.
         std::size_t streamed = 0;
         std::size_t start = 0;
+        bool lastUnused = false;
         // Arrays: the element at `at`, once stepped to, and their count.
         std::size_t first = 0;
         std::size_t element = 0;
@@ -226,7 +229,7 @@ inline DocumentNumber NumberAt(const std::uint64_t* tape, std::size_t at) {
     }
 }
 
-inline ValueKind TapeReader::Cursor::next(std::string_view name) {
+[[gnu::always_inline]] inline ValueKind TapeReader::Cursor::next(std::string_view name) {
     std::size_t key;
     if (members_ != nullptr) {
         if (at_ + 1 >= count_) return ValueKind::Missing;
