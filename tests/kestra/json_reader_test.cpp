@@ -136,6 +136,30 @@ std::string Questions(DocumentReader& r) {
     return out;
 }
 
+// Members read in order, some only looked at, then one behind.
+std::string InOrderQuestions(DocumentReader& r) {
+    std::string out;
+    auto unused = [&] { out += ' ' + std::string(r.firstUnused().value_or("none")); };
+    r.seekMember("a", false);
+    unused();
+    out += r.has("b") ? " b" : " -b";
+    out += r.has("a") ? " a" : " -a";
+    r.markUsed("a");
+    unused();
+    r.seekMember("b", true);
+    r.seekMember("b", true);
+    r.seekMember("c", false);
+    unused();
+    out += " c" + std::to_string(static_cast<int>(r.kind()));
+    r.seekMember("c", true);
+    r.seekMember("d", false);
+    r.seekMember("a", true);
+    unused();
+    out += " rest {";
+    DumpMembers(r, out);
+    return out + '}';
+}
+
 TEST(DocumentReaders, AnswerAlike) {
     struct Case {
         const char* what;
@@ -159,6 +183,8 @@ TEST(DocumentReaders, AnswerAlike) {
          "{a:{b:{c:{d:[1:[1:[1:{e:0,},6],5],5],},},},}"},
         {"out of order", R"({"a":7,"b":{"s":1,"t":"x"},"c":[10,11,12]})",
          "-z a c5 a77 -y still7 bs:x bs:x e12 e10 e11 -e e11 n3", Questions},
+        {"in order, some only looked at", R"({"a":1,"b":2,"c":[3],"d":4,"e":5})",
+         " a b a b c c5 d rest {d:4,e:5,}", InOrderQuestions},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

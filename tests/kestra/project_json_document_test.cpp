@@ -492,6 +492,18 @@ TEST_F(DocumentFaults, RecordsInAnyOrderAndFaultsInsideThem) {
              f = Inserted(f, "width", "colour", 1);
          },
          field + "colour | is not a member of this object"},
+        // Counts the content gives are members exactly where the record says it has none.
+        {[](Json& d) { d["pages"][0]["fields"][0].erase("list2Count"); },
+         field + "list2Count | is missing"},
+        {[](Json& d) { d["pages"][0]["fields"][0]["kind"] = 6; },
+         field + "list2Count | is not a member of this object"},
+        {[](Json& d) {
+             Json& f = d["pages"][0]["fields"][1];
+             f = Inserted(f, "list1Word", "list2Count", 0);
+         },
+         "/pages/0/fields/1/list2Count | is not a member of this object"},
+        {[](Json& d) { d["pages"][0]["fields"][1]["flags"] = 0; },
+         "/pages/0/fields/1/childCount | is missing"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.fault);
