@@ -1,6 +1,7 @@
 #include "kestra/json_codec.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -734,59 +735,101 @@ void Codec::fieldValues(const RecordTable& table, std::size_t base,
     gap(table.size);
 }
 
+namespace {
+
+// A record table as import reads it in order: a step per member, the unnamed bytes between
+// fields included by their names, and per constant, with where its bytes go.
+struct Step {
+    std::string_view name;
+    std::uint16_t offset;
+    std::uint16_t width;
+    Kind kind;  // Hex for unnamed bytes
+    std::uint32_t value;
+    bool unnamed;
+};
+struct Plan {
+    const RecordTable* table = nullptr;
+    std::vector<Step> steps;
+    bool byName = false;  // a record inside, or bytes at an offset without a kept name
+};
+
+Plan MakePlan(const RecordTable& table) {
+    Plan plan;
+    plan.table = &table;
+    std::size_t at = 0;
+    auto gap = [&](std::size_t end) {
+        if (end <= at) return;
+        if (at >= GapNames::kOffsets) {
+            plan.byName = true;
+            return;
+        }
+        plan.steps.push_back({GapNames::get().text(at), static_cast<std::uint16_t>(at),
+                              static_cast<std::uint16_t>(end - at), Kind::Hex, 0, true});
+    };
+    for (const FieldEntry& f : table.fields) {
+        gap(f.offset);
+        at = f.offset + f.width;
+        if (f.kind == Kind::Sub) plan.byName = true;
+        if (f.kind != Kind::Derived)
+            plan.steps.push_back({f.name, f.offset, f.width, f.kind, f.value, false});
+    }
+    gap(table.size);
+    return plan;
+}
+
+// The plans of the tables a thread read last: every table of a project fits.
+const Plan& PlanOf(const RecordTable& table) {
+    thread_local std::array<Plan, 32> plans;
+    thread_local std::size_t made = 0;
+    for (const Plan& plan : plans)
+        if (plan.table == &table) return plan;
+    Plan& plan = plans[made++ % plans.size()];
+    plan = MakePlan(table);
+    return plan;
+}
+
+}  // namespace
+
 bool Codec::readInOrder(const RecordTable& table, std::size_t base,
                         const std::vector<std::string_view>& computed, std::string_view prefix,
                         const Optional& optional, InOrder& read) {
-    if (!enterFrameObject()) return false;
+    const Plan& plan = PlanOf(table);
+    if (plan.byName || !enterFrameObject()) return false;
     std::optional<TapeReader::Cursor>& cursor = read.cursor;
     auto next = [&](std::string_view name) {
         if (cursor) return cursor->next(name);
         cursor.emplace(tape_->readInOrder(name, optional.fromFirst));
         return cursor->kind();
     };
-    auto hexAt = [&](std::string_view name, std::size_t where, std::size_t n) {
-        if (next(name) != ValueKind::Text) return false;
-        const std::string_view digits = cursor->text();
-        return digits.size() == 2 * n && DecodeHex(out_.data() + where, digits);
-    };
-    auto gap = [&](std::size_t at, std::size_t end) {
-        return end <= at ||
-               (at < GapNames::kOffsets && hexAt(GapNames::get().text(at), base + at, end - at));
-    };
-    std::size_t at = 0;
-    for (const FieldEntry& f : table.fields) {
-        if (!gap(at, f.offset)) return false;
-        at = f.offset + f.width;
-        const std::size_t where = base + f.offset;
-        switch (f.kind) {
-            case Kind::Const:
-                WriteLe(out_.data() + where, f.width, f.value);
-                continue;
-            case Kind::Derived:
-                continue;
-            case Kind::Sub:
-                return false;
-            default:
-                break;
+    for (const Step& step : plan.steps) {
+        const std::size_t where = base + step.offset;
+        if (step.kind == Kind::Const) {
+            WriteLe(out_.data() + where, step.width, step.value);
+            continue;
         }
-        if (!computed.empty() && Listed(computed, prefix, f.name)) continue;
+        if (!computed.empty() && !step.unnamed && Listed(computed, prefix, step.name)) continue;
+        if (step.kind == Kind::Hex) {
+            if (next(step.name) != ValueKind::Text) return false;
+            const std::string_view digits = cursor->text();
+            if (digits.size() != 2 * step.width || !DecodeHex(out_.data() + where, digits))
+                return false;
+            continue;
+        }
         // A member that may be left out is read when it is the next.
-        const auto maybe = std::find(optional.offsets.begin(), optional.offsets.end(), f.offset);
+        const auto maybe =
+            std::find(optional.offsets.begin(), optional.offsets.end(), step.offset);
         if (maybe != optional.offsets.end()) {
-            if (!cursor || cursor->next(f.name) == ValueKind::Missing) continue;
+            if (!cursor || cursor->next(step.name) == ValueKind::Missing) continue;
             read.present |= 1u << (maybe - optional.offsets.begin());
             if (cursor->kind() != ValueKind::Number) return false;
-        } else if (f.kind == Kind::Hex) {
-            if (!hexAt(f.name, where, f.width)) return false;
-            continue;
-        } else if (next(f.name) != ValueKind::Number) {
+        } else if (next(step.name) != ValueKind::Number) {
             return false;
         }
-        const std::optional<std::uint32_t> bits = FieldBits(cursor->number(), RangeOf(f.kind));
+        const std::optional<std::uint32_t> bits = FieldBits(cursor->number(), RangeOf(step.kind));
         if (!bits) return false;
-        WriteLe(out_.data() + where, f.width, *bits);
+        WriteLe(out_.data() + where, step.width, *bits);
     }
-    return gap(at, table.size);
+    return true;
 }
 
 bool Codec::fieldsInOrder(const RecordTable& table, std::size_t base,
