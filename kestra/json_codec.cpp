@@ -39,7 +39,7 @@ Range RangeOf(Kind kind) {
 // whole number within the range.
 std::optional<std::uint32_t> FieldBits(const DocumentNumber& n, const Range& range) {
     if (!n.whole) return std::nullopt;
-    const std::int64_t v = n.negative               ? n.value
+    const std::int64_t v = n.negative                 ? n.value
                            : n.magnitude > 0xFFFFFFFF ? std::numeric_limits<std::int64_t>::max()
                                                       : static_cast<std::int64_t>(n.magnitude);
     if (v < range.low || v > range.high) return std::nullopt;
@@ -703,9 +703,7 @@ void Codec::fieldValues(const RecordTable& table, std::size_t base,
     std::size_t at = 0;
     auto gap = [&](std::size_t end) {
         if (end <= at) return;
-        const GapName name(at);
-        hexAt(at < GapNames::kOffsets ? GapNames::get().text(at) : name.view(), base + at,
-              end - at);
+        hexAt(GapName(at).view(), base + at, end - at);
         at = end;
     };
     for (const FieldEntry& f : table.fields) {
@@ -816,8 +814,7 @@ bool Codec::readInOrder(const RecordTable& table, std::size_t base,
             continue;
         }
         // A member that may be left out is read when it is the next.
-        const auto maybe =
-            std::find(optional.offsets.begin(), optional.offsets.end(), step.offset);
+        const auto maybe = std::find(optional.offsets.begin(), optional.offsets.end(), step.offset);
         if (maybe != optional.offsets.end()) {
             if (!cursor || cursor->next(step.name) == ValueKind::Missing) continue;
             read.present |= 1u << (maybe - optional.offsets.begin());

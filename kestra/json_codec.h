@@ -302,6 +302,9 @@ class Codec {
     void reserveOutput(std::size_t bytes);
     void fieldValues(const RecordTable& table, std::size_t base,
                      const std::vector<std::string_view>& computed, std::string_view prefix);
+    // The same exporting: the record's bytes at `base` of the image, whole.
+    void exportFieldValues(const RecordTable& table, std::size_t base,
+                           const std::vector<std::string_view>& computed, std::string_view prefix);
     // Importing from the tape: the members of a record read in the document's order (see
     // fieldsInOrder), the reader left as it was. The fields at the offsets in `optional` are
     // read when they are the next member (bit i of `present` says the field at offset i was);
@@ -325,9 +328,6 @@ class Codec {
     // finds the same members and says what is wrong.
     bool fieldsInOrder(const RecordTable& table, std::size_t base,
                        const std::vector<std::string_view>& computed, std::string_view prefix);
-    // The same exporting: the record's bytes at `base` of the image, whole.
-    void exportFieldValues(const RecordTable& table, std::size_t base,
-                           const std::vector<std::string_view>& computed, std::string_view prefix);
     // Importing: a string member (`what` names the kind of string for the fault), and its
     // bytes as text or hex appended to `into`, checked.
     std::string_view textOf(std::string_view name, const char* what);

@@ -179,7 +179,8 @@ void Field(Codec& c, std::size_t depth) {
     c.beginObject("");
     // Importing, a record that stands as export writes it is read in one pass; otherwise what
     // it holds is looked at first, to know which counts are members.
-    std::optional<RecordAt> read = c.fieldsDeciding(records::kField, kFieldCounts, FieldCountsComputed);
+    std::optional<RecordAt> read =
+        c.fieldsDeciding(records::kField, kFieldCounts, FieldCountsComputed);
     bool list2, children;
     if (read) {
         const unsigned counts = FieldCountsComputed(c.recordBytes(*read));

@@ -20,12 +20,16 @@ TapeReader::TapeReader(std::string_view text)
     if (parser.parse(reinterpret_cast<const std::uint8_t*>(text.data()), text.size(), false)
             .get(root))
         return;
-    parsed_ = true;
-    if (!root.is_object()) return;
-    rootIsObject_ = true;
     tape_ = parser.doc.tape.get();
     strings_ = parser.doc.string_buf.get();
-    // The root value follows the tape's own first word.
+    // The tape is read word by word as laid out above: a parser that lays it out otherwise
+    // leaves every document to the stream reader. The root value follows the tape's own
+    // first word.
+    const bool object = root.is_object();
+    if (TypeOf(tape_[0]) != 'r' || (object && TypeOf(tape_[1]) != '{')) return;
+    parsed_ = true;
+    if (!object) return;
+    rootIsObject_ = true;
     open(1, false);
 }
 
@@ -104,8 +108,7 @@ ValueKind TapeReader::seekKind(std::string_view name, bool use) {
         if (use) c.lastUnused = false;
         return c.current;
     }
-    const bool fresh = c.streamed == 0 && c.memberEnd == c.memberBegin && c.unlisted == c.start;
-    if ((fresh || (c.streamed != 0 && !c.lastUnused)) && c.unlisted != c.end &&
+    if ((c.fresh() || (c.streamed != 0 && !c.lastUnused)) && c.unlisted != c.end &&
         SameName(stringAt(c.unlisted), name)) {
         stream(c);
         c.lastUnused = !use;
@@ -128,8 +131,7 @@ TapeReader::Cursor TapeReader::readInOrder(std::string_view first, bool fromFirs
     if (!isObject()) return r;
     Container& c = top();
     // An object nothing was asked of yet, read from its first member: nothing is listed.
-    if (c.streamed == 0 && c.memberEnd == c.memberBegin && c.unlisted == c.start &&
-        c.unlisted != c.end && SameName(stringAt(c.unlisted), first)) {
+    if (c.fresh() && c.unlisted != c.end && SameName(stringAt(c.unlisted), first)) {
         r.end_ = c.end;
         r.value_ = c.unlisted + 1;
         r.kind_ = KindOf(tape_[r.value_]);

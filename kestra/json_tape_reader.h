@@ -130,6 +130,10 @@ class TapeReader final : public DocumentReader {
         std::size_t streamed = 0;
         std::size_t start = 0;
         bool lastUnused = false;
+        // An object nothing was asked of yet.
+        bool fresh() const {
+            return streamed == 0 && memberEnd == memberBegin && unlisted == start;
+        }
         // Arrays: the element at `at`, once stepped to, and their count.
         std::size_t first = 0;
         std::size_t element = 0;

@@ -229,8 +229,8 @@ bool HexBytes(const char* digits, __m128i& bytes) {
         _mm_or_si128(_mm_and_si128(digit, _mm_sub_epi8(c, _mm_set1_epi8('0'))),
                      _mm_and_si128(letter, _mm_sub_epi8(lower, _mm_set1_epi8('a' - 10))));
     // Each pair as a 16-bit lane: the high digit in its low byte.
-    const __m128i pairs = _mm_or_si128(_mm_slli_epi16(_mm_and_si128(values, _mm_set1_epi16(0xFF)), 4),
-                                       _mm_srli_epi16(values, 8));
+    const __m128i pairs = _mm_or_si128(
+        _mm_slli_epi16(_mm_and_si128(values, _mm_set1_epi16(0xFF)), 4), _mm_srli_epi16(values, 8));
     bytes = _mm_packus_epi16(pairs, pairs);
     return true;
 }

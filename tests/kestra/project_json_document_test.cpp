@@ -474,13 +474,17 @@ TEST_F(DocumentFaults, RecordsInAnyOrderAndFaultsInsideThem) {
         std::string fault;
     };
     const Case cases[] = {
-        {[](Json& d) { d["pages"][0]["fields"][0]["bytes7"] = std::string(20, '0') + "g" + std::string(25, '0'); },
+        {[](Json& d) {
+             d["pages"][0]["fields"][0]["bytes7"] =
+                 std::string(20, '0') + "g" + std::string(25, '0');
+         },
          field + "bytes7 | must be hex: pairs of the digits 0-9 and a-f"},
         {[](Json& d) { d["pages"][0]["fields"][0]["bytes50"] = "00"; },
          field + "bytes50 | must hold exactly 16 bytes (32 hex digits)"},
         {[](Json& d) { d["pages"][0]["fields"][0]["bytes67"] = std::string(54, '0'); },
          field + "bytes67 | holds 27 bytes; at most 26 fit here"},
-        {[](Json& d) { d["pages"][0]["fields"][0].erase("subKind"); }, field + "subKind | is missing"},
+        {[](Json& d) { d["pages"][0]["fields"][0].erase("subKind"); },
+         field + "subKind | is missing"},
         {[](Json& d) { d["pages"][0]["fields"][0]["height"] = -1; },
          field + "height | must be a whole number from 0 to 255"},
         {[](Json& d) { d["pages"][0]["fields"][0]["labelAttribute"] = 65536; },
