@@ -89,10 +89,15 @@ std::size_t TapeReader::ordinalOf(std::string_view name) const {
 bool TapeReader::has(std::string_view name) const {
     if (!isObject()) return false;
     const Container& c = top();
-    if (c.streamed != 0 && (SameName(stringAt(c.value - 1), name) ||
-                            (c.unlisted != c.end && SameName(stringAt(c.unlisted), name))))
+    if (c.streamed == 0) return ordinalOf(name) != kNone;
+    if (SameName(stringAt(c.value - 1), name) ||
+        (c.unlisted != c.end && SameName(stringAt(c.unlisted), name)))
         return true;
-    return ordinalOf(name) != kNone;
+    // An object read in order is looked through without listing it: whether it has the member
+    // does not move the search's start.
+    for (std::size_t at = c.start; at != c.end; at = After(tape_, at + 1))
+        if (SameName(stringAt(at), name)) return true;
+    return false;
 }
 
 bool TapeReader::seekMember(std::string_view name, bool use) {
