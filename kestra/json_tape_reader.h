@@ -1,8 +1,10 @@
 // Reading a document for import from its tape: the parser first reads the whole text, checking
-// it as JSON, into a tape on which every object and array knows where it ends. An object's
-// members are listed with where their values stand as the walk reaches them, passing over each
-// value once; a member is then reached by name in any order, and an element by stepping from
-// the last one. No part of the text is passed over again, however deep it stands.
+// it as JSON, into a tape on which every object and array knows where it ends. An object read
+// in the order its members stand (as export writes them) is passed over once, member after
+// member, from a cursor; one asked for in another order has its members listed with where
+// their values stand, passing over each value once, and a member is then reached by name. An
+// element is reached by stepping from the last one. No part of the text is passed over again,
+// however deep it stands.
 //
 // The tape reader takes the documents an export writes. What it cannot judge as the stream
 // reader does (a text that is not JSON, a number that is not whole) it leaves to that reader:
