@@ -1,6 +1,7 @@
 // Any bytes as a JSON document of a project. A document that imports must give an image that
-// exports to a document importing to the same image again, and must be one the text check
-// takes; the image is also loaded by the store, and nothing may be left allocated afterwards.
+// exports to a document importing to the same image again, must be one the text check takes,
+// and must give the same image read by the stream reader alone; the image is also loaded by
+// the store, and nothing may be left allocated afterwards.
 //
 // So that short inputs stand for documents nested very deeply or with huge texts, a run of one
 // character may be written as the byte 0x01, the run's length in decimal and the character:
@@ -63,6 +64,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     try {
         kestra::json::CheckDocumentText(document);
+        // Import reads a document by the tape first: what it takes, the stream reader takes
+        // alike.
+        if (kestra::json::ImportProjectJsonStreamed(document) != image) std::abort();
     } catch (const kestra::json::DocumentFault&) {
         std::abort();  // import took a text that is not a valid document
     }

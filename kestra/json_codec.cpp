@@ -1,11 +1,13 @@
 #include "kestra/json_codec.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <limits>
 
+#include "kestra/json_tape_reader.h"
 #include "kestra/json_text.h"
 #include "platform/fault_in.h"
 #include "platform/huge_pages.h"
@@ -33,6 +35,19 @@ Range RangeOf(Kind kind) {
     }
 }
 
+// The bytes of a field of that range for a number of the document; nothing when it is not a
+// whole number within the range.
+std::optional<std::uint32_t> FieldBits(const DocumentNumber& n, const Range& range) {
+    if (!n.whole) return std::nullopt;
+    const std::int64_t v = n.negative                 ? n.value
+                           : n.magnitude > 0xFFFFFFFF ? std::numeric_limits<std::int64_t>::max()
+                                                      : static_cast<std::int64_t>(n.magnitude);
+    if (v < range.low || v > range.high) return std::nullopt;
+    return static_cast<std::uint32_t>(v) & (range.width == 4   ? 0xFFFFFFFFu
+                                            : range.width == 2 ? 0xFFFFu
+                                                               : 0xFFu);
+}
+
 // The value a document shows for the raw bytes of a field.
 std::int64_t Shown(Kind kind, std::uint32_t raw) {
     if (kind == Kind::S16) return static_cast<std::int16_t>(raw);
@@ -49,7 +64,20 @@ std::uint32_t ReadLe(const std::uint8_t* at, std::size_t width) {
 }
 
 void WriteLe(std::uint8_t* at, std::size_t width, std::uint64_t v) {
-    for (std::size_t i = 0; i < width; ++i) at[i] = static_cast<std::uint8_t>(v >> (8 * i));
+    auto put = [&](std::size_t n) {
+        for (std::size_t i = 0; i < n; ++i) at[i] = static_cast<std::uint8_t>(v >> (8 * i));
+    };
+    // The widths of fields written one by one, each a single store.
+    switch (width) {
+        case 1:
+            return put(1);
+        case 2:
+            return put(2);
+        case 4:
+            return put(4);
+        default:
+            return put(width);
+    }
 }
 
 // The member name of the unnamed bytes at `offset`, written into `room`.
@@ -64,12 +92,19 @@ struct GapName {
     std::size_t length;
 };
 
-// The gap names of the offsets records have, quoted once (exporting), and kept with their
-// texts.
-class QuotedGapNames {
+// The gap names of the offsets records have, made once, and quoted (exporting).
+class GapNames {
   public:
     static constexpr std::size_t kOffsets = 1024;
-    QuotedGapNames() {
+    static const GapNames& get() {
+        static const GapNames names;
+        return names;
+    }
+    std::string_view text(std::size_t offset) const { return texts_[offset]; }
+    const QuotedName& quoted(std::size_t offset) const { return names_[offset]; }
+
+  private:
+    GapNames() {
         texts_.reserve(kOffsets);
         names_.reserve(kOffsets);
         for (std::size_t offset = 0; offset < kOffsets; ++offset) {
@@ -77,18 +112,14 @@ class QuotedGapNames {
             names_.emplace_back(texts_.back());
         }
     }
-    const QuotedName& at(std::size_t offset) const { return names_[offset]; }
-
-  private:
     std::vector<std::string> texts_;
     std::vector<QuotedName> names_;
 };
 
 // Exporting, the unnamed bytes at `offset` of a record as hex.
 void WriteGap(DocumentWriter& writer, std::size_t offset, Bytes bytes) {
-    static const QuotedGapNames names;
-    if (offset < QuotedGapNames::kOffsets)
-        writer.hex(names.at(offset), bytes);
+    if (offset < GapNames::kOffsets)
+        writer.hex(GapNames::get().quoted(offset), bytes);
     else
         writer.hex(GapName(offset).view(), bytes);
 }
@@ -160,7 +191,8 @@ Codec::Codec(std::span<const std::byte> image) : in_(std::in_place, image) {
     writer_.reserve(kDocumentPerImageByte * image.size() + 4096);
 }
 
-Codec::Codec(DocumentReader& document) : reader_(&document) {
+Codec::Codec(DocumentReader& document)
+    : reader_(&document), tape_(dynamic_cast<TapeReader*>(&document)) {
     frames_.push_back({FrameKind::Object, {}, kNoIndex, 0, 0, false});
     reserveOutput(document.textSize() / (kDocumentPerImageByte / 2));
     if (!document.rootIsObject()) fail("the document must be a JSON object");
@@ -329,8 +361,8 @@ bool Codec::currentIsNull() {
 ValueKind Codec::kindOf(std::string_view name) {
     if (exporting()) return ValueKind::Missing;
     if (name.empty()) return reader_->kind();
-    if (!enterFrameObject() || !reader_->has(name)) return ValueKind::Missing;
-    return locate(name, false);
+    if (!enterFrameObject()) return ValueKind::Missing;
+    return reader_->seekKind(name, false);
 }
 
 std::size_t Codec::arraySize(std::string_view name) {
@@ -386,13 +418,9 @@ std::uint32_t Codec::numberValue(std::string_view name, Kind kind, std::uint32_t
     if (found != ValueKind::Number) failAt(name, allowed() + ", not " + TypeName(found));
     const DocumentNumber n = reader_->number();
     if (!n.whole) failAt(name, allowed() + ", not a number");
-    const std::int64_t v = n.negative               ? n.value
-                           : n.magnitude > kLimit32 ? std::numeric_limits<std::int64_t>::max()
-                                                    : static_cast<std::int64_t>(n.magnitude);
-    if (v < range.low || v > range.high) failAt(name, allowed());
-    return static_cast<std::uint32_t>(v) & (range.width == 4   ? 0xFFFFFFFFu
-                                            : range.width == 2 ? 0xFFFFu
-                                                               : 0xFFu);
+    const std::optional<std::uint32_t> bits = FieldBits(n, range);
+    if (!bits) failAt(name, allowed());
+    return *bits;
 }
 
 std::uint32_t Codec::number(std::string_view name, Kind kind) {
@@ -664,6 +692,7 @@ void Codec::exportFieldValues(const RecordTable& table, std::size_t base,
 void Codec::fieldValues(const RecordTable& table, std::size_t base,
                         const std::vector<std::string_view>& computed, std::string_view prefix) {
     if (exporting()) return exportFieldValues(table, base, computed, prefix);
+    if (tape_ && fieldsInOrder(table, base, computed, prefix)) return;
     // Bytes as hex into place: decoded at the end of the image written, then moved into place.
     auto hexAt = [&](std::string_view name, std::size_t at, std::size_t n) {
         const std::size_t end = out_.size();
@@ -702,6 +731,127 @@ void Codec::fieldValues(const RecordTable& table, std::size_t base,
         WriteLe(out_.data() + where, f.width, numberValue(f.name, f.kind, 0));
     }
     gap(table.size);
+}
+
+namespace {
+
+// A record table as import reads it in order: a step per member, the unnamed bytes between
+// fields included by their names, and per constant, with where its bytes go.
+struct Step {
+    std::string_view name;
+    std::uint16_t offset;
+    std::uint16_t width;
+    Kind kind;  // Hex for unnamed bytes
+    std::uint32_t value;
+    bool unnamed;
+};
+struct Plan {
+    const RecordTable* table = nullptr;
+    std::vector<Step> steps;
+    bool byName = false;  // a record inside, or bytes at an offset without a kept name
+};
+
+Plan MakePlan(const RecordTable& table) {
+    Plan plan;
+    plan.table = &table;
+    std::size_t at = 0;
+    auto gap = [&](std::size_t end) {
+        if (end <= at) return;
+        if (at >= GapNames::kOffsets) {
+            plan.byName = true;
+            return;
+        }
+        plan.steps.push_back({GapNames::get().text(at), static_cast<std::uint16_t>(at),
+                              static_cast<std::uint16_t>(end - at), Kind::Hex, 0, true});
+    };
+    for (const FieldEntry& f : table.fields) {
+        gap(f.offset);
+        at = f.offset + f.width;
+        if (f.kind == Kind::Sub) plan.byName = true;
+        if (f.kind != Kind::Derived)
+            plan.steps.push_back({f.name, f.offset, f.width, f.kind, f.value, false});
+    }
+    gap(table.size);
+    return plan;
+}
+
+// The plans of the tables a thread read last: every table of a project fits.
+const Plan& PlanOf(const RecordTable& table) {
+    thread_local std::array<Plan, 32> plans;
+    thread_local std::size_t made = 0;
+    for (const Plan& plan : plans)
+        if (plan.table == &table) return plan;
+    Plan& plan = plans[made++ % plans.size()];
+    plan = MakePlan(table);
+    return plan;
+}
+
+}  // namespace
+
+bool Codec::readInOrder(const RecordTable& table, std::size_t base,
+                        const std::vector<std::string_view>& computed, std::string_view prefix,
+                        const Optional& optional, InOrder& read) {
+    const Plan& plan = PlanOf(table);
+    if (plan.byName || !enterFrameObject()) return false;
+    std::optional<TapeReader::Cursor>& cursor = read.cursor;
+    auto next = [&](std::string_view name) {
+        if (cursor) return cursor->next(name);
+        cursor.emplace(tape_->readInOrder(name, optional.fromFirst));
+        return cursor->kind();
+    };
+    for (const Step& step : plan.steps) {
+        const std::size_t where = base + step.offset;
+        if (step.kind == Kind::Const) {
+            WriteLe(out_.data() + where, step.width, step.value);
+            continue;
+        }
+        if (!computed.empty() && !step.unnamed && Listed(computed, prefix, step.name)) continue;
+        if (step.kind == Kind::Hex) {
+            if (next(step.name) != ValueKind::Text) return false;
+            const std::string_view digits = cursor->text();
+            if (digits.size() != 2 * step.width || !DecodeHex(out_.data() + where, digits))
+                return false;
+            continue;
+        }
+        // A member that may be left out is read when it is the next.
+        const auto maybe = std::find(optional.offsets.begin(), optional.offsets.end(), step.offset);
+        if (maybe != optional.offsets.end()) {
+            if (!cursor || cursor->next(step.name) == ValueKind::Missing) continue;
+            read.present |= 1u << (maybe - optional.offsets.begin());
+            if (cursor->kind() != ValueKind::Number) return false;
+        } else if (next(step.name) != ValueKind::Number) {
+            return false;
+        }
+        const std::optional<std::uint32_t> bits = FieldBits(cursor->number(), RangeOf(step.kind));
+        if (!bits) return false;
+        WriteLe(out_.data() + where, step.width, *bits);
+    }
+    return true;
+}
+
+bool Codec::fieldsInOrder(const RecordTable& table, std::size_t base,
+                          const std::vector<std::string_view>& computed, std::string_view prefix) {
+    InOrder read;
+    if (!readInOrder(table, base, computed, prefix, {}, read)) return false;
+    if (read.cursor) tape_->keep(*read.cursor);
+    return true;
+}
+
+std::optional<RecordAt> Codec::fieldsDeciding(const RecordTable& table,
+                                              std::span<const std::uint16_t> optional,
+                                              unsigned (*computed)(Bytes record)) {
+    if (exporting() || !tape_) return std::nullopt;
+    const std::size_t offset = out_.size();
+    out_.resize(offset + table.size);
+    InOrder read;
+    const unsigned all = (1u << optional.size()) - 1;
+    if (readInOrder(table, offset, {}, "", {optional, true}, read) && read.cursor &&
+        read.present == (~computed({out_.data() + offset, table.size}) & all)) {
+        tape_->keep(*read.cursor);
+        return RecordAt{offset, table.size};
+    }
+    out_.resize(offset);
+    return std::nullopt;
 }
 
 RecordAt Codec::fields(const RecordTable& table, const std::vector<std::string_view>& computed) {

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "kestra/json_reader.h"
+#include "kestra/json_tape_reader.h"
 #include "kestra/json_writer.h"
 #include "kestra/project_json.h"
 #include "platform/image_cursor.h"
@@ -227,6 +228,15 @@ class Codec {
                     const std::vector<std::string_view>& computed = {});
     // The same, into the current object.
     RecordAt fields(const RecordTable& table, const std::vector<std::string_view>& computed = {});
+    // Importing from the tape, a record whose computed fields follow from its own values: the
+    // record read in one pass from the object's first member, where the members stand in the
+    // order export writes them and the fields at the offsets in `optional` are members
+    // exactly when `computed` (of the record read) leaves their bit clear (bit i for
+    // optional[i]). Nothing when it is not so (or exporting): the caller then reads the record
+    // by name.
+    std::optional<RecordAt> fieldsDeciding(const RecordTable& table,
+                                           std::span<const std::uint16_t> optional,
+                                           unsigned (*computed)(Bytes record));
     // The record's bytes as read (exporting) or as written so far (importing).
     std::span<const std::uint8_t> recordBytes(const RecordAt& r) const;
     std::uint32_t recordValue(const RecordAt& r, std::size_t offset, std::size_t width) const;
@@ -295,6 +305,29 @@ class Codec {
     // The same exporting: the record's bytes at `base` of the image, whole.
     void exportFieldValues(const RecordTable& table, std::size_t base,
                            const std::vector<std::string_view>& computed, std::string_view prefix);
+    // Importing from the tape: the members of a record read in the document's order (see
+    // fieldsInOrder), the reader left as it was. The fields at the offsets in `optional` are
+    // read when they are the next member (bit i of `present` says the field at offset i was);
+    // with `fromFirst`, the record must start at the object's first member, nothing asked of
+    // the object before.
+    struct Optional {
+        std::span<const std::uint16_t> offsets;
+        bool fromFirst = false;
+    };
+    struct InOrder {
+        std::optional<TapeReader::Cursor> cursor;  // none: no member was read
+        unsigned present = 0;
+    };
+    bool readInOrder(const RecordTable& table, std::size_t base,
+                     const std::vector<std::string_view>& computed, std::string_view prefix,
+                     const Optional& optional, InOrder& read);
+    // Importing from the tape, a record whose members stand in the order export writes them,
+    // each well formed, is read in one pass: each member is the one after the member before.
+    // At the first that is not (absent, elsewhere, of another kind, out of range, bad hex) the
+    // answer is false, with the reader as it was, and the record is read again by name, which
+    // finds the same members and says what is wrong.
+    bool fieldsInOrder(const RecordTable& table, std::size_t base,
+                       const std::vector<std::string_view>& computed, std::string_view prefix);
     // Importing: a string member (`what` names the kind of string for the fault), and its
     // bytes as text or hex appended to `into`, checked.
     std::string_view textOf(std::string_view name, const char* what);
@@ -306,6 +339,7 @@ class Codec {
 
     std::optional<ImageReader> in_;
     DocumentReader* reader_ = nullptr;
+    TapeReader* tape_ = nullptr;  // the reader, when it reads from the tape
     DocumentWriter writer_;
     std::vector<std::uint8_t> out_;
     std::vector<Frame> frames_;

@@ -169,10 +169,24 @@ void Label(Codec& c, const RecordAt& field) {
     c.patch(lengthAt, 0, 1, written, "label");
 }
 
+// The counts of a field record that its content gives where the record says it has one.
+constexpr std::uint16_t kFieldCounts[] = {fr::kList2Count, fr::kChildCount};
+unsigned FieldCountsComputed(Bytes f) {
+    return (HasList2(f) ? 1u : 0u) | (f[fr::kFlags] & 1 ? 2u : 0u);
+}
+
 void Field(Codec& c, std::size_t depth) {
     c.beginObject("");
+    // Importing, a record that stands as export writes it is read in one pass; otherwise what
+    // it holds is looked at first, to know which counts are members.
+    std::optional<RecordAt> read =
+        c.fieldsDeciding(records::kField, kFieldCounts, FieldCountsComputed);
     bool list2, children;
-    if (c.exporting()) {
+    if (read) {
+        const unsigned counts = FieldCountsComputed(c.recordBytes(*read));
+        list2 = counts & 1;
+        children = counts & 2;
+    } else if (c.exporting()) {
         const auto f = c.peek(records::kField.size);
         list2 = HasList2(f);
         children = f[fr::kFlags] & 1;
@@ -180,10 +194,13 @@ void Field(Codec& c, std::size_t depth) {
         list2 = c.peekNumber("kind") == 6 || c.peekNumber("mode") == 2;
         children = c.peekNumber("flags") & 1;
     }
-    std::vector<std::string_view> computed;
-    if (list2) computed.push_back("list2Count");
-    if (children) computed.push_back("childCount");
-    const RecordAt field = c.fields(records::kField, computed);
+    if (!read) {
+        std::vector<std::string_view> computed;
+        if (list2) computed.push_back("list2Count");
+        if (children) computed.push_back("childCount");
+        read = c.fields(records::kField, computed);
+    }
+    const RecordAt field = *read;
     c.stringIndex({"textString"}, c.recordValue(field, kFieldText, 2), StringRule::IfNonzero);
     FolderList(c, "list1", field, fr::kList1Count, true);
     if (list2)

@@ -171,21 +171,27 @@ struct KeptParser {
     }
 };
 
-// Names are short: compared here rather than by a call, eight bytes at a time.
+// Names are short: compared here rather than by a call, eight bytes at a time, the last
+// (or a name shorter than eight bytes) by loads that overlap.
 inline bool SameName(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     const char* p = a.data();
     const char* q = b.data();
-    std::size_t n = a.size();
-    for (; n >= 8; n -= 8, p += 8, q += 8) {
-        std::uint64_t x, y;
-        std::memcpy(&x, p, 8);
-        std::memcpy(&y, q, 8);
-        if (x != y) return false;
+    const std::size_t n = a.size();
+    auto same = [&](std::size_t at, auto word) {
+        decltype(word) x, y;
+        std::memcpy(&x, p + at, sizeof x);
+        std::memcpy(&y, q + at, sizeof y);
+        return x == y;
+    };
+    if (n >= 8) {
+        for (std::size_t at = 0; at + 8 < n; at += 8)
+            if (!same(at, std::uint64_t{})) return false;
+        return same(n - 8, std::uint64_t{});
     }
-    for (; n > 0; --n)
-        if (*p++ != *q++) return false;
-    return true;
+    if (n >= 4) return same(0, std::uint32_t{}) && same(n - 4, std::uint32_t{});
+    if (n == 0) return true;
+    return p[0] == q[0] && p[n / 2] == q[n / 2] && p[n - 1] == q[n - 1];
 }
 
 // Where a name is looked for among an object's members: from `from` (the member read last) to

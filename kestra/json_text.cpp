@@ -212,18 +212,55 @@ std::string ToHex(std::span<const std::uint8_t> bytes) {
     return out;
 }
 
+#if defined(__SSE2__) && defined(__x86_64__)
+namespace {
+
+// The eight bytes of sixteen hex digits, in the low half; false when any is not a digit.
+bool HexBytes(const char* digits, __m128i& bytes) {
+    const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(digits));
+    // Characters of 0x80 and above are negative here, and below every range.
+    const __m128i lower = _mm_or_si128(c, _mm_set1_epi8(0x20));
+    const __m128i digit = _mm_and_si128(_mm_cmpgt_epi8(c, _mm_set1_epi8('0' - 1)),
+                                        _mm_cmpgt_epi8(_mm_set1_epi8('9' + 1), c));
+    const __m128i letter = _mm_and_si128(_mm_cmpgt_epi8(lower, _mm_set1_epi8('a' - 1)),
+                                         _mm_cmpgt_epi8(_mm_set1_epi8('f' + 1), lower));
+    if (_mm_movemask_epi8(_mm_or_si128(digit, letter)) != 0xFFFF) return false;
+    const __m128i values =
+        _mm_or_si128(_mm_and_si128(digit, _mm_sub_epi8(c, _mm_set1_epi8('0'))),
+                     _mm_and_si128(letter, _mm_sub_epi8(lower, _mm_set1_epi8('a' - 10))));
+    // Each pair as a 16-bit lane: the high digit in its low byte.
+    const __m128i pairs = _mm_or_si128(
+        _mm_slli_epi16(_mm_and_si128(values, _mm_set1_epi16(0xFF)), 4), _mm_srli_epi16(values, 8));
+    bytes = _mm_packus_epi16(pairs, pairs);
+    return true;
+}
+
+}  // namespace
+#endif
+
+bool DecodeHex(std::uint8_t* to, std::string_view digits) {
+    std::size_t i = 0;
+#if defined(__SSE2__) && defined(__x86_64__)
+    for (; i + 16 <= digits.size(); i += 16, to += 8) {
+        __m128i bytes;
+        if (!HexBytes(digits.data() + i, bytes)) return false;
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(to), bytes);
+    }
+#endif
+    for (; i + 1 < digits.size(); i += 2) {
+        const int high = kHexValues[static_cast<unsigned char>(digits[i])];
+        const int low = kHexValues[static_cast<unsigned char>(digits[i + 1])];
+        if ((high | low) < 0) return false;
+        *to++ = static_cast<std::uint8_t>(high << 4 | low);
+    }
+    return true;
+}
+
 bool AppendFromHex(std::vector<std::uint8_t>& out, std::string_view text) {
     if (text.size() % 2 != 0) return false;
     const std::size_t at = out.size();
     out.resize(at + text.size() / 2);
-    std::uint8_t* p = out.data() + at;
-    for (std::size_t i = 0; i < text.size(); i += 2) {
-        const int high = kHexValues[static_cast<unsigned char>(text[i])];
-        const int low = kHexValues[static_cast<unsigned char>(text[i + 1])];
-        if ((high | low) < 0) return false;
-        *p++ = static_cast<std::uint8_t>(high << 4 | low);
-    }
-    return true;
+    return DecodeHex(out.data() + at, text);
 }
 
 std::optional<std::vector<std::uint8_t>> FromHex(std::string_view text) {

@@ -50,6 +50,9 @@ std::string ToHex(std::span<const std::uint8_t> bytes);
 // Nothing for an odd length or a character that is not a hex digit (either case).
 std::optional<std::vector<std::uint8_t>> FromHex(std::string_view text);
 bool AppendFromHex(std::vector<std::uint8_t>& out, std::string_view text);
+// The bytes of an even number of hex digits written at `to` (room for half as many); false on
+// a character that is not a hex digit, with part of the bytes written.
+bool DecodeHex(std::uint8_t* to, std::string_view digits);
 
 std::string ToBase64(std::span<const std::uint8_t> bytes);
 // Strict: padded to a multiple of four, no whitespace, no bits after the last byte.

@@ -92,6 +92,35 @@ std::vector<std::uint8_t> ImportImage(DocumentReader& reader) {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
+// A byte order mark is no part of the document, as the text check sees it.
+std::string_view WithoutMark(std::string_view document) {
+    if (document.starts_with(kByteOrderMark)) document.remove_prefix(kByteOrderMark.size());
+    return document;
+}
+
+// A copy of the document with room after it, to be read in place.
+std::string Padded(std::string_view document) {
+    std::string padded;
+    padded.reserve(document.size() + kDocumentPadding);
+    padded.assign(document);
+    return padded;
+}
+
+// `text` (the document without its byte order mark, padded) read by the stream reader, whose
+// refusals are reported with the first fault of the document's text.
+std::vector<std::uint8_t> ImportStreamed(std::string_view document, std::string_view text) {
+    try {
+        StreamReader reader(text);
+        return ImportImage(reader);
+    } catch (const DocumentFault&) {
+        CheckDocumentText(document);  // a fault of the text itself comes first
+        throw;
+    } catch (const SyntaxTrouble& trouble) {
+        CheckDocumentText(document);
+        throw DocumentFault("", "the document is not valid JSON: " + trouble.what);
+    }
+}
+
 }  // namespace
 
 std::string ExportProjectJson(std::span<const std::uint8_t> image) {
@@ -139,9 +168,7 @@ std::string ExportProjectJson(std::span<const std::uint8_t> image) {
 }
 
 std::vector<std::uint8_t> ImportProjectJsonInPlace(std::string_view document) {
-    // A byte order mark is no part of the document, as the text check sees it.
-    std::string_view text = document;
-    if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
+    const std::string_view text = WithoutMark(document);
     // The tape reader takes a document without passing over its text again and again; one it
     // refuses, or leaves to the stream reader, is read again by that, which says why.
     try {
@@ -151,23 +178,16 @@ std::vector<std::uint8_t> ImportProjectJsonInPlace(std::string_view document) {
     } catch (const SyntaxTrouble&) {
     } catch (const ReadAgain&) {
     }
-    try {
-        StreamReader reader(text);
-        return ImportImage(reader);
-    } catch (const DocumentFault&) {
-        CheckDocumentText(document);  // a fault of the text itself comes first
-        throw;
-    } catch (const SyntaxTrouble& trouble) {
-        CheckDocumentText(document);
-        throw DocumentFault("", "the document is not valid JSON: " + trouble.what);
-    }
+    return ImportStreamed(document, text);
+}
+
+std::vector<std::uint8_t> ImportProjectJsonStreamed(std::string_view document) {
+    const std::string padded = Padded(document);
+    return ImportStreamed(padded, WithoutMark(padded));
 }
 
 std::vector<std::uint8_t> ImportProjectJson(std::string_view document) {
-    std::string padded;
-    padded.reserve(document.size() + kDocumentPadding);
-    padded.assign(document);
-    return ImportProjectJsonInPlace(padded);
+    return ImportProjectJsonInPlace(Padded(document));
 }
 
 }  // namespace kestra::json

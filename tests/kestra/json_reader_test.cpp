@@ -136,6 +136,40 @@ std::string Questions(DocumentReader& r) {
     return out;
 }
 
+// What a reader shows after the walk read some members: the current value, then every member
+// not read yet, in document order.
+std::string Rest(DocumentReader& r) {
+    std::string out = "current ";
+    Dump(r, out);
+    out += " rest {";
+    DumpMembers(r, out);
+    return out + '}';
+}
+
+// Members read in order, some only looked at, then one behind.
+std::string InOrderQuestions(DocumentReader& r) {
+    std::string out;
+    auto unused = [&] { out += ' ' + std::string(r.firstUnused().value_or("none")); };
+    r.seekMember("a", false);
+    unused();
+    out += r.has("b") ? " b" : " -b";
+    out += r.has("a") ? " a" : " -a";
+    out += r.has("e") ? " e" : " -e";
+    out += r.has("z") ? " z" : " -z";
+    r.markUsed("a");
+    unused();
+    r.seekMember("b", true);
+    r.seekMember("b", true);
+    r.seekMember("c", false);
+    unused();
+    out += " c" + std::to_string(static_cast<int>(r.kind()));
+    r.seekMember("c", true);
+    r.seekMember("d", false);
+    r.seekMember("a", true);
+    unused();
+    return out + ' ' + Rest(r);
+}
+
 TEST(DocumentReaders, AnswerAlike) {
     struct Case {
         const char* what;
@@ -159,6 +193,8 @@ TEST(DocumentReaders, AnswerAlike) {
          "{a:{b:{c:{d:[1:[1:[1:{e:0,},6],5],5],},},},}"},
         {"out of order", R"({"a":7,"b":{"s":1,"t":"x"},"c":[10,11,12]})",
          "-z a c5 a77 -y still7 bs:x bs:x e12 e10 e11 -e e11 n3", Questions},
+        {"in order, some only looked at", R"({"a":1,"b":2,"c":[3],"d":4,"e":5})",
+         " a b a e -z b c c5 d current 1 rest {d:4,e:5,}", InOrderQuestions},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -170,6 +206,87 @@ TEST(DocumentReaders, AnswerAlike) {
         const std::string fromTape = c.ask(tape);
         EXPECT_EQ(fromTape, c.expected);
         EXPECT_EQ(c.ask(stream), fromTape);
+    }
+}
+
+// The tape reader's cursor reads members in order as seeking each by name would: the reader
+// after the reads are kept answers as one that sought them (the stream reader, here). When the
+// cursor stops, at a name that is not next or not there, the reader is as it was.
+TEST(DocumentReaders, TheCursorReadsAsSeekingDoes) {
+    struct Case {
+        const char* what;
+        std::string_view text;
+        std::function<void(DocumentReader&)> before;
+        std::vector<std::string_view> names;
+        std::size_t read;  // names the cursor reads before it stops
+    };
+    const auto nothing = [](DocumentReader&) {};
+    const std::string_view abcd = R"({"a":1,"b":"x","c":{"d":[2]},"d":3})";
+    const Case cases[] = {
+        {"in order from the first", abcd, nothing, {"a", "b", "c"}, 3},
+        {"every member", abcd, nothing, {"a", "b", "c", "d"}, 4},
+        {"after a search", abcd, [](DocumentReader& r) { r.has("d"); }, {"a", "b", "c"}, 3},
+        {"after the first was read",
+         abcd,
+         [](DocumentReader& r) { r.seekMember("a", true); },
+         {"b", "c"},
+         2},
+        {"the one read last again",
+         abcd,
+         [](DocumentReader& r) { r.seekMember("b", true); },
+         {"b", "c"},
+         2},
+        {"after one was only looked at",
+         abcd,
+         [](DocumentReader& r) { r.seekMember("c", false); },
+         {"a", "b"},
+         2},
+        {"from the middle", abcd, nothing, {"b", "c", "d"}, 3},
+        {"a name that is not next", abcd, nothing, {"a", "c"}, 1},
+        {"an absent first name", abcd, nothing, {"z", "a"}, 0},
+        {"past the last", abcd, nothing, {"c", "d", "e"}, 2},
+        {"a name twice", R"({"a":1,"b":2,"a":3})", nothing, {"a", "b", "a"}, 3},
+        {"a name twice, the second first",
+         R"({"a":1,"b":2,"a":3})",
+         [](DocumentReader& r) { r.seekMember("b", true); },
+         {"a"},
+         1},
+        {"an empty object", "{}", nothing, {"a"}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Padded text(c.text);
+        TapeReader tape(text.view());
+        StreamReader stream(text.view());
+        c.before(tape);
+        c.before(stream);
+        TapeReader::Cursor cursor = tape.readInOrder(c.names[0]);
+        std::size_t read = cursor.kind() == ValueKind::Missing ? 0 : 1;
+        while (read > 0 && read < c.names.size() &&
+               cursor.next(c.names[read]) != ValueKind::Missing)
+            ++read;
+        EXPECT_EQ(read, c.read);
+        if (read == c.names.size()) {
+            tape.keep(cursor);
+            for (std::string_view name : c.names) stream.seekMember(name, true);
+        }
+        EXPECT_EQ(Rest(tape), Rest(stream));
+    }
+}
+
+// Names are compared in pieces that overlap: a difference anywhere, at every length, is seen.
+TEST(DocumentReaders, NamesDifferingAnywhere) {
+    const std::string base = "abcdefghijklmnopqrstuvwxyz0123";
+    for (std::size_t n = 0; n <= base.size(); ++n) {
+        SCOPED_TRACE(n);
+        const std::string a = base.substr(0, n);
+        EXPECT_TRUE(SameName(a, std::string(a)));
+        EXPECT_FALSE(SameName(a, a + "!"));
+        for (std::size_t i = 0; i < n; ++i) {
+            std::string b = a;
+            b[i] = static_cast<char>(b[i] ^ 0x20);
+            EXPECT_FALSE(SameName(a, b)) << "differing at " << i;
+        }
     }
 }
 

@@ -431,3 +431,102 @@ TEST_F(ProjectJsonTest, ImportTakesTheDocumentsTheTextCheckTakes) {
     exact.shrink_to_fit();
     EXPECT_EQ(json::ImportProjectJson(std::string_view(exact.data(), exact.size())), image);
 }
+
+namespace {
+
+// The object with its members in the reverse order, and so each object inside it.
+Json Reversed(const Json& value) {
+    if (value.is_array()) {
+        Json out = Json::array();
+        for (const Json& element : value) out.push_back(Reversed(element));
+        return out;
+    }
+    if (!value.is_object()) return value;
+    std::vector<std::pair<std::string, Json>> members;
+    for (const auto& [name, member] : value.items()) members.emplace_back(name, Reversed(member));
+    Json out = Json::object();
+    for (auto it = members.rbegin(); it != members.rend(); ++it) out[it->first] = it->second;
+    return out;
+}
+
+// The object with a member inserted after the member `after`.
+Json Inserted(const Json& object, const std::string& after, const std::string& name, Json value) {
+    Json out = Json::object();
+    for (const auto& [key, member] : object.items()) {
+        out[key] = member;
+        if (key == after) out[name] = value;
+    }
+    return out;
+}
+
+}  // namespace
+
+// Import reads a record's members in one pass where they stand in the order export writes
+// them: members in any other order give the same image, and a fault anywhere inside a record
+// is found as by a reading member by member.
+TEST_F(DocumentFaults, RecordsInAnyOrderAndFaultsInsideThem) {
+    EXPECT_EQ(json::ImportProjectJson(Reversed(document).dump()), image);
+    EXPECT_EQ(json::ImportProjectJsonStreamed(Reversed(document).dump()), image);
+    EXPECT_EQ(json::ImportProjectJsonStreamed(document.dump()), image);
+    const std::string field = "/pages/0/fields/0/";
+    struct Case {
+        std::function<void(Json&)> change;
+        std::string fault;
+    };
+    const Case cases[] = {
+        {[](Json& d) {
+             d["pages"][0]["fields"][0]["bytes7"] =
+                 std::string(20, '0') + "g" + std::string(25, '0');
+         },
+         field + "bytes7 | must be hex: pairs of the digits 0-9 and a-f"},
+        {[](Json& d) { d["pages"][0]["fields"][0]["bytes50"] = "00"; },
+         field + "bytes50 | must hold exactly 16 bytes (32 hex digits)"},
+        {[](Json& d) { d["pages"][0]["fields"][0]["bytes67"] = std::string(54, '0'); },
+         field + "bytes67 | holds 27 bytes; at most 26 fit here"},
+        {[](Json& d) { d["pages"][0]["fields"][0].erase("subKind"); },
+         field + "subKind | is missing"},
+        {[](Json& d) { d["pages"][0]["fields"][0]["height"] = -1; },
+         field + "height | must be a whole number from 0 to 255"},
+        {[](Json& d) { d["pages"][0]["fields"][0]["labelAttribute"] = 65536; },
+         field + "labelAttribute | must be a whole number from 0 to 65535"},
+        {[](Json& d) { d["pages"][0]["fields"][0]["mode"] = "0"; },
+         field + "mode | must be a whole number from 0 to 255, not a text"},
+        {[](Json& d) {
+             Json& f = d["pages"][0]["fields"][0];
+             f = Inserted(f, "width", "colour", 1);
+         },
+         field + "colour | is not a member of this object"},
+        // Counts the content gives are members exactly where the record says it has none.
+        {[](Json& d) { d["pages"][0]["fields"][0].erase("list2Count"); },
+         field + "list2Count | is missing"},
+        {[](Json& d) { d["pages"][0]["fields"][0]["kind"] = 6; },
+         field + "list2Count | is not a member of this object"},
+        {[](Json& d) {
+             Json& f = d["pages"][0]["fields"][1];
+             f = Inserted(f, "list1Word", "list2Count", 0);
+         },
+         "/pages/0/fields/1/list2Count | is not a member of this object"},
+        {[](Json& d) { d["pages"][0]["fields"][1]["flags"] = 0; },
+         "/pages/0/fields/1/childCount | is missing"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fault);
+        EXPECT_EQ(faultAfter(c.change), c.fault);
+        // The same fault whatever the order of the members.
+        EXPECT_EQ(faultAfter([&](Json& d) {
+                      c.change(d);
+                      d = Reversed(d);
+                  }),
+                  c.fault);
+    }
+    // A record member given twice, after the record and inside it.
+    for (const char* twice : {R"("bytes110":"00","width":10)", R"("width":10,"width":10)"}) {
+        SCOPED_TRACE(twice);
+        std::string text = document.dump();
+        const std::string first = twice[1] == 'b' ? R"("bytes110":"00")" : R"("width":10)";
+        const std::size_t at = text.find(first);
+        ASSERT_NE(at, std::string::npos);
+        text.replace(at, first.size(), twice);
+        EXPECT_EQ(ImportFault(text), field + "width | the member \"width\" appears twice");
+    }
+}

@@ -1,6 +1,8 @@
 // The text and byte forms of the document: the code page as a bijection, hex and base64.
 #include <gtest/gtest.h>
 
+#include <cctype>
+
 #include "kestra/json_text.h"
 
 using namespace kestra::json;
@@ -56,5 +58,28 @@ TEST(TextCodec, HexOfEveryLengthAroundItsPieces) {
         EXPECT_EQ(end - written.data(), static_cast<std::ptrdiff_t>(2 * n));
         EXPECT_EQ(written, expected + std::string(16, '#'));
         EXPECT_EQ(FromHex(written.substr(0, 2 * n)), std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+    }
+}
+
+// Hex digits are read sixteen at a time and the rest two by two: a character that is no hex
+// digit is refused wherever it stands, at every length, and capitals read as small letters.
+TEST(TextCodec, HexRefusedAtEveryPlace) {
+    const std::string digits = "0123456789abcdefABCDEF9876543210fedcbaFEDCBA0123456789";
+    const char notDigits[] = {'g', 'G', '/', ':', '@', '`', ' ', '.', '\x80', '\xff', '\0'};
+    for (std::size_t n = 0; n <= 48; n += 2) {
+        SCOPED_TRACE(n);
+        const std::string text = digits.substr(0, n);
+        std::string lower = text;
+        for (char& ch : lower) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+        const auto bytes = FromHex(text);
+        ASSERT_TRUE(bytes.has_value());
+        EXPECT_EQ(bytes, FromHex(lower));
+        EXPECT_EQ(ToHex(*bytes), lower);
+        for (std::size_t at = 0; at < n; ++at)
+            for (char bad : notDigits) {
+                std::string broken = text;
+                broken[at] = bad;
+                EXPECT_FALSE(FromHex(broken).has_value()) << "at " << at << ": " << int(bad);
+            }
     }
 }
