@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "platform/huge_pages.h"
+
 namespace kestra::json {
 
 namespace dom = simdjson::dom;
@@ -13,10 +15,27 @@ struct TapeReader::Parser : KeptParser<dom::parser> {};
 
 using namespace tape;
 
+namespace {
+
+// Room for the parse of a text of `size` bytes, its three large buffers (the structure found
+// by the first stage, the tape, the strings) advised as huge pages before their first touch:
+// they are written and read again from end to end, and in a virtual machine a 4 KB page is
+// dear each time it is missed in the address cache. Left to the parse when there is no room.
+void Allocate(dom::parser& parser, std::size_t size) {
+    if (parser.allocate(size)) return;
+    platform::AdviseHugePages(parser.implementation->structural_indexes.get(),
+                              size * sizeof(std::uint32_t));
+    platform::AdviseHugePages(parser.doc.tape.get(), size * sizeof(std::uint64_t));
+    platform::AdviseHugePages(parser.doc.string_buf.get(), size / 3 * 5);
+}
+
+}  // namespace
+
 TapeReader::TapeReader(std::string_view text)
     : parser_(std::make_unique<Parser>()), textSize_(text.size()) {
     dom::element root;
     dom::parser& parser = parser_->parser;
+    if (parser.capacity() < text.size()) Allocate(parser, text.size());
     if (parser.parse(reinterpret_cast<const std::uint8_t*>(text.data()), text.size(), false)
             .get(root))
         return;
