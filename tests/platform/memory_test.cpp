@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 #include <cstring>
 #include <optional>
 #include <set>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "platform/allocations.h"
+#include "platform/free_blocks.h"
 #include "platform/records.h"
 
 namespace mem = kestra::mem;
@@ -507,4 +509,77 @@ TEST(Arena, ManyShortLivedBlocksDoNotKeepItsLiveBlocksFromBeingFound) {
     arena.release();
     for (mem::Ref ref : kept) EXPECT_FALSE(mem::IsLive(ref));
     EXPECT_EQ(mem::LiveBlocks(mem::Kind::Host), before);
+}
+
+// Freeing many blocks at once frees what freeing each distinct live one by itself would, and no
+// other: repeats, null and stale references (also one whose slot another block took since) are
+// passed over, packed blocks and blocks of their own alike.
+TEST(FreeBlocks, FreesEachLiveBlockNamedOnceWhateverElseTheListHolds) {
+    struct Case {
+        const char* what;
+        int packed, alone;  // blocks of each placing, every third one named twice
+        bool nulls, stale, reused;
+    };
+    const Case cases[] = {
+        {"nothing", 0, 0, false, false, false},
+        {"only nulls and stale references", 0, 0, true, true, false},
+        {"packed blocks, some named twice", 300, 0, false, false, false},
+        {"blocks of their own", 0, 40, false, false, false},
+        {"both, with nulls and stale references", 700, 30, true, true, false},
+        {"a stale reference whose slot another block took", 10, 10, false, true, true},
+    };
+    std::mt19937 shuffle(34);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::size_t before = mem::LiveBlocks(mem::Kind::Host);
+        std::vector<mem::Ref> live, listed;
+        {
+            mem::Packing packing;
+            for (int i = 0; i < c.packed; ++i) live.push_back(mem::HostAllocate(i % 40));
+        }
+        for (int i = 0; i < c.alone; ++i)
+            live.push_back(mem::HostAllocate(static_cast<std::uint32_t>(mem::kMaxPackedBlock + i)));
+        for (std::size_t i = 0; i < live.size(); ++i) {
+            listed.push_back(live[i]);
+            if (i % 3 == 0) listed.push_back(live[i]);
+        }
+        if (c.nulls) listed.insert(listed.end(), {0, 0});
+        mem::Ref bystander = 0;  // a block not listed, maybe in a listed stale reference's slot
+        if (c.stale) {
+            const mem::Ref gone = mem::HostAllocate(8);
+            ASSERT_TRUE(mem::Free(gone));
+            listed.push_back(gone);
+            if (c.reused) bystander = mem::HostAllocate(8);
+            ASSERT_TRUE(!c.reused || (bystander & 0xFFFFFF) == (gone & 0xFFFFFF));
+        }
+        std::shuffle(listed.begin(), listed.end(), shuffle);
+        EXPECT_EQ(mem::FreeBlocks(listed), live.size());
+        for (mem::Ref ref : live) ASSERT_FALSE(mem::IsLive(ref));
+        if (bystander) {
+            EXPECT_TRUE(mem::IsLive(bystander));
+            mem::Free(bystander);
+        }
+        EXPECT_EQ(mem::LiveBlocks(mem::Kind::Host), before);
+    }
+}
+
+// The slots go back to the free list in the order of their indices, whatever the order of the
+// list, so that the blocks made next take them in index order too (the last given back first).
+TEST(FreeBlocks, GivesSlotsBackInTheOrderOfTheirIndices) {
+    constexpr auto kIndex = [](mem::Ref ref) { return ref & 0xFFFFFF; };
+    std::vector<mem::Ref> refs;
+    for (int i = 0; i < 500; ++i) refs.push_back(mem::HostAllocate(8));
+    std::vector<std::uint32_t> expected;
+    for (mem::Ref ref : refs) expected.push_back(kIndex(ref));
+    std::sort(expected.rbegin(), expected.rend());
+    std::shuffle(refs.begin(), refs.end(), std::mt19937(6));
+    ASSERT_EQ(mem::FreeBlocks(refs), refs.size());
+    std::vector<mem::Ref> next;
+    std::vector<std::uint32_t> taken;
+    for (int i = 0; i < 500; ++i) {
+        next.push_back(mem::HostAllocate(8));
+        taken.push_back(kIndex(next.back()));
+    }
+    EXPECT_EQ(taken, expected);
+    EXPECT_EQ(mem::FreeBlocks(next), next.size());
 }
