@@ -156,12 +156,14 @@ struct FieldParts {
     }
 };
 
-// The field record as stored: lists, children and a label that memory does not hold are
-// stored as empty or absent, and reference slots carry only presence.
-[[gnu::always_inline]] inline void storeField(FieldRecord& s, const FieldParts& parts) {
+// The field record `f` as stored, adjusted in its copy `s`: lists, children and a label that
+// memory does not hold are stored as empty or absent, and reference slots carry only presence.
+// (The conditions are read from `f`, not from the copy just written.)
+[[gnu::always_inline]] inline void storeField(FieldRecord& s, const FieldRecord& f,
+                                              const FieldParts& parts) {
     if (!parts.list1) s.list1.count = 0;
-    if (s.hasList2() && !parts.list2) s.list2.count = 0;
-    if (s.hasChildren() && !parts.children) s.childCount = 0;
+    if (f.hasList2() && !parts.list2) s.list2.count = 0;
+    if (f.hasChildren() && !parts.children) s.childCount = 0;
     WriteLe32(&s.label, StoredPresence(parts.label.has_value()));
     WriteLe32(&s.list1.block, 0);
     WriteLe32(&s.list2.block, 0);
@@ -179,7 +181,7 @@ void writeField(SaveContext& c, const FieldRecord& f, int depth) {
     // The record goes into the image as it stands and is then adjusted there.
     if (std::byte* at = c.out.place(sizeof(FieldRecord) + size1 + size2)) {
         std::memcpy(at, &f, sizeof(FieldRecord));
-        storeField(RecordAt<FieldRecord>(at), parts);
+        storeField(RecordAt<FieldRecord>(at), f, parts);
         at += sizeof(FieldRecord);
         if (size1) mem::CopyBytes(at, parts.list1->data(), size1);
         if (size2) mem::CopyBytes(at + size1, parts.list2->data(), size2);
