@@ -254,6 +254,8 @@ class Table {
     bool sideBySideTried_ = false;
     std::vector<std::uint32_t> free_;
     std::uint32_t next_ = 1;
+    // A bit for each slot, all clear between calls of freeMany.
+    std::vector<std::uint64_t> marks_;
     // Blocks placed by a packing join the count when it next takes the lock; a block can
     // be freed before, so the count may dip below zero for a while.
     std::ptrdiff_t live_[2] = {0, 0};
@@ -352,14 +354,14 @@ void Table::closePacking(Packing& packing) {
 
 std::size_t Table::freeMany(std::span<const Ref> refs) {
     // The live blocks are marked by slot index, one bit each, and freed in the order of the
-    // indices; the bits are kept by the thread, all clear between calls.
-    thread_local std::vector<std::uint64_t> marks;
+    // indices.
     std::vector<std::byte*> spent;  // memory to give back once the mutex is given up
     std::size_t freed = 0;
     {
         std::lock_guard lock(mutex_);
-        if (marks.size() < next_ / 64 + 1) marks.resize(next_ / 64 + 1);
-        std::size_t first = marks.size(), last = 0;  // the words marked
+        if (marks_.size() < next_ / 64 + 1) marks_.resize(next_ / 64 + 1);
+        std::uint64_t* const marks = marks_.data();
+        std::size_t first = marks_.size(), last = 0;  // the words marked
         for (const Ref ref : refs) {
             if (!find(ref)) continue;
             const std::uint32_t index = ref & kIndexMask;
