@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <random>
 #include <cstring>
 #include <optional>
+#include <random>
 #include <set>
 #include <span>
 #include <string>
@@ -511,75 +511,38 @@ TEST(Arena, ManyShortLivedBlocksDoNotKeepItsLiveBlocksFromBeingFound) {
     EXPECT_EQ(mem::LiveBlocks(mem::Kind::Host), before);
 }
 
-// Freeing many blocks at once frees what freeing each distinct live one by itself would, and no
-// other: repeats, null and stale references (also one whose slot another block took since) are
-// passed over, packed blocks and blocks of their own alike.
-TEST(FreeBlocks, FreesEachLiveBlockNamedOnceWhateverElseTheListHolds) {
-    struct Case {
-        const char* what;
-        int packed, alone;  // blocks of each placing, every third one named twice
-        bool nulls, stale, reused;
-    };
-    const Case cases[] = {
-        {"nothing", 0, 0, false, false, false},
-        {"only nulls and stale references", 0, 0, true, true, false},
-        {"packed blocks, some named twice", 300, 0, false, false, false},
-        {"blocks of their own", 0, 40, false, false, false},
-        {"both, with nulls and stale references", 700, 30, true, true, false},
-        {"a stale reference whose slot another block took", 10, 10, false, true, true},
-    };
-    std::mt19937 shuffle(34);
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        const std::size_t before = mem::LiveBlocks(mem::Kind::Host);
-        std::vector<mem::Ref> live, listed;
-        {
-            mem::Packing packing;
-            for (int i = 0; i < c.packed; ++i) live.push_back(mem::HostAllocate(i % 40));
-        }
-        for (int i = 0; i < c.alone; ++i)
-            live.push_back(mem::HostAllocate(static_cast<std::uint32_t>(mem::kMaxPackedBlock + i)));
-        for (std::size_t i = 0; i < live.size(); ++i) {
-            listed.push_back(live[i]);
-            if (i % 3 == 0) listed.push_back(live[i]);
-        }
-        if (c.nulls) listed.insert(listed.end(), {0, 0});
-        mem::Ref bystander = 0;  // a block not listed, maybe in a listed stale reference's slot
-        if (c.stale) {
-            const mem::Ref gone = mem::HostAllocate(8);
-            ASSERT_TRUE(mem::Free(gone));
-            listed.push_back(gone);
-            if (c.reused) bystander = mem::HostAllocate(8);
-            ASSERT_TRUE(!c.reused || (bystander & 0xFFFFFF) == (gone & 0xFFFFFF));
-        }
-        std::shuffle(listed.begin(), listed.end(), shuffle);
-        EXPECT_EQ(mem::FreeBlocks(listed), live.size());
-        for (mem::Ref ref : live) ASSERT_FALSE(mem::IsLive(ref));
-        if (bystander) {
-            EXPECT_TRUE(mem::IsLive(bystander));
-            mem::Free(bystander);
-        }
-        EXPECT_EQ(mem::LiveBlocks(mem::Kind::Host), before);
+// Freeing many blocks at once frees each live block listed once, whatever else the list holds
+// (repeats, null references, a stale one whose slot another block took since), packed or not,
+// and gives the slots back in the order of their indices: the next blocks take them from the
+// highest down.
+TEST(FreeBlocks, FreesEachLiveBlockOnceAndGivesTheSlotsBackInIndexOrder) {
+    const std::size_t before = mem::LiveBlocks(mem::Kind::Host);
+    std::vector<mem::Ref> live;
+    {
+        mem::Packing packing;
+        for (int i = 0; i < 600; ++i) live.push_back(mem::HostAllocate(i % 40));
     }
-}
-
-// The slots go back to the free list in the order of their indices, whatever the order of the
-// list, so that the blocks made next take them in index order too (the last given back first).
-TEST(FreeBlocks, GivesSlotsBackInTheOrderOfTheirIndices) {
-    constexpr auto kIndex = [](mem::Ref ref) { return ref & 0xFFFFFF; };
-    std::vector<mem::Ref> refs;
-    for (int i = 0; i < 500; ++i) refs.push_back(mem::HostAllocate(8));
-    std::vector<std::uint32_t> expected;
-    for (mem::Ref ref : refs) expected.push_back(kIndex(ref));
+    for (int i = 0; i < 20; ++i)
+        live.push_back(mem::HostAllocate(static_cast<std::uint32_t>(mem::kMaxPackedBlock + i)));
+    const mem::Ref stale = mem::HostAllocate(8);
+    mem::Free(stale);
+    const mem::Ref bystander = mem::HostAllocate(8);
+    ASSERT_EQ(bystander & 0xFFFFFF, stale & 0xFFFFFF);
+    std::vector<mem::Ref> listed = live;
+    listed.insert(listed.end(), live.begin(), live.begin() + 100);
+    listed.insert(listed.end(), {0, stale, 0});
+    std::shuffle(listed.begin(), listed.end(), std::mt19937(34));
+    std::vector<std::uint32_t> expected, taken;
+    for (mem::Ref ref : live) expected.push_back(ref & 0xFFFFFF);
     std::sort(expected.rbegin(), expected.rend());
-    std::shuffle(refs.begin(), refs.end(), std::mt19937(6));
-    ASSERT_EQ(mem::FreeBlocks(refs), refs.size());
-    std::vector<mem::Ref> next;
-    std::vector<std::uint32_t> taken;
-    for (int i = 0; i < 500; ++i) {
-        next.push_back(mem::HostAllocate(8));
-        taken.push_back(kIndex(next.back()));
-    }
+
+    EXPECT_EQ(mem::FreeBlocks(listed), live.size());
+    for (mem::Ref ref : live) ASSERT_FALSE(mem::IsLive(ref));
+    EXPECT_TRUE(mem::IsLive(bystander));
+    EXPECT_EQ(mem::LiveBlocks(mem::Kind::Host), before + 1);
+    for (mem::Ref& ref : live) taken.push_back((ref = mem::HostAllocate(8)) & 0xFFFFFF);
     EXPECT_EQ(taken, expected);
-    EXPECT_EQ(mem::FreeBlocks(next), next.size());
+    live.push_back(bystander);
+    EXPECT_EQ(mem::FreeBlocks(live), live.size());
+    EXPECT_EQ(mem::LiveBlocks(mem::Kind::Host), before);
 }

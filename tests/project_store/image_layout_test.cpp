@@ -1,5 +1,6 @@
 // The bytes a save writes, checked against layouts written out by hand.
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "kestra/dib.h"
@@ -124,74 +125,61 @@ TEST_F(ImageLayout, AnEmptyLabelKeepsItsLengthAndAttributeWordUnlessCompact) {
               1u);  // the label slot says only "present"
 }
 
-// A field is stored as its record, its lists' bytes and its label's, whatever their sizes:
-// lists and labels of every length around the word sizes a few bytes are copied in, lists
-// whose count memory does not hold stored empty, and a label cut at its first zero.
+// A field is stored as its record, its lists' bytes and its label's, whatever their sizes
+// (lists and labels around the word sizes a few bytes are copied in); a list whose count its
+// block does not hold is stored empty, a label is cut at its first zero.
 TEST_F(ImageLayout, EachFieldIsFollowedByItsListsAndLabelByteForByte) {
     struct Case {
-        int list1, list2;  // entries; -1 for no second list, -2 for a block too small
-        std::string label;  // "-" for none
+        int list1, list2;   // entries; -1: no second list, -2: a block one entry short
+        std::string label;  // "-": none
         bool compact;
     };
-    const Case cases[] = {
-        {0, -1, "-", false},          {1, -1, "", false},
-        {2, 3, "A", false},           {3, 2, "abc", true},
-        {4, 4, "abcd", false},        {5, -1, "seven b", false},
-        {-2, 1, "eight by", false},   {1, -2, std::string(15, 'q'), true},
-        {2, 5, std::string(16, 'r'), false}, {6, -1, std::string(31, 's'), false},
-        {1, 1, std::string(32, 't'), true},  {0, 4, std::string(63, 'u'), false},
-        {3, -1, std::string(64, 'v'), false}, {1, 2, std::string(65, 'w'), true},
-        {2, -1, std::string(255, 'x'), false}, {1, -1, std::string("cut\0here", 8), false},
-    };
-    std::uint8_t next = 1;
-    const auto listOf = [&](int entries, FolderHeader& folder, std::vector<std::uint8_t>& out) {
-        if (entries == -2) {  // a block that holds one entry less than counted
-            folder.count = 3;
-            folder.block = HostCopy(std::vector<std::byte>(2 * sizeof(ListEntry)));
-            return;
-        }
-        std::vector<std::byte> bytes(entries * sizeof(ListEntry));
-        for (std::byte& b : bytes) b = std::byte{next++};
-        folder.count = static_cast<std::int16_t>(entries);
-        folder.block = entries ? HostCopy(bytes) : 0;
-        for (std::byte b : bytes) out.push_back(static_cast<std::uint8_t>(b));
-    };
+    const Case cases[] = {{0, -1, "-", false},
+                          {1, 3, "", false},
+                          {4, -2, "abc", true},
+                          {-2, 1, std::string(16, 'r'), false},
+                          {2, 2, std::string(31, 's'), true},
+                          {5, -1, std::string(64, 'v'), false},
+                          {1, 4, std::string(255, 'x'), false},
+                          {1, -1, std::string("cut\0here", 8), false}};
     std::vector<FieldRecord> fields;
-    std::vector<std::vector<std::uint8_t>> after;  // the bytes expected after each record
+    std::vector<std::uint8_t> expected;  // the bytes after each record, one field after another
+    std::uint8_t next = 1;
+    const auto list = [&](int entries, FolderHeader& folder) {
+        std::vector<std::byte> bytes(std::abs(entries + (entries == -2 ? 4 : 0)) *
+                                     sizeof(ListEntry));
+        for (std::byte& b : bytes) b = std::byte{next++};
+        folder.count = static_cast<std::int16_t>(entries == -2 ? 3 : entries);
+        folder.block = bytes.empty() ? 0 : HostCopy(bytes);
+        if (entries >= 0)
+            for (std::byte b : bytes) expected.push_back(std::to_integer<std::uint8_t>(b));
+    };
     for (const Case& c : cases) {
-        FieldRecord f{};
-        std::vector<std::uint8_t> bytes;
-        listOf(c.list1, f.list1, bytes);
-        if (c.list2 != -1) {
-            f.display.fieldType = 6;  // a list field: it has a second list
-            listOf(c.list2, f.list2, bytes);
-        }
+        FieldRecord& f = fields.emplace_back();
+        list(c.list1, f.list1);
+        if (c.list2 != -1) f.display.fieldType = 6, list(c.list2, f.list2);  // a list field
         if (c.compact) f.fieldClass = 2, f.mode = 1, f.plc.dataFormat = 12;
-        if (c.label != "-") {
-            f.label = HostCopy(std::as_bytes(std::span(c.label.data(), c.label.size() + 1)));
-            f.labelAttribute = 0x1234;
-            const std::string text = c.label.substr(0, c.label.find('\0'));
-            bytes.push_back(static_cast<std::uint8_t>(text.size()));
-            if (!c.compact) bytes.insert(bytes.end(), {0x34, 0x12});
-            bytes.insert(bytes.end(), text.begin(), text.end());
-        }
-        fields.push_back(f);
-        after.push_back(bytes);
+        if (c.label == "-") continue;
+        f.label = HostCopy(std::as_bytes(std::span(c.label.data(), c.label.size() + 1)));
+        f.labelAttribute = 0x1234;
+        const std::string text = c.label.substr(0, c.label.find('\0'));
+        expected.push_back(static_cast<std::uint8_t>(text.size()));
+        if (!c.compact) expected.insert(expected.end(), {0x34, 0x12});
+        expected.insert(expected.end(), text.begin(), text.end());
     }
     const auto b = bytes(save(onePage(fields)));
-    std::size_t at = kPagesAt + kPage + 1;
-    for (std::size_t i = 0; i < std::size(cases); ++i) {
-        SCOPED_TRACE(i);
+    std::vector<std::uint8_t> after;
+    for (std::size_t i = 0, at = kPagesAt + kPage + 1; i < fields.size(); ++i) {
         const auto& stored = RecordAt<FieldRecord>(&b[at]);
-        EXPECT_EQ(stored.list1.count, std::max(cases[i].list1, 0));
-        if (cases[i].list2 != -1) EXPECT_EQ(stored.list2.count, std::max(cases[i].list2, 0));
-        EXPECT_EQ(stored.label.get(), cases[i].label != "-" ? 1u : 0u);
-        EXPECT_EQ(stored.list1.block.get() | stored.list2.block.get(), 0u);
-        at += sizeof(FieldRecord);
-        ASSERT_LE(at + after[i].size(), b.size());
-        EXPECT_EQ(std::vector<std::uint8_t>(&b[at], &b[at] + after[i].size()), after[i]);
-        at += after[i].size();
+        EXPECT_EQ(stored.list1.count, std::max(cases[i].list1, 0)) << i;
+        const std::size_t size =
+            sizeof(FieldRecord) + 16 * (stored.list1.count + stored.list2.count);
+        const std::size_t label =
+            stored.label == 1u ? 1 + (cases[i].compact ? 0 : 2) + b[at + size] : 0;
+        after.insert(after.end(), &b[at + sizeof(FieldRecord)], &b[at + size + label]);
+        at += size + label;
     }
+    EXPECT_EQ(after, expected);
 }
 
 TEST_F(ImageLayout, ShapesWithoutBitmapsAreNotStored) {
