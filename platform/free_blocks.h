@@ -3,9 +3,8 @@
 //
 // The blocks are freed under one hold of the table's lock, so that no other thread can take a
 // freed slot while the rest are freed, and a block named twice is freed once (its second
-// reference finds it gone). The slots go back in the order of their indices, as a sorted list
-// of the same references would give them back, so that the next load places its blocks in
-// neighbouring slots again.
+// reference finds it gone). The slots go back in the order of their indices, so that the next
+// load places its blocks in neighbouring slots, one after the other.
 #pragma once
 
 #include <cstddef>
