@@ -1,13 +1,13 @@
 #include "platform/allocations.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <limits>
 #include <vector>
 
 #include "platform/packing.h"
 #include "platform/records.h"
+#include "platform/small_copy.h"
 
 namespace kestra::mem {
 
@@ -19,31 +19,6 @@ namespace {
 std::vector<Ref>& keptList() {
     thread_local std::vector<Ref> kept;
     return kept;
-}
-
-// Copies n bytes, at most kSmallCopy, with a few moves of whole words that may overlap
-// instead of a call.
-constexpr std::size_t kSmallCopy = 64;
-inline void CopySmall(std::byte* to, const std::byte* from, std::size_t n) {
-    const auto move = [&](std::size_t at, auto word) {
-        std::memcpy(&word, from + at, sizeof word);
-        std::memcpy(to + at, &word, sizeof word);
-    };
-    using Word16 = std::array<std::uint64_t, 2>;
-    if (n >= 32) {
-        move(0, Word16{}), move(16, Word16{});
-        move(n - 32, Word16{}), move(n - 16, Word16{});
-    } else if (n >= 16) {
-        move(0, Word16{}), move(n - 16, Word16{});
-    } else if (n >= 8) {
-        move(0, std::uint64_t{}), move(n - 8, std::uint64_t{});
-    } else if (n >= 4) {
-        move(0, std::uint32_t{}), move(n - 4, std::uint32_t{});
-    } else if (n > 0) {
-        to[0] = from[0];
-        to[n / 2] = from[n / 2];
-        to[n - 1] = from[n - 1];
-    }
 }
 
 // A packed block of `size` bytes for a small copy, placed inline and remembered in `refs`

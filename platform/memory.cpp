@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -12,6 +13,7 @@
 
 #include <sys/mman.h>
 
+#include "platform/free_blocks.h"
 #include "platform/huge_pages.h"
 #include "platform/packing.h"
 #include "platform/records.h"
@@ -87,22 +89,33 @@ class Table {
             std::lock_guard lock(mutex_);
             Slot* slot = find(ref);
             if (!slot || (arena && slot->arena != *arena)) return false;
-            data = slot->bytes();
-            if (slot->chunk) {
-                PackedChunk::poison(data, std::max<std::size_t>(slot->size, 1));
-                data = slot->chunk->release();
-            }
-            --live_[static_cast<int>(slot->kind)];
-            slot->data.store(nullptr, std::memory_order_relaxed);
-            slot->size = 0;
-            slot->locks = 0;
-            slot->arena = 0;
-            slot->chunk = nullptr;
-            ++slot->generation;
-            free_.push_back(ref & kIndexMask);
+            data = empty(*slot, ref & kIndexMask);
         }
         std::free(data);
         return true;
+    }
+
+    // Frees the live blocks among refs (see platform/free_blocks.h).
+    std::size_t freeMany(std::span<const Ref> refs);
+
+    // Empties a live block's slot and puts it on the free list; the memory to free once the
+    // mutex is given up (nullptr for a packed block whose chunk still holds others). With the
+    // mutex held.
+    std::byte* empty(Slot& slot, std::uint32_t index) {
+        std::byte* data = slot.bytes();
+        if (slot.chunk) {
+            PackedChunk::poison(data, std::max<std::size_t>(slot.size, 1));
+            data = slot.chunk->release();
+        }
+        --live_[static_cast<int>(slot.kind)];
+        slot.data.store(nullptr, std::memory_order_relaxed);
+        slot.size = 0;
+        slot.locks = 0;
+        slot.arena = 0;
+        slot.chunk = nullptr;
+        ++slot.generation;
+        free_.push_back(index);
+        return data;
     }
 
     bool resize(Ref ref, std::size_t size) {
@@ -241,6 +254,8 @@ class Table {
     bool sideBySideTried_ = false;
     std::vector<std::uint32_t> free_;
     std::uint32_t next_ = 1;
+    // A bit for each slot, all clear between calls of freeMany.
+    std::vector<std::uint64_t> marks_;
     // Blocks placed by a packing join the count when it next takes the lock; a block can
     // be freed before, so the count may dip below zero for a while.
     std::ptrdiff_t live_[2] = {0, 0};
@@ -337,6 +352,35 @@ void Table::closePacking(Packing& packing) {
     state = nullptr;
 }
 
+std::size_t Table::freeMany(std::span<const Ref> refs) {
+    // The live blocks are marked by slot index, one bit each, and freed in the order of the
+    // indices.
+    std::vector<std::byte*> spent;  // memory to give back once the mutex is given up
+    std::size_t freed = 0;
+    {
+        std::lock_guard lock(mutex_);
+        if (marks_.size() < next_ / 64 + 1) marks_.resize(next_ / 64 + 1);
+        std::uint64_t* const marks = marks_.data();
+        std::size_t first = marks_.size(), last = 0;  // the words marked
+        for (const Ref ref : refs) {
+            if (!find(ref)) continue;
+            const std::uint32_t index = ref & kIndexMask;
+            marks[index / 64] |= std::uint64_t{1} << (index % 64);
+            first = std::min<std::size_t>(first, index / 64);
+            last = std::max<std::size_t>(last, index / 64);
+        }
+        for (std::size_t word = first; word <= last; ++word) {
+            for (std::uint64_t bits = std::exchange(marks[word], 0); bits; bits &= bits - 1) {
+                const auto index = static_cast<std::uint32_t>(word * 64 + std::countr_zero(bits));
+                if (std::byte* data = empty(slotAt(index), index)) spent.push_back(data);
+                ++freed;
+            }
+        }
+    }
+    for (std::byte* data : spent) std::free(data);
+    return freed;
+}
+
 }  // namespace
 
 struct ArenaAccess {
@@ -407,6 +451,9 @@ NewBlock AllocateBlock(std::size_t size, Kind kind, bool zeroed) {
 }
 bool Free(Ref ref) {
     return table().free(ref);
+}
+std::size_t FreeBlocks(std::span<const Ref> refs) {
+    return table().freeMany(refs);
 }
 bool Resize(Ref ref, std::size_t size) {
     return table().resize(ref, size);

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "kestra/project_image.h"
+#include "platform/small_copy.h"
 #include "project_store/store.h"
 #include "string_table/string_table.h"
 
@@ -119,9 +120,13 @@ std::span<PageRecord> pagesOf(const ProjectRecord& r) {
 
 // ---- Saving
 
-std::optional<std::span<const std::byte>> folderBytes(const FolderHeader& folder) {
-    if (folder.count < 0) return std::nullopt;
-    return BytesAt(folder.block, static_cast<std::size_t>(folder.count.get()) * sizeof(ListEntry));
+// A save reads every field's members once: they are read here as whole words, where the
+// record's own types would put each together a byte at a time.
+inline std::uint32_t word32(const le32& v) {
+    return ReadLe32(&v);
+}
+inline std::uint16_t word16(const le16& v) {
+    return ReadLe16(&v);
 }
 
 // What memory holds of the data that follows a field record, each block looked up once.
@@ -130,42 +135,68 @@ struct FieldParts {
     std::optional<std::span<FieldRecord>> children;
     std::optional<std::string_view> label;
 
-    explicit FieldParts(const FieldRecord& f)
-        : list1(folderBytes(f.list1)),
-          list2(f.hasList2() ? folderBytes(f.list2) : std::nullopt),
-          children(f.hasChildren() ? Records<FieldRecord>(f.children, f.childCount) : std::nullopt),
-          label(f.label != 0u ? TextAt(f.label) : std::nullopt) {}
+    [[gnu::always_inline]] explicit FieldParts(const FieldRecord& f)
+        : list1(listBytes(f.list1)),
+          list2(f.hasList2() ? listBytes(f.list2) : std::nullopt),
+          children(f.hasChildren()
+                       ? Records<FieldRecord>(word32(f.children), word16(f.childCount))
+                       : std::nullopt),
+          label(word32(f.label) != 0u ? TextAt(word32(f.label)) : std::nullopt) {}
+
+    static std::size_t size(const std::optional<std::span<const std::byte>>& list) {
+        return list ? list->size() : 0;
+    }
+
+  private:
+    [[gnu::always_inline]] static std::optional<std::span<const std::byte>> listBytes(
+        const FolderHeader& folder) {
+        const auto count = static_cast<std::int16_t>(ReadLe16(&folder.count));
+        if (count < 0) return std::nullopt;
+        return BytesAt(word32(folder.block), static_cast<std::size_t>(count) * sizeof(ListEntry));
+    }
 };
 
-// The field record as stored: lists, children and a label that memory does not hold are
-// stored as empty or absent, and reference slots carry only presence.
-void storeField(FieldRecord& s, const FieldParts& parts) {
+// The field record `f` as stored, adjusted in its copy `s`: lists, children and a label that
+// memory does not hold are stored as empty or absent, and reference slots carry only presence.
+// (The conditions are read from `f`, not from the copy just written.)
+[[gnu::always_inline]] inline void storeField(FieldRecord& s, const FieldRecord& f,
+                                              const FieldParts& parts) {
     if (!parts.list1) s.list1.count = 0;
-    if (s.hasList2() && !parts.list2) s.list2.count = 0;
-    if (s.hasChildren() && !parts.children) s.childCount = 0;
-    s.label = StoredPresence(parts.label.has_value());
-    s.list1.block = 0;
-    s.list2.block = 0;
-    s.children = 0;
+    if (f.hasList2() && !parts.list2) s.list2.count = 0;
+    if (f.hasChildren() && !parts.children) s.childCount = 0;
+    WriteLe32(&s.label, StoredPresence(parts.label.has_value()));
+    WriteLe32(&s.list1.block, 0);
+    WriteLe32(&s.list2.block, 0);
+    WriteLe32(&s.children, 0);
 }
 
+// A field is written as the record with its lists (taken as one piece of the image), its
+// children, and its label (another piece); the lists and labels of a few bytes are copied
+// without a call.
 void writeField(SaveContext& c, const FieldRecord& f, int depth) {
     if (depth > kMaxFieldNesting)
         throw ImageError(c.out.position(), "child field records nested too deep");
     const FieldParts parts(f);
+    const std::size_t size1 = FieldParts::size(parts.list1), size2 = FieldParts::size(parts.list2);
     // The record goes into the image as it stands and is then adjusted there.
-    if (auto room = c.out.room(sizeof(FieldRecord)); !room.empty()) {
-        std::memcpy(room.data(), &f, sizeof(FieldRecord));
-        storeField(RecordAt<FieldRecord>(room.data()), parts);
+    if (std::byte* at = c.out.place(sizeof(FieldRecord) + size1 + size2)) {
+        std::memcpy(at, &f, sizeof(FieldRecord));
+        storeField(RecordAt<FieldRecord>(at), f, parts);
+        at += sizeof(FieldRecord);
+        if (size1) mem::CopyBytes(at, parts.list1->data(), size1);
+        if (size2) mem::CopyBytes(at + size1, parts.list2->data(), size2);
     }
-    if (parts.list1) c.out.bytes(*parts.list1);
-    if (parts.list2) c.out.bytes(*parts.list2);
     if (parts.children)
         for (const FieldRecord& child : *parts.children) writeField(c, child, depth + 1);
     if (parts.label) {
-        c.out.length8(parts.label->size(), "field label");
-        if (!f.compactLabelled()) c.out.u16(f.labelAttribute);
-        c.out.bytes(AsBytes(*parts.label));
+        const std::size_t length = parts.label->size();
+        if (length > 0xFF) c.out.length8(length, "field label");  // refused
+        const std::size_t attribute = f.compactLabelled() ? 0 : 2;
+        if (std::byte* at = c.out.place(1 + attribute + length)) {
+            *at = static_cast<std::byte>(length);
+            if (attribute) WriteLe16(at + 1, word16(f.labelAttribute));
+            mem::CopyBytes(at + 1 + attribute, AsBytes(*parts.label).data(), length);
+        }
     }
 }
 

@@ -1,9 +1,9 @@
 // Releasing a loaded project: every block it references, each once (language entry 0 shares
 // its blobs with the pages and resources).
-#include <algorithm>
 #include <vector>
 
 #include "kestra/resource_section.h"
+#include "platform/free_blocks.h"
 #include "project_store/store.h"
 #include "string_table/string_table.h"
 
@@ -12,11 +12,13 @@ namespace {
 
 class Collector {
   public:
-    // Every block met, some more than once; sorted and made unique before they are freed.
-    std::vector<Ref> refs;
+    // Every block met but the project block itself, some more than once (the table frees
+    // each once). A large project names tens of thousands, in room the thread keeps.
+    explicit Collector(Ref self) : self_(self) { refs().clear(); }
+    std::vector<Ref>& refs() { return room_.get(); }
 
     void add(Ref ref) {
-        if (ref) refs.push_back(ref);
+        if (ref && ref != self_) refs().push_back(ref);
     }
     void blobs(std::initializer_list<Ref> list) {
         for (Ref ref : list) add(ref);
@@ -113,6 +115,10 @@ class Collector {
         }
         blobs({e.codeBlock, e.tail, e.table264, e.wordList, e.block124});
     }
+
+  private:
+    Ref self_;
+    LentRoom<std::vector<Ref>> room_;
 };
 
 }  // namespace
@@ -120,13 +126,9 @@ class Collector {
 void ReleaseProject(HGLOBAL handle) {
     auto block = Records<ProjectBlock>(handle, 1);
     if (!block) return;
-    Collector collector;
+    Collector collector(handle);
     collector.project((*block)[0]);
-    auto& refs = collector.refs;
-    std::sort(refs.begin(), refs.end());
-    refs.erase(std::unique(refs.begin(), refs.end()), refs.end());
-    for (Ref ref : refs)
-        if (ref != handle) mem::Free(ref);
+    mem::FreeBlocks(collector.refs());
     StrTabDiscard(mem::Data(handle));
     GlobalFree(handle);
 }

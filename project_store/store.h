@@ -179,6 +179,9 @@ class Sink {
         std::byte* at = room1(n);
         return at ? std::span<std::byte>(at, n) : std::span<std::byte>();
     }
+    // The same, as the place of the first byte (nullptr while measuring): for a writer that
+    // takes the room of several pieces at once.
+    std::byte* place(std::size_t n) { return room1(n); }
 
   private:
     [[noreturn]] void tooLong(std::size_t n, std::string_view what) const;

@@ -5,6 +5,7 @@
 #include <string>
 #include <utility>
 
+#include "platform/small_copy.h"
 #include "project_store/store.h"
 #include "string_table/string_table.h"
 
@@ -153,8 +154,12 @@ void WriteStringPool(SaveContext& c) {
     StrTabVisitTexts(
         c.key, c.project.record.stringCount,
         [](void* out, const char* text, DWORD length) {
-            static_cast<Sink*>(out)->cstring(
-                std::string_view(text, std::min<std::size_t>(length, kScratchSize - 1)));
+            // The text and its terminator, taken as one piece.
+            const std::size_t n = std::min<std::size_t>(length, kScratchSize - 1);
+            if (std::byte* at = static_cast<Sink*>(out)->place(n + 1)) {
+                mem::CopyBytes(at, reinterpret_cast<const std::byte*>(text), n);
+                at[n] = std::byte{0};
+            }
         },
         &c.out);
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <optional>
+#include <random>
 #include <set>
 #include <span>
 #include <string>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "platform/allocations.h"
+#include "platform/free_blocks.h"
 #include "platform/records.h"
 
 namespace mem = kestra::mem;
@@ -506,5 +508,41 @@ TEST(Arena, ManyShortLivedBlocksDoNotKeepItsLiveBlocksFromBeingFound) {
     EXPECT_EQ(arena.liveBlocks(), kept.size());
     arena.release();
     for (mem::Ref ref : kept) EXPECT_FALSE(mem::IsLive(ref));
+    EXPECT_EQ(mem::LiveBlocks(mem::Kind::Host), before);
+}
+
+// Freeing many blocks at once frees each live block listed once, whatever else the list holds
+// (repeats, null references, a stale one whose slot another block took since), packed or not,
+// and gives the slots back in the order of their indices: the next blocks take them from the
+// highest down.
+TEST(FreeBlocks, FreesEachLiveBlockOnceAndGivesTheSlotsBackInIndexOrder) {
+    const std::size_t before = mem::LiveBlocks(mem::Kind::Host);
+    std::vector<mem::Ref> live;
+    {
+        mem::Packing packing;
+        for (int i = 0; i < 600; ++i) live.push_back(mem::HostAllocate(i % 40));
+    }
+    for (int i = 0; i < 20; ++i)
+        live.push_back(mem::HostAllocate(static_cast<std::uint32_t>(mem::kMaxPackedBlock + i)));
+    const mem::Ref stale = mem::HostAllocate(8);
+    mem::Free(stale);
+    const mem::Ref bystander = mem::HostAllocate(8);
+    ASSERT_EQ(bystander & 0xFFFFFF, stale & 0xFFFFFF);
+    std::vector<mem::Ref> listed = live;
+    listed.insert(listed.end(), live.begin(), live.begin() + 100);
+    listed.insert(listed.end(), {0, stale, 0});
+    std::shuffle(listed.begin(), listed.end(), std::mt19937(34));
+    std::vector<std::uint32_t> expected, taken;
+    for (mem::Ref ref : live) expected.push_back(ref & 0xFFFFFF);
+    std::sort(expected.rbegin(), expected.rend());
+
+    EXPECT_EQ(mem::FreeBlocks(listed), live.size());
+    for (mem::Ref ref : live) ASSERT_FALSE(mem::IsLive(ref));
+    EXPECT_TRUE(mem::IsLive(bystander));
+    EXPECT_EQ(mem::LiveBlocks(mem::Kind::Host), before + 1);
+    for (mem::Ref& ref : live) taken.push_back((ref = mem::HostAllocate(8)) & 0xFFFFFF);
+    EXPECT_EQ(taken, expected);
+    live.push_back(bystander);
+    EXPECT_EQ(mem::FreeBlocks(live), live.size());
     EXPECT_EQ(mem::LiveBlocks(mem::Kind::Host), before);
 }

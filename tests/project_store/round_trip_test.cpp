@@ -43,6 +43,10 @@ const Case kCases[] = {
 
 class RoundTrip : public StoreTest, public ::testing::WithParamInterface<Case> {};
 
+PageRecord& pageOf(HGLOBAL project) {
+    return RecordAt<PageRecord>(mem::Data(ProjectAt(project).record.pages));
+}
+
 }  // namespace
 
 TEST_P(RoundTrip, ReadBackHoldsTheSameDataAndSavingAgainGivesTheSameImage) {
@@ -67,6 +71,26 @@ TEST_P(RoundTrip, ReadBackHoldsTheSameDataAndSavingAgainGivesTheSameImage) {
     HGLOBAL third = save(again);
     EXPECT_EQ(bytes(second), bytes(third));
     EXPECT_TRUE(messages.empty());
+}
+
+// Releasing a loaded project frees every block of it once (blocks that two records share
+// included), also one put in after the load in place of a freed one.
+TEST_P(RoundTrip, ReleasingALoadedProjectFreesEveryBlockOfIt) {
+    HGLOBAL image = save(build(GetParam().shape));
+    const std::size_t blocks =
+        mem::LiveBlocks(mem::Kind::Global) + mem::LiveBlocks(mem::Kind::Host);
+    for (const bool edited : {false, true}) {
+        HGLOBAL loaded = GetProject(image, 0);
+        ASSERT_NE(loaded, 0u);
+        if (edited) {  // a load keeps at least one page
+            PageRecord& page = pageOf(loaded);
+            mem::Free(page.text);
+            page.text = HostBlob("edited");
+        }
+        store::ReleaseProject(loaded);
+        EXPECT_EQ(mem::LiveBlocks(mem::Kind::Global) + mem::LiveBlocks(mem::Kind::Host), blocks)
+            << edited;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Projects, RoundTrip, ::testing::ValuesIn(kCases),
