@@ -138,9 +138,8 @@ struct FieldParts {
     [[gnu::always_inline]] explicit FieldParts(const FieldRecord& f)
         : list1(listBytes(f.list1)),
           list2(f.hasList2() ? listBytes(f.list2) : std::nullopt),
-          children(f.hasChildren()
-                       ? Records<FieldRecord>(word32(f.children), word16(f.childCount))
-                       : std::nullopt),
+          children(f.hasChildren() ? Records<FieldRecord>(word32(f.children), word16(f.childCount))
+                                   : std::nullopt),
           label(word32(f.label) != 0u ? TextAt(word32(f.label)) : std::nullopt) {}
 
     static std::size_t size(const std::optional<std::span<const std::byte>>& list) {
@@ -179,7 +178,7 @@ void writeField(SaveContext& c, const FieldRecord& f, int depth) {
     const FieldParts parts(f);
     const std::size_t size1 = FieldParts::size(parts.list1), size2 = FieldParts::size(parts.list2);
     // The record goes into the image as it stands and is then adjusted there.
-    if (std::byte* at = c.out.place(sizeof(FieldRecord) + size1 + size2)) {
+    if (std::byte* at = c.out.room(sizeof(FieldRecord) + size1 + size2).data()) {
         std::memcpy(at, &f, sizeof(FieldRecord));
         storeField(RecordAt<FieldRecord>(at), f, parts);
         at += sizeof(FieldRecord);
@@ -190,10 +189,10 @@ void writeField(SaveContext& c, const FieldRecord& f, int depth) {
         for (const FieldRecord& child : *parts.children) writeField(c, child, depth + 1);
     if (parts.label) {
         const std::size_t length = parts.label->size();
-        if (length > 0xFF) c.out.length8(length, "field label");  // refused
+        const std::uint8_t lengthByte = c.out.lengthByte(length, "field label");
         const std::size_t attribute = f.compactLabelled() ? 0 : 2;
-        if (std::byte* at = c.out.place(1 + attribute + length)) {
-            *at = static_cast<std::byte>(length);
+        if (std::byte* at = c.out.room(1 + attribute + length).data()) {
+            *at = std::byte{lengthByte};
             if (attribute) WriteLe16(at + 1, word16(f.labelAttribute));
             mem::CopyBytes(at + 1 + attribute, AsBytes(*parts.label).data(), length);
         }

@@ -170,18 +170,17 @@ class Sink {
     }
     // A length that the image stores in 16 (or 8) bits; a longer one cannot be stored.
     void length16(std::size_t n, std::string_view what);
-    void length8(std::size_t n, std::string_view what) {
+    void length8(std::size_t n, std::string_view what) { u8(lengthByte(n, what)); }
+    // n as a length of one byte; a longer `what` is refused.
+    std::uint8_t lengthByte(std::size_t n, std::string_view what) const {
         if (n > 0xFF) tooLong(n, what);
-        u8(static_cast<std::uint8_t>(n));
+        return static_cast<std::uint8_t>(n);
     }
     // n bytes at the current position for the caller to fill (empty while measuring).
     std::span<std::byte> room(std::size_t n) {
         std::byte* at = room1(n);
         return at ? std::span<std::byte>(at, n) : std::span<std::byte>();
     }
-    // The same, as the place of the first byte (nullptr while measuring): for a writer that
-    // takes the room of several pieces at once.
-    std::byte* place(std::size_t n) { return room1(n); }
 
   private:
     [[noreturn]] void tooLong(std::size_t n, std::string_view what) const;

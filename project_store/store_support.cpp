@@ -156,7 +156,7 @@ void WriteStringPool(SaveContext& c) {
         [](void* out, const char* text, DWORD length) {
             // The text and its terminator, taken as one piece.
             const std::size_t n = std::min<std::size_t>(length, kScratchSize - 1);
-            if (std::byte* at = static_cast<Sink*>(out)->place(n + 1)) {
+            if (std::byte* at = static_cast<Sink*>(out)->room(n + 1).data()) {
                 mem::CopyBytes(at, reinterpret_cast<const std::byte*>(text), n);
                 at[n] = std::byte{0};
             }
