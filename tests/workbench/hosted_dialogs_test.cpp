@@ -160,6 +160,7 @@ TEST_F(HostedDialogs, FieldTagWithoutASuitableTagSaysSoAndChangesNothing) {
     EXPECT_FALSE(ChooseFieldTag(&window, project, *driver, kFirstField));
     ASSERT_EQ(told.size(), 1u);
     EXPECT_EQ(told[0].rfind("Field Tag: No tag of the project suits this field", 0), 0u) << told[0];
+    EXPECT_NE(told[0].find("Make one with Project > Tags > New Tag"), std::string::npos);
     EXPECT_EQ(image(), before);
 }
 

@@ -236,7 +236,8 @@ bool ChooseFieldTag(QWidget* parent, const LoadedProject& project, Driver& drive
             if (result == kTagListEmpty)
                 Tell(parent, "Field Tag",
                      "No tag of the project suits this field: none names an address of a data "
-                     "type and format that the field can show.",
+                     "type and format that the field can show. Make one with Project > Tags > "
+                     "New Tag, then choose it here.",
                      MB_OK | MB_ICONINFORMATION);
             if (result != kTagChosen) return false;
             std::uint8_t tagData[TagElement::kDataSize] = {};
