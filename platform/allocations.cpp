@@ -5,6 +5,7 @@
 #include <limits>
 #include <vector>
 
+#include "platform/fault_in.h"
 #include "platform/packing.h"
 #include "platform/records.h"
 #include "platform/small_copy.h"
@@ -12,6 +13,9 @@
 namespace kestra::mem {
 
 namespace {
+
+// Copies of this size and more fault the pages of their block in first (see FaultIn).
+constexpr std::size_t kFaultInFrom = std::size_t{256} << 10;
 
 // The list of the last work done on the thread, kept for the next one: a project's load
 // remembers tens of thousands of blocks, and a list grown afresh each time is copied as
@@ -104,6 +108,9 @@ NewBlock Allocations::globalCopy(std::span<const std::byte> bytes) {
 __attribute__((noinline)) NewBlock Allocations::globalCopyAside(std::span<const std::byte> bytes) {
     std::byte* block = newGlobal(bytes.size(), bytes.empty());
     if (!block) return {};
+    // A large copy (a whole image) faults its pages in with one call first where they are
+    // not there yet.
+    if (bytes.size() >= kFaultInFrom) platform::FaultIn(block, bytes.size());
     if (!bytes.empty()) std::memcpy(block, bytes.data(), bytes.size());
     return {last(), block};
 }

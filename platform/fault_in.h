@@ -19,17 +19,21 @@
 namespace kestra::platform {
 
 // Faults in the whole pages of [data, data + size), as a write would; false if refused. A
-// range whose first whole page is present already is left as it is: that is memory used
-// before (a block the allocator hands out again), whose pages are there, and passing over
-// them would cost time for nothing.
+// range whose first and last whole pages are present already is left as it is: that is memory
+// used before (a block the allocator hands out again), whose pages are there, and passing over
+// them would cost time for nothing. (A block handed out again from the end of the heap may
+// have lost the pages past its start: the last page tells.)
 inline bool FaultIn(void* data, std::size_t size) {
     constexpr std::uintptr_t kPage = 4096;
     const auto begin = reinterpret_cast<std::uintptr_t>(data);
     const std::uintptr_t from = (begin + kPage - 1) & ~(kPage - 1);
     const std::uintptr_t to = (begin + size) & ~(kPage - 1);
     if (to <= from) return true;
-    unsigned char first = 0;
-    if (mincore(reinterpret_cast<void*>(from), kPage, &first) == 0 && (first & 1)) return true;
+    const auto present = [](std::uintptr_t page) {
+        unsigned char state = 0;
+        return mincore(reinterpret_cast<void*>(page), kPage, &state) == 0 && (state & 1);
+    };
+    if (present(from) && present(to - kPage)) return true;
     return madvise(reinterpret_cast<void*>(from), to - from, MADV_POPULATE_WRITE) == 0;
 }
 

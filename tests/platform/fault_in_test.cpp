@@ -19,13 +19,14 @@ constexpr std::size_t kPage = 4096;
 constexpr std::size_t kMB = std::size_t{1} << 20;
 
 // Which pages of a fresh anonymous mapping of `pages` pages are present after FaultIn over
-// [from, from + size) of it, page `written` written before (none where it is `pages`).
+// [from, from + size) of it, the pages of the mask `written` written before.
 std::vector<bool> PresentAfter(int protection, std::size_t pages, std::size_t from,
-                               std::size_t size, std::size_t written, bool& answer) {
+                               std::size_t size, unsigned written, bool& answer) {
     void* p = mmap(nullptr, pages * kPage, protection, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (p == MAP_FAILED) return {};
     auto* data = static_cast<char*>(p);
-    if (written < pages) data[written * kPage] = 1;
+    for (std::size_t i = 0; i < pages; ++i)
+        if (written >> i & 1) data[i * kPage] = 1;
     answer = FaultIn(data + from, size);
     std::vector<unsigned char> in(pages);
     std::vector<bool> present(pages);
@@ -41,22 +42,24 @@ TEST(FaultIn, WholePagesOfTheRangeOnly) {
         const char* what;
         int protection;
         std::size_t from, size;
-        std::size_t written;  // a page written before, or 4
+        unsigned written;  // a mask of the pages written before
         bool answer;
         std::vector<bool> present;  // of 4 pages
     };
     const int rw = PROT_READ | PROT_WRITE;
     const Case cases[] = {
-        {"the whole mapping", rw, 0, 4 * kPage, 4, true, {true, true, true, true}},
-        {"pages partly in the range are left", rw, 16, 3 * kPage, 4, true,
+        {"the whole mapping", rw, 0, 4 * kPage, 0, true, {true, true, true, true}},
+        {"pages partly in the range are left", rw, 16, 3 * kPage, 0, true,
          {false, true, true, false}},
-        {"a range inside one page", rw, 100, 200, 4, true, {false, false, false, false}},
-        {"nothing", rw, 0, 0, 4, true, {false, false, false, false}},
-        {"a page written before the range", rw, kPage, 3 * kPage, 0, true,
+        {"a range inside one page", rw, 100, 200, 0, true, {false, false, false, false}},
+        {"nothing", rw, 0, 0, 0, true, {false, false, false, false}},
+        {"a page written before the range", rw, kPage, 3 * kPage, 0b0001, true,
          {true, true, true, true}},
-        {"the range's first page written before: memory used before, left", rw, kPage,
-         3 * kPage, 1, true, {false, true, false, false}},
-        {"memory that may not be written: refused", PROT_READ, 0, 4 * kPage, 4, false,
+        {"the range's first and last pages written before: memory used before, left", rw,
+         kPage, 3 * kPage, 0b1010, true, {false, true, false, true}},
+        {"only the range's first page written before: the rest faulted in", rw, kPage,
+         3 * kPage, 0b0010, true, {false, true, true, true}},
+        {"memory that may not be written: refused", PROT_READ, 0, 4 * kPage, 0, false,
          {false, false, false, false}},
     };
     for (const Case& c : cases) {
