@@ -71,10 +71,10 @@ class ImageStep : public QUndoCommand {
     }
 
   private:
-    void apply(const std::optional<Bytes>& image) {
+    void apply(std::optional<Bytes> image) {
         try {
             if (!image) Fail(host::kExitInternal, "the undo history does not fit the project");
-            document_.applyImage(*image);
+            document_.applyImage(std::move(*image));
         } catch (const Failure& failure) {
             // The history no longer describes the project: it is dropped, and the project
             // counts as unsaved.
@@ -221,7 +221,8 @@ const Bytes& ProjectDocument::image() {
 bool ProjectDocument::change(const QString& text, const std::function<bool()>& edit) {
     if (!live_) return false;
     if (busy_ > 0) return edit();  // part of the change (or work) that runs now
-    const Bytes before = image();
+    before_.assign(image().begin(), image().end());
+    const Bytes& before = before_;
     bool kept = false;
     ++busy_;
     try {
@@ -235,7 +236,7 @@ bool ProjectDocument::change(const QString& text, const std::function<bool()>& e
     --busy_;
     try {
         image_.reset();
-        const Bytes edited = image();
+        const Bytes& edited = image();
         if (!kept || edited == before) {
             if (edited != before) applyImage(before);
             return false;
@@ -243,8 +244,9 @@ bool ProjectDocument::change(const QString& text, const std::function<bool()>& e
         // The project becomes what the store loads of the image it saved: texts the change
         // left unused drop out and the string table takes the store's order, so that undo,
         // redo and the file all give this very image.
-        reload(edited);
+        const Bytes saved = std::move(*image_);
         image_.reset();
+        load(saved);
         if (image() == before) {
             emit projectChanged();
             return false;
@@ -258,14 +260,18 @@ bool ProjectDocument::change(const QString& text, const std::function<bool()>& e
     return true;
 }
 
-void ProjectDocument::applyImage(const Bytes& image) {
-    reload(image);
+void ProjectDocument::applyImage(Bytes image) {
+    reload(std::move(image));
     emit projectChanged();
 }
 
-void ProjectDocument::reload(const Bytes& image) {
+void ProjectDocument::reload(Bytes image) {
+    load(image);
+    image_ = std::move(image);
+}
+
+void ProjectDocument::load(const Bytes& image) {
     live_ = Live::Load(displayName().toStdString(), image, false);
-    image_ = image;
     findDriver();
 }
 

@@ -114,7 +114,7 @@ class ProjectDocument : public QObject {
     };
 
     // Puts an image of the project's history in place (undo and redo).
-    void applyImage(const Bytes& image);
+    void applyImage(Bytes image);
 
   Q_SIGNALS:
     // The project's contents changed, or the document holds another project now.
@@ -133,8 +133,10 @@ class ProjectDocument : public QObject {
     // Makes a loaded project the document's, with the driver that serves it.
     void adopt(std::unique_ptr<Live> live, const QString& path, bool unsaved);
     void findDriver();
-    // Loads the project again from one of its images (no signal).
-    void reload(const Bytes& image);
+    // Loads the project again from one of its images (no signal); reload() keeps the image as
+    // the project's, load() leaves that to the caller.
+    void reload(Bytes image);
+    void load(const Bytes& image);
 
     std::unique_ptr<Live> live_;
     std::unique_ptr<host::Driver> driver_;
@@ -144,6 +146,9 @@ class ProjectDocument : public QObject {
     QString suggestedName_;
     FileStamp stamp_;
     std::optional<Bytes> image_;
+    // The image before the change being made: kept from one change to the next, so that its
+    // megabytes are copied into memory written before rather than into fresh pages.
+    Bytes before_;
     QUndoStack undo_;
     int busy_ = 0;
 };
