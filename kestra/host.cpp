@@ -8,7 +8,6 @@
 #include "platform/file_writer.h"
 #include "platform/fault_in.h"
 #include "platform/files.h"
-#include "platform/huge_pages.h"
 #include "platform/memory.h"
 #include "platform/message_box.h"
 #include "platform/module.h"
@@ -166,8 +165,7 @@ Bytes TakeGlobal(HGLOBAL block, std::size_t size) {
         if (lock && size <= lock.bytes().size()) {
             const auto* data = reinterpret_cast<const std::uint8_t*>(lock.data());
             bytes.reserve(size);
-            platform::AdviseHugePages(bytes.data(), size);
-            platform::FaultIn(bytes.data(), size);
+            platform::FaultInHuge(bytes.data(), size);
             bytes.assign(data, data + size);
         }
     }
@@ -180,8 +178,7 @@ HGLOBAL GlobalCopyOf(std::span<const std::uint8_t> bytes) {
     // Every byte is written at once: the block is not cleared first.
     const mem::NewBlock block = mem::AllocateBlock(bytes.size(), mem::Kind::Global, bytes.empty());
     if (!block.ref || bytes.empty()) return block.ref;
-    platform::AdviseHugePages(block.data, bytes.size());
-    platform::FaultIn(block.data, bytes.size());
+    platform::FaultInHuge(block.data, bytes.size());
     std::memcpy(block.data, bytes.data(), bytes.size());
     return block.ref;
 }

@@ -14,9 +14,6 @@ namespace kestra::mem {
 
 namespace {
 
-// Copies of this size and more fault the pages of their block in first (see FaultIn).
-constexpr std::size_t kFaultInFrom = std::size_t{256} << 10;
-
 // The list of the last work done on the thread, kept for the next one: a project's load
 // remembers tens of thousands of blocks, and a list grown afresh each time is copied as
 // often as it doubles.
@@ -110,7 +107,7 @@ __attribute__((noinline)) NewBlock Allocations::globalCopyAside(std::span<const 
     if (!block) return {};
     // A large copy (a whole image) faults its pages in with one call first where they are
     // not there yet.
-    if (bytes.size() >= kFaultInFrom) platform::FaultIn(block, bytes.size());
+    if (bytes.size() >= platform::kFaultInWorthFrom) platform::FaultIn(block, bytes.size());
     if (!bytes.empty()) std::memcpy(block, bytes.data(), bytes.size());
     return {last(), block};
 }

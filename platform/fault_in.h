@@ -12,6 +12,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/huge_pages.h"
+
 #ifndef MADV_POPULATE_WRITE
 #define MADV_POPULATE_WRITE 23
 #endif
@@ -23,6 +25,9 @@ namespace kestra::platform {
 // used before (a block the allocator hands out again), whose pages are there, and passing over
 // them would cost time for nothing. (A block handed out again from the end of the heap may
 // have lost the pages past its start: the last page tells.)
+// Below this a buffer's few faults cost less than the calls that would spare them.
+inline constexpr std::size_t kFaultInWorthFrom = std::size_t{256} << 10;
+
 inline bool FaultIn(void* data, std::size_t size) {
     constexpr std::uintptr_t kPage = 4096;
     const auto begin = reinterpret_cast<std::uintptr_t>(data);
@@ -35,6 +40,13 @@ inline bool FaultIn(void* data, std::size_t size) {
     };
     if (present(from) && present(to - kPage)) return true;
     return madvise(reinterpret_cast<void*>(from), to - from, MADV_POPULATE_WRITE) == 0;
+}
+
+// A buffer of megabytes about to be written from end to end: asked for in huge pages, then
+// faulted in with one call.
+inline bool FaultInHuge(void* data, std::size_t size) {
+    AdviseHugePages(data, size);
+    return FaultIn(data, size);
 }
 
 }  // namespace kestra::platform

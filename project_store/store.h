@@ -23,6 +23,7 @@
 #include "platform/allocations.h"
 #include "platform/image_cursor.h"
 #include "platform/memory.h"
+#include "platform/small_copy.h"
 #include "utilities/blocks.h"
 
 namespace kestra::store {
@@ -160,9 +161,12 @@ class Sink {
         std::byte* at = room1(n);
         if (at && n) std::memset(at, 0, n);
     }
+    // The text and its terminator, taken as one piece (a short text copied without a call).
     void cstring(std::string_view text) {
-        bytes(AsBytes(text));
-        u8(0);
+        if (std::byte* at = room1(text.size() + 1)) {
+            mem::CopyBytes(at, reinterpret_cast<const std::byte*>(text.data()), text.size());
+            at[text.size()] = std::byte{0};
+        }
     }
     template <typename T>
     void record(const T& r) {

@@ -6,7 +6,6 @@
 #include <utility>
 
 #include "platform/fault_in.h"
-#include "platform/small_copy.h"
 #include "project_store/store.h"
 #include "string_table/string_table.h"
 
@@ -24,7 +23,7 @@ ImageBlock::ImageBlock(std::size_t expected) {
     capacity_ = mem::Size(ref_);
     // The sink writes it from its start: its pages are faulted in with one call where they are
     // not there yet, rather than one fault for every 4 KB as the writing reaches them.
-    platform::FaultIn(data_, capacity_);
+    if (capacity_ >= platform::kFaultInWorthFrom) platform::FaultIn(data_, capacity_);
 }
 
 ImageBlock::~ImageBlock() {
@@ -158,12 +157,8 @@ void WriteStringPool(SaveContext& c) {
     StrTabVisitTexts(
         c.key, c.project.record.stringCount,
         [](void* out, const char* text, DWORD length) {
-            // The text and its terminator, taken as one piece.
-            const std::size_t n = std::min<std::size_t>(length, kScratchSize - 1);
-            if (std::byte* at = static_cast<Sink*>(out)->room(n + 1).data()) {
-                mem::CopyBytes(at, reinterpret_cast<const std::byte*>(text), n);
-                at[n] = std::byte{0};
-            }
+            static_cast<Sink*>(out)->cstring(
+                std::string_view(text, std::min<std::size_t>(length, kScratchSize - 1)));
         },
         &c.out);
 }
